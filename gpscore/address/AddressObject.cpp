@@ -1,0 +1,3 @@
+#include "address/AddressObject.h"
+
+GPSLIB_CLASS_FACTORY(AddressObject, CAddressObject)

@@ -1,0 +1,3 @@
+#include "address/AddressSearchConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(AddressSearchConfigurationObject, CAddressSearchConfigurationObject)

@@ -1,0 +1,3 @@
+#include "core/GPSCore.h"
+
+GPSLIB_CLASS_FACTORY(GPSCore, CGPSCore)

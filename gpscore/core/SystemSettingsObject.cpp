@@ -1,0 +1,3 @@
+#include "core/SystemSettingsObject.h"
+
+GPSLIB_CLASS_FACTORY(SystemSettingsObject, CSystemSettingsObject)

@@ -1,0 +1,3 @@
+#include "events/AutomaticEventObject.h"
+
+GPSLIB_CLASS_FACTORY(AutomaticEventObject, CAutomaticEventObject)

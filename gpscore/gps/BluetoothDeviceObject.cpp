@@ -1,0 +1,3 @@
+#include "gps/BluetoothDeviceObject.h"
+
+GPSLIB_CLASS_FACTORY(BluetoothDeviceObject, CBluetoothDeviceObject)

@@ -1,0 +1,3 @@
+#include "gps/GPSObject.h"
+
+GPSLIB_CLASS_FACTORY(GPSObject, CGPSObject)

@@ -1,0 +1,3 @@
+#include "gps/GPSSettingsObject.h"
+
+GPSLIB_CLASS_FACTORY(GPSSettingsObject, CGPSSettingsObject)

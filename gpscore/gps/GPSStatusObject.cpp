@@ -1,0 +1,3 @@
+#include "gps/GPSStatusObject.h"
+
+GPSLIB_CLASS_FACTORY(GPSStatusObject, CGPSStatusObject)

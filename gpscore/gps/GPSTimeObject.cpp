@@ -1,0 +1,3 @@
+#include "gps/GPSTimeObject.h"
+
+GPSLIB_CLASS_FACTORY(GPSTimeObject, CGPSTimeObject)

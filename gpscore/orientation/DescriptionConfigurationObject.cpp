@@ -1,0 +1,3 @@
+#include "orientation/DescriptionConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(DescriptionConfigurationObject, CDescriptionConfigurationObject)

@@ -1,0 +1,3 @@
+#include "orientation/DestinationObject.h"
+
+GPSLIB_CLASS_FACTORY(DestinationObject, CDestinationObject)

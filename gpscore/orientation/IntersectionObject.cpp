@@ -1,0 +1,3 @@
+#include "orientation/IntersectionObject.h"
+
+GPSLIB_CLASS_FACTORY(IntersectionObject, CIntersectionObject)

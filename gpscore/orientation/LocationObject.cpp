@@ -1,0 +1,3 @@
+#include "orientation/LocationObject.h"
+
+GPSLIB_CLASS_FACTORY(LocationObject, CLocationObject)

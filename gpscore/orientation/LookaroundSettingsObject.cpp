@@ -1,0 +1,3 @@
+#include "orientation/LookaroundSettingsObject.h"
+
+GPSLIB_CLASS_FACTORY(LookaroundSettingsObject, CLookaroundSettingsObject)

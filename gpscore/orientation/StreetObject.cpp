@@ -1,0 +1,3 @@
+#include "orientation/StreetObject.h"
+
+GPSLIB_CLASS_FACTORY(StreetObject, CStreetObject)

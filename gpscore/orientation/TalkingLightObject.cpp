@@ -1,0 +1,3 @@
+#include "orientation/TalkingLightObject.h"
+
+GPSLIB_CLASS_FACTORY(TalkingLightObject, CTalkingLightObject)

@@ -1,0 +1,3 @@
+#include "orientation/VirtualObject.h"
+
+GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)

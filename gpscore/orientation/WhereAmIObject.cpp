@@ -1,0 +1,3 @@
+#include "orientation/WhereAmIObject.h"
+
+GPSLIB_CLASS_FACTORY(WhereAmIObject, CWhereAmIObject)

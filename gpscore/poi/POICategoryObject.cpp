@@ -1,0 +1,3 @@
+#include "poi/POICategoryObject.h"
+
+GPSLIB_CLASS_FACTORY(POICategoryObject, CPOICategoryObject)

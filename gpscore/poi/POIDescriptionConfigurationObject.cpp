@@ -1,0 +1,3 @@
+#include "poi/POIDescriptionConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(POIDescriptionConfigurationObject, CPOIDescriptionConfigurationObject)

@@ -1,0 +1,3 @@
+#include "poi/POIObject.h"
+
+GPSLIB_CLASS_FACTORY(POIObject, CPOIObject)

@@ -1,0 +1,3 @@
+#include "poi/POISearchConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(POISearchConfigurationObject, CPOISearchConfigurationObject)

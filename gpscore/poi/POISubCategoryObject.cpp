@@ -1,0 +1,3 @@
+#include "poi/POISubCategoryObject.h"
+
+GPSLIB_CLASS_FACTORY(POISubCategoryObject, CPOISubCategoryObject)

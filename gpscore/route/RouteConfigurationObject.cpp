@@ -1,0 +1,3 @@
+#include "route/RouteConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(RouteConfigurationObject, CRouteConfigurationObject)

@@ -1,0 +1,3 @@
+#include "route/RouteObject.h"
+
+GPSLIB_CLASS_FACTORY(RouteObject, CRouteObject)

@@ -1,0 +1,3 @@
+#include "route/RouteSettingsObject.h"
+
+GPSLIB_CLASS_FACTORY(RouteSettingsObject, CRouteSettingsObject)

@@ -1,0 +1,3 @@
+#include "route/WaypointConfigurationObject.h"
+
+GPSLIB_CLASS_FACTORY(WaypointConfigurationObject, CWaypointConfigurationObject)

@@ -1,0 +1,3 @@
+#include "route/WaypointObject.h"
+
+GPSLIB_CLASS_FACTORY(WaypointObject, CWaypointObject)

@@ -1,0 +1,3 @@
+#include "route/WaypointUserObject.h"
+
+GPSLIB_CLASS_FACTORY(WaypointUserObject, CWaypointUserObject)

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace gpslib::os {
+
+// Text conversions between the service's UTF-16 strings, UTF-8 (file names, the terminal) and
+// the 8-bit code page that trace files, annotations and direction files are written in.
+// The 8-bit code page is Windows-1252. None of these functions fails: bad input is replaced.
+
+// Invalid UTF-8 (stray or missing continuation bytes, overlong forms, encoded surrogates,
+// values above U+10FFFF, bytes F5-FF) becomes U+FFFD, one per maximal ill-formed subpart as
+// Unicode recommends, so "\xE2\x82" + "A" gives U+FFFD "A" and the "A" survives.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// Unpaired surrogates become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// One byte per UTF-16 code unit, so the result is exactly as long as the input (the service
+// sizes its buffers that way). Characters outside Windows-1252 become '?'; so does each half of
+// a surrogate pair. U+0081, U+008D, U+008F, U+0090 and U+009D map to the five bytes that
+// Windows-1252 leaves undefined (see Cp1252ToUtf16).
+std::string Utf16ToCp1252(std::u16string_view utf16);
+
+// The five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1
+// control characters of the same value, so every byte string survives a round trip through
+// UTF-16 unchanged.
+std::u16string Cp1252ToUtf16(std::string_view cp1252);
+
+// Compositions of the above through UTF-16: a character outside the Basic Multilingual Plane
+// becomes "??", one '?' per code unit.
+std::string Utf8ToCp1252(std::string_view utf8);
+std::string Cp1252ToUtf8(std::string_view cp1252);
+
+} // namespace gpslib::os

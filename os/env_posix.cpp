@@ -1,0 +1,484 @@
+// The system Env: the one place in gpslib that calls POSIX.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "os/env.h"
+#include "os/path.h"
+
+namespace gpslib::os {
+
+namespace {
+
+// Appends are collected up to this size before they cost a system call.
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+
+// The path as the system should see it, or InvalidArgument for one it must never see.
+Status ToNative(std::string_view path, std::string* native) {
+    if (path.empty()) return Status::InvalidArgument("empty path");
+    if (path.find('\0') != std::string_view::npos) {
+        return Status::InvalidArgument("path contains a NUL character");
+    }
+    *native = NativePath(path);
+    return Status::OK();
+}
+
+// Writes all of `data`, resuming after signals and short writes.
+Status WriteAll(int fd, std::string_view data, const std::string& name) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return StatusFromErrno(name, errno);
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return Status::OK();
+}
+
+class PosixSequentialFile final : public SequentialFile {
+public:
+    PosixSequentialFile(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~PosixSequentialFile() override { ::close(m_fd); }
+
+    Status Read(std::size_t n, std::string* result) override {
+        result->resize(n);
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::read(m_fd, result->data() + got, n - got);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                const int err = errno;
+                result->clear();
+                return StatusFromErrno(m_name, err);
+            }
+            if (r == 0) break;
+            got += static_cast<std::size_t>(r);
+        }
+        result->resize(got);
+        return Status::OK();
+    }
+
+    Status Skip(std::uint64_t n) override {
+        if (n > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            return Status::InvalidArgument(m_name + ": skip too large");
+        }
+        // lseek may go past the end; pull back so that the next Read reports the end.
+        const off_t here = ::lseek(m_fd, 0, SEEK_CUR);
+        if (here < 0) return StatusFromErrno(m_name, errno);
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0) return StatusFromErrno(m_name, errno);
+        const off_t remaining = std::max<off_t>(st.st_size - here, 0);
+        const off_t step = std::min<off_t>(static_cast<off_t>(n), remaining);
+        if (::lseek(m_fd, step, SEEK_CUR) < 0) return StatusFromErrno(m_name, errno);
+        return Status::OK();
+    }
+
+private:
+    int m_fd;
+    std::string m_name;
+};
+
+class PosixWritableFile final : public WritableFile {
+public:
+    PosixWritableFile(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~PosixWritableFile() override {
+        if (m_fd >= 0) (void)Close();
+    }
+
+    Status Append(std::string_view data) override {
+        if (m_fd < 0) return Closed();
+        if (m_buffer.size() + data.size() <= kWriteBufferSize) {
+            m_buffer.append(data);
+            return Status::OK();
+        }
+        Status s = FlushBuffer();
+        if (!s.ok()) return s;
+        if (data.size() <= kWriteBufferSize) {
+            m_buffer.append(data);
+            return Status::OK();
+        }
+        return WriteAll(m_fd, data, m_name);
+    }
+
+    Status Flush() override {
+        if (m_fd < 0) return Closed();
+        return FlushBuffer();
+    }
+
+    Status Sync() override {
+        if (m_fd < 0) return Closed();
+        Status s = FlushBuffer();
+        if (!s.ok()) return s;
+        if (::fdatasync(m_fd) != 0) return StatusFromErrno(m_name, errno);
+        return Status::OK();
+    }
+
+    Status Close() override {
+        if (m_fd < 0) return Closed();
+        Status s = FlushBuffer();
+        // close() may report a deferred write error (NFS, quota); its EINTR must not be
+        // retried on Linux, where the descriptor is already gone.
+        if (::close(m_fd) != 0 && s.ok() && errno != EINTR) s = StatusFromErrno(m_name, errno);
+        m_fd = -1;
+        return s;
+    }
+
+private:
+    Status Closed() const { return Status::IOError(m_name + ": file is closed"); }
+
+    Status FlushBuffer() {
+        Status s = WriteAll(m_fd, m_buffer, m_name);
+        // Dropped even on failure, so a later Append does not repeat bytes that partly went out.
+        m_buffer.clear();
+        return s;
+    }
+
+    int m_fd;
+    std::string m_name;
+    std::string m_buffer;
+};
+
+class PosixEvent final : public Event {
+public:
+    PosixEvent(bool manualReset, bool initiallySignalled)
+        : m_manualReset(manualReset), m_signalled(initiallySignalled) {}
+
+    void Set() override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_signalled) return;
+            m_signalled = true;
+        }
+        if (m_manualReset) {
+            m_cv.notify_all();
+        } else {
+            m_cv.notify_one();
+        }
+    }
+
+    void Reset() override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_signalled = false;
+    }
+
+    WaitResult Wait(int timeoutMs) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        const auto signalled = [this] { return m_signalled; };
+        if (timeoutMs < 0) {
+            m_cv.wait(lock, signalled);
+        } else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), signalled)) {
+            return WaitResult::kTimedOut;
+        }
+        if (!m_manualReset) m_signalled = false;
+        return WaitResult::kSignalled;
+    }
+
+private:
+    const bool m_manualReset;
+    std::mutex m_mutex;
+    std::condition_variable m_cv; // waits on the steady clock in libstdc++
+    bool m_signalled;
+};
+
+class PosixThread final : public Thread {
+public:
+    explicit PosixThread(std::thread thread) : m_thread(std::move(thread)) {}
+    ~PosixThread() override {
+        if (!m_thread.joinable()) return;
+        // A thread that drops its own handle cannot join itself; let it finish on its own.
+        if (m_thread.get_id() == std::this_thread::get_id()) {
+            m_thread.detach();
+        } else {
+            m_thread.join();
+        }
+    }
+
+    Status Join() override {
+        if (!m_thread.joinable()) return Status::InvalidArgument("thread is not joinable");
+        if (m_thread.get_id() == std::this_thread::get_id()) {
+            return Status::InvalidArgument("a thread cannot join itself");
+        }
+        m_thread.join();
+        return Status::OK();
+    }
+
+    bool Joinable() const override { return m_thread.joinable(); }
+
+private:
+    std::thread m_thread;
+};
+
+class PosixEnv final : public Env {
+public:
+    explicit PosixEnv(const PosixEnvOptions& options) : m_debugFd(options.debugFd) {
+        // localtime_r reads the time zone only once tzset has run.
+        ::tzset();
+    }
+
+    std::uint64_t NowMicros() override {
+        struct timespec ts;
+        ::clock_gettime(CLOCK_MONOTONIC, &ts);
+        return static_cast<std::uint64_t>(ts.tv_sec) * 1000000u +
+               static_cast<std::uint64_t>(ts.tv_nsec) / 1000u;
+    }
+
+    void SleepForMicroseconds(std::int64_t micros) override {
+        if (micros <= 0) return;
+        struct timespec request;
+        request.tv_sec = static_cast<time_t>(micros / 1000000);
+        request.tv_nsec = static_cast<long>(micros % 1000000 * 1000);
+        struct timespec remaining;
+        while (::nanosleep(&request, &remaining) != 0 && errno == EINTR) request = remaining;
+    }
+
+    SystemTime LocalTime() override {
+        std::int64_t micros = WallMicros();
+        const time_t seconds = static_cast<time_t>(micros / 1000000);
+        struct tm local;
+        if (::localtime_r(&seconds, &local) != nullptr) micros += local.tm_gmtoff * 1000000LL;
+        return SystemTimeFromUnixMicros(micros);
+    }
+
+    SystemTime UtcTime() override { return SystemTimeFromUnixMicros(WallMicros()); }
+
+    Status NewSequentialFile(std::string_view path,
+                             std::unique_ptr<SequentialFile>* result) override {
+        result->reset();
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        const int fd = OpenRetrying(native, O_RDONLY);
+        if (fd < 0) return StatusFromErrno(native, errno);
+        *result = std::make_unique<PosixSequentialFile>(fd, std::move(native));
+        return Status::OK();
+    }
+
+    Status NewWritableFile(std::string_view path, std::unique_ptr<WritableFile>* result) override {
+        return OpenForWriting(path, O_TRUNC, result);
+    }
+
+    Status NewAppendableFile(std::string_view path,
+                             std::unique_ptr<WritableFile>* result) override {
+        return OpenForWriting(path, O_APPEND, result);
+    }
+
+    bool FileExists(std::string_view path) override {
+        struct stat st;
+        return Stat(path, &st).ok();
+    }
+
+    bool IsDirectory(std::string_view path) override {
+        struct stat st;
+        return Stat(path, &st).ok() && S_ISDIR(st.st_mode);
+    }
+
+    Status GetFileSize(std::string_view path, std::uint64_t* size) override {
+        *size = 0;
+        struct stat st;
+        Status s = Stat(path, &st);
+        if (s.ok()) *size = static_cast<std::uint64_t>(st.st_size);
+        return s;
+    }
+
+    Status CreateDir(std::string_view path) override {
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        if (::mkdir(native.c_str(), 0777) == 0) return Status::OK();
+        const int err = errno;
+        if (err == EEXIST) {
+            struct stat st;
+            if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Status::OK();
+        }
+        return StatusFromErrno(native, err);
+    }
+
+    Status RemoveDir(std::string_view path) override {
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        if (::rmdir(native.c_str()) != 0) return StatusFromErrno(native, errno);
+        return Status::OK();
+    }
+
+    Status GetChildren(std::string_view dir, std::vector<std::string>* names) override {
+        names->clear();
+        std::string native;
+        Status s = ToNative(dir, &native);
+        if (!s.ok()) return s;
+        DIR* d = ::opendir(native.c_str());
+        if (d == nullptr) return StatusFromErrno(native, errno);
+        for (;;) {
+            errno = 0;
+            const struct dirent* entry = ::readdir(d);
+            if (entry == nullptr) {
+                if (errno != 0) s = StatusFromErrno(native, errno);
+                break;
+            }
+            const std::string_view name(entry->d_name);
+            if (name != "." && name != "..") names->emplace_back(name);
+        }
+        ::closedir(d);
+        if (!s.ok()) {
+            names->clear();
+            return s;
+        }
+        std::sort(names->begin(), names->end());
+        return Status::OK();
+    }
+
+    Status RemoveFile(std::string_view path) override {
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        if (::unlink(native.c_str()) != 0) return StatusFromErrno(native, errno);
+        return Status::OK();
+    }
+
+    Status RenameFile(std::string_view from, std::string_view to) override {
+        std::string nativeFrom;
+        std::string nativeTo;
+        Status s = ToNative(from, &nativeFrom);
+        if (s.ok()) s = ToNative(to, &nativeTo);
+        if (!s.ok()) return s;
+        if (::rename(nativeFrom.c_str(), nativeTo.c_str()) != 0) {
+            return StatusFromErrno(nativeFrom, errno);
+        }
+        SyncDirectoryOf(nativeTo);
+        return Status::OK();
+    }
+
+    std::unique_ptr<Event> NewEvent(bool manualReset, bool initiallySignalled) override {
+        return std::make_unique<PosixEvent>(manualReset, initiallySignalled);
+    }
+
+    std::unique_ptr<Thread> StartThread(std::function<void()> fn) override {
+        // The thread reports through the descriptor, not through this Env, so it does not
+        // depend on the Env's lifetime.
+        const int debugFd = m_debugFd;
+        auto body = [fn = std::move(fn), debugFd] {
+            try {
+                fn();
+            } catch (const std::exception& e) {
+                if (debugFd >= 0) {
+                    const std::string text =
+                        std::string("gpslib: thread ended by exception: ") + e.what() + "\n";
+                    (void)WriteAll(debugFd, text, "debug output");
+                }
+            } catch (...) {
+                if (debugFd >= 0) {
+                    (void)WriteAll(debugFd, "gpslib: thread ended by exception\n", "debug output");
+                }
+            }
+        };
+        try {
+            return std::make_unique<PosixThread>(std::thread(std::move(body)));
+        } catch (const std::system_error&) {
+            return nullptr;
+        }
+    }
+
+    void DebugOutput(std::string_view text) override {
+        if (m_debugFd < 0 || text.empty()) return;
+        // One writer at a time, so lines from different threads do not interleave.
+        std::lock_guard<std::mutex> lock(m_debugMutex);
+        (void)WriteAll(m_debugFd, text, "debug output");
+    }
+
+    std::optional<std::string> GetEnv(std::string_view name) override {
+        if (name.empty() || name.find_first_of(std::string_view("=\0", 2)) != name.npos) {
+            return std::nullopt;
+        }
+        const char* value = std::getenv(std::string(name).c_str());
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    }
+
+private:
+    static std::int64_t WallMicros() {
+        struct timespec ts;
+        ::clock_gettime(CLOCK_REALTIME, &ts);
+        return static_cast<std::int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    }
+
+    static int OpenRetrying(const std::string& native, int flags, mode_t mode = 0) {
+        int fd;
+        do {
+            fd = ::open(native.c_str(), flags | O_CLOEXEC, mode);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    }
+
+    static Status OpenForWriting(std::string_view path, int mode,
+                                 std::unique_ptr<WritableFile>* result) {
+        result->reset();
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        const int fd = OpenRetrying(native, O_WRONLY | O_CREAT | mode, 0666);
+        if (fd < 0) return StatusFromErrno(native, errno);
+        *result = std::make_unique<PosixWritableFile>(fd, std::move(native));
+        return Status::OK();
+    }
+
+    static Status Stat(std::string_view path, struct stat* st) {
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        if (::stat(native.c_str(), st) != 0) return StatusFromErrno(native, errno);
+        return Status::OK();
+    }
+
+    // A rename lives in the directory; without this a power cut could undo it. Best effort: the
+    // rename itself has succeeded, and some file systems refuse fsync on directories.
+    static void SyncDirectoryOf(const std::string& native) {
+        const std::string parent = DirName(native);
+        const int fd = OpenRetrying(parent.empty() ? std::string(".") : parent,
+                                    O_RDONLY | O_DIRECTORY);
+        if (fd < 0) return;
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+
+    const int m_debugFd;
+    std::mutex m_debugMutex;
+};
+
+} // namespace
+
+PosixEnvOptions PosixEnvOptions::FromEnvironment() {
+    PosixEnvOptions options;
+    const char* debug = std::getenv("GPSLIB_DEBUG");
+    if (debug != nullptr && *debug != '\0' && std::string_view(debug) != "0") {
+        options.debugFd = STDERR_FILENO;
+    }
+    return options;
+}
+
+std::unique_ptr<Env> NewPosixEnv(const PosixEnvOptions& options) {
+    return std::make_unique<PosixEnv>(options);
+}
+
+Env* Env::Default() {
+    // Leaked on purpose: see the declaration.
+    static Env* const env = new PosixEnv(PosixEnvOptions::FromEnvironment());
+    return env;
+}
+
+} // namespace gpslib::os

@@ -1,0 +1,70 @@
+#include "os/status.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace gpslib::os {
+
+namespace {
+
+const char* CodeName(Status::Code code) {
+    switch (code) {
+    case Status::Code::kOk:
+        return "OK";
+    case Status::Code::kNotFound:
+        return "NotFound";
+    case Status::Code::kIOError:
+        return "IOError";
+    case Status::Code::kInvalidArgument:
+        return "InvalidArgument";
+    case Status::Code::kPermissionDenied:
+        return "PermissionDenied";
+    case Status::Code::kAlreadyExists:
+        return "AlreadyExists";
+    case Status::Code::kNotSupported:
+        return "NotSupported";
+    case Status::Code::kCorruption:
+        return "Corruption";
+    }
+    return "Unknown";
+}
+
+} // namespace
+
+std::string Status::ToString() const {
+    if (ok()) return "OK";
+    std::string text = CodeName(m_code);
+    text += ": ";
+    text += m_message;
+    return text;
+}
+
+Status StatusFromErrno(std::string_view context, int errnum) {
+    // std::generic_category's text is thread-safe, unlike strerror.
+    std::string message(context);
+    message += ": ";
+    message += std::error_code(errnum, std::generic_category()).message();
+    switch (errnum) {
+    case ENOENT:
+    case ENOTDIR:
+        return Status::NotFound(message, errnum);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Status::PermissionDenied(message, errnum);
+    case EEXIST:
+        return Status::AlreadyExists(message, errnum);
+    case EINVAL:
+    case ENAMETOOLONG:
+    case EISDIR:
+    case ELOOP:
+        return Status::InvalidArgument(message, errnum);
+    case ENOSYS:
+    case EOPNOTSUPP:
+        return Status::NotSupported(message, errnum);
+    default:
+        return Status::IOError(message, errnum);
+    }
+}
+
+} // namespace gpslib::os

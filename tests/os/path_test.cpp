@@ -1,0 +1,76 @@
+#include "os/path.h"
+
+#include <gtest/gtest.h>
+
+namespace gpslib::os {
+namespace {
+
+struct JoinCase {
+    const char* dir;
+    const char* name;
+    const char* joined;
+    const char* native;
+};
+
+TEST(PathTest, JoinAddsBackslashUnlessDirEndsInSeparator) {
+    const JoinCase cases[] = {
+        {"", "a.rmf", "a.rmf", "a.rmf"},
+        {"/maps", "a.rmf", "/maps\\a.rmf", "/maps/a.rmf"},
+        {"/maps/", "a.rmf", "/maps/a.rmf", "/maps/a.rmf"},
+        {"/maps\\", "a.rmf", "/maps\\a.rmf", "/maps/a.rmf"},
+        {"\\CompactFlash\\settings", "Debug", "\\CompactFlash\\settings\\Debug",
+         "/CompactFlash/settings/Debug"},
+        {"rel", "", "rel\\", "rel/"},
+        {"/", "x", "/x", "/x"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JoinPath(c.dir, c.name), c.joined) << c.dir << " + " << c.name;
+        EXPECT_EQ(NativePath(JoinPath(c.dir, c.name)), c.native) << c.dir << " + " << c.name;
+    }
+}
+
+TEST(PathTest, NativePathOnlyTurnsBackslashes) {
+    EXPECT_EQ(NativePath(""), "");
+    EXPECT_EQ(NativePath("a\\\\b//c\\..\\d"), "a//b//c/../d");
+    EXPECT_EQ(NativePath("caf\xC3\xA9\\x"), "caf\xC3\xA9/x");
+}
+
+struct PartsCase {
+    const char* path;
+    const char* base;
+    const char* dir;
+    const char* ext;
+    const char* stem;
+    bool endsWithSeparator;
+};
+
+TEST(PathTest, Parts) {
+    const PartsCase cases[] = {
+        {"", "", "", "", "", false},
+        {"Town.rmf", "Town.rmf", "", ".rmf", "Town", false},
+        {"/maps/Town.RMF", "Town.RMF", "/maps", ".rmf", "Town", false},
+        {"\\maps\\Town.Pdb", "Town.Pdb", "\\maps", ".pdb", "Town", false},
+        {"a\\b/c.tar.GZ", "c.tar.GZ", "a\\b", ".gz", "c.tar", false},
+        {"/maps/", "", "/maps", "", "", true},
+        {"dir\\", "", "dir", "", "", true},
+        {"/x", "x", "/", "", "x", false},
+        {"/", "", "/", "", "", true},
+        {"/home/.profile", ".profile", "/home", "", ".profile", false},
+        {"a.b/noext", "noext", "a.b", "", "noext", false},
+        {"trailing.", "trailing.", "", ".", "trailing", false},
+        {"..", "..", "", "", "..", false},
+        {"..a.b", "..a.b", "", ".b", "..a", false},
+        {"stra\xC3\x9F" "e.\xC3\x84XT", "stra\xC3\x9F" "e.\xC3\x84XT", "", ".\xC3\x84xt",
+         "stra\xC3\x9F" "e", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BaseName(c.path), c.base) << c.path;
+        EXPECT_EQ(DirName(c.path), c.dir) << c.path;
+        EXPECT_EQ(Extension(c.path), c.ext) << c.path;
+        EXPECT_EQ(StemOf(c.path), c.stem) << c.path;
+        EXPECT_EQ(EndsWithSeparator(c.path), c.endsWithSeparator) << c.path;
+    }
+}
+
+} // namespace
+} // namespace gpslib::os

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/env.h"
+
+namespace gpslib::test {
+
+// An Env for tests: a clock that moves only when told to, sleeps and timed waits that move it
+// instead of waiting, files that fail on demand, captured debugger output and an environment
+// that a test can set without touching the process's. Everything else goes to the target Env.
+// Thread-safe.
+class FakeEnv : public os::EnvWrapper {
+public:
+    // Operations that can be made to fail. kRead is SequentialFile::Read, kWrite is
+    // WritableFile::Append, kSync is WritableFile::Sync, kRename is RenameFile.
+    enum class Op { kRead, kWrite, kSync, kRename };
+
+    // Where the clocks start. Not zero, so that code treating 0 as "never" is not fooled.
+    static constexpr std::uint64_t kStartMicros = 1'000'000'000;
+    static constexpr std::int64_t kStartWallMicros = 1'704'067'200'000'000; // 2024-01-01 UTC
+
+    // REQUIRES: `target` outlives this Env; files, events and threads from this Env do not.
+    explicit FakeEnv(os::Env* target = os::Env::Default());
+    ~FakeEnv() override;
+
+    // --- Clock
+    // Moves the monotonic and the wall clock forward together.
+    void AdvanceMicros(std::uint64_t micros);
+    void SetWallMicros(std::int64_t unixMicros);
+    // LocalTime is UtcTime plus this offset (0 at first).
+    void SetUtcOffsetMinutes(int minutes);
+
+    // --- Faults
+    // The nth operation of kind `op` from now on (1 = the next) fails with `status` and does
+    // nothing else; with `repeat`, so does every one after it (a disk that stays full).
+    void FailNth(Op op, int nth, os::Status status, bool repeat = false);
+    void ClearFaults();
+    // Operations of kind `op` seen so far, failed ones included.
+    int Count(Op op) const;
+    // Counts one operation of kind `op`: OK, or the injected failure when it is this one's turn.
+    // The fake files call it; other fakes built on this Env may too.
+    os::Status NextOp(Op op);
+
+    // --- Process
+    // Everything DebugOutput received, in order. Nothing reaches the target.
+    std::string DebugText() const;
+    // Overrides one variable for GetEnv: a value, or nullopt for "not set". Variables never set
+    // here come from the target.
+    void SetEnvVar(const std::string& name, std::optional<std::string> value);
+
+    std::uint64_t NowMicros() override;
+    void SleepForMicroseconds(std::int64_t micros) override;
+    os::SystemTime LocalTime() override;
+    os::SystemTime UtcTime() override;
+
+    os::Status NewSequentialFile(std::string_view path,
+                                 std::unique_ptr<os::SequentialFile>* result) override;
+    os::Status NewWritableFile(std::string_view path,
+                               std::unique_ptr<os::WritableFile>* result) override;
+    os::Status NewAppendableFile(std::string_view path,
+                                 std::unique_ptr<os::WritableFile>* result) override;
+    os::Status RenameFile(std::string_view from, std::string_view to) override;
+
+    // Events whose timed Wait, unless the event is signalled, advances the clock by the timeout
+    // and times out at once. An infinite Wait blocks for real until another thread calls Set.
+    std::unique_ptr<os::Event> NewEvent(bool manualReset, bool initiallySignalled) override;
+
+    void DebugOutput(std::string_view text) override;
+    std::optional<std::string> GetEnv(std::string_view name) override;
+
+private:
+    struct Fault {
+        Op op;
+        int at; // the Count(op) value of the failing operation
+        os::Status status;
+        bool repeat;
+    };
+
+    mutable std::mutex m_mutex;
+    std::uint64_t m_nowMicros = kStartMicros;
+    std::int64_t m_wallMicros = kStartWallMicros;
+    int m_utcOffsetMinutes = 0;
+    std::map<Op, int> m_counts;
+    std::vector<Fault> m_faults;
+    std::string m_debugText;
+    std::map<std::string, std::optional<std::string>, std::less<>> m_envVars;
+};
+
+} // namespace gpslib::test
