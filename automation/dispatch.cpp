@@ -96,8 +96,15 @@ void Load(ParamType t, Arg* a, VARIANT* v) {
 
 // Coerces an [in] value to the parameter type; objects are then queried for the interface.
 HRESULT Coerce(const ParamInfo& p, const VARIANT& in, Arg* a) {
+    bool object = p.type == ParamType::Object || p.type == ParamType::Unknown;
     VARIANT v;
     VariantInit(&v);
+    // An empty value stands for "no object", as a client's unset object variable does.
+    const VARIANT* value = in.vt == (VT_BYREF | VT_VARIANT) ? in.pvarVal : &in;
+    if (object && value != nullptr && value->vt == VT_EMPTY) {
+        a->p = nullptr;
+        return S_OK;
+    }
     HRESULT hr = VariantChangeType(&v, &in, 0, VarTypeOf(p.type));
     if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
     if (p.type == ParamType::Object && v.pdispVal != nullptr && p.iid != nullptr &&

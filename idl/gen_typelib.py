@@ -549,7 +549,7 @@ def classes_header(model, out_dir):
          "// Each coclass Xxx gets CXxxBase: reference counting, IDispatch over the dispatch tables,",
          "// plain-storage accessors over its fields, and for every other method an answer of",
          "// E_POINTER (a null out pointer) or E_NOTIMPL. The module defines the concrete class",
-         "// CXxx and its creation function Create_Xxx (GPSLIB_CLASS_FACTORY).",
+         "// CXxx and its creation function Create_Xxx (GPSLIB_CLASS_FACTORY, registry.h).",
          f"#ifndef {guard}\n#define {guard}\n",
          f"#include <gpslib/{lib.name}.h>", "#include <gpslib/dispatch.h>",
          "#include <gpslib/registry.h>", "#include <gpslib/support.h>", "", "#include <atomic>",
@@ -558,22 +558,6 @@ def classes_header(model, out_dir):
         w.append(f"extern const gpslib::InterfaceInfo kInfo_{itf.name};")
     w.append(f"extern const gpslib::InterfaceInfo* const k{lib.name}Interfaces[];")
     w.append(f"extern const gpslib::ModuleInfo k{lib.name}Module;\n")
-    w.append("namespace gpslib {")
-    w.append("// Creates a T (reference count 1), queries it for riid and drops the creation "
-             "reference.")
-    w.append("template <class T> HRESULT CreateInstance(REFIID riid, void** ppv) {")
-    w.append("    if (ppv == nullptr) return E_POINTER;")
-    w.append("    *ppv = nullptr;")
-    w.append("    T* object = new (std::nothrow) T();")
-    w.append("    if (object == nullptr) return E_OUTOFMEMORY;")
-    w.append("    HRESULT hr = object->QueryInterface(riid, ppv);")
-    w.append("    object->Release();")
-    w.append("    return hr;\n}")
-    w.append("} // namespace gpslib\n")
-    w.append("#define GPSLIB_CLASS_FACTORY(Coclass, Class)                                   \\")
-    w.append("    HRESULT Create_##Coclass(REFIID riid, void** ppv) {                        \\")
-    w.append("        return gpslib::CreateInstance<Class>(riid, ppv);                       \\")
-    w.append("    }\n")
     for co in lib.coclasses:
         itf = model.interfaces[co.interface]
         w.append(f"HRESULT Create_{co.name}(REFIID riid, void** ppv);")
@@ -731,6 +715,14 @@ def calls_table(model, out_dir):
         w.append(f"    {{&IID_{itf.name}, \"{itf.name}\", kCalls_{itf.name}, "
                  f"sizeof(kCalls_{itf.name}) / sizeof(NullOutCall)}},")
     w.append("};")
+    w.append("\nconst FieldAccessors kAllFieldAccessors[] = {")
+    for co in lib.coclasses:
+        for f in co.fields:
+            if f.getter and f.setter:
+                vt = "VT_I4" if model.kind(f.type) == "enum" else BASE_TYPES[f.type][2]
+                w.append(f"    {{&CLSID_{co.name}, \"{co.name}\", \"{f.getter}\", \"{f.setter}\", "
+                         f"{vt}}},")
+    w.append("};")
     w.append("\nconst ClassUnderTest kAllClasses[] = {")
     for co in lib.coclasses:
         w.append(f"    {{&CLSID_{co.name}, \"{co.name}\", &IID_{co.interface}}},")
@@ -780,10 +772,20 @@ def write(path, text):
 
 
 def load(files):
-    lib = Library()
+    """Parses files in order. A file that declares a library starts it; a file without a
+    declaration adds to the library declared before it."""
+    libs = []
     for path in files:
+        lib = Library()
         parse_file(path, lib)
-    return lib
+        if lib.name or not libs:
+            libs.append(lib)
+        else:
+            prev = libs[-1]
+            prev.enums += lib.enums
+            prev.interfaces += lib.interfaces
+            prev.coclasses += lib.coclasses
+    return libs
 
 
 def main():
@@ -795,10 +797,14 @@ def main():
     ap.add_argument("files", nargs="+")
     args = ap.parse_args()
     try:
-        lib = load(args.files)
-        imports = []
-        for group in args.imports:
-            imports.append(load(group.split(";")))
+        libs = load(args.files)
+        if len(libs) != 1:
+            raise IdlError(f"{args.files[0]}: the sources declare {len(libs)} libraries, not one")
+        lib = libs[0]
+        imports = load([f for group in args.imports for f in group.split(";")])
+        for imp in imports:
+            if not imp.name:
+                raise IdlError("an imported file comes before any library declaration")
         if not lib.name:
             raise IdlError(f"{args.files[0]}: no library declaration")
         if args.name and lib.name != args.name:

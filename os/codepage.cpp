@@ -16,8 +16,12 @@ constexpr char16_t kHighTable[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
 };
 
-bool IsHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 void AppendUtf16(std::u16string* out, std::uint32_t cp) {
     if (cp < 0x10000) {
@@ -139,7 +143,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 std::string Utf16ToCp1252(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());
-    for (char16_t u : utf16) out.push_back(ToCp1252(u));
+    for (char16_t u : utf16) {
+        out.push_back(ToCp1252(u));
+    }
     return out;
 }
 
@@ -153,8 +159,12 @@ std::u16string Cp1252ToUtf16(std::string_view cp1252) {
     return out;
 }
 
-std::string Utf8ToCp1252(std::string_view utf8) { return Utf16ToCp1252(Utf8ToUtf16(utf8)); }
+std::string Utf8ToCp1252(std::string_view utf8) {
+    return Utf16ToCp1252(Utf8ToUtf16(utf8));
+}
 
-std::string Cp1252ToUtf8(std::string_view cp1252) { return Utf16ToUtf8(Cp1252ToUtf16(cp1252)); }
+std::string Cp1252ToUtf8(std::string_view cp1252) {
+    return Utf16ToUtf8(Cp1252ToUtf16(cp1252));
+}
 
 } // namespace gpslib::os

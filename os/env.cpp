@@ -10,7 +10,9 @@ namespace {
 // of a worker thread's caller.
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 } // namespace
 

@@ -244,7 +244,9 @@ public:
         request.tv_sec = static_cast<time_t>(micros / 1000000);
         request.tv_nsec = static_cast<long>(micros % 1000000 * 1000);
         struct timespec remaining;
-        while (::nanosleep(&request, &remaining) != 0 && errno == EINTR) request = remaining;
+        while (::nanosleep(&request, &remaining) != 0 && errno == EINTR) {
+            request = remaining;
+        }
     }
 
     SystemTime LocalTime() override {
@@ -449,8 +451,8 @@ private:
     // rename itself has succeeded, and some file systems refuse fsync on directories.
     static void SyncDirectoryOf(const std::string& native) {
         const std::string parent = DirName(native);
-        const int fd = OpenRetrying(parent.empty() ? std::string(".") : parent,
-                                    O_RDONLY | O_DIRECTORY);
+        const int fd =
+            OpenRetrying(parent.empty() ? std::string(".") : parent, O_RDONLY | O_DIRECTORY);
         if (fd < 0) return;
         (void)::fsync(fd);
         ::close(fd);

@@ -6,10 +6,14 @@ namespace gpslib::os {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // Index of the last separator, or npos.
-std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\/"); }
+std::size_t LastSeparator(std::string_view path) {
+    return path.find_last_of("\\/");
+}
 
 // Index of the extension's dot within `base`, or npos.
 std::size_t ExtensionDot(std::string_view base) {
@@ -37,7 +41,9 @@ std::string JoinPath(std::string_view dir, std::string_view name) {
     return joined;
 }
 
-bool EndsWithSeparator(std::string_view path) { return !path.empty() && IsSeparator(path.back()); }
+bool EndsWithSeparator(std::string_view path) {
+    return !path.empty() && IsSeparator(path.back());
+}
 
 std::string BaseName(std::string_view path) {
     const std::size_t sep = LastSeparator(path);

@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,6 +128,17 @@ GPSLIB_API HRESULT GetModuleClassObject(const ModuleInfo& module, std::atomic<lo
 // The file system path of the shared object that contains `address`.
 GPSLIB_API std::string ModulePathOf(const void* address);
 
+// Creates a T (reference count 1), queries it for riid and drops the creation reference.
+template <class T> HRESULT CreateInstance(REFIID riid, void** ppv) {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = nullptr;
+    T* object = new (std::nothrow) T();
+    if (object == nullptr) return E_OUTOFMEMORY;
+    HRESULT hr = object->QueryInterface(riid, ppv);
+    object->Release();
+    return hr;
+}
+
 namespace module {
 // Live objects and server locks of the module this code is linked into. Every module defines
 // its own (symbols are module-private), through GPSLIB_MODULE_ENTRY_POINTS.
@@ -134,6 +146,12 @@ extern std::atomic<long> g_lockCount;
 } // namespace module
 
 } // namespace gpslib
+
+// Defines Create_<Coclass>, the creation function a module's class table names, over Class.
+#define GPSLIB_CLASS_FACTORY(Coclass, Class)                                                       \
+    HRESULT Create_##Coclass(REFIID riid, void** ppv) {                                            \
+        return gpslib::CreateInstance<Class>(riid, ppv);                                           \
+    }
 
 // Defines the four exported entry points of a module over its ModuleInfo.
 #define GPSLIB_MODULE_ENTRY_POINTS(info)                                                           \

@@ -35,7 +35,11 @@ TEST(CodePageTest, Utf8ToUtf16DecodesAndReplaces) {
         {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"F5 lead", "\xF5\x80", u"\uFFFD\uFFFD"},
         {"FF byte", "\xFF", u"\uFFFD"},
-        {"truncated three-byte then ASCII", "\xE2\x82" "A", u"\uFFFD" u"A"},
+        {"truncated three-byte then ASCII",
+         "\xE2\x82"
+         "A",
+         u"\uFFFD"
+         u"A"},
         {"truncated four-byte at end", "x\xF0\x9F\x98", u"x\uFFFD"},
         {"lead interrupted by lead", "\xE2\xC3\xA9", u"\uFFFD\u00E9"},
         {"mixed", "Caf\xC3\xA9 \xE2\x80\x94 ok", u"Caf\u00E9 \u2014 ok"},
@@ -97,14 +101,17 @@ TEST(CodePageTest, Cp1252HighRangeTable) {
         const std::string byte(1, static_cast<char>(0x80 + i));
         const std::u16string utf16 = Cp1252ToUtf16(byte);
         ASSERT_EQ(utf16.size(), 1u);
-        EXPECT_EQ(static_cast<int>(utf16[0]), static_cast<int>(expected[i])) << "byte 0x" << std::hex << 0x80 + i;
+        EXPECT_EQ(static_cast<int>(utf16[0]), static_cast<int>(expected[i]))
+            << "byte 0x" << std::hex << 0x80 + i;
         EXPECT_EQ(Utf16ToCp1252(utf16), byte) << "back to byte 0x" << std::hex << 0x80 + i;
     }
 }
 
 TEST(CodePageTest, EveryCp1252ByteRoundTrips) {
     std::string all;
-    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    for (int b = 0; b < 256; ++b) {
+        all.push_back(static_cast<char>(b));
+    }
     EXPECT_EQ(Utf16ToCp1252(Cp1252ToUtf16(all)), all);
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
     // Latin-1's printable upper half is the identity.
@@ -141,7 +148,10 @@ TEST(CodePageTest, Utf16ToCp1252ReplacesWhatItCannotHold) {
 }
 
 TEST(CodePageTest, Utf8Cp1252Conveniences) {
-    EXPECT_EQ(Utf8ToCp1252("Stra\xC3\x9F" "e \xE2\x82\xAC"), "Stra\xDF" "e \x80");
+    EXPECT_EQ(Utf8ToCp1252("Stra\xC3\x9F"
+                           "e \xE2\x82\xAC"),
+              "Stra\xDF"
+              "e \x80");
     EXPECT_EQ(Utf8ToCp1252("bad \xFF byte"), "bad ? byte");
     EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x98\x80"), "??");
     EXPECT_EQ(Cp1252ToUtf8("\x93quoted\x94"), "\xE2\x80\x9Cquoted\xE2\x80\x9D");

@@ -244,8 +244,7 @@ TEST_F(EnvFileTest, DirectoriesAndChildren) {
     EXPECT_EQ(Read(dir.File("maps/A.rmf")), "m");
     ASSERT_TRUE(env->RemoveFile(dir.File("maps/A.rmf")).ok());
     ASSERT_TRUE(env->RemoveDir(dir.File("maps/region")).ok());
-    EXPECT_EQ(Children(dir.File("maps")),
-              (std::vector<std::string>{"a.pdb", "caf\xC3\xA9.rmf"}));
+    EXPECT_EQ(Children(dir.File("maps")), (std::vector<std::string>{"a.pdb", "caf\xC3\xA9.rmf"}));
 }
 
 TEST(EnvTimeTest, WallClockMatchesTheSystemAndTimeZone) {

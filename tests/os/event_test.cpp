@@ -116,7 +116,9 @@ TEST(SystemEventTest, AutoResetReleasesOneWaiterManualReleasesAll) {
             }));
         }
         event->Set();
-        for (auto& t : waiters) ASSERT_TRUE(t->Join().ok());
+        for (auto& t : waiters) {
+            ASSERT_TRUE(t->Join().ok());
+        }
         EXPECT_EQ(signalled, manual ? 2 : 1) << (manual ? "manual" : "auto");
     }
 }

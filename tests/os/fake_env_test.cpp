@@ -75,7 +75,9 @@ TEST(FakeEnvTest, InjectedFaultsInAtomicWrite) {
         ASSERT_TRUE(env.WriteFileAtomic(path, "old").ok());
         env.FailNth(c.op, c.nth, Status::IOError("disk full", 28));
         Status s = Status::OK();
-        for (int i = 0; i < 2 && s.ok(); ++i) s = env.WriteFileAtomic(path, "new");
+        for (int i = 0; i < 2 && s.ok(); ++i) {
+            s = env.WriteFileAtomic(path, "new");
+        }
         EXPECT_TRUE(s.IsIOError()) << c.name;
         EXPECT_EQ(s.errnum(), 28) << c.name;
 

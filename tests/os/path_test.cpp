@@ -60,8 +60,14 @@ TEST(PathTest, Parts) {
         {"trailing.", "trailing.", "", ".", "trailing", false},
         {"..", "..", "", "", "..", false},
         {"..a.b", "..a.b", "", ".b", "..a", false},
-        {"stra\xC3\x9F" "e.\xC3\x84XT", "stra\xC3\x9F" "e.\xC3\x84XT", "", ".\xC3\x84xt",
-         "stra\xC3\x9F" "e", false},
+        {"stra\xC3\x9F"
+         "e.\xC3\x84XT",
+         "stra\xC3\x9F"
+         "e.\xC3\x84XT",
+         "", ".\xC3\x84xt",
+         "stra\xC3\x9F"
+         "e",
+         false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BaseName(c.path), c.base) << c.path;

@@ -31,7 +31,9 @@ public:
         std::string text;
         char buf[256];
         ssize_t n;
-        while ((n = ::read(m_fds[0], buf, sizeof buf)) > 0) text.append(buf, n);
+        while ((n = ::read(m_fds[0], buf, sizeof buf)) > 0) {
+            text.append(buf, n);
+        }
         return text;
     }
 

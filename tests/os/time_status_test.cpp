@@ -44,16 +44,15 @@ TEST(TimeTest, OutOfRangeInstantsAreClamped) {
 
 TEST(TimeTest, InvalidFieldsHaveNoInstant) {
     const SystemTime invalid[] = {
-        {2023, 0, 0, 1, 0, 0, 0, 0},    {2023, 13, 0, 1, 0, 0, 0, 0},
-        {2023, 4, 0, 31, 0, 0, 0, 0},   {2023, 2, 0, 29, 0, 0, 0, 0},
-        {1900, 2, 0, 29, 0, 0, 0, 0},   {2023, 1, 0, 0, 0, 0, 0, 0},
-        {2023, 1, 0, 1, 24, 0, 0, 0},   {2023, 1, 0, 1, 0, 60, 0, 0},
-        {2023, 1, 0, 1, 0, 0, 60, 0},   {2023, 1, 0, 1, 0, 0, 0, 1000},
+        {2023, 0, 0, 1, 0, 0, 0, 0},    {2023, 13, 0, 1, 0, 0, 0, 0}, {2023, 4, 0, 31, 0, 0, 0, 0},
+        {2023, 2, 0, 29, 0, 0, 0, 0},   {1900, 2, 0, 29, 0, 0, 0, 0}, {2023, 1, 0, 0, 0, 0, 0, 0},
+        {2023, 1, 0, 1, 24, 0, 0, 0},   {2023, 1, 0, 1, 0, 60, 0, 0}, {2023, 1, 0, 1, 0, 0, 60, 0},
+        {2023, 1, 0, 1, 0, 0, 0, 1000},
     };
     for (const auto& t : invalid) {
         EXPECT_FALSE(UnixMicrosFromSystemTime(t).has_value())
-            << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute
-            << ":" << t.second << "." << t.milliseconds;
+            << t.year << "-" << t.month << "-" << t.day << " " << t.hour << ":" << t.minute << ":"
+            << t.second << "." << t.milliseconds;
     }
 }
 
@@ -64,11 +63,16 @@ struct ErrnoCase {
 
 TEST(StatusTest, ErrnoTranslation) {
     const ErrnoCase cases[] = {
-        {ENOENT, Status::Code::kNotFound},          {ENOTDIR, Status::Code::kNotFound},
-        {EACCES, Status::Code::kPermissionDenied},  {EROFS, Status::Code::kPermissionDenied},
-        {EEXIST, Status::Code::kAlreadyExists},     {EISDIR, Status::Code::kInvalidArgument},
-        {ENAMETOOLONG, Status::Code::kInvalidArgument}, {ENOSPC, Status::Code::kIOError},
-        {EIO, Status::Code::kIOError},              {ENOSYS, Status::Code::kNotSupported},
+        {ENOENT, Status::Code::kNotFound},
+        {ENOTDIR, Status::Code::kNotFound},
+        {EACCES, Status::Code::kPermissionDenied},
+        {EROFS, Status::Code::kPermissionDenied},
+        {EEXIST, Status::Code::kAlreadyExists},
+        {EISDIR, Status::Code::kInvalidArgument},
+        {ENAMETOOLONG, Status::Code::kInvalidArgument},
+        {ENOSPC, Status::Code::kIOError},
+        {EIO, Status::Code::kIOError},
+        {ENOSYS, Status::Code::kNotSupported},
     };
     for (const auto& c : cases) {
         const Status s = StatusFromErrno("/some/file", c.errnum);

@@ -37,8 +37,9 @@ public:
     void SetUtcOffsetMinutes(int minutes);
 
     // --- Faults
-    // The nth operation of kind `op` from now on (1 = the next) fails with `status` and does
-    // nothing else; with `repeat`, so does every one after it (a disk that stays full).
+    // The nth operation of kind `op` from now on (1 = the next; lower values count as 1) fails
+    // with `status` and does nothing else; with `repeat`, so does every one after it (a disk
+    // that stays full).
     void FailNth(Op op, int nth, os::Status status, bool repeat = false);
     void ClearFaults();
     // Operations of kind `op` seen so far, failed ones included.
