@@ -1,0 +1,61 @@
+# gpslib — the two commands of the README, and a few more for developers.
+#
+#   make test       install missing Debian packages (as root), configure, build, run every test
+#   make demo       build, register the modules in the build tree's registry, run the demo
+#   make sanitize   the test suite under the address and undefined-behaviour sanitizers
+#   make tsan       the test suite under the thread sanitizer
+#   make bench      build and run the benchmarks
+#   make format     clang-format every source file
+#   make tidy       clang-tidy over the project's own sources
+
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev
+
+.PHONY: all deps configure build test demo sanitize tsan bench format tidy clean
+
+all: build
+
+# Installs what is missing when run as root; otherwise names it and goes on.
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q $$missing; \
+	  else echo "Missing packages (install them as root):$$missing"; fi; \
+	fi
+
+configure: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: build
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/tests/consumer/gpslib_consumer
+
+sanitize:
+	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DGPSLIB_SANITIZE=address,undefined -DGPSLIB_BUILD_BENCH=OFF"
+
+tsan:
+	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DGPSLIB_SANITIZE=thread -DGPSLIB_BUILD_BENCH=OFF"
+
+bench:
+	$(MAKE) build BUILD=build-release BUILD_TYPE=Release
+	for b in build-release/bench/*_bench; do $$b; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+tidy: configure
+	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet
+
+clean:
+	rm -rf build build-asan build-tsan build-release
