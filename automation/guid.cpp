@@ -15,7 +15,7 @@ bool ParseGuid(std::string_view text, GUID* out) {
     } else {
         return false;
     }
-    std::uint8_t bytes[16];
+    std::uint8_t bytes[16] = {};
     int nibble = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char c = text[i];

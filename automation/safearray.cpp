@@ -2,9 +2,12 @@
 // released and variants cleared when the array is destroyed).
 #include <gpslib/automation.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace {
 
@@ -27,7 +30,25 @@ Header* HeaderOf(SAFEARRAY* psa) {
     return reinterpret_cast<Header*>(reinterpret_cast<char*>(psa) - HeaderSize());
 }
 
-bool Valid(SAFEARRAY* psa) { return psa != nullptr && HeaderOf(psa)->magic == kMagic; }
+// The arrays made here and not yet destroyed. A pointer is looked up before anything is read
+// through it, so that an array from elsewhere (or one already destroyed) is refused without
+// touching the memory around it. Never destroyed: arrays may outlive static destruction.
+struct LiveArrays {
+    std::mutex mu;
+    std::unordered_set<const SAFEARRAY*> arrays;
+};
+
+LiveArrays& Live() {
+    static LiveArrays* live = new LiveArrays;
+    return *live;
+}
+
+bool Valid(SAFEARRAY* psa) {
+    if (psa == nullptr) return false;
+    LiveArrays& live = Live();
+    std::lock_guard<std::mutex> lock(live.mu);
+    return live.arrays.count(psa) != 0 && HeaderOf(psa)->magic == kMagic;
+}
 
 ULONG ElementSize(VARTYPE vt) {
     switch (vt) {
@@ -45,7 +66,7 @@ ULONG ElementSize(VARTYPE vt) {
     case VT_R8: return 8;
     case VT_BSTR: return sizeof(BSTR);
     case VT_DISPATCH:
-    case VT_UNKNOWN: return sizeof(IUnknown*);
+    case VT_UNKNOWN: return sizeof(void*);
     case VT_VARIANT: return sizeof(VARIANT);
     default: return 0;
     }
@@ -141,6 +162,9 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
     for (UINT d = 0; d < cDims; ++d) {
         total *= rgsabound[d].cElements;
         if (total > (std::size_t{1} << 31) / size) return nullptr;
+        // Every index, the upper bound included, must be a LONG.
+        long long upper = static_cast<long long>(rgsabound[d].lLbound) + rgsabound[d].cElements - 1;
+        if (upper > INT32_MAX || upper < INT32_MIN) return nullptr;
     }
     std::size_t structSize = sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
     char* block = static_cast<char*>(std::calloc(1, HeaderSize() + structSize));
@@ -157,6 +181,15 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
     // VT_EMPTY variant).
     psa->pvData = std::calloc(total == 0 ? 1 : total, size);
     if (psa->pvData == nullptr) {
+        std::free(block);
+        return nullptr;
+    }
+    try {
+        LiveArrays& live = Live();
+        std::lock_guard<std::mutex> lock(live.mu);
+        live.arrays.insert(psa);
+    } catch (const std::bad_alloc&) {
+        std::free(psa->pvData);
         std::free(block);
         return nullptr;
     }
@@ -178,6 +211,11 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
         ClearElement(vt, static_cast<char*>(psa->pvData) + i * psa->cbElements);
     std::free(psa->pvData);
     HeaderOf(psa)->magic = 0;
+    {
+        LiveArrays& live = Live();
+        std::lock_guard<std::mutex> lock(live.mu);
+        live.arrays.erase(psa);
+    }
     std::free(HeaderOf(psa));
     return S_OK;
 }

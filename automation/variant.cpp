@@ -1,7 +1,6 @@
 // Variants: the tagged values of late-bound calls, and the coercions Invoke needs between them.
 #include <gpslib/automation.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -77,10 +76,11 @@ HRESULT ToDouble(const VARIANT& v, double* d) {
                   c == '.' || c == 'e' || c == 'E'))
                 return DISP_E_TYPEMISMATCH;
         char* end = nullptr;
-        errno = 0;
         double value = std::strtod(text.c_str(), &end);
         if (end != text.c_str() + text.size()) return DISP_E_TYPEMISMATCH;
-        if (errno == ERANGE || !std::isfinite(value)) return DISP_E_OVERFLOW;
+        // ERANGE also reports underflow ("1e-400"), whose value (zero or denormal) is fine;
+        // only an infinite result is an overflow.
+        if (!std::isfinite(value)) return DISP_E_OVERFLOW;
         *d = value;
         return S_OK;
     }
@@ -89,7 +89,7 @@ HRESULT ToDouble(const VARIANT& v, double* d) {
 }
 
 HRESULT ToText(const VARIANT& v, BSTR* out) {
-    char buf[64];
+    char buf[64] = {};
     switch (v.vt) {
     case VT_EMPTY: buf[0] = 0; break;
     case VT_I2: std::snprintf(buf, sizeof buf, "%d", v.iVal); break;
