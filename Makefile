@@ -5,6 +5,7 @@
 #   make sanitize   the test suite under the address and undefined-behaviour sanitizers
 #   make tsan       the test suite under the thread sanitizer
 #   make bench      build and run the benchmarks
+#   make fuzz       build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format     clang-format every source file
 #   make tidy       clang-tidy over the project's own sources
 
@@ -13,7 +14,9 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev
 
-.PHONY: all deps configure build test demo sanitize tsan bench format tidy clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test demo sanitize tsan bench fuzz format tidy clean
 
 all: build
 
@@ -51,6 +54,13 @@ bench:
 	$(MAKE) build BUILD=build-release BUILD_TYPE=Release
 	for b in build-release/bench/*_bench; do $$b; done
 
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DGPSLIB_FUZZ=ON -DGPSLIB_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+	for t in build-fuzz/fuzz/*_fuzz; do \
+	  name=$$(basename $$t _fuzz); mkdir -p build-fuzz/corpus/$$name; \
+	  $$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
@@ -58,4 +68,4 @@ tidy: configure
 	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet
 
 clean:
-	rm -rf build build-asan build-tsan build-release
+	rm -rf build build-asan build-tsan build-release build-fuzz
