@@ -1,3 +1,66 @@
 #include "core/SystemSettingsObject.h"
 
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// The two conversions of the distance accessors, with their rounding: metres to feet keeps the
+// whole part of feet + 0.5, cut to 16 bits; feet to metres likewise.
+SHORT FeetFromMetres(SHORT metres) {
+    double feet = std::trunc(metres * 3.2808399 + 0.5);
+    return static_cast<SHORT>(static_cast<std::uint16_t>(static_cast<std::int64_t>(feet)));
+}
+
+SHORT MetresFromFeet(SHORT feet) {
+    return static_cast<SHORT>(std::trunc(feet * 0.304799999536704 + 0.5));
+}
+
+SHORT ToFeet(Units units, SHORT value) {
+    return units == Imperial ? value : FeetFromMetres(value);
+}
+
+SHORT FromFeet(Units units, SHORT feet) {
+    return units == Imperial ? feet : MetresFromFeet(feet);
+}
+
+} // namespace
+
+// The debug directory is "Debug" inside the settings directory; a directory that already ends in
+// a separator (either kind) gets no second one.
+HRESULT CSystemSettingsObject::SetSettingsDirectory(BSTR bstrSettingsDirectory) {
+    std::u16string directory(gpslib::View(bstrSettingsDirectory));
+    std::u16string debug = directory;
+    if (debug.empty() || (debug.back() != u'/' && debug.back() != u'\\')) debug += u'/';
+    debug += u"Debug";
+    m_bstrSettingsDirectory = gpslib::Bstr(std::u16string_view(directory));
+    m_bstrDebugDirectory = gpslib::Bstr(std::u16string_view(debug));
+    return S_OK;
+}
+
+HRESULT CSystemSettingsObject::GetArrivalDistance(Units eUnits, SHORT* pnArrivalDistance) {
+    if (pnArrivalDistance == nullptr) return E_POINTER;
+    *pnArrivalDistance = FromFeet(eUnits, m_nArrivalDistance);
+    return S_OK;
+}
+
+// A shorter arrival distance pulls the threshold down with it.
+HRESULT CSystemSettingsObject::SetArrivalDistance(Units eUnits, SHORT nArrivalDistance) {
+    m_nArrivalDistance = ToFeet(eUnits, nArrivalDistance);
+    if (m_nArrivedNearThreshold > m_nArrivalDistance) m_nArrivedNearThreshold = m_nArrivalDistance;
+    return S_OK;
+}
+
+HRESULT CSystemSettingsObject::GetArrivedNearThreshold(Units eUnits, SHORT* pnThreshold) {
+    if (pnThreshold == nullptr) return E_POINTER;
+    *pnThreshold = FromFeet(eUnits, m_nArrivedNearThreshold);
+    return S_OK;
+}
+
+HRESULT CSystemSettingsObject::SetArrivedNearThreshold(Units eUnits, SHORT nThreshold) {
+    SHORT feet = ToFeet(eUnits, nThreshold < 0 ? SHORT{0} : nThreshold);
+    m_nArrivedNearThreshold = feet < m_nArrivalDistance ? feet : m_nArrivalDistance;
+    return S_OK;
+}
+
 GPSLIB_CLASS_FACTORY(SystemSettingsObject, CSystemSettingsObject)

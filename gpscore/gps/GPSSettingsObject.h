@@ -4,6 +4,14 @@
 
 #include "GPSLib_classes.h"
 
-class CGPSSettingsObject : public CGPSSettingsObjectBase {};
+// Setters store without checks; the core validates the averaging seconds when the settings are
+// applied.
+class CGPSSettingsObject : public CGPSSettingsObjectBase {
+public:
+    HRESULT SetUpBluetoothReceiver(IBluetoothDeviceObject* pBluetoothDevice) override;
+
+    // Bluetooth serial ports run at this speed whatever the device.
+    static constexpr LONG kBluetoothBaudRate = 4800;
+};
 
 #endif // GPSCORE_GPS_GPSSETTINGSOBJECT_H_

@@ -4,6 +4,18 @@
 
 #include "GPSLib_classes.h"
 
-class CGPSStatusObject : public CGPSStatusObjectBase {};
+// Plain storage filled by the core when a client asks for the receiver status.
+class CGPSStatusObject : public CGPSStatusObjectBase {
+public:
+    // Internal setters of the core.
+    void SetFixQuality(GPSQuality quality) { m_eFixQuality = quality; }
+    void SetDifferential(VARIANT_BOOL differential) { m_bDifferential = differential; }
+    void SetHasFix(VARIANT_BOOL hasFix) { m_bHasFix = hasFix; }
+    void SetSatellites(SHORT satellites) { m_nSatellites = satellites; }
+    void SetVDOP(DOUBLE vdop) { m_dVDOP = vdop; }
+    void SetHDOP(DOUBLE hdop) { m_dHDOP = hdop; }
+    // -1.0 while unknown.
+    void SetEstimatedAccuracyMeters(DOUBLE meters) { m_dEstimatedAccuracyMeters = meters; }
+};
 
 #endif // GPSCORE_GPS_GPSSTATUSOBJECT_H_

@@ -4,6 +4,20 @@
 
 #include "GPSLib_classes.h"
 
-class CGPSTimeObject : public CGPSTimeObjectBase {};
+// All six fields are 0 until the receiver has delivered a time.
+class CGPSTimeObject : public CGPSTimeObjectBase {
+public:
+    HRESULT IsValid(VARIANT_BOOL* pbValid) override;
+
+    // Internal setter of the core.
+    void SetTime(SHORT year, SHORT month, SHORT day, SHORT hour, SHORT minutes, SHORT seconds) {
+        m_nYear = year;
+        m_nMonth = month;
+        m_nDay = day;
+        m_nHour = hour;
+        m_nMinutes = minutes;
+        m_nSeconds = seconds;
+    }
+};
 
 #endif // GPSCORE_GPS_GPSTIMEOBJECT_H_

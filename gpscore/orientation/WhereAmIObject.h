@@ -2,8 +2,76 @@
 #ifndef GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_
 #define GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_
 
-#include "GPSLib_classes.h"
+#include <string_view>
 
-class CWhereAmIObject : public CWhereAmIObjectBase {};
+#include "GPSLib_classes.h"
+#include "orientation/InnerLocation.h"
+
+// The fields are plain storage that the core fills from the map engine's detail record; the
+// record's position is the inner location, which answers the location methods.
+class CWhereAmIObject : public CWhereAmIObjectBase {
+public:
+    HRESULT GetMapNameOnly(BSTR* pbstrMapName) override;
+    HRESULT IsValid(VARIANT_BOOL* pbValid) override;
+    HRESULT GetLocation(ILocationObject** ppLocation) override;
+    HRESULT GetLatitude(DOUBLE* pdLatitude) override;
+    HRESULT GetLongitude(DOUBLE* pdLongitude) override;
+    HRESULT GetBearing(HeadingType eHeadingType, ILocationObject* pTo, BSTR* pbstrBearing) override;
+    HRESULT GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
+                               BSTR* pbstrRelativeHeading) override;
+    HRESULT GetDistance(ILocationObject* pTo, LONG* pnDistance) override;
+    HRESULT GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) override;
+    HRESULT GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) override;
+    HRESULT GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                  BSTR* pbstrDescription) override;
+    HRESULT GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
+                                         IDescriptionConfigurationObject* pConfig,
+                                         BSTR* pbstrDescription) override;
+
+    // Internal setters of the core, one per field.
+    void SetCity(std::u16string_view v) { m_bstrCity = gpslib::Bstr(v); }
+    void SetStreetNameShort(std::u16string_view v) { m_bstrStreetNameShort = gpslib::Bstr(v); }
+    void SetStreetNameDetailed(std::u16string_view v) {
+        m_bstrStreetNameDetailed = gpslib::Bstr(v);
+    }
+    void SetRoadClassification(std::u16string_view v) {
+        m_bstrRoadClassification = gpslib::Bstr(v);
+    }
+    void SetBorough(std::u16string_view v) { m_bstrBorough = gpslib::Bstr(v); }
+    void SetArea(std::u16string_view v) { m_bstrArea = gpslib::Bstr(v); }
+    void SetCounty(std::u16string_view v) { m_bstrCounty = gpslib::Bstr(v); }
+    void SetStateProvince(std::u16string_view v) { m_bstrStateProvince = gpslib::Bstr(v); }
+    void SetCountry(std::u16string_view v) { m_bstrCountry = gpslib::Bstr(v); }
+    void SetZipPostalcode(std::u16string_view v) { m_bstrZipPostalcode = gpslib::Bstr(v); }
+    void SetHouseNumber(std::u16string_view v) { m_bstrHouseNumber = gpslib::Bstr(v); }
+    void SetAddressRightFromAlphaNum(std::u16string_view v) {
+        m_bstrAddressRightFromAlphaNum = gpslib::Bstr(v);
+    }
+    void SetAddressRightToAlphaNum(std::u16string_view v) {
+        m_bstrAddressRightToAlphaNum = gpslib::Bstr(v);
+    }
+    void SetAddressLeftFromAlphaNum(std::u16string_view v) {
+        m_bstrAddressLeftFromAlphaNum = gpslib::Bstr(v);
+    }
+    void SetAddressLeftToAlphaNum(std::u16string_view v) {
+        m_bstrAddressLeftToAlphaNum = gpslib::Bstr(v);
+    }
+    void SetAddressRightFrom(LONG v) { m_nAddressRightFrom = v; }
+    void SetAddressRightTo(LONG v) { m_nAddressRightTo = v; }
+    void SetAddressLeftFrom(LONG v) { m_nAddressLeftFrom = v; }
+    void SetAddressLeftTo(LONG v) { m_nAddressLeftTo = v; }
+    void SetMap(std::u16string_view v) { m_bstrMap = gpslib::Bstr(v); }
+    void SetDescription(std::u16string_view v) { m_bstrDescription = gpslib::Bstr(v); }
+    void SetSpeedLimitNonMetric(SHORT v) { m_nSpeedLimitNonMetric = v; }
+    void SetSpeedLimitMetric(SHORT v) { m_nSpeedLimitMetric = v; }
+    void SetNumberLanes(SHORT v) { m_nNumberLanes = v; }
+    // The inner location (no reference added); null only when its creation failed.
+    ILocationObject* InnerLocation() const { return m_location.Get(); }
+    // Holds `pLocation` itself as the inner location, by reference.
+    void ShareLocation(ILocationObject* pLocation) { m_location.Share(pLocation); }
+
+private:
+    gpscore::InnerLocation m_location;
+};
 
 #endif // GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_

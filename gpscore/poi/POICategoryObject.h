@@ -4,6 +4,12 @@
 
 #include "GPSLib_classes.h"
 
-class CPOICategoryObject : public CPOICategoryObjectBase {};
+class CPOICategoryObject : public CPOICategoryObjectBase {
+public:
+    // For the system's lists: the resource id of a name that is not the category's own (the
+    // list header, or the alternative name of category 17); 0 derives it from the number.
+    void SetNameStringId(LONG id) { m_nNameStringId = id; }
+    LONG NameStringId() const { return m_nNameStringId; }
+};
 
 #endif // GPSCORE_POI_POICATEGORYOBJECT_H_

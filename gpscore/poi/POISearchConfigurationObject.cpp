@@ -1,3 +1,148 @@
 #include "poi/POISearchConfigurationObject.h"
 
 GPSLIB_CLASS_FACTORY(POISearchConfigurationObject, CPOISearchConfigurationObject)
+
+namespace {
+
+constexpr LONG kDefaultMaxSearchResults = 25;
+constexpr LONG kDefaultMaxSearchTimeSeconds = 10;
+
+struct SearchField {
+    HRESULT (IPOIObject::*get)(BSTR*);
+    POIFields field;
+};
+
+// The order in which the POI's text fields are tried for the main search text.
+constexpr SearchField kSearchFields[] = {
+    {&IPOIObject::GetName, POI_FIELD_NAME},
+    {&IPOIObject::GetDescription, POI_FIELD_DESCRIPTION},
+    {&IPOIObject::GetAuthor, POI_FIELD_AUTHOR},
+    {&IPOIObject::GetTags, POI_FIELD_TAGS},
+    {&IPOIObject::GetAddressNumber, POI_FIELD_ADDRESS},
+    {&IPOIObject::GetStreet, POI_FIELD_STREET},
+    {&IPOIObject::GetCity, POI_FIELD_CITY},
+    {&IPOIObject::GetState, POI_FIELD_STATE},
+    {&IPOIObject::GetCountry, POI_FIELD_COUNTRY},
+    {&IPOIObject::GetZipCode, POI_FIELD_ZIP},
+    {&IPOIObject::GetHoursOfOperation, POI_FIELD_HOURS},
+    {&IPOIObject::GetPhoneNumber, POI_FIELD_PHONE},
+    {&IPOIObject::GetFaxNumber, POI_FIELD_FAX},
+    {&IPOIObject::GetWebAddress, POI_FIELD_WEB},
+    {&IPOIObject::GetEmail, POI_FIELD_EMAIL},
+    {&IPOIObject::GetMediaFile, POI_FIELD_MEDIA},
+};
+
+} // namespace
+
+CPOISearchConfigurationObject::CPOISearchConfigurationObject() {
+    gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &m_pPOISearchObject);
+}
+
+HRESULT CPOISearchConfigurationObject::SetMaxSearchResults(LONG nMaxSearchResults) {
+    m_nMaxResults = nMaxSearchResults > 0 ? nMaxSearchResults : kDefaultMaxSearchResults;
+    return S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::GetMaxSearchTime(SHORT* pnSeconds) {
+    if (pnSeconds == nullptr) return E_POINTER;
+    // Only SetMaxSearchTime writes the field, so it always fits.
+    *pnSeconds = static_cast<SHORT>(m_nMaxSearchTimeSeconds);
+    return S_OK;
+}
+
+// 0 stays 0: it asks for a single map search without widening.
+HRESULT CPOISearchConfigurationObject::SetMaxSearchTime(SHORT nSeconds) {
+    m_nMaxSearchTimeSeconds = nSeconds < 0 ? kDefaultMaxSearchTimeSeconds : nSeconds;
+    return S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::GetPOISearchObject(IPOIObject** ppPOI) {
+    if (ppPOI == nullptr) return E_POINTER;
+    *ppPOI = nullptr;
+    if (!m_pPOISearchObject) return E_FAIL;
+    *ppPOI = m_pPOISearchObject.Get();
+    (*ppPOI)->AddRef();
+    return S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::SetPOISearchObject(IPOIObject* pPOI) {
+    if (pPOI == nullptr) return E_POINTER;
+    m_pPOISearchObject = pPOI;
+    return S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::GetPOICategory(IPOICategoryObject** ppCategory) {
+    if (ppCategory == nullptr) return E_POINTER;
+    *ppCategory = nullptr;
+    return m_pPOISearchObject ? m_pPOISearchObject->GetCategory(ppCategory) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::SetPOICategory(IPOICategoryObject* pCategory) {
+    return m_pPOISearchObject ? m_pPOISearchObject->SetCategory(pCategory) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::GetPOISubCategory(IPOISubCategoryObject** ppSubCategory) {
+    if (ppSubCategory == nullptr) return E_POINTER;
+    *ppSubCategory = nullptr;
+    return m_pPOISearchObject ? m_pPOISearchObject->GetSubCategory(ppSubCategory) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::SetPOISubCategory(IPOISubCategoryObject* pSubCategory) {
+    return m_pPOISearchObject ? m_pPOISearchObject->SetSubCategory(pSubCategory) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::GetCategoryNumber(SHORT* pnCategoryNumber) {
+    if (pnCategoryNumber == nullptr) return E_POINTER;
+    return m_pPOISearchObject ? m_pPOISearchObject->GetCategoryNumber(pnCategoryNumber) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::GetSubCategoryNumber(SHORT* pnSubCategoryNumber) {
+    if (pnSubCategoryNumber == nullptr) return E_POINTER;
+    return m_pPOISearchObject ? m_pPOISearchObject->GetSubCategoryNumber(pnSubCategoryNumber)
+                              : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::SetCategoryNumber(SHORT nCategoryNumber) {
+    return m_pPOISearchObject ? m_pPOISearchObject->SetCategoryNumber(nCategoryNumber) : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::SetSubCategoryNumber(SHORT nSubCategoryNumber) {
+    return m_pPOISearchObject ? m_pPOISearchObject->SetSubCategoryNumber(nSubCategoryNumber)
+                              : E_FAIL;
+}
+
+HRESULT CPOISearchConfigurationObject::FindMainSearchField(gpslib::Bstr* text,
+                                                           POIFields* field) const {
+    if (!m_pPOISearchObject) return E_FAIL;
+    for (const SearchField& candidate : kSearchFields) {
+        HRESULT hr = (m_pPOISearchObject.Get()->*candidate.get)(text->Put());
+        if (FAILED(hr)) return hr;
+        if (text->Length() > 0) {
+            *field = candidate.field;
+            return S_OK;
+        }
+    }
+    *text = gpslib::Bstr();
+    *field = POI_FIELD_NAME;
+    return S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::GetMainSearchString(BSTR* pbstrMainSearchString) {
+    if (pbstrMainSearchString == nullptr) return E_POINTER;
+    gpslib::Bstr text;
+    POIFields field = POI_FIELD_NAME;
+    HRESULT hr = FindMainSearchField(&text, &field);
+    if (FAILED(hr)) return hr;
+    *pbstrMainSearchString = gpslib::AllocBstr(text.View());
+    return *pbstrMainSearchString == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT CPOISearchConfigurationObject::GetMainSearchField(POIFields* peMainSearchField) {
+    if (peMainSearchField == nullptr) return E_POINTER;
+    gpslib::Bstr text;
+    POIFields field = POI_FIELD_NAME;
+    HRESULT hr = FindMainSearchField(&text, &field);
+    if (FAILED(hr)) return hr;
+    *peMainSearchField = field;
+    return S_OK;
+}

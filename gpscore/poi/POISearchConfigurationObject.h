@@ -4,6 +4,37 @@
 
 #include "GPSLib_classes.h"
 
-class CPOISearchConfigurationObject : public CPOISearchConfigurationObjectBase {};
+// Holds the POI search object by reference: the client fills the search text and category into
+// the POI it gets from GetPOISearchObject, and SetPOISearchObject replaces the held POI. The
+// category operations are the held POI's own.
+class CPOISearchConfigurationObject : public CPOISearchConfigurationObjectBase {
+public:
+    CPOISearchConfigurationObject();
+
+    HRESULT SetMaxSearchResults(LONG nMaxSearchResults) override;
+    HRESULT GetMaxSearchTime(SHORT* pnSeconds) override;
+    HRESULT SetMaxSearchTime(SHORT nSeconds) override;
+    HRESULT GetPOISearchObject(IPOIObject** ppPOI) override;
+    HRESULT SetPOISearchObject(IPOIObject* pPOI) override;
+
+    HRESULT GetPOICategory(IPOICategoryObject** ppCategory) override;
+    HRESULT SetPOICategory(IPOICategoryObject* pCategory) override;
+    HRESULT GetPOISubCategory(IPOISubCategoryObject** ppSubCategory) override;
+    HRESULT SetPOISubCategory(IPOISubCategoryObject* pSubCategory) override;
+    HRESULT GetCategoryNumber(SHORT* pnCategoryNumber) override;
+    HRESULT GetSubCategoryNumber(SHORT* pnSubCategoryNumber) override;
+    HRESULT SetCategoryNumber(SHORT nCategoryNumber) override;
+    HRESULT SetSubCategoryNumber(SHORT nSubCategoryNumber) override;
+
+    HRESULT GetMainSearchString(BSTR* pbstrMainSearchString) override;
+    HRESULT GetMainSearchField(POIFields* peMainSearchField) override;
+
+private:
+    // The first non-empty text field of the search POI, in the search's order of preference;
+    // an empty text and POI_FIELD_NAME when every field is empty.
+    HRESULT FindMainSearchField(gpslib::Bstr* text, POIFields* field) const;
+
+    gpslib::ComPtr<IPOIObject> m_pPOISearchObject;
+};
 
 #endif // GPSCORE_POI_POISEARCHCONFIGURATIONOBJECT_H_

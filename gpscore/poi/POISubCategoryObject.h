@@ -4,6 +4,12 @@
 
 #include "GPSLib_classes.h"
 
-class CPOISubCategoryObject : public CPOISubCategoryObjectBase {};
+class CPOISubCategoryObject : public CPOISubCategoryObjectBase {
+public:
+    // For the system's lists: the resource id of a list header name; 0 derives the name from
+    // the two numbers.
+    void SetNameStringId(LONG id) { m_nNameStringId = id; }
+    LONG NameStringId() const { return m_nNameStringId; }
+};
 
 #endif // GPSCORE_POI_POISUBCATEGORYOBJECT_H_

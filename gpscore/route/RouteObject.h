@@ -1,9 +1,76 @@
-// A route: its waypoints, current position on it and its progress.
+// A route: an ordered list of waypoints (indices 1 to the count seen from outside), a direction
+// of travel, a current waypoint and the configuration it was made with.
 #ifndef GPSCORE_ROUTE_ROUTEOBJECT_H_
 #define GPSCORE_ROUTE_ROUTEOBJECT_H_
 
-#include "GPSLib_classes.h"
+#include <string_view>
+#include <vector>
 
-class CRouteObject : public CRouteObjectBase {};
+#include "GPSLib_classes.h"
+#include "route/WaypointRecord.h"
+
+// The waypoints are plain records owned by the route; waypoint objects handed out are new
+// copies carrying their index. Invalid indices answer S_FALSE (and no waypoint), never an
+// error. The configuration is an owned RouteConfigurationObject; when it could not be created,
+// every method that needs it answers E_FAIL.
+class CRouteObject : public CRouteObjectBase {
+public:
+    CRouteObject();
+
+    HRESULT GetRouteConfiguration(IRouteConfigurationObject** ppConfiguration) override;
+    HRESULT AddUserWaypointToEndOfRoute(IWaypointUserObject* pUserWaypoint,
+                                        IWaypointObject** ppWaypoint) override;
+    HRESULT GetRouteBeginning(IWaypointObject** ppWaypoint) override;
+    HRESULT GetRouteEnd(IWaypointObject** ppWaypoint) override;
+    HRESULT GetWaypoint(SHORT nIndex, IWaypointObject** ppWaypoint) override;
+    HRESULT GetWaypointCount(SHORT* pnCount) override;
+    HRESULT UpdateWaypointInRoute(IWaypointObject* pWaypoint) override;
+    HRESULT ReverseRoute(VARIANT_BOOL* pbReversed) override;
+    HRESULT DeleteWaypoint(IWaypointObject* pWaypoint) override;
+    HRESULT InsertUserWaypointBefore(IWaypointUserObject* pUserWaypoint, SHORT nIndex,
+                                     IWaypointObject** ppWaypoint) override;
+    HRESULT SetCurrentWaypoint(IWaypointObject* pWaypoint) override;
+    HRESULT GetCurrentWaypoint(IWaypointObject** ppWaypoint) override;
+    HRESULT GetNextWaypoint(WaypointMode eWaypointMode, IWaypointObject** ppWaypoint) override;
+    HRESULT SetNextWaypointAlongRoute(WaypointMode eWaypointMode,
+                                      IWaypointObject** ppWaypoint) override;
+    HRESULT SetPreviousWaypointAlongRoute(WaypointMode eWaypointMode,
+                                          IWaypointObject** ppWaypoint) override;
+    HRESULT GetNextTurn(IWaypointObject** ppWaypoint) override;
+    HRESULT GetCurrentWaypointIndex(SHORT* pnIndex) override;
+    HRESULT AddWaypointToEndOfRoute(IWaypointObject* pWaypoint) override;
+    HRESULT SetType(RouteType eRouteType) override;
+
+    // For the system: route creation, RouteSet and the route files fill and read the route
+    // through these.
+    const std::vector<gpscore::WaypointRecord>& Waypoints() const { return m_waypoints; }
+    // Appends a record; E_FAIL when the list already holds the most a 16-bit count can tell.
+    HRESULT AppendWaypoint(gpscore::WaypointRecord record);
+    // Empties the list; the current waypoint becomes -1.
+    void ClearWaypoints();
+    // Sets the current index as given, valid or not (a loaded route starts at 1, even empty).
+    void SetCurrentIndex(SHORT index) { m_nCurrentIndex = index; }
+    // The owned configuration itself, not a copy; null when it could not be created.
+    IRouteConfigurationObject* Configuration() const { return m_pConfiguration.Get(); }
+    // The route file it was loaded from or last saved to; empty for none.
+    std::u16string_view FileName() const { return m_bstrFileName.View(); }
+    void SetFileName(std::u16string_view fileName);
+    // Saving is the only thing that clears the needs-saving flag.
+    void MarkSaved() { m_bNeedsSaving = 0; }
+
+private:
+    bool IsValidIndex(int index) const;
+    // next(mode, from, reversed): where a step along the route from `from` lands.
+    int NextIndex(WaypointMode mode, int from, bool reversed) const;
+    // The waypoint object of `index`: S_FALSE and null when the index is not valid.
+    HRESULT WaypointAt(int index, IWaypointObject** ppWaypoint) const;
+    // A change of the list: records that the route needs saving.
+    void Changed() { m_bNeedsSaving = 1; }
+    // Adding a user waypoint makes a route a manual one, unless it records virtual movement.
+    HRESULT BecomeManual();
+
+    std::vector<gpscore::WaypointRecord> m_waypoints;
+    gpslib::ComPtr<IRouteConfigurationObject> m_pConfiguration;
+};
 
 #endif // GPSCORE_ROUTE_ROUTEOBJECT_H_

@@ -1,4 +1,5 @@
-// The route preferences: warnings, distances, turn preferences.
+// Route behaviour chosen by the user (waypoint mode, auto-increment, sequential following,
+// numbering); the system keeps one per mode in its route settings file.
 #ifndef GPSCORE_ROUTE_ROUTESETTINGSOBJECT_H_
 #define GPSCORE_ROUTE_ROUTESETTINGSOBJECT_H_
 
