@@ -129,8 +129,15 @@ HRESULT UpdateRegistry(const std::function<HRESULT(RegistryStore&)>& change, std
     if (!dir.empty() && !env->FileExists(dir)) (void)env->CreateDirs(dir);
     // One writer at a time, across threads and processes: an exclusive lock on a side file.
     std::lock_guard<std::recursive_mutex> guard(Cache().mu);
-    int lockFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd >= 0) ::flock(lockFd, LOCK_EX);
+    // Closed (which releases the lock) however this function is left: `change` may throw, and
+    // a lock left behind would block every later update, in this process and in others.
+    struct LockFile {
+        int fd;
+        ~LockFile() {
+            if (fd >= 0) ::close(fd);
+        }
+    } lock{::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
+    if (lock.fd >= 0) ::flock(lock.fd, LOCK_EX);
     RegistryStore store;
     HRESULT hr = LoadRegistry(&store, error);
     if (SUCCEEDED(hr)) hr = change(store);
@@ -141,7 +148,6 @@ HRESULT UpdateRegistry(const std::function<HRESULT(RegistryStore&)>& change, std
             hr = REGDB_E_WRITEREGDB;
         }
     }
-    if (lockFd >= 0) ::close(lockFd); // Closing releases the lock.
     Cache().factories.clear();
     return hr;
 }

@@ -44,20 +44,27 @@ template <class Fill> HRESULT ReturnList(VARIANT* list, std::size_t n, Fill fill
 // returns false to refuse the list. The array is destroyed afterwards in every case.
 template <class Take> HRESULT ReadList(VARIANT* list, bool refuseMinusOne, Take take) {
     if (list == nullptr) return E_POINTER;
+    // A list passed as a reference to a variant is that variant.
+    if (list->vt == (VT_BYREF | VT_VARIANT) && list->pvarVal != nullptr) list = list->pvarVal;
     HRESULT result = E_INVALIDARG;
+    // Where the array pointer lives: in the variant, or behind an array reference. Any other
+    // reference points at something that is not an array and must not be read as one.
     bool byRef = (list->vt & VT_BYREF) != 0;
-    SAFEARRAY* psa = byRef ? (list->pparray ? *list->pparray : nullptr) : list->parray;
+    SAFEARRAY** slot = (list->vt & VT_ARRAY) == 0 ? nullptr
+                       : byRef                    ? list->pparray
+                                                  : &list->parray;
+    SAFEARRAY* psa = slot != nullptr ? *slot : nullptr;
     VARTYPE vt = list->vt & VT_TYPEMASK;
     VARTYPE elementType = VT_EMPTY;
     LONG lb = 0, ub = -1;
-    if ((list->vt & VT_ARRAY) != 0 && (vt & 0xC) != 0 && psa != nullptr &&
-        SafeArrayGetDim(psa) == 1 && SUCCEEDED(SafeArrayGetLBound(psa, 1, &lb)) &&
-        SUCCEEDED(SafeArrayGetUBound(psa, 1, &ub)) &&
+    if ((vt & 0xC) != 0 && psa != nullptr && SafeArrayGetDim(psa) == 1 &&
+        SUCCEEDED(SafeArrayGetLBound(psa, 1, &lb)) && SUCCEEDED(SafeArrayGetUBound(psa, 1, &ub)) &&
         SUCCEEDED(SafeArrayGetVartype(psa, &elementType)) && !(refuseMinusOne && lb == -1)) {
         result = S_OK;
-        for (LONG i = lb; i <= ub && result == S_OK; ++i) {
+        // A wide counter, so that an upper bound of LONG's maximum ends the loop.
+        for (long long i = lb; i <= ub && result == S_OK; ++i) {
             Variant element;
-            LONG index = i;
+            LONG index = static_cast<LONG>(i);
             HRESULT hr;
             if (elementType == VT_VARIANT) {
                 hr = SafeArrayGetElement(psa, &index, static_cast<VARIANT*>(&element));
@@ -70,15 +77,11 @@ template <class Take> HRESULT ReadList(VARIANT* list, bool refuseMinusOne, Take 
         }
     }
     // The list is consumed: the array goes whether accepted or not, and the variant is emptied so
-    // that the client holds no dangling array.
-    if (byRef) {
-        if (list->pparray != nullptr) {
-            SafeArrayDestroy(*list->pparray);
-            *list->pparray = nullptr;
-        }
-    } else if ((list->vt & VT_ARRAY) != 0) {
-        SafeArrayDestroy(psa);
-        VariantInit(list);
+    // that the client holds no dangling array. An array that cannot go (locked, or not made by
+    // this runtime) stays with the client.
+    if (slot != nullptr && SUCCEEDED(SafeArrayDestroy(*slot))) {
+        *slot = nullptr;
+        if (!byRef) VariantInit(list);
     }
     return result;
 }

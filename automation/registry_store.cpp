@@ -31,8 +31,10 @@ constexpr Root kRoots[] = {{"HKEY_CLASSES_ROOT", "HKCR"},
                            {"HKEY_USERS", "HKU"},
                            {"HKEY_CURRENT_CONFIG", "HKCC"}};
 
-// Checks a key path and spells its root in full. Empty components are not allowed.
+// Checks a key path and spells its root in full. Empty components are not allowed, nor line
+// breaks, which the key's line in the file could not hold.
 bool NormalizeKey(std::string_view key, std::string* out) {
+    if (key.find_first_of("\r\n") != std::string_view::npos) return false;
     std::size_t slash = key.find('\\');
     std::string_view root = key.substr(0, slash);
     std::string_view rest = slash == std::string_view::npos ? "" : key.substr(slash);
@@ -49,9 +51,16 @@ bool NormalizeKey(std::string_view key, std::string* out) {
     return true;
 }
 
+// Line breaks are written as \n and \r: the format keeps one value per line, and a raw break
+// would make the whole file unreadable. Every other backslash is doubled, so the two escapes
+// never occur in files written by other tools.
 std::string Quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
         if (c == '\\' || c == '"') out.push_back('\\');
         out.push_back(c);
     }
@@ -67,7 +76,8 @@ bool ReadQuoted(std::string_view text, std::size_t* pos, std::string* out) {
         char c = text[i];
         if (c == '\\') {
             if (i + 1 >= text.size()) return false;
-            out->push_back(text[++i]);
+            char e = text[++i];
+            out->push_back(e == 'n' ? '\n' : e == 'r' ? '\r' : e);
         } else if (c == '"') {
             *pos = i + 1;
             return true;

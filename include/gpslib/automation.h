@@ -277,7 +277,9 @@ GPSLIB_API HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pv
 
 // ---------------------------------------------------------------------------------------------
 // Safe arrays. Supported element types: VT_I2, VT_I4, VT_R8, VT_BOOL, VT_BSTR, VT_DISPATCH,
-// VT_UNKNOWN, VT_VARIANT, VT_UI1.
+// VT_UNKNOWN, VT_VARIANT, VT_UI1. Every bound must keep its indices within LONG. A pointer that
+// is not a live array made by these calls (another allocator's, or one already destroyed) is
+// refused with E_INVALIDARG (0 from the Get* counts) without being read.
 GPSLIB_API SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 GPSLIB_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 GPSLIB_API HRESULT SafeArrayDestroy(SAFEARRAY* psa);

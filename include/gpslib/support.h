@@ -121,7 +121,9 @@ GPSLIB_API HRESULT ReturnObjectList(VARIANT* list, const std::vector<IUnknown*>&
 // expected type, else the list is refused (E_INVALIDARG, nothing appended). For objects and
 // integers a lower bound of -1 is refused. Objects and integers beyond `capacity` are dropped
 // without error; strings are appended without limit. Accepted or not, the client's array is
-// destroyed and the variant left empty. E_POINTER for a null list.
+// destroyed and the variant left empty (an array the client still has locked stays with it).
+// The list may also come by reference: VT_BYREF|VT_VARIANT to the list's variant, or VT_BYREF
+// with the array bit; any other reference is refused untouched. E_POINTER for a null list.
 GPSLIB_API HRESULT ReadStringList(VARIANT* list, std::vector<std::u16string>* out);
 GPSLIB_API HRESULT ReadLongList(VARIANT* list, std::size_t capacity, std::vector<LONG>* out);
 // Appends counted references to `iid` (the caller releases them).

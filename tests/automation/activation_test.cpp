@@ -1,0 +1,203 @@
+// Activation through a private registry store: registering the service module, creating its
+// classes by class id and ProgID, the failures of a bad registration, and unregistration.
+#include <gpslib/GPSLib.h>
+#include <gpslib/registry.h>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "tests/automation/test_util.h"
+
+namespace gpslib::test {
+namespace {
+
+constexpr CLSID kUnregistered = {0x0BADC1A5, 0x5EED, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
+constexpr char kLibId[] = "{21D01B84-08C8-4EC3-99FA-E9F7B1FFFA2B}";
+
+// Calls an entry point of the service module, as the registration tool does. The module stays
+// loaded, as the runtime keeps every module it loads.
+HRESULT CallCore(const char* entry) {
+    void* module = dlopen(GPSLIB_CORE_MODULE, RTLD_NOW | RTLD_LOCAL);
+    auto fn = module ? reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, entry)) : nullptr;
+    return fn == nullptr ? E_FAIL : fn();
+}
+
+HRESULT Create(const CLSID& clsid, void** out, DWORD context = CLSCTX_ALL) {
+    *out = out; // Any failure must leave it null.
+    return CoCreateInstance(clsid, nullptr, context, IID_IUnknown, out);
+}
+
+TEST(RuntimeActivation, CreatesByClassIdAndProgId) {
+    ScopedRegistry registry;
+    ASSERT_EQ(CallCore("DllRegisterServer"), S_OK);
+    ComPtr<ILocationObject> location;
+    ASSERT_EQ(CoCreateInstance(CLSID_LocationObject, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ILocationObject, location.PutVoid()),
+              S_OK);
+    Bstr got;
+    ASSERT_EQ(location->SetName(Bstr(u"Home").Get()), S_OK);
+    ASSERT_EQ(location->GetName(got.Put()), S_OK);
+    EXPECT_EQ(got.View(), u"Home");
+
+    for (auto progId : {u"GPS.LocationObject.1", u"GPS.LocationObject", u"gps.locationobject"}) {
+        CLSID clsid = GUID_NULL;
+        EXPECT_EQ(CLSIDFromProgID(progId, &clsid), S_OK) << ToUtf8(std::u16string_view(progId));
+        EXPECT_EQ(clsid, CLSID_LocationObject);
+    }
+    for (auto bad :
+         {u"GPS.NoSuchObject", u"", u"HKCR\\GPS.LocationObject", u"GPS.LocationObject\\CLSID"}) {
+        CLSID clsid = CLSID_LocationObject;
+        EXPECT_EQ(CLSIDFromProgID(bad, &clsid), CO_E_CLASSSTRING);
+        EXPECT_EQ(clsid, GUID_NULL);
+    }
+    CLSID clsid;
+    EXPECT_EQ(CLSIDFromProgID(nullptr, &clsid), E_INVALIDARG);
+    std::string text;
+    ASSERT_TRUE(RegistryGetString("HKCR\\GPS.LocationObject\\CurVer", "", &text));
+    EXPECT_EQ(text, "GPS.LocationObject.1");
+    const std::string key = "HKCR\\CLSID\\" + GuidToString(CLSID_LocationObject);
+    ASSERT_TRUE(RegistryGetString(key + "\\InprocServer32", "ThreadingModel", &text));
+    EXPECT_EQ(text, "Free");
+
+    // Late binding over the module's generated tables: any case, a string coerced to a double.
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(location->QueryInterface(IID_IDispatch, dispatch.PutVoid()), S_OK);
+    OLECHAR name[] = u"setLATITUDE";
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    Variant arg;
+    SetText(&arg, u"12.5");
+    DISPPARAMS params{&arg, nullptr, 1, 0};
+    ASSERT_EQ(
+        dispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+        S_OK);
+    double latitude = 0;
+    ASSERT_EQ(location->GetLatitude(&latitude), S_OK);
+    EXPECT_EQ(latitude, 12.5);
+}
+
+TEST(RuntimeActivation, BadRegistrationsFailWithANullObject) {
+    ScopedRegistry registry;
+    const std::string text = registry.File("notamodule.so");
+    std::ofstream(text) << "not a shared object\n";
+    const std::pair<const char*, HRESULT> cases[] = {
+        // InprocServer32 of the class; null: the class is not registered at all.
+        {nullptr, REGDB_E_CLASSNOTREG},
+        {"", REGDB_E_CLASSNOTREG},
+        {"/nonexistent/libgone.so", CO_E_DLLNOTFOUND},
+        {text.c_str(), CO_E_DLLNOTFOUND},
+        {GPSLIB_AUTO_MODULE, CO_E_ERRORINDLL}, // A shared object without DllGetClassObject.
+        {GPSLIB_CORE_MODULE, CLASS_E_CLASSNOTAVAILABLE}, // A module without that class.
+    };
+    int store = 0;
+    for (const auto& [module, hr] : cases) {
+        SCOPED_TRACE(module ? module : "(none)");
+        ScopedRegistry::Use(registry.File("case" + std::to_string(++store) + ".reg"));
+        auto point = [&](RegistryStore& s) {
+            s.SetString("HKCR\\CLSID\\" + GuidToString(kUnregistered) + "\\InprocServer32", "",
+                        module);
+            return S_OK;
+        };
+        ASSERT_EQ(module == nullptr ? S_OK : UpdateRegistry(point), S_OK);
+        void* out = nullptr;
+        EXPECT_EQ(Create(kUnregistered, &out), hr);
+        EXPECT_EQ(out, nullptr);
+        EXPECT_EQ(CreateObject(kUnregistered, IID_IUnknown, &out), hr);
+        EXPECT_EQ(out, nullptr);
+    }
+    void* out = nullptr;
+    ScopedRegistry::Use(text); // A store that does not parse registers nothing.
+    EXPECT_EQ(Create(CLSID_LocationObject, &out), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(CoCreateInstance(CLSID_LocationObject, nullptr, CLSCTX_ALL, IID_IUnknown, nullptr),
+              E_POINTER);
+
+    // Registered, but asked for a context this runtime does not serve, or for aggregation.
+    ScopedRegistry::Use(registry.path());
+    ASSERT_EQ(CallCore("DllRegisterServer"), S_OK);
+    EXPECT_EQ(Create(CLSID_LocationObject, &out, CLSCTX_LOCAL_SERVER), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(out, nullptr);
+    TestObject outer;
+    out = &out;
+    EXPECT_EQ(CoCreateInstance(CLSID_LocationObject, &outer, CLSCTX_ALL, IID_IUnknown, &out),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(outer.refs(), 1u);
+}
+
+TEST(RuntimeActivation, CreateObjectReleasesThePreviousTarget) {
+    ScopedRegistry registry;
+    ASSERT_EQ(CallCore("DllRegisterServer"), S_OK);
+    TestObject previous;
+    void* target = static_cast<IUnknown*>(&previous);
+    previous.AddRef();
+    ASSERT_EQ(CreateObject(CLSID_LocationObject, IID_ILocationObject, &target), S_OK);
+    EXPECT_EQ(previous.refs(), 1u);
+    double latitude = 1;
+    EXPECT_EQ(static_cast<ILocationObject*>(target)->GetLatitude(&latitude), S_OK);
+    // Each failure releases the object made before it (LSan reports a leak otherwise).
+    EXPECT_EQ(CreateObject(CLSID_LocationObject, IID_ITestItem, &target), E_NOINTERFACE);
+    EXPECT_EQ(target, nullptr);
+    ComPtr<ILocationObject> typed;
+    ASSERT_EQ(CreateObject(CLSID_LocationObject, IID_ILocationObject, &typed), S_OK);
+    EXPECT_EQ(CreateObject(kUnregistered, IID_ILocationObject, &typed), REGDB_E_CLASSNOTREG);
+    EXPECT_FALSE(typed);
+    EXPECT_EQ(CreateObject(CLSID_LocationObject, IID_ILocationObject, nullptr), E_POINTER);
+}
+
+TEST(RuntimeActivation, UnregistrationRemovesEveryEntry) {
+    ScopedRegistry registry;
+    ASSERT_EQ(UpdateRegistry([](RegistryStore& s) {
+                  s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", "/dev/rfcomm0");
+                  s.SetString("HKCR\\CLSID\\" + GuidToString(kUnregistered) + "\\InprocServer32",
+                              "", "/opt/other/libother.so");
+                  return S_OK;
+              }),
+              S_OK);
+    ASSERT_EQ(CallCore("DllRegisterServer"), S_OK);
+    ASSERT_EQ(CallCore("DllRegisterServer"), S_OK) << "registering twice changes nothing";
+    RegistryStore store;
+    ASSERT_EQ(LoadRegistry(&store), S_OK);
+    const std::string path = std::filesystem::canonical(GPSLIB_CORE_MODULE);
+    std::set<std::string> written; // The module's class ids and ProgIDs.
+    for (const std::string& clsid : store.SubKeys("HKCR\\CLSID")) {
+        std::string module;
+        store.GetString("HKCR\\CLSID\\" + clsid + "\\InprocServer32", "", &module);
+        if (module == path) written.insert(clsid);
+    }
+    EXPECT_EQ(written.size(), 30u);
+    for (const std::string& key : store.SubKeys("HKCR"))
+        if (key.rfind("GPS.", 0) == 0) written.insert(key);
+    EXPECT_EQ(written.size(), 90u) << "two ProgIDs per class";
+
+    // The file holds what the store serialises to, and reads back the same.
+    std::ifstream file(registry.path());
+    const std::string onDisk((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(onDisk, store.Serialize());
+    RegistryStore again;
+    ASSERT_TRUE(again.Parse(onDisk, nullptr));
+    EXPECT_EQ(again.Serialize(), onDisk);
+
+    ASSERT_EQ(CallCore("DllUnregisterServer"), S_OK);
+    ASSERT_EQ(CallCore("DllUnregisterServer"), S_OK) << "unregistering twice is harmless";
+    ASSERT_EQ(LoadRegistry(&store), S_OK);
+    const std::string left = store.Serialize();
+    written.insert({kLibId, GuidToString(IID_ILocationObject)});
+    for (const std::string& entry : written)
+        EXPECT_EQ(left.find(entry), std::string::npos) << entry << " left in\n" << left;
+    EXPECT_NE(left.find("/dev/rfcomm0"), std::string::npos) << "other entries stay";
+    EXPECT_NE(left.find("/opt/other/libother.so"), std::string::npos);
+    void* out = nullptr;
+    EXPECT_EQ(Create(CLSID_LocationObject, &out), REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(out, nullptr);
+}
+
+} // namespace
+} // namespace gpslib::test

@@ -1,0 +1,266 @@
+// GUID text and the registry store: the .reg parser and writer, and atomic updates of the file.
+#include <gpslib/registry.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "tests/automation/test_util.h"
+
+namespace gpslib::test {
+namespace {
+
+constexpr GUID kGuid = {
+    0x01234567, 0x89AB, 0xCDEF, {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
+
+TEST(RuntimeGuid, TextRoundTrip) {
+    EXPECT_EQ(GuidToString(kGuid), "{01234567-89AB-CDEF-FEDC-BA9876543210}");
+    for (std::string_view text :
+         {"{01234567-89ab-cdef-fedc-ba9876543210}", "01234567-89AB-CDEF-FEDC-BA9876543210"}) {
+        GUID g = GUID_NULL;
+        EXPECT_TRUE(ParseGuid(text, &g) && g == kGuid) << text;
+    }
+    OLECHAR wide[40] = u"!";
+    EXPECT_EQ(StringFromGUID2(kGuid, wide, 38), 0) << "no room for the NUL";
+    EXPECT_EQ(wide[0], u'!');
+    ASSERT_EQ(StringFromGUID2(kGuid, wide, 39), 39);
+    EXPECT_EQ(ToUtf8(std::u16string_view(wide)), GuidToString(kGuid));
+    GUID clsid = GUID_NULL, iid = GUID_NULL;
+    EXPECT_EQ(CLSIDFromString(wide, &clsid), S_OK);
+    EXPECT_EQ(IIDFromString(u"{01234567-89ab-cdef-fedc-ba9876543210}", &iid), S_OK);
+    EXPECT_TRUE(clsid == kGuid && iid == kGuid);
+    EXPECT_EQ(CLSIDFromString(wide, nullptr), E_INVALIDARG);
+}
+
+TEST(RuntimeGuid, MalformedTextIsRefused) {
+    for (std::u16string text :
+         {u"", u"{}", u"{01234567-89AB-CDEF-FEDC-BA9876543210", // No closing brace.
+          u"{01234567-89AB-CDEF-FEDC-BA987654321}",             // A digit short.
+          u"{01234567-89AB-CDEF-FEDC-BA98765432100}",           // A digit long.
+          u"{0123456G-89AB-CDEF-FEDC-BA9876543210}",            // Not hex.
+          u"{0123456-789AB-CDEF-FEDC-BA9876543210}",            // Dash one place early.
+          u"{01234567089AB-CDEF-FEDC-BA9876543210}",            // A digit for a dash.
+          u"{01234567-89AB-CDEF-FEDCBA98-76543210}",            // Last dash moved.
+          u"}01234567-89AB-CDEF-FEDC-BA9876543210{", u"(01234567-89AB-CDEF-FEDC-BA9876543210)",
+          u"{01234567-89AB-CDEF-FEDC-BA987654321 }",
+          u"{01234567-89AB-CDEF-FEDC-BA98765432\u00E90}", // Latin e with acute.
+          u"{01234567-89AB-CDEF-FEDC-BA98765432\uFF110}", // Fullwidth digit.
+          u"01234567-89AB-CDEF-FEDC-BA9876543210",        // Class text needs its braces.
+          u"{01234567-89AB-CDEF-FEDC-BA9876543210}x"}) {
+        SCOPED_TRACE(ToUtf8(text));
+        GUID clsid = kGuid, iid = kGuid, g;
+        EXPECT_EQ(CLSIDFromString(text.c_str(), &clsid), CO_E_CLASSSTRING);
+        EXPECT_EQ(IIDFromString(text.c_str(), &iid), E_INVALIDARG);
+        EXPECT_EQ(clsid, GUID_NULL);
+        EXPECT_TRUE(text.size() == 36 || !ParseGuid(ToUtf8(text), &g));
+    }
+}
+
+// A store file exercising every value form.
+constexpr char kStoreText[] = R"(Windows Registry Editor Version 5.00
+
+; A comment line.
+[HKEY_LOCAL_MACHINE\SOFTWARE\gpslib\Ports]
+"COM5:"="/dev/rfcomm0"
+@="default \"quoted\" C:\\dir\\"
+"Count"=dword:0000000a
+"Blob"=hex:00,01,fe,\
+  ff,10
+
+[HKEY_CLASSES_ROOT\Empty]
+)";
+
+TEST(RuntimeRegistry, ParseSerializeRoundTrip) {
+    RegistryStore store;
+    std::string error, text;
+    ASSERT_TRUE(store.Parse(kStoreText, &error)) << error;
+    const std::string key = "HKLM\\SOFTWARE\\gpslib\\Ports";
+    std::uint32_t dword = 0;
+    ASSERT_TRUE(store.GetString(key, "", &text));
+    EXPECT_EQ(text, "default \"quoted\" C:\\dir\\");
+    ASSERT_TRUE(store.GetDword(key, "count", &dword));
+    EXPECT_EQ(dword, 10u);
+    EXPECT_FALSE(store.GetString(key, "Count", &text)) << "a dword is not a string";
+    ASSERT_NE(store.GetValue(key, "Blob"), nullptr);
+    EXPECT_EQ(store.GetValue(key, "Blob")->bytes,
+              (std::vector<std::uint8_t>{0, 1, 0xFE, 0xFF, 0x10}));
+    EXPECT_TRUE(store.KeyExists("hkcr\\EMPTY"));
+    EXPECT_EQ(store.ValueNames(key), (std::vector<std::string>{"COM5:", "", "Count", "Blob"}));
+    EXPECT_EQ(store.SubKeys("HKLM\\software"), std::vector<std::string>{"gpslib"});
+
+    // Values holding the syntax around them, line breaks and NULs survive too.
+    const std::string tricky[] = {"\"]=\\", "first\nsecond\r\n", std::string("a\0b", 3), ""};
+    for (const std::string& value : tricky)
+        store.SetString("HKCU\\Tricky", value, value);
+    store.SetDword("HKCU\\Tricky", "max", 0xFFFFFFFFu);
+    const std::string once = store.Serialize();
+    RegistryStore again;
+    ASSERT_TRUE(again.Parse(once, &error)) << error << "\n" << once;
+    EXPECT_EQ(again.Serialize(), once);
+    for (const std::string& value : tricky) {
+        EXPECT_TRUE(again.GetString("HKCU\\Tricky", value, &text));
+        EXPECT_EQ(text, value);
+    }
+}
+
+TEST(RuntimeRegistry, NamesIgnoreCaseAndDeletionsMerge) {
+    RegistryStore store;
+    store.SetString("HKCR\\CLSID\\{X}\\InprocServer32", "ThreadingModel", "Apartment");
+    store.SetString("hkey_classes_root\\clsid\\{x}\\inprocserver32", "THREADINGMODEL", "Free");
+    EXPECT_EQ(store.ValueNames("HKCR\\CLSID\\{X}\\InprocServer32").size(), 1u);
+    std::string text, error;
+    ASSERT_TRUE(store.GetString("HKCR\\Clsid\\{x}\\InProcServer32", "threadingmodel", &text));
+    EXPECT_EQ(text, "Free");
+    store.SetString("HKCR\\CLSID\\{Y}", "", "other");
+    store.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM1:", "/dev/ttyUSB0");
+    store.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM2:", "/dev/ttyUSB1");
+    ASSERT_TRUE(
+        store.Parse("REGEDIT4\n[-HKEY_CLASSES_ROOT\\clsid\\{x}]\n\"ignored\"=\"x\"\n"
+                    "[HKLM\\SOFTWARE\\gpslib\\Ports]\n\"com1:\"=-\n\"COM3:\"=\"/dev/pts/3\"\n",
+                    &error))
+        << error;
+    EXPECT_FALSE(store.KeyExists("HKCR\\CLSID\\{X}\\InprocServer32")) << "the whole tree goes";
+    EXPECT_FALSE(store.KeyExists("HKCR\\CLSID\\{X}"));
+    EXPECT_TRUE(store.KeyExists("HKCR\\CLSID\\{Y}"));
+    EXPECT_EQ(store.ValueNames("HKLM\\SOFTWARE\\gpslib\\Ports"),
+              (std::vector<std::string>{"COM2:", "COM3:"}));
+
+    // Keys no file line could hold are not created.
+    for (const char* bad : {"HKEY_NOWHERE\\x", "HKCR\\a\\\\b", "HKCR\\a\\", "HKCR\\line\nbreak"})
+        store.SetString(bad, "a", "b");
+    EXPECT_FALSE(store.KeyExists("HKCR\\a"));
+    EXPECT_EQ(store.Serialize().find("NOWHERE"), std::string::npos);
+    EXPECT_TRUE(RegistryStore().Parse(store.Serialize(), &error)) << error;
+}
+
+TEST(RuntimeRegistry, MalformedInputNamesTheLineAndChangesNothing) {
+    const std::pair<const char*, int> cases[] = {
+        {"[HKEY_CLASSES_ROOT\\A]\n", 1},
+        {"\n; comment\n\"a\"=\"b\"\n", 3},
+        {"REGEDIT5\n", 1},
+        {"REGEDIT4\n\n[HKEY_NOWHERE\\A]\n", 3},
+        {"REGEDIT4\n[HKCR\\A\\\\B]\n", 2},
+        {"REGEDIT4\n[]\n", 2},
+        {"REGEDIT4\n[HKCR\\A\n", 2},
+        {"REGEDIT4\n\"a\"=\"b\"\n", 2},
+        {"REGEDIT4\r\n[HKCR\\A]\r\n\"a\"=\"b\r\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=\"b\" x\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=dword:123456789\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=dword:xyz\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex:01,zz\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex:123\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex:01,,02\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"b\"=hex:01,\\\n02,\\\nqq\n\"c\"=\"d\"\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex:01,\\\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex(2):00\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=42\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\" \"b\"\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\na=\"b\"\n", 3},
+        {"REGEDIT4\n[HKCR\\A]\n\"a\"=\"b\"\n[HKCR\\B]\n\"c\"=\"d\"\n\"e\n", 6},
+    };
+    RegistryStore store;
+    store.SetString("HKCR\\Existing", "v", "1");
+    const std::string before = store.Serialize();
+    for (const auto& [text, line] : cases) {
+        SCOPED_TRACE(text);
+        std::string error;
+        EXPECT_FALSE(store.Parse(text, &error));
+        EXPECT_EQ(error.rfind("line " + std::to_string(line) + ": ", 0), 0u) << error;
+        EXPECT_EQ(store.Serialize(), before);
+    }
+}
+
+std::string ReadAll(const std::string& path) {
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
+    ScopedRegistry registry;
+    RegistryStore store;
+    ASSERT_EQ(LoadRegistry(&store), S_OK) << "a missing file is an empty store";
+    EXPECT_TRUE(store.Empty());
+    auto set = [](RegistryStore& s) {
+        s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", "/dev/rfcomm0");
+        return S_OK;
+    };
+    ASSERT_EQ(UpdateRegistry(set), S_OK);
+    const std::string written = ReadAll(registry.path());
+    std::string value, error;
+    ASSERT_TRUE(RegistryGetString("hklm\\software\\gpslib\\ports", "com5:", &value));
+    EXPECT_EQ(value, "/dev/rfcomm0");
+    auto wipe = [](RegistryStore& s) { return s.DeleteTree("HKLM"), E_FAIL; };
+    EXPECT_EQ(UpdateRegistry(wipe), E_FAIL);
+    EXPECT_THROW(UpdateRegistry([](RegistryStore&) -> HRESULT { throw std::runtime_error("x"); }),
+                 std::runtime_error);
+    EXPECT_EQ(ReadAll(registry.path()), written);
+    EXPECT_EQ(UpdateRegistry(set), S_OK) << "a throwing change leaves no lock behind";
+
+    std::ofstream(registry.path()) << "REGEDIT4\n[HKCR\\A\n"; // Never overwritten.
+    EXPECT_EQ(LoadRegistry(&store, &error), REGDB_E_READREGDB);
+    EXPECT_NE(error.find("line 2: "), std::string::npos) << error;
+    EXPECT_EQ(UpdateRegistry(set), REGDB_E_READREGDB);
+    EXPECT_EQ(ReadAll(registry.path()), "REGEDIT4\n[HKCR\\A\n");
+    EXPECT_EQ(LoadRegistry(nullptr), E_POINTER);
+
+    ScopedRegistry::Use(registry.File("new/folder/registry.reg"));
+    ASSERT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
+    for (const auto& entry : std::filesystem::directory_iterator(registry.File("new/folder"))) {
+        std::string name = entry.path().filename();
+        EXPECT_TRUE(name == "registry.reg" || name == "registry.reg.lock") << "left over: " << name;
+    }
+}
+
+// Writers in several threads and in child processes each add their own values; none is lost.
+TEST(RuntimeRegistry, ConcurrentUpdatesLoseNothing) {
+    ScopedRegistry registry;
+    constexpr int kThreads = 6, kChildren = 2, kEach = 15;
+    auto write = [](const std::string& who) {
+        bool ok = true;
+        for (int i = 0; i < kEach; ++i) {
+            ok &= SUCCEEDED(UpdateRegistry([&](RegistryStore& s) {
+                s.SetDword("HKLM\\SOFTWARE\\Test\\" + who, "v" + std::to_string(i), i);
+                return S_OK;
+            }));
+        }
+        return ok;
+    };
+    std::vector<pid_t> children;
+    for (int c = 0; c < kChildren; ++c) { // Before any thread starts, so fork copies no locks.
+        pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) ::_exit(write("child" + std::to_string(c)) ? 0 : 1);
+        children.push_back(pid);
+    }
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] { failures += write("thread" + std::to_string(t)) ? 0 : 1; });
+    for (auto& t : threads)
+        t.join();
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(failures, 0);
+    RegistryStore store;
+    ASSERT_EQ(LoadRegistry(&store), S_OK);
+    const auto writers = store.SubKeys("HKLM\\SOFTWARE\\Test");
+    EXPECT_EQ(writers.size(), std::size_t{kThreads + kChildren});
+    for (const std::string& who : writers)
+        EXPECT_EQ(store.ValueNames("HKLM\\SOFTWARE\\Test\\" + who).size(), std::size_t{kEach})
+            << who;
+}
+
+} // namespace
+} // namespace gpslib::test
