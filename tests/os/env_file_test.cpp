@@ -9,11 +9,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace gpslib::os {
@@ -39,10 +40,9 @@ protected:
 
 TEST_F(EnvFileTest, AtomicWriteAndReadRoundTrip) {
     const std::string big(200000, 'x'); // larger than the read chunk and the write buffer
-    const std::string cases[] = {"", std::string("bin\0ary\xFF", 8), "settings v1\r\n", big};
     // The service's own join rule: a backslash that the Env turns into "/".
     const std::string path = JoinPath(dir.path(), "settings.dat");
-    for (const auto& data : cases) {
+    for (const std::string& data : {std::string(), std::string("bin\0ary\xFF", 8), big}) {
         ASSERT_TRUE(env->WriteFileAtomic(path, data).ok());
         EXPECT_EQ(Read(dir.File("settings.dat")), data);
         std::uint64_t size = 1;
@@ -65,125 +65,61 @@ TEST_F(EnvFileTest, FailedAtomicWriteLeavesOldFileAndNoTempFile) {
 
     // The target is a directory: the rename fails after the temporary file was written.
     ASSERT_TRUE(env->CreateDir(dir.File("taken")).ok());
-    s = env->WriteFileAtomic(dir.File("taken"), "new");
-    EXPECT_FALSE(s.ok());
+    EXPECT_FALSE(env->WriteFileAtomic(dir.File("taken"), "new").ok());
     EXPECT_TRUE(env->IsDirectory(dir.File("taken")));
 
     // The file size limit: the write itself fails, as on a full disk.
-    {
-        struct rlimit old;
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-        struct rlimit small = old;
-        small.rlim_cur = 16;
-        void (*oldHandler)(int) = ::signal(SIGXFSZ, SIG_IGN);
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        s = env->WriteFileAtomic(target, std::string(4096, 'n'));
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::signal(SIGXFSZ, oldHandler);
-        EXPECT_TRUE(s.IsIOError()) << s.ToString();
-    }
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    void (*oldHandler)(int) = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    s = env->WriteFileAtomic(target, std::string(4096, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(s.IsIOError()) << s.ToString();
 
     EXPECT_EQ(Read(target), "old");
     EXPECT_EQ(Children(dir.path()), (std::vector<std::string>{"registry.reg", "taken"}));
-}
 
-TEST_F(EnvFileTest, FailedAtomicWriteInReadOnlyDirectory) {
-    const std::string sub = dir.File("ro");
-    ASSERT_TRUE(env->CreateDir(sub).ok());
-    ASSERT_TRUE(env->WriteFileAtomic(sub + "/f", "old").ok());
-    ASSERT_EQ(::chmod(sub.c_str(), 0555), 0);
-    // Root ignores directory permissions; there the write would succeed, so probe first.
-    if (::access(sub.c_str(), W_OK) == 0) {
-        ::chmod(sub.c_str(), 0755);
-        GTEST_SKIP() << "directory permissions are not enforced for this user";
+    // A read-only directory (not enforced for root, who would succeed: probed first).
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    if (::access(dir.path().c_str(), W_OK) != 0) {
+        s = env->WriteFileAtomic(target, "new");
+        EXPECT_TRUE(s.IsPermissionDenied()) << s.ToString();
     }
-    const Status s = env->WriteFileAtomic(sub + "/f", "new");
-    ::chmod(sub.c_str(), 0755);
-    EXPECT_TRUE(s.IsPermissionDenied()) << s.ToString();
-    EXPECT_EQ(Read(sub + "/f"), "old");
-    EXPECT_EQ(Children(sub), std::vector<std::string>{"f"});
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(Read(target), "old");
 }
-
-struct BadPathCase {
-    const char* name;
-    std::function<Status(Env*, const std::string& dir)> op;
-    Status::Code expected;
-};
 
 TEST_F(EnvFileTest, BadPathsGiveClearErrors) {
-    const std::string nul("a\0b", 3);
-    const BadPathCase cases[] = {
-        {"read missing",
-         [](Env* e, const std::string& d) {
-             std::string data = "stale";
-             Status s = e->ReadFile(d + "/none", &data);
-             return data.empty() ? s : Status::Corruption("data not cleared");
-         },
-         Status::Code::kNotFound},
-        {"read a directory",
-         [](Env* e, const std::string& d) {
-             std::string data;
-             return e->ReadFile(d, &data);
-         },
-         Status::Code::kInvalidArgument},
-        {"read empty path",
-         [](Env* e, const std::string&) {
-             std::string data;
-             return e->ReadFile("", &data);
-         },
-         Status::Code::kInvalidArgument},
-        {"write path with NUL",
-         [nul](Env* e, const std::string& d) { return e->WriteFileAtomic(d + "/" + nul, "x"); },
-         Status::Code::kInvalidArgument},
-        {"write under a file",
-         [](Env* e, const std::string& d) {
-             Status s = e->WriteFileAtomic(d + "/plain", "x");
-             return s.ok() ? e->WriteFileAtomic(d + "/plain/child", "x") : s;
-         },
-         Status::Code::kNotFound},
-        {"size of missing",
-         [](Env* e, const std::string& d) {
-             std::uint64_t size = 7;
-             Status s = e->GetFileSize(d + "\\none", &size);
-             return size == 0 ? s : Status::Corruption("size not cleared");
-         },
-         Status::Code::kNotFound},
-        {"remove missing", [](Env* e, const std::string& d) { return e->RemoveFile(d + "/none"); },
-         Status::Code::kNotFound},
-        {"rename missing",
-         [](Env* e, const std::string& d) { return e->RenameFile(d + "/none", d + "/other"); },
-         Status::Code::kNotFound},
-        {"children of missing",
-         [](Env* e, const std::string& d) {
-             std::vector<std::string> names{"stale"};
-             Status s = e->GetChildren(d + "/none", &names);
-             return names.empty() ? s : Status::Corruption("names not cleared");
-         },
-         Status::Code::kNotFound},
-        {"create dir without parent",
-         [](Env* e, const std::string& d) { return e->CreateDir(d + "/a/b"); },
-         Status::Code::kNotFound},
-        {"create dir over a file",
-         [](Env* e, const std::string& d) {
-             Status s = e->WriteFileAtomic(d + "/file", "x");
-             return s.ok() ? e->CreateDir(d + "/file") : s;
-         },
-         Status::Code::kAlreadyExists},
-        {"remove non-empty dir",
-         [](Env* e, const std::string& d) {
-             Status s = e->CreateDirs(d + "/full/inner");
-             return s.ok() ? e->RemoveDir(d + "/full") : s;
-         },
-         Status::Code::kIOError},
+    using Code = Status::Code;
+    std::string data = "stale", other;
+    std::uint64_t size = 7;
+    std::vector<std::string> names{"stale"};
+    ASSERT_TRUE(env->WriteFileAtomic(dir.File("plain"), "x").ok());
+    ASSERT_TRUE(env->CreateDirs(dir.File("full/inner")).ok());
+    const std::pair<Status, Code> cases[] = {
+        {env->ReadFile(dir.File("none"), &data), Code::kNotFound},
+        {env->ReadFile(dir.path(), &other), Code::kInvalidArgument},
+        {env->ReadFile("", &other), Code::kInvalidArgument},
+        {env->WriteFileAtomic(dir.File(std::string("a\0b", 3)), "x"), Code::kInvalidArgument},
+        {env->WriteFileAtomic(dir.File("plain/child"), "x"), Code::kNotFound},
+        {env->GetFileSize(dir.path() + "\\none", &size), Code::kNotFound},
+        {env->GetChildren(dir.File("none"), &names), Code::kNotFound},
+        {env->CreateDir(dir.File("plain")), Code::kAlreadyExists},
+        {env->RemoveDir(dir.File("full")), Code::kIOError},
     };
-    for (const auto& c : cases) {
-        test::TempDir scratch;
-        const Status s = c.op(env, scratch.path());
-        EXPECT_EQ(s.code(), c.expected) << c.name << ": " << s.ToString();
-    }
+    for (const auto& [status, code] : cases)
+        EXPECT_EQ(status.code(), code) << status.ToString();
+    // Failures leave no stale results behind.
+    EXPECT_EQ(data, "");
+    EXPECT_EQ(size, 0u);
+    EXPECT_TRUE(names.empty());
 }
 
-TEST_F(EnvFileTest, WritableAndAppendableFiles) {
+TEST_F(EnvFileTest, WritableAppendableAndSequentialFiles) {
     const std::string path = dir.File("trace.nmea");
     std::unique_ptr<WritableFile> file;
     ASSERT_TRUE(env->NewWritableFile(path, &file).ok());
@@ -194,50 +130,38 @@ TEST_F(EnvFileTest, WritableAndAppendableFiles) {
     ASSERT_TRUE(file->Close().ok());
     EXPECT_FALSE(file->Close().ok());
     EXPECT_FALSE(file->Append("late").ok());
-
     ASSERT_TRUE(env->NewAppendableFile(path, &file).ok());
     ASSERT_TRUE(file->Append("$GPGGA\r\n").ok());
-    ASSERT_TRUE(file->Sync().ok());
     file.reset(); // the destructor closes
     EXPECT_EQ(Read(path), "$GPRMC,1\r\n$GPGGA\r\n");
+
+    std::unique_ptr<SequentialFile> in;
+    ASSERT_TRUE(env->NewSequentialFile(path, &in).ok());
+    std::string got;
+    ASSERT_TRUE(in->Read(3, &got).ok());
+    EXPECT_EQ(got, "$GP");
+    ASSERT_TRUE(in->Skip(4).ok());
+    ASSERT_TRUE(in->Read(100, &got).ok());
+    EXPECT_EQ(got, "1\r\n$GPGGA\r\n");
+    ASSERT_TRUE(in->Skip(1000).ok());
+    ASSERT_TRUE(in->Read(5, &got).ok());
+    EXPECT_EQ(got, "");
 
     ASSERT_TRUE(env->NewWritableFile(path, &file).ok());
     ASSERT_TRUE(file->Close().ok());
     EXPECT_EQ(Read(path), "") << "a new writable file starts empty";
 }
 
-TEST_F(EnvFileTest, SequentialReadAndSkip) {
-    const std::string path = dir.File("digits");
-    ASSERT_TRUE(env->WriteFileAtomic(path, "0123456789").ok());
-    std::unique_ptr<SequentialFile> file;
-    ASSERT_TRUE(env->NewSequentialFile(path, &file).ok());
-    std::string got;
-    ASSERT_TRUE(file->Read(3, &got).ok());
-    EXPECT_EQ(got, "012");
-    ASSERT_TRUE(file->Skip(2).ok());
-    ASSERT_TRUE(file->Read(3, &got).ok());
-    EXPECT_EQ(got, "567");
-    ASSERT_TRUE(file->Read(100, &got).ok());
-    EXPECT_EQ(got, "89");
-    ASSERT_TRUE(file->Skip(1000).ok());
-    ASSERT_TRUE(file->Read(5, &got).ok());
-    EXPECT_EQ(got, "");
-}
-
 TEST_F(EnvFileTest, DirectoriesAndChildren) {
-    EXPECT_TRUE(Children(dir.path()).empty());
     ASSERT_TRUE(env->CreateDirs(dir.path() + "\\maps\\region/").ok());
     ASSERT_TRUE(env->CreateDirs(dir.path() + "/maps/region").ok()) << "existing is fine";
     ASSERT_TRUE(env->CreateDir(dir.File("maps")).ok()) << "existing is fine";
-    for (const char* name : {"b.rmf", "A.rmf", "a.pdb", "caf\xC3\xA9.rmf"}) {
+    for (const char* name : {"b.rmf", "A.rmf", "a.pdb", "caf\xC3\xA9.rmf"})
         ASSERT_TRUE(env->WriteFileAtomic(JoinPath(dir.File("maps"), name), "m").ok());
-    }
     EXPECT_EQ(Children(dir.File("maps")),
               (std::vector<std::string>{"A.rmf", "a.pdb", "b.rmf", "caf\xC3\xA9.rmf", "region"}));
     EXPECT_TRUE(env->IsDirectory(dir.path() + "\\maps\\region"));
     EXPECT_FALSE(env->IsDirectory(dir.File("maps/b.rmf")));
-    EXPECT_TRUE(env->FileExists(dir.File("maps/b.rmf")));
-    EXPECT_FALSE(env->FileExists(dir.File("maps/c.rmf")));
     EXPECT_FALSE(env->FileExists(std::string("maps\0b.rmf", 10)));
 
     ASSERT_TRUE(env->RenameFile(dir.File("maps/b.rmf"), dir.File("maps/A.rmf")).ok());
@@ -247,9 +171,43 @@ TEST_F(EnvFileTest, DirectoriesAndChildren) {
     EXPECT_EQ(Children(dir.File("maps")), (std::vector<std::string>{"a.pdb", "caf\xC3\xA9.rmf"}));
 }
 
+// Faults injected into the calls WriteFileAtomic and ReadFile are built on: an atomic write that
+// fails at any step leaves the old content and no temporary file; a read that fails part-way
+// leaves no data.
+TEST(FakeEnvTest, InjectedFaults) {
+    using Op = test::FakeEnv::Op;
+    const std::pair<Op, int> cases[] = {
+        {Op::kWrite, 1}, {Op::kWrite, 2}, {Op::kSync, 1}, {Op::kRename, 1}};
+    for (const auto& [op, nth] : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(op)) + " #" + std::to_string(nth));
+        test::TempDir dir;
+        test::FakeEnv env;
+        const std::string path = dir.File("Favorites.fdb");
+        ASSERT_TRUE(env.WriteFileAtomic(path, "old").ok());
+        env.FailNth(op, nth, Status::IOError("disk full", 28));
+        Status s = Status::OK();
+        for (int i = 0; i < 2 && s.ok(); ++i)
+            s = env.WriteFileAtomic(path, "new");
+        EXPECT_TRUE(s.IsIOError());
+        EXPECT_EQ(s.errnum(), 28);
+        std::string data;
+        ASSERT_TRUE(env.ReadFile(path, &data).ok());
+        EXPECT_EQ(data, nth == 1 ? "old" : "new");
+        std::vector<std::string> names;
+        ASSERT_TRUE(env.GetChildren(dir.path(), &names).ok());
+        EXPECT_EQ(names, std::vector<std::string>{"Favorites.fdb"});
+    }
+    test::TempDir dir;
+    test::FakeEnv env;
+    ASSERT_TRUE(env.WriteFileAtomic(dir.File("big"), std::string(200000, 'r')).ok());
+    env.FailNth(Op::kRead, 2, Status::IOError("EIO", 5)); // After the first chunk.
+    std::string data = "stale";
+    EXPECT_TRUE(env.ReadFile(dir.File("big"), &data).IsIOError());
+    EXPECT_TRUE(data.empty());
+}
+
 TEST(EnvTimeTest, WallClockMatchesTheSystemAndTimeZone) {
-    Env* env = Env::Default();
-    const auto utc = UnixMicrosFromSystemTime(env->UtcTime());
+    const auto utc = UnixMicrosFromSystemTime(Env::Default()->UtcTime());
     ASSERT_TRUE(utc.has_value());
     EXPECT_NEAR(static_cast<double>(*utc), static_cast<double>(::time(nullptr)) * 1e6, 2e6);
 
@@ -260,11 +218,7 @@ TEST(EnvTimeTest, WallClockMatchesTheSystemAndTimeZone) {
     auto zoned = NewPosixEnv(PosixEnvOptions{});
     const auto local = UnixMicrosFromSystemTime(zoned->LocalTime());
     const auto utcAgain = UnixMicrosFromSystemTime(zoned->UtcTime());
-    if (oldTz) {
-        ::setenv("TZ", saved.c_str(), 1);
-    } else {
-        ::unsetenv("TZ");
-    }
+    oldTz ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
     ::tzset();
     ASSERT_TRUE(local.has_value() && utcAgain.has_value());
     EXPECT_NEAR(static_cast<double>(*local - *utcAgain), 7200e6, 2e6);

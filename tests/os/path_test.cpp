@@ -27,12 +27,7 @@ TEST(PathTest, JoinAddsBackslashUnlessDirEndsInSeparator) {
         EXPECT_EQ(JoinPath(c.dir, c.name), c.joined) << c.dir << " + " << c.name;
         EXPECT_EQ(NativePath(JoinPath(c.dir, c.name)), c.native) << c.dir << " + " << c.name;
     }
-}
-
-TEST(PathTest, NativePathOnlyTurnsBackslashes) {
-    EXPECT_EQ(NativePath(""), "");
-    EXPECT_EQ(NativePath("a\\\\b//c\\..\\d"), "a//b//c/../d");
-    EXPECT_EQ(NativePath("caf\xC3\xA9\\x"), "caf\xC3\xA9/x");
+    EXPECT_EQ(NativePath("a\\\\b//c\\..\\d"), "a//b//c/../d"); // Nothing but backslashes.
 }
 
 struct PartsCase {
@@ -47,9 +42,7 @@ struct PartsCase {
 TEST(PathTest, Parts) {
     const PartsCase cases[] = {
         {"", "", "", "", "", false},
-        {"Town.rmf", "Town.rmf", "", ".rmf", "Town", false},
         {"/maps/Town.RMF", "Town.RMF", "/maps", ".rmf", "Town", false},
-        {"\\maps\\Town.Pdb", "Town.Pdb", "\\maps", ".pdb", "Town", false},
         {"a\\b/c.tar.GZ", "c.tar.GZ", "a\\b", ".gz", "c.tar", false},
         {"/maps/", "", "/maps", "", "", true},
         {"dir\\", "", "dir", "", "", true},

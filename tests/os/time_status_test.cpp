@@ -8,14 +8,12 @@
 namespace gpslib::os {
 namespace {
 
-struct TimeCase {
-    const char* name;
-    std::int64_t unixMicros;
-    SystemTime fields; // year, month, dayOfWeek, day, hour, minute, second, milliseconds
-};
-
 TEST(TimeTest, CalendarFieldsBothWays) {
-    const TimeCase cases[] = {
+    const struct {
+        const char* name;
+        std::int64_t unixMicros;
+        SystemTime fields; // year, month, dayOfWeek, day, hour, minute, second, milliseconds
+    } cases[] = {
         {"epoch, a Thursday", 0, {1970, 1, 4, 1, 0, 0, 0, 0}},
         {"last millisecond of 1999", 946684799999999, {1999, 12, 5, 31, 23, 59, 59, 999}},
         {"leap day 2000", 951782400000000, {2000, 2, 2, 29, 0, 0, 0, 0}},
@@ -56,27 +54,20 @@ TEST(TimeTest, InvalidFieldsHaveNoInstant) {
     }
 }
 
-struct ErrnoCase {
-    int errnum;
-    Status::Code code;
-};
-
+// The errors the file tests do not meet on every system; the others they reach through the
+// system itself.
 TEST(StatusTest, ErrnoTranslation) {
-    const ErrnoCase cases[] = {
-        {ENOENT, Status::Code::kNotFound},
-        {ENOTDIR, Status::Code::kNotFound},
-        {EACCES, Status::Code::kPermissionDenied},
-        {EROFS, Status::Code::kPermissionDenied},
-        {EEXIST, Status::Code::kAlreadyExists},
-        {EISDIR, Status::Code::kInvalidArgument},
-        {ENAMETOOLONG, Status::Code::kInvalidArgument},
-        {ENOSPC, Status::Code::kIOError},
-        {EIO, Status::Code::kIOError},
-        {ENOSYS, Status::Code::kNotSupported},
-    };
+    using Code = Status::Code;
+    const struct {
+        int errnum;
+        Code code;
+    } cases[] = {{EACCES, Code::kPermissionDenied},
+                 {EROFS, Code::kPermissionDenied},
+                 {ENAMETOOLONG, Code::kInvalidArgument},
+                 {ENOSPC, Code::kIOError},
+                 {ENOSYS, Code::kNotSupported}};
     for (const auto& c : cases) {
         const Status s = StatusFromErrno("/some/file", c.errnum);
-        EXPECT_FALSE(s.ok()) << c.errnum;
         EXPECT_EQ(s.code(), c.code) << c.errnum;
         EXPECT_EQ(s.errnum(), c.errnum);
         EXPECT_EQ(s.message().rfind("/some/file: ", 0), 0u) << s.message();
