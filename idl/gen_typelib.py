@@ -75,6 +75,7 @@ class Coclass:
         self.guid = guid
         self.interface = interface
         self.fields = []
+        self.inners = []  # (coclass name, member name)
         self.where = where
         self.comment = comment
 
@@ -240,6 +241,10 @@ def parse_file(path, lib):
             for fs in m.group(4).split(";"):
                 if not fs.strip():
                     continue
+                im = re.fullmatch(r"\s*inner\s+(" + IDENT + r")\s+(" + IDENT + r")\s*", fs)
+                if im:
+                    co.inners.append((im.group(1), im.group(2)))
+                    continue
                 fm = re.fullmatch(r"\s*field\s+(\[notnull\]\s*)?(" + IDENT + r")\s+(" + IDENT +
                                   r")\s*=\s*(\"[^\"]*\"|[-+.0-9A-Za-z_]+)"
                                   r"(?:\s+get\s+(" + IDENT + r"))?(?:\s+set\s+(" + IDENT + r"))?\s*",
@@ -262,7 +267,10 @@ class Model:
         self.imports = imports
         self.enums = {}
         self.interfaces = {}
+        self.coclasses = {}
         for l in [lib] + imports:
+            for c in l.coclasses:
+                self.coclasses[c.name] = c
             for e in l.enums:
                 if e.name in self.enums:
                     raise IdlError(f"{e.where}: enum {e.name} declared twice")
@@ -376,6 +384,22 @@ class Model:
                             raise IdlError(f"{co.where}: {acc} bound to two fields")
                         bound.add(acc)
                 self.check_default(f, co)
+            co.forwards = {}
+            for inner, member in co.inners:
+                if inner not in self.coclasses:
+                    raise IdlError(f"{co.where}: {co.name}: inner {inner} is not a coclass")
+                inner_itf = self.interfaces[self.coclasses[inner].interface]
+                theirs = {m.name: m for m in inner_itf.methods}
+                for m in itf.methods:
+                    if m.name in bound or m.name in co.forwards or m.name not in theirs:
+                        continue
+                    if self.same_params(m, theirs[m.name]):
+                        co.forwards[m.name] = member
+
+    @staticmethod
+    def same_params(a, b):
+        return [(p.direction, p.type, p.stars) for p in a.params] == \
+               [(p.direction, p.type, p.stars) for p in b.params]
 
     def accessor_ok(self, m, f, direction):
         if len(m.params) != 1:
@@ -576,6 +600,12 @@ def classes_header(model, out_dir):
         w.append(f"    // {itf.name}")
         for m in itf.methods:
             w.append(f"    HRESULT {m.name}({signature(model, m)}) override;")
+        for inner, member in co.inners:
+            inner_itf = model.coclasses[inner].interface
+            w.append(f"    // The inner {inner} (no reference added), and sharing another one "
+                     "by reference.")
+            w.append(f"    {inner_itf}* Inner{member}() const {{ return m_p{member}.Get(); }}")
+            w.append(f"    void Share{member}({inner_itf}* p) {{ m_p{member} = p; }}")
         w.append("\nprotected:")
         w.append(f"    C{co.name}Base();")
         w.append(f"    virtual ~C{co.name}Base();")
@@ -586,6 +616,12 @@ def classes_header(model, out_dir):
             d = cpp_default(model, f)
             init = f"{{{d}}}" if d else ""
             w.append(f"    {t} {member_name(model, f)}{init};")
+        for inner, member in co.inners:
+            inner_itf = model.coclasses[inner].interface
+            w.append(f"    // A {inner} created by class id with the object; null only when that "
+                     "failed, and then")
+            w.append(f"    // the methods forwarded to it answer E_FAIL.")
+            w.append(f"    gpslib::ComPtr<{inner_itf}> m_p{member};")
         w.append("\nprivate:")
         w.append("    std::atomic<ULONG> m_cRef{1};")
         w.append("};")
@@ -601,7 +637,16 @@ def classes_source(model, out_dir):
         itf = model.interfaces[co.interface]
         c = f"C{co.name}Base"
         w.append(f"\n// {co.name} ---------------------------------------------------------------")
-        w.append(f"{c}::{c}() {{ ++gpslib::module::g_lockCount; }}")
+        if co.inners:
+            w.append(f"{c}::{c}() {{")
+            w.append("    ++gpslib::module::g_lockCount;")
+            for inner, member in co.inners:
+                inner_itf = model.coclasses[inner].interface
+                w.append(f"    (void)gpslib::CreateObject(CLSID_{inner}, IID_{inner_itf}, "
+                         f"&m_p{member});")
+            w.append("}")
+        else:
+            w.append(f"{c}::{c}() {{ ++gpslib::module::g_lockCount; }}")
         w.append(f"{c}::~{c}() {{ --gpslib::module::g_lockCount; }}")
         w.append(f"HRESULT {c}::QueryInterface(REFIID riid, void** ppv) {{")
         w.append("    if (ppv == nullptr) return E_POINTER;")
@@ -658,6 +703,15 @@ def classes_source(model, out_dir):
                 else:
                     w.append(f"    {mem} = {p.name};")
                 w.append("    return S_OK;\n}")
+            elif m.name in co.forwards:
+                member = co.forwards[m.name]
+                outs = [p.name for p in m.params if p.direction != "in"]
+                w.append(f"HRESULT {c}::{m.name}({signature(model, m)}) {{")
+                if outs:
+                    cond = " || ".join(f"{n} == nullptr" for n in outs)
+                    w.append(f"    if ({cond}) return E_POINTER;")
+                args = ", ".join(p.name for p in m.params)
+                w.append(f"    return m_p{member} ? m_p{member}->{m.name}({args}) : E_FAIL;\n}}")
             else:
                 outs = [p.name for p in m.params if p.direction != "in"]
                 w.append(f"HRESULT {c}::{m.name}({signature(model, m, used=set(outs))}) {{")

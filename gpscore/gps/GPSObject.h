@@ -3,29 +3,32 @@
 #define GPSCORE_GPS_GPSOBJECT_H_
 
 #include "GPSLib_classes.h"
-#include "orientation/InnerLocation.h"
 
-// The position lives in an inner LocationObject. Beside the interface, six operations reach
-// that location unchanged: the parsers set the position through the last two, the core reads the
-// name and description through the others.
+// The position lives in the inner LocationObject, which answers the location methods (once the
+// polling thread writes the fix, every read of it takes the object's data lock). Beside
+// the interface, six operations reach that location unchanged: the parsers set the position
+// through the last two, the core reads the name and description through the others.
 class CGPSObject : public CGPSObjectBase {
 public:
-    virtual HRESULT GetName(BSTR* pbstrName) { return m_location.GetName(pbstrName); }
-    virtual HRESULT SetName(BSTR bstrName) { return m_location.SetName(bstrName); }
+    virtual HRESULT GetName(BSTR* pbstrName) { return Inner(&ILocationObject::GetName, pbstrName); }
+    virtual HRESULT SetName(BSTR bstrName) { return Inner(&ILocationObject::SetName, bstrName); }
     virtual HRESULT GetDescription(BSTR* pbstrDescription) {
-        return m_location.GetDescription(pbstrDescription);
+        return Inner(&ILocationObject::GetDescription, pbstrDescription);
     }
     virtual HRESULT SetLocation(ILocationObject* pLocation) {
-        return m_location.SetLocation(pLocation);
+        return Inner(&ILocationObject::SetLocation, pLocation);
     }
-    virtual HRESULT SetLongitude(DOUBLE dLongitude) { return m_location.SetLongitude(dLongitude); }
-    virtual HRESULT SetLatitude(DOUBLE dLatitude) { return m_location.SetLatitude(dLatitude); }
-
-    // The inner location (no reference added); null only when its creation failed.
-    ILocationObject* InnerLocation() const { return m_location.Get(); }
+    virtual HRESULT SetLongitude(DOUBLE dLongitude) {
+        return Inner(&ILocationObject::SetLongitude, dLongitude);
+    }
+    virtual HRESULT SetLatitude(DOUBLE dLatitude) {
+        return Inner(&ILocationObject::SetLatitude, dLatitude);
+    }
 
 private:
-    gpscore::InnerLocation m_location;
+    template <class Arg> HRESULT Inner(HRESULT (ILocationObject::*op)(Arg), Arg arg) {
+        return m_pLocation ? (m_pLocation.Get()->*op)(arg) : E_FAIL;
+    }
 };
 
 #endif // GPSCORE_GPS_GPSOBJECT_H_

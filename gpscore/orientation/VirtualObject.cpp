@@ -14,53 +14,23 @@ HRESULT CVirtualObject::IsHeadingValid(VARIANT_BOOL* pbValid) {
     return S_OK;
 }
 
-HRESULT CVirtualObject::GetName(BSTR* pbstrName) {
-    return m_location.GetName(pbstrName);
-}
-HRESULT CVirtualObject::SetName(BSTR bstrName) {
-    return m_location.SetName(bstrName);
-}
-HRESULT CVirtualObject::GetDescription(BSTR* pbstrDescription) {
-    return m_location.GetDescription(pbstrDescription);
-}
-HRESULT CVirtualObject::SetLocation(ILocationObject* pLocation) {
-    return m_location.SetLocation(pLocation);
-}
-HRESULT CVirtualObject::IsValid(VARIANT_BOOL* pbValid) {
-    return m_location.IsValid(pbValid);
-}
-HRESULT CVirtualObject::GetLocation(ILocationObject** ppLocation) {
-    return m_location.GetLocation(ppLocation);
-}
-HRESULT CVirtualObject::GetLatitude(DOUBLE* pdLatitude) {
-    return m_location.GetLatitude(pdLatitude);
-}
-HRESULT CVirtualObject::GetLongitude(DOUBLE* pdLongitude) {
-    return m_location.GetLongitude(pdLongitude);
-}
-HRESULT CVirtualObject::GetBearing(HeadingType eHeadingType, ILocationObject* pTo,
-                                   BSTR* pbstrBearing) {
-    return m_location.GetBearing(eHeadingType, pTo, pbstrBearing);
-}
-HRESULT CVirtualObject::GetDistance(ILocationObject* pTo, LONG* pnDistance) {
-    return m_location.GetDistance(pTo, pnDistance);
-}
-HRESULT CVirtualObject::GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) {
-    return m_location.GetBearingDegrees(pTo, pnBearing);
-}
-HRESULT CVirtualObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
-    return m_location.GetDistanceDescription(pTo, pbstrDistance);
-}
 HRESULT CVirtualObject::GetRelativeHeading(ILocationObject* pTo, BSTR* pbstrRelativeHeading) {
-    return m_location.GetRelativeHeading(m_nHeading, pTo, pbstrRelativeHeading);
+    if (pbstrRelativeHeading == nullptr) return E_POINTER;
+    return m_pLocation ? m_pLocation->GetRelativeHeading(m_nHeading, pTo, pbstrRelativeHeading)
+                       : E_FAIL;
 }
 HRESULT CVirtualObject::GetDistanceAndHeading(ILocationObject* pTo, BSTR* pbstrDescription) {
-    return m_location.GetDistanceAndHeading(m_nHeading, pTo, pbstrDescription);
+    if (pbstrDescription == nullptr) return E_POINTER;
+    return m_pLocation ? m_pLocation->GetDistanceAndHeading(m_nHeading, pTo, pbstrDescription)
+                       : E_FAIL;
 }
 HRESULT CVirtualObject::GetDistanceAndHeadingAndName(ILocationObject* pTo,
                                                      IDescriptionConfigurationObject* pConfig,
                                                      BSTR* pbstrDescription) {
-    return m_location.GetDistanceAndHeadingAndName(m_nHeading, pTo, pConfig, pbstrDescription);
+    if (pbstrDescription == nullptr) return E_POINTER;
+    return m_pLocation ? m_pLocation->GetDistanceAndHeadingAndName(m_nHeading, pTo, pConfig,
+                                                                   pbstrDescription)
+                       : E_FAIL;
 }
 
 GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)

@@ -5,28 +5,12 @@
 #include <string_view>
 
 #include "GPSLib_classes.h"
-#include "orientation/InnerLocation.h"
 
 // The fields are plain storage that the core fills from the map engine's detail record; the
 // record's position is the inner location, which answers the location methods.
 class CWhereAmIObject : public CWhereAmIObjectBase {
 public:
     HRESULT GetMapNameOnly(BSTR* pbstrMapName) override;
-    HRESULT IsValid(VARIANT_BOOL* pbValid) override;
-    HRESULT GetLocation(ILocationObject** ppLocation) override;
-    HRESULT GetLatitude(DOUBLE* pdLatitude) override;
-    HRESULT GetLongitude(DOUBLE* pdLongitude) override;
-    HRESULT GetBearing(HeadingType eHeadingType, ILocationObject* pTo, BSTR* pbstrBearing) override;
-    HRESULT GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
-                               BSTR* pbstrRelativeHeading) override;
-    HRESULT GetDistance(ILocationObject* pTo, LONG* pnDistance) override;
-    HRESULT GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) override;
-    HRESULT GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) override;
-    HRESULT GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
-                                  BSTR* pbstrDescription) override;
-    HRESULT GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
-                                         IDescriptionConfigurationObject* pConfig,
-                                         BSTR* pbstrDescription) override;
 
     // Internal setters of the core, one per field.
     void SetCity(std::u16string_view v) { m_bstrCity = gpslib::Bstr(v); }
@@ -65,13 +49,6 @@ public:
     void SetSpeedLimitNonMetric(SHORT v) { m_nSpeedLimitNonMetric = v; }
     void SetSpeedLimitMetric(SHORT v) { m_nSpeedLimitMetric = v; }
     void SetNumberLanes(SHORT v) { m_nNumberLanes = v; }
-    // The inner location (no reference added); null only when its creation failed.
-    ILocationObject* InnerLocation() const { return m_location.Get(); }
-    // Holds `pLocation` itself as the inner location, by reference.
-    void ShareLocation(ILocationObject* pLocation) { m_location.Share(pLocation); }
-
-private:
-    gpscore::InnerLocation m_location;
 };
 
 #endif // GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_
