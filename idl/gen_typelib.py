@@ -431,6 +431,13 @@ def guid_init(g):
     return f"{{0x{p[0]}, 0x{p[1]}, 0x{p[2]}, {{{bytes4}}}}}"
 
 
+def impl_guid(guid):
+    """The private interface id of a class's implementation: its class id with the first field
+    inverted. It never leaves the module, so it only has to differ from every public id."""
+    first = int(guid[:8], 16) ^ 0xFFFFFFFF
+    return f"{first:08X}" + guid[8:]
+
+
 def member_name(model, f):
     k = model.kind(f.type)
     prefix = "e" if k == "enum" else BASE_TYPES[f.type][3]
@@ -587,6 +594,10 @@ def classes_header(model, out_dir):
         w.append(f"HRESULT Create_{co.name}(REFIID riid, void** ppv);")
         w.append(f"\nclass C{co.name}Base : public {itf.name} {{")
         w.append("public:")
+        w.append("    // Answered only by this module's own objects of the class: the way the module")
+        w.append("    // reaches its internal setters behind an interface pointer (gpslib::ImplOf).")
+        w.append(f"    static constexpr IID kImplIid = {guid_init(impl_guid(co.guid))};")
+        w.append(f"    using Base = C{co.name}Base;")
         w.append("    HRESULT QueryInterface(REFIID riid, void** ppv) override;")
         w.append("    ULONG AddRef() override;")
         w.append("    ULONG Release() override;")
@@ -652,6 +663,10 @@ def classes_source(model, out_dir):
         w.append("    if (ppv == nullptr) return E_POINTER;")
         w.append(f"    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_{itf.name}) {{")
         w.append(f"        *ppv = static_cast<{itf.name}*>(this);")
+        w.append("        AddRef();")
+        w.append("        return S_OK;\n    }")
+        w.append("    if (riid == kImplIid) {")
+        w.append("        *ppv = this;")
         w.append("        AddRef();")
         w.append("        return S_OK;\n    }")
         w.append("    *ppv = nullptr;\n    return E_NOINTERFACE;\n}")

@@ -139,6 +139,17 @@ template <class T> HRESULT CreateInstance(REFIID riid, void** ppv) {
     return hr;
 }
 
+// The module's own implementation object behind `object`, or null when `object` is not one of
+// this module's objects of class T (T::kImplIid is answered only by them). No reference is
+// added: the result lives as long as the caller's reference to `object`.
+template <class T> T* ImplOf(IUnknown* object) {
+    if (object == nullptr) return nullptr;
+    void* impl = nullptr;
+    if (FAILED(object->QueryInterface(T::kImplIid, &impl)) || impl == nullptr) return nullptr;
+    object->Release();
+    return static_cast<T*>(static_cast<typename T::Base*>(impl));
+}
+
 namespace module {
 // Live objects and server locks of the module this code is linked into. Every module defines
 // its own (symbols are module-private), through GPSLIB_MODULE_ENTRY_POINTS.
