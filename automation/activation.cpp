@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
+#include <algorithm>
 
 #include "os/env.h"
 #include "os/path.h"
@@ -39,6 +41,14 @@ struct ActivationCache {
     std::string registryPath;
     std::unordered_map<GUID, ComPtr<IClassFactory>, GuidHash> factories;
     std::unordered_map<std::string, void*> modules;
+    // Class objects registered by this process (CoRegisterClassObject), by cookie.
+    struct Registered {
+        DWORD cookie;
+        GUID clsid;
+        ComPtr<IClassFactory> factory;
+    };
+    std::vector<Registered> registered; // Usually empty; searched newest first.
+    DWORD nextCookie = 1;
 };
 
 ActivationCache& Cache() {
@@ -287,6 +297,23 @@ HRESULT UnregisterModule(const ModuleInfo& m) {
     });
 }
 
+HRESULT RegisterModuleInProcess(const ModuleInfo& module, std::atomic<long>* lockCount,
+                                std::vector<DWORD>* cookies) {
+    if (cookies == nullptr) return E_POINTER;
+    for (std::size_t i = 0; i < module.classCount; ++i) {
+        ComPtr<IUnknown> factory;
+        HRESULT hr = GetModuleClassObject(module, lockCount, *module.classes[i].clsid,
+                                          IID_IUnknown, factory.PutVoid());
+        DWORD cookie = 0;
+        if (SUCCEEDED(hr))
+            hr = CoRegisterClassObject(*module.classes[i].clsid, factory.Get(),
+                                       CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+        if (FAILED(hr)) return hr;
+        cookies->push_back(cookie);
+    }
+    return S_OK;
+}
+
 std::string ModulePathOf(const void* address) {
     Dl_info info{};
     if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
@@ -324,8 +351,17 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void*, REFIID riid
             cache.factories.clear();
             cache.registryPath = path;
         }
+        // The most recent registration of this process wins over the store.
+        for (auto reg = cache.registered.rbegin(); reg != cache.registered.rend(); ++reg) {
+            if (reg->clsid == rclsid) {
+                factory = reg->factory;
+                break;
+            }
+        }
         auto it = cache.factories.find(rclsid);
-        if (it != cache.factories.end()) {
+        if (factory) {
+            // Found among this process's own class objects.
+        } else if (it != cache.factories.end()) {
             factory = it->second;
         } else {
             HRESULT hr = gpslib::LoadFactory(rclsid, &factory);
@@ -334,6 +370,33 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void*, REFIID riid
         }
     }
     return factory->QueryInterface(riid, ppv);
+}
+
+HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD, DWORD flags,
+                              DWORD* lpdwRegister) {
+    if (pUnk == nullptr || lpdwRegister == nullptr) return E_INVALIDARG;
+    *lpdwRegister = 0;
+    if (flags != REGCLS_MULTIPLEUSE) return E_INVALIDARG;
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = pUnk->QueryInterface(IID_IClassFactory, factory.PutVoid());
+    if (FAILED(hr)) return hr;
+    auto& cache = gpslib::Cache();
+    std::lock_guard<std::recursive_mutex> guard(cache.mu);
+    DWORD cookie = cache.nextCookie++;
+    cache.registered.push_back(gpslib::ActivationCache::Registered{cookie, rclsid, factory});
+    *lpdwRegister = cookie;
+    return S_OK;
+}
+
+HRESULT CoRevokeClassObject(DWORD dwRegister) {
+    auto& cache = gpslib::Cache();
+    std::lock_guard<std::recursive_mutex> guard(cache.mu);
+    auto& list = cache.registered;
+    auto it = std::find_if(list.begin(), list.end(),
+                           [&](const auto& r) { return r.cookie == dwRegister; });
+    if (it == list.end()) return E_INVALIDARG;
+    list.erase(it);
+    return S_OK;
 }
 
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,

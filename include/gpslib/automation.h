@@ -315,6 +315,13 @@ GPSLIB_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD 
                                     REFIID riid, void** ppv);
 GPSLIB_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void* pvReserved,
                                     REFIID riid, void** ppv);
+// Process-local class objects: a class registered here is found before the registry store, for
+// this process only, until revoked. REGCLS_MULTIPLEUSE is the only supported flag.
+constexpr DWORD REGCLS_SINGLEUSE = 0;
+constexpr DWORD REGCLS_MULTIPLEUSE = 1;
+GPSLIB_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContext,
+                                         DWORD flags, DWORD* lpdwRegister);
+GPSLIB_API HRESULT CoRevokeClassObject(DWORD dwRegister);
 GPSLIB_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid);
 GPSLIB_API HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
 GPSLIB_API HRESULT OleRun(IUnknown* pUnknown);

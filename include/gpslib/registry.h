@@ -125,6 +125,11 @@ GPSLIB_API HRESULT UnregisterModule(const ModuleInfo& module);
 // `lockCount` counts the module's live objects and server locks for DllCanUnloadNow.
 GPSLIB_API HRESULT GetModuleClassObject(const ModuleInfo& module, std::atomic<long>* lockCount,
                                         REFCLSID clsid, REFIID iid, void** ppv);
+// Registers every class of a module linked into this process as a process-local class object
+// (CoRegisterClassObject), so that creation by class id finds them without the registry store:
+// how a program, or a test, uses classes it links directly. Appends the cookies to revoke.
+GPSLIB_API HRESULT RegisterModuleInProcess(const ModuleInfo& module, std::atomic<long>* lockCount,
+                                           std::vector<DWORD>* cookies);
 // The file system path of the shared object that contains `address`.
 GPSLIB_API std::string ModulePathOf(const void* address);
 
