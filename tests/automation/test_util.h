@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <atomic>
-#include <optional>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -63,23 +62,14 @@ inline void SetObject(VARIANT* v, IDispatch* object) {
 // drops the runtime's cached class factories, so each test starts from its own registrations.
 class ScopedRegistry {
 public:
-    ScopedRegistry() {
-        if (const char* old = ::getenv("GPSLIB_REGISTRY")) m_old = old;
-        Use(path());
-    }
-    ~ScopedRegistry() {
-        if (m_old)
-            ::setenv("GPSLIB_REGISTRY", m_old->c_str(), 1);
-        else
-            ::unsetenv("GPSLIB_REGISTRY");
-    }
+    ScopedRegistry() { Use(path()); }
+    ~ScopedRegistry() { ::unsetenv("GPSLIB_REGISTRY"); }
     static void Use(const std::string& path) { ::setenv("GPSLIB_REGISTRY", path.c_str(), 1); }
     std::string path() const { return m_dir.File("registry.reg"); }
     std::string File(std::string_view name) const { return m_dir.File(name); }
 
 private:
     TempDir m_dir;
-    std::optional<std::string> m_old;
 };
 
 } // namespace gpslib::test
