@@ -1,8 +1,565 @@
 #include "core/GPSCore.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+
+#include "core/SettingsFiles.h"
+#include "core/SystemSettingsObject.h"
+#include "core/Utility.h"
+#include "os/codepage.h"
+#include "os/path.h"
+
 GPSLIB_CLASS_FACTORY(GPSCore, CGPSCore)
 
+using gpscore::Utility;
+using gpslib::Bstr;
+using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
+
+namespace {
+
+// The map engine of the process: created by the first core, referenced once more by each core.
+// Cores take this lock around the creation reference (each core's own lock does not exclude the
+// others).
+std::mutex g_engineMutex;
+IGPSMap* g_pGPSMapEngine = nullptr;
+
+constexpr int kCopyright = 20000;
+constexpr int kVersion = 20001;
+constexpr int kReceiverNotOpened = 20058;
+constexpr int kBluetoothReceiverNotOpened = 20084;
+constexpr int kNoMapsWithoutEngine = 20732;
+constexpr int kLookaroundCategoryName = 29993;
+constexpr int kLookaroundSubCategoryName = 29994;
+
+HRESULT ReturnText(std::u16string_view text, BSTR* out) {
+    *out = gpslib::AllocBstr(text);
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+std::u16string Text(BSTR b) {
+    return std::u16string(gpslib::View(b));
+}
+
+// A folder name compared without one trailing separator.
+std::u16string WithoutTrailingSeparator(std::u16string folder) {
+    if (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.pop_back();
+    return folder;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction and destruction.
+
+CGPSCore::CGPSCore() {
+    CriticalSectionLock lock(m_csCore);
+    {
+        std::lock_guard<std::mutex> guard(g_engineMutex);
+        if (g_pGPSMapEngine == nullptr) {
+            // Left null when the engine's module is not registered; every operation that needs
+            // it then reports failure.
+            gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap,
+                                 reinterpret_cast<void**>(&g_pGPSMapEngine));
+        }
+        m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
+    }
+    if (m_pGPSMap) m_pGPSMap->ResetEngine();
+    ResetWorkingState();
+}
+
+CGPSCore::~CGPSCore() {
+    {
+        CriticalSectionLock lock(m_csCore);
+        if (m_hStopEvent) {
+            if (m_pUtility != nullptr) Log("****ERROR****Stop not called before destructor!");
+            gpslib::os::Env::Default()->DebugOutput("**Stop not called before destructor!**\n");
+            Stop();
+        }
+        std::lock_guard<std::mutex> guard(g_engineMutex);
+        if (m_pGPSMap) {
+            // Only the creation reference left: this was the last core.
+            if (m_pGPSMap.Detach()->Release() == 1) {
+                std::exchange(g_pGPSMapEngine, nullptr)->Release();
+                Utility::DestroyInstance();
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers.
+
+void CGPSCore::Log(const std::string& text) const {
+    if (m_pUtility != nullptr) m_pUtility->Log(text);
+}
+
+std::u16string CGPSCore::String(int id) const {
+    return m_pUtility != nullptr ? m_pUtility->GetString(id) : std::u16string();
+}
+
+bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
+    if (m_pUtility == nullptr) m_pUtility = Utility::Instance();
+    if (m_pUtility == nullptr) return false;
+    std::string native = gpslib::ToUtf8(std::u16string_view(path));
+    bool exists = gpslib::os::Env::Default()->FileExists(gpslib::os::NativePath(native));
+    bool loaded = m_pUtility->LoadResources(native);
+    if (loaded) {
+        if (m_pGPSMap) {
+            VARIANT_BOOL engineLoaded = VARIANT_FALSE;
+            Bstr library(std::u16string_view{path});
+            m_pGPSMap->SetResourceLibrary(library.Get(), &engineLoaded);
+            loaded = engineLoaded != VARIANT_FALSE;
+        }
+        m_bstrResourceLibrary = path;
+    } else {
+        Log(" Last Error:" + std::to_string(errno) + ":");
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, ", Exists:%d, Loaded:%d.", exists ? 1 : 0, loaded ? 1 : 0);
+    Log("SetResourcesInternal: " + native + line);
+    Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
+    return loaded;
+}
+
+void CGPSCore::EnsureUtility() {
+    if (m_pUtility == nullptr) SetResourcesInternal(u"GPSResources_EN.dll");
+}
+
+HRESULT CGPSCore::EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount) {
+    if (pnCount == nullptr) return E_POINTER;
+    CriticalSectionLock lock(m_csCore);
+    *pnCount = 0;
+    if (!m_pGPSMap) return E_FAIL;
+    return (m_pGPSMap.Get()->*query)(pnCount);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The steps other subsystems own. They run at their place in Start and Stop; the receiver, the
+// maps and the virtual walker fill them in.
+
+void CGPSCore::ReadSettingsFiles(std::u16string_view directory) {
+    gpslib::os::Env& env = *gpslib::os::Env::Default();
+    gpscore::settings::ReadSystemSettings(env, directory, m_pUtility->SystemSettings());
+    gpscore::settings::ReadReceiverSettings(env, directory, m_pUtility->ReceiverSettings());
+    gpscore::settings::ReadLookaroundSettings(env, directory, m_pUtility->LookaroundSettings(),
+                                              String(kLookaroundCategoryName),
+                                              String(kLookaroundSubCategoryName));
+    gpscore::settings::ReadRouteSettings(env, directory, m_pUtility->RouteSettings(GPSMode),
+                                         m_pUtility->RouteSettings(VirtualMode));
+}
+
+std::u16string CGPSCore::LoadMapsAndPOIs() {
+    // Without a map engine there is nothing to load maps into.
+    if (!m_pGPSMap || m_pUtility == nullptr) return String(kNoMapsWithoutEngine);
+    return String(kNoMapsWithoutEngine);
+}
+
+void CGPSCore::UnloadMapsAndPOIs() {
+    if (m_pGPSMap) m_pGPSMap->UnloadMaps();
+}
+
+bool CGPSCore::OpenReceiver() {
+    GPSType type = GPSTypeNone;
+    if (m_pUtility != nullptr && m_pUtility->ReceiverSettings())
+        m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
+    // No receiver configured: nothing to open, which is success.
+    return type == GPSTypeNone;
+}
+
+void CGPSCore::CloseReceiver() {}
+
+void CGPSCore::ResetWorkingState() {
+    m_eCurrentMode = GPSMode;
+}
+
+void CGPSCore::WriteSystemSettingsFile() {
+    if (m_pUtility == nullptr) return;
+    gpscore::settings::WriteSystemSettings(*gpslib::os::Env::Default(),
+                                           m_pUtility->SettingsDirectory(),
+                                           m_pUtility->SystemSettings().Get());
+}
+
+void CGPSCore::WriteReceiverSettingsFile() {
+    if (m_pUtility == nullptr) return;
+    gpscore::settings::WriteReceiverSettings(*gpslib::os::Env::Default(),
+                                             m_pUtility->SettingsDirectory(),
+                                             m_pUtility->ReceiverSettings().Get());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start and Stop.
+
+HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrResult == nullptr) return E_POINTER;
+    std::u16string directory = Text(bstrSettingsDirectory);
+    std::u16string errorText;
+    std::u16string outcome;
+
+    bool resourcesLoaded = true;
+    if (m_pUtility == nullptr) {
+        // The settings directory and the file name are joined as they are, with no separator.
+        resourcesLoaded = SetResourcesInternal(directory + u"GPSResources_EN.dll");
+        if (m_pUtility == nullptr) {
+            errorText = u"Utility::Instance FAILED TO INITIALIZE";
+            return ReturnText(errorText, pbstrResult);
+        }
+    }
+
+    ReadSettingsFiles(directory);
+    Log("GPSCore::Start entered");
+    Bstr debugDirectory(std::u16string_view(m_pUtility->DebugDirectory()));
+    if (m_pGPSMap) m_pGPSMap->SetDebugDirectory(debugDirectory.Get());
+
+    m_pAddressDatabase.Reset();
+    if (SUCCEEDED(gpslib::CreateObject(CLSID_AddressDatabase, IID_IAddressDatabase,
+                                       &m_pAddressDatabase))) {
+        m_pAddressDatabase->SetDebugDirectory(debugDirectory.Get());
+    } else {
+        Log("\tGPSCore::Error AddressDatabase failed to be created, make sure GPSDatabase.dll is "
+            "registered.");
+        errorText = u"ADDRESS DATABASE FAILED TO INITIALIZE";
+    }
+    if (FAILED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_pHistoryDatabase))) {
+        Log("\tGPSCore::Error HistoryDatabase failed to be created, make sure GPSDatabase.dll is "
+            "registered.");
+        errorText = u"History DATABASE FAILED TO INITIALIZE";
+    }
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_pPOIResultsA);
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_pPOIResultsB);
+    if (SUCCEEDED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_pPOIDatabase))) {
+        m_pPOIDatabase->SetDebugDirectory(debugDirectory.Get());
+        m_pPOIDatabase->SetCachePagesSQL(m_nPOICachePagesSQL);
+        m_pPOIDatabase->SetMemoryAllocatedSQL(m_nPOIMemoryKBSQL);
+    } else {
+        Log("\tGPSCore::Error POIDatabase failed to be created, make sure GPSDatabase.dll is "
+            "registered.");
+        errorText = u"POI DATABASE FAILED TO INITIALIZE";
+    }
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pPOISearchLocation);
+    m_eCurrentMode = GPSMode;
+    if (!resourcesLoaded) {
+        Log("\tGPSCore::Error No Resources Loaded.");
+        errorText = u"NO STRING RESOURCES LOADED";
+    }
+    Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
+    m_nPedestrianAveragingSeconds = 5;
+
+    outcome = LoadMapsAndPOIs();
+    ResetWorkingState();
+    if (!OpenReceiver() && outcome == u"OK") {
+        GPSType type = GPSTypeNone;
+        m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
+        outcome =
+            String(type == GPSTypeBlueTooth ? kBluetoothReceiverNotOpened : kReceiverNotOpened);
+    }
+    m_bRestoringVirtual = false; // The virtual walker is restored from the saved state here.
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pLookaroundLocation);
+
+    m_hStopEvent = gpslib::os::Env::Default()->NewEvent(false, false);
+    Log("GPSCore::Start exited");
+    return ReturnText(errorText.empty() ? outcome : errorText, pbstrResult);
+}
+
+HRESULT CGPSCore::Stop() {
+    CriticalSectionLock lock(m_csCore);
+    if (m_pUtility == nullptr) return S_OK;
+    Log("GPSCore::Stop called");
+    if (m_hPollingThread) {
+        // The thread runs a poll only while it holds m_csCore, which this thread holds now, so
+        // it is between polls: the stop event ends it.
+        if (m_hStopEvent) m_hStopEvent->Set();
+        m_hPollingThread.reset();
+    }
+    m_hStopEvent.reset();
+    m_pAutoEvent.Reset();
+    if (m_pAddressDatabase) m_pAddressDatabase->Close();
+    m_pAddressDatabase.Reset();
+    if (m_pPOIDatabase) m_pPOIDatabase->CloseDatabase();
+    m_pPOIDatabase.Reset();
+    if (m_pHistoryDatabase) m_pHistoryDatabase->CloseDatabase();
+    m_pHistoryDatabase.Reset();
+    for (auto* results : {&m_pPOIResultsA, &m_pPOIResultsB}) {
+        if (*results) (*results)->Clear();
+        results->Reset();
+    }
+    m_pPOISearchLocation.Reset();
+    UnloadMapsAndPOIs();
+    m_bstrResourceLibrary.clear();
+
+    GPSType type = GPSTypeNone;
+    if (m_pUtility->ReceiverSettings()) m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
+    if (type != GPSTypeNone) WriteReceiverSettingsFile();
+    WriteSystemSettingsFile();
+    gpscore::LogWrite(m_pUtility->DebugDirectory(), " ", false, false);
+
+    CloseReceiver();
+    ResetWorkingState();
+    m_pLookaroundLocation.Reset();
+    Utility::DestroyInstance();
+    m_pUtility = nullptr;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Small system queries.
+
+HRESULT CGPSCore::SystemGetVersion(BSTR* pbstrVersion) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrVersion == nullptr) return E_POINTER;
+    EnsureUtility();
+    return ReturnText(String(kVersion), pbstrVersion);
+}
+
+HRESULT CGPSCore::SystemGetCopyright(BSTR* pbstrCopyright) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrCopyright == nullptr) return E_POINTER;
+    EnsureUtility();
+    return ReturnText(String(kCopyright), pbstrCopyright);
+}
+
+HRESULT CGPSCore::SystemGetCurrentMode(Mode* peMode) {
+    CriticalSectionLock lock(m_csCore);
+    if (peMode == nullptr) return E_POINTER;
+    *peMode = m_eCurrentMode;
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetCurrentMode(Mode eMode) {
+    CriticalSectionLock lock(m_csCore);
+    m_eCurrentMode = eMode; // Stored as given, even outside the two modes.
+    return S_OK;
+}
+
+HRESULT CGPSCore::GetNumberOfMapsLoaded(SHORT* pnMapsLoaded) {
+    return EngineCount(&IGPSMap::GetNumberOfMapsLoaded, pnMapsLoaded);
+}
+HRESULT CGPSCore::LoadedCountryMaps(SHORT* pnMaps) {
+    return EngineCount(&IGPSMap::GetLoadedCountryMaps, pnMaps);
+}
+HRESULT CGPSCore::LoadedProvincialMaps(SHORT* pnMaps) {
+    return EngineCount(&IGPSMap::GetLoadedProvincialMaps, pnMaps);
+}
+HRESULT CGPSCore::LoadedStateMaps(SHORT* pnMaps) {
+    return EngineCount(&IGPSMap::GetLoadedStateMaps, pnMaps);
+}
+HRESULT CGPSCore::LoadedRegionalMaps(SHORT* pnMaps) {
+    return EngineCount(&IGPSMap::GetLoadedRegionalMaps, pnMaps);
+}
+
+HRESULT CGPSCore::SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbLoaded == nullptr) return E_POINTER;
+    *pbLoaded = SetResourcesInternal(Text(bstrLibraryPath)) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// System settings and limits.
+
+namespace {
+
+// Copies every interface field of the system settings (not the force-new-map-folder flag), and
+// the saved side of the street and marker; the saved virtual walker and destination stay behind.
+HRESULT CopySystemSettings(ISystemSettingsObject* from, ISystemSettingsObject* to) {
+    RelativeHeadingType heading = AheadLeft;
+    Units units = Imperial;
+    SystemDescriptions descriptions = Full;
+    VARIANT_BOOL detailed = 0, decorators = 0, otherDirs = 0, sideTracking = 0;
+    SHORT arrival = 0, threshold = 0;
+    Bstr maps, settings, author;
+    from->GetHeadingMode(&heading);
+    from->GetUnits(&units);
+    from->GetDefaultCompassDescriptions(&descriptions);
+    from->GetStreetNamesDetailed(&detailed);
+    from->GetIncludeSpellDecorators(&decorators);
+    from->GetSearchOtherMapDirectories(&otherDirs);
+    from->GetVirtualSideOfStreetTracking(&sideTracking);
+    from->GetArrivalDistance(Imperial, &arrival);
+    from->GetArrivedNearThreshold(Imperial, &threshold);
+    from->GetMapPOIDirectory(maps.Put());
+    from->GetSettingsDirectory(settings.Put());
+    from->GetPOIAuthor(author.Put());
+    to->SetHeadingMode(heading);
+    to->SetUnits(units);
+    to->SetDefaultCompassDescriptions(descriptions);
+    to->SetStreetNamesDetailed(detailed);
+    to->SetIncludeSpellDecorators(decorators);
+    to->SetSearchOtherMapDirectories(otherDirs);
+    to->SetVirtualSideOfStreetTracking(sideTracking);
+    to->SetMapPOIDirectory(maps.Get());
+    to->SetSettingsDirectory(settings.Get());
+    to->SetPOIAuthor(author.Get());
+    to->SetArrivalDistance(Imperial, arrival);
+    to->SetArrivedNearThreshold(Imperial, threshold);
+    auto* source = gpslib::ImplOf<CSystemSettingsObject>(from);
+    auto* target = gpslib::ImplOf<CSystemSettingsObject>(to);
+    if (source != nullptr && target != nullptr) {
+        target->Saved().virtualSideOfStreet = source->Saved().virtualSideOfStreet;
+        target->Saved().virtualMarker = source->Saved().virtualMarker;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppSettings == nullptr) return E_POINTER;
+    *ppSettings = nullptr;
+    EnsureUtility();
+    ComPtr<ISystemSettingsObject> copy;
+    HRESULT hr = gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy);
+    if (FAILED(hr)) return hr;
+    if (m_pUtility != nullptr && m_pUtility->SystemSettings())
+        CopySystemSettings(m_pUtility->SystemSettings().Get(), copy.Get());
+    *ppSettings = copy.Detach();
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemGetDefaultSettings(ISystemSettingsObject** ppDefaultSettings) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppDefaultSettings == nullptr) return E_POINTER;
+    *ppDefaultSettings = nullptr;
+    ComPtr<ISystemSettingsObject> defaults;
+    HRESULT hr =
+        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &defaults);
+    if (FAILED(hr)) return hr;
+    Bstr maps(u"\\CompactFlash\\maps");
+    Bstr settings(u"\\CompactFlash\\settings");
+    defaults->SetMapPOIDirectory(maps.Get());
+    defaults->SetSettingsDirectory(settings.Get());
+    *ppDefaultSettings = defaults.Detach();
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
+    CriticalSectionLock lock(m_csCore);
+    if (pSettings == nullptr) return E_POINTER;
+    if (m_pUtility == nullptr) {
+        Bstr dir;
+        pSettings->GetSettingsDirectory(dir.Put());
+        SetResourcesInternal(Text(dir.Get()) + u"GPSResources_EN.dll");
+        if (m_pUtility == nullptr) return E_FAIL;
+    }
+    ISystemSettingsObject* stored = m_pUtility->SystemSettings().Get();
+    if (stored == nullptr) return E_FAIL;
+    Units oldUnits = m_pUtility->CurrentUnits();
+    gpslib::os::Env::Default()->DebugOutput("Calling SetSystemSettings");
+
+    Bstr oldMaps, newMaps;
+    stored->GetMapPOIDirectory(oldMaps.Put());
+    pSettings->GetMapPOIDirectory(newMaps.Put());
+    // Field by field, in this order, through the stored object's setters.
+    RelativeHeadingType heading = AheadLeft;
+    pSettings->GetHeadingMode(&heading);
+    stored->SetHeadingMode(heading);
+    stored->SetMapPOIDirectory(newMaps.Get());
+    Bstr settingsDir;
+    pSettings->GetSettingsDirectory(settingsDir.Put());
+    stored->SetSettingsDirectory(settingsDir.Get());
+    VARIANT_BOOL flag = 0;
+    pSettings->GetStreetNamesDetailed(&flag);
+    stored->SetStreetNamesDetailed(flag);
+    Units units = Imperial;
+    pSettings->GetUnits(&units);
+    stored->SetUnits(units);
+    pSettings->GetIncludeSpellDecorators(&flag);
+    stored->SetIncludeSpellDecorators(flag);
+    SHORT feet = 0;
+    pSettings->GetArrivalDistance(Imperial, &feet);
+    stored->SetArrivalDistance(Imperial, feet);
+    SystemDescriptions descriptions = Full;
+    pSettings->GetDefaultCompassDescriptions(&descriptions);
+    stored->SetDefaultCompassDescriptions(descriptions);
+    pSettings->GetArrivedNearThreshold(Imperial, &feet);
+    stored->SetArrivedNearThreshold(Imperial, feet);
+    pSettings->GetSearchOtherMapDirectories(&flag);
+    stored->SetSearchOtherMapDirectories(flag);
+    Bstr author;
+    pSettings->GetPOIAuthor(author.Put());
+    stored->SetPOIAuthor(author.Get());
+    pSettings->GetVirtualSideOfStreetTracking(&flag);
+    stored->SetVirtualSideOfStreetTracking(flag);
+    WriteSystemSettingsFile();
+
+    VARIANT_BOOL checkForNew = 0;
+    pSettings->ShouldCheckForNewMaps(&checkForNew);
+    bool reload = WithoutTrailingSeparator(Text(oldMaps.Get())) !=
+                      WithoutTrailingSeparator(Text(newMaps.Get())) ||
+                  checkForNew != 0;
+    Log("SystemSetSettings: entered");
+    if (reload) {
+        UnloadMapsAndPOIs();
+        LoadMapsAndPOIs();
+    }
+    if (units != oldUnits) {
+        m_dPedometerTotalGPS = 0.0;
+        m_dPedometerTotalVirtual = 0.0;
+    }
+    Log("SystemSetSettings: exiting");
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetMapMemoryAllocated(SHORT nKilobytes) {
+    CriticalSectionLock lock(m_csCore);
+    return m_pGPSMap ? m_pGPSMap->SetMapMemoryAllocated(nKilobytes) : E_FAIL;
+}
+
+HRESULT CGPSCore::SystemSetTestMode(VARIANT_BOOL bTestMode) {
+    CriticalSectionLock lock(m_csCore);
+    m_bTestMode = bTestMode != 0;
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetPOICachePagesAllocatedSQL(SHORT nCachePages) {
+    CriticalSectionLock lock(m_csCore);
+    m_nPOICachePagesSQL = nCachePages;
+    if (m_pPOIDatabase) m_pPOIDatabase->SetCachePagesSQL(nCachePages);
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetPOIMemoryAllocatedRME(SHORT nKilobytes) {
+    CriticalSectionLock lock(m_csCore);
+    if (m_pGPSMap) m_pGPSMap->SetPOIMemoryAllocatedRME(nKilobytes);
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetPOIMemoryAllocatedSQL(SHORT nKilobytes) {
+    CriticalSectionLock lock(m_csCore);
+    m_nPOIMemoryKBSQL = nKilobytes;
+    if (m_pPOIDatabase) m_pPOIDatabase->SetMemoryAllocatedSQL(nKilobytes);
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetNumberMaxMaps(SHORT nMaxMaps) {
+    CriticalSectionLock lock(m_csCore);
+    if (m_pGPSMap) m_pGPSMap->SetNumberMaxMaps(nMaxMaps);
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemSetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) {
+    CriticalSectionLock lock(m_csCore);
+    if (m_pGPSMap) m_pGPSMap->SetNumberMaxCommercialPOIFiles(nMaxFiles);
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemProprietaryFeatures(VARIANT_BOOL bEnabled) {
+    m_bProprietaryFeatures = bEnabled != 0; // No other operation reads it; no lock needed.
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemUsingWinCE42(VARIANT_BOOL bUsingWinCE42) {
+    CriticalSectionLock lock(m_csCore);
+    if (m_pGPSMap) m_pGPSMap->SetUsingWinCE42(bUsingWinCE42);
+    m_bUsingWinCE42 = bUsingWinCE42 != 0;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Talking lights and calibration: kept for clients, no behaviour.
 
 HRESULT CGPSCore::TalkingLightsDatabaseLoad(BSTR, VARIANT_BOOL*) {
     return S_OK;

@@ -2,11 +2,56 @@
 #ifndef GPSCORE_CORE_GPSCORE_H_
 #define GPSCORE_CORE_GPSCORE_H_
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
+#include <memory>
+#include <string>
+
 #include "GPSLib_classes.h"
+#include "os/env.h"
 #include "os/sync.h"
 
+namespace gpscore {
+class Utility;
+}
+
+// Every public method holds m_csCore for its whole body (the talking-light methods and
+// SystemProprietaryFeatures excepted). The map engine is one object per process, referenced
+// once more by every core.
 class CGPSCore : public CGPSCoreBase {
 public:
+    CGPSCore();
+    ~CGPSCore() override;
+
+    // Lifecycle and system.
+    HRESULT Start(BSTR bstrSettingsDirectory, BSTR bstrUnused, BSTR* pbstrResult) override;
+    HRESULT Stop() override;
+    HRESULT SystemGetVersion(BSTR* pbstrVersion) override;
+    HRESULT SystemGetCopyright(BSTR* pbstrCopyright) override;
+    HRESULT SystemGetCurrentMode(Mode* peMode) override;
+    HRESULT SystemSetCurrentMode(Mode eMode) override;
+    HRESULT GetNumberOfMapsLoaded(SHORT* pnMapsLoaded) override;
+    HRESULT LoadedCountryMaps(SHORT* pnMaps) override;
+    HRESULT LoadedProvincialMaps(SHORT* pnMaps) override;
+    HRESULT LoadedStateMaps(SHORT* pnMaps) override;
+    HRESULT LoadedRegionalMaps(SHORT* pnMaps) override;
+    HRESULT SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override;
+
+    // System settings and limits.
+    HRESULT SystemGetSettings(ISystemSettingsObject** ppSettings) override;
+    HRESULT SystemSetSettings(ISystemSettingsObject* pSettings) override;
+    HRESULT SystemGetDefaultSettings(ISystemSettingsObject** ppDefaultSettings) override;
+    HRESULT SystemSetMapMemoryAllocated(SHORT nKilobytes) override;
+    HRESULT SystemSetTestMode(VARIANT_BOOL bTestMode) override;
+    HRESULT SystemSetPOICachePagesAllocatedSQL(SHORT nCachePages) override;
+    HRESULT SystemSetPOIMemoryAllocatedRME(SHORT nKilobytes) override;
+    HRESULT SystemSetPOIMemoryAllocatedSQL(SHORT nKilobytes) override;
+    HRESULT SystemSetNumberMaxMaps(SHORT nMaxMaps) override;
+    HRESULT SystemSetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override;
+    HRESULT SystemProprietaryFeatures(VARIANT_BOOL bEnabled) override;
+    HRESULT SystemUsingWinCE42(VARIANT_BOOL bUsingWinCE42) override;
+
     // Kept for clients written against receivers and light databases that this service does not
     // drive: they answer success and write nothing.
     HRESULT TalkingLightsDatabaseLoad(BSTR bstrDatabaseFile, VARIANT_BOOL* pbLoaded) override;
@@ -25,8 +70,61 @@ public:
     HRESULT GPSCalibrateInertialReceiver(VARIANT_BOOL* pbCalibrationStarted) override;
 
 private:
-    // The core lock: every public method holds it for its whole body.
-    gpslib::os::CriticalSection m_csCore;
+    // REQUIRES for everything below: m_csCore held.
+
+    // Loads the resource module at `path` into the Utility (obtained if the core has none) and
+    // hands the path to the map engine; true when both took it (or, with no engine, when the
+    // module loaded).
+    bool SetResourcesInternal(const std::u16string& path);
+    // Resource loading with an empty settings directory, for the queries that work before Start.
+    void EnsureUtility();
+    void Log(const std::string& text) const;
+    std::u16string String(int id) const;
+
+    // The steps of Start and Stop that the other subsystems own.
+    void ReadSettingsFiles(std::u16string_view directory);
+    std::u16string LoadMapsAndPOIs();
+    void UnloadMapsAndPOIs();
+    bool OpenReceiver();
+    void CloseReceiver();
+    void ResetWorkingState();
+    void WriteSystemSettingsFile();
+    void WriteReceiverSettingsFile();
+    // One of the engine's 16-bit counts; E_FAIL (count 0) without an engine.
+    HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount);
+
+    gpslib::os::CriticalSection m_csCore; // The core lock.
+    gpslib::os::CriticalSection m_csAux;  // The poll lock, taken inside m_csCore.
+    // The stop event; its existence is the core's "started" test.
+    std::unique_ptr<gpslib::os::Event> m_hStopEvent;
+    std::unique_ptr<gpslib::os::Thread> m_hPollingThread;
+
+    gpscore::Utility* m_pUtility = nullptr;
+    gpslib::ComPtr<IGPSMap> m_pGPSMap;
+    gpslib::ComPtr<IAddressDatabase> m_pAddressDatabase;
+    gpslib::ComPtr<IPOIDatabase> m_pHistoryDatabase;
+    gpslib::ComPtr<IPOIDatabase> m_pPOIDatabase;
+    gpslib::ComPtr<IPOIResults> m_pPOIResultsA;
+    gpslib::ComPtr<IPOIResults> m_pPOIResultsB;
+    gpslib::ComPtr<IGPSAutoEventSink> m_pAutoEvent;
+    // The location of POI searches, and the one passed with lookaround POI events.
+    gpslib::ComPtr<ILocationObject> m_pPOISearchLocation;
+    gpslib::ComPtr<ILocationObject> m_pLookaroundLocation;
+
+    Mode m_eCurrentMode = GPSMode;
+    bool m_bTestMode = false;
+    bool m_bProprietaryFeatures = true;
+    bool m_bUsingWinCE42 = false;
+    SHORT m_nPOICachePagesSQL = 10;
+    SHORT m_nPOIMemoryKBSQL = 1000;
+    std::u16string m_bstrResourceLibrary;
+    double m_dMinSpeedForHeadingAveraging = 0.8; // Knots.
+    SHORT m_nPedestrianAveragingSeconds = 5;
+    // The walked distances of the GPS and the virtual pedometers; a change of units clears them.
+    double m_dPedometerTotalGPS = 0.0;
+    double m_dPedometerTotalVirtual = 0.0;
+    // Cleared by Start while it restores the virtual position.
+    bool m_bRestoringVirtual = true;
 };
 
 #endif // GPSCORE_CORE_GPSCORE_H_

@@ -1,5 +1,7 @@
 #include "core/SystemSettingsObject.h"
 
+#include "core/Utility.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -35,7 +37,13 @@ HRESULT CSystemSettingsObject::SetSettingsDirectory(BSTR bstrSettingsDirectory) 
     debug += u"Debug";
     m_bstrSettingsDirectory = gpslib::Bstr(std::u16string_view(directory));
     m_bstrDebugDirectory = gpslib::Bstr(std::u16string_view(debug));
+    // The log checks the (possibly new) debug directory again on its next line.
+    gpscore::ResetLogChecks();
     return S_OK;
+}
+
+void CSystemSettingsObject::SetSettingsDirectoryOnly(std::u16string_view directory) {
+    m_bstrSettingsDirectory = gpslib::Bstr(directory);
 }
 
 HRESULT CSystemSettingsObject::GetArrivalDistance(Units eUnits, SHORT* pnArrivalDistance) {

@@ -3,6 +3,7 @@
 #define GPSCORE_CORE_SYSTEMSETTINGSOBJECT_H_
 
 #include <string>
+#include <string_view>
 
 #include "GPSLib_classes.h"
 
@@ -16,6 +17,10 @@ public:
     HRESULT SetArrivalDistance(Units eUnits, SHORT nArrivalDistance) override;
     HRESULT GetArrivedNearThreshold(Units eUnits, SHORT* pnThreshold) override;
     HRESULT SetArrivedNearThreshold(Units eUnits, SHORT nThreshold) override;
+
+    // Stores the settings directory and leaves the debug directory as it is: how a start whose
+    // system settings file is missing or unreadable keeps the debug directory it had.
+    void SetSettingsDirectoryOnly(std::u16string_view directory);
 
     // The virtual walker and the destination as the core saved them at its last stop, restored
     // at the next start. Persisted with the settings, never on the interface.

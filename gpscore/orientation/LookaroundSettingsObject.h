@@ -2,6 +2,9 @@
 #ifndef GPSCORE_ORIENTATION_LOOKAROUNDSETTINGSOBJECT_H_
 #define GPSCORE_ORIENTATION_LOOKAROUNDSETTINGSOBJECT_H_
 
+#include <string>
+#include <string_view>
+
 #include "GPSLib_classes.h"
 
 // Holds its own category and subcategory objects (new and empty when created). Their setters
@@ -23,9 +26,19 @@ public:
     static constexpr SHORT kMinReportingInterval = 5;
     static constexpr SHORT kMaxReportingInterval = 300;
 
+    // The names of the category and subcategory to scan for, as the lookaround settings file
+    // keeps them beside the numbers. Plain storage, not on the interface: the held objects
+    // derive their spoken names from their numbers.
+    const std::u16string& CategoryNameToScanFor() const { return m_categoryName; }
+    void SetCategoryNameToScanFor(std::u16string_view name) { m_categoryName = name; }
+    const std::u16string& SubCategoryNameToScanFor() const { return m_subCategoryName; }
+    void SetSubCategoryNameToScanFor(std::u16string_view name) { m_subCategoryName = name; }
+
 private:
     gpslib::ComPtr<IPOICategoryObject> m_pCategoryToScanFor;
     gpslib::ComPtr<IPOISubCategoryObject> m_pSubCategoryToScanFor;
+    std::u16string m_categoryName;
+    std::u16string m_subCategoryName;
 };
 
 #endif // GPSCORE_ORIENTATION_LOOKAROUNDSETTINGSOBJECT_H_

@@ -1,0 +1,301 @@
+#include "core/Utility.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <utility>
+
+#include "core/SystemSettingsObject.h"
+#include "os/codepage.h"
+#include "os/env.h"
+#include "os/path.h"
+
+namespace gpscore {
+
+namespace {
+
+// The instance; cores of different threads reach it under their own locks, so its creation and
+// destruction take this one.
+std::mutex g_instanceMutex;
+Utility* g_instance = nullptr;
+
+// Whether the debug directory was checked, and whether it existed then.
+std::atomic<bool> g_logDirectoryChecked{false};
+std::atomic<bool> g_logDirectoryExists{false};
+
+constexpr std::size_t kMaxFormatted = 1999;
+constexpr std::size_t kMaxLogPath = 255;
+
+std::u16string Ascii(const char* text) {
+    std::u16string out;
+    for (; *text != 0; ++text)
+        out.push_back(static_cast<char16_t>(*text));
+    return out;
+}
+
+std::u16string Text(BSTR b) {
+    return std::u16string(gpslib::View(b));
+}
+
+// Where a plain resource name is looked for: beside the module holding this code, then in the
+// installed data folder.
+std::string CoreModuleDir() {
+    return gpslib::os::DirName(gpslib::ModulePathOf(reinterpret_cast<const void*>(&LogWrite)));
+}
+
+} // namespace
+
+std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count) {
+    std::u16string out;
+    const FormatArg* next = args;
+    const FormatArg* end = args + count;
+    for (std::size_t i = 0; i < format.size() && out.size() < kMaxFormatted; ++i) {
+        char16_t c = format[i];
+        if (c != u'%' || i + 1 >= format.size()) {
+            out.push_back(c);
+            continue;
+        }
+        if (format[i + 1] == u'%') {
+            out.push_back(u'%');
+            ++i;
+            continue;
+        }
+        // %[flags][width][.precision][length]conversion
+        std::size_t j = i + 1;
+        std::string spec = "%";
+        while (j < format.size() &&
+               std::u16string_view(u"-+ #0").find(format[j]) != std::u16string_view::npos)
+            spec.push_back(static_cast<char>(format[j++]));
+        int width = 0;
+        while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
+            width = width * 10 + (format[j] - u'0');
+            spec.push_back(static_cast<char>(format[j++]));
+        }
+        int precision = -1;
+        if (j < format.size() && format[j] == u'.') {
+            spec.push_back('.');
+            precision = 0;
+            ++j;
+            while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
+                precision = precision * 10 + (format[j] - u'0');
+                spec.push_back(static_cast<char>(format[j++]));
+            }
+        }
+        while (j < format.size() &&
+               std::u16string_view(u"hlLqjzt").find(format[j]) != std::u16string_view::npos)
+            ++j;
+        if (j >= format.size()) { // A dangling conversion is printed as it stands.
+            out.append(format.substr(i));
+            break;
+        }
+        char16_t conv = format[j];
+        bool leftAlign = spec.find('-') != std::string::npos;
+        const FormatArg* arg = next != end ? next++ : nullptr;
+        if (conv == u's' || conv == u'S') {
+            std::u16string text;
+            if (arg != nullptr && std::holds_alternative<std::u16string_view>(*arg)) {
+                text = std::u16string(std::get<std::u16string_view>(*arg));
+            } else if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg)) {
+                text = Ascii(std::to_string(std::get<std::int64_t>(*arg)).c_str());
+            }
+            if (precision >= 0 && text.size() > static_cast<std::size_t>(precision))
+                text.resize(static_cast<std::size_t>(precision));
+            std::u16string pad(text.size() < static_cast<std::size_t>(width)
+                                   ? static_cast<std::size_t>(width) - text.size()
+                                   : 0,
+                               u' ');
+            out += leftAlign ? text + pad : pad + text;
+        } else if (std::u16string_view(u"diuxXoc").find(conv) != std::u16string_view::npos) {
+            std::int64_t value = 0;
+            if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg))
+                value = std::get<std::int64_t>(*arg);
+            else if (arg != nullptr && std::holds_alternative<double>(*arg))
+                value = static_cast<std::int64_t>(std::get<double>(*arg));
+            if (conv == u'c') {
+                out.push_back(static_cast<char16_t>(value));
+            } else {
+                spec += "ll";
+                spec.push_back(static_cast<char>(conv));
+                char buf[96];
+                std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(value));
+                out += Ascii(buf);
+            }
+        } else if (std::u16string_view(u"feEgG").find(conv) != std::u16string_view::npos) {
+            double value = 0;
+            if (arg != nullptr && std::holds_alternative<double>(*arg))
+                value = std::get<double>(*arg);
+            else if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg))
+                value = static_cast<double>(std::get<std::int64_t>(*arg));
+            spec.push_back(static_cast<char>(conv));
+            char buf[512];
+            std::snprintf(buf, sizeof buf, spec.c_str(), value);
+            out += Ascii(buf);
+        } else { // Not a conversion this formatter knows: printed as it stands.
+            out.append(format.substr(i, j - i + 1));
+        }
+        i = j;
+    }
+    if (out.size() > kMaxFormatted) out.resize(kMaxFormatted);
+    return out;
+}
+
+void ResetLogChecks() {
+    g_logDirectoryChecked = false;
+    g_logDirectoryExists = false;
+}
+
+void LogWrite(std::u16string_view directory, std::string_view text, bool withTime, bool withDate) {
+    gpslib::os::Env* env = gpslib::os::Env::Default();
+    std::string dir = gpslib::ToUtf8(directory);
+    if (!g_logDirectoryChecked) {
+        if (dir.empty()) return;
+        g_logDirectoryExists = env->IsDirectory(gpslib::os::NativePath(dir));
+        g_logDirectoryChecked = true;
+    }
+    if (!g_logDirectoryExists) return;
+    std::string path = dir + "/gpsDebug.txt";
+    if (path.size() > kMaxLogPath) return; // The log's path is limited to 255 characters.
+    std::string line;
+    char prefix[64] = {};
+    if (withDate || withTime) {
+        gpslib::os::SystemTime t = env->LocalTime();
+        if (withDate)
+            std::snprintf(prefix, sizeof prefix, "<%02u %02u %4u %02u:%02u:%02u> ", t.month, t.day,
+                          t.year, t.hour, t.minute, t.second);
+        else
+            std::snprintf(prefix, sizeof prefix, "<%02u:%02u:%02u> ", t.hour, t.minute, t.second);
+    }
+    line.append(prefix).append(text).append("\n");
+    std::unique_ptr<gpslib::os::WritableFile> file;
+    if (!env->NewAppendableFile(gpslib::os::NativePath(path), &file).ok()) return;
+    // A line that cannot be written is lost alone; the next one tries again.
+    (void)file->Append(line);
+    (void)file->Close();
+}
+
+Utility* Utility::Instance() {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    if (g_instance == nullptr) g_instance = new (std::nothrow) Utility();
+    return g_instance;
+}
+
+Utility* Utility::Current() {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    return g_instance;
+}
+
+void Utility::DestroyInstance() {
+    Utility* instance = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(g_instanceMutex);
+        instance = std::exchange(g_instance, nullptr);
+    }
+    delete instance;
+}
+
+Utility::Utility() {
+    gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &m_pSystemSettings);
+    if (m_pSystemSettings) {
+        gpslib::Bstr maps(u"\\CompactFlash\\maps");
+        gpslib::Bstr settings(u"\\CompactFlash\\settings");
+        m_pSystemSettings->SetMapPOIDirectory(maps.Get());
+        m_pSystemSettings->SetSettingsDirectory(settings.Get());
+    }
+    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &m_pReceiverSettings);
+    gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                         &m_pLookaroundSettings);
+    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &m_pRouteSettingsGPS);
+    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject,
+                         &m_pRouteSettingsVirtual);
+    // The instance's own first look for resources, by this plain name; whether it is found is
+    // not used (Start and the version queries load "GPSResources_EN.dll" themselves).
+    LoadResources("GPSResource_EN.dll");
+}
+
+Utility::~Utility() = default;
+
+std::u16string Utility::SettingsDirectory() const {
+    gpslib::Bstr dir;
+    if (m_pSystemSettings) m_pSystemSettings->GetSettingsDirectory(dir.Put());
+    return Text(dir.Get());
+}
+
+std::u16string Utility::DebugDirectory() const {
+    gpslib::Bstr dir;
+    if (m_pSystemSettings) m_pSystemSettings->GetDebugDirectory(dir.Put());
+    return Text(dir.Get());
+}
+
+Units Utility::CurrentUnits() const {
+    Units units = Imperial;
+    if (m_pSystemSettings) m_pSystemSettings->GetUnits(&units);
+    return units;
+}
+
+bool Utility::LoadResources(std::string_view path) {
+    m_strings.Unload();
+    std::string resolved = StringTable::Resolve(path, CoreModuleDir(), GPSLIB_DATA_DIR);
+    return m_strings.Load(resolved, nullptr);
+}
+
+std::u16string Utility::GetOrdinalSuffix(int n) const {
+    long long m = n < 0 ? -static_cast<long long>(n) : n;
+    if (m % 100 >= 11 && m % 100 <= 13) return GetString(23096);
+    switch (m % 10) {
+    case 1:
+        return GetString(23097);
+    case 2:
+        return GetString(23116);
+    case 3:
+        return GetString(23117);
+    default:
+        return GetString(23096);
+    }
+}
+
+bool Utility::SpellDecoratorsOn() const {
+    VARIANT_BOOL on = 0;
+    if (m_pSystemSettings) m_pSystemSettings->GetIncludeSpellDecorators(&on);
+    return on != 0;
+}
+
+std::u16string Utility::AddSpellDecorators(std::u16string_view text) const {
+    if (!SpellDecoratorsOn() || text.empty()) return std::u16string(text);
+    return u"<<" + std::u16string(text) + u">>";
+}
+
+std::u16string Utility::RemoveSpellDecorators(std::u16string_view text) {
+    std::size_t n = text.size();
+    if (n < 2 || n > 1025) return std::u16string(text);
+    std::u16string out;
+    std::size_t i = 0;
+    while (i + 1 < n) {
+        if ((text[i] == u'<' && text[i + 1] == u'<') || (text[i] == u'>' && text[i + 1] == u'>')) {
+            i += 2;
+            continue;
+        }
+        out.push_back(text[i++]);
+    }
+    if (i == n - 1 && text[n - 1] != u'>') out.push_back(text[n - 1]);
+    return out;
+}
+
+std::u16string Utility::ForDisplay(std::u16string_view text) const {
+    return AddSpellDecorators(text);
+}
+
+std::u16string Utility::ForStorage(std::u16string_view text) const {
+    return SpellDecoratorsOn() ? RemoveSpellDecorators(text) : std::u16string(text);
+}
+
+void Utility::Log(std::string_view text) const {
+    LogWrite(DebugDirectory(), text, true, true);
+}
+
+void Utility::TraceAndLog(std::string_view text) const {
+    gpslib::os::Env::Default()->DebugOutput(std::string(text) + "\n");
+    Log(text);
+}
+
+} // namespace gpscore

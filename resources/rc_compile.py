@@ -1,0 +1,210 @@
+#!/usr/bin/env python3
+"""String-table compiler: turns the STRINGTABLE of a .rc source into the binary string-table
+module that the service loads (GPSResources_EN.dll; not a Windows DLL).
+
+    rc_compile.py SOURCE.rc -o MODULE
+
+The source grammar, line by line (UTF-8; blank lines and `//` comments anywhere):
+
+    STRINGTABLE
+    BEGIN
+        20000 "text"          id (decimal, 0..65535), optional comma, one quoted string
+    END
+
+Inside a string: \\" \\\\ \\n \\r \\t are the only escapes; the text must stay on one line and
+may not be empty (an empty entry reads as absent). Every error names the file and line; on any
+error nothing is written and the exit status is 1.
+
+The module layout is documented in docs/formats.md ("String-table module").
+"""
+import argparse
+import os
+import struct
+import sys
+import tempfile
+
+MAGIC = b"GPSLSTRT"
+FORMAT_VERSION = 1
+HEADER_SIZE = 32
+INDEX_ENTRY_SIZE = 12
+ENTRIES_PER_BLOCK = 16
+MAX_ID = 65535
+MAX_UNITS = 65535
+# The loader refuses larger files; refuse to make one.
+MAX_MODULE_SIZE = 4 * 1024 * 1024
+
+ESCAPES = {'"': '"', "\\": "\\", "n": "\n", "r": "\r", "t": "\t"}
+
+
+class RcError(Exception):
+    def __init__(self, path, line, message):
+        super().__init__(f"{path}:{line}: error: {message}")
+
+
+def _strip_comment(text):
+    """Returns `text` without a trailing // comment (outside any string)."""
+    pos = text.find("//")
+    return text if pos < 0 else text[:pos]
+
+
+def _parse_string(path, lineno, text, start):
+    """Parses the quoted string that starts at text[start] == '"'. Returns (value, end)."""
+    out = []
+    i = start + 1
+    while i < len(text):
+        c = text[i]
+        if c == '"':
+            return "".join(out), i + 1
+        if c == "\\":
+            if i + 1 >= len(text):
+                break
+            e = text[i + 1]
+            if e not in ESCAPES:
+                raise RcError(path, lineno, f"bad escape '\\{e}' (use \\\" \\\\ \\n \\r \\t)")
+            out.append(ESCAPES[e])
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    raise RcError(path, lineno, "unterminated string")
+
+
+def _parse_entry(path, lineno, line):
+    """Parses `id [,] "text" [// comment]`. Returns (id, text)."""
+    stripped = line.lstrip()
+    digits = 0
+    while digits < len(stripped) and stripped[digits] not in ' \t,"':
+        digits += 1
+    token = stripped[:digits]
+    if not token:
+        raise RcError(path, lineno, "expected a string id")
+    if token.startswith("-") and token[1:].isdigit():
+        raise RcError(path, lineno, f"string id {token} out of range 0..{MAX_ID}")
+    if not token.isascii() or not token.isdigit():
+        raise RcError(path, lineno, f"bad string id '{token}' (expected a decimal number)")
+    sid = int(token)
+    if sid > MAX_ID:
+        raise RcError(path, lineno, f"string id {sid} out of range 0..{MAX_ID}")
+    rest = stripped[digits:].lstrip(" \t")
+    if rest.startswith(","):
+        rest = rest[1:].lstrip(" \t")
+    if not rest.startswith('"'):
+        raise RcError(path, lineno, f"expected a quoted string after id {sid}")
+    value, end = _parse_string(path, lineno, rest, 0)
+    trailing = _strip_comment(rest[end:]).strip()
+    if trailing:
+        raise RcError(path, lineno, f"unexpected text after the string: '{trailing}'")
+    if not value:
+        raise RcError(path, lineno, f"string {sid} is empty (an empty entry reads as absent)")
+    units = len(value.encode("utf-16-le")) // 2
+    if units > MAX_UNITS:
+        raise RcError(path, lineno, f"string {sid} has {units} UTF-16 units (at most {MAX_UNITS})")
+    return sid, value
+
+
+def parse_rc(path, text):
+    """Returns {id: text} from the STRINGTABLE blocks of `text`; raises RcError."""
+    strings = {}
+    first_line = {}
+    state = "outside"  # outside -> header (after STRINGTABLE) -> inside (after BEGIN)
+    header_line = 0
+    for lineno, raw in enumerate(text.split("\n"), start=1):
+        line = raw.rstrip("\r")
+        if line.lstrip().startswith("//") or not line.strip():
+            continue
+        word = _strip_comment(line).strip()
+        if state == "outside":
+            if word != "STRINGTABLE":
+                raise RcError(path, lineno, f"expected STRINGTABLE, found '{word}'")
+            state, header_line = "header", lineno
+        elif state == "header":
+            if word != "BEGIN":
+                raise RcError(path, lineno, f"expected BEGIN after STRINGTABLE, found '{word}'")
+            state = "inside"
+        elif word == "END":
+            state = "outside"
+        elif word in ("BEGIN", "STRINGTABLE"):
+            raise RcError(path, lineno, f"{word} inside a STRINGTABLE (missing END?)")
+        else:
+            sid, value = _parse_entry(path, lineno, line)
+            if sid in strings:
+                first = first_line[sid]
+                raise RcError(path, lineno,
+                              f"duplicate string id {sid} (first defined on line {first})")
+            strings[sid] = value
+            first_line[sid] = lineno
+    if state != "outside":
+        raise RcError(path, header_line, "STRINGTABLE without END")
+    if not strings:
+        raise RcError(path, 1, "no strings defined")
+    return strings
+
+
+def build_module(strings):
+    """Returns the module bytes for {id: text}."""
+    blocks = {}
+    for sid, value in strings.items():
+        blocks.setdefault(sid // ENTRIES_PER_BLOCK + 1, {})[sid % ENTRIES_PER_BLOCK] = value
+    numbers = sorted(blocks)
+    data_offset = HEADER_SIZE + INDEX_ENTRY_SIZE * len(numbers)
+    index = bytearray()
+    data = bytearray()
+    for number in numbers:
+        block = bytearray()
+        for entry in range(ENTRIES_PER_BLOCK):
+            encoded = blocks[number].get(entry, "").encode("utf-16-le")
+            block += struct.pack("<H", len(encoded) // 2) + encoded
+        index += struct.pack("<III", number, data_offset + len(data), len(block))
+        data += block
+    total = data_offset + len(data)
+    header = MAGIC + struct.pack("<HHIIIII", FORMAT_VERSION, HEADER_SIZE, len(numbers),
+                                 len(strings), HEADER_SIZE, data_offset, total)
+    assert len(header) == HEADER_SIZE
+    return bytes(header + index + data)
+
+
+def write_atomic(path, data):
+    directory = os.path.dirname(os.path.abspath(path))
+    fd, temp = tempfile.mkstemp(dir=directory, prefix=".rc_compile-")
+    try:
+        with os.fdopen(fd, "wb") as out:
+            out.write(data)
+        # mkstemp makes the file private; give it the permissions a plain open would.
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(temp, 0o666 & ~umask)
+        os.replace(temp, path)
+    except BaseException:
+        os.unlink(temp)
+        raise
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Compile a .rc STRINGTABLE into a module.")
+    parser.add_argument("source")
+    parser.add_argument("-o", "--output", required=True)
+    args = parser.parse_args(argv)
+    try:
+        with open(args.source, "rb") as f:
+            raw = f.read()
+    except OSError as e:
+        print(f"{args.source}: error: {e.strerror}", file=sys.stderr)
+        return 1
+    try:
+        try:
+            text = raw.decode("utf-8")
+        except UnicodeDecodeError as e:
+            raise RcError(args.source, raw[: e.start].count(b"\n") + 1, "not valid UTF-8")
+        module = build_module(parse_rc(args.source, text.removeprefix("\ufeff")))
+        if len(module) > MAX_MODULE_SIZE:
+            raise RcError(args.source, 1, f"module would be {len(module)} bytes "
+                          f"(at most {MAX_MODULE_SIZE})")
+    except RcError as e:
+        print(e, file=sys.stderr)
+        return 1
+    write_atomic(args.output, module)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,279 @@
+// The service's life: Start's result texts when outside components are missing, the log lines of
+// a Start/Stop cycle, settings saved by Stop and by a forgotten Stop, and the one map engine
+// that all cores of a process share. The service runs from the registered module; the map
+// engine is a fake that this process offers by class id (CoRegisterClassObject).
+#include <gpslib/GPSMapLib.h>
+#include <gpslib/registry.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "prefix_match.h"
+#include "registered_module.h"
+#include "temp_dir.h"
+
+// The generated class bases of the map library are compiled into this test for the fake engine;
+// they count their objects here.
+std::atomic<long> gpslib::module::g_lockCount{0};
+#include "GPSMapLib_classes.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+// What the fake engine saw, across its lifetime.
+struct EngineRecord {
+    int created = 0;
+    int destroyed = 0;
+    int resets = 0;
+    int unloads = 0;
+};
+EngineRecord g_engine;
+
+class CFakeEngine : public CGPSMapBase {
+public:
+    CFakeEngine() { ++g_engine.created; }
+    ~CFakeEngine() override { ++g_engine.destroyed; }
+    HRESULT ResetEngine() override { return ++g_engine.resets, S_OK; }
+    HRESULT UnloadMaps() override { return ++g_engine.unloads, S_OK; }
+    HRESULT SetResourceLibrary(BSTR, VARIANT_BOOL* loaded) override {
+        *loaded = VARIANT_TRUE;
+        return S_OK;
+    }
+    HRESULT GetNumberOfMapsLoaded(SHORT* count) override { return *count = 0, S_OK; }
+    HRESULT SetDebugDirectory(BSTR) override { return S_OK; }
+};
+class CNoRecord : public CCrossStreetRecordBase {};
+class CNoDetail : public CLocationDetailRecordBase {};
+class CNoPoint : public CRoutePointBase {};
+
+} // namespace
+
+GPSLIB_CLASS_FACTORY(GPSMap, CFakeEngine)
+GPSLIB_CLASS_FACTORY(CrossStreetRecord, CNoRecord)
+GPSLIB_CLASS_FACTORY(LocationDetailRecord, CNoDetail)
+GPSLIB_CLASS_FACTORY(RoutePoint, CNoPoint)
+
+namespace {
+
+// A settings directory with the string module copied in and a Debug folder for the log.
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gpslib::test::RegisteredCoreStore();
+        settings = dir.path() + "/";
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        std::filesystem::create_directory(settings + "Debug");
+    }
+    ComPtr<IGPSCore> NewCore() { return gpslib::test::New<IGPSCore>(CLSID_GPSCore, IID_IGPSCore); }
+    // A first run without settings files keeps the default debug directory (nothing is logged
+    // in the settings folder); its Stop writes the system settings, and later runs log there.
+    void FirstRun() {
+        ComPtr<IGPSCore> core = NewCore();
+        Start(core.Get(), settings);
+        ASSERT_EQ(core->Stop(), S_OK);
+        ASSERT_FALSE(std::filesystem::exists(settings + "Debug/gpsDebug.txt"));
+    }
+    std::string Start(IGPSCore* core, const std::string& directory) {
+        Bstr result;
+        Bstr dirText(directory);
+        EXPECT_EQ(core->Start(dirText.Get(), nullptr, result.Put()), S_OK);
+        return result.Utf8();
+    }
+    // The log's lines with their "<MM DD YYYY hh:mm:ss> " prefix taken off (checked on the way).
+    std::vector<std::string> LogLines() {
+        std::ifstream log(settings + "Debug/gpsDebug.txt");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(log, line);) {
+            std::string rest;
+            if (gpslib::test::MatchesPrefix(line, "<99 99 9999 99:99:99> ", &rest))
+                line = rest;
+            else
+                EXPECT_EQ(line, " ") << "only the separator line has no date";
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    gpslib::test::TempDir dir;
+    std::string settings;
+};
+
+TEST_F(Lifecycle, StartReportsTheLastFailure) {
+    ComPtr<IGPSCore> core = NewCore();
+    EXPECT_EQ(core->Start(nullptr, nullptr, nullptr), E_POINTER);
+    // Only the service is registered: the three database failures, the POI one last.
+    EXPECT_EQ(Start(core.Get(), settings), "POI DATABASE FAILED TO INITIALIZE");
+    EXPECT_EQ(core->Stop(), S_OK);
+    EXPECT_EQ(core->Stop(), S_OK);
+    // No string module in that folder: that failure wins, whatever else failed.
+    gpslib::test::TempDir bare;
+    EXPECT_EQ(Start(core.Get(), bare.path() + "/"), "NO STRING RESOURCES LOADED");
+    EXPECT_EQ(core->Stop(), S_OK);
+}
+
+TEST_F(Lifecycle, StartAndStopWriteTheirLogLines) {
+    FirstRun();
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    Bstr version;
+    ASSERT_EQ(core->SystemGetVersion(version.Put()), S_OK);
+    ASSERT_FALSE(version.Utf8().empty());
+    ASSERT_EQ(core->Stop(), S_OK);
+    const std::string database = " failed to be created, make sure GPSDatabase.dll is registered.";
+    std::vector<std::string> expected = {
+        "GPSCore::Start entered",
+        "\tGPSCore::Error AddressDatabase" + database,
+        "\tGPSCore::Error HistoryDatabase" + database,
+        "\tGPSCore::Error POIDatabase" + database,
+        version.Utf8(),
+        "GPSCore::Start exited",
+        "GPSCore::Stop called",
+        " ",
+    };
+    std::vector<std::string> lines = LogLines();
+    // The resource load before the settings were read logged to the default debug directory;
+    // everything after is here, in order.
+    std::size_t first = 0;
+    while (first < lines.size() && lines[first] != expected[0])
+        ++first;
+    ASSERT_LT(first, lines.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(first), lines.end()),
+              expected);
+}
+
+TEST_F(Lifecycle, AForgottenStopIsWarnedAboutAndStillSaves) {
+    FirstRun();
+    {
+        ComPtr<IGPSCore> core = NewCore();
+        Start(core.Get(), settings);
+        std::filesystem::remove(settings + "GPSSystemSettings.inf"); // Stop writes it again.
+    }
+    std::vector<std::string> lines = LogLines();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "****ERROR****Stop not called before destructor!"),
+        lines.end());
+    EXPECT_TRUE(std::filesystem::exists(settings + "GPSSystemSettings.inf"));
+}
+
+TEST_F(Lifecycle, VersionAndSettingsWorkBeforeStart) {
+    ComPtr<IGPSCore> core = NewCore();
+    Bstr version, copyright;
+    EXPECT_EQ(core->SystemGetVersion(version.Put()), S_OK);
+    EXPECT_EQ(core->SystemGetCopyright(copyright.Put()), S_OK);
+    EXPECT_FALSE(version.Utf8().empty()) << "the module is found beside the service";
+    EXPECT_FALSE(copyright.Utf8().empty());
+    ComPtr<ISystemSettingsObject> settingsObject;
+    ASSERT_EQ(core->SystemGetSettings(settingsObject.Put()), S_OK);
+    Bstr maps;
+    settingsObject->GetMapPOIDirectory(maps.Put());
+    EXPECT_EQ(maps.Utf8(), "\\CompactFlash\\maps");
+    Mode mode = VirtualMode;
+    EXPECT_EQ(core->SystemSetCurrentMode(static_cast<Mode>(7)), S_OK);
+    EXPECT_EQ(core->SystemGetCurrentMode(&mode), S_OK);
+    EXPECT_EQ(mode, 7) << "stored unchecked";
+}
+
+TEST_F(Lifecycle, SettingsSurviveARestart) {
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    ComPtr<ISystemSettingsObject> mine;
+    ASSERT_EQ(core->SystemGetSettings(mine.Put()), S_OK);
+    Bstr author(std::string_view("Ana"));
+    mine->SetUnits(Metric);
+    mine->SetPOIAuthor(author.Get());
+    mine->SetArrivalDistance(Imperial, 80);
+    ASSERT_EQ(core->SystemSetSettings(mine.Get()), S_OK);
+    ASSERT_EQ(core->Stop(), S_OK);
+
+    ComPtr<IGPSCore> next = NewCore();
+    Start(next.Get(), settings);
+    ComPtr<ISystemSettingsObject> read;
+    ASSERT_EQ(next->SystemGetSettings(read.Put()), S_OK);
+    Units units = Imperial;
+    SHORT feet = 0;
+    Bstr readAuthor;
+    read->GetUnits(&units);
+    read->GetArrivalDistance(Imperial, &feet);
+    read->GetPOIAuthor(readAuthor.Put());
+    EXPECT_EQ(units, Metric);
+    EXPECT_EQ(feet, 80);
+    EXPECT_EQ(readAuthor.Utf8(), "Ana");
+    next->Stop();
+}
+
+// Offers the fake engine by class id for the life of the object.
+class FakeEngineOffered {
+public:
+    FakeEngineOffered() {
+        static const gpslib::ClassEntry kEngine[] = {{&CLSID_GPSMap, "GPSMap", Create_GPSMap}};
+        gpslib::ModuleInfo fake{"Test", &LIBID_GPSMapLib, "", "", 1, 0, kEngine, 1, nullptr, 0};
+        EXPECT_EQ(gpslib::RegisterModuleInProcess(fake, &gpslib::module::g_lockCount, &cookies),
+                  S_OK);
+        g_engine = {};
+    }
+    ~FakeEngineOffered() {
+        for (DWORD cookie : cookies)
+            CoRevokeClassObject(cookie);
+    }
+    std::vector<DWORD> cookies;
+};
+
+TEST_F(Lifecycle, NewSettingsReloadTheMapsOnlyWhenTheFolderChanges) {
+    FakeEngineOffered engine;
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    struct Case {
+        const char* folder;
+        bool forceCheck;
+        int reloads;
+    };
+    const Case cases[] = {
+        {"\\CompactFlash\\maps", false, 0},   // Unchanged.
+        {"\\CompactFlash\\maps\\", false, 0}, // One trailing separator does not count.
+        {"/data/maps", false, 1},             // Another folder.
+        {"/data/maps", true, 1},              // The same, but asked to look again.
+    };
+    for (const Case& c : cases) {
+        ComPtr<ISystemSettingsObject> mine;
+        ASSERT_EQ(core->SystemGetSettings(mine.Put()), S_OK);
+        Bstr folder{std::string_view(c.folder)};
+        mine->SetMapPOIDirectory(folder.Get());
+        mine->SetForceNewMapPOIFolder(c.forceCheck ? VARIANT_TRUE : VARIANT_FALSE);
+        int before = g_engine.unloads;
+        ASSERT_EQ(core->SystemSetSettings(mine.Get()), S_OK);
+        EXPECT_EQ(g_engine.unloads - before, c.reloads) << c.folder << " " << c.forceCheck;
+    }
+    EXPECT_EQ(core->SystemSetSettings(nullptr), E_POINTER);
+    core->Stop();
+}
+
+TEST_F(Lifecycle, AllCoresShareOneEngine) {
+    auto engine = std::make_unique<FakeEngineOffered>();
+    {
+        ComPtr<IGPSCore> first = NewCore();
+        ComPtr<IGPSCore> second = NewCore();
+        EXPECT_EQ(g_engine.created, 1);
+        EXPECT_EQ(g_engine.resets, 2) << "every core resets the engine once";
+        SHORT maps = -1;
+        EXPECT_EQ(first->GetNumberOfMapsLoaded(&maps), S_OK);
+        EXPECT_EQ(maps, 0);
+        first.Reset();
+        EXPECT_EQ(g_engine.destroyed, 0) << "the second core still holds it";
+    }
+    EXPECT_EQ(g_engine.destroyed, 1) << "the last core releases the creation reference too";
+    engine.reset();
+
+    // Without an engine the counts report failure and zero.
+    ComPtr<IGPSCore> alone = NewCore();
+    SHORT maps = -1;
+    EXPECT_EQ(alone->LoadedStateMaps(&maps), E_FAIL);
+    EXPECT_EQ(maps, 0);
+    EXPECT_EQ(alone->GetNumberOfMapsLoaded(nullptr), E_POINTER);
+}
+
+} // namespace

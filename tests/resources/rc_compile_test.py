@@ -1,0 +1,91 @@
+"""The string-table compiler: what it refuses (each error names file and line, nothing is
+written) and the layout of what it writes. RC_COMPILE names the compiler."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+
+COMPILER = os.environ.get("RC_COMPILE") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "resources", "rc_compile.py")
+
+
+def compile_source(text, raw=None):
+    """Compiles `text` (or the bytes `raw`); returns (exit status, stderr, module bytes or None)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        src = os.path.join(tmp, "t.rc")
+        out = os.path.join(tmp, "t.dll")
+        with open(src, "wb") as f:
+            f.write(raw if raw is not None else text.encode("utf-8"))
+        run = subprocess.run([sys.executable, COMPILER, src, "-o", out],
+                             capture_output=True, text=True)
+        module = None
+        if os.path.exists(out):
+            with open(out, "rb") as f:
+                module = f.read()
+        leftovers = [n for n in os.listdir(tmp) if n not in ("t.rc", "t.dll")]
+        assert not leftovers, leftovers
+        return run.returncode, run.stderr, module
+
+
+def table(*entries):
+    return "STRINGTABLE\nBEGIN\n" + "".join(f"    {e}\n" for e in entries) + "END\n"
+
+
+class StringTableCompilerErrors(unittest.TestCase):
+    CASES = [
+        # (name, source, line of the error, words in the message)
+        ("duplicate id", table('7 "a"', '8 "b"', '7 "c"'), 5,
+         "duplicate string id 7 (first defined on line 3)"),
+        ("bad escape", table('1 "tab \\q"'), 3, "bad escape"),
+        ("id above range", table('65536 "x"'), 3, "out of range"),
+        ("negative id", table('-1 "x"'), 3, "out of range"),
+        ("hex id", table('0x10 "x"'), 3, "bad string id"),
+        ("unterminated", table('1 "open'), 3, "unterminated string"),
+        ("backslash at end", table('1 "open\\'), 3, "unterminated string"),
+        ("text after string", table('1 "a" junk'), 3, "unexpected text"),
+        ("no string", table("1"), 3, "expected a quoted string"),
+        ("empty string", table('1 ""'), 3, "is empty"),
+        ("missing BEGIN", 'STRINGTABLE\n  1 "a"\nEND\n', 2, "expected BEGIN"),
+        ("missing END", 'STRINGTABLE\nBEGIN\n  1 "a"\n', 1, "without END"),
+        ("entry outside", '1 "a"\n', 1, "expected STRINGTABLE"),
+        ("nested table", 'STRINGTABLE\nBEGIN\nSTRINGTABLE\nEND\n', 3, "inside a STRINGTABLE"),
+        ("nothing defined", "// only a comment\n", 1, "no strings"),
+        ("string too long", table('1 "' + "x" * 65536 + '"'), 3, "UTF-16 units"),
+    ]
+
+    def test_refuses_bad_sources(self):
+        for name, source, line, words in self.CASES:
+            with self.subTest(name):
+                status, err, module = compile_source(source)
+                self.assertEqual(status, 1)
+                self.assertIn(f"t.rc:{line}: error:", err)
+                self.assertIn(words, err)
+                self.assertIsNone(module)
+
+    def test_refuses_invalid_utf8_naming_its_line(self):
+        status, err, module = compile_source(None, raw=b'STRINGTABLE\nBEGIN\n 1 "\xff"\nEND\n')
+        self.assertEqual(status, 1)
+        self.assertIn("t.rc:3: error: not valid UTF-8", err)
+        self.assertIsNone(module)
+
+
+class StringTableCompilerLayout(unittest.TestCase):
+    # Pins the documented layout, which the loader's tests alone would not catch if compiler and
+    # loader shared a mistake: string n lives in block n / 16 + 1, entry n mod 16.
+    def test_header_index_and_entries(self):
+        source = "\ufeff" + table('17, "b"  // comment', '16 "a"', '65535 "z\U0001D11E"')
+        status, err, module = compile_source(source)
+        self.assertEqual(status, 0, err)
+        header = struct.unpack_from("<8sHHIIIII", module)
+        self.assertEqual(header, (b"GPSLSTRT", 1, 32, 2, 3, 32, 56, len(module)))
+        index = [struct.unpack_from("<III", module, 32 + 12 * i) for i in range(2)]
+        self.assertEqual([(number, offset) for number, offset, _ in index],
+                         [(2, 56), (4096, 56 + index[0][2])])
+        self.assertEqual(module[56:64], b"\x01\x00a\x00\x01\x00b\x00")  # entries 0 and 1 of block 2
+        self.assertEqual(module[-8:], struct.pack("<H", 3) + "z\U0001D11E".encode("utf-16-le"))
+
+
+if __name__ == "__main__":
+    unittest.main()
