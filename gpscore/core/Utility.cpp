@@ -63,23 +63,23 @@ std::u16string FormatText(std::u16string_view format, const FormatArg* args, std
         }
         // %[flags][width][.precision][length]conversion
         std::size_t j = i + 1;
-        std::string spec = "%";
+        std::string conversion = "%";
         while (j < format.size() &&
                std::u16string_view(u"-+ #0").find(format[j]) != std::u16string_view::npos)
-            spec.push_back(static_cast<char>(format[j++]));
+            conversion.push_back(static_cast<char>(format[j++]));
         int width = 0;
         while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
             width = width * 10 + (format[j] - u'0');
-            spec.push_back(static_cast<char>(format[j++]));
+            conversion.push_back(static_cast<char>(format[j++]));
         }
         int precision = -1;
         if (j < format.size() && format[j] == u'.') {
-            spec.push_back('.');
+            conversion.push_back('.');
             precision = 0;
             ++j;
             while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
                 precision = precision * 10 + (format[j] - u'0');
-                spec.push_back(static_cast<char>(format[j++]));
+                conversion.push_back(static_cast<char>(format[j++]));
             }
         }
         while (j < format.size() &&
@@ -90,7 +90,7 @@ std::u16string FormatText(std::u16string_view format, const FormatArg* args, std
             break;
         }
         char16_t conv = format[j];
-        bool leftAlign = spec.find('-') != std::string::npos;
+        bool leftAlign = conversion.find('-') != std::string::npos;
         const FormatArg* arg = next != end ? next++ : nullptr;
         if (conv == u's' || conv == u'S') {
             std::u16string text;
@@ -115,10 +115,10 @@ std::u16string FormatText(std::u16string_view format, const FormatArg* args, std
             if (conv == u'c') {
                 out.push_back(static_cast<char16_t>(value));
             } else {
-                spec += "ll";
-                spec.push_back(static_cast<char>(conv));
+                conversion += "ll";
+                conversion.push_back(static_cast<char>(conv));
                 char buf[96];
-                std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(value));
+                std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<long long>(value));
                 out += Ascii(buf);
             }
         } else if (std::u16string_view(u"feEgG").find(conv) != std::u16string_view::npos) {
@@ -127,9 +127,9 @@ std::u16string FormatText(std::u16string_view format, const FormatArg* args, std
                 value = std::get<double>(*arg);
             else if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg))
                 value = static_cast<double>(std::get<std::int64_t>(*arg));
-            spec.push_back(static_cast<char>(conv));
+            conversion.push_back(static_cast<char>(conv));
             char buf[512];
-            std::snprintf(buf, sizeof buf, spec.c_str(), value);
+            std::snprintf(buf, sizeof buf, conversion.c_str(), value);
             out += Ascii(buf);
         } else { // Not a conversion this formatter knows: printed as it stands.
             out.append(format.substr(i, j - i + 1));
