@@ -118,7 +118,6 @@ private:
     SHORT m_nPOICachePagesSQL = 10;
     SHORT m_nPOIMemoryKBSQL = 1000;
     std::u16string m_bstrResourceLibrary;
-    double m_dMinSpeedForHeadingAveraging = 0.8; // Knots.
     SHORT m_nPedestrianAveragingSeconds = 5;
     // The walked distances of the GPS and the virtual pedometers; a change of units clears them.
     double m_dPedometerTotalGPS = 0.0;

@@ -40,26 +40,33 @@ TEST(POISearchConfigurationObject, LimitsReplaceOutOfRangeValues) {
 
 // The POI's text fields in the order in which the search takes the first one filled.
 const struct {
-    HRESULT (IPOIObject::*set)(BSTR);
+    const char* setter;
     POIFields field;
 } kPreference[] = {
-    {&IPOIObject::SetName, POI_FIELD_NAME},
-    {&IPOIObject::SetDescription, POI_FIELD_DESCRIPTION},
-    {&IPOIObject::SetAuthor, POI_FIELD_AUTHOR},
-    {&IPOIObject::SetTags, POI_FIELD_TAGS},
-    {&IPOIObject::SetAddressNumber, POI_FIELD_ADDRESS},
-    {&IPOIObject::SetStreet, POI_FIELD_STREET},
-    {&IPOIObject::SetCity, POI_FIELD_CITY},
-    {&IPOIObject::SetState, POI_FIELD_STATE},
-    {&IPOIObject::SetCountry, POI_FIELD_COUNTRY},
-    {&IPOIObject::SetZipCode, POI_FIELD_ZIP},
-    {&IPOIObject::SetHoursOfOperation, POI_FIELD_HOURS},
-    {&IPOIObject::SetPhoneNumber, POI_FIELD_PHONE},
-    {&IPOIObject::SetFaxNumber, POI_FIELD_FAX},
-    {&IPOIObject::SetWebAddress, POI_FIELD_WEB},
-    {&IPOIObject::SetEmail, POI_FIELD_EMAIL},
-    {&IPOIObject::SetMediaFile, POI_FIELD_MEDIA},
+    {"SetName", POI_FIELD_NAME},
+    {"SetDescription", POI_FIELD_DESCRIPTION},
+    {"SetAuthor", POI_FIELD_AUTHOR},
+    {"SetTags", POI_FIELD_TAGS},
+    {"SetAddressNumber", POI_FIELD_ADDRESS},
+    {"SetStreet", POI_FIELD_STREET},
+    {"SetCity", POI_FIELD_CITY},
+    {"SetState", POI_FIELD_STATE},
+    {"SetCountry", POI_FIELD_COUNTRY},
+    {"SetZipCode", POI_FIELD_ZIP},
+    {"SetHoursOfOperation", POI_FIELD_HOURS},
+    {"SetPhoneNumber", POI_FIELD_PHONE},
+    {"SetFaxNumber", POI_FIELD_FAX},
+    {"SetWebAddress", POI_FIELD_WEB},
+    {"SetEmail", POI_FIELD_EMAIL},
+    {"SetMediaFile", POI_FIELD_MEDIA},
 };
+
+void SetText(IPOIObject* poi, const char* setter, std::string_view text) {
+    gpslib::Variant value;
+    value.vt = VT_BSTR;
+    value.bstrVal = gpslib::AllocBstr(text);
+    ASSERT_EQ(gpslib::test::CallByName(poi, setter, {value}, nullptr), S_OK) << setter;
+}
 
 TEST(POISearchConfigurationObject, MainSearchFieldIsTheFirstFilledFieldInOrderOfPreference) {
     auto search = NewSearch();
@@ -73,8 +80,8 @@ TEST(POISearchConfigurationObject, MainSearchFieldIsTheFirstFilledFieldInOrderOf
             search = NewSearch();
             ComPtr<IPOIObject> poi;
             ASSERT_EQ(search->GetPOISearchObject(poi.Put()), S_OK);
-            (poi.Get()->*kPreference[later].set)(Bstr("later").Get());
-            (poi.Get()->*kPreference[first].set)(Bstr("first").Get());
+            SetText(poi.Get(), kPreference[later].setter, "later");
+            SetText(poi.Get(), kPreference[first].setter, "first");
             EXPECT_EQ(ReadByName(search.Get(), "GetMainSearchString"), "\"first\"");
             EXPECT_EQ(ReadByName(search.Get(), "GetMainSearchField"),
                       std::to_string(kPreference[first].field));
