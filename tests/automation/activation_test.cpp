@@ -72,7 +72,8 @@ TEST(RuntimeActivation, BadRegistrationsFailWithANullObject) {
         {GPSLIB_CORE_MODULE, CLASS_E_CLASSNOTAVAILABLE}, // A module without that class.
     };
     int store = 0;
-    for (const auto& [module, hr] : cases) {
+    for (const auto& row : cases) {
+        const char* module = row.first;
         SCOPED_TRACE(module ? module : "(none)");
         ScopedRegistry::Use(registry.File("case" + std::to_string(++store) + ".reg"));
         auto point = [&](RegistryStore& s) {
@@ -81,7 +82,7 @@ TEST(RuntimeActivation, BadRegistrationsFailWithANullObject) {
             return S_OK;
         };
         ASSERT_EQ(module == nullptr ? S_OK : UpdateRegistry(point), S_OK);
-        EXPECT_EQ(Create(kUnregistered), hr);
+        EXPECT_EQ(Create(kUnregistered), row.second);
     }
     ScopedRegistry::Use(text); // A store that does not parse registers nothing.
     EXPECT_EQ(Create(CLSID_LocationObject), REGDB_E_CLASSNOTREG);
