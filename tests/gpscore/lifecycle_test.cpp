@@ -178,6 +178,31 @@ TEST_F(Lifecycle, VersionAndSettingsWorkBeforeStart) {
     EXPECT_EQ(mode, 7) << "stored unchecked";
 }
 
+TEST_F(Lifecycle, ResourcesThatAreNotAModuleAreRefused) {
+    FirstRun();
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    std::ofstream(settings + "notes.txt") << "not a string module";
+    VARIANT_BOOL loaded = VARIANT_TRUE;
+    Bstr path(settings + "notes.txt");
+    EXPECT_EQ(core->SystemSetResources(path.Get(), nullptr), E_POINTER);
+    EXPECT_EQ(core->SystemSetResources(path.Get(), &loaded), S_OK);
+    EXPECT_EQ(loaded, VARIANT_FALSE);
+    Bstr good(settings + "GPSResources_EN.dll");
+    EXPECT_EQ(core->SystemSetResources(good.Get(), &loaded), S_OK);
+    EXPECT_EQ(loaded, VARIANT_TRUE);
+    core->Stop();
+    std::vector<std::string> lines = LogLines();
+    auto has = [&](const std::string& prefix) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    };
+    EXPECT_TRUE(has(" Last Error:"));
+    EXPECT_TRUE(has("SetResourcesInternal: " + settings + "notes.txt, Exists:1, Loaded:0."));
+    EXPECT_TRUE(
+        has("SetResourcesInternal: " + settings + "GPSResources_EN.dll, Exists:1, Loaded:1."));
+}
+
 TEST_F(Lifecycle, SettingsSurviveARestart) {
     ComPtr<IGPSCore> core = NewCore();
     Start(core.Get(), settings);
