@@ -8,7 +8,7 @@ namespace {
 
 // Big enough that most files are read in one call, small enough to cost nothing on the stack
 // of a worker thread's caller.
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';

@@ -26,7 +26,7 @@ namespace gpslib::os {
 namespace {
 
 // Appends are collected up to this size before they cost a system call.
-constexpr std::size_t kWriteBufferSize = 64 * 1024;
+constexpr std::size_t kWriteBufferSize = std::size_t{64} * 1024;
 
 // The path as the system should see it, or InvalidArgument for one it must never see.
 Status ToNative(std::string_view path, std::string* native) {
@@ -81,7 +81,7 @@ public:
         // lseek may go past the end; pull back so that the next Read reports the end.
         const off_t here = ::lseek(m_fd, 0, SEEK_CUR);
         if (here < 0) return StatusFromErrno(m_name, errno);
-        struct stat st;
+        struct stat st {};
         if (::fstat(m_fd, &st) != 0) return StatusFromErrno(m_name, errno);
         const off_t remaining = std::max<off_t>(st.st_size - here, 0);
         const off_t step = std::min<off_t>(static_cast<off_t>(n), remaining);
@@ -281,18 +281,18 @@ public:
     }
 
     bool FileExists(std::string_view path) override {
-        struct stat st;
+        struct stat st {};
         return Stat(path, &st).ok();
     }
 
     bool IsDirectory(std::string_view path) override {
-        struct stat st;
+        struct stat st {};
         return Stat(path, &st).ok() && S_ISDIR(st.st_mode);
     }
 
     Status GetFileSize(std::string_view path, std::uint64_t* size) override {
         *size = 0;
-        struct stat st;
+        struct stat st {};
         Status s = Stat(path, &st);
         if (s.ok()) *size = static_cast<std::uint64_t>(st.st_size);
         return s;
@@ -305,7 +305,7 @@ public:
         if (::mkdir(native.c_str(), 0777) == 0) return Status::OK();
         const int err = errno;
         if (err == EEXIST) {
-            struct stat st;
+            struct stat st {};
             if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Status::OK();
         }
         return StatusFromErrno(native, err);

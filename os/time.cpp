@@ -82,7 +82,8 @@ std::optional<std::int64_t> UnixMicrosFromSystemTime(const SystemTime& t) {
         return std::nullopt;
     }
     const std::int64_t days = DaysFromCivil(t.year, t.month, t.day);
-    const std::int64_t seconds = days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+    const std::int64_t seconds =
+        days * 86400 + std::int64_t{t.hour} * 3600 + std::int64_t{t.minute} * 60 + t.second;
     return seconds * kMicrosPerSecond + t.milliseconds * std::int64_t{1000};
 }
 

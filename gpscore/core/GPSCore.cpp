@@ -75,7 +75,7 @@ CGPSCore::~CGPSCore() {
         if (m_hStopEvent) {
             if (m_pUtility != nullptr) Log("****ERROR****Stop not called before destructor!");
             gpslib::os::Env::Default()->DebugOutput("**Stop not called before destructor!**\n");
-            Stop();
+            CGPSCore::Stop(); // This class's own Stop: the object is being destroyed.
         }
         std::lock_guard<std::mutex> guard(g_engineMutex);
         if (m_pGPSMap) {

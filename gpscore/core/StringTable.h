@@ -20,7 +20,7 @@ namespace gpscore {
 class StringTable {
 public:
     // Larger files are refused before they are read.
-    static constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
+    static constexpr std::size_t kMaxFileSize = std::size_t{4} * 1024 * 1024;
     // The module file's name; Resolve finds it.
     static constexpr std::string_view kModuleName = "GPSResources_EN.dll";
 
