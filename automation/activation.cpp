@@ -227,11 +227,10 @@ HRESULT GetModuleClassObject(const ModuleInfo& module, std::atomic<long>* lockCo
     *ppv = nullptr;
     for (std::size_t i = 0; i < module.classCount; ++i) {
         if (*module.classes[i].clsid == clsid) {
-            auto* factory = new (std::nothrow) ClassFactory(module.classes[i], lockCount);
-            if (factory == nullptr) return E_OUTOFMEMORY;
-            HRESULT hr = factory->QueryInterface(iid, ppv);
-            factory->Release();
-            return hr;
+            auto factory = ComPtr<IClassFactory>::Adopt(
+                new (std::nothrow) ClassFactory(module.classes[i], lockCount));
+            if (!factory) return E_OUTOFMEMORY;
+            return factory->QueryInterface(iid, ppv);
         }
     }
     return CLASS_E_CLASSNOTAVAILABLE;

@@ -227,7 +227,7 @@ HRESULT CRouteObject::GetNextTurn(IWaypointObject** ppWaypoint) {
 
 HRESULT CRouteObject::GetCurrentWaypointIndex(SHORT* pnIndex) {
     if (pnIndex == nullptr) return E_POINTER;
-    *pnIndex = IsValidIndex(m_nCurrentIndex) ? m_nCurrentIndex : -1;
+    *pnIndex = IsValidIndex(m_nCurrentIndex) ? m_nCurrentIndex : SHORT{-1};
     return S_OK;
 }
 
