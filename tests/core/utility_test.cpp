@@ -16,23 +16,6 @@ using gpscore::Utility;
 
 namespace {
 
-// The service's classes, offered in-process for the whole test program.
-class InProcessClasses : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_EQ(
-            gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount, &cookies),
-            S_OK);
-    }
-    void TearDown() override {
-        Utility::DestroyInstance();
-        for (DWORD cookie : cookies)
-            CoRevokeClassObject(cookie);
-    }
-    std::vector<DWORD> cookies;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new InProcessClasses);
-
 struct FormatCase {
     std::u16string format;
     std::vector<gpscore::FormatArg> args;
