@@ -12,7 +12,7 @@
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
-PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
 
 FUZZ_SECONDS ?= 60
 

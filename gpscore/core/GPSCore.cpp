@@ -67,6 +67,7 @@ CGPSCore::CGPSCore() {
     }
     if (m_pGPSMap) m_pGPSMap->ResetEngine();
     ResetWorkingState();
+    gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
 }
 
 CGPSCore::~CGPSCore() {
@@ -249,13 +250,16 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
 
     outcome = LoadMapsAndPOIs();
     ResetWorkingState();
+    if (!m_pGPSObject) gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &m_pGPSObject);
     if (!OpenReceiver() && outcome == u"OK") {
         GPSType type = GPSTypeNone;
         m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
         outcome =
             String(type == GPSTypeBlueTooth ? kBluetoothReceiverNotOpened : kReceiverNotOpened);
     }
+    gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
     m_bRestoringVirtual = false; // The virtual walker is restored from the saved state here.
+    RestoreDestination();
     gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pLookaroundLocation);
 
     m_hStopEvent = gpslib::os::Env::Default()->NewEvent(false, false);
@@ -292,11 +296,15 @@ HRESULT CGPSCore::Stop() {
     GPSType type = GPSTypeNone;
     if (m_pUtility->ReceiverSettings()) m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
     if (type != GPSTypeNone) WriteReceiverSettingsFile();
+    SaveDestination();
     WriteSystemSettingsFile();
     gpscore::LogWrite(m_pUtility->DebugDirectory(), " ", false, false);
 
     CloseReceiver();
     ResetWorkingState();
+    m_pVirtualObject.Reset();
+    m_pGPSObject.Reset();
+    m_pDestination.Reset();
     m_pLookaroundLocation.Reset();
     Utility::DestroyInstance();
     m_pUtility = nullptr;

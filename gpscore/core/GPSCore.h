@@ -52,6 +52,24 @@ public:
     HRESULT SystemProprietaryFeatures(VARIANT_BOOL bEnabled) override;
     HRESULT SystemUsingWinCE42(VARIANT_BOOL bUsingWinCE42) override;
 
+    // Heading and position for either mode, and the destination (orientation/CoreOrientation.cpp).
+    HRESULT GetHeading(Mode eMode, HeadingType eHeadingType, BSTR* pbstrHeading) override;
+    HRESULT GetHeadingDegrees(Mode eMode, SHORT* pnHeadingDegrees) override;
+    HRESULT IsHeadingValid(Mode eMode, VARIANT_BOOL* pbValid) override;
+    HRESULT GetLocation(Mode eMode, ILocationObject** ppLocation) override;
+    HRESULT GetDistanceAndHeading(Mode eMode, ILocationObject* pTo,
+                                  BSTR* pbstrDescription) override;
+    HRESULT GetDistanceAndHeadingAndName(Mode eMode, ILocationObject* pTo,
+                                         IDescriptionConfigurationObject* pConfig,
+                                         BSTR* pbstrDescription) override;
+    HRESULT DestinationGet(IDestinationObject** ppDestination) override;
+    HRESULT DestinationSetByLocation(ILocationObject* pLocation) override;
+    HRESULT DestinationSetByAddress(IAddressObject* pAddress) override;
+    HRESULT DestinationSetByPOI(IPOIObject* pPOI) override;
+    HRESULT DestinationClear() override;
+    HRESULT DestinationWhereIs(Mode eMode, IDescriptionConfigurationObject* pConfig,
+                               BSTR* pbstrDescription) override;
+
     // Kept for clients written against receivers and light databases that this service does not
     // drive: they answer success and write nothing.
     HRESULT TalkingLightsDatabaseLoad(BSTR bstrDatabaseFile, VARIANT_BOOL* pbLoaded) override;
@@ -90,6 +108,12 @@ private:
     void ResetWorkingState();
     void WriteSystemSettingsFile();
     void WriteReceiverSettingsFile();
+    // The destination: the given location held by reference, with its side of the street. Clears
+    // the arrival detection and adds the place to the history of places.
+    HRESULT SetDestination(ILocationObject* pLocation, SideOfStreet eSide);
+    // The destination kept in the system settings at Stop, and restored from them at Start.
+    void SaveDestination();
+    void RestoreDestination();
     // One of the engine's 16-bit counts; E_FAIL (count 0) without an engine.
     HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount);
 
@@ -107,6 +131,13 @@ private:
     gpslib::ComPtr<IPOIResults> m_pPOIResultsA;
     gpslib::ComPtr<IPOIResults> m_pPOIResultsB;
     gpslib::ComPtr<IGPSAutoEventSink> m_pAutoEvent;
+    // The live GPS fix record and the virtual walker: created by Start, released by Stop.
+    gpslib::ComPtr<IGPSObject> m_pGPSObject;
+    gpslib::ComPtr<IVirtualObject> m_pVirtualObject;
+    // Where the user is heading (an empty DestinationObject when none), and whether the poll
+    // cycle has announced arriving near it.
+    gpslib::ComPtr<IDestinationObject> m_pDestination;
+    bool m_bArrivedNearDestination = false;
     // The location of POI searches, and the one passed with lookaround POI events.
     gpslib::ComPtr<ILocationObject> m_pPOISearchLocation;
     gpslib::ComPtr<ILocationObject> m_pLookaroundLocation;

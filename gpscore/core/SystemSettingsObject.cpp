@@ -1,30 +1,15 @@
 #include "core/SystemSettingsObject.h"
 
 #include "core/Utility.h"
+#include "orientation/Geodesy.h"
 
-#include <cmath>
-#include <cstdint>
 
 namespace {
 
-// The two conversions of the distance accessors, with their rounding: metres to feet keeps the
-// whole part of feet + 0.5, cut to 16 bits; feet to metres likewise.
-SHORT FeetFromMetres(SHORT metres) {
-    double feet = std::trunc(metres * 3.2808399 + 0.5);
-    return static_cast<SHORT>(static_cast<std::uint16_t>(static_cast<std::int64_t>(feet)));
-}
+// Stored distances are feet; the conversion and its rounding live with the other unit helpers.
+SHORT ToFeet(Units units, SHORT value) { return gpscore::geo::UnitsToStoredFeet(value, units); }
 
-SHORT MetresFromFeet(SHORT feet) {
-    return static_cast<SHORT>(std::trunc(feet * 0.304799999536704 + 0.5));
-}
-
-SHORT ToFeet(Units units, SHORT value) {
-    return units == Imperial ? value : FeetFromMetres(value);
-}
-
-SHORT FromFeet(Units units, SHORT feet) {
-    return units == Imperial ? feet : MetresFromFeet(feet);
-}
+SHORT FromFeet(Units units, SHORT feet) { return gpscore::geo::StoredFeetToUnits(feet, units); }
 
 } // namespace
 

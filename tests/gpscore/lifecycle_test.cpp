@@ -302,3 +302,99 @@ TEST_F(Lifecycle, AllCoresShareOneEngine) {
 }
 
 } // namespace
+
+namespace {
+
+std::string WhereIs(IGPSCore* core, Mode mode) {
+    Bstr text;
+    EXPECT_EQ(core->DestinationWhereIs(mode, nullptr, text.Put()), S_OK);
+    return text.Utf8();
+}
+
+std::string DestinationName(IGPSCore* core) {
+    ComPtr<IDestinationObject> destination;
+    EXPECT_EQ(core->DestinationGet(destination.Put()), S_OK);
+    Bstr name;
+    destination->GetName(name.Put());
+    return name.Utf8();
+}
+
+TEST_F(Lifecycle, TheDestinationIsSharedSetFourWaysAndCleared) {
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    const std::string none = WhereIs(core.Get(), GPSMode);
+    EXPECT_FALSE(none.empty());
+    EXPECT_EQ(WhereIs(core.Get(), VirtualMode), none);
+
+    // By location: held by reference, handed out as a copy.
+    auto place = gpslib::test::NewLocation(43.7384, 7.4246, "Casino");
+    ASSERT_EQ(core->DestinationSetByLocation(place.Get()), S_OK);
+    Bstr renamed(std::string_view("Opera"));
+    place->SetName(renamed.Get());
+    EXPECT_EQ(DestinationName(core.Get()), "Opera");
+    ComPtr<IDestinationObject> copy;
+    ASSERT_EQ(core->DestinationGet(copy.Put()), S_OK);
+    place->SetName(Bstr(std::string_view("Later")).Get());
+    Bstr copyName;
+    copy->GetName(copyName.Put());
+    EXPECT_EQ(copyName.Utf8(), "Opera");
+    // With a destination but no position of either kind, each mode says what it lacks.
+    EXPECT_NE(WhereIs(core.Get(), GPSMode), none);
+    EXPECT_NE(WhereIs(core.Get(), VirtualMode), none);
+    EXPECT_NE(WhereIs(core.Get(), GPSMode), WhereIs(core.Get(), VirtualMode));
+
+    // By address: the city joins the name.
+    auto address = gpslib::test::New<IAddressObject>(CLSID_AddressObject, IID_IAddressObject);
+    address->SetLocation(gpslib::test::NewLocation(43.73, 7.42, "12 Rue Grimaldi").Get());
+    address->SetCity(Bstr(std::string_view("Monaco")).Get());
+    ASSERT_EQ(core->DestinationSetByAddress(address.Get()), S_OK);
+    EXPECT_EQ(DestinationName(core.Get()), "12 Rue Grimaldi, Monaco");
+
+    // By POI: the street and city are added unless the name says them already (any case).
+    struct Case {
+        const char *name, *number, *street, *city, *expected;
+    };
+    const Case cases[] = {
+        {"Bakery", "5", "Elm Street", "Springfield", "Bakery, 5 Elm Street, Springfield"},
+        {"Elm Street Bakery", "5", "elm street", "Springfield", "Elm Street Bakery, Springfield"},
+        {"Bakery of SPRINGFIELD", "", "Elm Street", "springfield",
+         "Bakery of SPRINGFIELD, Elm Street"},
+        {"Bakery", "", "", "", "Bakery"},
+        {"", "5", "Elm Street", "", ", 5 Elm Street"}, // An empty name holds nothing.
+    };
+    for (const Case& c : cases) {
+        auto poi = gpslib::test::New<IPOIObject>(CLSID_POIObject, IID_IPOIObject);
+        poi->SetLatitude(43.74);
+        poi->SetLongitude(7.43);
+        poi->SetName(Bstr(std::string_view(c.name)).Get());
+        poi->SetAddressNumber(Bstr(std::string_view(c.number)).Get());
+        poi->SetStreet(Bstr(std::string_view(c.street)).Get());
+        poi->SetCity(Bstr(std::string_view(c.city)).Get());
+        ASSERT_EQ(core->DestinationSetByPOI(poi.Get()), S_OK);
+        EXPECT_EQ(DestinationName(core.Get()), c.expected) << c.name;
+    }
+
+    ASSERT_EQ(core->DestinationClear(), S_OK);
+    EXPECT_EQ(WhereIs(core.Get(), GPSMode), none);
+    EXPECT_EQ(core->DestinationSetByLocation(nullptr), E_POINTER);
+    EXPECT_EQ(core->DestinationSetByPOI(nullptr), E_POINTER);
+    EXPECT_EQ(core->DestinationWhereIs(GPSMode, nullptr, nullptr), E_POINTER);
+    core->Stop();
+}
+
+TEST_F(Lifecycle, TheDestinationSurvivesARestart) {
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    ASSERT_EQ(core->DestinationSetByLocation(
+                  gpslib::test::NewLocation(47.14, 9.52, "Vaduz Castle").Get()),
+              S_OK);
+    core->Stop();
+    ComPtr<IGPSCore> next = NewCore();
+    Start(next.Get(), settings);
+    EXPECT_EQ(DestinationName(next.Get()), "Vaduz Castle");
+    ComPtr<ILocationObject> here;
+    EXPECT_EQ(next->GetLocation(GPSMode, here.Put()), S_OK);
+    next->Stop();
+}
+
+} // namespace
