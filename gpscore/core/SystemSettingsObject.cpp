@@ -3,13 +3,16 @@
 #include "core/Utility.h"
 #include "orientation/Geodesy.h"
 
-
 namespace {
 
 // Stored distances are feet; the conversion and its rounding live with the other unit helpers.
-SHORT ToFeet(Units units, SHORT value) { return gpscore::geo::UnitsToStoredFeet(value, units); }
+SHORT ToFeet(Units units, SHORT value) {
+    return gpscore::geo::UnitsToStoredFeet(value, units);
+}
 
-SHORT FromFeet(Units units, SHORT feet) { return gpscore::geo::StoredFeetToUnits(feet, units); }
+SHORT FromFeet(Units units, SHORT feet) {
+    return gpscore::geo::StoredFeetToUnits(feet, units);
+}
 
 } // namespace
 

@@ -30,7 +30,9 @@ double DistanceNmDegrees(const Position& from, const Position& to) {
 
 } // namespace
 
-bool IsValid(const Position& p) { return p.latitude != 0.0 || p.longitude != 0.0; }
+bool IsValid(const Position& p) {
+    return p.latitude != 0.0 || p.longitude != 0.0;
+}
 
 double DistanceNauticalMiles(double lat1, double lon1, double lat2, double lon2) {
     const double a = (lat1 - lat2) / 2.0;
@@ -55,9 +57,8 @@ double CourseRadians(double lat1, double lon1, double lat2, double lon2, double 
 int BearingDegrees(const Position& from, const Position& to) {
     const double d = DistanceNmDegrees(from, to) * kRadiansPerNm;
     if (d == 0.0) return -1;
-    const double course =
-        CourseRadians(from.latitude * kDegToRad, from.longitude * kDegToRad,
-                      to.latitude * kDegToRad, to.longitude * kDegToRad, d);
+    const double course = CourseRadians(from.latitude * kDegToRad, from.longitude * kDegToRad,
+                                        to.latitude * kDegToRad, to.longitude * kDegToRad, d);
     // The course is west-positive; its complement to 2*pi is the compass bearing.
     return static_cast<int>((kTwoPi - course) * kRadToDeg);
 }
@@ -75,7 +76,9 @@ bool IsSamePoint(const Position& from, const Position& to) {
            scaled(from.longitude) == scaled(to.longitude);
 }
 
-int RelativeAngle(int heading, int bearing) { return (bearing - heading + 360) % 360; }
+int RelativeAngle(int heading, int bearing) {
+    return (bearing - heading + 360) % 360;
+}
 
 int ClockHour(int heading, int bearing) {
     const int r = RelativeAngle(heading, bearing);
