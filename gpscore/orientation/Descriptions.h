@@ -19,9 +19,9 @@ void SetCoarseDirections(bool on);
 
 // The facts about one target, computed once and then spoken through templates.
 struct DistanceHeadingRecord {
-    SHORT bearing = -1;          // degrees from the user to the target; -1 none
-    std::u16string direction;    // the target's direction relative to the user's heading
-    std::int32_t distance = -1;  // metres (Metric) or feet; -1 none
+    SHORT bearing = -1;         // degrees from the user to the target; -1 none
+    std::u16string direction;   // the target's direction relative to the user's heading
+    std::int32_t distance = -1; // metres (Metric) or feet; -1 none
 };
 
 // The compass point of `degrees` in the DefaultCompassDescriptions length; above 360 the
@@ -52,9 +52,9 @@ std::u16string WaypointLabel(IWaypointObject* step, int mode);
 
 // Expands template `id` (see ExpandDescriptionText).
 std::u16string ExpandDescriptionTemplate(int id, ILocationObject* subject,
-                                         const DistanceHeadingRecord* record,
-                                         IWaypointObject* step, int mode,
-                                         IWaypointObject* otherStep, std::u16string_view extra);
+                                         const DistanceHeadingRecord* record, IWaypointObject* step,
+                                         int mode, IWaypointObject* otherStep,
+                                         std::u16string_view extra);
 
 // Copies `text`, replacing each `$` code by its value: $$ $C $c $D $Z $d $N $p $F $P $S $W $O
 // $n $q $w $f; unknown codes are dropped. Any object may be null and the record may be absent:

@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "core/Utility.h"
+#include "orientation/Descriptions.h"
+#include "orientation/Geodesy.h"
+
 namespace {
 
 // Whole part of `value` cut to 16 bits, as a 16-bit field holds it. Values beyond any 64-bit
@@ -43,6 +47,78 @@ double FromDegreesMinutesSeconds(SHORT degrees, SHORT minutes, double seconds) {
 void ApplyHemisphere(double* coordinate, bool negative) {
     if ((negative && *coordinate > 0.0) || (!negative && *coordinate < 0.0))
         *coordinate = -*coordinate;
+}
+
+// String ids of the location descriptions.
+enum : int {
+    kNoDirection = 20169,
+    kTargetUnknown = 20178,
+    kTargetWithoutPositionTemplate = 20179,
+    kUserWithoutPositionTemplate = 20180,
+    kPositionNotValid = 20734,
+    kUserWithoutPositionDetailsTemplate = 22010,
+};
+
+// The target as this object sees it: its own validity answer and its coordinates. A missing
+// target counts as one without a position.
+struct Target {
+    bool valid = false;
+    gpscore::geo::Position position;
+};
+
+Target ReadTarget(ILocationObject* to) {
+    Target target;
+    if (to == nullptr) return target;
+    VARIANT_BOOL valid = 0;
+    to->IsValid(&valid);
+    to->GetLatitude(&target.position.latitude);
+    to->GetLongitude(&target.position.longitude);
+    target.valid = valid != 0;
+    return target;
+}
+
+std::u16string Text(int id) {
+    gpscore::Utility* utility = gpscore::Utility::Instance();
+    return utility != nullptr ? utility->GetString(id) : std::u16string();
+}
+
+HRESULT Answer(BSTR* out, std::u16string_view text) {
+    *out = gpslib::AllocBstr(text);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+std::u16string NameOf(ILocationObject* location) {
+    gpslib::Bstr name;
+    if (location != nullptr) location->GetName(name.Put());
+    return std::u16string(name.View());
+}
+
+std::u16string DescriptionOf(ILocationObject* location) {
+    gpslib::Bstr description;
+    if (location != nullptr) location->GetDescription(description.Put());
+    return std::u16string(description.View());
+}
+
+Units CurrentUnits() {
+    gpscore::Utility* utility = gpscore::Utility::Instance();
+    return utility != nullptr ? utility->CurrentUnits() : Imperial;
+}
+
+RelativeHeadingType HeadingMode() {
+    RelativeHeadingType mode = AheadLeft;
+    gpscore::Utility* utility = gpscore::Utility::Instance();
+    if (utility != nullptr && utility->SystemSettings())
+        utility->SystemSettings()->GetHeadingMode(&mode);
+    return mode;
+}
+
+// The distance up to which a target counts as close by, in the current units.
+std::int32_t ArrivedNearThreshold() {
+    SHORT threshold = 0;
+    gpscore::Utility* utility = gpscore::Utility::Instance();
+    if (utility != nullptr && utility->SystemSettings())
+        utility->SystemSettings()->GetArrivedNearThreshold(utility->CurrentUnits(), &threshold);
+    return threshold;
 }
 
 } // namespace
@@ -154,6 +230,142 @@ HRESULT CLocationObject::GetLocation(ILocationObject** ppLocation) {
     if (FAILED(hr)) return hr;
     *ppLocation = copy.Detach();
     return S_OK;
+}
+
+HRESULT CLocationObject::GetDistance(ILocationObject* pTo, LONG* pnDistance) {
+    if (pnDistance == nullptr) return E_POINTER;
+    Target target = ReadTarget(pTo);
+    *pnDistance = HasPosition() && target.valid
+                      ? gpscore::geo::DistanceInUnits({m_dLatitude, m_dLongitude}, target.position,
+                                                      CurrentUnits())
+                      : -1;
+    return S_OK;
+}
+
+// -1 when either position is missing or both are the same point.
+HRESULT CLocationObject::GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) {
+    if (pnBearing == nullptr) return E_POINTER;
+    Target target = ReadTarget(pTo);
+    gpscore::geo::Position from{m_dLatitude, m_dLongitude};
+    *pnBearing = HasPosition() && target.valid && !gpscore::geo::IsSamePoint(from, target.position)
+                     ? static_cast<SHORT>(gpscore::geo::BearingDegrees(from, target.position))
+                     : SHORT{-1};
+    return S_OK;
+}
+
+HRESULT CLocationObject::GetBearing(HeadingType eHeadingType, ILocationObject* pTo,
+                                    BSTR* pbstrBearing) {
+    if (pbstrBearing == nullptr) return E_POINTER;
+    Target target = ReadTarget(pTo);
+    gpscore::geo::Position from{m_dLatitude, m_dLongitude};
+    if (!HasPosition() || !target.valid) return Answer(pbstrBearing, Text(kPositionNotValid));
+    if (gpscore::geo::IsSamePoint(from, target.position))
+        return Answer(pbstrBearing, Text(kNoDirection));
+    return Answer(
+        pbstrBearing,
+        gpscore::HeadingText(gpscore::geo::BearingDegrees(from, target.position), eHeadingType));
+}
+
+// Without a heading the target's compass point is given, never a word relative to the user.
+HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
+                                            BSTR* pbstrRelativeHeading) {
+    if (pbstrRelativeHeading == nullptr) return E_POINTER;
+    Target target = ReadTarget(pTo);
+    gpscore::geo::Position from{m_dLatitude, m_dLongitude};
+    if (!HasPosition() || !target.valid)
+        return Answer(pbstrRelativeHeading, Text(kPositionNotValid));
+    if (gpscore::geo::IsSamePoint(from, target.position))
+        return Answer(pbstrRelativeHeading, Text(kNoDirection));
+    int bearing = gpscore::geo::BearingDegrees(from, target.position);
+    if (nHeading == -1) return Answer(pbstrRelativeHeading, gpscore::HeadingText(bearing, Compass));
+    // A bearing of -1 (points too close to measure) is no direction, as for the same point.
+    if (bearing == -1) return Answer(pbstrRelativeHeading, Text(kNoDirection));
+    return Answer(pbstrRelativeHeading,
+                  gpscore::RelativeDirectionText(static_cast<double>(nHeading), bearing, false));
+}
+
+HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
+    if (pbstrDistance == nullptr) return E_POINTER;
+    Target target = ReadTarget(pTo);
+    if (!HasPosition() || !target.valid) return Answer(pbstrDistance, Text(kPositionNotValid));
+    LONG distance = -1;
+    GetDistance(pTo, &distance);
+    return Answer(pbstrDistance, gpscore::DistanceText(distance, false));
+}
+
+HRESULT CLocationObject::GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                               BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr) return E_POINTER;
+    return Answer(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, {}));
+}
+
+// A missing configuration includes nothing beyond the name.
+HRESULT CLocationObject::GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
+                                                      IDescriptionConfigurationObject* pConfig,
+                                                      BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr) return E_POINTER;
+    DescriptionParts parts;
+    parts.name = true;
+    if (pConfig != nullptr) {
+        VARIANT_BOOL details = 0, compass = 0, first = 0;
+        pConfig->GetIncludeDescriptionDetails(&details);
+        pConfig->GetIncludeCompassDirection(&compass);
+        pConfig->GetDirectionInformationFirst(&first);
+        parts.details = details != 0;
+        parts.compass = compass != 0;
+        parts.directionFirst = first != 0;
+    }
+    return Answer(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, parts));
+}
+
+std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                                           DescriptionParts parts) {
+    // That style already names the compass point whenever there is a heading.
+    if (nHeading != -1 && HeadingMode() == LeftRightDegreesCompass) parts.compass = false;
+    // Details only when they add something the name does not already say.
+    if (parts.details) {
+        std::u16string description = DescriptionOf(pTo);
+        parts.details =
+            !description.empty() && NameOf(pTo).find(description) == std::u16string::npos;
+    }
+    if (!HasPosition()) {
+        if (!parts.name && !parts.details) return Text(kTargetUnknown);
+        return gpscore::ExpandDescriptionTemplate(
+            parts.details ? kUserWithoutPositionDetailsTemplate : kUserWithoutPositionTemplate, pTo,
+            nullptr, nullptr, 0, nullptr, u"");
+    }
+    parts.name = parts.name && !NameOf(pTo).empty();
+    parts.details = parts.details && !DescriptionOf(pTo).empty();
+    if (!ReadTarget(pTo).valid) {
+        return parts.name ? gpscore::ExpandDescriptionTemplate(kTargetWithoutPositionTemplate, pTo,
+                                                               nullptr, nullptr, 0, nullptr, u"")
+                          : Text(kTargetUnknown);
+    }
+    gpscore::DistanceHeadingRecord record;
+    LONG distance = -1;
+    gpslib::Bstr direction;
+    GetBearingDegrees(pTo, &record.bearing);
+    GetRelativeHeading(nHeading, pTo, direction.Put());
+    GetDistance(pTo, &distance);
+    record.direction = std::u16string(direction.View());
+    record.distance = distance;
+    const bool near = record.distance <= ArrivedNearThreshold();
+    int id;
+    if (parts.details) {
+        if (!parts.name)
+            id = near ? 22002 : 22003;
+        else
+            id = near ? 22000 : parts.directionFirst ? 22005 : 22004;
+    } else if (!parts.name) {
+        id = near ? 22002 : 22003;
+    } else {
+        id = near ? 22001 : parts.directionFirst ? 22007 : 22006;
+    }
+    std::u16string text =
+        gpscore::ExpandDescriptionTemplate(id, pTo, &record, nullptr, 0, nullptr, u"");
+    if (parts.compass && !near && nHeading != -1)
+        text += u", " + gpscore::CompassPointText(record.bearing);
+    return text;
 }
 
 GPSLIB_CLASS_FACTORY(LocationObject, CLocationObject)

@@ -2,6 +2,8 @@
 #ifndef GPSCORE_ORIENTATION_LOCATIONOBJECT_H_
 #define GPSCORE_ORIENTATION_LOCATIONOBJECT_H_
 
+#include <string>
+
 #include "GPSLib_classes.h"
 
 // Latitude and longitude are signed decimal degrees (north and east positive); 0.0/0.0 means no
@@ -25,6 +27,31 @@ public:
     HRESULT SetLocation(ILocationObject* pLocation) override;
     HRESULT IsValid(VARIANT_BOOL* pbValid) override;
     HRESULT GetLocation(ILocationObject** ppLocation) override;
+
+    // Distance and direction to another place, spoken in the user's settings.
+    HRESULT GetBearing(HeadingType eHeadingType, ILocationObject* pTo, BSTR* pbstrBearing) override;
+    HRESULT GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
+                               BSTR* pbstrRelativeHeading) override;
+    HRESULT GetDistance(ILocationObject* pTo, LONG* pnDistance) override;
+    HRESULT GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) override;
+    HRESULT GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) override;
+    HRESULT GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                  BSTR* pbstrDescription) override;
+    HRESULT GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
+                                         IDescriptionConfigurationObject* pConfig,
+                                         BSTR* pbstrDescription) override;
+
+private:
+    // Which parts a distance-and-heading description includes.
+    struct DescriptionParts {
+        bool name = false;
+        bool details = false;
+        bool compass = false;
+        bool directionFirst = false;
+    };
+    std::u16string DescribeDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                              DescriptionParts parts);
+    bool HasPosition() const { return m_dLatitude != 0.0 || m_dLongitude != 0.0; }
 };
 
 #endif // GPSCORE_ORIENTATION_LOCATIONOBJECT_H_
