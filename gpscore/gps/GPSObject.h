@@ -10,6 +10,9 @@
 // through the last two, the core reads the name and description through the others.
 class CGPSObject : public CGPSObjectBase {
 public:
+    // The spoken form of the averaged heading, in degrees or as a compass point.
+    HRESULT GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) override;
+
     virtual HRESULT GetName(BSTR* pbstrName) { return Inner(&ILocationObject::GetName, pbstrName); }
     virtual HRESULT SetName(BSTR bstrName) { return Inner(&ILocationObject::SetName, bstrName); }
     virtual HRESULT GetDescription(BSTR* pbstrDescription) {

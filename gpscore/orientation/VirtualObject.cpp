@@ -1,5 +1,7 @@
 #include "orientation/VirtualObject.h"
 
+#include "orientation/Descriptions.h"
+
 // -1 means no heading; any other value is taken without its sign, modulo a full turn (so -90
 // becomes 90, not 270).
 HRESULT CVirtualObject::SetHeading(SHORT nHeading) {
@@ -34,3 +36,10 @@ HRESULT CVirtualObject::GetDistanceAndHeadingAndName(ILocationObject* pTo,
 }
 
 GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)
+
+HRESULT CVirtualObject::GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) {
+    if (pbstrHeading == nullptr) return E_POINTER;
+    *pbstrHeading =
+        gpslib::AllocBstr(std::u16string_view(gpscore::HeadingText(m_nHeading, eHeadingType)));
+    return *pbstrHeading == nullptr ? E_OUTOFMEMORY : S_OK;
+}

@@ -11,6 +11,8 @@
 class CVirtualObject : public CVirtualObjectBase {
 public:
     HRESULT SetHeading(SHORT nHeading) override;
+    // The spoken form of the walker's heading, in degrees or as a compass point.
+    HRESULT GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) override;
     HRESULT GetRelativeHeading(ILocationObject* pTo, BSTR* pbstrRelativeHeading) override;
     HRESULT IsHeadingValid(VARIANT_BOOL* pbValid) override;
     HRESULT GetDistanceAndHeading(ILocationObject* pTo, BSTR* pbstrDescription) override;

@@ -264,6 +264,16 @@ TEST_F(LocationDescriptions, VirtualWalkerUsesItsHeading) {
         ASSERT_EQ(walker->GetDistanceAndHeading(east.Get(), &text), S_OK);
         EXPECT_EQ(Read(text), std::string("1.15 miles, ") + c.relative) << c.heading;
     }
+    // The walker's own heading, spoken both ways (and unknown once cleared).
+    const std::pair<SHORT, HeadingType> headings[] = {{90, Degrees}, {90, Compass}, {-1, Compass}};
+    for (auto [heading, type] : headings) {
+        ASSERT_EQ(walker->SetHeading(heading), S_OK);
+        BSTR text = nullptr;
+        ASSERT_EQ(walker->GetHeading(type, &text), S_OK);
+        EXPECT_EQ(gpslib::ToUtf16(Read(text)), gpscore::HeadingText(heading, type)) << heading;
+    }
+    EXPECT_EQ(gpscore::HeadingText(90, Degrees), u"90");
+    EXPECT_EQ(walker->GetHeading(Compass, nullptr), E_POINTER);
     ComPtr<IDestinationObject> destination;
     ASSERT_EQ(gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &destination),
               S_OK);
