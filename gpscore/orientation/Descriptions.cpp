@@ -145,18 +145,6 @@ std::u16string FeetDistanceText(std::int32_t n, bool approximate, Units units) {
     return q == 1 ? Format(ids.one, {std::int64_t{1}}) : Format(ids.many, {q});
 }
 
-std::u16string NameOf(ILocationObject* location) {
-    gpslib::Bstr name;
-    if (location != nullptr) location->GetName(name.Put());
-    return std::u16string(name.View());
-}
-
-std::u16string DescriptionOf(ILocationObject* location) {
-    gpslib::Bstr description;
-    if (location != nullptr) location->GetDescription(description.Put());
-    return std::u16string(description.View());
-}
-
 gpslib::ComPtr<ILocationObject> LocationOf(IWaypointObject* step) {
     gpslib::ComPtr<ILocationObject> location;
     if (step != nullptr) step->GetLocation(location.Put());
@@ -392,6 +380,18 @@ std::u16string ExpandDescriptionTemplate(int id, ILocationObject* subject,
                                          int mode, IWaypointObject* otherStep,
                                          std::u16string_view extra) {
     return ExpandDescriptionText(Text(id), subject, record, step, mode, otherStep, extra);
+}
+
+std::u16string NameOf(ILocationObject* location) {
+    gpslib::Bstr name;
+    if (location != nullptr) location->GetName(name.Put());
+    return std::u16string(name.View());
+}
+
+std::u16string DescriptionOf(ILocationObject* location) {
+    gpslib::Bstr description;
+    if (location != nullptr) location->GetDescription(description.Put());
+    return std::u16string(description.View());
 }
 
 } // namespace gpscore

@@ -64,6 +64,10 @@ std::u16string ExpandDescriptionText(std::u16string_view text, ILocationObject* 
                                      int mode, IWaypointObject* otherStep,
                                      std::u16string_view extra);
 
+// The name and the description of a place; empty for none.
+std::u16string NameOf(ILocationObject* location);
+std::u16string DescriptionOf(ILocationObject* location);
+
 } // namespace gpscore
 
 #endif // GPSCORE_ORIENTATION_DESCRIPTIONS_H_

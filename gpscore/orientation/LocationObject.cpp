@@ -87,18 +87,6 @@ HRESULT Answer(BSTR* out, std::u16string_view text) {
     return *out != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-std::u16string NameOf(ILocationObject* location) {
-    gpslib::Bstr name;
-    if (location != nullptr) location->GetName(name.Put());
-    return std::u16string(name.View());
-}
-
-std::u16string DescriptionOf(ILocationObject* location) {
-    gpslib::Bstr description;
-    if (location != nullptr) location->GetDescription(description.Put());
-    return std::u16string(description.View());
-}
-
 Units CurrentUnits() {
     gpscore::Utility* utility = gpscore::Utility::Instance();
     return utility != nullptr ? utility->CurrentUnits() : Imperial;
@@ -324,9 +312,9 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
     if (nHeading != -1 && HeadingMode() == LeftRightDegreesCompass) parts.compass = false;
     // Details only when they add something the name does not already say.
     if (parts.details) {
-        std::u16string description = DescriptionOf(pTo);
+        std::u16string description = gpscore::DescriptionOf(pTo);
         parts.details =
-            !description.empty() && NameOf(pTo).find(description) == std::u16string::npos;
+            !description.empty() && gpscore::NameOf(pTo).find(description) == std::u16string::npos;
     }
     if (!HasPosition()) {
         if (!parts.name && !parts.details) return Text(kTargetUnknown);
@@ -334,8 +322,8 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
             parts.details ? kUserWithoutPositionDetailsTemplate : kUserWithoutPositionTemplate, pTo,
             nullptr, nullptr, 0, nullptr, u"");
     }
-    parts.name = parts.name && !NameOf(pTo).empty();
-    parts.details = parts.details && !DescriptionOf(pTo).empty();
+    parts.name = parts.name && !gpscore::NameOf(pTo).empty();
+    parts.details = parts.details && !gpscore::DescriptionOf(pTo).empty();
     if (!ReadTarget(pTo).valid) {
         return parts.name ? gpscore::ExpandDescriptionTemplate(kTargetWithoutPositionTemplate, pTo,
                                                                nullptr, nullptr, 0, nullptr, u"")
