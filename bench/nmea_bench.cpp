@@ -72,13 +72,3 @@ void BM_ParseNmea(benchmark::State& state) {
 BENCHMARK(BM_ParseNmea)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv) {
-#ifndef NDEBUG
-    std::fprintf(stderr, "WARNING: assertions are on; build with BUILD_TYPE=Release to measure.\n");
-#endif
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

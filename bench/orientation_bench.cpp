@@ -83,13 +83,3 @@ void BM_DistanceAndHeadingAndName(benchmark::State& state) {
 BENCHMARK(BM_DistanceAndHeadingAndName)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv) {
-#ifndef NDEBUG
-    std::fprintf(stderr, "WARNING: assertions are on; build with BUILD_TYPE=Release to measure.\n");
-#endif
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -66,14 +66,3 @@ void BM_InvokeRoundTrip(benchmark::State& state) {
 BENCHMARK(BM_InvokeRoundTrip)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv) {
-#ifndef NDEBUG
-    std::fprintf(stderr, "WARNING: assertions are on; build with BUILD_TYPE=Release to measure.\n");
-#endif
-    std::fprintf(stderr, "gpslib build type: %s\n", GPSLIB_BUILD_TYPE);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
