@@ -14,17 +14,18 @@ namespace {
 // The count crosses the interface as a 16-bit number.
 constexpr std::size_t kMaxWaypoints = std::numeric_limits<SHORT>::max();
 
-// Reads the index a client's waypoint object carries.
-HRESULT IndexOf(IWaypointObject* waypoint, SHORT* index) {
-    if (waypoint == nullptr) return E_POINTER;
-    return waypoint->GetIndex(index);
-}
-
 } // namespace
 
 CRouteObject::CRouteObject() {
     gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
                          &m_pConfiguration);
+}
+
+HRESULT CRouteObject::IndexInRoute(IWaypointObject* pWaypoint, SHORT* index) const {
+    if (pWaypoint == nullptr) return E_POINTER;
+    HRESULT hr = pWaypoint->GetIndex(index);
+    if (FAILED(hr)) return hr;
+    return IsValidIndex(*index) ? S_OK : S_FALSE;
 }
 
 bool CRouteObject::IsValidIndex(int index) const {
@@ -117,9 +118,8 @@ HRESULT CRouteObject::GetWaypointCount(SHORT* pnCount) {
 // Replaces the record only; the current waypoint stays where it is.
 HRESULT CRouteObject::UpdateWaypointInRoute(IWaypointObject* pWaypoint) {
     SHORT index = -1;
-    HRESULT hr = IndexOf(pWaypoint, &index);
-    if (FAILED(hr)) return hr;
-    if (!IsValidIndex(index)) return S_FALSE;
+    HRESULT hr = IndexInRoute(pWaypoint, &index);
+    if (hr != S_OK) return hr;
     WaypointRecord record;
     hr = gpscore::ReadWaypoint(pWaypoint, &record);
     if (FAILED(hr)) return hr;
@@ -145,9 +145,8 @@ HRESULT CRouteObject::ReverseRoute(VARIANT_BOOL* pbReversed) {
 
 HRESULT CRouteObject::DeleteWaypoint(IWaypointObject* pWaypoint) {
     SHORT index = -1;
-    HRESULT hr = IndexOf(pWaypoint, &index);
-    if (FAILED(hr)) return hr;
-    if (!IsValidIndex(index)) return S_FALSE;
+    HRESULT hr = IndexInRoute(pWaypoint, &index);
+    if (hr != S_OK) return hr;
     m_waypoints.erase(m_waypoints.begin() + (index - 1));
     m_nCurrentIndex = -1;
     Changed();
@@ -174,9 +173,8 @@ HRESULT CRouteObject::InsertUserWaypointBefore(IWaypointUserObject* pUserWaypoin
 
 HRESULT CRouteObject::SetCurrentWaypoint(IWaypointObject* pWaypoint) {
     SHORT index = -1;
-    HRESULT hr = IndexOf(pWaypoint, &index);
-    if (FAILED(hr)) return hr;
-    if (!IsValidIndex(index)) return S_FALSE;
+    HRESULT hr = IndexInRoute(pWaypoint, &index);
+    if (hr != S_OK) return hr;
     m_nCurrentIndex = index;
     return S_OK;
 }

@@ -60,6 +60,9 @@ public:
 
 private:
     bool IsValidIndex(int index) const;
+    // The index a client's waypoint carries: S_OK when it names a waypoint of this route,
+    // S_FALSE when it names none, E_POINTER for no waypoint.
+    HRESULT IndexInRoute(IWaypointObject* pWaypoint, SHORT* index) const;
     // next(mode, from, reversed): where a step along the route from `from` lands.
     int NextIndex(WaypointMode mode, int from, bool reversed) const;
     // The waypoint object of `index`: S_FALSE and null when the index is not valid.

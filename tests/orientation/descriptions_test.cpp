@@ -1,5 +1,6 @@
 // The spoken words for numbers: compass points, headings, every relative-direction style over
 // all relative angles, distances in every unit, spelled names and the template codes.
+#include "description_fixture.h"
 #include "orientation/Descriptions.h"
 
 #include <gtest/gtest.h>
@@ -19,25 +20,7 @@ std::string U8(const std::u16string& text) {
     return std::string(text.begin(), text.end()); // the module's texts are ASCII
 }
 
-// Loads the string module and puts every setting read here back to a known state.
-class Descriptions : public ::testing::Test {
-protected:
-    void SetUp() override {
-        utility = Utility::Instance();
-        ASSERT_NE(utility, nullptr);
-        ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
-        settings()->SetHeadingMode(AheadLeft);
-        settings()->SetUnits(Imperial);
-        settings()->SetDefaultCompassDescriptions(Full);
-        settings()->SetIncludeSpellDecorators(0);
-        gpscore::SetCoarseDirections(false);
-    }
-    void TearDown() override { gpscore::SetCoarseDirections(false); }
-
-    ISystemSettingsObject* settings() { return utility->SystemSettings().Get(); }
-
-    Utility* utility = nullptr;
-};
+using Descriptions = DescriptionFixture;
 
 const char* const kPoints[] = {"north", "north-east", "east", "south-east",
                                "south", "south-west", "west", "north-west"};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Utility.h"
+#include "description_fixture.h"
 #include "orientation/Descriptions.h"
 
 namespace {
@@ -52,27 +53,14 @@ std::string Read(HRESULT hr, BSTR* text) {
     return owned.Utf8();
 }
 
-class LocationDescriptions : public ::testing::Test {
+class LocationDescriptions : public DescriptionFixture {
 protected:
-    void SetUp() override {
-        utility = Utility::Instance();
-        ASSERT_NE(utility, nullptr);
-        ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
-        settings()->SetHeadingMode(AheadLeft);
-        settings()->SetUnits(Imperial);
-        settings()->SetDefaultCompassDescriptions(Full);
-        settings()->SetIncludeSpellDecorators(0);
-        settings()->SetArrivedNearThreshold(Imperial, 12);
-        gpscore::SetCoarseDirections(false);
-    }
-    ISystemSettingsObject* settings() { return utility->SystemSettings().Get(); }
     std::string Named(ILocationObject* from, SHORT heading, ILocationObject* to,
                       IDescriptionConfigurationObject* config) {
         BSTR text = nullptr;
         return Read(from->GetDistanceAndHeadingAndName(heading, to, config, &text), &text);
     }
 
-    Utility* utility = nullptr;
     BSTR text = nullptr;
     ComPtr<ILocationObject> here = Place(kFromLat, kFromLon);
     ComPtr<ILocationObject> nowhere = Place(0.0, 0.0, "Bus stop", "Route 5");
