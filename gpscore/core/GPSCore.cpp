@@ -66,6 +66,7 @@ CGPSCore::CGPSCore() {
         m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
     }
     if (m_pGPSMap) m_pGPSMap->ResetEngine();
+    m_receiver.SetMapEngine(m_pGPSMap.Get());
     ResetWorkingState();
     gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
 }
@@ -79,6 +80,7 @@ CGPSCore::~CGPSCore() {
             CGPSCore::Stop(); // This class's own Stop: the object is being destroyed.
         }
         std::lock_guard<std::mutex> guard(g_engineMutex);
+        m_receiver.SetMapEngine(nullptr);
         if (m_pGPSMap) {
             // Only the creation reference left: this was the last core.
             if (m_pGPSMap.Detach()->Release() == 1) {
@@ -161,16 +163,6 @@ void CGPSCore::UnloadMapsAndPOIs() {
     if (m_pGPSMap) m_pGPSMap->UnloadMaps();
 }
 
-bool CGPSCore::OpenReceiver() {
-    GPSType type = GPSTypeNone;
-    if (m_pUtility != nullptr && m_pUtility->ReceiverSettings())
-        m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
-    // No receiver configured: nothing to open, which is success.
-    return type == GPSTypeNone;
-}
-
-void CGPSCore::CloseReceiver() {}
-
 void CGPSCore::ResetWorkingState() {
     m_eCurrentMode = GPSMode;
 }
@@ -246,12 +238,12 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
         errorText = u"NO STRING RESOURCES LOADED";
     }
     Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
-    m_nPedestrianAveragingSeconds = 5;
+    m_receiver.m_nPedestrianAveragingSeconds = 5;
 
     outcome = LoadMapsAndPOIs();
     ResetWorkingState();
-    if (!m_pGPSObject) gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &m_pGPSObject);
-    if (!OpenReceiver() && outcome == u"OK") {
+    ResetLinkState();
+    if (!OpenReceiver(2) && outcome == u"OK") {
         GPSType type = GPSTypeNone;
         m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
         outcome =
@@ -262,7 +254,8 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     RestoreDestination();
     gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pLookaroundLocation);
 
-    m_hStopEvent = gpslib::os::Env::Default()->NewEvent(false, false);
+    // Manual reset: once signalled, every later wait of the polling thread sees it.
+    m_hStopEvent = gpslib::os::Env::Default()->NewEvent(true, false);
     Log("GPSCore::Start exited");
     return ReturnText(errorText.empty() ? outcome : errorText, pbstrResult);
 }
@@ -271,12 +264,7 @@ HRESULT CGPSCore::Stop() {
     CriticalSectionLock lock(m_csCore);
     if (m_pUtility == nullptr) return S_OK;
     Log("GPSCore::Stop called");
-    if (m_hPollingThread) {
-        // The thread runs a poll only while it holds m_csCore, which this thread holds now, so
-        // it is between polls: the stop event ends it.
-        if (m_hStopEvent) m_hStopEvent->Set();
-        m_hPollingThread.reset();
-    }
+    StopPollingThread();
     m_hStopEvent.reset();
     m_pAutoEvent.Reset();
     if (m_pAddressDatabase) m_pAddressDatabase->Close();
@@ -294,15 +282,28 @@ HRESULT CGPSCore::Stop() {
     m_bstrResourceLibrary.clear();
 
     GPSType type = GPSTypeNone;
-    if (m_pUtility->ReceiverSettings()) m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
-    if (type != GPSTypeNone) WriteReceiverSettingsFile();
+    IGPSSettingsObject* receiver = m_pUtility->ReceiverSettings().Get();
+    if (receiver != nullptr) receiver->GetGPSReceiverType(&type);
+    if (type != GPSTypeNone) {
+        DOUBLE latitude = 0.0, longitude = 0.0;
+        if (m_pGPSObject) {
+            m_pGPSObject->GetLatitude(&latitude);
+            m_pGPSObject->GetLongitude(&longitude);
+        }
+        receiver->SetGPSLastLatitude(latitude);
+        receiver->SetGPSLastLongitude(longitude);
+        WriteReceiverSettingsFile();
+    }
     SaveDestination();
     WriteSystemSettingsFile();
     gpscore::LogWrite(m_pUtility->DebugDirectory(), " ", false, false);
 
+    GPSStopRecording();
+    m_receiver.ResetGPSData();
     CloseReceiver();
     ResetWorkingState();
     m_pVirtualObject.Reset();
+    m_receiver.SetRecord(nullptr);
     m_pGPSObject.Reset();
     m_pDestination.Reset();
     m_pLookaroundLocation.Reset();
@@ -504,8 +505,8 @@ HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
         LoadMapsAndPOIs();
     }
     if (units != oldUnits) {
-        m_dPedometerTotalGPS = 0.0;
-        m_dPedometerTotalVirtual = 0.0;
+        m_receiver.PedometerReset();
+        m_nPedometerTotalVirtual = 0;
     }
     Log("SystemSetSettings: exiting");
     return S_OK;
@@ -518,7 +519,7 @@ HRESULT CGPSCore::SystemSetMapMemoryAllocated(SHORT nKilobytes) {
 
 HRESULT CGPSCore::SystemSetTestMode(VARIANT_BOOL bTestMode) {
     CriticalSectionLock lock(m_csCore);
-    m_bTestMode = bTestMode != 0;
+    m_receiver.m_bTestMode = bTestMode != 0;
     return S_OK;
 }
 

@@ -9,6 +9,9 @@
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "gps/Nmea.h"
+#include "gps/ReceiverState.h"
+#include "gps/Trace.h"
 #include "os/env.h"
 #include "os/sync.h"
 
@@ -87,6 +90,28 @@ public:
     HRESULT TalkingLightsIsSyncingGPSLocation(VARIANT_BOOL* pbSyncing) override;
     HRESULT GPSCalibrateInertialReceiver(VARIANT_BOOL* pbCalibrationStarted) override;
 
+    // The receiver: its state, link, polling, traces and Bluetooth (gps/CoreReceiver.cpp).
+    HRESULT GPSGet(IGPSObject** ppGPS) override;
+    HRESULT GPSGetTime(IGPSTimeObject** ppTime) override;
+    HRESULT GPSGetStatus(IGPSStatusObject** ppStatus) override;
+    HRESULT GPSForceLocation(ILocationObject* pLocation, SHORT nHeading) override;
+    HRESULT GPSSetHeading(SHORT nHeadingDegrees) override;
+    HRESULT GPSExternalNmeaDataUpdate(BSTR bstrNmeaData) override;
+    HRESULT GPSSetMinSpeedForHeadingAveraging(DOUBLE dMinSpeedKnots) override;
+    HRESULT GPSGetMinSpeedForHeadingAveraging(DOUBLE* pdMinSpeedKnots) override;
+    HRESULT PedometerReset(Mode eMode) override;
+    HRESULT PedometerGet(Mode eMode, BSTR* pbstrDistance) override;
+    HRESULT GPSGetSettings(IGPSSettingsObject** ppSettings) override;
+    HRESULT GPSGetDefaultSettings(IGPSSettingsObject** ppDefaultSettings) override;
+    HRESULT GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pbPortOpened) override;
+    HRESULT GPSTurnOnAutomaticPolling() override;
+    HRESULT GPSTurnOffAutomaticPolling() override;
+    HRESULT GPSForcePoll(VARIANT_BOOL* pbDataRead) override;
+    HRESULT GPSStartRecording(BSTR bstrTraceFile) override;
+    HRESULT GPSStopRecording() override;
+    HRESULT GPSInsertAnnotationIntoRecording(BSTR bstrAnnotation) override;
+    HRESULT GPSFindAvailableBluetoothDevices(VARIANT* pvarDevices) override;
+
 private:
     // REQUIRES for everything below: m_csCore held.
 
@@ -103,8 +128,27 @@ private:
     void ReadSettingsFiles(std::u16string_view directory);
     std::u16string LoadMapsAndPOIs();
     void UnloadMapsAndPOIs();
-    bool OpenReceiver();
+    // The receiver link (gps/CoreReceiver.cpp).
+    bool OpenReceiver(SHORT startupSentences);
+    bool OpenLink(SHORT startupSentences);
+    bool OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port, std::u16string_view portName,
+                  SHORT portNumber, LONG baudRate);
+    void ResetLinkState();
     void CloseReceiver();
+    // Reads what the port and the playback file hold; true when any bytes came.
+    bool ReadReceiver();
+    enum class Source { kSerialPort, kPlaybackFile };
+    bool ReadSource(Source source);
+    void PollingThread(gpslib::os::Event* stopEvent, unsigned generation);
+    void StopPollingThread();
+    // Where a played-back annotation goes: the capture of route creation, or an event.
+    // Appends to the trace being recorded; a write that fails ends the recording.
+    void AppendToTrace(std::string_view bytes);
+    void CloseTrace();
+    void SimulationAnnotationReached(std::u16string_view text);
+    // One heartbeat of the service: reads the receiver when asked, then updates the state and
+    // looks for events (events/PollCycle.cpp). True when bytes were read.
+    bool PollCycle(bool readReceiver);
     void ResetWorkingState();
     void WriteSystemSettingsFile();
     void WriteReceiverSettingsFile();
@@ -122,6 +166,8 @@ private:
     // The stop event; its existence is the core's "started" test.
     std::unique_ptr<gpslib::os::Event> m_hStopEvent;
     std::unique_ptr<gpslib::os::Thread> m_hPollingThread;
+    // Counts the polling threads stopped; a thread still running with an older number ends.
+    unsigned m_nPollingGeneration = 0;
 
     gpscore::Utility* m_pUtility = nullptr;
     gpslib::ComPtr<IGPSMap> m_pGPSMap;
@@ -142,17 +188,33 @@ private:
     gpslib::ComPtr<ILocationObject> m_pPOISearchLocation;
     gpslib::ComPtr<ILocationObject> m_pLookaroundLocation;
 
+    // The receiver: fix-record semantics, link handles and their line assembly, the trace.
+    gpscore::ReceiverState m_receiver;
+    std::unique_ptr<gpslib::os::SerialPort> m_hSerialPort;
+    std::unique_ptr<gpslib::os::SerialPort> m_hTalkingLightsPort;
+    std::unique_ptr<gpslib::os::SequentialFile> m_hPlaybackFile;
+    std::unique_ptr<gpslib::os::WritableFile> m_hTraceFile;
+    gpscore::nmea::Assembly m_serialAssembly;
+    gpscore::nmea::Assembly m_playbackAssembly;
+    std::u16string m_bstrRecordingFile;
+    gpscore::AnnotationScanner m_annotationScanner;
+    // Set while a route is made from a simulation file: annotations are kept, not announced.
+    bool m_bAnnotationCapture = false;
+    std::u16string m_bstrAnnotationCapture;
+    // The connection and fix watch of the poll cycle, restarted whenever the link is.
+    GPSQuality m_ePreviousQuality = GPSQualityNoGPS;
+    SHORT m_nConnectionCountdown = 4;
+    SHORT m_nFixCountdown = 0;
+
     Mode m_eCurrentMode = GPSMode;
-    bool m_bTestMode = false;
     bool m_bProprietaryFeatures = true;
     bool m_bUsingWinCE42 = false;
     SHORT m_nPOICachePagesSQL = 10;
     SHORT m_nPOIMemoryKBSQL = 1000;
     std::u16string m_bstrResourceLibrary;
-    SHORT m_nPedestrianAveragingSeconds = 5;
-    // The walked distances of the GPS and the virtual pedometers; a change of units clears them.
-    double m_dPedometerTotalGPS = 0.0;
-    double m_dPedometerTotalVirtual = 0.0;
+    // The walked distance of the virtual pedometer (the GPS one is the receiver's); a change of
+    // units clears both.
+    LONG m_nPedometerTotalVirtual = 0;
     // Cleared by Start while it restores the virtual position.
     bool m_bRestoringVirtual = true;
 };

@@ -649,6 +649,15 @@ bool WriteSystemSettings(Env& env, std::u16string_view directory, ISystemSetting
     return WriteContent(env, directory, kSystemFileName, pieces);
 }
 
+void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to) {
+    if (from == nullptr || to == nullptr) return;
+    for (const auto& field : ReceiverFields()) {
+        Value value = field.absent;
+        field.get(ReceiverTarget{from, nullptr}, value);
+        field.set(ReceiverTarget{to, nullptr}, value);
+    }
+}
+
 bool WriteReceiverSettings(Env& env, std::u16string_view directory, IGPSSettingsObject* settings) {
     if (settings == nullptr) return false;
     auto pieces = VersionPiece(kReceiverVersion);

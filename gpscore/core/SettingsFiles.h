@@ -77,6 +77,9 @@ bool WriteLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory
 bool WriteRouteSettings(gpslib::os::Env& env, std::u16string_view directory,
                         IRouteSettingsObject* gpsMode, IRouteSettingsObject* virtualMode);
 
+// Every field the receiver settings file holds, from one object to another.
+void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to);
+
 } // namespace gpscore::settings
 
 #endif // GPSCORE_CORE_SETTINGSFILES_H_

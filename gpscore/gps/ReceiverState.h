@@ -1,0 +1,104 @@
+// What the receiver's sentences mean beyond their fields: the fix quality and estimated
+// accuracy, the heading the service reports (smoothed by the averaging mode), the alive and
+// start-up counts that tell a talking receiver from a silent one, and the pedometer.
+#ifndef GPSCORE_GPS_RECEIVERSTATE_H_
+#define GPSCORE_GPS_RECEIVERSTATE_H_
+
+#include <gpslib/GPSMapLib.h>
+
+#include <array>
+#include <string>
+
+#include "GPSLib_classes.h"
+#include "gps/Nmea.h"
+#include "orientation/Geodesy.h"
+
+class CGPSObject;
+class CGPSStatusObject;
+class CGPSTimeObject;
+
+namespace gpscore {
+
+// Owned by the core and used only with its core lock held; every access to the fix record also
+// takes the record's data lock.
+class ReceiverState final : public nmea::Target {
+public:
+    // Sentences with a correct checksum keep the receiver counted as alive for this many polls.
+    static constexpr SHORT kAlivePolls = 7;
+
+    // The live fix record (not owned; null until the core creates it) and the map engine used
+    // by big-city heading averaging (null without one: street names are then empty).
+    void SetRecord(CGPSObject* record) { m_pRecord = record; }
+    CGPSObject* Record() const { return m_pRecord; }
+    void SetMapEngine(IGPSMap* map) { m_pGPSMap = map; }
+
+    // nmea::Target: the parsed sentences applied to the record.
+    void OnChecksumError(std::string_view line) override;
+    void OnValidSentence() override;
+    void OnRmcVoid() override;
+    void OnRmc(const nmea::Rmc& rmc) override;
+    void OnGga(const nmea::Gga& gga) override;
+    void OnGsa(const nmea::Gsa& gsa) override;
+
+    // Derives FixQuality (and the accuracy) from the record and the counters.
+    void UpdateFixQuality();
+    // Applies one course from a $GPRMC, in the averaging mode's way.
+    void UpdateHeading(int course, double latitude, double longitude, double speedKnots);
+    // Pushes one heading into the five-sample history and averages it.
+    void AddHeadingSample(int heading);
+    // Metres, from the HDOP and whether the fix is differential.
+    double EstimateAccuracy() const;
+    bool HasUsableFix() const;
+    // One pedometer sample; a forced sample ignores the countdown between samples.
+    void UpdatePedometer(bool force);
+    void PedometerReset();
+    // Clears the record (not its position) and the averaging state.
+    void ResetGPSData();
+    // Sets both averaging counters back to 0 (a new averaging window).
+    void ResetAveragingCounters();
+    // Sets the heading, the instantaneous heading and the whole history to one value.
+    void SetHeading(SHORT heading);
+
+    // A position given by the client: a valid fix with the heading, whatever the receiver says.
+    void ForceLocation(double latitude, double longitude, SHORT heading);
+    // The record's UTC date and time.
+    void CopyTime(CGPSTimeObject& time) const;
+    // The quality brought up to date, then the fix as a status snapshot.
+    void FillStatus(CGPSStatusObject& status);
+
+    // Set whenever an inertial receiver reports no usable satellite count; the spoken
+    // directions are then coarse.
+    static bool InertialNoSatellites();
+
+    SHORT m_nNmeaAliveCount = 0;
+    SHORT m_nStartupSentences = 2;
+    GPSType m_eReceiverType = GPSTypeNone;
+    HeadingAveraging m_eHeadingAveraging = AutomaticHeadings;
+    SHORT m_nPedestrianAveragingSeconds = 5;
+    double m_dMinSpeedForHeadingAveraging = 0.8; // Knots (and compared with mph by the pedometer).
+    bool m_bTestMode = false;
+    LONG m_nPedometerTotalGPS = 0; // Units of LocationObject::GetDistance.
+
+private:
+    std::u16string StreetNameAt(double latitude, double longitude, SHORT heading) const;
+    void SlowSpeedSample(int window, double latitude, double longitude);
+    void SnapToStreet(double latitude, double longitude);
+
+    CGPSObject* m_pRecord = nullptr;
+    IGPSMap* m_pGPSMap = nullptr;
+
+    std::array<SHORT, 5> m_nHeadingHistory{-1, -1, -1, -1, -1}; // Newest first.
+    SHORT m_nAveragingSamples = 0;
+    SHORT m_nStreetChecks = 0;
+    // First, middle and latest point of slow-speed averaging, in degrees.
+    std::array<geo::Position, 3> m_trackPoints{};
+    std::u16string m_bstrStreetName1;
+    std::u16string m_bstrStreetName2;
+
+    gpslib::ComPtr<ILocationObject> m_pPedometerAnchor;
+    LONG m_nPedometerCountdown = 0;
+};
+
+} // namespace gpscore
+
+#endif // GPSCORE_GPS_RECEIVERSTATE_H_
