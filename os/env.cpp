@@ -18,6 +18,7 @@ bool IsSeparator(char c) {
 
 SequentialFile::~SequentialFile() = default;
 WritableFile::~WritableFile() = default;
+SerialPort::~SerialPort() = default;
 Event::~Event() = default;
 Thread::~Thread() = default;
 Env::~Env() = default;

@@ -47,6 +47,23 @@ public:
     virtual Status Close() = 0;
 };
 
+// A serial device opened for reading a receiver: raw input that never blocks. Not thread-safe:
+// one owner. The destructor closes the device and gives up exclusive use of it.
+class SerialPort {
+public:
+    SerialPort() = default;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+    virtual ~SerialPort();
+
+    // Replaces *result with at most `n` of the bytes that are waiting, without waiting for more:
+    // OK with an empty result when nothing is waiting. IOError when the device failed (a USB
+    // receiver unplugged, the line hung up); *result is then empty.
+    virtual Status Read(std::size_t n, std::string* result) = 0;
+    // Discards the input and output waiting in the driver.
+    virtual Status Purge() = 0;
+};
+
 // A waitable flag shared between threads. A manual-reset event stays signalled until Reset; an
 // auto-reset event is reset by the wait that it releases, so each Set releases one waiter. Set
 // on an event already signalled changes nothing. Thread-safe.
@@ -82,9 +99,10 @@ public:
     virtual bool Joinable() const = 0;
 };
 
-// The operating system as the rest of gpslib sees it: clock, files, events, threads, debugger
-// output and the process environment. Nothing outside os/ calls the system directly, so tests
-// substitute a fake clock or a file system that fails on demand (see EnvWrapper).
+// The operating system as the rest of gpslib sees it: clock, files, serial ports, events,
+// threads, debugger output and the process environment. Nothing outside os/ calls the system
+// directly, so tests substitute a fake clock or a file system that fails on demand (see
+// EnvWrapper).
 //
 // Paths are UTF-8 and written the service's way, with "\\" or "/" between names; each one passes
 // through NativePath before it reaches the system. A path that is empty or holds a NUL character
@@ -149,6 +167,15 @@ public:
     // CreateDir for `path` and each missing parent.
     Status CreateDirs(std::string_view path);
 
+    // --- Serial ports
+    // Opens the terminal device at `path` for this process alone (another open fails while it
+    // is held), with raw input (bytes arrive as sent, no line editing, no echo) at `baudRate`
+    // for input and output. A rate the system does not offer leaves the device's current speed.
+    // A path that is not a terminal (a file, a directory, /dev/null) is refused with
+    // InvalidArgument.
+    virtual Status NewSerialPort(std::string_view path, int baudRate,
+                                 std::unique_ptr<SerialPort>* result) = 0;
+
     // --- Events and threads
     virtual std::unique_ptr<Event> NewEvent(bool manualReset, bool initiallySignalled) = 0;
     // Runs `fn` on a new thread. Null when the system cannot create one. An exception escaping
@@ -207,6 +234,11 @@ public:
     Status RemoveFile(std::string_view path) override { return m_target->RemoveFile(path); }
     Status RenameFile(std::string_view from, std::string_view to) override {
         return m_target->RenameFile(from, to);
+    }
+
+    Status NewSerialPort(std::string_view path, int baudRate,
+                         std::unique_ptr<SerialPort>* result) override {
+        return m_target->NewSerialPort(path, baudRate, result);
     }
 
     std::unique_ptr<Event> NewEvent(bool manualReset, bool initiallySignalled) override {

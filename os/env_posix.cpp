@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -152,6 +155,106 @@ private:
     int m_fd;
     std::string m_name;
     std::string m_buffer;
+};
+
+// A read from a serial device is cut to this size, so that a large `n` costs no large buffer.
+constexpr std::size_t kSerialReadChunk = std::size_t{64} * 1024;
+
+// A device that failed is an I/O error whatever errno names (EIO, ENXIO, ENODEV, or EINVAL from
+// a driver that has gone away).
+Status DeviceError(const std::string& name, int err) {
+    return Status::IOError(StatusFromErrno(name, err).message(), err);
+}
+
+Status NotATerminal(const std::string& name, int err) {
+    return Status::InvalidArgument(name + ": not a serial device (not a terminal)", err);
+}
+
+// The termios speed of a rate receivers use; false for any other rate.
+bool SpeedOf(int baudRate, speed_t* speed) {
+    static constexpr struct {
+        int rate;
+        speed_t speed;
+    } kSpeeds[] = {{1200, B1200},   {2400, B2400},     {4800, B4800},
+                   {9600, B9600},   {19200, B19200},   {38400, B38400},
+                   {57600, B57600}, {115200, B115200}, {230400, B230400}};
+    for (const auto& entry : kSpeeds) {
+        if (entry.rate == baudRate) {
+            *speed = entry.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Puts the line's input in raw mode: every byte arrives as sent (no CR/LF translation, no case
+// folding or stripping of the eighth bit, no flow-control, signal or editing characters), nothing
+// is echoed, and a read returns what is waiting at once (VMIN 0, VTIME 0). The receiver is
+// enabled and the modem lines are ignored, so a device without carrier detect still delivers.
+// Character size, parity and output processing stay as the device has them. Best effort: a
+// pseudo-terminal refuses some settings, and a line that keeps a setting still delivers bytes.
+void SetRawInput(int fd, int baudRate) {
+    struct termios tio {};
+    if (::tcgetattr(fd, &tio) != 0) return;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON | IXOFF | IXANY);
+#ifdef IUCLC
+    tio.c_iflag &= ~static_cast<tcflag_t>(IUCLC);
+#endif
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= CREAD | CLOCAL;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    speed_t speed;
+    if (SpeedOf(baudRate, &speed)) {
+        (void)::cfsetispeed(&tio, speed);
+        (void)::cfsetospeed(&tio, speed);
+    }
+    (void)::tcsetattr(fd, TCSANOW, &tio);
+}
+
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~PosixSerialPort() override {
+        // A pseudo-terminal keeps its exclusive flag after this close while its other side
+        // stays open; without this, reopening the same device would fail.
+        (void)::ioctl(m_fd, TIOCNXCL);
+        ::close(m_fd);
+    }
+
+    Status Read(std::size_t n, std::string* result) override {
+        result->resize(std::min(n, kSerialReadChunk));
+        if (result->empty()) return Status::OK();
+        const ssize_t r = ::read(m_fd, result->data(), result->size());
+        if (r > 0) {
+            result->resize(static_cast<std::size_t>(r));
+            return Status::OK();
+        }
+        const int err = errno;
+        result->clear();
+        if (r < 0 && err != EAGAIN && err != EWOULDBLOCK && err != EINTR) {
+            return DeviceError(m_name, err);
+        }
+        // With VMIN 0 an idle line and a hung-up one (a USB receiver unplugged) both read 0
+        // bytes; only poll tells them apart.
+        struct pollfd p {};
+        p.fd = m_fd;
+        p.events = POLLIN;
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            return Status::IOError(m_name + ": device hung up", EIO);
+        }
+        return Status::OK();
+    }
+
+    Status Purge() override {
+        if (::tcflush(m_fd, TCIOFLUSH) != 0) return DeviceError(m_name, errno);
+        return Status::OK();
+    }
+
+private:
+    int m_fd;
+    std::string m_name;
 };
 
 class PosixEvent final : public Event {
@@ -363,6 +466,31 @@ public:
             return StatusFromErrno(nativeFrom, errno);
         }
         SyncDirectoryOf(nativeTo);
+        return Status::OK();
+    }
+
+    Status NewSerialPort(std::string_view path, int baudRate,
+                         std::unique_ptr<SerialPort>* result) override {
+        result->reset();
+        std::string native;
+        Status s = ToNative(path, &native);
+        if (!s.ok()) return s;
+        // Non-blocking, so that neither the open (waiting for carrier) nor a read ever waits; no
+        // controlling terminal, so that the device cannot send signals to the client's process.
+        const int fd = OpenRetrying(native, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            const int err = errno;
+            return err == EISDIR ? NotATerminal(native, err) : StatusFromErrno(native, err);
+        }
+        if (::isatty(fd) == 0) {
+            ::close(fd);
+            return NotATerminal(native, ENOTTY);
+        }
+        // The receiver's byte stream is not shared: a second open fails with EBUSY (except for
+        // a process with CAP_SYS_ADMIN, which the system always lets through).
+        (void)::ioctl(fd, TIOCEXCL);
+        SetRawInput(fd, baudRate);
+        *result = std::make_unique<PosixSerialPort>(fd, std::move(native));
         return Status::OK();
     }
 
