@@ -30,7 +30,6 @@ constexpr int kPollIntervalMs = 1000;
 // While a client holds the core lock, the polling thread retries this often (and watches the
 // stop event meanwhile) instead of blocking on the lock.
 constexpr int kLockRetryMs = 5;
-constexpr std::size_t kMaxTraceNameChars = 259;
 
 std::u16string Text(BSTR b) {
     return std::u16string(gpslib::View(b));

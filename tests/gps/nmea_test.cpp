@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "captures.h"
+
 namespace {
 
 namespace nm = gpscore::nmea;
@@ -189,39 +191,16 @@ TEST(NmeaFieldReaders, ValueAndCursor) {
 
 // ---- Real captures ----
 
-const std::filesystem::path kDataDir = GPSLIB_NMEA_DATA_DIR;
-
-// The file's lines, without carriage returns (some captures were stored with them).
-std::vector<std::string> Lines(const std::filesystem::path& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    for (std::string line; std::getline(in, line); lines.push_back(line))
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-    return lines;
-}
-
-// The capture as a receiver sends it: comment lines removed, one CR LF after every line.
-std::string Wire(const std::filesystem::path& path) {
-    std::string wire;
-    for (const std::string& line : Lines(path))
-        if (line.empty() || line[0] != '#') wire += line + "\r\n";
-    return wire;
-}
+using gpslib::test::Captures;
+using gpslib::test::Lines;
+using gpslib::test::Wire;
+const std::filesystem::path& kDataDir = gpslib::test::kCaptureDir;
 
 Recorder Feed(const std::string& wire) {
     Recorder target;
     nm::Assembly assembly;
     nm::ProcessNmeaBuffer(wire.data(), wire.size(), assembly, target);
     return target;
-}
-
-std::vector<std::filesystem::path> Captures() {
-    std::vector<std::filesystem::path> files;
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(kDataDir, ec))
-        if (entry.path().extension() == ".log") files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 // A number after `"key":` in a JSON line, or NaN.

@@ -1,0 +1,316 @@
+// The receiver as a client drives it: a pseudo-terminal as the serial receiver, every real
+// capture through the port and through GPSExternalNmeaDataUpdate, an unplugged receiver, trace
+// recording and playback with annotations, and the polling thread beside client threads.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "GPSLib_classes.h"
+#include "captures.h"
+#include "core/ServiceEnv.h"
+#include "fake_env.h"
+#include "gps/Nmea.h"
+#include "temp_dir.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+namespace nm = gpscore::nmea;
+
+// A receiver on a pseudo-terminal: the test writes to the master side, the service opens the
+// slave as "/dev/pts/" + number. The test keeps a slave descriptor of its own to see how many
+// bytes wait for the service.
+class PtyReceiver {
+public:
+    PtyReceiver() {
+        char name[64] = {};
+        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
+        m_number = std::atoi(name + std::strlen("/dev/pts/"));
+    }
+    ~PtyReceiver() {
+        Unplug();
+        if (m_slave >= 0) ::close(m_slave);
+    }
+    bool ok() const { return m_master >= 0; }
+    const char* PortName() const { return "/dev/pts/"; }
+    SHORT Number() const { return static_cast<SHORT>(m_number); }
+
+    // Writes the bytes and waits (up to a second) until the service can read all of them.
+    void Send(std::string_view bytes) {
+        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+        for (int i = 0; i < 1000 && Waiting() < static_cast<int>(bytes.size()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int Waiting() const {
+        int n = 0;
+        ::ioctl(m_slave, FIONREAD, &n);
+        return n;
+    }
+    void Unplug() {
+        if (m_master >= 0) ::close(m_master);
+        m_master = -1;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    int m_number = -1;
+};
+
+// "$" + body + "*HH\r\n".
+std::string Sentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
+// A fix at latitude 48 degrees + `minutes` north, 11.5 east, 2 knots, course 84.4.
+std::string Fix(double minutes) {
+    char body[128];
+    std::snprintf(body, sizeof body, "GPRMC,123519,A,48%06.3f,N,01130.000,E,002.0,084.4,230394,,",
+                  minutes);
+    return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
+}
+
+class ReceiverLink : public ::testing::Test {
+protected:
+    // The link's pauses after closing a port (1 s) and before retrying one (2 s) pass on a fake
+    // clock; ports and files are real.
+    void SetUp() override {
+        gpscore::SetServiceEnvForTesting(&env);
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        // The log follows the settings directory once its settings file exists: after one
+        // Start and Stop.
+        std::filesystem::create_directory(dir.path() + "/Debug");
+        for (int run = 0; run < 2; ++run) {
+            if (run > 0) core->Stop();
+            Bstr result;
+            ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
+        }
+        ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
+    }
+    void TearDown() override {
+        if (core) core->Stop();
+        gpscore::SetServiceEnvForTesting(nullptr);
+    }
+
+    // Configures the receiver; true when the link opened.
+    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "") {
+        ComPtr<IGPSSettingsObject> settings;
+        core->GPSGetDefaultSettings(settings.Put());
+        settings->SetGPSReceiverType(type);
+        settings->SetGPSPortName(Bstr(std::string_view(port)).Get());
+        settings->SetGPSPortNumber(number);
+        settings->SetSimulatedGPSFile(Bstr(std::string_view(file)).Get());
+        VARIANT_BOOL opened = VARIANT_FALSE;
+        EXPECT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
+        return opened == VARIANT_TRUE;
+    }
+    bool Poll() {
+        VARIANT_BOOL read = VARIANT_FALSE;
+        EXPECT_EQ(core->GPSForcePoll(&read), S_OK);
+        return read == VARIANT_TRUE;
+    }
+    double Latitude() {
+        DOUBLE latitude = 0;
+        gps->GetLatitude(&latitude);
+        return latitude;
+    }
+    GPSQuality Quality() {
+        GPSQuality quality = GPSQualityNoGPS;
+        gps->GetFixQuality(&quality);
+        return quality;
+    }
+    std::string Log() {
+        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    gpslib::test::FakeEnv env;
+    gpslib::test::TempDir dir;
+    ComPtr<IGPSCore> core;
+    ComPtr<IGPSObject> gps;
+};
+
+TEST_F(ReceiverLink, ReadsAPseudoTerminalAndNoticesItUnplugged) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(receiver.ok());
+    EXPECT_FALSE(Configure(GPSTypeSerial, "/dev/pts/", 9999)); // No such device.
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    EXPECT_FALSE(Poll());
+    receiver.Send(Fix(7.038));
+    EXPECT_TRUE(Poll());
+    EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
+    EXPECT_EQ(Quality(), GPSQualityGood); // HDOP 0.9: 5.94 m.
+
+    // Unplugged: six more polls keep the record, the seventh after the last sentence resets it
+    // (the position stays).
+    receiver.Unplug();
+    for (int poll = 1; poll <= 6; ++poll) {
+        EXPECT_FALSE(Poll());
+        EXPECT_EQ(Quality(), GPSQualityGood) << "poll " << poll;
+    }
+    EXPECT_FALSE(Poll());
+    EXPECT_EQ(Quality(), GPSQualityNoGPS);
+    EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
+}
+
+// What the parser makes of the whole capture: the last accepted $GPRMC.
+struct LastFix final : nm::Target {
+    bool any = false;
+    bool valid = false;
+    nm::Rmc rmc;
+    void OnChecksumError(std::string_view) override {}
+    void OnValidSentence() override {}
+    void OnRmcVoid() override { valid = false; }
+    void OnRmc(const nm::Rmc& r) override {
+        any = valid = true;
+        rmc = r;
+    }
+    void OnGga(const nm::Gga&) override {}
+    void OnGsa(const nm::Gsa&) override {}
+};
+
+TEST_F(ReceiverLink, EveryCaptureEndsAtItsLastFixThroughPortAndClient) {
+    const auto files = gpslib::test::Captures();
+    if (files.empty()) GTEST_SKIP() << "no captures";
+    core->SystemSetTestMode(VARIANT_FALSE);
+    int compared = 0;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const std::string wire = gpslib::test::Wire(file);
+        LastFix expected;
+        nm::Assembly assembly;
+        nm::ProcessNmeaBuffer(wire.data(), wire.size(), assembly, expected);
+        if (!expected.any) continue;
+        for (bool throughPort : {true, false}) {
+            SCOPED_TRACE(throughPort ? "serial port" : "GPSExternalNmeaDataUpdate");
+            PtyReceiver receiver;
+            ASSERT_TRUE(receiver.ok());
+            ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+            // The port path takes at most five full reads per poll, so nothing is flushed.
+            if (throughPort) {
+                for (std::size_t at = 0; at < wire.size(); at += 995) {
+                    receiver.Send(std::string_view(wire).substr(at, 995));
+                    Poll();
+                }
+            } else {
+                core->GPSExternalNmeaDataUpdate(Bstr(std::string_view(wire)).Get());
+            }
+            DOUBLE latitude = 0, longitude = 0, speed = -1;
+            gps->GetLatitude(&latitude);
+            gps->GetLongitude(&longitude);
+            EXPECT_EQ(latitude, expected.rmc.latitude);
+            EXPECT_EQ(longitude, expected.rmc.longitude);
+            // A receiver that sent no checked sentence for seven polls was reset: only the
+            // position stays.
+            if (Quality() == GPSQualityNoGPS && throughPort) continue;
+            gps->GetSpeedDouble(&speed);
+            const double mph = expected.valid ? nm::SpeedMph(expected.rmc.speedKnots) : 0.0;
+            EXPECT_NEAR(speed, std::trunc(mph * 10) * 0.1, 1e-9);
+            SHORT course = 0;
+            gps->GetInstantaneousHeadingDegrees(&course);
+            EXPECT_EQ(course, static_cast<SHORT>(expected.rmc.courseDegrees));
+            ComPtr<IGPSTimeObject> time;
+            ASSERT_EQ(core->GPSGetTime(time.Put()), S_OK);
+            SHORT year = 0, day = 0, second = 0;
+            time->GetYear(&year);
+            time->GetDay(&day);
+            time->GetSeconds(&second);
+            if (Quality() > GPSQualityNoFix) {
+                EXPECT_EQ(year, expected.rmc.year);
+                EXPECT_EQ(day, expected.rmc.day);
+                EXPECT_EQ(second, expected.rmc.second);
+            }
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 40);
+}
+
+TEST_F(ReceiverLink, ATraceReplaysItsFixesAndAnnotations) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(receiver.ok());
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    const std::string trace = dir.File("walk");
+    ASSERT_EQ(core->GPSStartRecording(Bstr(std::string_view(trace)).Get()), S_OK);
+    std::vector<double> recorded;
+    for (int i = 0; i < 8; ++i) {
+        receiver.Send(Fix(7.0 + i * 0.01));
+        ASSERT_TRUE(Poll());
+        recorded.push_back(Latitude());
+        if (i == 3) core->GPSInsertAnnotationIntoRecording(Bstr(u"Bus stop").Get());
+    }
+    core->GPSInsertAnnotationIntoRecording(Bstr(std::u16string(191, u'x')).Get()); // Too long.
+    ASSERT_EQ(core->GPSStopRecording(), S_OK);
+
+    // Played back a chunk at a time, each poll ending with the chunk that completes a fix:
+    // the positions come back in order (two fixes in one chunk show only the later), the
+    // annotation is reported once, and the end of the file ends playback.
+    ASSERT_TRUE(Configure(GPSTypeSimulated, "COM", 1, trace + ".trc"));
+    std::vector<double> replayed;
+    for (int poll = 0; poll < 50 && Poll(); ++poll)
+        replayed.push_back(Latitude());
+    ASSERT_FALSE(replayed.empty());
+    EXPECT_EQ(replayed.back(), recorded.back());
+    auto next = recorded.begin();
+    for (double latitude : replayed) {
+        next = std::find(next, recorded.end(), latitude);
+        ASSERT_NE(next, recorded.end()) << latitude << " out of order or never recorded";
+    }
+    const std::string log = Log();
+    const std::string reported = "SimulationAnnotationReached Bus stop";
+    EXPECT_NE(log.find(reported), std::string::npos);
+    EXPECT_EQ(log.find(reported), log.rfind(reported));
+    EXPECT_EQ(log.find("xxxx"), std::string::npos);
+}
+
+TEST_F(ReceiverLink, PollingThreadBesideClientThreads) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(receiver.ok());
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    ASSERT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK);
+    ASSERT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK); // Still one thread.
+
+    std::atomic<bool> done{false};
+    std::thread client([&] {
+        while (!done) {
+            ComPtr<IGPSStatusObject> status;
+            core->GPSGetStatus(status.Put());
+            DOUBLE latitude = 0;
+            gps->GetLatitude(&latitude);
+        }
+    });
+    for (int i = 0; i < 25 && Latitude() < 48.0; ++i) {
+        receiver.Send(Fix(7.038));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    done = true;
+    client.join();
+    EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
+    // Stop ends the thread while it holds the core lock; a second start is refused until Start.
+    EXPECT_EQ(core->GPSTurnOffAutomaticPolling(), S_OK);
+    EXPECT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK);
+    EXPECT_EQ(core->Stop(), S_OK);
+    EXPECT_EQ(core->GPSTurnOnAutomaticPolling(), S_FALSE);
+}
+
+} // namespace
