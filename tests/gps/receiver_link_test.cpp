@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "GPSLib_classes.h"
 #include "captures.h"
@@ -311,6 +312,117 @@ TEST_F(ReceiverLink, PollingThreadBesideClientThreads) {
     EXPECT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK);
     EXPECT_EQ(core->Stop(), S_OK);
     EXPECT_EQ(core->GPSTurnOnAutomaticPolling(), S_FALSE);
+}
+
+TEST_F(ReceiverLink, ForcedLocationStaysOnlyWithoutAReceiver) {
+    ComPtr<ILocationObject> place;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
+    place->SetLatitude(43.73);
+    place->SetLongitude(7.42);
+    // No receiver: nothing counts the forced fix down.
+    ASSERT_EQ(core->GPSForceLocation(place.Get(), 45), S_OK);
+    for (int poll = 0; poll < 20; ++poll)
+        Poll();
+    EXPECT_EQ(Quality(), GPSQualityPoor); // HDOP 50 until a receiver says otherwise.
+    SHORT heading = 0;
+    gps->GetHeadingDegrees(&heading);
+    EXPECT_EQ(heading, 45);
+
+    // A receiver that sends nothing: the forced fix is reset on the second poll.
+    PtyReceiver receiver;
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    ASSERT_EQ(core->GPSForceLocation(place.Get(), 45), S_OK);
+    Poll();
+    EXPECT_EQ(Quality(), GPSQualityPoor);
+    Poll();
+    EXPECT_EQ(Quality(), GPSQualityNoGPS);
+    EXPECT_EQ(Latitude(), 43.73);
+}
+
+TEST_F(ReceiverLink, SettingsReopenTheLinkOnlyWhenTheReceiverChanges) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    ComPtr<IGPSSettingsObject> settings;
+    ASSERT_EQ(core->GPSGetSettings(settings.Put()), S_OK);
+
+    // Out-of-range averaging seconds become 5, in the caller's object too; a change of the
+    // averaging alone leaves the link (and the caller's flag) as they were.
+    settings->SetPedestrianHeadingAveragingSeconds(0);
+    settings->SetHeadingAveragingMode(ManualHeadings);
+    VARIANT_BOOL opened = 7;
+    ASSERT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
+    EXPECT_EQ(opened, 7);
+    SHORT seconds = 0;
+    settings->GetPedestrianHeadingAveragingSeconds(&seconds);
+    EXPECT_EQ(seconds, 5);
+    receiver.Send(Fix(7.038));
+    EXPECT_TRUE(Poll()); // Still the same open port.
+
+    // Stop saves the last position; the next Start seeds the record with it.
+    core->Stop();
+    Bstr result;
+    ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
+    ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
+    EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
+    ASSERT_EQ(core->GPSGetSettings(settings.Put()), S_OK);
+    HeadingAveraging averaging = AutomaticHeadings;
+    settings->GetHeadingAveragingMode(&averaging);
+    EXPECT_EQ(averaging, ManualHeadings);
+}
+
+TEST_F(ReceiverLink, BluetoothReceiverIsFoundByItsPairingRecord) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(receiver.ok());
+    struct Case {
+        const char* name;
+        int active;
+        bool opens;
+    };
+    for (const Case& c :
+         {Case{"paired and active", 1, true}, Case{"paired, not active", 0, false}}) {
+        SCOPED_TRACE(c.name);
+        char reg[512];
+        std::snprintf(
+            reg, sizeof reg,
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Bluetooth\\device\\activesync\\gps]\n"
+            "\"name\"=\"My GPS (SPP)\"\n\"port_name\"=\"COM5:\"\n\"active\"=dword:%08x\n\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\gpslib\\Ports]\n\"COM5:\"=\"/dev/pts/%d\"\n",
+            c.active, receiver.Number());
+        std::ofstream(dir.File("registry.reg")) << reg;
+        ::setenv("GPSLIB_REGISTRY", dir.File("registry.reg").c_str(), 1);
+
+        VARIANT devices;
+        VariantInit(&devices);
+        ASSERT_EQ(core->GPSFindAvailableBluetoothDevices(&devices), S_OK);
+        std::vector<IUnknown*> list;
+        ASSERT_EQ(gpslib::ReadObjectList(&devices, IID_IBluetoothDeviceObject, 100, &list), S_OK);
+        VariantClear(&devices);
+        ASSERT_EQ(list.size(), 1u);
+        auto device =
+            ComPtr<IBluetoothDeviceObject>::Adopt(static_cast<IBluetoothDeviceObject*>(list[0]));
+        Bstr name;
+        device->GetName(name.Put());
+        EXPECT_EQ(name.View(), u"My GPS");
+
+        ComPtr<IGPSSettingsObject> settings;
+        core->GPSGetDefaultSettings(settings.Put());
+        settings->SetUpBluetoothReceiver(device.Get());
+        settings->SetGPSPortNumber(1); // Paired again since: the record's port wins.
+        VARIANT_BOOL opened = VARIANT_FALSE;
+        ASSERT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
+        EXPECT_EQ(opened == VARIANT_TRUE, c.opens);
+        if (c.opens) {
+            core->GPSGetSettings(settings.Put());
+            SHORT port = 0;
+            settings->GetGPSPortNumber(&port);
+            EXPECT_EQ(port, 5);
+            receiver.Send(Fix(7.038));
+            EXPECT_TRUE(Poll());
+        }
+        Configure(GPSTypeNone, "COM", 1);
+    }
+    ::unsetenv("GPSLIB_REGISTRY");
 }
 
 } // namespace
