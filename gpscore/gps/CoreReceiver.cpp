@@ -95,13 +95,13 @@ HRESULT CGPSCore::GPSGetStatus(IGPSStatusObject** ppStatus) {
 HRESULT CGPSCore::GPSForceLocation(ILocationObject* pLocation, SHORT nHeading) {
     CriticalSectionLock lock(m_csCore);
     if (pLocation == nullptr) return E_POINTER;
-    CGPSObject* record = m_receiver.Record();
-    if (record == nullptr) return E_FAIL;
+    if (m_receiver.Record() == nullptr) return E_FAIL;
     DOUBLE latitude = 0.0, longitude = 0.0;
     pLocation->GetLatitude(&latitude);
     pLocation->GetLongitude(&longitude);
-    CriticalSectionLock data(record->DataLock());
     m_receiver.ForceLocation(latitude, longitude, nHeading);
+    // The poll follows with the data lock released: the core lock already keeps other polls
+    // out, and taking the poll lock inside the data lock would invert the order of the two.
     PollCycle(false);
     return S_OK;
 }
