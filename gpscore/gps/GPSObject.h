@@ -9,23 +9,83 @@ namespace gpscore {
 class ReceiverState;
 }
 
-// The position lives in the inner LocationObject, which answers the location methods (once the
-// polling thread writes the fix, every read of it takes the object's data lock). Beside
-// the interface, six operations reach that location unchanged: the parsers set the position
-// through the last two, the core reads the name and description through the others.
+// The position lives in the inner LocationObject, which answers the location methods. The
+// polling thread writes the record while clients read it, so every read of the record, the
+// location methods included, takes the object's data lock. Beside the interface, six operations
+// reach that location: the parsers set the position through the last two, the core reads the
+// name and description through the others.
 class CGPSObject : public CGPSObjectBase {
 public:
     // The data lock: every read and write of the fix record holds it. Taken after the core lock
     // and the poll lock, never before them.
     gpslib::os::CriticalSection& DataLock() { return m_csData; }
 
+    // Altitude in metres (Metric) or feet; -1 unknown.
+    HRESULT GetAltitude(LONG* plAltitude) override;
     // The spoken form of the averaged heading, in degrees or as a compass point.
     HRESULT GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) override;
+    HRESULT GetHeadingDegrees(SHORT* pnHeadingDegrees) override;
+    HRESULT IsHeadingValid(VARIANT_BOOL* pbHeadingValid) override;
+    HRESULT GetInstantaneousHeadingDegrees(SHORT* pnHeadingDegrees) override;
+    // Speed in km/h (Metric), knots (the nautical units) or mph: rounded, and cut to tenths.
+    HRESULT GetSpeed(SHORT* pnSpeed) override;
+    HRESULT GetSpeedDouble(DOUBLE* pdSpeed) override;
+    HRESULT GetEstimatedAccuracy(SHORT* pnAccuracy) override;
+    HRESULT GetEstimatedAccuracyDescription(BSTR* pbstrDescription) override;
+    HRESULT GetFixQuality(GPSQuality* peFixQuality) override;
+    HRESULT GetHDOP(DOUBLE* pdHDOP) override;
+    HRESULT GetVDOP(DOUBLE* pdVDOP) override;
+    HRESULT GetNumberOfSatellites(SHORT* pnSatellites) override;
+    HRESULT HasGPSFix(VARIANT_BOOL* pbHasFix) override;
+    HRESULT IsDifferentialEnabled(VARIANT_BOOL* pbDifferential) override;
 
-    virtual HRESULT GetName(BSTR* pbstrName) { return Inner(&ILocationObject::GetName, pbstrName); }
+    // The location methods: the inner location's answers.
+    HRESULT IsValid(VARIANT_BOOL* pbValid) override {
+        return Locked(pbValid, &ILocationObject::IsValid);
+    }
+    HRESULT GetLocation(ILocationObject** ppLocation) override {
+        return Locked(ppLocation, &ILocationObject::GetLocation);
+    }
+    HRESULT GetLatitude(DOUBLE* pdLatitude) override {
+        return Locked(pdLatitude, &ILocationObject::GetLatitude);
+    }
+    HRESULT GetLongitude(DOUBLE* pdLongitude) override {
+        return Locked(pdLongitude, &ILocationObject::GetLongitude);
+    }
+    HRESULT GetBearing(HeadingType eHeadingType, ILocationObject* pTo,
+                       BSTR* pbstrBearing) override {
+        return Locked(pbstrBearing, &ILocationObject::GetBearing, eHeadingType, pTo);
+    }
+    HRESULT GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
+                               BSTR* pbstrRelativeHeading) override {
+        return Locked(pbstrRelativeHeading, &ILocationObject::GetRelativeHeading, nHeading, pTo);
+    }
+    HRESULT GetDistance(ILocationObject* pTo, LONG* pnDistance) override {
+        return Locked(pnDistance, &ILocationObject::GetDistance, pTo);
+    }
+    HRESULT GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) override {
+        return Locked(pnBearing, &ILocationObject::GetBearingDegrees, pTo);
+    }
+    HRESULT GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) override {
+        return Locked(pbstrDistance, &ILocationObject::GetDistanceDescription, pTo);
+    }
+    HRESULT GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                  BSTR* pbstrDescription) override {
+        return Locked(pbstrDescription, &ILocationObject::GetDistanceAndHeading, nHeading, pTo);
+    }
+    HRESULT GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
+                                         IDescriptionConfigurationObject* pConfig,
+                                         BSTR* pbstrDescription) override {
+        return Locked(pbstrDescription, &ILocationObject::GetDistanceAndHeadingAndName, nHeading,
+                      pTo, pConfig);
+    }
+
+    virtual HRESULT GetName(BSTR* pbstrName) {
+        return Locked(pbstrName, &ILocationObject::GetName);
+    }
     virtual HRESULT SetName(BSTR bstrName) { return Inner(&ILocationObject::SetName, bstrName); }
     virtual HRESULT GetDescription(BSTR* pbstrDescription) {
-        return Inner(&ILocationObject::GetDescription, pbstrDescription);
+        return Locked(pbstrDescription, &ILocationObject::GetDescription);
     }
     virtual HRESULT SetLocation(ILocationObject* pLocation) {
         return Inner(&ILocationObject::SetLocation, pLocation);
@@ -41,8 +101,23 @@ private:
     // The receiver state writes the record's fields, always under the data lock.
     friend class gpscore::ReceiverState;
 
-    template <class Arg> HRESULT Inner(HRESULT (ILocationObject::*op)(Arg), Arg arg) {
-        return m_pLocation ? (m_pLocation.Get()->*op)(arg) : E_FAIL;
+    template <class... P, class... A>
+    HRESULT Inner(HRESULT (ILocationObject::*op)(P...), A... args) {
+        return m_pLocation ? (m_pLocation.Get()->*op)(args...) : E_FAIL;
+    }
+    // Asks the inner location under the data lock, `out` (checked first) as the last argument.
+    template <class Out, class... P, class... A>
+    HRESULT Locked(Out* out, HRESULT (ILocationObject::*op)(P...), A... args) {
+        if (out == nullptr) return E_POINTER;
+        gpslib::os::CriticalSectionLock lock(m_csData);
+        return Inner(op, args..., out);
+    }
+    // Stores what `read` takes from the record, read under the data lock.
+    template <class T, class Read> HRESULT ReadLocked(T* out, Read read) {
+        if (out == nullptr) return E_POINTER;
+        gpslib::os::CriticalSectionLock lock(m_csData);
+        *out = read();
+        return S_OK;
     }
 
     gpslib::os::CriticalSection m_csData;

@@ -4,9 +4,14 @@
 
 #include "GPSLib_classes.h"
 
-// Plain storage filled by the core when a client asks for the receiver status.
+// Plain storage filled by the core when a client asks for the receiver status. The accuracy
+// and its description follow the same rules as the live GPS object's, over the snapshot (the
+// differential flag standing for the differential fix quality).
 class CGPSStatusObject : public CGPSStatusObjectBase {
 public:
+    HRESULT GetEstimatedAccuracy(SHORT* pnAccuracy) override;
+    HRESULT GetEstimatedAccuracyDescription(BSTR* pbstrDescription) override;
+
     // Internal setters of the core.
     void SetFixQuality(GPSQuality quality) { m_eFixQuality = quality; }
     void SetDifferential(VARIANT_BOOL differential) { m_bDifferential = differential; }

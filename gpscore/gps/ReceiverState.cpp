@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/Utility.h"
+#include "gps/FixValues.h"
 #include "gps/GPSObject.h"
 #include "gps/GPSStatusObject.h"
 #include "gps/GPSTimeObject.h"
@@ -114,7 +115,7 @@ void ReceiverState::OnGsa(const nmea::Gsa& gsa) {
 double ReceiverState::EstimateAccuracy() const {
     if (m_pRecord == nullptr) return -1.0;
     CriticalSectionLock lock(m_pRecord->DataLock());
-    const double factor = m_pRecord->m_nGgaQuality == 2 ? 2.0 : 3.3;
+    const double factor = m_pRecord->m_nGgaQuality == kGgaDifferential ? 2.0 : 3.3;
     return m_pRecord->m_dHDOP * 2.0 * factor;
 }
 
@@ -150,8 +151,7 @@ bool ReceiverState::HasUsableFix() const {
     if (m_bTestMode) return true;
     if (m_pRecord == nullptr) return false;
     CriticalSectionLock lock(m_pRecord->DataLock());
-    return m_pRecord->m_eFixQuality != GPSQualityNoGPS &&
-           m_pRecord->m_eFixQuality != GPSQualityNoFix;
+    return HasFix(m_pRecord->m_eFixQuality);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -361,10 +361,10 @@ void ReceiverState::FillStatus(CGPSStatusObject& status) {
     status.SetVDOP(r.m_dVDOP);
     UpdateFixQuality();
     status.SetFixQuality(r.m_eFixQuality);
-    const bool noFix = r.m_eFixQuality == GPSQualityNoGPS || r.m_eFixQuality == GPSQualityNoFix;
-    status.SetHasFix(noFix ? 0 : 1);
-    status.SetEstimatedAccuracyMeters(noFix ? -1.0 : EstimateAccuracy());
-    status.SetDifferential(r.m_nGgaQuality == 2 ? 1 : 0);
+    const bool fix = HasFix(r.m_eFixQuality);
+    status.SetHasFix(fix ? 1 : 0);
+    status.SetEstimatedAccuracyMeters(fix ? EstimateAccuracy() : -1.0);
+    status.SetDifferential(r.m_nGgaQuality == kGgaDifferential ? 1 : 0);
     status.SetSatellites(r.m_nSatellites);
     if (m_bTestMode || InertialNoSatellites()) {
         status.SetSatellites(0);

@@ -22,8 +22,10 @@ const DefaultCase kDefaults[] = {
                              "GetSearchOtherMapDirectories=1 GetDefaultCompassDescriptions=1"},
     {"GPSSettingsObject", "GetPedestrianHeadingAveragingSeconds=5 GetHeadingAveragingMode=1 "
                           "GetInertialReceiverUserHeight=1.803"},
-    {"GPSObject", "GetHeadingDegrees=-1 GetInstantaneousHeadingDegrees=-1 GetHDOP=50 GetVDOP=50"},
-    {"GPSStatusObject", "GetHDOP=50 GetVDOP=50"},
+    {"GPSObject", "GetHeadingDegrees=-1 GetInstantaneousHeadingDegrees=-1 GetHDOP=50 GetVDOP=50 "
+                  "GetAltitude=-1 IsHeadingValid=0 GetSpeed=0 GetSpeedDouble=0 "
+                  "GetEstimatedAccuracy=-1 HasGPSFix=0 IsDifferentialEnabled=0"},
+    {"GPSStatusObject", "GetHDOP=50 GetVDOP=50 GetEstimatedAccuracy=-1"},
     {"GPSTimeObject", "IsValid=0"},
     {"BluetoothDeviceObject", "GetPortNumber=-1"},
     {"VirtualObject", "GetHeadingDegrees=-1 IsHeadingValid=0"},

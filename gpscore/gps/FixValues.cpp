@@ -1,0 +1,106 @@
+#include "gps/FixValues.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/Utility.h"
+
+namespace gpscore {
+
+namespace {
+
+constexpr double kKilometresPerMile = 1.609344;
+constexpr double kKnotsPerMph = 0.868976240408186;
+constexpr double kBritishKnotsPerMph = 0.8684210526279225;
+constexpr double kMetresPerFoot = 0.304799999536704;
+constexpr double kFeetPerMetre = 3.2808399;
+
+// The resource texts of the accuracy sentence.
+constexpr int kNoReceiverSelected = 20733;
+constexpr int kNoConnection = 20009;
+constexpr int kNoConnectionNamed = 20016; // %s receiver name
+constexpr int kMetresWord = 20611;
+constexpr int kFeetWord = 20612;
+constexpr int kAccurateTo = 20615;         // %s differential, %d value, %s unit, %d satellites
+constexpr int kNoFixSatellites = 20616;    // %d satellites
+constexpr int kAccurateToInertial = 20617; // %s differential, %d value, %s unit
+constexpr int kDifferentialWord = 20622;
+
+// The whole part of `value` in the interface's 16 bits. A value beyond 32 bits (or not a
+// number) has no whole part to keep and gives 0.
+SHORT Low16(double value) {
+    if (!(value > -2147483648.0 && value < 2147483648.0)) return 0;
+    return static_cast<SHORT>(static_cast<std::int32_t>(value));
+}
+
+} // namespace
+
+Units DisplayUnits() {
+    Utility* utility = Utility::Instance();
+    return utility != nullptr ? utility->CurrentUnits() : Imperial;
+}
+
+double SpeedInUnits(double speedMph, Units units) {
+    if (!(speedMph > 0.0)) return 0.0;
+    switch (units) {
+    case Metric:
+        return speedMph * kKilometresPerMile;
+    case Nautical:
+        return speedMph * kKnotsPerMph;
+    case BritishNautical:
+        return speedMph * kBritishKnotsPerMph;
+    default:
+        return speedMph;
+    }
+}
+
+SHORT WholeSpeed(double speedMph, Units units) {
+    return Low16(SpeedInUnits(speedMph, units) + 0.5);
+}
+
+double SpeedTenths(double speedMph, Units units) {
+    return std::trunc(SpeedInUnits(speedMph, units) * 10.0) * 0.1;
+}
+
+LONG AltitudeInUnits(LONG altitudeFeet, Units units) {
+    if (altitudeFeet == -1 || altitudeFeet == 0 || units != Metric) return altitudeFeet;
+    return static_cast<LONG>(altitudeFeet * kMetresPerFoot + 0.5);
+}
+
+SHORT AccuracyInUnits(double accuracyMeters, Units units) {
+    if (accuracyMeters == -1.0) return -1;
+    return Low16(units == Metric ? accuracyMeters : accuracyMeters * kFeetPerMetre);
+}
+
+std::u16string AccuracyDescription(const FixAccuracy& fix) {
+    Utility* utility = Utility::Instance();
+    if (utility == nullptr) return {};
+    // Settings that cannot be read count as no receiver selected.
+    GPSType type = GPSTypeNone;
+    gpslib::Bstr name;
+    if (IGPSSettingsObject* receiver = utility->ReceiverSettings().Get()) {
+        receiver->GetGPSReceiverType(&type);
+        receiver->GetGPSReceiverName(name.Put());
+    }
+    if (type == GPSTypeNone) return utility->GetString(kNoReceiverSelected);
+    if (fix.quality == GPSQualityNoGPS) {
+        return name.View().empty() ? utility->GetString(kNoConnection)
+                                   : utility->FormatString(kNoConnectionNamed, {name.View()});
+    }
+    const std::int64_t satellites = fix.satellites;
+    if (fix.meters != -1.0 && fix.quality >= GPSQualityPoor) {
+        const Units units = utility->CurrentUnits();
+        const std::int64_t value = AccuracyInUnits(fix.meters, units);
+        const std::u16string unit = utility->GetString(units == Metric ? kMetresWord : kFeetWord);
+        const std::u16string differential =
+            fix.differential ? utility->GetString(kDifferentialWord) : std::u16string();
+        if (fix.quality == GPSQualityInertial && fix.satellites == 0)
+            return utility->FormatString(kAccurateToInertial, {std::u16string_view(differential),
+                                                               value, std::u16string_view(unit)});
+        return utility->FormatString(kAccurateTo, {std::u16string_view(differential), value,
+                                                   std::u16string_view(unit), satellites});
+    }
+    return utility->FormatString(kNoFixSatellites, {satellites});
+}
+
+} // namespace gpscore
