@@ -239,6 +239,11 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     }
     Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
     m_receiver.m_nPedestrianAveragingSeconds = 5;
+    m_eUrgencyLevelLookaround = UrgencyLow;
+    m_bFirstFix = false;
+    m_nStartDelay = 0;
+    if (m_pUtility->LookaroundSettings())
+        m_pUtility->LookaroundSettings()->GetStartDelayForLookaroundEvents(&m_nStartDelay);
 
     outcome = LoadMapsAndPOIs();
     ResetWorkingState();
@@ -267,6 +272,7 @@ HRESULT CGPSCore::Stop() {
     StopPollingThread();
     m_hStopEvent.reset();
     m_pAutoEvent.Reset();
+    m_lastTenEvents.clear();
     if (m_pAddressDatabase) m_pAddressDatabase->Close();
     m_pAddressDatabase.Reset();
     if (m_pPOIDatabase) m_pPOIDatabase->CloseDatabase();

@@ -5,10 +5,12 @@
 #include <gpslib/GPSDatabaseLib.h>
 #include <gpslib/GPSMapLib.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "events/EventKinds.h"
 #include "gps/Nmea.h"
 #include "gps/ReceiverState.h"
 #include "gps/Trace.h"
@@ -112,6 +114,15 @@ public:
     HRESULT GPSInsertAnnotationIntoRecording(BSTR bstrAnnotation) override;
     HRESULT GPSFindAvailableBluetoothDevices(VARIANT* pvarDevices) override;
 
+    // Automatic events (events/CoreEvents.cpp).
+    HRESULT RegisterUIAutoEventCallback(IDispatch* pAutoEventSink) override;
+    HRESULT EngageUIAutoLookaroundEvents(VARIANT_BOOL bEngaged) override;
+    HRESULT LookaroundGetUrgencyReportingLevel(UrgencyLevel* peUrgencyLevel) override;
+    HRESULT LookaroundSetUrgencyReportingLevel(UrgencyLevel eUrgencyLevel) override;
+    HRESULT EnableHistoryOfAutomaticEvents(VARIANT_BOOL bEnable) override;
+    HRESULT GetLastAutomaticEvent(IAutomaticEventObject** ppEvent) override;
+    HRESULT GetLastTenAutomaticEvents(VARIANT* pvarEvents) override;
+
 private:
     // REQUIRES for everything below: m_csCore held.
 
@@ -149,6 +160,49 @@ private:
     // One heartbeat of the service: reads the receiver when asked, then updates the state and
     // looks for events (events/PollCycle.cpp). True when bytes were read.
     bool PollCycle(bool readReceiver);
+    bool ReceiverConfigured() const;
+    void CheckConnectionAndFix();
+    // The distance within which the user has arrived somewhere: the system setting divided by
+    // `divisor`, widened with the speed in GPSMode; `fast` is set from 41 mph up.
+    LONG ArrivalDistance(int divisor, bool* fast = nullptr);
+    // Both places valid and `from` within ArrivalDistance(3) of `to`; *distance is -1 when not
+    // both are valid.
+    bool IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to, LONG* distance);
+    void CheckDestinationArrival();
+    void CheckVirtualArrival();
+    // The current place and heading of the mode: the walker's in VirtualMode, else the fix's.
+    gpslib::ComPtr<ILocationObject> CurrentLocation(SHORT* heading);
+
+    // Events (events/CoreEvents.cpp). Each builder logs its kind, applies the reporting level
+    // and hands a new event to AddEvent; true when an event was made.
+    bool RaiseEvent(gpscore::EventKind kind, std::u16string_view description,
+                    ILocationObject* location, UrgencyLevel urgency = UrgencyLow);
+    void AddEvent(IAutomaticEventObject* event);
+    bool ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading);
+    bool ArrivedNearVirtualEvent();
+    bool GPSConnectionGainedEvent();
+    bool GPSConnectionLostEvent();
+    bool GPSGainedFixEvent();
+    bool GPSLostFixEvent();
+    // The live fix's position, for the events that carry it.
+    gpslib::ComPtr<ILocationObject> GPSLocation();
+    std::u16string ReceiverName();
+
+    // The steps the poll cycle hands to other subsystems.
+    // Lookaround (orientation/CoreLookaround.cpp): street, city and map changes; the
+    // intersection ahead; points of interest near.
+    void LookaroundCheckChanges();
+    void LookaroundCheckIntersection();
+    void LookaroundCheckPOIs();
+    // Route following (route/CoreRouteFollowing.cpp): one step of the followed route.
+    void RouteFollowingStep();
+    // The street, city and map at a place, from the maps (orientation/CoreWhereAmI.cpp);
+    // false when no place is found.
+    bool NearestPlaceNames(ILocationObject* place, std::u16string* street, std::u16string* city,
+                           std::u16string* map);
+    // Adds a place to the user's history of places (poi/CorePlaces.cpp); an empty name keeps
+    // the place's own.
+    void AddPlaceToHistory(ILocationObject* place, std::u16string_view name);
     void ResetWorkingState();
     void WriteSystemSettingsFile();
     void WriteReceiverSettingsFile();
@@ -205,6 +259,26 @@ private:
     GPSQuality m_ePreviousQuality = GPSQualityNoGPS;
     SHORT m_nConnectionCountdown = 4;
     SHORT m_nFixCountdown = 0;
+
+    // Automatic events: the client's reporting level, whether events are made at all, the
+    // history of the last ten (newest first), and what the poll cycle remembers between polls.
+    UrgencyLevel m_eUrgencyLevelLookaround = UrgencyLow;
+    bool m_bEventsEngaged = true;
+    bool m_bHistoryOfEvents = false;
+    std::deque<gpslib::ComPtr<IAutomaticEventObject>> m_lastTenEvents;
+    bool m_bArrivedNearVirtual = false;
+    bool m_bFirstFix = false;
+    // Set while route creation or lookaround change detection runs: no events are looked for.
+    bool m_bSuspended = false;
+    SHORT m_nStartDelay = 0;
+    SHORT m_nIntersectionCountdown = 0;
+    SHORT m_nPOICountdown = 0;
+    bool m_bFollowingRoute = false;
+    bool m_bRouteStartPending = false;
+    // The last street, city and map announced, which lookaround compares against.
+    std::u16string m_bstrLastStreet;
+    std::u16string m_bstrLastCity;
+    std::u16string m_bstrLastMap;
 
     Mode m_eCurrentMode = GPSMode;
     bool m_bProprietaryFeatures = true;

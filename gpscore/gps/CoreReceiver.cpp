@@ -304,6 +304,7 @@ bool CGPSCore::OpenLink(SHORT startupSentences) {
     m_ePreviousQuality = GPSQualityNoGPS;
     m_nConnectionCountdown = 4;
     m_nFixCountdown = 0;
+    m_bFirstFix = false;
 
     if (type == GPSTypeSimulated) {
         const std::string path = gpslib::ToUtf8(
@@ -419,14 +420,6 @@ bool CGPSCore::ReadSource(Source source) {
     }
     if (playback && lastReadEmpty) m_hPlaybackFile.reset(); // The end: playback is not restarted.
     return anyData;
-}
-
-void CGPSCore::SimulationAnnotationReached(std::u16string_view text) {
-    if (m_bAnnotationCapture) {
-        m_bstrAnnotationCapture = text;
-        return;
-    }
-    Log("GPSCore::SimulationAnnotationReached " + gpslib::ToUtf8(text));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -346,6 +346,12 @@ void ReceiverState::ForceLocation(double latitude, double longitude, SHORT headi
     UpdateFixQuality();
 }
 
+double ReceiverState::SpeedMph() const {
+    if (m_pRecord == nullptr) return -1.0;
+    CriticalSectionLock lock(m_pRecord->DataLock());
+    return m_pRecord->m_dSpeedMph;
+}
+
 void ReceiverState::CopyTime(CGPSTimeObject& time) const {
     if (m_pRecord == nullptr) return;
     CriticalSectionLock lock(m_pRecord->DataLock());

@@ -61,6 +61,8 @@ public:
 
     // A position given by the client: a valid fix with the heading, whatever the receiver says.
     void ForceLocation(double latitude, double longitude, SHORT heading);
+    // The record's speed in miles per hour (-1.0 for none).
+    double SpeedMph() const;
     // The record's UTC date and time.
     void CopyTime(CGPSTimeObject& time) const;
     // The quality brought up to date, then the fix as a status snapshot.

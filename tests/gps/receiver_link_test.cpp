@@ -2,9 +2,6 @@
 // capture through the port and through GPSExternalNmeaDataUpdate, an unplugged receiver, trace
 // recording and playback with annotations, and the polling thread beside client threads.
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -17,12 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "GPSLib_classes.h"
 #include "captures.h"
-#include "core/ServiceEnv.h"
-#include "fake_env.h"
 #include "gps/Nmea.h"
-#include "temp_dir.h"
+#include "service_fixture.h"
 
 namespace {
 
@@ -30,126 +24,9 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 namespace nm = gpscore::nmea;
 
-// A receiver on a pseudo-terminal: the test writes to the master side, the service opens the
-// slave as "/dev/pts/" + number. The test keeps a slave descriptor of its own to see how many
-// bytes wait for the service.
-class PtyReceiver {
-public:
-    PtyReceiver() {
-        char name[64] = {};
-        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
-        m_number = std::atoi(name + std::strlen("/dev/pts/"));
-    }
-    ~PtyReceiver() {
-        Unplug();
-        if (m_slave >= 0) ::close(m_slave);
-    }
-    bool ok() const { return m_master >= 0; }
-    const char* PortName() const { return "/dev/pts/"; }
-    SHORT Number() const { return static_cast<SHORT>(m_number); }
-
-    // Writes the bytes and waits (up to a second) until the service can read all of them.
-    void Send(std::string_view bytes) {
-        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
-        for (int i = 0; i < 1000 && Waiting() < static_cast<int>(bytes.size()); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    int Waiting() const {
-        int n = 0;
-        ::ioctl(m_slave, FIONREAD, &n);
-        return n;
-    }
-    void Unplug() {
-        if (m_master >= 0) ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    int m_number = -1;
-};
-
-// "$" + body + "*HH\r\n".
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
-
-// A fix at latitude 48 degrees + `minutes` north, 11.5 east, 2 knots, course 84.4.
-std::string Fix(double minutes) {
-    char body[128];
-    std::snprintf(body, sizeof body, "GPRMC,123519,A,48%06.3f,N,01130.000,E,002.0,084.4,230394,,",
-                  minutes);
-    return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
-}
-
-class ReceiverLink : public ::testing::Test {
-protected:
-    // The link's pauses after closing a port (1 s) and before retrying one (2 s) pass on a fake
-    // clock; ports and files are real.
-    void SetUp() override {
-        gpscore::SetServiceEnvForTesting(&env);
-        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
-        // The log follows the settings directory once its settings file exists: after one
-        // Start and Stop.
-        std::filesystem::create_directory(dir.path() + "/Debug");
-        for (int run = 0; run < 2; ++run) {
-            if (run > 0) core->Stop();
-            Bstr result;
-            ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
-        }
-        ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
-    }
-    void TearDown() override {
-        if (core) core->Stop();
-        gpscore::SetServiceEnvForTesting(nullptr);
-    }
-
-    // Configures the receiver; true when the link opened.
-    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "") {
-        ComPtr<IGPSSettingsObject> settings;
-        core->GPSGetDefaultSettings(settings.Put());
-        settings->SetGPSReceiverType(type);
-        settings->SetGPSPortName(Bstr(std::string_view(port)).Get());
-        settings->SetGPSPortNumber(number);
-        settings->SetSimulatedGPSFile(Bstr(std::string_view(file)).Get());
-        VARIANT_BOOL opened = VARIANT_FALSE;
-        EXPECT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
-        return opened == VARIANT_TRUE;
-    }
-    bool Poll() {
-        VARIANT_BOOL read = VARIANT_FALSE;
-        EXPECT_EQ(core->GPSForcePoll(&read), S_OK);
-        return read == VARIANT_TRUE;
-    }
-    double Latitude() {
-        DOUBLE latitude = 0;
-        gps->GetLatitude(&latitude);
-        return latitude;
-    }
-    GPSQuality Quality() {
-        GPSQuality quality = GPSQualityNoGPS;
-        gps->GetFixQuality(&quality);
-        return quality;
-    }
-    std::string Log() {
-        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    gpslib::test::FakeEnv env;
-    gpslib::test::TempDir dir;
-    ComPtr<IGPSCore> core;
-    ComPtr<IGPSObject> gps;
-};
+using gpslib::test::Fix;
+using gpslib::test::PtyReceiver;
+using ReceiverLink = gpslib::test::ServiceFixture;
 
 TEST_F(ReceiverLink, ReadsAPseudoTerminalAndNoticesItUnplugged) {
     PtyReceiver receiver;
@@ -267,6 +144,7 @@ TEST_F(ReceiverLink, ATraceReplaysItsFixesAndAnnotations) {
     // the positions come back in order (two fixes in one chunk show only the later), the
     // annotation is reported once, and the end of the file ends playback.
     ASSERT_TRUE(Configure(GPSTypeSimulated, "COM", 1, trace + ".trc"));
+    core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
     std::vector<double> replayed;
     for (int poll = 0; poll < 50 && Poll(); ++poll)
         replayed.push_back(Latitude());
@@ -277,11 +155,15 @@ TEST_F(ReceiverLink, ATraceReplaysItsFixesAndAnnotations) {
         next = std::find(next, recorded.end(), latitude);
         ASSERT_NE(next, recorded.end()) << latitude << " out of order or never recorded";
     }
-    const std::string log = Log();
-    const std::string reported = "SimulationAnnotationReached Bus stop";
-    EXPECT_NE(log.find(reported), std::string::npos);
-    EXPECT_EQ(log.find(reported), log.rfind(reported));
-    EXPECT_EQ(log.find("xxxx"), std::string::npos);
+    std::vector<std::u16string> annotations;
+    for (const auto& event : History()) {
+        EventType type = EventUnknown;
+        Bstr text;
+        event->GetEventType(&type);
+        event->GetDescription(text.Put());
+        if (type == EventSimulationAnnotation) annotations.emplace_back(text.View());
+    }
+    EXPECT_EQ(annotations, std::vector<std::u16string>{u"Bus stop"});
 }
 
 TEST_F(ReceiverLink, PollingThreadBesideClientThreads) {

@@ -1,0 +1,400 @@
+// Automatic events as a client receives them: a sink object registered with the service, a
+// receiver fed with GPSExternalNmeaDataUpdate (or a pseudo-terminal), GPSForcePoll as the clock.
+// The connection and fix state machine, the reporting levels, the history of ten, arrival with
+// its speed-scaled distance, the start delay, and sinks and clients that call back in.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/SettingsFiles.h"
+#include "events/EventKinds.h"
+#include "service_fixture.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+using gpslib::test::PtyReceiver;
+using gpslib::test::Sentence;
+
+// A client's sink: records what arrives (and when, by the test's poll count) and releases the
+// reference it was handed. Optionally calls back into the service from inside the callback.
+class RecordingSink final : public IGPSAutoEventSink {
+public:
+    struct Seen {
+        EventType type;
+        int poll;
+        std::u16string text;
+    };
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IGPSAutoEventSink) {
+            *ppv = static_cast<IGPSAutoEventSink*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        const ULONG left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT OnAutomaticEvent(IAutomaticEventObject* event) override {
+        EventType type = EventUnknown;
+        Bstr text;
+        event->GetEventType(&type);
+        event->GetDescription(text.Put());
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_seen.push_back({type, poll, std::u16string(text.View())});
+        }
+        if (callBack != nullptr) {
+            ComPtr<IGPSStatusObject> status;
+            callBack->GPSGetStatus(status.Put());
+            UrgencyLevel level;
+            callBack->LookaroundGetUrgencyReportingLevel(&level);
+        }
+        event->Release(); // The reference the service handed over.
+        return S_OK;
+    }
+
+    std::vector<Seen> Seen_() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_seen;
+    }
+    std::vector<EventType> Types() {
+        std::vector<EventType> types;
+        for (const auto& s : Seen_())
+            types.push_back(s.type);
+        return types;
+    }
+
+    int poll = 0;
+    IGPSCore* callBack = nullptr;
+
+private:
+    std::atomic<ULONG> m_refs{1};
+    std::mutex m_mutex;
+    std::vector<Seen> m_seen;
+};
+
+// An RMC at 48.1173 N 11.5167 E (plus `north` metres), valid or not, at `knots`.
+std::string Rmc(bool valid, double knots = 0.0, double north = 0.0) {
+    char body[160];
+    const double minutes = 7.038 + north / 1852.0;
+    std::snprintf(body, sizeof body, "GPRMC,123519,%c,48%06.3f,N,01131.000,E,%.3f,084.4,230394,,",
+                  valid ? 'A' : 'V', minutes, knots);
+    return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
+}
+
+class Events : public gpslib::test::ServiceFixture {
+protected:
+    // Lookaround waits `startDelay` polls after Start before it (and arrival) speaks.
+    void SetUp() override {
+        ComPtr<ILookaroundSettingsObject> lookaround;
+        ASSERT_EQ(gpslib::CreateObject(CLSID_LookaroundSettingsObject,
+                                       IID_ILookaroundSettingsObject, &lookaround),
+                  S_OK);
+        lookaround->SetStartDelayForLookaroundEvents(startDelay);
+        gpscore::settings::WriteLookaroundSettings(
+            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        ServiceFixture::SetUp();
+        sink = new RecordingSink;
+        ASSERT_EQ(core->RegisterUIAutoEventCallback(sink), S_OK);
+        // A receiver that is configured but sends nothing by itself: the test pushes the data.
+        ASSERT_TRUE(receiver.ok());
+        ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    }
+    void TearDown() override {
+        ServiceFixture::TearDown();
+        if (sink != nullptr) sink->Release();
+    }
+
+    void Feed(const std::string& nmea) {
+        core->GPSExternalNmeaDataUpdate(Bstr(std::string_view(nmea)).Get());
+    }
+    // One poll, numbered for the sink.
+    void Tick() {
+        ++sink->poll;
+        Poll();
+    }
+    void SetArrivalDistanceFeet(SHORT feet) {
+        ComPtr<ISystemSettingsObject> settings;
+        core->SystemGetSettings(settings.Put());
+        settings->SetArrivalDistance(Imperial, feet);
+        core->SystemSetSettings(settings.Get());
+    }
+    // A destination `north` metres north of the fix position.
+    void SetDestinationNorth(double north) {
+        ComPtr<ILocationObject> place;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+        place->SetLatitude(48.1173 + north / 1852.0 / 60.0);
+        place->SetLongitude(11.0 + 31.0 / 60.0);
+        place->SetName(Bstr(u"Home").Get());
+        core->DestinationSetByLocation(place.Get());
+    }
+    int Count(EventType type) {
+        int n = 0;
+        for (EventType t : sink->Types())
+            n += t == type;
+        return n;
+    }
+
+    PtyReceiver receiver;
+    RecordingSink* sink = nullptr;
+    SHORT startDelay = 0;
+};
+
+TEST_F(Events, ConnectionAndFixStateMachine) {
+    // Each script character is one poll: F a fix arrives before it, N data without a fix,
+    // - nothing.
+    struct Case {
+        const char* name;
+        std::string script;
+        std::vector<std::pair<EventType, int>> events; // type and poll
+    };
+    const std::vector<Case> cases = {
+        {"first data with a fix", "F", {{EventGPSConnectionGained, 1}, {EventGPSGainedFix, 1}}},
+        {"first data without a fix", "N", {{EventGPSConnectionGained, 1}, {EventGPSLostFix, 1}}},
+        // Reset on the seventh poll after the last sentence, then four polls to the event.
+        {"silence after a fix",
+         "F------------",
+         {{EventGPSConnectionGained, 1}, {EventGPSGainedFix, 1}, {EventGPSConnectionLost, 12}}},
+        {"fix lost for five polls",
+         "FNNNNNF",
+         {{EventGPSConnectionGained, 1}, {EventGPSGainedFix, 1}}},
+        {"fix lost for seven polls",
+         "FNNNNNNNN",
+         {{EventGPSConnectionGained, 1}, {EventGPSGainedFix, 1}, {EventGPSLostFix, 9}}},
+        {"a silent port", "------", {{EventGPSConnectionLost, 4}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        for (char step : c.script) {
+            if (step != '-') Feed(Rmc(step == 'F'));
+            Tick();
+        }
+        std::vector<std::pair<EventType, int>> seen;
+        for (const auto& s : sink->Seen_())
+            seen.emplace_back(s.type, s.poll);
+        EXPECT_EQ(seen, c.events);
+    }
+}
+
+TEST(EventFilter, EveryKindAtEveryLevel) {
+    using gpscore::EventKind;
+    // The highest reporting level at which each kind still reaches the client.
+    struct Row {
+        EventKind kind;
+        int highest; // 3 (UrgencyCritical) for the kinds that always get through
+    };
+    const Row rows[] = {
+        {EventKind::kArrivedNearDestination, 3},
+        {EventKind::kArrivedNearVirtual, 1},
+        {EventKind::kConnectionGained, 1},
+        {EventKind::kConnectionLost, 1},
+        {EventKind::kGainedFix, 1},
+        {EventKind::kLostFix, 1},
+        {EventKind::kLookaroundIntersection, 1},
+        {EventKind::kLookaroundPOI, 1},
+        {EventKind::kLookaroundMediaPOI, 1},
+        {EventKind::kLookaroundStreetChange, 1},
+        {EventKind::kLookaroundCityChange, 1},
+        {EventKind::kLookaroundMapChange, 1},
+        {EventKind::kRouteApproachingWaypoint, 1},
+        {EventKind::kRouteWaypointReached, 2},
+        {EventKind::kRouteApproachingTurn, 2},
+        {EventKind::kRouteArrivedNearTurn, 3},
+        {EventKind::kRouteContinueStraight, 2},
+        {EventKind::kRouteOffRoute, 2},
+        {EventKind::kRouteSkippedPoints, 1},
+        {EventKind::kRouteWrongDirection, 3},
+        {EventKind::kRouteArrivedNearDestination, 3},
+        {EventKind::kSimulationAnnotation, 1},
+    };
+    EXPECT_EQ(std::size(rows) + 1, std::size(gpscore::kEventKinds)); // The route start below.
+    for (const Row& row : rows) {
+        for (int level = UrgencyLow; level <= UrgencyCritical; ++level) {
+            EXPECT_EQ(gpscore::Delivered(row.kind, static_cast<UrgencyLevel>(level)),
+                      level <= row.highest)
+                << gpscore::InfoOf(row.kind).logWord << " at " << level;
+        }
+    }
+    // A route start is filtered by the urgency it is made with.
+    for (int given = UrgencyLow; given <= UrgencyCritical; ++given)
+        for (int level = UrgencyLow; level <= UrgencyCritical; ++level)
+            EXPECT_EQ(gpscore::Delivered(EventKind::kRouteStartFollowing,
+                                         static_cast<UrgencyLevel>(level),
+                                         static_cast<UrgencyLevel>(given)),
+                      level <= given);
+}
+
+TEST_F(Events, ReportingLevelThroughTheService) {
+    // At UrgencyHigh the receiver's events are dropped, an arrival at the destination is not.
+    core->LookaroundSetUrgencyReportingLevel(UrgencyHigh);
+    SetDestinationNorth(5);
+    Feed(Rmc(true));
+    Tick();
+    EXPECT_EQ(sink->Types(), std::vector<EventType>{EventArrivedNearDestination});
+    UrgencyLevel level = UrgencyLow;
+    core->LookaroundGetUrgencyReportingLevel(&level);
+    EXPECT_EQ(level, UrgencyHigh);
+}
+
+TEST_F(Events, HistoryKeepsTheLastTenNewestFirst) {
+    ComPtr<IAutomaticEventObject> none;
+    EXPECT_EQ(core->GetLastAutomaticEvent(none.Put()), S_OK);
+    EXPECT_FALSE(none);
+    core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+    Feed(Rmc(true));
+    Tick(); // Connection gained and fix gained: events 1 and 2.
+    // Each new destination re-arms the arrival: ten arrivals, events 3 to 12.
+    for (int i = 0; i < 10; ++i) {
+        SetDestinationNorth(1 + i);
+        Feed(Rmc(true));
+        Tick();
+    }
+    const auto history = History();
+    ASSERT_EQ(history.size(), 10u);
+    for (const auto& event : history) {
+        EventType type = EventUnknown;
+        event->GetEventType(&type);
+        EXPECT_EQ(type, EventArrivedNearDestination);
+    }
+    // The newest names the last destination, 10 m away.
+    ComPtr<IAutomaticEventObject> last;
+    ASSERT_EQ(core->GetLastAutomaticEvent(last.Put()), S_OK);
+    EXPECT_EQ(last.Get(), history.front().Get());
+    ComPtr<ILocationObject> place;
+    last->GetLocation(place.Put());
+    DOUBLE latitude = 0;
+    place->GetLatitude(&latitude);
+    EXPECT_NEAR(latitude, 48.1173 + 10 / 1852.0 / 60.0, 1e-9);
+    // Disabling keeps what is stored; Stop empties it.
+    core->EnableHistoryOfAutomaticEvents(VARIANT_FALSE);
+    EXPECT_EQ(History().size(), 10u);
+    core->Stop();
+    EXPECT_EQ(History().size(), 0u);
+}
+
+TEST_F(Events, ArrivalDistanceGrowsWithSpeed) {
+    SetArrivalDistanceFeet(30);
+    // Walking (3 mph) the test uses 30 ft; at 30 mph 120 ft; at 60 mph 240 ft.
+    struct Case {
+        double mph;
+        double feet;
+    };
+    for (const Case& c : {Case{3, 30}, Case{30, 120}, Case{60, 240}}) {
+        for (double factor : {0.9, 1.1}) {
+            SCOPED_TRACE(std::to_string(c.mph) + " mph at " + std::to_string(factor));
+            TearDown();
+            SetUp();
+            SetArrivalDistanceFeet(30);
+            SetDestinationNorth(c.feet * factor * 0.3048);
+            Feed(Rmc(true, c.mph / 1.15077945));
+            Tick();
+            EXPECT_EQ(Count(EventArrivedNearDestination), factor < 1 ? 1 : 0);
+        }
+    }
+}
+
+TEST_F(Events, OneArrivalUntilTheUserHasLeft) {
+    SetArrivalDistanceFeet(30); // 9 m at walking pace.
+    SetDestinationNorth(0);
+    // Standing there: one event. Leaving to 20 m (within three arrival distances) and coming
+    // back: nothing new. Leaving to 40 m and coming back: a second event.
+    for (double north : {0.0, 0.0, 20.0, 0.0, 40.0, 0.0}) {
+        Feed(Rmc(true, 1.0, north));
+        Tick();
+    }
+    EXPECT_EQ(Count(EventArrivedNearDestination), 2);
+    const auto seen = sink->Seen_();
+    for (const auto& s : seen) {
+        if (s.type == EventArrivedNearDestination) {
+            EXPECT_NE(s.text.find(u"Home"), std::u16string::npos);
+        }
+    }
+}
+
+TEST_F(Events, StartDelayAndDisengagedEvents) {
+    // Disengaged: nothing is made, but the pedometer still counts.
+    core->EngageUIAutoLookaroundEvents(VARIANT_FALSE);
+    SetDestinationNorth(0);
+    for (int i = 0; i < 8; ++i) {
+        Feed(Rmc(true, 2.0, i * 10.0));
+        Tick();
+    }
+    EXPECT_TRUE(sink->Types().empty());
+    Bstr walked;
+    core->PedometerGet(GPSMode, walked.Put());
+    EXPECT_NE(walked.View(), u"");
+    Bstr none;
+    core->PedometerReset(GPSMode);
+    core->PedometerGet(GPSMode, none.Put());
+    EXPECT_NE(std::u16string(walked.View()), std::u16string(none.View()));
+
+    // Engaged, with a start delay of 5: the connection events come at once, the arrival only
+    // on the sixth poll.
+    TearDown();
+    startDelay = 5;
+    SetUp();
+    SetDestinationNorth(0);
+    for (int i = 0; i < 7; ++i) {
+        Feed(Rmc(true));
+        Tick();
+    }
+    std::vector<std::pair<EventType, int>> seen;
+    for (const auto& s : sink->Seen_())
+        seen.emplace_back(s.type, s.poll);
+    EXPECT_EQ(seen, (std::vector<std::pair<EventType, int>>{{EventGPSConnectionGained, 1},
+                                                            {EventGPSGainedFix, 1},
+                                                            {EventArrivedNearDestination, 6}}));
+}
+
+TEST_F(Events, SinkThatCallsBackDoesNotDeadlock) {
+    sink->callBack = core.Get();
+    Feed(Rmc(true));
+    Tick();
+    EXPECT_EQ(Count(EventGPSGainedFix), 1);
+}
+
+TEST_F(Events, PollingThreadDeliversEachEventOnce) {
+    ASSERT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK);
+    std::atomic<bool> done{false};
+    std::thread client([&] {
+        while (!done) {
+            ComPtr<IAutomaticEventObject> last;
+            core->GetLastAutomaticEvent(last.Put());
+            UrgencyLevel level;
+            core->LookaroundGetUrgencyReportingLevel(&level);
+        }
+    });
+    core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+    for (int i = 0; i < 30 && Count(EventGPSGainedFix) == 0; ++i) {
+        receiver.Send(Rmc(true));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    done = true;
+    client.join();
+    core->GPSTurnOffAutomaticPolling();
+    EXPECT_EQ(sink->Types(), (std::vector<EventType>{EventGPSConnectionGained, EventGPSGainedFix}));
+}
+
+} // namespace

@@ -1,0 +1,166 @@
+// The running service for tests that drive it as a client does: a started GPSCore with its
+// classes offered in-process, a receiver on a pseudo-terminal, NMEA sentences to feed it.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GPSLib_classes.h"
+#include "core/ServiceEnv.h"
+#include "fake_env.h"
+#include "temp_dir.h"
+
+namespace gpslib::test {
+
+// A receiver on a pseudo-terminal: the test writes to the master side, the service opens the
+// slave as "/dev/pts/" + number. The test keeps a slave descriptor of its own to see how many
+// bytes wait for the service.
+class PtyReceiver {
+public:
+    PtyReceiver() {
+        char name[64] = {};
+        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) return;
+        m_number = std::atoi(name + std::strlen("/dev/pts/"));
+    }
+    ~PtyReceiver() {
+        Unplug();
+        if (m_slave >= 0) ::close(m_slave);
+    }
+    bool ok() const { return m_master >= 0; }
+    const char* PortName() const { return "/dev/pts/"; }
+    SHORT Number() const { return static_cast<SHORT>(m_number); }
+
+    // Writes the bytes and waits (up to a second) until the service can read all of them.
+    void Send(std::string_view bytes) {
+        ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
+        for (int i = 0; i < 1000 && Waiting() < static_cast<int>(bytes.size()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int Waiting() const {
+        int n = 0;
+        ::ioctl(m_slave, FIONREAD, &n);
+        return n;
+    }
+    void Unplug() {
+        if (m_master >= 0) ::close(m_master);
+        m_master = -1;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    int m_number = -1;
+};
+
+// "$" + body + "*HH\r\n".
+inline std::string Sentence(const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body)
+        sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
+}
+
+// A fix at latitude 48 degrees + `minutes` north, 11.5 east, 2 knots, course 84.4.
+inline std::string Fix(double minutes) {
+    char body[128];
+    std::snprintf(body, sizeof body, "GPRMC,123519,A,48%06.3f,N,01130.000,E,002.0,084.4,230394,,",
+                  minutes);
+    return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
+}
+
+// A started service in a settings folder of its own, with its log, driven as a client drives it.
+class ServiceFixture : public ::testing::Test {
+protected:
+    // The link's pauses after closing a port (1 s) and before retrying one (2 s) pass on a fake
+    // clock; ports and files are real.
+    void SetUp() override {
+        gpscore::SetServiceEnvForTesting(&env);
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        // The log follows the settings directory once its settings file exists: after one
+        // Start and Stop.
+        std::filesystem::create_directory(dir.path() + "/Debug");
+        // The spoken texts: Start loads the string module from the settings folder.
+        std::filesystem::copy_file(GPSLIB_RESOURCE_MODULE, dir.File("GPSResources_EN.dll"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        for (int run = 0; run < 2; ++run) {
+            if (run > 0) core->Stop();
+            Bstr result;
+            ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
+        }
+        ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
+    }
+    void TearDown() override {
+        if (core) core->Stop();
+        gpscore::SetServiceEnvForTesting(nullptr);
+    }
+
+    // Configures the receiver; true when the link opened.
+    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "") {
+        ComPtr<IGPSSettingsObject> settings;
+        core->GPSGetDefaultSettings(settings.Put());
+        settings->SetGPSReceiverType(type);
+        settings->SetGPSPortName(Bstr(std::string_view(port)).Get());
+        settings->SetGPSPortNumber(number);
+        settings->SetSimulatedGPSFile(Bstr(std::string_view(file)).Get());
+        VARIANT_BOOL opened = VARIANT_FALSE;
+        EXPECT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
+        return opened == VARIANT_TRUE;
+    }
+    bool Poll() {
+        VARIANT_BOOL read = VARIANT_FALSE;
+        EXPECT_EQ(core->GPSForcePoll(&read), S_OK);
+        return read == VARIANT_TRUE;
+    }
+    double Latitude() {
+        DOUBLE latitude = 0;
+        gps->GetLatitude(&latitude);
+        return latitude;
+    }
+    GPSQuality Quality() {
+        GPSQuality quality = GPSQualityNoGPS;
+        gps->GetFixQuality(&quality);
+        return quality;
+    }
+    // The stored events, newest first.
+    std::vector<ComPtr<IAutomaticEventObject>> History() {
+        VARIANT list;
+        VariantInit(&list);
+        std::vector<IUnknown*> items;
+        core->GetLastTenAutomaticEvents(&list);
+        gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
+        VariantClear(&list);
+        std::vector<ComPtr<IAutomaticEventObject>> events;
+        for (IUnknown* item : items)
+            events.push_back(
+                ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
+        return events;
+    }
+    std::string Log() {
+        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    gpslib::test::FakeEnv env;
+    gpslib::test::TempDir dir;
+    ComPtr<IGPSCore> core;
+    ComPtr<IGPSObject> gps;
+};
+
+} // namespace gpslib::test
