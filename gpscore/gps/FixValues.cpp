@@ -64,7 +64,8 @@ double SpeedTenths(double speedMph, Units units) {
 
 LONG AltitudeInUnits(LONG altitudeFeet, Units units) {
     if (altitudeFeet == -1 || altitudeFeet == 0 || units != Metric) return altitudeFeet;
-    return static_cast<LONG>(altitudeFeet * kMetresPerFoot + 0.5);
+    // Plus a half, then truncated toward zero: the rule the spoken altitude has always followed.
+    return static_cast<LONG>(std::trunc(altitudeFeet * kMetresPerFoot + 0.5));
 }
 
 SHORT AccuracyInUnits(double accuracyMeters, Units units) {

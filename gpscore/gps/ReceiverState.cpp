@@ -124,9 +124,8 @@ void ReceiverState::UpdateFixQuality() {
     if (m_pRecord == nullptr) return;
     CriticalSectionLock lock(m_pRecord->DataLock());
     CGPSObject& r = *m_pRecord;
-    if (m_nNmeaAliveCount == 0) {
-        r.m_eFixQuality = GPSQualityNoGPS;
-    } else if (m_nStartupSentences > 0 && !m_bTestMode) {
+    // Silent, or still sending its start-up sentences: no receiver to speak of yet.
+    if (m_nNmeaAliveCount == 0 || (m_nStartupSentences > 0 && !m_bTestMode)) {
         r.m_eFixQuality = GPSQualityNoGPS;
     } else if (r.m_bValid == 0) {
         r.m_eFixQuality = GPSQualityNoFix;
