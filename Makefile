@@ -12,7 +12,8 @@
 BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
-PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev
+PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
+              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev
 
 FUZZ_SECONDS ?= 60
 
@@ -42,6 +43,7 @@ test: build
 
 demo: build
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/mapengine/libgpsmap.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/tests/consumer/gpslib_consumer
 
 sanitize:

@@ -29,7 +29,6 @@ constexpr int kCopyright = 20000;
 constexpr int kVersion = 20001;
 constexpr int kReceiverNotOpened = 20058;
 constexpr int kBluetoothReceiverNotOpened = 20084;
-constexpr int kNoMapsWithoutEngine = 20732;
 constexpr int kLookaroundCategoryName = 29993;
 constexpr int kLookaroundSubCategoryName = 29994;
 
@@ -151,16 +150,6 @@ void CGPSCore::ReadSettingsFiles(std::u16string_view directory) {
                                               String(kLookaroundSubCategoryName));
     gpscore::settings::ReadRouteSettings(env, directory, m_pUtility->RouteSettings(GPSMode),
                                          m_pUtility->RouteSettings(VirtualMode));
-}
-
-std::u16string CGPSCore::LoadMapsAndPOIs() {
-    // Without a map engine there is nothing to load maps into.
-    if (!m_pGPSMap || m_pUtility == nullptr) return String(kNoMapsWithoutEngine);
-    return String(kNoMapsWithoutEngine);
-}
-
-void CGPSCore::UnloadMapsAndPOIs() {
-    if (m_pGPSMap) m_pGPSMap->UnloadMaps();
 }
 
 void CGPSCore::ResetWorkingState() {

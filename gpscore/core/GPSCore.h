@@ -43,6 +43,16 @@ public:
     HRESULT LoadedRegionalMaps(SHORT* pnMaps) override;
     HRESULT SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override;
 
+    // Maps and the files beside them (core/MapLoading.cpp).
+    HRESULT SystemMapsPOIsLoad(SHORT* pnMapsLoaded) override;
+    HRESULT SystemMapsPOIsUnLoad() override;
+    HRESULT FindAvailableMaps(BSTR bstrSearch, VARIANT* pvarMapNames) override;
+    // The personal stores beside the maps: the folder, "\\" unless it ends in a separator,
+    // then "History.hdb", "Favorites.fdb" or "Annotations.adb".
+    static std::u16string HistoryFile(const std::u16string& directory);
+    static std::u16string FavoritesFile(const std::u16string& directory);
+    static std::u16string AnnotationsFile(const std::u16string& directory);
+
     // System settings and limits.
     HRESULT SystemGetSettings(ISystemSettingsObject** ppSettings) override;
     HRESULT SystemSetSettings(ISystemSettingsObject* pSettings) override;
@@ -139,6 +149,9 @@ private:
     void ReadSettingsFiles(std::u16string_view directory);
     std::u16string LoadMapsAndPOIs();
     void UnloadMapsAndPOIs();
+    // Offers the engine every POI file of `directory` that has no map of its base name beside it;
+    // answers how many there were.
+    int LoadStandAlonePOIFiles(const std::u16string& directory);
     // The receiver link (gps/CoreReceiver.cpp).
     bool OpenReceiver(SHORT startupSentences);
     bool OpenLink(SHORT startupSentences);

@@ -131,6 +131,7 @@ TEST_F(Lifecycle, StartAndStopWriteTheirLogLines) {
         "\tGPSCore::Error HistoryDatabase" + database,
         "\tGPSCore::Error POIDatabase" + database,
         version.Utf8(),
+        "LoadMapsAndPOIs: enter", // then no engine: nothing to load
         "GPSCore::Start exited",
         "GPSCore::Stop called",
         " ",

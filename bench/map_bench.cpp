@@ -1,0 +1,133 @@
+// The map compiler and the map engine on the compiled Liechtenstein extract (the largest of the
+// shared extracts): compile time and peak memory, loading, and the three street queries of the
+// orientation words over a thousand positions near its streets.
+#include <benchmark/benchmark.h>
+#include <gpslib/GPSMapLib.h>
+#include <gpslib/registry.h>
+#include <gpslib/support.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "GPSMapLib_classes.h"
+
+namespace {
+
+const std::string kExtract = GPSLIB_OSM_DATA_DIR "/liechtenstein.osm.pbf";
+const std::string kMaps = GPSLIB_OSM_MAP_DIR;
+
+// Liechtenstein alone in a folder, so that exactly one map loads.
+const std::string& MapFolder() {
+    static const std::string folder = [] {
+        std::filesystem::path dir = std::filesystem::path(GPSLIB_BENCH_DIR) / "liechtenstein-map";
+        std::filesystem::create_directories(dir);
+        std::filesystem::copy_file(kMaps + "/Liechtenstein.rmf", dir / "Liechtenstein.rmf",
+                                   std::filesystem::copy_options::overwrite_existing);
+        return dir.string();
+    }();
+    return folder;
+}
+
+gpslib::ComPtr<IGPSMap> Engine() {
+    static std::vector<DWORD> cookies;
+    if (cookies.empty())
+        gpslib::RegisterModuleInProcess(kGPSMapLibModule, &gpslib::module::g_lockCount, &cookies);
+    gpslib::ComPtr<IGPSMap> map;
+    gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, &map);
+    return map;
+}
+
+// A thousand positions within 30 m of the map's graph nodes, from a fixed seed.
+const std::vector<std::pair<double, double>>& Positions() {
+    static const std::vector<std::pair<double, double>> positions = [] {
+        std::vector<std::pair<double, double>> nodes, out;
+        sqlite3* db = nullptr;
+        sqlite3_open_v2((kMaps + "/Liechtenstein.rmf").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT lat, lon FROM nodes", -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            nodes.push_back({sqlite3_column_double(s, 0), sqlite3_column_double(s, 1)});
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        std::mt19937 random(42);
+        std::uniform_real_distribution<double> jitter(-0.0003, 0.0003);
+        for (int i = 0; i < 1000 && !nodes.empty(); ++i) {
+            auto [lat, lon] = nodes[random() % nodes.size()];
+            out.push_back({lat + jitter(random), lon + jitter(random)});
+        }
+        return out;
+    }();
+    return positions;
+}
+
+void BM_CompileLiechtenstein(benchmark::State& state) {
+    std::string out = std::string(GPSLIB_BENCH_DIR) + "/compiled";
+    std::filesystem::create_directories(out);
+    std::string command = std::string(GPSMAP_BUILD_TOOL) + " --quiet -o " + out + " " + kExtract;
+    for (auto _ : state)
+        if (std::system(command.c_str()) != 0) state.SkipWithError("gpsmap-build failed");
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    state.counters["peak_MiB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_CompileLiechtenstein)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LoadMap(benchmark::State& state) {
+    auto map = Engine();
+    gpslib::Bstr folder(MapFolder()), none;
+    for (auto _ : state) {
+        gpslib::Bstr result;
+        map->Initalize(folder.Get(), none.Get(), VARIANT_FALSE, result.Put());
+        if (result.Utf8() != "OK") state.SkipWithError("the map did not load");
+    }
+}
+BENCHMARK(BM_LoadMap)->Unit(benchmark::kMillisecond);
+
+// One query per iteration, cycling over the positions.
+template <class Query> void RunQueries(benchmark::State& state, Query query) {
+    auto map = Engine();
+    gpslib::Bstr folder(MapFolder()), none, result;
+    map->Initalize(folder.Get(), none.Get(), VARIANT_FALSE, result.Put());
+    const auto& positions = Positions();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const auto& [lat, lon] = positions[i++ % positions.size()];
+        query(map.Get(), lat, lon, static_cast<SHORT>((i * 37) % 360));
+    }
+}
+
+void BM_GetStreetAtLocation(benchmark::State& state) {
+    gpslib::Bstr k("STREET EXPANDED");
+    RunQueries(state, [&](IGPSMap* map, double lat, double lon, SHORT heading) {
+        gpslib::Bstr name, result;
+        map->GetStreetAtLocation(lat, lon, heading, k.Get(), name.Put(), result.Put());
+    });
+}
+BENCHMARK(BM_GetStreetAtLocation)->Unit(benchmark::kMicrosecond);
+
+void BM_FindNextCrossStreets(benchmark::State& state) {
+    gpslib::Bstr k1("STREET EXPANDED"), k2("INTERSECTION EXPANDEDINCLUDE CONNECTORS");
+    RunQueries(state, [&](IGPSMap* map, double lat, double lon, SHORT heading) {
+        gpslib::Bstr name, result;
+        map->GetStreetAtLocation(lat, lon, heading, k1.Get(), name.Put(), result.Put());
+        gpslib::Variant list;
+        map->FindNextCrossStreets(lat, lon, name.Get(), heading, k2.Get(), &list);
+    });
+}
+BENCHMARK(BM_FindNextCrossStreets)->Unit(benchmark::kMicrosecond);
+
+void BM_GetLocationsDetailsVector(benchmark::State& state) {
+    gpslib::Bstr k("ALL");
+    RunQueries(state, [&](IGPSMap* map, double lat, double lon, SHORT heading) {
+        gpslib::Variant list;
+        map->GetLocationsDetailsVector(lat, lon, k.Get(), heading, &list);
+    });
+}
+BENCHMARK(BM_GetLocationsDetailsVector)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,163 @@
+#include "Sqlite.h"
+
+#include <sqlite3.h>
+
+namespace gpsdb {
+
+Statement::~Statement() {
+    sqlite3_finalize(m_stmt);
+}
+
+Statement& Statement::Bind(int index, std::int64_t value) {
+    sqlite3_bind_int64(m_stmt, index, value);
+    return *this;
+}
+
+Statement& Statement::Bind(int index, double value) {
+    sqlite3_bind_double(m_stmt, index, value);
+    return *this;
+}
+
+Statement& Statement::BindText(int index, std::string_view text) {
+    sqlite3_bind_text64(m_stmt, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    return *this;
+}
+
+Statement& Statement::BindBlob(int index, std::string_view bytes) {
+    sqlite3_bind_blob64(m_stmt, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+    return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+    sqlite3_bind_null(m_stmt, index);
+    return *this;
+}
+
+bool Statement::Step() {
+    int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) return true;
+    m_ok = rc == SQLITE_DONE;
+    return false;
+}
+
+bool Statement::Run() {
+    while (Step()) {
+    }
+    return m_ok;
+}
+
+void Statement::Reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    m_ok = true;
+}
+
+std::int64_t Statement::Int(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double Statement::Double(int column) const {
+    return sqlite3_column_double(m_stmt, column);
+}
+
+std::string Statement::Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(m_stmt, column);
+    if (text == nullptr) return {};
+    return {reinterpret_cast<const char*>(text),
+            static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column))};
+}
+
+std::string_view Statement::Blob(int column) const {
+    const void* data = sqlite3_column_blob(m_stmt, column);
+    if (data == nullptr) return {};
+    return {static_cast<const char*>(data),
+            static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column))};
+}
+
+bool Statement::IsNull(int column) const {
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+std::unique_ptr<Database> Database::Open(const std::string& path, Mode mode, std::string* error) {
+    int flags = SQLITE_OPEN_NOMUTEX;
+    flags |= mode == Mode::ReadOnly    ? SQLITE_OPEN_READONLY
+             : mode == Mode::ReadWrite ? SQLITE_OPEN_READWRITE
+                                       : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        if (error) *error = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    // Two cores of one process, or the map engine's reader, may hold the same file.
+    sqlite3_busy_timeout(db, 2000);
+    return std::unique_ptr<Database>(new Database(db, path));
+}
+
+Database::~Database() {
+    m_statements.clear();
+    sqlite3_close(m_db);
+}
+
+bool Database::Exec(std::string_view sql) {
+    return sqlite3_exec(m_db, std::string(sql).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+Statement* Database::Prepare(std::string_view sql) {
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(m_db, sql.data(), static_cast<int>(sql.size()),
+                               SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK ||
+            stmt == nullptr) {
+            sqlite3_finalize(stmt);
+            return nullptr;
+        }
+        it = m_statements.emplace(std::string(sql), std::make_unique<Statement>(stmt)).first;
+    }
+    it->second->Reset();
+    return it->second.get();
+}
+
+std::string Database::LastError() const {
+    return sqlite3_errmsg(m_db);
+}
+
+std::int64_t Database::QueryInt(std::string_view sql, std::int64_t fallback) {
+    Statement* s = Prepare(sql);
+    if (s == nullptr || !s->Step()) return fallback;
+    std::int64_t value = s->Int(0);
+    s->Reset();
+    return value;
+}
+
+bool Database::HasSchemaObject(std::string_view name) {
+    Statement* s = Prepare("SELECT 1 FROM sqlite_schema WHERE name = ?1");
+    if (s == nullptr) return false;
+    bool found = s->BindText(1, name).Step();
+    s->Reset();
+    return found;
+}
+
+std::map<std::string, int> Database::Columns(std::string_view table) {
+    std::map<std::string, int> columns;
+    Statement* s = Prepare("SELECT name FROM pragma_table_info(?1)");
+    if (s == nullptr) return columns;
+    s->BindText(1, table);
+    for (int i = 0; s->Step(); ++i)
+        columns.emplace(s->Text(0), i);
+    s->Reset();
+    return columns;
+}
+
+std::int64_t Database::TotalChanges() const {
+    return sqlite3_total_changes64(m_db);
+}
+
+std::int64_t Database::Changes() const {
+    return sqlite3_changes64(m_db);
+}
+
+} // namespace gpsdb

@@ -1,0 +1,33 @@
+// Text matching shared by the POI and address searches: case and accents are ignored, and a
+// search text is always matched literally (quotes, "%", "_", "*" and FTS operators are ordinary
+// characters).
+#ifndef DATABASE_TEXT_H_
+#define DATABASE_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace gpsdb {
+
+// `utf8` lower-cased with its accents removed ("Éléphant" -> "elephant"), for Latin, Greek and
+// Cyrillic letters; combining marks are dropped; invalid bytes become U+FFFD.
+std::string Fold(std::string_view utf8);
+
+enum class MatchMode {
+    Anywhere,   // the search text occurs anywhere in the field
+    StartsWith, // the field, or one of its words, begins with the search text
+    WholeWord,  // the search text is a whole word, or a run of whole words, of the field
+};
+
+// Whether `field` matches `search` (both UTF-8) under `mode`; an empty search matches anything.
+bool TextMatches(std::string_view field, std::string_view search, MatchMode mode);
+
+// An FTS5 query restricted to `column` that selects every row the search could match under
+// `mode` (a superset: TextMatches decides): the search's words as one quoted phrase, the last word
+// a prefix for StartsWith. Empty when the search holds no word, or for Anywhere, which the
+// word index cannot answer. `column` is one of the component's own fixed column names.
+std::string FtsQuery(std::string_view column, std::string_view search, MatchMode mode);
+
+} // namespace gpsdb
+
+#endif // DATABASE_TEXT_H_

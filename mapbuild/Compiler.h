@@ -1,0 +1,37 @@
+// The map compiler: one OSM extract in, one map region out (NAME.rmf, NAME.pdb, NAME.cpd).
+#ifndef MAPBUILD_COMPILER_H_
+#define MAPBUILD_COMPILER_H_
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace gpsmap::build {
+
+struct Options {
+    std::string input;           // .osm, .osm.gz, .osm.bz2 or .osm.pbf
+    std::string outputDirectory; // must exist
+    std::string name;            // the map name; empty: from the input file's name
+    std::string level = "regional";
+};
+
+struct Counts {
+    std::size_t streets = 0, ways = 0, edges = 0, intersections = 0, addresses = 0, areas = 0,
+                pois = 0;
+};
+
+// A progress line ("reading ways", counts); may be empty.
+using Progress = std::function<void(const std::string&)>;
+
+// Compiles the extract. On failure answers false with *error saying why (the input named); no
+// output file is left behind, and files of an earlier run stay as they were. The same input
+// always gives byte-identical files.
+bool Compile(const Options& options, const Progress& progress, Counts* counts, std::string* error);
+
+// The map name for an input file: its name up to the first dot, blanks as underscores, the first
+// letter of each word in capitals ("new york.osm.pbf" -> "New_York").
+std::string MapNameFor(const std::string& inputPath);
+
+} // namespace gpsmap::build
+
+#endif // MAPBUILD_COMPILER_H_

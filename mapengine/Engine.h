@@ -1,0 +1,161 @@
+// The map engine's logic, free of the object runtime: the loaded maps and every street-side
+// query, with plain C++ answers. CGPSMap (GPSMap.cpp) turns them into records and statuses.
+// docs/maps.md explains the algorithms.
+//
+// Thread safety: none; the caller serialises every call (CGPSMap holds one lock around each).
+#ifndef MAPENGINE_ENGINE_H_
+#define MAPENGINE_ENGINE_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MapData.h"
+
+namespace gpsmap {
+
+// How names are written: the keywords of the query and the resource texts for ways without a
+// name.
+struct Naming {
+    bool expanded = false; // abbreviations written out ("St" -> "Street")
+    bool detailed = false; // "Name (ref)"
+    std::string unnamedRoad = "Unnamed road";
+    std::string unnamedPath = "Unnamed path";
+    std::string joiner = " and ";
+};
+
+// A position matched onto a street.
+struct Match {
+    const MapData* map = nullptr;
+    int edge = -1;
+    std::size_t segment = 0; // index of the segment's first point in the edge's geometry
+    Point point;             // the closest point on the street
+    double distance = 0.0;   // metres from the position to `point`
+    double along = 0.0;      // metres along the edge from its first point to `point`
+    double bearing = 0.0;    // the segment's direction in drawing order
+    bool left = false;       // the position lies left of the drawing direction
+};
+
+// One branch leaving an intersection (or the walker's place).
+struct Branch {
+    std::string name;
+    Point at;
+    int bearing = 0;
+    int kind = 0; // 0 street, 1 connector, 2 no way on
+    bool skipped = false;
+    int side = 0; // SideOfStreet: 0 unknown, 1 left, 2 right
+    bool mustCross = false;
+    int street = -1;
+};
+
+struct Details {
+    Point at;
+    bool onStreet = false;
+    std::string streetShort, streetDetailed, streetRaw, classification;
+    std::string houseNumber;
+    int houseRight = 0, houseLeft = 0;
+    std::string rightFromText, rightToText, leftFromText, leftToText;
+    int rightFrom = 0, rightTo = 0, leftFrom = 0, leftTo = 0;
+    std::string city, borough, area, county, state, country, postcode, map;
+    double speedMph = 0.0, speedKmh = 0.0;
+    int lanes = 0;
+};
+
+class Engine {
+public:
+    // ---- Maps ----------------------------------------------------------------------------------
+    // Unloads, then loads the ".rmf" files of `directory` (and, when asked, of the other folders
+    // of docs/components.md). Answers "OK", "NO MAPS FOUND: ..." or "NO MAPS LOADED: ...".
+    std::string Initialize(const std::string& directory, const std::string& settingsDirectory,
+                           bool searchOtherDirectories);
+    void Unload();
+    const std::string& MapDirectory() const { return m_directory; }
+    int MapCount() const { return static_cast<int>(m_maps.size()); }
+    int MapCountOfLevel(const std::string& level) const;
+    // Names of the maps found by the last Initialize whose name matches `search`.
+    std::vector<std::string> MapsMatching(const std::string& search) const;
+    void SetMaxMaps(int count) { m_maxMaps = count; }
+    // Log lines of the last Initialize (refused files and the answer).
+    const std::vector<std::string>& LoadLog() const { return m_loadLog; }
+
+    // ---- Queries -------------------------------------------------------------------------------
+    // True when some loaded map covers p.
+    bool Covered(Point p) const;
+    // The street at p: nearest street within 50 m; among those within 10 m more, one whose
+    // direction is within 45 degrees of `heading` is preferred. With `name`, only streets of
+    // that display name (falling back to any street when none of the name is near).
+    std::optional<Match> MatchStreet(Point p, int heading, const Naming& naming,
+                                     const std::string* name = nullptr) const;
+    // The nearest distinct streets at p, best first, at most `limit`.
+    std::vector<Match> MatchStreets(Point p, int heading, std::size_t limit) const;
+    std::string StreetName(const Match& m, const Naming& naming) const;
+    std::string WayName(const MapData& map, int way, const Naming& naming) const;
+    // Direction of the matched street in the sense closer to the heading (drawing order for -1).
+    static int StreetBearing(const Match& m, int heading);
+
+    // The branches of the current street's nearest intersection (aheadHeading -1) or of the
+    // next one ahead; empty when none.
+    std::vector<Branch> CrossStreets(Point p, const std::string& currentStreet, int aheadHeading,
+                                     const Naming& naming, bool includeConnectors) const;
+    // The walker's moves; `side` is the SideOfStreet the walker is on.
+    std::vector<Branch> MoveToNextIntersection(Point p, const std::string& street, int heading,
+                                               int side, const Naming& naming) const;
+    std::vector<Branch> MoveAcrossStreet(Point p, const std::string& street, int heading, int side,
+                                         const Naming& naming) const;
+
+    // Street, address and area details at p, best street first, at most 5; one record without
+    // street fields when no street is near; empty when no map covers p.
+    std::vector<Details> LocationDetails(Point p, int heading, const Naming& naming) const;
+    // "A and B, City, 12345" for the intersection nearest p; empty off every map.
+    std::string DescribePosition(Point p, const Naming& naming) const;
+
+    // The position of a house number (empty or "-1": the street's middle).
+    std::optional<Point> AddressPosition(const std::string& map, long streetKey,
+                                         const std::string& street, const std::string& city,
+                                         const std::string& postcode,
+                                         const std::string& number) const;
+    struct Crossing {
+        std::string crossStreet, city, postcode, map;
+        Point at;
+    };
+    // The intersections along a street and the other streets meeting at each; nullopt when the
+    // street is not found.
+    std::optional<std::vector<Crossing>>
+    StreetCrossings(const std::string& map, long streetKey, const std::string& street,
+                    const std::string& city, const std::string& postcode, bool matchPostcode,
+                    const Naming& naming) const;
+
+    // The areas at p on one map.
+    void FillAreas(const MapData& map, Point p, Details* d) const;
+
+private:
+    struct Walk {
+        int intersection = -1;
+        double distance = 0.0;
+        double arrival = 0.0; // walking direction on arrival
+        int node = -1;
+    };
+    // Walks along the matched street from the match in `forward` (drawing) direction to the first
+    // intersection farther than `minimum` metres, other than `skip`.
+    Walk WalkToIntersection(const Match& m, bool forward, double minimum, int skip) const;
+    std::vector<Branch> Branches(const MapData& map, int intersection, double arrival,
+                                 int walkerSide, const Naming& naming,
+                                 bool includeConnectors) const;
+    static void Order(std::vector<Branch>& branches, double first);
+    const MapData* FindMap(const std::string& name, Point near) const;
+    int StartIntersection(const Match& m) const;
+
+    std::vector<std::unique_ptr<MapData>> m_maps;
+    std::vector<std::string> m_foundNames;
+    std::vector<std::string> m_loadLog;
+    std::string m_directory;
+    int m_maxMaps = 100;
+};
+
+// Abbreviations of street names written out, word by word.
+std::string ExpandAbbreviations(const std::string& name);
+
+} // namespace gpsmap
+
+#endif // MAPENGINE_ENGINE_H_

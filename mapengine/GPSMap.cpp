@@ -1,0 +1,515 @@
+// The map engine object (class GPSMap): the automation face of Engine. It parses keyword strings,
+// writes names with the resource library's words, builds the record lists, and serialises every
+// call with one lock (several cores of a process share the engine). docs/components.md is the
+// contract of each method.
+#include <gpslib/GPSLib.h>
+#include <gpslib/GPSMapLib.h>
+#include <gpslib/registry.h>
+#include <gpslib/support.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Engine.h"
+#include "GPSMapLib_classes.h"
+#include "core/StringTable.h"
+#include "os/env.h"
+#include "os/path.h"
+
+namespace {
+
+using gpslib::ComPtr;
+using gpsmap::Branch;
+using gpsmap::Details;
+using gpsmap::Naming;
+using gpsmap::Point;
+
+constexpr int kUnnamedPath = 20325;
+constexpr int kUnnamedRoad = 20581;
+constexpr int kJoiner = 20458;
+
+// Which keywords a keyword string holds. Known keywords are found longest first and consumed,
+// so "ADDRESS_CITY_POSTAL_MAP" is not also read as "ADDRESS" and "CITY".
+struct Keywords {
+    bool all = false, cityPostalMap = false, address = false, city = false, streetRaw = false,
+         stateRaw = false, streetExpanded = false, streetDetailed = false,
+         intersectionExpanded = false, includeConnectors = false;
+    explicit Keywords(BSTR text) {
+        std::string s = gpslib::ToUtf8(text);
+        struct Known {
+            const char* word;
+            bool* flag;
+        };
+        const Known known[] = {{"ADDRESS_CITY_POSTAL_MAP", &cityPostalMap},
+                               {"INTERSECTION EXPANDED", &intersectionExpanded},
+                               {"INCLUDE CONNECTORS", &includeConnectors},
+                               {"STREET NAME RAW", &streetRaw},
+                               {"STREET EXPANDED", &streetExpanded},
+                               {"STREET DETAILED", &streetDetailed},
+                               {"STATE RAW", &stateRaw},
+                               {"ADDRESS", &address},
+                               {"CITY", &city},
+                               {"ALL", &all}};
+        for (const Known& k : known) {
+            std::string word = k.word;
+            for (std::size_t at; (at = s.find(word)) != std::string::npos;) {
+                *k.flag = true;
+                s.replace(at, word.size(), std::string(word.size(), '\x01'));
+            }
+        }
+    }
+};
+
+bool ValidPosition(double lat, double lon) {
+    return std::isfinite(lat) && std::isfinite(lon) && lat >= -90.0 && lat <= 90.0 &&
+           lon >= -180.0 && lon <= 180.0;
+}
+
+int NormalHeading(SHORT heading) {
+    return heading < 0 ? -1 : heading % 360;
+}
+
+HRESULT ReturnText(const std::string& text, BSTR* out) {
+    *out = gpslib::AllocBstr(std::string_view(text));
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+} // namespace
+
+class CGPSMap : public CGPSMapBase {
+public:
+    HRESULT GetMapDirectory(BSTR* pbstrMapDirectory) override {
+        if (pbstrMapDirectory == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        return ReturnText(m_engine.MapDirectory(), pbstrMapDirectory);
+    }
+
+    HRESULT Initalize(BSTR bstrMapDirectory, BSTR bstrSettingsDirectory,
+                      VARIANT_BOOL bSearchOtherMapDirectories, BSTR* pbstrResult) override {
+        if (pbstrResult == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::string answer = m_engine.Initialize(gpslib::ToUtf8(bstrMapDirectory),
+                                                 gpslib::ToUtf8(bstrSettingsDirectory),
+                                                 bSearchOtherMapDirectories != 0);
+        for (const std::string& line : m_engine.LoadLog())
+            Log("Initalize: " + line);
+        Log("Initalize: " + answer);
+        ClearRouteState();
+        return ReturnText(answer, pbstrResult);
+    }
+
+    HRESULT UnloadMaps() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_engine.Unload();
+        ClearRouteState();
+        return S_OK;
+    }
+
+    HRESULT GetStreetAtLocation(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading,
+                                BSTR bstrKeywords, BSTR* pbstrStreetName,
+                                BSTR* pbstrResult) override {
+        if (pbstrStreetName == nullptr || pbstrResult == nullptr) return E_POINTER;
+        *pbstrStreetName = nullptr;
+        *pbstrResult = nullptr;
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_engine.MapCount() == 0) {
+            ReturnText("", pbstrStreetName);
+            ReturnText("NO MAP", pbstrResult);
+            return E_FAIL;
+        }
+        Keywords k(bstrKeywords);
+        Naming naming = NamingFor(k.streetExpanded, k.streetDetailed);
+        Point p{dLatitude, dLongitude};
+        std::string name, result = "NO MAP";
+        if (ValidPosition(dLatitude, dLongitude) && m_engine.Covered(p)) {
+            result = "NO STREET";
+            if (auto m = m_engine.MatchStreet(p, NormalHeading(nHeading), naming)) {
+                name = m_engine.StreetName(*m, naming);
+                result = "OK";
+            }
+        }
+        HRESULT hr = ReturnText(name, pbstrStreetName);
+        return FAILED(hr) ? hr : ReturnText(result, pbstrResult);
+    }
+
+    HRESULT GetNumberOfMapsLoaded(SHORT* pnCount) override {
+        return Count(pnCount, [&] { return m_engine.MapCount(); });
+    }
+
+    HRESULT FindMapsMatching(BSTR bstrSearch, VARIANT* pvarMapNames) override {
+        if (pvarMapNames == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::vector<std::u16string> names;
+        for (const std::string& n : m_engine.MapsMatching(gpslib::ToUtf8(bstrSearch)))
+            names.push_back(gpslib::ToUtf16(n));
+        return gpslib::ReturnStringList(pvarMapNames, names);
+    }
+
+    HRESULT FindNextCrossStreets(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrCurrentStreet,
+                                 SHORT nAheadHeading, BSTR bstrKeywords,
+                                 VARIANT* pvarCrossStreets) override {
+        if (pvarCrossStreets == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_engine.MapCount() == 0) return E_FAIL;
+        Keywords k(bstrKeywords);
+        std::vector<Branch> branches;
+        if (ValidPosition(dLatitude, dLongitude))
+            branches = m_engine.CrossStreets(
+                {dLatitude, dLongitude}, gpslib::ToUtf8(bstrCurrentStreet),
+                NormalHeading(nAheadHeading), NamingFor(k.intersectionExpanded, k.streetDetailed),
+                k.includeConnectors);
+        return ReturnBranches(branches, pvarCrossStreets);
+    }
+
+    HRESULT GetLocationsDetailsVector(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrKeywords,
+                                      SHORT nHeading, VARIANT* pvarDetails) override {
+        if (pvarDetails == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_engine.MapCount() == 0) return E_FAIL;
+        Keywords k(bstrKeywords);
+        std::vector<Details> details;
+        if (ValidPosition(dLatitude, dLongitude))
+            details = m_engine.LocationDetails({dLatitude, dLongitude}, NormalHeading(nHeading),
+                                               NamingFor(k.streetExpanded, k.streetDetailed));
+        std::vector<ComPtr<ILocationDetailRecord>> records;
+        for (const Details& d : details) {
+            ComPtr<ILocationDetailRecord> r;
+            HRESULT hr =
+                gpslib::CreateObject(CLSID_LocationDetailRecord, IID_ILocationDetailRecord, &r);
+            if (FAILED(hr)) return hr;
+            Fill(r.Get(), d, k);
+            records.push_back(r);
+        }
+        std::vector<IUnknown*> items;
+        for (auto& r : records)
+            items.push_back(r.Get());
+        return gpslib::ReturnObjectList(pvarDetails, items, IID_ILocationDetailRecord);
+    }
+
+    HRESULT SetRouteInitialHeading(SHORT nHeading) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_nInitialHeading = nHeading;
+        return S_OK;
+    }
+
+    HRESULT GetLoadedCountryMaps(SHORT* pnCount) override { return Level(pnCount, "country"); }
+    HRESULT GetLoadedProvincialMaps(SHORT* pnCount) override {
+        return Level(pnCount, "provincial");
+    }
+    HRESULT GetLoadedStateMaps(SHORT* pnCount) override { return Level(pnCount, "state"); }
+    HRESULT GetLoadedRegionalMaps(SHORT* pnCount) override { return Level(pnCount, "regional"); }
+
+    HRESULT SetMapMemoryAllocated(SHORT nKilobytes) override {
+        if (nKilobytes < 1) return E_INVALIDARG;
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_nMapMemoryKB = nKilobytes;
+        return S_OK;
+    }
+
+    HRESULT SetDebugDirectory(BSTR bstrDebugDirectory) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_debugDirectory = gpslib::os::NativePath(gpslib::ToUtf8(bstrDebugDirectory));
+        return S_OK;
+    }
+
+    HRESULT SetResourceLibrary(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override {
+        if (pbLoaded == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::string path = gpslib::os::NativePath(gpslib::ToUtf8(bstrLibraryPath));
+        auto table = std::make_unique<gpscore::StringTable>();
+        std::string error;
+        bool loaded = !path.empty() && table->Load(path, &error);
+        if (loaded)
+            m_strings = std::move(table);
+        else
+            Log("SetResourceLibrary: " + error);
+        *pbLoaded = loaded ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+    HRESULT SetPOIMemoryAllocatedRME(SHORT nKilobytes) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (nKilobytes >= 1) m_nPOIMemoryKB = nKilobytes;
+        return S_OK;
+    }
+
+    HRESULT ResetEngine() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ClearRouteState();
+        return S_OK;
+    }
+
+    HRESULT SetNumberMaxMaps(SHORT nMaxMaps) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (nMaxMaps >= 1) m_engine.SetMaxMaps(nMaxMaps);
+        return S_OK;
+    }
+
+    HRESULT SetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (nMaxFiles >= 1) m_nMaxPOIFiles = nMaxFiles;
+        return S_OK;
+    }
+
+    HRESULT FindAddressPosition(BSTR bstrMap, LONG nStreetKey, BSTR bstrStreet, BSTR bstrCity,
+                                BSTR bstrPostalCode, BSTR bstrHouseNumber, DOUBLE* pdLatitude,
+                                DOUBLE* pdLongitude, VARIANT_BOOL* pbFound) override {
+        if (pdLatitude == nullptr || pdLongitude == nullptr || pbFound == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        *pdLatitude = *pdLongitude = 0.0;
+        *pbFound = VARIANT_FALSE;
+        auto at = m_engine.AddressPosition(gpslib::ToUtf8(bstrMap), nStreetKey,
+                                           gpslib::ToUtf8(bstrStreet), gpslib::ToUtf8(bstrCity),
+                                           gpslib::ToUtf8(bstrPostalCode),
+                                           gpslib::ToUtf8(bstrHouseNumber));
+        if (at) {
+            *pdLatitude = at->lat;
+            *pdLongitude = at->lon;
+            *pbFound = VARIANT_TRUE;
+        }
+        return S_OK;
+    }
+
+    HRESULT FindCrossStreets(BSTR bstrMap, LONG nStreetKey, BSTR bstrStreet, BSTR bstrCity,
+                             BSTR bstrPostalCode, VARIANT_BOOL bMatchZipPostalOnly,
+                             VARIANT* pvarCrossStreets, SHORT* pnCount) override {
+        if (pvarCrossStreets == nullptr || pnCount == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        *pnCount = 0;
+        Naming naming = NamingFor(false, false);
+        std::string street = gpslib::ToUtf8(bstrStreet);
+        auto crossings = m_engine.StreetCrossings(
+            gpslib::ToUtf8(bstrMap), nStreetKey, street, gpslib::ToUtf8(bstrCity),
+            gpslib::ToUtf8(bstrPostalCode), bMatchZipPostalOnly != 0, naming);
+        std::vector<ComPtr<IAddressObject>> objects;
+        if (crossings) {
+            for (const auto& c : *crossings) {
+                ComPtr<IAddressObject> a;
+                HRESULT hr = gpslib::CreateObject(CLSID_AddressObject, IID_IAddressObject, &a);
+                if (FAILED(hr)) {
+                    gpslib::ReturnObjectList(pvarCrossStreets, {}, IID_IAddressObject);
+                    return hr;
+                }
+                gpslib::Bstr text(street + naming.joiner + c.crossStreet);
+                gpslib::Bstr cross(c.crossStreet), city(c.city), postcode(c.postcode), map(c.map);
+                a->SetAddress(text.Get());
+                a->SetName(cross.Get());
+                a->SetStreet(cross.Get());
+                a->SetCity(city.Get());
+                a->SetZipPostalcode(postcode.Get());
+                a->SetMap(map.Get());
+                a->SetLatitude(c.at.lat);
+                a->SetLongitude(c.at.lon);
+                objects.push_back(a);
+            }
+        }
+        std::vector<IUnknown*> items;
+        for (auto& o : objects)
+            items.push_back(o.Get());
+        HRESULT hr = gpslib::ReturnObjectList(pvarCrossStreets, items, IID_IAddressObject);
+        if (FAILED(hr)) return hr;
+        *pnCount = static_cast<SHORT>(std::min<std::size_t>(items.size(), 32767));
+        return crossings ? S_OK : S_FALSE;
+    }
+
+    HRESULT GetStreetBearingAtLocation(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading,
+                                       SHORT* pnBearing) override {
+        if (pnBearing == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        *pnBearing = -1;
+        if (!ValidPosition(dLatitude, dLongitude)) return S_OK;
+        int heading = NormalHeading(nHeading);
+        if (auto m =
+                m_engine.MatchStreet({dLatitude, dLongitude}, heading, NamingFor(false, false)))
+            *pnBearing = static_cast<SHORT>(gpsmap::Engine::StreetBearing(*m, heading));
+        return S_OK;
+    }
+
+    HRESULT SetRouteWaypointMode(WaypointMode eWaypointMode) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_eWaypointMode = eWaypointMode;
+        return S_OK;
+    }
+
+    HRESULT ClearRoute() override { return S_OK; }
+
+    HRESULT DescribePosition(DOUBLE dLatitude, DOUBLE dLongitude, BSTR* pbstrDescription) override {
+        if (pbstrDescription == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        std::string text;
+        if (ValidPosition(dLatitude, dLongitude))
+            text = m_engine.DescribePosition({dLatitude, dLongitude}, NamingFor(false, false));
+        return ReturnText(text, pbstrDescription);
+    }
+
+    HRESULT MoveToNextIntersection(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrStreet,
+                                   SHORT nHeading, SideOfStreet eSideOfStreet, BSTR bstrKeywords,
+                                   VARIANT* pvarCrossStreets) override {
+        return Move(false, dLatitude, dLongitude, bstrStreet, nHeading, eSideOfStreet, bstrKeywords,
+                    pvarCrossStreets);
+    }
+
+    HRESULT MoveAcrossStreet(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrStreet, SHORT nHeading,
+                             SideOfStreet eSideOfStreet, BSTR bstrKeywords,
+                             VARIANT* pvarCrossStreets) override {
+        return Move(true, dLatitude, dLongitude, bstrStreet, nHeading, eSideOfStreet, bstrKeywords,
+                    pvarCrossStreets);
+    }
+
+    HRESULT SetUsingWinCE42(VARIANT_BOOL bUsingWinCE42) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bUsingWinCE42 = bUsingWinCE42 != 0;
+        return S_OK;
+    }
+
+private:
+    // REQUIRES for everything below: m_lock held.
+    std::string Word(int id, const char* fallback) const {
+        std::u16string text = m_strings ? m_strings->Get(id) : std::u16string();
+        return text.empty() ? std::string(fallback) : gpslib::ToUtf8(std::u16string_view(text));
+    }
+
+    Naming NamingFor(bool expanded, bool detailed) const {
+        Naming n;
+        n.expanded = expanded;
+        n.detailed = detailed;
+        n.unnamedRoad = Word(kUnnamedRoad, "Unnamed road");
+        n.unnamedPath = Word(kUnnamedPath, "Unnamed path");
+        n.joiner = Word(kJoiner, " and ");
+        return n;
+    }
+
+    void ClearRouteState() {
+        m_nInitialHeading = -1;
+        m_eWaypointMode = WaypointModeTurnsOnly;
+    }
+
+    // Appends a line to gpsMapDebug.txt when the debug folder exists.
+    void Log(const std::string& text) const {
+        if (m_debugDirectory.empty()) return;
+        gpslib::os::Env* env = gpslib::os::Env::Default();
+        if (!env->IsDirectory(m_debugDirectory)) return;
+        gpslib::os::SystemTime t = env->LocalTime();
+        char prefix[64];
+        std::snprintf(prefix, sizeof prefix, "<%02u %02u %4u %02u:%02u:%02u> ", t.month, t.day,
+                      t.year, t.hour, t.minute, t.second);
+        std::ofstream(m_debugDirectory + "/gpsMapDebug.txt", std::ios::app)
+            << prefix << text << "\n";
+    }
+
+    template <class F> HRESULT Count(SHORT* out, F f) {
+        if (out == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        *out = static_cast<SHORT>(f());
+        return S_OK;
+    }
+    HRESULT Level(SHORT* out, const char* level) {
+        return Count(out, [&] { return m_engine.MapCountOfLevel(level); });
+    }
+
+    HRESULT ReturnBranches(const std::vector<Branch>& branches, VARIANT* list) {
+        std::vector<ComPtr<ICrossStreetRecord>> records;
+        for (const Branch& b : branches) {
+            ComPtr<ICrossStreetRecord> r;
+            HRESULT hr = gpslib::CreateObject(CLSID_CrossStreetRecord, IID_ICrossStreetRecord, &r);
+            if (FAILED(hr)) return hr;
+            gpslib::Bstr name(b.name);
+            r->SetStreetName(name.Get());
+            r->SetLatitude(b.at.lat);
+            r->SetLongitude(b.at.lon);
+            r->SetBearing(static_cast<SHORT>(b.bearing));
+            r->SetKind(static_cast<SHORT>(b.kind));
+            r->SetSkipped(b.skipped ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetSideOfStreet(static_cast<SideOfStreet>(b.side));
+            r->SetMustCrossStreet(b.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+            records.push_back(r);
+        }
+        std::vector<IUnknown*> items;
+        for (auto& r : records)
+            items.push_back(r.Get());
+        return gpslib::ReturnObjectList(list, items, IID_ICrossStreetRecord);
+    }
+
+    HRESULT Move(bool across, DOUBLE lat, DOUBLE lon, BSTR street, SHORT heading, SideOfStreet side,
+                 BSTR keywords, VARIANT* list) {
+        if (list == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_engine.MapCount() == 0) return E_FAIL;
+        Keywords k(keywords);
+        Naming naming = NamingFor(k.intersectionExpanded, k.streetDetailed);
+        std::vector<Branch> branches;
+        int s = side == LeftSide ? 1 : side == RightSide ? 2 : 0;
+        if (ValidPosition(lat, lon)) {
+            Point p{lat, lon};
+            std::string name = gpslib::ToUtf8(street);
+            branches =
+                across
+                    ? m_engine.MoveAcrossStreet(p, name, NormalHeading(heading), s, naming)
+                    : m_engine.MoveToNextIntersection(p, name, NormalHeading(heading), s, naming);
+        }
+        return ReturnBranches(branches, list);
+    }
+
+    static void Fill(ILocationDetailRecord* r, const Details& d, const Keywords& k) {
+        auto text = [](const std::string& s) { return gpslib::Bstr(s); };
+        r->SetLatitude(d.at.lat);
+        r->SetLongitude(d.at.lon);
+        bool street = k.all || k.address || k.streetRaw;
+        if (street)
+            r->SetStreetNameShort(text(k.streetRaw && !k.all ? d.streetRaw : d.streetShort).Get());
+        if (k.all || k.streetDetailed) r->SetStreetNameDetailed(text(d.streetDetailed).Get());
+        if (k.all) {
+            r->SetRoadClassification(text(d.classification).Get());
+            r->SetSpeedLimitMetric(d.speedKmh);
+            r->SetSpeedLimitNonMetric(d.speedMph);
+            r->SetNumberLanes(static_cast<SHORT>(d.lanes));
+        }
+        if (k.all || k.address) {
+            r->SetHouseNumber(text(d.houseNumber).Get());
+            r->SetHouseNumberRight(d.houseRight);
+            r->SetHouseNumberLeft(d.houseLeft);
+            r->SetAddressRightFromAlphaNum(text(d.rightFromText).Get());
+            r->SetAddressRightToAlphaNum(text(d.rightToText).Get());
+            r->SetAddressLeftFromAlphaNum(text(d.leftFromText).Get());
+            r->SetAddressLeftToAlphaNum(text(d.leftToText).Get());
+            r->SetAddressRightFrom(d.rightFrom);
+            r->SetAddressRightTo(d.rightTo);
+            r->SetAddressLeftFrom(d.leftFrom);
+            r->SetAddressLeftTo(d.leftTo);
+        }
+        if (k.all || k.city || k.cityPostalMap) r->SetCity(text(d.city).Get());
+        if (k.all || k.stateRaw || k.cityPostalMap) r->SetStateProvince(text(d.state).Get());
+        if (k.all || k.cityPostalMap) {
+            r->SetBorough(text(d.borough).Get());
+            r->SetArea(text(d.area).Get());
+            r->SetCounty(text(d.county).Get());
+            r->SetCountry(text(d.country).Get());
+            r->SetZipPostalcode(text(d.postcode).Get());
+            r->SetMap(text(d.map).Get());
+        }
+    }
+
+    std::mutex m_lock;
+    gpsmap::Engine m_engine;
+    std::unique_ptr<gpscore::StringTable> m_strings;
+    std::string m_debugDirectory;
+    SHORT m_nInitialHeading = -1;
+    WaypointMode m_eWaypointMode = WaypointModeTurnsOnly;
+    SHORT m_nMapMemoryKB = 0;
+    SHORT m_nPOIMemoryKB = 0;
+    SHORT m_nMaxPOIFiles = 100;
+    bool m_bUsingWinCE42 = false;
+};
+
+class CCrossStreetRecord : public CCrossStreetRecordBase {};
+class CLocationDetailRecord : public CLocationDetailRecordBase {};
+class CRoutePoint : public CRoutePointBase {};
+
+GPSLIB_CLASS_FACTORY(GPSMap, CGPSMap)
+GPSLIB_CLASS_FACTORY(CrossStreetRecord, CCrossStreetRecord)
+GPSLIB_CLASS_FACTORY(LocationDetailRecord, CLocationDetailRecord)
+GPSLIB_CLASS_FACTORY(RoutePoint, CRoutePoint)

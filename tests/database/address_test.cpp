@@ -1,0 +1,201 @@
+// The address database over the compiled sample town (and Liechtenstein when it is there):
+// the map lists, city and postal searches, streets, house numbers and ranges, records.
+#include <gpslib/GPSLib.h>
+
+#include "db_fixture.h"
+
+namespace gpsdb::test {
+namespace {
+
+class DbAddressSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        db = New<IAddressDatabase>(CLSID_AddressDatabase, IID_IAddressDatabase);
+        config = New<IAddressSearchConfigurationObject>(CLSID_AddressSearchConfigurationObject,
+                                                        IID_IAddressSearchConfigurationObject);
+        SHORT n = 0;
+        ASSERT_EQ(db->OpenDatabases(Bstr(std::string(GPSLIB_SAMPLE_MAP_DIR)).Get(), &n), S_OK);
+        ASSERT_EQ(n, 1);
+    }
+    static std::vector<std::string> Strings(VARIANT* list) {
+        std::vector<std::u16string> items;
+        EXPECT_EQ(gpslib::ReadStringList(list, &items), S_OK);
+        std::vector<std::string> out;
+        for (auto& s : items)
+            out.push_back(gpslib::ToUtf8(s));
+        return out;
+    }
+    std::string MapId(bool postal) {
+        gpslib::Variant names, ids;
+        SHORT n = 0;
+        EXPECT_EQ(
+            db->DbAddressGetDatabaseList(postal ? VARIANT_TRUE : VARIANT_FALSE, &names, &ids, &n),
+            S_OK);
+        EXPECT_EQ(Strings(&names), std::vector<std::string>{"Sampleton"});
+        auto list = Strings(&ids);
+        return list.empty() ? "" : list[0];
+    }
+    std::vector<std::string>
+    Step(HRESULT (STDMETHODCALLTYPE IAddressDatabase::*step)(IAddressSearchConfigurationObject*,
+                                                             VARIANT*, SHORT*),
+         const char* name, long index, const char* number = "") {
+        config->SetSearchName(Bstr(name).Get());
+        config->SetLastSearchIndex(index);
+        config->SetStreetAddressNumber(Bstr(number).Get());
+        gpslib::Variant list;
+        SHORT n = -1;
+        EXPECT_EQ((db.Get()->*step)(config.Get(), &list, &n), S_OK);
+        auto out = Strings(&list);
+        EXPECT_EQ(static_cast<std::size_t>(n), out.size());
+        return out;
+    }
+    std::vector<std::string> Places(const std::string& id, bool postal, const char* name) {
+        config->SetSearchName(Bstr(name).Get());
+        gpslib::Variant list;
+        SHORT n = -1;
+        EXPECT_EQ(db->AddressDbFindCityOrPostal(Bstr(id).Get(),
+                                                postal ? VARIANT_TRUE : VARIANT_FALSE, config.Get(),
+                                                &list, &n),
+                  S_OK);
+        return Strings(&list);
+    }
+    AddressResults Kind() {
+        AddressResults kind = AddressResultsUnknown;
+        config->GetResultsType(&kind);
+        return kind;
+    }
+
+    ComPtr<IAddressDatabase> db;
+    ComPtr<IAddressSearchConfigurationObject> config;
+};
+
+TEST_F(DbAddressSearch, CityStreetNumber) {
+    const std::string id = MapId(false);
+    struct Row {
+        const char* search;
+        bool startsWith;
+        std::vector<std::string> found;
+    } cities[] = {
+        {"", true, {"Sampleton"}}, {"SAMP", true, {"Sampleton"}},
+        {"ampl", true, {}},        {"ampl", false, {"Sampleton"}},
+        {"%", false, {}},
+    };
+    for (const Row& r : cities) {
+        config->SetStartsWith(r.startsWith ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(Places(id, false, r.search), r.found) << r.search;
+        EXPECT_EQ(Kind(), AddressResultsCityNames);
+    }
+    config->SetStartsWith(VARIANT_TRUE);
+    Places(id, false, "Sampleton");
+    EXPECT_EQ(
+        Step(&IAddressDatabase::AddressDbFindStreet, "Street", 0),
+        (std::vector<std::string>{"Elm Street", "Main Street", "North Street", "South Street"}));
+    EXPECT_EQ(Kind(), AddressResultsStreetNames);
+    config->SetMaxItemsToReturn(2);
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindStreet, "", 0),
+              (std::vector<std::string>{"Cedar Road", "Elm Street"}));
+    config->SetMaxItemsToReturn(-1);
+    Step(&IAddressDatabase::AddressDbFindStreet, "main", 0);
+
+    struct Address {
+        const char* number;
+        std::vector<std::string> labels;
+        AddressResults kind;
+        const char* houseNumber;
+    } addresses[] = {
+        {"", {"1 - 10 Main Street"}, AddressResultsAddressRanges, "1 - 10"},
+        {"7", {"7 Main Street"}, AddressResultsSingleAddress, "7"},
+        {"11", {}, AddressResultsUnknown, nullptr},
+        {"x\"; --", {}, AddressResultsUnknown, nullptr},
+    };
+    for (const Address& a : addresses) {
+        EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindAddress, "Main Street", 0, a.number),
+                  a.labels)
+            << a.number;
+        EXPECT_EQ(Kind(), a.kind) << a.number;
+        ComPtr<IAddressRecord> record;
+        VARIANT_BOOL found = 0;
+        ASSERT_EQ(db->AddressDbGetRecord(0, record.Put(), &found), S_OK);
+        EXPECT_EQ(found != 0, a.houseNumber != nullptr);
+        if (a.houseNumber == nullptr) continue;
+        Bstr number, street, map, city, postal;
+        record->GetHouseNumber(number.Put());
+        record->GetStreet(street.Put());
+        record->GetMap(map.Put());
+        record->GetCity(city.Put());
+        record->GetPostalCode(postal.Put());
+        LONG key = -1;
+        record->GetStreetKey(&key);
+        double lat = 0;
+        record->GetLatitude(&lat);
+        EXPECT_EQ(number.Utf8() + "|" + street.Utf8() + "|" + map.Utf8() + "|" + city.Utf8() + "|" +
+                      postal.Utf8(),
+                  std::string(a.houseNumber) + "|Main Street|Sampleton|Sampleton|12345");
+        EXPECT_EQ(key, 2); // the street's key in the map file
+        EXPECT_NEAR(lat, 45.0, 0.01);
+    }
+    // A street without house numbers is listed by its name alone, with number "-1".
+    Step(&IAddressDatabase::AddressDbFindStreet, "Oak", 0);
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindAddress, "Oak Avenue", 0),
+              std::vector<std::string>{"Oak Avenue"});
+    ComPtr<IAddressRecord> record;
+    VARIANT_BOOL found = 0;
+    db->AddressDbGetRecord(0, record.Put(), &found);
+    ASSERT_TRUE(record);
+    Bstr number;
+    record->GetHouseNumber(number.Put());
+    EXPECT_EQ(number.Utf8(), "-1");
+    db->AddressDbGetRecord(1, record.Put(), &found);
+    EXPECT_EQ(found, VARIANT_FALSE);
+}
+
+TEST_F(DbAddressSearch, PostalCodesAndUnknownMaps) {
+    const std::string id = MapId(true);
+    EXPECT_EQ(Places(id, true, "123"), std::vector<std::string>{"12345"});
+    EXPECT_EQ(Kind(), AddressResultsZipPostal);
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindStreet, "elm", 0),
+              std::vector<std::string>{"Elm Street"});
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindAddress, "Elm Street", 0, "12"),
+              std::vector<std::string>{"12 Elm Street"});
+    // An unknown map, and a street search before any city search, find nothing.
+    EXPECT_EQ(Places("/nowhere.cpd", false, ""), std::vector<std::string>{});
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindStreet, "", 0), std::vector<std::string>{});
+    db->Close();
+    EXPECT_EQ(Places(id, false, ""), std::vector<std::string>{});
+}
+
+TEST_F(DbAddressSearch, RefusedFilesLeaveTheOthers) {
+    gpslib::test::TempDir dir;
+    WriteFile(dir.File("Broken.cpd"), std::string(4096, 'x'));
+    WriteFile(dir.File("Sampleton.cpd"),
+              ReadFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.cpd"));
+    WriteFile(dir.File("Poi.cpd"), ReadFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.pdb"));
+    db->SetDebugDirectory(Bstr(dir.path()).Get());
+    SHORT n = 0;
+    ASSERT_EQ(db->OpenDatabases(Bstr(dir.path()).Get(), &n), S_OK);
+    EXPECT_EQ(n, 1);
+    const std::string log = ReadFile(dir.File("gpsDatabaseDebug.txt"));
+    EXPECT_NE(log.find("refused " + dir.File("Broken.cpd")), std::string::npos) << log;
+    EXPECT_NE(log.find("refused " + dir.File("Poi.cpd")), std::string::npos) << log;
+}
+
+TEST_F(DbAddressSearch, LiechtensteinStreetsWithAccents) {
+    const std::string file = CompiledMapFile("Liechtenstein.cpd");
+    if (file.empty()) GTEST_SKIP() << "no compiled Liechtenstein";
+    SHORT n = 0;
+    db->OpenDatabases(Bstr(file.substr(0, file.rfind('/'))).Get(), &n);
+    gpslib::Variant names, ids;
+    db->DbAddressGetDatabaseList(VARIANT_FALSE, &names, &ids, &n);
+    auto all = Strings(&ids);
+    auto mapNames = Strings(&names);
+    auto at = std::find(mapNames.begin(), mapNames.end(), "Liechtenstein");
+    ASSERT_NE(at, mapNames.end());
+    auto cities = Places(all[static_cast<std::size_t>(at - mapNames.begin())], false, "vaduz");
+    ASSERT_EQ(cities, std::vector<std::string>{"Vaduz"});
+    // Index -1: every street of the map.
+    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindStreet, "AULESTRASSE", -1),
+              std::vector<std::string>{"\xC3\x84ulestrasse"});
+}
+
+} // namespace
+} // namespace gpsdb::test

@@ -1,0 +1,92 @@
+// Text matching: case and accents ignored, the three match modes, and search texts that are
+// matched literally whatever they hold.
+#include <gtest/gtest.h>
+
+#include "Text.h"
+
+namespace gpsdb {
+namespace {
+
+using M = MatchMode;
+
+TEST(DbText, FoldsCaseAndAccents) {
+    struct Row {
+        const char* in;
+        const char* out;
+    } rows[] = {
+        {"Sant Romà d'Auvinyà", "sant roma d'auvinya"},
+        {"PYRÉNÉES", "pyrenees"},
+        {"Ærøskøbing", "\xC3\xA6roskobing"}, // æ has no base letter
+        {"Straße", "stra\xC3\x9F"
+                   "e"},
+        {"Cafe\xCC\x81", "cafe"}, // a combining accent is dropped
+        {"\xCE\x86\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1",
+         "\xCE\xB1\xCE\xB8\xCE\xB7\xCE\xBD\xCE\xB1"}, // Αθήνα
+        {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0",
+         "\xD0\xBC\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0"},
+        {"a\xFF"
+         "b\xC3",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD"}, // invalid bytes become U+FFFD
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(Fold(r.in), r.out) << r.in;
+}
+
+TEST(DbText, MatchModes) {
+    struct Row {
+        const char* field;
+        const char* search;
+        M mode;
+        bool match;
+    } rows[] = {
+        {"Sant Romà d'Auvinyà", "roma", M::Anywhere, true},
+        {"Sant Romà d'Auvinyà", "ROMÀ D", M::StartsWith, true},
+        {"Sant Romà d'Auvinyà", "oma", M::StartsWith, false},
+        {"Sant Romà d'Auvinyà", "oma", M::Anywhere, true},
+        {"Sant Romà d'Auvinyà", "auviny", M::StartsWith, true}, // after the apostrophe
+        {"Sant Romà d'Auvinyà", "sant roma", M::WholeWord, true},
+        {"Sant Romà d'Auvinyà", "sant rom", M::WholeWord, false},
+        {"Madison Square", "m", M::StartsWith, true},
+        {"Madison Square", "sq", M::StartsWith, true},
+        {"Madison Square", "ad", M::StartsWith, false},
+        {"Madison Square", "square", M::WholeWord, true},
+        {"Madison Squares", "square", M::WholeWord, false},
+        {"Anything", "", M::WholeWord, true},
+        {"", "a", M::Anywhere, false},
+        // Literal: quotes, LIKE wildcards, FTS operators and syntax are ordinary characters.
+        {"100% Bio", "100%", M::WholeWord, true},
+        {"100% Bio", "%", M::Anywhere, true},
+        {"Bio Markt", "%", M::Anywhere, false},
+        {"a_b", "_", M::Anywhere, true},
+        {"ab", "a_b", M::Anywhere, false},
+        {"O\"Brien", "o\"b", M::StartsWith, true},
+        {"Obrien", "o\"b", M::Anywhere, false},
+        {"Cats AND Dogs", "cats AND", M::StartsWith, true},
+        {"Cats and Dogs", "NEAR(cats dogs)", M::Anywhere, false},
+        {"Star", "st*", M::StartsWith, false},
+        {"{name}: x", "{name}:", M::StartsWith, true},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(TextMatches(r.field, r.search, r.mode), r.match)
+            << r.field << " / " << r.search << " / " << static_cast<int>(r.mode);
+}
+
+TEST(DbText, FtsQueriesQuoteTheWordsOnly) {
+    struct Row {
+        const char* search;
+        M mode;
+        const char* query;
+    } rows[] = {
+        {"Sant Romà", M::StartsWith, "{name} : \"sant roma\" *"},
+        {"o\"brien", M::WholeWord, "{name} : \"o brien\""},
+        {"NEAR(a b) OR c*", M::WholeWord, "{name} : \"near a b or c\""},
+        {"%_*\"", M::StartsWith, ""}, // no word: the index is not asked
+        {"abc", M::Anywhere, ""},     // substrings are not in the word index
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(FtsQuery("name", r.search, r.mode), r.query) << r.search;
+}
+
+} // namespace
+} // namespace gpsdb
