@@ -44,6 +44,7 @@ test: build
 demo: build
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/mapengine/libgpsmap.so
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/database/libgpsdb.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/tests/consumer/gpslib_consumer
 
 sanitize:

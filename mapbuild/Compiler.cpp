@@ -972,7 +972,8 @@ CREATE TABLE pois(key INTEGER PRIMARY KEY, name TEXT NOT NULL, category INTEGER 
                   private INTEGER NOT NULL, media BLOB, media_name TEXT NOT NULL);
 CREATE INDEX pois_by_category ON pois(category, subcategory);
 CREATE VIRTUAL TABLE poi_index USING rtree(key, min_lat, max_lat, min_lon, max_lon);
-CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, content='pois', content_rowid='key');
+CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, content='pois', content_rowid='key',
+    tokenize='unicode61 remove_diacritics 2');
 CREATE TABLE tags(subcategory INTEGER NOT NULL, tag TEXT NOT NULL);
 )SQL";
 constexpr std::int32_t kPoiApplicationId = 0x47505046; // "GPPF"

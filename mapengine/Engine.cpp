@@ -161,6 +161,7 @@ std::string Engine::Initialize(const std::string& directory, const std::string& 
             }
             m_loadLog.push_back("loaded " + file.string());
             m_maps.push_back(std::move(map));
+            m_mapPaths.push_back(file.string());
         }
         if (!m_maps.empty()) {
             m_directory = folder;
@@ -175,6 +176,7 @@ std::string Engine::Initialize(const std::string& directory, const std::string& 
 
 void Engine::Unload() {
     m_maps.clear();
+    m_mapPaths.clear();
 }
 
 int Engine::MapCountOfLevel(const std::string& level) const {

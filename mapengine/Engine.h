@@ -72,6 +72,8 @@ public:
     void Unload();
     const std::string& MapDirectory() const { return m_directory; }
     int MapCount() const { return static_cast<int>(m_maps.size()); }
+    // The files of the loaded maps, in load order.
+    const std::vector<std::string>& MapPaths() const { return m_mapPaths; }
     int MapCountOfLevel(const std::string& level) const;
     // Names of the maps found by the last Initialize whose name matches `search`.
     std::vector<std::string> MapsMatching(const std::string& search) const;
@@ -147,6 +149,7 @@ private:
     int StartIntersection(const Match& m) const;
 
     std::vector<std::unique_ptr<MapData>> m_maps;
+    std::vector<std::string> m_mapPaths;
     std::vector<std::string> m_foundNames;
     std::vector<std::string> m_loadLog;
     std::string m_directory;

@@ -16,6 +16,7 @@
 
 #include "Engine.h"
 #include "GPSMapLib_classes.h"
+#include "PoiSearchCom.h"
 #include "core/StringTable.h"
 #include "os/env.h"
 #include "os/path.h"
@@ -97,6 +98,7 @@ public:
                                                  bSearchOtherMapDirectories != 0);
         for (const std::string& line : m_engine.LoadLog())
             Log("Initalize: " + line);
+        LoadMapPOIFiles();
         Log("Initalize: " + answer);
         ClearRouteState();
         return ReturnText(answer, pbstrResult);
@@ -105,6 +107,8 @@ public:
     HRESULT UnloadMaps() override {
         std::lock_guard<std::mutex> lock(m_lock);
         m_engine.Unload();
+        m_pois.ClearMapFiles();
+        m_pois.ClearFiles();
         ClearRouteState();
         return S_OK;
     }
@@ -233,7 +237,10 @@ public:
 
     HRESULT SetPOIMemoryAllocatedRME(SHORT nKilobytes) override {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (nKilobytes >= 1) m_nPOIMemoryKB = nKilobytes;
+        if (nKilobytes >= 1) {
+            m_nPOIMemoryKB = nKilobytes;
+            m_pois.SetCacheKilobytes(nKilobytes);
+        }
         return S_OK;
     }
 
@@ -251,7 +258,10 @@ public:
 
     HRESULT SetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (nMaxFiles >= 1) m_nMaxPOIFiles = nMaxFiles;
+        if (nMaxFiles >= 1) {
+            m_nMaxPOIFiles = nMaxFiles;
+            m_pois.SetMaxFiles(nMaxFiles);
+        }
         return S_OK;
     }
 
@@ -366,7 +376,62 @@ public:
         return S_OK;
     }
 
+    // --- Points of interest: the POI file of every loaded map and the stand-alone files that
+    // map loading offers (user.pdb among them), searched ring by ring.
+    HRESULT FindPOIs(ILocationObject* pLocation, IPOISearchConfigurationObject* pConfiguration,
+                     LONG nPOIFileIndex, IPOIResults* pCandidates, DOUBLE* pdSearchDistanceKm,
+                     VARIANT_BOOL* pbFound) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return gpsdb::FindPOIs(&m_pois, pLocation, pConfiguration, nPOIFileIndex, pCandidates,
+                               pdSearchDistanceKm, pbFound);
+    }
+
+    HRESULT AddPOIFile(BSTR bstrPOIFile, VARIANT* pvarCategoryNumbers,
+                       VARIANT_BOOL bIsPOIFile) override {
+        std::vector<LONG> numbers;
+        if (pvarCategoryNumbers != nullptr &&
+            FAILED(gpslib::ReadLongList(pvarCategoryNumbers, 1000, &numbers)))
+            numbers.clear();
+        std::lock_guard<std::mutex> lock(m_lock);
+        const std::string path = gpslib::ToUtf8(bstrPOIFile);
+        const bool added =
+            m_pois.AddFile(path, std::vector<int>(numbers.begin(), numbers.end()), bIsPOIFile != 0);
+        Log("AddPOIFile: " + path + (added ? " added" : " not added"));
+        return added ? S_OK : S_FALSE;
+    }
+
+    HRESULT ClearPOIFiles() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pois.ClearFiles();
+        return S_OK;
+    }
+
+    HRESULT GetNumberOfCommercialPOIFilesLoaded(SHORT* pnCount) override {
+        return Count(pnCount, [&] { return m_pois.CommercialFileCount(); });
+    }
+
+    HRESULT GetLoadedPOICategories(VARIANT* pvarCategoryNumbers, SHORT* pnCount) override {
+        if (pvarCategoryNumbers == nullptr || pnCount == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        const std::vector<int> categories = m_pois.Categories();
+        *pnCount = static_cast<SHORT>(categories.size());
+        VariantClear(pvarCategoryNumbers);
+        return gpslib::ReturnLongList(pvarCategoryNumbers,
+                                      std::vector<LONG>(categories.begin(), categories.end()));
+    }
+
 private:
+    // Each map's POI file has the map's name with ".pdb"; a map without one has no POIs.
+    void LoadMapPOIFiles() {
+        m_pois.ClearMapFiles();
+        for (const std::string& map : m_engine.MapPaths()) {
+            std::string pdb = map.substr(0, map.size() - 4) + ".pdb";
+            std::string error;
+            if (!std::ifstream(pdb).good()) continue;
+            if (!m_pois.AddMapFile(pdb, &error)) Log("Initalize: POI file refused: " + error);
+        }
+    }
+
     // REQUIRES for everything below: m_lock held.
     std::string Word(int id, const char* fallback) const {
         std::u16string text = m_strings ? m_strings->Get(id) : std::u16string();
@@ -495,6 +560,7 @@ private:
 
     std::mutex m_lock;
     gpsmap::Engine m_engine;
+    gpsdb::PoiSearch m_pois;
     std::unique_ptr<gpscore::StringTable> m_strings;
     std::string m_debugDirectory;
     SHORT m_nInitialHeading = -1;

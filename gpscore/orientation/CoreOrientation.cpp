@@ -119,7 +119,7 @@ HRESULT CGPSCore::SetDestination(ILocationObject* pLocation, SideOfStreet eSide)
     impl->SetSideOfStreet(eSide);
     m_pDestination = destination;
     m_bArrivedNearDestination = false;
-    // The history of places records the destination once the personal stores exist.
+    AddPlaceToHistory(pLocation, u"");
     return S_OK;
 }
 
