@@ -8,65 +8,6 @@ namespace gpsdb {
 
 namespace {
 
-// The schema of the files this component creates. The map compiler writes the same tables with
-// the columns up to media_name and a word index over name, street and city; the columns after
-// media_name, the wider word index and the triggers are what the personal stores and the user's
-// POI file add. Readers take any file of this version and fill the columns it lacks with their
-// defaults. The triggers keep the spatial and word indexes in step with every write, so no write
-// path can forget them.
-constexpr std::string_view kSchema = R"SQL(
-CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE categories(number INTEGER PRIMARY KEY);
-CREATE TABLE pois(key INTEGER PRIMARY KEY, name TEXT NOT NULL, category INTEGER NOT NULL,
-                  subcategory INTEGER NOT NULL, lat REAL NOT NULL, lon REAL NOT NULL,
-                  street TEXT NOT NULL, house_number TEXT NOT NULL, city TEXT NOT NULL,
-                  postcode TEXT NOT NULL, state TEXT NOT NULL, country TEXT NOT NULL,
-                  phone TEXT NOT NULL, website TEXT NOT NULL, opening_hours TEXT NOT NULL,
-                  wheelchair TEXT NOT NULL, description TEXT NOT NULL, author TEXT NOT NULL,
-                  private INTEGER NOT NULL, media BLOB, media_name TEXT NOT NULL,
-                  date TEXT NOT NULL, third_party_id TEXT NOT NULL, tags TEXT NOT NULL,
-                  fax TEXT NOT NULL, email TEXT NOT NULL, user_poi INTEGER NOT NULL,
-                  modify_rmf INTEGER NOT NULL, lat_offset REAL NOT NULL, lon_offset REAL NOT NULL);
-CREATE INDEX pois_by_category ON pois(category, subcategory);
-CREATE VIRTUAL TABLE poi_index USING rtree(key, min_lat, max_lat, min_lon, max_lon);
-CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, description, author, tags,
-    house_number, state, country, postcode, opening_hours, phone, fax, website, email, media_name,
-    content='pois', content_rowid='key', tokenize='unicode61 remove_diacritics 2');
-CREATE TABLE tags(subcategory INTEGER NOT NULL, tag TEXT NOT NULL);
-CREATE TRIGGER pois_inserted AFTER INSERT ON pois BEGIN
-  INSERT INTO poi_index VALUES(new.key, new.lat, new.lat, new.lon, new.lon);
-  INSERT INTO poi_text(rowid, name, street, city, description, author, tags, house_number, state,
-                       country, postcode, opening_hours, phone, fax, website, email, media_name)
-  VALUES(new.key, new.name, new.street, new.city, new.description, new.author, new.tags,
-         new.house_number, new.state, new.country, new.postcode, new.opening_hours, new.phone,
-         new.fax, new.website, new.email, new.media_name);
-END;
-CREATE TRIGGER pois_deleted AFTER DELETE ON pois BEGIN
-  DELETE FROM poi_index WHERE key = old.key;
-  INSERT INTO poi_text(poi_text, rowid, name, street, city, description, author, tags,
-                       house_number, state, country, postcode, opening_hours, phone, fax, website,
-                       email, media_name)
-  VALUES('delete', old.key, old.name, old.street, old.city, old.description, old.author, old.tags,
-         old.house_number, old.state, old.country, old.postcode, old.opening_hours, old.phone,
-         old.fax, old.website, old.email, old.media_name);
-END;
-CREATE TRIGGER pois_updated AFTER UPDATE ON pois BEGIN
-  UPDATE poi_index SET min_lat = new.lat, max_lat = new.lat, min_lon = new.lon, max_lon = new.lon
-   WHERE key = old.key;
-  INSERT INTO poi_text(poi_text, rowid, name, street, city, description, author, tags,
-                       house_number, state, country, postcode, opening_hours, phone, fax, website,
-                       email, media_name)
-  VALUES('delete', old.key, old.name, old.street, old.city, old.description, old.author, old.tags,
-         old.house_number, old.state, old.country, old.postcode, old.opening_hours, old.phone,
-         old.fax, old.website, old.email, old.media_name);
-  INSERT INTO poi_text(rowid, name, street, city, description, author, tags, house_number, state,
-                       country, postcode, opening_hours, phone, fax, website, email, media_name)
-  VALUES(new.key, new.name, new.street, new.city, new.description, new.author, new.tags,
-         new.house_number, new.state, new.country, new.postcode, new.opening_hours, new.phone,
-         new.fax, new.website, new.email, new.media_name);
-END;
-)SQL";
-
 // The record's columns in the order the reader selects them, with the value a file without the
 // column answers.
 struct Column {
@@ -182,7 +123,7 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
             return nullptr;
         }
         Transaction t(db.get());
-        bool ok = t.ok() && db->Exec(kSchema) &&
+        bool ok = t.ok() && db->Exec(kPoiSchema) &&
                   db->Exec("PRAGMA application_id = " + std::to_string(kPoiApplicationId)) &&
                   db->Exec("PRAGMA user_version = " + std::to_string(kPoiFormatVersion));
         const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},

@@ -16,13 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "PoiSchema.h"
 #include "Sqlite.h"
 
 namespace gpsdb {
 
 // The file's identity in the SQLite header ("GPPF") and the schema version this code reads.
-constexpr std::int32_t kPoiApplicationId = 0x47505046;
-constexpr int kPoiFormatVersion = 1;
 // The user-POI category.
 constexpr int kUserCategory = 18;
 

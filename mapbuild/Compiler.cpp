@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "Categories.h"
+#include "database/PoiSchema.h"
 #include "mapengine/Geo.h"
 #include "mapengine/MapFormat.h"
 
@@ -959,26 +960,6 @@ bool WriteMap(const Map& map, const Options& o, const std::string& name,
     return db.Close(error);
 }
 
-// The POI file of the map (docs/formats.md, "POI file").
-constexpr std::string_view kPoiSchema = R"SQL(
-CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE categories(number INTEGER PRIMARY KEY);
-CREATE TABLE pois(key INTEGER PRIMARY KEY, name TEXT NOT NULL, category INTEGER NOT NULL,
-                  subcategory INTEGER NOT NULL, lat REAL NOT NULL, lon REAL NOT NULL,
-                  street TEXT NOT NULL, house_number TEXT NOT NULL, city TEXT NOT NULL,
-                  postcode TEXT NOT NULL, state TEXT NOT NULL, country TEXT NOT NULL,
-                  phone TEXT NOT NULL, website TEXT NOT NULL, opening_hours TEXT NOT NULL,
-                  wheelchair TEXT NOT NULL, description TEXT NOT NULL, author TEXT NOT NULL,
-                  private INTEGER NOT NULL, media BLOB, media_name TEXT NOT NULL);
-CREATE INDEX pois_by_category ON pois(category, subcategory);
-CREATE VIRTUAL TABLE poi_index USING rtree(key, min_lat, max_lat, min_lon, max_lon);
-CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, content='pois', content_rowid='key',
-    tokenize='unicode61 remove_diacritics 2');
-CREATE TABLE tags(subcategory INTEGER NOT NULL, tag TEXT NOT NULL);
-)SQL";
-constexpr std::int32_t kPoiApplicationId = 0x47505046; // "GPPF"
-constexpr int kPoiVersion = 1;
-
 const AreaRec* SmallestAt(const Map& map, Point p, int kind) {
     return AreaAt(map, p, kind);
 }
@@ -987,9 +968,9 @@ bool WritePois(const Map& map, const std::string& name, const std::string& path,
                std::string* error) {
     Db db;
     if (!db.Open(path, error)) return false;
-    std::string pragmas = "PRAGMA application_id=" + std::to_string(kPoiApplicationId) +
-                          "; PRAGMA user_version=" + std::to_string(kPoiVersion) + ";";
-    if (!db.Exec(pragmas, error) || !db.Exec(kPoiSchema, error)) return false;
+    std::string pragmas = "PRAGMA application_id=" + std::to_string(gpsdb::kPoiApplicationId) +
+                          "; PRAGMA user_version=" + std::to_string(gpsdb::kPoiFormatVersion) + ";";
+    if (!db.Exec(pragmas, error) || !db.Exec(gpsdb::kPoiSchema, error)) return false;
     std::set<int> categories;
     for (const PoiRec& p : map.pois)
         categories.insert(p.category);
@@ -1000,7 +981,7 @@ bool WritePois(const Map& map, const std::string& name, const std::string& path,
     }
     const std::pair<const char*, std::string> meta[] = {
         {"format", "gpslib-poi"},
-        {"version", std::to_string(kPoiVersion)},
+        {"version", std::to_string(gpsdb::kPoiFormatVersion)},
         {"map", name},
         {"categories", list},
         {"attribution", "\xC2\xA9 OpenStreetMap contributors, ODbL"}};
@@ -1015,15 +996,13 @@ bool WritePois(const Map& map, const std::string& name, const std::string& path,
         const AreaRec* state = SmallestAt(map, p.at, format::kAreaState);
         const AreaRec* country = SmallestAt(map, p.at, format::kAreaCountry);
         std::size_t key = i + 1;
-        if (!db.Insert("INSERT INTO pois VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,NULL,?)",
+        // The schema's triggers fill the spatial and word indexes.
+        if (!db.Insert("INSERT INTO pois VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,NULL,?,"
+                       "'','','','','',0,0,0,0)",
                        error, key, p.name, p.category, p.subcategory, p.at.lat, p.at.lon, p.street,
                        p.houseNumber, city, postcode, state ? state->name : std::string(),
                        country ? country->name : std::string(), p.phone, p.website, p.openingHours,
-                       p.wheelchair, "", "", 0, "") ||
-            !db.Insert("INSERT INTO poi_index VALUES(?,?,?,?,?)", error, key, p.at.lat, p.at.lat,
-                       p.at.lon, p.at.lon) ||
-            !db.Insert("INSERT INTO poi_text(rowid, name, street, city) VALUES(?,?,?,?)", error,
-                       key, p.name, p.street, city))
+                       p.wheelchair, "", "", 0, ""))
             return false;
     }
     return db.Close(error);
