@@ -134,6 +134,9 @@ public:
     HRESULT GetLastTenAutomaticEvents(VARIANT* pvarEvents) override;
 
 private:
+    // Reaches the virtual walker for tests of the mode rules, until the walker's own methods exist.
+    friend class GPSCoreTestPeer;
+
     // REQUIRES for everything below: m_csCore held.
 
     // Loads the resource module at `path` into the Utility (obtained if the core has none) and

@@ -11,9 +11,26 @@
 #include <thread>
 #include <vector>
 
+#include "core/GPSCore.h"
 #include "core/SettingsFiles.h"
 #include "events/EventKinds.h"
 #include "service_fixture.h"
+
+// Places the virtual walker directly: the mode rules of arrival are tested before the walker's
+// own placement methods exist.
+class GPSCoreTestPeer {
+public:
+    static void PlaceWalker(IGPSCore* core, double latitude, double longitude) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        ASSERT_NE(impl, nullptr);
+        ASSERT_TRUE(impl->m_pVirtualObject);
+        gpslib::ComPtr<ILocationObject> place;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+        place->SetLatitude(latitude);
+        place->SetLongitude(longitude);
+        impl->m_pVirtualObject->SetLocation(place.Get());
+    }
+};
 
 namespace {
 
@@ -312,6 +329,40 @@ TEST_F(Events, ArrivalDistanceGrowsWithSpeed) {
             Tick();
             EXPECT_EQ(Count(EventArrivedNearDestination), factor < 1 ? 1 : 0);
         }
+    }
+}
+
+TEST_F(Events, VirtualModeArrivesWithinAThirdAndSkipsTheVirtualCheck) {
+    // Arrival distance 30 ft: a third of it (10 ft, 3 m) in VirtualMode, whatever the speed.
+    struct Case {
+        const char* name;
+        Mode mode;
+        double walkerNorth;      // metres north of the fix
+        double destinationNorth; // metres north of the fix; -1 none
+        int destinationEvents, virtualEvents;
+    };
+    const Case cases[] = {
+        {"virtual: destination 2.5 m from the walker", VirtualMode, 100, 102.5, 1, 0},
+        {"virtual: destination 3.5 m from the walker", VirtualMode, 100, 103.5, 0, 0},
+        {"virtual: the walker on the fix is no event", VirtualMode, 0, -1, 0, 0},
+        {"gps: the walker on the fix", GPSMode, 0, -1, 0, 1},
+        {"gps: the walker 50 m away (beyond 120 ft at 30 mph)", GPSMode, 50, -1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        SetArrivalDistanceFeet(30);
+        GPSCoreTestPeer::PlaceWalker(core.Get(), 48.1173 + c.walkerNorth / 1852.0 / 60.0,
+                                     11.0 + 31.0 / 60.0);
+        if (c.destinationNorth >= 0) SetDestinationNorth(c.destinationNorth);
+        core->SystemSetCurrentMode(c.mode);
+        for (int i = 0; i < 3; ++i) {
+            Feed(Rmc(true, 30 / 1.15077945)); // Driving speed would widen GPSMode's distance.
+            Tick();
+        }
+        EXPECT_EQ(Count(EventArrivedNearDestination), c.destinationEvents);
+        EXPECT_EQ(Count(EventArrivedNearVirtualLocation), c.virtualEvents);
     }
 }
 
