@@ -1,6 +1,6 @@
 // User POIs and the personal stores through the registered component, over real files in a
-// temporary folder: every write operation, media files, tags, compaction, the history limit the
-// core keeps, and files that are refused while the others keep working.
+// temporary folder: every write operation, media files, tags, compaction, and files that are
+// refused while the others keep working.
 #include <gpslib/GPSLib.h>
 
 #include "Sqlite.h"
@@ -166,28 +166,6 @@ TEST_F(DbPersonalStore, UserPoisThroughAddUpdateTagMediaDeleteAndCompaction) {
     EXPECT_EQ(Count(user), 1);
     db->DbPOICompressDatabase(Bstr(dir.File("none.pdb")).Get(), &ok);
     EXPECT_EQ(ok, VARIANT_FALSE);
-}
-
-TEST_F(DbPersonalStore, HistoryKeepsTheNewest25AsTheCoreTrimsIt) {
-    const std::string history = dir.File("History.hdb");
-    Open(db.Get(), history);
-    for (int i = 0; i < 30; ++i) {
-        // The core's limit: at 25 entries the lowest key, the oldest, goes first.
-        if (Count(history) >= 25) {
-            Bstr name;
-            LONG key = 0;
-            VARIANT_BOOL found = 0, deleted = 0;
-            db->DbPOIGetByPosition(Bstr(history).Get(), 0, name.Put(), &key, &found);
-            db->DbPOIDelete(Bstr(history).Get(), key, &deleted);
-            ASSERT_EQ(deleted, VARIANT_TRUE);
-        }
-        ASSERT_GT(Add(db.Get(), history, {"Place " + std::to_string(i), 16, 1, 39.0, -76.0}), 0);
-    }
-    EXPECT_EQ(Count(history), 25);
-    auto names = Names(AllCandidates(db.Get(), history).Get());
-    ASSERT_EQ(names.size(), 25u);
-    EXPECT_EQ(names.front(), "Place 5");
-    EXPECT_EQ(names.back(), "Place 29");
 }
 
 TEST_F(DbPersonalStore, OneObjectHoldsHistoryFavoritesAndAnnotations) {

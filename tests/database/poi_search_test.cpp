@@ -37,6 +37,8 @@ bool Has(const std::vector<std::string>& names, const std::string& name) {
 }
 
 TEST(DbPoiTextSearch, CompiledPoisByNameIgnoringCaseAndAccents) {
+    const std::vector<std::string> startsWithMa = {
+        "Madison Square", "Ale Mary's", "Jewish Museum of Maryland", "Jerry's Food Market"};
     struct Row {
         const char* file;
         const char* search;
@@ -54,12 +56,7 @@ TEST(DbPoiTextSearch, CompiledPoisByNameIgnoringCaseAndAccents) {
         {"Andorra.pdb", "énées", true, false, {}, {"Pyrénées"}},
         {"Andorra.pdb", "énées", false, false, {"Pyrénées"}, {}},
         {"Andorra.pdb", "cabane", false, true, {"Cabane Portella"}, {"Cabana de la Comapedrosa"}},
-        {"Baltimore.pdb",
-         "ma",
-         true,
-         false,
-         {"Madison Square", "Ale Mary's", "Jewish Museum of Maryland", "Jerry's Food Market"},
-         {"Bethel Baptist Church"}},
+        {"Baltimore.pdb", "ma", true, false, startsWithMa, {"Bethel Baptist Church"}},
         {"Baltimore.pdb", "mary's", false, true, {"Ale Mary's"}, {"Jewish Museum of Maryland"}},
         {"Baltimore.pdb",
          "square elementary",
@@ -134,11 +131,7 @@ TEST_F(DbDrawnPois, HostileSearchTextsAreMatchedLiterally) {
         {u"st*", true, false, {}},
         {u"'; DROP TABLE pois; --", false, false, {}},
         {std::u16string(100000, u'a'), true, false, {}},
-        {u"\xD800"
-         u"abc",
-         false,
-         false,
-         {}}, // a lone surrogate
+        {std::u16string(1, u'\xD800') + u"abc", false, false, {}}, // a lone surrogate
         {u"Cats\xDFFF", true, false, {}},
     };
     for (const Row& r : rows) {
@@ -167,29 +160,24 @@ TEST_F(DbDrawnPois, TheMainSearchFieldIsTheFirstFilledField) {
 }
 
 TEST_F(DbDrawnPois, UserPoiVisibility) {
+    // The public user POIs, and every POI in key order; "Plain" is not in the user category.
+    const std::vector<std::string> shared = {"O\"Brien's Bar", "a_b corner", "Cats AND Dogs",
+                                             "NEAR(x) shop", "Star*"};
+    const std::vector<std::string> all = {"O\"Brien's Bar", "100% Bio",     "a_b corner",
+                                          "Cats AND Dogs",  "NEAR(x) shop", "{name}: x",
+                                          "Star*",          "Plain"};
+    std::vector<std::string> sharedAndPlain = shared, allButPlain = all;
+    sharedAndPlain.push_back("Plain");
+    allButPlain.pop_back();
     struct Row {
         bool privateOnly, publicOnly, includePrivate;
         std::vector<std::string> found;
     } rows[] = {
-        {false,
-         false,
-         false,
-         {"O\"Brien's Bar", "a_b corner", "Cats AND Dogs", "NEAR(x) shop", "Star*", "Plain"}},
-        {false,
-         false,
-         true,
-         {"O\"Brien's Bar", "100% Bio", "a_b corner", "Cats AND Dogs", "NEAR(x) shop", "{name}: x",
-          "Star*", "Plain"}},
+        {false, false, false, sharedAndPlain},
+        {false, false, true, all},
         {true, false, false, {"100% Bio", "{name}: x"}},
-        {false,
-         true,
-         true,
-         {"O\"Brien's Bar", "a_b corner", "Cats AND Dogs", "NEAR(x) shop", "Star*"}},
-        {true,
-         true,
-         false,
-         {"O\"Brien's Bar", "100% Bio", "a_b corner", "Cats AND Dogs", "NEAR(x) shop", "{name}: x",
-          "Star*"}},
+        {false, true, true, shared},
+        {true, true, false, allButPlain},
     };
     for (const Row& r : rows) {
         auto config = NewSearch("");
@@ -227,6 +215,14 @@ TEST_F(DbDrawnPois, TheCursorWalksTheCandidatesAcrossCalls) {
 // ---- The map engine's ring search --------------------------------------------------------------
 
 constexpr double kLat = 45.002, kLon = 10.002; // the middle of the sample town
+
+// A query from the middle of the sample town.
+PoiQuery FromTheMiddle() {
+    PoiQuery q;
+    q.latitude = kLat;
+    q.longitude = kLon;
+    return q;
+}
 
 class DbRingSearch : public ::testing::Test {
 protected:
@@ -270,9 +266,7 @@ protected:
 };
 
 TEST_F(DbRingSearch, WideningFindsEveryPoiOnceNearestFirst) {
-    PoiQuery q;
-    q.latitude = kLat;
-    q.longitude = kLon;
+    PoiQuery q = FromTheMiddle();
     auto calls = WidenFully(q);
     ASSERT_FALSE(calls.empty());
     ASSERT_FALSE(calls[0].empty());
@@ -294,9 +288,7 @@ TEST_F(DbRingSearch, WideningFindsEveryPoiOnceNearestFirst) {
 }
 
 TEST_F(DbRingSearch, MaxResultsEndTheRingAtTheLastPoiTaken) {
-    PoiQuery q;
-    q.latitude = kLat;
-    q.longitude = kLon;
+    PoiQuery q = FromTheMiddle();
     q.maxResults = 5;
     double distance = 0.0;
     std::vector<PoiHit> hits;
@@ -324,9 +316,7 @@ TEST_F(DbRingSearch, Filters) {
         {8, 0, kDirectionEast, -1, {8, 9, 22, 23}},
     };
     for (const Row& r : rows) {
-        PoiQuery q;
-        q.latitude = kLat;
-        q.longitude = kLon;
+        PoiQuery q = FromTheMiddle();
         q.category = r.category;
         q.subcategory = r.subcategory;
         q.direction = r.direction;
@@ -336,9 +326,7 @@ TEST_F(DbRingSearch, Filters) {
             << r.category << "/" << r.direction;
     }
     // A relative direction without a heading searches all around.
-    PoiQuery q;
-    q.latitude = kLat;
-    q.longitude = kLon;
+    PoiQuery q = FromTheMiddle();
     q.direction = kDirectionLeft;
     EXPECT_EQ(Keys(WidenFully(q)).size(), 33u);
 }
@@ -374,9 +362,7 @@ TEST(DbPoiFiles, WhatTheEngineTakesAndCounts) {
     EXPECT_EQ(search.Categories(), (std::vector<int>{1, 2, 18}));
     // A user POI committed after the engine opened the file is found by its next search.
     Add(db.Get(), dir.File("user.pdb"), {"Fresh", 18, 1, kLat, kLon});
-    PoiQuery q;
-    q.latitude = kLat;
-    q.longitude = kLon;
+    PoiQuery q = FromTheMiddle();
     q.category = 18;
     distance = 0.0;
     hits.clear();

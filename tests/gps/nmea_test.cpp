@@ -59,16 +59,6 @@ private:
     }
 };
 
-// "$" + body + "*HH" with the body's checksum (no line end).
-std::string Signed(const std::string& body) {
-    unsigned sum = 0;
-    for (unsigned char c : body)
-        sum ^= c;
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X", sum);
-    return "$" + body + tail;
-}
-
 const std::string kRmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A";
 const std::string kRmcLog = "valid|rmc 12:35:19 48.117300 11.516667 22.400 84.400 23.3.2094|";
 const std::string kGga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47";
@@ -83,9 +73,14 @@ struct StreamCase {
     bool rmc = false;                // ProcessNmeaBuffer's result for the last chunk
 };
 
-// One signed sentence with its line end.
+// One signed sentence, "$" + body + "*HH\r\n".
 std::string Line(const std::string& body) {
-    return Signed(body) + "\r\n";
+    unsigned sum = 0;
+    for (unsigned char c : body)
+        sum ^= c;
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    return "$" + body + tail;
 }
 
 std::vector<StreamCase> StreamCases() {

@@ -167,7 +167,6 @@ TEST_F(ReceiverStateTest, HeadingInEachMode) {
         double course;
     };
     struct Case {
-        const char* name;
         GPSType type;
         HeadingAveraging averaging;
         SHORT seconds;
@@ -176,74 +175,24 @@ TEST_F(ReceiverStateTest, HeadingInEachMode) {
         SHORT heading;
         SHORT instantaneous;
     };
-    const std::vector<Case> cases = {
-        {"instantaneous follows the course",
-         GPSTypeSerial,
-         InstantaneousHeadings,
-         5,
-         1,
-         {{1.0, 90}, {1.0, 200.9}},
-         200,
-         200},
-        {"below the minimum speed the heading stays",
-         GPSTypeSerial,
-         InstantaneousHeadings,
-         5,
-         1,
-         {{1.0, 90}, {0.5, 180}},
-         90,
-         180},
-        {"fast: four samples give nothing",
-         GPSTypeSerial,
-         AutomaticHeadings,
-         5,
-         1,
-         {{10, 90}, {10, 90}, {10, 90}, {10, 90}},
-         -1,
-         90},
-        {"fast: the fifth averages",
-         GPSTypeSerial,
-         AutomaticHeadings,
-         5,
-         1,
-         {{10, 80}, {10, 90}, {10, 90}, {10, 100}, {10, 110}},
-         94,
-         110},
-        {"manual with one second takes every course",
-         GPSTypeSerial,
-         ManualHeadings,
-         1,
-         1,
-         {{1, 45}, {1, 45}, {1, 45}, {1, 45}, {1, 45}},
-         45,
-         45},
-        {"inertial takes the course at once",
-         GPSTypeInertial,
-         AutomaticHeadings,
-         5,
-         7,
-         {{0.1, 123}},
-         123,
-         123},
-        {"northern headings: moving",
-         GPSTypeNorthernHeadingsWhenStopped,
-         AutomaticHeadings,
-         5,
-         1,
-         {{3, 90}, {3, 90}, {3, 90}, {3, 90}, {3, 90}},
-         90,
-         -1},
-        {"northern headings: course 0 and slow fixes ignored",
-         GPSTypeNorthernHeadingsWhenStopped,
-         AutomaticHeadings,
-         5,
-         1,
-         {{3, 90}, {3, 90}, {3, 90}, {3, 90}, {3, 0}, {1.9, 200}, {3, 90}},
-         90,
-         -1},
+    const GPSType serial = GPSTypeSerial, north = GPSTypeNorthernHeadingsWhenStopped;
+    const HeadingAveraging automatic = AutomaticHeadings, instant = InstantaneousHeadings;
+    const std::vector<Fix> moving(5, {3, 90});
+    std::vector<Fix> movingThenStill = moving;
+    movingThenStill.back() = {3, 0}; // Course 0 and slow fixes are ignored.
+    movingThenStill.insert(movingThenStill.end(), {{1.9, 200}, {3, 90}});
+    const Case cases[] = {
+        {serial, instant, 5, 1, {{1.0, 90}, {1.0, 200.9}}, 200, 200}, // Follows the course.
+        {serial, instant, 5, 1, {{1.0, 90}, {0.5, 180}}, 90, 180},    // Below the minimum speed.
+        {serial, automatic, 5, 1, std::vector<Fix>(4, {10, 90}), -1, 90}, // Fast: four give none.
+        {serial, automatic, 5, 1, {{10, 80}, {10, 90}, {10, 90}, {10, 100}, {10, 110}}, 94, 110},
+        {serial, ManualHeadings, 1, 1, std::vector<Fix>(5, {1, 45}), 45, 45}, // One second.
+        {GPSTypeInertial, automatic, 5, 7, {{0.1, 123}}, 123, 123},           // The course at once.
+        {north, automatic, 5, 1, moving, 90, -1}, // Northern headings, moving.
+        {north, automatic, 5, 1, movingThenStill, 90, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(::testing::Message() << "row " << &c - cases);
         SetUp();
         state.m_eReceiverType = c.type;
         state.m_eHeadingAveraging = c.averaging;

@@ -103,24 +103,12 @@ TEST_P(Classes, EveryMethodRefusesNullOutPointersThroughTheVtable) {
 }
 
 VARTYPE TypeOf(gpslib::ParamType t) {
-    switch (t) {
-    case gpslib::ParamType::Short:
-        return VT_I2;
-    case gpslib::ParamType::Long:
-        return VT_I4;
-    case gpslib::ParamType::Double:
-        return VT_R8;
-    case gpslib::ParamType::Bool:
-        return VT_BOOL;
-    case gpslib::ParamType::String:
-        return VT_BSTR;
-    case gpslib::ParamType::Object:
-        return VT_DISPATCH;
-    case gpslib::ParamType::Unknown:
-        return VT_UNKNOWN;
-    default:
-        return VT_EMPTY;
-    }
+    using P = gpslib::ParamType;
+    static const std::map<P, VARTYPE> kTypes = {
+        {P::Short, VT_I2},    {P::Long, VT_I4},         {P::Double, VT_R8},      {P::Bool, VT_BOOL},
+        {P::String, VT_BSTR}, {P::Object, VT_DISPATCH}, {P::Unknown, VT_UNKNOWN}};
+    const auto found = kTypes.find(t);
+    return found == kTypes.end() ? VARTYPE(VT_EMPTY) : found->second;
 }
 
 // Builds a default argument of the parameter's type; out values point into `storage`.

@@ -1,9 +1,6 @@
-// The construction state clients rely on, read by name as a late-bound client reads it: the
-// defaults that are not plain zeros or empty texts, and the "nothing yet" answers computed from
-// them (booleans as their raw number: the address search's starts-with flag is true as 0xFFFF,
-// the others as 1; the debug directory is derived only once the settings directory is set).
-// Other defaults are the type library's field defaults as declared; rules tested with their own
-// edge cases elsewhere are not repeated here.
+// The defaults that are not plain zeros or empty texts, and the "nothing yet" answers computed
+// from them, read by name as a late-bound client reads them (booleans as their raw number: the
+// address search's starts-with flag is true as 0xFFFF, the others as 1).
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,14 +1,11 @@
-// Bad maps and bad positions: damaged, foreign and wrong-version map files are refused with a
-// logged reason while the others load; a folder without maps loads nothing and says so; every
-// query answers at the poles, at 0/0, on the antimeridian and at positions that are not numbers;
-// several maps answer each from the map that covers the position.
+// Bad maps are refused with a logged reason while the others load; every query answers at the
+// poles, at 0/0, on the antimeridian and at non-numbers; several maps answer each for its area.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 #include "map_fixture.h"
 #include "temp_dir.h"
@@ -17,13 +14,6 @@ namespace gpsmap::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 const fs::path kSample = fs::path(GPSLIB_SAMPLE_MAP_DIR) / "Sampleton.rmf";
 

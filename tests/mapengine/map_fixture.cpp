@@ -3,6 +3,9 @@
 #include <gpslib/registry.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "GPSMapLib_classes.h"
 
 namespace gpsmap::test {
@@ -138,6 +141,13 @@ std::string Names(const std::vector<CrossStreet>& records) {
     for (const CrossStreet& c : records)
         out += (out.empty() ? "" : ", ") + c.name + "@" + std::to_string(c.bearing);
     return out;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 } // namespace gpsmap::test

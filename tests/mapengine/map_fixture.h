@@ -39,4 +39,7 @@ std::vector<Detail> Details(IGPSMap* map, double lat, double lon, int heading,
 // "Name@bearing" for each record, joined by ", ".
 std::string Names(const std::vector<CrossStreet>& records);
 
+// The whole file as bytes ("" when it cannot be read).
+std::string Slurp(const std::string& path);
+
 } // namespace gpsmap::test

@@ -1,7 +1,6 @@
-// The shared OpenStreetMap extracts, compiled at build time: every query answers over a grid of
-// positions, streets are found at points taken from the extract itself, every intersection the
-// engine reports lies where streets meet in the data, and Baltimore's house numbers come back on
-// the side of the street where the house stands. Skipped when the extracts are not there.
+// The shared OpenStreetMap extracts compiled at build time, checked against the extract itself:
+// queries over a grid, streets, intersections where streets meet, Baltimore's house numbers.
+// Skipped when the extracts are not there.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 

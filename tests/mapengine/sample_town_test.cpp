@@ -260,12 +260,6 @@ TEST_F(SampleTown, DescriptionsAddressesAndMapNames) {
     }
 }
 
-} // namespace
-} // namespace gpsmap::test
-
-namespace gpsmap::test {
-namespace {
-
 // The cross streets of a street named by the address database, along it from its west end.
 TEST(SampleTownStreets, CrossStreetsAlongAStreet) {
     Engine engine;
