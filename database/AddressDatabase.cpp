@@ -186,6 +186,20 @@ HRESULT CAddressDatabase::AddressDbFindCityOrPostal(BSTR bstrMapId, VARIANT_BOOL
     return ReturnNames(pvarMatches, m_places, pnCount);
 }
 
+// The streets (key, name) of the chosen city or postal code, or of the whole map when none is
+// chosen; null when the statement cannot be prepared.
+Statement* CAddressDatabase::StreetsOfPlace() {
+    Statement* s = m_place.empty()
+                       ? m_file->db->Prepare("SELECT key, name FROM streets")
+                       : m_file->db->Prepare(
+                             m_postal ? "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
+                                        "streets s ON s.key = p.street_key WHERE p.postcode = ?1"
+                                      : "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
+                                        "streets s ON s.key = p.street_key WHERE p.city = ?1");
+    if (s != nullptr && !m_place.empty()) s->BindText(1, m_place);
+    return s;
+}
+
 HRESULT CAddressDatabase::AddressDbFindStreet(IAddressSearchConfigurationObject* pConfig,
                                               VARIANT* pvarStreets, SHORT* pnCount) {
     if (pvarStreets == nullptr || pnCount == nullptr) return E_POINTER;
@@ -199,15 +213,7 @@ HRESULT CAddressDatabase::AddressDbFindStreet(IAddressSearchConfigurationObject*
         m_place = search.index >= 0 && static_cast<std::size_t>(search.index) < m_places.size()
                       ? m_places[static_cast<std::size_t>(search.index)]
                       : std::string();
-        Statement* s =
-            m_place.empty()
-                ? m_file->db->Prepare("SELECT key, name FROM streets")
-                : m_file->db->Prepare(
-                      m_postal ? "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
-                                 "streets s ON s.key = p.street_key WHERE p.postcode = ?1"
-                               : "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
-                                 "streets s ON s.key = p.street_key WHERE p.city = ?1");
-        if (s != nullptr && !m_place.empty()) s->BindText(1, m_place);
+        Statement* s = StreetsOfPlace();
         std::map<std::string, std::vector<std::int64_t>> keys;
         const MatchMode mode = search.startsWith ? MatchMode::StartsWith : MatchMode::Anywhere;
         while (s != nullptr && s->Step()) {
@@ -240,15 +246,7 @@ HRESULT CAddressDatabase::AddressDbFindAddress(IAddressSearchConfigurationObject
         for (const Street& s : m_streets)
             if (Fold(s.name) == Fold(search.name)) street = &s;
         if (street == nullptr) {
-            Statement* s =
-                m_place.empty()
-                    ? m_file->db->Prepare("SELECT key, name FROM streets")
-                    : m_file->db->Prepare(
-                          m_postal ? "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
-                                     "streets s ON s.key = p.street_key WHERE p.postcode = ?1"
-                                   : "SELECT DISTINCT s.key, s.name FROM street_places p JOIN "
-                                     "streets s ON s.key = p.street_key WHERE p.city = ?1");
-            if (s != nullptr && !m_place.empty()) s->BindText(1, m_place);
+            Statement* s = StreetsOfPlace();
             while (s != nullptr && s->Step())
                 if (Fold(s->Text(1)) == Fold(search.name)) {
                     named.name = s->Text(1);

@@ -53,6 +53,7 @@ private:
     };
     File* FileById(const std::string& id);
     void ForgetSearches();
+    Statement* StreetsOfPlace();
 
     std::vector<File> m_files;
     // The remembered lists of the last steps.

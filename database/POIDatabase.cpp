@@ -378,6 +378,16 @@ HRESULT CPOIDatabase::DbPOIGetCount(BSTR bstrDatabaseFile, SHORT* pnCount) {
     return S_OK;
 }
 
+bool CPOIDatabase::ReadMedia(const std::string& source, PoiRecord* record, std::string* media) {
+    if (source.empty()) return true;
+    if (!ReadWholeFile(source, media)) {
+        m_log.Write("POIDatabase: cannot read the media file " + source);
+        return false;
+    }
+    if (record->mediaFile.empty()) record->mediaFile = gpslib::os::BaseName(source);
+    return true;
+}
+
 HRESULT CPOIDatabase::DbPOIAdd(BSTR bstrDatabaseFile, IPOIRecord* pRecord, BSTR bstrMediaSourceFile,
                                LONG* pnKey, VARIANT_BOOL* pbAdded) {
     if (pnKey == nullptr || pbAdded == nullptr) return E_POINTER;
@@ -388,13 +398,7 @@ HRESULT CPOIDatabase::DbPOIAdd(BSTR bstrDatabaseFile, IPOIRecord* pRecord, BSTR 
     PoiRecord record = RecordFromObject(pRecord);
     std::string media;
     const std::string source = gpslib::os::NativePath(Text(bstrMediaSourceFile));
-    if (!source.empty()) {
-        if (!ReadWholeFile(source, &media)) {
-            m_log.Write("POIDatabase: cannot read the media file " + source);
-            return S_OK;
-        }
-        if (record.mediaFile.empty()) record.mediaFile = gpslib::os::BaseName(source);
-    }
+    if (!ReadMedia(source, &record, &media)) return S_OK;
     PoiKey key = 0, blocking = 0;
     bool added = file->Add(record, source.empty() ? nullptr : &media, &key, &blocking);
     if (!added && blocking == 0)
@@ -413,13 +417,7 @@ HRESULT CPOIDatabase::DbPOIUpdate(BSTR bstrDatabaseFile, IPOIRecord* pRecord,
     PoiRecord record = RecordFromObject(pRecord);
     std::string media;
     const std::string source = gpslib::os::NativePath(Text(bstrMediaSourceFile));
-    if (!source.empty()) {
-        if (!ReadWholeFile(source, &media)) {
-            m_log.Write("POIDatabase: cannot read the media file " + source);
-            return S_OK;
-        }
-        if (record.mediaFile.empty()) record.mediaFile = gpslib::os::BaseName(source);
-    }
+    if (!ReadMedia(source, &record, &media)) return S_OK;
     *pbUpdated = Flag(file->Update(record, source.empty() ? nullptr : &media));
     return S_OK;
 }

@@ -60,6 +60,9 @@ private:
     bool OpenOne(const std::string& path, PoiFile::Access access,
                  const std::vector<int>& categories);
     void ApplyCache(PoiFile* file) const;
+    // The bytes of the media file to store with a record (none for an empty path), naming the
+    // record's media file after it when it has no name; false (logged) when it cannot be read.
+    bool ReadMedia(const std::string& source, PoiRecord* record, std::string* media);
 
     std::vector<std::unique_ptr<PoiFile>> m_files;
     PoiFile* m_active = nullptr;
