@@ -68,7 +68,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 tidy: configure
-	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet
+	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet --extra-arg=-Wno-unknown-warning-option
 
 clean:
 	rm -rf build build-asan build-tsan build-release build-fuzz

@@ -110,7 +110,9 @@ HRESULT CAddressDatabase::OpenDatabases(BSTR bstrDirectory, SHORT* pnCount) {
                 error = "unexpected schema: " + f.db->LastError();
         }
         if (!error.empty() || f.db == nullptr) {
-            m_log.Write("AddressDatabase: refused " + path + ": " + error);
+            std::string line = "AddressDatabase: refused ";
+            line.append(path).append(": ").append(error);
+            m_log.Write(line);
             continue;
         }
         Statement* s = f.db->Prepare("SELECT value FROM meta WHERE key = 'map'");

@@ -373,8 +373,8 @@ HRESULT CPOIDatabase::DbPOICompressDatabase(BSTR bstrDatabaseFile, VARIANT_BOOL*
 HRESULT CPOIDatabase::DbPOIGetCount(BSTR bstrDatabaseFile, SHORT* pnCount) {
     if (pnCount == nullptr) return E_POINTER;
     PoiFile* file = FileFor(bstrDatabaseFile);
-    *pnCount =
-        file == nullptr ? 0 : static_cast<SHORT>(std::min<std::int64_t>(file->Count(), 32767));
+    const std::int64_t count = file == nullptr ? 0 : std::min<std::int64_t>(file->Count(), 32767);
+    *pnCount = static_cast<SHORT>(count);
     return S_OK;
 }
 

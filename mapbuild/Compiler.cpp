@@ -273,19 +273,17 @@ private:
         else if (footway == "sidewalk" ||
                  (pathLike && (path == "sidewalk" || cycleway == "sidewalk")))
             w.role = format::kRoleSidewalk;
-        else if (highway.size() > 5 && highway.compare(highway.size() - 5, 5, "_link") == 0)
-            w.role = format::kRoleConnector;
-        else if (w.name.empty() && (pathLike || highway == "service" || highway == "track"))
-            w.role = format::kRoleConnector;
+        else if ((highway.size() > 5 && highway.compare(highway.size() - 5, 5, "_link") == 0) ||
+                 (w.name.empty() && (pathLike || highway == "service" || highway == "track")))
+            w.role = format::kRoleConnector; // Link roads, and unnamed service roads and paths.
         std::string junction = Tag(tags, "junction");
         w.roundabout = junction == "roundabout" || junction == "circular";
         std::string oneway = Tag(tags, "oneway");
-        if (oneway == "yes" || oneway == "1" || oneway == "true")
-            w.oneway = 1;
+        if (oneway == "yes" || oneway == "1" || oneway == "true" ||
+            (oneway.empty() && (w.roundabout || highway == "motorway")))
+            w.oneway = 1; // Roundabouts and motorways are one-way unless tagged otherwise.
         else if (oneway == "-1" || oneway == "reverse")
             w.oneway = -1;
-        else if (oneway.empty() && (w.roundabout || highway == "motorway"))
-            w.oneway = 1;
         w.lanes = std::clamp(std::atoi(Tag(tags, "lanes").c_str()), 0, 20);
         w.maxspeed = ParseSpeed(Tag(tags, "maxspeed"));
         std::string access = Tag(tags, "access"), foot = Tag(tags, "foot");

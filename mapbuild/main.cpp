@@ -40,12 +40,10 @@ int main(int argc, char** argv) {
             quiet = true;
         else if (arg == "--help" || arg == "-h")
             return std::fputs(kUsage, stdout), 0;
-        else if (!arg.empty() && arg[0] == '-')
-            ok = false;
-        else if (options.input.empty())
-            options.input = arg;
+        else if ((!arg.empty() && arg[0] == '-') || !options.input.empty())
+            ok = false; // An unknown option, or a second input.
         else
-            ok = false;
+            options.input = arg;
         if (!ok) return std::fputs(kUsage, stderr), 2;
     }
     if (options.input.empty()) return std::fputs(kUsage, stderr), 2;

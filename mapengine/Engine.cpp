@@ -824,6 +824,7 @@ Engine::StreetCrossings(const std::string& mapName, long streetKey, const std::s
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<Crossing> out;
+    out.reserve(found.size());
     for (auto& f : found)
         out.push_back(std::move(f.second));
     return out;

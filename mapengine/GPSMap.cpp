@@ -189,6 +189,7 @@ public:
             records.push_back(r);
         }
         std::vector<IUnknown*> items;
+        items.reserve(records.size());
         for (auto& r : records)
             items.push_back(r.Get());
         return gpslib::ReturnObjectList(pvarDetails, items, IID_ILocationDetailRecord);
@@ -318,6 +319,7 @@ public:
             }
         }
         std::vector<IUnknown*> items;
+        items.reserve(objects.size());
         for (auto& o : objects)
             items.push_back(o.Get());
         HRESULT hr = gpslib::ReturnObjectList(pvarCrossStreets, items, IID_IAddressObject);
@@ -494,6 +496,7 @@ private:
             records.push_back(r);
         }
         std::vector<IUnknown*> items;
+        items.reserve(records.size());
         for (auto& r : records)
             items.push_back(r.Get());
         return gpslib::ReturnObjectList(list, items, IID_ICrossStreetRecord);
