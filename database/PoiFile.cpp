@@ -267,18 +267,29 @@ std::optional<PoiRecord> PoiFile::Get(PoiKey key) {
     return r;
 }
 
+namespace {
+
+// The summary columns of the current row (key, name, category, subcategory, private, lat, lon,
+// user flag), as both summary queries select them.
+PoiSummary SummaryAt(Statement& s) {
+    PoiSummary p;
+    p.key = s.Int(0);
+    p.name = s.Text(1);
+    p.category = static_cast<int>(s.Int(2));
+    p.subcategory = static_cast<int>(s.Int(3));
+    p.isPrivate = s.Int(4) != 0;
+    p.latitude = s.Double(5);
+    p.longitude = s.Double(6);
+    p.isUser = s.Int(7) != 0 || p.category == kUserCategory;
+    return p;
+}
+
+} // namespace
+
 std::optional<PoiSummary> PoiFile::Summary(PoiKey key) {
     Statement* s = m_db->Prepare(m_selectSummary);
     if (s == nullptr || !s->Bind(1, key).Step()) return std::nullopt;
-    PoiSummary p;
-    p.key = s->Int(0);
-    p.name = s->Text(1);
-    p.category = static_cast<int>(s->Int(2));
-    p.subcategory = static_cast<int>(s->Int(3));
-    p.isPrivate = s->Int(4) != 0;
-    p.latitude = s->Double(5);
-    p.longitude = s->Double(6);
-    p.isUser = s->Int(7) != 0 || p.category == kUserCategory;
+    PoiSummary p = SummaryAt(*s);
     s->Reset();
     return p;
 }
@@ -458,16 +469,7 @@ bool PoiFile::Within(double minLat, double maxLat, double minLon, double maxLon,
     if (s == nullptr) return false;
     s->Bind(1, minLat).Bind(2, maxLat).Bind(3, minLon).Bind(4, maxLon);
     while (s->Step()) {
-        PoiSummary p;
-        p.key = s->Int(0);
-        p.name = s->Text(1);
-        p.category = static_cast<int>(s->Int(2));
-        p.subcategory = static_cast<int>(s->Int(3));
-        p.isPrivate = s->Int(4) != 0;
-        p.latitude = s->Double(5);
-        p.longitude = s->Double(6);
-        p.isUser = s->Int(7) != 0 || p.category == kUserCategory;
-        out->push_back(std::move(p));
+        out->push_back(SummaryAt(*s));
     }
     return s->ok();
 }

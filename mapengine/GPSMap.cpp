@@ -238,10 +238,7 @@ public:
 
     HRESULT SetPOIMemoryAllocatedRME(SHORT nKilobytes) override {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (nKilobytes >= 1) {
-            m_nPOIMemoryKB = nKilobytes;
-            m_pois.SetCacheKilobytes(nKilobytes);
-        }
+        if (nKilobytes >= 1) m_pois.SetCacheKilobytes(nKilobytes);
         return S_OK;
     }
 
@@ -259,10 +256,7 @@ public:
 
     HRESULT SetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (nMaxFiles >= 1) {
-            m_nMaxPOIFiles = nMaxFiles;
-            m_pois.SetMaxFiles(nMaxFiles);
-        }
+        if (nMaxFiles >= 1) m_pois.SetMaxFiles(nMaxFiles);
         return S_OK;
     }
 
@@ -569,8 +563,6 @@ private:
     SHORT m_nInitialHeading = -1;
     WaypointMode m_eWaypointMode = WaypointModeTurnsOnly;
     SHORT m_nMapMemoryKB = 0;
-    SHORT m_nPOIMemoryKB = 0;
-    SHORT m_nMaxPOIFiles = 100;
     bool m_bUsingWinCE42 = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/Answers.h"
 #include "core/SettingsFiles.h"
 #include "core/SystemSettingsObject.h"
 #include "core/Utility.h"
@@ -16,6 +17,9 @@ using gpscore::Utility;
 using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
+
+using gpscore::ReturnText;
+using gpscore::Text;
 
 namespace {
 
@@ -31,15 +35,6 @@ constexpr int kReceiverNotOpened = 20058;
 constexpr int kBluetoothReceiverNotOpened = 20084;
 constexpr int kLookaroundCategoryName = 29993;
 constexpr int kLookaroundSubCategoryName = 29994;
-
-HRESULT ReturnText(std::u16string_view text, BSTR* out) {
-    *out = gpslib::AllocBstr(text);
-    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
-}
-
-std::u16string Text(BSTR b) {
-    return std::u16string(gpslib::View(b));
-}
 
 // A folder name compared without one trailing separator.
 std::u16string WithoutTrailingSeparator(std::u16string folder) {

@@ -5,17 +5,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Answers.h"
 #include "core/GPSCore.h"
 #include "core/Utility.h"
 
+using gpscore::IsValidPlace;
 using gpslib::ComPtr;
 
 namespace {
-
-bool IsValidPlace(ILocationObject* location) {
-    VARIANT_BOOL valid = 0;
-    return location != nullptr && SUCCEEDED(location->IsValid(&valid)) && valid != 0;
-}
 
 bool Enabled(ILookaroundSettingsObject* settings,
              HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/Answers.h"
 #include "core/GPSCore.h"
 #include "core/ServiceEnv.h"
 #include "core/SettingsFiles.h"
@@ -20,6 +21,9 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
+using gpscore::ReturnText;
+using gpscore::Text;
+
 namespace {
 
 constexpr std::size_t kReadChunk = 199; // One read: the 200-byte read buffer less its terminator.
@@ -30,15 +34,6 @@ constexpr int kPollIntervalMs = 1000;
 // While a client holds the core lock, the polling thread retries this often (and watches the
 // stop event meanwhile) instead of blocking on the lock.
 constexpr int kLockRetryMs = 5;
-
-std::u16string Text(BSTR b) {
-    return std::u16string(gpslib::View(b));
-}
-
-HRESULT ReturnText(std::u16string_view text, BSTR* out) {
-    *out = gpslib::AllocBstr(text);
-    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
-}
 
 GPSType ReceiverType(IGPSSettingsObject* settings) {
     GPSType type = GPSTypeNone;
@@ -360,9 +355,7 @@ void CGPSCore::ResetLinkState() {
 }
 
 bool CGPSCore::ReadReceiver() {
-    IGPSSettingsObject* settings =
-        m_pUtility != nullptr ? m_pUtility->ReceiverSettings().Get() : nullptr;
-    if (ReceiverType(settings) == GPSTypeNone) return false;
+    if (!ReceiverConfigured()) return false;
     bool read = false;
     if (m_hSerialPort) read = ReadSource(Source::kSerialPort) || read;
     if (m_hPlaybackFile) read = ReadSource(Source::kPlaybackFile) || read;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/Answers.h"
 #include "core/GPSCore.h"
 #include "core/SystemSettingsObject.h"
 #include "core/Utility.h"
@@ -12,15 +13,14 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
+using gpscore::IsValidPlace;
+using gpscore::Text;
+
 namespace {
 
 constexpr int kNoDestination = 20062;
 constexpr int kNoGPSPosition = 20745;
 constexpr int kNoVirtualPosition = 20746;
-
-std::u16string Text(BSTR b) {
-    return std::u16string(gpslib::View(b));
-}
 
 std::u16string Lower(std::u16string text) {
     for (char16_t& c : text) {
@@ -32,11 +32,6 @@ std::u16string Lower(std::u16string text) {
 // Whether `name` holds `part`, ignoring letter case; an empty name holds nothing.
 bool Contains(const std::u16string& name, const std::u16string& part) {
     return !name.empty() && Lower(name).find(Lower(part)) != std::u16string::npos;
-}
-
-bool IsValidPlace(ILocationObject* location) {
-    VARIANT_BOOL valid = 0;
-    return location != nullptr && SUCCEEDED(location->IsValid(&valid)) && valid != 0;
 }
 
 } // namespace
