@@ -288,7 +288,7 @@ HRESULT CGPSCore::Stop() {
     WriteSystemSettingsFile();
     gpscore::LogWrite(m_pUtility->DebugDirectory(), " ", false, false);
 
-    GPSStopRecording();
+    CloseTrace(); // The recording stops with the service.
     m_receiver.ResetGPSData();
     CloseReceiver();
     ResetWorkingState();
