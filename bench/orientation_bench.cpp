@@ -54,7 +54,7 @@ void BM_DistanceAndHeadingAndName(benchmark::State& state) {
     static std::vector<DWORD> cookies;
     if (cookies.empty())
         gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount, &cookies);
-    gpscore::Utility* utility = gpscore::Utility::Instance();
+    auto utility = gpscore::Utility::Instance();
     if (utility == nullptr || !utility->LoadResources(GPSLIB_RESOURCE_MODULE)) {
         state.SkipWithError("no string resources");
         return;

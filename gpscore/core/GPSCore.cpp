@@ -5,10 +5,12 @@
 #include <mutex>
 
 #include "core/Answers.h"
+#include "core/ServiceEnv.h"
 #include "core/SettingsFiles.h"
 #include "core/SystemSettingsObject.h"
 #include "core/Utility.h"
 #include "os/codepage.h"
+#include "os/env.h"
 #include "os/path.h"
 
 GPSLIB_CLASS_FACTORY(GPSCore, CGPSCore)
@@ -49,6 +51,7 @@ std::u16string WithoutTrailingSeparator(std::u16string folder) {
 
 CGPSCore::CGPSCore() {
     CriticalSectionLock lock(m_csCore);
+    m_context.m_pEnv = gpscore::ServiceEnv(); // The platform of this service for its whole life.
     {
         std::lock_guard<std::mutex> guard(g_engineMutex);
         if (g_pGPSMapEngine == nullptr) {
@@ -57,27 +60,30 @@ CGPSCore::CGPSCore() {
             gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap,
                                  reinterpret_cast<void**>(&g_pGPSMapEngine));
         }
-        m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
+        m_context.m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
     }
-    if (m_pGPSMap) m_pGPSMap->ResetEngine();
-    m_receiver.SetMapEngine(m_pGPSMap.Get());
-    ResetWorkingState();
-    gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->ResetEngine();
+    m_receiver.State().SetMapEngine(m_context.m_pGPSMap.Get());
+    m_receiver.SetListener(&m_poll);
+    m_events.SetObserver(&m_poll);
 }
 
 CGPSCore::~CGPSCore() {
     {
         CriticalSectionLock lock(m_csCore);
-        if (m_hStopEvent) {
-            if (m_pUtility != nullptr) Log("****ERROR****Stop not called before destructor!");
-            gpslib::os::Env::Default()->DebugOutput("**Stop not called before destructor!**\n");
+        if (m_polling.Armed()) {
+            if (m_context.m_pUtility != nullptr)
+                Log("****ERROR****Stop not called before destructor!");
+            m_context.Env().DebugOutput("**Stop not called before destructor!**\n");
             CGPSCore::Stop(); // This class's own Stop: the object is being destroyed.
         }
+        // A service that used the Utility without starting lets go of it here.
+        Utility::ReleaseForService(m_context.m_pUtility);
         std::lock_guard<std::mutex> guard(g_engineMutex);
-        m_receiver.SetMapEngine(nullptr);
-        if (m_pGPSMap) {
+        m_receiver.State().SetMapEngine(nullptr);
+        if (m_context.m_pGPSMap) {
             // Only the creation reference left: this was the last core.
-            if (m_pGPSMap.Detach()->Release() == 1) {
+            if (m_context.m_pGPSMap.Detach()->Release() == 1) {
                 std::exchange(g_pGPSMapEngine, nullptr)->Release();
                 Utility::DestroyInstance();
             }
@@ -88,25 +94,19 @@ CGPSCore::~CGPSCore() {
 // ---------------------------------------------------------------------------------------------
 // Helpers.
 
-void CGPSCore::Log(const std::string& text) const {
-    if (m_pUtility != nullptr) m_pUtility->Log(text);
-}
-
-std::u16string CGPSCore::String(int id) const {
-    return m_pUtility != nullptr ? m_pUtility->GetString(id) : std::u16string();
-}
-
 bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
-    if (m_pUtility == nullptr) m_pUtility = Utility::Instance();
-    if (m_pUtility == nullptr) return false;
+    if (m_context.m_pUtility == nullptr)
+        m_context.m_pUtility = Utility::AcquireForService(m_context.m_pEnv);
+    Utility* utility = m_context.m_pUtility.get();
+    if (utility == nullptr) return false;
     std::string native = gpslib::ToUtf8(std::u16string_view(path));
-    bool exists = gpslib::os::Env::Default()->FileExists(gpslib::os::NativePath(native));
-    bool loaded = m_pUtility->LoadResources(native);
+    bool exists = m_context.Env().FileExists(gpslib::os::NativePath(native));
+    bool loaded = utility->LoadResources(native);
     if (loaded) {
-        if (m_pGPSMap) {
+        if (m_context.m_pGPSMap) {
             VARIANT_BOOL engineLoaded = VARIANT_FALSE;
             Bstr library(std::u16string_view{path});
-            m_pGPSMap->SetResourceLibrary(library.Get(), &engineLoaded);
+            m_context.m_pGPSMap->SetResourceLibrary(library.Get(), &engineLoaded);
             loaded = engineLoaded != VARIANT_FALSE;
         }
         m_bstrResourceLibrary = path;
@@ -121,48 +121,39 @@ bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
 }
 
 void CGPSCore::EnsureUtility() {
-    if (m_pUtility == nullptr) SetResourcesInternal(u"GPSResources_EN.dll");
+    if (m_context.m_pUtility == nullptr) SetResourcesInternal(u"GPSResources_EN.dll");
 }
 
 HRESULT CGPSCore::EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount) {
     if (pnCount == nullptr) return E_POINTER;
     CriticalSectionLock lock(m_csCore);
     *pnCount = 0;
-    if (!m_pGPSMap) return E_FAIL;
-    return (m_pGPSMap.Get()->*query)(pnCount);
+    if (!m_context.m_pGPSMap) return E_FAIL;
+    return (m_context.m_pGPSMap.Get()->*query)(pnCount);
 }
 
 // ---------------------------------------------------------------------------------------------
-// The steps other subsystems own. They run at their place in Start and Stop; the receiver, the
-// maps and the virtual walker fill them in.
+// The settings files, read into the shared settings objects at Start.
 
 void CGPSCore::ReadSettingsFiles(std::u16string_view directory) {
-    gpslib::os::Env& env = *gpslib::os::Env::Default();
-    gpscore::settings::ReadSystemSettings(env, directory, m_pUtility->SystemSettings());
-    gpscore::settings::ReadReceiverSettings(env, directory, m_pUtility->ReceiverSettings());
-    gpscore::settings::ReadLookaroundSettings(env, directory, m_pUtility->LookaroundSettings(),
+    gpslib::os::Env& env = m_context.Env();
+    Utility& utility = *m_context.m_pUtility;
+    auto system = utility.SystemSettings();
+    gpscore::settings::ReadSystemSettings(env, directory, system);
+    utility.SetSystemSettings(system);
+    auto receiver = utility.ReceiverSettings();
+    gpscore::settings::ReadReceiverSettings(env, directory, receiver);
+    utility.SetReceiverSettings(receiver);
+    auto lookaround = utility.LookaroundSettings();
+    gpscore::settings::ReadLookaroundSettings(env, directory, lookaround,
                                               String(kLookaroundCategoryName),
                                               String(kLookaroundSubCategoryName));
-    gpscore::settings::ReadRouteSettings(env, directory, m_pUtility->RouteSettings(GPSMode),
-                                         m_pUtility->RouteSettings(VirtualMode));
-}
-
-void CGPSCore::ResetWorkingState() {
-    m_eCurrentMode = GPSMode;
-}
-
-void CGPSCore::WriteSystemSettingsFile() {
-    if (m_pUtility == nullptr) return;
-    gpscore::settings::WriteSystemSettings(*gpslib::os::Env::Default(),
-                                           m_pUtility->SettingsDirectory(),
-                                           m_pUtility->SystemSettings().Get());
-}
-
-void CGPSCore::WriteReceiverSettingsFile() {
-    if (m_pUtility == nullptr) return;
-    gpscore::settings::WriteReceiverSettings(*gpslib::os::Env::Default(),
-                                             m_pUtility->SettingsDirectory(),
-                                             m_pUtility->ReceiverSettings().Get());
+    utility.SetLookaroundSettings(lookaround);
+    auto routeGPS = utility.RouteSettings(GPSMode);
+    auto routeVirtual = utility.RouteSettings(VirtualMode);
+    gpscore::settings::ReadRouteSettings(env, directory, routeGPS, routeVirtual);
+    utility.SetRouteSettings(GPSMode, routeGPS);
+    utility.SetRouteSettings(VirtualMode, routeVirtual);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -176,130 +167,125 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     std::u16string outcome;
 
     bool resourcesLoaded = true;
-    if (m_pUtility == nullptr) {
+    if (m_context.m_pUtility == nullptr) {
         // The settings directory and the file name are joined as they are, with no separator.
         resourcesLoaded = SetResourcesInternal(directory + u"GPSResources_EN.dll");
-        if (m_pUtility == nullptr) {
+        if (m_context.m_pUtility == nullptr) {
             errorText = u"Utility::Instance FAILED TO INITIALIZE";
             return ReturnText(errorText, pbstrResult);
         }
     }
+    Utility& utility = *m_context.m_pUtility;
 
     ReadSettingsFiles(directory);
     Log("GPSCore::Start entered");
-    Bstr debugDirectory(std::u16string_view(m_pUtility->DebugDirectory()));
-    if (m_pGPSMap) m_pGPSMap->SetDebugDirectory(debugDirectory.Get());
+    Bstr debugDirectory(std::u16string_view(utility.DebugDirectory()));
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetDebugDirectory(debugDirectory.Get());
 
-    m_pAddressDatabase.Reset();
+    m_context.m_pAddressDatabase.Reset();
     if (SUCCEEDED(gpslib::CreateObject(CLSID_AddressDatabase, IID_IAddressDatabase,
-                                       &m_pAddressDatabase))) {
-        m_pAddressDatabase->SetDebugDirectory(debugDirectory.Get());
+                                       &m_context.m_pAddressDatabase))) {
+        m_context.m_pAddressDatabase->SetDebugDirectory(debugDirectory.Get());
     } else {
         Log("\tGPSCore::Error AddressDatabase failed to be created, make sure GPSDatabase.dll is "
             "registered.");
         errorText = u"ADDRESS DATABASE FAILED TO INITIALIZE";
     }
-    if (FAILED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_pHistoryDatabase))) {
+    if (FAILED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase,
+                                    &m_context.m_pHistoryDatabase))) {
         Log("\tGPSCore::Error HistoryDatabase failed to be created, make sure GPSDatabase.dll is "
             "registered.");
         errorText = u"History DATABASE FAILED TO INITIALIZE";
     }
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_pPOIResultsA);
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_pPOIResultsB);
-    if (SUCCEEDED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_pPOIDatabase))) {
-        m_pPOIDatabase->SetDebugDirectory(debugDirectory.Get());
-        m_pPOIDatabase->SetCachePagesSQL(m_nPOICachePagesSQL);
-        m_pPOIDatabase->SetMemoryAllocatedSQL(m_nPOIMemoryKBSQL);
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsA);
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsB);
+    if (SUCCEEDED(
+            gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_context.m_pPOIDatabase))) {
+        m_context.m_pPOIDatabase->SetDebugDirectory(debugDirectory.Get());
+        m_context.m_pPOIDatabase->SetCachePagesSQL(m_nPOICachePagesSQL);
+        m_context.m_pPOIDatabase->SetMemoryAllocatedSQL(m_nPOIMemoryKBSQL);
     } else {
         Log("\tGPSCore::Error POIDatabase failed to be created, make sure GPSDatabase.dll is "
             "registered.");
         errorText = u"POI DATABASE FAILED TO INITIALIZE";
     }
-    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pPOISearchLocation);
-    m_eCurrentMode = GPSMode;
+    m_poiSearch.Start();
+    m_context.m_eCurrentMode = GPSMode;
     if (!resourcesLoaded) {
         Log("\tGPSCore::Error No Resources Loaded.");
         errorText = u"NO STRING RESOURCES LOADED";
     }
     Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
-    m_receiver.m_nPedestrianAveragingSeconds = 5;
-    m_eUrgencyLevelLookaround = UrgencyLow;
-    m_bFirstFix = false;
-    m_nStartDelay = 0;
-    if (m_pUtility->LookaroundSettings())
-        m_pUtility->LookaroundSettings()->GetStartDelayForLookaroundEvents(&m_nStartDelay);
+    m_receiver.State().m_nPedestrianAveragingSeconds = 5;
+    m_events.SetReportingLevel(UrgencyLow);
+    SHORT startDelay = 0;
+    if (auto lookaround = utility.LookaroundSettings())
+        lookaround->GetStartDelayForLookaroundEvents(&startDelay);
+    m_poll.Restart(startDelay);
 
-    outcome = LoadMapsAndPOIs();
-    ResetWorkingState();
-    ResetLinkState();
-    if (!OpenReceiver(2) && outcome == u"OK") {
-        GPSType type = GPSTypeNone;
-        m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
+    outcome = m_maps.Load();
+    m_context.m_eCurrentMode = GPSMode;
+    m_receiver.ResetLink();
+    m_poll.ForgetQuality();
+    if (!m_receiver.Open(2) && outcome == u"OK") {
+        const GPSType type = m_context.ReceiverType();
         outcome =
             String(type == GPSTypeBlueTooth ? kBluetoothReceiverNotOpened : kReceiverNotOpened);
     }
-    gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
-    m_bRestoringVirtual = false; // The virtual walker is restored from the saved state here.
-    RestoreDestination();
-    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pLookaroundLocation);
+    m_virtual.Create();
+    m_destination.Restore();
+    m_lookaround.Start();
 
-    // Manual reset: once signalled, every later wait of the polling thread sees it.
-    m_hStopEvent = gpslib::os::Env::Default()->NewEvent(true, false);
+    m_polling.Arm(m_context.Env());
     Log("GPSCore::Start exited");
     return ReturnText(errorText.empty() ? outcome : errorText, pbstrResult);
 }
 
 HRESULT CGPSCore::Stop() {
     CriticalSectionLock lock(m_csCore);
-    if (m_pUtility == nullptr) return S_OK;
+    if (m_context.m_pUtility == nullptr) return S_OK;
+    Utility& utility = *m_context.m_pUtility;
     Log("GPSCore::Stop called");
-    StopPollingThread();
-    m_hStopEvent.reset();
-    m_pAutoEvent.Reset();
-    m_lastTenEvents.clear();
-    if (m_pAddressDatabase) m_pAddressDatabase->Close();
-    m_pAddressDatabase.Reset();
-    if (m_pPOIDatabase) m_pPOIDatabase->CloseDatabase();
-    m_pPOIDatabase.Reset();
-    if (m_pHistoryDatabase) m_pHistoryDatabase->CloseDatabase();
-    m_pHistoryDatabase.Reset();
-    for (auto* results : {&m_pPOIResultsA, &m_pPOIResultsB}) {
-        if (*results) (*results)->Clear();
-        results->Reset();
-    }
-    m_pPOISearchLocation.Reset();
-    UnloadMapsAndPOIs();
+    StopPolling();
+    m_polling.Disarm();
+    m_events.Clear();
+    if (m_context.m_pAddressDatabase) m_context.m_pAddressDatabase->Close();
+    m_context.m_pAddressDatabase.Reset();
+    if (m_context.m_pPOIDatabase) m_context.m_pPOIDatabase->CloseDatabase();
+    m_context.m_pPOIDatabase.Reset();
+    if (m_context.m_pHistoryDatabase) m_context.m_pHistoryDatabase->CloseDatabase();
+    m_context.m_pHistoryDatabase.Reset();
+    m_poiSearch.Stop();
+    m_maps.Unload();
     m_bstrResourceLibrary.clear();
 
-    GPSType type = GPSTypeNone;
-    IGPSSettingsObject* receiver = m_pUtility->ReceiverSettings().Get();
-    if (receiver != nullptr) receiver->GetGPSReceiverType(&type);
-    if (type != GPSTypeNone) {
+    if (ComPtr<IGPSSettingsObject> receiver = utility.ReceiverSettings();
+        m_context.ReceiverType() != GPSTypeNone) {
         DOUBLE latitude = 0.0, longitude = 0.0;
-        if (m_pGPSObject) {
-            m_pGPSObject->GetLatitude(&latitude);
-            m_pGPSObject->GetLongitude(&longitude);
+        if (IGPSObject* gps = GPS()) {
+            gps->GetLatitude(&latitude);
+            gps->GetLongitude(&longitude);
         }
         receiver->SetGPSLastLatitude(latitude);
         receiver->SetGPSLastLongitude(longitude);
-        WriteReceiverSettingsFile();
+        m_context.WriteReceiverSettingsFile();
     }
-    SaveDestination();
-    WriteSystemSettingsFile();
-    gpscore::LogWrite(m_pUtility->DebugDirectory(), " ", false, false);
+    m_destination.Save();
+    m_context.WriteSystemSettingsFile();
+    gpscore::LogWrite(m_context.Env(), utility.DebugDirectory(), " ", false, false);
 
-    CloseTrace(); // The recording stops with the service.
-    m_receiver.ResetGPSData();
-    CloseReceiver();
-    ResetWorkingState();
-    m_pVirtualObject.Reset();
-    m_receiver.SetRecord(nullptr);
-    m_pGPSObject.Reset();
-    m_pDestination.Reset();
-    m_pLookaroundLocation.Reset();
-    Utility::DestroyInstance();
-    m_pUtility = nullptr;
+    m_receiver.Release();
+    m_context.m_eCurrentMode = GPSMode;
+    m_virtual.Release();
+    m_destination.Release();
+    m_lookaround.Stop();
+    // The last service to stop ends the shared Utility, as a single service always did.
+    Utility::ReleaseForService(m_context.m_pUtility);
     return S_OK;
+}
+
+void CGPSCore::StopPolling() {
+    if (!m_polling.Stop()) Log("GPSCore::Timer stopped from its own poll");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -322,13 +308,13 @@ HRESULT CGPSCore::SystemGetCopyright(BSTR* pbstrCopyright) {
 HRESULT CGPSCore::SystemGetCurrentMode(Mode* peMode) {
     CriticalSectionLock lock(m_csCore);
     if (peMode == nullptr) return E_POINTER;
-    *peMode = m_eCurrentMode;
+    *peMode = m_context.m_eCurrentMode;
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetCurrentMode(Mode eMode) {
     CriticalSectionLock lock(m_csCore);
-    m_eCurrentMode = eMode; // Stored as given, even outside the two modes.
+    m_context.m_eCurrentMode = eMode; // Stored as given, even outside the two modes.
     return S_OK;
 }
 
@@ -412,8 +398,8 @@ HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
     ComPtr<ISystemSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (m_pUtility != nullptr && m_pUtility->SystemSettings())
-        CopySystemSettings(m_pUtility->SystemSettings().Get(), copy.Get());
+    if (ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings())
+        CopySystemSettings(stored.Get(), copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -437,16 +423,16 @@ HRESULT CGPSCore::SystemGetDefaultSettings(ISystemSettingsObject** ppDefaultSett
 HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
     CriticalSectionLock lock(m_csCore);
     if (pSettings == nullptr) return E_POINTER;
-    if (m_pUtility == nullptr) {
+    if (m_context.m_pUtility == nullptr) {
         Bstr dir;
         pSettings->GetSettingsDirectory(dir.Put());
         SetResourcesInternal(Text(dir.Get()) + u"GPSResources_EN.dll");
-        if (m_pUtility == nullptr) return E_FAIL;
+        if (m_context.m_pUtility == nullptr) return E_FAIL;
     }
-    ISystemSettingsObject* stored = m_pUtility->SystemSettings().Get();
-    if (stored == nullptr) return E_FAIL;
-    Units oldUnits = m_pUtility->CurrentUnits();
-    gpslib::os::Env::Default()->DebugOutput("Calling SetSystemSettings");
+    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
+    if (!stored) return E_FAIL;
+    Units oldUnits = m_context.CurrentUnits();
+    m_context.Env().DebugOutput("Calling SetSystemSettings");
 
     Bstr oldMaps, newMaps;
     stored->GetMapPOIDirectory(oldMaps.Put());
@@ -482,7 +468,7 @@ HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
     stored->SetPOIAuthor(author.Get());
     pSettings->GetVirtualSideOfStreetTracking(&flag);
     stored->SetVirtualSideOfStreetTracking(flag);
-    WriteSystemSettingsFile();
+    m_context.WriteSystemSettingsFile();
 
     VARIANT_BOOL checkForNew = 0;
     pSettings->ShouldCheckForNewMaps(&checkForNew);
@@ -491,12 +477,12 @@ HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
                   checkForNew != 0;
     Log("SystemSetSettings: entered");
     if (reload) {
-        UnloadMapsAndPOIs();
-        LoadMapsAndPOIs();
+        m_maps.Unload();
+        m_maps.Load();
     }
     if (units != oldUnits) {
-        m_receiver.PedometerReset();
-        m_nPedometerTotalVirtual = 0;
+        m_receiver.State().PedometerReset();
+        m_virtual.PedometerReset();
     }
     Log("SystemSetSettings: exiting");
     return S_OK;
@@ -504,44 +490,44 @@ HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
 
 HRESULT CGPSCore::SystemSetMapMemoryAllocated(SHORT nKilobytes) {
     CriticalSectionLock lock(m_csCore);
-    return m_pGPSMap ? m_pGPSMap->SetMapMemoryAllocated(nKilobytes) : E_FAIL;
+    return m_context.m_pGPSMap ? m_context.m_pGPSMap->SetMapMemoryAllocated(nKilobytes) : E_FAIL;
 }
 
 HRESULT CGPSCore::SystemSetTestMode(VARIANT_BOOL bTestMode) {
     CriticalSectionLock lock(m_csCore);
-    m_receiver.m_bTestMode = bTestMode != 0;
+    m_receiver.State().m_bTestMode = bTestMode != 0;
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetPOICachePagesAllocatedSQL(SHORT nCachePages) {
     CriticalSectionLock lock(m_csCore);
     m_nPOICachePagesSQL = nCachePages;
-    if (m_pPOIDatabase) m_pPOIDatabase->SetCachePagesSQL(nCachePages);
+    if (m_context.m_pPOIDatabase) m_context.m_pPOIDatabase->SetCachePagesSQL(nCachePages);
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetPOIMemoryAllocatedRME(SHORT nKilobytes) {
     CriticalSectionLock lock(m_csCore);
-    if (m_pGPSMap) m_pGPSMap->SetPOIMemoryAllocatedRME(nKilobytes);
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetPOIMemoryAllocatedRME(nKilobytes);
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetPOIMemoryAllocatedSQL(SHORT nKilobytes) {
     CriticalSectionLock lock(m_csCore);
     m_nPOIMemoryKBSQL = nKilobytes;
-    if (m_pPOIDatabase) m_pPOIDatabase->SetMemoryAllocatedSQL(nKilobytes);
+    if (m_context.m_pPOIDatabase) m_context.m_pPOIDatabase->SetMemoryAllocatedSQL(nKilobytes);
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetNumberMaxMaps(SHORT nMaxMaps) {
     CriticalSectionLock lock(m_csCore);
-    if (m_pGPSMap) m_pGPSMap->SetNumberMaxMaps(nMaxMaps);
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetNumberMaxMaps(nMaxMaps);
     return S_OK;
 }
 
 HRESULT CGPSCore::SystemSetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) {
     CriticalSectionLock lock(m_csCore);
-    if (m_pGPSMap) m_pGPSMap->SetNumberMaxCommercialPOIFiles(nMaxFiles);
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetNumberMaxCommercialPOIFiles(nMaxFiles);
     return S_OK;
 }
 
@@ -552,7 +538,7 @@ HRESULT CGPSCore::SystemProprietaryFeatures(VARIANT_BOOL bEnabled) {
 
 HRESULT CGPSCore::SystemUsingWinCE42(VARIANT_BOOL bUsingWinCE42) {
     CriticalSectionLock lock(m_csCore);
-    if (m_pGPSMap) m_pGPSMap->SetUsingWinCE42(bUsingWinCE42);
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetUsingWinCE42(bUsingWinCE42);
     m_bUsingWinCE42 = bUsingWinCE42 != 0;
     return S_OK;
 }
@@ -601,4 +587,34 @@ HRESULT CGPSCore::TalkingLightsIsSyncingGPSLocation(VARIANT_BOOL* pbSyncing) {
 HRESULT CGPSCore::GPSCalibrateInertialReceiver(VARIANT_BOOL* pbCalibrationStarted) {
     CriticalSectionLock lock(m_csCore);
     return pbCalibrationStarted == nullptr ? E_POINTER : S_OK;
+}
+
+HRESULT CGPSCore::SystemMapsPOIsUnLoad() {
+    CriticalSectionLock lock(m_csCore);
+    if (m_polling.Armed()) m_maps.Unload();
+    return S_OK;
+}
+
+HRESULT CGPSCore::SystemMapsPOIsLoad(SHORT* pnMapsLoaded) {
+    if (pnMapsLoaded == nullptr) return E_POINTER;
+    CriticalSectionLock lock(m_csCore);
+    *pnMapsLoaded = 0;
+    if (!m_polling.Armed()) return S_OK;
+    m_maps.Unload();
+    Log("SystemMapsPOIsLoadInternal: Switching Maps and POIs");
+    if (m_context.m_pGPSMap) {
+        Bstr library(std::u16string_view{m_bstrResourceLibrary});
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        m_context.m_pGPSMap->SetResourceLibrary(library.Get(), &loaded);
+    }
+    m_maps.Load();
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->GetNumberOfMapsLoaded(pnMapsLoaded);
+    return S_OK;
+}
+
+HRESULT CGPSCore::FindAvailableMaps(BSTR bstrSearch, VARIANT* pvarMapNames) {
+    if (pvarMapNames == nullptr) return E_POINTER;
+    CriticalSectionLock lock(m_csCore);
+    if (!m_context.m_pGPSMap) return E_FAIL;
+    return m_context.m_pGPSMap->FindMapsMatching(bstrSearch, pvarMapNames);
 }

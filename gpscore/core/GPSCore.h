@@ -5,25 +5,31 @@
 #include <gpslib/GPSDatabaseLib.h>
 #include <gpslib/GPSMapLib.h>
 
-#include <deque>
-#include <memory>
 #include <string>
 
 #include "GPSLib_classes.h"
-#include "events/EventKinds.h"
-#include "gps/Nmea.h"
-#include "gps/ReceiverState.h"
-#include "gps/Trace.h"
-#include "os/env.h"
+#include "address/AddressSearch.h"
+#include "core/MapLoader.h"
+#include "core/ServiceContext.h"
+#include "events/EventQueue.h"
+#include "events/PollCycle.h"
+#include "gps/PollingThread.h"
+#include "gps/ReceiverLink.h"
+#include "orientation/Destination.h"
+#include "orientation/Lookaround.h"
+#include "orientation/VirtualWalker.h"
+#include "orientation/WhereAmI.h"
 #include "os/sync.h"
+#include "os/thread_annotations.h"
+#include "poi/POISearch.h"
+#include "poi/PersonalPlaces.h"
+#include "route/RouteBuilder.h"
+#include "route/RouteFollower.h"
 
-namespace gpscore {
-class Utility;
-}
-
-// Every public method holds m_csCore for its whole body (the talking-light methods and
-// SystemProprietaryFeatures excepted). The map engine is one object per process, referenced
-// once more by every core.
+// The service as its client sees it: a facade over one part object per subsystem. Each public
+// method takes the core lock, checks its pointers, writes the log lines clients and support
+// rely on, and hands the work to the part that owns it. The map engine is one object per
+// process, referenced once more by every service.
 class CGPSCore : public CGPSCoreBase {
 public:
     CGPSCore();
@@ -43,15 +49,10 @@ public:
     HRESULT LoadedRegionalMaps(SHORT* pnMaps) override;
     HRESULT SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override;
 
-    // Maps and the files beside them (core/MapLoading.cpp).
+    // Maps and the files beside them (the MapLoader).
     HRESULT SystemMapsPOIsLoad(SHORT* pnMapsLoaded) override;
     HRESULT SystemMapsPOIsUnLoad() override;
     HRESULT FindAvailableMaps(BSTR bstrSearch, VARIANT* pvarMapNames) override;
-    // The personal stores beside the maps: the folder, "\\" unless it ends in a separator,
-    // then "History.hdb", "Favorites.fdb" or "Annotations.adb".
-    static std::u16string HistoryFile(const std::u16string& directory);
-    static std::u16string FavoritesFile(const std::u16string& directory);
-    static std::u16string AnnotationsFile(const std::u16string& directory);
 
     // System settings and limits.
     HRESULT SystemGetSettings(ISystemSettingsObject** ppSettings) override;
@@ -67,7 +68,8 @@ public:
     HRESULT SystemProprietaryFeatures(VARIANT_BOOL bEnabled) override;
     HRESULT SystemUsingWinCE42(VARIANT_BOOL bUsingWinCE42) override;
 
-    // Heading and position for either mode, and the destination (orientation/CoreOrientation.cpp).
+    // Heading and position for either mode, and the destination (the Destination, the walker and
+    // the fix).
     HRESULT GetHeading(Mode eMode, HeadingType eHeadingType, BSTR* pbstrHeading) override;
     HRESULT GetHeadingDegrees(Mode eMode, SHORT* pnHeadingDegrees) override;
     HRESULT IsHeadingValid(Mode eMode, VARIANT_BOOL* pbValid) override;
@@ -102,7 +104,7 @@ public:
     HRESULT TalkingLightsIsSyncingGPSLocation(VARIANT_BOOL* pbSyncing) override;
     HRESULT GPSCalibrateInertialReceiver(VARIANT_BOOL* pbCalibrationStarted) override;
 
-    // The receiver: its state, link, polling, traces and Bluetooth (gps/CoreReceiver.cpp).
+    // The receiver: its state, link, polling, traces and Bluetooth (the ReceiverLink).
     HRESULT GPSGet(IGPSObject** ppGPS) override;
     HRESULT GPSGetTime(IGPSTimeObject** ppTime) override;
     HRESULT GPSGetStatus(IGPSStatusObject** ppStatus) override;
@@ -124,7 +126,7 @@ public:
     HRESULT GPSInsertAnnotationIntoRecording(BSTR bstrAnnotation) override;
     HRESULT GPSFindAvailableBluetoothDevices(VARIANT* pvarDevices) override;
 
-    // Automatic events (events/CoreEvents.cpp).
+    // Automatic events (the EventQueue).
     HRESULT RegisterUIAutoEventCallback(IDispatch* pAutoEventSink) override;
     HRESULT EngageUIAutoLookaroundEvents(VARIANT_BOOL bEngaged) override;
     HRESULT LookaroundGetUrgencyReportingLevel(UrgencyLevel* peUrgencyLevel) override;
@@ -134,179 +136,56 @@ public:
     HRESULT GetLastTenAutomaticEvents(VARIANT* pvarEvents) override;
 
 private:
-    // Reaches the virtual walker for tests of the mode rules, until the walker's own methods exist.
+    // Reaches the parts for tests of their rules, until the parts' own methods exist.
     friend class GPSCoreTestPeer;
 
-    // REQUIRES for everything below: m_csCore held.
-
-    // Loads the resource module at `path` into the Utility (obtained if the core has none) and
-    // hands the path to the map engine; true when both took it (or, with no engine, when the
-    // module loaded).
-    bool SetResourcesInternal(const std::u16string& path);
+    // Loads the resource module at `path` into the Utility (obtained if the service has none)
+    // and hands the path to the map engine; true when both took it (or, with no engine, when
+    // the module loaded).
+    bool SetResourcesInternal(const std::u16string& path) REQUIRES(m_csCore);
     // Resource loading with an empty settings directory, for the queries that work before Start.
-    void EnsureUtility();
-    void Log(const std::string& text) const;
-    std::u16string String(int id) const;
-
-    // The steps of Start and Stop that the other subsystems own.
-    void ReadSettingsFiles(std::u16string_view directory);
-    std::u16string LoadMapsAndPOIs();
-    void UnloadMapsAndPOIs();
-    // Offers the engine every POI file of `directory` that has no map of its base name beside it;
-    // answers how many there were.
-    int LoadStandAlonePOIFiles(const std::u16string& directory);
-    // The receiver link (gps/CoreReceiver.cpp).
-    bool OpenReceiver(SHORT startupSentences);
-    bool OpenLink(SHORT startupSentences);
-    bool OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port, std::u16string_view portName,
-                  SHORT portNumber, LONG baudRate);
-    void ResetLinkState();
-    void CloseReceiver();
-    // Reads what the port and the playback file hold; true when any bytes came.
-    bool ReadReceiver();
-    enum class Source { kSerialPort, kPlaybackFile };
-    bool ReadSource(Source source);
-    void PollingThread(gpslib::os::Event* stopEvent, unsigned generation);
-    void StopPollingThread();
-    // Where a played-back annotation goes: the capture of route creation, or an event.
-    // Appends to the trace being recorded; a write that fails ends the recording.
-    void AppendToTrace(std::string_view bytes);
-    void CloseTrace();
-    void SimulationAnnotationReached(std::u16string_view text);
-    // One heartbeat of the service: reads the receiver when asked, then updates the state and
-    // looks for events (events/PollCycle.cpp). True when bytes were read.
-    bool PollCycle(bool readReceiver);
-    bool ReceiverConfigured() const;
-    void CheckConnectionAndFix();
-    // The distance within which the user has arrived somewhere: the system setting divided by
-    // `divisor`, widened with the speed in GPSMode; `fast` is set from 41 mph up.
-    LONG ArrivalDistance(int divisor, bool* fast = nullptr);
-    // Both places valid and `from` within ArrivalDistance(3) of `to`; *distance is -1 when not
-    // both are valid.
-    bool IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to, LONG* distance);
-    void CheckDestinationArrival();
-    void CheckVirtualArrival();
-    // The current place and heading of the mode: the walker's in VirtualMode, else the fix's.
-    gpslib::ComPtr<ILocationObject> CurrentLocation(SHORT* heading);
-
-    // Events (events/CoreEvents.cpp). Each builder logs its kind, applies the reporting level
-    // and hands a new event to AddEvent; true when an event was made.
-    bool RaiseEvent(gpscore::EventKind kind, std::u16string_view description,
-                    ILocationObject* location, UrgencyLevel urgency = UrgencyLow);
-    void AddEvent(IAutomaticEventObject* event);
-    bool ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading);
-    bool ArrivedNearVirtualEvent();
-    bool GPSConnectionGainedEvent();
-    bool GPSConnectionLostEvent();
-    bool GPSGainedFixEvent();
-    bool GPSLostFixEvent();
-    // The live fix's position, for the events that carry it.
-    gpslib::ComPtr<ILocationObject> GPSLocation();
-    std::u16string ReceiverName();
-
-    // The steps the poll cycle hands to other subsystems.
-    // Lookaround (orientation/CoreLookaround.cpp): street, city and map changes; the
-    // intersection ahead; points of interest near.
-    void LookaroundCheckChanges();
-    void LookaroundCheckIntersection();
-    void LookaroundCheckPOIs();
-    // Route following (route/CoreRouteFollowing.cpp): one step of the followed route.
-    void RouteFollowingStep();
-    // The street, city and map at a place, from the maps (orientation/CoreWhereAmI.cpp);
-    // false when no place is found.
-    bool NearestPlaceNames(ILocationObject* place, std::u16string* street, std::u16string* city,
-                           std::u16string* map);
-    // Adds a place to the user's history of places (poi/CorePlaces.cpp); an empty name keeps
-    // the place's own.
-    void AddPlaceToHistory(ILocationObject* place, std::u16string_view name);
-    void ResetWorkingState();
-    void WriteSystemSettingsFile();
-    void WriteReceiverSettingsFile();
-    // The destination: the given location held by reference, with its side of the street. Clears
-    // the arrival detection and adds the place to the history of places.
-    HRESULT SetDestination(ILocationObject* pLocation, SideOfStreet eSide);
-    // The destination kept in the system settings at Stop, and restored from them at Start.
-    void SaveDestination();
-    void RestoreDestination();
+    void EnsureUtility() REQUIRES(m_csCore);
+    void Log(const std::string& text) const REQUIRES(m_csCore) { m_context.Log(text); }
+    std::u16string String(int id) const REQUIRES(m_csCore) { return m_context.String(id); }
+    void ReadSettingsFiles(std::u16string_view directory) REQUIRES(m_csCore);
+    // One heartbeat, on the polling thread or the caller's.
+    bool Poll(bool readReceiver) REQUIRES(m_csCore) { return m_poll.Run(readReceiver); }
+    void StopPolling() REQUIRES(m_csCore);
     // One of the engine's 16-bit counts; E_FAIL (count 0) without an engine.
-    HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount);
+    HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount) EXCLUDES(m_csCore);
+    // The live fix or the walker, as the mode asks; null before Start.
+    IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
+    IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_virtual.Walker(); }
 
-    gpslib::os::CriticalSection m_csCore; // The core lock.
-    gpslib::os::CriticalSection m_csAux;  // The poll lock, taken inside m_csCore.
-    // The stop event; its existence is the core's "started" test.
-    std::unique_ptr<gpslib::os::Event> m_hStopEvent;
-    std::unique_ptr<gpslib::os::Thread> m_hPollingThread;
-    // Counts the polling threads stopped; a thread still running with an older number ends.
-    unsigned m_nPollingGeneration = 0;
+    // The core lock: every public method holds it for its whole body (the talking-light methods
+    // and SystemProprietaryFeatures excepted), and so does each poll. Recursive because an event
+    // sink called during a poll may call back into the service on the same thread.
+    mutable gpslib::os::CriticalSection m_csCore;
 
-    gpscore::Utility* m_pUtility = nullptr;
-    gpslib::ComPtr<IGPSMap> m_pGPSMap;
-    gpslib::ComPtr<IAddressDatabase> m_pAddressDatabase;
-    gpslib::ComPtr<IPOIDatabase> m_pHistoryDatabase;
-    gpslib::ComPtr<IPOIDatabase> m_pPOIDatabase;
-    gpslib::ComPtr<IPOIResults> m_pPOIResultsA;
-    gpslib::ComPtr<IPOIResults> m_pPOIResultsB;
-    gpslib::ComPtr<IGPSAutoEventSink> m_pAutoEvent;
-    // The live GPS fix record and the virtual walker: created by Start, released by Stop.
-    gpslib::ComPtr<IGPSObject> m_pGPSObject;
-    gpslib::ComPtr<IVirtualObject> m_pVirtualObject;
-    // Where the user is heading (an empty DestinationObject when none), and whether the poll
-    // cycle has announced arriving near it.
-    gpslib::ComPtr<IDestinationObject> m_pDestination;
-    bool m_bArrivedNearDestination = false;
-    // The location of POI searches, and the one passed with lookaround POI events.
-    gpslib::ComPtr<ILocationObject> m_pPOISearchLocation;
-    gpslib::ComPtr<ILocationObject> m_pLookaroundLocation;
+    // What the parts share, then one part per subsystem. Each part assumes the core lock.
+    gpscore::ServiceContext m_context GUARDED_BY(m_csCore);
+    gpscore::EventQueue m_events GUARDED_BY(m_csCore){m_context};
+    gpscore::PersonalPlaces m_places GUARDED_BY(m_csCore){m_context};
+    gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore);
+    gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
+    gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context};
+    gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events};
+    gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
+    gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){m_context, m_events};
+    gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events};
+    gpscore::AddressSearch m_addressSearch GUARDED_BY(m_csCore){m_context};
+    gpscore::MapLoader m_maps GUARDED_BY(m_csCore){m_context};
+    gpscore::ReceiverLink m_receiver GUARDED_BY(m_csCore){m_context};
+    gpscore::PollCycle m_poll GUARDED_BY(m_csCore){{m_context, m_receiver, m_events, m_destination,
+                                                    m_virtual, m_whereAmI, m_lookaround,
+                                                    m_routeFollower, m_places}};
+    gpscore::PollingThread m_polling GUARDED_BY(m_csCore);
 
-    // The receiver: fix-record semantics, link handles and their line assembly, the trace.
-    gpscore::ReceiverState m_receiver;
-    std::unique_ptr<gpslib::os::SerialPort> m_hSerialPort;
-    std::unique_ptr<gpslib::os::SerialPort> m_hTalkingLightsPort;
-    std::unique_ptr<gpslib::os::SequentialFile> m_hPlaybackFile;
-    std::unique_ptr<gpslib::os::WritableFile> m_hTraceFile;
-    gpscore::nmea::Assembly m_serialAssembly;
-    gpscore::nmea::Assembly m_playbackAssembly;
-    std::u16string m_bstrRecordingFile;
-    gpscore::AnnotationScanner m_annotationScanner;
-    // Set while a route is made from a simulation file: annotations are kept, not announced.
-    bool m_bAnnotationCapture = false;
-    std::u16string m_bstrAnnotationCapture;
-    // The connection and fix watch of the poll cycle, restarted whenever the link is.
-    GPSQuality m_ePreviousQuality = GPSQualityNoGPS;
-    SHORT m_nConnectionCountdown = 4;
-    SHORT m_nFixCountdown = 0;
-
-    // Automatic events: the client's reporting level, whether events are made at all, the
-    // history of the last ten (newest first), and what the poll cycle remembers between polls.
-    UrgencyLevel m_eUrgencyLevelLookaround = UrgencyLow;
-    bool m_bEventsEngaged = true;
-    bool m_bHistoryOfEvents = false;
-    std::deque<gpslib::ComPtr<IAutomaticEventObject>> m_lastTenEvents;
-    bool m_bArrivedNearVirtual = false;
-    bool m_bFirstFix = false;
-    // Set while route creation or lookaround change detection runs: no events are looked for.
-    bool m_bSuspended = false;
-    SHORT m_nStartDelay = 0;
-    SHORT m_nIntersectionCountdown = 0;
-    SHORT m_nPOICountdown = 0;
-    bool m_bFollowingRoute = false;
-    bool m_bRouteStartPending = false;
-    // The last street, city and map announced, which lookaround compares against.
-    std::u16string m_bstrLastStreet;
-    std::u16string m_bstrLastCity;
-    std::u16string m_bstrLastMap;
-
-    Mode m_eCurrentMode = GPSMode;
-    bool m_bProprietaryFeatures = true;
-    bool m_bUsingWinCE42 = false;
-    SHORT m_nPOICachePagesSQL = 10;
-    SHORT m_nPOIMemoryKBSQL = 1000;
-    std::u16string m_bstrResourceLibrary;
-    // The walked distance of the virtual pedometer (the GPS one is the receiver's); a change of
-    // units clears both.
-    LONG m_nPedometerTotalVirtual = 0;
-    // Cleared by Start while it restores the virtual position.
-    bool m_bRestoringVirtual = true;
+    bool m_bProprietaryFeatures = true; // Read by nothing; written without the lock.
+    bool m_bUsingWinCE42 GUARDED_BY(m_csCore) = false;
+    SHORT m_nPOICachePagesSQL GUARDED_BY(m_csCore) = 10;
+    SHORT m_nPOIMemoryKBSQL GUARDED_BY(m_csCore) = 1000;
+    std::u16string m_bstrResourceLibrary GUARDED_BY(m_csCore);
 };
 
 #endif // GPSCORE_CORE_GPSCORE_H_

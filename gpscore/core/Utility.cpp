@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "core/ServiceEnv.h"
 #include "core/SystemSettingsObject.h"
 #include "os/codepage.h"
 #include "os/env.h"
@@ -15,10 +16,11 @@ namespace gpscore {
 
 namespace {
 
-// The instance; cores of different threads reach it under their own locks, so its creation and
-// destruction take this one.
+// The process slot and the number of service references to what it holds. Services on
+// different threads reach it under their own locks, so the slot has one of its own.
 std::mutex g_instanceMutex;
-Utility* g_instance = nullptr;
+std::shared_ptr<Utility> g_instance;
+int g_serviceReferences = 0;
 
 // Whether the debug directory was checked, and whether it existed then.
 std::atomic<bool> g_logDirectoryChecked{false};
@@ -145,8 +147,9 @@ void ResetLogChecks() {
     g_logDirectoryExists = false;
 }
 
-void LogWrite(std::u16string_view directory, std::string_view text, bool withTime, bool withDate) {
-    gpslib::os::Env* env = gpslib::os::Env::Default();
+void LogWrite(gpslib::os::Env& platform, std::u16string_view directory, std::string_view text,
+              bool withTime, bool withDate) {
+    gpslib::os::Env* env = &platform;
     std::string dir = gpslib::ToUtf8(directory);
     if (!g_logDirectoryChecked) {
         if (dir.empty()) return;
@@ -174,27 +177,45 @@ void LogWrite(std::u16string_view directory, std::string_view text, bool withTim
     (void)file->Close();
 }
 
-Utility* Utility::Instance() {
+std::shared_ptr<Utility> Utility::AcquireForService(gpslib::os::Env* env) {
     std::lock_guard<std::mutex> guard(g_instanceMutex);
-    if (g_instance == nullptr) g_instance = new (std::nothrow) Utility();
+    if (g_instance == nullptr) g_instance.reset(new (std::nothrow) Utility(env));
+    if (g_instance != nullptr) ++g_serviceReferences;
     return g_instance;
 }
 
-Utility* Utility::Current() {
+void Utility::ReleaseForService(std::shared_ptr<Utility>& utility) {
+    if (utility == nullptr) return;
+    std::shared_ptr<Utility> last;
+    {
+        std::lock_guard<std::mutex> guard(g_instanceMutex);
+        if (utility == g_instance && --g_serviceReferences == 0) last = std::move(g_instance);
+    }
+    utility.reset();
+    // `last` frees the instance here, outside the slot's lock, unless a caller still holds it.
+}
+
+std::shared_ptr<Utility> Utility::Instance() {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    if (g_instance == nullptr) g_instance.reset(new (std::nothrow) Utility(ServiceEnv()));
+    return g_instance;
+}
+
+std::shared_ptr<Utility> Utility::Current() {
     std::lock_guard<std::mutex> guard(g_instanceMutex);
     return g_instance;
 }
 
 void Utility::DestroyInstance() {
-    Utility* instance = nullptr;
+    std::shared_ptr<Utility> instance;
     {
         std::lock_guard<std::mutex> guard(g_instanceMutex);
-        instance = std::exchange(g_instance, nullptr);
+        if (g_serviceReferences == 0) instance = std::move(g_instance);
     }
-    delete instance;
 }
 
-Utility::Utility() {
+Utility::Utility(gpslib::os::Env* env) : m_pEnv(env) {
+    gpslib::os::MutexLock lock(m_csSettings);
     gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &m_pSystemSettings);
     if (m_pSystemSettings) {
         gpslib::Bstr maps(u"\\CompactFlash\\maps");
@@ -215,21 +236,54 @@ Utility::Utility() {
 
 Utility::~Utility() = default;
 
+gpslib::ComPtr<ISystemSettingsObject> Utility::SystemSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pSystemSettings;
+}
+gpslib::ComPtr<IGPSSettingsObject> Utility::ReceiverSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pReceiverSettings;
+}
+gpslib::ComPtr<ILookaroundSettingsObject> Utility::LookaroundSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pLookaroundSettings;
+}
+gpslib::ComPtr<IRouteSettingsObject> Utility::RouteSettings(Mode mode) const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS;
+}
+void Utility::SetSystemSettings(gpslib::ComPtr<ISystemSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pSystemSettings = std::move(settings);
+}
+void Utility::SetReceiverSettings(gpslib::ComPtr<IGPSSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pReceiverSettings = std::move(settings);
+}
+void Utility::SetLookaroundSettings(gpslib::ComPtr<ILookaroundSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pLookaroundSettings = std::move(settings);
+}
+void Utility::SetRouteSettings(Mode mode, gpslib::ComPtr<IRouteSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    (mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS) = std::move(settings);
+}
+
 std::u16string Utility::SettingsDirectory() const {
     gpslib::Bstr dir;
-    if (m_pSystemSettings) m_pSystemSettings->GetSettingsDirectory(dir.Put());
+    if (auto settings = SystemSettings()) settings->GetSettingsDirectory(dir.Put());
     return Text(dir.Get());
 }
 
 std::u16string Utility::DebugDirectory() const {
     gpslib::Bstr dir;
-    if (m_pSystemSettings) m_pSystemSettings->GetDebugDirectory(dir.Put());
+    if (auto settings = SystemSettings()) settings->GetDebugDirectory(dir.Put());
     return Text(dir.Get());
 }
 
 Units Utility::CurrentUnits() const {
     Units units = Imperial;
-    if (m_pSystemSettings) m_pSystemSettings->GetUnits(&units);
+    if (auto settings = SystemSettings()) settings->GetUnits(&units);
     return units;
 }
 
@@ -256,7 +310,7 @@ std::u16string Utility::GetOrdinalSuffix(int n) const {
 
 bool Utility::SpellDecoratorsOn() const {
     VARIANT_BOOL on = 0;
-    if (m_pSystemSettings) m_pSystemSettings->GetIncludeSpellDecorators(&on);
+    if (auto settings = SystemSettings()) settings->GetIncludeSpellDecorators(&on);
     return on != 0;
 }
 
@@ -290,11 +344,11 @@ std::u16string Utility::ForStorage(std::u16string_view text) const {
 }
 
 void Utility::Log(std::string_view text) const {
-    LogWrite(DebugDirectory(), text, true, true);
+    LogWrite(*m_pEnv, DebugDirectory(), text, true, true);
 }
 
 void Utility::TraceAndLog(std::string_view text) const {
-    gpslib::os::Env::Default()->DebugOutput(std::string(text) + "\n");
+    m_pEnv->DebugOutput(std::string(text) + "\n");
     Log(text);
 }
 

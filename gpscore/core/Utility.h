@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "GPSLib_classes.h"
 #include "core/StringTable.h"
+#include "os/sync.h"
 
 namespace gpslib::os {
 class Env;
@@ -34,28 +36,46 @@ inline std::u16string FormatText(std::u16string_view format,
 // The process-wide log writer: one line per call, appended to <directory>/gpsDebug.txt.
 // Whether the directory exists is checked once for the life of the process (the check is
 // cleared by ResetLogChecks, which a new settings directory triggers). Nothing is buffered.
-void LogWrite(std::u16string_view directory, std::string_view text, bool withTime, bool withDate);
+void LogWrite(gpslib::os::Env& env, std::u16string_view directory, std::string_view text,
+              bool withTime, bool withDate);
 void ResetLogChecks();
 
+// One instance per process, shared by its services. Each service that uses it holds a counted
+// service reference (AcquireForService, ReleaseForService); when the last one lets go the
+// process slot is emptied, so that one service's Stop ends the instance as it always did, while
+// a second service never loses what it still uses. A caller outside the services (a value
+// object) holds a plain reference for the length of its call, so the object outlives a Stop
+// that happens meanwhile.
 class Utility {
 public:
-    // The instance, created on first use; null only when it cannot be created.
-    // REQUIRES: the caller holds its core lock (cores share the instance).
-    static Utility* Instance();
+    // The instance for a service, created in `env` when the process has none.
+    static std::shared_ptr<Utility> AcquireForService(gpslib::os::Env* env);
+    // Gives up a service reference and empties `utility`.
+    static void ReleaseForService(std::shared_ptr<Utility>& utility);
+    // The instance, created on first use in the services' platform; null only when it cannot
+    // be created. For value objects, which belong to no service.
+    static std::shared_ptr<Utility> Instance();
     // The instance if there is one.
-    static Utility* Current();
-    // Frees the instance, its settings objects and its string resources.
+    static std::shared_ptr<Utility> Current();
+    // Empties the process slot unless a service holds the instance (the last core's goodbye).
     static void DestroyInstance();
 
-    // The settings objects, each replaced whole by the settings readers.
-    gpslib::ComPtr<ISystemSettingsObject>& SystemSettings() { return m_pSystemSettings; }
-    gpslib::ComPtr<IGPSSettingsObject>& ReceiverSettings() { return m_pReceiverSettings; }
-    gpslib::ComPtr<ILookaroundSettingsObject>& LookaroundSettings() {
-        return m_pLookaroundSettings;
-    }
-    gpslib::ComPtr<IRouteSettingsObject>& RouteSettings(Mode mode) {
-        return mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS;
-    }
+    ~Utility();
+    Utility(const Utility&) = delete;
+    Utility& operator=(const Utility&) = delete;
+
+    // The settings objects. Each is replaced whole by the settings readers, and services on
+    // other threads read them, so the slots are read and replaced under the settings lock; a
+    // caller keeps the object it was given for as long as it uses it.
+    gpslib::ComPtr<ISystemSettingsObject> SystemSettings() const;
+    gpslib::ComPtr<IGPSSettingsObject> ReceiverSettings() const;
+    gpslib::ComPtr<ILookaroundSettingsObject> LookaroundSettings() const;
+    gpslib::ComPtr<IRouteSettingsObject> RouteSettings(Mode mode) const;
+    void SetSystemSettings(gpslib::ComPtr<ISystemSettingsObject> settings);
+    void SetReceiverSettings(gpslib::ComPtr<IGPSSettingsObject> settings);
+    void SetLookaroundSettings(gpslib::ComPtr<ILookaroundSettingsObject> settings);
+    void SetRouteSettings(Mode mode, gpslib::ComPtr<IRouteSettingsObject> settings);
+    gpslib::os::Env& Env() const { return *m_pEnv; }
     // The settings directory and the debug directory of the system settings.
     std::u16string SettingsDirectory() const;
     std::u16string DebugDirectory() const;
@@ -89,15 +109,17 @@ public:
     void TraceAndLog(std::string_view text) const;
 
 private:
-    Utility();
-    ~Utility();
+    explicit Utility(gpslib::os::Env* env);
     bool SpellDecoratorsOn() const;
 
-    gpslib::ComPtr<ISystemSettingsObject> m_pSystemSettings;
-    gpslib::ComPtr<IGPSSettingsObject> m_pReceiverSettings;
-    gpslib::ComPtr<ILookaroundSettingsObject> m_pLookaroundSettings;
-    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsGPS;
-    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsVirtual;
+    gpslib::os::Env* const m_pEnv;
+    mutable gpslib::os::Mutex m_csSettings;
+    gpslib::ComPtr<ISystemSettingsObject> m_pSystemSettings GUARDED_BY(m_csSettings);
+    gpslib::ComPtr<IGPSSettingsObject> m_pReceiverSettings GUARDED_BY(m_csSettings);
+    gpslib::ComPtr<ILookaroundSettingsObject> m_pLookaroundSettings GUARDED_BY(m_csSettings);
+    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsGPS GUARDED_BY(m_csSettings);
+    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsVirtual GUARDED_BY(m_csSettings);
+    // Loaded by the service that holds the core lock; read by everyone.
     StringTable m_strings;
 };
 

@@ -1,18 +1,45 @@
-// The heartbeat: once a second (or on GPSForcePoll, or after GPSForceLocation without reading)
-// the receiver is read, the receiver state brought up to date, and the service looks for what
-// it must announce: the receiver's connection and fix, arrival near the destination and near
-// the virtual position, the followed route's turns, and what lookaround watches.
+#include "events/PollCycle.h"
+
 #include <algorithm>
 #include <cmath>
 
 #include "core/Answers.h"
-#include "core/GPSCore.h"
+#include "core/ServiceContext.h"
 #include "core/Utility.h"
+#include "orientation/Descriptions.h"
+#include "orientation/Destination.h"
+#include "orientation/LocationObject.h"
+#include "orientation/Lookaround.h"
+#include "orientation/VirtualWalker.h"
+#include "orientation/WhereAmI.h"
+#include "poi/PersonalPlaces.h"
+#include "route/RouteFollower.h"
 
-using gpscore::IsValidPlace;
+namespace gpscore {
+
+using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
+
+constexpr int kReceiverConnected = 20014;
+constexpr int kNamedReceiverConnected = 20015;
+constexpr int kNamedReceiverLost = 20016;
+constexpr int kReceiverLost = 20009;
+constexpr int kPositionFound = 20737;
+constexpr int kArrivedAtDestination = 20109;
+constexpr int kDestinationAhead = 20735;
+constexpr int kReachedVirtual = 20705;
+constexpr int kVirtualAhead = 20736;
+constexpr int kFirstFixPlace = 21056;
+
+// Spoken parts joined into sentences: each part ends with a full stop, one space between.
+void AppendSentence(std::u16string& text, std::u16string_view part) {
+    if (part.empty()) return;
+    if (!text.empty()) text += u' ';
+    text += part;
+    if (text.back() != u'.') text += u'.';
+}
 
 bool Enabled(ILookaroundSettingsObject* settings,
              HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
@@ -22,23 +49,42 @@ bool Enabled(ILookaroundSettingsObject* settings,
 
 } // namespace
 
-bool CGPSCore::ReceiverConfigured() const {
-    GPSType type = GPSTypeNone;
-    if (m_pUtility != nullptr && m_pUtility->ReceiverSettings())
-        m_pUtility->ReceiverSettings()->GetGPSReceiverType(&type);
-    return type != GPSTypeNone;
+void PollCycle::Restart(SHORT startDelay) {
+    m_bFirstFix = false;
+    m_nStartDelay = startDelay;
 }
 
-bool CGPSCore::PollCycle(bool readReceiver) {
+void PollCycle::OnLinkRestarted() {
+    m_ePreviousQuality = GPSQualityNoGPS;
+    m_nConnectionCountdown = 4;
+    m_nFixCountdown = 0;
+    m_bFirstFix = false;
+}
+
+void PollCycle::OnAnnotation(std::u16string_view text) {
+    m_parts.events.Raise(EventKind::kSimulationAnnotation, text, m_parts.receiver.Location().Get());
+}
+
+void PollCycle::OnEventMade(EventKind kind) {
+    if (kind == EventKind::kArrivedNearDestination ||
+        kind == EventKind::kRouteArrivedNearDestination)
+        m_parts.destination.SetArrivedNear(true);
+    if (kind == EventKind::kArrivedNearVirtual) m_parts.walker.SetArrivedNear(true);
+    if (kind == EventKind::kRouteArrivedNearDestination) m_parts.route.Finish();
+}
+
+bool PollCycle::Run(bool readReceiver) {
     gpslib::os::CriticalSectionLock poll(m_csAux);
-    const bool receiver = ReceiverConfigured();
+    ServiceContext& context = m_parts.context;
+    ReceiverLink& link = m_parts.receiver;
+    const bool receiver = link.Configured();
     bool read = false;
     if (receiver) {
-        if (readReceiver) read = ReadReceiver();
-        m_receiver.UpdatePedometer(false);
+        if (readReceiver) read = link.Read();
+        link.State().UpdatePedometer(false);
     }
-    if (m_bSuspended || m_pUtility == nullptr) return read;
-    if (!m_bEventsEngaged) {
+    if (m_bSuspended || context.m_pUtility == nullptr) return read;
+    if (!m_parts.events.Engaged()) {
         if (m_nStartDelay > 0) --m_nStartDelay;
         return read;
     }
@@ -50,24 +96,25 @@ bool CGPSCore::PollCycle(bool readReceiver) {
     SHORT heading = -1;
     ComPtr<ILocationObject> here = CurrentLocation(&heading);
     if (!IsValidPlace(here.Get())) return read;
-    if (m_eCurrentMode == GPSMode && !m_receiver.HasUsableFix()) return read;
+    if (context.m_eCurrentMode == GPSMode && !link.State().HasUsableFix()) return read;
 
     CheckDestinationArrival();
-    RouteFollowingStep();
-    if (m_eUrgencyLevelLookaround >= UrgencyHigh) return read;
-    if (m_eCurrentMode == GPSMode) CheckVirtualArrival();
+    m_parts.route.Step();
+    if (m_parts.events.ReportingLevel() >= UrgencyHigh) return read;
+    if (context.m_eCurrentMode == GPSMode) CheckVirtualArrival();
 
-    ILookaroundSettingsObject* lookaround = m_pUtility->LookaroundSettings().Get();
+    ComPtr<ILookaroundSettingsObject> settings = context.LookaroundSettings();
+    ILookaroundSettingsObject* lookaround = settings.Get();
     if (!Enabled(lookaround, &ILookaroundSettingsObject::IsLookaroundEnabled)) return read;
     LookaroundRouteOptions option = LookaroundCustom;
-    if (m_bFollowingRoute) lookaround->GetRouteOptions(&option);
-    const bool gpsReceiver = m_eCurrentMode == GPSMode && receiver;
-    if (option == LookaroundCustom && gpsReceiver) LookaroundCheckChanges();
+    if (m_parts.route.Following()) lookaround->GetRouteOptions(&option);
+    const bool gpsReceiver = context.m_eCurrentMode == GPSMode && receiver;
+    if (option == LookaroundCustom && gpsReceiver) m_parts.lookaround.CheckChanges();
     if ((option == LookaroundCustom || option == LookaroundRouteAndIntersectionsOnly) &&
         Enabled(lookaround, &ILookaroundSettingsObject::IsIntersectionsEnabled) && gpsReceiver) {
         if (--m_nIntersectionCountdown <= 0) {
             m_nIntersectionCountdown = 1;
-            LookaroundCheckIntersection();
+            m_parts.lookaround.CheckIntersection();
         }
     }
     if (option == LookaroundCustom || option == LookaroundRouteAndPOIsOnly) {
@@ -76,7 +123,7 @@ bool CGPSCore::PollCycle(bool readReceiver) {
             return read;
         if (--m_nPOICountdown <= 0) {
             lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
-            LookaroundCheckPOIs();
+            m_parts.lookaround.CheckPOIs();
         }
     }
     return read;
@@ -85,11 +132,11 @@ bool CGPSCore::PollCycle(bool readReceiver) {
 // The receiver's connection and fix as the user hears them: connected at once, lost only after
 // four silent polls (on top of the seven that reset the record), a lost fix only after seven
 // polls without one, so that a fix lost for a moment under a bridge says nothing.
-void CGPSCore::CheckConnectionAndFix() {
+void PollCycle::CheckConnectionAndFix() {
     GPSQuality q = GPSQualityNoGPS;
-    if (m_pGPSObject) m_pGPSObject->GetFixQuality(&q);
+    if (IGPSObject* gps = m_parts.receiver.Record()) gps->GetFixQuality(&q);
     const GPSQuality p = m_ePreviousQuality;
-    const bool allowed = m_eUrgencyLevelLookaround <= UrgencyNormal;
+    const bool allowed = m_parts.events.ReportingLevel() <= UrgencyNormal;
     if (p == GPSQualityNoGPS && q > GPSQualityNoGPS && allowed) {
         GPSConnectionGainedEvent();
         if (q == GPSQualityNoFix) GPSLostFixEvent();
@@ -118,17 +165,17 @@ void CGPSCore::CheckConnectionAndFix() {
     if (q > GPSQualityNoFix) m_nConnectionCountdown = m_nFixCountdown = 0;
 }
 
-ComPtr<ILocationObject> CGPSCore::CurrentLocation(SHORT* heading) {
+ComPtr<ILocationObject> PollCycle::CurrentLocation(SHORT* heading) const {
     ComPtr<ILocationObject> location;
     *heading = -1;
-    if (m_eCurrentMode == VirtualMode) {
-        if (m_pVirtualObject) {
-            m_pVirtualObject->GetLocation(location.Put());
-            m_pVirtualObject->GetHeadingDegrees(heading);
+    if (m_parts.context.m_eCurrentMode == VirtualMode) {
+        if (IVirtualObject* walker = m_parts.walker.Walker()) {
+            walker->GetLocation(location.Put());
+            walker->GetHeadingDegrees(heading);
         }
-    } else if (m_pGPSObject) {
-        m_pGPSObject->GetLocation(location.Put());
-        m_pGPSObject->GetHeadingDegrees(heading);
+    } else if (IGPSObject* gps = m_parts.receiver.Record()) {
+        gps->GetLocation(location.Put());
+        gps->GetHeadingDegrees(heading);
     }
     return location;
 }
@@ -136,15 +183,16 @@ ComPtr<ILocationObject> CGPSCore::CurrentLocation(SHORT* heading) {
 // ---------------------------------------------------------------------------------------------
 // Arrival.
 
-LONG CGPSCore::ArrivalDistance(int divisor, bool* fast) {
+LONG PollCycle::ArrivalDistance(int divisor, bool* fast) const {
     if (fast != nullptr) *fast = false;
     SHORT base = 0;
-    if (m_pUtility != nullptr && m_pUtility->SystemSettings())
-        m_pUtility->SystemSettings()->GetArrivalDistance(m_pUtility->CurrentUnits(), &base);
+    if (auto settings = m_parts.context.SystemSettings())
+        settings->GetArrivalDistance(m_parts.context.CurrentUnits(), &base);
     const LONG b = divisor != 0 ? base / divisor : base;
-    if (m_eCurrentMode == VirtualMode) return b;
+    if (m_parts.context.m_eCurrentMode == VirtualMode) return b;
+    const ReceiverState& state = m_parts.receiver.State();
     // Faster travel needs warning from further away. A speed no integer holds counts as fast.
-    const double mph = m_receiver.SpeedMph();
+    const double mph = state.SpeedMph();
     const LONG s = std::isfinite(mph) && mph < 1e6 ? static_cast<LONG>(mph) : 1000000;
     LONG scaled = b;
     if (s >= 200)
@@ -156,11 +204,12 @@ LONG CGPSCore::ArrivalDistance(int divisor, bool* fast) {
     else if (s >= 6)
         scaled = 6 * b;
     if (fast != nullptr) *fast = s >= 41;
-    if (m_receiver.m_bTestMode || gpscore::ReceiverState::InertialNoSatellites()) return scaled / 5;
+    if (state.m_bTestMode || state.InertialNoSatellites()) return scaled / 5;
     return std::max<LONG>(scaled, base);
 }
 
-bool CGPSCore::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to, LONG* distance) {
+bool PollCycle::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to,
+                                        LONG* distance) const {
     *distance = -1;
     if (!IsValidPlace(from) || !IsValidPlace(to)) return false;
     from->GetDistance(to, distance);
@@ -169,27 +218,130 @@ bool CGPSCore::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* t
 
 // One announcement per arrival: the latch is re-armed only once the user is three arrival
 // distances away again.
-void CGPSCore::CheckDestinationArrival() {
-    if (!m_pDestination || m_bFollowingRoute) return;
-    VARIANT_BOOL valid = 0;
-    if (FAILED(m_pDestination->IsValid(&valid)) || valid == 0) return;
+void PollCycle::CheckDestinationArrival() {
+    Destination& target = m_parts.destination;
+    if (m_parts.route.Following()) return;
+    ComPtr<ILocationObject> destination = target.Location();
+    if (!IsValidPlace(destination.Get())) return;
     SHORT heading = -1;
     ComPtr<ILocationObject> here = CurrentLocation(&heading);
-    ComPtr<ILocationObject> destination;
-    m_pDestination->GetLocation(destination.Put());
     LONG distance = -1;
     const bool near = IsWithinArrivalDistance(here.Get(), destination.Get(), &distance);
-    if (m_bArrivedNearDestination && distance > 3 * ArrivalDistance(3))
-        m_bArrivedNearDestination = false;
-    if (near && !m_bArrivedNearDestination) ArrivedNearDestinationEvent(here.Get(), heading);
+    if (target.ArrivedNear() && distance > 3 * ArrivalDistance(3)) target.SetArrivedNear(false);
+    if (near && !target.ArrivedNear()) ArrivedNearDestinationEvent(here.Get(), heading);
 }
 
-void CGPSCore::CheckVirtualArrival() {
-    ComPtr<ILocationObject> virtualPlace;
-    if (m_pVirtualObject) m_pVirtualObject->GetLocation(virtualPlace.Put());
-    ComPtr<ILocationObject> gps = GPSLocation();
+void PollCycle::CheckVirtualArrival() {
+    VirtualWalker& walker = m_parts.walker;
+    ComPtr<ILocationObject> virtualPlace = walker.Location();
+    ComPtr<ILocationObject> gps = m_parts.receiver.Location();
     LONG distance = -1;
     const bool near = IsWithinArrivalDistance(gps.Get(), virtualPlace.Get(), &distance);
-    if (m_bArrivedNearVirtual && distance > 3 * ArrivalDistance(3)) m_bArrivedNearVirtual = false;
-    if (near && !m_bArrivedNearVirtual) ArrivedNearVirtualEvent();
+    if (walker.ArrivedNear() && distance > 3 * ArrivalDistance(3)) walker.SetArrivedNear(false);
+    if (near && !walker.ArrivedNear()) ArrivedNearVirtualEvent();
 }
+
+std::u16string PollCycle::ReceiverName() const {
+    Bstr name;
+    if (auto settings = m_parts.context.ReceiverSettings())
+        settings->GetGPSReceiverName(name.Put());
+    return std::u16string(name.View());
+}
+
+std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
+                                        ILocationObject* target, int nearTemplate,
+                                        int farTemplate) const {
+    SHORT threshold = 0;
+    if (auto settings = m_parts.context.SystemSettings())
+        settings->GetArrivedNearThreshold(m_parts.context.CurrentUnits(), &threshold);
+    // The directions follow this service's receiver (four of them for an inertial one without
+    // satellites).
+    if (auto* place = gpslib::ImplOf<CLocationObject>(from))
+        place->SetCoarseDirections(m_parts.receiver.State().InertialNoSatellites());
+    DistanceHeadingRecord record;
+    LONG distance = -1;
+    Bstr direction;
+    from->GetBearingDegrees(target, &record.bearing);
+    from->GetRelativeHeading(heading, target, direction.Put());
+    from->GetDistance(target, &distance);
+    record.direction = std::u16string(direction.View());
+    record.distance = distance;
+    const int id = distance <= threshold ? nearTemplate : farTemplate;
+    return ExpandDescriptionTemplate(id, target, &record, nullptr, 0, nullptr, u"");
+}
+
+bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {
+    ComPtr<ILocationObject> destination = m_parts.destination.Location();
+    if (!destination || from == nullptr) return false;
+    return m_parts.events.Raise(
+        EventKind::kArrivedNearDestination,
+        ArrivalPhrase(from, heading, destination.Get(), kArrivedAtDestination, kDestinationAhead),
+        destination.Get());
+}
+
+bool PollCycle::ArrivedNearVirtualEvent() {
+    ComPtr<ILocationObject> gps = m_parts.receiver.Location();
+    ComPtr<ILocationObject> virtualPlace = m_parts.walker.Location();
+    if (!gps || !virtualPlace) return false;
+    // The phrase names no place: the virtual position is where the user left the walker.
+    ComPtr<ILocationObject> unnamed;
+    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &unnamed)))
+        return false;
+    unnamed->SetLocation(virtualPlace.Get());
+    unnamed->SetName(Bstr(u"").Get());
+    SHORT heading = -1;
+    m_parts.receiver.Record()->GetHeadingDegrees(&heading);
+    return m_parts.events.Raise(
+        EventKind::kArrivedNearVirtual,
+        ArrivalPhrase(gps.Get(), heading, unnamed.Get(), kReachedVirtual, kVirtualAhead),
+        virtualPlace.Get());
+}
+
+bool PollCycle::GPSConnectionGainedEvent() {
+    const std::u16string name = ReceiverName();
+    const std::u16string text =
+        name.empty() ? m_parts.context.String(kReceiverConnected)
+                     : m_parts.context.m_pUtility->FormatString(kNamedReceiverConnected, {name});
+    return m_parts.events.Raise(EventKind::kConnectionGained, text,
+                                m_parts.receiver.Location().Get());
+}
+
+bool PollCycle::GPSConnectionLostEvent() {
+    const std::u16string name = ReceiverName();
+    const std::u16string text =
+        name.empty() ? m_parts.context.String(kReceiverLost)
+                     : m_parts.context.m_pUtility->FormatString(kNamedReceiverLost, {name});
+    return m_parts.events.Raise(EventKind::kConnectionLost, text,
+                                m_parts.receiver.Location().Get());
+}
+
+bool PollCycle::GPSGainedFixEvent() {
+    ComPtr<ILocationObject> here = m_parts.receiver.Location();
+    Bstr accuracy;
+    m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
+    std::u16string text;
+    AppendSentence(text, m_parts.context.String(kPositionFound));
+    AppendSentence(text, accuracy.View());
+    std::u16string street, city, map;
+    if (m_parts.whereAmI.NearestPlaceNames(here.Get(), &street, &city, &map)) {
+        AppendSentence(text, street);
+        AppendSentence(text, city);
+        AppendSentence(text, map);
+        m_parts.lookaround.Remember(street, city, map);
+    }
+    const bool made = m_parts.events.Raise(EventKind::kGainedFix, text, here.Get());
+    if (made && !m_bFirstFix) {
+        m_bFirstFix = true;
+        m_parts.places.AddToHistory(here.Get(), m_parts.context.String(kFirstFixPlace));
+    }
+    return made;
+}
+
+bool PollCycle::GPSLostFixEvent() {
+    Bstr accuracy;
+    m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
+    return m_parts.events.Raise(EventKind::kLostFix, accuracy.View(),
+                                m_parts.receiver.Location().Get());
+}
+
+} // namespace gpscore

@@ -36,7 +36,7 @@ SHORT Low16(double value) {
 } // namespace
 
 Units DisplayUnits() {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     return utility != nullptr ? utility->CurrentUnits() : Imperial;
 }
 
@@ -74,12 +74,12 @@ SHORT AccuracyInUnits(double accuracyMeters, Units units) {
 }
 
 std::u16string AccuracyDescription(const FixAccuracy& fix) {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     if (utility == nullptr) return {};
     // Settings that cannot be read count as no receiver selected.
     GPSType type = GPSTypeNone;
     gpslib::Bstr name;
-    if (IGPSSettingsObject* receiver = utility->ReceiverSettings().Get()) {
+    if (gpslib::ComPtr<IGPSSettingsObject> receiver = utility->ReceiverSettings()) {
         receiver->GetGPSReceiverType(&type);
         receiver->GetGPSReceiverName(name.Put());
     }

@@ -2,6 +2,7 @@
 
 #include "gps/FixValues.h"
 #include "orientation/Descriptions.h"
+#include "orientation/LocationObject.h"
 
 GPSLIB_CLASS_FACTORY(GPSObject, CGPSObject)
 
@@ -93,4 +94,9 @@ HRESULT CGPSObject::HasGPSFix(VARIANT_BOOL* pbHasFix) {
 HRESULT CGPSObject::IsDifferentialEnabled(VARIANT_BOOL* pbDifferential) {
     return ReadLocked(pbDifferential,
                       [this] { return Flag(m_nGgaQuality == gpscore::kGgaDifferential); });
+}
+
+void CGPSObject::SetCoarseDirections(bool coarse) {
+    if (auto* place = gpslib::ImplOf<CLocationObject>(m_pLocation.Get()))
+        place->SetCoarseDirections(coarse);
 }

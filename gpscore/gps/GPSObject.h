@@ -19,6 +19,8 @@ public:
     // The data lock: every read and write of the fix record holds it. Taken after the core lock
     // and the poll lock, never before them.
     gpslib::os::CriticalSection& DataLock() { return m_csData; }
+    // The directions the fix's place speaks. REQUIRES: the data lock held.
+    void SetCoarseDirections(bool coarse);
 
     // Altitude in metres (Metric) or feet; -1 unknown.
     HRESULT GetAltitude(LONG* plAltitude) override;

@@ -42,19 +42,27 @@ double DistanceFeet(const geo::Position& a, const geo::Position& b) {
 
 } // namespace
 
-bool ReceiverState::InertialNoSatellites() {
-    return CoarseDirections();
+ReceiverState::~ReceiverState() {
+    if (m_bInertialNoSatellites) CountCoarseReceiver(false);
+}
+
+void ReceiverState::SetInertialNoSatellites(bool on) {
+    if (on != m_bInertialNoSatellites) {
+        m_bInertialNoSatellites = on;
+        CountCoarseReceiver(on);
+    }
+    if (m_pRecord != nullptr) m_pRecord->SetCoarseDirections(on);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Sentences.
 
 void ReceiverState::OnChecksumError(std::string_view line) {
-    if (Utility* utility = Utility::Current()) {
+    if (m_pUtility != nullptr) {
         std::string text = "\nCSUM ERROR:";
         text.append(line);
         text += '\n';
-        utility->TraceAndLog(text);
+        m_pUtility->TraceAndLog(text);
     }
 }
 
@@ -120,9 +128,12 @@ double ReceiverState::EstimateAccuracy() const {
 }
 
 void ReceiverState::UpdateFixQuality() {
-    SetCoarseDirections(false);
-    if (m_pRecord == nullptr) return;
+    if (m_pRecord == nullptr) {
+        SetInertialNoSatellites(false);
+        return;
+    }
     CriticalSectionLock lock(m_pRecord->DataLock());
+    SetInertialNoSatellites(false);
     CGPSObject& r = *m_pRecord;
     // Silent, or still sending its start-up sentences: no receiver to speak of yet.
     if (m_nNmeaAliveCount == 0 || (m_nStartupSentences > 0 && !m_bTestMode)) {
@@ -134,7 +145,7 @@ void ReceiverState::UpdateFixQuality() {
         r.m_dEstimatedAccuracyMeters = EstimateAccuracy();
         if (r.m_nSatellites == 0 || r.m_nSatellites > 10) {
             r.m_nSatellites = 0;
-            SetCoarseDirections(true);
+            SetInertialNoSatellites(true);
         }
     } else {
         const double metres = EstimateAccuracy();

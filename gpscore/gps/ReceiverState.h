@@ -19,6 +19,8 @@ class CGPSTimeObject;
 
 namespace gpscore {
 
+class Utility;
+
 // Owned by the core and used only with its core lock held; every access to the fix record also
 // takes the record's data lock.
 class ReceiverState final : public nmea::Target {
@@ -31,6 +33,8 @@ public:
     void SetRecord(CGPSObject* record) { m_pRecord = record; }
     CGPSObject* Record() const { return m_pRecord; }
     void SetMapEngine(IGPSMap* map) { m_pGPSMap = map; }
+    // Where sentences with a wrong checksum are logged (the service's Utility; null: nowhere).
+    void SetUtility(const Utility* utility) { m_pUtility = utility; }
 
     // nmea::Target: the parsed sentences applied to the record.
     void OnChecksumError(std::string_view line) override;
@@ -69,8 +73,13 @@ public:
     void FillStatus(CGPSStatusObject& status);
 
     // Set whenever an inertial receiver reports no usable satellite count; the spoken
-    // directions are then coarse.
-    static bool InertialNoSatellites();
+    // directions of this service are then coarse.
+    bool InertialNoSatellites() const { return m_bInertialNoSatellites; }
+
+    ReceiverState() = default;
+    ~ReceiverState() override;
+    ReceiverState(const ReceiverState&) = delete;
+    ReceiverState& operator=(const ReceiverState&) = delete;
 
     SHORT m_nNmeaAliveCount = 0;
     SHORT m_nStartupSentences = 2;
@@ -86,8 +95,13 @@ private:
     void SlowSpeedSample(int window, double latitude, double longitude);
     void SnapToStreet(double latitude, double longitude);
 
+    // Sets the switch, counts it for the process, and tells the record's place.
+    void SetInertialNoSatellites(bool on);
+
     CGPSObject* m_pRecord = nullptr;
     IGPSMap* m_pGPSMap = nullptr;
+    const Utility* m_pUtility = nullptr;
+    bool m_bInertialNoSatellites = false;
 
     std::array<SHORT, 5> m_nHeadingHistory{-1, -1, -1, -1, -1}; // Newest first.
     SHORT m_nAveragingSamples = 0;

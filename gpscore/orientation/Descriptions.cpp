@@ -10,7 +10,8 @@
 namespace gpscore {
 namespace {
 
-std::atomic<bool> g_coarseDirections{false};
+// Receivers of the process whose directions are coarse now.
+std::atomic<int> g_coarseReceivers{0};
 
 // String ids of the words and formats used here.
 enum : int {
@@ -30,29 +31,30 @@ enum : int {
 };
 
 std::u16string Text(int id) {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     return utility != nullptr ? utility->GetString(id) : std::u16string();
 }
 
 std::u16string Format(int id, std::initializer_list<FormatArg> args) {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     return utility != nullptr ? utility->FormatString(id, args) : std::u16string();
 }
 
 // The system settings object, or null without a Utility.
-ISystemSettingsObject* Settings() {
-    Utility* utility = Utility::Instance();
-    return utility != nullptr ? utility->SystemSettings().Get() : nullptr;
+gpslib::ComPtr<ISystemSettingsObject> Settings() {
+    auto utility = Utility::Instance();
+    return utility != nullptr ? utility->SystemSettings() : nullptr;
 }
 
 RelativeHeadingType HeadingMode() {
     RelativeHeadingType mode = AheadLeft;
-    if (ISystemSettingsObject* settings = Settings()) settings->GetHeadingMode(&mode);
+    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
+        settings->GetHeadingMode(&mode);
     return mode;
 }
 
 Units CurrentUnits() {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     return utility != nullptr ? utility->CurrentUnits() : Imperial;
 }
 
@@ -158,15 +160,15 @@ SHORT IndexOf(IWaypointObject* step) {
 }
 
 // The route settings set that `mode` names: 1 the first (GPSMode's), anything else the second.
-IRouteSettingsObject* RouteSettingsFor(int mode) {
-    Utility* utility = Utility::Instance();
+gpslib::ComPtr<IRouteSettingsObject> RouteSettingsFor(int mode) {
+    auto utility = Utility::Instance();
     if (utility == nullptr) return nullptr;
-    return utility->RouteSettings(mode == 1 ? GPSMode : VirtualMode).Get();
+    return utility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
 }
 
 bool NumberingOn(int mode) {
     VARIANT_BOOL on = 0;
-    if (IRouteSettingsObject* settings = RouteSettingsFor(mode))
+    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
         settings->IsWaypointNumberingOn(&on);
     return on != 0;
 }
@@ -281,12 +283,12 @@ std::u16string Expand(std::u16string_view text, ILocationObject* subject,
 
 } // namespace
 
-bool CoarseDirections() {
-    return g_coarseDirections.load(std::memory_order_relaxed);
+bool AnyReceiverCoarse() {
+    return g_coarseReceivers.load(std::memory_order_relaxed) > 0;
 }
 
-void SetCoarseDirections(bool on) {
-    g_coarseDirections.store(on, std::memory_order_relaxed);
+void CountCoarseReceiver(bool on) {
+    g_coarseReceivers.fetch_add(on ? 1 : -1, std::memory_order_relaxed);
 }
 
 std::u16string CompassPointText(int d) {
@@ -310,7 +312,7 @@ std::u16string CompassPointText(int d) {
     else
         return Text(kNoDirection);
     SystemDescriptions length = Full;
-    if (ISystemSettingsObject* settings = Settings())
+    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
         settings->GetDefaultCompassDescriptions(&length);
     return Text(base + static_cast<int>(length));
 }
@@ -322,7 +324,7 @@ std::u16string HeadingText(int degrees, HeadingType type) {
     return std::u16string(digits.begin(), digits.end());
 }
 
-std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiased) {
+std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiased, bool coarse) {
     if (heading == -1.0) return Text(kNoDirection);
     const int h = static_cast<int>(heading);
     const int r = geo::RelativeAngle(h, bearing);
@@ -332,7 +334,7 @@ std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiase
         return hour == 0 ? Text(kNoDirection) : ClockText(hour);
     }
     case AheadLeft:
-        return Text(AheadLeftId(r, CoarseDirections(), sideBiased));
+        return Text(AheadLeftId(r, coarse, sideBiased));
     case Combo:
         return ComboText(r, sideBiased);
     case LeftRightDegreesCompass:
@@ -349,7 +351,7 @@ std::u16string DistanceText(std::int32_t distance, bool approximate) {
 
 std::u16string Decorate(std::u16string_view text) {
     if (text.find(u"<<") != std::u16string_view::npos) return std::u16string(text);
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     return utility != nullptr ? utility->AddSpellDecorators(text) : std::u16string(text);
 }
 
@@ -358,7 +360,7 @@ std::u16string WaypointNumberText(IWaypointObject* step, int mode) {
     SHORT index = IndexOf(step);
     if (index == -1 || !NumberingOn(mode)) return {};
     SystemDescriptions length = Full;
-    if (IRouteSettingsObject* settings = RouteSettingsFor(mode))
+    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
         settings->GetNumberingDescriptions(&length);
     int id = length == Both ? 21005 : length == Short ? 21006 : 21007;
     return Format(id, {std::int64_t{index}});

@@ -12,10 +12,11 @@
 
 namespace gpscore {
 
-// Set by the receiver state while an inertial receiver's headings are to be given in four
-// directions only; the ahead/left words then merge the diagonal sectors.
-bool CoarseDirections();
-void SetCoarseDirections(bool on);
+// While an inertial receiver's headings are to be given in four directions only, the ahead/left
+// words merge the diagonal sectors. Each service's receiver state keeps its own switch and
+// counts it here, so that a place belonging to no service follows the process's receivers.
+bool AnyReceiverCoarse();
+void CountCoarseReceiver(bool on);
 
 // The facts about one target, computed once and then spoken through templates.
 struct DistanceHeadingRecord {
@@ -32,8 +33,9 @@ std::u16string CompassPointText(int degrees);
 std::u16string HeadingText(int degrees, HeadingType type);
 
 // The direction of `bearing` seen from `heading` in the HeadingMode style. A heading of exactly
-// -1.0 is no heading. `sideBiased` (route following, waypoints) prefers a side over "behind".
-std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiased);
+// -1.0 is no heading. `sideBiased` (route following, waypoints) prefers a side over "behind";
+// `coarse` speaks four directions only.
+std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiased, bool coarse);
 
 // `distance` in metres (Metric) or feet (other units), spoken precisely or approximately.
 std::u16string DistanceText(std::int32_t distance, bool approximate);

@@ -78,7 +78,7 @@ Target ReadTarget(ILocationObject* to) {
 }
 
 std::u16string Text(int id) {
-    gpscore::Utility* utility = gpscore::Utility::Instance();
+    auto utility = gpscore::Utility::Instance();
     return utility != nullptr ? utility->GetString(id) : std::u16string();
 }
 
@@ -88,13 +88,13 @@ HRESULT Answer(BSTR* out, std::u16string_view text) {
 }
 
 Units CurrentUnits() {
-    gpscore::Utility* utility = gpscore::Utility::Instance();
+    auto utility = gpscore::Utility::Instance();
     return utility != nullptr ? utility->CurrentUnits() : Imperial;
 }
 
 RelativeHeadingType HeadingMode() {
     RelativeHeadingType mode = AheadLeft;
-    gpscore::Utility* utility = gpscore::Utility::Instance();
+    auto utility = gpscore::Utility::Instance();
     if (utility != nullptr && utility->SystemSettings())
         utility->SystemSettings()->GetHeadingMode(&mode);
     return mode;
@@ -103,7 +103,7 @@ RelativeHeadingType HeadingMode() {
 // The distance up to which a target counts as close by, in the current units.
 std::int32_t ArrivedNearThreshold() {
     SHORT threshold = 0;
-    gpscore::Utility* utility = gpscore::Utility::Instance();
+    auto utility = gpscore::Utility::Instance();
     if (utility != nullptr && utility->SystemSettings())
         utility->SystemSettings()->GetArrivedNearThreshold(utility->CurrentUnits(), &threshold);
     return threshold;
@@ -269,7 +269,8 @@ HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo
     // A bearing of -1 (points too close to measure) is no direction, as for the same point.
     if (bearing == -1) return Answer(pbstrRelativeHeading, Text(kNoDirection));
     return Answer(pbstrRelativeHeading,
-                  gpscore::RelativeDirectionText(static_cast<double>(nHeading), bearing, false));
+                  gpscore::RelativeDirectionText(static_cast<double>(nHeading), bearing, false,
+                                                 CoarseDirections()));
 }
 
 HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
@@ -357,3 +358,7 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
 }
 
 GPSLIB_CLASS_FACTORY(LocationObject, CLocationObject)
+
+bool CLocationObject::CoarseDirections() const {
+    return m_coarseDirections == -1 ? gpscore::AnyReceiverCoarse() : m_coarseDirections != 0;
+}

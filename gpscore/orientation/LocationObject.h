@@ -41,6 +41,11 @@ public:
                                          IDescriptionConfigurationObject* pConfig,
                                          BSTR* pbstrDescription) override;
 
+    // The directions this place speaks toward others: four only for the position of a receiver
+    // that gives no better (set by the service that owns the place). A place of no service
+    // follows the receivers of the process's services.
+    void SetCoarseDirections(bool coarse) { m_coarseDirections = coarse ? 1 : 0; }
+
 private:
     // Which parts a distance-and-heading description includes.
     struct DescriptionParts {
@@ -52,6 +57,9 @@ private:
     std::u16string DescribeDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
                                               DescriptionParts parts);
     bool HasPosition() const { return m_dLatitude != 0.0 || m_dLongitude != 0.0; }
+    bool CoarseDirections() const;
+
+    int m_coarseDirections = -1; // -1: not set by an owner.
 };
 
 #endif // GPSCORE_ORIENTATION_LOCATIONOBJECT_H_

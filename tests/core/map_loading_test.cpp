@@ -14,8 +14,8 @@
 
 #include "GPSDatabaseLib_classes.h"
 #include "GPSMapLib_classes.h"
-#include "core/GPSCore.h"
 #include "core/StartLocations.h"
+#include "poi/PersonalPlaces.h"
 #include "temp_dir.h"
 
 namespace {
@@ -263,9 +263,11 @@ TEST_F(MapLoading, LoadingAndUnloadingOnRequest) {
     std::vector<std::u16string> names;
     ASSERT_EQ(gpslib::ReadStringList(&list, &names), S_OK);
     EXPECT_EQ(names, std::vector<std::u16string>{u"Found:Lie"});
-    EXPECT_EQ(gpslib::ToUtf8(std::u16string_view(CGPSCore::HistoryFile(u"/m/"))), "/m/History.hdb");
-    EXPECT_EQ(gpslib::ToUtf8(std::u16string_view(CGPSCore::FavoritesFile(u"\\CF\\maps"))),
-              "\\CF\\maps\\Favorites.fdb");
+    EXPECT_EQ(gpslib::ToUtf8(std::u16string_view(gpscore::PersonalPlaces::HistoryFile(u"/m/"))),
+              "/m/History.hdb");
+    EXPECT_EQ(
+        gpslib::ToUtf8(std::u16string_view(gpscore::PersonalPlaces::FavoritesFile(u"\\CF\\maps"))),
+        "\\CF\\maps\\Favorites.fdb");
 }
 
 TEST(StartLocations, LookupByMapName) {

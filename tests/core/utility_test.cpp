@@ -8,6 +8,7 @@
 
 #include "core/SystemSettingsObject.h"
 #include "core/Utility.h"
+#include "os/env.h"
 #include "prefix_match.h"
 #include "temp_dir.h"
 
@@ -70,9 +71,9 @@ TEST(SpellDecorators, RemovalScansPairsAndKeepsTheLastCharacter) {
 }
 
 TEST(SpellDecorators, FollowTheSetting) {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     ASSERT_NE(utility, nullptr);
-    auto& settings = utility->SystemSettings();
+    auto settings = utility->SystemSettings();
     settings->SetIncludeSpellDecorators(0);
     EXPECT_EQ(utility->ForDisplay(u"Elm"), u"Elm");
     EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"<<Elm>>");
@@ -84,7 +85,7 @@ TEST(SpellDecorators, FollowTheSetting) {
 }
 
 TEST(Resources, OrdinalSuffixesAndLookups) {
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
     const std::pair<int, int> cases[] = {{11, 23096}, {12, 23096}, {13, 23096}, {111, 23096},
                                          {0, 23096},  {1, 23097},  {21, 23097}, {101, 23097},
@@ -111,15 +112,18 @@ TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
     std::string log = dir.File("Debug/gpsDebug.txt");
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(u"", "before any check", true, true); // Nothing, and no check made.
-    gpscore::LogWrite(debug, "missing folder", true, true); // Checked: it does not exist.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), u"", "before any check", true,
+                      true); // Nothing, and no check made.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "missing folder", true,
+                      true); // Checked: it does not exist.
     std::filesystem::create_directory(dir.File("Debug"));
-    gpscore::LogWrite(debug, "still off", true, true); // The answer is kept.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "still off", true,
+                      true); // The answer is kept.
     EXPECT_FALSE(std::filesystem::exists(log));
     gpscore::ResetLogChecks(); // A new settings directory does this.
-    gpscore::LogWrite(debug, "dated", true, true);
-    gpscore::LogWrite(debug, "timed", true, false);
-    gpscore::LogWrite(debug, "bare", false, false);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "dated", true, true);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "timed", true, false);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "bare", false, false);
     std::vector<std::string> lines = ReadLines(log);
     ASSERT_EQ(lines.size(), 3u);
     std::string rest;
@@ -131,16 +135,17 @@ TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     std::string deep = dir.File(std::string(250, 'd'));
     std::filesystem::create_directory(deep);
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(gpslib::ToUtf16(deep), "lost", true, true);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(deep), "lost", true, true);
     EXPECT_FALSE(std::filesystem::exists(deep + "/gpsDebug.txt"));
 }
 
 TEST(LogWrite, ANewSettingsDirectoryClearsTheCheck) {
     gpslib::test::TempDir dir;
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(gpslib::ToUtf16(dir.File("Debug")), "checked: missing", true, true);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(dir.File("Debug")),
+                      "checked: missing", true, true);
     std::filesystem::create_directory(dir.File("Debug"));
-    Utility* utility = Utility::Instance();
+    auto utility = Utility::Instance();
     gpslib::Bstr settingsDir(std::string_view(dir.path()));
     utility->SystemSettings()->SetSettingsDirectory(settingsDir.Get());
     utility->Log("after the new directory");

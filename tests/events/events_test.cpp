@@ -23,12 +23,14 @@ public:
     static void PlaceWalker(IGPSCore* core, double latitude, double longitude) {
         CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
         ASSERT_NE(impl, nullptr);
-        ASSERT_TRUE(impl->m_pVirtualObject);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        IVirtualObject* walker = impl->m_virtual.Walker();
+        ASSERT_NE(walker, nullptr);
         gpslib::ComPtr<ILocationObject> place;
         gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
         place->SetLatitude(latitude);
         place->SetLongitude(longitude);
-        impl->m_pVirtualObject->SetLocation(place.Get());
+        walker->SetLocation(place.Get());
     }
 };
 

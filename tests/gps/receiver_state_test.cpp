@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <vector>
 
 #include "gps/GPSObject.h"
@@ -51,24 +53,22 @@ protected:
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &object), S_OK);
         record = gpslib::ImplOf<CGPSObject>(object.Get());
         ASSERT_NE(record, nullptr);
-        state = gpscore::ReceiverState();
-        state.SetRecord(record);
-        state.m_nStartupSentences = 0;
+        state = std::make_unique<gpscore::ReceiverState>();
+        state->SetRecord(record);
+        state->m_nStartupSentences = 0;
     }
-    void TearDown() override { gpscore::SetCoarseDirections(false); }
-
     void Gga(int quality, int satellites, double hdop) {
-        state.OnValidSentence();
-        state.OnGga({quality, satellites, hdop, 10.0});
+        state->OnValidSentence();
+        state->OnGga({quality, satellites, hdop, 10.0});
     }
     void Rmc(double latitude, double longitude, double knots, double course) {
-        state.OnValidSentence();
+        state->OnValidSentence();
         gpscore::nmea::Rmc rmc;
         rmc.latitude = latitude;
         rmc.longitude = longitude;
         rmc.speedKnots = knots;
         rmc.courseDegrees = course;
-        state.OnRmc(rmc);
+        state->OnRmc(rmc);
     }
     SHORT Heading() {
         SHORT heading = 0;
@@ -99,7 +99,7 @@ protected:
 
     ComPtr<IGPSObject> object;
     CGPSObject* record = nullptr;
-    gpscore::ReceiverState state;
+    std::unique_ptr<gpscore::ReceiverState> state;
 };
 
 TEST_F(ReceiverStateTest, FixQualityFollowsCountersValidityAndDilution) {
@@ -134,30 +134,30 @@ TEST_F(ReceiverStateTest, FixQualityFollowsCountersValidityAndDilution) {
         SCOPED_TRACE(c.name);
         SetUp();
         if (c.valid)
-            state.OnRmc({});
+            state->OnRmc({});
         else
-            state.OnRmcVoid();
-        state.OnGga({c.gga, c.satellites, c.hdop, 0.0});
-        state.m_nNmeaAliveCount = c.alive;
-        state.m_nStartupSentences = c.startup;
-        state.m_bTestMode = c.testMode;
-        state.UpdateFixQuality();
+            state->OnRmcVoid();
+        state->OnGga({c.gga, c.satellites, c.hdop, 0.0});
+        state->m_nNmeaAliveCount = c.alive;
+        state->m_nStartupSentences = c.startup;
+        state->m_bTestMode = c.testMode;
+        state->UpdateFixQuality();
         EXPECT_EQ(Quality(), c.quality);
         SHORT feet = 0, satellites = 0;
         object->GetEstimatedAccuracy(&feet);
         object->GetNumberOfSatellites(&satellites);
         EXPECT_EQ(feet, c.accuracyFeet);
-        EXPECT_EQ(gpscore::ReceiverState::InertialNoSatellites(), c.coarse);
+        EXPECT_EQ(state->InertialNoSatellites(), c.coarse);
         EXPECT_EQ(satellites, c.coarse ? 0 : c.satellites);
     }
 }
 
 TEST_F(ReceiverStateTest, TheFiveSampleMeanWrapsAcrossNorth) {
     for (int h : {0, 10, 5, 355})
-        state.AddHeadingSample(h);
+        state->AddHeadingSample(h);
     EXPECT_EQ(Heading(), -1); // Four samples are not enough.
     // History 350, 355, 5, 10, 0 (newest first): 365 + 370 + 360 + 350 + 355 = 1800.
-    state.AddHeadingSample(350);
+    state->AddHeadingSample(350);
     EXPECT_EQ(Heading(), 0);
 }
 
@@ -194,9 +194,9 @@ TEST_F(ReceiverStateTest, HeadingInEachMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "row " << &c - cases);
         SetUp();
-        state.m_eReceiverType = c.type;
-        state.m_eHeadingAveraging = c.averaging;
-        state.m_nPedestrianAveragingSeconds = c.seconds;
+        state->m_eReceiverType = c.type;
+        state->m_eHeadingAveraging = c.averaging;
+        state->m_nPedestrianAveragingSeconds = c.seconds;
         Gga(c.gga, 8, 1.0);
         for (const Fix& f : c.fixes)
             Rmc(43.7, 7.4, f.knots, f.course);
@@ -234,8 +234,8 @@ TEST_F(ReceiverStateTest, BigCityHeadingsSnapToTheStreet) {
     for (IGPSMap* engine : {static_cast<IGPSMap*>(nullptr), streets.Get()}) {
         SCOPED_TRACE(engine != nullptr ? "with maps" : "without maps");
         SetUp();
-        state.SetMapEngine(engine);
-        state.m_eHeadingAveraging = BigCityHeadings;
+        state->SetMapEngine(engine);
+        state->m_eHeadingAveraging = BigCityHeadings;
         Gga(1, 8, 1.0);
         std::vector<SHORT> headings = Walk(10, 1.0, 270, 1.0, 0.0);
         EXPECT_EQ(headings[8], 0); // Walked north.
@@ -248,26 +248,26 @@ TEST_F(ReceiverStateTest, PedometerSamplesEverySixthPollWhileMoving) {
     const double step = 10.0 * kMetreInDegrees;
     for (int poll = 0; poll < 13; ++poll) {
         Rmc(43.7 + poll * step, 7.4, 2.0, 0);
-        state.UpdatePedometer(false);
+        state->UpdatePedometer(false);
     }
     // Samples at polls 0, 6 and 12: 120 m walked, in feet (the default units).
-    EXPECT_NEAR(state.m_nPedometerTotalGPS, 394, 2);
+    EXPECT_NEAR(state->m_nPedometerTotalGPS, 394, 2);
     // A forced sample ignores the countdown; standing still adds nothing and keeps the anchor.
     Rmc(43.7 + 14 * step, 7.4, 2.0, 0);
-    state.UpdatePedometer(true);
-    EXPECT_NEAR(state.m_nPedometerTotalGPS, 459, 2);
+    state->UpdatePedometer(true);
+    EXPECT_NEAR(state->m_nPedometerTotalGPS, 459, 2);
     Rmc(43.7 + 20 * step, 7.4, 0.0, 0);
-    state.UpdatePedometer(true);
-    EXPECT_NEAR(state.m_nPedometerTotalGPS, 459, 2);
-    state.PedometerReset();
-    EXPECT_EQ(state.m_nPedometerTotalGPS, 0);
+    state->UpdatePedometer(true);
+    EXPECT_NEAR(state->m_nPedometerTotalGPS, 459, 2);
+    state->PedometerReset();
+    EXPECT_EQ(state->m_nPedometerTotalGPS, 0);
 }
 
 TEST_F(ReceiverStateTest, ResetClearsTheRecordButKeepsThePosition) {
     Gga(2, 9, 0.8);
-    state.OnGsa({3, 1.5, 0.8, 1.2});
+    state->OnGsa({3, 1.5, 0.8, 1.2});
     Rmc(43.7, 7.4, 10, 90);
-    state.ResetGPSData();
+    state->ResetGPSData();
     DOUBLE latitude = 0;
     object->GetLatitude(&latitude);
     EXPECT_DOUBLE_EQ(latitude, 43.7);

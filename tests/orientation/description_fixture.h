@@ -19,11 +19,9 @@ protected:
         settings()->SetDefaultCompassDescriptions(Full);
         settings()->SetIncludeSpellDecorators(0);
         settings()->SetArrivedNearThreshold(Imperial, 12);
-        gpscore::SetCoarseDirections(false);
     }
-    void TearDown() override { gpscore::SetCoarseDirections(false); }
 
     ISystemSettingsObject* settings() { return utility->SystemSettings().Get(); }
 
-    gpscore::Utility* utility = nullptr;
+    std::shared_ptr<gpscore::Utility> utility;
 };

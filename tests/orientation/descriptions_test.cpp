@@ -92,12 +92,11 @@ TEST_F(Descriptions, SectorStylesEveryAngleWithCoarseAndSideBiased) {
     };
     for (const auto& style : styles) {
         settings()->SetHeadingMode(style.mode);
-        gpscore::SetCoarseDirections(style.coarse);
         for (int heading : {0, 90, 200, 359}) {
             for (int r = 0; r < 360; ++r) {
                 ASSERT_EQ(U8(gpscore::RelativeDirectionText(heading, (heading + r) % 360,
-                                                            style.sideBiased)),
-                          Expected(style.sectors, r, utility))
+                                                            style.sideBiased, style.coarse)),
+                          Expected(style.sectors, r, utility.get()))
                     << style.mode << " coarse " << style.coarse << " sideBiased "
                     << style.sideBiased << " heading " << heading << " r " << r;
             }
@@ -113,7 +112,8 @@ TEST_F(Descriptions, LeftRightDegreesCompassEveryAngle) {
             const char* side = r == 0 ? "ahead" : r <= 180 ? "right" : "left";
             std::string expected =
                 Point(bearing) + ", " + std::to_string(r <= 180 ? r : 360 - r) + " degrees " + side;
-            ASSERT_EQ(U8(gpscore::RelativeDirectionText(heading, bearing, r % 2 == 0)), expected)
+            ASSERT_EQ(U8(gpscore::RelativeDirectionText(heading, bearing, r % 2 == 0, false)),
+                      expected)
                 << heading << " " << bearing;
         }
     }
@@ -135,7 +135,7 @@ TEST_F(Descriptions, RelativeDirectionEdges) {
     };
     for (const auto& c : cases) {
         settings()->SetHeadingMode(c.mode);
-        EXPECT_EQ(U8(gpscore::RelativeDirectionText(c.heading, c.bearing, false)), c.text)
+        EXPECT_EQ(U8(gpscore::RelativeDirectionText(c.heading, c.bearing, false, false)), c.text)
             << c.mode << " " << c.heading << " " << c.bearing;
     }
 }

@@ -216,7 +216,16 @@ os::Status FakeEnv::RenameFile(std::string_view from, std::string_view to) {
 }
 
 std::unique_ptr<os::Event> FakeEnv::NewEvent(bool manualReset, bool initiallySignalled) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_realTimedWaits) return target()->NewEvent(manualReset, initiallySignalled);
+    }
     return std::make_unique<FakeEvent>(this, manualReset, initiallySignalled);
+}
+
+void FakeEnv::UseRealTimedWaits(bool on) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_realTimedWaits = on;
 }
 
 void FakeEnv::DebugOutput(std::string_view text) {

@@ -71,6 +71,9 @@ public:
     // Events whose timed Wait, unless the event is signalled, advances the clock by the timeout
     // and times out at once. An infinite Wait blocks for real until another thread calls Set.
     std::unique_ptr<os::Event> NewEvent(bool manualReset, bool initiallySignalled) override;
+    // Events made from now on wait in real time on the target (a polling thread that a test
+    // watches as a client would).
+    void UseRealTimedWaits(bool on);
 
     void DebugOutput(std::string_view text) override;
     std::optional<std::string> GetEnv(std::string_view name) override;
@@ -90,6 +93,7 @@ private:
     std::map<Op, int> m_counts;
     std::vector<Fault> m_faults;
     std::string m_debugText;
+    bool m_realTimedWaits = false;
     std::map<std::string, std::optional<std::string>, std::less<>> m_envVars;
 };
 

@@ -90,6 +90,8 @@ protected:
     // clock; ports and files are real.
     void SetUp() override {
         gpscore::SetServiceEnvForTesting(&env);
+        // The polling thread keeps real seconds, as a client sees it.
+        env.UseRealTimedWaits(true);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         // The log follows the settings directory once its settings file exists: after one
         // Start and Stop.

@@ -1,10 +1,8 @@
-// The user's personal places: the history of places (where the user went or looked), kept in
-// the history file beside the maps by the database component.
-#include <algorithm>
-#include <vector>
+#include "poi/PersonalPlaces.h"
 
-#include "core/GPSCore.h"
-#include "core/Utility.h"
+#include "core/ServiceContext.h"
+
+namespace gpscore {
 
 using gpslib::Bstr;
 using gpslib::ComPtr;
@@ -15,13 +13,32 @@ constexpr SHORT kPersonalCategory = 18;
 constexpr SHORT kMaxHistory = 25;
 constexpr char16_t kDefaultAuthor[] = u"QX SDK";
 
+// The service's join rule for a file beside the maps: the folder, "\\" unless it already ends
+// in "\\" or "/", then the name.
+std::u16string BesideMaps(const std::u16string& directory, std::u16string_view name) {
+    std::u16string path = directory;
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'\\';
+    return path + std::u16string(name);
+}
+
 } // namespace
 
-void CGPSCore::AddPlaceToHistory(ILocationObject* place, std::u16string_view name) {
-    if (!m_pHistoryDatabase || place == nullptr || m_pUtility == nullptr) return;
-    ISystemSettingsObject* settings = m_pUtility->SystemSettings().Get();
+std::u16string PersonalPlaces::HistoryFile(const std::u16string& directory) {
+    return BesideMaps(directory, u"History.hdb");
+}
+std::u16string PersonalPlaces::FavoritesFile(const std::u16string& directory) {
+    return BesideMaps(directory, u"Favorites.fdb");
+}
+std::u16string PersonalPlaces::AnnotationsFile(const std::u16string& directory) {
+    return BesideMaps(directory, u"Annotations.adb");
+}
+
+void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view name) {
+    IPOIDatabase* history = m_context.m_pHistoryDatabase.Get();
+    if (history == nullptr || place == nullptr || m_context.m_pUtility == nullptr) return;
+    ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
     Bstr folder, author;
-    if (settings != nullptr) {
+    if (settings) {
         settings->GetMapPOIDirectory(folder.Put());
         settings->GetPOIAuthor(author.Put());
     }
@@ -48,21 +65,23 @@ void CGPSCore::AddPlaceToHistory(ILocationObject* place, std::u16string_view nam
 
     // The oldest entry (the lowest key) makes room for the newest.
     SHORT count = 0;
-    m_pHistoryDatabase->DbPOIGetCount(file.Get(), &count);
+    history->DbPOIGetCount(file.Get(), &count);
     if (count >= kMaxHistory) {
         Bstr oldestName;
         LONG oldest = 0;
         VARIANT_BOOL found = VARIANT_FALSE, deleted = VARIANT_FALSE;
-        m_pHistoryDatabase->DbPOIGetByPosition(file.Get(), 0, oldestName.Put(), &oldest, &found);
-        if (found != VARIANT_FALSE) m_pHistoryDatabase->DbPOIDelete(file.Get(), oldest, &deleted);
+        history->DbPOIGetByPosition(file.Get(), 0, oldestName.Put(), &oldest, &found);
+        if (found != VARIANT_FALSE) history->DbPOIDelete(file.Get(), oldest, &deleted);
     }
     // A refused add names the record in its way; that one goes and the add is tried once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
         LONG key = 0;
         VARIANT_BOOL added = VARIANT_FALSE, deleted = VARIANT_FALSE;
-        m_pHistoryDatabase->DbPOIAdd(file.Get(), record.Get(), Bstr(u"").Get(), &key, &added);
+        history->DbPOIAdd(file.Get(), record.Get(), Bstr(u"").Get(), &key, &added);
         if (added != VARIANT_FALSE) return;
-        if (key > 0) m_pHistoryDatabase->DbPOIDelete(file.Get(), key, &deleted);
+        if (key > 0) history->DbPOIDelete(file.Get(), key, &deleted);
     }
-    Log("GPSCore::AddToHistory Error Unable to add a place to the history");
+    m_context.Log("GPSCore::AddToHistory Error Unable to add a place to the history");
 }
+
+} // namespace gpscore

@@ -1,0 +1,374 @@
+#include "gps/ReceiverLink.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/Answers.h"
+#include "core/ServiceContext.h"
+#include "core/SettingsFiles.h"
+#include "core/Utility.h"
+#include "gps/Bluetooth.h"
+#include "gps/GPSObject.h"
+#include "gps/GPSStatusObject.h"
+#include "gps/GPSTimeObject.h"
+#include "gps/SerialDevice.h"
+#include "os/codepage.h"
+
+namespace gpscore {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+using gpslib::os::CriticalSectionLock;
+
+namespace {
+
+constexpr std::size_t kReadChunk = 199; // One read: the 200-byte read buffer less its terminator.
+constexpr int kReadsPerPoll = 6;
+constexpr std::int64_t kCloseSettleMicros = 1'000'000;
+constexpr std::int64_t kPortRetryMicros = 2'000'000;
+
+GPSType ReceiverType(IGPSSettingsObject* settings) {
+    GPSType type = GPSTypeNone;
+    if (settings != nullptr) settings->GetGPSReceiverType(&type);
+    return type;
+}
+
+std::u16string SettingText(IGPSSettingsObject* settings,
+                           HRESULT (IGPSSettingsObject::*get)(BSTR*)) {
+    Bstr text;
+    if (settings != nullptr) (settings->*get)(text.Put());
+    return Text(text.Get());
+}
+
+} // namespace
+
+ReceiverLink::ReceiverLink(ServiceContext& context) : m_context(context) {}
+
+ComPtr<ILocationObject> ReceiverLink::Location() const {
+    ComPtr<ILocationObject> location;
+    if (m_pGPSObject) m_pGPSObject->GetLocation(location.Put());
+    return location;
+}
+
+HRESULT ReceiverLink::Time(IGPSTimeObject** ppTime) {
+    ComPtr<IGPSTimeObject> time;
+    HRESULT hr = gpslib::CreateObject(CLSID_GPSTimeObject, IID_IGPSTimeObject, &time);
+    if (FAILED(hr)) return hr;
+    auto* impl = gpslib::ImplOf<CGPSTimeObject>(time.Get());
+    if (impl != nullptr && m_receiver.m_eReceiverType != GPSTypeNone && m_receiver.HasUsableFix())
+        m_receiver.CopyTime(*impl);
+    *ppTime = time.Detach();
+    return S_OK;
+}
+
+HRESULT ReceiverLink::Status(IGPSStatusObject** ppStatus) {
+    ComPtr<IGPSStatusObject> status;
+    HRESULT hr = gpslib::CreateObject(CLSID_GPSStatusObject, IID_IGPSStatusObject, &status);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<CGPSStatusObject>(status.Get())) m_receiver.FillStatus(*impl);
+    *ppStatus = status.Detach();
+    return S_OK;
+}
+
+void ReceiverLink::PushNmea(std::u16string_view text) {
+    m_receiver.SetUtility(m_context.m_pUtility.get());
+    const std::string bytes = gpslib::os::Utf16ToCp1252(text);
+    AppendToTrace(bytes);
+    // Each call assembles its own lines (a sentence is never completed by the next call), but
+    // shares the serial port's in-sentence flag.
+    nmea::Assembly assembly;
+    assembly.inSentence = m_serialAssembly.inSentence;
+    nmea::ProcessNmeaBuffer(bytes.data(), bytes.size(), assembly, m_receiver);
+    m_serialAssembly.inSentence = assembly.inSentence;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings.
+
+void ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pbPortOpened) {
+    ComPtr<IGPSSettingsObject> stored = m_context.m_pUtility->ReceiverSettings();
+    if (!stored) {
+        gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &stored);
+        m_context.m_pUtility->SetReceiverSettings(stored);
+    }
+    if (!stored) return;
+
+    SHORT seconds = 5;
+    pSettings->GetPedestrianHeadingAveragingSeconds(&seconds);
+    if (seconds < 1 || seconds > 300) {
+        seconds = 5;
+        pSettings->SetPedestrianHeadingAveragingSeconds(seconds);
+    }
+    if (seconds != m_receiver.m_nPedestrianAveragingSeconds) m_receiver.ResetAveragingCounters();
+    HeadingAveraging averaging = AutomaticHeadings;
+    pSettings->GetHeadingAveragingMode(&averaging);
+    const GPSType type = ReceiverType(pSettings);
+    m_receiver.m_nPedestrianAveragingSeconds = seconds;
+    m_receiver.m_eHeadingAveraging = averaging;
+    m_receiver.m_eReceiverType = type;
+
+    SHORT storedSeconds = 5;
+    HeadingAveraging storedAveraging = AutomaticHeadings;
+    stored->GetPedestrianHeadingAveragingSeconds(&storedSeconds);
+    stored->GetHeadingAveragingMode(&storedAveraging);
+    const bool identityChanged =
+        type != ReceiverType(stored.Get()) ||
+        SettingText(pSettings, &IGPSSettingsObject::GetGPSReceiverName) !=
+            SettingText(stored.Get(), &IGPSSettingsObject::GetGPSReceiverName) ||
+        SettingText(pSettings, &IGPSSettingsObject::GetSimulatedGPSFile) !=
+            SettingText(stored.Get(), &IGPSSettingsObject::GetSimulatedGPSFile);
+    const bool onlyAveragingChanged =
+        (seconds != storedSeconds || averaging != storedAveraging) && !identityChanged;
+    settings::CopyReceiverSettings(pSettings, stored.Get());
+    m_context.WriteReceiverSettingsFile();
+
+    if (!onlyAveragingChanged) *pbPortOpened = Open(0) ? VARIANT_TRUE : VARIANT_FALSE;
+    if (identityChanged) m_receiver.PedometerReset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The link.
+
+bool ReceiverLink::Open(SHORT startupSentences) {
+    if (!m_pGPSObject) gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &m_pGPSObject);
+    m_receiver.SetRecord(gpslib::ImplOf<CGPSObject>(m_pGPSObject.Get()));
+    m_receiver.ResetGPSData();
+    ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
+    if (ReceiverType(settings.Get()) == GPSTypeNone) {
+        Close();
+        return true;
+    }
+    const bool opened = OpenLink(startupSentences);
+    DOUBLE latitude = 0.0, longitude = 0.0;
+    settings->GetGPSLastLatitude(&latitude);
+    settings->GetGPSLastLongitude(&longitude);
+    if (CGPSObject* record = m_receiver.Record()) {
+        CriticalSectionLock data(record->DataLock());
+        record->SetLatitude(latitude);
+        record->SetLongitude(longitude);
+    }
+    return opened;
+}
+
+bool ReceiverLink::OpenLink(SHORT startupSentences) {
+    ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
+    const GPSType type = ReceiverType(settings.Get());
+    gpslib::os::Env& env = m_context.Env();
+    SHORT portNumber = 1;
+    LONG baudRate = 4800;
+    settings->GetGPSPortNumber(&portNumber);
+    settings->GetGPSBaudRate(&baudRate);
+    const std::u16string portName =
+        SettingText(settings.Get(), &IGPSSettingsObject::GetGPSPortName);
+
+    if (type == GPSTypeBlueTooth) {
+        // The pairing may have moved the receiver to another port since it was configured.
+        const std::u16string name =
+            SettingText(settings.Get(), &IGPSSettingsObject::GetGPSReceiverName);
+        gpslib::RegistryStore registry;
+        gpslib::LoadRegistry(&registry);
+        const BluetoothDevice* found = nullptr;
+        const auto devices = FindBluetoothDevices(
+            registry, [this](const std::string& line) { m_context.Log(line); });
+        for (const auto& device : devices) {
+            if (device.name == name) {
+                found = &device;
+                break;
+            }
+        }
+        if (found == nullptr || found->active == 0) return false;
+        if (found->portNumber != portNumber) {
+            portNumber = found->portNumber;
+            settings->SetGPSPortNumber(portNumber);
+            m_context.WriteReceiverSettingsFile();
+        }
+    }
+    if (type == GPSTypeTalkingLights)
+        return OpenPort(m_hTalkingLightsPort, portName, portNumber, baudRate);
+
+    if (m_hSerialPort) {
+        m_hSerialPort.reset();
+        env.SleepForMicroseconds(kCloseSettleMicros);
+    }
+    if (m_hPlaybackFile) {
+        m_hPlaybackFile.reset();
+        env.SleepForMicroseconds(kCloseSettleMicros);
+    }
+    m_receiver.m_nStartupSentences = startupSentences;
+    m_receiver.m_nNmeaAliveCount = 0;
+    m_serialAssembly = {};
+    m_playbackAssembly = {};
+    m_annotationScanner.Clear();
+    if (m_pListener != nullptr) m_pListener->OnLinkRestarted();
+
+    if (type == GPSTypeSimulated) {
+        const std::string path = gpslib::ToUtf8(std::u16string_view(
+            SettingText(settings.Get(), &IGPSSettingsObject::GetSimulatedGPSFile)));
+        if (path.empty() || env.IsDirectory(path)) {
+            m_context.Log("GPSCore::OpenLink simulation file is not a file: " + path);
+            return false;
+        }
+        gpslib::os::Status status = env.NewSequentialFile(path, &m_hPlaybackFile);
+        if (!status.ok()) m_context.Log("GPSCore::OpenLink " + status.ToString());
+        return status.ok();
+    }
+    if (OpenPort(m_hSerialPort, portName, portNumber, baudRate)) return true;
+    env.SleepForMicroseconds(kPortRetryMicros);
+    return OpenPort(m_hSerialPort, portName, portNumber, baudRate);
+}
+
+bool ReceiverLink::OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port,
+                            std::u16string_view portName, SHORT portNumber, LONG baudRate) {
+    if (port) return true;
+    const std::string deviceName =
+        gpslib::ToUtf8(FormatText(u"%s%d:", {portName, std::int64_t{portNumber}}));
+    gpslib::RegistryStore registry;
+    gpslib::LoadRegistry(&registry);
+    const std::string path = SerialDevicePath(deviceName, registry);
+    if (path.empty()) {
+        m_context.Log("GPSCore::OpenPort no device for " + deviceName);
+        return false;
+    }
+    gpslib::os::Status status = m_context.Env().NewSerialPort(path, baudRate, &port);
+    if (!status.ok()) {
+        m_context.Log("GPSCore::OpenPort " + deviceName + " " + status.ToString());
+        port.reset();
+        return false;
+    }
+    return true;
+}
+
+void ReceiverLink::Close() {
+    m_hSerialPort.reset();
+    m_hTalkingLightsPort.reset();
+    m_hPlaybackFile.reset();
+    m_serialAssembly = {};
+    m_playbackAssembly = {};
+}
+
+void ReceiverLink::ResetLink() {
+    Close();
+    StopRecording();
+    m_receiver.m_nStartupSentences = 2;
+    m_receiver.m_nNmeaAliveCount = 0;
+}
+
+void ReceiverLink::Release() {
+    StopRecording(); // The recording stops with the service.
+    m_receiver.ResetGPSData();
+    Close();
+    m_receiver.SetRecord(nullptr);
+    m_receiver.SetUtility(nullptr);
+    m_pGPSObject.Reset();
+}
+
+bool ReceiverLink::Configured() const {
+    return m_context.ReceiverType() != GPSTypeNone;
+}
+
+bool ReceiverLink::Read() {
+    if (!Configured()) return false;
+    m_receiver.SetUtility(m_context.m_pUtility.get());
+    bool read = false;
+    if (m_hSerialPort) read = ReadSource(Source::kSerialPort) || read;
+    if (m_hPlaybackFile) read = ReadSource(Source::kPlaybackFile) || read;
+    if (m_receiver.m_nNmeaAliveCount > 0)
+        --m_receiver.m_nNmeaAliveCount;
+    else
+        m_receiver.ResetGPSData();
+    return read;
+}
+
+bool ReceiverLink::ReadSource(Source source) {
+    const bool playback = source == Source::kPlaybackFile;
+    nmea::Assembly& assembly = playback ? m_playbackAssembly : m_serialAssembly;
+    bool anyData = false;
+    bool rmcAccepted = false;
+    bool lastReadEmpty = false;
+    int reads = 0;
+    std::string chunk;
+    for (int attempt = 0; attempt < kReadsPerPoll; ++attempt) {
+        // Playback is paced at about one fix per poll.
+        if (playback && rmcAccepted) return true;
+        gpslib::os::Status status = playback ? m_hPlaybackFile->Read(kReadChunk, &chunk)
+                                             : m_hSerialPort->Read(kReadChunk, &chunk);
+        if (!status.ok()) {
+            // An unplugged receiver or an unreadable file: the source is closed, and the alive
+            // count then reports the receiver lost.
+            m_context.Log(std::string("GPSCore::ReadSource closed the ") +
+                          (playback ? "simulation file: " : "port: ") + status.ToString());
+            if (playback)
+                m_hPlaybackFile.reset();
+            else
+                m_hSerialPort.reset();
+            return anyData;
+        }
+        if (chunk.empty()) {
+            lastReadEmpty = true;
+            break;
+        }
+        ++reads;
+        anyData = true;
+        if (nmea::ProcessNmeaBuffer(chunk.data(), chunk.size(), assembly, m_receiver))
+            rmcAccepted = true;
+        if (playback) {
+            if (auto annotation = m_annotationScanner.Scan(chunk)) {
+                if (m_pListener != nullptr)
+                    m_pListener->OnAnnotation(gpslib::os::Cp1252ToUtf16(*annotation));
+            }
+        }
+        AppendToTrace(chunk);
+    }
+    if (!playback && reads == kReadsPerPoll) {
+        m_context.m_pUtility->TraceAndLog("Max attempts to read COMM port.  FlushFileBuffers");
+        if (gpslib::os::Status purged = m_hSerialPort->Purge(); !purged.ok())
+            m_context.Log("GPSCore::ReadSource " + purged.ToString());
+        assembly.index = 0;
+        assembly.line.fill('\0');
+    }
+    if (playback && lastReadEmpty) m_hPlaybackFile.reset(); // The end: playback is not restarted.
+    return anyData;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Traces.
+
+HRESULT ReceiverLink::StartRecording(std::u16string_view file, bool running) {
+    const std::u16string name = TraceFileName(file);
+    if (!TraceFileNameFits(name)) return E_INVALIDARG;
+    m_bstrRecordingFile = name;
+    if (!running) return S_OK;
+    StopRecording();
+    const std::string path = gpslib::ToUtf8(std::u16string_view(name));
+    gpslib::os::Status status = m_context.Env().NewAppendableFile(path, &m_hTraceFile);
+    if (!status.ok()) {
+        m_context.Log("GPSCore::GPSStartRecording " + status.ToString());
+        m_hTraceFile.reset();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+void ReceiverLink::InsertAnnotation(std::u16string_view text) {
+    if (m_hTraceFile && text.size() <= kMaxAnnotationCharacters)
+        AppendToTrace(AnnotationBlock(gpslib::os::Utf16ToCp1252(text)));
+}
+
+void ReceiverLink::AppendToTrace(std::string_view bytes) {
+    if (!m_hTraceFile) return;
+    gpslib::os::Status status = m_hTraceFile->Append(bytes);
+    if (!status.ok()) {
+        // A full disk: the recording stops rather than keep a trace with holes in it.
+        m_context.Log("GPSCore::Recording stopped: " + status.ToString());
+        m_hTraceFile.reset();
+    }
+}
+
+void ReceiverLink::StopRecording() {
+    if (!m_hTraceFile) return;
+    gpslib::os::Status status = m_hTraceFile->Close();
+    if (!status.ok()) m_context.Log("GPSCore::Recording not closed cleanly: " + status.ToString());
+    m_hTraceFile.reset();
+}
+
+} // namespace gpscore

@@ -1,0 +1,198 @@
+#include "orientation/Destination.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "core/Answers.h"
+#include "core/ServiceContext.h"
+#include "core/SystemSettingsObject.h"
+#include "core/Utility.h"
+#include "orientation/DestinationObject.h"
+#include "poi/PersonalPlaces.h"
+
+namespace gpscore {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+constexpr int kNoDestination = 20062;
+constexpr int kNoGPSPosition = 20745;
+constexpr int kNoVirtualPosition = 20746;
+
+std::u16string Lower(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c < 0x80) c = static_cast<char16_t>(std::tolower(static_cast<int>(c)));
+    }
+    return text;
+}
+
+// Whether `name` holds `part`, ignoring letter case; an empty name holds nothing.
+bool Contains(const std::u16string& name, const std::u16string& part) {
+    return !name.empty() && Lower(name).find(Lower(part)) != std::u16string::npos;
+}
+
+} // namespace
+
+Destination::Destination(ServiceContext& context, PersonalPlaces& places)
+    : m_context(context), m_places(places) {
+    gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
+}
+
+HRESULT Destination::Set(ILocationObject* pLocation, SideOfStreet eSide) {
+    ComPtr<IDestinationObject> destination;
+    HRESULT hr =
+        gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &destination);
+    if (FAILED(hr)) return hr;
+    auto* impl = gpslib::ImplOf<CDestinationObject>(destination.Get());
+    if (impl == nullptr) return E_FAIL;
+    impl->ShareLocation(pLocation); // Held by reference: later changes to it are seen.
+    impl->SetSideOfStreet(eSide);
+    m_pDestination = destination;
+    m_bArrivedNearDestination = false;
+    m_places.AddToHistory(pLocation, u"");
+    return S_OK;
+}
+
+HRESULT Destination::Get(IDestinationObject** ppDestination) const {
+    ComPtr<IDestinationObject> copy;
+    HRESULT hr = gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &copy);
+    if (FAILED(hr)) return hr;
+    if (m_pDestination) {
+        ComPtr<ILocationObject> location;
+        SideOfStreet side = SideUnknown;
+        m_pDestination->GetSideOfStreet(&side);
+        if (SUCCEEDED(m_pDestination->GetLocation(location.Put())))
+            copy->SetLocation(location.Get());
+        if (auto* impl = gpslib::ImplOf<CDestinationObject>(copy.Get()))
+            impl->SetSideOfStreet(side);
+    }
+    *ppDestination = copy.Detach();
+    return S_OK;
+}
+
+HRESULT Destination::SetByAddress(IAddressObject* pAddress) {
+    ComPtr<ILocationObject> location;
+    HRESULT hr = pAddress->GetLocation(location.Put());
+    if (FAILED(hr)) return hr;
+    ComPtr<IStreetObject> street;
+    Bstr city;
+    if (SUCCEEDED(pAddress->GetStreetObject(street.Put())) && street) street->GetCity(city.Put());
+    if (city.Length() > 0) {
+        Bstr name;
+        location->GetName(name.Put());
+        Bstr named(Text(name.Get()) + u", " + Text(city.Get()));
+        location->SetName(named.Get());
+    }
+    return Set(location.Get(), SideUnknown);
+}
+
+HRESULT Destination::SetByPOI(IPOIObject* pPOI) {
+    ComPtr<ILocationObject> location;
+    HRESULT hr = pPOI->GetLocation(location.Put());
+    if (FAILED(hr)) return hr;
+    Bstr nameText, number, street, city;
+    pPOI->GetName(nameText.Put());
+    pPOI->GetAddressNumber(number.Put());
+    pPOI->GetStreet(street.Put());
+    pPOI->GetCity(city.Put());
+    std::u16string name = Text(nameText.Get());
+    // The parts of the address that the name does not say already.
+    std::u16string collected;
+    if (street.Length() > 0 && !Contains(name, Text(street.Get()))) {
+        if (number.Length() > 0) collected += Text(number.Get()) + u" ";
+        collected += Text(street.Get());
+    }
+    if (city.Length() > 0 && !Contains(name, Text(city.Get())))
+        collected += (collected.empty() ? u"" : u", ") + Text(city.Get());
+    if (!collected.empty()) name += u", " + collected;
+    if (m_context.m_pUtility != nullptr) name = m_context.m_pUtility->ForDisplay(name);
+    Bstr decorated{std::u16string_view(name)};
+    location->SetName(decorated.Get());
+    return Set(location.Get(), SideUnknown);
+}
+
+HRESULT Destination::Clear() {
+    m_pDestination.Reset();
+    HRESULT hr =
+        gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
+    m_bArrivedNearDestination = false;
+    return hr;
+}
+
+HRESULT Destination::WhereIs(Mode eMode, IDescriptionConfigurationObject* pConfig,
+                             IVirtualObject* walker, IGPSObject* gps,
+                             BSTR* pbstrDescription) const {
+    *pbstrDescription = nullptr;
+    auto answer = [&](int id) {
+        *pbstrDescription = gpslib::AllocBstr(std::u16string_view(m_context.String(id)));
+        return *pbstrDescription == nullptr ? E_OUTOFMEMORY : S_OK;
+    };
+    ComPtr<ILocationObject> target;
+    if (m_pDestination) m_pDestination->GetLocation(target.Put());
+    if (!IsValidPlace(target.Get())) return answer(kNoDestination);
+    if (eMode == VirtualMode) {
+        ComPtr<ILocationObject> here;
+        if (walker != nullptr) walker->GetLocation(here.Put());
+        if (!IsValidPlace(here.Get())) return answer(kNoVirtualPosition);
+        return walker->GetDistanceAndHeadingAndName(target.Get(), pConfig, pbstrDescription);
+    }
+    ComPtr<ILocationObject> here;
+    if (gps != nullptr) gps->GetLocation(here.Put());
+    if (!IsValidPlace(here.Get())) return answer(kNoGPSPosition);
+    SHORT heading = -1;
+    gps->GetHeadingDegrees(&heading);
+    return gps->GetDistanceAndHeadingAndName(heading, target.Get(), pConfig, pbstrDescription);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Kept across runs in the system settings.
+
+void Destination::Save() {
+    if (m_context.m_pUtility == nullptr) return;
+    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
+    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
+    if (settings == nullptr) return;
+    auto& saved = settings->Saved();
+    saved.destinationName.clear();
+    saved.destinationDescription.clear();
+    saved.destinationLatitude = saved.destinationLongitude = 0.0;
+    ComPtr<ILocationObject> target;
+    if (!m_pDestination || FAILED(m_pDestination->GetLocation(target.Put()))) return;
+    Bstr name, description;
+    target->GetName(name.Put());
+    target->GetDescription(description.Put());
+    // Spelling marks are for the speaking client; the stored name is plain.
+    saved.destinationName = m_context.m_pUtility->ForStorage(Text(name.Get()));
+    saved.destinationDescription = Text(description.Get());
+    target->GetLatitude(&saved.destinationLatitude);
+    target->GetLongitude(&saved.destinationLongitude);
+}
+
+void Destination::Restore() {
+    Clear();
+    if (m_context.m_pUtility == nullptr) return;
+    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
+    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
+    if (settings == nullptr) return;
+    const auto& saved = settings->Saved();
+    if (saved.destinationLatitude == 0.0 && saved.destinationLongitude == 0.0) return;
+    ComPtr<ILocationObject> location;
+    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) return;
+    Bstr name{std::u16string_view(m_context.m_pUtility->ForDisplay(saved.destinationName))};
+    Bstr description{std::u16string_view(saved.destinationDescription)};
+    location->SetName(name.Get());
+    location->SetDescription(description.Get());
+    location->SetLatitude(saved.destinationLatitude);
+    location->SetLongitude(saved.destinationLongitude);
+    Set(location.Get(), SideUnknown);
+}
+
+ComPtr<ILocationObject> Destination::Location() const {
+    ComPtr<ILocationObject> location;
+    if (m_pDestination) m_pDestination->GetLocation(location.Put());
+    return location;
+}
+
+} // namespace gpscore

@@ -1,0 +1,24 @@
+#include "orientation/VirtualWalker.h"
+
+namespace gpscore {
+
+using gpslib::ComPtr;
+
+void VirtualWalker::Create() {
+    gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
+    m_bRestoringVirtual = false; // The saved position is restored here once the walker moves.
+}
+
+ComPtr<ILocationObject> VirtualWalker::Location() const {
+    ComPtr<ILocationObject> location;
+    if (m_pVirtualObject) m_pVirtualObject->GetLocation(location.Put());
+    return location;
+}
+
+SHORT VirtualWalker::Heading() const {
+    SHORT heading = -1;
+    if (m_pVirtualObject) m_pVirtualObject->GetHeadingDegrees(&heading);
+    return heading;
+}
+
+} // namespace gpscore
