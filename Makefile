@@ -4,6 +4,7 @@
 #   make demo       build, register the modules in the build tree's registry, run the demo
 #   make sanitize   the test suite under the address and undefined-behaviour sanitizers
 #   make tsan       the test suite under the thread sanitizer
+#   make locks      build everything with clang, whose lock analysis must find nothing
 #   make bench      build and run the benchmarks
 #   make fuzz       build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format     clang-format every source file
@@ -17,7 +18,7 @@ PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbe
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo sanitize tsan bench fuzz format tidy clean
+.PHONY: all deps configure build test demo sanitize tsan locks bench fuzz format tidy clean
 
 all: build
 
@@ -53,6 +54,11 @@ sanitize:
 tsan:
 	$(MAKE) test BUILD=build-tsan CMAKE_ARGS="-DGPSLIB_SANITIZE=thread -DGPSLIB_BUILD_BENCH=OFF"
 
+locks:
+	$(MAKE) deps PACKAGES="$(PACKAGES) clang"
+	CC=clang CXX=clang++ cmake -S . -B build-clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGPSLIB_BUILD_BENCH=OFF
+	cmake --build build-clang -j $(JOBS)
+
 bench:
 	$(MAKE) build BUILD=build-release BUILD_TYPE=Release
 	for b in build-release/bench/*_bench; do $$b; done
@@ -71,4 +77,4 @@ tidy: configure
 	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet --extra-arg=-Wno-unknown-warning-option
 
 clean:
-	rm -rf build build-asan build-tsan build-release build-fuzz
+	rm -rf build build-asan build-tsan build-clang build-release build-fuzz

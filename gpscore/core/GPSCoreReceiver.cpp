@@ -197,9 +197,9 @@ HRESULT CGPSCore::GPSFindAvailableBluetoothDevices(VARIANT* pvarDevices) {
     VariantClear(pvarDevices);
     gpslib::RegistryStore registry;
     gpslib::LoadRegistry(&registry);
-    const gpscore::ServiceContext& context = m_context;
+    const gpscore::ServiceContext* context = &m_context; // The lambda runs under this lock.
     const auto devices = gpscore::FindBluetoothDevices(
-        registry, [&context](const std::string& line) { context.Log(line); });
+        registry, [context](const std::string& line) { context->Log(line); });
     std::vector<ComPtr<IBluetoothDeviceObject>> objects;
     std::vector<IUnknown*> items;
     for (const auto& device : devices) {

@@ -287,7 +287,18 @@ Units Utility::CurrentUnits() const {
     return units;
 }
 
+bool Utility::ResourcesLoaded() const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_strings.Loaded();
+}
+
+std::u16string Utility::GetString(int id) const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_strings.Get(id);
+}
+
 bool Utility::LoadResources(std::string_view path) {
+    std::unique_lock<std::shared_mutex> lock(m_csStrings);
     m_strings.Unload();
     std::string resolved = StringTable::Resolve(path, CoreModuleDir(), GPSLIB_DATA_DIR);
     return m_strings.Load(resolved, nullptr);

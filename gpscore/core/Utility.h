@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -85,9 +86,9 @@ public:
     // Unloads the current table and loads the module at `path` (a plain name is searched next
     // to the core module, then in the installed data folder).
     bool LoadResources(std::string_view path);
-    bool ResourcesLoaded() const { return m_strings.Loaded(); }
+    bool ResourcesLoaded() const;
     // The text of resource `id`; empty without resources or for an unknown id.
-    std::u16string GetString(int id) const { return m_strings.Get(id); }
+    std::u16string GetString(int id) const;
     // The text of resource `id` used as a format (see FormatText).
     std::u16string FormatString(int id, std::initializer_list<FormatArg> args) const {
         return FormatText(GetString(id), args);
@@ -119,7 +120,9 @@ private:
     gpslib::ComPtr<ILookaroundSettingsObject> m_pLookaroundSettings GUARDED_BY(m_csSettings);
     gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsGPS GUARDED_BY(m_csSettings);
     gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsVirtual GUARDED_BY(m_csSettings);
-    // Loaded by the service that holds the core lock; read by everyone.
+    // Loaded by a service under its core lock and read by every service and value object, so
+    // a load excludes the readers.
+    mutable std::shared_mutex m_csStrings;
     StringTable m_strings;
 };
 
