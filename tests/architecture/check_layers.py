@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""Checks the include structure of the source tree.
+
+- Every module includes only itself and the modules below it (the table LOWER).
+- Inside the service, the subsystem parts never include the facade (core/GPSCore.h); only the
+  facade's own sources and the module entry do.
+- No include cycle among the project's files.
+
+Usage: check_layers.py SOURCE_DIR. Prints each violation and exits 1 when there is any.
+"""
+import os
+import re
+import sys
+
+# What each module may include besides itself. Generated headers and system headers are not
+# files of the tree and are not checked.
+LOWER = {
+    "os": set(),
+    "automation": {"os", "include"},
+    "include": {"include"},
+    "idl": {"os", "automation", "include"},
+    "formats": {"os", "include"},
+    "resources": {"os", "automation", "include", "formats"},
+    "database": {"os", "automation", "include", "formats", "resources"},
+    "mapengine": {"os", "automation", "include", "formats", "resources", "database"},
+    "mapbuild": {"os", "automation", "include", "formats", "resources", "database"},
+    "gpscore": {"os", "automation", "include", "formats", "resources"},
+    "apps": {"os", "automation", "include", "formats", "resources"},
+}
+FACADE = "gpscore/core/GPSCore.h"
+FACADE_USERS = re.compile(r"^gpscore/(module\.cpp|core/GPSCore[A-Za-z]*\.(cpp|h))$")
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+
+
+def sources(root):
+    for module in LOWER:
+        for folder, _, files in os.walk(os.path.join(root, module)):
+            for name in files:
+                if name.endswith((".h", ".cpp")):
+                    yield os.path.relpath(os.path.join(folder, name), root)
+
+
+def resolve(root, path, included):
+    """The tree file an include names, or None (a generated or system header)."""
+    module = path.split("/")[0]
+    candidates = [os.path.join(os.path.dirname(path), included), included,
+                  os.path.join(module, included), os.path.join("include", included),
+                  # The service's folder is an include root of everything linking its objects.
+                  os.path.join("gpscore", included)]
+    for candidate in candidates:
+        candidate = os.path.normpath(candidate)
+        if os.path.isfile(os.path.join(root, candidate)):
+            return candidate
+    return None
+
+
+def main(root):
+    edges = {}
+    problems = []
+    for path in sorted(sources(root)):
+        with open(os.path.join(root, path), encoding="utf-8") as f:
+            text = f.read()
+        targets = []
+        for included in INCLUDE.findall(text):
+            target = resolve(root, path, included)
+            if target is None:
+                continue
+            targets.append(target)
+            here, there = path.split("/")[0], target.split("/")[0]
+            if there != here and there not in LOWER.get(here, set()):
+                problems.append(f"{path}: includes {target}, a module above or beside it")
+            if target == FACADE and not FACADE_USERS.match(path):
+                problems.append(f"{path}: a part includes the service facade {FACADE}")
+        edges[path] = targets
+
+    # Cycles, by depth-first search over the include graph.
+    state = {}
+    stack = []
+
+    def visit(node):
+        state[node] = "open"
+        stack.append(node)
+        for nxt in edges.get(node, []):
+            if state.get(nxt) == "open":
+                cycle = stack[stack.index(nxt):] + [nxt]
+                problems.append("include cycle: " + " -> ".join(cycle))
+            elif nxt not in state:
+                visit(nxt)
+        stack.pop()
+        state[node] = "done"
+
+    sys.setrecursionlimit(10000)
+    for node in sorted(edges):
+        if node not in state:
+            visit(node)
+
+    for problem in problems:
+        print(problem)
+    print(f"{len(edges)} files checked, {len(problems)} problems")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else "."))
