@@ -95,7 +95,8 @@ HRESULT CGPSCore::PedometerGet(Mode eMode, BSTR* pbstrDistance) {
         m_receiver.State().UpdatePedometer(true);
         total = m_receiver.State().m_nPedometerTotalGPS;
     }
-    return ReturnText(gpscore::DistanceText(total, false), pbstrDistance);
+    return ReturnText(gpscore::Wording(m_context.m_pUtility).DistanceText(total, false),
+                      pbstrDistance);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -267,7 +267,8 @@ std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
     record.direction = std::u16string(direction.View());
     record.distance = distance;
     const int id = distance <= threshold ? nearTemplate : farTemplate;
-    return ExpandDescriptionTemplate(id, target, &record, nullptr, 0, nullptr, u"");
+    return Wording(m_parts.context.m_pUtility)
+        .ExpandDescriptionTemplate(id, target, &record, nullptr, 0, nullptr, u"");
 }
 
 bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {

@@ -1,5 +1,6 @@
 #include "gps/GPSObject.h"
 
+#include "core/Utility.h"
 #include "gps/FixValues.h"
 #include "orientation/Descriptions.h"
 #include "orientation/LocationObject.h"
@@ -29,7 +30,9 @@ HRESULT CGPSObject::GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) {
     if (pbstrHeading == nullptr) return E_POINTER;
     SHORT degrees = -1;
     ReadLocked(&degrees, [this] { return m_nHeadingDegrees; });
-    return Answer(pbstrHeading, gpscore::HeadingText(degrees, eHeadingType));
+    return Answer(
+        pbstrHeading,
+        gpscore::Wording(gpscore::Utility::Instance()).HeadingText(degrees, eHeadingType));
 }
 
 HRESULT CGPSObject::GetHeadingDegrees(SHORT* pnHeadingDegrees) {

@@ -30,38 +30,6 @@ enum : int {
     kWaypointLabelTemplate = 21012,
 };
 
-std::u16string Text(int id) {
-    auto utility = Utility::Instance();
-    return utility != nullptr ? utility->GetString(id) : std::u16string();
-}
-
-std::u16string Format(int id, std::initializer_list<FormatArg> args) {
-    auto utility = Utility::Instance();
-    return utility != nullptr ? utility->FormatString(id, args) : std::u16string();
-}
-
-// The system settings object, or null without a Utility.
-gpslib::ComPtr<ISystemSettingsObject> Settings() {
-    auto utility = Utility::Instance();
-    return utility != nullptr ? utility->SystemSettings() : nullptr;
-}
-
-RelativeHeadingType HeadingMode() {
-    RelativeHeadingType mode = AheadLeft;
-    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
-        settings->GetHeadingMode(&mode);
-    return mode;
-}
-
-Units CurrentUnits() {
-    auto utility = Utility::Instance();
-    return utility != nullptr ? utility->CurrentUnits() : Imperial;
-}
-
-std::u16string ClockText(int hour) {
-    return Format(kClockFormat, {std::int64_t{hour}});
-}
-
 bool InRange(int value, int low, int high) {
     return value >= low && value <= high;
 }
@@ -85,8 +53,68 @@ int AheadLeftId(int r, bool coarse, bool sideBiased) {
     return kNoDirection;
 }
 
+// Ids of one family of mile texts: precise below and from 530 feet of remainder, the three
+// approximate bands below one mile, whole miles and exactly one mile.
+struct MileIds {
+    int preciseLow, preciseHigh, quarter, half, threeQuarters, many, one;
+};
+
+constexpr MileIds kStatuteMiles{20501, 20502, 20503, 20504, 20505, 20506, 20507};
+constexpr MileIds kNauticalMiles{20510, 20511, 20512, 20513, 20514, 20515, 20516};
+
+gpslib::ComPtr<ILocationObject> LocationOf(IWaypointObject* step) {
+    gpslib::ComPtr<ILocationObject> location;
+    if (step != nullptr) step->GetLocation(location.Put());
+    return location;
+}
+
+SHORT IndexOf(IWaypointObject* step) {
+    SHORT index = -1;
+    if (step != nullptr) step->GetIndex(&index);
+    return index;
+}
+
+// After an empty value: drop one trailing space, then one trailing comma or full stop.
+void TrimAfterEmpty(std::u16string* out) {
+    if (out->empty()) return;
+    if (out->back() == u' ') out->pop_back();
+    if (!out->empty() && (out->back() == u',' || out->back() == u'.')) out->pop_back();
+}
+
+} // namespace
+
+// Every text comes from the string resources of this wording's Utility, and every setting is
+// read on each call; without a Utility the texts are empty and the settings their defaults.
+
+std::u16string Wording::Text(int id) const {
+    return m_pUtility != nullptr ? m_pUtility->GetString(id) : std::u16string();
+}
+
+std::u16string Wording::Format(int id, std::initializer_list<FormatArg> args) const {
+    return m_pUtility != nullptr ? m_pUtility->FormatString(id, args) : std::u16string();
+}
+
+gpslib::ComPtr<ISystemSettingsObject> Wording::Settings() const {
+    return m_pUtility != nullptr ? m_pUtility->SystemSettings() : nullptr;
+}
+
+RelativeHeadingType Wording::HeadingMode() const {
+    RelativeHeadingType mode = AheadLeft;
+    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
+        settings->GetHeadingMode(&mode);
+    return mode;
+}
+
+Units Wording::CurrentUnits() const {
+    return m_pUtility != nullptr ? m_pUtility->CurrentUnits() : Imperial;
+}
+
+std::u16string Wording::ClockText(int hour) const {
+    return Format(kClockFormat, {std::int64_t{hour}});
+}
+
 // Words for the four cardinal sectors, clock hours between them.
-std::u16string ComboText(int r, bool sideBiased) {
+std::u16string Wording::ComboText(int r, bool sideBiased) const {
     struct Sector {
         int low, high, hour;
     };
@@ -103,7 +131,7 @@ std::u16string ComboText(int r, bool sideBiased) {
 }
 
 // Compass point, the smaller angle between heading and bearing, and the side it lies on.
-std::u16string LeftRightDegreesText(int h, int bearing, int r) {
+std::u16string Wording::LeftRightDegreesText(int h, int bearing, int r) const {
     int a;
     if (std::abs(h - bearing) >= 181)
         a = h > bearing ? bearing - h + 360 : h - bearing + 360;
@@ -116,15 +144,7 @@ std::u16string LeftRightDegreesText(int h, int bearing, int r) {
                   {std::u16string_view(compass), std::int64_t{a}, std::u16string_view(sideWord)});
 }
 
-// Ids of one family of mile texts: precise below and from 530 feet of remainder, the three
-// approximate bands below one mile, whole miles and exactly one mile.
-struct MileIds {
-    int preciseLow, preciseHigh, quarter, half, threeQuarters, many, one;
-};
-constexpr MileIds kStatuteMiles{20501, 20502, 20503, 20504, 20505, 20506, 20507};
-constexpr MileIds kNauticalMiles{20510, 20511, 20512, 20513, 20514, 20515, 20516};
-
-std::u16string MetricDistanceText(std::int32_t n, bool approximate) {
+std::u16string Wording::MetricDistanceText(std::int32_t n, bool approximate) const {
     if (n < 200) return Format(20521, {std::int64_t{n}});
     std::int64_t k = n / 1000;
     if (!approximate) {
@@ -135,7 +155,7 @@ std::u16string MetricDistanceText(std::int32_t n, bool approximate) {
     return k == 1 ? Format(20520, {std::int64_t{1}}) : Format(20524, {k});
 }
 
-std::u16string FeetDistanceText(std::int32_t n, bool approximate, Units units) {
+std::u16string Wording::FeetDistanceText(std::int32_t n, bool approximate, Units units) const {
     if (n < 1000) return Format(20500, {std::int64_t{n}});
     // British nautical miles are longer but are spoken with the statute mile words.
     const std::int32_t unit = units == Nautical ? 6076 : units == BritishNautical ? 6080 : 5280;
@@ -147,45 +167,21 @@ std::u16string FeetDistanceText(std::int32_t n, bool approximate, Units units) {
     return q == 1 ? Format(ids.one, {std::int64_t{1}}) : Format(ids.many, {q});
 }
 
-gpslib::ComPtr<ILocationObject> LocationOf(IWaypointObject* step) {
-    gpslib::ComPtr<ILocationObject> location;
-    if (step != nullptr) step->GetLocation(location.Put());
-    return location;
-}
-
-SHORT IndexOf(IWaypointObject* step) {
-    SHORT index = -1;
-    if (step != nullptr) step->GetIndex(&index);
-    return index;
-}
-
 // The route settings set that `mode` names: 1 the first (GPSMode's), anything else the second.
-gpslib::ComPtr<IRouteSettingsObject> RouteSettingsFor(int mode) {
-    auto utility = Utility::Instance();
-    if (utility == nullptr) return nullptr;
-    return utility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
+gpslib::ComPtr<IRouteSettingsObject> Wording::RouteSettingsFor(int mode) const {
+    if (m_pUtility == nullptr) return nullptr;
+    return m_pUtility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
 }
 
-bool NumberingOn(int mode) {
+bool Wording::NumberingOn(int mode) const {
     VARIANT_BOOL on = 0;
     if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
         settings->IsWaypointNumberingOn(&on);
     return on != 0;
 }
 
-// After an empty value: drop one trailing space, then one trailing comma or full stop.
-void TrimAfterEmpty(std::u16string* out) {
-    if (out->empty()) return;
-    if (out->back() == u' ') out->pop_back();
-    if (!out->empty() && (out->back() == u',' || out->back() == u'.')) out->pop_back();
-}
-
 // Template 21012 may itself name $W or $O; `depth` stops such a label from expanding forever.
-std::u16string Expand(std::u16string_view text, ILocationObject* subject,
-                      const DistanceHeadingRecord* record, IWaypointObject* step, int mode,
-                      IWaypointObject* otherStep, std::u16string_view extra, int depth);
-
-std::u16string Label(IWaypointObject* step, int mode, int depth) {
+std::u16string Wording::Label(IWaypointObject* step, int mode, int depth) const {
     if (step == nullptr || depth > 1) return {};
     std::u16string name = NameOf(LocationOf(step).Get());
     if (name.empty()) return WaypointNumberText(step, mode);
@@ -195,9 +191,10 @@ std::u16string Label(IWaypointObject* step, int mode, int depth) {
     return name;
 }
 
-std::u16string Expand(std::u16string_view text, ILocationObject* subject,
-                      const DistanceHeadingRecord* record, IWaypointObject* step, int mode,
-                      IWaypointObject* otherStep, std::u16string_view extra, int depth) {
+std::u16string Wording::Expand(std::u16string_view text, ILocationObject* subject,
+                               const DistanceHeadingRecord* record, IWaypointObject* step, int mode,
+                               IWaypointObject* otherStep, std::u16string_view extra,
+                               int depth) const {
     std::u16string out;
     // Appends a value; an empty one trims the separator before it when `trim` is set.
     auto put = [&out](std::u16string_view value, bool trim) {
@@ -281,8 +278,6 @@ std::u16string Expand(std::u16string_view text, ILocationObject* subject,
     return out;
 }
 
-} // namespace
-
 bool AnyReceiverCoarse() {
     return g_coarseReceivers.load(std::memory_order_relaxed) > 0;
 }
@@ -291,7 +286,7 @@ void CountCoarseReceiver(bool on) {
     g_coarseReceivers.fetch_add(on ? 1 : -1, std::memory_order_relaxed);
 }
 
-std::u16string CompassPointText(int d) {
+std::u16string Wording::CompassPointText(int d) const {
     int base;
     if (InRange(d, 338, 360) || d <= 22)
         base = 20708; // north
@@ -317,14 +312,15 @@ std::u16string CompassPointText(int d) {
     return Text(base + static_cast<int>(length));
 }
 
-std::u16string HeadingText(int degrees, HeadingType type) {
+std::u16string Wording::HeadingText(int degrees, HeadingType type) const {
     if (degrees == -1) return Text(kNoDirection);
     if (type == Compass) return CompassPointText(degrees);
     std::string digits = std::to_string(degrees);
     return std::u16string(digits.begin(), digits.end());
 }
 
-std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiased, bool coarse) {
+std::u16string Wording::RelativeDirectionText(double heading, int bearing, bool sideBiased,
+                                              bool coarse) const {
     if (heading == -1.0) return Text(kNoDirection);
     const int h = static_cast<int>(heading);
     const int r = geo::RelativeAngle(h, bearing);
@@ -343,19 +339,18 @@ std::u16string RelativeDirectionText(double heading, int bearing, bool sideBiase
     return Text(kNoDirection);
 }
 
-std::u16string DistanceText(std::int32_t distance, bool approximate) {
+std::u16string Wording::DistanceText(std::int32_t distance, bool approximate) const {
     Units units = CurrentUnits();
     return units == Metric ? MetricDistanceText(distance, approximate)
                            : FeetDistanceText(distance, approximate, units);
 }
 
-std::u16string Decorate(std::u16string_view text) {
+std::u16string Wording::Decorate(std::u16string_view text) const {
     if (text.find(u"<<") != std::u16string_view::npos) return std::u16string(text);
-    auto utility = Utility::Instance();
-    return utility != nullptr ? utility->AddSpellDecorators(text) : std::u16string(text);
+    return m_pUtility != nullptr ? m_pUtility->AddSpellDecorators(text) : std::u16string(text);
 }
 
-std::u16string WaypointNumberText(IWaypointObject* step, int mode) {
+std::u16string Wording::WaypointNumberText(IWaypointObject* step, int mode) const {
     if (step == nullptr) return {};
     SHORT index = IndexOf(step);
     if (index == -1 || !NumberingOn(mode)) return {};
@@ -366,21 +361,23 @@ std::u16string WaypointNumberText(IWaypointObject* step, int mode) {
     return Format(id, {std::int64_t{index}});
 }
 
-std::u16string WaypointLabel(IWaypointObject* step, int mode) {
+std::u16string Wording::WaypointLabel(IWaypointObject* step, int mode) const {
     return Label(step, mode, 0);
 }
 
-std::u16string ExpandDescriptionText(std::u16string_view text, ILocationObject* subject,
-                                     const DistanceHeadingRecord* record, IWaypointObject* step,
-                                     int mode, IWaypointObject* otherStep,
-                                     std::u16string_view extra) {
+std::u16string Wording::ExpandDescriptionText(std::u16string_view text, ILocationObject* subject,
+                                              const DistanceHeadingRecord* record,
+                                              IWaypointObject* step, int mode,
+                                              IWaypointObject* otherStep,
+                                              std::u16string_view extra) const {
     return Expand(text, subject, record, step, mode, otherStep, extra, 0);
 }
 
-std::u16string ExpandDescriptionTemplate(int id, ILocationObject* subject,
-                                         const DistanceHeadingRecord* record, IWaypointObject* step,
-                                         int mode, IWaypointObject* otherStep,
-                                         std::u16string_view extra) {
+std::u16string Wording::ExpandDescriptionTemplate(int id, ILocationObject* subject,
+                                                  const DistanceHeadingRecord* record,
+                                                  IWaypointObject* step, int mode,
+                                                  IWaypointObject* otherStep,
+                                                  std::u16string_view extra) const {
     return ExpandDescriptionText(Text(id), subject, record, step, mode, otherStep, extra);
 }
 

@@ -77,6 +77,10 @@ Target ReadTarget(ILocationObject* to) {
     return target;
 }
 
+gpscore::Wording Words() {
+    return gpscore::Wording(gpscore::Utility::Instance());
+}
+
 std::u16string Text(int id) {
     auto utility = gpscore::Utility::Instance();
     return utility != nullptr ? utility->GetString(id) : std::u16string();
@@ -251,7 +255,7 @@ HRESULT CLocationObject::GetBearing(HeadingType eHeadingType, ILocationObject* p
         return Answer(pbstrBearing, Text(kNoDirection));
     return Answer(
         pbstrBearing,
-        gpscore::HeadingText(gpscore::geo::BearingDegrees(from, target.position), eHeadingType));
+        Words().HeadingText(gpscore::geo::BearingDegrees(from, target.position), eHeadingType));
 }
 
 // Without a heading the target's compass point is given, never a word relative to the user.
@@ -265,12 +269,12 @@ HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo
     if (gpscore::geo::IsSamePoint(from, target.position))
         return Answer(pbstrRelativeHeading, Text(kNoDirection));
     int bearing = gpscore::geo::BearingDegrees(from, target.position);
-    if (nHeading == -1) return Answer(pbstrRelativeHeading, gpscore::HeadingText(bearing, Compass));
+    if (nHeading == -1) return Answer(pbstrRelativeHeading, Words().HeadingText(bearing, Compass));
     // A bearing of -1 (points too close to measure) is no direction, as for the same point.
     if (bearing == -1) return Answer(pbstrRelativeHeading, Text(kNoDirection));
     return Answer(pbstrRelativeHeading,
-                  gpscore::RelativeDirectionText(static_cast<double>(nHeading), bearing, false,
-                                                 CoarseDirections()));
+                  Words().RelativeDirectionText(static_cast<double>(nHeading), bearing, false,
+                                                CoarseDirections()));
 }
 
 HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
@@ -279,7 +283,7 @@ HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbst
     if (!HasPosition() || !target.valid) return Answer(pbstrDistance, Text(kPositionNotValid));
     LONG distance = -1;
     GetDistance(pTo, &distance);
-    return Answer(pbstrDistance, gpscore::DistanceText(distance, false));
+    return Answer(pbstrDistance, Words().DistanceText(distance, false));
 }
 
 HRESULT CLocationObject::GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
@@ -319,15 +323,15 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
     }
     if (!HasPosition()) {
         if (!parts.name && !parts.details) return Text(kTargetUnknown);
-        return gpscore::ExpandDescriptionTemplate(
-            parts.details ? kUserWithoutPositionDetailsTemplate : kUserWithoutPositionTemplate, pTo,
-            nullptr, nullptr, 0, nullptr, u"");
+        return Words().ExpandDescriptionTemplate(parts.details ? kUserWithoutPositionDetailsTemplate
+                                                               : kUserWithoutPositionTemplate,
+                                                 pTo, nullptr, nullptr, 0, nullptr, u"");
     }
     parts.name = parts.name && !gpscore::NameOf(pTo).empty();
     parts.details = parts.details && !gpscore::DescriptionOf(pTo).empty();
     if (!ReadTarget(pTo).valid) {
-        return parts.name ? gpscore::ExpandDescriptionTemplate(kTargetWithoutPositionTemplate, pTo,
-                                                               nullptr, nullptr, 0, nullptr, u"")
+        return parts.name ? Words().ExpandDescriptionTemplate(kTargetWithoutPositionTemplate, pTo,
+                                                              nullptr, nullptr, 0, nullptr, u"")
                           : Text(kTargetUnknown);
     }
     gpscore::DistanceHeadingRecord record;
@@ -351,9 +355,9 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
         id = near ? 22001 : parts.directionFirst ? 22007 : 22006;
     }
     std::u16string text =
-        gpscore::ExpandDescriptionTemplate(id, pTo, &record, nullptr, 0, nullptr, u"");
+        Words().ExpandDescriptionTemplate(id, pTo, &record, nullptr, 0, nullptr, u"");
     if (parts.compass && !near && nHeading != -1)
-        text += u", " + gpscore::CompassPointText(record.bearing);
+        text += u", " + Words().CompassPointText(record.bearing);
     return text;
 }
 

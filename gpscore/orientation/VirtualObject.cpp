@@ -1,5 +1,6 @@
 #include "orientation/VirtualObject.h"
 
+#include "core/Utility.h"
 #include "orientation/Descriptions.h"
 
 // -1 means no heading; any other value is taken without its sign, modulo a full turn (so -90
@@ -39,7 +40,7 @@ GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)
 
 HRESULT CVirtualObject::GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) {
     if (pbstrHeading == nullptr) return E_POINTER;
-    *pbstrHeading =
-        gpslib::AllocBstr(std::u16string_view(gpscore::HeadingText(m_nHeading, eHeadingType)));
+    *pbstrHeading = gpslib::AllocBstr(std::u16string_view(
+        gpscore::Wording(gpscore::Utility::Instance()).HeadingText(m_nHeading, eHeadingType)));
     return *pbstrHeading == nullptr ? E_OUTOFMEMORY : S_OK;
 }

@@ -22,6 +22,7 @@ protected:
     }
 
     ISystemSettingsObject* settings() { return utility->SystemSettings().Get(); }
+    gpscore::Wording words() const { return gpscore::Wording(utility); }
 
     std::shared_ptr<gpscore::Utility> utility;
 };

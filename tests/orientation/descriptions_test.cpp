@@ -32,16 +32,16 @@ std::string Point(int degrees) {
 
 TEST_F(Descriptions, CompassPointsEveryDegreeAndLengthAndHeadings) {
     for (int d = 0; d <= 360; ++d)
-        ASSERT_EQ(U8(gpscore::CompassPointText(d)), Point(d)) << d;
-    EXPECT_EQ(U8(gpscore::CompassPointText(-5)), "north");
-    EXPECT_EQ(U8(gpscore::CompassPointText(361)), "direction unknown");
-    EXPECT_EQ(U8(gpscore::HeadingText(-1, Compass)), "direction unknown");
-    EXPECT_EQ(U8(gpscore::HeadingText(-1, Degrees)), "direction unknown");
-    EXPECT_EQ(U8(gpscore::HeadingText(359, Degrees)), "359");
+        ASSERT_EQ(U8(words().CompassPointText(d)), Point(d)) << d;
+    EXPECT_EQ(U8(words().CompassPointText(-5)), "north");
+    EXPECT_EQ(U8(words().CompassPointText(361)), "direction unknown");
+    EXPECT_EQ(U8(words().HeadingText(-1, Compass)), "direction unknown");
+    EXPECT_EQ(U8(words().HeadingText(-1, Degrees)), "direction unknown");
+    EXPECT_EQ(U8(words().HeadingText(359, Degrees)), "359");
     settings()->SetDefaultCompassDescriptions(Short);
-    EXPECT_EQ(U8(gpscore::CompassPointText(225)), "SW");
+    EXPECT_EQ(U8(words().CompassPointText(225)), "SW");
     settings()->SetDefaultCompassDescriptions(Both);
-    EXPECT_EQ(U8(gpscore::HeadingText(90, Compass)), "east (E)");
+    EXPECT_EQ(U8(words().HeadingText(90, Compass)), "east (E)");
 }
 
 // ---- Relative directions: each style over every relative angle, against sector tables
@@ -94,8 +94,8 @@ TEST_F(Descriptions, SectorStylesEveryAngleWithCoarseAndSideBiased) {
         settings()->SetHeadingMode(style.mode);
         for (int heading : {0, 90, 200, 359}) {
             for (int r = 0; r < 360; ++r) {
-                ASSERT_EQ(U8(gpscore::RelativeDirectionText(heading, (heading + r) % 360,
-                                                            style.sideBiased, style.coarse)),
+                ASSERT_EQ(U8(words().RelativeDirectionText(heading, (heading + r) % 360,
+                                                           style.sideBiased, style.coarse)),
                           Expected(style.sectors, r, utility.get()))
                     << style.mode << " coarse " << style.coarse << " sideBiased "
                     << style.sideBiased << " heading " << heading << " r " << r;
@@ -112,7 +112,7 @@ TEST_F(Descriptions, LeftRightDegreesCompassEveryAngle) {
             const char* side = r == 0 ? "ahead" : r <= 180 ? "right" : "left";
             std::string expected =
                 Point(bearing) + ", " + std::to_string(r <= 180 ? r : 360 - r) + " degrees " + side;
-            ASSERT_EQ(U8(gpscore::RelativeDirectionText(heading, bearing, r % 2 == 0, false)),
+            ASSERT_EQ(U8(words().RelativeDirectionText(heading, bearing, r % 2 == 0, false)),
                       expected)
                 << heading << " " << bearing;
         }
@@ -135,7 +135,7 @@ TEST_F(Descriptions, RelativeDirectionEdges) {
     };
     for (const auto& c : cases) {
         settings()->SetHeadingMode(c.mode);
-        EXPECT_EQ(U8(gpscore::RelativeDirectionText(c.heading, c.bearing, false, false)), c.text)
+        EXPECT_EQ(U8(words().RelativeDirectionText(c.heading, c.bearing, false, false)), c.text)
             << c.mode << " " << c.heading << " " << c.bearing;
     }
 }
@@ -183,7 +183,7 @@ TEST_F(Descriptions, DistanceTextInEveryUnitAtItsBoundaries) {
     };
     for (const auto& c : cases) {
         settings()->SetUnits(c.units);
-        EXPECT_EQ(U8(gpscore::DistanceText(c.n, c.approximate)), c.text)
+        EXPECT_EQ(U8(words().DistanceText(c.n, c.approximate)), c.text)
             << c.units << " " << c.n << " approximate " << c.approximate;
     }
 }
@@ -201,7 +201,7 @@ TEST_F(Descriptions, DecorateOnlyUndecoratedNonEmptyTextWhenOn) {
                  {true, u"Elm>>", u"<<Elm>>>>"}};
     for (const auto& c : cases) {
         settings()->SetIncludeSpellDecorators(c.on ? VARIANT_TRUE : 0);
-        EXPECT_EQ(gpscore::Decorate(c.text), c.result);
+        EXPECT_EQ(words().Decorate(c.text), c.result);
     }
 }
 
@@ -249,8 +249,7 @@ protected:
     }
     std::string Expand(const char16_t* text, ILocationObject* subject, IWaypointObject* at,
                        const char16_t* extra = u"") {
-        return U8(
-            gpscore::ExpandDescriptionText(text, subject, &record, at, 1, other.Get(), extra));
+        return U8(words().ExpandDescriptionText(text, subject, &record, at, 1, other.Get(), extra));
     }
     std::string Expand(const char16_t* text, ILocationObject* subject) {
         return Expand(text, subject, step.Get());
@@ -293,10 +292,10 @@ TEST_F(Templates, EmptyValuesTrimOneSpaceThenOneCommaOrStop) {
     for (const auto& c : cases)
         EXPECT_EQ(Expand(c.text, unnamed.Get()), c.result) << U8(c.text);
     // A resource template ending in ", $F": an empty description leaves no comma behind.
-    EXPECT_EQ(U8(gpscore::ExpandDescriptionTemplate(22005, unnamed.Get(), &record, nullptr, 0,
-                                                    nullptr, u"")),
+    EXPECT_EQ(U8(words().ExpandDescriptionTemplate(22005, unnamed.Get(), &record, nullptr, 0,
+                                                   nullptr, u"")),
               "40 feet, right, Elm Park");
-    EXPECT_EQ(gpscore::ExpandDescriptionTemplate(1, park.Get(), &record, nullptr, 0, nullptr, u""),
+    EXPECT_EQ(words().ExpandDescriptionTemplate(1, park.Get(), &record, nullptr, 0, nullptr, u""),
               u"")
         << "an id the module does not hold";
     record.direction.clear();
@@ -328,14 +327,14 @@ TEST_F(Templates, WaypointNumberFollowsTheSettingsSetOfTheMode) {
     for (const auto& c : cases) {
         Numbering(GPSMode, true, c.length);
         std::string number = c.number;
-        EXPECT_EQ(U8(gpscore::WaypointNumberText(step.Get(), c.mode)), number) << c.mode;
-        EXPECT_EQ(U8(gpscore::WaypointLabel(step.Get(), c.mode)),
+        EXPECT_EQ(U8(words().WaypointNumberText(step.Get(), c.mode)), number) << c.mode;
+        EXPECT_EQ(U8(words().WaypointLabel(step.Get(), c.mode)),
                   number.empty() ? "Main St" : number + ", Main St")
             << c.mode;
     }
-    EXPECT_EQ(U8(gpscore::WaypointLabel(Step(7, u"", u"", false, u"").Get(), 1)), "Waypoint 7");
-    EXPECT_EQ(gpscore::WaypointLabel(nullptr, 1), u"");
-    EXPECT_EQ(gpscore::WaypointNumberText(nullptr, 1), u"");
+    EXPECT_EQ(U8(words().WaypointLabel(Step(7, u"", u"", false, u"").Get(), 1)), "Waypoint 7");
+    EXPECT_EQ(words().WaypointLabel(nullptr, 1), u"");
+    EXPECT_EQ(words().WaypointNumberText(nullptr, 1), u"");
 }
 
 } // namespace
