@@ -40,6 +40,7 @@ bool Deref(const VARIANT* src, VARIANT* out) {
     case VT_UI1: out->bVal = *static_cast<BYTE*>(src->byref); break;
     case VT_R4: out->fltVal = *static_cast<float*>(src->byref); break;
     case VT_ERROR: out->scode = *static_cast<HRESULT*>(src->byref); break;
+    case VT_DECIMAL: out->decVal = *src->pdecVal; break; // Overwrites the tag; set again below.
     case VT_VARIANT: *out = *src->pvarVal; return !IsByRef(out->vt);
     default: return false;
     }
@@ -164,6 +165,9 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* res) {
     case VT_UNKNOWN:
         if (FAILED(hr = ToObject(src, vt, &res->punkVal))) return hr;
         break;
+    // Decimals and records are carried, never computed with: no conversion reaches them.
+    case VT_DECIMAL:
+    case VT_RECORD: return DISP_E_TYPEMISMATCH;
     default: return DISP_E_BADVARTYPE;
     }
     res->vt = vt;
@@ -194,6 +198,7 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
             case VT_UNKNOWN:
                 if (pvarg->punkVal != nullptr) pvarg->punkVal->Release();
                 break;
+            // A record's owner frees it: IRecordInfo is opaque here.
             default: break;
             }
         }
@@ -209,6 +214,8 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
     VariantInit(&tmp);
     tmp = *pvargSrc;
     VARTYPE vt = pvargSrc->vt;
+    // A record is copied only by its own IRecordInfo, which this runtime does not call.
+    if (vt == VT_RECORD) return DISP_E_BADVARTYPE;
     HRESULT hr = S_OK;
     if (!IsByRef(vt)) {
         if (vt & VT_ARRAY) {

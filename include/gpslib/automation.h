@@ -146,12 +146,14 @@ enum VARENUM : VARTYPE {
     VT_BOOL = 11,
     VT_VARIANT = 12,
     VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
     VT_I1 = 16,
     VT_UI1 = 17,
     VT_UI2 = 18,
     VT_UI4 = 19,
     VT_INT = 22,
     VT_UINT = 23,
+    VT_RECORD = 36,
     VT_ARRAY = 0x2000,
     VT_BYREF = 0x4000,
     VT_TYPEMASK = 0x0FFF,
@@ -172,34 +174,69 @@ struct SAFEARRAY {
 };
 
 struct IDispatch;
+struct IRecordInfo; // Records are not supported; the pointer only keeps the variant's layout.
 
-struct VARIANT {
-    VARTYPE vt;
-    WORD wReserved1;
-    WORD wReserved2;
-    WORD wReserved3;
+// A 96-bit scaled integer. Its first word overlays VARIANT::vt, so a VT_DECIMAL variant keeps its
+// tag there.
+struct DECIMAL {
+    USHORT wReserved;
     union {
-        LONG lVal;
-        SHORT iVal;
-        BYTE bVal;
-        float fltVal;
-        DOUBLE dblVal;
-        VARIANT_BOOL boolVal;
-        HRESULT scode;
-        BSTR bstrVal;
-        IUnknown* punkVal;
-        IDispatch* pdispVal;
-        SAFEARRAY* parray;
-        LONG* plVal;
-        SHORT* piVal;
-        DOUBLE* pdblVal;
-        VARIANT_BOOL* pboolVal;
-        BSTR* pbstrVal;
-        IUnknown** ppunkVal;
-        IDispatch** ppdispVal;
-        SAFEARRAY** pparray;
-        VARIANT* pvarVal;
-        void* byref;
+        struct {
+            BYTE scale;
+            BYTE sign;
+        };
+        USHORT signscale;
+    };
+    ULONG Hi32;
+    union {
+        struct {
+            ULONG Lo32;
+            ULONG Mid32;
+        };
+        std::uint64_t Lo64;
+    };
+};
+
+// The layout every late-bound client assumes: the tag, three reserved words, then a value wide
+// enough for a record (two pointers); a DECIMAL overlays the whole variant. Clients that define
+// the structure themselves (ctypes, other headers) read the arguments at these offsets.
+struct VARIANT {
+    union {
+        struct {
+            VARTYPE vt;
+            WORD wReserved1;
+            WORD wReserved2;
+            WORD wReserved3;
+            union {
+                LONG lVal;
+                SHORT iVal;
+                BYTE bVal;
+                float fltVal;
+                DOUBLE dblVal;
+                VARIANT_BOOL boolVal;
+                HRESULT scode;
+                BSTR bstrVal;
+                IUnknown* punkVal;
+                IDispatch* pdispVal;
+                SAFEARRAY* parray;
+                LONG* plVal;
+                SHORT* piVal;
+                DOUBLE* pdblVal;
+                VARIANT_BOOL* pboolVal;
+                BSTR* pbstrVal;
+                IUnknown** ppunkVal;
+                IDispatch** ppdispVal;
+                SAFEARRAY** pparray;
+                VARIANT* pvarVal;
+                DECIMAL* pdecVal;
+                void* byref;
+                struct {
+                    void* pvRecord;
+                    IRecordInfo* pRecInfo;
+                };
+            };
+        };
+        DECIMAL decVal;
     };
 };
 using VARIANTARG = VARIANT;
@@ -222,6 +259,15 @@ struct EXCEPINFO {
     HRESULT (*pfnDeferredFillIn)(EXCEPINFO*);
     HRESULT scode;
 };
+
+// Late-bound clients built against other headers depend on these offsets.
+static_assert(sizeof(DECIMAL) == 16 && offsetof(DECIMAL, Lo64) == 8);
+static_assert(sizeof(VARIANT) == 8 + 2 * sizeof(void*), "the value holds a record pair");
+static_assert(offsetof(VARIANT, vt) == 0 && offsetof(VARIANT, decVal) == 0);
+static_assert(offsetof(VARIANT, lVal) == 8 && offsetof(VARIANT, dblVal) == 8);
+static_assert(offsetof(VARIANT, pvRecord) == 8 && offsetof(VARIANT, pRecInfo) == 8 + sizeof(void*));
+static_assert(sizeof(void*) != 8 || (sizeof(VARIANT) == 24 && sizeof(DISPPARAMS) == 24 &&
+                                     sizeof(EXCEPINFO) == 64 && offsetof(EXCEPINFO, scode) == 56));
 
 constexpr WORD DISPATCH_METHOD = 0x1;
 constexpr WORD DISPATCH_PROPERTYGET = 0x2;

@@ -1,6 +1,8 @@
 // Automation strings and variants: lengths, ownership and the coercions late binding relies on.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/automation/test_util.h"
 
 namespace gpslib::test {
@@ -84,6 +86,12 @@ const ChangeCase kChanges[] = {
     {VT_I4, 5, nullptr, VT_I1, DISP_E_BADVARTYPE},
     {VT_R8, 2.5, u"2.5", VT_BSTR, S_OK},
     {VT_BOOL, -1, u"True", VT_BSTR, S_OK},
+    // Decimals are carried, not converted, in either direction.
+    {VT_DECIMAL, 0, nullptr, VT_I4, DISP_E_TYPEMISMATCH},
+    {VT_DECIMAL, 0, nullptr, VT_BSTR, DISP_E_TYPEMISMATCH},
+    {VT_I4, 5, nullptr, VT_DECIMAL, DISP_E_TYPEMISMATCH},
+    {VT_BSTR, 0, u"5", VT_DECIMAL, DISP_E_TYPEMISMATCH},
+    {VT_I4, 5, nullptr, VT_RECORD, DISP_E_TYPEMISMATCH},
 };
 
 TEST(RuntimeVariant, ChangeTypeTable) {
@@ -133,6 +141,53 @@ TEST(RuntimeVariant, ReferencesAreFollowedAndNotOwned) {
     ASSERT_EQ(VariantChangeType(&byRef, &byRef, 0, VT_BSTR), S_OK) << "in place from a reference";
     EXPECT_NE(byRef.bstrVal, seven.Get()) << "an owned copy; the referenced string is untouched";
     EXPECT_EQ(VariantChangeType(&out, &out, 0, VT_BYREF | VT_I4), DISP_E_BADVARTYPE);
+}
+
+// A decimal fills all 24 bytes (its first word is the tag), so every copy must move them all.
+TEST(RuntimeVariant, DecimalsAreCopiedWhole) {
+    Variant dec;
+    dec.decVal.scale = 4;
+    dec.decVal.sign = 0x80;
+    dec.decVal.Hi32 = 0x01234567;
+    dec.decVal.Lo64 = 0x89ABCDEF01234567ull;
+    dec.vt = VT_DECIMAL;
+    auto same = [&](const VARIANT& v) { return std::memcmp(&v, &dec, sizeof dec) == 0; };
+
+    Variant copy, viaRef, viaChange, element;
+    ASSERT_EQ(VariantCopy(&copy, &dec), S_OK);
+    EXPECT_TRUE(same(copy));
+    Variant ref;
+    ref.vt = VT_BYREF | VT_DECIMAL;
+    ref.pdecVal = &dec.decVal;
+    ASSERT_EQ(VariantCopyInd(&viaRef, &ref), S_OK);
+    EXPECT_TRUE(same(viaRef));
+    ASSERT_EQ(VariantChangeType(&viaChange, &ref, 0, VT_DECIMAL), S_OK);
+    EXPECT_TRUE(same(viaChange));
+
+    SAFEARRAY* list = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    LONG second = 1;
+    ASSERT_EQ(SafeArrayPutElement(list, &second, &dec), S_OK);
+    ASSERT_EQ(SafeArrayGetElement(list, &second, &element), S_OK);
+    EXPECT_TRUE(same(element));
+    VARIANT* items = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(list, reinterpret_cast<void**>(&items)), S_OK);
+    EXPECT_EQ(items[0].vt, VT_EMPTY);
+    EXPECT_TRUE(same(items[1])) << "elements sit 24 bytes apart";
+    SafeArrayUnaccessData(list);
+    SafeArrayDestroy(list);
+}
+
+TEST(RuntimeVariant, RecordsAreRefusedNotShared) {
+    int payload = 0;
+    Variant record, dst;
+    record.vt = VT_RECORD;
+    record.pvRecord = &payload;
+    SetText(&dst, u"kept");
+    EXPECT_EQ(VariantCopy(&dst, &record), DISP_E_BADVARTYPE);
+    EXPECT_EQ(VariantChangeType(&dst, &record, 0, VT_VARIANT), DISP_E_BADVARTYPE);
+    EXPECT_EQ(View(dst.bstrVal), u"kept");
+    ASSERT_EQ(VariantClear(&record), S_OK) << "the record's owner frees it";
+    EXPECT_TRUE(record.vt == VT_EMPTY && record.pvRecord == nullptr);
 }
 
 TEST(RuntimeVariant, ObjectsChangeBetweenTheirTwoForms) {

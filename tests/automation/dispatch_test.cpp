@@ -112,6 +112,8 @@ const ErrorCase kErrors[] = {
      DISP_E_TYPEMISMATCH, 1},
     {"short overflows", 1, 2, [](VARIANT* v) { SetLong(&v[0], 1), SetLong(&v[1], 40000); },
      DISP_E_OVERFLOW, 1},
+    {"decimal for a long", 1, 2, [](VARIANT* v) { SetLong(&v[1], 1), v[0].vt = VT_DECIMAL; },
+     DISP_E_TYPEMISMATCH, 0},
     {"named arguments", 1, 2, [](VARIANT*) {}, DISP_E_NONAMEDARGS, 99, DISPATCH_METHOD, 1},
     {"property put", 1, 2, [](VARIANT*) {}, DISP_E_MEMBERNOTFOUND, 99, DISPATCH_PROPERTYPUT},
     {"unknown dispid", 3, 0, [](VARIANT*) {}, DISP_E_MEMBERNOTFOUND},
