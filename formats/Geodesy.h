@@ -1,19 +1,12 @@
 // Small plane and sphere geometry shared by the map compiler and the map engine: distances,
-// bearings, projections onto segments, sides, rings and the packed coordinate blobs of the map
-// file. Header-only; nothing here allocates except the blob codecs.
-#ifndef MAPENGINE_GEO_H_
-#define MAPENGINE_GEO_H_
+// bearings, projections onto segments, sides and rings.
+#ifndef FORMATS_GEODESY_H_
+#define FORMATS_GEODESY_H_
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "MapFormat.h"
-
-namespace gpsmap::geo {
+namespace gpslib::geo {
 
 struct Point {
     double lat = 0.0;
@@ -115,87 +108,11 @@ inline bool InRing(Point p, const std::vector<Point>& ring) {
     return inside;
 }
 
-// ---- Blobs of the map file --------------------------------------------------------------------
-
-inline void PutI32(std::string& out, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-inline void PutU32(std::string& out, std::uint32_t v) {
-    PutI32(out, static_cast<std::int32_t>(v));
-}
-inline std::uint32_t GetU32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-inline std::int32_t Fixed(double degrees) {
-    return static_cast<std::int32_t>(std::lround(degrees * format::kCoordinateScale));
-}
-
-inline void PutPoint(std::string& out, Point p) {
-    PutI32(out, Fixed(p.lat));
-    PutI32(out, Fixed(p.lon));
-}
-
-// A line: the points back to back. False (and nothing appended) when the size is not a whole
-// number of points or a point is off the globe.
-inline bool DecodeLine(const void* data, std::size_t size, std::vector<Point>* out) {
-    if (size % 8 != 0) return false;
-    const auto* p = static_cast<const unsigned char*>(data);
-    std::size_t n = size / 8;
-    std::vector<Point> points;
-    points.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        double lat = static_cast<std::int32_t>(GetU32(p + 8 * i)) / format::kCoordinateScale;
-        double lon = static_cast<std::int32_t>(GetU32(p + 8 * i + 4)) / format::kCoordinateScale;
-        if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0) return false;
-        points.push_back({lat, lon});
-    }
-    out->insert(out->end(), points.begin(), points.end());
-    return true;
-}
-
+// A ring of an area; inner rings are holes.
 struct Ring {
     bool outer = true;
     std::vector<Point> points;
 };
-
-inline std::string EncodeRings(const std::vector<Ring>& rings) {
-    std::string out;
-    PutU32(out, static_cast<std::uint32_t>(rings.size()));
-    for (const Ring& r : rings) {
-        out.push_back(r.outer ? 1 : 0);
-        PutU32(out, static_cast<std::uint32_t>(r.points.size()));
-        for (const Point& p : r.points)
-            PutPoint(out, p);
-    }
-    return out;
-}
-
-// False for a blob that does not hold exactly what its counts say.
-inline bool DecodeRings(const void* data, std::size_t size, std::vector<Ring>* out) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    if (size < 4) return false;
-    std::uint32_t count = GetU32(p);
-    std::size_t at = 4;
-    std::vector<Ring> rings;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (size - at < 5) return false;
-        Ring ring;
-        ring.outer = p[at] != 0;
-        std::uint32_t n = GetU32(p + at + 1);
-        at += 5;
-        if (n > (size - at) / 8) return false;
-        if (!DecodeLine(p + at, std::size_t{n} * 8, &ring.points)) return false;
-        at += std::size_t{n} * 8;
-        rings.push_back(std::move(ring));
-    }
-    if (at != size) return false;
-    *out = std::move(rings);
-    return true;
-}
 
 // Inside the area: inside an odd number of its rings (outer and inner alike).
 inline bool InRings(Point p, const std::vector<Ring>& rings) {
@@ -205,6 +122,6 @@ inline bool InRings(Point p, const std::vector<Ring>& rings) {
     return inside;
 }
 
-} // namespace gpsmap::geo
+} // namespace gpslib::geo
 
-#endif // MAPENGINE_GEO_H_
+#endif // FORMATS_GEODESY_H_
