@@ -1,33 +1,97 @@
-// Small plane and sphere geometry shared by the map compiler and the map engine: distances,
-// bearings, projections onto segments, sides and rings.
+// The one geodesy of gpslib: a sphere of 3437.90496760259 nautical miles (6367 km), the radius of
+// every distance the service speaks. The service's functions below keep their exact arithmetic,
+// because their results are spoken and compared bit for bit; the engine's and the compiler's
+// helpers in metres (distances, bearings, local planes, projections onto segments, rings) are
+// built on the same sphere, so that every module agrees on what lies inside a radius.
 #ifndef FORMATS_GEODESY_H_
 #define FORMATS_GEODESY_H_
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace gpslib::geo {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kEarthRadiusNm = 3437.90496760259;
+constexpr double kMetresPerNm = 1852.0;
+constexpr double kEarthRadius = kEarthRadiusNm * kMetresPerNm; // metres
+constexpr double kMetresPerDegree = kEarthRadius * kPi / 180.0;
+
+// ---- The service's distances and directions ---------------------------------------------------
+
+// Signed decimal degrees, north and east positive; 0.0/0.0 means no position.
+struct Position {
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
+// The type library's Units values; this layer sits below the type library, so they come as
+// numbers. Distances are whole metres for Metric and whole feet for every other unit.
+constexpr int kUnitsMetric = 0;
+constexpr int kUnitsImperial = 1;
+
+// A position is valid when latitude != 0 or longitude != 0 (exact comparison).
+bool IsValid(const Position& p);
+
+// The haversine angle between two points, radians in and out. Not clamped: rounding may push
+// the haversine a hair above 1 for antipodal points, which gives NaN.
+inline double CentralAngle(double lat1, double lon1, double lat2, double lon2) {
+    const double a = (lat1 - lat2) / 2.0;
+    const double b = (lon1 - lon2) / 2.0;
+    const double sa = std::sin(a);
+    const double sb = std::sin(b);
+    const double s = sb * sb * std::cos(lat2) * std::cos(lat1) + sa * sa;
+    return 2.0 * std::asin(std::sqrt(s));
+}
+
+// Haversine great-circle distance on the sphere; radians in, nautical miles out.
+double DistanceNauticalMiles(double lat1, double lon1, double lat2, double lon2);
+
+// Initial great-circle course, radians in (d is the angular distance); the result uses the
+// west-positive convention and lies in [0, 2*pi].
+double CourseRadians(double lat1, double lon1, double lat2, double lon2, double d);
+
+// Compass bearing from `from` to `to` in whole degrees (0..360, truncated), or -1 when the
+// points coincide. From the north pole 180, from the south pole 0.
+int BearingDegrees(const Position& from, const Position& to);
+
+// Distance truncated to whole metres for kUnitsMetric, whole feet for every other unit.
+std::int32_t DistanceInUnits(const Position& from, const Position& to, int units);
+
+// True when both coordinates agree after scaling by 1e10 and truncating.
+bool IsSamePoint(const Position& from, const Position& to);
+
+// Angle of `bearing` seen from `heading`, clockwise, 0..359 for inputs in 0..360.
+int RelativeAngle(int heading, int bearing);
+
+// Clock hour 1..12 of the relative angle (12 straight ahead); 0 means no direction.
+int ClockHour(int heading, int bearing);
+
+// True when the two headings differ by less than `tolerance`, also across north.
+bool HeadingsWithin(int a, int b, int tolerance);
+
+// Stored distance settings are kept as 16-bit feet: read back in feet for kUnitsImperial and
+// in metres for every other unit; written from the same units.
+std::int16_t StoredFeetToUnits(std::int16_t feet, int units);
+std::int16_t UnitsToStoredFeet(std::int16_t value, int units);
+
+// ---- Metres: the map engine and the compiler --------------------------------------------------
 
 struct Point {
     double lat = 0.0;
     double lon = 0.0;
 };
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kEarthRadius = 6371008.8; // metres, mean radius
-constexpr double kMetresPerDegree = kEarthRadius * kPi / 180.0;
-
 inline double Radians(double degrees) {
     return degrees * kPi / 180.0;
 }
 
-// Great-circle distance in metres (haversine).
+// Great-circle distance in metres: the service's haversine. Antipodal points (and coordinates
+// that are not numbers) give half the circumference rather than NaN.
 inline double Distance(Point a, Point b) {
-    double dLat = Radians(b.lat - a.lat), dLon = Radians(b.lon - a.lon);
-    double h = std::sin(dLat / 2) * std::sin(dLat / 2) +
-               std::cos(Radians(a.lat)) * std::cos(Radians(b.lat)) * std::sin(dLon / 2) *
-                   std::sin(dLon / 2);
-    return 2 * kEarthRadius * std::asin(std::sqrt(std::fmin(1.0, h)));
+    double angle = CentralAngle(Radians(a.lat), Radians(a.lon), Radians(b.lat), Radians(b.lon));
+    return (std::isnan(angle) ? kPi : angle) * kEarthRadius;
 }
 
 // Initial bearing from a to b, degrees in [0, 360).
@@ -123,5 +187,10 @@ inline bool InRings(Point p, const std::vector<Ring>& rings) {
 }
 
 } // namespace gpslib::geo
+
+// The service knows these as gpscore::geo.
+namespace gpscore {
+namespace geo = gpslib::geo;
+}
 
 #endif // FORMATS_GEODESY_H_

@@ -10,7 +10,7 @@
 #include <variant>
 
 #include "GPSLib_classes.h"
-#include "core/StringTable.h"
+#include "resources/StringTable.h"
 
 namespace gpslib::os {
 class Env;
