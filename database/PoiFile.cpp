@@ -123,9 +123,11 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
             return nullptr;
         }
         Transaction t(db.get());
-        bool ok = t.ok() && db->Exec(gpslib::formats::kPoiSchema) &&
-                  db->Exec("PRAGMA application_id = " + std::to_string(gpslib::formats::kPoiApplicationId)) &&
-                  db->Exec("PRAGMA user_version = " + std::to_string(gpslib::formats::kPoiFormatVersion));
+        bool ok =
+            t.ok() && db->Exec(gpslib::formats::kPoiSchema) &&
+            db->Exec("PRAGMA application_id = " +
+                     std::to_string(gpslib::formats::kPoiApplicationId)) &&
+            db->Exec("PRAGMA user_version = " + std::to_string(gpslib::formats::kPoiFormatVersion));
         const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},
                                                             {"version", "1"}};
         for (const auto& entry : meta) {

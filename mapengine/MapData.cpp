@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 
-
 namespace gpsmap {
 namespace {
 
@@ -165,8 +164,8 @@ bool MapData::Load(std::string* error) {
                    if (e.way < 0 || static_cast<std::size_t>(e.way) >= ways.size() || e.from < 0 ||
                        static_cast<std::size_t>(e.from) >= nodes.size() || e.to < 0 ||
                        static_cast<std::size_t>(e.to) >= nodes.size() || !std::isfinite(e.length) ||
-                       e.length < 0 || blob == nullptr || !format::DecodeLine(blob, size, &e.points) ||
-                       e.points.size() < 2)
+                       e.length < 0 || blob == nullptr ||
+                       !format::DecodeLine(blob, size, &e.points) || e.points.size() < 2)
                        return false;
                    edges.push_back(std::move(e));
                    return true;
