@@ -8,8 +8,9 @@ namespace gpsmap::build {
 
 // The streets (named ones only), the cities and postal codes they and their house numbers lie
 // in, and the house numbers.
-bool WriteAddressFile(const Map& map, const std::string& name, const std::string& path,
+bool WriteAddressFile(const Map& map, const MapInfo& info, const std::string& path,
                       std::string* error) {
+    const std::string& name = info.name;
     OutputDb db;
     if (!db.Create(path, format::kAddressApplicationId, format::kAddressFormatVersion,
                    format::kAddressSchema, error))

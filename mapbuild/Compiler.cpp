@@ -84,13 +84,12 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     if (!outputs.Begin(error)) return false;
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
                  extract.timestamp};
-    for (const char* ext : {".rmf", ".pdb", ".cpd"}) {
+    const std::pair<const char*, decltype(&WriteMapFile)> writers[] = {
+        {".rmf", WriteMapFile}, {".pdb", WritePoiFile}, {".cpd", WriteAddressFile}};
+    for (const auto& [ext, write] : writers) {
         std::string staged = outputs.StagedPath(ext);
         say("writing " + outputs.FinalPath(ext));
-        bool ok = ext[1] == 'r'   ? WriteMapFile(map, info, staged, error)
-                  : ext[1] == 'p' ? WritePoiFile(map, name, staged, error)
-                                  : WriteAddressFile(map, name, staged, error);
-        if (!ok) {
+        if (!write(map, info, staged, error)) {
             *error = staged + ": " + *error;
             outputs.Abandon();
             return false;

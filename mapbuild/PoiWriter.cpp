@@ -8,8 +8,9 @@ namespace gpsmap::build {
 
 // The fields the extract has no source for (date, third-party id, tags, fax, e-mail, the flags
 // and offsets) stay empty; the schema's triggers fill the spatial and word indexes.
-bool WritePoiFile(const Map& map, const std::string& name, const std::string& path,
+bool WritePoiFile(const Map& map, const MapInfo& info, const std::string& path,
                   std::string* error) {
+    const std::string& name = info.name;
     OutputDb db;
     if (!db.Create(path, format::kPoiApplicationId, format::kPoiFormatVersion, format::kPoiSchema,
                    error))

@@ -13,15 +13,14 @@
 
 namespace gpsmap::build {
 
-// What the map file's meta table says besides the map's bounds.
+// What the files' meta tables say besides what the map holds.
 struct MapInfo {
     std::string name, level, source, timestamp;
 };
 
 bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path, std::string* error);
-bool WritePoiFile(const Map& map, const std::string& name, const std::string& path,
-                  std::string* error);
-bool WriteAddressFile(const Map& map, const std::string& name, const std::string& path,
+bool WritePoiFile(const Map& map, const MapInfo& info, const std::string& path, std::string* error);
+bool WriteAddressFile(const Map& map, const MapInfo& info, const std::string& path,
                       std::string* error);
 
 // A new SQLite file written in one transaction without a journal: the file is not in place until
