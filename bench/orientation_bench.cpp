@@ -5,7 +5,7 @@
 // docs/performance.md.
 #include "GPSLib_classes.h"
 #include "core/Utility.h"
-#include "orientation/Geodesy.h"
+#include "formats/Geodesy.h"
 
 #include <benchmark/benchmark.h>
 

@@ -98,9 +98,9 @@ HRESULT CAddressDatabase::OpenDatabases(BSTR bstrDirectory, SHORT* pnCount) {
         if (f.db != nullptr) {
             std::int64_t appId = f.db->QueryInt("PRAGMA application_id", -1);
             std::int64_t version = f.db->QueryInt("PRAGMA user_version", -1);
-            if (appId != kAddressApplicationId)
+            if (appId != gpslib::formats::kAddressApplicationId)
                 error = "not an address database";
-            else if (version != kAddressFormatVersion)
+            else if (version != gpslib::formats::kAddressFormatVersion)
                 error = "format version " + std::to_string(version) + " is not read here";
             else if (f.db->Prepare("SELECT key, name FROM streets") == nullptr ||
                      f.db->Prepare("SELECT street_key, city, postcode FROM street_places") ==

@@ -10,13 +10,13 @@
 
 #include "GPSDatabaseLib_classes.h"
 #include "Io.h"
-#include "Sqlite.h"
+#include "formats/AddressSchema.h"
+#include "formats/Sqlite.h"
 
 namespace gpsdb {
 
-// The file's identity in the SQLite header ("GPAD") and the version this code reads.
-constexpr std::int32_t kAddressApplicationId = 0x47504144;
-constexpr int kAddressFormatVersion = 1;
+using gpslib::sqlite::Database;
+using gpslib::sqlite::Statement;
 
 struct AddressEntry {
     std::string map, mapId, city, postalCode, street, houseNumber;

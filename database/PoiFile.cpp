@@ -123,9 +123,11 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
             return nullptr;
         }
         Transaction t(db.get());
-        bool ok = t.ok() && db->Exec(kPoiSchema) &&
-                  db->Exec("PRAGMA application_id = " + std::to_string(kPoiApplicationId)) &&
-                  db->Exec("PRAGMA user_version = " + std::to_string(kPoiFormatVersion));
+        bool ok =
+            t.ok() && db->Exec(gpslib::formats::kPoiSchema) &&
+            db->Exec("PRAGMA application_id = " +
+                     std::to_string(gpslib::formats::kPoiApplicationId)) &&
+            db->Exec("PRAGMA user_version = " + std::to_string(gpslib::formats::kPoiFormatVersion));
         const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},
                                                             {"version", "1"}};
         for (const auto& entry : meta) {
@@ -141,14 +143,14 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
             if (error) *error = "cannot create the schema: " + db->LastError();
             return nullptr;
         }
-        appId = kPoiApplicationId;
+        appId = gpslib::formats::kPoiApplicationId;
     }
-    if (appId != kPoiApplicationId) {
+    if (appId != gpslib::formats::kPoiApplicationId) {
         if (error) *error = "not a POI file (application id " + std::to_string(appId) + ")";
         return nullptr;
     }
     std::int64_t version = db->QueryInt("PRAGMA user_version", -1);
-    if (version != kPoiFormatVersion) {
+    if (version != gpslib::formats::kPoiFormatVersion) {
         if (error) *error = "format version " + std::to_string(version) + " is not read here";
         return nullptr;
     }

@@ -16,12 +16,15 @@
 #include <utility>
 #include <vector>
 
-#include "PoiSchema.h"
-#include "Sqlite.h"
+#include "formats/PoiSchema.h"
+#include "formats/Sqlite.h"
 
 namespace gpsdb {
 
-// The file's identity in the SQLite header ("GPPF") and the schema version this code reads.
+using gpslib::sqlite::Database;
+using gpslib::sqlite::Statement;
+using gpslib::sqlite::Transaction;
+
 // The user-POI category.
 constexpr int kUserCategory = 18;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "formats/Geodesy.h"
 #include "os/path.h"
 
 namespace gpsdb {
@@ -11,9 +12,8 @@ namespace gpsdb {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-// The core's earth radius (3437.90496760259 nautical miles), so that both sides agree on which
-// POI lies inside a radius.
-constexpr double kEarthRadiusKm = 3437.90496760259 * 1.852;
+// The core's earth radius, so that both sides agree on which POI lies inside a radius.
+constexpr double kEarthRadiusKm = gpslib::geo::kEarthRadiusNm * 1.852;
 constexpr double kKmPerDegree = kEarthRadiusKm * kPi / 180.0;
 
 double Radians(double degrees) {

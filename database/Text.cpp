@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "os/codepage.h"
+
 namespace gpsdb {
 
 namespace {
@@ -103,24 +105,6 @@ char32_t Decode(std::string_view s, std::size_t* at) {
     return c;
 }
 
-void Encode(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 std::u32string FoldToCodePoints(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
@@ -156,7 +140,7 @@ std::string Fold(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (char32_t c : FoldToCodePoints(utf8))
-        Encode(c, &out);
+        gpslib::os::AppendUtf8(&out, c);
     return out;
 }
 
@@ -190,7 +174,7 @@ std::string FtsQuery(std::string_view column, std::string_view search, MatchMode
     for (char32_t c : FoldToCodePoints(search)) {
         if (IsWordChar(c)) {
             if (!inWord && !words.empty()) words.push_back(' ');
-            Encode(c, &words);
+            gpslib::os::AppendUtf8(&words, c);
             inWord = true;
         } else {
             inWord = false;

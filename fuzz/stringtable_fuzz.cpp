@@ -1,6 +1,6 @@
 // Fuzz target: string-table modules. Any bytes either load as a whole or are refused with a
 // reason; lookups never read outside the module, and a refused module answers nothing.
-#include "core/StringTable.h"
+#include "resources/StringTable.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    gpscore::StringTable table;
+    gpslib::resources::StringTable table;
     std::string error;
     const bool loaded = table.LoadFromMemory(bytes, &error);
     if (loaded != table.Loaded() || (!loaded && error.empty())) std::abort();

@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+namespace gpslib::os {
+class Env;
+}
+
 namespace gpsmap::build {
 
 struct Options {
@@ -13,6 +17,8 @@ struct Options {
     std::string outputDirectory; // must exist
     std::string name;            // the map name; empty: from the input file's name
     std::string level = "regional";
+    // Every step that creates, moves or removes an output goes through it; null: the system's.
+    gpslib::os::Env* env = nullptr;
 };
 
 struct Counts {
@@ -24,8 +30,9 @@ struct Counts {
 using Progress = std::function<void(const std::string&)>;
 
 // Compiles the extract. On failure answers false with *error saying why (the input named); no
-// output file is left behind, and files of an earlier run stay as they were. The same input
-// always gives byte-identical files.
+// output file is left behind, and files of an earlier run stay as they were. The three files are
+// replaced together; what a killed run left is undone first. The same input always gives
+// byte-identical files.
 bool Compile(const Options& options, const Progress& progress, Counts* counts, std::string* error);
 
 // The map name for an input file: its name up to the first dot, blanks as underscores, the first

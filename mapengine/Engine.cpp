@@ -8,8 +8,6 @@
 #include <map>
 #include <set>
 
-#include "MapFormat.h"
-
 namespace gpsmap {
 namespace {
 

@@ -17,9 +17,9 @@
 #include "Engine.h"
 #include "GPSMapLib_classes.h"
 #include "PoiSearchCom.h"
-#include "core/StringTable.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringTable.h"
 
 namespace {
 
@@ -225,7 +225,7 @@ public:
         if (pbLoaded == nullptr) return E_POINTER;
         std::lock_guard<std::mutex> lock(m_lock);
         std::string path = gpslib::os::NativePath(gpslib::ToUtf8(bstrLibraryPath));
-        auto table = std::make_unique<gpscore::StringTable>();
+        auto table = std::make_unique<gpslib::resources::StringTable>();
         std::string error;
         bool loaded = !path.empty() && table->Load(path, &error);
         if (loaded)
@@ -558,7 +558,7 @@ private:
     std::mutex m_lock;
     gpsmap::Engine m_engine;
     gpsdb::PoiSearch m_pois;
-    std::unique_ptr<gpscore::StringTable> m_strings;
+    std::unique_ptr<gpslib::resources::StringTable> m_strings;
     std::string m_debugDirectory;
     SHORT m_nInitialHeading = -1;
     WaypointMode m_eWaypointMode = WaypointModeTurnsOnly;

@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "MapFormat.h"
-
 namespace gpsmap {
 namespace {
 
@@ -84,13 +82,13 @@ bool MapData::Load(std::string* error) {
             return true;
         }))
         return false;
-    if (appId != format::kApplicationId) return *error = "not a map file", false;
+    if (appId != format::kMapApplicationId) return *error = "not a map file", false;
     if (!Query(m_db, "PRAGMA user_version", error, [&](sqlite3_stmt* s) {
             version = sqlite3_column_int(s, 0);
             return true;
         }))
         return false;
-    if (version != format::kVersion)
+    if (version != format::kMapFormatVersion)
         return *error = "map format version " + std::to_string(version) + " is not read here",
                false;
     std::unordered_map<std::string, std::string> meta;
@@ -99,12 +97,12 @@ bool MapData::Load(std::string* error) {
             return true;
         }))
         return false;
-    m_name = meta["name"];
-    m_level = meta["level"];
-    m_minLat = std::atof(meta["min_lat"].c_str());
-    m_maxLat = std::atof(meta["max_lat"].c_str());
-    m_minLon = std::atof(meta["min_lon"].c_str());
-    m_maxLon = std::atof(meta["max_lon"].c_str());
+    m_name = meta[format::kMetaName];
+    m_level = meta[format::kMetaLevel];
+    m_minLat = std::atof(meta[format::kMetaMinLat].c_str());
+    m_maxLat = std::atof(meta[format::kMetaMaxLat].c_str());
+    m_minLon = std::atof(meta[format::kMetaMinLon].c_str());
+    m_maxLon = std::atof(meta[format::kMetaMaxLon].c_str());
     if (!ValidPoint(m_minLat, m_minLon) || !ValidPoint(m_maxLat, m_maxLon) || m_minLat > m_maxLat ||
         m_minLon > m_maxLon)
         return *error = "bad bounds", false;
@@ -166,8 +164,8 @@ bool MapData::Load(std::string* error) {
                    if (e.way < 0 || static_cast<std::size_t>(e.way) >= ways.size() || e.from < 0 ||
                        static_cast<std::size_t>(e.from) >= nodes.size() || e.to < 0 ||
                        static_cast<std::size_t>(e.to) >= nodes.size() || !std::isfinite(e.length) ||
-                       e.length < 0 || blob == nullptr || !geo::DecodeLine(blob, size, &e.points) ||
-                       e.points.size() < 2)
+                       e.length < 0 || blob == nullptr ||
+                       !format::DecodeLine(blob, size, &e.points) || e.points.size() < 2)
                        return false;
                    edges.push_back(std::move(e));
                    return true;
@@ -203,7 +201,7 @@ bool MapData::Load(std::string* error) {
                    a.size = sqlite3_column_double(s, 3);
                    const void* blob = sqlite3_column_blob(s, 4);
                    auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 4));
-                   if (blob == nullptr || !geo::DecodeRings(blob, size, &a.rings)) return false;
+                   if (blob == nullptr || !format::DecodeRings(blob, size, &a.rings)) return false;
                    a.minLat = a.minLon = 1000, a.maxLat = a.maxLon = -1000;
                    for (const geo::Ring& r : a.rings)
                        for (const Point& p : r.points) {

@@ -11,13 +11,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Geo.h"
+#include "formats/MapFile.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace gpsmap {
 
+namespace geo = gpslib::geo;
+namespace format = gpslib::formats;
 using geo::Point;
 
 struct Way {

@@ -33,7 +33,17 @@ void AppendUtf16(std::u16string* out, std::uint32_t cp) {
     }
 }
 
-void AppendUtf8(std::string* out, std::uint32_t cp) {
+char ToCp1252(char16_t u) {
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighTable[i] == u) return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+} // namespace
+
+void AppendUtf8(std::string* out, char32_t cp) {
     if (cp < 0x80) {
         out->push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -50,16 +60,6 @@ void AppendUtf8(std::string* out, std::uint32_t cp) {
         out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
-
-char ToCp1252(char16_t u) {
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighTable[i] == u) return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
-
-} // namespace
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;

@@ -28,6 +28,10 @@ std::string Utf16ToCp1252(std::u16string_view utf16);
 // UTF-16 unchanged.
 std::u16string Cp1252ToUtf16(std::string_view cp1252);
 
+// Appends one code point as UTF-8. REQUIRES: `codePoint` <= 0x10FFFF. The only UTF-8 encoder
+// of gpslib.
+void AppendUtf8(std::string* out, char32_t codePoint);
+
 // Compositions of the above through UTF-16: a character outside the Basic Multilingual Plane
 // becomes "??", one '?' per code unit.
 std::string Utf8ToCp1252(std::string_view utf8);

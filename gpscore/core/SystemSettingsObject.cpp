@@ -1,7 +1,7 @@
 #include "core/SystemSettingsObject.h"
 
 #include "core/Utility.h"
-#include "orientation/Geodesy.h"
+#include "formats/Geodesy.h"
 
 namespace {
 

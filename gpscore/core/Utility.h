@@ -12,8 +12,8 @@
 #include <variant>
 
 #include "GPSLib_classes.h"
-#include "core/StringTable.h"
 #include "os/sync.h"
+#include "resources/StringTable.h"
 
 namespace gpslib::os {
 class Env;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "formats/Geodesy.h"
 #include "gps/Nmea.h"
-#include "orientation/Geodesy.h"
 
 class CGPSObject;
 class CGPSStatusObject;

@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "core/Utility.h"
-#include "orientation/Geodesy.h"
+#include "formats/Geodesy.h"
 
 namespace gpscore {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "core/Utility.h"
+#include "formats/Geodesy.h"
 #include "orientation/Descriptions.h"
-#include "orientation/Geodesy.h"
 
 namespace {
 

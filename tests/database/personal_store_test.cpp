@@ -3,8 +3,8 @@
 // refused while the others keep working.
 #include <gpslib/GPSLib.h>
 
-#include "Sqlite.h"
 #include "db_fixture.h"
+#include "formats/Sqlite.h"
 
 namespace gpsdb::test {
 namespace {
@@ -234,14 +234,14 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
         {"future.hdb", ""},  // our file of a later format version, made below
     };
     {
-        auto other =
-            gpsdb::Database::Open(dir.File("foreign.hdb"), gpsdb::Database::Mode::Create, nullptr);
+        auto other = gpslib::sqlite::Database::Open(
+            dir.File("foreign.hdb"), gpslib::sqlite::Database::Mode::Create, nullptr);
         ASSERT_TRUE(other && other->Exec("CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
     }
     WriteFile(dir.File("future.hdb"), valid);
     {
-        auto future = gpsdb::Database::Open(dir.File("future.hdb"),
-                                            gpsdb::Database::Mode::ReadWrite, nullptr);
+        auto future = gpslib::sqlite::Database::Open(
+            dir.File("future.hdb"), gpslib::sqlite::Database::Mode::ReadWrite, nullptr);
         ASSERT_TRUE(future && future->Exec("PRAGMA user_version = 2"));
     }
     for (const Row& r : rows) {

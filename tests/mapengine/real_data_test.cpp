@@ -15,11 +15,13 @@
 #include <random>
 #include <set>
 
+#include "formats/Geodesy.h"
 #include "map_fixture.h"
-#include "mapengine/Geo.h"
 
 namespace gpsmap::test {
 namespace {
+
+namespace geo = gpslib::geo;
 
 struct Extract {
     const char* file;

@@ -1,7 +1,8 @@
 // Geodesy and units: the edge cases by table, an ellipsoidal geodesic as an independent oracle
 // for distance and bearing, and every (heading, bearing) pair for the relative angle and clock.
-#include "orientation/Geodesy.h"
+#include "formats/Geodesy.h"
 
+#include <gpslib/GPSLib.h>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -19,6 +20,9 @@
 namespace {
 
 using gpscore::geo::Position;
+
+// The geodesy sits below the type library and takes its units as numbers.
+static_assert(gpslib::geo::kUnitsMetric == Metric && gpslib::geo::kUnitsImperial == Imperial);
 
 constexpr double kRad = 3.14159265358979323846 / 180.0;
 

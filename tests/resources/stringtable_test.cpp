@@ -1,7 +1,7 @@
 // The string-table module: the build's English module holds every string of its source with the
 // arguments the service passes; the loader finds strings on every block boundary and refuses any
 // damaged file as a whole.
-#include "core/StringTable.h"
+#include "resources/StringTable.h"
 
 #include <gpslib/support.h>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@
 
 namespace {
 
-using gpscore::StringTable;
+using gpslib::resources::StringTable;
 
 const std::string kRcSource = GPSLIB_SOURCE_DIR "/resources/GPSResources_EN.rc";
 

@@ -215,6 +215,21 @@ os::Status FakeEnv::RenameFile(std::string_view from, std::string_view to) {
     return s.ok() ? target()->RenameFile(from, to) : s;
 }
 
+os::Status FakeEnv::RemoveFile(std::string_view path) {
+    os::Status s = NextOp(Op::kRemove);
+    return s.ok() ? target()->RemoveFile(path) : s;
+}
+
+os::Status FakeEnv::RemoveDir(std::string_view path) {
+    os::Status s = NextOp(Op::kRemove);
+    return s.ok() ? target()->RemoveDir(path) : s;
+}
+
+os::Status FakeEnv::CreateDir(std::string_view path) {
+    os::Status s = NextOp(Op::kCreateDir);
+    return s.ok() ? target()->CreateDir(path) : s;
+}
+
 std::unique_ptr<os::Event> FakeEnv::NewEvent(bool manualReset, bool initiallySignalled) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -18,8 +18,9 @@ namespace gpslib::test {
 class FakeEnv : public os::EnvWrapper {
 public:
     // Operations that can be made to fail. kRead is SequentialFile::Read, kWrite is
-    // WritableFile::Append, kSync is WritableFile::Sync, kRename is RenameFile.
-    enum class Op { kRead, kWrite, kSync, kRename };
+    // WritableFile::Append, kSync is WritableFile::Sync, kRename is RenameFile, kRemove is
+    // RemoveFile and RemoveDir, kCreateDir is CreateDir.
+    enum class Op { kRead, kWrite, kSync, kRename, kRemove, kCreateDir };
 
     // Where the clocks start. Not zero, so that code treating 0 as "never" is not fooled.
     static constexpr std::uint64_t kStartMicros = 1'000'000'000;
@@ -67,6 +68,9 @@ public:
     os::Status NewAppendableFile(std::string_view path,
                                  std::unique_ptr<os::WritableFile>* result) override;
     os::Status RenameFile(std::string_view from, std::string_view to) override;
+    os::Status RemoveFile(std::string_view path) override;
+    os::Status RemoveDir(std::string_view path) override;
+    os::Status CreateDir(std::string_view path) override;
 
     // Events whose timed Wait, unless the event is signalled, advances the clock by the timeout
     // and times out at once. An infinite Wait blocks for real until another thread calls Set.

@@ -1,8 +1,8 @@
-// A thin owner of SQLite connections and prepared statements. Every statement of the component
-// is a fixed text prepared once per connection; values, user text included, only ever reach
-// SQLite through bindings.
-#ifndef DATABASE_SQLITE_H_
-#define DATABASE_SQLITE_H_
+// A thin owner of SQLite connections and prepared statements, shared by the database component
+// and the map compiler. Every statement is a fixed text prepared once per connection; values,
+// user text included, only ever reach SQLite through bindings.
+#ifndef FORMATS_SQLITE_H_
+#define FORMATS_SQLITE_H_
 
 #include <cstdint>
 #include <map>
@@ -13,7 +13,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace gpsdb {
+namespace gpslib::sqlite {
 
 // One prepared statement. Step() answers true for a row; false at the end or on an error, which
 // ok() then tells apart.
@@ -56,6 +56,9 @@ public:
     static std::unique_ptr<Database> Open(const std::string& path, Mode mode, std::string* error);
     ~Database();
     Database(const Database&) = delete;
+    // Finalizes the statements and closes the connection; false when SQLite could not close it.
+    // Every later call is invalid.
+    bool Close();
     Database& operator=(const Database&) = delete;
 
     // Fixed SQL text only (schema, pragmas, transactions).
@@ -107,6 +110,6 @@ private:
     bool m_open;
 };
 
-} // namespace gpsdb
+} // namespace gpslib::sqlite
 
-#endif // DATABASE_SQLITE_H_
+#endif // FORMATS_SQLITE_H_

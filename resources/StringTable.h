@@ -1,6 +1,7 @@
-// The string-table module: every word the service speaks, looked up by number.
-#ifndef GPSCORE_CORE_STRINGTABLE_H_
-#define GPSCORE_CORE_STRINGTABLE_H_
+// The string-table module: every word the service speaks, looked up by number. Read by the
+// service and by the map engine, which puts the same words into its names.
+#ifndef RESOURCES_STRINGTABLE_H_
+#define RESOURCES_STRINGTABLE_H_
 
 #include <array>
 #include <cstddef>
@@ -9,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace gpscore {
+namespace gpslib::resources {
 
 // A loaded string-table module (the layout is in docs/formats.md, "String-table module"). The
 // whole file is checked when it is loaded, so a lookup never reads outside it; a file that fails
@@ -63,6 +64,11 @@ private:
     bool m_loaded = false;
 };
 
-} // namespace gpscore
+} // namespace gpslib::resources
 
-#endif // GPSCORE_CORE_STRINGTABLE_H_
+// The service and the engine know the reader as gpscore::StringTable.
+namespace gpscore {
+using gpslib::resources::StringTable;
+}
+
+#endif // RESOURCES_STRINGTABLE_H_

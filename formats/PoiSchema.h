@@ -1,15 +1,17 @@
 // The POI file format, shared by its writers (the map compiler, the database component) and its
 // readers. docs/formats.md describes it.
-#ifndef DATABASE_POISCHEMA_H_
-#define DATABASE_POISCHEMA_H_
+#ifndef FORMATS_POISCHEMA_H_
+#define FORMATS_POISCHEMA_H_
 
 #include <cstdint>
 #include <string_view>
 
-namespace gpsdb {
+namespace gpslib::formats {
 
 constexpr std::int32_t kPoiApplicationId = 0x47505046; // "GPPF"
 constexpr int kPoiFormatVersion = 1;
+// The meta table's "format" value.
+constexpr std::string_view kPoiFormatName = "gpslib-poi";
 
 // The schema of every POI file: the map compiler's, the user's own and the personal stores. The
 // triggers keep the spatial and word indexes in step with every write, so no writer can forget
@@ -68,6 +70,6 @@ CREATE TRIGGER pois_updated AFTER UPDATE ON pois BEGIN
 END;
 )SQL";
 
-} // namespace gpsdb
+} // namespace gpslib::formats
 
-#endif // DATABASE_POISCHEMA_H_
+#endif // FORMATS_POISCHEMA_H_

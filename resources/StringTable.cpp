@@ -1,4 +1,4 @@
-#include "core/StringTable.h"
+#include "resources/StringTable.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include "os/env.h"
 #include "os/path.h"
 
-namespace gpscore {
+namespace gpslib::resources {
 
 namespace {
 
@@ -217,4 +217,4 @@ std::string StringTable::Resolve(std::string_view name, const std::string& coreM
     return std::string(name);
 }
 
-} // namespace gpscore
+} // namespace gpslib::resources

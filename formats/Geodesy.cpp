@@ -1,24 +1,21 @@
-#include "orientation/Geodesy.h"
+#include "formats/Geodesy.h"
 
 #include <cmath>
 #include <cstdlib>
 
-namespace gpscore::geo {
+namespace gpslib::geo {
 
 namespace {
 
 // The distance uses a 6367 km sphere; the bearing converts nautical miles to radians at one
 // arc minute per mile. The two radii differ slightly and both are kept as they are, because
 // the bearing's rounding (due south gives 179) depends on that difference.
-constexpr double kEarthRadiusNm = 3437.90496760259;
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kPi = kTwoPi / 2.0;
 constexpr double kRadiansPerNm = 0.0002908882086657216;
 constexpr double kPoleThreshold = 1e-12;
 constexpr double kFeetPerNm = 6076.11549;
-constexpr double kMetresPerNm = 1852.0;
 constexpr double kSamePointScale = 1e10;
 constexpr double kStoredMetresPerFoot = 0.304799999536704;
 constexpr double kStoredFeetPerMetre = 3.2808399;
@@ -35,13 +32,7 @@ bool IsValid(const Position& p) {
 }
 
 double DistanceNauticalMiles(double lat1, double lon1, double lat2, double lon2) {
-    const double a = (lat1 - lat2) / 2.0;
-    const double b = (lon1 - lon2) / 2.0;
-    const double sa = std::sin(a);
-    const double sb = std::sin(b);
-    // Not clamped: rounding may push s a hair above 1 for antipodal points.
-    const double s = sb * sb * std::cos(lat2) * std::cos(lat1) + sa * sa;
-    return 2.0 * std::asin(std::sqrt(s)) * kEarthRadiusNm;
+    return CentralAngle(lat1, lon1, lat2, lon2) * kEarthRadiusNm;
 }
 
 double CourseRadians(double lat1, double lon1, double lat2, double lon2, double d) {
@@ -63,9 +54,9 @@ int BearingDegrees(const Position& from, const Position& to) {
     return static_cast<int>((kTwoPi - course) * kRadToDeg);
 }
 
-std::int32_t DistanceInUnits(const Position& from, const Position& to, Units units) {
+std::int32_t DistanceInUnits(const Position& from, const Position& to, int units) {
     const double nm = DistanceNmDegrees(from, to);
-    return static_cast<std::int32_t>(nm * (units == Metric ? kMetresPerNm : kFeetPerNm));
+    return static_cast<std::int32_t>(nm * (units == kUnitsMetric ? kMetresPerNm : kFeetPerNm));
 }
 
 bool IsSamePoint(const Position& from, const Position& to) {
@@ -93,16 +84,16 @@ bool HeadingsWithin(int a, int b, int tolerance) {
     return diff < tolerance || tolerance > std::abs(360 - diff);
 }
 
-SHORT StoredFeetToUnits(SHORT feet, Units units) {
-    if (units == Imperial) return feet;
-    return static_cast<SHORT>(std::trunc(feet * kStoredMetresPerFoot + 0.5));
+std::int16_t StoredFeetToUnits(std::int16_t feet, int units) {
+    if (units == kUnitsImperial) return feet;
+    return static_cast<std::int16_t>(std::trunc(feet * kStoredMetresPerFoot + 0.5));
 }
 
-SHORT UnitsToStoredFeet(SHORT value, Units units) {
-    if (units == Imperial) return value;
+std::int16_t UnitsToStoredFeet(std::int16_t value, int units) {
+    if (units == kUnitsImperial) return value;
     // Large metre values overflow 16 bits; they wrap as the stored field always has.
     const double feet = std::trunc(value * kStoredFeetPerMetre + 0.5);
-    return static_cast<SHORT>(static_cast<std::uint16_t>(static_cast<std::int64_t>(feet)));
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::int64_t>(feet)));
 }
 
-} // namespace gpscore::geo
+} // namespace gpslib::geo

@@ -1,8 +1,8 @@
-#include "Sqlite.h"
+#include "formats/Sqlite.h"
 
 #include <sqlite3.h>
 
-namespace gpsdb {
+namespace gpslib::sqlite {
 
 Statement::~Statement() {
     sqlite3_finalize(m_stmt);
@@ -98,7 +98,14 @@ std::unique_ptr<Database> Database::Open(const std::string& path, Mode mode, std
 
 Database::~Database() {
     m_statements.clear();
-    sqlite3_close(m_db);
+    if (m_db != nullptr) sqlite3_close(m_db);
+}
+
+bool Database::Close() {
+    m_statements.clear();
+    int rc = sqlite3_close(m_db);
+    m_db = nullptr;
+    return rc == SQLITE_OK;
 }
 
 bool Database::Exec(std::string_view sql) {
@@ -160,4 +167,4 @@ std::int64_t Database::Changes() const {
     return sqlite3_changes64(m_db);
 }
 
-} // namespace gpsdb
+} // namespace gpslib::sqlite

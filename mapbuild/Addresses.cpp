@@ -1,0 +1,225 @@
+// The address stage: house numbers tied to the nearest edge of their street, interpolation lines
+// stepped out, and each street's city, postal code and state (docs/maps.md, "House numbers").
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "Stages.h"
+
+namespace gpsmap::build {
+namespace {
+
+class EdgeGrid {
+public:
+    static constexpr double kCell = 0.004; // degrees, about 450 m of latitude
+    explicit EdgeGrid(const Map& map) {
+        for (std::size_t i = 0; i < map.edges.size(); ++i) {
+            const Edge& e = map.edges[i];
+            int role = map.ways[static_cast<std::size_t>(e.way)].role;
+            if (role == format::kRoleSidewalk || role == format::kRoleCrossing) continue;
+            for (long y = Cell(e.minLat); y <= Cell(e.maxLat); ++y)
+                for (long x = Cell(e.minLon); x <= Cell(e.maxLon); ++x)
+                    m_cells[Key(y, x)].push_back(static_cast<int>(i));
+        }
+    }
+    // Edges within one cell of p.
+    template <class F> void Near(Point p, F f) const {
+        std::unordered_set<int> seen;
+        for (long y = Cell(p.lat) - 1; y <= Cell(p.lat) + 1; ++y)
+            for (long x = Cell(p.lon) - 1; x <= Cell(p.lon) + 1; ++x) {
+                auto it = m_cells.find(Key(y, x));
+                if (it == m_cells.end()) continue;
+                for (int e : it->second)
+                    if (seen.insert(e).second) f(e);
+            }
+    }
+
+private:
+    static long Cell(double v) { return static_cast<long>(std::floor(v / kCell)); }
+    static long long Key(long y, long x) {
+        return static_cast<long long>((static_cast<unsigned long long>(y) << 32) ^
+                                      (static_cast<unsigned long long>(x) & 0xFFFFFFFFu));
+    }
+    std::unordered_map<long long, std::vector<int>> m_cells;
+};
+
+struct Nearest {
+    int edge = -1;
+    double distance = 1e18, offset = 0, cross = 0;
+};
+
+Nearest NearestEdge(const Map& map, const EdgeGrid& grid, Point p, const std::string& street) {
+    Nearest best;
+    grid.Near(p, [&](int ei) {
+        const Edge& e = map.edges[static_cast<std::size_t>(ei)];
+        const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
+        if (w.name != street && w.ref != street) return;
+        double along = 0;
+        for (std::size_t i = 0; i + 1 < e.points.size(); ++i) {
+            geo::Projection pr = geo::Project(p, e.points[i], e.points[i + 1]);
+            double seg = geo::Distance(e.points[i], e.points[i + 1]);
+            if (pr.distance < best.distance) {
+                best = {ei, pr.distance, along + pr.t * seg, pr.cross};
+            }
+            along += seg;
+        }
+    });
+    return best;
+}
+
+void AddAddress(Map& map, const EdgeGrid& grid, const std::string& number,
+                const std::string& street, const std::string& postcode, const std::string& city,
+                const std::string& state, Point at, int source) {
+    if (street.empty() || number.empty()) return;
+    Nearest n = NearestEdge(map, grid, at, street);
+    if (n.edge < 0 || n.distance > 250.0) return;
+    Address a;
+    a.street =
+        map.wayStreet[static_cast<std::size_t>(map.edges[static_cast<std::size_t>(n.edge)].way)];
+    a.edge = n.edge;
+    a.offset = n.offset;
+    a.side = n.cross > 0 ? format::kSideLeft : format::kSideRight;
+    a.number = number;
+    a.postcode = postcode;
+    a.city = city;
+    a.state = state;
+    a.at = at;
+    a.source = source;
+    map.addresses.push_back(std::move(a));
+}
+
+} // namespace
+
+void BuildAddresses(Map& map, const Extract& c) {
+    EdgeGrid grid(map);
+    for (const AddressRec& a : c.addresses)
+        AddAddress(map, grid, a.number, a.street, a.postcode, a.city, a.state, a.at, a.source);
+    // Interpolation lines: the numbers between two numbered nodes, spread evenly along the line.
+    for (const InterpolationRec& line : c.interpolations) {
+        int step = line.step == "odd" || line.step == "even" ? 2
+                   : line.step == "all"                      ? 1
+                                                             : std::atoi(line.step.c_str());
+        if (step <= 0) continue;
+        std::vector<double> along(line.points.size(), 0.0);
+        for (std::size_t i = 1; i < line.points.size(); ++i)
+            along[i] = along[i - 1] + geo::Distance(line.points[i - 1], line.points[i]);
+        std::optional<std::size_t> previous;
+        for (std::size_t i = 0; i < line.nodes.size(); ++i) {
+            auto it = c.addressNodes.find(line.nodes[i]);
+            if (it == c.addressNodes.end()) continue;
+            if (previous) {
+                const AddressNode& a = c.addressNodes.at(line.nodes[*previous]);
+                const AddressNode& b = it->second;
+                int from = LeadingNumber(a.number), to = LeadingNumber(b.number);
+                std::string street = !line.street.empty() ? line.street : a.street;
+                double d0 = along[*previous], d1 = along[i];
+                int count = std::abs(to - from) / step;
+                if (from > 0 && to > 0 && count > 1 && count < 1000 && d1 > d0) {
+                    int dir = to > from ? 1 : -1;
+                    for (int k = 1; k < count; ++k) {
+                        int number = from + dir * k * step;
+                        double target = d0 + (d1 - d0) * k / count;
+                        std::size_t s = *previous;
+                        while (s + 1 < i && along[s + 1] < target)
+                            ++s;
+                        double segment = along[s + 1] - along[s];
+                        double t = segment > 0 ? (target - along[s]) / segment : 0;
+                        Point p{
+                            line.points[s].lat + t * (line.points[s + 1].lat - line.points[s].lat),
+                            line.points[s].lon + t * (line.points[s + 1].lon - line.points[s].lon)};
+                        AddAddress(map, grid, std::to_string(number), street,
+                                   a.postcode.empty() ? b.postcode : a.postcode, a.city, a.state, p,
+                                   format::kFromInterpolation);
+                    }
+                }
+            }
+            previous = i;
+        }
+    }
+}
+
+// The smallest area of a kind that holds p, or null.
+const AreaRec* AreaAt(const Map& map, Point p, int kind) {
+    const AreaRec* best = nullptr;
+    for (const AreaRec& a : map.areas) {
+        if (a.kind != kind || p.lat < a.minLat || p.lat > a.maxLat || p.lon < a.minLon ||
+            p.lon > a.maxLon)
+            continue;
+        if ((best == nullptr || a.size < best->size) && geo::InRings(p, a.rings)) best = &a;
+    }
+    return best;
+}
+
+std::string CityAt(const Map& map, Point p) {
+    if (const AreaRec* a = AreaAt(map, p, format::kAreaCity)) return a->name;
+    const PlaceRec* best = nullptr;
+    double bestDistance = 8000.0;
+    for (const PlaceRec& place : map.places) {
+        if (!IsOneOf(place.kind, {"city", "town", "village", "hamlet"})) continue;
+        double d = geo::Distance(p, place.at);
+        if (d < bestDistance) best = &place, bestDistance = d;
+    }
+    return best ? best->name : std::string();
+}
+
+namespace {
+
+// The value written most often (the first in text order among equals); empty when none.
+std::string MostCommon(const std::map<std::string, int>* counts) {
+    if (counts == nullptr || counts->empty()) return {};
+    return std::max_element(counts->begin(), counts->end(),
+                            [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
+}
+
+} // namespace
+
+// Each street's city, postal code and state: the areas at the middle of its first edge, else
+// what its house numbers say most often (extracts cut from a larger region often lack the
+// boundaries); an address's missing city and postal code from its street.
+void PlaceStreets(Map& map) {
+    std::vector<bool> done(map.streets.size(), false);
+    std::map<int, std::map<std::string, int>> postcodes, cities, states;
+    for (const Address& a : map.addresses) {
+        if (!a.postcode.empty()) ++postcodes[a.street][a.postcode];
+        if (!a.city.empty()) ++cities[a.street][a.city];
+        if (!a.state.empty()) ++states[a.street][a.state];
+    }
+    auto of = [](const std::map<int, std::map<std::string, int>>& all, std::size_t s) {
+        auto it = all.find(static_cast<int>(s));
+        return it == all.end() ? nullptr : &it->second;
+    };
+    for (const Edge& e : map.edges) {
+        auto s = static_cast<std::size_t>(map.wayStreet[static_cast<std::size_t>(e.way)]);
+        if (done[s]) continue;
+        done[s] = true;
+        Point mid = e.points[e.points.size() / 2];
+        Street& street = map.streets[s];
+        const AreaRec* city = AreaAt(map, mid, format::kAreaCity);
+        street.city = city ? city->name : MostCommon(of(cities, s));
+        if (street.city.empty()) street.city = CityAt(map, mid);
+        const AreaRec* postal = AreaAt(map, mid, format::kAreaPostal);
+        street.postcode = postal ? postal->name : MostCommon(of(postcodes, s));
+        const AreaRec* state = AreaAt(map, mid, format::kAreaState);
+        street.state = state ? state->name : MostCommon(of(states, s));
+    }
+    for (Address& a : map.addresses) {
+        const Street& street = map.streets[static_cast<std::size_t>(a.street)];
+        if (a.city.empty()) a.city = street.city;
+        if (a.postcode.empty()) a.postcode = street.postcode;
+    }
+}
+
+int LeadingNumber(const std::string& text) {
+    long v = 0;
+    std::size_t i = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && v < 100000000)
+        v = v * 10 + (text[i++] - '0');
+    return static_cast<int>(v);
+}
+
+} // namespace gpsmap::build

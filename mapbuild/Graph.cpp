@@ -1,0 +1,256 @@
+// The graph stage: ways cut into edges at shared nodes, ways grouped into streets, and the
+// intersections found and clustered (docs/maps.md, "Streets" and "Intersections").
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
+#include <set>
+#include <unordered_map>
+
+#include "Stages.h"
+
+namespace gpsmap::build {
+namespace {
+
+// ---- Union-find -------------------------------------------------------------------------------
+
+struct UnionFind {
+    explicit UnionFind(std::size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0); }
+    std::size_t Find(std::size_t x) {
+        while (parent[x] != x)
+            x = parent[x] = parent[parent[x]];
+        return x;
+    }
+    void Union(std::size_t a, std::size_t b) {
+        a = Find(a), b = Find(b);
+        if (a != b) parent[std::max(a, b)] = std::min(a, b);
+    }
+    std::vector<std::size_t> parent;
+};
+
+} // namespace
+
+void BuildGraph(Map& map) {
+    std::unordered_map<OsmId, int> uses;
+    for (const WayRec& w : map.ways) {
+        for (OsmId id : w.nodes)
+            ++uses[id];
+        uses[w.nodes.front()] += 2;
+        uses[w.nodes.back()] += 2;
+    }
+    std::vector<OsmId> graphIds;
+    for (const auto& [id, count] : uses)
+        if (count >= 2) graphIds.push_back(id);
+    std::sort(graphIds.begin(), graphIds.end());
+    std::unordered_map<OsmId, int> index;
+    index.reserve(graphIds.size());
+    for (std::size_t i = 0; i < graphIds.size(); ++i)
+        index.emplace(graphIds[i], static_cast<int>(i));
+    map.nodes.assign(graphIds.size(), Point{});
+    for (std::size_t wi = 0; wi < map.ways.size(); ++wi) {
+        const WayRec& w = map.ways[wi];
+        Edge e;
+        e.way = static_cast<int>(wi);
+        for (std::size_t i = 0; i < w.nodes.size(); ++i) {
+            auto it = index.find(w.nodes[i]);
+            const Point& p = w.points[i];
+            if (!e.points.empty()) e.length += geo::Distance(e.points.back(), p);
+            e.points.push_back(p);
+            if (it == index.end()) continue;
+            map.nodes[static_cast<std::size_t>(it->second)] = p;
+            if (e.points.size() == 1) {
+                e.from = it->second;
+                continue;
+            }
+            e.to = it->second;
+            Edge done = std::move(e);
+            e = Edge{};
+            e.way = static_cast<int>(wi);
+            e.from = done.to;
+            e.points.push_back(p);
+            done.minLat = done.maxLat = done.points[0].lat;
+            done.minLon = done.maxLon = done.points[0].lon;
+            for (const Point& q : done.points) {
+                done.minLat = std::min(done.minLat, q.lat),
+                done.maxLat = std::max(done.maxLat, q.lat);
+                done.minLon = std::min(done.minLon, q.lon),
+                done.maxLon = std::max(done.maxLon, q.lon);
+            }
+            map.minLat = std::min(map.minLat, done.minLat),
+            map.maxLat = std::max(map.maxLat, done.maxLat);
+            map.minLon = std::min(map.minLon, done.minLon),
+            map.maxLon = std::max(map.maxLon, done.maxLon);
+            map.edges.push_back(std::move(done));
+        }
+    }
+}
+
+namespace {
+
+std::string GroupKey(const WayRec& w) {
+    if (w.role == format::kRoleSidewalk || w.role == format::kRoleCrossing) return {};
+    if (!w.name.empty()) return "n:" + w.name;
+    if (!w.ref.empty()) return "r:" + w.ref;
+    return {};
+}
+
+} // namespace
+
+// Streets: ways of one name (or reference) that touch, or whose extents come within 50 m (the
+// halves of a dual carriageway); unnamed ways continue each other where only they meet, and the
+// pieces of one roundabout are one street.
+void BuildStreets(Map& map) {
+    std::size_t n = map.ways.size();
+    UnionFind uf(n);
+    std::vector<std::vector<int>> wayEdgesAtNode(map.nodes.size());
+    for (std::size_t i = 0; i < map.edges.size(); ++i) {
+        wayEdgesAtNode[static_cast<std::size_t>(map.edges[i].from)].push_back(map.edges[i].way);
+        wayEdgesAtNode[static_cast<std::size_t>(map.edges[i].to)].push_back(map.edges[i].way);
+    }
+    std::vector<std::string> keys(n);
+    for (std::size_t i = 0; i < n; ++i)
+        keys[i] = GroupKey(map.ways[i]);
+    for (std::vector<int>& at : wayEdgesAtNode) {
+        std::sort(at.begin(), at.end());
+        at.erase(std::unique(at.begin(), at.end()), at.end());
+        for (std::size_t a = 0; a < at.size(); ++a)
+            for (std::size_t b = a + 1; b < at.size(); ++b) {
+                const WayRec& wa = map.ways[static_cast<std::size_t>(at[a])];
+                const WayRec& wb = map.ways[static_cast<std::size_t>(at[b])];
+                const std::string& ka = keys[static_cast<std::size_t>(at[a])];
+                const std::string& kb = keys[static_cast<std::size_t>(at[b])];
+                bool same = !ka.empty() && ka == kb;
+                bool roundabout = wa.roundabout && wb.roundabout && ka == kb;
+                bool unnamedContinuation = ka.empty() && kb.empty() && at.size() == 2 &&
+                                           wa.role == wb.role && wa.cls == wb.cls &&
+                                           wa.role <= format::kRoleConnector;
+                if (same || roundabout || unnamedContinuation)
+                    uf.Union(static_cast<std::size_t>(at[a]), static_cast<std::size_t>(at[b]));
+            }
+    }
+    // Components of one name whose extents come within 50 m.
+    struct Box {
+        double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+    };
+    std::map<std::size_t, Box> boxes;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (keys[i].empty()) continue;
+        Box& b = boxes[uf.Find(i)];
+        for (const Point& p : map.ways[i].points) {
+            b.minLat = std::min(b.minLat, p.lat), b.maxLat = std::max(b.maxLat, p.lat);
+            b.minLon = std::min(b.minLon, p.lon), b.maxLon = std::max(b.maxLon, p.lon);
+        }
+    }
+    std::map<std::string, std::vector<std::size_t>> rootsByKey;
+    for (const auto& [root, box] : boxes)
+        rootsByKey[keys[root]].push_back(root);
+    for (const auto& [key, roots] : rootsByKey) {
+        if (roots.size() < 2 || roots.size() > 400) continue;
+        for (std::size_t a = 0; a < roots.size(); ++a)
+            for (std::size_t b = a + 1; b < roots.size(); ++b) {
+                const Box& x = boxes[roots[a]];
+                const Box& y = boxes[roots[b]];
+                double dLat = 50.0 / geo::kMetresPerDegree;
+                double dLon = dLat / std::max(0.05, std::cos(geo::Radians(x.minLat)));
+                if (x.minLat - dLat <= y.maxLat && y.minLat - dLat <= x.maxLat &&
+                    x.minLon - dLon <= y.maxLon && y.minLon - dLon <= x.maxLon)
+                    uf.Union(roots[a], roots[b]);
+            }
+    }
+    std::map<std::size_t, int> streetOfRoot;
+    map.wayStreet.assign(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::size_t root = uf.Find(i);
+        auto [it, added] = streetOfRoot.emplace(root, static_cast<int>(map.streets.size()));
+        if (added) map.streets.push_back({map.ways[i].name, map.ways[i].ref, "", "", ""});
+        map.wayStreet[i] = it->second;
+    }
+}
+
+// Intersections: graph nodes where two streets meet or a street forks (streets only), then the
+// close nodes of one junction clustered: the nodes of a small roundabout, and nodes joined by a
+// short one-way or link edge, or by a short edge between two one-way streets (the crossings of a
+// dual carriageway).
+void BuildIntersections(Map& map) {
+    std::size_t nodeCount = map.nodes.size();
+    std::vector<std::set<int>> streetsAt(nodeCount);
+    std::vector<int> ends(nodeCount, 0);
+    std::vector<bool> touchesOneway(nodeCount, false);
+    for (const Edge& e : map.edges) {
+        const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
+        if (w.role != format::kRoleStreet) continue;
+        for (int node : {e.from, e.to}) {
+            auto u = static_cast<std::size_t>(node);
+            streetsAt[u].insert(map.wayStreet[static_cast<std::size_t>(e.way)]);
+            ++ends[u];
+            if (w.oneway != 0 && !w.roundabout) touchesOneway[u] = true;
+        }
+    }
+    std::vector<bool> isIntersection(nodeCount, false);
+    for (std::size_t i = 0; i < nodeCount; ++i)
+        isIntersection[i] = streetsAt[i].size() >= 2 || ends[i] >= 3;
+
+    UnionFind uf(nodeCount);
+    for (const Edge& e : map.edges) {
+        auto a = static_cast<std::size_t>(e.from), b = static_cast<std::size_t>(e.to);
+        if (!isIntersection[a] || !isIntersection[b] || e.length > 25.0) continue;
+        const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
+        if (w.role == format::kRoleSidewalk || w.role == format::kRoleCrossing) continue;
+        bool link = w.cls.find("_link") != std::string::npos;
+        if ((w.oneway != 0 && !w.roundabout) || link || (touchesOneway[a] && touchesOneway[b]))
+            uf.Union(a, b);
+    }
+    // Roundabouts: the street pieces of one ring, when it is small enough to be one junction.
+    std::map<int, std::vector<const Edge*>> rings;
+    for (const Edge& e : map.edges)
+        if (map.ways[static_cast<std::size_t>(e.way)].roundabout)
+            rings[map.wayStreet[static_cast<std::size_t>(e.way)]].push_back(&e);
+    std::vector<bool> onRoundabout(nodeCount, false);
+    std::map<std::size_t, Point> ringCentre; // by a node of the ring
+    for (const auto& [street, edges] : rings) {
+        double length = 0;
+        Point centre;
+        std::size_t points = 0;
+        for (const Edge* e : edges) {
+            length += e->length;
+            for (std::size_t k = 0; k + 1 < e->points.size(); ++k, ++points)
+                centre.lat += e->points[k].lat, centre.lon += e->points[k].lon;
+        }
+        if (length > 400.0 || points == 0) continue;
+        std::size_t first = static_cast<std::size_t>(edges.front()->from);
+        ringCentre[first] = {centre.lat / static_cast<double>(points),
+                             centre.lon / static_cast<double>(points)};
+        for (const Edge* e : edges)
+            for (int node : {e->from, e->to}) {
+                auto u = static_cast<std::size_t>(node);
+                onRoundabout[u] = true;
+                isIntersection[u] = true;
+                uf.Union(first, u);
+            }
+    }
+    map.nodeIntersection.assign(nodeCount, -1);
+    std::map<std::size_t, int> idOfRoot;
+    std::vector<std::vector<std::size_t>> members;
+    for (std::size_t i = 0; i < nodeCount; ++i) {
+        if (!isIntersection[i]) continue;
+        auto [it, added] = idOfRoot.emplace(uf.Find(i), static_cast<int>(members.size()));
+        if (added) members.emplace_back();
+        members[static_cast<std::size_t>(it->second)].push_back(i);
+        map.nodeIntersection[i] = it->second;
+    }
+    for (const std::vector<std::size_t>& m : members) {
+        Intersection x;
+        for (std::size_t i : m)
+            x.at.lat += map.nodes[i].lat, x.at.lon += map.nodes[i].lon;
+        x.at.lat /= static_cast<double>(m.size());
+        x.at.lon /= static_cast<double>(m.size());
+        x.kind = onRoundabout[m.front()] ? 2 : m.size() > 1 ? 1 : 0;
+        // A roundabout's centre is the middle of its ring, not of the nodes where streets join.
+        for (std::size_t i : m)
+            if (auto it = ringCentre.find(i); it != ringCentre.end()) x.at = it->second;
+        map.intersections.push_back(x);
+    }
+}
+
+// A coarse grid over the edges, for tying addresses to their street.
+} // namespace gpsmap::build

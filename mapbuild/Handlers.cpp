@@ -1,0 +1,43 @@
+#include "Handlers.h"
+
+namespace gpsmap::build {
+
+std::string Tag(const osmium::TagList& tags, const char* key) {
+    const char* v = tags.get_value_by_key(key);
+    return v ? std::string(v) : std::string();
+}
+
+bool WayGeometry(const osmium::Way& way, std::vector<OsmId>* ids, std::vector<Point>* points) {
+    ids->clear();
+    points->clear();
+    for (const osmium::NodeRef& ref : way.nodes()) {
+        if (!ref.location().valid()) continue;
+        if (!ids->empty() && ids->back() == ref.ref()) continue;
+        ids->push_back(ref.ref());
+        points->push_back({ref.location().lat(), ref.location().lon()});
+    }
+    return points->size() >= 2;
+}
+
+bool ClosedWayCentre(const osmium::Way& way, Point* centre) {
+    if (way.tags().empty() || !Tag(way.tags(), "highway").empty()) return false;
+    std::vector<OsmId> ids;
+    std::vector<Point> points;
+    if (!WayGeometry(way, &ids, &points) || ids.front() != ids.back() || points.size() < 4)
+        return false;
+    Point c;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+        c.lat += points[i].lat, c.lon += points[i].lon;
+    c.lat /= static_cast<double>(points.size() - 1);
+    c.lon /= static_cast<double>(points.size() - 1);
+    *centre = c;
+    return true;
+}
+
+void ObjectStats::osm_object(const osmium::OSMObject& object) {
+    if (object.timestamp() > m_newest) m_newest = object.timestamp();
+    if (++m_objects % 500000 == 0 && m_progress)
+        m_progress("  " + std::to_string(m_objects) + " objects read");
+}
+
+} // namespace gpsmap::build

@@ -1,0 +1,148 @@
+// What the compiler keeps of an extract (the handlers' output) and the map it builds from that
+// (the stages' output, the writers' input). Plain data, no libosmium types.
+#ifndef MAPBUILD_RECORDS_H_
+#define MAPBUILD_RECORDS_H_
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "formats/MapFile.h"
+
+namespace gpsmap::build {
+
+namespace geo = gpslib::geo;
+namespace format = gpslib::formats;
+using geo::Point;
+
+// An OSM id: 64-bit, never mixed with the dense row numbers of the files.
+using OsmId = std::int64_t;
+
+// Closed ways share the POI and address sort keys with nodes; this offset keeps them apart and
+// after every node.
+constexpr OsmId kWayKeyOffset = OsmId{1} << 40;
+
+// ---- What the handlers collect ----------------------------------------------------------------
+
+struct WayRec {
+    OsmId id = 0;
+    std::string name, ref, cls;
+    int role = format::kRoleStreet;
+    int oneway = 0, lanes = 0;
+    double maxspeed = 0.0;
+    bool roundabout = false, foot = true, car = true;
+    std::vector<OsmId> nodes;
+    std::vector<Point> points;
+};
+
+struct AddressRec {
+    OsmId sortKey = 0; // the object's id, nodes before ways
+    std::string number, street, postcode, city, state;
+    Point at;
+    int source = format::kFromPoint;
+};
+
+struct InterpolationRec {
+    OsmId id = 0;
+    std::string step; // odd, even, all or a number
+    std::string street;
+    std::vector<OsmId> nodes;
+    std::vector<Point> points;
+};
+
+// A numbered node, for the interpolation lines that end on it.
+struct AddressNode {
+    std::string number, street, postcode, city, state;
+};
+
+struct PoiRec {
+    OsmId sortKey = 0;
+    std::string name;
+    int category = 0, subcategory = 0;
+    Point at;
+    std::string street, houseNumber, city, postcode, phone, website, openingHours, wheelchair;
+};
+
+struct PlaceRec {
+    OsmId id = 0;
+    std::string kind, name;
+    Point at;
+};
+
+struct AreaRec {
+    OsmId sortKey = 0;
+    int kind = 0, adminLevel = 0;
+    std::string name;
+    std::vector<geo::Ring> rings;
+    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180, size = 0;
+};
+
+// Everything the passes over the extract collected, each list sorted by OSM id after reading.
+struct Extract {
+    std::vector<WayRec> ways;
+    std::vector<AddressRec> addresses;
+    std::vector<InterpolationRec> interpolations;
+    std::unordered_map<OsmId, AddressNode> addressNodes;
+    std::vector<PoiRec> pois;
+    std::vector<PlaceRec> places;
+    std::vector<AreaRec> areas;
+    std::string timestamp; // the newest object's, ISO 8601; empty when none carries one
+};
+
+// ---- The built map ----------------------------------------------------------------------------
+
+struct Edge {
+    int way = 0, from = 0, to = 0;
+    double length = 0;
+    std::vector<Point> points;
+    double minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
+};
+
+struct Intersection {
+    Point at;
+    int kind = 0;
+};
+
+struct Address {
+    int street = 0, edge = 0, side = 0, source = 0;
+    double offset = 0;
+    std::string number, postcode, city, state;
+    Point at;
+};
+
+struct Street {
+    std::string name, ref, city, postcode, state;
+};
+
+// Every vector's index is the row number written to the files.
+struct Map {
+    std::vector<WayRec> ways;   // sorted by OSM id
+    std::vector<int> wayStreet; // street id per way
+    std::vector<Street> streets;
+    std::vector<Point> nodes;
+    std::vector<int> nodeIntersection;
+    std::vector<Edge> edges;
+    std::vector<Intersection> intersections;
+    std::vector<Address> addresses;
+    std::vector<AreaRec> areas;
+    std::vector<PlaceRec> places;
+    std::vector<PoiRec> pois;
+    double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+};
+
+// ---- Small helpers shared by the stages -------------------------------------------------------
+
+inline bool IsOneOf(std::string_view v, std::initializer_list<std::string_view> set) {
+    return std::find(set.begin(), set.end(), v) != set.end();
+}
+
+// The number a house number starts with ("12a" -> 12); 0 when it starts with no digit.
+int LeadingNumber(const std::string& text);
+
+} // namespace gpsmap::build
+
+#endif // MAPBUILD_RECORDS_H_

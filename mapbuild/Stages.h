@@ -1,0 +1,31 @@
+// The stages between reading and writing, in the order Compile runs them. Each fills its part of
+// the Map from what earlier stages left there.
+#ifndef MAPBUILD_STAGES_H_
+#define MAPBUILD_STAGES_H_
+
+#include <string>
+
+#include "Records.h"
+
+namespace gpsmap::build {
+
+// Cuts the ways at the nodes that two ways share (or one way visits twice) and at their ends.
+void BuildGraph(Map& map);
+// Groups the ways into streets (REQUIRES: BuildGraph).
+void BuildStreets(Map& map);
+// Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).
+void BuildIntersections(Map& map);
+// Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).
+void BuildAddresses(Map& map, const Extract& extract);
+// Gives each street its city, postal code and state, and addresses those they lack
+// (REQUIRES: BuildAddresses).
+void PlaceStreets(Map& map);
+
+// The smallest area of a kind that holds p, or null.
+const AreaRec* AreaAt(const Map& map, Point p, int kind);
+// The city at p: its city boundary, else the nearest city, town, village or hamlet within 8 km.
+std::string CityAt(const Map& map, Point p);
+
+} // namespace gpsmap::build
+
+#endif // MAPBUILD_STAGES_H_
