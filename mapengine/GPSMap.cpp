@@ -227,7 +227,7 @@ public:
         std::string path = gpslib::os::NativePath(gpslib::ToUtf8(bstrLibraryPath));
         auto table = std::make_unique<gpslib::resources::StringTable>();
         std::string error;
-        bool loaded = !path.empty() && table->Load(path, &error);
+        bool loaded = !path.empty() && table->Load(*gpslib::os::Env::Default(), path, &error);
         if (loaded)
             m_strings = std::move(table);
         else

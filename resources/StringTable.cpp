@@ -35,9 +35,9 @@ bool Fail(std::string* error, std::string message) {
 
 } // namespace
 
-bool StringTable::Load(const std::string& path, std::string* error) {
+bool StringTable::Load(gpslib::os::Env& platform, const std::string& path, std::string* error) {
     Unload();
-    gpslib::os::Env* env = gpslib::os::Env::Default();
+    gpslib::os::Env* env = &platform;
     std::uint64_t size = 0;
     gpslib::os::Status s = env->GetFileSize(path, &size);
     if (!s.ok()) return Fail(error, "cannot read the string table: " + s.ToString());
@@ -203,12 +203,12 @@ std::u16string StringTable::Get(int id) const {
     return text;
 }
 
-std::string StringTable::Resolve(std::string_view name, const std::string& coreModuleDir,
-                                 const std::string& dataDir) {
+std::string StringTable::Resolve(gpslib::os::Env& platform, std::string_view name,
+                                 const std::string& coreModuleDir, const std::string& dataDir) {
     if (name.find_first_of("/\\") != std::string_view::npos) {
         return gpslib::os::NativePath(name);
     }
-    gpslib::os::Env* env = gpslib::os::Env::Default();
+    gpslib::os::Env* env = &platform;
     for (const std::string* dir : {&coreModuleDir, &dataDir}) {
         if (dir->empty() || name.empty()) continue;
         std::string candidate = gpslib::os::NativePath(gpslib::os::JoinPath(*dir, name));

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+namespace gpslib::os {
+class Env;
+}
+
 namespace gpslib::resources {
 
 // A loaded string-table module (the layout is in docs/formats.md, "String-table module"). The
@@ -31,7 +35,7 @@ public:
 
     // Replaces the table with the module at `path` (read through the platform layer). On failure
     // the table is empty and *error (when not null) says what was wrong, starting with the path.
-    bool Load(const std::string& path, std::string* error);
+    bool Load(gpslib::os::Env& env, const std::string& path, std::string* error);
     // As Load, from the module's bytes.
     bool LoadFromMemory(std::string_view bytes, std::string* error);
     void Unload();
@@ -45,8 +49,8 @@ public:
     // Where the module named `name` is: a name holding "/" or "\\" is a path (backslashes become
     // separators); a plain name is taken from `coreModuleDir` when a file of that name is there,
     // else from `dataDir` (the installed data folder), else returned unchanged.
-    static std::string Resolve(std::string_view name, const std::string& coreModuleDir,
-                               const std::string& dataDir);
+    static std::string Resolve(gpslib::os::Env& env, std::string_view name,
+                               const std::string& coreModuleDir, const std::string& dataDir);
 
 private:
     struct Block {

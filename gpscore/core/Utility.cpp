@@ -300,8 +300,8 @@ std::u16string Utility::GetString(int id) const {
 bool Utility::LoadResources(std::string_view path) {
     std::unique_lock<std::shared_mutex> lock(m_csStrings);
     m_strings.Unload();
-    std::string resolved = StringTable::Resolve(path, CoreModuleDir(), GPSLIB_DATA_DIR);
-    return m_strings.Load(resolved, nullptr);
+    std::string resolved = StringTable::Resolve(*m_pEnv, path, CoreModuleDir(), GPSLIB_DATA_DIR);
+    return m_strings.Load(*m_pEnv, resolved, nullptr);
 }
 
 std::u16string Utility::GetOrdinalSuffix(int n) const {

@@ -1,6 +1,7 @@
 // The string-table module: the build's English module holds every string of its source with the
 // arguments the service passes; the loader finds strings on every block boundary and refuses any
 // damaged file as a whole.
+#include "os/env.h"
 #include "resources/StringTable.h"
 
 #include <gpslib/support.h>
@@ -108,13 +109,13 @@ std::string Conversions(const std::u16string& text) {
 
 void LoadOrFail(StringTable& table, const std::string& path) {
     std::string error;
-    EXPECT_TRUE(table.Load(path, &error)) << error;
+    EXPECT_TRUE(table.Load(*gpslib::os::Env::Default(), path, &error)) << error;
 }
 
 TEST(StringTableLookup, FindsStringsOnEveryBlockBoundary) {
     StringTable table;
     std::string error;
-    ASSERT_TRUE(table.Load(SMALL_MODULE, &error)) << error;
+    ASSERT_TRUE(table.Load(*gpslib::os::Env::Default(), SMALL_MODULE, &error)) << error;
     const struct {
         int id;
         std::u16string text;
@@ -322,8 +323,8 @@ TEST(StringTableLoad, RefusesUnreadableAndOversizedFiles) {
         SCOPED_TRACE(c.path);
         StringTable table;
         std::string error;
-        ASSERT_TRUE(table.Load(SMALL_MODULE, &error)) << error;
-        EXPECT_FALSE(table.Load(c.path, &error));
+        ASSERT_TRUE(table.Load(*gpslib::os::Env::Default(), SMALL_MODULE, &error)) << error;
+        EXPECT_FALSE(table.Load(*gpslib::os::Env::Default(), c.path, &error));
         EXPECT_NE(error.find(c.path), std::string::npos) << error;
         EXPECT_NE(error.find(c.why), std::string::npos) << error;
         EXPECT_FALSE(table.Loaded());
@@ -331,7 +332,7 @@ TEST(StringTableLoad, RefusesUnreadableAndOversizedFiles) {
     }
     StringTable table;
     EXPECT_FALSE(table.LoadFromMemory(std::string(StringTable::kMaxFileSize + 1, '\0'), nullptr));
-    ASSERT_TRUE(table.Load(SMALL_MODULE, nullptr));
+    ASSERT_TRUE(table.Load(*gpslib::os::Env::Default(), SMALL_MODULE, nullptr));
     table.Unload();
     EXPECT_FALSE(table.Loaded());
     EXPECT_EQ(table.Get(0), u"");
@@ -361,7 +362,8 @@ TEST(StringTableResolve, FindsTheModuleByPathOrBesideTheCoreThenInTheDataFolder)
         {"both.dll", "", "", "both.dll"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(StringTable::Resolve(c.name, c.coreDir, c.dataDir), c.expected)
+        EXPECT_EQ(StringTable::Resolve(*gpslib::os::Env::Default(), c.name, c.coreDir, c.dataDir),
+                  c.expected)
             << c.name << " in " << c.coreDir << " / " << c.dataDir;
     }
 }
