@@ -224,10 +224,12 @@ TEST(EventFilter, AHigherLevelOnlyDropsMore) {
     for (std::size_t k = 0; k < std::size(gpscore::kEventKinds); ++k) {
         const auto kind = static_cast<EventKind>(k);
         EXPECT_TRUE(gpscore::Delivered(kind, UrgencyLow)) << gpscore::InfoOf(kind).logWord;
-        for (int level = UrgencyNormal; level <= UrgencyCritical; ++level)
-            if (gpscore::Delivered(kind, static_cast<UrgencyLevel>(level)))
+        for (int level = UrgencyNormal; level <= UrgencyCritical; ++level) {
+            if (gpscore::Delivered(kind, static_cast<UrgencyLevel>(level))) {
                 EXPECT_TRUE(gpscore::Delivered(kind, static_cast<UrgencyLevel>(level - 1)))
                     << gpscore::InfoOf(kind).logWord << " at " << level;
+            }
+        }
     }
     // A route start is filtered by the urgency it is made with.
     for (int given = UrgencyLow; given <= UrgencyCritical; ++given)
