@@ -1,12 +1,20 @@
-# gpslib_add_test(NAME <exe> SOURCES <files...> LIBS <targets...>)
-# One GoogleTest executable per tested module; every test case becomes a CTest test.
+# gpslib_add_test(NAME <exe> SOURCES <files...> LIBS <targets...>
+#                 [DEFINES <NAME=value...>] [INCLUDES <dirs...>] [DEPENDS <targets...>])
+# One GoogleTest executable; every test case becomes a CTest test. DEPENDS names what the tests
+# use at run time (modules they load, tools they run, data the build makes).
 include(GoogleTest)
 function(gpslib_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;DEFINES;INCLUDES;DEPENDS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   target_compile_definitions(${T_NAME} PRIVATE GPSLIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                                               GPSLIB_BINARY_DIR="${PROJECT_BINARY_DIR}")
+                                               GPSLIB_BINARY_DIR="${PROJECT_BINARY_DIR}" ${T_DEFINES})
+  if(T_INCLUDES)
+    target_include_directories(${T_NAME} PRIVATE ${T_INCLUDES})
+  endif()
+  if(T_DEPENDS)
+    add_dependencies(${T_NAME} ${T_DEPENDS})
+  endif()
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "GPSLIB_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()

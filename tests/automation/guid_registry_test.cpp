@@ -8,12 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
 #include "tests/automation/test_util.h"
+#include "tests/support/fault_sweep.h"
 
 namespace gpslib::test {
 namespace {
@@ -180,6 +182,39 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
 
     ScopedRegistry::Use(registry.File("new/folder/registry.reg"));
     EXPECT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
+}
+
+// The store is written as UpdateRegistry writes it: its text, atomically, through the platform
+// layer. UpdateRegistry takes the process's default Env, which libgpsauto keeps to itself, so the
+// sweep drives that same write through a FakeEnv: a fault at any write, sync or rename keeps the
+// previous store whole and loadable, and leaves no temporary file.
+TEST(RuntimeRegistry, AFaultAnywhereInAWriteKeepsThePreviousStore) {
+    ScopedRegistry registry;
+    ASSERT_EQ(UpdateRegistry([](RegistryStore& s) {
+                  s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", "/dev/rfcomm0");
+                  return S_OK;
+              }),
+              S_OK);
+    const std::string previous = ReadAll(registry.path());
+    RegistryStore changed;
+    ASSERT_EQ(LoadRegistry(&changed), S_OK);
+    changed.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM6:", "/dev/rfcomm1");
+    FakeEnv env;
+    os::Status written;
+    SweepFaults(
+        env,
+        {.prepare = [&] { std::ofstream(registry.path(), std::ios::trunc) << previous; },
+         .run = [&] { written = env.WriteFileAtomic(registry.path(), changed.Serialize()); },
+         .check =
+             [&](const Fault& fault) {
+                 EXPECT_EQ(written.ok(), !fault);
+                 EXPECT_EQ(ReadAll(registry.path()), fault ? previous : changed.Serialize());
+                 std::string value;
+                 EXPECT_TRUE(RegistryGetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", &value));
+                 for (const auto& entry : std::filesystem::directory_iterator(registry.File("")))
+                     EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
+                         << entry.path();
+             }});
 }
 
 // Writers in several processes each add their own values; none is lost.

@@ -7,28 +7,14 @@
 #include <sstream>
 
 #include "GPSMapLib_classes.h"
+#include "classes_offered.h"
 
 namespace gpsmap::test {
 namespace {
 
 // The engine's classes offered by class id for the whole run.
-class InProcessEngine : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_EQ(gpslib::RegisterModuleInProcess(kGPSMapLibModule, &gpslib::module::g_lockCount,
-                                                  &m_cookies),
-                  S_OK);
-    }
-    void TearDown() override {
-        for (DWORD cookie : m_cookies)
-            CoRevokeClassObject(cookie);
-    }
-
-private:
-    std::vector<DWORD> m_cookies;
-};
-[[maybe_unused]] const ::testing::Environment* const kRegistered =
-    ::testing::AddGlobalTestEnvironment(new InProcessEngine);
+[[maybe_unused]] const ::testing::Environment* const kOffered =
+    gpslib::test::OfferForTheRun(kGPSMapLibModule);
 
 std::string Text(const gpslib::Bstr& b) {
     return b.Utf8();

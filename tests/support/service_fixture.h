@@ -20,6 +20,7 @@
 #include "GPSLib_classes.h"
 #include "core/ServiceEnv.h"
 #include "fake_env.h"
+#include "settings_folder.h"
 #include "temp_dir.h"
 
 namespace gpslib::test {
@@ -93,16 +94,12 @@ protected:
         // The polling thread keeps real seconds, as a client sees it.
         env.UseRealTimedWaits(true);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
-        // The log follows the settings directory once its settings file exists: after one
-        // Start and Stop.
-        std::filesystem::create_directory(dir.path() + "/Debug");
-        // The spoken texts: Start loads the string module from the settings folder.
-        std::filesystem::copy_file(GPSLIB_RESOURCE_MODULE, dir.File("GPSResources_EN.dll"),
-                                   std::filesystem::copy_options::overwrite_existing);
+        // Started twice, so that the second run logs into the settings folder.
+        const std::string settings = PrepareSettingsFolder(dir);
         for (int run = 0; run < 2; ++run) {
             if (run > 0) core->Stop();
             Bstr result;
-            ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
+            ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
         }
         ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
     }

@@ -10,11 +10,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "captures.h"
+#include "fault_sweep.h"
 #include "gps/Nmea.h"
 #include "service_fixture.h"
 
@@ -164,6 +167,65 @@ TEST_F(ReceiverLink, ATraceReplaysItsFixesAndAnnotations) {
         if (type == EventSimulationAnnotation) annotations.emplace_back(text.View());
     }
     EXPECT_EQ(annotations, std::vector<std::u16string>{u"Bus stop"});
+}
+
+// Every write made while recording fails in turn. A failed trace append stops the recording
+// with a log line and keeps what was written before it, whole; any other failed write (a log
+// line) leaves the recording going.
+TEST_F(ReceiverLink, AFailedTraceWriteStopsTheRecordingAndKeepsWhatWasWritten) {
+    const std::vector<std::string> chunks = {Fix(7.0), Fix(7.01), Fix(7.02)};
+    const std::string trace = dir.File("walk");
+    const auto kept = [&] {
+        std::ifstream in(trace + ".trc", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    HRESULT started = E_FAIL;
+    std::vector<HRESULT> fed;
+    std::set<std::size_t> stoppedAfter; // chunks kept by the recordings that stopped
+    std::size_t stoppedRuns = 0;
+    gpslib::test::SweepFaults(
+        env,
+        {.prepare =
+             [&] {
+                 core->GPSStopRecording();
+                 std::filesystem::remove(trace + ".trc");
+             },
+         .run =
+             [&] {
+                 started = core->GPSStartRecording(Bstr(std::string_view(trace)).Get());
+                 fed.clear();
+                 for (const std::string& chunk : chunks)
+                     fed.push_back(core->GPSExternalNmeaDataUpdate(Bstr(chunk).Get()));
+             },
+         .check =
+             [&](const gpslib::test::Fault&) {
+                 EXPECT_EQ(started, S_OK);
+                 EXPECT_EQ(fed, std::vector<HRESULT>(chunks.size(), S_OK));
+                 // A recording still going takes one more chunk; the file is read once closed.
+                 const std::string more = Fix(7.03);
+                 core->GPSExternalNmeaDataUpdate(Bstr(more).Get());
+                 EXPECT_EQ(core->GPSStopRecording(), S_OK);
+                 const std::string written = kept();
+                 std::size_t whole = 0;
+                 std::string prefix;
+                 while (whole < chunks.size() && prefix.size() < written.size())
+                     prefix += chunks[whole++];
+                 if (whole == chunks.size() && written.size() > prefix.size()) {
+                     EXPECT_EQ(written, prefix + more);
+                 } else {
+                     EXPECT_EQ(written, prefix) << "not whole appends";
+                     stoppedAfter.insert(whole);
+                     ++stoppedRuns;
+                 }
+             }},
+        {gpslib::test::FakeEnv::Op::kWrite});
+    EXPECT_EQ(stoppedAfter, (std::set<std::size_t>{0, 1, 2}));
+    const std::string log = Log();
+    std::size_t lines = 0;
+    for (std::size_t at = log.find("GPSCore::Recording stopped"); at != std::string::npos;
+         at = log.find("GPSCore::Recording stopped", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, stoppedRuns);
 }
 
 TEST_F(ReceiverLink, PollingThreadBesideClientThreads) {

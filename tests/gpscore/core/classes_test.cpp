@@ -269,16 +269,27 @@ TEST(Setters, NotNullStringsAreRefused) {
     EXPECT_EQ(gpslib::test::ReadByName(settings.Get(), "GetGPSPortName"), "\"BSP\""); // Kept.
 }
 
+// The module's answer with none of its objects alive, then with one. Earlier tests in this
+// process leave objects behind on purpose (value objects create the process's Utility, which
+// holds its settings objects until the last service goes), so the check runs in a process of
+// its own.
 TEST(Module, CannotUnloadWhileObjectsLive) {
-    auto location = GPS_NEW(LocationObject); // Activation loads the module.
-    void* handle = dlopen(GPSCORE_MODULE, RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(handle, nullptr);
-    auto canUnload = reinterpret_cast<PFN_DllCanUnloadNow>(dlsym(handle, "DllCanUnloadNow"));
-    ASSERT_NE(canUnload, nullptr);
-    EXPECT_EQ(canUnload(), S_FALSE);
-    location.Reset();
-    EXPECT_EQ(canUnload(), S_OK);
-    dlclose(handle);
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // A fresh process, not a fork of this one.
+    EXPECT_EXIT(
+        {
+            gpslib::test::RegisteredCoreStore();
+            auto location = GPS_NEW(LocationObject); // Activation loads the module.
+            void* handle = dlopen(GPSCORE_MODULE, RTLD_NOW | RTLD_NOLOAD);
+            auto canUnload =
+                handle == nullptr
+                    ? nullptr
+                    : reinterpret_cast<PFN_DllCanUnloadNow>(dlsym(handle, "DllCanUnloadNow"));
+            if (canUnload == nullptr) std::exit(2);
+            if (canUnload() != S_FALSE) std::exit(3);
+            location.Reset();
+            std::exit(canUnload() == S_OK ? 0 : 4);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

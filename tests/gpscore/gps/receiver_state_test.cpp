@@ -14,6 +14,7 @@
 
 // The map library's class bases are compiled in for the fake street engine.
 #include "GPSMapLib_classes.h"
+#include "empty_map_records.h"
 
 namespace {
 
@@ -34,16 +35,10 @@ public:
         return S_OK;
     }
 };
-class CNoRecord : public CCrossStreetRecordBase {};
-class CNoDetail : public CLocationDetailRecordBase {};
-class CNoPoint : public CRoutePointBase {};
 
 } // namespace
 
 GPSLIB_CLASS_FACTORY(GPSMap, CStraightStreets)
-GPSLIB_CLASS_FACTORY(CrossStreetRecord, CNoRecord)
-GPSLIB_CLASS_FACTORY(LocationDetailRecord, CNoDetail)
-GPSLIB_CLASS_FACTORY(RoutePoint, CNoPoint)
 
 namespace {
 

@@ -14,8 +14,10 @@
 
 #include "GPSDatabaseLib_classes.h"
 #include "GPSMapLib_classes.h"
+#include "classes_offered.h"
 #include "core/StartLocations.h"
 #include "poi/PersonalPlaces.h"
+#include "settings_folder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -114,36 +116,18 @@ HRESULT Create_AddressRecord(REFIID, void**) {
 
 namespace {
 
-class FakesOffered : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static const gpslib::ClassEntry kClasses[] = {
-            {&CLSID_GPSMap, "GPSMap", Create_GPSMap},
-            {&CLSID_POIDatabase, "POIDatabase", Create_POIDatabase}};
-        static const gpslib::ModuleInfo kFakes{"Test", &LIBID_GPSMapLib, "", "",      1,
-                                               0,      kClasses,         2,  nullptr, 0};
-        ASSERT_EQ(gpslib::RegisterModuleInProcess(kFakes, &gpslib::module::g_lockCount, &m_cookies),
-                  S_OK);
-    }
-    void TearDown() override {
-        for (DWORD cookie : m_cookies)
-            CoRevokeClassObject(cookie);
-    }
-
-private:
-    std::vector<DWORD> m_cookies;
-};
-[[maybe_unused]] const ::testing::Environment* const kFakes =
-    ::testing::AddGlobalTestEnvironment(new FakesOffered);
+const gpslib::ClassEntry kFakeClasses[] = {{&CLSID_GPSMap, "GPSMap", Create_GPSMap},
+                                           {&CLSID_POIDatabase, "POIDatabase", Create_POIDatabase}};
+const gpslib::ModuleInfo kFakes{"Test", &LIBID_GPSMapLib, "", "",      1,
+                                0,      kFakeClasses,     2,  nullptr, 0};
+[[maybe_unused]] const ::testing::Environment* const kFakesOffered =
+    gpslib::test::OfferForTheRun(kFakes);
 
 class MapLoading : public ::testing::Test {
 protected:
     void SetUp() override {
         g_script = {};
-        settings = dir.path() + "/";
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-        std::filesystem::create_directory(settings + "Debug");
+        settings = gpslib::test::PrepareSettingsFolder(dir);
         maps = dir.path() + "/maps";
         std::filesystem::create_directory(maps);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);

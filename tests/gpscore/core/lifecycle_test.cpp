@@ -10,14 +10,17 @@
 #include <sstream>
 #include <vector>
 
+#include "classes_offered.h"
 #include "prefix_match.h"
 #include "registered_module.h"
+#include "settings_folder.h"
 #include "temp_dir.h"
 
 // The generated class bases of the map library are compiled into this test for the fake engine;
 // they count their objects here.
 std::atomic<long> gpslib::module::g_lockCount{0};
 #include "GPSMapLib_classes.h"
+#include "empty_map_records.h"
 
 namespace {
 
@@ -46,16 +49,10 @@ public:
     HRESULT GetNumberOfMapsLoaded(SHORT* count) override { return *count = 0, S_OK; }
     HRESULT SetDebugDirectory(BSTR) override { return S_OK; }
 };
-class CNoRecord : public CCrossStreetRecordBase {};
-class CNoDetail : public CLocationDetailRecordBase {};
-class CNoPoint : public CRoutePointBase {};
 
 } // namespace
 
 GPSLIB_CLASS_FACTORY(GPSMap, CFakeEngine)
-GPSLIB_CLASS_FACTORY(CrossStreetRecord, CNoRecord)
-GPSLIB_CLASS_FACTORY(LocationDetailRecord, CNoDetail)
-GPSLIB_CLASS_FACTORY(RoutePoint, CNoPoint)
 
 namespace {
 
@@ -64,10 +61,7 @@ class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
         gpslib::test::RegisteredCoreStore();
-        settings = dir.path() + "/";
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-        std::filesystem::create_directory(settings + "Debug");
+        settings = gpslib::test::PrepareSettingsFolder(dir);
     }
     ComPtr<IGPSCore> NewCore() { return gpslib::test::New<IGPSCore>(CLSID_GPSCore, IID_IGPSCore); }
     // A first run without settings files keeps the default debug directory (nothing is logged
@@ -203,20 +197,12 @@ TEST_F(Lifecycle, ResourcesThatAreNotAModuleAreRefused) {
 }
 
 // Offers the fake engine by class id for the life of the object.
-class FakeEngineOffered {
-public:
-    FakeEngineOffered() {
-        static const gpslib::ClassEntry kEngine[] = {{&CLSID_GPSMap, "GPSMap", Create_GPSMap}};
-        gpslib::ModuleInfo fake{"Test", &LIBID_GPSMapLib, "", "", 1, 0, kEngine, 1, nullptr, 0};
-        EXPECT_EQ(gpslib::RegisterModuleInProcess(fake, &gpslib::module::g_lockCount, &cookies),
-                  S_OK);
-        g_engine = {};
-    }
-    ~FakeEngineOffered() {
-        for (DWORD cookie : cookies)
-            CoRevokeClassObject(cookie);
-    }
-    std::vector<DWORD> cookies;
+const gpslib::ClassEntry kEngine[] = {{&CLSID_GPSMap, "GPSMap", Create_GPSMap}};
+const gpslib::ModuleInfo kFakeEngine{"Test", &LIBID_GPSMapLib, "", "",      1,
+                                     0,      kEngine,          1,  nullptr, 0};
+struct FakeEngineOffered {
+    FakeEngineOffered() { g_engine = {}; }
+    gpslib::test::ClassesOffered offered{kFakeEngine};
 };
 
 TEST_F(Lifecycle, NewSettingsReloadTheMapsOnlyWhenTheFolderChanges) {

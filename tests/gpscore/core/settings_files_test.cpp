@@ -15,6 +15,7 @@
 #include "core/SettingsFiles.h"
 #include "core/SystemSettingsObject.h"
 #include "fake_env.h"
+#include "fault_sweep.h"
 #include "orientation/LookaroundSettingsObject.h"
 #include "os/codepage.h"
 #include "temp_dir.h"
@@ -26,6 +27,7 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::Status;
 using gpslib::test::FakeEnv;
+using gpslib::test::Fault;
 using gpslib::test::TempDir;
 
 enum class File { kSystem, kReceiver, kLookaround, kRoute };
@@ -369,30 +371,39 @@ TEST_F(SettingsFiles, PathRule) {
         EXPECT_EQ(gs::SettingsFilePath(row.directory, gs::kSystemFileName), row.path);
 }
 
-// A write that fails part-way (or a crash, which leaves the same state) keeps the previous file
-// whole and leaves no temporary file behind.
-TEST_F(SettingsFiles, FailedWriteKeepsThePreviousFile) {
+// Every write, sync and rename a settings write makes fails in turn (a crash at that point
+// leaves the same state): the write answers false, the previous file stays whole and no
+// temporary file is left behind.
+TEST_F(SettingsFiles, AFaultAnywhereInAWriteKeepsThePreviousFile) {
     const Held changed = Full(m_env);
     for (File file : kFiles) {
-        for (FakeEnv::Op op : {FakeEnv::Op::kWrite, FakeEnv::Op::kSync, FakeEnv::Op::kRename}) {
-            SCOPED_TRACE(FileName(file) + " op " + std::to_string(int(op)));
-            TempDir dir;
-            const std::u16string dir16 = gpslib::os::Utf8ToUtf16(dir.path());
-            Held defaults;
-            defaults.Read(file, m_env, dir16); // No file: objects with their defaults.
-            ASSERT_TRUE(defaults.Write(file, m_env, dir16));
-            const std::string previous = FileBytes(dir.File(FileName(file)));
-
-            m_env.FailNth(op, 1, Status::IOError("disk full"));
-            EXPECT_FALSE(changed.Write(file, m_env, dir16));
-            m_env.ClearFaults();
-            EXPECT_EQ(FileBytes(dir.File(FileName(file))), previous);
-            std::vector<std::string> names;
-            ASSERT_TRUE(m_env.GetChildren(dir.path(), &names).ok());
-            EXPECT_EQ(names, std::vector<std::string>{FileName(file)});
-        }
+        SCOPED_TRACE(FileName(file));
+        TempDir dir;
+        const std::u16string dir16 = gpslib::os::Utf8ToUtf16(dir.path());
+        Held defaults;
+        defaults.Read(file, m_env, dir16); // No file: objects with their defaults.
+        ASSERT_TRUE(defaults.Write(file, m_env, dir16));
+        const std::string previous = FileBytes(dir.File(FileName(file)));
+        bool written = false;
+        const int runs = gpslib::test::SweepFaults(
+            m_env,
+            {.prepare = [&] { PutFile(dir.File(FileName(file)), previous); },
+             .run = [&] { written = changed.Write(file, m_env, dir16); },
+             .check =
+                 [&](const Fault& fault) {
+                     EXPECT_EQ(written, !fault);
+                     EXPECT_EQ(FileBytes(dir.File(FileName(file))),
+                               fault ? previous : Utf16Le(*kFullTexts[static_cast<int>(file)]));
+                     std::vector<std::string> names;
+                     ASSERT_TRUE(m_env.GetChildren(dir.path(), &names).ok());
+                     EXPECT_EQ(names, std::vector<std::string>{FileName(file)});
+                 }});
+        EXPECT_GE(runs, 3) << "a write, a sync and a rename at least";
     }
-    // Nothing to write from.
+}
+
+TEST_F(SettingsFiles, NothingToWriteFromWritesNothing) {
+    const Held changed = Full(m_env);
     Held none;
     for (File file : kFiles)
         EXPECT_FALSE(none.Write(file, m_env, m_dir16));
