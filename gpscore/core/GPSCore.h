@@ -5,6 +5,7 @@
 #include <gpslib/GPSDatabaseLib.h>
 #include <gpslib/GPSMapLib.h>
 
+#include <atomic>
 #include <string>
 
 #include "GPSLib_classes.h"
@@ -153,7 +154,7 @@ private:
     void StopPolling() REQUIRES(m_csCore);
     // One of the engine's 16-bit counts; E_FAIL (count 0) without an engine.
     HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount) EXCLUDES(m_csCore);
-    // The live fix or the walker, as the mode asks; null before Start.
+    // The live fix and the virtual walker; null before Start.
     IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
     IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_virtual.Walker(); }
 
@@ -181,7 +182,7 @@ private:
                                                     m_routeFollower, m_places}};
     gpscore::PollingThread m_polling GUARDED_BY(m_csCore);
 
-    bool m_bProprietaryFeatures = true; // Read by nothing; written without the lock.
+    std::atomic<bool> m_bProprietaryFeatures{true}; // Read by nothing; written without the lock.
     bool m_bUsingWinCE42 GUARDED_BY(m_csCore) = false;
     SHORT m_nPOICachePagesSQL GUARDED_BY(m_csCore) = 10;
     SHORT m_nPOIMemoryKBSQL GUARDED_BY(m_csCore) = 1000;
