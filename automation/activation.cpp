@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <vector>
 #include <algorithm>
 
+#include "automation/registry_env.h"
 #include "os/env.h"
 #include "os/path.h"
 
@@ -98,8 +100,21 @@ HRESULT LoadFactory(REFCLSID clsid, ComPtr<IClassFactory>* factory) {
 // ---------------------------------------------------------------------------------------------
 // Registry file.
 
+namespace {
+std::atomic<os::Env*> g_registryEnv{nullptr};
+
+os::Env* RegistryEnv() {
+    os::Env* env = g_registryEnv.load(std::memory_order_acquire);
+    return env != nullptr ? env : os::Env::Default();
+}
+} // namespace
+
+void SetRegistryEnvForTesting(os::Env* env) {
+    g_registryEnv.store(env, std::memory_order_release);
+}
+
 std::string RegistryPath() {
-    os::Env* env = os::Env::Default();
+    os::Env* env = RegistryEnv();
     std::string path = env->GetEnv("GPSLIB_REGISTRY").value_or("");
     if (!path.empty()) return path;
     std::string config = env->GetEnv("XDG_CONFIG_HOME").value_or("");
@@ -111,7 +126,7 @@ HRESULT LoadRegistry(RegistryStore* store, std::string* error) {
     if (store == nullptr) return E_POINTER;
     std::string path = RegistryPath();
     std::string text;
-    os::Status s = os::Env::Default()->ReadFile(path, &text);
+    os::Status s = RegistryEnv()->ReadFile(path, &text);
     if (s.IsNotFound()) {
         *store = RegistryStore();
         return S_OK;
@@ -133,7 +148,7 @@ HRESULT LoadRegistry(RegistryStore* store, std::string* error) {
 
 HRESULT UpdateRegistry(const std::function<HRESULT(RegistryStore&)>& change, std::string* error) {
     std::string path = RegistryPath();
-    os::Env* env = os::Env::Default();
+    os::Env* env = RegistryEnv();
     std::string dir = os::DirName(path);
     // A first-time store: create its folder. A failure shows up as the write error below.
     if (!dir.empty() && !env->FileExists(dir)) (void)env->CreateDirs(dir);

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "automation/registry_env.h"
 #include "tests/automation/test_util.h"
 #include "tests/support/fault_sweep.h"
 
@@ -184,11 +185,9 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     EXPECT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
 }
 
-// The store is written as UpdateRegistry writes it: its text, atomically, through the platform
-// layer. UpdateRegistry takes the process's default Env, which libgpsauto keeps to itself, so the
-// sweep drives that same write through a FakeEnv: a fault at any write, sync or rename keeps the
-// previous store whole and loadable, and leaves no temporary file.
-TEST(RuntimeRegistry, AFaultAnywhereInAWriteKeepsThePreviousStore) {
+// A fault at any write, sync or rename of an update keeps the previous store whole and
+// loadable, answers REGDB_E_WRITEREGDB, and leaves no temporary file.
+TEST(RuntimeRegistry, AFaultAnywhereInAnUpdateKeepsThePreviousStore) {
     ScopedRegistry registry;
     ASSERT_EQ(UpdateRegistry([](RegistryStore& s) {
                   s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", "/dev/rfcomm0");
@@ -196,25 +195,34 @@ TEST(RuntimeRegistry, AFaultAnywhereInAWriteKeepsThePreviousStore) {
               }),
               S_OK);
     const std::string previous = ReadAll(registry.path());
-    RegistryStore changed;
-    ASSERT_EQ(LoadRegistry(&changed), S_OK);
-    changed.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM6:", "/dev/rfcomm1");
     FakeEnv env;
-    os::Status written;
+    SetRegistryEnvForTesting(&env);
+    HRESULT updated = S_OK;
     SweepFaults(
         env,
         {.prepare = [&] { std::ofstream(registry.path(), std::ios::trunc) << previous; },
-         .run = [&] { written = env.WriteFileAtomic(registry.path(), changed.Serialize()); },
+         .run =
+             [&] {
+                 updated = UpdateRegistry([](RegistryStore& s) {
+                     s.SetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM6:", "/dev/rfcomm1");
+                     return S_OK;
+                 });
+             },
          .check =
              [&](const Fault& fault) {
-                 EXPECT_EQ(written.ok(), !fault);
-                 EXPECT_EQ(ReadAll(registry.path()), fault ? previous : changed.Serialize());
+                 EXPECT_EQ(updated, fault ? REGDB_E_WRITEREGDB : S_OK);
+                 if (fault) {
+                     EXPECT_EQ(ReadAll(registry.path()), previous);
+                 }
                  std::string value;
                  EXPECT_TRUE(RegistryGetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", &value));
+                 EXPECT_EQ(RegistryGetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM6:", &value),
+                           !fault);
                  for (const auto& entry : std::filesystem::directory_iterator(registry.File("")))
                      EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
                          << entry.path();
              }});
+    SetRegistryEnvForTesting(nullptr);
 }
 
 // Writers in several processes each add their own values; none is lost.
