@@ -8,14 +8,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
-#include <algorithm>
 
 #include "automation/registry_env.h"
 #include "os/env.h"
@@ -58,7 +58,9 @@ ActivationCache& Cache() {
     return *cache;
 }
 
-void Debug(const std::string& text) { os::Env::Default()->DebugOutput(text + "\n"); }
+void Debug(const std::string& text) {
+    os::Env::Default()->DebugOutput(text + "\n");
+}
 
 constexpr std::string_view kClsidRoot = "HKEY_CLASSES_ROOT\\CLSID\\";
 
@@ -85,7 +87,8 @@ HRESULT LoadFactory(REFCLSID clsid, ComPtr<IClassFactory>* factory) {
             return CO_E_DLLNOTFOUND;
         }
     }
-    auto getClassObject = reinterpret_cast<PFN_DllGetClassObject>(dlsym(handle, "DllGetClassObject"));
+    auto getClassObject =
+        reinterpret_cast<PFN_DllGetClassObject>(dlsym(handle, "DllGetClassObject"));
     if (getClassObject == nullptr) {
         Debug("gpslib: " + modulePath + " has no DllGetClassObject");
         return CO_E_ERRORINDLL;
@@ -215,8 +218,10 @@ public:
         return entry_.create(riid, ppv);
     }
     HRESULT LockServer(BOOL lock) override {
-        if (lock) ++*lockCount_;
-        else --*lockCount_;
+        if (lock)
+            ++*lockCount_;
+        else
+            --*lockCount_;
         return S_OK;
     }
 
@@ -236,8 +241,8 @@ constexpr std::string_view kDispatchProxy = "{00020424-0000-0000-C000-0000000000
 
 } // namespace
 
-HRESULT GetModuleClassObject(const ModuleInfo& module, std::atomic<long>* lockCount,
-                             REFCLSID clsid, REFIID iid, void** ppv) {
+HRESULT GetModuleClassObject(const ModuleInfo& module, std::atomic<long>* lockCount, REFCLSID clsid,
+                             REFIID iid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     for (std::size_t i = 0; i < module.classCount; ++i) {
@@ -316,8 +321,8 @@ HRESULT RegisterModuleInProcess(const ModuleInfo& module, std::atomic<long>* loc
     if (cookies == nullptr) return E_POINTER;
     for (std::size_t i = 0; i < module.classCount; ++i) {
         ComPtr<IUnknown> factory;
-        HRESULT hr = GetModuleClassObject(module, lockCount, *module.classes[i].clsid,
-                                          IID_IUnknown, factory.PutVoid());
+        HRESULT hr = GetModuleClassObject(module, lockCount, *module.classes[i].clsid, IID_IUnknown,
+                                          factory.PutVoid());
         DWORD cookie = 0;
         if (SUCCEEDED(hr))
             hr = CoRegisterClassObject(*module.classes[i].clsid, factory.Get(),
@@ -345,8 +350,12 @@ using gpslib::ComPtr;
 
 extern "C" {
 
-HRESULT CoInitialize(void*) { return S_OK; }
-HRESULT CoInitializeEx(void*, DWORD) { return S_OK; }
+HRESULT CoInitialize(void*) {
+    return S_OK;
+}
+HRESULT CoInitializeEx(void*, DWORD) {
+    return S_OK;
+}
 void CoUninitialize() {}
 void CoFreeUnusedLibraries() {} // Modules stay loaded; see ActivationCache.
 
@@ -418,8 +427,8 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
     ComPtr<IClassFactory> factory;
-    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
-                                  factory.PutVoid());
+    HRESULT hr =
+        CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, factory.PutVoid());
     if (FAILED(hr)) return hr;
     hr = factory->CreateInstance(pUnkOuter, riid, ppv);
     if (FAILED(hr)) *ppv = nullptr;

@@ -23,15 +23,18 @@ BSTR AllocBytes(const void* src, std::size_t bytes) {
     std::uint32_t len = static_cast<std::uint32_t>(bytes);
     std::memcpy(block, &len, kHeader);
     char* text = block + kHeader;
-    if (src != nullptr && bytes != 0) std::memcpy(text, src, bytes);
-    else if (bytes != 0) std::memset(text, 0, bytes);
+    if (src != nullptr && bytes != 0)
+        std::memcpy(text, src, bytes);
+    else if (bytes != 0)
+        std::memset(text, 0, bytes);
     std::memset(text + bytes, 0, sizeof(OLECHAR) + 1);
     return reinterpret_cast<BSTR>(text);
 }
 
 std::size_t Length(const OLECHAR* psz) {
     std::size_t n = 0;
-    while (psz[n] != 0) ++n;
+    while (psz[n] != 0)
+        ++n;
     return n;
 }
 
@@ -49,7 +52,9 @@ BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch) {
     return AllocBytes(pch, std::size_t{cch} * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(const char* psz, UINT len) { return AllocBytes(psz, len); }
+BSTR SysAllocStringByteLen(const char* psz, UINT len) {
+    return AllocBytes(psz, len);
+}
 
 INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz) {
     if (pbstr == nullptr) return 0;
@@ -78,9 +83,15 @@ UINT SysStringLen(BSTR bstr) {
     return bstr == nullptr ? 0 : *HeaderOf(bstr) / sizeof(OLECHAR);
 }
 
-UINT SysStringByteLen(BSTR bstr) { return bstr == nullptr ? 0 : *HeaderOf(bstr); }
+UINT SysStringByteLen(BSTR bstr) {
+    return bstr == nullptr ? 0 : *HeaderOf(bstr);
+}
 
-void* CoTaskMemAlloc(std::size_t cb) { return std::malloc(cb); }
-void CoTaskMemFree(void* pv) { std::free(pv); }
+void* CoTaskMemAlloc(std::size_t cb) {
+    return std::malloc(cb);
+}
+void CoTaskMemFree(void* pv) {
+    std::free(pv);
+}
 
 } // extern "C"

@@ -22,15 +22,23 @@ bool SameName(const OLECHAR* wide, const char* ascii) {
 
 VARTYPE VarTypeOf(ParamType t) {
     switch (t) {
-    case ParamType::Short: return VT_I2;
-    case ParamType::Long: return VT_I4;
-    case ParamType::Double: return VT_R8;
-    case ParamType::Bool: return VT_BOOL;
-    case ParamType::String: return VT_BSTR;
-    case ParamType::Object: return VT_DISPATCH;
-    case ParamType::Unknown: return VT_UNKNOWN;
+    case ParamType::Short:
+        return VT_I2;
+    case ParamType::Long:
+        return VT_I4;
+    case ParamType::Double:
+        return VT_R8;
+    case ParamType::Bool:
+        return VT_BOOL;
+    case ParamType::String:
+        return VT_BSTR;
+    case ParamType::Object:
+        return VT_DISPATCH;
+    case ParamType::Unknown:
+        return VT_UNKNOWN;
     case ParamType::Variant:
-    case ParamType::List: return VT_VARIANT;
+    case ParamType::List:
+        return VT_VARIANT;
     }
     return VT_EMPTY;
 }
@@ -45,7 +53,7 @@ struct Arg {
         BSTR str;
         void* p; // Object and Unknown parameters.
     };
-    VARIANT value;           // Variant parameters: a private copy of the client's value.
+    VARIANT value;             // Variant parameters: a private copy of the client's value.
     VARIANT* client = nullptr; // Out/in-out/list parameters: where the client wants the value.
     void* address = nullptr;   // What the thunk receives.
 };
@@ -53,14 +61,27 @@ struct Arg {
 // Moves a by-value variant of the parameter's type into the argument storage (taking ownership).
 void Store(ParamType t, VARIANT& v, Arg* a) {
     switch (t) {
-    case ParamType::Short: a->s = v.iVal; break;
-    case ParamType::Long: a->l = v.lVal; break;
-    case ParamType::Double: a->d = v.dblVal; break;
-    case ParamType::Bool: a->b = v.boolVal; break;
-    case ParamType::String: a->str = v.bstrVal; break;
+    case ParamType::Short:
+        a->s = v.iVal;
+        break;
+    case ParamType::Long:
+        a->l = v.lVal;
+        break;
+    case ParamType::Double:
+        a->d = v.dblVal;
+        break;
+    case ParamType::Bool:
+        a->b = v.boolVal;
+        break;
+    case ParamType::String:
+        a->str = v.bstrVal;
+        break;
     case ParamType::Object:
-    case ParamType::Unknown: a->p = v.punkVal; break;
-    default: return;
+    case ParamType::Unknown:
+        a->p = v.punkVal;
+        break;
+    default:
+        return;
     }
     VariantInit(&v); // Ownership moved.
 }
@@ -83,14 +104,28 @@ void Load(ParamType t, Arg* a, VARIANT* v) {
     VariantInit(v);
     v->vt = VarTypeOf(t);
     switch (t) {
-    case ParamType::Short: v->iVal = a->s; break;
-    case ParamType::Long: v->lVal = a->l; break;
-    case ParamType::Double: v->dblVal = a->d; break;
-    case ParamType::Bool: v->boolVal = a->b; break;
-    case ParamType::String: v->bstrVal = std::exchange(a->str, nullptr); break;
+    case ParamType::Short:
+        v->iVal = a->s;
+        break;
+    case ParamType::Long:
+        v->lVal = a->l;
+        break;
+    case ParamType::Double:
+        v->dblVal = a->d;
+        break;
+    case ParamType::Bool:
+        v->boolVal = a->b;
+        break;
+    case ParamType::String:
+        v->bstrVal = std::exchange(a->str, nullptr);
+        break;
     case ParamType::Object:
-    case ParamType::Unknown: v->punkVal = static_cast<IUnknown*>(std::exchange(a->p, nullptr)); break;
-    default: v->vt = VT_EMPTY; break;
+    case ParamType::Unknown:
+        v->punkVal = static_cast<IUnknown*>(std::exchange(a->p, nullptr));
+        break;
+    default:
+        v->vt = VT_EMPTY;
+        break;
     }
 }
 
@@ -130,10 +165,18 @@ void WriteBack(const ParamInfo& p, Arg* a, VARIANT* client) {
         return;
     }
     switch (p.type) {
-    case ParamType::Short: *client->piVal = v.iVal; break;
-    case ParamType::Long: *client->plVal = v.lVal; break;
-    case ParamType::Double: *client->pdblVal = v.dblVal; break;
-    case ParamType::Bool: *client->pboolVal = v.boolVal; break;
+    case ParamType::Short:
+        *client->piVal = v.iVal;
+        break;
+    case ParamType::Long:
+        *client->plVal = v.lVal;
+        break;
+    case ParamType::Double:
+        *client->pdblVal = v.dblVal;
+        break;
+    case ParamType::Bool:
+        *client->pboolVal = v.boolVal;
+        break;
     case ParamType::String:
         SysFreeString(*client->pbstrVal);
         *client->pbstrVal = v.bstrVal;
@@ -143,7 +186,9 @@ void WriteBack(const ParamInfo& p, Arg* a, VARIANT* client) {
         if (*client->ppunkVal != nullptr) (*client->ppunkVal)->Release();
         *client->ppunkVal = v.punkVal;
         break;
-    default: VariantClear(&v); break;
+    default:
+        VariantClear(&v);
+        break;
     }
 }
 
@@ -160,7 +205,8 @@ HRESULT DispatchGetIDsOfNames(const InterfaceInfo& info, LPOLESTR* names, UINT c
                               DISPID* ids) {
     if (names == nullptr || ids == nullptr) return E_POINTER;
     if (cNames == 0) return E_INVALIDARG;
-    for (UINT i = 0; i < cNames; ++i) ids[i] = DISPID_UNKNOWN;
+    for (UINT i = 0; i < cNames; ++i)
+        ids[i] = DISPID_UNKNOWN;
     if (names[0] == nullptr) return DISP_E_UNKNOWNNAME;
     const MethodInfo* method = nullptr;
     for (std::size_t i = 0; i < info.methodCount && method == nullptr; ++i)
@@ -202,8 +248,8 @@ HRESULT DispatchInvoke(const InterfaceInfo& info, void* self, DISPID id, WORD fl
         Arg& a = args[prepared];
         std::memset(static_cast<void*>(&a), 0, sizeof a);
         VariantInit(&a.value);
-        a.address = p.type == ParamType::Variant ? static_cast<void*>(&a.value)
-                                                 : static_cast<void*>(&a.s);
+        a.address =
+            p.type == ParamType::Variant ? static_cast<void*>(&a.value) : static_cast<void*>(&a.s);
         addresses[prepared] = a.address;
         if (p.dir == ParamDir::RetVal) continue;
         // Arguments arrive last first.

@@ -24,19 +24,26 @@ bool ParseGuid(std::string_view text, GUID* out) {
             continue;
         }
         int v;
-        if (c >= '0' && c <= '9') v = c - '0';
-        else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-        else return false;
-        if (nibble % 2 == 0) bytes[nibble / 2] = static_cast<std::uint8_t>(v << 4);
-        else bytes[nibble / 2] |= static_cast<std::uint8_t>(v);
+        if (c >= '0' && c <= '9')
+            v = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            v = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            v = c - 'A' + 10;
+        else
+            return false;
+        if (nibble % 2 == 0)
+            bytes[nibble / 2] = static_cast<std::uint8_t>(v << 4);
+        else
+            bytes[nibble / 2] |= static_cast<std::uint8_t>(v);
         ++nibble;
     }
     out->Data1 = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
                  (std::uint32_t{bytes[2]} << 8) | bytes[3];
     out->Data2 = static_cast<std::uint16_t>((bytes[4] << 8) | bytes[5]);
     out->Data3 = static_cast<std::uint16_t>((bytes[6] << 8) | bytes[7]);
-    for (int i = 0; i < 8; ++i) out->Data4[i] = bytes[8 + i];
+    for (int i = 0; i < 8; ++i)
+        out->Data4[i] = bytes[8 + i];
     return true;
 }
 
@@ -55,7 +62,8 @@ extern "C" {
 int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
     if (lpsz == nullptr || cchMax < 39) return 0;
     std::string text = gpslib::GuidToString(rguid);
-    for (int i = 0; i < 38; ++i) lpsz[i] = static_cast<OLECHAR>(text[i]);
+    for (int i = 0; i < 38; ++i)
+        lpsz[i] = static_cast<OLECHAR>(text[i]);
     lpsz[38] = 0;
     return 39;
 }

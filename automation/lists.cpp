@@ -6,15 +6,23 @@
 
 namespace gpslib {
 
-std::string ToUtf8(std::u16string_view text) { return os::Utf16ToUtf8(text); }
-std::string ToUtf8(BSTR text) { return os::Utf16ToUtf8(View(text)); }
-std::u16string ToUtf16(std::string_view utf8) { return os::Utf8ToUtf16(utf8); }
+std::string ToUtf8(std::u16string_view text) {
+    return os::Utf16ToUtf8(text);
+}
+std::string ToUtf8(BSTR text) {
+    return os::Utf16ToUtf8(View(text));
+}
+std::u16string ToUtf16(std::string_view utf8) {
+    return os::Utf8ToUtf16(utf8);
+}
 
 BSTR AllocBstr(std::u16string_view text) {
     return SysAllocStringLen(text.data() == nullptr ? u"" : text.data(),
                              static_cast<UINT>(text.size()));
 }
-BSTR AllocBstr(std::string_view utf8) { return AllocBstr(std::u16string_view(ToUtf16(utf8))); }
+BSTR AllocBstr(std::string_view utf8) {
+    return AllocBstr(std::u16string_view(ToUtf16(utf8)));
+}
 
 namespace {
 
@@ -50,9 +58,7 @@ template <class Take> HRESULT ReadList(VARIANT* list, bool refuseMinusOne, Take 
     // Where the array pointer lives: in the variant, or behind an array reference. Any other
     // reference points at something that is not an array and must not be read as one.
     bool byRef = (list->vt & VT_BYREF) != 0;
-    SAFEARRAY** slot = (list->vt & VT_ARRAY) == 0 ? nullptr
-                       : byRef                    ? list->pparray
-                                                  : &list->parray;
+    SAFEARRAY** slot = (list->vt & VT_ARRAY) == 0 ? nullptr : byRef ? list->pparray : &list->parray;
     SAFEARRAY* psa = slot != nullptr ? *slot : nullptr;
     VARTYPE vt = list->vt & VT_TYPEMASK;
     VARTYPE elementType = VT_EMPTY;
@@ -150,7 +156,8 @@ HRESULT ReadObjectList(VARIANT* list, REFIID iid, std::size_t capacity,
         return true;
     });
     if (SUCCEEDED(hr))
-        for (auto& object : read) out->push_back(object.Detach());
+        for (auto& object : read)
+            out->push_back(object.Detach());
     return hr;
 }
 

@@ -16,7 +16,8 @@ constexpr std::string_view kHeader4 = "REGEDIT4";
 
 std::string Lower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -93,18 +94,20 @@ bool ParseHexByte(std::string_view s, std::uint8_t* out) {
     unsigned v = 0;
     for (char c : s) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        v = v * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
-                                               ? c - '0'
-                                               : std::tolower(static_cast<unsigned char>(c)) -
-                                                     'a' + 10);
+        v = v * 16 +
+            static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c))
+                                      ? c - '0'
+                                      : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
     }
     *out = static_cast<std::uint8_t>(v);
     return true;
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -115,7 +118,7 @@ struct RegistryStore::Impl {
         std::string name;
         std::vector<std::pair<std::string, RegistryValue>> values;
     };
-    std::vector<Key> keys;                           // File order.
+    std::vector<Key> keys;                              // File order.
     std::unordered_map<std::string, std::size_t> index; // Lower-case path -> position in keys.
 
     Key* Find(std::string_view path) {
@@ -146,7 +149,8 @@ struct RegistryStore::Impl {
     }
     void Reindex() {
         index.clear();
-        for (std::size_t i = 0; i < keys.size(); ++i) index.emplace(Lower(keys[i].name), i);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            index.emplace(Lower(keys[i].name), i);
     }
 };
 
@@ -217,7 +221,8 @@ bool RegistryStore::Parse(std::string_view text, std::string* error) {
         } else if (!ReadQuoted(line, &p, &name)) {
             return fail(firstLine, "expected a key in brackets or a value name in quotes");
         }
-        while (p < line.size() && line[p] == ' ') ++p;
+        while (p < line.size() && line[p] == ' ')
+            ++p;
         if (p >= line.size() || line[p] != '=') return fail(firstLine, "expected '=' after name");
         std::string data(Trim(std::string_view(line).substr(p + 1)));
         if (inDeletedKey) continue; // Values under a deleted key are ignored, as on import.
@@ -269,7 +274,9 @@ std::string RegistryStore::Serialize() const {
             out += name.empty() ? "@" : Quote(name);
             out += "=";
             switch (value.type) {
-            case RegistryValue::Type::String: out += Quote(value.text); break;
+            case RegistryValue::Type::String:
+                out += Quote(value.text);
+                break;
             case RegistryValue::Type::Dword: {
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", value.dword);
@@ -292,9 +299,13 @@ std::string RegistryStore::Serialize() const {
     return out;
 }
 
-void RegistryStore::CreateKey(std::string_view key) { impl_->Create(key); }
+void RegistryStore::CreateKey(std::string_view key) {
+    impl_->Create(key);
+}
 
-bool RegistryStore::KeyExists(std::string_view key) const { return impl_->Find(key) != nullptr; }
+bool RegistryStore::KeyExists(std::string_view key) const {
+    return impl_->Find(key) != nullptr;
+}
 
 void RegistryStore::SetValue(std::string_view key, std::string_view name,
                              const RegistryValue& value) {
@@ -310,8 +321,7 @@ void RegistryStore::SetValue(std::string_view key, std::string_view name,
     k->values.emplace_back(std::string(name), value);
 }
 
-void RegistryStore::SetString(std::string_view key, std::string_view name,
-                              std::string_view value) {
+void RegistryStore::SetString(std::string_view key, std::string_view name, std::string_view value) {
     RegistryValue v;
     v.text = value;
     SetValue(key, name, v);
@@ -352,7 +362,8 @@ bool RegistryStore::GetDword(std::string_view key, std::string_view name,
 std::vector<std::string> RegistryStore::ValueNames(std::string_view key) const {
     std::vector<std::string> names;
     if (const Impl::Key* k = impl_->Find(key))
-        for (const auto& entry : k->values) names.push_back(entry.first);
+        for (const auto& entry : k->values)
+            names.push_back(entry.first);
     return names;
 }
 
@@ -398,6 +409,8 @@ bool RegistryStore::DeleteTree(std::string_view key) {
     return keys.size() != before;
 }
 
-bool RegistryStore::Empty() const { return impl_->keys.empty(); }
+bool RegistryStore::Empty() const {
+    return impl_->keys.empty();
+}
 
 } // namespace gpslib

@@ -16,7 +16,8 @@ constexpr USHORT FADF_BSTR = 0x0100;
 constexpr USHORT FADF_UNKNOWN = 0x0200;
 constexpr USHORT FADF_DISPATCH = 0x0400;
 constexpr USHORT FADF_VARIANT = 0x0800;
-constexpr std::uint32_t kMagic = 0x53414652; // Marks arrays made here; foreign pointers are refused.
+constexpr std::uint32_t kMagic =
+    0x53414652; // Marks arrays made here; foreign pointers are refused.
 
 // The element type sits in front of the public structure, as the automation ABI has it.
 struct Header {
@@ -24,7 +25,9 @@ struct Header {
     VARTYPE vt;
 };
 
-constexpr std::size_t HeaderSize() { return (sizeof(Header) + 15) & ~std::size_t{15}; }
+constexpr std::size_t HeaderSize() {
+    return (sizeof(Header) + 15) & ~std::size_t{15};
+}
 
 Header* HeaderOf(SAFEARRAY* psa) {
     return reinterpret_cast<Header*>(reinterpret_cast<char*>(psa) - HeaderSize());
@@ -53,38 +56,52 @@ bool Valid(SAFEARRAY* psa) {
 ULONG ElementSize(VARTYPE vt) {
     switch (vt) {
     case VT_UI1:
-    case VT_I1: return 1;
+    case VT_I1:
+        return 1;
     case VT_I2:
     case VT_UI2:
-    case VT_BOOL: return 2;
+    case VT_BOOL:
+        return 2;
     case VT_I4:
     case VT_UI4:
     case VT_INT:
     case VT_UINT:
     case VT_R4:
-    case VT_ERROR: return 4;
-    case VT_R8: return 8;
-    case VT_BSTR: return sizeof(BSTR);
+    case VT_ERROR:
+        return 4;
+    case VT_R8:
+        return 8;
+    case VT_BSTR:
+        return sizeof(BSTR);
     case VT_DISPATCH:
-    case VT_UNKNOWN: return sizeof(void*);
-    case VT_VARIANT: return sizeof(VARIANT);
-    default: return 0;
+    case VT_UNKNOWN:
+        return sizeof(void*);
+    case VT_VARIANT:
+        return sizeof(VARIANT);
+    default:
+        return 0;
     }
 }
 
 USHORT FeatureOf(VARTYPE vt) {
     switch (vt) {
-    case VT_BSTR: return FADF_BSTR;
-    case VT_UNKNOWN: return FADF_UNKNOWN;
-    case VT_DISPATCH: return FADF_DISPATCH;
-    case VT_VARIANT: return FADF_VARIANT;
-    default: return 0;
+    case VT_BSTR:
+        return FADF_BSTR;
+    case VT_UNKNOWN:
+        return FADF_UNKNOWN;
+    case VT_DISPATCH:
+        return FADF_DISPATCH;
+    case VT_VARIANT:
+        return FADF_VARIANT;
+    default:
+        return 0;
     }
 }
 
 std::size_t TotalElements(const SAFEARRAY* psa) {
     std::size_t n = 1;
-    for (USHORT d = 0; d < psa->cDims; ++d) n *= psa->rgsabound[d].cElements;
+    for (USHORT d = 0; d < psa->cDims; ++d)
+        n *= psa->rgsabound[d].cElements;
     return n;
 }
 
@@ -103,8 +120,11 @@ void ClearElement(VARTYPE vt, void* p) {
         *u = nullptr;
         break;
     }
-    case VT_VARIANT: VariantClear(static_cast<VARIANT*>(p)); break;
-    default: break;
+    case VT_VARIANT:
+        VariantClear(static_cast<VARIANT*>(p));
+        break;
+    default:
+        break;
     }
 }
 
@@ -131,7 +151,9 @@ HRESULT CopyElement(VARTYPE vt, void* dst, const void* src, ULONG size) {
     case VT_VARIANT:
         VariantInit(static_cast<VARIANT*>(dst));
         return VariantCopy(static_cast<VARIANT*>(dst), static_cast<const VARIANT*>(src));
-    default: std::memcpy(dst, src, size); return S_OK;
+    default:
+        std::memcpy(dst, src, size);
+        return S_OK;
     }
 }
 
@@ -176,7 +198,8 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
     psa->cDims = static_cast<USHORT>(cDims);
     psa->fFeatures = FADF_HAVEVARTYPE | FeatureOf(vt);
     psa->cbElements = size;
-    for (UINT d = 0; d < cDims; ++d) psa->rgsabound[d] = rgsabound[cDims - 1 - d];
+    for (UINT d = 0; d < cDims; ++d)
+        psa->rgsabound[d] = rgsabound[cDims - 1 - d];
     // Zeroed storage is a valid empty value for every element type (null string, null object,
     // VT_EMPTY variant).
     psa->pvData = std::calloc(total == 0 ? 1 : total, size);
@@ -220,9 +243,13 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
     return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) { return Valid(psa) ? psa->cDims : 0; }
+UINT SafeArrayGetDim(SAFEARRAY* psa) {
+    return Valid(psa) ? psa->cDims : 0;
+}
 
-UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return Valid(psa) ? psa->cbElements : 0; }
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+    return Valid(psa) ? psa->cbElements : 0;
+}
 
 HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
     if (plLbound == nullptr) return E_POINTER;
@@ -298,7 +325,9 @@ HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
     return S_OK;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+    return SafeArrayUnlock(psa);
+}
 
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
     if (pvt == nullptr) return E_INVALIDARG;
@@ -314,14 +343,15 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     if (!Valid(psa)) return E_INVALIDARG;
     VARTYPE vt = HeaderOf(psa)->vt;
     SAFEARRAYBOUND bounds[64];
-    for (USHORT d = 0; d < psa->cDims; ++d) bounds[d] = psa->rgsabound[psa->cDims - 1 - d];
+    for (USHORT d = 0; d < psa->cDims; ++d)
+        bounds[d] = psa->rgsabound[psa->cDims - 1 - d];
     SAFEARRAY* copy = SafeArrayCreate(vt, psa->cDims, bounds);
     if (copy == nullptr) return E_OUTOFMEMORY;
     std::size_t n = TotalElements(psa);
     for (std::size_t i = 0; i < n; ++i) {
-        HRESULT hr = CopyElement(vt, static_cast<char*>(copy->pvData) + i * psa->cbElements,
-                                 static_cast<char*>(psa->pvData) + i * psa->cbElements,
-                                 psa->cbElements);
+        HRESULT hr =
+            CopyElement(vt, static_cast<char*>(copy->pvData) + i * psa->cbElements,
+                        static_cast<char*>(psa->pvData) + i * psa->cbElements, psa->cbElements);
         if (FAILED(hr)) {
             SafeArrayDestroy(copy);
             return hr;

@@ -9,7 +9,9 @@
 
 namespace {
 
-bool IsByRef(VARTYPE vt) { return (vt & VT_BYREF) != 0; }
+bool IsByRef(VARTYPE vt) {
+    return (vt & VT_BYREF) != 0;
+}
 
 HRESULT CopyBstr(BSTR src, BSTR* dst) {
     *dst = nullptr;
@@ -30,19 +32,44 @@ bool Deref(const VARIANT* src, VARIANT* out) {
         return true;
     }
     switch (base) {
-    case VT_I2: out->iVal = *src->piVal; break;
-    case VT_I4: out->lVal = *src->plVal; break;
-    case VT_R8: out->dblVal = *src->pdblVal; break;
-    case VT_BOOL: out->boolVal = *src->pboolVal; break;
-    case VT_BSTR: out->bstrVal = *src->pbstrVal; break;
-    case VT_DISPATCH: out->pdispVal = *src->ppdispVal; break;
-    case VT_UNKNOWN: out->punkVal = *src->ppunkVal; break;
-    case VT_UI1: out->bVal = *static_cast<BYTE*>(src->byref); break;
-    case VT_R4: out->fltVal = *static_cast<float*>(src->byref); break;
-    case VT_ERROR: out->scode = *static_cast<HRESULT*>(src->byref); break;
-    case VT_DECIMAL: out->decVal = *src->pdecVal; break; // Overwrites the tag; set again below.
-    case VT_VARIANT: *out = *src->pvarVal; return !IsByRef(out->vt);
-    default: return false;
+    case VT_I2:
+        out->iVal = *src->piVal;
+        break;
+    case VT_I4:
+        out->lVal = *src->plVal;
+        break;
+    case VT_R8:
+        out->dblVal = *src->pdblVal;
+        break;
+    case VT_BOOL:
+        out->boolVal = *src->pboolVal;
+        break;
+    case VT_BSTR:
+        out->bstrVal = *src->pbstrVal;
+        break;
+    case VT_DISPATCH:
+        out->pdispVal = *src->ppdispVal;
+        break;
+    case VT_UNKNOWN:
+        out->punkVal = *src->ppunkVal;
+        break;
+    case VT_UI1:
+        out->bVal = *static_cast<BYTE*>(src->byref);
+        break;
+    case VT_R4:
+        out->fltVal = *static_cast<float*>(src->byref);
+        break;
+    case VT_ERROR:
+        out->scode = *static_cast<HRESULT*>(src->byref);
+        break;
+    case VT_DECIMAL:
+        out->decVal = *src->pdecVal;
+        break; // Overwrites the tag; set again below.
+    case VT_VARIANT:
+        *out = *src->pvarVal;
+        return !IsByRef(out->vt);
+    default:
+        return false;
     }
     out->vt = base;
     return true;
@@ -51,13 +78,27 @@ bool Deref(const VARIANT* src, VARIANT* out) {
 // Numeric value of a by-value variant, for the numeric and boolean targets.
 HRESULT ToDouble(const VARIANT& v, double* d) {
     switch (v.vt) {
-    case VT_EMPTY: *d = 0; return S_OK;
-    case VT_I2: *d = v.iVal; return S_OK;
-    case VT_I4: *d = v.lVal; return S_OK;
-    case VT_UI1: *d = v.bVal; return S_OK;
-    case VT_R4: *d = v.fltVal; return S_OK;
-    case VT_R8: *d = v.dblVal; return S_OK;
-    case VT_BOOL: *d = v.boolVal != 0 ? -1 : 0; return S_OK;
+    case VT_EMPTY:
+        *d = 0;
+        return S_OK;
+    case VT_I2:
+        *d = v.iVal;
+        return S_OK;
+    case VT_I4:
+        *d = v.lVal;
+        return S_OK;
+    case VT_UI1:
+        *d = v.bVal;
+        return S_OK;
+    case VT_R4:
+        *d = v.fltVal;
+        return S_OK;
+    case VT_R8:
+        *d = v.dblVal;
+        return S_OK;
+    case VT_BOOL:
+        *d = v.boolVal != 0 ? -1 : 0;
+        return S_OK;
     case VT_BSTR: {
         std::string text;
         for (UINT i = 0, n = SysStringLen(v.bstrVal); i < n; ++i) {
@@ -73,8 +114,8 @@ HRESULT ToDouble(const VARIANT& v, double* d) {
         if (strcasecmp(text.c_str(), "false") == 0) return *d = 0, S_OK;
         // Only plain decimal numbers: no hex, no inf/nan spellings.
         for (char c : text)
-            if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' ||
-                  c == '.' || c == 'e' || c == 'E'))
+            if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.' ||
+                  c == 'e' || c == 'E'))
                 return DISP_E_TYPEMISMATCH;
         char* end = nullptr;
         double value = std::strtod(text.c_str(), &end);
@@ -85,26 +126,44 @@ HRESULT ToDouble(const VARIANT& v, double* d) {
         *d = value;
         return S_OK;
     }
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
 }
 
 HRESULT ToText(const VARIANT& v, BSTR* out) {
     char buf[64] = {};
     switch (v.vt) {
-    case VT_EMPTY: buf[0] = 0; break;
-    case VT_I2: std::snprintf(buf, sizeof buf, "%d", v.iVal); break;
-    case VT_I4: std::snprintf(buf, sizeof buf, "%d", v.lVal); break;
-    case VT_UI1: std::snprintf(buf, sizeof buf, "%u", v.bVal); break;
-    case VT_R4: std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v.fltVal)); break;
-    case VT_R8: std::snprintf(buf, sizeof buf, "%.15g", v.dblVal); break;
-    case VT_BOOL: std::snprintf(buf, sizeof buf, "%s", v.boolVal != 0 ? "True" : "False"); break;
-    case VT_BSTR: return CopyBstr(v.bstrVal, out);
-    default: return DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+        buf[0] = 0;
+        break;
+    case VT_I2:
+        std::snprintf(buf, sizeof buf, "%d", v.iVal);
+        break;
+    case VT_I4:
+        std::snprintf(buf, sizeof buf, "%d", v.lVal);
+        break;
+    case VT_UI1:
+        std::snprintf(buf, sizeof buf, "%u", v.bVal);
+        break;
+    case VT_R4:
+        std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v.fltVal));
+        break;
+    case VT_R8:
+        std::snprintf(buf, sizeof buf, "%.15g", v.dblVal);
+        break;
+    case VT_BOOL:
+        std::snprintf(buf, sizeof buf, "%s", v.boolVal != 0 ? "True" : "False");
+        break;
+    case VT_BSTR:
+        return CopyBstr(v.bstrVal, out);
+    default:
+        return DISP_E_TYPEMISMATCH;
     }
     OLECHAR wide[64];
     std::size_t n = std::strlen(buf);
-    for (std::size_t i = 0; i <= n; ++i) wide[i] = static_cast<OLECHAR>(buf[i]);
+    for (std::size_t i = 0; i <= n; ++i)
+        wide[i] = static_cast<OLECHAR>(buf[i]);
     *out = SysAllocStringLen(wide, static_cast<UINT>(n));
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
@@ -130,8 +189,11 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* res) {
     HRESULT hr = S_OK;
     double d = 0;
     switch (vt) {
-    case VT_EMPTY: return S_OK;
-    case VT_NULL: res->vt = VT_NULL; return S_OK;
+    case VT_EMPTY:
+        return S_OK;
+    case VT_NULL:
+        res->vt = VT_NULL;
+        return S_OK;
     case VT_BOOL:
         if (FAILED(hr = ToDouble(src, &d))) return hr;
         res->boolVal = d != 0 ? VARIANT_TRUE : VARIANT_FALSE;
@@ -153,9 +215,12 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* res) {
         double lo = vt == VT_I2 ? -32768.0 : vt == VT_I4 ? -2147483648.0 : 0.0;
         double hi = vt == VT_I2 ? 32767.0 : vt == VT_I4 ? 2147483647.0 : 255.0;
         if (!(r >= lo && r <= hi)) return DISP_E_OVERFLOW;
-        if (vt == VT_I2) res->iVal = static_cast<SHORT>(r);
-        else if (vt == VT_I4) res->lVal = static_cast<LONG>(r);
-        else res->bVal = static_cast<BYTE>(r);
+        if (vt == VT_I2)
+            res->iVal = static_cast<SHORT>(r);
+        else if (vt == VT_I4)
+            res->lVal = static_cast<LONG>(r);
+        else
+            res->bVal = static_cast<BYTE>(r);
         break;
     }
     case VT_BSTR:
@@ -167,8 +232,10 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* res) {
         break;
     // Decimals and records are carried, never computed with: no conversion reaches them.
     case VT_DECIMAL:
-    case VT_RECORD: return DISP_E_TYPEMISMATCH;
-    default: return DISP_E_BADVARTYPE;
+    case VT_RECORD:
+        return DISP_E_TYPEMISMATCH;
+    default:
+        return DISP_E_BADVARTYPE;
     }
     res->vt = vt;
     return S_OK;
@@ -193,13 +260,16 @@ HRESULT VariantClear(VARIANTARG* pvarg) {
             if (FAILED(hr)) return hr;
         } else {
             switch (vt) {
-            case VT_BSTR: SysFreeString(pvarg->bstrVal); break;
+            case VT_BSTR:
+                SysFreeString(pvarg->bstrVal);
+                break;
             case VT_DISPATCH:
             case VT_UNKNOWN:
                 if (pvarg->punkVal != nullptr) pvarg->punkVal->Release();
                 break;
             // A record's owner frees it: IRecordInfo is opaque here.
-            default: break;
+            default:
+                break;
             }
         }
     }

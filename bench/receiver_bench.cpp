@@ -40,8 +40,8 @@ std::vector<std::string> Chunks() {
     std::string wire;
     for (int i = 0; i < 400; ++i) {
         char body[128];
-        std::snprintf(body, sizeof body, "GPRMC,1235%02d,A,4807.%03d,N,01131.000,E,002.0,084.4,230394,,",
-                      i % 60, i);
+        std::snprintf(body, sizeof body,
+                      "GPRMC,1235%02d,A,4807.%03d,N,01131.000,E,002.0,084.4,230394,,", i % 60, i);
         wire += Sentence(body) +
                 Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     }

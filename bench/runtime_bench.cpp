@@ -17,8 +17,7 @@ void RegisterOnce() {
     static bool done = [] {
         std::string store = std::string(GPSLIB_BENCH_DIR) + "/bench_registry.reg";
         setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-        std::string command =
-            std::string(GPSREG_TOOL) + " " + GPSCORE_MODULE + " > /dev/null";
+        std::string command = std::string(GPSREG_TOOL) + " " + GPSCORE_MODULE + " > /dev/null";
         if (std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "cannot register %s\n", GPSCORE_MODULE);
             std::exit(1);
@@ -34,8 +33,10 @@ void BM_CreateValueObject(benchmark::State& state) {
         ILocationObject* location = nullptr;
         HRESULT hr = CoCreateInstance(CLSID_LocationObject, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_ILocationObject, reinterpret_cast<void**>(&location));
-        if (FAILED(hr)) state.SkipWithError("CoCreateInstance failed");
-        else location->Release();
+        if (FAILED(hr))
+            state.SkipWithError("CoCreateInstance failed");
+        else
+            location->Release();
     }
 }
 BENCHMARK(BM_CreateValueObject)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -43,8 +44,8 @@ BENCHMARK(BM_CreateValueObject)->Repetitions(5)->ReportAggregatesOnly(true);
 void BM_InvokeRoundTrip(benchmark::State& state) {
     RegisterOnce();
     gpslib::ComPtr<IDispatch> location;
-    if (FAILED(CoCreateInstance(CLSID_LocationObject, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IDispatch, location.PutVoid()))) {
+    if (FAILED(CoCreateInstance(CLSID_LocationObject, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                location.PutVoid()))) {
         state.SkipWithError("CoCreateInstance failed");
         return;
     }
@@ -58,8 +59,8 @@ void BM_InvokeRoundTrip(benchmark::State& state) {
     arg.dblVal = 43.7384;
     DISPPARAMS params{&arg, nullptr, 1, 0};
     for (auto _ : state) {
-        HRESULT hr = location->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                                      nullptr, nullptr);
+        HRESULT hr =
+            location->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
         benchmark::DoNotOptimize(hr);
     }
 }

@@ -94,12 +94,14 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (first == "--import") {
         if (argc < 3) return Usage();
-        for (int i = 2; i < argc; ++i) ok = Import(argv[i]) && ok;
+        for (int i = 2; i < argc; ++i)
+            ok = Import(argv[i]) && ok;
     } else {
         bool unregister = first == "-u" || first == "/u";
         int start = unregister ? 2 : 1;
         if (start >= argc) return Usage();
-        for (int i = start; i < argc; ++i) ok = CallEntryPoint(argv[i], unregister) && ok;
+        for (int i = start; i < argc; ++i)
+            ok = CallEntryPoint(argv[i], unregister) && ok;
     }
     return ok ? 0 : 1;
 }

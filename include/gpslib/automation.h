@@ -77,8 +77,12 @@ constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = GPSLIB_HR(0x8002000F);
 constexpr HRESULT TYPE_E_ELEMENTNOTFOUND = GPSLIB_HR(0x8002802B);
 constexpr HRESULT DISP_E_ARRAYISLOCKED = GPSLIB_HR(0x8002000D);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 // ---------------------------------------------------------------------------------------------
 // GUIDs.
@@ -100,9 +104,15 @@ inline bool IsEqualGUID(REFGUID a, REFGUID b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
-inline bool IsEqualIID(REFIID a, REFIID b) { return IsEqualGUID(a, b); }
-inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool IsEqualIID(REFIID a, REFIID b) {
+    return IsEqualGUID(a, b);
+}
+inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+    return IsEqualGUID(a, b);
+}
 
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 constexpr IID IID_NULL = GUID_NULL;

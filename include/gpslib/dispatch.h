@@ -11,15 +11,15 @@
 namespace gpslib {
 
 enum class ParamType : std::uint8_t {
-    Short,    // VT_I2
-    Long,     // VT_I4 (also every enumeration)
-    Double,   // VT_R8
-    Bool,     // VT_BOOL
-    String,   // VT_BSTR
-    Object,   // VT_DISPATCH, queried for ParamInfo::iid
-    Unknown,  // VT_UNKNOWN
-    Variant,  // [in] VARIANT: any value
-    List,     // [in, out] VARIANT*: an array of variants
+    Short,   // VT_I2
+    Long,    // VT_I4 (also every enumeration)
+    Double,  // VT_R8
+    Bool,    // VT_BOOL
+    String,  // VT_BSTR
+    Object,  // VT_DISPATCH, queried for ParamInfo::iid
+    Unknown, // VT_UNKNOWN
+    Variant, // [in] VARIANT: any value
+    List,    // [in, out] VARIANT*: an array of variants
 };
 
 enum class ParamDir : std::uint8_t { In, Out, InOut, RetVal };

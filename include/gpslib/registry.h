@@ -31,8 +31,8 @@ namespace gpslib {
 struct RegistryValue {
     enum class Type { String, Dword, Binary };
     Type type = Type::String;
-    std::string text;           // String
-    std::uint32_t dword = 0;    // Dword
+    std::string text;                // String
+    std::uint32_t dword = 0;         // Dword
     std::vector<std::uint8_t> bytes; // Binary ("hex:" values)
 };
 
@@ -171,9 +171,9 @@ extern std::atomic<long> g_lockCount;
 
 // Defines the four exported entry points of a module over its ModuleInfo.
 #define GPSLIB_MODULE_ENTRY_POINTS(info)                                                           \
-    std::atomic<long> gpslib::module::g_lockCount{0};                                             \
-    extern "C" GPSLIB_API HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {     \
-        return gpslib::GetModuleClassObject(info, &gpslib::module::g_lockCount, clsid, iid, ppv); \
+    std::atomic<long> gpslib::module::g_lockCount{0};                                              \
+    extern "C" GPSLIB_API HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {      \
+        return gpslib::GetModuleClassObject(info, &gpslib::module::g_lockCount, clsid, iid, ppv);  \
     }                                                                                              \
     extern "C" GPSLIB_API HRESULT DllCanUnloadNow() {                                              \
         return gpslib::module::g_lockCount.load() == 0 ? S_OK : S_FALSE;                           \
@@ -182,6 +182,8 @@ extern std::atomic<long> g_lockCount;
         return gpslib::RegisterModule(                                                             \
             info, gpslib::ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)));        \
     }                                                                                              \
-    extern "C" GPSLIB_API HRESULT DllUnregisterServer() { return gpslib::UnregisterModule(info); }
+    extern "C" GPSLIB_API HRESULT DllUnregisterServer() {                                          \
+        return gpslib::UnregisterModule(info);                                                     \
+    }
 
 #endif // GPSLIB_REGISTRY_H_

@@ -22,9 +22,11 @@ GPSLIB_API std::string GuidToString(const GUID& guid);       // "{XXXXXXXX-...}"
 GPSLIB_API std::string ToUtf8(BSTR text);
 GPSLIB_API std::string ToUtf8(std::u16string_view text);
 GPSLIB_API std::u16string ToUtf16(std::string_view utf8);
-GPSLIB_API BSTR AllocBstr(std::string_view utf8);     // Null only when out of memory.
-GPSLIB_API BSTR AllocBstr(std::u16string_view text);  // Null only when out of memory.
-inline std::u16string_view View(BSTR text) { return {text == nullptr ? u"" : text, SysStringLen(text)}; }
+GPSLIB_API BSTR AllocBstr(std::string_view utf8);    // Null only when out of memory.
+GPSLIB_API BSTR AllocBstr(std::u16string_view text); // Null only when out of memory.
+inline std::u16string_view View(BSTR text) {
+    return {text == nullptr ? u"" : text, SysStringLen(text)};
+}
 
 // ---------------------------------------------------------------------------------------------
 // An owned reference to an object; releases it on destruction.
@@ -113,8 +115,7 @@ public:
 // for `iid` and the array holds one reference to each. E_POINTER for a null list.
 GPSLIB_API HRESULT ReturnStringList(VARIANT* list, const std::vector<std::u16string>& items);
 GPSLIB_API HRESULT ReturnLongList(VARIANT* list, const std::vector<LONG>& items);
-GPSLIB_API HRESULT ReturnObjectList(VARIANT* list, const std::vector<IUnknown*>& items,
-                                    REFIID iid);
+GPSLIB_API HRESULT ReturnObjectList(VARIANT* list, const std::vector<IUnknown*>& items, REFIID iid);
 
 // Reading a client's list. The variant's type must carry the array bit (0x2000) and one of the
 // bits 0x4 or 0x8; the bounds must be readable; every element, read as a variant, must be of the
