@@ -168,22 +168,37 @@ void BuildStreets(Map& map) {
 }
 
 // Intersections: graph nodes where two streets meet or a street forks (streets only), then the
-// close nodes of one junction clustered: the nodes of a small roundabout, and nodes joined by a
-// short one-way or link edge, or by a short edge between two one-way streets (the crossings of a
-// dual carriageway).
+// close nodes of one junction clustered, never wider than a junction is (docs/maps.md,
+// "Intersections and clustering").
+namespace {
+
+constexpr double kJoinEdge = 25.0;    // metres: the longest piece inside one junction
+constexpr double kClusterSpan = 40.0; // metres: no two nodes of one junction farther apart
+constexpr double kRingLength = 400.0; // metres: a longer ring is no single junction
+constexpr double kRingReach = 30.0;   // metres: how far beyond its ring a roundabout reaches
+
+struct Cluster {
+    std::vector<std::size_t> nodes;
+    bool ring = false;
+    Point centre;      // a roundabout's: the middle of its ring
+    double radius = 0; // a roundabout's: the farthest ring node from the centre
+};
+
+} // namespace
+
 void BuildIntersections(Map& map) {
     std::size_t nodeCount = map.nodes.size();
-    std::vector<std::set<int>> streetsAt(nodeCount);
+    std::vector<std::set<int>> streetsAt(nodeCount), onewayStreetsAt(nodeCount);
     std::vector<int> ends(nodeCount, 0);
-    std::vector<bool> touchesOneway(nodeCount, false);
     for (const Edge& e : map.edges) {
         const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
         if (w.role != format::kRoleStreet) continue;
+        int street = map.wayStreet[static_cast<std::size_t>(e.way)];
         for (int node : {e.from, e.to}) {
             auto u = static_cast<std::size_t>(node);
-            streetsAt[u].insert(map.wayStreet[static_cast<std::size_t>(e.way)]);
+            streetsAt[u].insert(street);
             ++ends[u];
-            if (w.oneway != 0 && !w.roundabout) touchesOneway[u] = true;
+            if (w.oneway != 0 && !w.roundabout) onewayStreetsAt[u].insert(street);
         }
     }
     std::vector<bool> isIntersection(nodeCount, false);
@@ -191,23 +206,26 @@ void BuildIntersections(Map& map) {
         isIntersection[i] = streetsAt[i].size() >= 2 || ends[i] >= 3;
 
     UnionFind uf(nodeCount);
-    for (const Edge& e : map.edges) {
-        auto a = static_cast<std::size_t>(e.from), b = static_cast<std::size_t>(e.to);
-        if (!isIntersection[a] || !isIntersection[b] || e.length > 25.0) continue;
-        const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
-        if (w.role == format::kRoleSidewalk || w.role == format::kRoleCrossing) continue;
-        bool link = w.cls.find("_link") != std::string::npos;
-        if ((w.oneway != 0 && !w.roundabout) || link || (touchesOneway[a] && touchesOneway[b]))
-            uf.Union(a, b);
-    }
-    // Roundabouts: the street pieces of one ring, when it is small enough to be one junction.
-    std::map<int, std::vector<const Edge*>> rings;
+    std::map<std::size_t, Cluster> clusters; // by root; single nodes are left out
+    auto clusterOf = [&](std::size_t root) -> Cluster {
+        auto it = clusters.find(root);
+        if (it != clusters.end()) return it->second;
+        Cluster c;
+        c.nodes = {root};
+        return c;
+    };
+
+    // Roundabouts: the connected pieces of one ring, when it is small enough to be one junction.
+    // By connection, not by name: two roundabouts of one street far apart are two junctions.
+    UnionFind ringOf(nodeCount);
     for (const Edge& e : map.edges)
         if (map.ways[static_cast<std::size_t>(e.way)].roundabout)
-            rings[map.wayStreet[static_cast<std::size_t>(e.way)]].push_back(&e);
-    std::vector<bool> onRoundabout(nodeCount, false);
-    std::map<std::size_t, Point> ringCentre; // by a node of the ring
-    for (const auto& [street, edges] : rings) {
+            ringOf.Union(static_cast<std::size_t>(e.from), static_cast<std::size_t>(e.to));
+    std::map<std::size_t, std::vector<const Edge*>> rings;
+    for (const Edge& e : map.edges)
+        if (map.ways[static_cast<std::size_t>(e.way)].roundabout)
+            rings[ringOf.Find(static_cast<std::size_t>(e.from))].push_back(&e);
+    for (const auto& [ring, edges] : rings) {
         double length = 0;
         Point centre;
         std::size_t points = 0;
@@ -216,18 +234,78 @@ void BuildIntersections(Map& map) {
             for (std::size_t k = 0; k + 1 < e->points.size(); ++k, ++points)
                 centre.lat += e->points[k].lat, centre.lon += e->points[k].lon;
         }
-        if (length > 400.0 || points == 0) continue;
-        std::size_t first = static_cast<std::size_t>(edges.front()->from);
-        ringCentre[first] = {centre.lat / static_cast<double>(points),
-                             centre.lon / static_cast<double>(points)};
+        if (length > kRingLength || points == 0) continue;
+        centre = {centre.lat / static_cast<double>(points),
+                  centre.lon / static_cast<double>(points)};
+        std::set<std::size_t> nodes;
         for (const Edge* e : edges)
-            for (int node : {e->from, e->to}) {
-                auto u = static_cast<std::size_t>(node);
-                onRoundabout[u] = true;
-                isIntersection[u] = true;
-                uf.Union(first, u);
-            }
+            for (int node : {e->from, e->to})
+                nodes.insert(static_cast<std::size_t>(node));
+        Cluster c;
+        c.ring = true;
+        c.centre = centre;
+        for (std::size_t u : nodes) {
+            isIntersection[u] = true;
+            uf.Union(*nodes.begin(), u);
+            c.nodes.push_back(u);
+            c.radius = std::max(c.radius, geo::Distance(centre, map.nodes[u]));
+        }
+        clusters[uf.Find(*nodes.begin())] = std::move(c);
     }
+
+    // Short pieces between two intersection nodes of one junction: a link road; or, on a one-way
+    // piece or between two one-way streets, a piece whose two ends share another street (the
+    // carriageways of a divided road and the cross street between them) or that splits its own
+    // street into one-way halves. Two T-junctions of different streets on a one-way street share
+    // nothing and stay apart.
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 0; i < map.edges.size(); ++i) {
+        const Edge& e = map.edges[i];
+        auto a = static_cast<std::size_t>(e.from), b = static_cast<std::size_t>(e.to);
+        if (a == b || !isIntersection[a] || !isIntersection[b] || e.length > kJoinEdge) continue;
+        const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
+        if (w.role == format::kRoleSidewalk || w.role == format::kRoleCrossing || w.roundabout)
+            continue;
+        int street = map.wayStreet[static_cast<std::size_t>(e.way)];
+        bool link = w.cls.find("_link") != std::string::npos;
+        bool oneway = w.oneway != 0 || (!onewayStreetsAt[a].empty() && !onewayStreetsAt[b].empty());
+        bool shared = false;
+        for (int s : streetsAt[a])
+            shared = shared || (s != street && streetsAt[b].count(s) > 0);
+        auto split = [&](std::size_t u) {
+            return w.oneway != 0 && streetsAt[u].size() == 1 && *streetsAt[u].begin() == street;
+        };
+        if (link || (oneway && (shared || split(a) || split(b)))) candidates.push_back(i);
+    }
+    // The shortest pieces first, each joining two clusters only while the result stays within
+    // its bound: every node within kClusterSpan of every other, or within kRingReach of a
+    // roundabout's ring; two roundabouts never join.
+    std::stable_sort(candidates.begin(), candidates.end(), [&](std::size_t x, std::size_t y) {
+        return map.edges[x].length < map.edges[y].length;
+    });
+    for (std::size_t i : candidates) {
+        std::size_t ra = uf.Find(static_cast<std::size_t>(map.edges[i].from));
+        std::size_t rb = uf.Find(static_cast<std::size_t>(map.edges[i].to));
+        if (ra == rb) continue;
+        Cluster a = clusterOf(ra), b = clusterOf(rb);
+        if (a.ring && b.ring) continue;
+        if (b.ring) std::swap(a, b);
+        bool fits = true;
+        for (std::size_t u : b.nodes) {
+            if (a.ring) {
+                fits = fits && geo::Distance(a.centre, map.nodes[u]) <= a.radius + kRingReach;
+                continue;
+            }
+            for (std::size_t v : a.nodes)
+                fits = fits && geo::Distance(map.nodes[u], map.nodes[v]) <= kClusterSpan;
+        }
+        if (!fits) continue;
+        uf.Union(ra, rb);
+        clusters.erase(ra), clusters.erase(rb);
+        a.nodes.insert(a.nodes.end(), b.nodes.begin(), b.nodes.end());
+        clusters[uf.Find(ra)] = std::move(a);
+    }
+
     map.nodeIntersection.assign(nodeCount, -1);
     std::map<std::size_t, int> idOfRoot;
     std::vector<std::vector<std::size_t>> members;
@@ -239,15 +317,22 @@ void BuildIntersections(Map& map) {
         map.nodeIntersection[i] = it->second;
     }
     for (const std::vector<std::size_t>& m : members) {
+        // Where its streets meet: the middle of the nodes where two streets meet (a node that
+        // only splits a street into its halves lies before the junction), a roundabout's ring.
         Intersection x;
-        for (std::size_t i : m)
-            x.at.lat += map.nodes[i].lat, x.at.lon += map.nodes[i].lon;
-        x.at.lat /= static_cast<double>(m.size());
-        x.at.lon /= static_cast<double>(m.size());
-        x.kind = onRoundabout[m.front()] ? 2 : m.size() > 1 ? 1 : 0;
-        // A roundabout's centre is the middle of its ring, not of the nodes where streets join.
-        for (std::size_t i : m)
-            if (auto it = ringCentre.find(i); it != ringCentre.end()) x.at = it->second;
+        std::size_t count = 0;
+        for (bool any : {false, true}) {
+            for (std::size_t i : m)
+                if (any || streetsAt[i].size() >= 2)
+                    x.at.lat += map.nodes[i].lat, x.at.lon += map.nodes[i].lon, ++count;
+            if (count > 0) break;
+        }
+        x.at.lat /= static_cast<double>(count);
+        x.at.lon /= static_cast<double>(count);
+        auto cluster = clusters.find(uf.Find(m.front()));
+        bool ring = cluster != clusters.end() && cluster->second.ring;
+        if (ring) x.at = cluster->second.centre;
+        x.kind = ring ? 2 : m.size() > 1 ? 1 : 0;
         map.intersections.push_back(x);
     }
 }

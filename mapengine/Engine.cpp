@@ -17,6 +17,7 @@ constexpr double kHeadingTolerance = 45.0;
 constexpr double kAheadMinimum = 3.0; // metres: an intersection closer than this is passed
 constexpr double kBranchProbe = 20.0; // metres along a branch for its leaving direction
 constexpr double kMergeAngle = 35.0;  // branches of one street closer than this are one
+constexpr double kInsideSlack = 5.0;  // metres a piece inside a junction may bend beyond its width
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -312,20 +313,61 @@ int Engine::StreetBearing(const Match& m, int heading) {
 // ---- Walking along a street
 // ------------------------------------------------------------------------
 
-int Engine::StartIntersection(const Match& m) const {
-    // A walker standing inside a clustered junction (between the halves of a dual carriageway,
-    // on a roundabout) is at that junction: the walk passes it.
-    std::vector<int> near;
-    m.map->IntersectionsNear(m.point, 30.0, &near);
-    int best = -1;
-    double bestDistance = 1e18;
-    for (int x : near) {
-        const IntersectionRow& row = m.map->intersections[static_cast<std::size_t>(x)];
-        double d = geo::Distance(m.point, row.at);
-        double reach = row.kind == 0 ? kAheadMinimum : 30.0;
-        if (d <= reach && d < bestDistance) best = x, bestDistance = d;
+bool Engine::InsideJunction(const MapData& map, int edge, int intersection) {
+    const Edge& e = map.edges[static_cast<std::size_t>(edge)];
+    const IntersectionRow& x = map.intersections[static_cast<std::size_t>(intersection)];
+    if (map.nodes[static_cast<std::size_t>(e.from)].intersection != intersection ||
+        map.nodes[static_cast<std::size_t>(e.to)].intersection != intersection)
+        return false;
+    // A roundabout's ring; otherwise a piece no longer than the junction is wide (a loop whose
+    // two ends meet at the junction is a street of its own).
+    if (x.kind == 2) return map.ways[static_cast<std::size_t>(e.way)].roundabout;
+    double span = 0.0;
+    for (std::size_t i = 0; i < x.nodes.size(); ++i)
+        for (std::size_t j = i + 1; j < x.nodes.size(); ++j)
+            span =
+                std::max(span, geo::Distance(map.nodes[static_cast<std::size_t>(x.nodes[i])].at,
+                                             map.nodes[static_cast<std::size_t>(x.nodes[j])].at));
+    return e.from != e.to && e.length <= span + kInsideSlack;
+}
+
+bool Engine::WhereStreetsMeet(const MapData& map, int node) {
+    const Node& n = map.nodes[static_cast<std::size_t>(node)];
+    const IntersectionRow& x = map.intersections[static_cast<std::size_t>(n.intersection)];
+    if (x.kind == 2 || x.nodes.size() == 1) return true;
+    int street = -1;
+    for (int ei : n.edges) {
+        const Way& w =
+            map.ways[static_cast<std::size_t>(map.edges[static_cast<std::size_t>(ei)].way)];
+        if (w.role != format::kRoleStreet) continue;
+        if (street >= 0 && w.street != street) return true;
+        street = w.street;
     }
-    return best;
+    return false;
+}
+
+int Engine::StartIntersection(const Match& m, Point p, bool forward) const {
+    // Only the junction the walker stands in is passed: the walker is at its position or where
+    // its streets meet, or has left that point on a piece inside it (between the halves of a
+    // dual carriageway, on a roundabout). A junction just ahead, however close, is the next one,
+    // and so is one whose street split into halves behind the walker.
+    const MapData& map = *m.map;
+    const Edge& e = map.edges[static_cast<std::size_t>(m.edge)];
+    for (int node : {e.from, e.to}) {
+        const Node& n = map.nodes[static_cast<std::size_t>(node)];
+        if (n.intersection >= 0 && geo::Distance(m.point, n.at) <= kAheadMinimum &&
+            WhereStreetsMeet(map, node))
+            return n.intersection;
+    }
+    int behind = forward ? e.from : e.to;
+    int x = map.nodes[static_cast<std::size_t>(behind)].intersection;
+    if (x >= 0 && WhereStreetsMeet(map, behind) && InsideJunction(map, m.edge, x)) return x;
+    std::vector<int> near;
+    map.IntersectionsNear(p, kAheadMinimum, &near);
+    for (int y : near)
+        if (geo::Distance(p, map.intersections[static_cast<std::size_t>(y)].at) <= kAheadMinimum)
+            return y;
+    return -1;
 }
 
 Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double minimum,
@@ -401,10 +443,8 @@ std::vector<Branch> Engine::Branches(const MapData& map, int intersection, doubl
             if (w.role == format::kRoleConnector && !includeConnectors) continue;
             for (bool fromStart : {true, false}) {
                 int here = fromStart ? e.from : e.to;
-                int there = fromStart ? e.to : e.from;
                 if (here != node) continue;
-                const Node& other = map.nodes[static_cast<std::size_t>(there)];
-                if (other.intersection == intersection && e.length < 80.0) continue; // inside
+                if (InsideJunction(map, ei, intersection)) continue;
                 Branch b;
                 b.name = WayName(map, e.way, naming);
                 b.at = x.at;
@@ -495,7 +535,7 @@ std::vector<Branch> Engine::CrossStreets(Point p, const std::string& currentStre
         walk = a;
     } else {
         bool forward = geo::AngleBetween(m->bearing, aheadHeading) <= 90.0;
-        walk = WalkToIntersection(*m, forward, kAheadMinimum, StartIntersection(*m));
+        walk = WalkToIntersection(*m, forward, kAheadMinimum, StartIntersection(*m, p, forward));
     }
     if (walk.intersection < 0) return {};
     std::vector<Branch> out =
@@ -509,7 +549,7 @@ std::vector<Branch> Engine::MoveToNextIntersection(Point p, const std::string& s
     std::optional<Match> m = MatchStreet(p, heading, naming, &street);
     if (!m || heading < 0) return {};
     bool forward = geo::AngleBetween(m->bearing, heading) <= 90.0;
-    Walk walk = WalkToIntersection(*m, forward, kAheadMinimum, StartIntersection(*m));
+    Walk walk = WalkToIntersection(*m, forward, kAheadMinimum, StartIntersection(*m, p, forward));
     if (walk.intersection < 0) return {};
     std::vector<Branch> out =
         Branches(*m->map, walk.intersection, walk.arrival, side, naming, true);

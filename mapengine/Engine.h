@@ -146,7 +146,15 @@ private:
                                  bool includeConnectors) const;
     static void Order(std::vector<Branch>& branches, double first);
     const MapData* FindMap(const std::string& name, Point near) const;
-    int StartIntersection(const Match& m) const;
+    // The junction the walker at p (matched as m, walking the edge `forward`) stands in; -1
+    // when none.
+    int StartIntersection(const Match& m, Point p, bool forward) const;
+    // True when streets meet at the node of an intersection (not only a street splitting into
+    // its halves before the junction).
+    static bool WhereStreetsMeet(const MapData& map, int node);
+    // True when the edge lies inside the junction: between two of its nodes and no longer than
+    // the junction is wide, or on its roundabout's ring.
+    static bool InsideJunction(const MapData& map, int edge, int intersection);
 
     std::vector<std::unique_ptr<MapData>> m_maps;
     std::vector<std::string> m_mapPaths;

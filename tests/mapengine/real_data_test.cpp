@@ -1,6 +1,7 @@
 // The shared OpenStreetMap extracts compiled at build time, checked against the extract itself:
-// queries over a grid, streets, intersections where streets meet, Baltimore's house numbers.
-// Skipped when the extracts are not there.
+// queries over a grid, streets, intersections where streets meet, junctions no wider than a
+// junction, the next junction ahead of walkers, Baltimore's house numbers. Skipped when the
+// extracts are not there.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -15,6 +16,7 @@
 #include <random>
 #include <set>
 
+#include "Engine.h"
 #include "formats/Geodesy.h"
 #include "map_fixture.h"
 
@@ -48,6 +50,16 @@ struct Truth {
         geo::Point at;
     };
     std::vector<House> houses;
+    // Ways that make intersections (the street role of docs/maps.md), and which of them use
+    // each node.
+    struct Way {
+        std::string key, name; // key: the name, else the ref, else the way itself
+        bool roundabout = false;
+        std::vector<osmium::object_id_type> nodes;
+        std::vector<geo::Point> points;
+    };
+    std::vector<Way> ways;
+    std::map<osmium::object_id_type, std::vector<std::size_t>> waysAt;
 };
 
 class TruthReader : public osmium::handler::Handler {
@@ -77,6 +89,7 @@ public:
         }
         bool street = h != "footway" && h != "path" && h != "cycleway" && h != "steps" &&
                       h != "service" && h != "track" && h.find("_link") == std::string::npos;
+        StreetWay(w, h, name, points);
         if (street && !name.empty() && points.size() >= 2) {
             std::size_t k = points.size() / 2 - (points.size() % 2 == 0 ? 1 : 0);
             if (geo::Distance(points[k], points[k + 1]) > 15.0)
@@ -92,6 +105,35 @@ public:
     Truth truth;
 
 private:
+    void StreetWay(const osmium::Way& w, const std::string& h, const std::string& name,
+                   const std::vector<geo::Point>& points) {
+        static const std::set<std::string> kRoads = {
+            "motorway",    "trunk",         "primary",    "secondary", "tertiary", "unclassified",
+            "residential", "living_street", "pedestrian", "road",      "busway",   "service",
+            "track",       "footway",       "path",       "cycleway",  "steps",    "bridleway"};
+        std::string tag = w.tags().get_value_by_key("path", ""),
+                    cycle = w.tags().get_value_by_key("cycleway", "");
+        bool pathLike =
+            h == "footway" || h == "path" || h == "cycleway" || h == "steps" || h == "bridleway";
+        if (kRoads.count(h) == 0 || std::string(w.tags().get_value_by_key("area", "")) == "yes" ||
+            (pathLike && (tag == "crossing" || tag == "sidewalk" || cycle == "crossing" ||
+                          cycle == "sidewalk")) ||
+            (name.empty() && (pathLike || h == "service" || h == "track")) || points.size() < 2)
+            return;
+        Truth::Way way;
+        std::string ref = w.tags().get_value_by_key("ref", "");
+        way.key = !name.empty() ? name : !ref.empty() ? "ref " + ref : "#" + std::to_string(w.id());
+        way.name = name;
+        std::string junction = w.tags().get_value_by_key("junction", "");
+        way.roundabout = junction == "roundabout" || junction == "circular";
+        for (const osmium::NodeRef& r : w.nodes()) {
+            way.nodes.push_back(r.ref());
+            truth.waysAt[r.ref()].push_back(truth.ways.size());
+        }
+        way.points = points;
+        truth.ways.push_back(std::move(way));
+    }
+
     struct Use {
         geo::Point at;
         std::set<std::string> names;
@@ -263,6 +305,184 @@ TEST_P(RealData, HouseNumbersComeBackOnTheirSide) {
     EXPECT_GE(right, asked * 90 / 100) << GetParam().map << ": " << right << " of " << asked;
     std::printf("%s: %d of %d house numbers answered at their house\n", GetParam().map, right,
                 asked);
+}
+
+// The bounds of docs/maps.md: no two nodes of a junction more than 40 m apart; a roundabout's
+// nodes within 30 m of its ring of at most 400 m (64 m from its middle).
+TEST_P(RealData, NoJunctionIsWiderThanAJunction) {
+    sqlite3* db = nullptr;
+    std::string path = (folder / (std::string(GetParam().map) + ".rmf")).string();
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT n.intersection, n.lat, n.lon, i.kind, i.lat, i.lon FROM "
+                                 "nodes n JOIN intersections i ON i.id = n.intersection",
+                                 -1, &s, nullptr),
+              SQLITE_OK);
+    struct Junction {
+        int kind = 0;
+        geo::Point at;
+        std::vector<geo::Point> nodes;
+    };
+    std::map<int, Junction> junctions;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        Junction& j = junctions[sqlite3_column_int(s, 0)];
+        j.nodes.push_back({sqlite3_column_double(s, 1), sqlite3_column_double(s, 2)});
+        j.kind = sqlite3_column_int(s, 3);
+        j.at = {sqlite3_column_double(s, 4), sqlite3_column_double(s, 5)};
+    }
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    int wide = 0;
+    for (const auto& [id, j] : junctions) {
+        double span = 0, reach = 0;
+        for (const geo::Point& a : j.nodes) {
+            reach = std::max(reach, geo::Distance(a, j.at));
+            for (const geo::Point& b : j.nodes)
+                span = std::max(span, geo::Distance(a, b));
+        }
+        bool fits = j.kind == 2 ? reach <= 64.0 + 30.0 + 1.0 : span <= 40.0 + 0.5;
+        if (!fits && ++wide <= 5)
+            ADD_FAILURE() << GetParam().map << ": junction " << id << " at " << j.at.lat << ","
+                          << j.at.lon << ", " << j.nodes.size() << " nodes over " << span << " m";
+    }
+    EXPECT_EQ(wide, 0) << GetParam().map << ": of " << junctions.size();
+}
+
+// Walkers on a street, heading along it: the engine's next intersection ahead is where the
+// extract's way first meets another street ahead (within a junction's bounds of that node).
+TEST_P(RealData, TheNextIntersectionAheadIsTheFirstJunctionOfTheStreet) {
+    const Truth& truth = TheTruth();
+    Engine engine;
+    ASSERT_EQ(engine.Initialize(folder.string(), "", false), "OK");
+    struct Found {
+        int state = 0; // 0 the way ends first, 1 a junction, 2 unclear (the street forks)
+        geo::Point at;
+        double along = 0;
+        bool ring = false;
+    };
+    // Along way w from its point k, one node at a time in `step` (+1 or -1).
+    auto firstJunction = [&](std::size_t w, long k, long step, geo::Point from) {
+        const Truth::Way& way = truth.ways[w];
+        Found f;
+        geo::Point last = from;
+        auto size = static_cast<long>(way.nodes.size());
+        for (long j = k; j >= 0 && j < size; j += step) {
+            auto u = static_cast<std::size_t>(j);
+            f.along += geo::Distance(last, way.points[u]);
+            last = way.points[u];
+            bool end = j == 0 || j == size - 1;
+            // Another street meets it, or the street forks (a plain continuation of the way
+            // under the same name is no junction).
+            int sameName = 0;
+            bool plain = end;
+            for (std::size_t other : truth.waysAt.at(way.nodes[u])) {
+                if (other == w) continue;
+                const Truth::Way& o = truth.ways[other];
+                f.ring = f.ring || o.roundabout;
+                if (o.key != way.key) {
+                    f.state = 1;
+                    continue;
+                }
+                ++sameName;
+                plain =
+                    plain && (o.nodes.front() == way.nodes[u] || o.nodes.back() == way.nodes[u]);
+            }
+            if (f.state == 0 && sameName > 0 && !(plain && sameName == 1)) f.state = 2;
+            if (std::count(way.nodes.begin(), way.nodes.end(), way.nodes[u]) > 1) f.state = 2;
+            if (f.state != 0) {
+                f.at = way.points[u];
+                return f;
+            }
+        }
+        return Found{};
+    };
+    int asked = 0, wrong = 0;
+    std::size_t n = truth.ways.size();
+    for (std::size_t i = 0; i < n * 8 && asked < 250; ++i) {
+        std::size_t w = (i * 7919) % n;
+        const Truth::Way& way = truth.ways[w];
+        if (way.name.empty() || way.roundabout) continue;
+        auto k = static_cast<long>((i * 31) % (way.points.size() - 1));
+        geo::Point a = way.points[static_cast<std::size_t>(k)],
+                   b = way.points[static_cast<std::size_t>(k) + 1];
+        if (geo::Distance(a, b) < 10.0) continue;
+        bool forward = i % 2 == 0;
+        geo::Point at{(a.lat + b.lat) / 2, (a.lon + b.lon) / 2};
+        Found ahead = forward ? firstJunction(w, k + 1, 1, at) : firstJunction(w, k, -1, at);
+        Found behind = forward ? firstJunction(w, k, -1, at) : firstJunction(w, k + 1, 1, at);
+        // Only a clear answer, for a walker not standing inside a junction.
+        if (ahead.state != 1 || (behind.state == 1 && ahead.along + behind.along <= 45.0)) continue;
+        ++asked;
+        int heading = geo::WholeDegrees(forward ? geo::Bearing(a, b) : geo::Bearing(b, a));
+        auto branches = engine.CrossStreets(at, way.name, heading, Naming{}, false);
+        double off = branches.empty() ? 1e9 : geo::Distance(branches.front().at, ahead.at);
+        if (off > (ahead.ring ? 100.0 : 40.0) && ++wrong <= 8)
+            ADD_FAILURE() << GetParam().map << ": walker at " << at.lat << "," << at.lon
+                          << " heading " << heading << " on " << way.name
+                          << ": the junction ahead is at " << ahead.at.lat << "," << ahead.at.lon
+                          << " (" << ahead.along << " m), the answer " << off << " m from it";
+    }
+    EXPECT_GE(asked, 200) << GetParam().map;
+    EXPECT_EQ(wrong, 0) << GetParam().map << ": of " << asked;
+}
+
+// Andorra's streets where a walker heard of the wrong junction: two roundabouts of one name
+// 650 m apart were one junction between them, and two T-junctions 24 m apart on the one-way
+// Carrer Ciutat de Valls were one.
+TEST_P(RealData, AndorrasJunctionsWhereTheirStreetsMeet) {
+    if (std::string(GetParam().map) != "Andorra") GTEST_SKIP() << "Andorra's streets";
+    Engine engine;
+    ASSERT_EQ(engine.Initialize(folder.string(), "", false), "OK");
+    struct Case {
+        const char* what;
+        geo::Point from, toward; // the walker 30 m from `from` toward `toward`, heading there
+        const char* street;
+        geo::Point expected; // a node of the junction ahead
+        double within;
+        const char* heard;    // a branch of it
+        const char* notHeard; // a branch of another junction
+    };
+    const Case cases[] = {
+        {"west to the roundabout of Baixada del Molí",
+         {42.5045751, 1.5221315},
+         {42.5036683, 1.5194956},
+         "Avinguda de Tarragona",
+         {42.5036683, 1.5194956},
+         30.0,
+         "Baixada del Molí",
+         "Carrer Bonaventura Riberaygua"},
+        {"east to the roundabout of Carrer Bonaventura Riberaygua",
+         {42.5052045, 1.526583},
+         {42.5052984, 1.5272963},
+         "Avinguda de Tarragona",
+         {42.5052984, 1.5272963},
+         30.0,
+         "Carrer Bonaventura Riberaygua",
+         "Baixada del Molí"},
+        {"west along Carrer Ciutat de Valls to Carrer Font del Pujal",
+         {42.5065385, 1.5170339},
+         {42.5063819, 1.5160217},
+         "Carrer Ciutat de Valls",
+         {42.5063819, 1.5160217},
+         5.0,
+         "Carrer Font del Pujal",
+         "Carrer Roc de l'Aldias"},
+    };
+    for (const Case& c : cases) {
+        double t = std::min(1.0, 30.0 / geo::Distance(c.from, c.toward));
+        geo::Point at{c.from.lat + t * (c.toward.lat - c.from.lat),
+                      c.from.lon + t * (c.toward.lon - c.from.lon)};
+        int heading = geo::WholeDegrees(geo::Bearing(c.from, c.toward));
+        auto branches = engine.CrossStreets(at, c.street, heading, Naming{}, false);
+        ASSERT_FALSE(branches.empty()) << c.what;
+        EXPECT_LE(geo::Distance(branches.front().at, c.expected), c.within) << c.what;
+        std::string names;
+        for (const Branch& b : branches)
+            names += b.name + "; ";
+        EXPECT_NE(names.find(c.heard), std::string::npos) << c.what << ": " << names;
+        EXPECT_EQ(names.find(c.notHeard), std::string::npos) << c.what << ": " << names;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Extracts, RealData, ::testing::ValuesIn(kExtracts),

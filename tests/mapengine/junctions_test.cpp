@@ -1,0 +1,164 @@
+// Junctions on small drawn maps: which nodes make one junction, and which junction a walker
+// hears of next. Each map is drawn in metres east and north of 45 N 10 E and compiled here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "Compiler.h"
+#include "Engine.h"
+#include "temp_dir.h"
+
+namespace gpsmap::test {
+namespace {
+
+namespace geo = gpslib::geo;
+
+geo::Point At(double x, double y) {
+    return {45.0 + y / geo::kMetresPerDegree,
+            10.0 + x / (geo::kMetresPerDegree * std::cos(geo::Radians(45.0)))};
+}
+
+struct DrawnWay {
+    const char* tags; // extra tags, as OSM XML
+    std::vector<std::pair<double, double>> nodes;
+};
+
+// Compiles the ways into a map of their own; nodes at the same spot are one node.
+class DrawnMap {
+public:
+    explicit DrawnMap(const std::vector<DrawnWay>& ways) {
+        std::ostringstream nodes, body;
+        std::vector<std::pair<double, double>> seen;
+        auto id = [&](std::pair<double, double> xy) {
+            for (std::size_t i = 0; i < seen.size(); ++i)
+                if (seen[i] == xy) return i + 1;
+            seen.push_back(xy);
+            geo::Point p = At(xy.first, xy.second);
+            nodes.precision(10);
+            nodes << "<node id='" << seen.size() << "' version='1' lat='" << p.lat << "' lon='"
+                  << p.lon << "'/>\n";
+            return seen.size();
+        };
+        int wayId = 1;
+        for (const DrawnWay& w : ways) {
+            body << "<way id='" << wayId++ << "' version='1'>";
+            for (const auto& xy : w.nodes)
+                body << "<nd ref='" << id(xy) << "'/>";
+            body << w.tags << "</way>\n";
+        }
+        std::ofstream(dir.File("drawn.osm")) << "<?xml version='1.0'?><osm version='0.6'>\n"
+                                             << nodes.str() << body.str() << "</osm>\n";
+        build::Options o;
+        o.input = dir.File("drawn.osm");
+        o.outputDirectory = dir.path();
+        o.name = "Drawn";
+        std::string error;
+        compiled = build::Compile(o, nullptr, nullptr, &error);
+        EXPECT_TRUE(compiled) << error;
+        compiled = compiled && engine.Initialize(dir.path(), "", false) == "OK";
+    }
+
+    // The position of the next intersection ahead ("none" when there is none), in metres.
+    std::string Ahead(double x, double y, const std::string& street, int heading) const {
+        auto branches = engine.CrossStreets(At(x, y), street, heading, Naming{}, false);
+        if (branches.empty()) return "none";
+        geo::Point p = branches.front().at;
+        double east = (p.lon - 10.0) * geo::kMetresPerDegree * std::cos(geo::Radians(45.0));
+        double north = (p.lat - 45.0) * geo::kMetresPerDegree;
+        std::ostringstream out;
+        out << std::lround(east) << "," << std::lround(north);
+        return out.str();
+    }
+
+    gpslib::test::TempDir dir;
+    Engine engine;
+    bool compiled = false;
+};
+
+struct Walker {
+    const char* what;
+    double x, y;
+    const char* street;
+    int heading;
+    const char* expected; // "east,north" of the junction in whole metres, or "none"
+};
+
+void Check(const DrawnMap& map, const std::vector<Walker>& walkers) {
+    ASSERT_TRUE(map.compiled);
+    for (const Walker& w : walkers)
+        EXPECT_EQ(map.Ahead(w.x, w.y, w.street, w.heading), w.expected) << w.what;
+}
+
+constexpr const char* kOneWay =
+    "<tag k='highway' v='residential'/><tag k='oneway' v='yes'/><tag k='name' v='Valley Street'/>";
+
+TEST(Junctions, TwoTJunctionsOnAOneWayPieceStayTwo) {
+    // North Lane and South Lane meet a one-way street 24 m apart.
+    DrawnMap map({
+        {kOneWay, {{0, 0}, {90, 0}}},
+        {kOneWay, {{90, 0}, {114, 0}}},
+        {kOneWay, {{114, 0}, {250, 0}}},
+        {"<tag k='highway' v='residential'/><tag k='name' v='North Lane'/>", {{90, 0}, {90, 150}}},
+        {"<tag k='highway' v='residential'/><tag k='name' v='South Lane'/>",
+         {{114, 0}, {114, -150}}},
+    });
+    Check(map, {
+                   {"before both", 40, 0, "Valley Street", 90, "90,0"},
+                   {"between them", 102, 0, "Valley Street", 90, "114,0"},
+                   {"back from beyond", 180, 0, "Valley Street", 270, "114,0"},
+                   {"up to Valley Street", 90, 60, "North Lane", 180, "90,0"},
+                   {"up from the south", 114, -60, "South Lane", 0, "114,0"},
+               });
+}
+
+TEST(Junctions, AWalkerJustBeforeACrossingHearsOfIt) {
+    // Oak Avenue is divided (one-way halves 16 m apart); Main Street crosses it, and 500 m on
+    // Fork Road leaves Main Street.
+    const char* main = "<tag k='highway' v='tertiary'/><tag k='name' v='Main Street'/>";
+    const char* oak =
+        "<tag k='highway' v='secondary'/><tag k='oneway' v='yes'/><tag k='name' v='Oak Avenue'/>";
+    DrawnMap map({
+        {main, {{-300, 0}, {-8, 0}}},
+        {main, {{-8, 0}, {8, 0}}},
+        {main, {{8, 0}, {500, 0}, {700, 0}}},
+        {"<tag k='highway' v='residential'/><tag k='name' v='Fork Road'/>", {{500, 0}, {560, 200}}},
+        {oak, {{-8, 300}, {-8, 0}, {-8, -300}}},
+        {oak, {{8, -300}, {8, 0}, {8, 300}}},
+    });
+    Check(map, {
+                   {"20 m before, from the west", -20, 0, "Main Street", 90, "0,0"},
+                   {"24 m before, from the west", -24, 0, "Main Street", 90, "0,0"},
+                   {"27 m before, from the west", -27, 0, "Main Street", 90, "0,0"},
+                   {"20 m before, from the east", 20, 0, "Main Street", 270, "0,0"},
+                   {"27 m before, from the east", 27, 0, "Main Street", 270, "0,0"},
+                   {"on Oak Avenue, 25 m before", 8, -25, "Oak Avenue", 0, "0,0"},
+                   {"standing between the halves", 0, 0, "Main Street", 90, "500,0"},
+                   {"standing at a node of it", -9, 0, "Main Street", 90, "500,0"},
+                   {"past it", 30, 0, "Main Street", 90, "500,0"},
+               });
+}
+
+TEST(Junctions, AOneWayLoopFindsItsOwnJunction) {
+    // Cul Street ends in a one-way turning loop whose two ends meet it 10 m apart.
+    const char* cul = "<tag k='highway' v='residential'/><tag k='name' v='Cul Street'/>";
+    DrawnMap map({
+        {cul, {{0, 0}, {100, 0}}},
+        {"<tag k='highway' v='residential'/><tag k='oneway' v='yes'/><tag k='name' v='Cul "
+         "Street'/>",
+         {{100, 0}, {110, 0}}},
+        {"<tag k='highway' v='residential'/><tag k='oneway' v='yes'/><tag k='name' v='Loop "
+         "Lane'/>",
+         {{110, 0}, {140, 30}, {140, 90}, {100, 90}, {100, 0}}},
+    });
+    Check(map, {
+                   {"27 m before the loop's end", 100, 27, "Loop Lane", 180, "105,0"},
+                   {"20 m before the loop's end", 100, 20, "Loop Lane", 180, "105,0"},
+                   {"along the loop", 140, 60, "Loop Lane", 0, "105,0"},
+                   {"toward the loop", 40, 0, "Cul Street", 90, "105,0"},
+               });
+}
+
+} // namespace
+} // namespace gpsmap::test
