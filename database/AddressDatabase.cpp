@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Text.h"
+#include "formats/HouseNumber.h"
 #include "os/path.h"
 
 namespace gpsdb {
@@ -13,6 +14,9 @@ namespace {
 
 using gpslib::Bstr;
 using gpslib::ComPtr;
+using gpslib::formats::HouseNumber;
+using gpslib::formats::ParseHouseNumber;
+using gpslib::formats::SameHouseNumber;
 
 std::string Text(BSTR text) {
     return gpslib::ToUtf8(text);
@@ -259,8 +263,7 @@ HRESULT CAddressDatabase::AddressDbFindAddress(IAddressSearchConfigurationObject
     }
     std::vector<std::string> labels;
     if (street != nullptr) {
-        const std::string wanted = Fold(search.number);
-        const std::int64_t wantedValue = std::atoll(search.number.c_str());
+        const HouseNumber wanted = ParseHouseNumber(search.number);
         for (std::int64_t key : street->keys) {
             std::vector<Point> points;
             Statement* s = m_file->db->Prepare("SELECT number, value, city, postcode, lat, lon "
@@ -299,28 +302,36 @@ HRESULT CAddressDatabase::AddressDbFindAddress(IAddressSearchConfigurationObject
                 m_addresses.push_back(std::move(e));
                 continue;
             }
-            auto exact = std::find_if(points.begin(), points.end(),
-                                      [&](const Point& p) { return Fold(p.number) == wanted; });
+            // The building asked for; else every building of that number; else a number the
+            // stretch's range holds, placed between its neighbours.
+            std::vector<const Point*> matches;
+            for (const Point& p : points)
+                if (SameHouseNumber(p.number, search.number)) matches.push_back(&p);
+            if (matches.empty() && wanted.value > 0)
+                for (const Point& p : points)
+                    if (p.value == wanted.value) matches.push_back(&p);
+            for (const Point* p : matches) {
+                AddressEntry e = base;
+                e.houseNumber = p->number;
+                e.latitude = p->lat;
+                e.longitude = p->lon;
+                labels.push_back(p->number + " " + street->name);
+                m_addresses.push_back(std::move(e));
+            }
+            if (!matches.empty() || wanted.value <= 0 || points.empty() ||
+                points.front().value > wanted.value || wanted.value > points.back().value)
+                continue;
+            auto upper = std::find_if(points.begin(), points.end(),
+                                      [&](const Point& p) { return p.value >= wanted.value; });
+            auto lower = upper == points.begin() ? upper : upper - 1;
+            double t = upper->value == lower->value
+                           ? 0.0
+                           : static_cast<double>(wanted.value - lower->value) /
+                                 static_cast<double>(upper->value - lower->value);
             AddressEntry e = base;
             e.houseNumber = search.number;
-            if (exact != points.end()) {
-                e.latitude = exact->lat;
-                e.longitude = exact->lon;
-            } else if (wantedValue > 0 && !points.empty() && points.front().value <= wantedValue &&
-                       wantedValue <= points.back().value) {
-                // A number the stretch's range holds: placed between its neighbours.
-                auto upper = std::find_if(points.begin(), points.end(),
-                                          [&](const Point& p) { return p.value >= wantedValue; });
-                auto lower = upper == points.begin() ? upper : upper - 1;
-                double t = upper->value == lower->value
-                               ? 0.0
-                               : static_cast<double>(wantedValue - lower->value) /
-                                     static_cast<double>(upper->value - lower->value);
-                e.latitude = lower->lat + t * (upper->lat - lower->lat);
-                e.longitude = lower->lon + t * (upper->lon - lower->lon);
-            } else {
-                continue;
-            }
+            e.latitude = lower->lat + t * (upper->lat - lower->lat);
+            e.longitude = lower->lon + t * (upper->lon - lower->lon);
             labels.push_back(search.number + " " + street->name);
             m_addresses.push_back(std::move(e));
         }

@@ -116,34 +116,39 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
     }
     std::int64_t appId = db->QueryInt("PRAGMA application_id", -1);
     if (access == Access::Create && schemaObjects == 0 && appId == 0) {
-        // A new (or empty) file: the schema, its identity and the declared categories in one
-        // transaction, so that a crash leaves either nothing or a whole store.
-        if (!db->Exec("PRAGMA journal_mode = WAL")) {
-            if (error) *error = "cannot use a write-ahead log: " + db->LastError();
-            return nullptr;
-        }
+        // A new (or empty) file, which another process may be creating at this very moment (two
+        // services starting together): the emptiness is checked again inside the write
+        // transaction, which waits for the other's, and the schema, identity and declared
+        // categories are written in it, so a crash leaves either nothing or a whole store.
         Transaction t(db.get());
-        bool ok =
-            t.ok() && db->Exec(gpslib::formats::kPoiSchema) &&
-            db->Exec("PRAGMA application_id = " +
-                     std::to_string(gpslib::formats::kPoiApplicationId)) &&
-            db->Exec("PRAGMA user_version = " + std::to_string(gpslib::formats::kPoiFormatVersion));
-        const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},
-                                                            {"version", "1"}};
-        for (const auto& entry : meta) {
-            Statement* s = ok ? db->Prepare("INSERT INTO meta VALUES(?1, ?2)") : nullptr;
-            ok = s != nullptr && s->BindText(1, entry.first).BindText(2, entry.second).Run();
+        bool ok = t.ok();
+        bool empty = ok && db->QueryInt("SELECT count(*) FROM sqlite_schema", -1) == 0 &&
+                     db->QueryInt("PRAGMA application_id", -1) == 0;
+        if (empty) {
+            ok = db->Exec(gpslib::formats::kPoiSchema) &&
+                 db->Exec("PRAGMA application_id = " +
+                          std::to_string(gpslib::formats::kPoiApplicationId)) &&
+                 db->Exec("PRAGMA user_version = " +
+                          std::to_string(gpslib::formats::kPoiFormatVersion));
+            const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},
+                                                                {"version", "1"}};
+            for (const auto& entry : meta) {
+                Statement* s = ok ? db->Prepare("INSERT INTO meta VALUES(?1, ?2)") : nullptr;
+                ok = s != nullptr && s->BindText(1, entry.first).BindText(2, entry.second).Run();
+            }
+            for (int c : categories) {
+                Statement* s =
+                    ok ? db->Prepare("INSERT OR IGNORE INTO categories VALUES(?1)") : nullptr;
+                ok = s != nullptr && s->Bind(1, static_cast<std::int64_t>(c)).Run();
+            }
+            ok = ok && t.Commit();
         }
-        for (int c : categories) {
-            Statement* s =
-                ok ? db->Prepare("INSERT OR IGNORE INTO categories VALUES(?1)") : nullptr;
-            ok = s != nullptr && s->Bind(1, static_cast<std::int64_t>(c)).Run();
-        }
-        if (!ok || !t.Commit()) {
+        if (!ok) {
             if (error) *error = "cannot create the schema: " + db->LastError();
             return nullptr;
         }
-        appId = gpslib::formats::kPoiApplicationId;
+        if (!empty) t.Commit(); // created by the other process meanwhile: nothing was written
+        appId = db->QueryInt("PRAGMA application_id", -1);
     }
     if (appId != gpslib::formats::kPoiApplicationId) {
         if (error) *error = "not a POI file (application id " + std::to_string(appId) + ")";
@@ -159,7 +164,7 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
     if (writable) {
         // A killed process loses nothing it committed; FULL also keeps commits across a power
         // loss, which matters more here than the few writes per minute it slows.
-        if (!db->Exec("PRAGMA journal_mode = WAL") || !db->Exec("PRAGMA synchronous = FULL")) {
+        if (!db->UseWriteAheadLog() || !db->Exec("PRAGMA synchronous = FULL")) {
             if (error) *error = "cannot use a write-ahead log: " + db->LastError();
             return nullptr;
         }

@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "os/codepage.h"
@@ -115,14 +116,20 @@ std::u32string FoldToCodePoints(std::string_view utf8) {
     return out;
 }
 
-// Letters and digits make words, as the word index splits them: ASCII letters and digits, and
-// every character beyond ASCII except the common punctuation and space blocks.
+// Letters and digits make words: ASCII letters and digits, and every character beyond ASCII
+// except the common punctuation and space blocks. What is not a word character here is never one
+// for the word index either (the letters and numbers among Latin-1's signs and the CJK marks are
+// word characters), so a word start found here is one of the index's token starts.
 bool IsWordChar(char32_t c) {
     if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (c >= 0xA0 && c <= 0xBF) return false;
+    if (c >= 0xA0 && c <= 0xBF)
+        return c == 0xAA || c == 0xB2 || c == 0xB3 || c == 0xB5 || c == 0xB9 || c == 0xBA ||
+               (c >= 0xBC && c <= 0xBE);
     if (c == 0xD7 || c == 0xF7) return false;
-    if (c >= 0x2000 && c <= 0x206F) return false;
-    if (c >= 0x3000 && c <= 0x303F) return false;
+    if ((c >= 0x2000 && c <= 0x2064) || (c >= 0x206A && c <= 0x206F)) return false;
+    if (c >= 0x3000 && c <= 0x303F)
+        return (c >= 0x3005 && c <= 0x3007) || (c >= 0x3021 && c <= 0x3029) ||
+               (c >= 0x3031 && c <= 0x3035) || (c >= 0x3038 && c <= 0x303C);
     return c != 0xFFFD;
 }
 
@@ -165,19 +172,52 @@ bool TextMatches(std::string_view field, std::string_view search, MatchMode mode
     return false;
 }
 
+FtsChar FtsCharClass(char32_t c) {
+    if (!IsWordChar(c)) return FtsChar::Separator;
+    auto in = [c](char32_t from, char32_t to) { return c >= from && c <= to; };
+    if (c < 0x80 || (in(0xC0, 0x24F) && c != 0xD7 && c != 0xF7) || in(0x3B1, 0x3CB) ||
+        in(0x430, 0x481) || in(0x48A, 0x52F) || in(0x5D0, 0x5EA) || in(0x621, 0x63A) ||
+        in(0x641, 0x64A) || in(0x3041, 0x3096) || in(0x30A1, 0x30FA) || in(0x4E00, 0x9FA5) ||
+        in(0xAC00, 0xD7A3))
+        return FtsChar::Token;
+    // Currency signs, arrows, mathematical and technical signs, shapes, pictographs, dingbats
+    // (without their circled digits), variation selectors and emoji: only those the tokenizer's
+    // Unicode tables know, for it takes a character it does not know for a letter.
+    static constexpr std::pair<char32_t, char32_t> kSigns[] = {
+        {0x20A0, 0x20B9},   {0x2190, 0x23F3},   {0x2500, 0x26FF},   {0x2701, 0x2775},
+        {0x2794, 0x27BF},   {0x2B00, 0x2B4C},   {0x2B50, 0x2B59},   {0xFE00, 0xFE0F},
+        {0x1F300, 0x1F320}, {0x1F330, 0x1F335}, {0x1F337, 0x1F37C}, {0x1F380, 0x1F393},
+        {0x1F3A0, 0x1F3C4}, {0x1F3C6, 0x1F3CA}, {0x1F3E0, 0x1F3F0}, {0x1F400, 0x1F43E},
+        {0x1F440, 0x1F440}, {0x1F442, 0x1F4F7}, {0x1F4F9, 0x1F4FC}, {0x1F500, 0x1F53D},
+        {0x1F540, 0x1F543}, {0x1F550, 0x1F567}, {0x1F5FB, 0x1F640}, {0x1F645, 0x1F64F},
+        {0x1F680, 0x1F6C5},
+    };
+    for (const auto& [from, to] : kSigns)
+        if (in(from, to)) return FtsChar::Separator;
+    return FtsChar::Unknown;
+}
+
 std::string FtsQuery(std::string_view column, std::string_view search, MatchMode mode) {
     if (mode == MatchMode::Anywhere) return {};
-    // The words of the search, separated by blanks, inside one FTS5 string: the tokenizer splits
-    // it again, and a quoted string is never read as an operator.
+    // The search's tokens, separated by blanks, inside one FTS5 string: the tokenizer splits it
+    // again, and a quoted string is never read as an operator. Signs the index drops are only
+    // separators (the literal comparison still holds them). A character whose treatment by the
+    // tokenizer is not known here, or a search without any token, is answered by comparing every
+    // candidate: an empty or mistaken query would remove what the comparison accepts.
     std::string words;
     bool inWord = false;
     for (char32_t c : FoldToCodePoints(search)) {
-        if (IsWordChar(c)) {
+        switch (FtsCharClass(c)) {
+        case FtsChar::Token:
             if (!inWord && !words.empty()) words.push_back(' ');
             gpslib::os::AppendUtf8(&words, c);
             inWord = true;
-        } else {
+            break;
+        case FtsChar::Separator:
             inWord = false;
+            break;
+        case FtsChar::Unknown:
+            return {};
         }
     }
     if (words.empty()) return {};

@@ -22,10 +22,16 @@ enum class MatchMode {
 // Whether `field` matches `search` (both UTF-8) under `mode`; an empty search matches anything.
 bool TextMatches(std::string_view field, std::string_view search, MatchMode mode);
 
+// How the word index's tokenizer treats a folded character: part of a token, a separator, or
+// not known here.
+enum class FtsChar { Token, Separator, Unknown };
+FtsChar FtsCharClass(char32_t folded);
+
 // An FTS5 query restricted to `column` that selects every row the search could match under
 // `mode` (a superset: TextMatches decides): the search's words as one quoted phrase, the last word
-// a prefix for StartsWith. Empty when the search holds no word, or for Anywhere, which the
-// word index cannot answer. `column` is one of the component's own fixed column names.
+// a prefix for StartsWith. Empty when the search holds no token or a character the tokenizer's
+// treatment of is not known, or for Anywhere, which the word index cannot answer: the caller
+// then compares every candidate. `column` is one of the component's own fixed column names.
 std::string FtsQuery(std::string_view column, std::string_view search, MatchMode mode);
 
 } // namespace gpsdb

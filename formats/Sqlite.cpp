@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 namespace gpslib::sqlite {
 
 Statement::~Statement() {
@@ -92,7 +95,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, Mode mode, std
     }
     sqlite3_extended_result_codes(db, 1);
     // Two cores of one process, or the map engine's reader, may hold the same file.
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     return std::unique_ptr<Database>(new Database(db, path));
 }
 
@@ -106,6 +109,21 @@ bool Database::Close() {
     int rc = sqlite3_close(m_db);
     m_db = nullptr;
     return rc == SQLITE_OK;
+}
+
+bool Database::UseWriteAheadLog() {
+    // Switching needs the file to itself, and SQLite answers "locked" at once rather than wait
+    // for a reader (another process opening the same new store): retried within the time-out.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        Statement* s = Prepare("PRAGMA journal_mode = WAL");
+        bool wal = s != nullptr && s->Step() && s->Text(0) == "wal";
+        if (s != nullptr) s->Reset();
+        if (wal) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool Database::Exec(std::string_view sql) {

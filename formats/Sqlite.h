@@ -61,8 +61,13 @@ public:
     bool Close();
     Database& operator=(const Database&) = delete;
 
+    // How long a statement waits for another connection's lock.
+    static constexpr int kBusyTimeoutMs = 2000;
+
     // Fixed SQL text only (schema, pragmas, transactions).
     bool Exec(std::string_view sql);
+    // Switches the file to the WAL journal; false when it is still locked after the time-out.
+    bool UseWriteAheadLog();
     // A cached statement for a fixed SQL text, reset and with its bindings cleared; null when it
     // does not prepare (a table of another schema), with LastError() saying why.
     Statement* Prepare(std::string_view sql);

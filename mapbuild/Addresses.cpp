@@ -1,6 +1,5 @@
 // The address stage: house numbers tied to the nearest edge of their street, interpolation lines
 // stepped out, and each street's city, postal code and state (docs/maps.md, "House numbers").
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -9,6 +8,7 @@
 #include <unordered_set>
 
 #include "Stages.h"
+#include "formats/HouseNumber.h"
 
 namespace gpsmap::build {
 namespace {
@@ -215,11 +215,7 @@ void PlaceStreets(Map& map) {
 }
 
 int LeadingNumber(const std::string& text) {
-    long v = 0;
-    std::size_t i = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && v < 100000000)
-        v = v * 10 + (text[i++] - '0');
-    return static_cast<int>(v);
+    return static_cast<int>(format::ParseHouseNumber(text).value);
 }
 
 } // namespace gpsmap::build

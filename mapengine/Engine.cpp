@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "formats/HouseNumber.h"
+
 namespace gpsmap {
 namespace {
 
@@ -801,11 +803,21 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
         return PointAt(e, e.length / 2);
     }
     std::vector<AddressRow> rows = map->AddressesOfStreet(s);
-    for (const AddressRow& a : rows)
-        if (Lower(a.number) == Lower(number))
+    const format::HouseNumber wanted = format::ParseHouseNumber(number);
+    // The building itself; else a building of that number (the one without a part, else the
+    // first part), since "36" asks for the buildings of number 36 and "36 к3" is at least there.
+    const AddressRow* same = nullptr;
+    std::string samePart;
+    for (const AddressRow& a : rows) {
+        format::HouseNumber h = format::ParseHouseNumber(a.number);
+        if (h.value == wanted.value && h.part == wanted.part)
             return PointAt(map->edges[static_cast<std::size_t>(a.edge)], a.offset);
+        if (wanted.value > 0 && h.value == wanted.value && (!same || h.part < samePart))
+            same = &a, samePart = h.part;
+    }
+    if (same) return PointAt(map->edges[static_cast<std::size_t>(same->edge)], same->offset);
     // Between the two nearest numbers of the same parity that enclose it.
-    int value = std::atoi(number.c_str());
+    long value = wanted.value;
     if (value <= 0) return std::nullopt;
     const AddressRow* low = nullptr;
     const AddressRow* high = nullptr;
@@ -815,14 +827,27 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
         if (a.value > value && (!high || a.value < high->value)) high = &a;
     }
     if (!low || !high) return std::nullopt;
+    double t = static_cast<double>(value - low->value) / (high->value - low->value);
+    if (low->edge == high->edge) // along the street itself, bends included
+        return PointAt(map->edges[static_cast<std::size_t>(low->edge)],
+                       low->offset + t * (high->offset - low->offset));
     Point pl = PointAt(map->edges[static_cast<std::size_t>(low->edge)], low->offset);
     Point ph = PointAt(map->edges[static_cast<std::size_t>(high->edge)], high->offset);
-    double t = static_cast<double>(value - low->value) / (high->value - low->value);
     Point guess{pl.lat + t * (ph.lat - pl.lat), pl.lon + t * (ph.lon - pl.lon)};
-    // Back onto the street line.
-    Naming naming;
-    std::optional<Match> m = MatchStreet(guess, -1, naming, nullptr);
-    return m ? m->point : guess;
+    // Back onto the addressed street (a nearer path or another street is not the address).
+    Point best = guess;
+    double bestDistance = 1e18;
+    for (const Edge& e : map->edges) {
+        if (map->ways[static_cast<std::size_t>(e.way)].street != s) continue;
+        for (std::size_t i = 0; i + 1 < e.points.size(); ++i) {
+            geo::Projection pr = geo::Project(guess, e.points[i], e.points[i + 1]);
+            if (pr.distance < bestDistance) {
+                bestDistance = pr.distance;
+                best = pr.point;
+            }
+        }
+    }
+    return best;
 }
 
 std::optional<std::vector<Engine::Crossing>>

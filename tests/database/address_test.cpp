@@ -149,6 +149,47 @@ TEST_F(DbAddressSearch, CityStreetNumber) {
     EXPECT_EQ(found, VARIANT_FALSE);
 }
 
+// House numbers with parts on Elm Street: the number alone lists every building of that
+// number, the full text (however spaced or cased) the part; records keep the number as written.
+TEST_F(DbAddressSearch, HouseNumbersWithParts) {
+    Places(MapId(false), false, "Sampleton");
+    Step(&IAddressDatabase::AddressDbFindStreet, "Elm", 0);
+    struct Case {
+        const char* number;
+        std::vector<std::string> labels;
+        AddressResults kind;
+    } cases[] = {
+        {"", {"12 - 18/2 Elm Street"}, AddressResultsAddressRanges},
+        {"14", {"14 к1 Elm Street", "14 к2 Elm Street"}, AddressResultsMultipleAddressMatches},
+        {"14 к2", {"14 к2 Elm Street"}, AddressResultsSingleAddress},
+        {"14К2", {"14 к2 Elm Street"}, AddressResultsSingleAddress},
+        {"13", {"13 с2 Elm Street"}, AddressResultsSingleAddress},
+        {"16A", {"16a Elm Street"}, AddressResultsSingleAddress},
+        {"18", {"18/2 Elm Street"}, AddressResultsSingleAddress},
+        {"15 Bis", {"15 bis Elm Street"}, AddressResultsSingleAddress},
+        {"17 корп. 1 стр. 1", {"17 к1 с1 Elm Street"}, AddressResultsSingleAddress},
+        {"12", {"12 Elm Street"}, AddressResultsSingleAddress},
+        {"20", {}, AddressResultsUnknown},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindAddress, "Elm Street", 0, c.number),
+                  c.labels)
+            << c.number;
+        EXPECT_EQ(Kind(), c.kind) << c.number;
+    }
+    Step(&IAddressDatabase::AddressDbFindAddress, "Elm Street", 0, "14");
+    ComPtr<IAddressRecord> record;
+    VARIANT_BOOL found = 0;
+    ASSERT_EQ(db->AddressDbGetRecord(1, record.Put(), &found), S_OK);
+    ASSERT_TRUE(record);
+    Bstr number;
+    double lat = 0;
+    record->GetHouseNumber(number.Put());
+    record->GetLatitude(&lat);
+    EXPECT_EQ(number.Utf8(), "14 к2");
+    EXPECT_NEAR(lat, 45.00245, 0.000001);
+}
+
 TEST_F(DbAddressSearch, PostalCodesAndUnknownMaps) {
     const std::string id = MapId(true);
     EXPECT_EQ(Places(id, true, "123"), std::vector<std::string>{"12345"});

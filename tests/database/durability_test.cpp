@@ -2,6 +2,7 @@
 // it leaves opens as a valid database.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -117,6 +118,47 @@ TEST(DbDurability, AFullDiskRefusesTheWriteAndKeepsTheRest) {
     auto file = PoiFile::Open(path, PoiFile::Access::ReadWrite, {}, &error);
     ASSERT_NE(file, nullptr) << error;
     EXPECT_EQ(file->Count(), committed);
+}
+
+// Two services starting together on a fresh install create the same store at once: both must
+// open it, every time.
+TEST(DbDurability, TwoProcessesCreatingOneStoreBothOpenIt) {
+    gpslib::test::TempDir dir;
+    for (int round = 0; round < 100; ++round) {
+        const std::string path = dir.File("History" + std::to_string(round) + ".hdb");
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        pid_t children[2];
+        for (pid_t& child : children) {
+            child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                close(go[1]);
+                char c;
+                if (read(go[0], &c, 1) != 0) _exit(3); // both start when the pipe closes
+                std::string error;
+                auto file = PoiFile::Open(path, PoiFile::Access::Create, {16}, &error);
+                if (file == nullptr) {
+                    fprintf(stderr, "%s\n", error.c_str());
+                    _exit(1);
+                }
+                PoiKey key = 0, blocking = 0;
+                _exit(file->Add(PoiRecord{}, nullptr, &key, &blocking) ? 0 : 2);
+            }
+        }
+        close(go[0]);
+        close(go[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+                << "round " << round << ": exit " << WEXITSTATUS(status);
+        }
+        std::string error;
+        auto file = PoiFile::Open(path, PoiFile::Access::ReadWrite, {}, &error);
+        ASSERT_NE(file, nullptr) << error;
+        EXPECT_EQ(file->Count(), 2);
+    }
 }
 
 } // namespace

@@ -159,6 +159,57 @@ TEST_F(DbDrawnPois, TheMainSearchFieldIsTheFirstFilledField) {
     EXPECT_EQ(RunFind(db.Get(), candidates.Get(), config.Get()).names, std::vector<std::string>{});
 }
 
+// Symbols the word index drops (currency, arrows, emoji) are still found by every mode, alone or
+// beside words, in the name and in the description searched when the name is empty.
+TEST(DbPoiTextSearch, SymbolsAloneAndBesideWords) {
+    gpslib::test::TempDir dir;
+    auto db = NewPoiDatabase();
+    const std::string file = dir.File("user.pdb");
+    Open(db.Get(), file);
+    for (const Poi& p : {Poi{"€ Exchange"}, Poi{"→ Platform 2"}, Poi{"☕ Corner"}, Poi{"Pizza 🍕"},
+                         Poi{"Café € 5"}, Poi{"Bikes", 1, 1, 0, 0, false, "🚲 rental, €10"}})
+        ASSERT_GT(Add(db.Get(), file, p), 0) << p.name;
+    auto candidates = AllCandidates(db.Get(), file);
+    enum Mode { kStartsWith, kWholeWord };
+    struct Row {
+        const char* search;
+        Mode mode;
+        bool description; // the name left empty: the description is the main field
+        std::vector<std::string> found;
+    } rows[] = {
+        {"€", kStartsWith, false, {"€ Exchange", "Café € 5"}},
+        {"€", kWholeWord, false, {"€ Exchange", "Café € 5"}},
+        {"→", kStartsWith, false, {"→ Platform 2"}},
+        {"→", kWholeWord, false, {"→ Platform 2"}},
+        {"🍕", kStartsWith, false, {"Pizza 🍕"}},
+        {"🍕", kWholeWord, false, {"Pizza 🍕"}},
+        {"☕ cor", kStartsWith, false, {"☕ Corner"}},
+        {"☕ corner", kWholeWord, false, {"☕ Corner"}},
+        {"pizza 🍕", kWholeWord, false, {"Pizza 🍕"}},
+        {"€ 5", kStartsWith, false, {"Café € 5"}},
+        {"€ exchange", kWholeWord, false, {"€ Exchange"}},
+        {"€ ex", kWholeWord, false, {}},
+        {"🍔", kStartsWith, false, {}},
+        {"🚲", kStartsWith, true, {"Bikes"}},
+        {"🚲", kWholeWord, true, {"Bikes"}},
+        {"🚲 rent", kStartsWith, true, {"Bikes"}},
+        {"€10", kWholeWord, true, {"Bikes"}},
+        {"€1", kWholeWord, true, {}},
+    };
+    for (const Row& r : rows) {
+        auto config = NewSearch(r.description ? "" : r.search);
+        if (r.description) {
+            ComPtr<IPOIObject> poi;
+            config->GetPOISearchObject(poi.Put());
+            poi->SetDescription(Bstr(r.search).Get());
+        }
+        config->SetStartsWithSearch(r.mode == kStartsWith ? VARIANT_TRUE : VARIANT_FALSE);
+        config->SetWholeWord(r.mode == kWholeWord ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(RunFind(db.Get(), candidates.Get(), config.Get()).names, r.found)
+            << r.search << " mode " << r.mode;
+    }
+}
+
 TEST_F(DbDrawnPois, UserPoiVisibility) {
     // The public user POIs, and every POI in key order; "Plain" is not in the user category.
     const std::vector<std::string> shared = {"O\"Brien's Bar", "a_b corner", "Cats AND Dogs",

@@ -2,7 +2,12 @@
 // matched literally whatever they hold.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
 #include "Text.h"
+#include "formats/Sqlite.h"
+#include "os/codepage.h"
 
 namespace gpsdb {
 namespace {
@@ -83,9 +88,47 @@ TEST(DbText, FtsQueriesQuoteTheWordsOnly) {
         {"NEAR(a b) OR c*", M::WholeWord, "{name} : \"near a b or c\""},
         {"%_*\"", M::StartsWith, ""}, // no word: the index is not asked
         {"abc", M::Anywhere, ""},     // substrings are not in the word index
+        {"€", M::StartsWith, ""},     // signs the index drops: every candidate is compared
+        {"→ 🍕", M::WholeWord, ""},
+        {"☕ Corner", M::StartsWith, "{name} : \"corner\" *"},
+        {"€10", M::WholeWord, "{name} : \"10\""},
+        {"ab\u0E3F", M::StartsWith, ""}, // a sign not known here: compared too
     };
     for (const Row& r : rows)
         EXPECT_EQ(FtsQuery("name", r.search, r.mode), r.query) << r.search;
+}
+
+// What the query builder takes for a token or a separator is what the word index's tokenizer
+// does with that character, for every character it classifies.
+TEST(DbText, TheTokenizerAgreesWithTheClassOfEveryCharacter) {
+    std::string error;
+    auto db =
+        gpslib::sqlite::Database::Open(":memory:", gpslib::sqlite::Database::Mode::Create, &error);
+    ASSERT_NE(db, nullptr) << error;
+    ASSERT_TRUE(db->Exec("CREATE VIRTUAL TABLE t USING fts5(x, tokenize='unicode61 "
+                         "remove_diacritics 2'); CREATE VIRTUAL TABLE v USING fts5vocab(t, "
+                         "'instance'); BEGIN"));
+    std::vector<char32_t> chars;
+    for (char32_t c = 0x21; c < 0x20000; ++c)
+        if ((c < 0xD800 || c > 0xDFFF) && FtsCharClass(c) != FtsChar::Unknown) chars.push_back(c);
+    for (char32_t c : chars) {
+        std::string text = "a";
+        gpslib::os::AppendUtf8(&text, c);
+        text += "b";
+        auto* s = db->Prepare("INSERT INTO t(rowid, x) VALUES(?1, ?2)");
+        ASSERT_TRUE(s->Bind(1, static_cast<std::int64_t>(c)).BindText(2, text).Run());
+    }
+    std::map<std::int64_t, int> tokens;
+    auto* s = db->Prepare("SELECT doc FROM v");
+    while (s->Step())
+        ++tokens[s->Int(0)];
+    int wrong = 0;
+    for (char32_t c : chars) {
+        int expected = FtsCharClass(c) == FtsChar::Token ? 1 : 2; // "a?b" or "a", "b"
+        if (tokens[static_cast<std::int64_t>(c)] != expected && ++wrong < 20)
+            ADD_FAILURE() << "U+" << std::hex << static_cast<long>(c);
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

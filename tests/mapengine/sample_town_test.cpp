@@ -260,6 +260,58 @@ TEST_F(SampleTown, DescriptionsAddressesAndMapNames) {
     }
 }
 
+// Elm Street between Main Street and North Street: numbers with building (к), structure (с),
+// letter, slash and "bis" parts. The number alone finds the first building of that number, the
+// full text (however spaced or cased) the part.
+TEST_F(SampleTown, HouseNumbersWithParts) {
+    struct Case {
+        const char* number;
+        double y; // on Elm Street (x = 6); 0: not found
+    };
+    const Case cases[] = {
+        {"14 к2", 2.45},
+        {"14к2", 2.45},
+        {"14 К2", 2.45},
+        {"14", 2.3},
+        {"14 к3", 2.3},
+        {"13", 2.3},
+        {"13 с2", 2.3},
+        {"16", 2.6},
+        {"16A", 2.6},
+        {"16 a", 2.6},
+        {"18", 2.75},
+        {"18/2", 2.75},
+        {"15", 2.5},
+        {"15 BIS", 2.5},
+        {"15bis", 2.5},
+        {"17", 2.7},
+        {"17к1с1", 2.7},
+        {"17 к1 с1", 2.7},
+        {"17 корпус 1 строение 1", 2.7},
+        {"20", 0},
+        {"11", 0},
+        {"к2", 0},
+    };
+    gpslib::Bstr mapName("Sampleton"), elm("Elm Street"), none;
+    for (const Case& c : cases) {
+        gpslib::Bstr number{std::string_view(c.number)};
+        double lat = 0, lon = 0;
+        VARIANT_BOOL found = 0;
+        ASSERT_EQ(map->FindAddressPosition(mapName.Get(), -1, elm.Get(), none.Get(), none.Get(),
+                                           number.Get(), &lat, &lon, &found),
+                  S_OK);
+        EXPECT_EQ(found != 0, c.y != 0) << c.number;
+        if (c.y == 0) continue;
+        EXPECT_NEAR(lat, Lat(c.y), 0.00001) << c.number;
+        EXPECT_NEAR(lon, Lon(6.0), 0.00002) << c.number;
+    }
+    // The buildings' own numbers, as written, beside the street.
+    auto d = Details(map.Get(), Lat(2.45), Lon(6.02), 0)[0];
+    EXPECT_EQ(d.houseNumber, "14 к2");
+    EXPECT_EQ(d.houseRight, 14);
+    EXPECT_EQ(d.rightToText, "18/2");
+}
+
 // The cross streets of a street named by the address database, along it from its west end.
 TEST(SampleTownStreets, CrossStreetsAlongAStreet) {
     Engine engine;
