@@ -83,9 +83,19 @@ char32_t FoldChar(char32_t c) {
     return c;
 }
 
-bool IsCombiningMark(char32_t c) {
-    return (c >= 0x300 && c <= 0x36F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
-           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF);
+// What the word index does with a combining mark, and so what the comparison does with it: the
+// accents it removes are dropped, the marks it breaks words at become a blank, and the marks its
+// tables do not know are letters to it and stay.
+enum class Mark { kNone, kDropped, kBreak };
+
+Mark MarkOf(char32_t c) {
+    auto in = [c](char32_t from, char32_t to) { return c >= from && c <= to; };
+    if (in(0x300, 0x304) || in(0x306, 0x30C) || c == 0x30F || c == 0x311 || c == 0x31B ||
+        in(0x323, 0x328) || in(0x32D, 0x32E) || in(0x330, 0x331))
+        return Mark::kDropped;
+    if (in(0x300, 0x36F) || in(0x1DC0, 0x1DE6) || in(0x1DFC, 0x1DFF) || in(0x20D0, 0x20F0))
+        return Mark::kBreak;
+    return Mark::kNone;
 }
 
 // Decodes one code point at `at`, advancing it; malformed sequences answer U+FFFD.
@@ -111,7 +121,16 @@ std::u32string FoldToCodePoints(std::string_view utf8) {
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
         char32_t c = Decode(utf8, &at);
-        if (!IsCombiningMark(c)) out.push_back(FoldChar(c));
+        switch (MarkOf(c)) {
+        case Mark::kDropped:
+            break;
+        case Mark::kBreak:
+            out.push_back(U' ');
+            break;
+        case Mark::kNone:
+            out.push_back(FoldChar(c));
+            break;
+        }
     }
     return out;
 }
@@ -197,18 +216,49 @@ FtsChar FtsCharClass(char32_t c) {
     return FtsChar::Unknown;
 }
 
+// Letters the comparison folds some others into that the index keeps apart: ð and đ fold to d,
+// ħ to h, ı and ĳ to i, ĸ to k, ŀ and ł to l, ŉ and ŋ to n, ø and œ to o, ŧ to t, ё to е, the
+// Greek vowels with tonos to the plain ones and ς to σ. A search holding one of them could
+// match a word the index holds under the other letter.
+bool IndexMayKeepApart(char32_t folded) {
+    switch (folded) {
+    case U'd':
+    case U'h':
+    case U'i':
+    case U'k':
+    case U'l':
+    case U'n':
+    case U'o':
+    case U't':
+    case 0x435:
+    case 0x3B1: // α
+    case 0x3B5: // ε
+    case 0x3B7: // η
+    case 0x3B9: // ι
+    case 0x3BF: // ο
+    case 0x3C3: // σ
+    case 0x3C5: // υ
+    case 0x3C9: // ω
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string FtsQuery(std::string_view column, std::string_view search, MatchMode mode) {
     if (mode == MatchMode::Anywhere) return {};
     // The search's tokens, separated by blanks, inside one FTS5 string: the tokenizer splits it
     // again, and a quoted string is never read as an operator. Signs the index drops are only
     // separators (the literal comparison still holds them). A character whose treatment by the
-    // tokenizer is not known here, or a search without any token, is answered by comparing every
-    // candidate: an empty or mistaken query would remove what the comparison accepts.
+    // tokenizer is not known here, a letter the index may keep apart from what the comparison
+    // folds it with, or a search without any token, is answered by comparing every candidate:
+    // an empty or mistaken query would remove what the comparison accepts.
     std::string words;
     bool inWord = false;
     for (char32_t c : FoldToCodePoints(search)) {
         switch (FtsCharClass(c)) {
         case FtsChar::Token:
+            if (IndexMayKeepApart(c)) return {};
             if (!inWord && !words.empty()) words.push_back(' ');
             gpslib::os::AppendUtf8(&words, c);
             inWord = true;
