@@ -131,8 +131,7 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     if (pSettings == nullptr || pbPortOpened == nullptr) return E_POINTER;
     EnsureUtility();
     if (m_context.m_pUtility == nullptr) return E_FAIL;
-    m_receiver.ApplySettings(pSettings, pbPortOpened);
-    return m_context.ReceiverSettings() ? S_OK : E_FAIL;
+    return m_receiver.ApplySettings(pSettings, pbPortOpened);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -42,7 +42,11 @@ std::u16string SettingText(IGPSSettingsObject* settings,
 
 } // namespace
 
-ReceiverLink::ReceiverLink(ServiceContext& context) : m_context(context) {}
+ReceiverLink::ReceiverLink(ServiceContext& context) : m_context(context) {
+    m_receiver.SetLog([&context](std::string_view text) {
+        if (context.m_pUtility != nullptr) context.m_pUtility->TraceAndLog(text);
+    });
+}
 
 ComPtr<ILocationObject> ReceiverLink::Location() const {
     ComPtr<ILocationObject> location;
@@ -71,7 +75,6 @@ HRESULT ReceiverLink::Status(IGPSStatusObject** ppStatus) {
 }
 
 void ReceiverLink::PushNmea(std::u16string_view text) {
-    m_receiver.SetUtility(m_context.m_pUtility.get());
     const std::string bytes = gpslib::os::Utf16ToCp1252(text);
     AppendToTrace(bytes);
     // Each call assembles its own lines (a sentence is never completed by the next call), but
@@ -85,13 +88,13 @@ void ReceiverLink::PushNmea(std::u16string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Settings.
 
-void ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pbPortOpened) {
+HRESULT ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pbPortOpened) {
     ComPtr<IGPSSettingsObject> stored = m_context.m_pUtility->ReceiverSettings();
     if (!stored) {
         gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &stored);
         m_context.m_pUtility->SetReceiverSettings(stored);
     }
-    if (!stored) return;
+    if (!stored) return E_FAIL;
 
     SHORT seconds = 5;
     pSettings->GetPedestrianHeadingAveragingSeconds(&seconds);
@@ -124,6 +127,7 @@ void ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
 
     if (!onlyAveragingChanged) *pbPortOpened = Open(0) ? VARIANT_TRUE : VARIANT_FALSE;
     if (identityChanged) m_receiver.PedometerReset();
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -258,7 +262,6 @@ void ReceiverLink::Release() {
     m_receiver.ResetGPSData();
     Close();
     m_receiver.SetRecord(nullptr);
-    m_receiver.SetUtility(nullptr);
     m_pGPSObject.Reset();
 }
 
@@ -268,7 +271,6 @@ bool ReceiverLink::Configured() const {
 
 bool ReceiverLink::Read() {
     if (!Configured()) return false;
-    m_receiver.SetUtility(m_context.m_pUtility.get());
     bool read = false;
     if (m_hSerialPort) read = ReadSource(Source::kSerialPort) || read;
     if (m_hPlaybackFile) read = ReadSource(Source::kPlaybackFile) || read;

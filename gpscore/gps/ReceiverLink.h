@@ -61,8 +61,8 @@ public:
     // Sentences from the client, one byte per character.
     void PushNmea(std::u16string_view text);
     // Applies receiver settings a client sets (GPSSetSettings) and reopens the link when its
-    // identity changed.
-    void ApplySettings(IGPSSettingsObject* settings, VARIANT_BOOL* portOpened);
+    // identity changed; E_FAIL when the stored settings cannot be made.
+    HRESULT ApplySettings(IGPSSettingsObject* settings, VARIANT_BOOL* portOpened);
 
     // Traces: the file name is checked and kept; the file opens only while the service runs.
     HRESULT StartRecording(std::u16string_view file, bool running);

@@ -46,11 +46,18 @@ ReceiverState::~ReceiverState() {
     if (m_bInertialNoSatellites) CountCoarseReceiver(false);
 }
 
-void ReceiverState::SetInertialNoSatellites(bool on) {
-    if (on != m_bInertialNoSatellites) {
-        m_bInertialNoSatellites = on;
-        CountCoarseReceiver(on);
+void ReceiverState::SetRecord(CGPSObject* record) {
+    m_pRecord = record;
+    if (m_pRecord != nullptr) {
+        CriticalSectionLock lock(m_pRecord->DataLock());
+        m_pRecord->SetCoarseDirections(m_bInertialNoSatellites);
     }
+}
+
+void ReceiverState::SetInertialNoSatellites(bool on) {
+    if (on == m_bInertialNoSatellites) return;
+    m_bInertialNoSatellites = on;
+    CountCoarseReceiver(on);
     if (m_pRecord != nullptr) m_pRecord->SetCoarseDirections(on);
 }
 
@@ -58,11 +65,11 @@ void ReceiverState::SetInertialNoSatellites(bool on) {
 // Sentences.
 
 void ReceiverState::OnChecksumError(std::string_view line) {
-    if (m_pUtility != nullptr) {
+    if (m_log) {
         std::string text = "\nCSUM ERROR:";
         text.append(line);
         text += '\n';
-        m_pUtility->TraceAndLog(text);
+        m_log(text);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <gpslib/GPSMapLib.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "GPSLib_classes.h"
@@ -19,8 +20,6 @@ class CGPSTimeObject;
 
 namespace gpscore {
 
-class Utility;
-
 // Owned by the core and used only with its core lock held; every access to the fix record also
 // takes the record's data lock.
 class ReceiverState final : public nmea::Target {
@@ -30,11 +29,11 @@ public:
 
     // The live fix record (not owned; null until the core creates it) and the map engine used
     // by big-city heading averaging (null without one: street names are then empty).
-    void SetRecord(CGPSObject* record) { m_pRecord = record; }
+    void SetRecord(CGPSObject* record);
     CGPSObject* Record() const { return m_pRecord; }
     void SetMapEngine(IGPSMap* map) { m_pGPSMap = map; }
-    // Where sentences with a wrong checksum are logged (the service's Utility; null: nowhere).
-    void SetUtility(const Utility* utility) { m_pUtility = utility; }
+    // Where sentences with a wrong checksum are traced and logged; unset: nowhere.
+    void SetLog(std::function<void(std::string_view)> log) { m_log = std::move(log); }
 
     // nmea::Target: the parsed sentences applied to the record.
     void OnChecksumError(std::string_view line) override;
@@ -100,7 +99,7 @@ private:
 
     CGPSObject* m_pRecord = nullptr;
     IGPSMap* m_pGPSMap = nullptr;
-    const Utility* m_pUtility = nullptr;
+    std::function<void(std::string_view)> m_log;
     bool m_bInertialNoSatellites = false;
 
     std::array<SHORT, 5> m_nHeadingHistory{-1, -1, -1, -1, -1}; // Newest first.

@@ -6,7 +6,6 @@ using gpslib::ComPtr;
 
 void VirtualWalker::Create() {
     gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
-    m_bRestoringVirtual = false; // The saved position is restored here once the walker moves.
 }
 
 ComPtr<ILocationObject> VirtualWalker::Location() const {

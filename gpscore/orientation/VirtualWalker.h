@@ -31,8 +31,6 @@ private:
     gpslib::ComPtr<IVirtualObject> m_pVirtualObject;
     bool m_bArrivedNearVirtual = false;
     LONG m_nPedometerTotalVirtual = 0;
-    // Cleared by Start while it restores the walker's position.
-    bool m_bRestoringVirtual = true;
 };
 
 } // namespace gpscore
