@@ -235,6 +235,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     m_virtual.Create();
     m_destination.Restore();
     m_lookaround.Start();
+    m_poiLookaround.Start();
 
     m_polling.Arm(m_context.Env());
     Log("GPSCore::Start exited");
@@ -279,6 +280,7 @@ HRESULT CGPSCore::Stop() {
     m_virtual.Release();
     m_destination.Release();
     m_lookaround.Stop();
+    m_poiLookaround.Stop();
     // The last service to stop ends the shared Utility, as a single service always did.
     Utility::ReleaseForService(m_context.m_pUtility);
     return S_OK;

@@ -22,6 +22,7 @@
 #include "orientation/WhereAmI.h"
 #include "os/sync.h"
 #include "os/thread_annotations.h"
+#include "poi/POILookaround.h"
 #include "poi/POISearch.h"
 #include "poi/PersonalPlaces.h"
 #include "route/RouteBuilder.h"
@@ -136,6 +137,19 @@ public:
     HRESULT GetLastAutomaticEvent(IAutomaticEventObject** ppEvent) override;
     HRESULT GetLastTenAutomaticEvents(VARIANT* pvarEvents) override;
 
+    // Where Am I, intersections and the virtual walker (WhereAmI, VirtualWalker;
+    // GPSCoreStreets.cpp).
+
+    // Lookaround settings and watches (Lookaround; GPSCoreLookaround.cpp).
+
+    // Points of interest and their watch (POISearch, POILookaround; GPSCorePOI.cpp).
+
+    // Favorites, history and annotations (PersonalPlaces; GPSCorePlaces.cpp).
+
+    // Routes: creation, files and following (RouteBuilder, RouteFollower; GPSCoreRoutes.cpp).
+
+    // Address search (AddressSearch; GPSCoreAddress.cpp).
+
 private:
     // Reaches the parts for tests of their rules, until the parts' own methods exist.
     friend class GPSCoreTestPeer;
@@ -172,6 +186,7 @@ private:
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context};
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
+    gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
     gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){m_context, m_events};
     gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events};
     gpscore::AddressSearch m_addressSearch GUARDED_BY(m_csCore){m_context};
@@ -179,7 +194,7 @@ private:
     gpscore::ReceiverLink m_receiver GUARDED_BY(m_csCore){m_context};
     gpscore::PollCycle m_poll GUARDED_BY(m_csCore){{m_context, m_receiver, m_events, m_destination,
                                                     m_virtual, m_whereAmI, m_lookaround,
-                                                    m_routeFollower, m_places}};
+                                                    m_poiLookaround, m_routeFollower, m_places}};
     gpscore::PollingThread m_polling GUARDED_BY(m_csCore);
 
     std::atomic<bool> m_bProprietaryFeatures{true}; // Read by nothing; written without the lock.

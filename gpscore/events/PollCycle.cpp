@@ -12,6 +12,7 @@
 #include "orientation/Lookaround.h"
 #include "orientation/VirtualWalker.h"
 #include "orientation/WhereAmI.h"
+#include "poi/POILookaround.h"
 #include "poi/PersonalPlaces.h"
 #include "route/RouteFollower.h"
 
@@ -123,7 +124,7 @@ bool PollCycle::Run(bool readReceiver) {
             return read;
         if (--m_nPOICountdown <= 0) {
             lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
-            m_parts.lookaround.CheckPOIs();
+            m_parts.poiLookaround.Check();
         }
     }
     return read;

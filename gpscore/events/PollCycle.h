@@ -18,6 +18,7 @@ struct ServiceContext;
 class Destination;
 class Lookaround;
 class PersonalPlaces;
+class POILookaround;
 class RouteFollower;
 class VirtualWalker;
 class WhereAmI;
@@ -35,6 +36,7 @@ public:
         VirtualWalker& walker;
         WhereAmI& whereAmI;
         Lookaround& lookaround;
+        POILookaround& poiLookaround;
         RouteFollower& route;
         PersonalPlaces& places;
     };

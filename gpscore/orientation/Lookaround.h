@@ -1,7 +1,7 @@
 // Lookaround: what the service watches around a walking user between their questions. The poll
 // cycle decides when each watch runs; each raises its events through the event queue. To come
-// here: the street, city and map changes, the intersection ahead and the points of interest
-// near, and POIGetLastLookaroundFound.
+// here: the street, city and map changes, the intersection ahead and the lookaround settings
+// methods. The points-of-interest watch lives with the POI search (poi/POILookaround.h).
 #ifndef GPSCORE_ORIENTATION_LOOKAROUND_H_
 #define GPSCORE_ORIENTATION_LOOKAROUND_H_
 
@@ -20,16 +20,13 @@ public:
     Lookaround(ServiceContext& context, EventQueue& events)
         : m_context(context), m_events(events) {}
 
-    void Start();
-    void Stop() { m_pLookaroundLocation.Reset(); }
+    void Start() {}
+    void Stop() {}
 
     // The street, city and map under the user, compared with the last ones announced.
     void CheckChanges();
     // The intersection the user is approaching.
     void CheckIntersection();
-    // Points of interest near the user.
-    void CheckPOIs();
-
     // The place last announced (by a gained fix or a change), which CheckChanges compares with.
     void Remember(const std::u16string& street, const std::u16string& city,
                   const std::u16string& map);
@@ -40,8 +37,6 @@ private:
     std::u16string m_bstrLastStreet;
     std::u16string m_bstrLastCity;
     std::u16string m_bstrLastMap;
-    // The location passed with lookaround POI events.
-    gpslib::ComPtr<ILocationObject> m_pLookaroundLocation;
 };
 
 } // namespace gpscore
