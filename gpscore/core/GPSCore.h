@@ -183,7 +183,7 @@ private:
     gpscore::PersonalPlaces m_places GUARDED_BY(m_csCore){m_context};
     gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore);
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
-    gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context};
+    gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
     gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};

@@ -12,11 +12,13 @@
 namespace gpscore {
 
 struct ServiceContext;
+class PersonalPlaces;
 
 // REQUIRES for every method: the service's core lock held.
 class WhereAmI {
 public:
-    explicit WhereAmI(ServiceContext& context) : m_context(context) {}
+    WhereAmI(ServiceContext& context, PersonalPlaces& places)
+        : m_context(context), m_places(places) {}
 
     // The street, city and map at a place; false when no place is known there.
     bool NearestPlaceNames(ILocationObject* place, std::u16string* street, std::u16string* city,
@@ -24,6 +26,8 @@ public:
 
 private:
     [[maybe_unused]] ServiceContext& m_context;
+    // Annotations near an intersection replace its description.
+    [[maybe_unused]] PersonalPlaces& m_places;
 };
 
 } // namespace gpscore

@@ -84,4 +84,9 @@ void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view na
     m_context.Log("GPSCore::AddToHistory Error Unable to add a place to the history");
 }
 
+// Annotations are not kept yet.
+bool PersonalPlaces::AnnotationNear(ILocationObject*, std::u16string*, std::u16string*) const {
+    return false;
+}
+
 } // namespace gpscore

@@ -28,6 +28,11 @@ public:
     // keeps the place's own.
     void AddToHistory(ILocationObject* place, std::u16string_view name);
 
+    // The annotation nearest `place` when it lies within the arrived-near threshold: its name
+    // and its details. False when there is none.
+    bool AnnotationNear(ILocationObject* place, std::u16string* name,
+                        std::u16string* details) const;
+
     // To come: HistoryGetList/Item, FavoritesGetList/Item/Add…/GetCount,
     // AnnotationsGetList/Item/Add/GetCount/IsNear.
 
