@@ -279,8 +279,11 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
         m_bPlacedWithoutHeading = true;
     }
     if (addToHistory) {
+        // A place without a name of its own is remembered by its street.
         ComPtr<ILocationObject> here = Location();
-        m_places.AddToHistory(here.Get(), name);
+        Bstr street;
+        impl->GetCurrentStreetName(street.Put());
+        m_places.AddToHistory(here.Get(), name.empty() ? street.View() : name);
     }
 }
 

@@ -1,6 +1,7 @@
 // The virtual walker over the sample town, as a client drives it: walks with the exact message
 // after each step, the refusals, placements (a point of interest, a map's start), the walker kept
 // across Stop and Start, and bad input.
+#include <gpslib/GPSDatabaseLib.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -292,6 +293,39 @@ TEST_F(Walker, PlacementsAtAPointOfInterestAndAMapsStart) {
         }
     }
     EXPECT_EQ(core->VirtualSetToMap(nullptr), E_INVALIDARG);
+}
+
+TEST_F(Walker, EveryPlacementGoesToTheHistoryOfPlaces) {
+    ComPtr<IPOIObject> poi;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
+    poi->SetLocation(At(6.2, 1.1).Get());
+    poi->SetName(Bstr("Town Library").Get());
+    ComPtr<ILocationObject> named = At(1.0, 2.0);
+    named->SetName(Bstr("Corner shop").Get());
+    ASSERT_EQ(core->VirtualSet(named.Get(), 90), S_OK);
+    ASSERT_EQ(core->VirtualSetByPOI(poi.Get()), S_OK);
+    ASSERT_EQ(core->VirtualSetToMap(Bstr("Monaco").Get()), S_OK);
+    Run(Do::Forward); // Steps are no placements.
+    core->Stop();     // The stores are closed with the service.
+
+    ComPtr<IPOIDatabase> history;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &history), S_OK);
+    Bstr file(maps + "/History.hdb");
+    SHORT count = 0;
+    ASSERT_EQ(history->OpenDatabase(file.Get(), &count), S_OK);
+    ASSERT_EQ(history->DbPOIGetCount(file.Get(), &count), S_OK);
+    ASSERT_EQ(count, 3);
+    std::vector<std::string> names;
+    for (LONG i = 0; i < count; ++i) {
+        Bstr name;
+        LONG key = 0;
+        VARIANT_BOOL found = VARIANT_FALSE;
+        ASSERT_EQ(history->DbPOIGetByPosition(file.Get(), i, name.Put(), &key, &found), S_OK);
+        names.push_back(name.Utf8());
+    }
+    // A placement without a name is remembered by its street.
+    EXPECT_EQ(names, (std::vector<std::string>{"Main Street", "Town Library", "Monaco"}));
+    history->CloseDatabase();
 }
 
 TEST_F(Walker, KeptAcrossStopAndStart) {
