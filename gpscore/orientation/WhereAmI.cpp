@@ -70,6 +70,19 @@ Place PositionOf(ILocationObject* location) {
     return p;
 }
 
+// A position the maps can be asked about: not 0/0, finite, within the coordinate ranges.
+bool Usable(double latitude, double longitude) {
+    return (latitude != 0.0 || longitude != 0.0) && std::isfinite(latitude) &&
+           std::isfinite(longitude) && latitude >= -90.0 && latitude <= 90.0 &&
+           longitude >= -180.0 && longitude <= 180.0;
+}
+
+bool UsablePlace(ILocationObject* location) {
+    if (!IsValidPlace(location)) return false;
+    const Place p = PositionOf(location);
+    return Usable(p.latitude, p.longitude);
+}
+
 ComPtr<ILocationObject> NewLocation(double latitude, double longitude) {
     ComPtr<ILocationObject> location;
     if (SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) {
@@ -204,8 +217,11 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
     bool streetsFound = false;
     Bstr keywords(StreetKeywords());
     Bstr street, result;
-    HRESULT hr = m_context.m_pGPSMap->GetStreetAtLocation(
-        p.latitude, p.longitude, heading, keywords.Get(), street.Put(), result.Put());
+    HRESULT hr =
+        Usable(p.latitude, p.longitude)
+            ? m_context.m_pGPSMap->GetStreetAtLocation(p.latitude, p.longitude, heading,
+                                                       keywords.Get(), street.Put(), result.Put())
+            : E_INVALIDARG;
     if (SUCCEEDED(hr) && result.View() == u"OK" && street.Length() > 0) {
         m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions result == _bstr_t(OK) && "
                       "currentGPSStreet)");
@@ -398,7 +414,7 @@ HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead
     if (FAILED(hr)) return hr;
     auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection.Get());
     if (impl == nullptr) return E_FAIL;
-    if (place != nullptr) {
+    if (UsablePlace(place)) {
         // Only the position: the client's name and description are not the intersection's.
         const Place p = PositionOf(place);
         if (auto at = NewLocation(p.latitude, p.longitude)) impl->ShareLocation(at.Get());
@@ -424,7 +440,7 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
     auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
     if (impl == nullptr) return E_FAIL;
     if (heading < -1 || heading > 359) heading = -1;
-    const bool valid = IsValidPlace(place);
+    const bool valid = UsablePlace(place);
     const Place p = PositionOf(place);
     std::vector<ComPtr<ILocationDetailRecord>> records;
     if (valid && Details(p.latitude, p.longitude, u"ALL", heading, &records) && !records.empty()) {
@@ -522,7 +538,7 @@ HRESULT WhereAmI::CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject**
     if (impl == nullptr) return E_FAIL;
     const Place p = PositionOf(place);
     std::vector<ComPtr<ILocationDetailRecord>> records;
-    if (IsValidPlace(place) &&
+    if (UsablePlace(place) &&
         Details(p.latitude, p.longitude, u"ADDRESS_CITY_POSTAL_MAP", -1, &records) &&
         !records.empty()) {
         ILocationDetailRecord* r = records.front().Get();
@@ -551,7 +567,7 @@ bool WhereAmI::GetStreetCityState(double latitude, double longitude, SHORT headi
     city->clear();
     state->clear();
     houseNumber->clear();
-    if (!m_context.m_pGPSMap) {
+    if (!m_context.m_pGPSMap || !Usable(latitude, longitude)) {
         m_context.Log(" GPSCore::GetStreetCityState - Exit1 error");
         return false;
     }
@@ -592,7 +608,7 @@ bool WhereAmI::NearestPlaceNames(ILocationObject* place, std::u16string* street,
     street->clear();
     city->clear();
     map->clear();
-    if (!IsValidPlace(place)) return false;
+    if (!UsablePlace(place)) return false;
     const Place p = PositionOf(place);
     std::vector<ComPtr<ILocationDetailRecord>> records;
     if (!Details(p.latitude, p.longitude, u"STREET NAME RAWADDRESS_CITY_POSTAL_MAP", -1,

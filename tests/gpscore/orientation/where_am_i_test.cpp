@@ -3,6 +3,7 @@
 // the small queries lookaround and the first fix use, and bad input.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include "orientation/IntersectionObject.h"
@@ -522,6 +523,23 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
         EXPECT_FALSE(ReadTexts(at.Get()).valid);
         ASSERT_EQ(core->AddressGetCurrentMapCityPostal(GPSMode, w.Put()), S_OK);
         EXPECT_EQ(Read(w.Get()).city, "");
+    }
+
+    // Coordinates no place has: asked about directly, never passed on to the maps.
+    for (double latitude : {std::nan(""), 95.0, -1e300}) {
+        ComPtr<ILocationObject> place;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+        place->SetLatitude(latitude);
+        place->SetLongitude(10.001);
+        ASSERT_EQ(core->WhereAmIAtLocation(place.Get(), 90, w.Put()), S_OK);
+        EXPECT_EQ(Read(w.Get()).description, "Position unknown.");
+        ASSERT_EQ(core->GetNearestIntersectionLocation(place.Get(), at.Put()), S_OK);
+        EXPECT_EQ(ReadTexts(at.Get()).cross, "No intersection found nearby.");
+        GPSCoreTestPeer::WithWhereAmI(core.Get(), [&](gpscore::WhereAmI& part) {
+            std::u16string street, city, state, house;
+            EXPECT_FALSE(
+                part.GetStreetCityState(latitude, 10.001, 90, &street, &city, &state, &house));
+        });
     }
 
     // Before Start and after Stop there is nothing to answer for.
