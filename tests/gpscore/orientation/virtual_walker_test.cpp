@@ -365,6 +365,10 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
                         &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage})
         EXPECT_EQ((core.Get()->*method)(nullptr), E_POINTER);
 
+    ComPtr<IPOIObject> nowhere;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &nowhere), S_OK);
+    EXPECT_EQ(core->VirtualSetByPOI(nowhere.Get()), E_INVALIDARG) << "a POI without a position";
+
     // Before any placement.
     EXPECT_EQ(Run(Do::Back), "There is no earlier position to go back to.");
     EXPECT_EQ(Run(Do::Left), "No streets found here.");
@@ -422,8 +426,16 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
     EXPECT_EQ(core->VirtualSetToMap(Bstr("Monaco").Get()), E_FAIL);
     EXPECT_EQ(core->VirtualSetHeading(90), E_FAIL);
     EXPECT_EQ(core->VirtualSetImpliedHeading(90), E_FAIL);
-    EXPECT_EQ(core->VirtualForward(message.Put()), E_FAIL);
-    EXPECT_EQ(core->VirtualGetOnStreetMessage(message.Put()), E_FAIL);
+    for (auto method : {&IGPSCore::VirtualForward, &IGPSCore::VirtualBackup,
+                        &IGPSCore::VirtualTurnLeft, &IGPSCore::VirtualTurnRight,
+                        &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage}) {
+        EXPECT_EQ((core.Get()->*method)(message.Put()), E_FAIL);
+        EXPECT_EQ(message.Get(), nullptr);
+    }
+    ComPtr<IPOIObject> poi;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
+    poi->SetLocation(At(1, 2).Get());
+    EXPECT_EQ(core->VirtualSetByPOI(poi.Get()), E_FAIL);
 }
 
 } // namespace
