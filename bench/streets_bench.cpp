@@ -49,7 +49,7 @@ private:
     Service() {
         namespace fs = std::filesystem;
         if (!std::ifstream(kMapFile).good()) return;
-        const std::string dir = std::string(GPSLIB_BENCH_DIR) + "/streets_bench";
+        const std::string dir = std::string(GPSLIB_BENCH_DIR) + "/streets_bench_files";
         fs::remove_all(dir);
         fs::create_directories(dir + "/maps");
         fs::create_directories(dir + "/Debug");
