@@ -233,6 +233,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
             String(type == GPSTypeBlueTooth ? kBluetoothReceiverNotOpened : kReceiverNotOpened);
     }
     m_virtual.Create();
+    m_virtual.Restore();
     m_destination.Restore();
     m_lookaround.Start();
     m_poiLookaround.Start();
@@ -271,6 +272,7 @@ HRESULT CGPSCore::Stop() {
         receiver->SetGPSLastLongitude(longitude);
         m_context.WriteReceiverSettingsFile();
     }
+    m_virtual.Save();
     m_destination.Save();
     m_context.WriteSystemSettingsFile();
     gpscore::LogWrite(m_context.Env(), utility.DebugDirectory(), " ", false, false);

@@ -139,6 +139,26 @@ public:
 
     // Where Am I, intersections and the virtual walker (WhereAmI, VirtualWalker;
     // GPSCoreStreets.cpp).
+    HRESULT WhereAmI(Mode eMode, IWhereAmIObject** ppWhereAmI) override;
+    HRESULT WhereAmIAtLocation(ILocationObject* pLocation, SHORT nHeading,
+                               IWhereAmIObject** ppWhereAmI) override;
+    HRESULT GetNearestIntersection(Mode eMode, IIntersectionObject** ppIntersection) override;
+    HRESULT GetNearestIntersectionLocation(ILocationObject* pLocation,
+                                           IIntersectionObject** ppIntersection) override;
+    HRESULT GetNextIntersectionAhead(Mode eMode, IIntersectionObject** ppIntersection) override;
+    HRESULT AddressGetCurrentMapCityPostal(Mode eMode, IWhereAmIObject** ppWhereAmI) override;
+    HRESULT VirtualGet(IVirtualObject** ppVirtual) override;
+    HRESULT VirtualSet(ILocationObject* pLocation, SHORT nInitialHeading) override;
+    HRESULT VirtualSetByPOI(IPOIObject* pPOI) override;
+    HRESULT VirtualSetToMap(BSTR bstrMapName) override;
+    HRESULT VirtualSetHeading(SHORT nHeading) override;
+    HRESULT VirtualSetImpliedHeading(SHORT nHeading) override;
+    HRESULT VirtualForward(BSTR* pbstrMessage) override;
+    HRESULT VirtualBackup(BSTR* pbstrMessage) override;
+    HRESULT VirtualTurnLeft(BSTR* pbstrMessage) override;
+    HRESULT VirtualTurnRight(BSTR* pbstrMessage) override;
+    HRESULT VirtualCrossStreet(BSTR* pbstrMessage) override;
+    HRESULT VirtualGetOnStreetMessage(BSTR* pbstrMessage) override;
 
     // Lookaround settings and watches (Lookaround; GPSCoreLookaround.cpp).
 
@@ -181,9 +201,9 @@ private:
     gpscore::ServiceContext m_context GUARDED_BY(m_csCore);
     gpscore::EventQueue m_events GUARDED_BY(m_csCore){m_context};
     gpscore::PersonalPlaces m_places GUARDED_BY(m_csCore){m_context};
-    gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore);
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};
+    gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore){m_context, m_places, m_whereAmI};
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
     gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};

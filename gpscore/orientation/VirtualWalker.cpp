@@ -1,11 +1,110 @@
 #include "orientation/VirtualWalker.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+
+#include "core/Answers.h"
+#include "core/ServiceContext.h"
+#include "core/StartLocations.h"
+#include "core/SystemSettingsObject.h"
+#include "core/Utility.h"
+#include "formats/Geodesy.h"
+#include "orientation/Descriptions.h"
+#include "orientation/VirtualObject.h"
+#include "poi/PersonalPlaces.h"
+
 namespace gpscore {
 
+using gpslib::Bstr;
 using gpslib::ComPtr;
 
+namespace {
+
+constexpr int kLeftSideOf = 20020;
+constexpr int kRightSideOf = 20021;
+constexpr int kOnFacing = 20022;
+constexpr int kToTheLeftAndRight = 20023;
+constexpr int kUnknownDirection = 20181;
+constexpr int kCrossFirst = 20203;
+constexpr int kNothingToCross = 20206;
+constexpr int kBetweenIntersections = 20210;
+constexpr int kNoAnswer = 20349;
+constexpr int kCannotGoForward = 20461;
+constexpr int kNoStreetsHere = 20462;
+constexpr int kAtCornerFacing = 20463;
+constexpr int kFacingOn = 20464;
+constexpr int kStreetsHere = 20465;
+constexpr int kNoWayOn = 20467;
+constexpr int kStreetContinues = 20468;
+constexpr int kDeadEnd = 20469;
+constexpr int kAtIntersectionFacing = 20471;
+constexpr int kNoDirectionYet = 20472;
+constexpr int kNothingToGoBackTo = 20476;
+constexpr int kBackAtPrevious = 20477;
+constexpr int kBackOn = 20478;
+constexpr int kBackOnFacing = 20479;
+
+// A walker this close to an intersection stands at it (the corners of a street a few metres
+// wide, and the clustered crossings of a dual carriageway).
+constexpr double kAtIntersectionMetres = 12.0;
+// Whether a heading fits a branch, and whether a step changed the walking direction.
+constexpr int kDirectionTolerance = 50;
+
+bool ValidHeading(SHORT heading) {
+    return heading >= 0 && heading <= 359;
+}
+
+double Metres(double lat1, double lon1, double lat2, double lon2) {
+    return geo::DistanceInUnits({lat1, lon1}, {lat2, lon2}, geo::kUnitsMetric);
+}
+
+// The set turned so that the branch nearest `heading` comes first; the clockwise order stays.
+void StartNearest(std::vector<CrossStreet>* branches, SHORT heading) {
+    if (branches->empty() || !ValidHeading(heading)) return;
+    std::size_t best = 0;
+    int bestAngle = 361;
+    for (std::size_t i = 0; i < branches->size(); ++i) {
+        const int angle = std::abs(geo::RelativeAngle(heading, (*branches)[i].bearing));
+        if (angle < bestAngle) {
+            bestAngle = angle;
+            best = i;
+        }
+    }
+    std::rotate(branches->begin(), branches->begin() + static_cast<std::ptrdiff_t>(best),
+                branches->end());
+}
+
+// The text without a full stop at its end, to go inside a sentence.
+std::u16string WithoutStop(std::u16string text) {
+    while (!text.empty() && (text.back() == u'.' || text.back() == u' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The walker object and its small accessors.
+
 void VirtualWalker::Create() {
+    m_pVirtualObject.Reset();
     gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
+    m_bImpliedHeading = false;
+    m_crossStreets.clear();
+    m_nSelectedBranch = -1;
+    m_nBranchHeading = -1;
+    m_previous = Snapshot{};
+    m_bPlacedWithoutHeading = false;
+    m_bAtIntersection = false;
+    m_bstrCurrentMessage.clear();
+}
+
+void VirtualWalker::Release() {
+    m_pVirtualObject.Reset();
+    m_crossStreets.clear();
+    m_previous = Snapshot{};
 }
 
 ComPtr<ILocationObject> VirtualWalker::Location() const {
@@ -18,6 +117,550 @@ SHORT VirtualWalker::Heading() const {
     SHORT heading = -1;
     if (m_pVirtualObject) m_pVirtualObject->GetHeadingDegrees(&heading);
     return heading;
+}
+
+SideOfStreet VirtualWalker::Side() const {
+    SideOfStreet side = SideUnknown;
+    if (m_pVirtualObject) m_pVirtualObject->GetSideOfStreet(&side);
+    return side;
+}
+
+void VirtualWalker::SetHeading(SHORT heading) {
+    if (!m_pVirtualObject) return;
+    m_pVirtualObject->SetHeading(heading);
+    m_bImpliedHeading = false;
+}
+
+void VirtualWalker::SetImpliedHeading(SHORT heading) {
+    if (!m_pVirtualObject) return;
+    m_pVirtualObject->SetHeading(heading);
+    m_bImpliedHeading = true;
+}
+
+bool VirtualWalker::SideTracking() const {
+    VARIANT_BOOL tracking = VARIANT_FALSE;
+    if (auto settings = m_context.SystemSettings())
+        settings->GetVirtualSideOfStreetTracking(&tracking);
+    return tracking != 0;
+}
+
+std::u16string VirtualWalker::Keywords() const {
+    return m_whereAmI.IntersectionKeywords(false);
+}
+
+std::u16string VirtualWalker::Answer(std::u16string text) {
+    m_bstrCurrentMessage = std::move(text);
+    return m_bstrCurrentMessage;
+}
+
+void VirtualWalker::MoveTo(double latitude, double longitude) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    if (impl == nullptr || impl->InnerLocation() == nullptr) return;
+    impl->InnerLocation()->SetLatitude(latitude);
+    impl->InnerLocation()->SetLongitude(longitude);
+}
+
+VirtualWalker::Snapshot VirtualWalker::Take() const {
+    Snapshot s;
+    ComPtr<ILocationObject> here = Location();
+    if (!IsValidPlace(here.Get())) return s;
+    s.valid = true;
+    here->GetLatitude(&s.latitude);
+    here->GetLongitude(&s.longitude);
+    s.name = NameOf(here.Get());
+    Bstr street;
+    m_pVirtualObject->GetCurrentStreetName(street.Put());
+    s.street = Text(street.Get());
+    s.heading = Heading();
+    s.side = Side();
+    VARIANT_BOOL mustCross = VARIANT_FALSE;
+    m_pVirtualObject->MustCrossStreet(&mustCross);
+    s.mustCross = mustCross != 0;
+    s.branches = m_crossStreets;
+    s.selected = m_nSelectedBranch;
+    s.branchHeading = m_nBranchHeading;
+    s.atIntersection = m_bAtIntersection;
+    return s;
+}
+
+void VirtualWalker::Put(const Snapshot& s) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    if (impl == nullptr) return;
+    MoveTo(s.latitude, s.longitude);
+    if (impl->InnerLocation() != nullptr) impl->InnerLocation()->SetName(Bstr(s.name).Get());
+    impl->SetCurrentStreetName(s.street);
+    impl->SetHeading(s.heading);
+    m_bImpliedHeading = false;
+    impl->SetSideOfStreet(s.side);
+    impl->SetMustCrossStreet(s.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+    m_crossStreets = s.branches;
+    m_nSelectedBranch = s.selected;
+    m_nBranchHeading = s.branchHeading;
+    m_bAtIntersection = s.atIntersection;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Placement.
+
+void VirtualWalker::Set(ILocationObject* location, SHORT heading) {
+    Place(location, heading, u"", u"", true);
+    if (m_pVirtualObject) m_pVirtualObject->SetSideOfStreet(RightSide);
+}
+
+void VirtualWalker::SetByPOI(IPOIObject* poi) {
+    ComPtr<ILocationObject> location;
+    if (FAILED(poi->GetLocation(location.Put())) || !location) return;
+    Bstr name, street;
+    poi->GetName(name.Put());
+    poi->GetStreet(street.Put());
+    Place(location.Get(), -1, Text(name.Get()), Text(street.Get()), true);
+}
+
+bool VirtualWalker::SetToMap(std::u16string_view mapName) {
+    std::optional<StartLocation> start = FindStartLocation(mapName);
+    if (!start) return false;
+    ComPtr<ILocationObject> location;
+    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location)))
+        return false;
+    location->SetLatitude(start->latitude);
+    location->SetLongitude(start->longitude);
+    Place(location.Get(), -1, mapName, u"", true);
+    return true;
+}
+
+void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16string_view name,
+                          std::u16string_view description, bool addToHistory) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    if (impl == nullptr || location == nullptr) return;
+    m_previous = Take();
+    m_nBranchHeading = heading;
+
+    ComPtr<ILocationObject> copy;
+    if (FAILED(location->GetLocation(copy.Put())) || !copy) return;
+    copy->SetName(Bstr(name).Get());
+    copy->SetDescription(Bstr(description).Get());
+    impl->SetLocation(copy.Get());
+    impl->SetCurrentStreetName(description);
+    impl->SetSideOfStreet(SideUnknown);
+    impl->SetMustCrossStreet(VARIANT_FALSE);
+    m_crossStreets.clear();
+    m_nSelectedBranch = -1;
+    m_bAtIntersection = false;
+
+    if (heading != -1) {
+        impl->SetHeading(heading);
+        m_bImpliedHeading = false;
+        SHORT stored = -1;
+        impl->GetHeadingDegrees(&stored);
+        m_nBranchHeading = stored;
+        if (LookUp(stored)) {
+            StartNearest(&m_crossStreets, stored);
+            m_nSelectedBranch = 0;
+            impl->SetMustCrossStreet(m_crossStreets.front().mustCross ? VARIANT_TRUE
+                                                                      : VARIANT_FALSE);
+            m_bstrCurrentMessage.clear();
+        } else {
+            Answer(m_context.String(kNoStreetsHere));
+        }
+        m_bPlacedWithoutHeading = false;
+    } else {
+        // The street found gives the walker a direction to start from, as a guess only.
+        if (LookUp(-1)) {
+            Bstr street;
+            impl->GetCurrentStreetName(street.Put());
+            for (const gpscore::CrossStreet& branch : m_crossStreets) {
+                if (branch.name != street.View() || !ValidHeading(branch.bearing)) continue;
+                m_nBranchHeading = branch.bearing;
+                SetImpliedHeading(branch.bearing);
+                break;
+            }
+        }
+        m_bPlacedWithoutHeading = true;
+    }
+    if (addToHistory) {
+        ComPtr<ILocationObject> here = Location();
+        m_places.AddToHistory(here.Get(), name);
+    }
+}
+
+bool VirtualWalker::LookUp(SHORT heading) {
+    m_crossStreets.clear();
+    m_bAtIntersection = false;
+    IGPSMap* map = m_context.m_pGPSMap.Get();
+    ComPtr<ILocationObject> here = Location();
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    if (map == nullptr || impl == nullptr || !IsValidPlace(here.Get())) return false;
+    double latitude = 0.0, longitude = 0.0;
+    here->GetLatitude(&latitude);
+    here->GetLongitude(&longitude);
+
+    Bstr streetKeywords(m_whereAmI.StreetKeywords());
+    Bstr street, result;
+    if (FAILED(map->GetStreetAtLocation(latitude, longitude, heading, streetKeywords.Get(),
+                                        street.Put(), result.Put())) ||
+        result.View() != u"OK" || street.Length() == 0)
+        return false;
+    impl->SetCurrentStreetName(street.View());
+
+    // At an intersection the walker takes its branches; between two, the street's two ways.
+    Bstr keywords(Keywords());
+    VARIANT list;
+    VariantInit(&list);
+    std::vector<gpscore::CrossStreet> branches;
+    if (map->FindNextCrossStreets(latitude, longitude, street.Get(), -1, keywords.Get(), &list) ==
+            S_OK &&
+        ReadCrossStreets(&list, &branches) && !branches.empty() &&
+        Metres(latitude, longitude, branches.front().latitude, branches.front().longitude) <=
+            kAtIntersectionMetres) {
+        MoveTo(branches.front().latitude, branches.front().longitude);
+        m_crossStreets = std::move(branches);
+        m_bAtIntersection = true;
+        return true;
+    }
+    VariantClear(&list);
+    SHORT bearing = -1;
+    if (FAILED(map->GetStreetBearingAtLocation(latitude, longitude, heading, &bearing)) ||
+        !ValidHeading(bearing))
+        return false;
+    gpscore::CrossStreet onward;
+    onward.name = Text(street.Get());
+    onward.latitude = latitude;
+    onward.longitude = longitude;
+    onward.bearing = bearing;
+    onward.side = RightSide;
+    gpscore::CrossStreet back = onward;
+    back.bearing = static_cast<SHORT>((bearing + 180) % 360);
+    back.side = LeftSide;
+    m_crossStreets = {onward, back};
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Movement.
+
+bool VirtualWalker::HeadingFitsStreet(SHORT heading) const {
+    if (heading == -1 || m_bPlacedWithoutHeading || m_crossStreets.empty()) return false;
+    for (const gpscore::CrossStreet& branch : m_crossStreets)
+        if (geo::HeadingsWithin(heading, branch.bearing, kDirectionTolerance)) return true;
+    return false;
+}
+
+bool VirtualWalker::Move(bool crossing, std::u16string* message) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    IGPSMap* map = m_context.m_pGPSMap.Get();
+    ComPtr<ILocationObject> here = Location();
+    if (impl == nullptr || !IsValidPlace(here.Get())) {
+        *message = m_context.String(kNoStreetsHere);
+        return false;
+    }
+    double latitude = 0.0, longitude = 0.0;
+    here->GetLatitude(&latitude);
+    here->GetLongitude(&longitude);
+    const Snapshot before = Take();
+    Bstr keywords(Keywords());
+    VARIANT list;
+    VariantInit(&list);
+    HRESULT hr = E_FAIL;
+
+    if (m_bAtIntersection && !crossing) {
+        if (m_nSelectedBranch < 0 || m_nSelectedBranch >= static_cast<int>(m_crossStreets.size())) {
+            *message = m_context.String(kCannotGoForward);
+            return false;
+        }
+        const gpscore::CrossStreet& branch = m_crossStreets[m_nSelectedBranch];
+        if (branch.kind == 2) {
+            *message = m_context.String(kNoWayOn);
+            return false;
+        }
+        if (map != nullptr)
+            hr = map->FindNextCrossStreets(latitude, longitude, Bstr(branch.name).Get(),
+                                           branch.bearing, keywords.Get(), &list);
+    } else {
+        SHORT heading = Heading();
+        if (!crossing && m_nSelectedBranch >= 0 &&
+            m_nSelectedBranch < static_cast<int>(m_crossStreets.size()))
+            heading = m_crossStreets[m_nSelectedBranch].bearing;
+        if (!crossing && !HeadingFitsStreet(heading)) {
+            impl->SetMustCrossStreet(VARIANT_FALSE);
+            *message =
+                m_context.String(m_bPlacedWithoutHeading ? kNoDirectionYet : kCannotGoForward);
+            return false;
+        }
+        Bstr street;
+        impl->GetCurrentStreetName(street.Put());
+        if (map != nullptr) {
+            hr = crossing ? map->MoveAcrossStreet(latitude, longitude, street.Get(), heading,
+                                                  before.side, keywords.Get(), &list)
+                          : map->MoveToNextIntersection(latitude, longitude, street.Get(), heading,
+                                                        before.side, keywords.Get(), &list);
+        }
+    }
+    if (FAILED(hr)) {
+        VariantClear(&list);
+        *message = m_context.String(kNoAnswer);
+        return false;
+    }
+    std::vector<gpscore::CrossStreet> branches;
+    if (!ReadCrossStreets(&list, &branches) || branches.empty()) {
+        impl->SetMustCrossStreet(VARIANT_FALSE);
+        *message = m_context.String(kCannotGoForward);
+        return false;
+    }
+    // A crossing keeps the walker where it was along the street: at its intersection, or
+    // between two.
+    const bool atIntersection = crossing ? m_bAtIntersection : true;
+    *message = Arrive(std::move(branches), atIntersection, before);
+    return true;
+}
+
+std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
+                                     bool atIntersection, const Snapshot& before) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    m_crossStreets = std::move(branches);
+    m_nSelectedBranch = 0;
+    m_bAtIntersection = atIntersection;
+    m_bPlacedWithoutHeading = false;
+    const gpscore::CrossStreet branch = m_crossStreets.front();
+    MoveTo(branch.latitude, branch.longitude);
+    if (impl->InnerLocation() != nullptr) impl->InnerLocation()->SetName(Bstr(branch.name).Get());
+    impl->SetCurrentStreetName(branch.name);
+    impl->SetHeading(branch.bearing);
+    m_bImpliedHeading = false;
+    m_nBranchHeading = branch.bearing;
+    impl->SetSideOfStreet(branch.side);
+    impl->SetMustCrossStreet(branch.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+
+    const Utility& utility = *m_context.m_pUtility;
+    Wording words(m_context.m_pUtility);
+    const std::u16string compass = words.CompassPointText(branch.bearing);
+    const std::u16string street = SidePrefix() + words.Decorate(branch.name);
+    const bool sideForm = SideTracking() && Side() != SideUnknown;
+    bool others = false;
+    for (const gpscore::CrossStreet& b : m_crossStreets)
+        others = others || b.name != branch.name;
+    const bool changed = branch.name != before.street || before.heading == -1 ||
+                         !geo::HeadingsWithin(branch.bearing, before.heading, kDirectionTolerance);
+    std::u16string text;
+    if (!atIntersection) {
+        text = utility.FormatString(kFacingOn, {compass, street}) + u". " +
+               m_context.String(kBetweenIntersections);
+    } else if (m_crossStreets.size() == 1) {
+        text = m_context.String(kDeadEnd) + u". " +
+               utility.FormatString(kFacingOn, {compass, street}) + u".";
+    } else if (others) {
+        text = utility.FormatString(sideForm ? kAtCornerFacing : kAtIntersectionFacing,
+                                    {compass, street}) +
+               u". " + m_context.String(kStreetsHere) +
+               m_whereAmI.CrossingText(branch.name, branch.bearing, m_crossStreets, false) + u".";
+    } else {
+        if (changed) text = utility.FormatString(kFacingOn, {compass, street}) + u". ";
+        text += m_context.String(kStreetContinues);
+    }
+    return text;
+}
+
+std::u16string VirtualWalker::SidePrefix() const {
+    if (!SideTracking()) return {};
+    const SideOfStreet side = Side();
+    if (side == LeftSide) return m_context.String(kLeftSideOf) + u" ";
+    if (side == RightSide) return m_context.String(kRightSideOf) + u" ";
+    return {};
+}
+
+std::u16string VirtualWalker::BranchText(const gpscore::CrossStreet& branch) const {
+    if (branch.name.empty()) return {};
+    Wording words(m_context.m_pUtility);
+    return SidePrefix() + words.Decorate(branch.name) + u", " +
+           words.CompassPointText(branch.bearing);
+}
+
+std::u16string VirtualWalker::Forward() {
+    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    const Snapshot before = Take();
+    VARIANT_BOOL mustCross = VARIANT_FALSE;
+    m_pVirtualObject->MustCrossStreet(&mustCross);
+    std::u16string message;
+    bool moved = false;
+    if (mustCross != 0) {
+        if (SideTracking()) return Answer(m_context.String(kCrossFirst));
+        if (!Move(true, &message)) return Answer(message);
+        moved = true;
+    }
+    moved = Move(false, &message) || moved;
+    if (moved) m_previous = before;
+    return Answer(message);
+}
+
+std::u16string VirtualWalker::CrossStreet() {
+    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    VARIANT_BOOL mustCross = VARIANT_FALSE;
+    m_pVirtualObject->MustCrossStreet(&mustCross);
+    if (mustCross == 0) return Answer(m_context.String(kNothingToCross));
+    const Snapshot before = Take();
+    std::u16string message;
+    if (Move(true, &message)) m_previous = before;
+    return Answer(message);
+}
+
+std::u16string VirtualWalker::Turn(int direction) {
+    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
+    if (impl == nullptr || m_context.m_pUtility == nullptr) return {};
+    const int n = static_cast<int>(m_crossStreets.size());
+    if (n == 0) return Answer(m_context.String(kNoStreetsHere));
+    int index = 0;
+    if (m_nSelectedBranch < 0 || m_nSelectedBranch >= n) {
+        if (m_nBranchHeading == -1) {
+            index = direction > 0 ? 0 : n - 1;
+        } else {
+            // The nearest branch clockwise (a branch straight ahead included) to the right,
+            // the nearest anticlockwise to the left.
+            int best = 361;
+            for (int i = 0; i < n; ++i) {
+                const int bearing = m_crossStreets[i].bearing;
+                int angle = direction > 0 ? (bearing - m_nBranchHeading + 720) % 360
+                                          : (m_nBranchHeading - bearing + 720) % 360;
+                if (direction < 0 && angle == 0) angle = 360;
+                if (angle < best) {
+                    best = angle;
+                    index = i;
+                }
+            }
+        }
+    } else {
+        index = m_nSelectedBranch + direction;
+    }
+    auto wrap = [n](int i) { return ((i % n) + n) % n; };
+    index = wrap(index);
+    if (m_crossStreets[index].skipped) index = wrap(index + direction);
+
+    m_nSelectedBranch = index;
+    m_bPlacedWithoutHeading = false;
+    const gpscore::CrossStreet& branch = m_crossStreets[index];
+    SideOfStreet side = branch.side;
+    if (n == 1 && side == LeftSide)
+        side = RightSide;
+    else if (n == 1 && side == RightSide)
+        side = LeftSide;
+    impl->SetSideOfStreet(side);
+    impl->SetMustCrossStreet(branch.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+    m_nBranchHeading = branch.bearing;
+    impl->SetHeading(branch.bearing);
+    m_bImpliedHeading = false;
+    impl->SetCurrentStreetName(branch.name);
+
+    std::u16string text = n == 1 ? m_context.String(kDeadEnd) + u" " : std::u16string();
+    const std::u16string described = BranchText(branch);
+    if (described.empty()) return Answer(m_context.String(kNoStreetsHere));
+    return Answer(text + described);
+}
+
+std::u16string VirtualWalker::Backup() {
+    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    if (!m_previous.valid) return Answer(m_context.String(kNothingToGoBackTo));
+    const Snapshot back = m_previous;
+    m_previous = Snapshot{};
+    Put(back);
+    const Utility& utility = *m_context.m_pUtility;
+    Wording words(m_context.m_pUtility);
+    std::u16string text;
+    if (!back.street.empty() && back.heading != -1)
+        text = utility.FormatString(
+            kBackOnFacing, {words.Decorate(back.street), words.CompassPointText(back.heading)});
+    else if (!back.street.empty())
+        text = utility.FormatString(kBackOn, {words.Decorate(back.street)});
+    else
+        text = m_context.String(kBackAtPrevious);
+    bool others = false;
+    for (const gpscore::CrossStreet& b : back.branches)
+        others = others || b.name != back.street;
+    if (others)
+        text += m_context.String(kStreetsHere) +
+                m_whereAmI.CrossingText(back.street, back.heading, back.branches, false) + u".";
+    return Answer(WithoutStop(text) + u".");
+}
+
+std::u16string VirtualWalker::OnStreetMessage() {
+    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    const Utility& utility = *m_context.m_pUtility;
+    const SHORT h = Heading();
+    std::u16string compass;
+    if (h == -1) {
+        compass = m_context.String(kUnknownDirection);
+    } else {
+        Bstr text;
+        m_pVirtualObject->GetHeading(Compass, text.Put());
+        compass = Text(text.Get());
+    }
+    ComPtr<ILocationObject> here = Location();
+    std::u16string name = NameOf(here.Get());
+    if (name.empty()) {
+        Bstr street;
+        m_pVirtualObject->GetCurrentStreetName(street.Put());
+        name = Text(street.Get());
+    }
+    std::u16string text =
+        utility.FormatString(kOnFacing, {Wording(m_context.m_pUtility).Decorate(name), compass});
+    if (h == -1) return Answer(text);
+    // What lies to each side: the next intersection ahead when facing left, then right.
+    auto side = [&](SHORT facing, std::u16string* distance, std::u16string* streets) {
+        SetHeading(facing);
+        ComPtr<IIntersectionObject> at;
+        if (FAILED(m_whereAmI.Intersection(here.Get(), facing, true, at.Put())) || !at) return;
+        Bstr d, s;
+        VARIANT_BOOL valid = VARIANT_FALSE;
+        at->IsValid(&valid);
+        if (valid != 0) at->GetDistanceDescription(here.Get(), d.Put());
+        at->GetCrossStreets(s.Put());
+        *distance = WithoutStop(Text(d.Get()));
+        *streets = WithoutStop(Text(s.Get()));
+    };
+    std::u16string leftDistance, leftStreets, rightDistance, rightStreets;
+    side(static_cast<SHORT>((h + 270) % 360), &leftDistance, &leftStreets);
+    side(static_cast<SHORT>((h + 90) % 360), &rightDistance, &rightStreets);
+    SetImpliedHeading(h);
+    text += u" " + utility.FormatString(kToTheLeftAndRight,
+                                        {leftDistance, leftStreets, rightDistance, rightStreets});
+    return Answer(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Kept across runs.
+
+void VirtualWalker::Save() {
+    if (m_context.m_pUtility == nullptr) return;
+    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
+    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
+    if (settings == nullptr) return;
+    auto& saved = settings->Saved();
+    const Snapshot s = Take();
+    saved.virtualSaved = s.valid;
+    saved.virtualName = m_context.m_pUtility->ForStorage(s.name);
+    saved.virtualStreetName = m_context.m_pUtility->ForStorage(s.street);
+    saved.virtualHeading = s.valid ? s.heading : SHORT{-1};
+    saved.virtualLatitude = s.latitude;
+    saved.virtualLongitude = s.longitude;
+    saved.virtualSideOfStreet = s.side;
+}
+
+void VirtualWalker::Restore() {
+    if (m_context.m_pUtility == nullptr || !m_pVirtualObject) return;
+    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
+    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
+    if (settings == nullptr) return;
+    const auto saved = settings->Saved();
+    if (saved.virtualLatitude == 0.0 && saved.virtualLongitude == 0.0) return;
+    if (!std::isfinite(saved.virtualLatitude) || !std::isfinite(saved.virtualLongitude)) return;
+    ComPtr<ILocationObject> location;
+    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) return;
+    location->SetLatitude(saved.virtualLatitude);
+    location->SetLongitude(saved.virtualLongitude);
+    const SHORT heading = ValidHeading(saved.virtualHeading) ? saved.virtualHeading : SHORT{-1};
+    Place(location.Get(), heading, m_context.m_pUtility->ForDisplay(saved.virtualName),
+          saved.virtualStreetName, false);
+    m_previous = Snapshot{};
+    m_bstrCurrentMessage.clear();
+    if (saved.virtualSideOfStreet == LeftSide || saved.virtualSideOfStreet == RightSide)
+        m_pVirtualObject->SetSideOfStreet(static_cast<SideOfStreet>(saved.virtualSideOfStreet));
 }
 
 } // namespace gpscore

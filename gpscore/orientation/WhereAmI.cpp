@@ -1,11 +1,606 @@
 #include "orientation/WhereAmI.h"
 
+#include <cmath>
+
+#include "core/Answers.h"
+#include "core/ServiceContext.h"
+#include "core/Utility.h"
+#include "formats/Geodesy.h"
+#include "orientation/Descriptions.h"
+#include "orientation/IntersectionObject.h"
+#include "orientation/MapName.h"
+#include "orientation/WhereAmIObject.h"
+#include "poi/PersonalPlaces.h"
+
 namespace gpscore {
 
-// Until the street answers are built no place is known.
-bool WhereAmI::NearestPlaceNames(ILocationObject*, std::u16string*, std::u16string*,
-                                 std::u16string*) const {
-    return false;
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+constexpr int kDeadEnd = 20469;
+constexpr int kWayIntersection = 22009;
+constexpr int kFacingOn = 20464;
+constexpr int kOnStreet = 20456;
+constexpr int kIntersectionIs = 20205;
+constexpr int kAnd = 20458;
+constexpr int kWayIntersectionOf = 22008;
+constexpr int kNoIntersectionNearby = 20201;
+constexpr int kNoIntersectionAhead = 20202;
+constexpr int kPositionUnknown = 20734;
+constexpr int kCloseBy = 22002;
+constexpr int kOnLeftSide = 20010;
+constexpr int kOnRightSide = 20011;
+
+constexpr std::u16string_view kStreetExpanded = u"STREET EXPANDED";
+constexpr std::u16string_view kStreetDetailed = u"STREET DETAILED";
+constexpr std::u16string_view kIntersectionExpanded = u"INTERSECTION EXPANDED";
+constexpr std::u16string_view kIncludeConnectors = u"INCLUDE CONNECTORS";
+
+std::u16string Read(HRESULT (ILocationDetailRecord::*getter)(BSTR*), ILocationDetailRecord* r) {
+    Bstr value;
+    (r->*getter)(value.Put());
+    return Text(value.Get());
+}
+
+LONG ReadLong(HRESULT (ILocationDetailRecord::*getter)(LONG*), ILocationDetailRecord* r) {
+    LONG value = 0;
+    (r->*getter)(&value);
+    return value;
+}
+
+// A speed limit as a whole number; nothing sensible (NaN, out of range) reads as none.
+SHORT WholeSpeed(double value) {
+    if (!std::isfinite(value) || value < 0.0 || value > 1000.0) return 0;
+    return static_cast<SHORT>(value);
+}
+
+struct Place {
+    double latitude = 0.0;
+    double longitude = 0.0;
+};
+
+Place PositionOf(ILocationObject* location) {
+    Place p;
+    if (location != nullptr) {
+        location->GetLatitude(&p.latitude);
+        location->GetLongitude(&p.longitude);
+    }
+    return p;
+}
+
+ComPtr<ILocationObject> NewLocation(double latitude, double longitude) {
+    ComPtr<ILocationObject> location;
+    if (SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) {
+        location->SetLatitude(latitude);
+        location->SetLongitude(longitude);
+    }
+    return location;
+}
+
+// The order in which a street's branches are spoken: the first record (straight on), then the
+// last down to the second (from the left round to the right).
+std::vector<std::size_t> SpokenOrder(std::size_t n) {
+    std::vector<std::size_t> order;
+    if (n == 0) return order;
+    order.push_back(0);
+    for (std::size_t i = n - 1; i >= 1; --i)
+        order.push_back(i);
+    return order;
+}
+
+} // namespace
+
+bool ReadCrossStreets(VARIANT* list, std::vector<CrossStreet>* records) {
+    records->clear();
+    std::vector<IUnknown*> items;
+    if (FAILED(gpslib::ReadObjectList(list, IID_ICrossStreetRecord, kMaxCrossStreets, &items)))
+        return false;
+    for (IUnknown* item : items) {
+        auto record = ComPtr<ICrossStreetRecord>::Adopt(static_cast<ICrossStreetRecord*>(item));
+        CrossStreet street;
+        Bstr name;
+        record->GetStreetName(name.Put());
+        street.name = Text(name.Get());
+        record->GetLatitude(&street.latitude);
+        record->GetLongitude(&street.longitude);
+        record->GetBearing(&street.bearing);
+        record->GetKind(&street.kind);
+        VARIANT_BOOL flag = VARIANT_FALSE;
+        record->IsSkipped(&flag);
+        street.skipped = flag != 0;
+        record->GetSideOfStreet(&street.side);
+        flag = VARIANT_FALSE;
+        record->MustCrossStreet(&flag);
+        street.mustCross = flag != 0;
+        if (street.bearing < -1 || street.bearing > 359) street.bearing = -1;
+        records->push_back(std::move(street));
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings and small helpers.
+
+bool WhereAmI::DetailedNames() const {
+    VARIANT_BOOL detailed = VARIANT_FALSE;
+    if (auto settings = m_context.SystemSettings()) settings->GetStreetNamesDetailed(&detailed);
+    return detailed != 0;
+}
+
+std::u16string WhereAmI::StreetKeywords() const {
+    std::u16string keywords(kStreetExpanded);
+    if (DetailedNames()) keywords += kStreetDetailed;
+    return keywords;
+}
+
+std::u16string WhereAmI::IntersectionKeywords(bool connectors) const {
+    std::u16string keywords(kIntersectionExpanded);
+    if (connectors) keywords += kIncludeConnectors;
+    if (DetailedNames()) keywords += kStreetDetailed;
+    return keywords;
+}
+
+bool WhereAmI::HasMaps() const {
+    if (!m_context.m_pGPSMap) return false;
+    SHORT maps = 0;
+    return SUCCEEDED(m_context.m_pGPSMap->GetNumberOfMapsLoaded(&maps)) && maps > 0;
+}
+
+std::u16string WhereAmI::Decorate(std::u16string_view text) const {
+    if (m_context.m_pUtility == nullptr) return std::u16string(text);
+    return Wording(m_context.m_pUtility).Decorate(text);
+}
+
+bool WhereAmI::Details(double latitude, double longitude, std::u16string_view keywords,
+                       SHORT heading, std::vector<ComPtr<ILocationDetailRecord>>* records) const {
+    records->clear();
+    if (!m_context.m_pGPSMap) return false;
+    VARIANT list;
+    VariantInit(&list);
+    Bstr words(keywords);
+    HRESULT hr = m_context.m_pGPSMap->GetLocationsDetailsVector(latitude, longitude, words.Get(),
+                                                                heading, &list);
+    if (hr != S_OK) {
+        VariantClear(&list);
+        return false;
+    }
+    std::vector<IUnknown*> items;
+    if (FAILED(gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, kMaxCrossStreets, &items)))
+        return false;
+    for (IUnknown* item : items)
+        records->push_back(
+            ComPtr<ILocationDetailRecord>::Adopt(static_cast<ILocationDetailRecord*>(item)));
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Intersections.
+
+void WhereAmI::UpdateNoIntersectionFoundDescriptions(IIntersectionObject* intersection,
+                                                     std::u16string_view text) {
+    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection);
+    if (impl == nullptr) return;
+    if (auto empty = NewLocation(0.0, 0.0)) impl->ShareLocation(empty.Get());
+    impl->SetCrossStreets(text);
+    impl->SetIntersectionDescription(text);
+    impl->SetIntersectionDescriptionDetailed(text);
+}
+
+void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* intersection,
+                                                     SHORT heading, SHORT aheadHeading) {
+    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection);
+    if (impl == nullptr) return;
+    m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions enter");
+    if (!HasMaps()) {
+        m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit: NoMaps");
+        if (auto empty = NewLocation(0.0, 0.0)) impl->ShareLocation(empty.Get());
+        return;
+    }
+    ComPtr<ILocationObject> here(impl->InnerLocation());
+    const Place p = PositionOf(here.Get());
+
+    bool streetsFound = false;
+    Bstr keywords(StreetKeywords());
+    Bstr street, result;
+    HRESULT hr = m_context.m_pGPSMap->GetStreetAtLocation(
+        p.latitude, p.longitude, heading, keywords.Get(), street.Put(), result.Put());
+    if (SUCCEEDED(hr) && result.View() == u"OK" && street.Length() > 0) {
+        m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions result == _bstr_t(OK) && "
+                      "currentGPSStreet)");
+        const std::u16string current = Text(street.Get());
+        impl->SetCurrentStreetName(current);
+        Bstr crossKeywords(IntersectionKeywords(true));
+        m_context.Log(
+            "  GPSCore::UpdateNearestIntersectionDescriptions about to call FindNextCrossStreets");
+        VARIANT list;
+        VariantInit(&list);
+        hr = m_context.m_pGPSMap->FindNextCrossStreets(p.latitude, p.longitude, street.Get(),
+                                                       aheadHeading, crossKeywords.Get(), &list);
+        m_context.Log(
+            "  GPSCore::UpdateNearestIntersectionDescriptions returned from FindNextCrossStreets");
+        if (hr == S_OK) {
+            std::vector<CrossStreet> records;
+            if (!ReadCrossStreets(&list, &records)) {
+                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
+                              "GetCrossStreetVectorFromVariant failed");
+            } else if (records.empty()) {
+                m_context.Log(
+                    "    GPSCore::UpdateNearestIntersectionDescriptions: nCrossStreets = 0");
+            } else {
+                streetsFound = true;
+                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
+                              "GetDetailedIntersectionDescription starting");
+                impl->SetIntersectionDescription(
+                    IntersectionDescription(current, here.Get(), heading, records, false));
+                impl->SetIntersectionDescriptionDetailed(
+                    IntersectionDescription(current, here.Get(), heading, records, true));
+                std::u16string crossing = CrossStreetList(current, records);
+                if (crossing.empty()) crossing = CrossStreetList(u"", records);
+                impl->SetCrossStreets(crossing);
+                if (auto at = NewLocation(records.front().latitude, records.front().longitude))
+                    impl->ShareLocation(at.Get());
+                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
+                              "GetDetailedIntersectionDescription finished");
+            }
+        } else {
+            VariantClear(&list);
+        }
+        if (!streetsFound)
+            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: !streetsFound");
+    } else {
+        m_context.Log(
+            "  GPSCore::UpdateNearestIntersectionDescriptions didn't pass result == _bstr_t(OK) "
+            "&& currentGPSStreet)");
+    }
+
+    m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: Finished reached.");
+    if (streetsFound) {
+        ILocationObject* at = impl->InnerLocation();
+        std::u16string name, details;
+        if (m_places.AnnotationNear(at, &name, &details)) {
+            Bstr detailed;
+            impl->GetIntersectionDescriptionDetailed(detailed.Put());
+            impl->SetIntersectionDescription(name);
+            impl->SetIntersectionDescriptionDetailed(Text(detailed.Get()) + u". " + details);
+        }
+        m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit: streetsFound");
+        return;
+    }
+    m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: no streetsFound");
+    int text = kNoIntersectionAhead;
+    if (aheadHeading == -1) {
+        m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: no Heading");
+        text = kNoIntersectionNearby;
+    }
+    m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions exiting : "
+                  "UpdateNoIntersectionFoundDescriptions");
+    UpdateNoIntersectionFoundDescriptions(intersection, m_context.String(text));
+    m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit");
+}
+
+std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILocationObject* here,
+                                                 SHORT heading,
+                                                 const std::vector<CrossStreet>& records,
+                                                 bool detailed) const {
+    const std::size_t n = records.size();
+    if (n == 0) return std::u16string(street);
+    if (m_context.m_pUtility == nullptr) return std::u16string(street);
+    const Utility& utility = *m_context.m_pUtility;
+    Wording words(m_context.m_pUtility);
+    if (n == 1)
+        return m_context.String(kDeadEnd) + u". " + CrossingText(street, heading, records, false);
+    std::u16string text;
+    const std::u16string decorated = words.Decorate(street);
+    if (detailed) {
+        if (n > 2)
+            text += utility.FormatString(kWayIntersection, {static_cast<std::int64_t>(n)}) + u" ";
+        text += heading != -1
+                    ? utility.FormatString(kFacingOn, {words.CompassPointText(heading), decorated})
+                    : utility.FormatString(kOnStreet, {decorated});
+        text += u". ";
+    }
+    // Far from the user the intersection's own distance and direction come first.
+    const Place from = PositionOf(here);
+    const Units units = m_context.CurrentUnits();
+    SHORT arrival = 0;
+    if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
+    const std::int32_t d = geo::DistanceInUnits(
+        {from.latitude, from.longitude}, {records.front().latitude, records.front().longitude},
+        units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
+    if (here != nullptr && d > 1.5 * arrival) {
+        ComPtr<ILocationObject> at =
+            NewLocation(records.front().latitude, records.front().longitude);
+        ComPtr<ILocationObject> origin = NewLocation(from.latitude, from.longitude);
+        Bstr phrase;
+        if (at && origin) origin->GetDistanceAndHeading(heading, at.Get(), phrase.Put());
+        text += utility.FormatString(kIntersectionIs, {Text(phrase.Get())});
+    }
+    return text + CrossingText(street, heading, records, detailed);
+}
+
+std::u16string WhereAmI::CrossingText(std::u16string_view street, SHORT heading,
+                                      const std::vector<CrossStreet>& records,
+                                      bool withCurrent) const {
+    const std::size_t n = records.size();
+    if (m_context.m_pUtility == nullptr) return std::u16string(street);
+    Wording words(m_context.m_pUtility);
+    const std::u16string joiner = m_context.String(kAnd);
+    const bool coarse = AnyReceiverCoarse();
+    const std::vector<std::size_t> order = SpokenOrder(n);
+    // One street with its directions, in the spoken order of its branches.
+    auto streetWithDirections = [&](std::u16string_view name) {
+        std::u16string text = words.Decorate(name) + u", ";
+        bool first = true;
+        for (std::size_t i : order) {
+            if (records[i].name != name) continue;
+            if (!first) text += joiner;
+            first = false;
+            const int bearing = records[i].bearing;
+            text += heading != -1 ? words.RelativeDirectionText(static_cast<double>(heading),
+                                                                bearing, false, coarse)
+                                  : words.CompassPointText(bearing);
+        }
+        return text;
+    };
+    std::u16string text;
+    std::vector<std::u16string_view> seen{street};
+    if (withCurrent) {
+        bool present = false;
+        for (const CrossStreet& r : records)
+            present = present || r.name == street;
+        if (present) text = streetWithDirections(street);
+    }
+    for (std::size_t i : order) {
+        const std::u16string& name = records[i].name;
+        bool known = false;
+        for (std::u16string_view s : seen)
+            known = known || s == name;
+        if (known) continue;
+        seen.push_back(name);
+        if (!text.empty()) text += joiner;
+        text += streetWithDirections(name);
+    }
+    if (!text.empty()) return text;
+    if (n < 3) return std::u16string(street);
+    return m_context.m_pUtility->FormatString(kWayIntersectionOf,
+                                              {static_cast<std::int64_t>(n), street});
+}
+
+std::u16string WhereAmI::CrossStreetList(std::u16string_view street,
+                                         const std::vector<CrossStreet>& records) const {
+    if (records.size() == 1) return m_context.String(kDeadEnd);
+    const std::u16string joiner = m_context.String(kAnd);
+    std::u16string text;
+    std::vector<std::u16string_view> seen{street};
+    for (const CrossStreet& r : records) {
+        bool known = false;
+        for (std::u16string_view s : seen)
+            known = known || s == r.name;
+        if (known || r.name.empty()) continue;
+        seen.push_back(r.name);
+        if (!text.empty()) text += joiner;
+        text += Decorate(r.name);
+    }
+    return text;
+}
+
+HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead,
+                               IIntersectionObject** result) {
+    ComPtr<IIntersectionObject> intersection;
+    HRESULT hr =
+        gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &intersection);
+    if (FAILED(hr)) return hr;
+    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection.Get());
+    if (impl == nullptr) return E_FAIL;
+    if (place != nullptr) {
+        // Only the position: the client's name and description are not the intersection's.
+        const Place p = PositionOf(place);
+        if (auto at = NewLocation(p.latitude, p.longitude)) impl->ShareLocation(at.Get());
+    }
+    if (heading < -1 || heading > 359) heading = -1;
+    if (ahead && heading == -1)
+        UpdateNoIntersectionFoundDescriptions(intersection.Get(),
+                                              m_context.String(kNoIntersectionAhead));
+    else
+        UpdateNearestIntersectionDescriptions(intersection.Get(), heading, ahead ? heading : -1);
+    *result = intersection.Detach();
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Where Am I.
+
+HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, SideOfStreet side,
+                           IWhereAmIObject** result) {
+    ComPtr<IWhereAmIObject> answer;
+    HRESULT hr = gpslib::CreateObject(CLSID_WhereAmIObject, IID_IWhereAmIObject, &answer);
+    if (FAILED(hr)) return hr;
+    auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
+    if (impl == nullptr) return E_FAIL;
+    if (heading < -1 || heading > 359) heading = -1;
+    const bool valid = IsValidPlace(place);
+    const Place p = PositionOf(place);
+    std::vector<ComPtr<ILocationDetailRecord>> records;
+    if (valid && Details(p.latitude, p.longitude, u"ALL", heading, &records) && !records.empty()) {
+        ILocationDetailRecord* r = records.front().Get();
+        double speed = 0.0;
+        r->GetSpeedLimitNonMetric(&speed);
+        impl->SetSpeedLimitNonMetric(WholeSpeed(speed));
+        speed = 0.0;
+        r->GetSpeedLimitMetric(&speed);
+        impl->SetSpeedLimitMetric(WholeSpeed(speed));
+        SHORT lanes = 0;
+        r->GetNumberLanes(&lanes);
+        impl->SetNumberLanes(lanes);
+        using R = ILocationDetailRecord;
+        impl->SetStreetNameDetailed(Decorate(Read(&R::GetStreetNameDetailed, r)));
+        impl->SetStreetNameShort(Decorate(Read(&R::GetStreetNameShort, r)));
+        impl->SetCity(Decorate(Read(&R::GetCity, r)));
+        impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
+        impl->SetArea(Decorate(Read(&R::GetArea, r)));
+        impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
+        impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
+        impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
+        impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
+        impl->SetMap(Decorate(Read(&R::GetMap, r)));
+        impl->SetRoadClassification(Read(&R::GetRoadClassification, r));
+        impl->SetHouseNumber(Read(&R::GetHouseNumber, r));
+        impl->SetAddressRightFromAlphaNum(Read(&R::GetAddressRightFromAlphaNum, r));
+        impl->SetAddressRightToAlphaNum(Read(&R::GetAddressRightToAlphaNum, r));
+        impl->SetAddressLeftFromAlphaNum(Read(&R::GetAddressLeftFromAlphaNum, r));
+        impl->SetAddressLeftToAlphaNum(Read(&R::GetAddressLeftToAlphaNum, r));
+        impl->SetAddressRightFrom(ReadLong(&R::GetAddressRightFrom, r));
+        impl->SetAddressRightTo(ReadLong(&R::GetAddressRightTo, r));
+        impl->SetAddressLeftFrom(ReadLong(&R::GetAddressLeftFrom, r));
+        impl->SetAddressLeftTo(ReadLong(&R::GetAddressLeftTo, r));
+        double latitude = 0.0, longitude = 0.0;
+        r->GetLatitude(&latitude);
+        r->GetLongitude(&longitude);
+        if (auto at = NewLocation(latitude, longitude)) impl->ShareLocation(at.Get());
+    }
+
+    // The description.
+    if (!valid) {
+        impl->SetDescription(m_context.String(kPositionUnknown));
+        *result = answer.Detach();
+        return S_OK;
+    }
+    Bstr streetName, houseNumber;
+    if (DetailedNames())
+        impl->GetStreetNameDetailed(streetName.Put());
+    else
+        impl->GetStreetNameShort(streetName.Put());
+    if (streetName.Length() == 0) {
+        impl->SetDescription(m_context.String(kPositionUnknown));
+        *result = answer.Detach();
+        return S_OK;
+    }
+    ILocationObject* matched = impl->InnerLocation();
+    const Place m = PositionOf(matched);
+    const Units units = m_context.CurrentUnits();
+    SHORT arrival = 0;
+    if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
+    const std::int32_t d =
+        geo::DistanceInUnits({p.latitude, p.longitude}, {m.latitude, m.longitude},
+                             units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
+    const bool near = d < arrival;
+    std::u16string text;
+    if (near && mode == GPSMode) text += m_context.String(kCloseBy) + u" ";
+    impl->GetHouseNumber(houseNumber.Put());
+    if (houseNumber.Length() > 0 && houseNumber.View() != u"0")
+        text += Text(houseNumber.Get()) + u" ";
+    text += Text(streetName.Get());
+    if (!near) {
+        ComPtr<ILocationObject> origin = NewLocation(p.latitude, p.longitude);
+        Bstr phrase;
+        if (origin) origin->GetDistanceAndHeading(heading, matched, phrase.Put());
+        text += u", " + Text(phrase.Get());
+    }
+    if (mode == VirtualMode && side != SideUnknown) {
+        VARIANT_BOOL tracking = VARIANT_FALSE;
+        if (auto settings = m_context.SystemSettings())
+            settings->GetVirtualSideOfStreetTracking(&tracking);
+        if (tracking != 0)
+            text += u", " + m_context.String(side == LeftSide ? kOnLeftSide : kOnRightSide);
+    }
+    impl->SetDescription(text);
+    *result = answer.Detach();
+    return S_OK;
+}
+
+HRESULT WhereAmI::CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject** result) {
+    ComPtr<IWhereAmIObject> answer;
+    HRESULT hr = gpslib::CreateObject(CLSID_WhereAmIObject, IID_IWhereAmIObject, &answer);
+    if (FAILED(hr)) return hr;
+    auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
+    if (impl == nullptr) return E_FAIL;
+    const Place p = PositionOf(place);
+    std::vector<ComPtr<ILocationDetailRecord>> records;
+    if (IsValidPlace(place) &&
+        Details(p.latitude, p.longitude, u"ADDRESS_CITY_POSTAL_MAP", -1, &records) &&
+        !records.empty()) {
+        ILocationDetailRecord* r = records.front().Get();
+        using R = ILocationDetailRecord;
+        impl->SetCity(Decorate(Read(&R::GetCity, r)));
+        impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
+        impl->SetArea(Decorate(Read(&R::GetArea, r)));
+        impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
+        impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
+        impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
+        impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
+        impl->SetMap(Decorate(Read(&R::GetMap, r)));
+    }
+    *result = answer.Detach();
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The small queries of lookaround and the first fix.
+
+bool WhereAmI::GetStreetCityState(double latitude, double longitude, SHORT heading,
+                                  std::u16string* street, std::u16string* city,
+                                  std::u16string* state, std::u16string* houseNumber) {
+    m_context.Log("    GetStreetCityState");
+    street->clear();
+    city->clear();
+    state->clear();
+    houseNumber->clear();
+    if (!m_context.m_pGPSMap) {
+        m_context.Log(" GPSCore::GetStreetCityState - Exit1 error");
+        return false;
+    }
+    VARIANT list;
+    VariantInit(&list);
+    Bstr keywords(u"STREET NAME RAWCITYADDRESSSTATE RAW");
+    if (m_context.m_pGPSMap->GetLocationsDetailsVector(latitude, longitude, keywords.Get(), heading,
+                                                       &list) != S_OK) {
+        VariantClear(&list);
+        m_context.Log(" GPSCore::GetStreetCityState - Exit1 error");
+        return false;
+    }
+    m_context.Log("    GetLocationsDetailsVector");
+    std::vector<IUnknown*> items;
+    if (FAILED(
+            gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, kMaxCrossStreets, &items)) ||
+        items.empty()) {
+        for (IUnknown* item : items)
+            item->Release();
+        m_context.Log(" GPSCore::GetStreetCityState - Exit2 error");
+        return false;
+    }
+    std::vector<ComPtr<ILocationDetailRecord>> records;
+    for (IUnknown* item : items)
+        records.push_back(
+            ComPtr<ILocationDetailRecord>::Adopt(static_cast<ILocationDetailRecord*>(item)));
+    ILocationDetailRecord* r = records.front().Get();
+    using R = ILocationDetailRecord;
+    *street = Read(&R::GetStreetNameShort, r);
+    *city = Read(&R::GetCity, r);
+    *state = Read(&R::GetStateProvince, r);
+    *houseNumber = Read(&R::GetHouseNumber, r);
+    return true;
+}
+
+bool WhereAmI::NearestPlaceNames(ILocationObject* place, std::u16string* street,
+                                 std::u16string* city, std::u16string* map) const {
+    street->clear();
+    city->clear();
+    map->clear();
+    if (!IsValidPlace(place)) return false;
+    const Place p = PositionOf(place);
+    std::vector<ComPtr<ILocationDetailRecord>> records;
+    if (!Details(p.latitude, p.longitude, u"STREET NAME RAWADDRESS_CITY_POSTAL_MAP", -1,
+                 &records) ||
+        records.empty())
+        return false;
+    ILocationDetailRecord* r = records.front().Get();
+    using R = ILocationDetailRecord;
+    *street = Read(&R::GetStreetNameShort, r);
+    *city = Read(&R::GetCity, r);
+    *map = PlainMapName(Read(&R::GetMap, r));
+    return !street->empty();
 }
 
 } // namespace gpscore

@@ -1,11 +1,15 @@
 // Where Am I and intersections: the place under a position from the maps (street, city, map,
-// address ranges), the nearest intersection and the next one ahead. To come here: WhereAmI,
-// WhereAmIAtLocation, GetNearestIntersection(Location), GetNextIntersectionAhead,
-// AddressGetCurrentMapCityPostal and the descriptions of the answers.
+// address ranges), the nearest intersection and the next one ahead, and the spoken texts of
+// both. Also the small street/city/state query of lookaround and the place names of the first
+// fix. The virtual walker reads the map engine's cross-street records through the same helpers.
 #ifndef GPSCORE_ORIENTATION_WHEREAMI_H_
 #define GPSCORE_ORIENTATION_WHEREAMI_H_
 
+#include <gpslib/GPSMapLib.h>
+
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "GPSLib_classes.h"
 
@@ -14,20 +18,90 @@ namespace gpscore {
 struct ServiceContext;
 class PersonalPlaces;
 
+// One branch leaving an intersection, as the map engine answers it.
+struct CrossStreet {
+    std::u16string name;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    SHORT bearing = -1;
+    SHORT kind = 0; // 0 a street, 1 a connector, 2 no way on.
+    bool skipped = false;
+    SideOfStreet side = SideUnknown;
+    bool mustCross = false;
+};
+
+// The engine keeps at most this many branches per answer; more are dropped.
+constexpr std::size_t kMaxCrossStreets = 150;
+
+// Reads (and empties) the engine's list of cross-street records; false when the list cannot be
+// read. An empty list reads as true with no records.
+bool ReadCrossStreets(VARIANT* list, std::vector<CrossStreet>* records);
+
 // REQUIRES for every method: the service's core lock held.
 class WhereAmI {
 public:
     WhereAmI(ServiceContext& context, PersonalPlaces& places)
         : m_context(context), m_places(places) {}
 
-    // The street, city and map at a place; false when no place is known there.
+    // The street, city and plain map name at a place, undecorated; false when no map answers
+    // there or no street lies near.
     bool NearestPlaceNames(ILocationObject* place, std::u16string* street, std::u16string* city,
                            std::u16string* map) const;
 
+    // Fills the intersection's texts and position for the intersection nearest its position
+    // (aheadHeading -1) or the next one ahead along aheadHeading; `heading` is the user's
+    // heading that the directions are spoken from (-1 none). Without a map, the position becomes
+    // invalid and the texts stay; when nothing is found, the no-intersection texts.
+    void UpdateNearestIntersectionDescriptions(IIntersectionObject* intersection, SHORT heading,
+                                               SHORT aheadHeading);
+    // Makes the position invalid and every text but the current street `text`.
+    void UpdateNoIntersectionFoundDescriptions(IIntersectionObject* intersection,
+                                               std::u16string_view text);
+    // The street (short name as stored), city, state and house number at a position,
+    // undecorated; false when the map engine does not answer.
+    bool GetStreetCityState(double latitude, double longitude, SHORT heading,
+                            std::u16string* street, std::u16string* city, std::u16string* state,
+                            std::u16string* houseNumber);
+
+    // A new intersection at `place` (copied) filled as above; `ahead` searches along `heading`,
+    // and without a heading answers "no intersection ahead" without asking the maps.
+    HRESULT Intersection(ILocationObject* place, SHORT heading, bool ahead,
+                         IIntersectionObject** result);
+    // A new Where Am I answer for `place` seen with `heading` (-1 none) in `mode`; `side` is the
+    // walker's side of the street (VirtualMode only).
+    HRESULT Describe(ILocationObject* place, SHORT heading, Mode mode, SideOfStreet side,
+                     IWhereAmIObject** result);
+    // A new answer holding only the areas and the map at `place`.
+    HRESULT CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject** result);
+
+    // The texts of an intersection (see docs/orientation.md): `street` is the current street,
+    // `here` the position the user asks from, `heading` the user's heading (-1 none).
+    std::u16string IntersectionDescription(std::u16string_view street, ILocationObject* here,
+                                           SHORT heading, const std::vector<CrossStreet>& records,
+                                           bool detailed) const;
+    // The other streets meeting there, each once.
+    std::u16string CrossStreetList(std::u16string_view street,
+                                   const std::vector<CrossStreet>& records) const;
+    // Each street with the directions it leaves in; the current street first when `withCurrent`.
+    std::u16string CrossingText(std::u16string_view street, SHORT heading,
+                                const std::vector<CrossStreet>& records, bool withCurrent) const;
+
+    // The keyword strings of the street and intersection queries, with "STREET DETAILED" when
+    // detailed names are on.
+    std::u16string StreetKeywords() const;
+    std::u16string IntersectionKeywords(bool connectors) const;
+    bool DetailedNames() const;
+
 private:
-    [[maybe_unused]] ServiceContext& m_context;
+    // The engine's detail records at a position; false when it does not answer.
+    bool Details(double latitude, double longitude, std::u16string_view keywords, SHORT heading,
+                 std::vector<gpslib::ComPtr<ILocationDetailRecord>>* records) const;
+    bool HasMaps() const;
+    std::u16string Decorate(std::u16string_view text) const;
+
+    ServiceContext& m_context;
     // Annotations near an intersection replace its description.
-    [[maybe_unused]] PersonalPlaces& m_places;
+    PersonalPlaces& m_places;
 };
 
 } // namespace gpscore

@@ -11,6 +11,10 @@
 class CWhereAmIObject : public CWhereAmIObjectBase {
 public:
     HRESULT GetMapNameOnly(BSTR* pbstrMapName) override;
+    // The detailed or the short name, as the system settings ask for street names.
+    HRESULT GetStreetName(BSTR* pbstrStreetName) override;
+    // km/h for Metric, mph for every other unit system.
+    HRESULT GetRoadSpeedLimit(SHORT* pnSpeedLimit) override;
 
     // Internal setters of the core, one per field.
     void SetCity(std::u16string_view v) { m_bstrCity = gpslib::Bstr(v); }

@@ -1,0 +1,267 @@
+// The street questions as a client asks them: Where Am I, the nearest intersection and the next
+// one ahead, the current map, city and postal code, and the virtual walker. Each method takes
+// the core lock, checks its pointers, writes its log lines and asks the WhereAmI or the
+// VirtualWalker part.
+#include "core/GPSCore.h"
+
+#include <cmath>
+
+#include "core/Answers.h"
+
+using gpscore::ReturnText;
+using gpslib::ComPtr;
+using gpslib::os::CriticalSectionLock;
+
+namespace {
+
+// The position and heading a Mode answers for: the live fix, or the walker, whose heading counts
+// only when it was not merely implied. False for a value outside the enumeration or before
+// Start.
+bool PlaceOfMode(Mode mode, IGPSObject* gps, const gpscore::VirtualWalker& walker,
+                 ComPtr<ILocationObject>* place, SHORT* heading) {
+    *heading = -1;
+    if (mode == GPSMode) {
+        if (gps == nullptr) return false;
+        gps->GetLocation(place->Put());
+        gps->GetHeadingDegrees(heading);
+    } else if (mode == VirtualMode) {
+        if (walker.Walker() == nullptr) return false;
+        *place = walker.Location();
+        if (!walker.HeadingImplied()) *heading = walker.Heading();
+    } else {
+        return false;
+    }
+    if (*heading < -1 || *heading > 359) *heading = -1;
+    return place->Get() != nullptr;
+}
+
+bool IsMode(Mode mode) {
+    return mode == GPSMode || mode == VirtualMode;
+}
+
+} // namespace
+
+HRESULT CGPSCore::WhereAmI(Mode eMode, IWhereAmIObject** ppWhereAmI) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWhereAmI == nullptr) return E_POINTER;
+    *ppWhereAmI = nullptr;
+    Log("GPSCore::WhereAmI enter");
+    if (!IsMode(eMode)) return E_INVALIDARG;
+    ComPtr<ILocationObject> place;
+    SHORT heading = -1;
+    if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
+    HRESULT hr = m_whereAmI.Describe(place.Get(), heading, eMode, m_virtual.Side(), ppWhereAmI);
+    Log("GPSCore::WhereAmI exit");
+    return hr;
+}
+
+HRESULT CGPSCore::WhereAmIAtLocation(ILocationObject* pLocation, SHORT nHeading,
+                                     IWhereAmIObject** ppWhereAmI) {
+    CriticalSectionLock lock(m_csCore);
+    if (pLocation == nullptr || ppWhereAmI == nullptr) return E_POINTER;
+    *ppWhereAmI = nullptr;
+    Log("GPSCore::WhereAmIAtLocation enter");
+    if (m_context.m_pUtility == nullptr) return E_FAIL;
+    const Mode mode = m_context.m_eCurrentMode;
+    HRESULT hr = m_whereAmI.Describe(pLocation, nHeading, mode, m_virtual.Side(), ppWhereAmI);
+    Log("GPSCore::WhereAmIAtLocation exit");
+    return hr;
+}
+
+HRESULT CGPSCore::GetNearestIntersectionLocation(ILocationObject* pLocation,
+                                                 IIntersectionObject** ppIntersection) {
+    CriticalSectionLock lock(m_csCore);
+    if (pLocation == nullptr || ppIntersection == nullptr) return E_POINTER;
+    *ppIntersection = nullptr;
+    Log("GPSCore::GetNearestIntersectionLocation enter");
+    if (m_context.m_pUtility == nullptr) return E_FAIL;
+    HRESULT hr = m_whereAmI.Intersection(pLocation, -1, false, ppIntersection);
+    Log("GPSCore::GetNearestIntersectionLocation Exit");
+    return hr;
+}
+
+HRESULT CGPSCore::GetNearestIntersection(Mode eMode, IIntersectionObject** ppIntersection) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppIntersection == nullptr) return E_POINTER;
+    *ppIntersection = nullptr;
+    Log("GPSCore::GetNearestIntersection enter");
+    if (!IsMode(eMode)) return E_INVALIDARG;
+    ComPtr<ILocationObject> place;
+    SHORT heading = -1;
+    if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
+    HRESULT hr = m_whereAmI.Intersection(place.Get(), heading, false, ppIntersection);
+    Log("GPSCore::GetNearestIntersection exit");
+    return hr;
+}
+
+HRESULT CGPSCore::GetNextIntersectionAhead(Mode eMode, IIntersectionObject** ppIntersection) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppIntersection == nullptr) return E_POINTER;
+    *ppIntersection = nullptr;
+    Log("GPSCore::GetNextIntersectionAhead enter");
+    if (!IsMode(eMode)) return E_INVALIDARG;
+    ComPtr<ILocationObject> place;
+    SHORT heading = -1;
+    if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
+    HRESULT hr = m_whereAmI.Intersection(place.Get(), heading, true, ppIntersection);
+    Log("GPSCore::GetNextIntersectionAhead exit");
+    return hr;
+}
+
+HRESULT CGPSCore::AddressGetCurrentMapCityPostal(Mode eMode, IWhereAmIObject** ppWhereAmI) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWhereAmI == nullptr) return E_POINTER;
+    *ppWhereAmI = nullptr;
+    Log("GPSCore::AddressGetCurrentMapCityPostal enter");
+    if (!IsMode(eMode)) return E_INVALIDARG;
+    ComPtr<ILocationObject> place;
+    SHORT heading = -1;
+    if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
+    HRESULT hr = m_whereAmI.CurrentMapCityPostal(place.Get(), ppWhereAmI);
+    Log("GPSCore::AddressGetCurrentMapCityPostal exit");
+    return hr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The virtual walker. Before Start there is no walker: E_FAIL. Movements never fail once
+// started: a refusal is the message.
+
+namespace {
+
+// A place the walker can stand on: a position (not 0/0) within the coordinate ranges.
+bool IsPlaceable(ILocationObject* location) {
+    if (!gpscore::IsValidPlace(location)) return false;
+    DOUBLE latitude = 0.0, longitude = 0.0;
+    location->GetLatitude(&latitude);
+    location->GetLongitude(&longitude);
+    return std::isfinite(latitude) && std::isfinite(longitude) && latitude >= -90.0 &&
+           latitude <= 90.0 && longitude >= -180.0 && longitude <= 180.0;
+}
+
+} // namespace
+
+HRESULT CGPSCore::VirtualGet(IVirtualObject** ppVirtual) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppVirtual == nullptr) return E_POINTER;
+    *ppVirtual = nullptr;
+    IVirtualObject* walker = Walker();
+    if (walker == nullptr) return E_FAIL;
+    walker->AddRef();
+    *ppVirtual = walker;
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualSet(ILocationObject* pLocation, SHORT nInitialHeading) {
+    CriticalSectionLock lock(m_csCore);
+    if (pLocation == nullptr) return E_POINTER;
+    Log("GPSCore::VirtualSet enter");
+    if (Walker() == nullptr) return E_FAIL;
+    if (!IsPlaceable(pLocation)) return E_INVALIDARG;
+    m_virtual.Set(pLocation, nInitialHeading);
+    Log("GPSCore::VirtualSet exit");
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualSetByPOI(IPOIObject* pPOI) {
+    CriticalSectionLock lock(m_csCore);
+    if (pPOI == nullptr) return E_POINTER;
+    Log("GPSCore::VirtualSetByPOI enter");
+    if (Walker() == nullptr) return E_FAIL;
+    ComPtr<ILocationObject> place;
+    if (FAILED(pPOI->GetLocation(place.Put())) || !IsPlaceable(place.Get())) return E_INVALIDARG;
+    m_virtual.SetByPOI(pPOI);
+    Log("GPSCore::VirtualSetByPOI exit");
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualSetToMap(BSTR bstrMapName) {
+    CriticalSectionLock lock(m_csCore);
+    Log("GPSCore::VirtualSetToMap enter");
+    if (Walker() == nullptr) return E_FAIL;
+    if (!m_virtual.SetToMap(gpslib::View(bstrMapName))) {
+        Log("GPSCore::VirtualSetToMap exit: no start location for the map");
+        return E_INVALIDARG;
+    }
+    Log("GPSCore::VirtualSetToMap exit");
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualSetHeading(SHORT nHeading) {
+    CriticalSectionLock lock(m_csCore);
+    if (Walker() == nullptr) return E_FAIL;
+    m_virtual.SetHeading(nHeading);
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualSetImpliedHeading(SHORT nHeading) {
+    CriticalSectionLock lock(m_csCore);
+    if (Walker() == nullptr) return E_FAIL;
+    m_virtual.SetImpliedHeading(nHeading);
+    return S_OK;
+}
+
+HRESULT CGPSCore::VirtualForward(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualForward enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.Forward();
+    Log("GPSCore::VirtualForward exit");
+    return ReturnText(message, pbstrMessage);
+}
+
+HRESULT CGPSCore::VirtualBackup(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualBackup enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.Backup();
+    Log("GPSCore::VirtualBackup exit");
+    return ReturnText(message, pbstrMessage);
+}
+
+HRESULT CGPSCore::VirtualTurnLeft(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualTurnLeft enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.Turn(-1);
+    Log("GPSCore::VirtualTurnLeft exit");
+    return ReturnText(message, pbstrMessage);
+}
+
+HRESULT CGPSCore::VirtualTurnRight(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualTurnRight enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.Turn(+1);
+    Log("GPSCore::VirtualTurnRight exit");
+    return ReturnText(message, pbstrMessage);
+}
+
+HRESULT CGPSCore::VirtualCrossStreet(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualCrossStreet enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.CrossStreet();
+    Log("GPSCore::VirtualCrossStreet exit");
+    return ReturnText(message, pbstrMessage);
+}
+
+HRESULT CGPSCore::VirtualGetOnStreetMessage(BSTR* pbstrMessage) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrMessage == nullptr) return E_POINTER;
+    *pbstrMessage = nullptr;
+    Log("GPSCore::VirtualGetOnStreetMessage enter");
+    if (Walker() == nullptr) return E_FAIL;
+    const std::u16string message = m_virtual.OnStreetMessage();
+    Log("GPSCore::VirtualGetOnStreetMessage exit");
+    return ReturnText(message, pbstrMessage);
+}

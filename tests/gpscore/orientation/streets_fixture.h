@@ -1,0 +1,98 @@
+// A started service over the sample town, for the street questions: the service's classes
+// offered in-process, the map engine module registered in a temporary store, the town found on
+// the map path. Positions are given on the town's grid (x, y in 1/1000 degree east and north of
+// 45° N 10° E).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "GPSLib_classes.h"
+#include "core/GPSCore.h"
+#include "settings_folder.h"
+#include "temp_dir.h"
+
+// Reaches the service's parts under its lock.
+class GPSCoreTestPeer {
+public:
+    template <class F> static void WithWhereAmI(IGPSCore* core, F&& f) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        ASSERT_NE(impl, nullptr);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        f(impl->m_whereAmI);
+    }
+};
+
+namespace gpslib::test {
+
+inline ComPtr<ILocationObject> At(double x, double y) {
+    ComPtr<ILocationObject> place;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+    place->SetLatitude(45.0 + y / 1000.0);
+    place->SetLongitude(10.0 + x / 1000.0);
+    return place;
+}
+
+inline std::string Utf8(BSTR text) {
+    return gpslib::ToUtf8(gpslib::View(text));
+}
+
+class StreetsFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static TempDir store;
+        const std::string file = store.File("registry.reg");
+        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
+        const std::string command = std::string(GPSREG_TOOL) + " " + GPSMAP_MODULE + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    void SetUp() override {
+        setenv("GPSLIB_MAP_PATH", GPSLIB_SAMPLE_MAP_DIR, 1);
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        settings = PrepareSettingsFolder(dir);
+        for (int run = 0; run < 2; ++run) {
+            if (run > 0) core->Stop();
+            Restart();
+        }
+    }
+    void TearDown() override {
+        if (core) core->Stop();
+        unsetenv("GPSLIB_MAP_PATH");
+    }
+    void Restart() {
+        Bstr result;
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+    }
+
+    // Changes the system settings through the client's path.
+    template <class F> void Settings(F&& change) {
+        ComPtr<ISystemSettingsObject> s;
+        ASSERT_EQ(core->SystemGetSettings(s.Put()), S_OK);
+        change(s.Get());
+        ASSERT_EQ(core->SystemSetSettings(s.Get()), S_OK);
+    }
+    void UseUnits(Units units) {
+        Settings([&](ISystemSettingsObject* s) { s->SetUnits(units); });
+    }
+    void PlaceReceiver(double x, double y, SHORT heading) {
+        ASSERT_EQ(core->GPSForceLocation(At(x, y).Get(), heading), S_OK);
+    }
+
+    // The diagnostic log as written so far.
+    std::string Log() const {
+        std::ifstream in(dir.File("Debug/gpsDebug.txt"));
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    TempDir dir;
+    std::string settings;
+    ComPtr<IGPSCore> core;
+};
+
+} // namespace gpslib::test
