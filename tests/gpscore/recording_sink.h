@@ -65,6 +65,10 @@ public:
             callBack->GPSGetStatus(status.Put());
             UrgencyLevel level;
             callBack->LookaroundGetUrgencyReportingLevel(&level);
+            if (pollFromCallback) {
+                VARIANT_BOOL read = VARIANT_FALSE;
+                callBack->GPSForcePoll(&read);
+            }
         }
         event->Release(); // The reference the service handed over.
         return S_OK;
@@ -83,6 +87,9 @@ public:
 
     int poll = 0;
     IGPSCore* callBack = nullptr;
+    // With callBack: the callback also runs a poll of its own, as a client that polls whenever
+    // it hears something might.
+    bool pollFromCallback = false;
 
 private:
     std::atomic<ULONG> m_refs{1};

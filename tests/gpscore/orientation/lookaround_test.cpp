@@ -233,6 +233,8 @@ struct ChangesCase {
     bool streets, cities, maps;
     // The polls between checks of each kind, for this interval.
     int streetEvery, cityEvery, mapEvery;
+    // The client's sink polls from inside every event: that poll must not check again.
+    bool sinkPolls = false;
 };
 
 // Driving east along Harbour Road into Neighbourton at 7.9 m per poll: street, city and map
@@ -247,6 +249,7 @@ TEST_F(LookaroundWalk, StreetCityAndMapChangesComeAtTheirChecks) {
         {"long interval: city and map once per interval", 40, true, true, true, 10, 40, 40},
         {"streets off", 5, false, true, true, 0, 10, 15},
         {"cities and maps off", 5, true, false, false, 3, 0, 0},
+        {"a sink that polls from its callback", 5, true, true, true, 3, 10, 15, true},
     };
     for (const ChangesCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -265,6 +268,10 @@ TEST_F(LookaroundWalk, StreetCityAndMapChangesComeAtTheirChecks) {
         // every period after it.
         Drive(East(x(1), 2.0, step * kMetresPerX));
         const int first = FirstFixPoll() > 0 ? FirstFixPoll() : 1;
+        if (c.sinkPolls) { // From now on every event is lookaround's.
+            sink->callBack = core.Get();
+            sink->pollFromCallback = true;
+        }
         auto nextCheck = [&](int every, int from) {
             return first + every * std::max(0, (from - first + every - 1) / every);
         };
@@ -300,10 +307,11 @@ TEST_F(LookaroundWalk, StreetCityAndMapChangesComeAtTheirChecks) {
 struct CornerCase {
     const char* what;
     double metresPerSecond;
-    SHORT maxSpeed;        // IntersectionMaxSpeedForReporting
-    bool virtualMode;      // the service answers for the virtual walker
-    bool announced;        // whether Dock Lane is announced
-    double announceMetres; // the announcement distance
+    SHORT maxSpeed;         // IntersectionMaxSpeedForReporting
+    bool virtualMode;       // the service answers for the virtual walker
+    bool announced;         // whether Dock Lane is announced
+    double announceMetres;  // the announcement distance
+    bool sinkPolls = false; // the client's sink polls from inside every event
 };
 
 // Walking (or cycling) east along Bay Street from 94 m before Dock Lane to 24 m past it.
@@ -313,6 +321,7 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
         {"cycling, above 5 mph", 4.0, 50, false, true, 450},
         {"walking faster than the reporting speed", 1.4, 2, false, false, 0},
         {"walking while the service answers for the walker", 1.4, 50, true, false, 0},
+        {"walking, a sink that polls from its callback", 1.4, 50, false, true, 65, true},
     };
     for (const CornerCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -328,12 +337,17 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
             gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
             place->SetLatitude(Lat(2.0));
             place->SetLongitude(Lon(11.0));
-            core->VirtualSet(place.Get(), 90);
+            ASSERT_EQ(core->VirtualSet(place.Get(), 90), S_OK);
             ASSERT_EQ(core->SystemSetCurrentMode(VirtualMode), S_OK);
         }
         const double step = c.metresPerSecond / kMetresPerX;
-        for (double x = 10.8; x <= 12.3; x += step)
+        for (double x = 10.8; x <= 12.3; x += step) {
             Drive(East(x, 2.0, c.metresPerSecond));
+            if (c.sinkPolls && polls == 1) { // After the first fix, only lookaround speaks.
+                sink->callBack = core.Get();
+                sink->pollFromCallback = true;
+            }
+        }
         const auto corners = Seen(EventLookaroundIntersections);
 
         if (!c.announced) {
@@ -413,10 +427,6 @@ TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
     ASSERT_NE(impl, nullptr);
     EXPECT_FALSE(impl->CategoryNameToScanFor().empty());
 }
-
-// With a route followed and the route-only option, lookaround says nothing; the street changes
-// are heard again once the option allows them. (Route following arrives with routes; without a
-// route the custom table applies, which the walk above covers.)
 
 // ---------------------------------------------------------------------------------------------
 // Small rules.
