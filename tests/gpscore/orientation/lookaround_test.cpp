@@ -461,16 +461,6 @@ TEST(LookaroundRules, StreetTemplateCodesAndLetterCase) {
     };
     for (const Same& n : names)
         EXPECT_EQ(gpscore::SameIgnoringCase(n.a, n.b), n.same) << Utf8(n.a) << " / " << Utf8(n.b);
-    struct Periods {
-        SHORT interval, street, city, map;
-    };
-    const Periods periods[] = {
-        {5, 3, 10, 15}, {12, 3, 24, 36}, {40, 10, 40, 40}, {300, 75, 300, 300}, {20, 5, 40, 60}};
-    for (const Periods& p : periods) {
-        EXPECT_EQ(gpscore::Lookaround::StreetCheckPolls(p.interval), p.street) << p.interval;
-        EXPECT_EQ(gpscore::Lookaround::CityCheckPolls(p.interval), p.city) << p.interval;
-        EXPECT_EQ(gpscore::Lookaround::MapCheckPolls(p.interval), p.map) << p.interval;
-    }
 }
 
 } // namespace
