@@ -256,6 +256,7 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
         if (LookUp(stored)) {
             StartNearest(&m_crossStreets, stored);
             m_nSelectedBranch = 0;
+            impl->SetCurrentStreetName(m_crossStreets.front().name);
             impl->SetMustCrossStreet(m_crossStreets.front().mustCross ? VARIANT_TRUE
                                                                       : VARIANT_FALSE);
             m_bstrCurrentMessage.clear();
@@ -278,8 +279,11 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
         m_bPlacedWithoutHeading = true;
     }
     if (addToHistory) {
+        // A place without a name of its own is remembered by its street.
         ComPtr<ILocationObject> here = Location();
-        m_places.AddToHistory(here.Get(), name);
+        Bstr street;
+        impl->GetCurrentStreetName(street.Put());
+        m_places.AddToHistory(here.Get(), name.empty() ? street.View() : name);
     }
 }
 
@@ -409,12 +413,12 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     // A crossing keeps the walker where it was along the street: at its intersection, or
     // between two.
     const bool atIntersection = crossing ? m_bAtIntersection : true;
-    *message = Arrive(std::move(branches), atIntersection, before);
+    *message = Arrive(std::move(branches), atIntersection, crossing, before);
     return true;
 }
 
 std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
-                                     bool atIntersection, const Snapshot& before) {
+                                     bool atIntersection, bool crossed, const Snapshot& before) {
     auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
     m_crossStreets = std::move(branches);
     m_nSelectedBranch = 0;
@@ -441,7 +445,16 @@ std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
     const bool changed = branch.name != before.street || before.heading == -1 ||
                          !geo::HeadingsWithin(branch.bearing, before.heading, kDirectionTolerance);
     std::u16string text;
-    if (!atIntersection) {
+    if (crossed) {
+        // Across the street the walker faces the same way on the other side.
+        text = utility.FormatString(kFacingOn, {compass, street}) + u".";
+        if (!atIntersection)
+            text += u" " + m_context.String(kBetweenIntersections);
+        else if (others)
+            text += u" " + m_context.String(kStreetsHere) +
+                    m_whereAmI.CrossingText(branch.name, branch.bearing, m_crossStreets, false) +
+                    u".";
+    } else if (!atIntersection) {
         text = utility.FormatString(kFacingOn, {compass, street}) + u". " +
                m_context.String(kBetweenIntersections);
     } else if (m_crossStreets.size() == 1) {

@@ -95,7 +95,7 @@ private:
     bool HeadingFitsStreet(SHORT heading) const;
     // Takes the engine's answer as the walker's new place and describes it.
     std::u16string Arrive(std::vector<gpscore::CrossStreet> branches, bool atIntersection,
-                          const Snapshot& before);
+                          bool crossed, const Snapshot& before);
     std::u16string BranchText(const gpscore::CrossStreet& branch) const;
     std::u16string SidePrefix() const;
     bool SideTracking() const;

@@ -222,7 +222,11 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
             "  GPSCore::UpdateNearestIntersectionDescriptions returned from FindNextCrossStreets");
         if (hr == S_OK) {
             std::vector<CrossStreet> records;
-            if (!ReadCrossStreets(&list, &records)) {
+            const bool read = ReadCrossStreets(&list, &records);
+            // Connector branches (slip lanes, service roads, short paths to the pavement) are
+            // no cross streets: the texts leave them out.
+            std::erase_if(records, [](const CrossStreet& r) { return r.kind == 1; });
+            if (!read) {
                 m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
                               "GetCrossStreetVectorFromVariant failed");
             } else if (records.empty()) {

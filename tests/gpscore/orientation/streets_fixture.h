@@ -1,12 +1,13 @@
 // A started service over the sample town, for the street questions: the service's classes
-// offered in-process, the map engine module registered in a temporary store, the town found on
-// the map path. Positions are given on the town's grid (x, y in 1/1000 degree east and north of
-// 45° N 10° E).
+// offered in-process, the map engine and database modules registered in a temporary store, a
+// copy of the town (beside which the personal stores are made) found on the map path. Positions are
+// given on the town's grid (x, y in 1/1000 degree east and north of 45° N 10° E).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -47,11 +48,18 @@ protected:
         static TempDir store;
         const std::string file = store.File("registry.reg");
         setenv("GPSLIB_REGISTRY", file.c_str(), 1);
-        const std::string command = std::string(GPSREG_TOOL) + " " + GPSMAP_MODULE + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        for (const char* module : {GPSMAP_MODULE, GPSDB_MODULE}) {
+            const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        }
     }
     void SetUp() override {
-        setenv("GPSLIB_MAP_PATH", GPSLIB_SAMPLE_MAP_DIR, 1);
+        maps = dir.File("maps");
+        std::filesystem::create_directory(maps);
+        for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
+            std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
+                                       maps + "/" + file);
+        setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         settings = PrepareSettingsFolder(dir);
         for (int run = 0; run < 2; ++run) {
@@ -91,6 +99,7 @@ protected:
     }
 
     TempDir dir;
+    std::string maps;
     std::string settings;
     ComPtr<IGPSCore> core;
 };

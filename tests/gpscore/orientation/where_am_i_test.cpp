@@ -259,6 +259,15 @@ TEST_F(WhereAmI, NearestAndNextIntersectionAhead) {
           "4-way intersection. Facing east on Main Street. The intersection is 386 feet, ahead. "
           "Main Street, ahead and behind and Oak Avenue, left and right",
           "Main Street", "Oak Avenue", 3.0, 2.0, true}},
+        // The unnamed footway leaving the corner of Elm Street is no cross street.
+        {5.5,
+         3.0,
+         90,
+         true,
+         {"The intersection is 128 feet, ahead. Elm Street, right",
+          "Facing east on North Street. The intersection is 128 feet, ahead. North Street, behind "
+          "and Elm Street, right",
+          "North Street", "Elm Street", 6.0, 3.0, true}},
         // Park Path ends in the park: nothing ahead, the position is no place.
         {1.5,
          3.5,
