@@ -296,12 +296,12 @@ void Lookaround::CheckIntersection() {
     gps->GetHeadingDegrees(&heading);
 
     if (m_nLastCheckOdometer != -1 && m_nLastCheckThreshold != -1) {
-        state.UpdatePedometer(true);
         const bool turned = heading != -1 && m_nLastCheckHeading != -1 &&
                             !geo::HeadingsWithin(heading, m_nLastCheckHeading, kTurnDegrees);
-        const long long gone =
-            static_cast<long long>(state.m_nPedometerTotalGPS) - m_nLastCheckOdometer;
-        if (!turned && gone <= m_nLastCheckThreshold) return;
+        const long long gone = static_cast<long long>(state.Odometer()) - m_nLastCheckOdometer;
+        // A pedometer set back to 0 (by the client, or a change of units) leaves nothing to
+        // measure from: check at once.
+        if (!turned && gone >= 0 && gone <= m_nLastCheckThreshold) return;
     }
 
     BusyScope busy(m_bBusy);
@@ -327,7 +327,7 @@ void Lookaround::CheckIntersection() {
     VARIANT_BOOL found = 0;
     if (FAILED(intersection->IsValid(&found)) || found == 0) return;
 
-    m_nLastCheckOdometer = state.m_nPedometerTotalGPS;
+    m_nLastCheckOdometer = state.Odometer();
     m_nLastCheckHeading = heading;
     ComPtr<ILocationObject> corner;
     intersection->GetLocation(corner.Put());
