@@ -14,7 +14,7 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
-              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev
+              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev libtinyxml2-dev
 
 FUZZ_SECONDS ?= 60
 

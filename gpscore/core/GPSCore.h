@@ -161,6 +161,9 @@ public:
     HRESULT VirtualGetOnStreetMessage(BSTR* pbstrMessage) override;
 
     // Lookaround settings and watches (Lookaround; GPSCoreLookaround.cpp).
+    HRESULT LookaroundGetSettings(ILookaroundSettingsObject** ppSettings) override;
+    HRESULT LookaroundGetDefaultSettings(ILookaroundSettingsObject** ppDefaultSettings) override;
+    HRESULT LookaroundSetSettings(ILookaroundSettingsObject* pSettings) override;
 
     // Points of interest and their watch (POISearch, POILookaround; GPSCorePOI.cpp).
 
@@ -204,7 +207,8 @@ private:
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore){m_context, m_places, m_whereAmI};
-    gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events};
+    gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
+                                                          m_whereAmI};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
     gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
     gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){m_context, m_events};

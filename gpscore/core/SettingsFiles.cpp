@@ -658,6 +658,20 @@ void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to) {
     }
 }
 
+void CopyLookaroundSettings(ILookaroundSettingsObject* from, ILookaroundSettingsObject* to) {
+    if (from == nullptr || to == nullptr) return;
+    auto* source = gpslib::ImplOf<CLookaroundSettingsObject>(from);
+    auto* target = gpslib::ImplOf<CLookaroundSettingsObject>(to);
+    // Names the source does not hold keep the target's.
+    const std::u16string category = target != nullptr ? target->CategoryNameToScanFor() : u"";
+    const std::u16string subCategory = target != nullptr ? target->SubCategoryNameToScanFor() : u"";
+    for (const auto& field : LookaroundFields(category, subCategory)) {
+        Value value = field.absent;
+        field.get(LookaroundTarget{from, source}, value);
+        field.set(LookaroundTarget{to, target}, value);
+    }
+}
+
 bool WriteReceiverSettings(Env& env, std::u16string_view directory, IGPSSettingsObject* settings) {
     if (settings == nullptr) return false;
     auto pieces = VersionPiece(kReceiverVersion);

@@ -77,6 +77,10 @@ bool WriteLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory
 bool WriteRouteSettings(gpslib::os::Env& env, std::u16string_view directory,
                         IRouteSettingsObject* gpsMode, IRouteSettingsObject* virtualMode);
 
+// Every field the lookaround settings file holds, from one object to another; the category and
+// subcategory names only between two objects of this module's class.
+void CopyLookaroundSettings(ILookaroundSettingsObject* from, ILookaroundSettingsObject* to);
+
 // Every field the receiver settings file holds, from one object to another.
 void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to);
 

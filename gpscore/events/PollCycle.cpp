@@ -107,10 +107,17 @@ bool PollCycle::Run(bool readReceiver) {
     ComPtr<ILookaroundSettingsObject> settings = context.LookaroundSettings();
     ILookaroundSettingsObject* lookaround = settings.Get();
     if (!Enabled(lookaround, &ILookaroundSettingsObject::IsLookaroundEnabled)) return read;
+    // A poll from inside a lookaround check (an event sink that polls) does no lookaround work.
+    if (m_parts.lookaround.Busy()) return read;
     LookaroundRouteOptions option = LookaroundCustom;
     if (m_parts.route.Following()) lookaround->GetRouteOptions(&option);
     const bool gpsReceiver = context.m_eCurrentMode == GPSMode && receiver;
-    if (option == LookaroundCustom && gpsReceiver) m_parts.lookaround.CheckChanges();
+    if (option == LookaroundCustom && gpsReceiver) {
+        // Nothing else is detected while the change check runs.
+        m_bSuspended = true;
+        m_parts.lookaround.CheckChanges();
+        m_bSuspended = false;
+    }
     if ((option == LookaroundCustom || option == LookaroundRouteAndIntersectionsOnly) &&
         Enabled(lookaround, &ILookaroundSettingsObject::IsIntersectionsEnabled) && gpsReceiver) {
         if (--m_nIntersectionCountdown <= 0) {
@@ -123,7 +130,12 @@ bool PollCycle::Run(bool readReceiver) {
             !Enabled(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
             return read;
         if (--m_nPOICountdown <= 0) {
-            lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
+            // Every poll in test mode and for a receiver that gives coarse directions only.
+            const ReceiverState& state = link.State();
+            if (state.m_bTestMode || state.InertialNoSatellites())
+                m_nPOICountdown = 1;
+            else
+                lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
             m_parts.poiLookaround.Check();
         }
     }

@@ -347,6 +347,19 @@ void ReceiverState::UpdatePedometer(bool force) {
     m_nPedometerCountdown = kPedometerSkipPolls;
 }
 
+LONG ReceiverState::Odometer() const {
+    if (m_pRecord == nullptr || !m_pPedometerAnchor) return m_nPedometerTotalGPS;
+    CriticalSectionLock lock(m_pRecord->DataLock());
+    ILocationObject* here = m_pRecord->InnerLocation();
+    VARIANT_BOOL valid = 0;
+    if (here != nullptr) here->IsValid(&valid);
+    LONG since = 0;
+    if (m_pRecord->m_eFixQuality < GPSQualityPoor || valid == 0 ||
+        FAILED(m_pPedometerAnchor->GetDistance(here, &since)) || since < 0)
+        since = 0;
+    return m_nPedometerTotalGPS + since;
+}
+
 void ReceiverState::ForceLocation(double latitude, double longitude, SHORT heading) {
     if (m_pRecord == nullptr) return;
     CriticalSectionLock lock(m_pRecord->DataLock());

@@ -55,6 +55,9 @@ public:
     // One pedometer sample; a forced sample ignores the countdown between samples.
     void UpdatePedometer(bool force);
     void PedometerReset();
+    // The distance gone as of now: the pedometer total and the way from its last sample to the
+    // current position, without taking a sample (so the pedometer's own sampling is unchanged).
+    LONG Odometer() const;
     // Clears the record (not its position) and the averaging state.
     void ResetGPSData();
     // Sets both averaging counters back to 0 (a new averaging window).

@@ -1,16 +1,413 @@
 #include "orientation/Lookaround.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "core/ServiceContext.h"
+#include "core/SettingsFiles.h"
+#include "core/Utility.h"
+#include "events/EventQueue.h"
+#include "gps/ReceiverLink.h"
+#include "orientation/Descriptions.h"
+#include "orientation/IntersectionObject.h"
+#include "orientation/LookaroundSettingsObject.h"
+#include "orientation/MapName.h"
+#include "orientation/WhereAmI.h"
+
 namespace gpscore {
 
-// The watches need the street answers; until then they find nothing.
-void Lookaround::CheckChanges() {}
-void Lookaround::CheckIntersection() {}
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+constexpr int kStreetChangeTemplate = 20002;
+constexpr int kCityChangeFormat = 20003;
+constexpr int kMapChangeFormat = 20004;
+constexpr int kApproachingIntersectionFormat = 20204;
+constexpr int kUnnamedPath = 20325;
+constexpr int kUnnamedRoad = 20581;
+constexpr int kCategoryName = 29993;
+constexpr int kSubCategoryName = 29994;
+
+// The user has turned when the heading moved this far since the last intersection check.
+constexpr int kTurnDegrees = 45;
+// Above this speed (mph) the intersection is announced from farther away...
+constexpr double kFastMph = 5.0;
+// ...and from this speed on only its cross streets are spoken.
+constexpr double kCrossStreetsOnlyMph = 15.0;
+
+char16_t FoldCase(char16_t c) {
+    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+    if (c < 0xC0) return c;
+    // Latin-1 capitals (the multiplication sign excepted).
+    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 32);
+    // Latin Extended-A: capital and small letters alternate (even/odd, odd/even from U+0139 to
+    // U+0148 and U+0179 to U+017E).
+    if (c >= 0x100 && c <= 0x17F) {
+        const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        if (oddCapitals) return (c & 1) != 0 ? static_cast<char16_t>(c + 1) : c;
+        return (c & 1) == 0 ? static_cast<char16_t>(c + 1) : c;
+    }
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<char16_t>(c + 32); // Greek
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);               // Cyrillic
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
+    return c;
+}
+
+bool Enabled(ILookaroundSettingsObject* settings,
+             HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
+    VARIANT_BOOL on = 0;
+    return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != 0;
+}
+
+std::u16string Text(const Bstr& text) {
+    return std::u16string(text.View());
+}
+
+} // namespace
+
+std::u16string ExpandStreetChangeTemplate(std::u16string_view pattern, std::u16string_view first,
+                                          std::u16string_view second, std::u16string_view third) {
+    std::u16string out;
+    out.reserve(pattern.size() + first.size() + second.size() + third.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != u'$') {
+            out += pattern[i];
+            continue;
+        }
+        if (++i == pattern.size()) break;
+        switch (pattern[i]) {
+        case u'$':
+            out += u'$';
+            break;
+        case u'T':
+            out += first;
+            break;
+        case u'F':
+            out += second;
+            break;
+        case u'H':
+            out += third;
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return FoldCase(x) == FoldCase(y); });
+}
+
+// Holds the busy flag for one check, whichever way the check ends.
+class Lookaround::BusyScope {
+public:
+    explicit BusyScope(bool& busy) : m_busy(busy) { m_busy = true; }
+    ~BusyScope() { m_busy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& m_busy;
+};
+
+void Lookaround::Start() {
+    m_bBusy = false;
+    m_nStreetCountdown = m_nCityCountdown = m_nMapCountdown = 0;
+    m_bstrLastStreetSeen.clear();
+    m_bstrLastStreetAnnounced.clear();
+    m_bstrLastCitySeen.clear();
+    m_bstrLastCityAnnounced.clear();
+    m_bstrLastMapSeen.clear();
+    m_bstrLastMapAnnounced.clear();
+    m_nLastCheckOdometer = m_nLastCheckThreshold = -1;
+    m_nLastCheckHeading = -1;
+    m_lastIntersectionAnnounced = {};
+}
 
 void Lookaround::Remember(const std::u16string& street, const std::u16string& city,
                           const std::u16string& map) {
-    m_bstrLastStreet = street;
-    m_bstrLastCity = city;
-    m_bstrLastMap = map;
+    m_bstrLastStreetSeen = m_bstrLastStreetAnnounced = street;
+    m_bstrLastCitySeen = m_bstrLastCityAnnounced = city;
+    m_bstrLastMapSeen = m_bstrLastMapAnnounced = map;
+}
+
+// A street is checked four times per reporting interval, but never more often than every third
+// poll; a city and a map change less often than a street, so their checks are rarer, though
+// never rarer than once per interval when the interval is long.
+SHORT Lookaround::StreetCheckPolls(SHORT interval) {
+    return static_cast<SHORT>(std::max(interval / 4, 3));
+}
+
+SHORT Lookaround::CityCheckPolls(SHORT interval) {
+    const int twice = 2 * interval;
+    return static_cast<SHORT>(twice > 40 ? interval : twice);
+}
+
+SHORT Lookaround::MapCheckPolls(SHORT interval) {
+    const int thrice = 3 * interval;
+    return static_cast<SHORT>(thrice > 60 ? interval : thrice);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Street, city and map changes.
+
+void Lookaround::CheckChanges() {
+    if (m_bBusy) return;
+    ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings();
+    ILookaroundSettingsObject* settings = held.Get();
+    const bool streets = Enabled(settings, &ILookaroundSettingsObject::IsStreetChangesEnabled);
+    const bool cities = Enabled(settings, &ILookaroundSettingsObject::IsCityChangesEnabled);
+    const bool maps = Enabled(settings, &ILookaroundSettingsObject::IsMapChangesEnabled);
+    if (!streets && !cities && !maps) return;
+    m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Enter");
+    SHORT interval = 12;
+    settings->GetLookaroundReportingInterval(&interval);
+    bool streetDue = false, cityDue = false, mapDue = false;
+    if (streets && --m_nStreetCountdown < 1) {
+        m_nStreetCountdown = StreetCheckPolls(interval);
+        streetDue = true;
+        m_context.Log("  GPSCore::CheckLookaroundStreetCityMapChange: Check Street");
+    }
+    if (cities && --m_nCityCountdown < 1) {
+        m_nCityCountdown = CityCheckPolls(interval);
+        cityDue = true;
+        m_context.Log("  GPSCore::CheckLookaroundStreetCityMapChange: Check City");
+    }
+    if (maps && --m_nMapCountdown < 1) {
+        m_nMapCountdown = MapCheckPolls(interval);
+        mapDue = true;
+        m_context.Log("  GPSCore::CheckLookaroundStreetCityMapChange: Check Map");
+    }
+    if (!streetDue && !cityDue && !mapDue) return;
+
+    IGPSObject* gps = m_receiver.Record();
+    if (gps == nullptr) return;
+    SHORT heading = -1;
+    gps->GetHeadingDegrees(&heading);
+    if (heading == -1 && streetDue && !cityDue && !mapDue) {
+        m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit (No heading for street "
+                      "check)");
+        return;
+    }
+    m_context.Log("    Get GPS Location");
+    ComPtr<ILocationObject> here = m_receiver.Location();
+    VARIANT_BOOL valid = 0;
+    if (!here || FAILED(here->IsValid(&valid)) || valid == 0) {
+        m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit (No GPS Location)");
+        return;
+    }
+    DOUBLE latitude = 0, longitude = 0;
+    here->GetLatitude(&latitude);
+    here->GetLongitude(&longitude);
+
+    BusyScope busy(m_bBusy);
+    std::u16string street, city, state, houseNumber;
+    if (!m_whereAmI.GetStreetCityState(latitude, longitude, heading, &street, &city, &state,
+                                       &houseNumber)) {
+        m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit error");
+        return;
+    }
+    if (streetDue && heading != -1) AnnounceStreet(street, heading);
+    if (cityDue) AnnounceCity(city);
+    if (mapDue) {
+        // The street query names no map; the place names (what the gained-fix event speaks) do.
+        std::u16string placeStreet, placeCity, map;
+        if (m_whereAmI.NearestPlaceNames(here.Get(), &placeStreet, &placeCity, &map))
+            AnnounceMap(PlainMapName(map));
+    }
+    m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit");
+}
+
+// A new street is announced only when two street checks in a row found it, so that a position
+// that strays for a moment onto a side street or a crossing says nothing. Unnamed roads and
+// paths are never announced, so leaving one for the street before says nothing either.
+void Lookaround::AnnounceStreet(const std::u16string& street, SHORT heading) {
+    if (!SameIgnoringCase(street, m_bstrLastStreetSeen)) {
+        m_bstrLastStreetSeen = street;
+        return;
+    }
+    if (SameIgnoringCase(street, m_bstrLastStreetAnnounced) ||
+        SameIgnoringCase(street, m_context.String(kUnnamedPath)) ||
+        SameIgnoringCase(street, m_context.String(kUnnamedRoad)))
+        return;
+    m_bstrLastStreetAnnounced = street;
+    if (street.empty()) return;
+    const Wording words(m_context.m_pUtility);
+    const std::u16string text =
+        ExpandStreetChangeTemplate(m_context.String(kStreetChangeTemplate), u"",
+                                   words.Decorate(street), words.CompassPointText(heading));
+    m_context.Log("      calling :LookaroundStreetChangeEvent");
+    m_events.Raise(EventKind::kLookaroundStreetChange, text, m_receiver.Location().Get());
+}
+
+void Lookaround::AnnounceCity(const std::u16string& city) {
+    if (SameIgnoringCase(city, m_bstrLastCitySeen) ||
+        SameIgnoringCase(city, m_bstrLastCityAnnounced))
+        return;
+    m_bstrLastCitySeen = m_bstrLastCityAnnounced = city;
+    if (city.empty()) return;
+    const std::u16string text = m_context.m_pUtility->FormatString(
+        kCityChangeFormat, {Wording(m_context.m_pUtility).Decorate(city)});
+    m_context.Log("      calling :LookaroundCityChangeEvent");
+    m_events.Raise(EventKind::kLookaroundCityChange, text, m_receiver.Location().Get());
+}
+
+void Lookaround::AnnounceMap(const std::u16string& map) {
+    if (SameIgnoringCase(map, m_bstrLastMapSeen) || SameIgnoringCase(map, m_bstrLastMapAnnounced))
+        return;
+    m_bstrLastMapSeen = m_bstrLastMapAnnounced = map;
+    if (map.empty()) return;
+    const std::u16string text = m_context.m_pUtility->FormatString(
+        kMapChangeFormat, {Wording(m_context.m_pUtility).Decorate(map)});
+    m_context.Log("      calling :LookaroundMapChangeEvent");
+    m_events.Raise(EventKind::kLookaroundMapChange, text, m_receiver.Location().Get());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The intersection ahead.
+
+LONG Lookaround::AnnouncementDistance(double speedMph) const {
+    const bool fast = speedMph > kFastMph;
+    if (m_context.CurrentUnits() == Metric) return fast ? 450 : 65;
+    return fast ? 1600 : 200;
+}
+
+// Checked on every poll, but the map is asked only when it matters: at once after a turn,
+// otherwise once the user has gone the distance that the last check left to the announcement
+// point (or, right after an announcement, past the intersection announced).
+void Lookaround::CheckIntersection() {
+    if (m_bBusy || m_context.m_eCurrentMode == VirtualMode) return;
+    IGPSObject* gps = m_receiver.Record();
+    if (gps == nullptr) return;
+    ReceiverState& state = m_receiver.State();
+    const double mph = state.SpeedMph();
+    SHORT maxSpeed = 50;
+    if (auto settings = m_context.LookaroundSettings())
+        settings->GetIntersectionMaxSpeedForReporting(&maxSpeed);
+    // A speed no integer holds is too fast.
+    if (!std::isfinite(mph) || mph >= 1e9 || static_cast<long long>(mph) > maxSpeed) return;
+    SHORT heading = -1;
+    gps->GetHeadingDegrees(&heading);
+
+    if (m_nLastCheckOdometer != -1 && m_nLastCheckThreshold != -1) {
+        const bool turned = heading != -1 && m_nLastCheckHeading != -1 &&
+                            !geo::HeadingsWithin(heading, m_nLastCheckHeading, kTurnDegrees);
+        const long long gone = static_cast<long long>(state.Odometer()) - m_nLastCheckOdometer;
+        // A pedometer set back to 0 (by the client, or a change of units) leaves nothing to
+        // measure from: check at once.
+        if (!turned && gone >= 0 && gone <= m_nLastCheckThreshold) return;
+    }
+
+    BusyScope busy(m_bBusy);
+    ComPtr<ILocationObject> here = m_receiver.Location();
+    VARIANT_BOOL valid = 0;
+    if (!here || FAILED(here->IsValid(&valid)) || valid == 0) return;
+    ComPtr<IIntersectionObject> intersection;
+    if (FAILED(
+            gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &intersection)))
+        return;
+    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection.Get());
+    ComPtr<ILocationObject> start;
+    if (impl == nullptr ||
+        FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &start)))
+        return;
+    DOUBLE latitude = 0, longitude = 0;
+    here->GetLatitude(&latitude);
+    here->GetLongitude(&longitude);
+    start->SetLatitude(latitude);
+    start->SetLongitude(longitude);
+    impl->ShareLocation(start.Get());
+    m_whereAmI.UpdateNearestIntersectionDescriptions(intersection.Get(), heading, heading);
+    VARIANT_BOOL found = 0;
+    if (FAILED(intersection->IsValid(&found)) || found == 0) return;
+
+    m_nLastCheckOdometer = state.Odometer();
+    m_nLastCheckHeading = heading;
+    ComPtr<ILocationObject> corner;
+    intersection->GetLocation(corner.Put());
+    LONG distance = -1;
+    here->GetDistance(corner.Get(), &distance);
+    const LONG announce = AnnouncementDistance(mph);
+    if (announce < distance) {
+        m_nLastCheckThreshold = distance - announce;
+        return;
+    }
+    m_nLastCheckThreshold = distance;
+
+    geo::Position position;
+    intersection->GetLatitude(&position.latitude);
+    intersection->GetLongitude(&position.longitude);
+    if (geo::IsSamePoint(position, m_lastIntersectionAnnounced)) return;
+    m_lastIntersectionAnnounced = position;
+
+    Bstr description, crossStreets, street;
+    intersection->GetIntersectionDescription(description.Put());
+    intersection->GetCrossStreets(crossStreets.Put());
+    intersection->GetCurrentStreetName(street.Put());
+    std::u16string text;
+    if (crossStreets.View().empty())
+        text = Text(description);
+    else if (mph >= kCrossStreetsOnlyMph)
+        text = Text(crossStreets);
+    else
+        text = m_context.m_pUtility->FormatString(
+            kApproachingIntersectionFormat,
+            {Wording(m_context.m_pUtility).Decorate(street.View()), Text(description)});
+    m_events.Raise(EventKind::kLookaroundIntersection, text, corner.Get());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings.
+
+namespace {
+
+HRESULT NewSettings(ComPtr<ILookaroundSettingsObject>* settings) {
+    return gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                                settings);
+}
+
+} // namespace
+
+HRESULT Lookaround::GetSettings(ILookaroundSettingsObject** settings) const {
+    ComPtr<ILookaroundSettingsObject> copy;
+    HRESULT hr = NewSettings(&copy);
+    if (FAILED(hr)) return hr;
+    // A copy: the held settings change only through SetSettings, which also writes the file.
+    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings())
+        settings::CopyLookaroundSettings(held.Get(), copy.Get());
+    *settings = copy.Detach();
+    return S_OK;
+}
+
+HRESULT Lookaround::GetDefaultSettings(ILookaroundSettingsObject** settings) const {
+    ComPtr<ILookaroundSettingsObject> defaults;
+    HRESULT hr = NewSettings(&defaults);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get())) {
+        impl->SetCategoryNameToScanFor(m_context.String(kCategoryName));
+        impl->SetSubCategoryNameToScanFor(m_context.String(kSubCategoryName));
+    }
+    *settings = defaults.Detach();
+    return S_OK;
+}
+
+HRESULT Lookaround::SetSettings(ILookaroundSettingsObject* settings) {
+    Utility* utility = m_context.m_pUtility.get();
+    if (utility == nullptr) return E_FAIL;
+    // A new object replaces the held one whole: other services read the held one meanwhile.
+    ComPtr<ILookaroundSettingsObject> stored;
+    HRESULT hr = NewSettings(&stored);
+    if (FAILED(hr)) return hr;
+    settings::CopyLookaroundSettings(settings, stored.Get());
+    utility->SetLookaroundSettings(stored);
+    settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(), stored.Get());
+    return S_OK;
 }
 
 } // namespace gpscore

@@ -1,42 +1,98 @@
-// Lookaround: what the service watches around a walking user between their questions. The poll
-// cycle decides when each watch runs; each raises its events through the event queue. To come
-// here: the street, city and map changes, the intersection ahead and the lookaround settings
-// methods. The points-of-interest watch lives with the POI search (poi/POILookaround.h).
+// Lookaround: what the service says on its own while the user walks or drives between their
+// questions. The poll cycle decides when a watch may run; this part decides whether its check is
+// due, runs it and raises its events through the event queue. Here: the street, city and map
+// changes, the intersection ahead, and the lookaround settings held by the Utility. The
+// points-of-interest watch lives with the POI search (poi/POILookaround.h).
 #ifndef GPSCORE_ORIENTATION_LOOKAROUND_H_
 #define GPSCORE_ORIENTATION_LOOKAROUND_H_
 
 #include <string>
+#include <string_view>
 
 #include "GPSLib_classes.h"
+#include "formats/Geodesy.h"
 
 namespace gpscore {
 
 struct ServiceContext;
 class EventQueue;
+class ReceiverLink;
+class WhereAmI;
+
+// The street-change template's own small set of `$` codes: "$$" a dollar sign, "$T" `first`,
+// "$F" `second`, "$H" `third`; any other code is dropped, as is a lone "$" at the end.
+std::u16string ExpandStreetChangeTemplate(std::u16string_view pattern, std::u16string_view first,
+                                          std::u16string_view second, std::u16string_view third);
+
+// Whether two names are the same but for letter case (Latin, Greek and Cyrillic letters fold).
+bool SameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // REQUIRES for every method: the service's core lock held.
 class Lookaround {
 public:
-    Lookaround(ServiceContext& context, EventQueue& events)
-        : m_context(context), m_events(events) {}
+    Lookaround(ServiceContext& context, EventQueue& events, ReceiverLink& receiver,
+               WhereAmI& whereAmI)
+        : m_context(context), m_events(events), m_receiver(receiver), m_whereAmI(whereAmI) {}
 
-    void Start() {}
+    // Start: every countdown at 0 (the first due poll checks every kind), nothing seen or
+    // announced, no intersection check yet.
+    void Start();
     void Stop() {}
 
-    // The street, city and map under the user, compared with the last ones announced.
+    // Set while a check runs; a poll that finds it set (an event sink that polls from inside its
+    // callback) does no lookaround work.
+    bool Busy() const { return m_bBusy; }
+
+    // The street, city and map under the user, each on its own countdown.
     void CheckChanges();
-    // The intersection the user is approaching.
+    // The next intersection ahead, announced once, when the user comes within the announcement
+    // distance of it.
     void CheckIntersection();
-    // The place last announced (by a gained fix or a change), which CheckChanges compares with.
+    // The place the gained-fix event just named: the change checks compare with it, so that the
+    // same street, city and map are not announced again right after.
     void Remember(const std::u16string& street, const std::u16string& city,
                   const std::u16string& map);
 
+    // The settings: a copy of the held ones, a new object with the defaults, or the client's
+    // settings copied into the held ones and written to the lookaround settings file.
+    HRESULT GetSettings(ILookaroundSettingsObject** settings) const;
+    HRESULT GetDefaultSettings(ILookaroundSettingsObject** settings) const;
+    HRESULT SetSettings(ILookaroundSettingsObject* settings);
+
+    // The countdowns' reload values for a reporting interval (in polls).
+    static SHORT StreetCheckPolls(SHORT interval);
+    static SHORT CityCheckPolls(SHORT interval);
+    static SHORT MapCheckPolls(SHORT interval);
+
 private:
-    [[maybe_unused]] ServiceContext& m_context;
-    [[maybe_unused]] EventQueue& m_events;
-    std::u16string m_bstrLastStreet;
-    std::u16string m_bstrLastCity;
-    std::u16string m_bstrLastMap;
+    class BusyScope;
+
+    void AnnounceStreet(const std::u16string& street, SHORT heading);
+    void AnnounceCity(const std::u16string& city);
+    void AnnounceMap(const std::u16string& map);
+    // The announcement distance: farther ahead at speed, in the user's units.
+    LONG AnnouncementDistance(double speedMph) const;
+
+    ServiceContext& m_context;
+    EventQueue& m_events;
+    ReceiverLink& m_receiver;
+    WhereAmI& m_whereAmI;
+
+    bool m_bBusy = false;
+    SHORT m_nStreetCountdown = 0;
+    SHORT m_nCityCountdown = 0;
+    SHORT m_nMapCountdown = 0;
+    std::u16string m_bstrLastStreetSeen;
+    std::u16string m_bstrLastStreetAnnounced;
+    std::u16string m_bstrLastCitySeen;
+    std::u16string m_bstrLastCityAnnounced;
+    std::u16string m_bstrLastMapSeen;
+    std::u16string m_bstrLastMapAnnounced;
+    // The last intersection check: odometer, distance still to go before the next, heading.
+    LONG m_nLastCheckOdometer = -1;
+    LONG m_nLastCheckThreshold = -1;
+    SHORT m_nLastCheckHeading = -1;
+    geo::Position m_lastIntersectionAnnounced;
 };
 
 } // namespace gpscore

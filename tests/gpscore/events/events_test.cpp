@@ -14,6 +14,7 @@
 #include "core/GPSCore.h"
 #include "core/SettingsFiles.h"
 #include "events/EventKinds.h"
+#include "recording_sink.h"
 #include "service_fixture.h"
 
 // Places the virtual walker directly: the mode rules of arrival are tested before the walker's
@@ -39,78 +40,8 @@ namespace {
 using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::test::PtyReceiver;
+using gpslib::test::RecordingSink;
 using gpslib::test::Sentence;
-
-// A client's sink: records what arrives (and when, by the test's poll count) and releases the
-// reference it was handed. Optionally calls back into the service from inside the callback.
-class RecordingSink final : public IGPSAutoEventSink {
-public:
-    struct Seen {
-        EventType type;
-        int poll;
-        std::u16string text;
-    };
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IGPSAutoEventSink) {
-            *ppv = static_cast<IGPSAutoEventSink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT OnAutomaticEvent(IAutomaticEventObject* event) override {
-        EventType type = EventUnknown;
-        Bstr text;
-        event->GetEventType(&type);
-        event->GetDescription(text.Put());
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_seen.push_back({type, poll, std::u16string(text.View())});
-        }
-        if (callBack != nullptr) {
-            ComPtr<IGPSStatusObject> status;
-            callBack->GPSGetStatus(status.Put());
-            UrgencyLevel level;
-            callBack->LookaroundGetUrgencyReportingLevel(&level);
-        }
-        event->Release(); // The reference the service handed over.
-        return S_OK;
-    }
-
-    std::vector<Seen> Seen_() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_seen;
-    }
-    std::vector<EventType> Types() {
-        std::vector<EventType> types;
-        for (const auto& s : Seen_())
-            types.push_back(s.type);
-        return types;
-    }
-
-    int poll = 0;
-    IGPSCore* callBack = nullptr;
-
-private:
-    std::atomic<ULONG> m_refs{1};
-    std::mutex m_mutex;
-    std::vector<Seen> m_seen;
-};
 
 // An RMC at 48.1173 N 11.5167 E (plus `north` metres), valid or not, at `knots`.
 std::string Rmc(bool valid, double knots = 0.0, double north = 0.0) {

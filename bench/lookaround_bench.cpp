@@ -1,0 +1,174 @@
+// One poll with every lookaround check due, on the compiled Liechtenstein map: the street, city
+// and map under the user and the next intersection ahead, through GPSForcePoll as the polling
+// thread runs it. Before each timed poll (untimed) a fix at one of a few places in the country is
+// pushed and lookaround is rearmed as after Start, so that every check is due; the real map
+// engine module answers, registered in a store of the benchmark's own. Besides the mean, the run
+// reports the median and the 99th percentile of single polls, in wall time and in the polling
+// thread's processor time.
+//
+// Figures are kept in docs/performance.md.
+#include <benchmark/benchmark.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "GPSLib_classes.h"
+#include "core/GPSCore.h"
+#include "core/SettingsFiles.h"
+#include "formats/TrackTrace.h"
+#include "os/env.h"
+
+// Rearms lookaround between timed polls, as Start does.
+class GPSCoreTestPeer {
+public:
+    static void RearmLookaround(IGPSCore* core) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        impl->m_lookaround.Start();
+    }
+};
+
+namespace {
+
+namespace fs = std::filesystem;
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+// Streets of Vaduz, Schaan and Triesen, walked east or north.
+struct Place {
+    double lat, lon, course;
+};
+const Place kPlaces[] = {
+    {47.13955, 9.52205, 10},  {47.14070, 9.52010, 100}, {47.16500, 9.50900, 20},
+    {47.17200, 9.50700, 30},  {47.10700, 9.52800, 350}, {47.14420, 9.51790, 60},
+    {47.12900, 9.52480, 200}, {47.15300, 9.51300, 300},
+};
+
+void BM_PollWithLookaroundDue(benchmark::State& state) {
+    const std::string map = std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein.rmf";
+    if (!fs::exists(map)) {
+        state.SkipWithError("no compiled Liechtenstein extract");
+        return;
+    }
+    const std::string root = std::string(GPSLIB_BENCH_DIR) + "/lookaround_bench";
+    fs::remove_all(root);
+    fs::create_directories(root + "/maps");
+    fs::create_directories(root + "/settings/Debug"); // The service logs, as a device does.
+    for (const char* ext : {".rmf", ".pdb", ".cpd"})
+        if (fs::exists(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext))
+            fs::create_symlink(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext,
+                               root + "/maps/Liechtenstein" + ext);
+    fs::copy_file(GPSLIB_RESOURCE_MODULE, root + "/settings/GPSResources_EN.dll");
+    const std::string store = root + "/registry.reg";
+    setenv("GPSLIB_REGISTRY", store.c_str(), 1);
+    if (std::system((std::string(GPSREG_TOOL) + " " GPSMAP_MODULE " > /dev/null").c_str()) != 0) {
+        state.SkipWithError("the map engine could not be registered");
+        return;
+    }
+    std::vector<DWORD> cookies;
+    gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount, &cookies);
+
+    auto& env = *gpslib::os::Env::Default();
+    const std::u16string settingsDir = gpslib::ToUtf16(root + "/settings/");
+    {
+        ComPtr<ISystemSettingsObject> system;
+        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system);
+        system->SetMapPOIDirectory(Bstr(root + "/maps").Get());
+        system->SetUnits(Metric);
+        gpscore::settings::WriteSystemSettings(env, settingsDir, system.Get());
+        ComPtr<ILookaroundSettingsObject> lookaround;
+        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                             &lookaround);
+        lookaround->SetStartDelayForLookaroundEvents(0);
+        gpscore::settings::WriteLookaroundSettings(env, settingsDir, lookaround.Get());
+    }
+    int master = -1, slave = -1;
+    char name[64] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    ComPtr<IGPSCore> core;
+    gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core);
+    Bstr result;
+    core->Start(Bstr(root + "/settings/").Get(), nullptr, result.Put());
+    SHORT maps = 0;
+    core->GetNumberOfMapsLoaded(&maps);
+    ComPtr<IGPSSettingsObject> settings;
+    core->GPSGetDefaultSettings(settings.Put());
+    settings->SetGPSReceiverType(GPSTypeSerial);
+    settings->SetGPSPortName(Bstr(u"/dev/pts/").Get());
+    settings->SetGPSPortNumber(static_cast<SHORT>(std::atoi(name + 9)));
+    settings->SetHeadingAveragingMode(InstantaneousHeadings);
+    VARIANT_BOOL opened = VARIANT_FALSE;
+    core->GPSSetSettings(settings.Get(), &opened);
+    if (maps < 1 || opened != VARIANT_TRUE) {
+        state.SkipWithError("no map or no receiver");
+        return;
+    }
+    std::vector<Bstr> fixes;
+    for (const Place& p : kPlaces) {
+        gpslib::tracktrace::Fix fix;
+        fix.latitude = p.lat;
+        fix.longitude = p.lon;
+        fix.course = p.course;
+        fix.speedKnots = 2.7;
+        fix.time = 1'704'067'200'000'000;
+        fixes.emplace_back(gpslib::tracktrace::RmcSentence(fix) +
+                           gpslib::tracktrace::GgaSentence(fix));
+    }
+    // The first polls bring the receiver to a fix.
+    for (int i = 0; i < 4; ++i) {
+        core->GPSExternalNmeaDataUpdate(fixes[0].Get());
+        VARIANT_BOOL read = VARIANT_FALSE;
+        core->GPSForcePoll(&read);
+    }
+    std::size_t next = 0;
+    std::vector<double> micros, cpuMicros;
+    auto cpuNow = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        core->GPSExternalNmeaDataUpdate(fixes[next++ % fixes.size()].Get());
+        GPSCoreTestPeer::RearmLookaround(core.Get());
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuNow();
+        VARIANT_BOOL read = VARIANT_FALSE;
+        core->GPSForcePoll(&read);
+        benchmark::DoNotOptimize(read);
+        cpuMicros.push_back(cpuNow() - cpuStart);
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    // Wall time includes the waits of a loaded machine (the scheduler, the log file's disk);
+    // the thread's processor time is the poll's own work.
+    for (auto* times : {&micros, &cpuMicros}) {
+        if (times->empty()) continue;
+        std::sort(times->begin(), times->end());
+        const std::string kind = times == &micros ? "" : "_cpu";
+        state.counters["p50" + kind + "_us"] = (*times)[times->size() / 2];
+        state.counters["p99" + kind + "_us"] = (*times)[times->size() * 99 / 100];
+    }
+    core->Stop();
+    core.Reset();
+    ::close(master);
+    ::close(slave);
+    for (DWORD cookie : cookies)
+        CoRevokeClassObject(cookie);
+    fs::remove_all(root);
+}
+BENCHMARK(BM_PollWithLookaroundDue);
+
+} // namespace

@@ -1,0 +1,467 @@
+// Lookaround as a client hears it: a started service with the real map engine, a receiver fed
+// one fix per poll (the sentences the track converter writes), and a sink that notes the poll of
+// every event. The sample town, with a neighbouring town drawn here as a second map east of it,
+// gives exact answers: street, city and map changes at the polls their countdowns and the
+// two-checks rule give; the corner ahead announced once, in time, and only when it should be.
+// The real ride through Andorra checks the same promises against the OSM extract itself.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "GPSLib_classes.h"
+#include "core/SettingsFiles.h"
+#include "formats/Geodesy.h"
+#include "formats/Gpx.h"
+#include "formats/TrackTrace.h"
+#include "orientation/Lookaround.h"
+#include "orientation/LookaroundSettingsObject.h"
+#include "recording_sink.h"
+#include "service_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace geo = gpslib::geo;
+using gpslib::Bstr;
+using gpslib::ComPtr;
+using gpslib::test::RecordingSink;
+using gpslib::tracktrace::Fix;
+
+// The real map engine module, registered by the real gpsreg in a store of this run's own.
+class EngineRegistered final : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("GPSLIB_REGISTRY", m_store.File("registry.reg").c_str(), 1);
+        const std::string command = std::string(GPSREG_TOOL) + " " GPSMAP_MODULE " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+private:
+    gpslib::test::TempDir m_store;
+};
+[[maybe_unused]] const ::testing::Environment* const kEngine =
+    ::testing::AddGlobalTestEnvironment(new EngineRegistered);
+
+// The sample town's grid: x and y in 1/1000 degree east and north of 45 N 10 E.
+double Lon(double x) {
+    return 10.0 + x / 1000.0;
+}
+double Lat(double y) {
+    return 45.0 + y / 1000.0;
+}
+// Metres per grid unit east-west at 45 N.
+constexpr double kMetresPerX = 78.7;
+
+// Neighbourton, east of Sampleton: Bay Street continues Harbour Road from its end (x 9.5) to
+// x 13.5, where the street goes on as "BAY STREET" (a name that only changes case) to x 15;
+// Dock Lane crosses it at x 12. The town's boundary starts at x 9.5 too, so street, city and map
+// all change at one place.
+const char* kNeighbourton = R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6" generator="test">
+  <node id="1" version="1" lat="45.002" lon="10.0095"/>
+  <node id="2" version="1" lat="45.002" lon="10.012"/>
+  <node id="3" version="1" lat="45.002" lon="10.0135"/>
+  <node id="4" version="1" lat="45.002" lon="10.015"/>
+  <node id="5" version="1" lat="45.001" lon="10.012"/>
+  <node id="6" version="1" lat="45.003" lon="10.012"/>
+  <node id="11" version="1" lat="44.9975" lon="10.0095"/>
+  <node id="12" version="1" lat="44.9975" lon="10.016"/>
+  <node id="13" version="1" lat="45.005" lon="10.016"/>
+  <node id="14" version="1" lat="45.005" lon="10.0095"/>
+  <way id="1" version="1"><nd ref="1"/><nd ref="2"/><nd ref="3"/>
+    <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
+  <way id="2" version="1"><nd ref="3"/><nd ref="4"/>
+    <tag k="highway" v="tertiary"/><tag k="name" v="BAY STREET"/></way>
+  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="6"/>
+    <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
+  <way id="4" version="1"><nd ref="11"/><nd ref="12"/><nd ref="13"/><nd ref="14"/><nd ref="11"/>
+    <tag k="boundary" v="administrative"/><tag k="admin_level" v="8"/>
+    <tag k="name" v="Neighbourton"/></way>
+</osm>
+)";
+
+// A folder holding the compiled maps named, shared by the run.
+std::string MapFolder(const std::string& which) {
+    static gpslib::test::TempDir root;
+    const std::string folder = root.File(which);
+    if (fs::exists(folder)) return folder;
+    fs::create_directory(folder);
+    if (which == "towns") {
+        for (const char* ext : {".rmf", ".pdb", ".cpd"})
+            fs::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton" + ext,
+                          folder + "/Sampleton" + ext);
+        const std::string osm = root.File("neighbourton.osm");
+        std::ofstream(osm) << kNeighbourton;
+        const std::string command = std::string(GPSMAP_BUILD_TOOL) +
+                                    " --quiet --name Neighbourton --output " + folder + " " + osm;
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    } else {
+        for (const char* ext : {".rmf", ".pdb", ".cpd"}) {
+            const std::string map = std::string(GPSLIB_OSM_MAP_DIR) + "/" + which + ext;
+            if (fs::exists(map)) fs::create_symlink(map, folder + "/" + which + ext);
+        }
+    }
+    return folder;
+}
+
+// The lookaround events, as (type, poll).
+using Heard = std::vector<std::pair<EventType, int>>;
+
+bool IsLookaround(EventType type) {
+    return type == EventLookaroundStreetChanges || type == EventLookaroundCityChanges ||
+           type == EventLookaroundMapChanges || type == EventLookaroundIntersections;
+}
+
+std::string Utf8(const std::u16string& text) {
+    return gpslib::ToUtf8(std::u16string_view(text));
+}
+
+class LookaroundWalk : public gpslib::test::ServiceFixture {
+protected:
+    // The maps of `folder`, metric units, lookaround with no start delay.
+    void Start(const std::string& folder) {
+        if (core) {
+            core->Stop();
+            core.Reset();
+            gps.Reset();
+            gpscore::SetServiceEnvForTesting(nullptr);
+        }
+        polls = 0;
+        driven.clear();
+        auto& env = *gpslib::os::Env::Default();
+        const std::u16string settings = gpslib::ToUtf16(dir.path() + "/");
+        ComPtr<ISystemSettingsObject> system;
+        ASSERT_EQ(
+            gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
+            S_OK);
+        system->SetMapPOIDirectory(Bstr(folder).Get());
+        system->SetUnits(Metric);
+        gpscore::settings::WriteSystemSettings(env, settings, system.Get());
+        ComPtr<ILookaroundSettingsObject> lookaround;
+        ASSERT_EQ(gpslib::CreateObject(CLSID_LookaroundSettingsObject,
+                                       IID_ILookaroundSettingsObject, &lookaround),
+                  S_OK);
+        lookaround->SetStartDelayForLookaroundEvents(0);
+        gpscore::settings::WriteLookaroundSettings(env, settings, lookaround.Get());
+        ServiceFixture::SetUp();
+        SHORT maps = 0;
+        core->GetNumberOfMapsLoaded(&maps);
+        ASSERT_GT(maps, 0) << "no map in " << folder;
+        sink = new RecordingSink;
+        ASSERT_EQ(core->RegisterUIAutoEventCallback(sink), S_OK);
+        sink->Release(); // The service holds it now.
+        // A receiver that sends nothing itself; the fixes are pushed, one per poll. Its heading is
+        // the course of each fix, as a receiver in a moving vehicle gives it.
+        ASSERT_TRUE(receiver.ok());
+        ComPtr<IGPSSettingsObject> gpsSettings;
+        core->GPSGetDefaultSettings(gpsSettings.Put());
+        gpsSettings->SetGPSReceiverType(GPSTypeSerial);
+        gpsSettings->SetGPSPortName(Bstr(receiver.PortName()).Get());
+        gpsSettings->SetGPSPortNumber(receiver.Number());
+        gpsSettings->SetHeadingAveragingMode(InstantaneousHeadings);
+        VARIANT_BOOL opened = VARIANT_FALSE;
+        ASSERT_EQ(core->GPSSetSettings(gpsSettings.Get(), &opened), S_OK);
+        ASSERT_TRUE(opened);
+    }
+    void SetUp() override {}
+
+    // Changes the held settings as a client does.
+    template <class F> void Settings(F change) {
+        ComPtr<ILookaroundSettingsObject> s;
+        ASSERT_EQ(core->LookaroundGetSettings(s.Put()), S_OK);
+        change(s.Get());
+        ASSERT_EQ(core->LookaroundSetSettings(s.Get()), S_OK);
+    }
+
+    // One poll with one fix.
+    void Drive(const Fix& fix) {
+        const std::string sentences =
+            gpslib::tracktrace::RmcSentence(fix) + gpslib::tracktrace::GgaSentence(fix);
+        ASSERT_EQ(core->GPSExternalNmeaDataUpdate(Bstr(sentences).Get()), S_OK);
+        sink->poll = ++polls;
+        Poll();
+        driven.push_back(fix);
+    }
+    // A fix on the grid, heading east at `metresPerSecond`.
+    static Fix East(double x, double y, double metresPerSecond) {
+        Fix f;
+        f.latitude = Lat(y);
+        f.longitude = Lon(x);
+        f.course = 90.0;
+        f.speedKnots = metresPerSecond * 3600.0 / 1852.0;
+        f.time = 1'704'067'200'000'000;
+        return f;
+    }
+
+    Heard LookaroundHeard() {
+        Heard heard;
+        for (const auto& s : sink->Seen_())
+            if (IsLookaround(s.type)) heard.emplace_back(s.type, s.poll);
+        return heard;
+    }
+    std::vector<RecordingSink::Seen> Seen(EventType type) {
+        std::vector<RecordingSink::Seen> seen;
+        for (const auto& s : sink->Seen_())
+            if (s.type == type) seen.push_back(s);
+        return seen;
+    }
+    int FirstFixPoll() {
+        auto fixes = Seen(EventGPSGainedFix);
+        return fixes.empty() ? -1 : fixes.front().poll;
+    }
+
+    gpslib::test::PtyReceiver receiver;
+    RecordingSink* sink = nullptr;
+    int polls = 0;
+    std::vector<Fix> driven; // The fix of each poll, from poll 1.
+};
+
+// ---------------------------------------------------------------------------------------------
+// Street, city and map changes.
+
+struct ChangesCase {
+    const char* what;
+    SHORT interval;
+    bool streets, cities, maps;
+    // The polls between checks of each kind, for this interval.
+    int streetEvery, cityEvery, mapEvery;
+    // The client's sink polls from inside every event: that poll must not check again.
+    bool sinkPolls = false;
+};
+
+// Driving east along Harbour Road into Neighbourton at 7.9 m per poll: street, city and map
+// all change between polls 9 and 10. Once on Bay Street a fix strays for one poll onto Dock
+// Lane, 55 m north, at a street check: the lane was found by one check only, so it is not
+// announced, and Bay Street is not announced again after it. Further on the street goes on as
+// "BAY STREET", which is no new street.
+TEST_F(LookaroundWalk, StreetCityAndMapChangesComeAtTheirChecks) {
+    const ChangesCase cases[] = {
+        {"every kind, shortest interval", 5, true, true, true, 3, 10, 15},
+        {"default interval", 12, true, true, true, 3, 24, 36},
+        {"long interval: city and map once per interval", 40, true, true, true, 10, 40, 40},
+        {"streets off", 5, false, true, true, 0, 10, 15},
+        {"cities and maps off", 5, true, false, false, 3, 0, 0},
+        {"a sink that polls from its callback", 5, true, true, true, 3, 10, 15, true},
+    };
+    for (const ChangesCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start(MapFolder("towns"));
+        Settings([&](ILookaroundSettingsObject* s) {
+            s->SetLookaroundReportingInterval(c.interval);
+            s->EnableStreetChanges(c.streets ? VARIANT_TRUE : VARIANT_FALSE);
+            s->EnableCityChanges(c.cities ? VARIANT_TRUE : VARIANT_FALSE);
+            s->EnableMapChanges(c.maps ? VARIANT_TRUE : VARIANT_FALSE);
+            s->EnableIntersections(VARIANT_FALSE);
+        });
+        const double step = 0.1; // 7.9 m per poll
+        auto x = [&](int poll) { return 8.65 + step * (poll - 1); };
+        const int kPolls = 64;
+        // The first fix is the first poll with lookaround; every kind is checked then and at
+        // every period after it.
+        Drive(East(x(1), 2.0, step * kMetresPerX));
+        const int first = FirstFixPoll() > 0 ? FirstFixPoll() : 1;
+        if (c.sinkPolls) { // From now on every event is lookaround's.
+            sink->callBack = core.Get();
+            sink->pollFromCallback = true;
+        }
+        auto nextCheck = [&](int every, int from) {
+            return first + every * std::max(0, (from - first + every - 1) / every);
+        };
+        const int change = 10; // x 9.55, the first fix past x 9.5
+        const int streetSeen = c.streets ? nextCheck(c.streetEvery, change) : 0;
+        // The stray fix: the first street check at x 11 or more after the announcement.
+        const int stray = c.streets ? nextCheck(c.streetEvery, std::max(25, streetSeen + 1)) : 30;
+        for (int poll = 2; poll <= kPolls; ++poll)
+            Drive(East(x(poll), poll == stray ? 2.5 : 2.0, step * kMetresPerX));
+
+        Heard expected;
+        if (c.cities)
+            expected.emplace_back(EventLookaroundCityChanges, nextCheck(c.cityEvery, change));
+        if (c.maps) expected.emplace_back(EventLookaroundMapChanges, nextCheck(c.mapEvery, change));
+        if (c.streets)
+            expected.emplace_back(EventLookaroundStreetChanges, streetSeen + c.streetEvery);
+        Heard heard = LookaroundHeard();
+        std::sort(expected.begin(), expected.end(),
+                  [](auto& a, auto& b) { return a.second < b.second; });
+        EXPECT_EQ(heard, expected) << "first fix at poll " << first;
+        for (const auto& s : Seen(EventLookaroundStreetChanges))
+            EXPECT_NE(Utf8(s.text).find("Bay Street"), std::string::npos) << Utf8(s.text);
+        for (const auto& s : Seen(EventLookaroundCityChanges))
+            EXPECT_NE(Utf8(s.text).find("Neighbourton"), std::string::npos) << Utf8(s.text);
+        for (const auto& s : Seen(EventLookaroundMapChanges))
+            EXPECT_NE(Utf8(s.text).find("Neighbourton"), std::string::npos) << Utf8(s.text);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The intersection ahead.
+
+struct CornerCase {
+    const char* what;
+    double metresPerSecond;
+    SHORT maxSpeed;         // IntersectionMaxSpeedForReporting
+    bool virtualMode;       // the service answers for the virtual walker
+    bool announced;         // whether Dock Lane is announced
+    double announceMetres;  // the announcement distance
+    bool sinkPolls = false; // the client's sink polls from inside every event
+};
+
+// Walking (or cycling) east along Bay Street from 94 m before Dock Lane to 24 m past it.
+TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
+    const CornerCase cases[] = {
+        {"walking", 1.4, 50, false, true, 65},
+        {"cycling, above 5 mph", 4.0, 50, false, true, 450},
+        {"walking faster than the reporting speed", 1.4, 2, false, false, 0},
+        {"walking while the service answers for the walker", 1.4, 50, true, false, 0},
+        {"walking, a sink that polls from its callback", 1.4, 50, false, true, 65, true},
+    };
+    for (const CornerCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start(MapFolder("towns"));
+        Settings([&](ILookaroundSettingsObject* s) {
+            s->EnableStreetChanges(VARIANT_FALSE);
+            s->EnableCityChanges(VARIANT_FALSE);
+            s->EnableMapChanges(VARIANT_FALSE);
+            s->SetIntersectionMaxSpeedForReporting(c.maxSpeed);
+        });
+        if (c.virtualMode) {
+            ComPtr<ILocationObject> place;
+            gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+            place->SetLatitude(Lat(2.0));
+            place->SetLongitude(Lon(11.0));
+            ASSERT_EQ(core->VirtualSet(place.Get(), 90), S_OK);
+            ASSERT_EQ(core->SystemSetCurrentMode(VirtualMode), S_OK);
+        }
+        const double step = c.metresPerSecond / kMetresPerX;
+        for (double x = 10.8; x <= 12.3; x += step) {
+            Drive(East(x, 2.0, c.metresPerSecond));
+            if (c.sinkPolls && polls == 1) { // After the first fix, only lookaround speaks.
+                sink->callBack = core.Get();
+                sink->pollFromCallback = true;
+            }
+        }
+        const auto corners = Seen(EventLookaroundIntersections);
+
+        if (!c.announced) {
+            EXPECT_TRUE(corners.empty()) << Utf8(corners.front().text);
+            continue;
+        }
+        // Each corner once; at 450 m the case change of Bay Street further on is one too.
+        const geo::Point dock{Lat(2.0), Lon(12.0)};
+        std::vector<RecordingSink::Seen> atDock;
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            const geo::Point at{corners[i].latitude, corners[i].longitude};
+            if (geo::Distance(at, dock) < 5.0) atDock.push_back(corners[i]);
+            for (std::size_t j = 0; j < i; ++j)
+                EXPECT_GT(geo::Distance(at, {corners[j].latitude, corners[j].longitude}), 5.0)
+                    << "announced twice: " << Utf8(corners[i].text);
+        }
+        ASSERT_EQ(atDock.size(), 1u) << "Dock Lane announced once";
+        const auto& corner = atDock.front();
+        EXPECT_NE(Utf8(corner.text).find("Dock Lane"), std::string::npos) << Utf8(corner.text);
+        const Fix& at = driven[static_cast<std::size_t>(corner.poll - 1)];
+        EXPECT_LT(at.longitude, dock.lon) << "before the corner";
+        const double left = geo::Distance({at.latitude, at.longitude}, dock);
+        EXPECT_LE(left, c.announceMetres);
+        // No sooner than the announcement distance allows, and no later than the poll after the
+        // user came within it (or at once, when the walk starts within it); each pedometer
+        // sample counts whole metres, which may hold the check back by a few metres.
+        const double start = geo::Distance({driven[0].latitude, driven[0].longitude}, dock);
+        EXPECT_GE(left, std::min(c.announceMetres, start) - c.metresPerSecond - 3.0)
+            << "announced " << left << " m before the corner";
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The settings methods.
+
+TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
+    Start(MapFolder("towns"));
+    struct Case {
+        SHORT interval, storedInterval, maxSpeed, storedMaxSpeed;
+    };
+    const Case cases[] = {
+        {1, 5, -1, 0}, {5, 5, 0, 0}, {300, 300, 120, 120}, {1000, 300, -32768, 0}, {12, 12, 50, 50},
+    };
+    for (const Case& c : cases) {
+        ComPtr<ILookaroundSettingsObject> mine;
+        ASSERT_EQ(core->LookaroundGetDefaultSettings(mine.Put()), S_OK);
+        mine->SetLookaroundReportingInterval(c.interval);
+        mine->SetIntersectionMaxSpeedForReporting(c.maxSpeed);
+        mine->SetRouteOptions(LookaroundRouteOnly);
+        ASSERT_EQ(core->LookaroundSetSettings(mine.Get()), S_OK);
+        // The client's object is copied: changing it afterwards changes nothing held.
+        mine->SetRouteOptions(LookaroundCustom);
+        ComPtr<ILookaroundSettingsObject> held;
+        ASSERT_EQ(core->LookaroundGetSettings(held.Put()), S_OK);
+        SHORT n = 0;
+        held->GetLookaroundReportingInterval(&n);
+        EXPECT_EQ(n, c.storedInterval) << c.interval;
+        held->GetIntersectionMaxSpeedForReporting(&n);
+        EXPECT_EQ(n, c.storedMaxSpeed) << c.maxSpeed;
+        LookaroundRouteOptions option = LookaroundCustom;
+        held->GetRouteOptions(&option);
+        EXPECT_EQ(option, LookaroundRouteOnly);
+        // And the file holds what the next Start reads.
+        ComPtr<ILookaroundSettingsObject> fromFile;
+        gpscore::settings::ReadLookaroundSettings(
+            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
+        ASSERT_TRUE(fromFile);
+        fromFile->GetLookaroundReportingInterval(&n);
+        EXPECT_EQ(n, c.storedInterval);
+    }
+    EXPECT_EQ(core->LookaroundGetSettings(nullptr), E_POINTER);
+    EXPECT_EQ(core->LookaroundGetDefaultSettings(nullptr), E_POINTER);
+    EXPECT_EQ(core->LookaroundSetSettings(nullptr), E_POINTER);
+    // The defaults name the category to scan for in the user's language.
+    ComPtr<ILookaroundSettingsObject> defaults;
+    ASSERT_EQ(core->LookaroundGetDefaultSettings(defaults.Put()), S_OK);
+    auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get());
+    ASSERT_NE(impl, nullptr);
+    EXPECT_FALSE(impl->CategoryNameToScanFor().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Small rules.
+
+TEST(LookaroundRules, StreetTemplateCodesAndLetterCase) {
+    struct Case {
+        const char16_t* pattern;
+        const char16_t* expected;
+    };
+    const Case cases[] = {
+        {u"$TNow on $F, heading $H.", u"Now on <<Elm>>, heading north."},
+        {u"$$5 $F$", u"$5 <<Elm>>"},
+        {u"$D$N$Z$F", u"<<Elm>>"},
+        {u"", u""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gpscore::ExpandStreetChangeTemplate(c.pattern, u"", u"<<Elm>>", u"north"),
+                  c.expected);
+    struct Same {
+        const char16_t *a, *b;
+        bool same;
+    };
+    const Same names[] = {
+        {u"Bay Street", u"BAY STREET", true},
+        {u"Carrer Major", u"carrer major", true},
+        {u"ÀVINGUDA", u"àvinguda", true},
+        {u"ŁÓDŹ", u"łódź", true},
+        {u"УЛИЦА", u"улица", true},
+        {u"Bay Street", u"Bay Streets", false},
+        {u"Main Street", u"Main Stre3t", false},
+        {u"", u"", true},
+    };
+    for (const Same& n : names)
+        EXPECT_EQ(gpscore::SameIgnoringCase(n.a, n.b), n.same) << Utf8(n.a) << " / " << Utf8(n.b);
+}
+
+} // namespace
