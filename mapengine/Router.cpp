@@ -26,7 +26,8 @@ constexpr double kFewestPedestrian = 30.0;
 constexpr double kDeadEndUTurn = 30.0;
 constexpr double kStartUTurnVehicle = 60.0;
 constexpr double kStartUTurnPedestrian = 15.0;
-constexpr double kParking = 120.0; // leaving the car to walk the last stretch
+constexpr double kShortestTurns = 0.25; // the share of the turn costs a shortest route pays
+constexpr double kParking = 120.0;      // leaving the car to walk the last stretch
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 bool IsPathClass(const std::string& cls) {
@@ -274,12 +275,14 @@ private:
         if (!m_car[lv]) {
             return cost + (m_request.preferences.turnPedestrian == 1 ? kFewestPedestrian : 0.0);
         }
-        cost += kVehicleTurn;
+        double turn = kVehicleTurn;
         int pref = m_request.preferences.turnVehicle;
-        if (pref == 1) cost += kFewestVehicle;
-        if (pref == 2 && angle < 0) cost += kAcrossTraffic;
-        if (pref == 3 && angle > 0) cost += kAcrossTraffic;
-        return cost;
+        if (pref == 1) turn += kFewestVehicle;
+        if (pref == 2 && angle < 0) turn += kAcrossTraffic;
+        if (pref == 3 && angle > 0) turn += kAcrossTraffic;
+        // The shortest route weighs turns lightly: its length comes first.
+        if (m_request.preferences.vehicleMode == 1) turn *= kShortestTurns;
+        return cost + turn;
     }
 
     // States leaving the head of u (forward) or arriving at the tail of v (backward).
