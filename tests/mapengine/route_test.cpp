@@ -72,18 +72,40 @@ TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
           "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 333 | #1 | "
           "First Avenue",
           "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 471 | #1 | "}},
-        {"driving takes the faster Oak Avenue, its northbound half, clustered at x = 3",
+        {"driving takes Main Street, the faster way",
          false,
          0,
          0,
          6,
          3,
-         {"0.00,0.00 South Street | South Street | 0 | 90/270 | 0 | 0 | #0 | ",
-          "3.00,0.00 T Oak Avenue and South Street | Oak Avenue | 2 | 0/270 | 48 | 224 | #1 | "
-          "South Street",
-          "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 357 | #2 | "
+         {"0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
+          "0.00,2.00 T Main Street and First Avenue | Main Street | 2 | 90/180 | 50 | 222 | #1 | "
+          "First Avenue",
+          "6.00,2.00 T Elm Street and Main Street | Elm Street | 0 | 0/270 | 0 | 471 | #2 | "
+          "Main Street",
+          "6.00,3.00 End | Elm Street | 0 | 0/180 | 0 | 111 | #2 | "}},
+        {"Mill Lane is one-way eastward: drivers go round by Oak Avenue's southbound half",
+         false,
+         2,
+         1,
+         0,
+         1,
+         {"2.00,1.00 Mill Lane | Mill Lane | 0 | 90/270 | 0 | 0 | #0 | ",
+          "2.85,1.00 T Oak Avenue and Mill Lane | Oak Avenue | 2 | 180/270 | 48 | 67 | #1 | Mill "
+          "Lane",
+          "3.00,0.00 T South Street and Oak Avenue | South Street | 0 | 270/0 | 0 | 111 | #2 | "
           "Oak Avenue",
-          "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 224 | #2 | "}},
+          "0.00,0.00 T First Avenue and South Street | First Avenue | 0 | 0/90 | 0 | 224 | #3 | "
+          "South Street",
+          "0.00,1.00 End | First Avenue | 0 | 0/180 | 0 | 111 | #3 | "}},
+        {"walkers go straight back along it",
+         true,
+         2,
+         1,
+         0,
+         1,
+         {"2.00,1.00 Mill Lane | Mill Lane | 0 | 270/90 | 0 | 0 | #0 | ",
+          "0.00,1.00 End | Mill Lane | 0 | 270/90 | 0 | 157 | #0 | "}},
         {"through the roundabout: one turning point at its centre",
          false,
          5,
