@@ -199,6 +199,8 @@ TEST_F(Preferences_, EachChangesTheRouteAsItSays) {
          "Unnamed road, Unnamed road, !end"},
         {"mixed pedestrian: the footway to the door", 0, 90, 8, 90,
          with(car, [](auto& p) { p.vehicleMode = 2; }), "Unnamed road, Garden Walk"},
+        {"a walker on a motorway starts from the nearest street a walker may use", 5, 0, 10, 0,
+         walker, "!Round Road, Round Road"},
         {"an island: no route", 0, 90, 30, 45.5, walker, "no route"},
         {"far from every street: no route", 20, 45, 0, 0, walker, "no route"},
     };
