@@ -209,7 +209,10 @@ TEST_F(SampleRoutes, TheEndIsNamedAndASidewalkIsTheStreetBesideIt) {
     std::vector<Point> route = FindRoute(map.Get(), Lat(2.08), Lon(1), Lat(3.5), Lon(1.5), p,
                                          nullptr, "Park Bench", "by the fountain");
     ASSERT_GE(route.size(), 2u);
-    EXPECT_EQ(route.front().street, "Main Street"); // on the sidewalk
+    // On the sidewalk: Main Street, its lanes and speed.
+    EXPECT_EQ(route.front().street, "Main Street");
+    EXPECT_EQ(route.front().lanes, 2);
+    EXPECT_EQ(route.front().speed, 50);
     EXPECT_EQ(route.back().name, "Park Bench");
     EXPECT_EQ(route.back().description, "by the fountain");
     EXPECT_EQ(route.back().street, "Park Path");
