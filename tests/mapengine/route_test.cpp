@@ -312,6 +312,15 @@ TEST_F(SampleRoutes, ALoadedRouteIsOptimisedWhenItsPointsLieOnTheNetworkAndConne
         EXPECT_EQ(list.vt, VT_ARRAY | VT_VARIANT) << c.what;
         EXPECT_EQ(ReadRoutePoints(&list).size(), c.points.size()) << c.what;
     }
+    // More points than a route file holds are not matched (each leg would be a search).
+    gpslib::Variant huge;
+    MakeList(std::vector<std::array<double, 3>>(5002, {1, 2, 0}), &huge);
+    VARIANT_BOOL optimised = VARIANT_TRUE;
+    EXPECT_EQ(map->LoadWalkingRoute(&huge, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                    RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                    RouteTollRoadNormal, RouteVehicleModeFastest, &optimised),
+              S_OK);
+    EXPECT_EQ(optimised, VARIANT_FALSE);
 }
 
 TEST_F(SampleRoutes, ALoadedListOfTheWrongKindIsRefused) {
