@@ -629,7 +629,7 @@ private:
         auto street = [&](RoutePointData& p, const Way& w, const std::string& name) {
             p.streetForward = name;
             p.lanes = w.lanes;
-            p.speed = static_cast<int>(std::lround(w.maxspeed));
+            p.speed = static_cast<int>(std::lround(std::clamp(w.maxspeed, 0.0, 1000.0)));
         };
         std::vector<RoutePointData>& points = out->points;
         double approach = 0.0;
