@@ -557,6 +557,10 @@ private:
         return name;
     }
 
+    bool Unnamed(const std::string& name) const {
+        return name == m_naming->unnamedRoad || name == m_naming->unnamedPath;
+    }
+
     // A sidewalk belongs to the street beside it: its name, lanes and speed are that street's.
     int BesideStreet(const std::vector<Point>& line, int way) const {
         Point mid = line[line.size() / 2];
@@ -693,8 +697,11 @@ private:
                 last = offsets[in];
                 p.crossStreet =
                     turning && renamed ? names[in] : CrossStreet(path, in, leave, names);
-                p.name = p.crossStreet.empty() ? p.streetForward
-                                               : p.streetForward + m_naming->joiner + p.crossStreet;
+                // An unnamed street keeps the resource word alone, so that the service composes
+                // a better name for it; an unnamed cross street is left out of the name.
+                p.name = Unnamed(p.streetForward) || p.crossStreet.empty() || Unnamed(p.crossStreet)
+                             ? p.streetForward
+                             : p.streetForward + m_naming->joiner + p.crossStreet;
                 points.push_back(p);
             }
             i = j + 1;
@@ -740,7 +747,7 @@ private:
                 const Way& w = m_map.ways[static_cast<std::size_t>(EdgeRef(e).way)];
                 if (w.role > format::kRoleConnector) continue;
                 std::string name = WayName(EdgeRef(e).way);
-                int rank = ClassRank(w);
+                int rank = ClassRank(w) + (Unnamed(name) ? 5 : 0); // a named street first
                 if (name == names[in] || name == names[leave] || rank >= bestRank) continue;
                 bestRank = rank, best = name;
             }
