@@ -123,8 +123,13 @@ bool PollCycle::Run(bool readReceiver) {
             !Enabled(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
             return read;
         if (--m_nPOICountdown <= 0) {
-            lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
-            m_parts.poiLookaround.Check();
+            // A test run, and a receiver that has lost its satellites, look every poll.
+            const ReceiverState& state = link.State();
+            if (state.m_bTestMode || state.InertialNoSatellites())
+                m_nPOICountdown = 1;
+            else
+                lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
+            m_parts.poiLookaround.Check(here.Get(), heading, ArrivalDistance(1));
         }
     }
     return read;
