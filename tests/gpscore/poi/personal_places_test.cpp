@@ -257,6 +257,40 @@ TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
     EXPECT_EQ(UserCount(), expected);
 }
 
+// An annotation is near within the arrived-near threshold, from the live position and for the
+// places Where Am I describes (the corner of Main Street and Oak Avenue here).
+TEST_F(PersonalPlaces, AnAnnotationIsNearWithinTheThreshold) {
+    auto s = Settings();
+    s->SetUnits(Metric);
+    s->SetArrivedNearThreshold(Metric, 10);
+    Apply(s.Get());
+    constexpr double kCornerLat = 45.0020, kCornerLon = 10.0030;
+    StandAt(kCornerLat, kCornerLon, 0);
+    ComPtr<IPOIObject> note;
+    ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeAnnotation, note.Put()), S_OK);
+    note->SetName(Bstr("Push button on the pole").Get());
+    VARIANT_BOOL added = 0;
+    ASSERT_EQ(core->AnnotationsAdd(note.Get(), &added), S_OK);
+    ASSERT_NE(added, 0);
+    struct Case {
+        double metresNorth;
+        bool near;
+    };
+    const Case cases[] = {{0, true}, {5, true}, {9, true}, {12, false}, {200, false}};
+    for (const Case& c : cases) {
+        StandAt(kCornerLat + c.metresNorth / 111120.0, kCornerLon, 0);
+        VARIANT_BOOL near = 0;
+        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
+        EXPECT_EQ(near != 0, c.near) << c.metresNorth;
+    }
+    Variant list;
+    ASSERT_EQ(core->AnnotationsGetList(GPSMode, &list), S_OK);
+    const auto texts = Strings(&list);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("Push button on the pole, Main Street, Sampleton, ", 0), 0u)
+        << texts[0];
+}
+
 TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
     StandAt(45.0020, 10.0012, 90);
     ASSERT_TRUE(AddFavorite(core.Get(), "Home", 45.0022));

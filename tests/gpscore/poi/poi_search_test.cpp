@@ -174,6 +174,89 @@ TEST_F(POIService, TextSearchByPrefixAndWholeWord) {
     }
 }
 
+// How a search ends: a single map search without expansion, the maximum distance, and the
+// radius reached, spoken in the user's units; the starting distance comes back as it was given.
+TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
+    struct Case {
+        const char* where;
+        double lat, lon;
+        const char* text;
+        SHORT seconds;
+        Units units;
+        LONG found;
+        bool exceeded;
+        const char* distance;
+    };
+    const Case cases[] = {
+        // Nothing within the first ring and no expansion: one map search only.
+        {"far out", 45.03, 10.0, "", 0, Metric, 0, false, "0.25 kilometres"},
+        {"far out", 45.03, 10.0, "", 0, Imperial, 0, false, "820 feet"},
+        // A text nobody carries: ring after ring up to the maximum distance.
+        {"in town", kLat, kLon, "Nowhere Inn", 10, Metric, 0, true, "16093.44 kilometres"},
+        {"in town", kLat, kLon, "Nowhere Inn", 10, Imperial, 0, true, "10000.00 miles"},
+        // Found in the first ring.
+        {"in town", kLat, kLon, "", 0, Metric, 5, false, "73 metres"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.where) + " " + c.text + " " + std::to_string(c.units));
+        auto s = Settings();
+        s->SetUnits(c.units);
+        Apply(s.Get());
+        auto search = NewSearch();
+        ComPtr<IPOIObject> what;
+        search->GetPOISearchObject(what.Put());
+        what->SetName(Bstr(std::string_view(c.text)).Get());
+        search->SetMaxSearchResults(5);
+        search->SetMaxSearchTime(c.seconds);
+        search->SetDistanceStarting(-1.0);
+        ComPtr<IPOIObject> poi;
+        LONG found = -1;
+        ASSERT_EQ(
+            core->POIsFindByLocation(Place(c.lat, c.lon).Get(), search.Get(), poi.Put(), &found),
+            S_OK);
+        EXPECT_EQ(found, c.found);
+        VARIANT_BOOL exceeded = 0;
+        ASSERT_EQ(core->POIGetLastSearchExceededMaxDistance(&exceeded), S_OK);
+        EXPECT_EQ(exceeded != 0, c.exceeded);
+        Bstr distance;
+        ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
+        EXPECT_EQ(distance.Utf8(), c.distance);
+    }
+    // Miles in, kilometres to the engine, miles back: the first ring ends at two miles.
+    auto s = Settings();
+    s->SetUnits(Imperial);
+    Apply(s.Get());
+    auto search = NewSearch();
+    search->SetDistanceStarting(2.0);
+    search->SetMaxSearchTime(0);
+    ComPtr<IPOIObject> poi;
+    LONG found = 0;
+    ASSERT_EQ(core->POIsFindByLocation(Place(45.03, 10.0).Get(), search.Get(), poi.Put(), &found),
+              S_OK);
+    DOUBLE starting = 0;
+    search->GetDistanceStarting(&starting);
+    EXPECT_EQ(starting, 2.0);
+    Bstr distance;
+    ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
+    EXPECT_EQ(distance.Utf8(), "2.00 miles");
+    // The user-POI category turns the search into private or public only.
+    const std::pair<SHORT, std::pair<bool, bool>> users[] = {
+        {1, {true, false}}, {2, {false, true}}, {0, {true, true}}};
+    for (const auto& [sub, flags] : users) {
+        auto mine = NewSearch();
+        mine->SetCategoryNumber(18);
+        mine->SetSubCategoryNumber(sub);
+        mine->SetMaxSearchTime(0);
+        ASSERT_EQ(core->POIsFindByLocation(Place(kLat, kLon).Get(), mine.Get(), poi.Put(), &found),
+                  S_OK);
+        VARIANT_BOOL privateOnly = 0, publicOnly = 0;
+        mine->GetUserPrivateOnly(&privateOnly);
+        mine->GetUserPublicOnly(&publicOnly);
+        EXPECT_EQ(privateOnly != 0, flags.first) << sub;
+        EXPECT_EQ(publicOnly != 0, flags.second) << sub;
+    }
+}
+
 TEST_F(POIService, ALongSearchTextIsSearchedAndFindsNothing) {
     StandAt(kLat, kLon, 90);
     auto search = NewSearch();
