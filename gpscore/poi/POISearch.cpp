@@ -23,6 +23,7 @@ namespace {
 constexpr double kKilometresPerMile = 1.609344;
 constexpr double kFeetPerMetre = 3.2808399;
 constexpr LONG kNearestResults = 5;
+constexpr LONG kCandidatesPerRing = 500;
 constexpr char16_t kDefaultAuthor[] = u"QX SDK";
 
 // The distance starting of a configuration, converted to kilometres for the call and written
@@ -185,8 +186,16 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
             m_context.Log(" GPSCore:: calling m_pGPSMap->FindPOIs");
             VARIANT_BOOL any = VARIANT_FALSE;
             DOUBLE distance = m_dSearchDistance;
+            // A text search takes its candidates a few hundred at a time: the database keeps
+            // only the matches, at most the results asked for, so a ring cut at that many
+            // candidates would make a search over a whole map take a ring per handful of POIs.
+            LONG results = 0;
+            config->GetMaxSearchResults(&results);
+            if (databaseSearch && results < kCandidatesPerRing)
+                config->SetMaxSearchResults(kCandidatesPerRing);
             if (FAILED(map->FindPOIs(location, config, -1, candidates, &distance, &any)))
                 any = VARIANT_FALSE, distance = kMaxSearchDistanceKm;
+            config->SetMaxSearchResults(results);
             m_dSearchDistance = distance;
             if (!Flag(any)) {
                 if (!expanded)
