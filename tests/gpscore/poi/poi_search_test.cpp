@@ -221,6 +221,13 @@ TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
         Bstr distance;
         ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
         EXPECT_EQ(distance.Utf8(), c.distance);
+        // The configuration comes back as it was given.
+        LONG results = 0;
+        search->GetMaxSearchResults(&results);
+        EXPECT_EQ(results, 5);
+        DOUBLE starting = 0;
+        search->GetDistanceStarting(&starting);
+        EXPECT_EQ(starting, -1.0);
     }
     // Miles in, kilometres to the engine, miles back: the first ring ends at two miles.
     auto s = Settings();
