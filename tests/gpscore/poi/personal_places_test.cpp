@@ -487,3 +487,48 @@ TEST_F(PersonalPlaces, TwoServicesAddFavoritesAtOnce) {
 
 } // namespace
 } // namespace gpslib::test
+
+namespace gpslib::test {
+namespace {
+
+// Before Start there are no stores and no maps: every call answers, empty or false, and nothing
+// crashes.
+TEST(PlacesBeforeStart, EveryCallAnswersEmpty) {
+    RegisterModules();
+    ComPtr<IGPSCore> core;
+    ASSERT_EQ(CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+    ComPtr<IPOIObject> poi;
+    LONG found = -1;
+    EXPECT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    EXPECT_EQ(found, 0);
+    EXPECT_EQ(core->POIGet(3, poi.Put()), S_OK);
+    ASSERT_TRUE(poi);
+    IPOIObject* p = poi.Get();
+    EXPECT_EQ(core->POIAdd(&p), S_OK);
+    LONG key = -1;
+    poi->GetKey(&key);
+    EXPECT_EQ(key, 0);
+    VARIANT_BOOL flag = 1;
+    EXPECT_EQ(core->FavoritesAddLocation(Place(45.0, 10.0).Get(), &flag), S_OK);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(core->AnnotationsIsNear(VirtualMode, &flag), S_OK);
+    EXPECT_EQ(flag, 0);
+    SHORT count = -1;
+    Variant list;
+    EXPECT_EQ(core->HistoryGetList(GPSMode, &list, &count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(core->FavoritesGetCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    Variant categories;
+    EXPECT_EQ(core->POIGetAllCategories(&categories, VARIANT_TRUE), S_OK);
+    Bstr text;
+    EXPECT_EQ(core->POIVaccuumUserDatabase(text.Put()), S_OK);
+    EXPECT_EQ(core->POIGetLastLookaroundFound(poi.Put()), S_OK);
+    ASSERT_TRUE(poi);
+    Bstr description;
+    EXPECT_EQ(core->AnnotationsGetItem(GPSMode, -1, poi.Put(), description.Put()), S_OK);
+    EXPECT_EQ(description.Utf8(), "");
+}
+
+} // namespace
+} // namespace gpslib::test
