@@ -207,6 +207,16 @@ ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
     return record;
 }
 
+void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
+    if (context.m_pUtility == nullptr || record == nullptr) return;
+    for (const TextField& f : kTextFields) {
+        if (!f.spelled) continue;
+        const std::u16string text = Field(record, f.getRecord);
+        const std::u16string stored = context.m_pUtility->ForStorage(text);
+        if (stored != text) (record->*f.setRecord)(Bstr(std::u16string_view(stored)).Get());
+    }
+}
+
 SideOfStreet SideOfStreetFor(std::u16string_view poiNumber, std::u16string_view poiStreet,
                              std::u16string_view currentStreet, LONG right, LONG left) {
     const LONG number = WholeNumber(poiNumber);

@@ -61,6 +61,9 @@ struct ModePlaces {
 // Every field of a record onto a new POI object, and back.
 gpslib::ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record);
 gpslib::ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi);
+// The record's names as they are stored: without the spell decorators a POI object shown to
+// the user carries.
+void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record);
 // A new empty POI object (null only when the runtime cannot make one).
 gpslib::ComPtr<IPOIObject> NewPOI();
 gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);

@@ -695,12 +695,7 @@ bool POISearch::Update(IPOIObject* poi) {
     ComPtr<IPOIRecord> record = RecordFromPOI(poi);
     if (!record) return false;
     // Names written back are stored without the spell decorators they were shown with.
-    if (m_context.m_pUtility != nullptr) {
-        Bstr name;
-        record->GetName(name.Put());
-        record->SetName(
-            Bstr(std::u16string_view(m_context.m_pUtility->ForStorage(name.View()))).Get());
-    }
+    StripSpellDecorators(m_context, record.Get());
     const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
     const bool mediaPath = media.find_first_of(u"/\\") != std::u16string::npos;
     if (mediaPath)

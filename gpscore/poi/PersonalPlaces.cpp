@@ -188,8 +188,7 @@ bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool
     if (!record) return false;
     // A new record of its own: the store chooses the key.
     record->SetKey(0);
-    record->SetName(
-        Text16(m_context.m_pUtility->ForStorage(Field(poi, &IPOIObject::GetName))).Get());
+    StripSpellDecorators(m_context, record.Get());
     if (annotation) {
         record->SetCategoryNumber(kAnnotationCategory);
         record->SetSubCategoryNumber(kAnnotationSubCategory);

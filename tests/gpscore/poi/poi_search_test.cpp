@@ -381,6 +381,52 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
     }
 }
 
+// With spelled names on, the names a POI object carries are decorated; a user POI written back
+// with its decorated name is stored without the decorators.
+TEST_F(POIService, SpelledNamesAreShownDecoratedAndStoredPlain) {
+    StandAt(kLat, kLon, 90);
+    auto s = Settings();
+    s->SetIncludeSpellDecorators(VARIANT_TRUE);
+    Apply(s.Get());
+    ComPtr<IPOIObject> poi;
+    LONG found = 0;
+    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    EXPECT_EQ(Name(poi.Get()), "<<Corner Cafe>>");
+
+    ComPtr<IPOIObject> mine;
+    ASSERT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &mine), S_OK);
+    mine->SetName(Bstr("Back Gate").Get());
+    mine->SetLatitude(kLat);
+    mine->SetLongitude(kLon);
+    IPOIObject* p = mine.Get();
+    ASSERT_EQ(core->POIAdd(&p), S_OK);
+    ComPtr<IPOIObject> shown;
+    ASSERT_EQ(core->POIGetUser(0, shown.Put()), S_OK);
+    EXPECT_EQ(Name(shown.Get()), "<<Back Gate>>");
+    VARIANT_BOOL updated = 0;
+    ASSERT_EQ(core->POIUpdate(shown.Get(), &updated), S_OK);
+    EXPECT_NE(updated, 0);
+    s->SetIncludeSpellDecorators(VARIANT_FALSE);
+    Apply(s.Get());
+    ASSERT_EQ(core->POIGetUser(0, shown.Put()), S_OK);
+    EXPECT_EQ(Name(shown.Get()), "Back Gate");
+    // A found POI kept as a favorite is kept with its plain names (the public user POI is the
+    // nearest now).
+    s->SetIncludeSpellDecorators(VARIANT_TRUE);
+    Apply(s.Get());
+    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    ASSERT_EQ(Name(poi.Get()), "<<Back Gate>>");
+    poi->SetStreet(Bstr("<<Main Street>>").Get());
+    VARIANT_BOOL added = 0;
+    ASSERT_EQ(core->FavoritesAddPOI(poi.Get(), &added), S_OK);
+    EXPECT_NE(added, 0);
+    s->SetIncludeSpellDecorators(VARIANT_FALSE);
+    Apply(s.Get());
+    ASSERT_EQ(core->FavoritesGetItem(0, shown.Put()), S_OK);
+    EXPECT_EQ(Name(shown.Get()), "Back Gate");
+    EXPECT_EQ(Text(shown.Get(), &IPOIObject::GetStreet), "Main Street");
+}
+
 // Luigi's is number 1 on the north side of Main Street, where the odd numbers are. User POIs
 // added along the street give the even side and a POI of another street.
 TEST_F(POIService, TheSideOfTheStreetOfPOIsAlongAStreet) {
