@@ -311,12 +311,20 @@ HRESULT CPOIDatabase::DbPOIFind(IPOIResults* pCandidates, IPOISearchConfiguratio
         if (!text.empty())
             indexed[f] = f->IndexedMatches(static_cast<int>(field), text, static_cast<int>(mode));
     }
+    // When the word index answers for every file, a key none of them matched needs no look.
+    bool everyFileIndexed = !text.empty() && !indexed.empty();
+    for (const auto& [file, keys] : indexed)
+        everyFileIndexed = everyFileIndexed && keys != nullptr;
     LONG matched = 0, last = count;
     for (LONG i = std::max<LONG>(0, *pnSearchCursor); i < count && matched < max; ++i) {
         Bstr name;
         LONG key = 0;
         if (pCandidates->GetItem(i, name.Put(), &key) != S_OK) continue;
         last = i;
+        if (everyFileIndexed &&
+            std::none_of(indexed.begin(), indexed.end(),
+                         [key](const auto& entry) { return entry.second->count(key) > 0; }))
+            continue;
         std::optional<PoiSummary> summary;
         PoiFile* file = Holding(name.Utf8(), key, &summary);
         if (file == nullptr || !VisibleTo(summary->isUser, summary->isPrivate, privateOnly,

@@ -205,7 +205,8 @@ bool PoiFile::Prepare(std::string* error) {
     m_selectSummary = summary + " FROM pois p WHERE p.key = ?1";
     m_selectWithin = summary + " FROM poi_index i JOIN pois p ON p.key = i.key WHERE "
                                "i.max_lat >= ?1 AND i.min_lat <= ?2 AND i.max_lon >= ?3 AND "
-                               "i.min_lon <= ?4";
+                               "i.min_lon <= ?4 AND NOT (i.min_lat >= ?5 AND i.max_lat <= ?6 AND "
+                               "i.min_lon >= ?7 AND i.max_lon <= ?8)";
     for (const std::string& probe :
          {m_selectRecord + " WHERE key = ?1", m_selectWithin, m_selectSummary,
           std::string("SELECT number FROM categories")}) {
@@ -471,14 +472,30 @@ const std::set<PoiKey>* PoiFile::IndexedMatches(int field, const std::string& se
 }
 
 bool PoiFile::Within(double minLat, double maxLat, double minLon, double maxLon,
-                     std::vector<PoiSummary>* out) {
+                     std::vector<PoiSummary>* out, const PoiBox& hole) {
     Statement* s = m_db->Prepare(m_selectWithin);
     if (s == nullptr) return false;
     s->Bind(1, minLat).Bind(2, maxLat).Bind(3, minLon).Bind(4, maxLon);
+    s->Bind(5, hole.minLat).Bind(6, hole.maxLat).Bind(7, hole.minLon).Bind(8, hole.maxLon);
     while (s->Step()) {
         out->push_back(SummaryAt(*s));
     }
     return s->ok();
+}
+
+bool PoiFile::Extent(double* minLat, double* maxLat, double* minLon, double* maxLon) {
+    Statement* s = m_db->Prepare("SELECT count(*), min(min_lat), max(max_lat), min(min_lon), "
+                                 "max(max_lon) FROM poi_index");
+    if (s == nullptr) return false;
+    const bool any = s->Step() && s->Int(0) > 0;
+    if (any) {
+        *minLat = s->Double(1);
+        *maxLat = s->Double(2);
+        *minLon = s->Double(3);
+        *maxLon = s->Double(4);
+    }
+    s->Reset(); // ends the read at once
+    return any;
 }
 
 } // namespace gpsdb

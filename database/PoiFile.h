@@ -72,6 +72,11 @@ enum PoiField {
 // The field's text in a record; the name for an unknown field.
 const std::string& FieldText(const PoiRecord& record, int field);
 
+// A latitude/longitude box; empty when its minimum latitude is above its maximum.
+struct PoiBox {
+    double minLat = 1, maxLat = 0, minLon = 0, maxLon = 0;
+};
+
 class PoiFile {
 public:
     enum class Access {
@@ -125,9 +130,15 @@ public:
     // The answer is cached until the file changes.
     const std::set<PoiKey>* IndexedMatches(int field, const std::string& search, int mode);
 
-    // Records whose box meets the given latitude/longitude box, by the spatial index.
+    // Records whose box meets the given latitude/longitude box, by the spatial index, leaving
+    // out those inside the hole (a box inside it; none when its minimum latitude is above its
+    // maximum).
     bool Within(double minLat, double maxLat, double minLon, double maxLon,
-                std::vector<PoiSummary>* out);
+                std::vector<PoiSummary>* out, const PoiBox& hole = PoiBox());
+
+    // The box that holds every record, by the spatial index; false for a file without records
+    // or one that cannot be read.
+    bool Extent(double* minLat, double* maxLat, double* minLon, double* maxLon);
 
     std::string LastError() const { return m_db->LastError(); }
 

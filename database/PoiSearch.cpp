@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <set>
 
 #include "formats/Geodesy.h"
@@ -131,6 +132,30 @@ std::vector<PoiSearch::Loaded*> PoiSearch::Files(int index) {
     return {all[static_cast<std::size_t>(index)]};
 }
 
+double PoiSearch::FarthestKm(Loaded* l, double latitude, double longitude) {
+    constexpr double kUnbounded = std::numeric_limits<double>::infinity();
+    if (l->isUserFile) return kUnbounded;
+    if (!l->extentRead) {
+        l->extentRead = true;
+        l->extent = l->file->Extent(&l->minLat, &l->maxLat, &l->minLon, &l->maxLon);
+    }
+    if (!l->extent) return 0.0;
+    // Along a parallel the distance grows with the difference of longitude, and along a
+    // meridian it has no inner maximum while that difference stays within 90 degrees: the
+    // farthest point of the box is then one of its corners.
+    for (double lon : {l->minLon, l->maxLon}) {
+        double diff = std::fabs(lon - longitude);
+        if (diff > 180.0) diff = 360.0 - diff;
+        if (diff >= 90.0) return kUnbounded;
+    }
+    if (std::fabs(l->maxLon - l->minLon) >= 90.0) return kUnbounded;
+    double farthest = 0.0;
+    for (double lat : {l->minLat, l->maxLat})
+        for (double lon : {l->minLon, l->maxLon})
+            farthest = std::max(farthest, DistanceKm(latitude, longitude, lat, lon));
+    return farthest * 1.001 + 0.001;
+}
+
 bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiHit>* hits) {
     std::vector<Loaded*> files = Files(q.fileIndex);
     const double inner = std::max(0.0, *distanceKm);
@@ -155,6 +180,21 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
             minLon = q.longitude - dLon, maxLon = q.longitude + dLon;
     }
     const double centre = DirectionCentre(q.direction, q.heading);
+    // The rings searched before hold a box that needs no reading again: one inside the inner
+    // circle (its half-width is the inner radius over the square root of 2, with the parallels'
+    // shortening taken where it is least, and a margin).
+    PoiBox hole;
+    if (inner > 0.0 && inner < 1000.0) {
+        const double half = inner / std::sqrt(2.0) * 0.99;
+        const double hLat = half / kKmPerDegree;
+        const double lowLat = q.latitude - hLat, highLat = q.latitude + hLat;
+        if (lowLat > -80.0 && highLat < 80.0) {
+            const double widest = std::cos(Radians(
+                lowLat * highLat <= 0.0 ? 0.0 : std::min(std::fabs(lowLat), std::fabs(highLat))));
+            const double hLon = half / (kKmPerDegree * widest);
+            hole = {lowLat, highLat, q.longitude - hLon, q.longitude + hLon};
+        }
+    }
 
     std::vector<PoiHit> ring;
     std::vector<PoiSummary> found;
@@ -162,8 +202,10 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
         if (q.category != 0 && std::find(l->categories.begin(), l->categories.end(), q.category) ==
                                    l->categories.end())
             continue;
+        // A ring beyond every record of the file holds none of them.
+        if (inner > 0.0 && FarthestKm(l, q.latitude, q.longitude) <= inner) continue;
         found.clear();
-        l->file->Within(minLat, maxLat, minLon, maxLon, &found);
+        l->file->Within(minLat, maxLat, minLon, maxLon, &found, hole);
         for (const PoiSummary& p : found) {
             if (q.category != 0 && p.category != q.category) continue;
             if (q.subcategory != 0 && p.subcategory != q.subcategory) continue;

@@ -86,7 +86,14 @@ private:
         std::unique_ptr<PoiFile> file;
         std::vector<int> categories;
         bool isUserFile = false;
+        // The box of every record of a file that does not change (read once; `extent` false
+        // until then or when the file has none).
+        bool extentRead = false, extent = false;
+        double minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
     };
+    // The farthest a record of `l` can lie from the position, in kilometres; infinity when that
+    // cannot be bounded (a file that changes, or a box too wide to bound by its corners).
+    static double FarthestKm(Loaded* l, double latitude, double longitude);
     std::vector<Loaded*> Files(int index);
 
     std::vector<Loaded> m_mapFiles, m_files;

@@ -166,8 +166,59 @@ public:
     HRESULT LookaroundSetSettings(ILookaroundSettingsObject* pSettings) override;
 
     // Points of interest and their watch (POISearch, POILookaround; GPSCorePOI.cpp).
+    HRESULT POIsFind(Mode eMode, IPOISearchConfigurationObject* pConfig, IPOIObject** ppPOI,
+                     LONG* plFound) override;
+    HRESULT POIsFindByLocation(ILocationObject* pLocation, IPOISearchConfigurationObject* pConfig,
+                               IPOIObject** ppPOI, LONG* plFound) override;
+    HRESULT POIsFindNearest(Mode eMode, IPOIObject** ppPOI, LONG* plFound) override;
+    HRESULT POIsFindNearestByLocation(ILocationObject* pLocation, IPOIObject** ppPOI,
+                                      LONG* plFound) override;
+    HRESULT POIsGetNumberFoundFromPreviousSearch(LONG* plFound) override;
+    HRESULT POIGet(LONG lIndex, IPOIObject** ppPOI) override;
+    HRESULT POIGetLastSearchDistanceDescription(BSTR* pbstrDistance) override;
+    HRESULT POIGetLastSearchExceededMaxDistance(VARIANT_BOOL* pbExceeded) override;
+    HRESULT POIGetLastSearchDescriptions(Mode eMode, IPOIDescriptionConfigurationObject* pConfig,
+                                         VARIANT* pvarDescriptions, LONG* plCount) override;
+    HRESULT POIGetNumberOfCommercialFilesLoaded(SHORT* pnFilesLoaded) override;
+    HRESULT POIGetCategories(VARIANT* pvarCategories) override;
+    HRESULT POIGetSubCategories(SHORT nCategory, VARIANT* pvarSubCategories) override;
+    HRESULT POIGetAllCategories(VARIANT* pvarCategories,
+                                VARIANT_BOOL bIncludeUserPrivateOnly) override;
+    HRESULT POIGetAllSubCategories(SHORT nCategory, VARIANT_BOOL bIncludeUserPrivateOnly,
+                                   VARIANT* pvarSubCategories) override;
+    HRESULT POIsGetNumberOfUser(SHORT* pnUserPOIs) override;
+    HRESULT POICreate(Mode eMode, POICreationType eCreationType, IPOIObject** ppPOI) override;
+    HRESULT POICreateUser(ILocationObject* pLocation, IPOIObject** ppPOI) override;
+    HRESULT POIAdd(IPOIObject** ppPOI) override;
+    HRESULT POIUpdate(IPOIObject* pPOI, VARIANT_BOOL* pbUpdated) override;
+    HRESULT POIDelete(IPOIObject* pPOI, VARIANT_BOOL* pbDeleted) override;
+    HRESULT POIGetUser(LONG lIndex, IPOIObject** ppPOI) override;
+    HRESULT POIGetUserNext(LONG lPreviousIndex, IPOIObject** ppPOI) override;
+    HRESULT POIGetAllUserNamesAndKeys(VARIANT* pvarNames, VARIANT* pvarKeys,
+                                      SHORT* pnCount) override;
+    HRESULT POIGetUserNextFreeKey(LONG* plKey) override;
+    HRESULT POIAddTag(SHORT nSubCategory, BSTR bstrTag) override;
+    HRESULT POIGetTags(SHORT nSubCategory, VARIANT* pvarTags) override;
+    HRESULT POIGetMediaFile(IPOIObject* pPOI, BSTR bstrMediaFileName, BSTR bstrNewFilePath,
+                            VARIANT_BOOL* pbExtracted) override;
+    HRESULT POIVaccuumUserDatabase(BSTR* pbstrResult) override;
+    HRESULT POIGetLastLookaroundFound(IPOIObject** ppPOI) override;
 
     // Favorites, history and annotations (PersonalPlaces; GPSCorePlaces.cpp).
+    HRESULT HistoryGetList(Mode eMode, VARIANT* pvarDescriptions, SHORT* pnCount) override;
+    HRESULT HistoryGetItem(SHORT nIndex, ILocationObject** ppLocation) override;
+    HRESULT FavoritesGetList(Mode eMode, VARIANT* pvarDescriptions, SHORT* pnCount) override;
+    HRESULT FavoritesGetItem(SHORT nIndex, IPOIObject** ppPOI) override;
+    HRESULT FavoritesAddLocation(ILocationObject* pLocation, VARIANT_BOOL* pbAdded) override;
+    HRESULT FavoritesAddAddress(IAddressObject* pAddress, VARIANT_BOOL* pbAdded) override;
+    HRESULT FavoritesAddPOI(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) override;
+    HRESULT FavoritesGetCount(SHORT* pnCount) override;
+    HRESULT AnnotationsGetList(Mode eMode, VARIANT* pvarDescriptions) override;
+    HRESULT AnnotationsGetItem(Mode eMode, SHORT nIndex, IPOIObject** ppPOI,
+                               BSTR* pbstrDescription) override;
+    HRESULT AnnotationsAdd(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) override;
+    HRESULT AnnotationsGetCount(SHORT* pnCount) override;
+    HRESULT AnnotationsIsNear(Mode eMode, VARIANT_BOOL* pbNear) override;
 
     // Routes: creation, files and following (RouteBuilder, RouteFollower; GPSCoreRoutes.cpp).
 
@@ -194,6 +245,7 @@ private:
     // The live fix and the virtual walker; null before Start.
     IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
     IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_virtual.Walker(); }
+    gpscore::ModePlaces Places() const REQUIRES(m_csCore) { return {GPS(), Walker()}; }
 
     // The core lock: every public method holds it for its whole body (the talking-light methods
     // and SystemProprietaryFeatures excepted), and so does each poll. Recursive because an event

@@ -130,13 +130,13 @@ bool PollCycle::Run(bool readReceiver) {
             !Enabled(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
             return read;
         if (--m_nPOICountdown <= 0) {
-            // Every poll in test mode and for a receiver that gives coarse directions only.
+            // A test run, and a receiver that has lost its satellites, look every poll.
             const ReceiverState& state = link.State();
             if (state.m_bTestMode || state.InertialNoSatellites())
                 m_nPOICountdown = 1;
             else
                 lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
-            m_parts.poiLookaround.Check();
+            m_parts.poiLookaround.Check(here.Get(), heading, ArrivalDistance(1));
         }
     }
     return read;

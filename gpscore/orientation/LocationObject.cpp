@@ -366,3 +366,11 @@ GPSLIB_CLASS_FACTORY(LocationObject, CLocationObject)
 bool CLocationObject::CoarseDirections() const {
     return m_coarseDirections == -1 ? gpscore::AnyReceiverCoarse() : m_coarseDirections != 0;
 }
+
+gpslib::ComPtr<ILocationObject> gpscore::NewLocation(double latitude, double longitude) {
+    gpslib::ComPtr<ILocationObject> place;
+    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place))) return {};
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
+    return place;
+}

@@ -62,4 +62,11 @@ private:
     int m_coarseDirections = -1; // -1: not set by an owner.
 };
 
+namespace gpscore {
+
+// A new location object at a position (null only when the runtime cannot make one).
+gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
+
+} // namespace gpscore
+
 #endif // GPSCORE_ORIENTATION_LOCATIONOBJECT_H_

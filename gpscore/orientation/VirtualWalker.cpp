@@ -12,6 +12,7 @@
 #include "core/Utility.h"
 #include "formats/Geodesy.h"
 #include "orientation/Descriptions.h"
+#include "orientation/LocationObject.h"
 #include "orientation/VirtualObject.h"
 #include "poi/PersonalPlaces.h"
 
@@ -219,11 +220,8 @@ void VirtualWalker::SetByPOI(IPOIObject* poi) {
 bool VirtualWalker::SetToMap(std::u16string_view mapName) {
     std::optional<StartLocation> start = FindStartLocation(mapName);
     if (!start) return false;
-    ComPtr<ILocationObject> location;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location)))
-        return false;
-    location->SetLatitude(start->latitude);
-    location->SetLongitude(start->longitude);
+    ComPtr<ILocationObject> location = NewLocation(start->latitude, start->longitude);
+    if (!location) return false;
     Place(location.Get(), -1, mapName, u"", true);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "formats/Geodesy.h"
 #include "orientation/Descriptions.h"
 #include "orientation/IntersectionObject.h"
+#include "orientation/LocationObject.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmIObject.h"
 #include "poi/PersonalPlaces.h"
@@ -81,15 +82,6 @@ bool UsablePlace(ILocationObject* location) {
     if (!IsValidPlace(location)) return false;
     const Place p = PositionOf(location);
     return Usable(p.latitude, p.longitude);
-}
-
-ComPtr<ILocationObject> NewLocation(double latitude, double longitude) {
-    ComPtr<ILocationObject> location;
-    if (SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) {
-        location->SetLatitude(latitude);
-        location->SetLongitude(longitude);
-    }
-    return location;
 }
 
 // The order in which a street's branches are spoken: the first record (straight on), then the

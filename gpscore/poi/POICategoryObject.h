@@ -10,6 +10,9 @@ public:
     // list header, or the alternative name of category 17); 0 derives it from the number.
     void SetNameStringId(LONG id) { m_nNameStringId = id; }
     LONG NameStringId() const { return m_nNameStringId; }
+
+    // The name from the string resources, looked up when asked for.
+    HRESULT GetCategoryName(BSTR* pbstrCategoryName) override;
 };
 
 #endif // GPSCORE_POI_POICATEGORYOBJECT_H_

@@ -1,11 +1,75 @@
 #include "poi/POISearch.h"
 
+#include <cstdint>
+#include <vector>
+
+#include "core/Answers.h"
 #include "core/ServiceContext.h"
+#include "core/Utility.h"
+#include "orientation/Descriptions.h"
+#include "os/env.h"
+#include "os/path.h"
+#include "poi/POICategoryObject.h"
+#include "poi/POISubCategoryObject.h"
+#include "poi/PersonalPlaces.h"
 
 namespace gpscore {
 
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+constexpr double kKilometresPerMile = 1.609344;
+constexpr double kFeetPerMetre = 3.2808399;
+constexpr LONG kNearestResults = 5;
+constexpr LONG kCandidatesPerRing = 500;
+constexpr char16_t kDefaultAuthor[] = u"QX SDK";
+
+// The distance starting of a configuration, converted to kilometres for the call and written
+// back as it was on every way out.
+class StartingDistance {
+public:
+    StartingDistance(IPOISearchConfigurationObject* config, Units units) : m_pConfig(config) {
+        config->GetDistanceStarting(&m_dOriginal);
+        if (m_dOriginal != -1.0 && units == Imperial)
+            config->SetDistanceStarting(m_dOriginal * kKilometresPerMile);
+    }
+    ~StartingDistance() { m_pConfig->SetDistanceStarting(m_dOriginal); }
+    StartingDistance(const StartingDistance&) = delete;
+    StartingDistance& operator=(const StartingDistance&) = delete;
+
+private:
+    IPOISearchConfigurationObject* m_pConfig;
+    DOUBLE m_dOriginal = -1.0;
+};
+
+bool Flag(VARIANT_BOOL b) {
+    return b != VARIANT_FALSE;
+}
+
+bool Contains(std::u16string_view text, std::u16string_view part) {
+    return !part.empty() && text.find(part) != std::u16string_view::npos;
+}
+
+std::u16string Joined(const std::u16string& head, const std::vector<std::u16string>& parts) {
+    std::u16string text = head;
+    for (const std::u16string& part : parts)
+        if (!part.empty()) text += u", " + part;
+    return text;
+}
+
+} // namespace
+
 void POISearch::Start() {
     gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pPOISearchLocation);
+    m_nFoundIndex = 0;
+    m_dSearchDistance = 0.0;
+    m_nSearchCursor = 0;
+    m_nSkippedCount = 0;
+    m_bstrPreviousSearch.clear();
+    m_nPreviousCategory = m_nPreviousSubCategory = -1;
+    m_nPreviousField = -1;
 }
 
 void POISearch::Stop() {
@@ -14,6 +78,753 @@ void POISearch::Stop() {
         results->Reset();
     }
     m_pPOISearchLocation.Reset();
+}
+
+double POISearch::SecondsSince(std::uint64_t start) const {
+    return static_cast<double>(m_context.Env().NowMicros() - start) / 1e6;
+}
+
+void POISearch::ResetCandidates() {
+    m_nSearchCursor = 0;
+    m_nSkippedCount = 0;
+    if (m_context.m_pPOIResultsB) m_context.m_pPOIResultsB->Clear();
+}
+
+LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
+                                   IPOISearchConfigurationObject* config) {
+    IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
+    IPOIResults* found = m_context.m_pPOIResultsA.Get();
+    IPOIResults* candidates = m_context.m_pPOIResultsB.Get();
+    IGPSMap* map = m_context.m_pGPSMap.Get();
+    if (database == nullptr || found == nullptr || candidates == nullptr || map == nullptr ||
+        location == nullptr || config == nullptr)
+        return 0;
+    m_context.Log("GPSCore::FindDBPOIsInternal - Enter");
+
+    Bstr text;
+    POIFields field = POI_FIELD_NAME;
+    SHORT category = 0, subCategory = 0;
+    VARIANT_BOOL newSearchFlag = VARIANT_FALSE;
+    config->GetMainSearchString(text.Put());
+    config->GetMainSearchField(&field);
+    config->GetCategoryNumber(&category);
+    config->GetSubCategoryNumber(&subCategory);
+    config->IsNewSearch(&newSearchFlag);
+    const std::u16string searchText(text.View());
+    bool databaseSearch = !searchText.empty();
+    StartingDistance starting(config, m_context.CurrentUnits());
+
+    // The user-POI category chooses the visibility through its subcategory.
+    if (category == kUserCategory) {
+        config->SetUserPublicOnly(subCategory != kUserPrivateSubCategory ? VARIANT_TRUE
+                                                                         : VARIANT_FALSE);
+        config->SetUserPrivateOnly(subCategory != kUserPublicSubCategory ? VARIANT_TRUE
+                                                                         : VARIANT_FALSE);
+    }
+    VARIANT_BOOL privateOnly = VARIANT_FALSE, publicOnly = VARIANT_FALSE;
+    config->GetUserPrivateOnly(&privateOnly);
+    config->GetUserPublicOnly(&publicOnly);
+    if (Flag(privateOnly) || Flag(publicOnly)) databaseSearch = true;
+
+    bool changed = searchText != m_bstrPreviousSearch || category != m_nPreviousCategory ||
+                   subCategory != m_nPreviousSubCategory ||
+                   static_cast<LONG>(field) != m_nPreviousField;
+    if (changed) m_dSearchDistance = 0.0;
+    LONG candidateCount = 0;
+    candidates->GetCount(&candidateCount);
+    bool mapSearch =
+        changed || candidateCount == 0 || candidateCount - m_nSkippedCount <= m_nSearchCursor;
+    if (Flag(newSearchFlag)) {
+        mapSearch = true;
+        changed = true;
+        m_dSearchDistance = 0.0;
+    }
+    if (changed) {
+        found->Clear();
+        m_nFoundIndex = 0;
+    }
+
+    SHORT maxSeconds = 0;
+    config->GetMaxSearchTime(&maxSeconds);
+    const bool expanded = maxSeconds != 0;
+    const double limit = expanded ? maxSeconds : 1.0;
+    const std::uint64_t start = m_context.Env().NowMicros();
+    LONG foundAtStart = 0;
+    found->GetCount(&foundAtStart);
+
+    auto leaveEmpty = [&](const char* reason) -> LONG {
+        m_context.Log(reason);
+        m_context.Log("GPSCore::FindDBPOIsInternal - Freeing memory");
+        m_context.Log("GPSCore::FindDBPOIsInternal - Exiting With 0");
+        return 0;
+    };
+
+    bool firstPass = true;
+    for (;;) {
+        bool fresh = false;
+        if (mapSearch) {
+            if (firstPass) {
+                ResetCandidates();
+                if (m_pPOISearchLocation) {
+                    DOUBLE latitude = 0, longitude = 0;
+                    location->GetLatitude(&latitude);
+                    location->GetLongitude(&longitude);
+                    m_pPOISearchLocation->SetLatitude(latitude);
+                    m_pPOISearchLocation->SetLongitude(longitude);
+                }
+                m_bstrPreviousSearch = searchText;
+                m_nPreviousCategory = category;
+                m_nPreviousSubCategory = subCategory;
+                m_nPreviousField = field;
+                firstPass = false;
+            }
+            if (SecondsSince(start) > limit) {
+                ResetCandidates();
+                return leaveEmpty(" GPSCore::FindDBPOIsInternal - Exit Time limit exceeded "
+                                  "(m_pGPSMap)");
+            }
+            m_context.Log(" GPSCore:: calling m_pGPSMap->FindPOIs");
+            VARIANT_BOOL any = VARIANT_FALSE;
+            DOUBLE distance = m_dSearchDistance;
+            // A text search takes its candidates a few hundred at a time: the database keeps
+            // only the matches, at most the results asked for, so a ring cut at that many
+            // candidates would make a search over a whole map take a ring per handful of POIs.
+            LONG results = 0;
+            config->GetMaxSearchResults(&results);
+            if (databaseSearch && results < kCandidatesPerRing)
+                config->SetMaxSearchResults(kCandidatesPerRing);
+            if (FAILED(map->FindPOIs(location, config, -1, candidates, &distance, &any)))
+                any = VARIANT_FALSE, distance = kMaxSearchDistanceKm;
+            config->SetMaxSearchResults(results);
+            m_dSearchDistance = distance;
+            if (!Flag(any)) {
+                if (!expanded)
+                    return leaveEmpty(" GPSCore::FindDBPOIsInternal - Exit No Expanded Search");
+                if (m_dSearchDistance >= kMaxSearchDistanceKm) {
+                    m_dSearchDistance = kMaxSearchDistanceKm;
+                    return leaveEmpty(
+                        " GPSCore::FindDBPOIsInternal - Exit MaxSearch Distance exceeded");
+                }
+                continue;
+            }
+            fresh = true;
+        }
+        if (databaseSearch) {
+            VARIANT_BOOL wholeWord = VARIANT_FALSE;
+            config->GetWholeWord(&wholeWord);
+            if (!Flag(wholeWord) && !searchText.empty() && searchText.size() <= 2)
+                config->SetStartsWithSearch(VARIANT_TRUE);
+            m_context.Log("GPSCore:: calling m_pPOIDatabase->DbPOIFind");
+            ComPtr<IPOIResults> matches;
+            VARIANT_BOOL any = VARIANT_FALSE;
+            if (FAILED(
+                    database->DbPOIFind(candidates, config, &m_nSearchCursor, matches.Put(), &any)))
+                any = VARIANT_FALSE;
+            m_context.Log("GPSCore:: returned m_pPOIDatabase->DbPOIFind");
+            if (Flag(any) && matches) {
+                ++m_nSearchCursor;
+                LONG n = 0;
+                matches->GetCount(&n);
+                for (LONG i = 0; i < n; ++i) {
+                    Bstr name;
+                    LONG key = 0;
+                    matches->GetItem(i, name.Put(), &key);
+                    found->Add(name.Get(), key);
+                }
+                break;
+            }
+            if (SecondsSince(start) > limit) {
+                candidates->GetCount(&candidateCount);
+                if (m_nSearchCursor >= candidateCount - m_nSkippedCount) ResetCandidates();
+                return leaveEmpty(" GPSCore::FindDBPOIsInternal - Exit Time limit exceeded "
+                                  "(m_pPOIDatabase)");
+            }
+            mapSearch = true;
+            continue;
+        }
+        if (fresh) {
+            candidates->GetCount(&candidateCount);
+            // Only the candidates this pass appended are new; the others were judged before.
+            const LONG first = m_nSearchCursor + m_nSkippedCount;
+            for (LONG i = first < candidateCount ? first : candidateCount; i < candidateCount;
+                 ++i) {
+                Bstr name;
+                LONG key = 0;
+                candidates->GetItem(i, name.Put(), &key);
+                VARIANT_BOOL accepted = VARIANT_FALSE;
+                database->DbPOIIsAccepted(name.Get(), key, &accepted);
+                if (Flag(accepted))
+                    found->Add(name.Get(), key);
+                else
+                    ++m_nSkippedCount;
+            }
+        }
+        found->GetCount(&m_nSearchCursor);
+        break;
+    }
+    m_nFoundIndex = foundAtStart;
+    m_context.Log("GPSCore::FindDBPOIsInternal - Exiting With Found Index");
+    LONG total = 0;
+    found->GetCount(&total);
+    return total;
+}
+
+HRESULT POISearch::FindByLocation(ILocationObject* location, IPOISearchConfigurationObject* config,
+                                  Mode mode, const ModePlaces& places, IPOIObject** ppPOI,
+                                  LONG* count) {
+    m_context.Log(" GPSCore::POIsFindByLocation_Internal - Enter");
+    *count = FindDBPOIsInternal(location, config);
+    if (*count == 0) {
+        m_context.Log(" GPSCore::POIsFindByLocation_Internal - Exit (empty)");
+        *ppPOI = NewPOI().Detach();
+        return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+    m_context.Log(" GPSCore::POIsFindByLocation_Internal - Exit (with data)");
+    return Get(m_nFoundIndex, mode, places, ppPOI);
+}
+
+HRESULT POISearch::FindNearestByLocation(ILocationObject* location, const ModePlaces& places,
+                                         IPOIObject** ppPOI, LONG* count) {
+    m_context.Log(" GPSCore::POIsFindNearestByLocation - Enter");
+    ComPtr<IPOISearchConfigurationObject> config;
+    HRESULT hr = gpslib::CreateObject(CLSID_POISearchConfigurationObject,
+                                      IID_IPOISearchConfigurationObject, &config);
+    if (FAILED(hr)) return hr;
+    config->SetMaxSearchResults(kNearestResults);
+    config->SetMaxSearchTime(0);
+    *count = FindDBPOIsInternal(location, config.Get());
+    m_context.Log(" GPSCore::POIsFindNearestByLocation - returned from FindDBPOIsInternal");
+    if (*count > 0) {
+        m_context.Log(" GPSCore::POIsFindNearestByLocation - exiting with data calling POIGet");
+        return Get(m_nFoundIndex, m_context.m_eCurrentMode, places, ppPOI);
+    }
+    m_context.Log(" GPSCore::POIsFindNearestByLocation - exiting with empty");
+    *ppPOI = NewPOI().Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+LONG POISearch::FoundCount() const {
+    LONG n = 0;
+    if (m_context.m_pPOIResultsA) m_context.m_pPOIResultsA->GetCount(&n);
+    return n;
+}
+
+HRESULT POISearch::Get(LONG index, Mode mode, const ModePlaces& places, IPOIObject** ppPOI) {
+    ComPtr<IPOIObject> poi;
+    if (index >= 0 && index < FoundCount()) {
+        Bstr name;
+        LONG key = 0;
+        m_context.m_pPOIResultsA->GetItem(index, name.Put(), &key);
+        poi = BuildPOI(m_context, m_context.m_pPOIDatabase.Get(), name.Get(), key, index, mode,
+                       places);
+    } else {
+        poi = NewPOI();
+    }
+    *ppPOI = poi.Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+std::u16string POISearch::LastSearchDistanceDescription() const {
+    double units = m_dSearchDistance * 1000.0;
+    if (m_context.CurrentUnits() != Metric) units *= kFeetPerMetre;
+    const std::int32_t whole = units >= 2e9 ? 2000000000 : static_cast<std::int32_t>(units);
+    return Wording(m_context.m_pUtility).DistanceText(whole, false);
+}
+
+HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfigurationObject* config,
+                                          const ModePlaces& places, VARIANT* descriptions,
+                                          LONG* count) {
+    VARIANT_BOOL dynamic = VARIANT_FALSE, withAddress = VARIANT_FALSE, withCategory = VARIANT_FALSE,
+                 withDistance = VARIANT_FALSE, withTags = VARIANT_FALSE;
+    if (config != nullptr) {
+        config->GetDescriptionDynamic(&dynamic);
+        config->GetNonDynamicIncludeAddress(&withAddress);
+        config->GetNonDynamicIncludeCategoryAndSubCategory(&withCategory);
+        config->GetNonDynamicIncludeDistance(&withDistance);
+        config->GetIncludeTags(&withTags);
+    }
+    const bool isDynamic = Flag(dynamic);
+    const bool address = isDynamic || Flag(withAddress);
+    const bool categories = isDynamic || Flag(withCategory);
+    const bool distance = isDynamic || Flag(withDistance);
+    const bool side = isDynamic;
+    const bool tags = Flag(withTags);
+
+    ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
+    RelativeHeadingType headingMode = ClockFace;
+    SHORT threshold = 0;
+    const Units units = m_context.CurrentUnits();
+    if (settings) {
+        settings->GetHeadingMode(&headingMode);
+        settings->GetArrivedNearThreshold(units, &threshold);
+    }
+    const bool direction =
+        distance && places.HeadingValid(mode) && headingMode != LeftRightDegreesCompass;
+    ComPtr<ILocationObject> here = places.Location(mode);
+    Wording words(m_context.m_pUtility);
+
+    // The city the user is in, for the dynamic form to leave out.
+    std::u16string currentCity;
+    if (isDynamic && IsValidPlace(here.Get())) {
+        DOUBLE latitude = 0, longitude = 0;
+        here->GetLatitude(&latitude);
+        here->GetLongitude(&longitude);
+        if (auto detail = FirstDetail(m_context.m_pGPSMap.Get(), latitude, longitude, u"CITY", -1))
+            currentCity = Field(detail.Get(), &ILocationDetailRecord::GetCity);
+    }
+
+    const LONG n = FoundCount();
+    std::vector<std::u16string> texts;
+    texts.reserve(static_cast<std::size_t>(n));
+    for (LONG i = 0; i < n; ++i) {
+        ComPtr<IPOIObject> poi;
+        Get(i, mode, places, poi.Put());
+        VARIANT_BOOL valid = VARIANT_FALSE;
+        if (poi) poi->IsValid(&valid);
+        if (!Flag(valid)) {
+            texts.emplace_back();
+            continue;
+        }
+        std::u16string name = Field(poi.Get(), &IPOIObject::GetName);
+        SHORT category = 0, subCategory = 0;
+        poi->GetCategoryNumber(&category);
+        poi->GetSubCategoryNumber(&subCategory);
+        // A POI without a name is called by what it is ("Bench").
+        if (name.empty())
+            name = m_context.String(subCategory != 0 ? SubCategoryNameId(category, subCategory)
+                                                     : CategoryNameId(category));
+        std::u16string categoryName, subCategoryName, street, city, distanceText, directionText,
+            sideText, tagText;
+        if (categories) {
+            categoryName = m_context.String(CategoryNameId(category));
+            if (subCategory != 0)
+                subCategoryName = m_context.String(SubCategoryNameId(category, subCategory));
+        }
+        if (address) {
+            street = Field(poi.Get(), &IPOIObject::GetStreet);
+            city = Field(poi.Get(), &IPOIObject::GetCity);
+        }
+        ComPtr<ILocationObject> there;
+        poi->GetLocation(there.Put());
+        if (distance && there) {
+            distanceText = places.DistanceAndHeading(mode, there.Get());
+            if (direction && IsValidPlace(here.Get())) {
+                LONG away = -1;
+                here->GetDistance(there.Get(), &away);
+                SHORT bearing = -1;
+                here->GetBearingDegrees(there.Get(), &bearing);
+                if (away > threshold && bearing >= 0)
+                    directionText = words.CompassPointText(bearing);
+            }
+        }
+        if (tags) tagText = Field(poi.Get(), &IPOIObject::GetTags);
+        if (side) {
+            SideOfStreet s = SideUnknown;
+            poi->GetSideOfStreet(&s);
+            if (s == LeftSide) sideText = m_context.String(20010);
+            if (s == RightSide) sideText = m_context.String(20011);
+        }
+        if (isDynamic) {
+            if (!subCategoryName.empty() &&
+                (subCategory == m_nPreviousSubCategory || Contains(name, subCategoryName)))
+                subCategoryName.clear();
+            if (!categoryName.empty() && (category == m_nPreviousCategory ||
+                                          Contains(name, categoryName) || !subCategoryName.empty()))
+                categoryName.clear();
+            if (!city.empty() && Contains(currentCity, city)) city.clear();
+        }
+        std::u16string text = Joined(name, {tagText, categoryName, subCategoryName, street});
+        if (!city.empty() && !Contains(text, city)) text += u", " + city;
+        text = Joined(text, {distanceText, directionText, sideText});
+        VARIANT_BOOL media = VARIANT_FALSE;
+        poi->HasMediaFile(&media);
+        if (Flag(media)) text += u" (" + m_context.String(20012) + u")";
+        texts.push_back(std::move(text));
+    }
+    *count = n;
+    return gpslib::ReturnStringList(descriptions, texts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Categories.
+
+namespace {
+
+ComPtr<IPOICategoryObject> NewCategory(SHORT number, LONG nameId) {
+    ComPtr<IPOICategoryObject> category;
+    if (FAILED(gpslib::CreateObject(CLSID_POICategoryObject, IID_IPOICategoryObject, &category)))
+        return {};
+    category->SetCategoryNumber(number);
+    if (auto* impl = gpslib::ImplOf<CPOICategoryObject>(category.Get()))
+        impl->SetNameStringId(nameId);
+    return category;
+}
+
+ComPtr<IPOISubCategoryObject> NewSubCategory(SHORT category, SHORT number, LONG nameId) {
+    ComPtr<IPOISubCategoryObject> sub;
+    if (FAILED(gpslib::CreateObject(CLSID_POISubCategoryObject, IID_IPOISubCategoryObject, &sub)))
+        return {};
+    sub->SetMainCategoryNumber(category);
+    sub->SetSubCategoryNumber(number);
+    if (auto* impl = gpslib::ImplOf<CPOISubCategoryObject>(sub.Get()))
+        impl->SetNameStringId(nameId);
+    return sub;
+}
+
+// Hands out the objects and lets go of the references `objects` held.
+HRESULT ReturnObjects(VARIANT* list, std::vector<IUnknown*>& objects, REFIID iid) {
+    HRESULT hr = gpslib::ReturnObjectList(list, objects, iid);
+    for (IUnknown* object : objects)
+        object->Release();
+    return hr;
+}
+
+template <class I> void Append(std::vector<IUnknown*>* objects, ComPtr<I> object) {
+    if (object) objects->push_back(object.Detach());
+}
+
+} // namespace
+
+HRESULT POISearch::Categories(bool all, bool includeUserPrivate, VARIANT* list) {
+    std::vector<bool> present(kCategoryCount + 1, all);
+    if (!all && m_context.m_pGPSMap) {
+        gpslib::Variant numbers;
+        SHORT n = 0;
+        std::vector<LONG> loaded;
+        if (SUCCEEDED(m_context.m_pGPSMap->GetLoadedPOICategories(&numbers, &n)) &&
+            SUCCEEDED(gpslib::ReadLongList(&numbers, 1000, &loaded)))
+            for (LONG c : loaded)
+                if (c >= 1 && c <= kCategoryCount) present[static_cast<std::size_t>(c)] = true;
+    }
+    if (all && !includeUserPrivate) present[kUserCategory] = false;
+    std::vector<IUnknown*> objects;
+    Append(&objects, NewCategory(0, kAllCategoriesId));
+    for (SHORT c : kCategoryDisplayOrder)
+        if (present[static_cast<std::size_t>(c)])
+            Append(&objects, NewCategory(c, c == kOtherCategory ? kOtherPlacesId : 0));
+    return ReturnObjects(list, objects, IID_IPOICategoryObject);
+}
+
+HRESULT POISearch::SubCategories(SHORT category, bool all, bool includeUserPrivate, VARIANT* list) {
+    std::vector<IUnknown*> objects;
+    if (category >= 1 && category <= kCategoryCount) {
+        Append(&objects, NewSubCategory(category, 0, all ? kAnyTypeId : kAllSubCategoriesId));
+        if (category == kUserCategory) {
+            if (includeUserPrivate || !all)
+                Append(&objects, NewSubCategory(category, kUserPrivateSubCategory, 0));
+            Append(&objects, NewSubCategory(category, kUserPublicSubCategory, 0));
+        } else {
+            // A subcategory exists while its name does.
+            for (SHORT s = 1; s < 500; ++s) {
+                if (m_context.String(SubCategoryNameId(category, s)).empty()) break;
+                Append(&objects, NewSubCategory(category, s, 0));
+            }
+        }
+    }
+    return ReturnObjects(list, objects, IID_IPOISubCategoryObject);
+}
+
+SHORT POISearch::CommercialFilesLoaded() const {
+    SHORT n = 0;
+    if (m_context.m_pGPSMap) m_context.m_pGPSMap->GetNumberOfCommercialPOIFilesLoaded(&n);
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The user's own POIs.
+
+std::u16string POISearch::UserFile() const {
+    Bstr folder;
+    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
+    return PersonalPlaces::BesideMaps(std::u16string(folder.View()), u"user.pdb");
+}
+
+SHORT POISearch::UserCount() const {
+    SHORT n = 0;
+    if (m_context.m_pPOIDatabase)
+        m_context.m_pPOIDatabase->DbPOIGetCount(Bstr(std::u16string_view(UserFile())).Get(), &n);
+    return n;
+}
+
+HRESULT POISearch::Create(Mode mode, POICreationType type, const ModePlaces& places,
+                          IPOIObject** ppPOI) {
+    ComPtr<IPOIObject> poi = NewPOI();
+    if (!poi) return E_OUTOFMEMORY;
+    if (!m_context.m_pPOIDatabase) {
+        *ppPOI = poi.Detach();
+        return S_OK;
+    }
+    const bool annotation = type == POICreationTypeAnnotation;
+    poi->SetCategoryNumber(annotation ? kAnnotationCategory : kUserCategory);
+    poi->SetSubCategoryNumber(annotation ? kAnnotationSubCategory : kUserPrivateSubCategory);
+    poi->SetIsPrivate(annotation ? VARIANT_FALSE : VARIANT_TRUE);
+    poi->SetIsUserPOI(VARIANT_TRUE);
+    poi->SetCanModifyRMFFields(VARIANT_TRUE);
+    Bstr author;
+    if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
+    poi->SetAuthor(author.Get());
+
+    ComPtr<ILocationObject> here = places.Location(mode);
+    if (IsValidPlace(here.Get())) {
+        DOUBLE latitude = 0, longitude = 0;
+        here->GetLatitude(&latitude);
+        here->GetLongitude(&longitude);
+        poi->SetLatitude(latitude);
+        poi->SetLongitude(longitude);
+        // The address fields the user has not filled come from the map, undecorated.
+        if (auto detail = FirstDetail(m_context.m_pGPSMap.Get(), latitude, longitude, u"ALL",
+                                      places.Heading(mode))) {
+            struct Fill {
+                HRESULT (IPOIObject::*get)(BSTR*);
+                HRESULT (IPOIObject::*set)(BSTR);
+                HRESULT (ILocationDetailRecord::*from)(BSTR*);
+            };
+            static constexpr Fill kFills[] = {
+                {&IPOIObject::GetStreet, &IPOIObject::SetStreet,
+                 &ILocationDetailRecord::GetStreetNameShort},
+                {&IPOIObject::GetCity, &IPOIObject::SetCity, &ILocationDetailRecord::GetCity},
+                {&IPOIObject::GetState, &IPOIObject::SetState,
+                 &ILocationDetailRecord::GetStateProvince},
+                {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode,
+                 &ILocationDetailRecord::GetZipPostalcode},
+                {&IPOIObject::GetCountry, &IPOIObject::SetCountry,
+                 &ILocationDetailRecord::GetCountry},
+            };
+            for (const Fill& f : kFills) {
+                if (!Field(poi.Get(), f.get).empty()) continue;
+                Bstr value;
+                (detail.Get()->*f.from)(value.Put());
+                (poi.Get()->*f.set)(value.Get());
+            }
+        }
+    }
+    *ppPOI = poi.Detach();
+    return S_OK;
+}
+
+HRESULT POISearch::CreateUser(ILocationObject* location, IPOIObject** ppPOI) {
+    ComPtr<IPOIObject> poi = NewPOI();
+    if (!poi) return E_OUTOFMEMORY;
+    DOUBLE latitude = 0, longitude = 0;
+    location->GetLatitude(&latitude);
+    location->GetLongitude(&longitude);
+    poi->SetLatitude(latitude);
+    poi->SetLongitude(longitude);
+    poi->SetName(Bstr(std::u16string_view(NameOf(location))).Get());
+    poi->SetCategoryNumber(kUserCategory);
+    poi->SetSubCategoryNumber(kUserPrivateSubCategory);
+    poi->SetIsPrivate(VARIANT_TRUE);
+    Add(poi.Get());
+    *ppPOI = poi.Detach();
+    return S_OK;
+}
+
+bool POISearch::Add(IPOIObject* poi) {
+    IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
+    if (database == nullptr || poi == nullptr) return false;
+    // A user POI lives in the user category unless it names another that exists.
+    SHORT category = 0;
+    VARIANT_BOOL priv = VARIANT_FALSE;
+    poi->GetCategoryNumber(&category);
+    poi->IsPrivate(&priv);
+    if (category < 1 || category > kCategoryCount) {
+        poi->SetCategoryNumber(kUserCategory);
+        poi->SetSubCategoryNumber(Flag(priv) ? kUserPrivateSubCategory : kUserPublicSubCategory);
+    }
+    poi->SetIsUserPOI(VARIANT_TRUE);
+    if (Field(poi, &IPOIObject::GetAuthor).empty()) {
+        Bstr author;
+        if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
+        poi->SetAuthor(author.Length() > 0 ? author.Get()
+                                           : Bstr(std::u16string_view(kDefaultAuthor)).Get());
+    }
+    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+    if (!record) return false;
+    // A media file named by its path is read in; a bare name is one the record already holds.
+    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    const bool mediaPath = media.find_first_of(u"/\\") != std::u16string::npos;
+    if (mediaPath)
+        record->SetMediaFile(
+            Bstr(std::string_view(gpslib::os::BaseName(gpslib::ToUtf8(media)))).Get());
+    LONG key = 0;
+    VARIANT_BOOL added = VARIANT_FALSE;
+    const Bstr file{std::u16string_view(UserFile())};
+    database->DbPOIAdd(file.Get(), record.Get(),
+                       Bstr(std::u16string_view(mediaPath ? media : u"")).Get(), &key, &added);
+    if (!Flag(added)) {
+        m_context.Log("GPSCore::POIAdd Error Unable to add a user POI");
+        return false;
+    }
+    poi->SetKey(key);
+    poi->SetPDBFile(file.Get());
+    if (mediaPath) {
+        Bstr stored;
+        record->GetMediaFile(stored.Put());
+        poi->SetMediaFile(stored.Get());
+    }
+    return true;
+}
+
+bool POISearch::OwningFile(IPOIObject* poi, IPOIDatabase** database, std::u16string* file) const {
+    const std::u16string pdb = Field(poi, &IPOIObject::GetPDBFile);
+    const std::u16string user = UserFile();
+    if (pdb.empty() || SamePath(pdb, user)) {
+        *database = m_context.m_pPOIDatabase.Get();
+        *file = user;
+        return *database != nullptr;
+    }
+    Bstr folder;
+    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
+    const std::u16string dir(folder.View());
+    for (const std::u16string& personal :
+         {PersonalPlaces::FavoritesFile(dir), PersonalPlaces::AnnotationsFile(dir),
+          PersonalPlaces::HistoryFile(dir)}) {
+        if (SamePath(pdb, personal)) {
+            *database = m_context.m_pHistoryDatabase.Get();
+            *file = personal;
+            return *database != nullptr;
+        }
+    }
+    return false;
+}
+
+bool POISearch::Update(IPOIObject* poi) {
+    IPOIDatabase* database = nullptr;
+    std::u16string file;
+    if (!OwningFile(poi, &database, &file)) return false;
+    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+    if (!record) return false;
+    // Names written back are stored without the spell decorators they were shown with.
+    StripSpellDecorators(m_context, record.Get());
+    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    const bool mediaPath = media.find_first_of(u"/\\") != std::u16string::npos;
+    if (mediaPath)
+        record->SetMediaFile(
+            Bstr(std::string_view(gpslib::os::BaseName(gpslib::ToUtf8(media)))).Get());
+    VARIANT_BOOL updated = VARIANT_FALSE;
+    database->DbPOIUpdate(Bstr(std::u16string_view(file)).Get(), record.Get(),
+                          Bstr(std::u16string_view(mediaPath ? media : u"")).Get(), &updated);
+    return Flag(updated);
+}
+
+bool POISearch::Delete(IPOIObject* poi) {
+    IPOIDatabase* database = nullptr;
+    std::u16string file;
+    if (!OwningFile(poi, &database, &file)) return false;
+    LONG key = 0;
+    poi->GetKey(&key);
+    VARIANT_BOOL deleted = VARIANT_FALSE;
+    if (key > 0) database->DbPOIDelete(Bstr(std::u16string_view(file)).Get(), key, &deleted);
+    return Flag(deleted);
+}
+
+HRESULT POISearch::GetUser(LONG index, const ModePlaces& places, IPOIObject** ppPOI) {
+    ComPtr<IPOIObject> poi;
+    IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
+    if (database != nullptr && index >= 0) {
+        const Bstr file{std::u16string_view(UserFile())};
+        Bstr name;
+        LONG key = 0;
+        VARIANT_BOOL found = VARIANT_FALSE;
+        database->DbPOIGetByPosition(file.Get(), index, name.Put(), &key, &found);
+        if (Flag(found)) {
+            VARIANT_BOOL active = VARIANT_FALSE;
+            database->SetActiveDatabase(file.Get(), &active);
+            poi = BuildPOI(m_context, database, name.Get(), key, index, m_context.m_eCurrentMode,
+                           places);
+        }
+    }
+    if (!poi) poi = NewPOI();
+    *ppPOI = poi.Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT POISearch::AllUserNamesAndKeys(VARIANT* names, VARIANT* keys, SHORT* count) {
+    *count = 0;
+    if (m_context.m_pPOIDatabase &&
+        SUCCEEDED(m_context.m_pPOIDatabase->DbPOIGetNamesAndKeys(
+            Bstr(std::u16string_view(UserFile())).Get(), names, keys, count)))
+        return S_OK;
+    *count = 0;
+    gpslib::ReturnStringList(names, {});
+    return gpslib::ReturnLongList(keys, {});
+}
+
+LONG POISearch::UserNextFreeKey() const {
+    LONG key = 0;
+    if (m_context.m_pPOIDatabase)
+        m_context.m_pPOIDatabase->DbPOIGetNextFreeKey(Bstr(std::u16string_view(UserFile())).Get(),
+                                                      &key);
+    return key;
+}
+
+void POISearch::AddTag(SHORT subCategory, BSTR tag) {
+    VARIANT_BOOL added = VARIANT_FALSE;
+    if (m_context.m_pPOIDatabase && gpslib::View(tag).size() > 0)
+        m_context.m_pPOIDatabase->DbPOIAddTag(Bstr(std::u16string_view(UserFile())).Get(),
+                                              subCategory, tag, &added);
+}
+
+HRESULT POISearch::Tags(SHORT subCategory, VARIANT* list) {
+    SHORT n = 0;
+    if (m_context.m_pPOIDatabase &&
+        SUCCEEDED(m_context.m_pPOIDatabase->DbPOIGetTags(
+            Bstr(std::u16string_view(UserFile())).Get(), subCategory, list, &n)))
+        return S_OK;
+    return gpslib::ReturnStringList(list, {});
+}
+
+bool POISearch::ExtractMediaFile(IPOIObject* poi, BSTR mediaFileName, BSTR target) {
+    IPOIDatabase* database = nullptr;
+    std::u16string file = Field(poi, &IPOIObject::GetPDBFile);
+    std::u16string owning;
+    if (OwningFile(poi, &database, &owning)) file = owning;
+    if (database == nullptr) database = m_context.m_pPOIDatabase.Get();
+    if (database == nullptr || gpslib::View(target).empty()) return false;
+    LONG key = 0;
+    poi->GetKey(&key);
+    Bstr name(gpslib::View(mediaFileName));
+    if (name.Length() == 0) name = Bstr(std::u16string_view(Field(poi, &IPOIObject::GetMediaFile)));
+    VARIANT_BOOL extracted = VARIANT_FALSE;
+    database->DbPOIExtractMediaFile(Bstr(std::u16string_view(file)).Get(), key, name.Get(), target,
+                                    &extracted);
+    return Flag(extracted);
+}
+
+std::u16string POISearch::VacuumUserDatabase() {
+    Bstr folder;
+    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
+    struct Store {
+        IPOIDatabase* database;
+        std::u16string file;
+        const char* failure;
+    };
+    const Store stores[] = {
+        {m_context.m_pPOIDatabase.Get(), UserFile(),
+         "POIVaccuumUserDatabase: User Database Failed DbPOICompressDatabase"},
+        {m_context.m_pHistoryDatabase.Get(),
+         PersonalPlaces::FavoritesFile(std::u16string(folder.View())),
+         "POIVaccuumUserDatabase: FavoritesDatabase Failed DbPOICompressDatabase"},
+    };
+    std::int64_t saved = 0;
+    for (const Store& store : stores) {
+        const std::string path = gpslib::os::NativePath(gpslib::ToUtf8(store.file));
+        std::uint64_t before = 0, after = 0;
+        if (!m_context.Env().FileExists(path)) continue;
+        if (!m_context.Env().GetFileSize(path, &before).ok()) before = 0;
+        VARIANT_BOOL compressed = VARIANT_FALSE;
+        if (store.database != nullptr)
+            store.database->DbPOICompressDatabase(Bstr(std::u16string_view(store.file)).Get(),
+                                                  &compressed);
+        if (!Flag(compressed)) {
+            m_context.Log(store.failure);
+            return m_context.String(20017);
+        }
+        if (!m_context.Env().GetFileSize(path, &after).ok()) after = before;
+        saved += static_cast<std::int64_t>(before) - static_cast<std::int64_t>(after);
+    }
+    if (m_context.m_pUtility == nullptr) return {};
+    return m_context.m_pUtility->FormatString(20018, {saved});
 }
 
 } // namespace gpscore

@@ -10,6 +10,9 @@ public:
     // the two numbers.
     void SetNameStringId(LONG id) { m_nNameStringId = id; }
     LONG NameStringId() const { return m_nNameStringId; }
+
+    // The name from the string resources, looked up when asked for.
+    HRESULT GetSubCategoryName(BSTR* pbstrSubCategoryName) override;
 };
 
 #endif // GPSCORE_POI_POISUBCATEGORYOBJECT_H_

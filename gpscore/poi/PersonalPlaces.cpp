@@ -1,6 +1,16 @@
 #include "poi/PersonalPlaces.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "core/Answers.h"
 #include "core/ServiceContext.h"
+#include "core/Utility.h"
+#include "formats/Geodesy.h"
+#include "os/env.h"
+#include "os/path.h"
 
 namespace gpscore {
 
@@ -13,15 +23,27 @@ constexpr SHORT kPersonalCategory = 18;
 constexpr SHORT kMaxHistory = 25;
 constexpr char16_t kDefaultAuthor[] = u"QX SDK";
 
-// The service's join rule for a file beside the maps: the folder, "\\" unless it already ends
-// in "\\" or "/", then the name.
-std::u16string BesideMaps(const std::u16string& directory, std::u16string_view name) {
+bool Flag(VARIANT_BOOL b) {
+    return b != VARIANT_FALSE;
+}
+
+Bstr Text16(std::u16string_view text) {
+    return Bstr(text);
+}
+
+// A media file named by its path (a new recording) rather than by the name it has in a store.
+bool IsMediaPath(std::u16string_view media) {
+    return media.find_first_of(u"/\\") != std::u16string_view::npos;
+}
+
+} // namespace
+
+std::u16string PersonalPlaces::BesideMaps(const std::u16string& directory,
+                                          std::u16string_view name) {
     std::u16string path = directory;
     if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += u'\\';
     return path + std::u16string(name);
 }
-
-} // namespace
 
 std::u16string PersonalPlaces::HistoryFile(const std::u16string& directory) {
     return BesideMaps(directory, u"History.hdb");
@@ -33,19 +55,45 @@ std::u16string PersonalPlaces::AnnotationsFile(const std::u16string& directory) 
     return BesideMaps(directory, u"Annotations.adb");
 }
 
-void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view name) {
-    IPOIDatabase* history = m_context.m_pHistoryDatabase.Get();
-    if (history == nullptr || place == nullptr || m_context.m_pUtility == nullptr) return;
-    ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
-    Bstr folder, author;
-    if (settings) {
-        settings->GetMapPOIDirectory(folder.Put());
-        settings->GetPOIAuthor(author.Put());
-    }
-    const Bstr file(std::u16string_view(HistoryFile(std::u16string(folder.View()))));
+std::u16string PersonalPlaces::Folder() const {
+    Bstr folder;
+    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
+    return std::u16string(folder.View());
+}
 
+std::u16string PersonalPlaces::Author() const {
+    Bstr author;
+    if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
+    return author.Length() > 0 ? std::u16string(author.View()) : std::u16string(kDefaultAuthor);
+}
+
+bool PersonalPlaces::AddRecord(const std::u16string& file, IPOIRecord* record,
+                               std::u16string_view media, const char* failure,
+                               const char* secondFailure) {
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store == nullptr || record == nullptr) return false;
+    const Bstr path = Text16(file);
+    const Bstr source = Text16(media);
+    // A refused add names the record in its way; that one goes and the add is tried once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        LONG key = 0;
+        VARIANT_BOOL added = VARIANT_FALSE, deleted = VARIANT_FALSE;
+        store->DbPOIAdd(path.Get(), record, source.Get(), &key, &added);
+        if (Flag(added)) return true;
+        m_context.Log(attempt == 0 ? failure : secondFailure);
+        if (key <= 0) return false;
+        store->DbPOIDelete(path.Get(), key, &deleted);
+        if (!Flag(deleted)) return false;
+    }
+    return false;
+}
+
+bool PersonalPlaces::AddLocationTo(const std::u16string& file, ILocationObject* place,
+                                   std::u16string_view name, bool history) {
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store == nullptr || place == nullptr || m_context.m_pUtility == nullptr) return false;
     ComPtr<IPOIRecord> record;
-    if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return;
+    if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return false;
     DOUBLE latitude = 0.0, longitude = 0.0;
     place->GetLatitude(&latitude);
     place->GetLongitude(&longitude);
@@ -54,39 +102,352 @@ void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view na
         place->GetName(placeName.Put());
     else
         placeName = Bstr(name);
-    record->SetName(placeName.Get());
+    record->SetName(Text16(m_context.m_pUtility->ForStorage(placeName.View())).Get());
     record->SetLatitude(latitude);
     record->SetLongitude(longitude);
     record->SetCategoryNumber(kPersonalCategory);
     record->SetSubCategoryNumber(0);
-    record->SetDescription(Bstr(u"").Get());
-    record->SetAuthor(author.Length() > 0 ? author.Get()
-                                          : Bstr(std::u16string_view(kDefaultAuthor)).Get());
-
-    // The oldest entry (the lowest key) makes room for the newest.
-    SHORT count = 0;
-    history->DbPOIGetCount(file.Get(), &count);
-    if (count >= kMaxHistory) {
-        Bstr oldestName;
-        LONG oldest = 0;
-        VARIANT_BOOL found = VARIANT_FALSE, deleted = VARIANT_FALSE;
-        history->DbPOIGetByPosition(file.Get(), 0, oldestName.Put(), &oldest, &found);
-        if (found != VARIANT_FALSE) history->DbPOIDelete(file.Get(), oldest, &deleted);
+    record->SetIsUserPOI(VARIANT_TRUE);
+    record->SetAuthor(Text16(Author()).Get());
+    if (!history) {
+        Bstr description;
+        place->GetDescription(description.Put());
+        record->SetDescription(description.Get());
     }
-    // A refused add names the record in its way; that one goes and the add is tried once more.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        LONG key = 0;
-        VARIANT_BOOL added = VARIANT_FALSE, deleted = VARIANT_FALSE;
-        history->DbPOIAdd(file.Get(), record.Get(), Bstr(u"").Get(), &key, &added);
-        if (added != VARIANT_FALSE) return;
-        if (key > 0) history->DbPOIDelete(file.Get(), key, &deleted);
+    const Bstr path = Text16(file);
+    if (history) {
+        // The oldest entry (the lowest key) makes room for the newest.
+        SHORT count = 0;
+        store->DbPOIGetCount(path.Get(), &count);
+        for (; count >= kMaxHistory; --count) {
+            Bstr oldestName;
+            LONG oldest = 0;
+            VARIANT_BOOL found = VARIANT_FALSE, deleted = VARIANT_FALSE;
+            store->DbPOIGetByPosition(path.Get(), 0, oldestName.Put(), &oldest, &found);
+            if (!Flag(found)) break;
+            store->DbPOIDelete(path.Get(), oldest, &deleted);
+            if (!Flag(deleted)) break;
+        }
+        if (AddRecord(file, record.Get(), u"", "GPSCore::AddToHistory Error Unable to add a place",
+                      "GPSCore::AddToHistory Error Unable to readd a place"))
+            return true;
+        m_context.Log("GPSCore::AddToHistory Error Unable to add a place to the history");
+        return false;
     }
-    m_context.Log("GPSCore::AddToHistory Error Unable to add a place to the history");
+    return AddRecord(file, record.Get(), u"",
+                     "GPSCore::AddToFavorites Error Unable to add Favorite",
+                     "GPSCore::AddToFavorites Error Unable to readd Favorite");
 }
 
-// Annotations are not kept yet.
-bool PersonalPlaces::AnnotationNear(ILocationObject*, std::u16string*, std::u16string*) const {
-    return false;
+void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view name) {
+    AddLocationTo(HistoryFile(Folder()), place, name, true);
+}
+
+bool PersonalPlaces::FavoritesAddLocation(ILocationObject* place) {
+    if (!IsValidPlace(place)) return false;
+    return AddLocationTo(FavoritesFile(Folder()), place, u"", false);
+}
+
+bool PersonalPlaces::FavoritesAddAddress(IAddressObject* address) {
+    DOUBLE latitude = 0.0, longitude = 0.0;
+    address->GetLatitude(&latitude);
+    address->GetLongitude(&longitude);
+    // An address the search has not placed on the map cannot be found again.
+    if (latitude == 0.0 && longitude == 0.0) return false;
+    if (!std::isfinite(latitude) || !std::isfinite(longitude)) return false;
+    ComPtr<IPOIObject> poi = NewPOI();
+    if (!poi) return false;
+    poi->SetLatitude(latitude);
+    poi->SetLongitude(longitude);
+    const std::u16string number = Field(address, &IAddressObject::GetAddress);
+    const std::u16string street = Field(address, &IAddressObject::GetStreet);
+    std::u16string name = Field(address, &IAddressObject::GetName);
+    if (name.empty()) name = number.empty() ? street : number + u" " + street;
+    poi->SetName(Text16(name).Get());
+    poi->SetAddressNumber(Text16(number).Get());
+    poi->SetStreet(Text16(street).Get());
+    poi->SetCity(Text16(Field(address, &IAddressObject::GetCity)).Get());
+    poi->SetZipCode(Text16(Field(address, &IAddressObject::GetZipPostalcode)).Get());
+    poi->SetCategoryNumber(kPersonalCategory);
+    poi->SetSubCategoryNumber(0);
+    return CopyPOITo(FavoritesFile(Folder()), poi.Get(), false);
+}
+
+bool PersonalPlaces::FavoritesAddPOI(IPOIObject* poi) {
+    return CopyPOITo(FavoritesFile(Folder()), poi, false);
+}
+
+bool PersonalPlaces::AnnotationsAdd(IPOIObject* poi) {
+    m_annotations.reset();
+    return CopyPOITo(AnnotationsFile(Folder()), poi, true);
+}
+
+bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool annotation) {
+    if (!m_context.m_pHistoryDatabase || m_context.m_pUtility == nullptr) return false;
+    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+    if (!record) return false;
+    // A new record of its own: the store chooses the key.
+    record->SetKey(0);
+    StripSpellDecorators(m_context, record.Get());
+    if (annotation) {
+        record->SetCategoryNumber(kAnnotationCategory);
+        record->SetSubCategoryNumber(kAnnotationSubCategory);
+        record->SetIsPrivate(VARIANT_FALSE);
+    }
+    record->SetIsUserPOI(VARIANT_TRUE);
+    if (Field(poi, &IPOIObject::GetAuthor).empty()) record->SetAuthor(Text16(Author()).Get());
+
+    // The media file comes from the POI's own store through the scratch file, or, for a new
+    // recording that no store holds yet, straight from its path.
+    std::u16string source;
+    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    if (!media.empty()) {
+        const std::u16string from = Field(poi, &IPOIObject::GetPDBFile);
+        if (IsMediaPath(media) && from.empty()) {
+            source = media;
+            record->SetMediaFile(
+                Bstr(std::string_view(gpslib::os::BaseName(gpslib::ToUtf8(media)))).Get());
+        } else {
+            const std::u16string folder = Folder();
+            const std::u16string scratch = BesideMaps(folder, u"TEMP");
+            bool personal = false;
+            for (const std::u16string& f :
+                 {HistoryFile(folder), FavoritesFile(folder), AnnotationsFile(folder)})
+                personal = personal || SamePath(f, from);
+            IPOIDatabase* owner =
+                personal ? m_context.m_pHistoryDatabase.Get() : m_context.m_pPOIDatabase.Get();
+            LONG key = 0;
+            poi->GetKey(&key);
+            VARIANT_BOOL extracted = VARIANT_FALSE;
+            if (owner != nullptr && !from.empty())
+                owner->DbPOIExtractMediaFile(Text16(from).Get(), key, Text16(media).Get(),
+                                             Text16(scratch).Get(), &extracted);
+            if (Flag(extracted)) {
+                source = scratch;
+            } else {
+                m_context.Log(annotation ? "GPSCore::AddToAnnotation Error Unable to extract media "
+                                           "file from original, clearing file in Favorites"
+                                         : "GPSCore::AddToFavorites Error Unable to extract media "
+                                           "file from original, clearing file in Favorites");
+                record->SetMediaFile(Bstr(u"").Get());
+            }
+        }
+    }
+    const bool added =
+        annotation ? AddRecord(file, record.Get(), source,
+                               "GPSCore::AddToAnnotations Error Unable to add an Annotation",
+                               "GPSCore::AddToAnnotations Error Unable to add an Annotation")
+                   : AddRecord(file, record.Get(), source,
+                               "GPSCore::AddToFavorites Error Unable to add Favorite",
+                               "GPSCore::AddToFavorites Error Unable to readd Favorite");
+    if (!source.empty() && source != media)
+        (void)m_context.Env().RemoveFile(gpslib::os::NativePath(gpslib::ToUtf8(source)));
+    return added;
+}
+
+SHORT PersonalPlaces::FavoritesCount() const {
+    SHORT n = 0;
+    if (m_context.m_pHistoryDatabase)
+        m_context.m_pHistoryDatabase->DbPOIGetCount(Text16(FavoritesFile(Folder())).Get(), &n);
+    return n;
+}
+
+SHORT PersonalPlaces::AnnotationsCount() const {
+    SHORT n = 0;
+    if (m_context.m_pHistoryDatabase)
+        m_context.m_pHistoryDatabase->DbPOIGetCount(Text16(AnnotationsFile(Folder())).Get(), &n);
+    return n;
+}
+
+bool PersonalPlaces::NamesAndKeys(const std::u16string& file, std::vector<std::u16string>* names,
+                                  std::vector<LONG>* keys) const {
+    names->clear();
+    keys->clear();
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store == nullptr) return false;
+    gpslib::Variant nameList, keyList;
+    SHORT count = 0;
+    if (FAILED(store->DbPOIGetNamesAndKeys(Text16(file).Get(), &nameList, &keyList, &count)))
+        return false;
+    if (FAILED(gpslib::ReadStringList(&nameList, names)) ||
+        FAILED(gpslib::ReadLongList(&keyList, std::numeric_limits<std::size_t>::max(), keys)) ||
+        names->size() != keys->size()) {
+        names->clear();
+        keys->clear();
+        return false;
+    }
+    return true;
+}
+
+ComPtr<IPOIObject> PersonalPlaces::Entry(const std::u16string& file, SHORT index, Mode mode,
+                                         const ModePlaces& places) const {
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store == nullptr || index < 0) return {};
+    const Bstr path = Text16(file);
+    Bstr name;
+    LONG key = 0;
+    VARIANT_BOOL found = VARIANT_FALSE, active = VARIANT_FALSE;
+    store->DbPOIGetByPosition(path.Get(), index, name.Put(), &key, &found);
+    if (!Flag(found)) return {};
+    store->SetActiveDatabase(path.Get(), &active);
+    return BuildPOI(m_context, store, name.Get(), key, index, mode, places);
+}
+
+std::u16string PersonalPlaces::Describe(IPOIObject* poi, Mode mode,
+                                        const ModePlaces& places) const {
+    std::u16string text = Field(poi, &IPOIObject::GetName);
+    auto add = [&text](const std::u16string& part) {
+        if (part.empty()) return;
+        if (!text.empty()) text += u", ";
+        text += part;
+    };
+    const std::u16string number = Field(poi, &IPOIObject::GetAddressNumber);
+    const std::u16string street = Field(poi, &IPOIObject::GetStreet);
+    add(number.empty() || street.empty() ? street : number + u" " + street);
+    add(Field(poi, &IPOIObject::GetCity));
+    ComPtr<ILocationObject> there;
+    poi->GetLocation(there.Put());
+    ComPtr<ILocationObject> here = places.Location(mode);
+    if (IsValidPlace(here.Get()) && IsValidPlace(there.Get()))
+        add(places.DistanceAndHeading(mode, there.Get()));
+    SideOfStreet side = SideUnknown;
+    poi->GetSideOfStreet(&side);
+    if (side == LeftSide) add(m_context.String(20010));
+    if (side == RightSide) add(m_context.String(20011));
+    return text;
+}
+
+HRESULT PersonalPlaces::DescribeAll(const std::u16string& file, Mode mode, const ModePlaces& places,
+                                    VARIANT* list, SHORT* count) const {
+    std::vector<std::u16string> names, texts;
+    std::vector<LONG> keys;
+    NamesAndKeys(file, &names, &keys);
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store != nullptr && !keys.empty()) {
+        VARIANT_BOOL active = VARIANT_FALSE;
+        store->SetActiveDatabase(Text16(file).Get(), &active);
+    }
+    for (std::size_t i = 0; i < keys.size() && i < 32767; ++i) {
+        ComPtr<IPOIObject> poi = BuildPOI(m_context, store, Text16(names[i]).Get(), keys[i],
+                                          static_cast<LONG>(i), mode, places);
+        texts.push_back(poi ? Describe(poi.Get(), mode, places) : std::u16string());
+    }
+    if (count != nullptr) *count = static_cast<SHORT>(texts.size());
+    return gpslib::ReturnStringList(list, texts);
+}
+
+HRESULT PersonalPlaces::HistoryList(Mode mode, const ModePlaces& places, VARIANT* list,
+                                    SHORT* count) {
+    return DescribeAll(HistoryFile(Folder()), mode, places, list, count);
+}
+
+HRESULT PersonalPlaces::HistoryItem(SHORT index, ILocationObject** ppLocation) {
+    ModePlaces none;
+    ComPtr<IPOIObject> poi = Entry(HistoryFile(Folder()), index, GPSMode, none);
+    ComPtr<ILocationObject> place;
+    if (poi) poi->GetLocation(place.Put());
+    if (place) {
+        // The entry's own name and description travel with its place.
+        place->SetName(Text16(Field(poi.Get(), &IPOIObject::GetName)).Get());
+        place->SetDescription(Text16(Field(poi.Get(), &IPOIObject::GetDescription)).Get());
+    } else {
+        HRESULT hr = gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+        if (FAILED(hr)) return hr;
+    }
+    *ppLocation = place.Detach();
+    return S_OK;
+}
+
+HRESULT PersonalPlaces::FavoritesList(Mode mode, const ModePlaces& places, VARIANT* list,
+                                      SHORT* count) {
+    return DescribeAll(FavoritesFile(Folder()), mode, places, list, count);
+}
+
+HRESULT PersonalPlaces::FavoritesItem(SHORT index, const ModePlaces& places, IPOIObject** ppPOI) {
+    ComPtr<IPOIObject> poi =
+        Entry(FavoritesFile(Folder()), index, m_context.m_eCurrentMode, places);
+    if (!poi) poi = NewPOI();
+    *ppPOI = poi.Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT PersonalPlaces::AnnotationsList(Mode mode, const ModePlaces& places, VARIANT* list) {
+    return DescribeAll(AnnotationsFile(Folder()), mode, places, list, nullptr);
+}
+
+HRESULT PersonalPlaces::AnnotationsItem(Mode mode, SHORT index, const ModePlaces& places,
+                                        IPOIObject** ppPOI, BSTR* description) {
+    ComPtr<IPOIObject> poi = Entry(AnnotationsFile(Folder()), index, mode, places);
+    std::u16string text;
+    if (poi)
+        text = Describe(poi.Get(), mode, places);
+    else
+        poi = NewPOI();
+    if (!poi) return E_OUTOFMEMORY;
+    *description = gpslib::AllocBstr(text);
+    if (ppPOI != nullptr) *ppPOI = poi.Detach();
+    return S_OK;
+}
+
+const std::vector<PersonalPlaces::Annotation>& PersonalPlaces::Annotations() const {
+    const std::u16string file = AnnotationsFile(Folder());
+    const SHORT count = AnnotationsCount();
+    if (m_annotations && file == m_annotationsFile && count == m_nAnnotationsCount)
+        return *m_annotations;
+    m_annotations = std::make_unique<std::vector<Annotation>>();
+    m_annotationsFile = file;
+    m_nAnnotationsCount = count;
+    std::vector<std::u16string> names;
+    std::vector<LONG> keys;
+    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
+    if (store == nullptr || !NamesAndKeys(file, &names, &keys)) return *m_annotations;
+    VARIANT_BOOL active = VARIANT_FALSE;
+    store->SetActiveDatabase(Text16(file).Get(), &active);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        ComPtr<IPOIRecord> record;
+        VARIANT_BOOL found = VARIANT_FALSE;
+        store->DbPOIGet(Text16(names[i]).Get(), keys[i], record.Put(), &found);
+        if (!Flag(found) || !record) continue;
+        Annotation a;
+        record->GetLatitude(&a.latitude);
+        record->GetLongitude(&a.longitude);
+        a.name = names[i];
+        a.details = Field(record.Get(), &IPOIRecord::GetDescription);
+        if (a.latitude == 0.0 && a.longitude == 0.0) continue; // placed nowhere
+        m_annotations->push_back(std::move(a));
+    }
+    return *m_annotations;
+}
+
+bool PersonalPlaces::AnnotationNear(ILocationObject* place, std::u16string* name,
+                                    std::u16string* details) const {
+    if (!IsValidPlace(place) || m_context.m_pUtility == nullptr) return false;
+    DOUBLE latitude = 0, longitude = 0;
+    place->GetLatitude(&latitude);
+    place->GetLongitude(&longitude);
+    const Units units = m_context.CurrentUnits();
+    SHORT threshold = 0;
+    if (auto settings = m_context.SystemSettings())
+        settings->GetArrivedNearThreshold(units, &threshold);
+    const Annotation* nearest = nullptr;
+    std::int32_t best = std::numeric_limits<std::int32_t>::max();
+    for (const Annotation& a : Annotations()) {
+        const std::int32_t d = gpslib::geo::DistanceInUnits(
+            {latitude, longitude}, {a.latitude, a.longitude}, static_cast<int>(units));
+        if (d < best) {
+            best = d;
+            nearest = &a;
+        }
+    }
+    if (nearest == nullptr || best > threshold) return false;
+    if (name != nullptr) *name = nearest->name;
+    if (details != nullptr) *details = nearest->details;
+    return true;
+}
+
+bool PersonalPlaces::AnnotationsIsNear(Mode mode, const ModePlaces& places) {
+    ComPtr<ILocationObject> here = places.Location(mode);
+    return AnnotationNear(here.Get(), nullptr, nullptr);
 }
 
 } // namespace gpscore

@@ -1,0 +1,534 @@
+// The user's own places through the service on the sample town: user POIs with tags and media
+// files, favorites, the history of places, annotations; what survives a restart, a killed
+// process and a full disk, and two services adding at once.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+#include <set>
+#include <thread>
+
+#include "poi_fixture.h"
+
+namespace gpslib::test {
+namespace {
+
+std::string Bytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string data(n, '\0');
+    for (char& c : data)
+        c = static_cast<char>(random());
+    return data;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class PersonalPlaces : public POIService {
+protected:
+    ComPtr<IPOIObject> NewUserPOI(const char* name, double lat, double lon,
+                                  const std::string& media = "") {
+        ComPtr<IPOIObject> poi;
+        EXPECT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
+        poi->SetName(Bstr(std::string_view(name)).Get());
+        poi->SetLatitude(lat);
+        poi->SetLongitude(lon);
+        poi->SetIsPrivate(VARIANT_TRUE);
+        poi->SetMediaFile(Bstr(media).Get());
+        return poi;
+    }
+    LONG Add(IPOIObject* poi) {
+        IPOIObject* p = poi;
+        EXPECT_EQ(core->POIAdd(&p), S_OK);
+        LONG key = 0;
+        poi->GetKey(&key);
+        return key;
+    }
+    SHORT UserCount() {
+        SHORT n = -1;
+        EXPECT_EQ(core->POIsGetNumberOfUser(&n), S_OK);
+        return n;
+    }
+    SHORT FavoriteCount(IGPSCore* service = nullptr) {
+        SHORT n = -1;
+        EXPECT_EQ((service ? service : core.Get())->FavoritesGetCount(&n), S_OK);
+        return n;
+    }
+    bool AddFavorite(IGPSCore* service, const std::string& name, double lat) {
+        VARIANT_BOOL added = VARIANT_FALSE;
+        EXPECT_EQ(service->FavoritesAddLocation(Place(lat, 10.001, name.c_str()).Get(), &added),
+                  S_OK);
+        return added == VARIANT_TRUE || added == static_cast<VARIANT_BOOL>(0xFFFF);
+    }
+    std::set<std::string> FavoriteNames() {
+        std::set<std::string> names;
+        for (SHORT i = 0; i < FavoriteCount(); ++i) {
+            ComPtr<IPOIObject> poi;
+            EXPECT_EQ(core->FavoritesGetItem(i, poi.Put()), S_OK);
+            names.insert(Name(poi.Get()));
+        }
+        return names;
+    }
+};
+
+TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
+    StandAt(45.0020, 10.0012, 90);
+    ComPtr<IPOIObject> poi;
+    ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeUserPriate, poi.Put()), S_OK);
+    SHORT category = 0, sub = 0;
+    VARIANT_BOOL priv = 0;
+    poi->GetCategoryNumber(&category);
+    poi->GetSubCategoryNumber(&sub);
+    poi->IsPrivate(&priv);
+    EXPECT_EQ(category, 18);
+    EXPECT_EQ(sub, 1);
+    EXPECT_NE(priv, 0);
+    EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetStreet), "Main Street");
+    EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetCity), "Sampleton");
+
+    const std::string voice = Bytes(100000, 1);
+    const std::string recording = dir.File("note.wav");
+    std::ofstream(recording, std::ios::binary) << voice;
+    poi->SetName(Bstr("My Door").Get());
+    poi->SetTags(Bstr("ramp").Get());
+    poi->SetMediaFile(Bstr(recording).Get());
+    IPOIObject* p = poi.Get();
+    ASSERT_EQ(core->POIAdd(&p), S_OK);
+    LONG key = 0;
+    poi->GetKey(&key);
+    EXPECT_EQ(key, 1);
+    EXPECT_EQ(UserCount(), 1);
+    EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetMediaFile), "note.wav");
+
+    ASSERT_EQ(core->POIAddTag(1, Bstr("ramp").Get()), S_OK);
+    ASSERT_EQ(core->POIAddTag(1, Bstr("RAMP").Get()), S_OK);
+    ASSERT_EQ(core->POIAddTag(1, Bstr("bell").Get()), S_OK);
+    Variant tags;
+    ASSERT_EQ(core->POIGetTags(1, &tags), S_OK);
+    EXPECT_EQ(Strings(&tags), (std::vector<std::string>{"ramp", "bell"}));
+
+    // Found by the search of private user POIs, with its media file.
+    auto search = NewSearch();
+    search->SetCategoryNumber(18);
+    search->SetSubCategoryNumber(1);
+    ComPtr<IPOIObject> found;
+    LONG count = 0;
+    ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), found.Put(), &count), S_OK);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(Name(found.Get()), "My Door");
+    VARIANT_BOOL media = 0;
+    found->HasMediaFile(&media);
+    EXPECT_NE(media, 0);
+    const std::string copy = dir.File("copy.wav");
+    VARIANT_BOOL extracted = 0;
+    ASSERT_EQ(
+        core->POIGetMediaFile(found.Get(), Bstr("note.wav").Get(), Bstr(copy).Get(), &extracted),
+        S_OK);
+    EXPECT_NE(extracted, 0);
+    EXPECT_TRUE(Slurp(copy) == voice) << "the media file comes back byte for byte";
+    ASSERT_EQ(
+        core->POIGetMediaFile(found.Get(), Bstr("other.wav").Get(), Bstr(copy).Get(), &extracted),
+        S_OK);
+    EXPECT_EQ(extracted, 0);
+
+    // Updated, then read back by position.
+    found->SetName(Bstr("My Front Door").Get());
+    VARIANT_BOOL updated = 0;
+    ASSERT_EQ(core->POIUpdate(found.Get(), &updated), S_OK);
+    EXPECT_NE(updated, 0);
+    ComPtr<IPOIObject> first;
+    ASSERT_EQ(core->POIGetUser(0, first.Put()), S_OK);
+    EXPECT_EQ(Name(first.Get()), "My Front Door");
+    ComPtr<IPOIObject> next;
+    ASSERT_EQ(core->POIGetUserNext(0, next.Put()), S_OK);
+    EXPECT_EQ(Name(next.Get()), "");
+
+    // A commercial POI is not the user's to change.
+    LONG n = 0;
+    ASSERT_EQ(core->POIsFindNearest(GPSMode, found.Put(), &n), S_OK);
+    ASSERT_GT(n, 0);
+    ASSERT_EQ(core->POIUpdate(found.Get(), &updated), S_OK);
+    EXPECT_EQ(updated, 0);
+    VARIANT_BOOL deleted = 1;
+    ASSERT_EQ(core->POIDelete(found.Get(), &deleted), S_OK);
+    EXPECT_EQ(deleted, 0);
+
+    ASSERT_EQ(core->POIDelete(first.Get(), &deleted), S_OK);
+    EXPECT_NE(deleted, 0);
+    ASSERT_EQ(core->POIDelete(first.Get(), &deleted), S_OK);
+    EXPECT_EQ(deleted, 0) << "a key that no longer exists";
+    EXPECT_EQ(UserCount(), 0);
+
+    Bstr result;
+    ASSERT_EQ(core->POIVaccuumUserDatabase(result.Put()), S_OK);
+    EXPECT_EQ(result.Utf8().rfind("Personal databases compacted, ", 0), 0u) << result.Utf8();
+}
+
+TEST_F(PersonalPlaces, KeysNamesAndTheNextFreeKey) {
+    EXPECT_EQ(Add(NewUserPOI("A", 45.001, 10.001).Get()), 1);
+    EXPECT_EQ(Add(NewUserPOI("B", 45.001, 10.002).Get()), 2);
+    ComPtr<IPOIObject> c = NewUserPOI("C", 45.001, 10.003);
+    EXPECT_EQ(Add(c.Get()), 3);
+    LONG next = 0;
+    ASSERT_EQ(core->POIGetUserNextFreeKey(&next), S_OK);
+    EXPECT_EQ(next, 4);
+    VARIANT_BOOL deleted = 0;
+    ASSERT_EQ(core->POIDelete(c.Get(), &deleted), S_OK);
+    ASSERT_EQ(core->POIGetUserNextFreeKey(&next), S_OK);
+    EXPECT_EQ(next, 3) << "the highest key is free again";
+    // A key chosen by the client is kept; one in use is refused.
+    ComPtr<IPOIObject> chosen = NewUserPOI("Chosen", 45.001, 10.004);
+    chosen->SetKey(10);
+    EXPECT_EQ(Add(chosen.Get()), 10);
+    ComPtr<IPOIObject> clash = NewUserPOI("Clash", 45.001, 10.004);
+    clash->SetKey(10);
+    Add(clash.Get());
+    EXPECT_EQ(UserCount(), 3);
+
+    Variant names, keys;
+    SHORT count = 0;
+    ASSERT_EQ(core->POIGetAllUserNamesAndKeys(&names, &keys, &count), S_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(Strings(&names), (std::vector<std::string>{"A", "B", "Chosen"}));
+}
+
+TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
+    const std::string empty = dir.File("empty.wav");
+    std::ofstream(empty, std::ios::binary).flush();
+    const std::string big = dir.File("big.wav");
+    const std::string bigData = Bytes(50u << 20, 7);
+    std::ofstream(big, std::ios::binary) << bigData;
+    struct Case {
+        const char* name;
+        double lat, lon;
+        std::string media;
+        SHORT category;
+        bool added;
+        std::size_t mediaBytes;
+    };
+    const Case cases[] = {
+        {"missing media", 45.001, 10.001, dir.File("missing.wav"), 18, false, 0},
+        {"media is a folder", 45.001, 10.001, dir.path() + "/", 18, false, 0},
+        {"empty media", 45.001, 10.001, empty, 18, true, 0},
+        {"50 MB media", 45.001, 10.001, big, 18, true, bigData.size()},
+        {"", 45.001, 10.002, "", 18, true, 0},                 // no name
+        {"at zero", 0.0, 0.0, "", 18, true, 0},                // no position
+        {"no such category", 45.001, 10.003, "", 99, true, 0}, // kept as a user POI
+    };
+    SHORT expected = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ComPtr<IPOIObject> poi = NewUserPOI(c.name, c.lat, c.lon, c.media);
+        poi->SetCategoryNumber(c.category);
+        const LONG key = Add(poi.Get());
+        EXPECT_EQ(key > 0, c.added);
+        if (c.added) ++expected;
+        EXPECT_EQ(UserCount(), expected);
+        if (!c.added) continue;
+        SHORT category = 0;
+        poi->GetCategoryNumber(&category);
+        EXPECT_EQ(category, 18);
+        if (c.media.empty()) continue;
+        const std::string out = dir.File("out.wav");
+        VARIANT_BOOL extracted = 0;
+        ASSERT_EQ(core->POIGetMediaFile(poi.Get(), nullptr, Bstr(out).Get(), &extracted), S_OK);
+        EXPECT_NE(extracted, 0);
+        EXPECT_EQ(Slurp(out).size(), c.mediaBytes);
+    }
+    // Keys that do not exist.
+    for (LONG key : {0L, -1L, 999L}) {
+        ComPtr<IPOIObject> ghost = NewUserPOI("ghost", 45.001, 10.001);
+        ghost->SetKey(key);
+        VARIANT_BOOL done = 1;
+        ASSERT_EQ(core->POIUpdate(ghost.Get(), &done), S_OK);
+        EXPECT_EQ(done, 0) << key;
+        ASSERT_EQ(core->POIDelete(ghost.Get(), &done), S_OK);
+        EXPECT_EQ(done, 0) << key;
+        ComPtr<IPOIObject> none;
+        ASSERT_EQ(core->POIGetUser(key == 0 ? 100 : key, none.Put()), S_OK);
+        EXPECT_EQ(Name(none.Get()), "");
+    }
+    EXPECT_EQ(UserCount(), expected);
+}
+
+// An annotation is near within the arrived-near threshold, from the live position and for the
+// places Where Am I describes (the corner of Main Street and Oak Avenue here).
+TEST_F(PersonalPlaces, AnAnnotationIsNearWithinTheThreshold) {
+    auto s = Settings();
+    s->SetUnits(Metric);
+    s->SetArrivedNearThreshold(Metric, 10);
+    Apply(s.Get());
+    constexpr double kCornerLat = 45.0020, kCornerLon = 10.0030;
+    StandAt(kCornerLat, kCornerLon, 0);
+    ComPtr<IPOIObject> note;
+    ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeAnnotation, note.Put()), S_OK);
+    note->SetName(Bstr("Push button on the pole").Get());
+    VARIANT_BOOL added = 0;
+    ASSERT_EQ(core->AnnotationsAdd(note.Get(), &added), S_OK);
+    ASSERT_NE(added, 0);
+    struct Case {
+        double metresNorth;
+        bool near;
+    };
+    const Case cases[] = {{0, true}, {5, true}, {9, true}, {12, false}, {200, false}};
+    for (const Case& c : cases) {
+        StandAt(kCornerLat + c.metresNorth / 111120.0, kCornerLon, 0);
+        VARIANT_BOOL near = 0;
+        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
+        EXPECT_EQ(near != 0, c.near) << c.metresNorth;
+    }
+    Variant list;
+    ASSERT_EQ(core->AnnotationsGetList(GPSMode, &list), S_OK);
+    const auto texts = Strings(&list);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("Push button on the pole, Main Street, Sampleton, ", 0), 0u)
+        << texts[0];
+}
+
+TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
+    StandAt(45.0020, 10.0012, 90);
+    ASSERT_TRUE(AddFavorite(core.Get(), "Home", 45.0022));
+    // A POI with its recording, copied with the recording.
+    const std::string voice = Bytes(20000, 3);
+    const std::string recording = dir.File("door.wav");
+    std::ofstream(recording, std::ios::binary) << voice;
+    ComPtr<IPOIObject> door = NewUserPOI("Friend's Door", 45.0019, 10.0030, recording);
+    ASSERT_GT(Add(door.Get()), 0);
+    VARIANT_BOOL added = 0;
+    ASSERT_EQ(core->FavoritesAddPOI(door.Get(), &added), S_OK);
+    EXPECT_NE(added, 0);
+    // An address the search has not placed: refused.
+    ComPtr<IAddressObject> address;
+    ASSERT_EQ(CreateObject(CLSID_AddressObject, IID_IAddressObject, &address), S_OK);
+    address->SetStreet(Bstr("Main Street").Get());
+    ASSERT_EQ(core->FavoritesAddAddress(address.Get(), &added), S_OK);
+    EXPECT_EQ(added, 0);
+
+    // Annotations: one at the corner, with a recording.
+    ComPtr<IPOIObject> note;
+    ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeAnnotation, note.Put()), S_OK);
+    note->SetName(Bstr("Steps down").Get());
+    note->SetMediaFile(Bstr(recording).Get());
+    ASSERT_EQ(core->AnnotationsAdd(note.Get(), &added), S_OK);
+    EXPECT_NE(added, 0);
+
+    // Twenty-six places visited: the first drops out.
+    for (int i = 0; i < 26; ++i) {
+        ASSERT_EQ(core->DestinationSetByLocation(
+                      Place(45.0 + i * 0.0001, 10.0, ("Place " + std::to_string(i)).c_str()).Get()),
+                  S_OK);
+    }
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "before the restart" : "after the restart");
+        SHORT count = 0;
+        // Before the user stands anywhere again: the first fix is a place visited too.
+        Variant history;
+        ASSERT_EQ(core->HistoryGetList(GPSMode, &history, &count), S_OK);
+        EXPECT_EQ(count, 25);
+        ComPtr<ILocationObject> oldest;
+        ASSERT_EQ(core->HistoryGetItem(0, oldest.Put()), S_OK);
+        Bstr name;
+        oldest->GetName(name.Put());
+        EXPECT_EQ(name.Utf8(), "Place 1");
+
+        StandAt(45.0020, 10.0012, 90);
+        EXPECT_EQ(FavoriteCount(), 2);
+        EXPECT_EQ(FavoriteNames(), (std::set<std::string>{"Home", "Friend's Door"}));
+        Variant list;
+        ASSERT_EQ(core->FavoritesGetList(GPSMode, &list, &count), S_OK);
+        EXPECT_EQ(count, 2);
+        const auto texts = Strings(&list);
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_EQ(texts, (std::vector<std::string>{"Home, 89 feet, behind left",
+                                                   "Friend's Door, 465 feet, ahead"}));
+        ComPtr<IPOIObject> favorite;
+        ASSERT_EQ(core->FavoritesGetItem(1, favorite.Put()), S_OK);
+        const std::string copy = dir.File("favorite.wav");
+        VARIANT_BOOL extracted = 0;
+        ASSERT_EQ(core->POIGetMediaFile(favorite.Get(), nullptr, Bstr(copy).Get(), &extracted),
+                  S_OK);
+        EXPECT_NE(extracted, 0);
+        EXPECT_TRUE(Slurp(copy) == voice);
+
+        ASSERT_EQ(core->AnnotationsGetCount(&count), S_OK);
+        EXPECT_EQ(count, 1);
+        ComPtr<IPOIObject> annotation;
+        Bstr description;
+        ASSERT_EQ(core->AnnotationsGetItem(GPSMode, 0, annotation.Put(), description.Put()), S_OK);
+        EXPECT_EQ(Name(annotation.Get()), "Steps down");
+        SHORT category = 0;
+        annotation->GetCategoryNumber(&category);
+        EXPECT_EQ(category, 16);
+        VARIANT_BOOL near = 0;
+        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
+        EXPECT_NE(near, 0);
+        StandAt(45.0030, 10.0012, 90);
+        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
+        EXPECT_EQ(near, 0);
+        if (run == 0) {
+            // No destination to restore: the restart adds no place to the history.
+            ASSERT_EQ(core->DestinationClear(), S_OK);
+            Restart();
+        }
+    }
+}
+
+// A child process adds favorites and tells each one whose call returned; it is killed in the
+// middle. Every entry it told of is in the store.
+TEST_F(PersonalPlaces, FavoritesSurviveAKilledProcess) {
+    ASSERT_EQ(core->Stop(), S_OK);
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipe[0]);
+        ComPtr<IGPSCore> service;
+        if (FAILED(CreateObject(CLSID_GPSCore, IID_IGPSCore, &service))) ::_exit(1);
+        Bstr text(settings), result;
+        service->Start(text.Get(), nullptr, result.Put());
+        for (int i = 0; i < 100000; ++i) {
+            VARIANT_BOOL added = 0;
+            service->FavoritesAddLocation(
+                Place(45.001, 10.001, ("Saved " + std::to_string(i)).c_str()).Get(), &added);
+            if (added == 0) ::_exit(2);
+            const int n = i;
+            if (::write(pipe[1], &n, sizeof n) != sizeof n) ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    int last = -1, n = 0;
+    while (last < 20 && ::read(pipe[0], &n, sizeof n) == sizeof n)
+        last = n;
+    ::kill(child, SIGKILL);
+    while (::read(pipe[0], &n, sizeof n) == sizeof n)
+        last = n;
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    ASSERT_GE(last, 20);
+
+    Start();
+    const std::set<std::string> names = FavoriteNames();
+    for (int i = 0; i <= last; ++i)
+        EXPECT_TRUE(names.count("Saved " + std::to_string(i))) << i;
+}
+
+// The disk is full for a child process (no file may grow): its adds fail cleanly and the store
+// keeps what it had.
+TEST_F(PersonalPlaces, AFullDiskLeavesTheStoresAsTheyWere) {
+    ASSERT_TRUE(AddFavorite(core.Get(), "Before", 45.0022));
+    ASSERT_EQ(Add(NewUserPOI("Mine", 45.001, 10.001).Get()), 1);
+    ASSERT_EQ(core->Stop(), S_OK);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ComPtr<IGPSCore> service;
+        if (FAILED(CreateObject(CLSID_GPSCore, IID_IGPSCore, &service))) ::_exit(10);
+        Bstr text(settings), result;
+        service->Start(text.Get(), nullptr, result.Put());
+        const rlimit limit{1, 1};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        VARIANT_BOOL added = 1;
+        service->FavoritesAddLocation(Place(45.001, 10.001, "During").Get(), &added);
+        if (added != 0) ::_exit(11);
+        ComPtr<IPOIObject> poi;
+        CreateObject(CLSID_POIObject, IID_IPOIObject, &poi);
+        poi->SetName(Bstr("Also during").Get());
+        poi->SetLatitude(45.001);
+        poi->SetLongitude(10.001);
+        IPOIObject* p = poi.Get();
+        service->POIAdd(&p);
+        LONG key = 0;
+        poi->GetKey(&key);
+        if (key != 0) ::_exit(12);
+        service->Stop();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    Start();
+    EXPECT_EQ(FavoriteNames(), (std::set<std::string>{"Before"}));
+    EXPECT_EQ(UserCount(), 1);
+    EXPECT_TRUE(AddFavorite(core.Get(), "After", 45.0023));
+}
+
+TEST_F(PersonalPlaces, TwoServicesAddFavoritesAtOnce) {
+    ComPtr<IGPSCore> other;
+    ASSERT_EQ(CreateObject(CLSID_GPSCore, IID_IGPSCore, &other), S_OK);
+    Bstr text(settings), result;
+    ASSERT_EQ(other->Start(text.Get(), nullptr, result.Put()), S_OK);
+    constexpr int kEach = 30;
+    std::atomic<int> failures{0};
+    auto adder = [&](IGPSCore* service, const char* who) {
+        for (int i = 0; i < kEach; ++i)
+            if (!AddFavorite(service, std::string(who) + std::to_string(i), 45.001)) ++failures;
+    };
+    std::thread a(adder, core.Get(), "a");
+    std::thread b(adder, other.Get(), "b");
+    a.join();
+    b.join();
+    other->Stop();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(FavoriteCount(), 2 * kEach);
+    EXPECT_EQ(FavoriteNames().size(), static_cast<std::size_t>(2 * kEach));
+}
+
+} // namespace
+} // namespace gpslib::test
+
+namespace gpslib::test {
+namespace {
+
+// Before Start there are no stores and no maps: every call answers, empty or false, and nothing
+// crashes.
+TEST(PlacesBeforeStart, EveryCallAnswersEmpty) {
+    RegisterModules();
+    ComPtr<IGPSCore> core;
+    ASSERT_EQ(CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+    ComPtr<IPOIObject> poi;
+    LONG found = -1;
+    EXPECT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    EXPECT_EQ(found, 0);
+    EXPECT_EQ(core->POIGet(3, poi.Put()), S_OK);
+    ASSERT_TRUE(poi);
+    IPOIObject* p = poi.Get();
+    EXPECT_EQ(core->POIAdd(&p), S_OK);
+    LONG key = -1;
+    poi->GetKey(&key);
+    EXPECT_EQ(key, 0);
+    VARIANT_BOOL flag = 1;
+    EXPECT_EQ(core->FavoritesAddLocation(Place(45.0, 10.0).Get(), &flag), S_OK);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(core->AnnotationsIsNear(VirtualMode, &flag), S_OK);
+    EXPECT_EQ(flag, 0);
+    SHORT count = -1;
+    Variant list;
+    EXPECT_EQ(core->HistoryGetList(GPSMode, &list, &count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(core->FavoritesGetCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    Variant categories;
+    EXPECT_EQ(core->POIGetAllCategories(&categories, VARIANT_TRUE), S_OK);
+    Bstr text;
+    EXPECT_EQ(core->POIVaccuumUserDatabase(text.Put()), S_OK);
+    EXPECT_EQ(core->POIGetLastLookaroundFound(poi.Put()), S_OK);
+    ASSERT_TRUE(poi);
+    Bstr description;
+    EXPECT_EQ(core->AnnotationsGetItem(GPSMode, -1, poi.Put(), description.Put()), S_OK);
+    EXPECT_EQ(description.Utf8(), "");
+}
+
+} // namespace
+} // namespace gpslib::test

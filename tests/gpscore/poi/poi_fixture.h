@@ -1,0 +1,203 @@
+// The service with the real map engine and database component, as a client uses them: the three
+// modules registered (by the real gpsreg) in a temporary registry store, a settings folder with
+// the resource library, and a map folder of its own holding a map (copied or linked), so that the
+// personal stores and user POIs the tests write land in the test's own folder.
+#pragma once
+
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSLib.h>
+#include <gpslib/GPSMapLib.h>
+#include <gpslib/support.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace gpslib::test {
+
+// Registers the service, the map engine and the database component once per process.
+inline void RegisterModules() {
+    static bool done = [] {
+        static TempDir store;
+        const std::string file = store.File("registry.reg");
+        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
+        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
+            const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        }
+        return true;
+    }();
+    (void)done;
+}
+
+inline ComPtr<ILocationObject> Place(double latitude, double longitude, const char* name = "") {
+    ComPtr<ILocationObject> place;
+    EXPECT_EQ(CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
+    place->SetName(Bstr(std::string_view(name)).Get());
+    return place;
+}
+
+inline std::string Text(IPOIObject* poi, HRESULT (IPOIObject::*get)(BSTR*)) {
+    Bstr text;
+    if (poi != nullptr) (poi->*get)(text.Put());
+    return text.Utf8();
+}
+
+inline std::string Name(IPOIObject* poi) {
+    return Text(poi, &IPOIObject::GetName);
+}
+
+// Great-circle distance in metres with the service's earth radius (3437.90496760259 nautical
+// miles), and the initial bearing in degrees: the test's own oracle.
+inline double Metres(double lat1, double lon1, double lat2, double lon2) {
+    const double r = 3437.90496760259 * 1852.0, k = M_PI / 180.0;
+    const double dlat = (lat2 - lat1) * k, dlon = (lon2 - lon1) * k;
+    const double a =
+        std::sin(dlat / 2) * std::sin(dlat / 2) +
+        std::cos(lat1 * k) * std::cos(lat2 * k) * std::sin(dlon / 2) * std::sin(dlon / 2);
+    return 2 * r * std::asin(std::min(1.0, std::sqrt(a)));
+}
+inline double Bearing(double lat1, double lon1, double lat2, double lon2) {
+    const double k = M_PI / 180.0;
+    const double y = std::sin((lon2 - lon1) * k) * std::cos(lat2 * k);
+    const double x = std::cos(lat1 * k) * std::sin(lat2 * k) -
+                     std::sin(lat1 * k) * std::cos(lat2 * k) * std::cos((lon2 - lon1) * k);
+    const double b = std::atan2(y, x) / k;
+    return b < 0 ? b + 360 : b;
+}
+
+struct TownPOI {
+    std::string name;
+    double lat = 0, lon = 0;
+};
+
+// Every node of the sample town's OSM file that the map compiler makes a POI of: the tests'
+// own reading of the source the map was compiled from.
+inline std::vector<TownPOI> ReadTownPOIs() {
+    std::ifstream in(GPSLIB_SAMPLE_OSM);
+    std::string line;
+    std::vector<TownPOI> pois;
+    const std::regex node(R"re(<node id="\d+"[^>]* lat="([-\d.]+)" lon="([-\d.]+)")re");
+    const std::regex tag(R"re(<tag k="([^"]+)" v="([^"]*)")re");
+    TownPOI current;
+    bool inNode = false, isPOI = false;
+    while (std::getline(in, line)) {
+        std::smatch m;
+        if (std::regex_search(line, m, node)) {
+            current = {"", std::stod(m[1]), std::stod(m[2])};
+            inNode = line.find("/>") == std::string::npos;
+            isPOI = false;
+        } else if (inNode && std::regex_search(line, m, tag)) {
+            const std::string k = m[1], v = m[2];
+            if (k == "name") current.name = std::regex_replace(v, std::regex("&apos;"), "'");
+            if (k == "amenity" || k == "shop" || k == "tourism" || k == "leisure" ||
+                (k == "railway" && v == "station") || (k == "highway" && v == "bus_stop"))
+                isPOI = true;
+        } else if (inNode && line.find("</node>") != std::string::npos) {
+            if (isPOI) pois.push_back(current);
+            inNode = false;
+        }
+    }
+    return pois;
+}
+
+class POIService : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterModules(); }
+
+    // `map` is the base name of a map in `from`; its files are linked into the test's folder.
+    void StartWith(const std::string& from, const std::string& map) {
+        settings = dir.path() + "/";
+        maps = dir.path() + "/maps";
+        std::filesystem::create_directory(maps);
+        for (const char* ext : {".rmf", ".pdb", ".cpd"}) {
+            const std::string source = from + "/" + map + ext;
+            if (std::filesystem::exists(source))
+                std::filesystem::create_symlink(source, maps + "/" + map + ext);
+        }
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        std::filesystem::create_directory(settings + "Debug");
+        setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
+        ASSERT_EQ(CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        Start();
+    }
+    void SetUp() override { StartWith(GPSLIB_SAMPLE_MAP_DIR, "Sampleton"); }
+    void TearDown() override {
+        if (core) core->Stop();
+        unsetenv("GPSLIB_MAP_PATH");
+    }
+    void Start() {
+        Bstr text(settings), result;
+        ASSERT_EQ(core->Start(text.Get(), nullptr, result.Put()), S_OK);
+        ASSERT_EQ(result.Utf8(), "OK");
+    }
+    void Restart() {
+        ASSERT_EQ(core->Stop(), S_OK);
+        Start();
+    }
+
+    ComPtr<ISystemSettingsObject> Settings() {
+        ComPtr<ISystemSettingsObject> s;
+        EXPECT_EQ(core->SystemGetSettings(s.Put()), S_OK);
+        return s;
+    }
+    void Apply(ISystemSettingsObject* s) { ASSERT_EQ(core->SystemSetSettings(s), S_OK); }
+
+    // The user stands at the position facing `heading`.
+    void StandAt(double latitude, double longitude, SHORT heading) {
+        ASSERT_EQ(core->GPSForceLocation(Place(latitude, longitude).Get(), heading), S_OK);
+    }
+
+    ComPtr<IPOISearchConfigurationObject> NewSearch() {
+        ComPtr<IPOISearchConfigurationObject> search;
+        EXPECT_EQ(CreateObject(CLSID_POISearchConfigurationObject,
+                               IID_IPOISearchConfigurationObject, &search),
+                  S_OK);
+        return search;
+    }
+    ComPtr<IPOIObject> Found(LONG index) {
+        ComPtr<IPOIObject> poi;
+        EXPECT_EQ(core->POIGet(index, poi.Put()), S_OK);
+        return poi;
+    }
+    // The names of the found list, in order.
+    std::vector<std::string> FoundNames() {
+        LONG n = 0;
+        EXPECT_EQ(core->POIsGetNumberFoundFromPreviousSearch(&n), S_OK);
+        std::vector<std::string> names;
+        for (LONG i = 0; i < n; ++i)
+            names.push_back(Name(Found(i).Get()));
+        return names;
+    }
+    std::vector<std::string> Strings(VARIANT* list) {
+        std::vector<std::u16string> items;
+        EXPECT_EQ(ReadStringList(list, &items), S_OK);
+        std::vector<std::string> out;
+        for (const auto& item : items)
+            out.push_back(ToUtf8(item));
+        return out;
+    }
+    std::string Log() {
+        std::ifstream in(settings + "Debug/gpsDebug.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    TempDir dir;
+    std::string settings, maps;
+    ComPtr<IGPSCore> core;
+};
+
+} // namespace gpslib::test
