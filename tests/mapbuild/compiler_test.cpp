@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "Compiler.h"
+#include "formats/Sqlite.h"
 #include "map_fixture.h"
 #include "temp_dir.h"
 
@@ -83,6 +84,56 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
     EXPECT_EQ(count, 0);
     EXPECT_EQ(build::MapNameFor("/x/new york city.osm.pbf"), "New_York_City");
     EXPECT_EQ(build::MapNameFor("liechtenstein.osm.pbf"), "Liechtenstein");
+}
+
+// Blanks a mapper typed around a value are not part of it: one postal code, one street, and the
+// house numbers of both ways under it.
+TEST(MapCompiler, ValuesWithoutTheBlanksAroundThem) {
+    gpslib::test::TempDir dir;
+    std::ofstream(std::filesystem::path(dir.path()) / "blanks.osm") << R"(<?xml version='1.0'?>
+<osm version='0.6'>
+  <node id='1' lat='47.0' lon='9.0'/>
+  <node id='2' lat='47.0' lon='9.001'/>
+  <node id='3' lat='47.0' lon='9.002'/>
+  <node id='4' lat='47.0001' lon='9.0005'>
+    <tag k='addr:housenumber' v=' 1'/><tag k='addr:street' v='Elm Street '/>
+    <tag k='addr:postcode' v='9493 '/><tag k='addr:city' v=' Vaduz'/>
+  </node>
+  <node id='5' lat='47.0001' lon='9.0015'>
+    <tag k='addr:housenumber' v='3'/><tag k='addr:street' v='Elm Street'/>
+    <tag k='addr:postcode' v='9493'/><tag k='addr:city' v='Vaduz'/>
+  </node>
+  <way id='10'><nd ref='1'/><nd ref='2'/>
+    <tag k='highway' v='residential'/><tag k='name' v='Elm Street '/></way>
+  <way id='11'><nd ref='2'/><nd ref='3'/>
+    <tag k='highway' v='residential'/><tag k='name' v=' Elm Street'/></way>
+</osm>
+)";
+    build::Options o;
+    o.input = dir.File("blanks.osm");
+    o.outputDirectory = dir.path();
+    o.name = "Blanks";
+    o.level = "regional";
+    std::string error;
+    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
+    auto db = gpslib::sqlite::Database::Open(dir.File("Blanks.cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    struct Query {
+        const char* sql;
+        const char* answer;
+    } queries[] = {
+        {"SELECT group_concat(code, '|') FROM postcodes", "9493"},
+        {"SELECT group_concat(name, '|') FROM cities", "Vaduz"},
+        {"SELECT group_concat(name, '|') FROM streets", "Elm Street"},
+        {"SELECT group_concat(number, '|') FROM (SELECT number FROM addresses ORDER BY value)",
+         "1|3"},
+    };
+    for (const Query& q : queries) {
+        gpslib::sqlite::Statement* s = db->Prepare(q.sql);
+        ASSERT_TRUE(s != nullptr && s->Step()) << q.sql;
+        EXPECT_EQ(s->Text(0), q.answer) << q.sql;
+    }
 }
 
 } // namespace
