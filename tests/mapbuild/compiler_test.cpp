@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Compiler.h"
 #include "formats/Sqlite.h"
@@ -133,6 +134,115 @@ TEST(MapCompiler, ValuesWithoutTheBlanksAroundThem) {
         gpslib::sqlite::Statement* s = db->Prepare(q.sql);
         ASSERT_TRUE(s != nullptr && s->Step()) << q.sql;
         EXPECT_EQ(s->Text(0), q.answer) << q.sql;
+    }
+}
+
+// House numbers whose street is written otherwise than the way's name still belong to it; a
+// street named exactly as written wins over one written otherwise, and a street of another name
+// takes nothing.
+TEST(MapCompiler, HouseNumbersOfAStreetWrittenOtherwise) {
+    gpslib::test::TempDir dir;
+    std::ostringstream osm;
+    osm << "<?xml version='1.0'?>\n<osm version='0.6'>\n";
+    // Four parallel streets 300 m apart, west to east; the last two 60 m apart.
+    const char* names[] = {"Zollstrasse", "Benderer Strasse", "\xC3\x84ulestrasse", "Aeulestrasse",
+                           "Elm Street"};
+    const double lats[] = {47.0, 47.003, 47.006, 47.0065, 47.009};
+    int id = 1;
+    for (int i = 0; i < 5; ++i) {
+        osm << "<node id='" << id << "' lat='" << lats[i] << "' lon='9.0'/>"
+            << "<node id='" << id + 1 << "' lat='" << lats[i] << "' lon='9.002'/>"
+            << "<way id='" << 100 + i << "'><nd ref='" << id << "'/><nd ref='" << id + 1
+            << "'/><tag k='highway' v='residential'/><tag k='name' v='" << names[i]
+            << "'/></way>\n";
+        id += 2;
+    }
+    struct House {
+        const char* street; // as written on the house
+        double lat;
+        const char* tiedTo; // the street it belongs to; "" none
+    } houses[] = {
+        {"Zollstr.", 47.0002, "Zollstrasse"},
+        {"Bendererstrasse", 47.0032, "Benderer Strasse"},
+        {"BENDERER-STRASSE", 47.0028, "Benderer Strasse"},
+        {"Aeulestrasse", 47.0061, "Aeulestrasse"}, // nearer the other spelling
+        {"\xC3\x84ulestrasse", 47.0064, "\xC3\x84ulestrasse"},
+        {"Elm St", 47.0092, ""}, // an abbreviation not known here
+        {"Oak Street", 47.0092, ""},
+    };
+    int number = 0;
+    for (const House& h : houses) {
+        ++number;
+        osm << "<node id='" << 1000 + number << "' lat='" << h.lat << "' lon='9.001'>"
+            << "<tag k='addr:housenumber' v='" << number << "'/><tag k='addr:street' v='"
+            << h.street << "'/></node>\n";
+    }
+    osm << "</osm>\n";
+    std::ofstream(dir.File("written.osm")) << osm.str();
+    build::Options o;
+    o.input = dir.File("written.osm");
+    o.outputDirectory = dir.path();
+    o.name = "Written";
+    o.level = "regional";
+    std::string error;
+    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
+    auto db = gpslib::sqlite::Database::Open(dir.File("Written.cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    number = 1;
+    for (const House& h : houses) {
+        gpslib::sqlite::Statement* s =
+            db->Prepare("SELECT s.name FROM addresses a JOIN streets s ON s.key = a.street_key "
+                        "WHERE a.number = ?1");
+        ASSERT_NE(s, nullptr);
+        s->BindText(1, std::to_string(number++));
+        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), h.tiedTo) << h.street;
+    }
+}
+
+// An extract without city boundaries or places: a street without house numbers is listed under
+// the city its neighbours' house numbers name, when they are near.
+TEST(MapCompiler, StreetsWithoutACityAreSearchedUnderTheirNeighbours) {
+    gpslib::test::TempDir dir;
+    std::ofstream(dir.File("town.osm")) << R"(<?xml version='1.0'?>
+<osm version='0.6'>
+  <node id='1' lat='39.0' lon='-76.0'/><node id='2' lat='39.0' lon='-75.998'/>
+  <node id='3' lat='39.003' lon='-76.0'/><node id='4' lat='39.003' lon='-75.998'/>
+  <node id='5' lat='39.05' lon='-76.0'/><node id='6' lat='39.05' lon='-75.998'/>
+  <node id='7' lat='39.0001' lon='-75.999'>
+    <tag k='addr:housenumber' v='1'/><tag k='addr:street' v='Fleet Street'/>
+    <tag k='addr:city' v='Baltimore'/></node>
+  <way id='10'><nd ref='1'/><nd ref='2'/>
+    <tag k='highway' v='residential'/><tag k='name' v='Fleet Street'/></way>
+  <way id='11'><nd ref='3'/><nd ref='4'/>
+    <tag k='highway' v='residential'/><tag k='name' v='Aliceanna Street'/></way>
+  <way id='12'><nd ref='5'/><nd ref='6'/>
+    <tag k='highway' v='residential'/><tag k='name' v='Far Road'/></way>
+</osm>
+)";
+    build::Options o;
+    o.input = dir.File("town.osm");
+    o.outputDirectory = dir.path();
+    o.name = "Town";
+    o.level = "regional";
+    std::string error;
+    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
+    auto db = gpslib::sqlite::Database::Open(dir.File("Town.cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    struct Case {
+        const char* street;
+        const char* city;
+    } cases[] = {
+        {"Fleet Street", "Baltimore"}, {"Aliceanna Street", "Baltimore"}, {"Far Road", ""}};
+    for (const Case& c : cases) {
+        gpslib::sqlite::Statement* s =
+            db->Prepare("SELECT group_concat(p.city, '|') FROM street_places p JOIN streets s "
+                        "ON s.key = p.street_key WHERE s.name = ?1");
+        ASSERT_NE(s, nullptr);
+        s->BindText(1, c.street);
+        ASSERT_TRUE(s->Step());
+        EXPECT_EQ(s->Text(0), c.city) << c.street;
     }
 }
 
