@@ -274,26 +274,32 @@ void PlaceStreets(Map& map) {
     }
     // A street with neither a city area, nor numbers naming one, nor a place nearby (an extract
     // cut from a city without its boundary) is searched under the city the house numbers within
-    // 1 km of it name most often, so that "Baltimore" lists the streets of Baltimore.
+    // 1 km of it name most often, so that "Baltimore" lists the streets of Baltimore; likewise
+    // for its postal code.
     constexpr double kCell = 0.01, kRadius = 1000.0;
     auto cell = [](double v) { return static_cast<long>(std::floor(v / kCell)); };
     std::map<std::pair<long, long>, std::vector<const Address*>> grid;
     for (const Address& a : map.addresses)
-        if (!a.city.empty()) grid[{cell(a.at.lat), cell(a.at.lon)}].push_back(&a);
+        grid[{cell(a.at.lat), cell(a.at.lon)}].push_back(&a);
     if (grid.empty()) return;
     for (std::size_t s = 0; s < map.streets.size(); ++s) {
         Street& street = map.streets[s];
-        if (!done[s] || !street.city.empty() || street.name.empty()) continue;
-        std::map<std::string, int> around;
+        if (!done[s] || street.name.empty() || (!street.city.empty() && !street.postcode.empty()))
+            continue;
+        std::map<std::string, int> cities, codes;
         const Point mid = middles[s];
         for (long y = cell(mid.lat) - 1; y <= cell(mid.lat) + 1; ++y)
             for (long x = cell(mid.lon) - 1; x <= cell(mid.lon) + 1; ++x) {
                 auto it = grid.find({y, x});
                 if (it == grid.end()) continue;
-                for (const Address* a : it->second)
-                    if (geo::Distance(mid, a->at) <= kRadius) ++around[a->city];
+                for (const Address* a : it->second) {
+                    if (geo::Distance(mid, a->at) > kRadius) continue;
+                    if (!a->city.empty()) ++cities[a->city];
+                    if (!a->postcode.empty()) ++codes[a->postcode];
+                }
             }
-        street.searchCity = MostCommon(&around);
+        if (street.city.empty()) street.searchCity = MostCommon(&cities);
+        if (street.postcode.empty()) street.searchPostcode = MostCommon(&codes);
     }
 }
 

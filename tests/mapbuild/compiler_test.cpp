@@ -200,8 +200,8 @@ TEST(MapCompiler, HouseNumbersOfAStreetWrittenOtherwise) {
     }
 }
 
-// An extract without city boundaries or places: a street without house numbers is listed under
-// the city its neighbours' house numbers name, when they are near.
+// An extract without city boundaries, postal areas or places: a street without house numbers is
+// listed under the city and postal code its neighbours' house numbers name, when they are near.
 TEST(MapCompiler, StreetsWithoutACityAreSearchedUnderTheirNeighbours) {
     gpslib::test::TempDir dir;
     std::ofstream(dir.File("town.osm")) << R"(<?xml version='1.0'?>
@@ -211,7 +211,7 @@ TEST(MapCompiler, StreetsWithoutACityAreSearchedUnderTheirNeighbours) {
   <node id='5' lat='39.05' lon='-76.0'/><node id='6' lat='39.05' lon='-75.998'/>
   <node id='7' lat='39.0001' lon='-75.999'>
     <tag k='addr:housenumber' v='1'/><tag k='addr:street' v='Fleet Street'/>
-    <tag k='addr:city' v='Baltimore'/></node>
+    <tag k='addr:city' v='Baltimore'/><tag k='addr:postcode' v='21231'/></node>
   <way id='10'><nd ref='1'/><nd ref='2'/>
     <tag k='highway' v='residential'/><tag k='name' v='Fleet Street'/></way>
   <way id='11'><nd ref='3'/><nd ref='4'/>
@@ -233,12 +233,14 @@ TEST(MapCompiler, StreetsWithoutACityAreSearchedUnderTheirNeighbours) {
     struct Case {
         const char* street;
         const char* city;
-    } cases[] = {
-        {"Fleet Street", "Baltimore"}, {"Aliceanna Street", "Baltimore"}, {"Far Road", ""}};
+    } cases[] = {{"Fleet Street", "Baltimore 21231"},
+                 {"Aliceanna Street", "Baltimore 21231"},
+                 {"Far Road", " "}};
     for (const Case& c : cases) {
-        gpslib::sqlite::Statement* s =
-            db->Prepare("SELECT group_concat(p.city, '|') FROM street_places p JOIN streets s "
-                        "ON s.key = p.street_key WHERE s.name = ?1");
+        gpslib::sqlite::Statement* s = db->Prepare(
+            "SELECT group_concat(p.city || ' ' || p.postcode, '|') FROM street_places p "
+            "JOIN streets s "
+            "ON s.key = p.street_key WHERE s.name = ?1");
         ASSERT_NE(s, nullptr);
         s->BindText(1, c.street);
         ASSERT_TRUE(s->Step());

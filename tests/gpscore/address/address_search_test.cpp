@@ -843,6 +843,29 @@ INSTANTIATE_TEST_SUITE_P(Extracts, RealAddresses,
                          ::testing::Values(Extract{"baltimore.osm.pbf", "Baltimore", 100},
                                            Extract{"liechtenstein.osm.pbf", "Liechtenstein", 100}));
 
+// One number drawn three times on one street (a node and buildings): the places that the map
+// engine describes alike are one entry, and the address is there.
+TEST_F(AddressSearchTest, LiechtensteinOneNumberDrawnThreeTimesIsListedOncePerPlace) {
+    if (!HaveExtracts()) GTEST_SKIP() << "no compiled extracts";
+    StartWith({"Liechtenstein"}, kCompiled);
+    Maps(false, "");
+    ASSERT_TRUE(ChoosePlace(false, "Liechtenstein", "Vaduz"));
+    ASSERT_TRUE(ChooseStreet("F\xC3\xBCrst-Franz-Josef-Strasse"));
+    Strings found = Numbers("68");
+    EXPECT_EQ(Kind(), AddressResultsMultipleAddressMatches);
+    // Three records: two at one corner, one nearer another.
+    ASSERT_EQ(found.size(), 2u) << ::testing::PrintToString(found);
+    EXPECT_NE(found[0], found[1]);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        EXPECT_EQ(found[i].rfind("68 F\xC3\xBCrst-Franz-Josef-Strasse: ", 0), 0u) << found[i];
+        EXPECT_EQ(found[i].substr(found[i].size() - 7), ", Vaduz") << found[i];
+        auto got = Get(static_cast<long>(i));
+        ASSERT_TRUE(got) << found[i];
+        EXPECT_EQ(got->text, "68 F\xC3\xBCrst-Franz-Josef-Strasse");
+        EXPECT_LT(Metres(got->lat, got->lon, 47.1463, 9.5178), 100.0);
+    }
+}
+
 // Accents and the letters written as two: typed plainly, found as written.
 TEST_F(AddressSearchTest, LiechtensteinAccentsAndSharpS) {
     if (!HaveExtracts()) GTEST_SKIP() << "no compiled extracts";
