@@ -83,7 +83,7 @@ public:
     // objects; S_FALSE when that search finds nothing.
     HRESULT CrossStreets(IAddressSearchConfigurationObject* config, VARIANT_BOOL matchPostalOnly,
                          VARIANT* list, SHORT* count);
-    // Forgets the map tables and the match table (maps unloaded, service stopped).
+    // Forgets the map tables and the match table (Stop).
     void Forget();
 
 private:
@@ -91,7 +91,7 @@ private:
         std::u16string name, id;
     };
     // The table of the kind, empty when it was built from another address database than the
-    // context's (the service was stopped and started since).
+    // context's (a database created since the map search).
     const std::vector<MapEntry>& Maps(bool postal) const;
     // Whether the address database still has the database `id` open (the maps may have been
     // loaded again since the map search).
