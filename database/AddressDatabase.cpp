@@ -54,7 +54,7 @@ void SetResults(IAddressSearchConfigurationObject* c, AddressResults kind) {
 void SortNames(std::vector<std::string>* names, LONG max) {
     std::vector<std::pair<std::string, std::string>> keyed;
     for (std::string& n : *names)
-        keyed.emplace_back(Fold(n), std::move(n));
+        keyed.emplace_back(FoldName(n), std::move(n));
     std::sort(keyed.begin(), keyed.end());
     keyed.erase(std::unique(keyed.begin(), keyed.end(),
                             [](const auto& a, const auto& b) { return a.second == b.second; }),
@@ -185,7 +185,7 @@ HRESULT CAddressDatabase::AddressDbFindCityOrPostal(BSTR bstrMapId, VARIANT_BOOL
         const MatchMode mode = search.startsWith ? MatchMode::StartsWith : MatchMode::Anywhere;
         while (s != nullptr && s->Step()) {
             std::string name = s->Text(0);
-            if (TextMatches(name, search.name, mode)) m_places.push_back(std::move(name));
+            if (NameMatches(name, search.name, mode)) m_places.push_back(std::move(name));
         }
         SortNames(&m_places, search.max);
     }
@@ -219,19 +219,27 @@ HRESULT CAddressDatabase::AddressDbFindStreet(IAddressSearchConfigurationObject*
         m_place = search.index >= 0 && static_cast<std::size_t>(search.index) < m_places.size()
                       ? m_places[static_cast<std::size_t>(search.index)]
                       : std::string();
+        // One entry per street name of the place, whatever its case and accents: the pieces of
+        // one street the compiler could not join (too far apart, written differently) are
+        // listed once, and the address step takes all of them.
         Statement* s = StreetsOfPlace();
-        std::map<std::string, std::vector<std::int64_t>> keys;
+        std::map<std::string, Street> byName;
         const MatchMode mode = search.startsWith ? MatchMode::StartsWith : MatchMode::Anywhere;
         while (s != nullptr && s->Step()) {
             std::string name = s->Text(1);
-            if (!name.empty() && TextMatches(name, search.name, mode))
-                keys[name].push_back(s->Int(0));
+            if (name.empty() || !NameMatches(name, search.name, mode)) continue;
+            Street& street = byName[FoldName(name)];
+            if (street.name.empty()) street.name = std::move(name);
+            street.keys.push_back(s->Int(0));
         }
-        for (const auto& entry : keys)
-            names.push_back(entry.first);
+        std::map<std::string, const Street*> byShown;
+        for (const auto& entry : byName) {
+            names.push_back(entry.second.name);
+            byShown[entry.second.name] = &entry.second;
+        }
         SortNames(&names, search.max);
         for (const std::string& n : names)
-            m_streets.push_back(Street{n, keys[n]});
+            m_streets.push_back(*byShown[n]);
         m_haveStreets = true;
     }
     return ReturnNames(pvarStreets, names, pnCount);
@@ -250,11 +258,11 @@ HRESULT CAddressDatabase::AddressDbFindAddress(IAddressSearchConfigurationObject
     } else if (m_file != nullptr && !search.name.empty()) {
         // No street chosen from a list: the street of that name in the chosen city or code.
         for (const Street& s : m_streets)
-            if (Fold(s.name) == Fold(search.name)) street = &s;
+            if (FoldName(s.name) == FoldName(search.name)) street = &s;
         if (street == nullptr) {
             Statement* s = StreetsOfPlace();
             while (s != nullptr && s->Step())
-                if (Fold(s->Text(1)) == Fold(search.name)) {
+                if (FoldName(s->Text(1)) == FoldName(search.name)) {
                     named.name = s->Text(1);
                     named.keys.push_back(s->Int(0));
                 }

@@ -191,6 +191,41 @@ bool TextMatches(std::string_view field, std::string_view search, MatchMode mode
     return false;
 }
 
+namespace {
+
+// "ß" and "ẞ" as "ss", "æ" and "Æ" as "ae", "œ" and "Œ" as "oe"; everything else as it is.
+std::string SpelledAsTwo(std::string_view utf8) {
+    static constexpr std::pair<std::string_view, std::string_view> kTwo[] = {
+        {"\xC3\x9F", "ss"}, {"\xE1\xBA\x9E", "ss"}, {"\xC3\xA6", "ae"},
+        {"\xC3\x86", "ae"}, {"\xC5\x93", "oe"},     {"\xC5\x92", "oe"},
+    };
+    std::string out;
+    out.reserve(utf8.size() + 4);
+    for (std::size_t at = 0; at < utf8.size();) {
+        bool replaced = false;
+        if (static_cast<unsigned char>(utf8[at]) >= 0xC3)
+            for (const auto& [letter, two] : kTwo)
+                if (utf8.substr(at, letter.size()) == letter) {
+                    out += two;
+                    at += letter.size();
+                    replaced = true;
+                    break;
+                }
+        if (!replaced) out.push_back(utf8[at++]);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string FoldName(std::string_view utf8) {
+    return Fold(SpelledAsTwo(utf8));
+}
+
+bool NameMatches(std::string_view field, std::string_view search, MatchMode mode) {
+    return TextMatches(SpelledAsTwo(field), SpelledAsTwo(search), mode);
+}
+
 FtsChar FtsCharClass(char32_t c) {
     if (!IsWordChar(c)) return FtsChar::Separator;
     auto in = [c](char32_t from, char32_t to) { return c >= from && c <= to; };

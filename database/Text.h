@@ -22,6 +22,13 @@ enum class MatchMode {
 // Whether `field` matches `search` (both UTF-8) under `mode`; an empty search matches anything.
 bool TextMatches(std::string_view field, std::string_view search, MatchMode mode);
 
+// Names of places and streets, as Fold and TextMatches, where the letters people also write as
+// two match both spellings: "ß" (and "ẞ") and "ss", "æ" and "ae", "œ" and "oe", so that
+// "strasse" finds "Straße" and "straße" finds "Strasse". (The POI search keeps Fold, which its
+// word index follows.)
+std::string FoldName(std::string_view utf8);
+bool NameMatches(std::string_view field, std::string_view search, MatchMode mode);
+
 // How the word index's tokenizer treats a folded character: part of a token, a separator, or
 // not known here.
 enum class FtsChar { Token, Separator, Unknown };

@@ -26,7 +26,8 @@ bool WriteAddressFile(const Map& map, const MapInfo& info, const std::string& pa
     for (std::size_t i = 0; i < map.streets.size(); ++i) {
         const Street& s = map.streets[i];
         if (s.name.empty()) continue;
-        places.insert({i, s.city, s.postcode});
+        places.insert({i, s.city.empty() ? s.searchCity : s.city,
+                       s.postcode.empty() ? s.searchPostcode : s.postcode});
     }
     for (const Address& a : map.addresses)
         places.insert({static_cast<std::size_t>(a.street), a.city, a.postcode});

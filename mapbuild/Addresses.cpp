@@ -1,5 +1,6 @@
 // The address stage: house numbers tied to the nearest edge of their street, interpolation lines
 // stepped out, and each street's city, postal code and state (docs/maps.md, "House numbers").
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -8,6 +9,7 @@
 #include <unordered_set>
 
 #include "Stages.h"
+#include "Text.h"
 #include "formats/HouseNumber.h"
 
 namespace gpsmap::build {
@@ -52,12 +54,52 @@ struct Nearest {
     double distance = 1e18, offset = 0, cross = 0;
 };
 
-Nearest NearestEdge(const Map& map, const EdgeGrid& grid, Point p, const std::string& street) {
+// The name of a street as a comparison key for house numbers whose `addr:street` is written
+// otherwise than the way's name: case, accents, blanks and signs ignored, "ä", "ö", "ü" as "ae",
+// "oe", "ue" (as German writes them without the dots), "ß" as "ss", and the abbreviation
+// "str." as "strasse". So "Zollstr.", "Bendererstrasse" and "Aeulestrasse" name the ways
+// "Zollstrasse", "Benderer Strasse" and "Äulestrasse".
+std::string LooseStreetKey(std::string_view name) {
+    static constexpr std::pair<std::string_view, std::string_view> kUmlauts[] = {
+        {"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"},
+        {"\xC3\x84", "ae"}, {"\xC3\x96", "oe"}, {"\xC3\x9C", "ue"},
+    };
+    std::string spelled;
+    for (std::size_t at = 0; at < name.size();) {
+        bool replaced = false;
+        for (const auto& [letter, two] : kUmlauts)
+            if (name.substr(at, letter.size()) == letter) {
+                spelled += two;
+                at += letter.size();
+                replaced = true;
+                break;
+            }
+        if (!replaced) spelled.push_back(name[at++]);
+    }
+    std::string folded = gpsdb::FoldName(spelled);
+    for (std::size_t at = folded.find("str."); at != std::string::npos;
+         at = folded.find("str.", at + 1))
+        folded.replace(at, 4, "strasse");
+    std::string key;
+    for (char c : folded)
+        if (static_cast<unsigned char>(c) >= 0x80 || std::isalnum(static_cast<unsigned char>(c)))
+            key.push_back(c);
+    return key;
+}
+
+// The nearest edge of a way named `street` (or with that ref); with `looseKeys` (one per way),
+// of a way whose loose key is `street`'s.
+Nearest NearestEdge(const Map& map, const EdgeGrid& grid, Point p, const std::string& street,
+                    const std::vector<std::string>* looseKeys = nullptr) {
     Nearest best;
+    const std::string looseStreet = looseKeys ? LooseStreetKey(street) : std::string();
+    if (looseKeys && looseStreet.empty()) return best;
     grid.Near(p, [&](int ei) {
         const Edge& e = map.edges[static_cast<std::size_t>(ei)];
         const WayRec& w = map.ways[static_cast<std::size_t>(e.way)];
-        if (w.name != street && w.ref != street) return;
+        if (looseKeys ? (*looseKeys)[static_cast<std::size_t>(e.way)] != looseStreet
+                      : w.name != street && w.ref != street)
+            return;
         double along = 0;
         for (std::size_t i = 0; i + 1 < e.points.size(); ++i) {
             geo::Projection pr = geo::Project(p, e.points[i], e.points[i + 1]);
@@ -71,11 +113,25 @@ Nearest NearestEdge(const Map& map, const EdgeGrid& grid, Point p, const std::st
     return best;
 }
 
-void AddAddress(Map& map, const EdgeGrid& grid, const std::string& number,
+// The ways' loose name keys, made on first use.
+struct LooseKeys {
+    const Map& map;
+    std::vector<std::string> keys;
+    const std::vector<std::string>* Get() {
+        if (keys.empty() && !map.ways.empty())
+            for (const WayRec& w : map.ways)
+                keys.push_back(w.name.empty() ? std::string() : LooseStreetKey(w.name));
+        return &keys;
+    }
+};
+
+void AddAddress(Map& map, const EdgeGrid& grid, LooseKeys& loose, const std::string& number,
                 const std::string& street, const std::string& postcode, const std::string& city,
                 const std::string& state, Point at, int source) {
     if (street.empty() || number.empty()) return;
     Nearest n = NearestEdge(map, grid, at, street);
+    // A street named as written wins; else one whose name is written otherwise.
+    if (n.edge < 0 || n.distance > 250.0) n = NearestEdge(map, grid, at, street, loose.Get());
     if (n.edge < 0 || n.distance > 250.0) return;
     Address a;
     a.street =
@@ -96,8 +152,10 @@ void AddAddress(Map& map, const EdgeGrid& grid, const std::string& number,
 
 void BuildAddresses(Map& map, const Extract& c) {
     EdgeGrid grid(map);
+    LooseKeys loose{map, {}};
     for (const AddressRec& a : c.addresses)
-        AddAddress(map, grid, a.number, a.street, a.postcode, a.city, a.state, a.at, a.source);
+        AddAddress(map, grid, loose, a.number, a.street, a.postcode, a.city, a.state, a.at,
+                   a.source);
     // Interpolation lines: the numbers between two numbered nodes, spread evenly along the line.
     for (const InterpolationRec& line : c.interpolations) {
         int step = line.step == "odd" || line.step == "even" ? 2
@@ -131,7 +189,7 @@ void BuildAddresses(Map& map, const Extract& c) {
                         Point p{
                             line.points[s].lat + t * (line.points[s + 1].lat - line.points[s].lat),
                             line.points[s].lon + t * (line.points[s + 1].lon - line.points[s].lon)};
-                        AddAddress(map, grid, std::to_string(number), street,
+                        AddAddress(map, grid, loose, std::to_string(number), street,
                                    a.postcode.empty() ? b.postcode : a.postcode, a.city, a.state, p,
                                    format::kFromInterpolation);
                     }
@@ -193,11 +251,13 @@ void PlaceStreets(Map& map) {
         auto it = all.find(static_cast<int>(s));
         return it == all.end() ? nullptr : &it->second;
     };
+    std::vector<Point> middles(map.streets.size());
     for (const Edge& e : map.edges) {
         auto s = static_cast<std::size_t>(map.wayStreet[static_cast<std::size_t>(e.way)]);
         if (done[s]) continue;
         done[s] = true;
         Point mid = e.points[e.points.size() / 2];
+        middles[s] = mid;
         Street& street = map.streets[s];
         const AreaRec* city = AreaAt(map, mid, format::kAreaCity);
         street.city = city ? city->name : MostCommon(of(cities, s));
@@ -211,6 +271,35 @@ void PlaceStreets(Map& map) {
         const Street& street = map.streets[static_cast<std::size_t>(a.street)];
         if (a.city.empty()) a.city = street.city;
         if (a.postcode.empty()) a.postcode = street.postcode;
+    }
+    // A street with neither a city area, nor numbers naming one, nor a place nearby (an extract
+    // cut from a city without its boundary) is searched under the city the house numbers within
+    // 1 km of it name most often, so that "Baltimore" lists the streets of Baltimore; likewise
+    // for its postal code.
+    constexpr double kCell = 0.01, kRadius = 1000.0;
+    auto cell = [](double v) { return static_cast<long>(std::floor(v / kCell)); };
+    std::map<std::pair<long, long>, std::vector<const Address*>> grid;
+    for (const Address& a : map.addresses)
+        grid[{cell(a.at.lat), cell(a.at.lon)}].push_back(&a);
+    if (grid.empty()) return;
+    for (std::size_t s = 0; s < map.streets.size(); ++s) {
+        Street& street = map.streets[s];
+        if (!done[s] || street.name.empty() || (!street.city.empty() && !street.postcode.empty()))
+            continue;
+        std::map<std::string, int> cities, codes;
+        const Point mid = middles[s];
+        for (long y = cell(mid.lat) - 1; y <= cell(mid.lat) + 1; ++y)
+            for (long x = cell(mid.lon) - 1; x <= cell(mid.lon) + 1; ++x) {
+                auto it = grid.find({y, x});
+                if (it == grid.end()) continue;
+                for (const Address* a : it->second) {
+                    if (geo::Distance(mid, a->at) > kRadius) continue;
+                    if (!a->city.empty()) ++cities[a->city];
+                    if (!a->postcode.empty()) ++codes[a->postcode];
+                }
+            }
+        if (street.city.empty()) street.searchCity = MostCommon(&cities);
+        if (street.postcode.empty()) street.searchPostcode = MostCommon(&codes);
     }
 }
 

@@ -227,7 +227,7 @@ void BuildStreets(Map& map) {
     for (std::size_t i = 0; i < n; ++i) {
         std::size_t root = uf.Find(i);
         auto [it, added] = streetOfRoot.emplace(root, static_cast<int>(map.streets.size()));
-        if (added) map.streets.push_back({map.ways[i].name, map.ways[i].ref, "", "", ""});
+        if (added) map.streets.push_back({map.ways[i].name, map.ways[i].ref, "", "", "", "", ""});
         map.wayStreet[i] = it->second;
     }
 }

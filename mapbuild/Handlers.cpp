@@ -2,9 +2,18 @@
 
 namespace gpsmap::build {
 
+// Without the blanks a mapper typed before or after the value: "9493 " is the postal code 9493,
+// and one street is not two streets for a trailing blank.
 std::string Tag(const osmium::TagList& tags, const char* key) {
     const char* v = tags.get_value_by_key(key);
-    return v ? std::string(v) : std::string();
+    if (v == nullptr) return std::string();
+    std::string_view value(v);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    while (!value.empty() && blank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && blank(value.back()))
+        value.remove_suffix(1);
+    return std::string(value);
 }
 
 bool WayGeometry(const osmium::Way& way, std::vector<OsmId>* ids, std::vector<Point>* points) {

@@ -131,6 +131,9 @@ struct Address {
 
 struct Street {
     std::string name, ref, city, postcode, state;
+    // For a street without a city (postal code) of its own: the one the address search lists it
+    // under, the one the house numbers around it name most often.
+    std::string searchCity, searchPostcode;
 };
 
 // Every vector's index is the row number written to the files.

@@ -1,21 +1,113 @@
 // Address search: the maps for a city or postal search, then city, postal code, street and house
 // number step by step, and the cross streets of an address. The home of AddressFindMapsFor…,
 // AddressFindCity, AddressFindPostal, AddressFindStreet, AddressFindStreetAddress, AddressGet and
-// AddressGetCrossStreets, over the address databases of the context. Nothing of it is built
-// yet; the facade answers those methods "not implemented" until it is.
+// AddressGetCrossStreets. The address database of the context does the searching and keeps the
+// list of each step; this part keeps what lies between the steps (which map name stands for
+// which database, which entry of a merged list stands for which database record), merges the
+// entries of several matches that name the same place, and builds the address objects.
 #ifndef GPSCORE_ADDRESS_ADDRESSSEARCH_H_
 #define GPSCORE_ADDRESS_ADDRESSSEARCH_H_
+
+#include <gpslib/GPSDatabaseLib.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "GPSLib_classes.h"
 
 namespace gpscore {
 
 struct ServiceContext;
 
+// What an address object says, read through its interface: enough for every user of an
+// address (the destination, the virtual walker, favorites) to place it and name it.
+struct AddressPlace {
+    std::u16string address; // "12 Main Street"; the street alone when it has no number
+    std::u16string name;    // the object's name (the address text for the search's own objects)
+    std::u16string street, city, postalCode, map;
+    double latitude = 0.0, longitude = 0.0;
+    // Whether it holds a position (0.0/0.0 is none).
+    bool HasPosition() const { return latitude != 0.0 || longitude != 0.0; }
+    // The name to speak and store for the place: the inner location's name, else the address
+    // text, else the object's name; then ", " and the city when there is a city and the name
+    // does not end with it already ("12 Main Street, Springfield"); the city alone when there is
+    // no name at all.
+    std::u16string SpokenName(const std::u16string& locationName) const;
+};
+
+// Reads every text and the position of `address` (null: an empty place).
+AddressPlace ReadAddress(IAddressObject* address);
+
+// Which entries of a list of several matches to keep: `labels[i]` is entry i's label already
+// completed with its position's description; an entry whose label an earlier entry has is
+// dropped. Answers the kept indices in order, at most `capacity` of them.
+std::vector<long> FirstOfEachLabel(const std::vector<std::u16string>& labels, std::size_t capacity);
+
+// The house number to place an address record by: the first number of a range written with
+// `indicator` ("100" of "100 - 120"), empty for "-1" (a street without numbers), else the text as
+// written ("14 к2", whose part names the building).
+std::u16string NumberToPlace(const std::u16string& houseNumber, const std::u16string& indicator);
+
+// REQUIRES for every method: the service's core lock held.
 class AddressSearch {
 public:
+    // At most this many entries of a merged list of several matches are kept.
+    static constexpr std::size_t kMaxMatches = 1000;
+
     explicit AddressSearch(ServiceContext& context) : m_context(context) {}
+    AddressSearch(const AddressSearch&) = delete;
+    AddressSearch& operator=(const AddressSearch&) = delete;
+
+    // The address databases (cities, or postal codes with `postal`) whose map the map engine
+    // finds for `search`; remembers which database each name stands for. `list` and `count` are
+    // not null.
+    HRESULT FindMaps(bool postal, BSTR search, VARIANT* list, SHORT* count);
+    // The cities (or postal codes) of the map named as the last map search of that kind listed
+    // it; S_FALSE and an empty list for an empty name, a name that search did not list, or no
+    // address database.
+    HRESULT FindPlaces(bool postal, BSTR mapName, IAddressSearchConfigurationObject* config,
+                       VARIANT* list, SHORT* count);
+    // The streets of the chosen city or postal code; a single street goes on to its house
+    // numbers at once, and `config` then names it (index 0).
+    HRESULT FindStreet(IAddressSearchConfigurationObject* config, VARIANT* list, SHORT* count);
+    // The house numbers or ranges of the chosen street; several places of one number are told
+    // apart by their position's description, and those that still read alike are one entry.
+    HRESULT FindStreetAddress(IAddressSearchConfigurationObject* config, VARIANT* list,
+                              SHORT* count);
+    // The address of the entry at `config`'s LastSearchIndex in the last list, with its
+    // position; S_FALSE (and `*found` 0) when there is no such entry or no position for it.
+    HRESULT Get(IAddressSearchConfigurationObject* config, IAddressObject** address,
+                VARIANT_BOOL* found);
+    // The cross streets of the street the address search of `config` finds first, as address
+    // objects; S_FALSE when that search finds nothing.
+    HRESULT CrossStreets(IAddressSearchConfigurationObject* config, VARIANT_BOOL matchPostalOnly,
+                         VARIANT* list, SHORT* count);
+    // Forgets the map tables and the match table (Stop).
+    void Forget();
 
 private:
-    [[maybe_unused]] ServiceContext& m_context;
+    struct MapEntry {
+        std::u16string name, id;
+    };
+    // The table of the kind, empty when it was built from another address database than the
+    // context's (a database created since the map search).
+    const std::vector<MapEntry>& Maps(bool postal) const;
+    // Whether the address database still has the database `id` open (the maps may have been
+    // loaded again since the map search).
+    bool StillOpen(bool postal, const std::u16string& id) const;
+    // The address search proper, without the merging: the database's count, its ResultsType.
+    HRESULT SearchAddresses(IAddressSearchConfigurationObject* config, VARIANT* list, SHORT* count);
+    // Replaces a list of several matches by its merged entries; fills the match table.
+    HRESULT MergeMatches(VARIANT* list, SHORT* count);
+
+    ServiceContext& m_context;
+    std::vector<MapEntry> m_cityMaps, m_postalMaps;
+    // The database the tables were built from; compared, never called.
+    const IAddressDatabase* m_pTablesFrom = nullptr;
+    // The database record behind each entry of the last merged list; empty when the last list
+    // was not merged.
+    std::vector<long> m_matchIndex;
 };
 
 } // namespace gpscore

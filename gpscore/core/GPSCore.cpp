@@ -253,6 +253,7 @@ HRESULT CGPSCore::Stop() {
     m_events.Clear();
     if (m_context.m_pAddressDatabase) m_context.m_pAddressDatabase->Close();
     m_context.m_pAddressDatabase.Reset();
+    m_addressSearch.Forget();
     if (m_context.m_pPOIDatabase) m_context.m_pPOIDatabase->CloseDatabase();
     m_context.m_pPOIDatabase.Reset();
     if (m_context.m_pHistoryDatabase) m_context.m_pHistoryDatabase->CloseDatabase();

@@ -223,6 +223,23 @@ public:
     // Routes: creation, files and following (RouteBuilder, RouteFollower; GPSCoreRoutes.cpp).
 
     // Address search (AddressSearch; GPSCoreAddress.cpp).
+    HRESULT AddressFindMapsForCitySearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,
+                                         SHORT* pnMapsFound) override;
+    HRESULT AddressFindMapsForPostalSearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,
+                                           SHORT* pnMapsFound) override;
+    HRESULT AddressFindCity(BSTR bstrMapName, IAddressSearchConfigurationObject* pConfig,
+                            VARIANT* pvarCities, SHORT* pnCitiesFound) override;
+    HRESULT AddressFindPostal(BSTR bstrMapName, IAddressSearchConfigurationObject* pConfig,
+                              VARIANT* pvarPostalCodes, SHORT* pnPostalCodesFound) override;
+    HRESULT AddressFindStreet(IAddressSearchConfigurationObject* pConfig, VARIANT* pvarStreets,
+                              SHORT* pnStreetsFound) override;
+    HRESULT AddressFindStreetAddress(IAddressSearchConfigurationObject* pConfig,
+                                     VARIANT* pvarAddresses, SHORT* pnAddressesFound) override;
+    HRESULT AddressGet(IAddressSearchConfigurationObject* pConfig, IAddressObject** ppAddress,
+                       VARIANT_BOOL* pbSuccessful) override;
+    HRESULT AddressGetCrossStreets(IAddressSearchConfigurationObject* pConfig,
+                                   VARIANT_BOOL bMatchZipPostalOnly, VARIANT* pvarCrossStreets,
+                                   SHORT* pnCrossStreetsFound) override;
 
 private:
     // Reaches the parts for tests of their rules, until the parts' own methods exist.

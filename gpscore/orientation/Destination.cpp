@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "address/AddressSearch.h"
 #include "core/Answers.h"
 #include "core/ServiceContext.h"
 #include "core/SystemSettingsObject.h"
@@ -73,18 +74,23 @@ HRESULT Destination::Get(IDestinationObject** ppDestination) const {
 }
 
 HRESULT Destination::SetByAddress(IAddressObject* pAddress) {
+    // An address without a position is no place to head for: the destination stays as it was.
+    const AddressPlace place = ReadAddress(pAddress);
+    if (!place.HasPosition()) return S_FALSE;
     ComPtr<ILocationObject> location;
     HRESULT hr = pAddress->GetLocation(location.Put());
     if (FAILED(hr)) return hr;
+    if (!location) return E_FAIL;
+    // The city of the address's street; the name the location has, else the address text
+    // (cross streets and addresses a client fills carry no name on their position).
     ComPtr<IStreetObject> street;
-    Bstr city;
+    Bstr city, name;
     if (SUCCEEDED(pAddress->GetStreetObject(street.Put())) && street) street->GetCity(city.Put());
-    if (city.Length() > 0) {
-        Bstr name;
-        location->GetName(name.Put());
-        Bstr named(Text(name.Get()) + u", " + Text(city.Get()));
-        location->SetName(named.Get());
-    }
+    location->GetName(name.Put());
+    AddressPlace named = place;
+    named.city = Text(city.Get());
+    Bstr spoken{std::u16string_view(named.SpokenName(Text(name.Get())))};
+    location->SetName(spoken.Get());
     return Set(location.Get(), SideUnknown);
 }
 

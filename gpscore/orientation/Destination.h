@@ -23,6 +23,8 @@ public:
     // The given location held by reference, with its side of the street; clears the arrival
     // latch and adds the place to the history of places.
     HRESULT Set(ILocationObject* location, SideOfStreet side);
+    // The address's position, named by its name (else its address text) and its city; S_FALSE,
+    // and the destination unchanged, for an address without a position.
     HRESULT SetByAddress(IAddressObject* address);
     HRESULT SetByPOI(IPOIObject* poi);
     HRESULT Clear();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "Text.h"
@@ -36,6 +37,45 @@ TEST(DbText, FoldsCaseAndAccents) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(Fold(r.in), r.out) << r.in;
+}
+
+// Street and place names: letters people also write as two match either spelling, both ways;
+// the POI search's Fold keeps them, as its word index does.
+TEST(DbText, NamesMatchLettersWrittenAsTwo) {
+    const std::tuple<const char*, const char*, M, bool> rows[] = {
+        {"Stra\xC3\x9F"
+         "e des 17. Juni",
+         "strasse", M::StartsWith, true},
+        {"Hauptstrasse",
+         "hauptstra\xC3\x9F"
+         "e",
+         M::StartsWith, true},
+        {"\xE1\xBA\x9E"
+         "ERSTRASSE",
+         "sse", M::StartsWith, true}, // capital sharp s
+        {"\xC3\x84ulestrasse", "aulestra\xC3\x9F", M::StartsWith, true},
+        {"\xC3\x86r\xC3\xB8sk\xC3\xB8"
+         "bing",
+         "aeroskobing", M::StartsWith, true},
+        {"Rue de l'\xC5\x92uvre", "oeuvre", M::StartsWith, true},
+        {"Rue de l'\xC5\x92uvre", "ouvre", M::StartsWith, false},
+        {"Strasse",
+         "stra\xC3\x9F"
+         "en",
+         M::Anywhere, false},
+        {"Stra\xC3\x9F"
+         "e",
+         "s", M::WholeWord, false},
+        {"%_*", "%", M::Anywhere, true},
+    };
+    for (const auto& [field, search, mode, match] : rows)
+        EXPECT_EQ(NameMatches(field, search, mode), match) << field << " / " << search;
+    EXPECT_EQ(FoldName("Gro\xC3\x9F"
+                       "e \xC5\x92uvre"),
+              "grosse oeuvre");
+    EXPECT_NE(Fold("Stra\xC3\x9F"
+                   "e"),
+              Fold("STRASSE")); // the POI search's folding is unchanged
 }
 
 TEST(DbText, MatchModes) {

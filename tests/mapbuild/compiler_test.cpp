@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "Compiler.h"
+#include "formats/Sqlite.h"
 #include "map_fixture.h"
 #include "temp_dir.h"
 
@@ -83,6 +85,73 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
     EXPECT_EQ(count, 0);
     EXPECT_EQ(build::MapNameFor("/x/new york city.osm.pbf"), "New_York_City");
     EXPECT_EQ(build::MapNameFor("liechtenstein.osm.pbf"), "Liechtenstein");
+}
+
+// What the address search gets from messy tags: blanks around values dropped; house numbers whose
+// street is written otherwise than the way's name tied to it (a name written exactly as on the
+// house wins, an unknown abbreviation or street ties to nothing); a street without a city or
+// postal code of its own listed under those of the house numbers within 1 km.
+TEST(MapCompiler, AddressesFromMessyTags) {
+    gpslib::test::TempDir dir;
+    std::ostringstream osm;
+    osm << "<?xml version='1.0'?>\n<osm version='0.6'>\n";
+    int node = 1;
+    auto way = [&](double lat, const char* name) {
+        osm << "<node id='" << node << "' lat='" << lat << "' lon='9.0'/><node id='" << node + 1
+            << "' lat='" << lat << "' lon='9.002'/><way id='" << node << "'><nd ref='" << node
+            << "'/><nd ref='" << node + 1 << "'/><tag k='highway' v='residential'/>"
+            << "<tag k='name' v='" << name << "'/></way>\n";
+        node += 2;
+    };
+    auto house = [&](double lat, const char* number, const char* street, const char* more = "") {
+        osm << "<node id='" << node++ << "' lat='" << lat << "' lon='9.001'><tag "
+            << "k='addr:housenumber' v='" << number << "'/><tag k='addr:street' v='" << street
+            << "'/>" << more << "</node>\n";
+    };
+    way(47.0, "Elm Street "), way(47.0, " Elm Street"), way(47.003, "Zollstrasse");
+    way(47.006, "Benderer Strasse"), way(47.009, "\xC3\x84ulestrasse");
+    way(47.0095, "Aeulestrasse"), way(47.012, "Quiet Lane"), way(47.06, "Far Road");
+    const char* vaduz = "<tag k='addr:postcode' v='9493 '/><tag k='addr:city' v=' Vaduz'/>";
+    house(47.0001, " 1", "Elm Street ", vaduz), house(47.0032, "5", "Zollstr.");
+    house(47.0062, "7", "Bendererstrasse"), house(47.0058, "9", "BENDERER-STRASSE");
+    house(47.0091, "11", "Aeulestrasse"), house(47.0092, "13", "\xC3\x84ulestrasse", vaduz);
+    house(47.0001, "15", "Elm St"), house(47.0092, "17", "Oak Street");
+    osm << "</osm>\n";
+    std::ofstream(dir.File("messy.osm")) << osm.str();
+    build::Options o;
+    o.input = dir.File("messy.osm");
+    o.outputDirectory = dir.path();
+    o.name = "Messy";
+    std::string error;
+    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
+    auto db = gpslib::sqlite::Database::Open(dir.File("Messy.cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    const std::string streetOf = "SELECT s.name FROM addresses a JOIN streets s ON s.key = "
+                                 "a.street_key WHERE a.number = ",
+                      placesOf = "SELECT group_concat(p.city || ' ' || p.postcode, '|') FROM "
+                                 "street_places p JOIN streets s ON s.key = p.street_key WHERE "
+                                 "s.name = ";
+    const std::pair<std::string, std::string> queries[] = {
+        {"SELECT group_concat(code, '|') FROM postcodes", "9493"},
+        {"SELECT group_concat(name, '|') FROM cities", "Vaduz"},
+        {"SELECT count(*) FROM streets WHERE name = 'Elm Street'", "1"},
+        {streetOf + "'1'", "Elm Street"},
+        {streetOf + "'5'", "Zollstrasse"},
+        {streetOf + "'7'", "Benderer Strasse"},
+        {streetOf + "'9'", "Benderer Strasse"},
+        {streetOf + "'11'", "Aeulestrasse"}, // as written, though the other is nearer
+        {streetOf + "'13'", "\xC3\x84ulestrasse"},
+        {streetOf + "'15'", ""},
+        {streetOf + "'17'", ""},
+        {placesOf + "'Quiet Lane'", "Vaduz 9493"},
+        {placesOf + "'Far Road'", " "},
+    };
+    for (const auto& [sql, answer] : queries) {
+        gpslib::sqlite::Statement* s = db->Prepare(sql);
+        ASSERT_NE(s, nullptr) << sql;
+        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), answer) << sql;
+    }
 }
 
 } // namespace
