@@ -1,0 +1,312 @@
+// Route following through a started service, on the fake clock: a drawn walking route handed in
+// with RouteSet, the traveller placed poll by poll with GPSForceLocation (one poll each), and the
+// events read back from the service's history. A walk along the route, and walks that leave it,
+// set out the wrong way and pass a waypoint by. Then the active route's own methods.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/SettingsFiles.h"
+#include "service_fixture.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+// The drawn route, on a grid of metres east (x) and north (y) of 45 N 10 E.
+constexpr double kLat0 = 45.0, kLon0 = 10.0;
+constexpr double kMetresPerDegree = 6367000.0 * 3.14159265358979323846 / 180.0;
+
+double Lat(double y) {
+    return kLat0 + y / kMetresPerDegree;
+}
+double Lon(double x) {
+    return kLon0 + x / (kMetresPerDegree * std::cos(kLat0 * 3.14159265358979323846 / 180.0));
+}
+
+struct Point {
+    double x, y;
+    const char* name;
+    const char* street;
+    bool turn;
+    SHORT forward, reverse;
+};
+
+struct Seen {
+    EventType type;
+    int poll;
+    std::string text;
+};
+
+class RouteFollowing : public gpslib::test::ServiceFixture {
+protected:
+    void SetUp() override {
+        // Route events start with the first poll: no lookaround start delay.
+        ComPtr<ILookaroundSettingsObject> lookaround;
+        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                             &lookaround);
+        lookaround->SetStartDelayForLookaroundEvents(0);
+        gpscore::settings::WriteLookaroundSettings(
+            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        ServiceFixture::SetUp();
+        core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+        ComPtr<ISystemSettingsObject> settings;
+        core->SystemGetSettings(settings.Put());
+        settings->SetUnits(Imperial);
+        settings->SetArrivalDistance(Imperial, 30);
+        settings->SetArrivedNearThreshold(Imperial, 12);
+        core->SystemSetSettings(settings.Get());
+    }
+
+    // A walking route of the points, with the distances between them stored.
+    ComPtr<IRouteObject> Route(const std::vector<Point>& points) {
+        ComPtr<IRouteObject> route;
+        gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route);
+        route->SetType(RouteTypePedestrian);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const Point& p = points[i];
+            ComPtr<IWaypointObject> w;
+            gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject, &w);
+            w->SetLatitude(Lat(p.y));
+            w->SetLongitude(Lon(p.x));
+            w->SetWaypointName(Bstr(std::string_view(p.name)).Get());
+            w->SetStreetNameForward(Bstr(std::string_view(p.street)).Get());
+            w->SetIsTurningPoint(p.turn);
+            w->SetStreetOrientationForward(p.forward);
+            w->SetStreetOrientationReverse(p.reverse);
+            w->SetTurnCompleteHeadingDegrees(p.turn ? p.forward : SHORT{-1});
+            if (i > 0)
+                w->SetDistanceFromLastWaypoint(
+                    std::hypot(p.x - points[i - 1].x, p.y - points[i - 1].y));
+            route->AddWaypointToEndOfRoute(w.Get());
+        }
+        return route;
+    }
+    void Follow(const std::vector<Point>& points) {
+        ASSERT_EQ(core->RouteSet(Route(points).Get()), S_OK);
+        Bstr announcement;
+        VARIANT_BOOL requested = 0;
+        ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
+        EXPECT_EQ(requested, VARIANT_TRUE);
+        start = announcement.Utf8();
+    }
+    // One poll with the traveller at (x, y) facing `heading`.
+    void At(double x, double y, SHORT heading) {
+        ComPtr<ILocationObject> here;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &here);
+        here->SetLatitude(Lat(y));
+        here->SetLongitude(Lon(x));
+        ComPtr<IAutomaticEventObject> before;
+        core->GetLastAutomaticEvent(before.Put());
+        ++poll;
+        ASSERT_EQ(core->GPSForceLocation(here.Get(), heading), S_OK);
+        std::vector<Seen> fresh;
+        for (const auto& event : History()) {
+            if (event.Get() == before.Get()) break;
+            EventType type = EventUnknown;
+            Bstr text;
+            event->GetEventType(&type);
+            event->GetDescription(text.Put());
+            fresh.insert(fresh.begin(), {type, poll, text.Utf8()});
+        }
+        seen.insert(seen.end(), fresh.begin(), fresh.end());
+    }
+    // Walks in steps of `step` metres from (x0, y0) to (x1, y1), facing the way it goes.
+    void Walk(double x0, double y0, double x1, double y1, double step = 5.0) {
+        const double length = std::hypot(x1 - x0, y1 - y0);
+        const int n = static_cast<int>(std::ceil(length / step));
+        const double degrees = std::atan2(x1 - x0, y1 - y0) * 180.0 / 3.14159265358979323846;
+        const SHORT heading = static_cast<SHORT>(std::lround(degrees + 360.0) % 360);
+        for (int i = 1; i <= n; ++i)
+            At(x0 + (x1 - x0) * i / n, y0 + (y1 - y0) * i / n, heading);
+    }
+    std::vector<EventType> Types() const {
+        std::vector<EventType> types;
+        for (const Seen& s : seen)
+            types.push_back(s.type);
+        return types;
+    }
+    std::string Texts() const {
+        std::string all;
+        for (const Seen& s : seen)
+            all += std::to_string(s.type) + "@" + std::to_string(s.poll) + " " + s.text + "\n";
+        return all;
+    }
+
+    int poll = 0;
+    std::vector<Seen> seen;
+    std::string start;
+};
+
+// North 100 m along North Street, a right turn at the corner, 100 m east along East Street.
+const std::vector<Point> kCorner = {
+    {0, 0, "Start", "North Street", false, 0, 180},
+    {0, 100, "Corner", "East Street", true, 90, 180},
+    {100, 100, "Home", "East Street", false, 90, 270},
+};
+
+TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
+    Follow(kCorner);
+    EXPECT_EQ(start, "Following the route from Waypoint 1, Start. Head for the next turn.");
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 100, 100);
+    // Approach within 150 ft (45.7 m) of the turn, arrival within 75 ft (22.9 m), straight on
+    // once past it heading east, the destination within 37 ft (11.3 m).
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen[1].poll, 1 + 11); // at 55 m: 45 m (148 ft) left
+    EXPECT_EQ(seen[2].poll, 1 + 16); // at 80 m: 20 m left
+    EXPECT_EQ(seen[2].text, "Waypoint 2, Corner. Turn right onto East Street.");
+    EXPECT_EQ(seen[3].text, "Continue straight on.");
+    EXPECT_EQ(seen[4].poll, 1 + 20 + 18); // at 90 m east: 10 m left
+    EXPECT_EQ(seen[4].text, "You have arrived at your destination.");
+    // Following is over: nothing more is said, and the route stays until it is closed.
+    Walk(100, 100, 100, 130);
+    EXPECT_EQ(seen.size(), expected.size());
+    VARIANT_BOOL active = 0;
+    core->RouteActive(&active);
+    EXPECT_EQ(active, VARIANT_TRUE);
+}
+
+TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
+    Follow(kCorner);
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 30, 100);
+    Walk(30, 100, 30, 170); // north, away from the route, for 70 m
+    Walk(30, 170, 30, 100); // and back
+    Walk(30, 100, 100, 100);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,   EventRouteApproachingTurn, EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventRouteOffRoute,        EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, SettingOutTheWrongWayIsToldOnce) {
+    Follow(kCorner);
+    At(0, 0, 180);
+    Walk(0, 0, 0, -40); // south, away from the corner
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteWrongDirection};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find("You may be going the wrong way."), std::string::npos)
+        << seen[1].text;
+}
+
+TEST_F(RouteFollowing, PassingAWaypointBySkipsIt) {
+    // Every waypoint counts: the second lies 25 m off the path, never reached.
+    ComPtr<IRouteSettingsObject> settings;
+    core->RouteGetSettings(GPSMode, settings.Put());
+    settings->SetWaypointMode(WaypointModeAll);
+    core->RouteSetSettings(GPSMode, settings.Get());
+    Follow({{0, 0, "Start", "North Street", false, 0, 180},
+            {25, 60, "Bench", "North Street", false, 0, 180},
+            {0, 120, "Gate", "North Street", false, 0, 180},
+            {0, 200, "Home", "North Street", false, 0, 180}});
+    At(0, 0, 0);
+    Walk(0, 0, 0, 200);
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteArrivedWaypoint,
+                                             EventRouteSkippedPoints, EventRouteArrivedWaypoint,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, WithoutARouteOrAFix) {
+    Bstr text;
+    VARIANT_BOOL requested = VARIANT_TRUE;
+    EXPECT_EQ(core->RouteFollow(text.Put(), &requested), S_OK);
+    EXPECT_EQ(requested, VARIANT_FALSE);
+    EXPECT_EQ(text.Utf8(), "No route is open.");
+    EXPECT_EQ(core->RouteFollow(nullptr, &requested), E_POINTER);
+    // Polls without a route, and a followed route whose receiver has no fix, say nothing.
+    At(0, 0, 0);
+    Follow(kCorner);
+    ComPtr<IRouteObject> route;
+    EXPECT_EQ(core->RouteGet(route.Put()), S_OK);
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 3; ++i)
+        core->GPSForcePoll(&read);
+    EXPECT_EQ(Types(), std::vector<EventType>{}) << Texts();
+}
+
+TEST_F(RouteFollowing, TheActiveRouteAndItsAnswers) {
+    ComPtr<IRouteObject> none;
+    EXPECT_EQ(core->RouteGet(none.Put()), S_FALSE);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    core->RouteActive(&flag);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteReverse(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteClose(), S_OK);
+
+    ASSERT_EQ(core->RouteSet(Route(kCorner).Get()), S_OK);
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    EXPECT_EQ(count, 3);
+    // The route's end became the destination.
+    ComPtr<IDestinationObject> destination;
+    core->DestinationGet(destination.Put());
+    DOUBLE latitude = 0;
+    destination->GetLatitude(&latitude);
+    EXPECT_DOUBLE_EQ(latitude, Lat(100));
+    // 45 m along: 155 of 200 m left, 22 % done.
+    At(0, 45, 0);
+    SHORT percent = -1;
+    EXPECT_EQ(core->RoutePercentComplete(GPSMode, &percent), S_OK);
+    EXPECT_EQ(percent, 22);
+    ComPtr<IWaypointObject> end;
+    route->GetRouteEnd(end.Put());
+    Bstr eta;
+    EXPECT_EQ(core->RouteGetETA(GPSMode, end.Get(), eta.Put()), S_OK);
+    EXPECT_EQ(eta.Utf8(), "about 2 minutes"); // 155 m at a walking 3 mph: 1.9 minutes
+    // A walking route turns round; the next waypoint is then the beginning behind.
+    EXPECT_EQ(core->RouteReverse(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_TRUE);
+    SHORT current = -1;
+    route->GetCurrentWaypointIndex(&current);
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(core->RouteIsOptimized(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteClose(), S_OK);
+    core->RouteActive(&flag);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RoutePercentComplete(GPSMode, &percent), S_OK);
+    EXPECT_EQ(percent, 0);
+}
+
+TEST_F(RouteFollowing, RouteSettingsPerModeAreKeptInTheirFile) {
+    ComPtr<IRouteSettingsObject> settings, back, defaults;
+    core->RouteGetSettings(VirtualMode, settings.Put());
+    settings->SetWaypointMode(WaypointModeAll);
+    settings->EnableWaypointNumbering(0);
+    EXPECT_EQ(core->RouteSetSettings(VirtualMode, settings.Get()), S_OK);
+    core->RouteGetSettings(VirtualMode, back.Put());
+    WaypointMode mode = WaypointModeTurnsOnly;
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeAll);
+    core->RouteGetSettings(GPSMode, back.Put());
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeTurnsOnly);
+    core->RouteGetDefaultSettings(VirtualMode, defaults.Put());
+    defaults->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeTurnsOnly);
+    // Written through to the file, read again by the next start.
+    core->Stop();
+    Bstr result;
+    ASSERT_EQ(core->Start(Bstr(dir.path()).Get(), nullptr, result.Put()), S_OK);
+    core->RouteGetSettings(VirtualMode, back.Put());
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeAll);
+    EXPECT_EQ(core->RouteSetSettings(GPSMode, nullptr), E_POINTER);
+}
+
+} // namespace
