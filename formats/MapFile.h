@@ -15,9 +15,10 @@
 namespace gpslib::formats {
 
 // PRAGMA application_id ("GPMF") and PRAGMA user_version of every map file. A reader refuses a
-// file with another application id and a version it does not know.
+// file with another application id and a version it does not know. Version 2 added what routing
+// needs: ways.toll and the restrictions table.
 constexpr std::int32_t kMapApplicationId = 0x47504D46;
-constexpr std::int32_t kMapFormatVersion = 1;
+constexpr std::int32_t kMapFormatVersion = 2;
 // The meta table's "format" value.
 constexpr std::string_view kMapFormatName = "gpslib-map";
 
@@ -75,7 +76,8 @@ CREATE TABLE streets(id INTEGER PRIMARY KEY, name TEXT NOT NULL, ref TEXT NOT NU
 CREATE TABLE ways(id INTEGER PRIMARY KEY, street INTEGER NOT NULL, name TEXT NOT NULL,
                   ref TEXT NOT NULL, class TEXT NOT NULL, role INTEGER NOT NULL,
                   oneway INTEGER NOT NULL, lanes INTEGER NOT NULL, maxspeed REAL NOT NULL,
-                  roundabout INTEGER NOT NULL, foot INTEGER NOT NULL, car INTEGER NOT NULL);
+                  roundabout INTEGER NOT NULL, foot INTEGER NOT NULL, car INTEGER NOT NULL,
+                  toll INTEGER NOT NULL);
 CREATE TABLE nodes(id INTEGER PRIMARY KEY, lat REAL NOT NULL, lon REAL NOT NULL,
                    intersection INTEGER NOT NULL);
 CREATE TABLE edges(id INTEGER PRIMARY KEY, way INTEGER NOT NULL, from_node INTEGER NOT NULL,
@@ -93,6 +95,9 @@ CREATE INDEX addresses_by_street ON addresses(street, value);
 CREATE TABLE areas(id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, admin_level INTEGER NOT NULL,
                    name TEXT NOT NULL, area REAL NOT NULL, geometry BLOB NOT NULL);
 CREATE VIRTUAL TABLE area_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
+CREATE TABLE restrictions(id INTEGER PRIMARY KEY, from_edge INTEGER NOT NULL,
+                          via_node INTEGER NOT NULL, to_edge INTEGER NOT NULL,
+                          only INTEGER NOT NULL);
 CREATE TABLE places(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, name TEXT NOT NULL,
                     lat REAL NOT NULL, lon REAL NOT NULL);
 )SQL";

@@ -75,6 +75,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
     BuildGraph(map);
+    BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
     BuildIntersections(map);
     say("tying house numbers to their streets");

@@ -33,6 +33,7 @@ bool ReadExtract(const std::string& path, const Progress& progress, Extract* out
     PoiHandler pois;
     PlaceHandler places;
     AreaHandler areas;
+    RestrictionHandler restrictions;
     try {
         osmium::io::File input{path};
         osmium::area::Assembler::config_type assemblerConfig;
@@ -47,7 +48,7 @@ bool ReadExtract(const std::string& path, const Progress& progress, Extract* out
         say("reading relations");
         {
             osmium::io::Reader reader{input, osmium::osm_entity_bits::relation};
-            osmium::apply(reader, stats, assembler);
+            osmium::apply(reader, stats, assembler, restrictions);
             reader.close();
         }
         assembler.prepare_for_lookup();
@@ -76,6 +77,7 @@ bool ReadExtract(const std::string& path, const Progress& progress, Extract* out
     out->pois = std::move(pois.pois);
     out->places = std::move(places.places);
     out->areas = std::move(areas.areas);
+    out->restrictions = std::move(restrictions.restrictions);
     SortBy(out->ways, [](const WayRec& w) { return w.id; });
     SortBy(out->areas, [](const AreaRec& a) { return a.sortKey; });
     SortBy(out->places, [](const PlaceRec& p) { return p.id; });

@@ -5,6 +5,7 @@
 #include <map>
 #include <numeric>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "Stages.h"
@@ -47,6 +48,7 @@ void BuildGraph(Map& map) {
     for (std::size_t i = 0; i < graphIds.size(); ++i)
         index.emplace(graphIds[i], static_cast<int>(i));
     map.nodes.assign(graphIds.size(), Point{});
+    map.nodeIds = graphIds;
     for (std::size_t wi = 0; wi < map.ways.size(); ++wi) {
         const WayRec& w = map.ways[wi];
         Edge e;
@@ -83,6 +85,69 @@ void BuildGraph(Map& map) {
             map.edges.push_back(std::move(done));
         }
     }
+}
+
+// A restriction names ways and a node; the graph has edges. Each edge of the `from` way that
+// touches the via node is paired with each such edge of the `to` way (a way passing through the
+// node has two). Relations whose members are not in the graph are dropped.
+void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions) {
+    std::vector<std::vector<int>> edgesOfWay(map.ways.size());
+    for (std::size_t i = 0; i < map.edges.size(); ++i)
+        edgesOfWay[static_cast<std::size_t>(map.edges[i].way)].push_back(static_cast<int>(i));
+    auto wayIndex = [&](OsmId id) {
+        auto it = std::lower_bound(map.ways.begin(), map.ways.end(), id,
+                                   [](const WayRec& w, OsmId v) { return w.id < v; });
+        return it != map.ways.end() && it->id == id ? static_cast<int>(it - map.ways.begin()) : -1;
+    };
+    for (const RestrictionRec& r : restrictions) {
+        int from = wayIndex(r.from), to = wayIndex(r.to);
+        auto node = std::lower_bound(map.nodeIds.begin(), map.nodeIds.end(), r.via);
+        if (from < 0 || to < 0 || node == map.nodeIds.end() || *node != r.via) continue;
+        int via = static_cast<int>(node - map.nodeIds.begin());
+        auto touching = [&](int way) {
+            std::vector<int> out;
+            for (int e : edgesOfWay[static_cast<std::size_t>(way)]) {
+                const Edge& edge = map.edges[static_cast<std::size_t>(e)];
+                if (edge.from == via || edge.to == via) out.push_back(e);
+            }
+            return out;
+        };
+        std::vector<int> froms = touching(from), tos = touching(to);
+        // A way that passes through the node touches it with two edges: the turn the relation
+        // names tells which pair it means.
+        bool ambiguous = froms.size() > 1 || tos.size() > 1;
+        for (int a : froms)
+            for (int b : tos) {
+                if (ambiguous && r.turn != 0) {
+                    const Edge& ea = map.edges[static_cast<std::size_t>(a)];
+                    const Edge& eb = map.edges[static_cast<std::size_t>(b)];
+                    std::size_t na = ea.points.size(), nb = eb.points.size();
+                    double in = ea.to == via ? geo::Bearing(ea.points[na - 2], ea.points[na - 1])
+                                             : geo::Bearing(ea.points[1], ea.points[0]);
+                    double out = eb.from == via
+                                     ? geo::Bearing(eb.points[0], eb.points[1])
+                                     : geo::Bearing(eb.points[nb - 1], eb.points[nb - 2]);
+                    double angle = std::fmod(out - in + 540.0, 360.0) - 180.0;
+                    bool fits = r.turn == 1   ? angle < -20.0 && angle > -170.0
+                                : r.turn == 2 ? angle > 20.0 && angle < 170.0
+                                : r.turn == 3 ? std::fabs(angle) < 45.0
+                                              : std::fabs(angle) > 150.0;
+                    if (!fits) continue;
+                }
+                map.restrictions.push_back({a, via, b, r.only});
+            }
+    }
+    std::sort(map.restrictions.begin(), map.restrictions.end(),
+              [](const Restriction& a, const Restriction& b) {
+                  return std::tie(a.via, a.from, a.to, a.only) <
+                         std::tie(b.via, b.from, b.to, b.only);
+              });
+    map.restrictions.erase(std::unique(map.restrictions.begin(), map.restrictions.end(),
+                                       [](const Restriction& a, const Restriction& b) {
+                                           return a.via == b.via && a.from == b.from &&
+                                                  a.to == b.to && a.only == b.only;
+                                       }),
+                           map.restrictions.end());
 }
 
 namespace {

@@ -46,6 +46,13 @@ public:
     std::vector<WayRec> ways;
 };
 
+// Turn restrictions for drivers (type=restriction relations, no_* and only_*, via a node).
+class RestrictionHandler : public osmium::handler::Handler {
+public:
+    void relation(const osmium::Relation& relation);
+    std::vector<RestrictionRec> restrictions;
+};
+
 // House numbers: numbered nodes, numbered buildings (at their centre) and interpolation lines.
 class AddressHandler : public osmium::handler::Handler {
 public:

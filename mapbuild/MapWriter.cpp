@@ -41,9 +41,10 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     }
     for (std::size_t i = 0; i < map.ways.size(); ++i) {
         const WayRec& w = map.ways[i];
-        if (!db.Insert("INSERT INTO ways VALUES(?,?,?,?,?,?,?,?,?,?,?,?)", error, i,
+        if (!db.Insert("INSERT INTO ways VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)", error, i,
                        map.wayStreet[i], w.name, w.ref, w.cls, w.role, w.oneway, w.lanes,
-                       w.maxspeed, w.roundabout ? 1 : 0, w.foot ? 1 : 0, w.car ? 1 : 0))
+                       w.maxspeed, w.roundabout ? 1 : 0, w.foot ? 1 : 0, w.car ? 1 : 0,
+                       w.toll ? 1 : 0))
             return false;
     }
     for (std::size_t i = 0; i < map.nodes.size(); ++i)
@@ -67,6 +68,12 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
                        x.kind) ||
             !db.Insert("INSERT INTO intersection_index VALUES(?,?,?,?,?)", error, i, x.at.lat,
                        x.at.lat, x.at.lon, x.at.lon))
+            return false;
+    }
+    for (std::size_t i = 0; i < map.restrictions.size(); ++i) {
+        const Restriction& r = map.restrictions[i];
+        if (!db.Insert("INSERT INTO restrictions VALUES(?,?,?,?,?)", error, i, r.from, r.via, r.to,
+                       r.only ? 1 : 0))
             return false;
     }
     for (std::size_t i = 0; i < map.addresses.size(); ++i) {

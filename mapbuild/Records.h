@@ -34,9 +34,17 @@ struct WayRec {
     int role = format::kRoleStreet;
     int oneway = 0, lanes = 0;
     double maxspeed = 0.0;
-    bool roundabout = false, foot = true, car = true;
+    bool roundabout = false, foot = true, car = true, toll = false;
     std::vector<OsmId> nodes;
     std::vector<Point> points;
+};
+
+// A turn restriction relation with a node as its via member: from one way into another at the
+// node, forbidden (`only` false) or the only way on (`only` true).
+struct RestrictionRec {
+    OsmId from = 0, via = 0, to = 0;
+    bool only = false;
+    int turn = 0; // the turn its kind names: 0 none, 1 left, 2 right, 3 straight on, 4 U-turn
 };
 
 struct AddressRec {
@@ -90,6 +98,7 @@ struct Extract {
     std::vector<PoiRec> pois;
     std::vector<PlaceRec> places;
     std::vector<AreaRec> areas;
+    std::vector<RestrictionRec> restrictions;
     std::string timestamp; // the newest object's, ISO 8601; empty when none carries one
 };
 
@@ -105,6 +114,12 @@ struct Edge {
 struct Intersection {
     Point at;
     int kind = 0;
+};
+
+// A turn restriction between two edges at a node (rows of the restrictions table).
+struct Restriction {
+    int from = 0, via = 0, to = 0;
+    bool only = false;
 };
 
 struct Address {
@@ -124,9 +139,11 @@ struct Map {
     std::vector<int> wayStreet; // street id per way
     std::vector<Street> streets;
     std::vector<Point> nodes;
+    std::vector<OsmId> nodeIds; // the OSM id of each node, ascending
     std::vector<int> nodeIntersection;
     std::vector<Edge> edges;
     std::vector<Intersection> intersections;
+    std::vector<Restriction> restrictions;
     std::vector<Address> addresses;
     std::vector<AreaRec> areas;
     std::vector<PlaceRec> places;

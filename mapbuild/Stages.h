@@ -11,6 +11,8 @@ namespace gpsmap::build {
 
 // Cuts the ways at the nodes that two ways share (or one way visits twice) and at their ends.
 void BuildGraph(Map& map);
+// Turns the restriction relations into edge pairs at their nodes (REQUIRES: BuildGraph).
+void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions);
 // Groups the ways into streets (REQUIRES: BuildGraph).
 void BuildStreets(Map& map);
 // Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 
 #include "Handlers.h"
@@ -58,15 +59,64 @@ void StreetHandler::way(const osmium::Way& way) {
         w.oneway = -1;
     w.lanes = std::clamp(std::atoi(Tag(tags, "lanes").c_str()), 0, 20);
     w.maxspeed = ParseSpeed(Tag(tags, "maxspeed"));
+    // Access: the most specific tag present decides (foot, else access; motorcar, else
+    // motor_vehicle, else vehicle, else access).
+    auto closed = [](const std::string& v) {
+        return IsOneOf(v, {"no", "private", "agricultural", "forestry", "delivery", "emergency",
+                           "use_sidepath", "discouraged"});
+    };
+    auto open = [](const std::string& v) {
+        return IsOneOf(v, {"yes", "designated", "permissive", "destination", "customers"});
+    };
     std::string access = Tag(tags, "access"), foot = Tag(tags, "foot");
-    bool accessNo = IsOneOf(access, {"no", "private"});
-    w.foot = !(IsOneOf(foot, {"no", "private", "use_sidepath"}) || highway == "motorway" ||
-               highway == "motorway_link" ||
-               (accessNo && !IsOneOf(foot, {"yes", "designated", "permissive"})));
-    std::string motor = Tag(tags, "motor_vehicle"), motorcar = Tag(tags, "motorcar");
-    w.car = !(pathLike || IsOneOf(highway, {"pedestrian", "crossing", "busway"}) || accessNo ||
-              IsOneOf(motor, {"no", "private"}) || IsOneOf(motorcar, {"no", "private"}));
+    std::string footRule = foot.empty() ? access : foot;
+    w.foot = !(closed(footRule) || IsOneOf(highway, {"motorway", "motorway_link", "busway"}) ||
+               Tag(tags, "motorroad") == "yes") ||
+             (!foot.empty() && open(foot));
+    std::string carRule = Tag(tags, "motorcar");
+    for (const char* key : {"motor_vehicle", "vehicle"})
+        if (carRule.empty()) carRule = Tag(tags, key);
+    if (carRule.empty()) carRule = access;
+    bool carClass = !(pathLike || IsOneOf(highway, {"pedestrian", "crossing", "busway", "track"}));
+    w.car = carRule.empty() ? carClass : (!closed(carRule) && (carClass || open(carRule)));
+    w.toll = IsOneOf(Tag(tags, "toll"), {"yes", "true", "1"});
     ways.push_back(std::move(w));
+}
+
+} // namespace gpsmap::build
+
+namespace gpsmap::build {
+
+void RestrictionHandler::relation(const osmium::Relation& relation) {
+    const osmium::TagList& tags = relation.tags();
+    if (Tag(tags, "type") != "restriction") return;
+    std::string kind = Tag(tags, "restriction");
+    for (const char* key : {"restriction:motorcar", "restriction:motor_vehicle"})
+        if (kind.empty()) kind = Tag(tags, key);
+    bool only = kind.rfind("only_", 0) == 0;
+    if (!only && kind.rfind("no_", 0) != 0) return;
+    std::string except = Tag(tags, "except");
+    if (except.find("motorcar") != std::string::npos) return;
+    RestrictionRec r;
+    r.only = only;
+    const std::pair<const char*, int> turns[] = {
+        {"left_turn", 1}, {"right_turn", 2}, {"straight_on", 3}, {"u_turn", 4}};
+    for (const auto& [word, turn] : turns)
+        if (kind.size() > std::strlen(word) &&
+            kind.compare(kind.size() - std::strlen(word), std::string::npos, word) == 0)
+            r.turn = turn;
+    int from = 0, via = 0, to = 0;
+    for (const osmium::RelationMember& m : relation.members()) {
+        std::string_view role = m.role();
+        if (role == "from" && m.type() == osmium::item_type::way)
+            r.from = m.ref(), ++from;
+        else if (role == "to" && m.type() == osmium::item_type::way)
+            r.to = m.ref(), ++to;
+        else if (role == "via")
+            ++via, r.via = m.type() == osmium::item_type::node ? m.ref() : 0;
+    }
+    // One from, one via node, one to: via ways and broken relations are left out.
+    if (from == 1 && via == 1 && to == 1 && r.via != 0) restrictions.push_back(r);
 }
 
 } // namespace gpsmap::build

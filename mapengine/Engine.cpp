@@ -893,4 +893,20 @@ Engine::StreetCrossings(const std::string& mapName, long streetKey, const std::s
     return out;
 }
 
+// ---- Routes -------------------------------------------------------------------------------------
+
+bool Engine::FindRoute(const RouteRequest& request, const RouteNaming& naming, Route* out) const {
+    auto valid = [](Point p) {
+        return std::isfinite(p.lat) && std::isfinite(p.lon) && p.lat >= -90 && p.lat <= 90 &&
+               p.lon >= -180 && p.lon <= 180;
+    };
+    if (!valid(request.start) || !valid(request.end)) return false;
+    for (const auto& map : m_maps) {
+        if (!map->Covers(request.start, 100.0) || !map->Covers(request.end, 100.0)) continue;
+        if (gpsmap::FindRoute(*map, request, naming, &m_routeScratch, out)) return true;
+    }
+    *out = Route{};
+    return false;
+}
+
 } // namespace gpsmap

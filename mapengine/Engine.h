@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "MapData.h"
+#include "Router.h"
 
 namespace gpsmap {
 
@@ -131,6 +132,12 @@ public:
     // The areas at p on one map.
     void FillAreas(const MapData& map, Point p, Details* d) const;
 
+    // ---- Routes --------------------------------------------------------------------------------
+    // A route between two positions on the first map that holds both and connects them; false
+    // when there is none (an end off every map or far from every usable street, or no way
+    // between them). docs/routing.md describes the profiles and the points.
+    bool FindRoute(const RouteRequest& request, const RouteNaming& naming, Route* out) const;
+
 private:
     struct Walk {
         int intersection = -1;
@@ -162,6 +169,7 @@ private:
     std::vector<std::string> m_loadLog;
     std::string m_directory;
     int m_maxMaps = 100;
+    mutable RouteScratch m_routeScratch; // the search's memory, reused (calls are serialised)
 };
 
 // Abbreviations of street names written out, word by word.

@@ -7,6 +7,7 @@
 #include <gpslib/registry.h>
 #include <gpslib/support.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -74,6 +75,61 @@ int NormalHeading(SHORT heading) {
     return heading < 0 ? -1 : heading % 360;
 }
 
+gpsmap::RoutePreferences Preferences(RouteFreewayPreference freeway,
+                                     RouteTurnPreferenceVehicle turnVehicle,
+                                     RouteTurnPreferencePedestrian turnPedestrian,
+                                     RouteRoundaboutPreference roundabout,
+                                     RouteTollRoadPreference toll, RouteVehicleMode mode) {
+    gpsmap::RoutePreferences p;
+    p.freeway = static_cast<int>(freeway);
+    p.turnVehicle = static_cast<int>(turnVehicle);
+    p.turnPedestrian = static_cast<int>(turnPedestrian);
+    p.roundabout = static_cast<int>(roundabout);
+    p.toll = static_cast<int>(toll);
+    p.vehicleMode = static_cast<int>(mode);
+    return p;
+}
+
+SHORT ClampShort(long v) {
+    return static_cast<SHORT>(std::clamp<long>(v, -32768, 32767));
+}
+
+// The points of a list the client hands in, read without changing the list (the caller frees
+// it). E_INVALIDARG when it is no list or an element is not a RoutePoint.
+HRESULT ReadRoutePoints(VARIANT* list, std::vector<gpsmap::RoutePointData>* out) {
+    if (list == nullptr) return E_POINTER;
+    if (list->vt == (VT_BYREF | VT_VARIANT) && list->pvarVal != nullptr) list = list->pvarVal;
+    SAFEARRAY* psa = nullptr;
+    if (list->vt == (VT_ARRAY | VT_VARIANT))
+        psa = list->parray;
+    else if (list->vt == (VT_BYREF | VT_ARRAY | VT_VARIANT) && list->pparray != nullptr)
+        psa = *list->pparray;
+    if (psa == nullptr || SafeArrayGetDim(psa) != 1) return E_INVALIDARG;
+    LONG lower = 0, upper = -1;
+    if (FAILED(SafeArrayGetLBound(psa, 1, &lower)) || FAILED(SafeArrayGetUBound(psa, 1, &upper)))
+        return E_INVALIDARG;
+    for (LONG i = lower; i <= upper; ++i) {
+        gpslib::Variant element;
+        if (FAILED(SafeArrayGetElement(psa, &i, &element))) return E_INVALIDARG;
+        IUnknown* object = nullptr;
+        if (element.vt == VT_DISPATCH) object = element.pdispVal;
+        if (element.vt == VT_UNKNOWN) object = element.punkVal;
+        ComPtr<IRoutePoint> point;
+        if (object == nullptr || FAILED(object->QueryInterface(IID_IRoutePoint, point.PutVoid())) ||
+            !point)
+            return E_INVALIDARG;
+        gpsmap::RoutePointData p;
+        point->GetLatitude(&p.at.lat);
+        point->GetLongitude(&p.at.lon);
+        point->GetDistanceFromLastPoint(&p.distance);
+        gpslib::Bstr name;
+        point->GetName(name.Put());
+        p.name = name.Utf8();
+        out->push_back(std::move(p));
+    }
+    return S_OK;
+}
+
 HRESULT ReturnText(const std::string& text, BSTR* out) {
     *out = gpslib::AllocBstr(std::string_view(text));
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
@@ -138,6 +194,64 @@ public:
         }
         HRESULT hr = ReturnText(name, pbstrStreetName);
         return FAILED(hr) ? hr : ReturnText(result, pbstrResult);
+    }
+
+    HRESULT FindWalkingRoute(DOUBLE dStartLatitude, DOUBLE dStartLongitude, DOUBLE dEndLatitude,
+                             DOUBLE dEndLongitude, BSTR bstrEndName, BSTR bstrEndDescription,
+                             BSTR bstrKeywords, RouteFreewayPreference eFreewayPreference,
+                             RouteTurnPreferenceVehicle eVehicleTurnPreference,
+                             RouteTurnPreferencePedestrian ePedestrianTurnPreference,
+                             RouteRoundaboutPreference eRoundaboutPreference,
+                             RouteTollRoadPreference eTollRoadPreference,
+                             RouteVehicleMode eVehicleMode, VARIANT* pvarRoutePoints) override {
+        return FindRoute(true, {dStartLatitude, dStartLongitude}, {dEndLatitude, dEndLongitude},
+                         bstrEndName, bstrEndDescription, bstrKeywords,
+                         Preferences(eFreewayPreference, eVehicleTurnPreference,
+                                     ePedestrianTurnPreference, eRoundaboutPreference,
+                                     eTollRoadPreference, eVehicleMode),
+                         pvarRoutePoints);
+    }
+
+    HRESULT FindDrivingRoute(DOUBLE dStartLatitude, DOUBLE dStartLongitude, DOUBLE dEndLatitude,
+                             DOUBLE dEndLongitude, BSTR bstrEndName, BSTR bstrEndDescription,
+                             BSTR bstrKeywords, RouteFreewayPreference eFreewayPreference,
+                             RouteTurnPreferenceVehicle eVehicleTurnPreference,
+                             RouteTurnPreferencePedestrian ePedestrianTurnPreference,
+                             RouteRoundaboutPreference eRoundaboutPreference,
+                             RouteTollRoadPreference eTollRoadPreference,
+                             RouteVehicleMode eVehicleMode, VARIANT* pvarRoutePoints) override {
+        return FindRoute(false, {dStartLatitude, dStartLongitude}, {dEndLatitude, dEndLongitude},
+                         bstrEndName, bstrEndDescription, bstrKeywords,
+                         Preferences(eFreewayPreference, eVehicleTurnPreference,
+                                     ePedestrianTurnPreference, eRoundaboutPreference,
+                                     eTollRoadPreference, eVehicleMode),
+                         pvarRoutePoints);
+    }
+
+    HRESULT LoadWalkingRoute(VARIANT* pvarRoutePoints, RouteFreewayPreference eFreewayPreference,
+                             RouteTurnPreferenceVehicle eVehicleTurnPreference,
+                             RouteTurnPreferencePedestrian ePedestrianTurnPreference,
+                             RouteRoundaboutPreference eRoundaboutPreference,
+                             RouteTollRoadPreference eTollRoadPreference,
+                             RouteVehicleMode eVehicleMode, VARIANT_BOOL* pbOptimized) override {
+        return LoadRoute(true, pvarRoutePoints,
+                         Preferences(eFreewayPreference, eVehicleTurnPreference,
+                                     ePedestrianTurnPreference, eRoundaboutPreference,
+                                     eTollRoadPreference, eVehicleMode),
+                         pbOptimized);
+    }
+
+    HRESULT LoadDrivingRoute(VARIANT* pvarRoutePoints, RouteFreewayPreference eFreewayPreference,
+                             RouteTurnPreferenceVehicle eVehicleTurnPreference,
+                             RouteTurnPreferencePedestrian ePedestrianTurnPreference,
+                             RouteRoundaboutPreference eRoundaboutPreference,
+                             RouteTollRoadPreference eTollRoadPreference,
+                             RouteVehicleMode eVehicleMode, VARIANT_BOOL* pbOptimized) override {
+        return LoadRoute(false, pvarRoutePoints,
+                         Preferences(eFreewayPreference, eVehicleTurnPreference,
+                                     ePedestrianTurnPreference, eRoundaboutPreference,
+                                     eTollRoadPreference, eVehicleMode),
+                         pbOptimized);
     }
 
     HRESULT GetNumberOfMapsLoaded(SHORT* pnCount) override {
@@ -341,7 +455,11 @@ public:
         return S_OK;
     }
 
-    HRESULT ClearRoute() override { return S_OK; }
+    HRESULT ClearRoute() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_heldRoute.clear();
+        return S_OK;
+    }
 
     HRESULT DescribePosition(DOUBLE dLatitude, DOUBLE dLongitude, BSTR* pbstrDescription) override {
         if (pbstrDescription == nullptr) return E_POINTER;
@@ -447,6 +565,122 @@ private:
     void ClearRouteState() {
         m_nInitialHeading = -1;
         m_eWaypointMode = WaypointModeTurnsOnly;
+        m_heldRoute.clear();
+    }
+
+    // Route names are written out ("STREET EXPANDED"), as the street answers that following a
+    // route compares them with.
+    gpsmap::RouteNaming RouteNamingFor(bool detailed) const {
+        Naming n = NamingFor(true, detailed);
+        gpsmap::RouteNaming r;
+        r.expanded = true;
+        r.detailed = detailed;
+        r.unnamedRoad = n.unnamedRoad;
+        r.unnamedPath = n.unnamedPath;
+        r.joiner = n.joiner;
+        return r;
+    }
+
+    HRESULT FindRoute(bool walking, Point start, Point end, BSTR name, BSTR description,
+                      BSTR keywords, const gpsmap::RoutePreferences& preferences, VARIANT* list) {
+        if (list == nullptr) return E_POINTER;
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_engine.MapCount() == 0) return E_FAIL;
+        Keywords k(keywords);
+        gpsmap::RouteRequest request;
+        request.start = start;
+        request.end = end;
+        request.walking = walking;
+        request.preferences = preferences;
+        request.initialHeading = NormalHeading(m_nInitialHeading);
+        request.turnsOnly = m_eWaypointMode != WaypointModeAll;
+        request.endName = gpslib::ToUtf8(name);
+        request.endDescription = gpslib::ToUtf8(description);
+        gpsmap::Route route;
+        bool found = m_engine.FindRoute(request, RouteNamingFor(k.streetDetailed), &route);
+        const char* what = walking ? "FindWalkingRoute: " : "FindDrivingRoute: ";
+        if (found) {
+            char line[160];
+            std::snprintf(line, sizeof line, "%zu points, %.0f m, %d states searched",
+                          route.points.size(), route.length, route.visited);
+            Log(what + std::string(line));
+        } else {
+            Log(what + std::string("no route"));
+        }
+        m_heldRoute = route.points;
+        return ReturnRoutePoints(route.points, list);
+    }
+
+    // Each leg between two consecutive points of a loaded route is routed again; the route is
+    // optimised when every point lies within 25 m of a usable street and every leg is no longer
+    // than 1.5 times the distance the file gives for it (any length when it gives none).
+    HRESULT LoadRoute(bool walking, VARIANT* list, const gpsmap::RoutePreferences& preferences,
+                      VARIANT_BOOL* optimized) {
+        if (optimized == nullptr) return E_POINTER;
+        *optimized = VARIANT_FALSE;
+        std::vector<gpsmap::RoutePointData> given;
+        HRESULT hr = ReadRoutePoints(list, &given);
+        if (FAILED(hr)) return hr;
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_heldRoute = given;
+        if (m_engine.MapCount() == 0 || given.size() < 2) return S_OK;
+        gpsmap::RouteNaming naming = RouteNamingFor(false);
+        std::vector<gpsmap::RoutePointData> held;
+        bool ok = true;
+        int heading = NormalHeading(m_nInitialHeading);
+        for (std::size_t i = 0; i + 1 < given.size() && ok; ++i) {
+            gpsmap::RouteRequest request;
+            request.start = given[i].at;
+            request.end = given[i + 1].at;
+            request.walking = walking;
+            request.preferences = preferences;
+            request.initialHeading = heading;
+            request.turnsOnly = m_eWaypointMode != WaypointModeAll;
+            request.endName = given[i + 1].name;
+            gpsmap::Route leg;
+            ok = m_engine.FindRoute(request, naming, &leg) &&
+                 leg.points.front().featureIndex >= 0 && leg.points.back().featureIndex >= 0 &&
+                 (given[i + 1].distance <= 0.0 || leg.length <= 1.5 * given[i + 1].distance + 1.0);
+            if (!ok) break;
+            heading = leg.points.back().orientationForward;
+            held.insert(held.end(), leg.points.begin() + (held.empty() ? 0 : 1), leg.points.end());
+        }
+        Log(std::string(walking ? "LoadWalkingRoute: " : "LoadDrivingRoute: ") +
+            std::to_string(given.size()) + (ok ? " points, optimised" : " points, not optimised"));
+        if (ok) m_heldRoute = std::move(held);
+        *optimized = ok ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+    HRESULT ReturnRoutePoints(const std::vector<gpsmap::RoutePointData>& points, VARIANT* list) {
+        std::vector<ComPtr<IRoutePoint>> records;
+        for (const gpsmap::RoutePointData& p : points) {
+            ComPtr<IRoutePoint> r;
+            HRESULT hr = gpslib::CreateObject(CLSID_RoutePoint, IID_IRoutePoint, &r);
+            if (FAILED(hr)) {
+                gpslib::ReturnObjectList(list, {}, IID_IRoutePoint);
+                return hr;
+            }
+            r->SetLatitude(p.at.lat);
+            r->SetLongitude(p.at.lon);
+            r->SetName(gpslib::Bstr(p.name).Get());
+            r->SetDescription(gpslib::Bstr(p.description).Get());
+            r->SetTurningPoint(p.turning ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetStreetNameForward(gpslib::Bstr(p.streetForward).Get());
+            r->SetNumberOfLanes(ClampShort(p.lanes));
+            r->SetStreetOrientationForward(ClampShort(p.orientationForward));
+            r->SetStreetOrientationReverse(ClampShort(p.orientationReverse));
+            r->SetDistanceFromLastPoint(p.distance);
+            r->SetFeatureIndex(ClampShort(p.featureIndex));
+            r->SetCrossStreet(gpslib::Bstr(p.crossStreet).Get());
+            r->SetStreetSpeed(ClampShort(p.speed));
+            records.push_back(r);
+        }
+        std::vector<IUnknown*> items;
+        items.reserve(records.size());
+        for (auto& r : records)
+            items.push_back(r.Get());
+        return gpslib::ReturnObjectList(list, items, IID_IRoutePoint);
     }
 
     // Appends a line to gpsMapDebug.txt when the debug folder exists.
@@ -562,6 +796,8 @@ private:
     std::string m_debugDirectory;
     SHORT m_nInitialHeading = -1;
     WaypointMode m_eWaypointMode = WaypointModeTurnsOnly;
+    // The held route: the last route computed or loaded, until ClearRoute.
+    std::vector<gpsmap::RoutePointData> m_heldRoute;
     SHORT m_nMapMemoryKB = 0;
     bool m_bUsingWinCE42 = false;
 };

@@ -38,6 +38,21 @@ template <class Row> bool Query(sqlite3* db, const char* sql, std::string* error
     return ok;
 }
 
+// The direction in which an edge leaves its first (or last) point, toward the point 10 m along
+// it (or its other end when shorter).
+double LeavingBearing(const Edge& e, bool fromStart) {
+    std::size_t n = e.points.size();
+    const Point& origin = fromStart ? e.points.front() : e.points.back();
+    double done = 0.0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const Point& p = fromStart ? e.points[k] : e.points[n - 1 - k];
+        const Point& q = fromStart ? e.points[k - 1] : e.points[n - k];
+        done += geo::Distance(q, p);
+        if (done >= 10.0 || k + 1 == n) return geo::Bearing(origin, p);
+    }
+    return 0.0;
+}
+
 bool ValidPoint(double lat, double lon) {
     return std::isfinite(lat) && std::isfinite(lon) && lat >= -90 && lat <= 90 && lon >= -180 &&
            lon <= 180;
@@ -70,7 +85,7 @@ bool MapData::Open(const std::string& path, std::string* error) {
     bool ok = Load(error);
     if (!ok) {
         ways.clear(), streets.clear(), nodes.clear(), edges.clear(), intersections.clear();
-        areas.clear(), places.clear();
+        areas.clear(), places.clear(), restrictions.clear();
     }
     return ok;
 }
@@ -88,6 +103,12 @@ bool MapData::Load(std::string* error) {
             return true;
         }))
         return false;
+    if (version < format::kMapFormatVersion)
+        return *error = "map format version " + std::to_string(version) +
+                        " is older than this engine reads (" +
+                        std::to_string(format::kMapFormatVersion) +
+                        "): compile the map again with gpsmap-build",
+               false;
     if (version != format::kMapFormatVersion)
         return *error = "map format version " + std::to_string(version) + " is not read here",
                false;
@@ -120,7 +141,7 @@ bool MapData::Load(std::string* error) {
         return false;
     if (!Query(m_db,
                "SELECT id, street, name, ref, class, role, oneway, lanes, maxspeed, roundabout, "
-               "foot, car FROM ways ORDER BY id",
+               "foot, car, toll FROM ways ORDER BY id",
                error, [&](sqlite3_stmt* s) {
                    if (!dense(s, ways.size())) return false;
                    Way w;
@@ -133,6 +154,7 @@ bool MapData::Load(std::string* error) {
                    w.roundabout = sqlite3_column_int(s, 9) != 0;
                    w.foot = sqlite3_column_int(s, 10) != 0;
                    w.car = sqlite3_column_int(s, 11) != 0;
+                   w.toll = sqlite3_column_int(s, 12) != 0;
                    if (w.street < 0 || static_cast<std::size_t>(w.street) >= streets.size() ||
                        w.role < 0 || w.role > format::kRoleCrossing)
                        return false;
@@ -224,13 +246,34 @@ bool MapData::Load(std::string* error) {
                    return true;
                }))
         return false;
+    // A restriction must join its two edges at its node.
+    if (!Query(m_db, "SELECT from_edge, via_node, to_edge, only FROM restrictions ORDER BY id",
+               error, [&](sqlite3_stmt* s) {
+                   Restriction r;
+                   r.from = sqlite3_column_int(s, 0);
+                   int via = sqlite3_column_int(s, 1);
+                   r.to = sqlite3_column_int(s, 2);
+                   r.only = sqlite3_column_int(s, 3) != 0;
+                   auto touches = [&](int edge) {
+                       if (edge < 0 || static_cast<std::size_t>(edge) >= edges.size()) return false;
+                       const Edge& e = edges[static_cast<std::size_t>(edge)];
+                       return e.from == via || e.to == via;
+                   };
+                   if (!touches(r.from) || !touches(r.to)) return false;
+                   restrictions[via].push_back(r);
+                   return true;
+               }))
+        return false;
+    for (Edge& e : edges) {
+        e.leaving[0] = static_cast<float>(LeavingBearing(e, true));
+        e.leaving[1] = static_cast<float>(LeavingBearing(e, false));
+    }
     // A query must not fail later on a table the loader did not read.
     if (!Query(m_db, "SELECT count(*) FROM addresses", error, [](sqlite3_stmt*) { return true; }))
         return false;
 
     for (std::size_t i = 0; i < edges.size(); ++i) {
         const Edge& e = edges[i];
-        if (ways[static_cast<std::size_t>(e.way)].role > format::kRoleConnector) continue;
         double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
         for (const Point& p : e.points) {
             minLat = std::min(minLat, p.lat), maxLat = std::max(maxLat, p.lat);
@@ -279,7 +322,7 @@ template <class F> void ForCells(Point p, double radius, double cell, F f) {
 
 } // namespace
 
-void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
+void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
     ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
         auto it = m_edgeGrid.find(Key(y, x));
@@ -287,6 +330,18 @@ void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
     });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
+}
+
+void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
+    AllEdgesNear(p, radius, out);
+    out->erase(
+        std::remove_if(
+            out->begin(), out->end(),
+            [&](int e) {
+                return ways[static_cast<std::size_t>(edges[static_cast<std::size_t>(e)].way)].role >
+                       format::kRoleConnector;
+            }),
+        out->end());
 }
 
 void MapData::IntersectionsNear(Point p, double radius, std::vector<int>* out) const {

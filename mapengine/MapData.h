@@ -27,7 +27,7 @@ struct Way {
     std::string name, ref, cls;
     int role = 0, oneway = 0, lanes = 0;
     double maxspeed = 0.0;
-    bool roundabout = false, foot = true, car = true;
+    bool roundabout = false, foot = true, car = true, toll = false;
 };
 
 struct StreetRow {
@@ -38,6 +38,16 @@ struct Edge {
     int way = 0, from = 0, to = 0;
     double length = 0.0;
     std::vector<Point> points;
+    // The direction in which the edge leaves its first node ([0], drawing order) and its last
+    // node ([1], against the drawing), over its first metres; set when the map is loaded.
+    float leaving[2] = {0.0f, 0.0f};
+};
+
+// A turn restriction at a node: from one edge into another is forbidden (`only` false) or the
+// only turn allowed from `from` (`only` true). For drivers.
+struct Restriction {
+    int from = 0, to = 0;
+    bool only = false;
 };
 
 struct Node {
@@ -91,6 +101,8 @@ public:
 
     // Edges (street and connector roles only) whose boxes come within `radius` metres of p.
     void EdgesNear(Point p, double radius, std::vector<int>* out) const;
+    // Edges of every role (sidewalks and crossings too) whose boxes come within `radius` metres.
+    void AllEdgesNear(Point p, double radius, std::vector<int>* out) const;
     // Intersections within `radius` metres of p.
     void IntersectionsNear(Point p, double radius, std::vector<int>* out) const;
 
@@ -110,6 +122,8 @@ public:
     std::vector<IntersectionRow> intersections;
     std::vector<Area> areas;
     std::vector<Place> places;
+    // Turn restrictions by the node they are at.
+    std::unordered_map<int, std::vector<Restriction>> restrictions;
 
 private:
     bool Load(std::string* error);

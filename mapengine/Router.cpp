@@ -1,0 +1,718 @@
+#include "Router.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <queue>
+
+#include "Engine.h"
+
+namespace gpsmap {
+namespace {
+
+constexpr double kSnapRadius = 500.0; // metres: farther from every usable street is no route
+constexpr double kOnNetwork = 25.0;   // metres: a farther end keeps its own point
+constexpr double kWalkSpeed = 1.4;    // metres per second
+constexpr double kShortestSpeed = 50.0 / 3.6; // metres per second: "shortest" costs length only
+constexpr double kTurnAngle = 45.0;           // degrees: a smaller change of direction is no turn
+constexpr double kAvoid = 5.0;                // "avoid if possible": five times as costly
+constexpr double kPrefer = 0.5;               // preferred freeways: half the cost
+// Seconds added by a turn or a U-turn (docs/routing.md).
+constexpr double kVehicleTurn = 2.0;
+constexpr double kAcrossTraffic = 10.0;
+constexpr double kFewestVehicle = 20.0;
+constexpr double kFewestPedestrian = 30.0;
+constexpr double kDeadEndUTurn = 30.0;
+constexpr double kStartUTurnVehicle = 60.0;
+constexpr double kStartUTurnPedestrian = 15.0;
+constexpr double kParking = 120.0; // leaving the car to walk the last stretch
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+bool IsPathClass(const std::string& cls) {
+    return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
+           cls == "bridleway";
+}
+
+bool IsFreeway(const std::string& cls) {
+    return cls == "motorway" || cls == "motorway_link";
+}
+
+// km/h where a way has no maxspeed.
+double ClassSpeed(const std::string& cls) {
+    struct Speed {
+        const char* cls;
+        double kmh;
+    };
+    static const Speed kSpeeds[] = {
+        {"motorway", 110},  {"trunk", 90},        {"primary", 70},        {"secondary", 60},
+        {"tertiary", 50},   {"unclassified", 40}, {"residential", 30},    {"living_street", 10},
+        {"service", 20},    {"road", 30},         {"track", 15},          {"motorway_link", 60},
+        {"trunk_link", 50}, {"primary_link", 40}, {"secondary_link", 40}, {"tertiary_link", 30},
+    };
+    for (const Speed& s : kSpeeds)
+        if (cls == s.cls) return s.kmh;
+    return 20.0;
+}
+
+// How important a street is when naming the cross street of a point: lower is more important.
+int ClassRank(const Way& w) {
+    static const char* kOrder[] = {"motorway", "trunk",        "primary",     "secondary",
+                                   "tertiary", "unclassified", "residential", "living_street"};
+    int rank = 8;
+    for (int i = 0; i < 8; ++i)
+        if (w.cls == kOrder[i]) rank = i;
+    return rank + (w.role == format::kRoleStreet ? 0 : 10);
+}
+
+// Signed change of direction from `from` to `to`, degrees in (-180, 180], right positive.
+double TurnAngle(double from, double to) {
+    double d = std::fmod(to - from + 540.0, 360.0) - 180.0;
+    return d <= -180.0 ? 180.0 : d;
+}
+
+int Degrees(double bearing) {
+    return geo::WholeDegrees(bearing);
+}
+
+// The part of an edge between two offsets along its drawing order, in travel order.
+std::vector<Point> SubLine(const Edge& e, double from, double to) {
+    bool forward = from <= to;
+    double lo = std::min(from, to), hi = std::max(from, to);
+    std::vector<Point> out;
+    double done = 0.0;
+    auto at = [&](const Point& a, const Point& b, double seg, double offset) {
+        double t = seg > 0 ? std::clamp((offset - done) / seg, 0.0, 1.0) : 0.0;
+        return Point{a.lat + t * (b.lat - a.lat), a.lon + t * (b.lon - a.lon)};
+    };
+    for (std::size_t k = 0; k + 1 < e.points.size(); ++k) {
+        const Point& a = e.points[k];
+        const Point& b = e.points[k + 1];
+        double seg = geo::Distance(a, b);
+        if (done + seg >= lo && out.empty()) out.push_back(at(a, b, seg, lo));
+        if (!out.empty() && done + seg < hi) out.push_back(b);
+        if (done + seg >= hi) {
+            out.push_back(at(a, b, seg, hi));
+            break;
+        }
+        done += seg;
+    }
+    if (out.empty()) out = {e.points.back(), e.points.back()};
+    if (out.size() == 1) out.push_back(out.front());
+    if (!forward) std::reverse(out.begin(), out.end());
+    return out;
+}
+
+// Direction leaving the first point of a line over its first 10 m, and arriving at its last.
+double LineLeaving(const std::vector<Point>& line) {
+    double done = 0.0;
+    for (std::size_t k = 1; k < line.size(); ++k) {
+        done += geo::Distance(line[k - 1], line[k]);
+        if (done >= 10.0 || k + 1 == line.size())
+            return done > 0.01 ? geo::Bearing(line.front(), line[k]) : -1.0;
+    }
+    return -1.0;
+}
+
+double LineArriving(std::vector<Point> line) {
+    std::reverse(line.begin(), line.end());
+    double b = LineLeaving(line);
+    return b < 0 ? -1.0 : std::fmod(b + 180.0, 360.0);
+}
+
+struct Snap {
+    int edge = -1;
+    double along = 0.0, distance = kInfinity;
+    Point point;
+};
+
+// A part of an edge that the search treats like an edge: the pieces from the start to the ends
+// of its edge, from the ends of the end's edge to the end, and from the start to the end when
+// both lie on one edge.
+struct Piece {
+    int edge = 0, dir = 0, layer = 0;
+    int tail = 0, head = 0; // nodes; the start is node N, the end N + 1
+    double from = 0.0, to = 0.0, length = 0.0;
+    double leave = 0.0, arrive = 0.0;
+};
+
+class Search {
+public:
+    Search(const MapData& map, const RouteRequest& request, RouteScratch* scratch)
+        : m_map(map), m_request(request), m_s(scratch) {
+        const RoutePreferences& p = request.preferences;
+        m_walking = request.walking;
+        m_layers = !m_walking && p.vehicleMode == 2 ? 2 : 1;
+        m_n = static_cast<int>(map.nodes.size());
+        m_e = static_cast<int>(map.edges.size());
+        for (int layer = 0; layer < m_layers; ++layer) {
+            bool car = !m_walking && layer == 0;
+            m_car[layer] = car;
+            std::vector<double>& cost = m_perMetre[layer];
+            cost.assign(map.ways.size(), -1.0);
+            for (std::size_t i = 0; i < map.ways.size(); ++i) {
+                const Way& w = map.ways[i];
+                double c;
+                if (!car) {
+                    if (!w.foot) continue;
+                    c = (w.cls == "steps" ? 1.2 : 1.0) / kWalkSpeed;
+                } else {
+                    if (!w.car) continue;
+                    double kmh = w.maxspeed > 0 ? w.maxspeed : ClassSpeed(w.cls);
+                    c = p.vehicleMode == 1 ? 1.0 / kShortestSpeed : 3.6 / std::max(5.0, kmh);
+                    if (IsFreeway(w.cls)) {
+                        if (p.freeway == 1) continue;
+                        if (p.freeway == 2) c *= kPrefer;
+                        if (p.freeway == 3) c *= kAvoid;
+                    }
+                    if (w.roundabout) {
+                        if (p.roundabout == 1) continue;
+                        if (p.roundabout == 2) c *= kAvoid;
+                    }
+                    if (w.toll) {
+                        if (p.toll == 1) continue;
+                        if (p.toll == 2) c *= kAvoid;
+                    }
+                }
+                cost[i] = c;
+                m_minPerMetre = std::min(m_minPerMetre, c);
+            }
+        }
+    }
+
+    bool Run(Route* out) {
+        if (m_minPerMetre == kInfinity) return false;
+        Snap start = SnapTo(m_request.start, true), end = SnapTo(m_request.end, false);
+        if (start.edge < 0 || end.edge < 0) return false;
+        m_startAt = start.point;
+        m_endAt = end.point;
+        AddPieces(start, end);
+        std::vector<int> path;
+        if (!Bidirectional(&path, out)) return false;
+        Describe(path, start, end, out);
+        return true;
+    }
+
+private:
+    // ---- The states: directed edges per layer, then the pieces -----------------------------
+    int Real(int edge, int dir, int layer) const { return (edge * 2 + dir) * m_layers + layer; }
+    bool IsPiece(int v) const { return v >= 2 * m_e * m_layers; }
+    const Piece& PieceOf(int v) const {
+        return m_pieces[static_cast<std::size_t>(v - 2 * m_e * m_layers)];
+    }
+    int EdgeOf(int v) const { return IsPiece(v) ? PieceOf(v).edge : v / m_layers / 2; }
+    int DirOf(int v) const { return IsPiece(v) ? PieceOf(v).dir : (v / m_layers) % 2; }
+    int LayerOf(int v) const { return IsPiece(v) ? PieceOf(v).layer : v % m_layers; }
+    const Edge& EdgeRef(int edge) const { return m_map.edges[static_cast<std::size_t>(edge)]; }
+    int Tail(int v) const {
+        if (IsPiece(v)) return PieceOf(v).tail;
+        const Edge& e = EdgeRef(EdgeOf(v));
+        return DirOf(v) == 0 ? e.from : e.to;
+    }
+    int Head(int v) const {
+        if (IsPiece(v)) return PieceOf(v).head;
+        const Edge& e = EdgeRef(EdgeOf(v));
+        return DirOf(v) == 0 ? e.to : e.from;
+    }
+    double Leave(int v) const {
+        return IsPiece(v) ? PieceOf(v).leave : EdgeRef(EdgeOf(v)).leaving[DirOf(v)];
+    }
+    double Arrive(int v) const {
+        if (IsPiece(v)) return PieceOf(v).arrive;
+        return std::fmod(EdgeRef(EdgeOf(v)).leaving[1 - DirOf(v)] + 180.0, 360.0);
+    }
+    double Length(int v) const {
+        return IsPiece(v) ? PieceOf(v).length : EdgeRef(EdgeOf(v)).length;
+    }
+    Point At(int node) const {
+        if (node == m_n) return m_startAt;
+        if (node == m_n + 1) return m_endAt;
+        return m_map.nodes[static_cast<std::size_t>(node)].at;
+    }
+    // Cost per metre of an edge in one direction and layer; negative when not allowed.
+    double PerMetre(int edge, int dir, int layer) const {
+        int way = EdgeRef(edge).way;
+        double c = m_perMetre[layer][static_cast<std::size_t>(way)];
+        if (c < 0 || !m_car[layer]) return c;
+        int oneway = m_map.ways[static_cast<std::size_t>(way)].oneway;
+        if ((oneway == 1 && dir == 1) || (oneway == -1 && dir == 0)) return -1.0;
+        return c;
+    }
+    double Cost(int v) const { return Length(v) * PerMetre(EdgeOf(v), DirOf(v), LayerOf(v)); }
+
+    // The cost of going on from state u into state v at their node; negative when forbidden.
+    double Turn(int u, int v) const {
+        int node = Head(u);
+        int lu = LayerOf(u), lv = LayerOf(v);
+        if (lv < lu) return -1.0;
+        double cost = lv != lu ? kParking : 0.0;
+        int eu = EdgeOf(u), ev = EdgeOf(v);
+        std::size_t degree = m_map.nodes[static_cast<std::size_t>(node)].edges.size();
+        if (eu == ev && DirOf(u) != DirOf(v)) {
+            if (degree > 1) return -1.0; // turning back is for dead ends only
+            return cost + (m_car[lv] ? kDeadEndUTurn : 0.0);
+        }
+        if (m_car[lv] && lu == lv) {
+            auto it = m_map.restrictions.find(node);
+            if (it != m_map.restrictions.end()) {
+                bool only = false, listed = false;
+                for (const Restriction& r : it->second) {
+                    if (r.from != eu) continue;
+                    if (r.only) {
+                        only = true;
+                        listed = listed || r.to == ev;
+                    } else if (r.to == ev) {
+                        return -1.0;
+                    }
+                }
+                if (only && !listed) return -1.0;
+            }
+        }
+        if (degree < 3) return cost;
+        double angle = TurnAngle(Arrive(u), Leave(v));
+        if (std::fabs(angle) < kTurnAngle) return cost;
+        if (!m_car[lv]) {
+            return cost + (m_request.preferences.turnPedestrian == 1 ? kFewestPedestrian : 0.0);
+        }
+        cost += kVehicleTurn;
+        int pref = m_request.preferences.turnVehicle;
+        if (pref == 1) cost += kFewestVehicle;
+        if (pref == 2 && angle < 0) cost += kAcrossTraffic;
+        if (pref == 3 && angle > 0) cost += kAcrossTraffic;
+        return cost;
+    }
+
+    // States leaving the head of u (forward) or arriving at the tail of v (backward).
+    template <class F> void ForNext(int u, F f) const {
+        int node = Head(u);
+        if (node >= m_n) return;
+        int lu = LayerOf(u);
+        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges) {
+            const Edge& edge = EdgeRef(e);
+            for (int dir = 0; dir < 2; ++dir) {
+                if ((dir == 0 ? edge.from : edge.to) != node) continue;
+                for (int layer = lu; layer < m_layers; ++layer)
+                    if (PerMetre(e, dir, layer) >= 0) f(Real(e, dir, layer));
+            }
+        }
+        for (std::size_t i = 0; i < m_pieces.size(); ++i)
+            if (m_pieces[i].tail == node && m_pieces[i].layer >= lu)
+                f(2 * m_e * m_layers + static_cast<int>(i));
+    }
+    template <class F> void ForPrevious(int v, F f) const {
+        int node = Tail(v);
+        if (node >= m_n) return;
+        int lv = LayerOf(v);
+        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges) {
+            const Edge& edge = EdgeRef(e);
+            for (int dir = 0; dir < 2; ++dir) {
+                if ((dir == 0 ? edge.to : edge.from) != node) continue;
+                for (int layer = 0; layer <= lv; ++layer)
+                    if (PerMetre(e, dir, layer) >= 0) f(Real(e, dir, layer));
+            }
+        }
+        for (std::size_t i = 0; i < m_pieces.size(); ++i)
+            if (m_pieces[i].head == node && m_pieces[i].layer <= lv)
+                f(2 * m_e * m_layers + static_cast<int>(i));
+    }
+
+    // ---- Placing the two ends ------------------------------------------------------------------
+    Snap SnapTo(Point p, bool start) const {
+        Snap best;
+        std::vector<int> near;
+        m_map.AllEdgesNear(p, kSnapRadius, &near);
+        for (int ei : near) {
+            bool usable = false;
+            for (int layer = 0; layer < (start ? 1 : m_layers); ++layer)
+                for (int dir = 0; dir < 2; ++dir)
+                    usable = usable || PerMetre(ei, dir, layer) >= 0;
+            if (!usable) continue;
+            const Edge& e = EdgeRef(ei);
+            double along = 0.0;
+            for (std::size_t k = 0; k + 1 < e.points.size(); ++k) {
+                geo::Projection pr = geo::Project(p, e.points[k], e.points[k + 1]);
+                double seg = geo::Distance(e.points[k], e.points[k + 1]);
+                if (pr.distance < best.distance - 1e-9) {
+                    best.edge = ei;
+                    best.along = std::min(along + pr.t * seg, e.length);
+                    best.distance = pr.distance;
+                    best.point = pr.point;
+                }
+                along += seg;
+            }
+        }
+        if (best.distance > kSnapRadius) best.edge = -1;
+        return best;
+    }
+
+    void AddPiece(int edge, int dir, int layer, int tail, int head, double from, double to) {
+        if (PerMetre(edge, dir, layer) < 0) return;
+        Piece piece{edge, dir, layer, tail, head, from, to, std::fabs(to - from), 0.0, 0.0};
+        std::vector<Point> line = SubLine(EdgeRef(edge), from, to);
+        piece.leave = LineLeaving(line);
+        piece.arrive = LineArriving(line);
+        const Edge& e = EdgeRef(edge);
+        // A piece too short to have a direction takes its edge's.
+        double forward = geo::Bearing(e.points.front(), e.points.back());
+        if (piece.leave < 0) piece.leave = dir == 0 ? e.leaving[0] : e.leaving[1];
+        if (piece.arrive < 0) piece.arrive = dir == 0 ? forward : std::fmod(forward + 180, 360);
+        m_pieces.push_back(piece);
+    }
+
+    void AddPieces(const Snap& start, const Snap& end) {
+        const Edge& es = EdgeRef(start.edge);
+        const Edge& et = EdgeRef(end.edge);
+        int s = m_n, t = m_n + 1;
+        AddPiece(start.edge, 0, 0, s, es.to, start.along, es.length);
+        AddPiece(start.edge, 1, 0, s, es.from, start.along, 0.0);
+        for (int layer = 0; layer < m_layers; ++layer) {
+            AddPiece(end.edge, 0, layer, et.from, t, 0.0, end.along);
+            AddPiece(end.edge, 1, layer, et.to, t, et.length, end.along);
+        }
+        if (start.edge == end.edge) {
+            if (end.along >= start.along) AddPiece(start.edge, 0, 0, s, t, start.along, end.along);
+            if (end.along <= start.along) AddPiece(start.edge, 1, 0, s, t, start.along, end.along);
+        }
+    }
+
+    // ---- The search ----------------------------------------------------------------------------
+    double Potential(int node) const {
+        Point p = At(node);
+        return 0.5 * m_minPerMetre * (geo::Distance(p, m_endAt) - geo::Distance(m_startAt, p));
+    }
+
+    bool Bidirectional(std::vector<int>* path, Route* out) {
+        std::size_t states = static_cast<std::size_t>(2 * m_e * m_layers) + m_pieces.size();
+        RouteScratch& s = *m_s;
+        if (s.forward.size() < states) {
+            for (auto* v : {&s.forward, &s.backward})
+                v->resize(states);
+            for (auto* v : {&s.forwardParent, &s.backwardParent})
+                v->resize(states);
+            for (auto* v : {&s.forwardStamp, &s.backwardStamp, &s.forwardDone, &s.backwardDone})
+                v->assign(states, 0);
+        }
+        if (++s.stamp == 0) {
+            for (auto* v : {&s.forwardStamp, &s.backwardStamp, &s.forwardDone, &s.backwardDone})
+                std::fill(v->begin(), v->end(), 0u);
+            s.stamp = 1;
+        }
+        const unsigned stamp = s.stamp;
+        using Entry = std::pair<double, int>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<>> fq, bq;
+        auto fKnown = [&](int v) { return s.forwardStamp[static_cast<std::size_t>(v)] == stamp; };
+        auto bKnown = [&](int v) { return s.backwardStamp[static_cast<std::size_t>(v)] == stamp; };
+        double best = kInfinity;
+        int meet = -1;
+        auto offer = [&](int v) {
+            if (!fKnown(v) || !bKnown(v)) return;
+            double total =
+                s.forward[static_cast<std::size_t>(v)] + s.backward[static_cast<std::size_t>(v)];
+            if (total < best) best = total, meet = v;
+        };
+        int first = 2 * m_e * m_layers;
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            int v = first + static_cast<int>(i);
+            auto u = static_cast<std::size_t>(v);
+            if (m_pieces[i].tail == m_n) {
+                double cost = Cost(v);
+                int heading = m_request.initialHeading;
+                if (heading >= 0 && m_pieces[i].length > 0.5 &&
+                    geo::AngleBetween(m_pieces[i].leave, heading) > 90.0)
+                    cost += m_walking ? kStartUTurnPedestrian : kStartUTurnVehicle;
+                s.forward[u] = cost, s.forwardParent[u] = -1, s.forwardStamp[u] = stamp;
+                fq.push({cost + Potential(m_pieces[i].head), v});
+            }
+            if (m_pieces[i].head == m_n + 1) {
+                s.backward[u] = 0.0, s.backwardParent[u] = -1, s.backwardStamp[u] = stamp;
+                bq.push({-Potential(m_n + 1), v});
+            }
+        }
+        for (std::size_t i = 0; i < m_pieces.size(); ++i)
+            offer(first + static_cast<int>(i));
+        int visited = 0;
+        auto stale = [&](std::priority_queue<Entry, std::vector<Entry>, std::greater<>>& q,
+                         std::vector<unsigned>& done) {
+            while (!q.empty() && done[static_cast<std::size_t>(q.top().second)] == stamp)
+                q.pop();
+        };
+        while (true) {
+            stale(fq, s.forwardDone);
+            stale(bq, s.backwardDone);
+            if (fq.empty() || bq.empty()) break;
+            if (fq.top().first + bq.top().first >= best) break;
+            ++visited;
+            if (fq.top().first <= bq.top().first) {
+                int u = fq.top().second;
+                fq.pop();
+                s.forwardDone[static_cast<std::size_t>(u)] = stamp;
+                double du = s.forward[static_cast<std::size_t>(u)];
+                ForNext(u, [&](int v) {
+                    double turn = Turn(u, v);
+                    if (turn < 0) return;
+                    double d = du + turn + Cost(v);
+                    auto w = static_cast<std::size_t>(v);
+                    if (fKnown(v) && s.forward[w] <= d) return;
+                    s.forward[w] = d, s.forwardParent[w] = u, s.forwardStamp[w] = stamp;
+                    fq.push({d + Potential(Head(v)), v});
+                    offer(v);
+                });
+            } else {
+                int v = bq.top().second;
+                bq.pop();
+                s.backwardDone[static_cast<std::size_t>(v)] = stamp;
+                double dv = s.backward[static_cast<std::size_t>(v)] + Cost(v);
+                ForPrevious(v, [&](int u) {
+                    double turn = Turn(u, v);
+                    if (turn < 0) return;
+                    double d = dv + turn;
+                    auto w = static_cast<std::size_t>(u);
+                    if (bKnown(u) && s.backward[w] <= d) return;
+                    s.backward[w] = d, s.backwardParent[w] = v, s.backwardStamp[w] = stamp;
+                    bq.push({d - Potential(Head(u)), u});
+                    offer(u);
+                });
+            }
+        }
+        out->visited = visited;
+        if (meet < 0) return false;
+        out->cost = best;
+        std::vector<int> head;
+        for (int v = meet; v >= 0; v = s.forwardParent[static_cast<std::size_t>(v)])
+            head.push_back(v);
+        std::reverse(head.begin(), head.end());
+        for (int v = s.backwardParent[static_cast<std::size_t>(meet)]; v >= 0;
+             v = s.backwardParent[static_cast<std::size_t>(v)])
+            head.push_back(v);
+        *path = std::move(head);
+        return true;
+    }
+
+    // ---- Cutting the path into points ----------------------------------------------------------
+    std::string WayName(int way) const {
+        const Way& w = m_map.ways[static_cast<std::size_t>(way)];
+        std::string name = w.name.empty() ? w.ref : w.name;
+        if (name.empty()) return IsPathClass(w.cls) ? m_naming->unnamedPath : m_naming->unnamedRoad;
+        if (m_naming->expanded) name = ExpandAbbreviations(name);
+        if (m_naming->detailed && !w.name.empty() && !w.ref.empty()) name += " (" + w.ref + ")";
+        return name;
+    }
+
+    // A sidewalk is named after the street beside it.
+    std::string BesideStreet(const std::vector<Point>& line, int way) const {
+        Point mid = line[line.size() / 2];
+        if (line.size() == 2)
+            mid = {(line[0].lat + line[1].lat) / 2, (line[0].lon + line[1].lon) / 2};
+        std::vector<int> near;
+        m_map.EdgesNear(mid, 40.0, &near);
+        double best = 40.0;
+        int bestWay = -1;
+        for (int ei : near) {
+            const Edge& e = EdgeRef(ei);
+            if (m_map.ways[static_cast<std::size_t>(e.way)].role != format::kRoleStreet) continue;
+            for (std::size_t k = 0; k + 1 < e.points.size(); ++k) {
+                double d = geo::Project(mid, e.points[k], e.points[k + 1]).distance;
+                if (d < best) best = d, bestWay = e.way;
+            }
+        }
+        return WayName(bestWay >= 0 ? bestWay : way);
+    }
+
+    void Describe(std::vector<int> path, const Snap& start, const Snap& end, Route* out) {
+        out->map = &m_map;
+        // An end placed on a node leaves a piece of no length: the route starts (or ends) on the
+        // next one.
+        while (path.size() > 1 && Length(path.front()) < 0.5)
+            path.erase(path.begin());
+        while (path.size() > 1 && Length(path.back()) < 0.5)
+            path.pop_back();
+        std::size_t count = path.size();
+        std::vector<std::vector<Point>> lines(count);
+        std::vector<double> lengths(count), offsets(count);
+        std::vector<std::string> names(count);
+        std::vector<int> roles(count), ways(count);
+        double total = 0.0;
+        for (std::size_t i = 0; i < count; ++i) {
+            int v = path[i];
+            RouteStep step;
+            step.edge = EdgeOf(v);
+            step.forward = DirOf(v) == 0;
+            step.walked = !m_walking && LayerOf(v) == 1;
+            const Edge& e = EdgeRef(step.edge);
+            if (IsPiece(v)) {
+                step.from = PieceOf(v).from, step.to = PieceOf(v).to;
+            } else {
+                step.from = step.forward ? 0.0 : e.length;
+                step.to = step.forward ? e.length : 0.0;
+            }
+            out->steps.push_back(step);
+            lines[i] = SubLine(e, step.from, step.to);
+            lengths[i] = Length(v);
+            total += lengths[i];
+            offsets[i] = total; // at the end of step i
+            ways[i] = e.way;
+            roles[i] = m_map.ways[static_cast<std::size_t>(e.way)].role;
+            names[i] =
+                roles[i] == format::kRoleSidewalk ? BesideStreet(lines[i], e.way) : WayName(e.way);
+        }
+        // A crossing takes the street of the walk it belongs to: the one before it, or after.
+        for (std::size_t i = 1; i < count; ++i)
+            if (roles[i] == format::kRoleCrossing) names[i] = names[i - 1];
+        for (std::size_t i = 0; i < count && roles.front() == format::kRoleCrossing; ++i)
+            if (roles[i] != format::kRoleCrossing) {
+                std::fill(names.begin(), names.begin() + static_cast<long>(i), names[i]);
+                break;
+            }
+
+        const Way* firstWay = &m_map.ways[static_cast<std::size_t>(ways.front())];
+        const Way* lastWay = &m_map.ways[static_cast<std::size_t>(ways.back())];
+        double firstLeave = Leave(path.front()), lastArrive = Arrive(path.back());
+        auto street = [&](RoutePointData& p, const Way& w, const std::string& name) {
+            p.streetForward = name;
+            p.lanes = w.lanes;
+            p.speed = static_cast<int>(std::lround(w.maxspeed));
+        };
+        std::vector<RoutePointData>& points = out->points;
+        double approach = 0.0;
+        if (start.distance > kOnNetwork) {
+            RoutePointData p;
+            p.at = m_request.start;
+            p.name = names.front();
+            street(p, *firstWay, names.front());
+            p.orientationForward = Degrees(firstLeave);
+            p.orientationReverse = Degrees(firstLeave + 180.0);
+            points.push_back(p);
+            approach += start.distance;
+        }
+        {
+            RoutePointData p;
+            p.at = start.point;
+            p.name = names.front();
+            street(p, *firstWay, names.front());
+            p.orientationForward = Degrees(firstLeave);
+            p.orientationReverse = Degrees(firstLeave + 180.0);
+            p.featureIndex = 0;
+            p.distance = points.empty() ? 0.0 : start.distance;
+            points.push_back(p);
+        }
+        int stretch = 0;
+        double last = 0.0;
+        for (std::size_t i = 0; i + 1 < count;) {
+            int node = Head(path[i]);
+            const Node& n = m_map.nodes[static_cast<std::size_t>(node)];
+            std::size_t j = i;
+            if (n.intersection >= 0) {
+                while (j + 2 < count &&
+                       m_map.nodes[static_cast<std::size_t>(Head(path[j + 1]))].intersection ==
+                           n.intersection)
+                    ++j;
+            } else if (n.edges.size() < 3 && names[i] == names[i + 1] &&
+                       out->steps[i].walked == out->steps[i + 1].walked) {
+                ++i;
+                continue;
+            }
+            std::size_t in = i, leave = j + 1;
+            double arrive = Arrive(path[in]), depart = Leave(path[leave]);
+            double angle = TurnAngle(arrive, depart);
+            bool crossing =
+                roles[in] == format::kRoleCrossing || roles[leave] == format::kRoleCrossing;
+            bool renamed = names[in] != names[leave];
+            bool parked = out->steps[in].walked != out->steps[leave].walked;
+            bool turning = renamed || parked || (!crossing && std::fabs(angle) >= kTurnAngle);
+            if (turning) ++stretch;
+            if (turning || (!m_request.turnsOnly && n.intersection >= 0)) {
+                RoutePointData p;
+                p.at = n.intersection >= 0
+                           ? m_map.intersections[static_cast<std::size_t>(n.intersection)].at
+                           : n.at;
+                p.turning = turning;
+                street(p, m_map.ways[static_cast<std::size_t>(ways[leave])], names[leave]);
+                p.orientationForward = Degrees(depart);
+                p.orientationReverse = Degrees(arrive + 180.0);
+                p.featureIndex = stretch;
+                p.distance = offsets[in] - last;
+                last = offsets[in];
+                p.crossStreet =
+                    turning && renamed ? names[in] : CrossStreet(path, in, leave, names);
+                p.name = p.crossStreet.empty() ? p.streetForward
+                                               : p.streetForward + m_naming->joiner + p.crossStreet;
+                points.push_back(p);
+            }
+            i = j + 1;
+        }
+        {
+            RoutePointData p;
+            p.at = end.point;
+            street(p, *lastWay, names.back());
+            p.orientationForward = Degrees(lastArrive);
+            p.orientationReverse = Degrees(lastArrive + 180.0);
+            p.featureIndex = stretch;
+            p.distance = total - last;
+            points.push_back(p);
+        }
+        if (end.distance > kOnNetwork) {
+            RoutePointData p;
+            p.at = m_request.end;
+            street(p, *lastWay, names.back());
+            p.orientationForward = Degrees(lastArrive);
+            p.orientationReverse = Degrees(lastArrive + 180.0);
+            p.distance = end.distance;
+            points.push_back(p);
+            approach += end.distance;
+        }
+        points.back().name = m_request.endName;
+        points.back().description = m_request.endDescription;
+        out->length = total + approach;
+    }
+
+    // The most important other street at the nodes of a junction the path passes (steps `in`
+    // to `leave`): the street crossed.
+    std::string CrossStreet(const std::vector<int>& path, std::size_t in, std::size_t leave,
+                            const std::vector<std::string>& names) const {
+        std::vector<int> used;
+        for (std::size_t k = in; k <= leave; ++k)
+            used.push_back(EdgeOf(path[k]));
+        int bestRank = 1000;
+        std::string best;
+        for (std::size_t k = in; k < leave; ++k) {
+            const Node& n = m_map.nodes[static_cast<std::size_t>(Head(path[k]))];
+            for (int e : n.edges) {
+                if (std::find(used.begin(), used.end(), e) != used.end()) continue;
+                const Way& w = m_map.ways[static_cast<std::size_t>(EdgeRef(e).way)];
+                if (w.role > format::kRoleConnector) continue;
+                std::string name = WayName(EdgeRef(e).way);
+                int rank = ClassRank(w);
+                if (name == names[in] || name == names[leave] || rank >= bestRank) continue;
+                bestRank = rank, best = name;
+            }
+        }
+        return best;
+    }
+
+public:
+    const RouteNaming* m_naming = nullptr;
+
+private:
+    const MapData& m_map;
+    const RouteRequest& m_request;
+    RouteScratch* m_s;
+    bool m_walking = true;
+    int m_layers = 1, m_n = 0, m_e = 0;
+    bool m_car[2] = {false, false};
+    std::vector<double> m_perMetre[2];
+    double m_minPerMetre = kInfinity;
+    std::vector<Piece> m_pieces;
+    Point m_startAt, m_endAt;
+};
+
+} // namespace
+
+bool FindRoute(const MapData& map, const RouteRequest& request, const RouteNaming& naming,
+               RouteScratch* scratch, Route* out) {
+    *out = Route{};
+    Search search(map, request, scratch);
+    search.m_naming = &naming;
+    return search.Run(out);
+}
+
+} // namespace gpsmap

@@ -1,0 +1,83 @@
+// Routing over one loaded map: the walking and driving profiles, the route preferences, a
+// bidirectional A* over the map's edges taken as directed states (so that turn costs and turn
+// restrictions count), and the path cut into route points. docs/routing.md explains the costs.
+//
+// Thread safety: a Router is used by one call at a time; the map it reads is shared read-only.
+#ifndef MAPENGINE_ROUTER_H_
+#define MAPENGINE_ROUTER_H_
+
+#include <string>
+#include <vector>
+
+#include "MapData.h"
+
+namespace gpsmap {
+
+// The six preferences of a route configuration, as the type library numbers them.
+struct RoutePreferences {
+    int freeway = 0;        // 0 normal, 1 none, 2 preferred, 3 avoid if possible
+    int turnVehicle = 2;    // 1 fewest, 2 favors right, 3 favors left
+    int turnPedestrian = 0; // 0 automatic, 1 fewest
+    int roundabout = 0;     // 0 normal, 1 none, 2 avoid if possible
+    int toll = 0;           // 0 normal, 1 none, 2 avoid if possible
+    int vehicleMode = 0;    // 0 fastest, 1 shortest, 2 mixed pedestrian
+};
+
+struct RouteRequest {
+    Point start, end;
+    bool walking = true;
+    RoutePreferences preferences;
+    int initialHeading = -1; // degrees the traveller faces at the start; -1 none
+    bool turnsOnly = true;   // points at the turns only, else at every intersection too
+    std::string endName, endDescription;
+};
+
+// One point of the answer: the fields of the engine's RoutePoint record.
+struct RoutePointData {
+    Point at;
+    std::string name, description, streetForward, crossStreet;
+    bool turning = false;
+    int lanes = 0, orientationForward = 0, orientationReverse = 0, speed = 0;
+    int featureIndex = -1;
+    double distance = 0.0; // metres along the route from the previous point
+};
+
+// One piece of the path: an edge (or the part of it between the offsets `from` and `to`, metres
+// along its drawing order) travelled forward (from < to) or backward.
+struct RouteStep {
+    int edge = 0;
+    bool forward = true;
+    bool walked = false; // the walking part of a driving route (mixed pedestrian)
+    double from = 0.0, to = 0.0;
+};
+
+struct Route {
+    const MapData* map = nullptr;
+    std::vector<RouteStep> steps;
+    std::vector<RoutePointData> points;
+    double length = 0.0; // metres along the network, approaches to it included
+    double cost = 0.0;   // the search's cost (seconds of the profile)
+    int visited = 0;     // states the search settled
+};
+
+// Names the route's streets the way the engine's street answers do.
+struct RouteNaming {
+    std::string unnamedRoad = "Unnamed road", unnamedPath = "Unnamed path", joiner = " and ";
+    bool expanded = false, detailed = false;
+};
+
+// Scratch memory of the search, kept between calls so that a route does not allocate per state.
+struct RouteScratch {
+    std::vector<double> forward, backward;
+    std::vector<int> forwardParent, backwardParent;
+    std::vector<unsigned> forwardStamp, backwardStamp, forwardDone, backwardDone;
+    unsigned stamp = 0;
+};
+
+// Finds a route on `map`; false when none (no usable street near either end, or no connection).
+bool FindRoute(const MapData& map, const RouteRequest& request, const RouteNaming& naming,
+               RouteScratch* scratch, Route* out);
+
+} // namespace gpsmap
+
+#endif // MAPENGINE_ROUTER_H_
