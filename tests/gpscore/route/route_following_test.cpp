@@ -218,6 +218,31 @@ TEST_F(RouteFollowing, PassingAWaypointBySkipsIt) {
     EXPECT_EQ(Types(), expected) << Texts();
 }
 
+TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
+    Follow(kCorner);
+    At(0, 0, 0);
+    Walk(0, 0, 0, 40);
+    // The receiver reports no fix: polls go by without a word about the route.
+    core->GPSExternalNmeaDataUpdate(
+        Bstr(gpslib::test::Sentence("GPRMC,123519,V,4500.000,N,01000.000,E,,,230394,,") +
+             gpslib::test::Sentence("GPGGA,123519,4500.000,N,01000.000,E,0,00,,,M,,,,"))
+            .Get());
+    GPSQuality quality = GPSQualityGood;
+    gps->GetFixQuality(&quality);
+    EXPECT_LE(quality, GPSQualityNoFix);
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 10; ++i)
+        core->GPSForcePoll(&read);
+    EXPECT_EQ(Types(), std::vector<EventType>{EventRouteStartFollowing}) << Texts();
+    // The fix is back further on: following resumes where the traveller is.
+    Walk(0, 60, 0, 100);
+    Walk(0, 100, 100, 100);
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
 TEST_F(RouteFollowing, WithoutARouteOrAFix) {
     Bstr text;
     VARIANT_BOOL requested = VARIANT_TRUE;
