@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Engine.h"
 #include "GPSMapLib_classes.h"
 
 namespace {
@@ -129,5 +130,50 @@ void BM_GetLocationsDetailsVector(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_GetLocationsDetailsVector)->Unit(benchmark::kMicrosecond);
+
+// Across Liechtenstein, from Ruggell in the north to Balzers in the south (about 25 km as the
+// crow flies), through the engine's interface. "states" is how many directed edges the search
+// settles (read once through the engine's plain C++ face on the same file).
+void RouteAcross(benchmark::State& state, bool walking) {
+    auto map = Engine();
+    gpslib::Bstr folder(MapFolder()), none, result, name("Balzers");
+    map->Initalize(folder.Get(), none.Get(), VARIANT_FALSE, result.Put());
+    const double lat0 = 47.2436, lon0 = 9.5401, lat1 = 47.0665, lon1 = 9.5030;
+    std::size_t points = 0;
+    for (auto _ : state) {
+        gpslib::Variant list;
+        HRESULT hr =
+            walking
+                ? map->FindWalkingRoute(lat0, lon0, lat1, lon1, name.Get(), none.Get(), none.Get(),
+                                        RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                        RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                        RouteTollRoadNormal, RouteVehicleModeFastest, &list)
+                : map->FindDrivingRoute(lat0, lon0, lat1, lon1, name.Get(), none.Get(), none.Get(),
+                                        RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                        RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                        RouteTollRoadNormal, RouteVehicleModeFastest, &list);
+        points = hr == S_OK && list.parray != nullptr ? list.parray->rgsabound[0].cElements : 0;
+    }
+    if (points < 2) state.SkipWithError("no route");
+    gpsmap::Engine engine;
+    engine.Initialize(MapFolder(), "", false);
+    gpsmap::RouteRequest request;
+    request.start = {lat0, lon0};
+    request.end = {lat1, lon1};
+    request.walking = walking;
+    gpsmap::Route route;
+    engine.FindRoute(request, gpsmap::RouteNaming{}, &route);
+    state.counters["states"] = route.visited;
+    state.counters["km"] = route.length / 1000.0;
+    state.counters["points"] = static_cast<double>(points);
+}
+void BM_WalkingRouteAcrossLiechtenstein(benchmark::State& state) {
+    RouteAcross(state, true);
+}
+void BM_DrivingRouteAcrossLiechtenstein(benchmark::State& state) {
+    RouteAcross(state, false);
+}
+BENCHMARK(BM_WalkingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrivingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
 
 } // namespace

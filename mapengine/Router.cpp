@@ -26,7 +26,8 @@ constexpr double kFewestPedestrian = 30.0;
 constexpr double kDeadEndUTurn = 30.0;
 constexpr double kStartUTurnVehicle = 60.0;
 constexpr double kStartUTurnPedestrian = 15.0;
-constexpr double kParking = 120.0; // leaving the car to walk the last stretch
+constexpr double kShortestTurns = 0.25; // the share of the turn costs a shortest route pays
+constexpr double kParking = 120.0;      // leaving the car to walk the last stretch
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 bool IsPathClass(const std::string& cls) {
@@ -134,6 +135,7 @@ struct Piece {
     int tail = 0, head = 0; // nodes; the start is node N, the end N + 1
     double from = 0.0, to = 0.0, length = 0.0;
     double leave = 0.0, arrive = 0.0;
+    bool anchor = false; // no length: ties an end that lies on a node to that node
 };
 
 class Search {
@@ -246,6 +248,9 @@ private:
         int lu = LayerOf(u), lv = LayerOf(v);
         if (lv < lu) return -1.0;
         double cost = lv != lu ? kParking : 0.0;
+        // From an end on a node: only the initial heading counts; into one: nothing.
+        if (IsPiece(u) && PieceOf(u).anchor) return cost + StartPenalty(Leave(v));
+        if (IsPiece(v) && PieceOf(v).anchor) return cost;
         int eu = EdgeOf(u), ev = EdgeOf(v);
         std::size_t degree = m_map.nodes[static_cast<std::size_t>(node)].edges.size();
         if (eu == ev && DirOf(u) != DirOf(v)) {
@@ -274,12 +279,21 @@ private:
         if (!m_car[lv]) {
             return cost + (m_request.preferences.turnPedestrian == 1 ? kFewestPedestrian : 0.0);
         }
-        cost += kVehicleTurn;
+        double turn = kVehicleTurn;
         int pref = m_request.preferences.turnVehicle;
-        if (pref == 1) cost += kFewestVehicle;
-        if (pref == 2 && angle < 0) cost += kAcrossTraffic;
-        if (pref == 3 && angle > 0) cost += kAcrossTraffic;
-        return cost;
+        if (pref == 1) turn += kFewestVehicle;
+        if (pref == 2 && angle < 0) turn += kAcrossTraffic;
+        if (pref == 3 && angle > 0) turn += kAcrossTraffic;
+        // The shortest route weighs turns lightly: its length comes first.
+        if (m_request.preferences.vehicleMode == 1) turn *= kShortestTurns;
+        return cost + turn;
+    }
+
+    // Leaving the start against the traveller's heading: a U-turn.
+    double StartPenalty(double leave) const {
+        int heading = m_request.initialHeading;
+        if (heading < 0 || geo::AngleBetween(leave, heading) <= 90.0) return 0.0;
+        return m_walking ? kStartUTurnPedestrian : kStartUTurnVehicle;
     }
 
     // States leaving the head of u (forward) or arriving at the tail of v (backward).
@@ -359,17 +373,65 @@ private:
         m_pieces.push_back(piece);
     }
 
+    // A piece of no length between an end and the node it lies on, in one layer, carried by an
+    // edge of the node that the layer may use; none when no such edge.
+    void AddAnchor(int node, int layer, int tail, int head) {
+        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges)
+            for (int dir = 0; dir < 2; ++dir)
+                if (PerMetre(e, dir, layer) >= 0) {
+                    const Edge& edge = EdgeRef(e);
+                    double at = edge.from == node ? 0.0 : edge.length;
+                    Piece piece{e,
+                                dir,
+                                layer,
+                                tail,
+                                head,
+                                at,
+                                at,
+                                0.0,
+                                edge.leaving[dir],
+                                std::fmod(edge.leaving[1 - dir] + 180.0, 360.0),
+                                true};
+                    m_pieces.push_back(piece);
+                    return;
+                }
+    }
+
+    // The node an end lies on (within half a metre of the edge's end), else -1.
+    int NodeAt(const Snap& snap) const {
+        const Edge& e = EdgeRef(snap.edge);
+        if (snap.along < 0.5) return e.from;
+        if (snap.along > e.length - 0.5) return e.to;
+        return -1;
+    }
+
     void AddPieces(const Snap& start, const Snap& end) {
         const Edge& es = EdgeRef(start.edge);
         const Edge& et = EdgeRef(end.edge);
         int s = m_n, t = m_n + 1;
-        AddPiece(start.edge, 0, 0, s, es.to, start.along, es.length);
-        AddPiece(start.edge, 1, 0, s, es.from, start.along, 0.0);
-        for (int layer = 0; layer < m_layers; ++layer) {
-            AddPiece(end.edge, 0, layer, et.from, t, 0.0, end.along);
-            AddPiece(end.edge, 1, layer, et.to, t, et.length, end.along);
+        int startNode = NodeAt(start), endNode = NodeAt(end);
+        if (startNode >= 0) {
+            AddAnchor(startNode, 0, s, startNode);
+        } else {
+            AddPiece(start.edge, 0, 0, s, es.to, start.along, es.length);
+            AddPiece(start.edge, 1, 0, s, es.from, start.along, 0.0);
         }
-        if (start.edge == end.edge) {
+        for (int layer = 0; layer < m_layers; ++layer) {
+            if (endNode >= 0) {
+                AddAnchor(endNode, layer, endNode, t);
+            } else {
+                AddPiece(end.edge, 0, layer, et.from, t, 0.0, end.along);
+                AddPiece(end.edge, 1, layer, et.to, t, et.length, end.along);
+            }
+        }
+        if (geo::Distance(start.point, end.point) < 0.5) {
+            // The same place twice: a route of no length.
+            for (int dir = 0; dir < 2; ++dir)
+                if (PerMetre(start.edge, dir, 0) >= 0) {
+                    AddPiece(start.edge, dir, 0, s, t, start.along, start.along);
+                    break;
+                }
+        } else if (start.edge == end.edge && startNode < 0 && endNode < 0) {
             if (end.along >= start.along) AddPiece(start.edge, 0, 0, s, t, start.along, end.along);
             if (end.along <= start.along) AddPiece(start.edge, 1, 0, s, t, start.along, end.along);
         }
@@ -416,10 +478,7 @@ private:
             auto u = static_cast<std::size_t>(v);
             if (m_pieces[i].tail == m_n) {
                 double cost = Cost(v);
-                int heading = m_request.initialHeading;
-                if (heading >= 0 && m_pieces[i].length > 0.5 &&
-                    geo::AngleBetween(m_pieces[i].leave, heading) > 90.0)
-                    cost += m_walking ? kStartUTurnPedestrian : kStartUTurnVehicle;
+                if (!m_pieces[i].anchor) cost += StartPenalty(m_pieces[i].leave);
                 s.forward[u] = cost, s.forwardParent[u] = -1, s.forwardStamp[u] = stamp;
                 fq.push({cost + Potential(m_pieces[i].head), v});
             }

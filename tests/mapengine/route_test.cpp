@@ -4,6 +4,7 @@
 // degree east and north of 45 N 10 E.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -72,18 +73,40 @@ TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
           "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 333 | #1 | "
           "First Avenue",
           "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 471 | #1 | "}},
-        {"driving takes the faster Oak Avenue, its northbound half, clustered at x = 3",
+        {"driving takes Main Street, the faster way",
          false,
          0,
          0,
          6,
          3,
-         {"0.00,0.00 South Street | South Street | 0 | 90/270 | 0 | 0 | #0 | ",
-          "3.00,0.00 T Oak Avenue and South Street | Oak Avenue | 2 | 0/270 | 48 | 224 | #1 | "
-          "South Street",
-          "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 357 | #2 | "
+         {"0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
+          "0.00,2.00 T Main Street and First Avenue | Main Street | 2 | 90/180 | 50 | 222 | #1 | "
+          "First Avenue",
+          "6.00,2.00 T Elm Street and Main Street | Elm Street | 0 | 0/270 | 0 | 471 | #2 | "
+          "Main Street",
+          "6.00,3.00 End | Elm Street | 0 | 0/180 | 0 | 111 | #2 | "}},
+        {"Mill Lane is one-way eastward: drivers go round by Oak Avenue's southbound half",
+         false,
+         2,
+         1,
+         0,
+         1,
+         {"2.00,1.00 Mill Lane | Mill Lane | 0 | 90/270 | 0 | 0 | #0 | ",
+          "2.85,1.00 T Oak Avenue and Mill Lane | Oak Avenue | 2 | 180/270 | 48 | 67 | #1 | Mill "
+          "Lane",
+          "3.00,0.00 T South Street and Oak Avenue | South Street | 0 | 270/0 | 0 | 111 | #2 | "
           "Oak Avenue",
-          "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 224 | #2 | "}},
+          "0.00,0.00 T First Avenue and South Street | First Avenue | 0 | 0/90 | 0 | 224 | #3 | "
+          "South Street",
+          "0.00,1.00 End | First Avenue | 0 | 0/180 | 0 | 111 | #3 | "}},
+        {"walkers go straight back along it",
+         true,
+         2,
+         1,
+         0,
+         1,
+         {"2.00,1.00 Mill Lane | Mill Lane | 0 | 270/90 | 0 | 0 | #0 | ",
+          "0.00,1.00 End | Mill Lane | 0 | 270/90 | 0 | 157 | #0 | "}},
         {"through the roundabout: one turning point at its centre",
          false,
          5,
@@ -125,6 +148,190 @@ TEST_F(SampleRoutes, DriversKeepTheTurnRestrictionWalkersDoNot) {
                   "| #1 | Elm Street",
                   "4.50,3.00 End | North Street | 0 | 270/90 | 0 | 118 | #1 | "}))
         << Describe(walk);
+}
+
+TEST_F(SampleRoutes, EveryIntersectionWithWaypointModeAllTurnsOnlyOtherwise) {
+    Preferences all;
+    all.waypointMode = 0;
+    EXPECT_EQ(
+        Grid(Walk(0, 0, 6, 3, all)),
+        (std::vector<std::string>{
+            "0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
+            "0.00,1.00 First Avenue and Mill Lane | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
+            "Mill Lane",
+            "0.00,2.00 First Avenue and Main Street | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
+            "Main Street",
+            "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 | #1 "
+            "| First Avenue",
+            "1.50,3.00 North Street and Park Path | North Street | 0 | 90/270 | 0 | 118 | #1 | "
+            "Park "
+            "Path",
+            "3.00,3.00 North Street and Oak Avenue | North Street | 0 | 90/270 | 0 | 106 | #1 | "
+            "Oak "
+            "Avenue",
+            "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 248 | #1 | "}));
+    // The system mode is turns only, as is the default.
+    Preferences system;
+    system.waypointMode = 2;
+    EXPECT_EQ(Walk(0, 0, 6, 3, system).size(), 3u);
+}
+
+TEST_F(SampleRoutes, AUTurnAtTheStartIsCostly) {
+    // On Main Street between First Avenue and Oak Avenue, bound for North Street at x = 4.5:
+    // east by Oak Avenue is the way, unless the driver faces west.
+    EXPECT_EQ(
+        Grid(Drive(2.5, 2, 4.5, 3)),
+        (std::vector<std::string>{
+            "2.50,2.00 Main Street | Main Street | 2 | 90/270 | 50 | 0 | #0 | ",
+            "3.00,2.00 T Oak Avenue and Main Street | Oak Avenue | 2 | 0/270 | 48 | 28 | #1 | "
+            "Main Street",
+            "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 135 | "
+            "#2 | Oak Avenue",
+            "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 106 | #2 | "}));
+    Preferences west;
+    west.heading = 270;
+    EXPECT_EQ(Grid(Drive(2.5, 2, 4.5, 3, west)),
+              (std::vector<std::string>{
+                  "2.50,2.00 Main Street | Main Street | 2 | 270/90 | 50 | 0 | #0 | ",
+                  "0.00,2.00 T First Avenue and Main Street | First Avenue | 0 | 0/90 | 0 | 196 | "
+                  "#1 | Main Street",
+                  "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 "
+                  "| #2 | First Avenue",
+                  "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 354 | #2 | "}));
+    // Facing east, nothing changes.
+    Preferences east;
+    east.heading = 80;
+    EXPECT_EQ(Grid(Drive(2.5, 2, 4.5, 3, east)), Grid(Drive(2.5, 2, 4.5, 3)));
+}
+
+TEST_F(SampleRoutes, TheEndIsNamedAndASidewalkIsTheStreetBesideIt) {
+    Preferences p;
+    std::vector<Point> route = FindRoute(map.Get(), Lat(2.08), Lon(1), Lat(3.5), Lon(1.5), p,
+                                         nullptr, "Park Bench", "by the fountain");
+    ASSERT_GE(route.size(), 2u);
+    EXPECT_EQ(route.front().street, "Main Street"); // on the sidewalk
+    EXPECT_EQ(route.back().name, "Park Bench");
+    EXPECT_EQ(route.back().description, "by the fountain");
+    EXPECT_EQ(route.back().street, "Park Path");
+    // The distances add up to the walk: 39 m of sidewalk, the crossing, Main Street, Oak
+    // Avenue, North Street, Park Path.
+    EXPECT_NEAR(Length(route), 427.3, 1.0);
+}
+
+TEST_F(SampleRoutes, BadRequestsGetTheirAnswers) {
+    struct Case {
+        const char* what;
+        double lat0, lon0, lat1, lon1;
+        std::size_t points;
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {
+        {"the same place twice: a route of no length", Lat(2), Lon(1), Lat(2), Lon(1), 2},
+        {"start off every map", 10.0, 10.0, Lat(2), Lon(1), 0},
+        {"end off every map", Lat(2), Lon(1), -33.0, 151.0, 0},
+        {"not a number", nan, Lon(1), Lat(2), Lon(1), 0},
+        {"off the globe", Lat(2), Lon(1), 91.0, 200.0, 0},
+        {"no position", 0.0, 0.0, Lat(2), Lon(1), 0},
+    };
+    for (const Case& c : cases)
+        for (bool walking : {true, false}) {
+            Preferences p;
+            p.walking = walking;
+            HRESULT hr = E_FAIL;
+            std::vector<Point> route = FindRoute(map.Get(), c.lat0, c.lon0, c.lat1, c.lon1, p, &hr);
+            EXPECT_EQ(hr, S_OK) << c.what;
+            EXPECT_EQ(route.size(), c.points) << c.what << (walking ? " walking" : " driving");
+            if (c.points == 2) {
+                EXPECT_EQ(Length(route), 0.0);
+            }
+        }
+    gpslib::Bstr none;
+    EXPECT_EQ(map->FindWalkingRoute(Lat(0), Lon(0), Lat(1), Lon(1), none.Get(), none.Get(),
+                                    none.Get(), RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                    RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                    RouteTollRoadNormal, RouteVehicleModeFastest, nullptr),
+              E_POINTER);
+    // Without maps the engine cannot answer.
+    map->UnloadMaps();
+    HRESULT hr = S_OK;
+    FindRoute(map.Get(), Lat(0), Lon(0), Lat(1), Lon(1), Preferences{}, &hr);
+    EXPECT_EQ(hr, E_FAIL);
+}
+
+// A list of route points made by the client, as route loading makes it.
+void MakeList(const std::vector<std::array<double, 3>>& points, VARIANT* list) {
+    std::vector<gpslib::ComPtr<IRoutePoint>> made;
+    std::vector<IUnknown*> items;
+    for (const auto& [x, y, distance] : points) {
+        gpslib::ComPtr<IRoutePoint> p;
+        ASSERT_EQ(gpslib::CreateObject(CLSID_RoutePoint, IID_IRoutePoint, &p), S_OK);
+        p->SetLatitude(Lat(y));
+        p->SetLongitude(Lon(x));
+        p->SetDistanceFromLastPoint(distance);
+        made.push_back(p);
+        items.push_back(p.Get());
+    }
+    ASSERT_EQ(gpslib::ReturnObjectList(list, items, IID_IRoutePoint), S_OK);
+}
+
+TEST_F(SampleRoutes, ALoadedRouteIsOptimisedWhenItsPointsLieOnTheNetworkAndConnect) {
+    struct Case {
+        const char* what;
+        bool walking;
+        std::vector<std::array<double, 3>> points; // x, y, metres from the last point (0 none)
+        bool optimised;
+    };
+    const Case cases[] = {
+        {"corners along the streets", true, {{0, 0, 0}, {0, 3, 333}, {6, 3, 471}}, true},
+        {"no distances given: connected is enough", false, {{0, 0, 0}, {6, 3, 0}}, true},
+        {"a point 200 m off every street", true, {{0, 0, 0}, {9.5, -1.4, 0}}, false},
+        {"a point off the map", true, {{0, 0, 0}, {60, 60, 0}}, false},
+        {"a single point", true, {{0, 0, 0}}, false},
+        {"no points", true, {}, false},
+        {"walkers go back along Mill Lane", true, {{2, 1, 0}, {0, 1, 157}}, true},
+        {"drivers cannot: their way round is more than half as long again",
+         false,
+         {{2, 1, 0}, {0, 1, 157}},
+         false},
+    };
+    for (const Case& c : cases) {
+        gpslib::Variant list;
+        MakeList(c.points, &list);
+        VARIANT_BOOL optimised = VARIANT_TRUE;
+        auto call = c.walking ? &IGPSMap::LoadWalkingRoute : &IGPSMap::LoadDrivingRoute;
+        EXPECT_EQ((map.Get()->*call)(&list, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                     RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                     RouteTollRoadNormal, RouteVehicleModeFastest, &optimised),
+                  S_OK)
+            << c.what;
+        EXPECT_EQ(optimised != 0, c.optimised) << c.what;
+        // The list is the caller's and stays as it was.
+        EXPECT_EQ(list.vt, VT_ARRAY | VT_VARIANT) << c.what;
+        EXPECT_EQ(ReadRoutePoints(&list).size(), c.points.size()) << c.what;
+    }
+}
+
+TEST_F(SampleRoutes, ALoadedListOfTheWrongKindIsRefused) {
+    gpslib::ComPtr<ICrossStreetRecord> record;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_CrossStreetRecord, IID_ICrossStreetRecord, &record), S_OK);
+    gpslib::Variant list;
+    ASSERT_EQ(gpslib::ReturnObjectList(&list, {record.Get()}, IID_ICrossStreetRecord), S_OK);
+    VARIANT_BOOL optimised = VARIANT_TRUE;
+    auto load = [&](VARIANT* l, VARIANT_BOOL* out) {
+        return map->LoadWalkingRoute(l, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                     RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                     RouteTollRoadNormal, RouteVehicleModeFastest, out);
+    };
+    EXPECT_EQ(load(&list, &optimised), E_INVALIDARG);
+    EXPECT_EQ(optimised, VARIANT_FALSE);
+    gpslib::Variant notAList;
+    notAList.vt = VT_I4;
+    EXPECT_EQ(load(&notAList, &optimised), E_INVALIDARG);
+    EXPECT_EQ(load(&list, nullptr), E_POINTER);
+    EXPECT_EQ(load(nullptr, &optimised), E_POINTER);
+    // Clearing the held route always works, with or without a route.
+    EXPECT_EQ(map->ClearRoute(), S_OK);
+    EXPECT_EQ(map->ClearRoute(), S_OK);
 }
 
 } // namespace
