@@ -192,16 +192,16 @@ TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
     configuration->GetInitialHeading(&heading);
     EXPECT_EQ(heading, 0); // the traveller's heading, the configuration giving none
 
-    // Driving goes by the faster Oak Avenue and replaces the walking route.
+    // Driving goes by the faster Main Street and replaces the walking route.
     ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3));
     EXPECT_EQ(Grid(Route().Get()),
               (std::vector<std::string>{
-                  "0.00,0.00 South Street | South Street | 90/270 | -1 | 0 | ",
-                  "3.00,0.00 T Oak Avenue and South Street | Oak Avenue | 0/270 | 0 | 224 | "
-                  "South Street",
-                  "3.00,3.00 T North Street and Oak Avenue | North Street | 90/180 | 90 | 357 | "
-                  "Oak Avenue",
-                  "6.00,3.00 Home | North Street | 90/270 | -1 | 224 | "}));
+                  "0.00,0.00 First Avenue | First Avenue | 0/180 | -1 | 0 | ",
+                  "0.00,2.00 T Main Street and First Avenue | Main Street | 90/180 | 90 | 222 | "
+                  "First Avenue",
+                  "6.00,2.00 T Elm Street and Main Street | Elm Street | 0/270 | 0 | 471 | "
+                  "Main Street",
+                  "6.00,3.00 Home | Elm Street | 0/180 | -1 | 111 | "}));
     const std::string log = Log();
     EXPECT_NE(log.find("  GPSCore::RouteCreateAutomaticInternal FindDrivingRoute"),
               std::string::npos);
