@@ -8,8 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "core/GPSCore.h"
 #include "core/SettingsFiles.h"
 #include "service_fixture.h"
+
+// Reaches the route follower's distances, which the walks only show at a few points.
+class GPSCoreTestPeer {
+public:
+    static LONG Threshold(IGPSCore* core, int k, SHORT lanes) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        return impl->m_routeFollower.Threshold(k, lanes);
+    }
+    static LONG OffRoute(IGPSCore* core) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        return impl->m_routeFollower.OffRouteFeet();
+    }
+};
 
 namespace {
 
@@ -241,6 +257,49 @@ TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
                                              EventRouteArrivedNearTurn, EventRouteContinueStraight,
                                              EventArrivedNearDestination};
     EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
+    // An arrival distance of 30 ft. T(0) approach, T(1) far approach, T(2) the end, T(3) a
+    // waypoint; "off" the off-route distance.
+    struct Case {
+        const char* what;
+        RouteType type;
+        double knots;
+        bool testMode;
+        SHORT lanes;
+        std::vector<LONG> expected; // T(0), T(1), T(2), T(3), off
+    } cases[] = {
+        {"walking", RouteTypePedestrian, 0.0, false, 1, {75, 150, 37, 45, 150}},
+        {"a manual route halves the distance",
+         RouteTypeManual,
+         0.0,
+         false,
+         1,
+         {37, 75, 18, 22, 150}},
+        {"three lanes to cross", RouteTypePedestrian, 0.0, false, 3, {125, 200, 87, 95, 150}},
+        // 8.69 knots, just over 10 mph: 45 x 0.13 x 10 = 58.
+        {"at 10 mph", RouteTypePedestrian, 8.69, false, 1, {97, 234, 48, 58, 150}},
+        {"at 20 mph", RouteTypePedestrian, 17.38, false, 1, {195, 468, 96, 117, 500}},
+        {"driving", RouteTypeVehicle, 0.0, false, 1, {75, 150, 37, 45, 500}},
+        // Close range: a quarter, the manual halving undone, 2 x A for a waypoint.
+        {"close range", RouteTypeManual, 0.0, true, 1, {18, 37, 9, 15, 10}},
+    };
+    for (const Case& c : cases) {
+        auto route = Route(kCorner);
+        route->SetType(c.type);
+        ASSERT_EQ(core->RouteSet(route.Get()), S_OK);
+        core->SystemSetTestMode(c.testMode ? VARIANT_TRUE : VARIANT_FALSE);
+        char rmc[128];
+        std::snprintf(rmc, sizeof rmc, "GPRMC,123519,A,4500.000,N,01000.000,E,%.6f,0.0,230394,,",
+                      c.knots);
+        core->GPSExternalNmeaDataUpdate(Bstr(gpslib::test::Sentence(rmc)).Get());
+        std::vector<LONG> got;
+        for (int k = 0; k < 4; ++k)
+            got.push_back(GPSCoreTestPeer::Threshold(core.Get(), k, c.lanes));
+        got.push_back(GPSCoreTestPeer::OffRoute(core.Get()));
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
 }
 
 TEST_F(RouteFollowing, WithoutARouteOrAFix) {
