@@ -117,6 +117,7 @@ void RouteBuilder::Release() {
     m_pRoute.Reset();
     m_bRouteOptimized = false;
     m_nRouteExplorationIndex = -1;
+    m_bRecording = false;
 }
 
 void RouteBuilder::Close() {
@@ -327,7 +328,11 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
         first.longitude = p.longitude;
         std::vector<WaypointRecord> records;
         records.push_back(std::move(first));
-        Install(std::move(records), configuration, type, waypointMode, m_parts.walker.Heading());
+        const SHORT heading = m_parts.walker.Heading();
+        records.back().streetOrientationForward = heading;
+        records.back().streetOrientationReverse = static_cast<SHORT>((heading + 180) % 360);
+        Install(std::move(records), configuration, type, waypointMode, heading);
+        m_bRecording = true;
         return true;
     }
     if (!IsValidPlace(destination)) {
@@ -639,6 +644,50 @@ bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration
     m_nRouteExplorationIndex = -1;
     context.Log("  GPSCore::RouteCreateFromSimulation / RouteCreateAutomaticInternal exiting");
     return true;
+}
+
+// The walker turns at a waypoint: turning on the spot or setting off in a new direction (45
+// degrees or more from the way it left) makes the last waypoint a turn onto the new heading.
+void RouteBuilder::RecordVirtualMove(ILocationObject* location, SHORT heading) {
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (!Recording() || route == nullptr || !IsValidPlace(location)) return;
+    const geo::Position p = PositionOf(location);
+    const int count = static_cast<int>(route->Waypoints().size());
+    if (count > 0) {
+        const WaypointRecord& last = route->Waypoints().back();
+        const bool turned = heading != -1 && last.streetOrientationForward != -1 &&
+                            !geo::HeadingsWithin(heading, last.streetOrientationForward, 45);
+        if (turned) {
+            ComPtr<IWaypointObject> waypoint;
+            if (route->Waypoint(count, waypoint.Put()) == S_OK) {
+                waypoint->SetIsTurningPoint(VARIANT_TRUE);
+                waypoint->SetStreetOrientationForward(heading);
+                waypoint->SetTurnCompleteHeadingDegrees(heading);
+                m_pRoute->UpdateWaypointInRoute(waypoint.Get());
+            }
+        }
+        if (geo::IsSamePoint({last.latitude, last.longitude}, p)) return;
+    }
+    WaypointRecord r;
+    r.latitude = p.latitude;
+    r.longitude = p.longitude;
+    r.streetOrientationForward = heading;
+    r.streetOrientationReverse =
+        heading == -1 ? SHORT{-1} : static_cast<SHORT>((heading + 180) % 360);
+    if (count > 0) {
+        const WaypointRecord& last = route->Waypoints().back();
+        r.distanceFromLastWaypoint =
+            geo::Distance({last.latitude, last.longitude}, {p.latitude, p.longitude});
+    }
+    if (m_parts.context.m_pGPSMap) {
+        Bstr street, result;
+        m_parts.context.m_pGPSMap->GetStreetAtLocation(p.latitude, p.longitude, heading,
+                                                       Bstr(u"STREET EXPANDED").Get(), street.Put(),
+                                                       result.Put());
+        r.streetNameForward = TextOf(street);
+        r.name = r.streetNameForward;
+    }
+    route->AppendWaypoint(std::move(r));
 }
 
 // ---------------------------------------------------------------------------------------------

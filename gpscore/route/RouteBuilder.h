@@ -72,6 +72,12 @@ public:
     HRESULT GetSettings(Mode mode, IRouteSettingsObject** settings) const;
     HRESULT SetSettings(Mode mode, IRouteSettingsObject* settings);
 
+    // A route being recorded from the virtual walker's movements (RouteTypeFromVirtualExploration).
+    bool Recording() const { return m_bRecording && m_pRoute; }
+    // While recording: the walker moved to `location`, now facing `heading`; a waypoint is added
+    // there, and the last waypoint becomes a turn when the heading turned 45 degrees or more.
+    void RecordVirtualMove(ILocationObject* location, SHORT heading);
+
     // The mode's position and heading (null when there is none).
     gpslib::ComPtr<ILocationObject> CurrentLocation(Mode mode, SHORT* heading) const;
 
@@ -101,6 +107,7 @@ private:
     bool m_bRouteOptimized = false;
     bool m_bRouteCreationInProgress = false;
     SHORT m_nRouteExplorationIndex = -1;
+    bool m_bRecording = false;
 };
 
 } // namespace gpscore

@@ -20,6 +20,19 @@ public:
         gpslib::os::CriticalSectionLock lock(impl->m_csCore);
         return impl->m_routeFollower.Threshold(k, lanes);
     }
+    static void PlaceWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        impl->m_virtual.Walker()->SetLocation(place);
+        impl->m_virtual.Walker()->SetHeading(heading);
+    }
+    // The walker moved, as the virtual movements tell a recording route.
+    static void MoveWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
+        PlaceWalker(core, place, heading);
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        impl->m_routeBuilder.RecordVirtualMove(place, heading);
+    }
     static LONG OffRoute(IGPSCore* core) {
         CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
         gpslib::os::CriticalSectionLock lock(impl->m_csCore);
@@ -300,6 +313,54 @@ TEST_F(RouteFollowing, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
         got.push_back(GPSCoreTestPeer::OffRoute(core.Get()));
         EXPECT_EQ(got, c.expected) << c.what;
     }
+}
+
+TEST_F(RouteFollowing, ARouteRecordedFromTheVirtualWalker) {
+    auto place = [](double x, double y) {
+        ComPtr<ILocationObject> p;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
+        p->SetLatitude(Lat(y));
+        p->SetLongitude(Lon(x));
+        return p;
+    };
+    GPSCoreTestPeer::PlaceWalker(core.Get(), place(0, 0).Get(), 0);
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(RouteTypeFromVirtualExploration);
+    VARIANT_BOOL created = VARIANT_TRUE;
+    // Recording is for the virtual walker only.
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteCreateAutomatic(VirtualMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 0);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 90); // a turn on the spot
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 50).Get(), 90);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 80).Get(), 0);
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    std::string turns;
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    for (SHORT i = 1; i <= count; ++i) {
+        ComPtr<IWaypointObject> w;
+        route->GetWaypoint(i, w.Put());
+        VARIANT_BOOL turning = 0;
+        w->IsTurningPoint(&turning);
+        turns += turning ? 'T' : '-';
+    }
+    EXPECT_EQ(turns, "-TT-"); // turned east at (0, 50), north again at (40, 50)
+    LONG total = 0;
+    route->TotalRouteDistance(&total);
+    EXPECT_EQ(total, 393); // 120 m is 393.7 ft
+    // A recorded route turns round; closing it ends the recording.
+    VARIANT_BOOL reversed = 0;
+    core->RouteReverse(&reversed);
+    EXPECT_EQ(reversed, VARIANT_TRUE);
+    core->RouteClose();
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 0).Get(), 0);
+    EXPECT_EQ(core->RouteGet(route.Put()), S_FALSE);
 }
 
 TEST_F(RouteFollowing, WithoutARouteOrAFix) {
