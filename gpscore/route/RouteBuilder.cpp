@@ -167,7 +167,7 @@ bool RouteBuilder::Reverse() {
     ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
     ComPtr<IWaypointObject> current;
     if (here)
-        m_pRoute->SetCurrentToNextWaypointNearestLocation(SettingsWaypointMode(mode), here.Get(),
+        m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeSystem, here.Get(),
                                                           current.Put());
     if (m_nRouteExplorationIndex != -1)
         if (IVirtualObject* walker = m_parts.walker.Walker())

@@ -129,6 +129,12 @@ bool RouteFollower::Request(std::u16string* announcement) {
         *announcement = m_context.String(kNoRoute);
         return false;
     }
+    SHORT count = 0;
+    m_pRoute->GetWaypointCount(&count);
+    if (count == 0) { // Nothing to follow.
+        *announcement = m_context.String(kNoMoreWaypoints);
+        return false;
+    }
     m_bFollowingRequested = true;
     *announcement = StartAnnouncement();
     return true;

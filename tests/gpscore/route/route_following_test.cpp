@@ -114,13 +114,14 @@ protected:
         }
         return route;
     }
-    void Follow(const std::vector<Point>& points) {
-        ASSERT_EQ(core->RouteSet(Route(points).Get()), S_OK);
+    // Sets the route and asks to follow it; whether following was requested.
+    bool Follow(const std::vector<Point>& points) {
+        EXPECT_EQ(core->RouteSet(Route(points).Get()), S_OK);
         Bstr announcement;
         VARIANT_BOOL requested = 0;
-        ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
-        EXPECT_EQ(requested, VARIANT_TRUE);
+        EXPECT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
         start = announcement.Utf8();
+        return requested == VARIANT_TRUE;
     }
     // One poll with the traveller at (x, y) facing `heading`.
     void At(double x, double y, SHORT heading) {
@@ -178,7 +179,7 @@ const std::vector<Point> kCorner = {
 };
 
 TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
-    Follow(kCorner);
+    ASSERT_TRUE(Follow(kCorner));
     EXPECT_EQ(start, "Following the route from Waypoint 1, Start. Head for the next turn.");
     At(0, 0, 0);
     Walk(0, 0, 0, 100);
@@ -361,6 +362,31 @@ TEST_F(RouteFollowing, ARouteRecordedFromTheVirtualWalker) {
     core->RouteClose();
     GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 0).Get(), 0);
     EXPECT_EQ(core->RouteGet(route.Put()), S_FALSE);
+}
+
+TEST_F(RouteFollowing, RoutesOfNoOrOneWaypoint) {
+    struct Case {
+        const char* what;
+        std::vector<Point> points;
+        bool requested;
+        const char* start;
+        std::vector<EventType> events;
+    } cases[] = {
+        {"no waypoint", {}, false, "There are no more waypoints.", {}},
+        {"one waypoint, the end itself",
+         {{0, 20, "Home", "North Street", false, 0, 180}},
+         true,
+         "Following the route from Waypoint 1, Home. There are no more waypoints.",
+         {EventRouteStartFollowing, EventArrivedNearDestination}},
+    };
+    for (const Case& c : cases) {
+        seen.clear();
+        EXPECT_EQ(Follow(c.points), c.requested) << c.what;
+        EXPECT_EQ(start, c.start) << c.what;
+        Walk(0, 0, 0, 30);
+        EXPECT_EQ(Types(), c.events) << c.what << "\n" << Texts();
+        core->RouteClose();
+    }
 }
 
 TEST_F(RouteFollowing, WithoutARouteOrAFix) {
