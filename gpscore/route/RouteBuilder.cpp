@@ -148,6 +148,7 @@ HRESULT RouteBuilder::Set(IRouteObject* given) {
         if (FAILED(hr)) return hr;
     }
     auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (route == nullptr) return E_FAIL;
     route->ClearWaypoints();
     route->SetType(type);
     for (WaypointRecord& record : records)
@@ -245,9 +246,9 @@ bool RouteBuilder::CreateAutomatic(Mode mode, IRouteConfigurationObject* configu
                 ComPtr<ILocationObject> at;
                 beginning->GetLocation(at.Put());
                 walker->SetLocation(at.Get());
-                walker->SetHeading(
-                    Read(gpslib::ImplOf<CRouteObject>(m_pRoute.Get())->Configuration(),
-                         &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
+                auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+                walker->SetHeading(Read(route != nullptr ? route->Configuration() : nullptr,
+                                        &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
             }
         }
     }
@@ -486,6 +487,7 @@ void RouteBuilder::Install(std::vector<WaypointRecord> records,
     ComPtr<IRouteObject> route;
     if (FAILED(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route))) return;
     auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
+    if (impl == nullptr) return;
     for (WaypointRecord& record : records)
         impl->AppendWaypoint(std::move(record));
     if (IRouteConfigurationObject* own = impl->Configuration()) {

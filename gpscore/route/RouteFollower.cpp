@@ -353,6 +353,7 @@ bool RouteFollower::CheckSkippedPoints(const Here& here) {
         m_nReferenceDistance = d;
         m_nPreviousDistance = d;
         auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+        if (route == nullptr) return false;
         double latitude = 0.0, longitude = 0.0;
         here.location->GetLatitude(&latitude);
         here.location->GetLongitude(&longitude);
@@ -490,6 +491,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
 // the way the route leaves it, the turn is behind them.
 bool RouteFollower::CheckContinueStraight(const Here& here) {
     auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (route == nullptr) return false;
     double latitude = 0.0, longitude = 0.0;
     here.location->GetLatitude(&latitude);
     here.location->GetLongitude(&longitude);

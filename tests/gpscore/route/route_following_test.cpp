@@ -124,11 +124,15 @@ protected:
         return requested == VARIANT_TRUE;
     }
     // One poll with the traveller at (x, y) facing `heading`.
-    void At(double x, double y, SHORT heading) {
+    static ComPtr<ILocationObject> Place(double x, double y) {
         ComPtr<ILocationObject> here;
         gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &here);
         here->SetLatitude(Lat(y));
         here->SetLongitude(Lon(x));
+        return here;
+    }
+    void At(double x, double y, SHORT heading) {
+        ComPtr<ILocationObject> here = Place(x, y);
         ComPtr<IAutomaticEventObject> before;
         core->GetLastAutomaticEvent(before.Put());
         ++poll;
@@ -439,6 +443,25 @@ TEST_F(RouteFollowing, TheActiveRouteAndItsAnswers) {
     Bstr eta;
     EXPECT_EQ(core->RouteGetETA(GPSMode, end.Get(), eta.Put()), S_OK);
     EXPECT_EQ(eta.Utf8(), "about 2 minutes"); // 155 m at a walking 3 mph: 1.9 minutes
+    // The corner described from there, and made the current waypoint.
+    ComPtr<IWaypointObject> corner;
+    route->GetWaypoint(2, corner.Put());
+    ComPtr<IWaypointConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_WaypointConfigurationObject, IID_IWaypointConfigurationObject,
+                         &configuration);
+    configuration->SetIncludeDistance(VARIANT_TRUE);
+    configuration->SetIncludeTurningInstructions(VARIANT_TRUE);
+    Bstr description;
+    EXPECT_EQ(
+        core->RouteGetWaypointDescription(corner.Get(), configuration.Get(), description.Put()),
+        S_OK);
+    EXPECT_EQ(description.Utf8(), "Waypoint 2, Corner, 180 feet, Turn right"); // 55 m
+    ComPtr<IWaypointObject> next;
+    EXPECT_EQ(core->RouteSetCurrentToNextWaypointNearestLocation(Place(10, 102).Get(), next.Put()),
+              S_OK);
+    SHORT index = -1;
+    next->GetIndex(&index);
+    EXPECT_EQ(index, 3); // past the corner: the end
     // A walking route turns round; the next waypoint is then the beginning behind.
     EXPECT_EQ(core->RouteReverse(&flag), S_OK);
     EXPECT_EQ(flag, VARIANT_TRUE);
