@@ -380,7 +380,8 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     VariantInit(&points);
     HRESULT hr;
     const Bstr name(endName), description(endDescription);
-    if (type == RouteTypePedestrian) {
+    // A walk recorded from a trace is recalculated as a walk.
+    if (type == RouteTypePedestrian || type == RouteTypePedestrianFromSimulation) {
         context.Log(std::string(kInternal) + " FindWalkingRoute");
         hr = map->FindWalkingRoute(from.latitude, from.longitude, to.latitude, to.longitude,
                                    name.Get(), description.Get(), keywords.Get(), freeway,

@@ -340,6 +340,14 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
     made->GetWaypointMode(&mode);
     EXPECT_EQ(type, RouteTypePedestrianFromSimulation);
     EXPECT_EQ(mode, WaypointModeAll);
+    // Recalculated from further along, it is still a walk.
+    core->GPSForceLocation(Place(1, 3).Get(), 90);
+    ASSERT_EQ(core->RouteRecalculate(GPSMode, &created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    const std::string log = Log();
+    EXPECT_EQ(log.rfind("FindWalkingRoute") > log.rfind("RouteCreateFromSimulation Route Set"),
+              true);
+    EXPECT_EQ(log.find("FindDrivingRoute"), std::string::npos);
     // A file that is not there makes nothing.
     configuration->SetSimulationFileToUse(Bstr(dir.path() + "/none.trc").Get());
     ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
