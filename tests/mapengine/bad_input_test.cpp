@@ -25,9 +25,12 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     std::string good = Slurp(kSample);
     std::string wrongVersion = good;
     wrongVersion[63] = 9; // the user_version field of the SQLite header
+    std::string oldVersion = good;
+    oldVersion[63] = 1; // a map compiled before the routing data
     std::ofstream(maps / "A_Truncated.rmf", std::ios::binary) << good.substr(0, good.size() / 3);
     std::ofstream(maps / "B_Foreign.RMF", std::ios::binary) << "<osm version='0.6'></osm>\n";
     std::ofstream(maps / "C_Version.rmf", std::ios::binary) << wrongVersion;
+    std::ofstream(maps / "C_Old.rmf", std::ios::binary) << oldVersion;
     std::ofstream(maps / "D_Empty.rmf", std::ios::binary) << "";
     // The sort order puts the bad files first: the good one must still load after them.
     gpslib::ComPtr<IGPSMap> map;
@@ -48,17 +51,20 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     map->GetNumberOfMapsLoaded(&count);
     EXPECT_EQ(count, 1);
     std::string log = Slurp(debug / "gpsMapDebug.txt");
-    for (const char* name : {"A_Truncated", "B_Foreign", "C_Version", "D_Empty"})
+    for (const char* name : {"A_Truncated", "B_Foreign", "C_Version", "C_Old", "D_Empty"})
         EXPECT_NE(log.find(std::string("refused ") + (maps / name).string()), std::string::npos)
             << name;
     EXPECT_NE(log.find("map format version 9 is not read here"), std::string::npos);
+    EXPECT_NE(log.find("map format version 1 is older than this engine reads (2): compile the "
+                       "map again with gpsmap-build"),
+              std::string::npos);
     // Every name found is offered, loaded or not.
     gpslib::Bstr all("*");
     gpslib::Variant names;
     ASSERT_EQ(map->FindMapsMatching(all.Get(), &names), S_OK);
     std::vector<std::u16string> found;
     ASSERT_EQ(gpslib::ReadStringList(&names, &found), S_OK);
-    EXPECT_EQ(found.size(), 5u);
+    EXPECT_EQ(found.size(), 6u);
 
     // A folder without maps, and no other folders to try.
     gpslib::Bstr empty(debug.string());
