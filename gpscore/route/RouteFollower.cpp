@@ -363,7 +363,10 @@ bool RouteFollower::CheckSkippedPoints(const Here& here) {
         ComPtr<IWaypointObject> skippedTo;
         route->Waypoint(nearest, skippedTo.Put());
         m_pRoute->SetCurrentWaypoint(skippedTo.Get());
-        RaiseSkipped(ahead, LocationOf(skippedTo.Get()).Get());
+        // Leaving the route's beginning is setting out, not skipping it.
+        const int skipped =
+            Flag(m_pTarget.Get(), &IWaypointObject::IsRouteBeginningPoint) ? ahead - 1 : ahead;
+        if (skipped > 0) RaiseSkipped(skipped, LocationOf(skippedTo.Get()).Get());
         return true;
     }
     if (d > m_nPreviousDistance) {
@@ -588,7 +591,9 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
             geo::HeadingsWithin(h, toNext, 45)) {
             m_bWrongDirectionArmed = false;
             m_pRoute->SetCurrentWaypoint(next.Get());
-            RaiseSkipped(std::abs(nextIndex - targetIndex), LocationOf(next.Get()).Get());
+            int skipped = std::abs(nextIndex - targetIndex);
+            if (Flag(m_pTarget.Get(), &IWaypointObject::IsRouteBeginningPoint)) --skipped;
+            if (skipped > 0) RaiseSkipped(skipped, LocationOf(next.Get()).Get());
             return;
         }
     }

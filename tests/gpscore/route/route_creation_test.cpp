@@ -71,17 +71,24 @@ std::vector<std::string> Grid(IRouteObject* route) {
     return out;
 }
 
-class SampleTownRoutes : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        static gpslib::test::TempDir store;
+// The three modules registered in a store of the run's own, once.
+void RegisterModules() {
+    static gpslib::test::TempDir store;
+    static const bool done = [] {
         std::string file = store.File("registry.reg");
         setenv("GPSLIB_REGISTRY", file.c_str(), 1);
         for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
             std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            if (std::system(command.c_str()) != 0) return false;
         }
-    }
+        return true;
+    }();
+    ASSERT_TRUE(done);
+}
+
+class SampleTownRoutes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterModules(); }
     void SetUp() override {
         const std::string settings = dir.path() + "/";
         std::filesystem::create_directory(settings + "Debug");
@@ -353,6 +360,107 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
     ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
     EXPECT_EQ(created, VARIANT_FALSE);
     EXPECT_NE(Log().find("      Simulation file doesn't exist"), std::string::npos);
+}
+
+// Across Liechtenstein (Balzers to Ruggell) on the compiled extract, walking and driving: the
+// route is made, and a traveller moving from waypoint to waypoint in 10 m steps is guided to the
+// end without being told of leaving the route, going the wrong way or skipping a waypoint.
+TEST(RealRoutes, FollowedAcrossLiechtensteinWithoutFalseWarnings) {
+    const std::string extracts = GPSLIB_OSM_MAP_DIR;
+    if (!std::filesystem::exists(extracts + "/Liechtenstein.rmf")) GTEST_SKIP();
+    RegisterModules();
+    gpslib::test::TempDir dir;
+    const std::string settings = dir.path() + "/";
+    std::filesystem::create_directory(settings + "Debug");
+    std::filesystem::create_directory(settings + "maps");
+    for (const char* file : {"Liechtenstein.rmf", "Liechtenstein.pdb", "Liechtenstein.cpd"})
+        std::filesystem::copy_file(extracts + "/" + file, settings + "maps/" + file);
+    {
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+    }
+    setenv("GPSLIB_MAP_PATH", (settings + "maps").c_str(), 1);
+    ComPtr<IGPSCore> core;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+    // Started twice: the second run logs into the settings folder the first one wrote.
+    for (int run = 0; run < 2; ++run) {
+        if (run > 0) core->Stop();
+        Bstr result;
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+    }
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 20; ++i)
+        core->GPSForcePoll(&read);
+    auto place = [](double lat, double lon) {
+        ComPtr<ILocationObject> p;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
+        p->SetLatitude(lat);
+        p->SetLongitude(lon);
+        return p;
+    };
+    for (RouteType type : {RouteTypePedestrian, RouteTypeVehicle}) {
+        SCOPED_TRACE(type);
+        core->DestinationSetByLocation(place(47.2380, 9.5280).Get());
+        core->GPSForceLocation(place(47.0667, 9.5028).Get(), -1);
+        ComPtr<IRouteConfigurationObject> configuration;
+        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                             &configuration);
+        configuration->SetRouteType(type);
+        VARIANT_BOOL created = 0;
+        ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+        ASSERT_EQ(created, VARIANT_TRUE);
+        ComPtr<IRouteObject> route;
+        ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+        Bstr announcement;
+        core->RouteFollow(announcement.Put(), &created);
+        // The log so far is not counted.
+        const auto logBefore = std::filesystem::file_size(settings + "Debug/gpsDebug.txt");
+        SHORT count = 0;
+        route->GetWaypointCount(&count);
+        double lastLat = 0, lastLon = 0;
+        for (SHORT i = 1; i <= count; ++i) {
+            ComPtr<IWaypointObject> w;
+            route->GetWaypoint(i, w.Put());
+            double lat = 0, lon = 0;
+            w->GetLatitude(&lat);
+            w->GetLongitude(&lon);
+            const double metres =
+                i == 1 ? 0.0 : std::hypot((lat - lastLat) * 111195.0, (lon - lastLon) * 75700.0);
+            const int steps = std::max(1, static_cast<int>(metres / 10.0));
+            const SHORT heading = static_cast<SHORT>(
+                std::lround(std::atan2((lon - lastLon) * 75700.0, (lat - lastLat) * 111195.0) *
+                                180.0 / 3.14159265358979323846 +
+                            360.0) %
+                360);
+            for (int s = 1; s <= steps; ++s)
+                core->GPSForceLocation(place(i == 1 ? lat : lastLat + (lat - lastLat) * s / steps,
+                                             i == 1 ? lon : lastLon + (lon - lastLon) * s / steps)
+                                           .Get(),
+                                       i == 1 ? SHORT{-1} : heading);
+            lastLat = lat;
+            lastLon = lon;
+        }
+        std::ifstream in(settings + "Debug/gpsDebug.txt");
+        in.seekg(static_cast<std::streamoff>(logBefore));
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string log = text.str();
+        auto times = [&](const std::string& word) {
+            int n = 0;
+            for (std::size_t at = log.find(word); at != std::string::npos;
+                 at = log.find(word, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(times("**AddEvent**  RouteStartFollowingEvent"), 1);
+        EXPECT_EQ(times("**AddEvent**  RouteArrivedNearDestinationEvent"), 1);
+        EXPECT_EQ(times("**AddEvent**  RouteOffRouteEvent"), 0);
+        EXPECT_EQ(times("**AddEvent**  RouteWrongDirectionEvent"), 0);
+        EXPECT_EQ(times("**AddEvent**  RouteSkippedPointsEvent"), 0);
+        EXPECT_GE(times("**AddEvent**  RouteArrivedNearTurnEvent"), 5);
+    }
+    core->Stop();
+    unsetenv("GPSLIB_MAP_PATH");
 }
 
 } // namespace
