@@ -587,8 +587,14 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
         const SHORT targetIndex = IndexOf(m_pTarget.Get());
         SHORT toNext = -1;
         if (next) here.location->GetBearingDegrees(LocationOf(next.Get()).Get(), &toNext);
-        if (next && nextIndex != targetIndex && toNext != -1 &&
-            geo::HeadingsWithin(h, toNext, 45)) {
+        const bool towardNext = next && toNext != -1 && geo::HeadingsWithin(h, toNext, 45);
+        auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+        const int ahead =
+            route != nullptr ? StepsAhead(nextIndex, targetIndex, route->Reversed()) : 0;
+        // Heading for a waypoint on the way to the target (a bend that is no turn, with turns
+        // only): the traveller follows the route.
+        if (towardNext && ahead < 0) return;
+        if (towardNext && nextIndex != targetIndex) {
             m_bWrongDirectionArmed = false;
             m_pRoute->SetCurrentWaypoint(next.Get());
             int skipped = std::abs(nextIndex - targetIndex);
