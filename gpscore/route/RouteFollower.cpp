@@ -282,6 +282,7 @@ void RouteFollower::Step() {
     RefreshTarget();
     if (!m_pTarget) return;
     if (CheckSkippedPoints(here)) return;
+    if (m_pPendingTurn && PendingTurnSuperseded(here)) m_pPendingTurn.Reset();
     int turn = 0;
     if (!m_pPendingTurn) {
         turn = CheckTurns(here);
@@ -488,6 +489,27 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
         }
     }
     return result;
+}
+
+// Turns close together: once the route has moved past the pending turn and the next turn is
+// already within the approach distance, that turn is what the traveller must hear next, and the
+// straight-on of the one behind is dropped.
+bool RouteFollower::PendingTurnSuperseded(const Here& here) const {
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (route == nullptr) return false;
+    const int pending = IndexOf(m_pPendingTurn.Get());
+    if (StepsAhead(IndexOf(m_pTarget.Get()), pending, route->Reversed()) <= 0) return false;
+    ComPtr<IWaypointObject> turn;
+    if (Flag(m_pTarget.Get(), &IWaypointObject::IsTurningPoint))
+        turn = m_pTarget;
+    else
+        m_pRoute->GetNextWaypoint(WaypointModeTurnsOnly, turn.Put());
+    if (!Flag(turn.Get(), &IWaypointObject::IsTurningPoint) || IndexOf(turn.Get()) == pending)
+        return false;
+    SHORT lanes = 0;
+    turn->GetNumberOfLanes(&lanes);
+    const LONG d = Feet(here.location.Get(), LocationOf(turn.Get()).Get());
+    return d >= 0 && d <= Threshold(1, lanes);
 }
 
 // After arriving near a turn: once the traveller is clearly past it along the route, heading

@@ -70,6 +70,7 @@ private:
     int CheckTurns(const Here& here);
     // 0 nothing, 1 announced, 2 the destination reached (the poll ends).
     int CheckWaypointArrival(const Here& here);
+    bool PendingTurnSuperseded(const Here& here) const;
     bool CheckContinueStraight(const Here& here);
     bool CheckOffRoute(const Here& here);
     void CheckWrongDirection(const Here& here);
