@@ -282,10 +282,11 @@ void RouteFollower::Step() {
     RefreshTarget();
     if (!m_pTarget) return;
     if (CheckSkippedPoints(here)) return;
-    if (m_pPendingTurn && PendingTurnSuperseded(here)) m_pPendingTurn.Reset();
+    const bool superseded = m_pPendingTurn && PendingTurnSuperseded(here);
+    if (superseded) m_pPendingTurn.Reset();
     int turn = 0;
     if (!m_pPendingTurn) {
-        turn = CheckTurns(here);
+        turn = CheckTurns(here, superseded);
         if (turn == 2) return;
     }
     int arrival = 0;
@@ -379,7 +380,7 @@ bool RouteFollower::CheckSkippedPoints(const Here& here) {
     return false;
 }
 
-int RouteFollower::CheckTurns(const Here& here) {
+int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
     ComPtr<IWaypointObject> turn;
     if (Flag(m_pTarget.Get(), &IWaypointObject::IsTurningPoint)) {
         turn = m_pTarget;
@@ -402,7 +403,10 @@ int RouteFollower::CheckTurns(const Here& here) {
     if (d < Threshold(0, lanes)) {
         m_pPendingTurn = turn;
         m_pAnnouncedTurn = turn;
-        const SHORT heading = here.heading != -1 && geo::HeadingsWithin(here.heading, forward, 15)
+        // A traveller already facing the way the turn leads hears it from there; one who has
+        // not yet taken the turn before it hears it from the street it is reached by.
+        const SHORT heading = !turnBehindPending && here.heading != -1 &&
+                                      geo::HeadingsWithin(here.heading, forward, 15)
                                   ? here.heading
                                   : SHORT{-1};
         m_events.Raise(

@@ -67,7 +67,8 @@ private:
     bool CheckSkippedPoints(const Here& here);
     bool RaiseSkipped(int count, ILocationObject* at);
     // 0 nothing, 1 approach announced, 2 arrival near the turn (the poll ends).
-    int CheckTurns(const Here& here);
+    // `turnBehindPending`: the turn before this one has just been dropped, not yet taken.
+    int CheckTurns(const Here& here, bool turnBehindPending);
     // 0 nothing, 1 announced, 2 the destination reached (the poll ends).
     int CheckWaypointArrival(const Here& here);
     bool PendingTurnSuperseded(const Here& here) const;

@@ -209,6 +209,25 @@ TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
     EXPECT_EQ(active, VARIANT_TRUE);
 }
 
+TEST_F(RouteFollowing, TurnsCloseTogetherAreEachAnnounced) {
+    // Right into a 20 m side street, then at once left again.
+    ASSERT_TRUE(Follow({{0, 0, "Start", "North Street", false, 0, 180},
+                        {0, 100, "Jog", "Side Street", true, 90, 180},
+                        {20, 100, "Jog end", "Upper Street", true, 0, 270},
+                        {20, 200, "Home", "Upper Street", false, 0, 180}}));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 20, 100);
+    Walk(20, 100, 20, 200);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,  EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteArrivedNearTurn, EventRouteContinueStraight, EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen[2].text, "Waypoint 2, Jog. Turn right onto Side Street.");
+    EXPECT_EQ(seen[3].text, "Waypoint 3, Jog end. Turn left onto Upper Street.");
+}
+
 TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
     Follow(kCorner);
     At(0, 0, 0);
