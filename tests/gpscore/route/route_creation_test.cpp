@@ -142,6 +142,7 @@ protected:
     }
     // Event types raised since `before` (oldest first).
     std::vector<EventType> Since(IAutomaticEventObject* before) {
+        texts.clear();
         VARIANT list;
         VariantInit(&list);
         std::vector<IUnknown*> items;
@@ -301,6 +302,35 @@ TEST_F(SampleTownRoutes, AWalkAlongTheCreatedRoute) {
                                              EventRouteArrivedNearTurn, EventRouteContinueStraight,
                                              EventArrivedNearDestination};
     EXPECT_EQ(Since(before.Get()), expected) << ::testing::PrintToString(texts);
+}
+
+TEST_F(SampleTownRoutes, TurningIntoTheWrongStreetIsTold) {
+    // The route goes up First Avenue to North Street; the traveller turns east a street early,
+    // into Main Street, walks 150 m, and comes back.
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    Bstr announcement;
+    VARIANT_BOOL requested = 0;
+    ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
+    ComPtr<IAutomaticEventObject> before;
+    core->GetLastAutomaticEvent(before.Put());
+    for (double y = 0.0; y <= 2.0; y += 0.09)
+        core->GPSForceLocation(Place(0, y).Get(), 0);
+    for (double x = 0.0; x <= 1.9; x += 0.127)
+        core->GPSForceLocation(Place(x, 2).Get(), 90);
+    const std::vector<EventType> away = {EventRouteStartFollowing, EventRouteWrongDirection,
+                                         EventRouteOffRoute};
+    EXPECT_EQ(Since(before.Get()), away) << ::testing::PrintToString(texts);
+    for (double x = 1.9; x >= 0.0; x -= 0.127)
+        core->GPSForceLocation(Place(x, 2).Get(), 270);
+    for (double y = 2.0; y <= 3.0; y += 0.09)
+        core->GPSForceLocation(Place(0, y).Get(), 0);
+    for (double x = 0.0; x <= 6.0; x += 0.127)
+        core->GPSForceLocation(Place(x, 3).Get(), 90);
+    const std::vector<EventType> back = {EventRouteStartFollowing,   EventRouteWrongDirection,
+                                         EventRouteOffRoute,         EventRouteApproachingTurn,
+                                         EventRouteArrivedNearTurn,  EventRouteContinueStraight,
+                                         EventArrivedNearDestination};
+    EXPECT_EQ(Since(before.Get()), back) << ::testing::PrintToString(texts);
 }
 
 TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
