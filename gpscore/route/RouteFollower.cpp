@@ -279,6 +279,18 @@ void RouteFollower::Step() {
     }
     if (!m_bFollowingStarted) return;
 
+    // The client changed the route's list (a waypoint deleted): go on from the waypoint ahead.
+    SHORT current = -1;
+    m_pRoute->GetCurrentWaypointIndex(&current);
+    if (current == -1) {
+        ComPtr<IWaypointObject> ahead;
+        m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeAll, here.location.Get(),
+                                                          ahead.Put());
+        m_pTarget.Reset(); // The indices have moved: the old target is no longer the route's.
+        m_pPendingTurn.Reset();
+        m_pAnnouncedTurn.Reset();
+        m_nLastArrivalIndex = -1;
+    }
     RefreshTarget();
     if (!m_pTarget) return;
     if (CheckSkippedPoints(here)) return;

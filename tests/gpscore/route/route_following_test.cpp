@@ -228,6 +228,22 @@ TEST_F(RouteFollowing, TurnsCloseTogetherAreEachAnnounced) {
     EXPECT_EQ(seen[3].text, "Waypoint 3, Jog end. Turn left onto Upper Street.");
 }
 
+TEST_F(RouteFollowing, AWaypointDeletedOnTheWayLeavesTheRestToFollow) {
+    ASSERT_TRUE(Follow(kCorner));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 30);
+    // The client deletes the corner from the active route: straight on to the end now.
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    ComPtr<IWaypointObject> corner;
+    route->GetWaypoint(2, corner.Put());
+    ASSERT_EQ(route->DeleteWaypoint(corner.Get()), S_OK);
+    Walk(0, 30, 100, 100);
+    EXPECT_EQ(Types(),
+              (std::vector<EventType>{EventRouteStartFollowing, EventArrivedNearDestination}))
+        << Texts();
+}
+
 TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
     Follow(kCorner);
     At(0, 0, 0);
