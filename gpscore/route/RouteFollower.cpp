@@ -315,7 +315,7 @@ void RouteFollower::Step() {
 void RouteFollower::RefreshTarget() {
     SHORT current = -1;
     m_pRoute->GetCurrentWaypointIndex(&current);
-    if (m_pTarget && IndexOf(m_pTarget.Get()) == current) return;
+    if (m_pTarget && IndexOf(m_pTarget.Get()) == current && TargetStillTheRoutes()) return;
     if (m_pTarget && m_nWrongDirectionCountdown == 0) m_bWrongDirectionArmed = false;
     m_pTarget.Reset();
     m_pRoute->GetCurrentWaypoint(m_pTarget.Put());
@@ -329,6 +329,20 @@ void RouteFollower::RefreshTarget() {
     m_nDistanceFromClosest = 0;
     m_pClosestPoint.Reset();
     m_bstrExpectedStreet = ExpectedStreet();
+}
+
+// A waypoint inserted or changed by the client may take the target's index: the target is the
+// route's own only while it still stands where the route's waypoint of that index does.
+bool RouteFollower::TargetStillTheRoutes() const {
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    const int index = IndexOf(m_pTarget.Get());
+    if (route == nullptr || index < 1 || index > static_cast<int>(route->Waypoints().size()))
+        return false;
+    const WaypointRecord& w = route->Waypoints()[index - 1];
+    double latitude = 0.0, longitude = 0.0;
+    m_pTarget->GetLatitude(&latitude);
+    m_pTarget->GetLongitude(&longitude);
+    return latitude == w.latitude && longitude == w.longitude;
 }
 
 // The street that leads to the target: the one taken from the waypoint before it (for the

@@ -63,6 +63,7 @@ private:
 
     std::u16string StartAnnouncement() const;
     void RefreshTarget();
+    bool TargetStillTheRoutes() const;
     std::u16string ExpectedStreet() const;
     bool CheckSkippedPoints(const Here& here);
     bool RaiseSkipped(int count, ILocationObject* at);

@@ -244,6 +244,28 @@ TEST_F(RouteFollowing, AWaypointDeletedOnTheWayLeavesTheRestToFollow) {
         << Texts();
 }
 
+TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
+    ASSERT_TRUE(Follow(kCorner));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 20);
+    // The client adds a straight-through point halfway up, before the corner: it is the next
+    // turn now, a slight one.
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    ComPtr<IWaypointUserObject> user;
+    gpslib::CreateObject(CLSID_WaypointUserObject, IID_IWaypointUserObject, &user);
+    user->CreateUserWaypoint(Place(0, 50).Get(), WaypointTurnTypeStraightThrough, 0);
+    ComPtr<IWaypointObject> inserted;
+    ASSERT_EQ(route->InsertUserWaypointBefore(user.Get(), 2, inserted.Put()), S_OK);
+    Walk(0, 20, 0, 100);
+    Walk(0, 100, 100, 100);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,   EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
 TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
     Follow(kCorner);
     At(0, 0, 0);
