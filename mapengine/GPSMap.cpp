@@ -623,7 +623,11 @@ private:
         if (FAILED(hr)) return hr;
         std::lock_guard<std::mutex> lock(m_lock);
         m_heldRoute = given;
-        if (m_engine.MapCount() == 0 || given.size() < 2) return S_OK;
+        // More legs than a route file of the system holds would keep the engine's lock for
+        // minutes: such a list is not matched.
+        constexpr std::size_t kMostLegs = 5000;
+        if (m_engine.MapCount() == 0 || given.size() < 2 || given.size() > kMostLegs + 1)
+            return S_OK;
         gpsmap::RouteNaming naming = RouteNamingFor(false);
         std::vector<gpsmap::RoutePointData> held;
         bool ok = true;

@@ -287,7 +287,10 @@ bool MapData::Load(std::string* error) {
         if ((y1 - y0 + 1) * (x1 - x0 + 1) > 100000) return *error = "bad edge", false;
         for (std::int64_t y = y0; y <= y1; ++y)
             for (std::int64_t x = x0; x <= x1; ++x)
-                m_edgeGrid[Key(y, x)].push_back(static_cast<int>(i));
+                (ways[static_cast<std::size_t>(e.way)].role > format::kRoleConnector
+                     ? m_walkwayGrid
+                     : m_edgeGrid)[Key(y, x)]
+                    .push_back(static_cast<int>(i));
     }
     for (std::size_t i = 0; i < intersections.size(); ++i) {
         const Point& p = intersections[i].at;
@@ -325,23 +328,23 @@ template <class F> void ForCells(Point p, double radius, double cell, F f) {
 void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
     ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
-        auto it = m_edgeGrid.find(Key(y, x));
-        if (it != m_edgeGrid.end()) out->insert(out->end(), it->second.begin(), it->second.end());
+        for (const auto* grid : {&m_edgeGrid, &m_walkwayGrid}) {
+            auto it = grid->find(Key(y, x));
+            if (it != grid->end()) out->insert(out->end(), it->second.begin(), it->second.end());
+        }
     });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
 }
 
 void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
-    AllEdgesNear(p, radius, out);
-    out->erase(
-        std::remove_if(
-            out->begin(), out->end(),
-            [&](int e) {
-                return ways[static_cast<std::size_t>(edges[static_cast<std::size_t>(e)].way)].role >
-                       format::kRoleConnector;
-            }),
-        out->end());
+    out->clear();
+    ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
+        auto it = m_edgeGrid.find(Key(y, x));
+        if (it != m_edgeGrid.end()) out->insert(out->end(), it->second.begin(), it->second.end());
+    });
+    std::sort(out->begin(), out->end());
+    out->erase(std::unique(out->begin(), out->end()), out->end());
 }
 
 void MapData::IntersectionsNear(Point p, double radius, std::vector<int>* out) const {

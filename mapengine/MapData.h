@@ -139,7 +139,8 @@ private:
     sqlite3* m_db = nullptr;
     std::string m_name, m_level;
     double m_minLat = 0, m_maxLat = 0, m_minLon = 0, m_maxLon = 0;
-    std::unordered_map<std::int64_t, std::vector<int>> m_edgeGrid;
+    std::unordered_map<std::int64_t, std::vector<int>> m_edgeGrid;    // streets and connectors
+    std::unordered_map<std::int64_t, std::vector<int>> m_walkwayGrid; // sidewalks and crossings
     std::unordered_map<std::int64_t, std::vector<int>> m_intersectionGrid;
 };
 

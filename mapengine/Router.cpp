@@ -557,8 +557,12 @@ private:
         return name;
     }
 
-    // A sidewalk is named after the street beside it.
-    std::string BesideStreet(const std::vector<Point>& line, int way) const {
+    bool Unnamed(const std::string& name) const {
+        return name == m_naming->unnamedRoad || name == m_naming->unnamedPath;
+    }
+
+    // A sidewalk belongs to the street beside it: its name, lanes and speed are that street's.
+    int BesideStreet(const std::vector<Point>& line, int way) const {
         Point mid = line[line.size() / 2];
         if (line.size() == 2)
             mid = {(line[0].lat + line[1].lat) / 2, (line[0].lon + line[1].lon) / 2};
@@ -574,7 +578,7 @@ private:
                 if (d < best) best = d, bestWay = e.way;
             }
         }
-        return WayName(bestWay >= 0 ? bestWay : way);
+        return bestWay >= 0 ? bestWay : way;
     }
 
     void Describe(std::vector<int> path, const Snap& start, const Snap& end, Route* out) {
@@ -609,19 +613,19 @@ private:
             lengths[i] = Length(v);
             total += lengths[i];
             offsets[i] = total; // at the end of step i
-            ways[i] = e.way;
             roles[i] = m_map.ways[static_cast<std::size_t>(e.way)].role;
-            names[i] =
-                roles[i] == format::kRoleSidewalk ? BesideStreet(lines[i], e.way) : WayName(e.way);
+            ways[i] = roles[i] == format::kRoleSidewalk ? BesideStreet(lines[i], e.way) : e.way;
         }
-        // A crossing takes the street of the walk it belongs to: the one before it, or after.
+        // A crossing belongs to the walk it is part of: the street before it, or after.
         for (std::size_t i = 1; i < count; ++i)
-            if (roles[i] == format::kRoleCrossing) names[i] = names[i - 1];
+            if (roles[i] == format::kRoleCrossing) ways[i] = ways[i - 1];
         for (std::size_t i = 0; i < count && roles.front() == format::kRoleCrossing; ++i)
             if (roles[i] != format::kRoleCrossing) {
-                std::fill(names.begin(), names.begin() + static_cast<long>(i), names[i]);
+                std::fill(ways.begin(), ways.begin() + static_cast<long>(i), ways[i]);
                 break;
             }
+        for (std::size_t i = 0; i < count; ++i)
+            names[i] = WayName(ways[i]);
 
         const Way* firstWay = &m_map.ways[static_cast<std::size_t>(ways.front())];
         const Way* lastWay = &m_map.ways[static_cast<std::size_t>(ways.back())];
@@ -629,7 +633,7 @@ private:
         auto street = [&](RoutePointData& p, const Way& w, const std::string& name) {
             p.streetForward = name;
             p.lanes = w.lanes;
-            p.speed = static_cast<int>(std::lround(w.maxspeed));
+            p.speed = static_cast<int>(std::lround(std::clamp(w.maxspeed, 0.0, 1000.0)));
         };
         std::vector<RoutePointData>& points = out->points;
         double approach = 0.0;
@@ -693,8 +697,11 @@ private:
                 last = offsets[in];
                 p.crossStreet =
                     turning && renamed ? names[in] : CrossStreet(path, in, leave, names);
-                p.name = p.crossStreet.empty() ? p.streetForward
-                                               : p.streetForward + m_naming->joiner + p.crossStreet;
+                // An unnamed street keeps the resource word alone, so that the service composes
+                // a better name for it; an unnamed cross street is left out of the name.
+                p.name = Unnamed(p.streetForward) || p.crossStreet.empty() || Unnamed(p.crossStreet)
+                             ? p.streetForward
+                             : p.streetForward + m_naming->joiner + p.crossStreet;
                 points.push_back(p);
             }
             i = j + 1;
@@ -740,7 +747,7 @@ private:
                 const Way& w = m_map.ways[static_cast<std::size_t>(EdgeRef(e).way)];
                 if (w.role > format::kRoleConnector) continue;
                 std::string name = WayName(EdgeRef(e).way);
-                int rank = ClassRank(w);
+                int rank = ClassRank(w) + (Unnamed(name) ? 5 : 0); // a named street first
                 if (name == names[in] || name == names[leave] || rank >= bestRank) continue;
                 bestRank = rank, best = name;
             }

@@ -1,6 +1,7 @@
 // Bad maps are refused with a logged reason while the others load; every query answers at the
 // poles, at 0/0, on the antimeridian and at non-numbers; several maps answer each for its area.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cmath>
 #include <filesystem>
@@ -32,6 +33,15 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     std::ofstream(maps / "C_Version.rmf", std::ios::binary) << wrongVersion;
     std::ofstream(maps / "C_Old.rmf", std::ios::binary) << oldVersion;
     std::ofstream(maps / "D_Empty.rmf", std::ios::binary) << "";
+    // A turn restriction whose edges do not meet at its node.
+    fs::copy_file(kSample, maps / "C_Restriction.rmf");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((maps / "C_Restriction.rmf").string().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE restrictions SET via_node = via_node + 1", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
     // The sort order puts the bad files first: the good one must still load after them.
     gpslib::ComPtr<IGPSMap> map;
     ASSERT_EQ(gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, &map), S_OK);
@@ -51,7 +61,8 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     map->GetNumberOfMapsLoaded(&count);
     EXPECT_EQ(count, 1);
     std::string log = Slurp(debug / "gpsMapDebug.txt");
-    for (const char* name : {"A_Truncated", "B_Foreign", "C_Version", "C_Old", "D_Empty"})
+    for (const char* name :
+         {"A_Truncated", "B_Foreign", "C_Version", "C_Old", "C_Restriction", "D_Empty"})
         EXPECT_NE(log.find(std::string("refused ") + (maps / name).string()), std::string::npos)
             << name;
     EXPECT_NE(log.find("map format version 9 is not read here"), std::string::npos);
@@ -64,7 +75,7 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     ASSERT_EQ(map->FindMapsMatching(all.Get(), &names), S_OK);
     std::vector<std::u16string> found;
     ASSERT_EQ(gpslib::ReadStringList(&names, &found), S_OK);
-    EXPECT_EQ(found.size(), 6u);
+    EXPECT_EQ(found.size(), 7u);
 
     // A folder without maps, and no other folders to try.
     gpslib::Bstr empty(debug.string());

@@ -111,7 +111,7 @@ std::string DrawPrefville() {
     return d.Text();
 }
 
-class Preferences_ : public ::testing::Test {
+class PreferenceCorridors : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = std::make_unique<gpslib::test::TempDir>();
@@ -144,7 +144,7 @@ protected:
     gpslib::ComPtr<IGPSMap> map;
 };
 
-TEST_F(Preferences_, EachChangesTheRouteAsItSays) {
+TEST_F(PreferenceCorridors, EachChangesTheRouteAsItSays) {
     Preferences car;
     car.walking = false;
     auto with = [](Preferences p, auto change) {

@@ -107,6 +107,15 @@ TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
          1,
          {"2.00,1.00 Mill Lane | Mill Lane | 0 | 270/90 | 0 | 0 | #0 | ",
           "0.00,1.00 End | Mill Lane | 0 | 270/90 | 0 | 157 | #0 | "}},
+        {"onto an unnamed street: its point keeps the word alone, for the service to name",
+         true,
+         0,
+         0,
+         1.5,
+         -0.5,
+         {"0.00,0.00 South Street | South Street | 0 | 90/270 | 0 | 0 | #0 | ",
+          "1.50,0.00 T Unnamed road | Unnamed road | 0 | 180/270 | 0 | 118 | #1 | South Street",
+          "1.50,-0.50 End | Unnamed road | 0 | 180/0 | 0 | 56 | #1 | "}},
         {"through the roundabout: one turning point at its centre",
          false,
          5,
@@ -209,7 +218,10 @@ TEST_F(SampleRoutes, TheEndIsNamedAndASidewalkIsTheStreetBesideIt) {
     std::vector<Point> route = FindRoute(map.Get(), Lat(2.08), Lon(1), Lat(3.5), Lon(1.5), p,
                                          nullptr, "Park Bench", "by the fountain");
     ASSERT_GE(route.size(), 2u);
-    EXPECT_EQ(route.front().street, "Main Street"); // on the sidewalk
+    // On the sidewalk: Main Street, its lanes and speed.
+    EXPECT_EQ(route.front().street, "Main Street");
+    EXPECT_EQ(route.front().lanes, 2);
+    EXPECT_EQ(route.front().speed, 50);
     EXPECT_EQ(route.back().name, "Park Bench");
     EXPECT_EQ(route.back().description, "by the fountain");
     EXPECT_EQ(route.back().street, "Park Path");
@@ -309,6 +321,15 @@ TEST_F(SampleRoutes, ALoadedRouteIsOptimisedWhenItsPointsLieOnTheNetworkAndConne
         EXPECT_EQ(list.vt, VT_ARRAY | VT_VARIANT) << c.what;
         EXPECT_EQ(ReadRoutePoints(&list).size(), c.points.size()) << c.what;
     }
+    // More points than a route file holds are not matched (each leg would be a search).
+    gpslib::Variant huge;
+    MakeList(std::vector<std::array<double, 3>>(5002, {1, 2, 0}), &huge);
+    VARIANT_BOOL optimised = VARIANT_TRUE;
+    EXPECT_EQ(map->LoadWalkingRoute(&huge, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                    RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                    RouteTollRoadNormal, RouteVehicleModeFastest, &optimised),
+              S_OK);
+    EXPECT_EQ(optimised, VARIANT_FALSE);
 }
 
 TEST_F(SampleRoutes, ALoadedListOfTheWrongKindIsRefused) {
