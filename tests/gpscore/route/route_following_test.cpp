@@ -484,6 +484,10 @@ TEST_F(RouteFollowing, TheActiveRouteAndItsAnswers) {
     SHORT count = 0;
     route->GetWaypointCount(&count);
     EXPECT_EQ(count, 3);
+    // Handing the active route back in keeps its waypoints.
+    ASSERT_EQ(core->RouteSet(route.Get()), S_OK);
+    route->GetWaypointCount(&count);
+    EXPECT_EQ(count, 3);
     // The route's end became the destination.
     ComPtr<IDestinationObject> destination;
     core->DestinationGet(destination.Put());
