@@ -221,6 +221,27 @@ public:
     HRESULT AnnotationsIsNear(Mode eMode, VARIANT_BOOL* pbNear) override;
 
     // Routes: creation, files and following (RouteBuilder, RouteFollower; GPSCoreRoutes.cpp).
+    HRESULT RouteGetSettings(Mode eMode, IRouteSettingsObject** ppSettings) override;
+    HRESULT RouteGetDefaultSettings(Mode eMode, IRouteSettingsObject** ppDefaultSettings) override;
+    HRESULT RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) override;
+    HRESULT RouteSet(IRouteObject* pRoute) override;
+    HRESULT RouteGet(IRouteObject** ppRoute) override;
+    HRESULT RouteClose() override;
+    HRESULT RouteReverse(VARIANT_BOOL* pbReversed) override;
+    HRESULT RouteCreateAutomatic(Mode eMode, IRouteConfigurationObject* pConfig,
+                                 VARIANT_BOOL* pbCreated) override;
+    HRESULT RouteRecalculate(Mode eMode, VARIANT_BOOL* pbCreated) override;
+    HRESULT RouteRecalculateOriginal(VARIANT_BOOL* pbCreated) override;
+    HRESULT RouteFollow(BSTR* pbstrAnnouncement, VARIANT_BOOL* pbRequested) override;
+    HRESULT RouteActive(VARIANT_BOOL* pbActive) override;
+    HRESULT RouteIsOptimized(VARIANT_BOOL* pbOptimized) override;
+    HRESULT RouteSetCurrentToNextWaypointNearestLocation(ILocationObject* pLocation,
+                                                         IWaypointObject** ppWaypoint) override;
+    HRESULT RouteGetWaypointDescription(IWaypointObject* pWaypoint,
+                                        IWaypointConfigurationObject* pConfig,
+                                        BSTR* pbstrDescription) override;
+    HRESULT RoutePercentComplete(Mode eMode, SHORT* pnPercent) override;
+    HRESULT RouteGetETA(Mode eMode, IWaypointObject* pWaypoint, BSTR* pbstrETA) override;
 
     // Address search (AddressSearch; GPSCoreAddress.cpp).
     HRESULT AddressFindMapsForCitySearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,
@@ -280,8 +301,10 @@ private:
                                                           m_whereAmI};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
     gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
-    gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){m_context, m_events};
-    gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events};
+    gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){
+        {m_context, m_events, m_routeFollower, m_destination, m_receiver, m_virtual}};
+    gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
+                                                                m_virtual};
     gpscore::AddressSearch m_addressSearch GUARDED_BY(m_csCore){m_context};
     gpscore::MapLoader m_maps GUARDED_BY(m_csCore){m_context};
     gpscore::ReceiverLink m_receiver GUARDED_BY(m_csCore){m_context};

@@ -1,26 +1,113 @@
-// Route creation: the active route of the service, made by the map engine's walking and driving
-// routing, from a simulation trace, or loaded from a route file. The home of RouteSet, RouteGet,
-// RouteClose, RouteReverse, RouteCreateAutomatic, RouteRecalculate(Original), RouteIsOptimized,
-// RouteSave, RouteLoad, RouteSaveDirections, RouteGetWaypointDescription, the route settings
-// methods and the virtual route exploration (RouteVirtualExplore…). Nothing of it is built yet;
-// the facade answers those methods "not implemented" until it is.
+// The service's active route: made by the map engine's walking and driving routing, from a
+// recorded trace, or handed in by the client; closed, reversed and recalculated; its position
+// answers (percent done, arrival time, waypoint descriptions) and the route settings of each
+// mode. Route files and the virtual exploration of a route build on it.
 #ifndef GPSCORE_ROUTE_ROUTEBUILDER_H_
 #define GPSCORE_ROUTE_ROUTEBUILDER_H_
+
+#include <string>
+#include <vector>
+
+#include "GPSLib_classes.h"
+#include "route/WaypointRecord.h"
 
 namespace gpscore {
 
 struct ServiceContext;
+class Destination;
 class EventQueue;
+class ReceiverLink;
+class RouteFollower;
+class VirtualWalker;
 
+// REQUIRES for every method: the service's core lock held.
 class RouteBuilder {
 public:
-    RouteBuilder(ServiceContext& context, EventQueue& events)
-        : m_context(context), m_events(events) {}
+    // The parts it works with; they outlive it.
+    struct Parts {
+        ServiceContext& context;
+        EventQueue& events;
+        RouteFollower& follower;
+        Destination& destination;
+        ReceiverLink& receiver;
+        VirtualWalker& walker;
+    };
+    explicit RouteBuilder(const Parts& parts) : m_parts(parts) {}
+    RouteBuilder(const RouteBuilder&) = delete;
+    RouteBuilder& operator=(const RouteBuilder&) = delete;
+
+    // The active route itself (null for none).
+    IRouteObject* Route() const { return m_pRoute.Get(); }
+    bool Optimized() const { return m_bRouteOptimized; }
+    // Where virtual route exploration stands; -1 when it is not positioned.
+    SHORT ExplorationIndex() const { return m_nRouteExplorationIndex; }
+
+    // RouteSet: the waypoints and type of the client's route copied into the active one.
+    HRESULT Set(IRouteObject* route);
+    // RouteClose: the engine's route dropped, following reset, the route released.
+    void Close();
+    // RouteReverse: whether the route now runs the other way.
+    bool Reverse();
+
+    // RouteCreateAutomatic: a route from the mode's position to the destination, made as the
+    // configuration says; true when one was installed.
+    bool CreateAutomatic(Mode mode, IRouteConfigurationObject* configuration);
+    // RouteRecalculate: from the mode's position to the active route's end, same preferences.
+    bool Recalculate(Mode mode);
+    // RouteRecalculateOriginal: again from the route's own beginning to its end.
+    bool RecalculateOriginal();
+    // RouteSetCurrentToNextWaypointNearestLocation.
+    HRESULT SetCurrentToNextWaypointNearestLocation(ILocationObject* location,
+                                                    IWaypointObject** waypoint);
+
+    // The position answers for the mode's position; without a route the route's own answer
+    // for no route (0, the "no route" text).
+    SHORT PercentComplete(Mode mode) const;
+    std::u16string ETA(Mode mode, IWaypointObject* waypoint) const;
+    std::u16string WaypointDescription(IWaypointObject* waypoint,
+                                       IWaypointConfigurationObject* configuration) const;
+
+    // The route settings of a mode (VirtualMode, or else GPSMode): a copy, the defaults, and
+    // storing new ones (written to the route settings file).
+    HRESULT GetSettings(Mode mode, IRouteSettingsObject** settings) const;
+    HRESULT SetSettings(Mode mode, IRouteSettingsObject* settings);
+
+    // A route being recorded from the virtual walker's movements (RouteTypeFromVirtualExploration).
+    bool Recording() const { return m_bRecording && m_pRoute; }
+    // While recording: the walker moved to `location`, now facing `heading`; a waypoint is added
+    // there, and the last waypoint becomes a turn when the heading turned 45 degrees or more.
+    void RecordVirtualMove(ILocationObject* location, SHORT heading);
+
+    // The mode's position and heading (null when there is none).
+    gpslib::ComPtr<ILocationObject> CurrentLocation(Mode mode, SHORT* heading) const;
 
 private:
-    [[maybe_unused]] ServiceContext& m_context;
-    // Route creation from a simulation file captures its annotations through the queue.
-    [[maybe_unused]] EventQueue& m_events;
+    bool Dispatch(Mode mode, IRouteConfigurationObject* configuration,
+                  ILocationObject* destination);
+    bool CreateInternal(WaypointMode waypointMode, IRouteConfigurationObject* configuration,
+                        ILocationObject* start, SHORT initialHeading, ILocationObject* destination);
+    bool CreateFromSimulation(IRouteConfigurationObject* configuration);
+    // The engine's answer as waypoint records; false (with its log line) when it is no route.
+    bool ReadRoutePoints(VARIANT* points, const std::u16string& endName,
+                         const std::u16string& endDescription, std::vector<WaypointRecord>* out,
+                         bool* optimized);
+    // A new active route of the records, its configuration copied from `configuration` with
+    // the waypoint mode and initial heading given.
+    void Install(std::vector<WaypointRecord> records, IRouteConfigurationObject* configuration,
+                 RouteType type, WaypointMode waypointMode, SHORT initialHeading);
+    void NameUnnamedStreets();
+    bool IsUnnamed(const std::u16string& name) const;
+    std::u16string ComposedName(int index) const;
+    void MakeRouteEndTheDestination();
+    void Release();
+    WaypointMode SettingsWaypointMode(Mode mode) const;
+
+    Parts m_parts;
+    gpslib::ComPtr<IRouteObject> m_pRoute;
+    bool m_bRouteOptimized = false;
+    bool m_bRouteCreationInProgress = false;
+    SHORT m_nRouteExplorationIndex = -1;
+    bool m_bRecording = false;
 };
 
 } // namespace gpscore

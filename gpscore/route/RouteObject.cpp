@@ -3,7 +3,11 @@
 #include <limits>
 #include <utility>
 
+#include "core/Utility.h"
+#include "orientation/Descriptions.h"
 #include "route/RouteConfigurationObject.h"
+#include "route/RouteGeometry.h"
+#include "route/RouteTexts.h"
 
 GPSLIB_CLASS_FACTORY(RouteObject, CRouteObject)
 
@@ -13,6 +17,57 @@ namespace {
 
 // The count crosses the interface as a 16-bit number.
 constexpr std::size_t kMaxWaypoints = std::numeric_limits<SHORT>::max();
+
+enum : int {
+    kPositionNotValid = 20734,
+    kTotalDistance = 21000,
+    kDistanceToEnd = 21002,
+    kDistanceToBeginning = 21003,
+    kWaypointNotKnown = 21038,
+    kWaypointTemplate = 21037,
+    kArrivedNear = 22002,
+};
+
+// A place's position, 0/0 when it has none or says it is not valid.
+gpscore::geo::Position PositionOf(ILocationObject* location) {
+    gpscore::geo::Position p;
+    VARIANT_BOOL valid = 0;
+    if (location == nullptr || FAILED(location->IsValid(&valid)) || valid == 0) return p;
+    location->GetLatitude(&p.latitude);
+    location->GetLongitude(&p.longitude);
+    return p;
+}
+
+bool MetricUnits() {
+    auto utility = gpscore::Utility::Instance();
+    return utility == nullptr || utility->CurrentUnits() == Metric;
+}
+
+// Whole metres or feet as a 32-bit number; beyond that (or not a number) the largest.
+LONG WholeUnits(double distance) {
+    if (!(distance >= 0.0)) return -1;
+    return distance < 2147483647.0 ? static_cast<LONG>(distance) : 2147483647;
+}
+
+// `distance` spoken precisely and placed into format `id`; 20734 when it is unknown.
+std::u16string DistanceSentence(int id, double distance) {
+    auto utility = gpscore::Utility::Instance();
+    if (utility == nullptr) return {};
+    if (!(distance >= 0.0)) return utility->GetString(kPositionNotValid);
+    const std::u16string words =
+        gpscore::Wording(utility).DistanceText(WholeUnits(distance), false);
+    return utility->FormatString(id, {std::u16string_view(words)});
+}
+
+HRESULT Answer(std::u16string_view text, BSTR* out) {
+    *out = gpslib::AllocBstr(text);
+    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+template <class I> bool Flag(I* object, HRESULT (I::*get)(VARIANT_BOOL*)) {
+    VARIANT_BOOL on = 0;
+    return SUCCEEDED((object->*get)(&on)) && on != 0;
+}
 
 } // namespace
 
@@ -260,4 +315,226 @@ void CRouteObject::ClearWaypoints() {
 
 void CRouteObject::SetFileName(std::u16string_view fileName) {
     m_bstrFileName = gpslib::Bstr(fileName);
+}
+
+RouteType CRouteObject::Type() const {
+    RouteType type = RouteTypeUnknown;
+    if (m_pConfiguration) m_pConfiguration->GetRouteType(&type);
+    return type;
+}
+
+int CRouteObject::NearestIndexTo(double latitude, double longitude) const {
+    return gpscore::NearestIndex(m_waypoints, {latitude, longitude});
+}
+
+int CRouteObject::NextIndexNearest(WaypointMode mode, double latitude, double longitude) const {
+    const bool reversed = m_bReversed != 0;
+    const int next = gpscore::NextIndexAhead(m_waypoints, {latitude, longitude}, reversed);
+    if (next == -1 || mode == WaypointModeAll || m_waypoints[next - 1].turningPoint) return next;
+    return NextIndex(mode, next, reversed);
+}
+
+HRESULT CRouteObject::TotalRouteDistance(LONG* pnDistance) {
+    if (pnDistance == nullptr) return E_POINTER;
+    *pnDistance = WholeUnits(gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits()));
+    return S_OK;
+}
+
+HRESULT CRouteObject::TotalRouteDistanceDescription(BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr) return E_POINTER;
+    const double total = gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits());
+    return Answer(DistanceSentence(kTotalDistance, total), pbstrDescription);
+}
+
+HRESULT CRouteObject::SetCurrentWaypointToNearest(ILocationObject* pLocation,
+                                                  IWaypointObject** ppWaypoint) {
+    if (ppWaypoint == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    if (pLocation == nullptr) return E_POINTER;
+    m_nCurrentIndex = static_cast<SHORT>(gpscore::NearestIndex(m_waypoints, PositionOf(pLocation)));
+    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+}
+
+// Straight to the beginning: that is the way to reach a route not yet started.
+HRESULT CRouteObject::DistanceToBeginningOfRouteDescription(ILocationObject* pLocation,
+                                                            BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
+    const gpscore::geo::Position here = PositionOf(pLocation);
+    double distance = -1.0;
+    if (gpscore::geo::IsValid(here) && !m_waypoints.empty()) {
+        const WaypointRecord& begin = m_waypoints[m_bReversed ? m_waypoints.size() - 1 : 0];
+        const double metres = gpscore::geo::Distance({here.latitude, here.longitude},
+                                                     {begin.latitude, begin.longitude});
+        distance = MetricUnits() ? metres : metres * 3.2808399;
+    }
+    return Answer(DistanceSentence(kDistanceToBeginning, distance), pbstrDescription);
+}
+
+HRESULT CRouteObject::SetCurrentToNextWaypointNearestLocation(WaypointMode eWaypointMode,
+                                                              ILocationObject* pLocation,
+                                                              IWaypointObject** ppWaypoint) {
+    if (ppWaypoint == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    if (pLocation == nullptr) return E_POINTER;
+    const gpscore::geo::Position p = PositionOf(pLocation);
+    m_nCurrentIndex = static_cast<SHORT>(NextIndexNearest(eWaypointMode, p.latitude, p.longitude));
+    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+}
+
+HRESULT CRouteObject::DistanceToEndOfRouteDescription(ILocationObject* pLocation,
+                                                      BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
+    const double remaining = gpscore::RemainingDistance(m_waypoints, PositionOf(pLocation),
+                                                        m_bReversed != 0, -1.0, MetricUnits());
+    return Answer(DistanceSentence(kDistanceToEnd, remaining), pbstrDescription);
+}
+
+HRESULT CRouteObject::PercentComplete(ILocationObject* pLocation, SHORT* pnPercent) {
+    return PercentCompleteAccurate(pLocation, -1.0, pnPercent);
+}
+
+HRESULT CRouteObject::PercentCompleteAccurate(ILocationObject* pLocation, DOUBLE dDistanceToNext,
+                                              SHORT* pnPercent) {
+    if (pnPercent == nullptr || pLocation == nullptr) return E_POINTER;
+    *pnPercent = static_cast<SHORT>(gpscore::PercentComplete(
+        m_waypoints, PositionOf(pLocation), m_bReversed != 0, dDistanceToNext, MetricUnits()));
+    return S_OK;
+}
+
+HRESULT CRouteObject::GetETA(ILocationObject* pLocation, IWaypointObject* pWaypoint, DOUBLE dSpeed,
+                             BSTR* pbstrETA) {
+    return GetETAAccurate(pLocation, pWaypoint, -1.0, dSpeed, pbstrETA);
+}
+
+// A waypoint of another route (or none of this one) is timed straight from the position.
+HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject* pWaypoint,
+                                     DOUBLE dDistanceToNext, DOUBLE dSpeed, BSTR* pbstrETA) {
+    if (pbstrETA == nullptr || pLocation == nullptr || pWaypoint == nullptr) return E_POINTER;
+    auto utility = gpscore::Utility::Instance();
+    if (utility == nullptr) return Answer(u"", pbstrETA);
+    const bool metric = utility->CurrentUnits() == Metric;
+    const gpscore::geo::Position here = PositionOf(pLocation);
+    SHORT index = -1;
+    pWaypoint->GetIndex(&index);
+    double distance = -1.0;
+    if (IsValidIndex(index)) {
+        distance = gpscore::DistanceAlongRouteTo(m_waypoints, here, m_bReversed != 0, index,
+                                                 dDistanceToNext, metric);
+    } else {
+        gpscore::geo::Position there;
+        VARIANT_BOOL valid = 0;
+        pWaypoint->IsValid(&valid);
+        pWaypoint->GetLatitude(&there.latitude);
+        pWaypoint->GetLongitude(&there.longitude);
+        if (valid != 0 && gpscore::geo::IsValid(here))
+            distance = gpscore::geo::DistanceInUnits(here, there, metric ? 0 : 1);
+    }
+    if (!(distance >= 0.0)) return Answer(utility->GetString(kPositionNotValid), pbstrETA);
+    const RouteType type = Type();
+    const bool vehicle = type == RouteTypeVehicle || type == RouteTypeVehicleFromSimulation;
+    return Answer(gpscore::TravelTimeText(*utility, distance, metric, dSpeed, vehicle), pbstrETA);
+}
+
+HRESULT CRouteObject::GetNearestWaypoint(ILocationObject* pLocation, IWaypointObject** ppWaypoint) {
+    if (ppWaypoint == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    if (pLocation == nullptr) return E_POINTER;
+    return WaypointAt(gpscore::NearestIndex(m_waypoints, PositionOf(pLocation)), ppWaypoint);
+}
+
+HRESULT CRouteObject::GetNextWaypointNearestLocation(WaypointMode eWaypointMode,
+                                                     ILocationObject* pLocation,
+                                                     IWaypointObject** ppWaypoint) {
+    if (ppWaypoint == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    if (pLocation == nullptr) return E_POINTER;
+    const gpscore::geo::Position p = PositionOf(pLocation);
+    return WaypointAt(NextIndexNearest(eWaypointMode, p.latitude, p.longitude), ppWaypoint);
+}
+
+HRESULT CRouteObject::GetDirectNextWaypointNearestLocation(ILocationObject* pLocation,
+                                                           IWaypointObject** ppWaypoint) {
+    return GetNextWaypointNearestLocation(WaypointModeAll, pLocation, ppWaypoint);
+}
+
+HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypointObject* pWaypoint,
+                                             IWaypointConfigurationObject* pConfiguration,
+                                             BSTR* pbstrDescription) {
+    if (pbstrDescription == nullptr || pConfiguration == nullptr) return E_POINTER;
+    auto utility = gpscore::Utility::Instance();
+    if (utility == nullptr) return Answer(u"", pbstrDescription);
+    VARIANT_BOOL valid = 0;
+    const bool locationValid =
+        pLocation != nullptr && SUCCEEDED(pLocation->IsValid(&valid)) && valid;
+    valid = 0;
+    if (!locationValid || pWaypoint == nullptr || FAILED(pWaypoint->IsValid(&valid)) || !valid)
+        return Answer(utility->GetString(kWaypointNotKnown), pbstrDescription);
+
+    using C = IWaypointConfigurationObject;
+    Mode mode = GPSMode;
+    SHORT heading = -1;
+    double speed = 0.0, distanceToNext = -1.0;
+    pConfiguration->GetMode(&mode);
+    pConfiguration->GetHeading(&heading);
+    pConfiguration->GetSpeed(&speed);
+    pConfiguration->GetDistanceNextWP(&distanceToNext);
+    const bool withDistance = Flag(pConfiguration, &C::IncludeDistance);
+    const bool withHeading = Flag(pConfiguration, &C::IncludeHeading);
+    const bool withTurn = Flag(pConfiguration, &C::IncludeTurningInstructions);
+    const bool withEta =
+        Flag(pConfiguration, &C::IncludeETA) && Type() != RouteTypeFromVirtualExploration;
+    const bool withUser = Flag(pConfiguration, &C::IncludeUserWaypointDescriptions);
+    const bool turning = Flag(pWaypoint, &IWaypointObject::IsTurningPoint);
+    const bool user = Flag(pWaypoint, &IWaypointObject::IsUserPoint);
+
+    // The facts from the position to the waypoint, then the distance along the route.
+    gpslib::ComPtr<ILocationObject> target;
+    pWaypoint->GetLocation(target.Put());
+    gpscore::DistanceHeadingRecord record;
+    LONG straight = -1;
+    gpslib::Bstr direction;
+    pLocation->GetBearingDegrees(target.Get(), &record.bearing);
+    pLocation->GetRelativeHeading(heading, target.Get(), direction.Put());
+    pLocation->GetDistance(target.Get(), &straight);
+    record.direction = std::u16string(direction.View());
+    record.distance = straight;
+    const bool metric = utility->CurrentUnits() == Metric;
+    SHORT index = -1;
+    pWaypoint->GetIndex(&index);
+    double along =
+        IsValidIndex(index)
+            ? gpscore::DistanceAlongRouteTo(m_waypoints, PositionOf(pLocation), m_bReversed != 0,
+                                            index, distanceToNext, metric)
+            : static_cast<double>(straight);
+    if (!(along >= 0.0) || (distanceToNext > 0.0 && along < 200.0)) along = straight;
+    SHORT threshold = 0;
+    if (auto settings = utility->SystemSettings())
+        settings->GetArrivedNearThreshold(utility->CurrentUnits(), &threshold);
+    const bool near = WholeUnits(along) <= threshold;
+
+    const gpscore::Wording words(utility);
+    gpscore::WaypointDescriptionPieces pieces;
+    if (withDistance)
+        pieces.distance =
+            near ? utility->GetString(kArrivedNear) : words.DistanceText(WholeUnits(along), false);
+    if (withHeading && !near) pieces.heading = record.direction;
+    if (withTurn && turning) {
+        gpslib::Bstr turn;
+        pWaypoint->GetTurningInfo(-1, turn.Put());
+        pieces.turn = std::u16string(turn.View());
+    }
+    if (withEta) {
+        const RouteType type = Type();
+        pieces.eta = gpscore::TravelTimeText(*utility, along, metric, speed,
+                                             type == RouteTypeVehicle ||
+                                                 type == RouteTypeVehicleFromSimulation);
+    }
+    if (withUser && user) {
+        gpslib::Bstr note;
+        pWaypoint->GetDescription(note.Put());
+        pieces.user = std::u16string(note.View());
+    }
+    pieces.label = words.WaypointLabel(pWaypoint, mode);
+    return Answer(gpscore::ExpandWaypointDescription(utility->GetString(kWaypointTemplate), pieces),
+                  pbstrDescription);
 }

@@ -41,6 +41,36 @@ public:
     HRESULT AddWaypointToEndOfRoute(IWaypointObject* pWaypoint) override;
     HRESULT SetType(RouteType eRouteType) override;
 
+    // The route's numbers for a position (the rules are in route/RouteGeometry.h). Distances
+    // are metres or feet by the user's units; speeds miles per hour; a known distance to the
+    // next waypoint is metres, -1.0 for none.
+    HRESULT TotalRouteDistance(LONG* pnDistance) override;
+    HRESULT TotalRouteDistanceDescription(BSTR* pbstrDescription) override;
+    HRESULT SetCurrentWaypointToNearest(ILocationObject* pLocation,
+                                        IWaypointObject** ppWaypoint) override;
+    HRESULT DistanceToBeginningOfRouteDescription(ILocationObject* pLocation,
+                                                  BSTR* pbstrDescription) override;
+    HRESULT SetCurrentToNextWaypointNearestLocation(WaypointMode eWaypointMode,
+                                                    ILocationObject* pLocation,
+                                                    IWaypointObject** ppWaypoint) override;
+    HRESULT DistanceToEndOfRouteDescription(ILocationObject* pLocation,
+                                            BSTR* pbstrDescription) override;
+    HRESULT PercentComplete(ILocationObject* pLocation, SHORT* pnPercent) override;
+    HRESULT PercentCompleteAccurate(ILocationObject* pLocation, DOUBLE dDistanceToNext,
+                                    SHORT* pnPercent) override;
+    HRESULT GetETA(ILocationObject* pLocation, IWaypointObject* pWaypoint, DOUBLE dSpeed,
+                   BSTR* pbstrETA) override;
+    HRESULT GetETAAccurate(ILocationObject* pLocation, IWaypointObject* pWaypoint,
+                           DOUBLE dDistanceToNext, DOUBLE dSpeed, BSTR* pbstrETA) override;
+    HRESULT GetNearestWaypoint(ILocationObject* pLocation, IWaypointObject** ppWaypoint) override;
+    HRESULT GetNextWaypointNearestLocation(WaypointMode eWaypointMode, ILocationObject* pLocation,
+                                           IWaypointObject** ppWaypoint) override;
+    HRESULT GetDirectNextWaypointNearestLocation(ILocationObject* pLocation,
+                                                 IWaypointObject** ppWaypoint) override;
+    HRESULT GetWaypointDescription(ILocationObject* pLocation, IWaypointObject* pWaypoint,
+                                   IWaypointConfigurationObject* pConfiguration,
+                                   BSTR* pbstrDescription) override;
+
     // For the system: route creation, RouteSet and the route files fill and read the route
     // through these.
     const std::vector<gpscore::WaypointRecord>& Waypoints() const { return m_waypoints; }
@@ -52,6 +82,20 @@ public:
     void SetCurrentIndex(SHORT index) { m_nCurrentIndex = index; }
     // The owned configuration itself, not a copy; null when it could not be created.
     IRouteConfigurationObject* Configuration() const { return m_pConfiguration.Get(); }
+    bool Reversed() const { return m_bReversed != 0; }
+    RouteType Type() const;
+    // The index of the waypoint ahead of a position for a waypoint mode (turns only: the next
+    // turn or the end), -1 for none.
+    int NextIndexNearest(WaypointMode mode, double latitude, double longitude) const;
+    int NearestIndexTo(double latitude, double longitude) const;
+    // next(mode, from, reversed) of the route's rules.
+    int Next(WaypointMode mode, int from, bool reversed) const {
+        return NextIndex(mode, from, reversed);
+    }
+    // The route's waypoint `index` as a new object (S_FALSE and null for an invalid index).
+    HRESULT Waypoint(int index, IWaypointObject** ppWaypoint) const {
+        return WaypointAt(index, ppWaypoint);
+    }
     // The route file it was loaded from or last saved to; empty for none.
     std::u16string_view FileName() const { return m_bstrFileName.View(); }
     void SetFileName(std::u16string_view fileName);

@@ -7,4 +7,11 @@
 
 class CRouteSettingsObject : public CRouteSettingsObjectBase {};
 
+namespace gpscore {
+
+// Every field from one settings object to another; E_POINTER for a missing one.
+HRESULT CopyRouteSettings(IRouteSettingsObject* from, IRouteSettingsObject* to);
+
+} // namespace gpscore
+
 #endif // GPSCORE_ROUTE_ROUTESETTINGSOBJECT_H_

@@ -1,0 +1,140 @@
+#include "route/RouteTexts.h"
+
+#include <cmath>
+
+#include "core/Utility.h"
+#include "formats/Geodesy.h"
+#include "orientation/Descriptions.h"
+
+namespace gpscore {
+
+namespace {
+
+enum : int {
+    kTurn = 21009,
+    kContinue = 21010,
+    kTurnOnto = 21004,
+    kLessThanAMinute = 21060,
+    kMinutes = 21061,
+    kHoursMinutes = 21062,
+    kOneMinute = 21063,
+};
+
+constexpr double kMetresPerMile = 1609.344;
+constexpr double kFeetPerMile = 5280.0;
+// A turn whose heading lies this close to the traveller's is nearly straight on.
+constexpr int kStraightOnDegrees = 23;
+
+std::u16string Trimmed(std::u16string text) {
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'.'))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::u16string TravelTimeText(const Utility& utility, double distance, bool metric, double speedMph,
+                              bool vehicle) {
+    if (!(speedMph >= kStandingMph) || !std::isfinite(speedMph))
+        speedMph = vehicle ? kDrivingMph : kWalkingMph;
+    if (!(distance > 0.0) || !std::isfinite(distance)) distance = 0.0;
+    const double miles = distance / (metric ? kMetresPerMile : kFeetPerMile);
+    const double minutes = std::round(miles / speedMph * 60.0);
+    // Beyond any trip worth timing; keeps the integer conversions defined.
+    const long whole = minutes < 1e7 ? static_cast<long>(minutes) : 10000000L;
+    if (whole < 1) return utility.GetString(kLessThanAMinute);
+    if (whole == 1) return utility.GetString(kOneMinute);
+    if (whole < 60) return utility.FormatString(kMinutes, {std::int64_t{whole}});
+    return utility.FormatString(kHoursMinutes,
+                                {std::int64_t{whole / 60}, std::int64_t{whole % 60}});
+}
+
+std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bool turningPoint,
+                               SHORT turnCompleteHeading, SHORT orientationReverse, SHORT heading) {
+    if (utility == nullptr || !turningPoint || turnCompleteHeading == -1) return {};
+    const int h = heading != -1 ? heading : (orientationReverse + 180) % 360;
+    const std::u16string phrase =
+        Wording(utility).RelativeDirectionText(h, turnCompleteHeading, true, false);
+    const int id =
+        geo::HeadingsWithin(h, turnCompleteHeading, kStraightOnDegrees) ? kContinue : kTurn;
+    return utility->FormatString(id, {std::u16string_view(phrase)});
+}
+
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading, int mode) {
+    if (utility == nullptr || waypoint == nullptr) return {};
+    const Wording words(utility);
+    std::u16string text = Trimmed(words.WaypointLabel(waypoint, mode));
+    gpslib::Bstr turn, street;
+    waypoint->GetTurningInfo(heading, turn.Put());
+    waypoint->GetStreetNameForward(street.Put());
+    std::u16string sentence;
+    if (!turn.View().empty() && !street.View().empty())
+        sentence = utility->FormatString(
+            kTurnOnto, {turn.View(), std::u16string_view(words.Decorate(street.View()))});
+    else if (!turn.View().empty())
+        sentence = std::u16string(turn.View()) + u".";
+    if (!sentence.empty()) {
+        if (!text.empty()) text += u". ";
+        text += sentence;
+    } else if (!text.empty()) {
+        text += u'.';
+    }
+    return text;
+}
+
+std::u16string ExpandWaypointDescription(std::u16string_view text,
+                                         const WaypointDescriptionPieces& pieces) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'$' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char16_t code = text[++i];
+        const std::u16string* value = nullptr;
+        bool skipsComma = false;
+        switch (code) {
+        case u'$':
+            out += u'$';
+            continue;
+        case u'd':
+            value = &pieces.distance;
+            skipsComma = true;
+            break;
+        case u'D':
+            value = &pieces.heading;
+            skipsComma = true;
+            break;
+        case u'W':
+            value = &pieces.label;
+            skipsComma = true;
+            break;
+        case u'T':
+            value = &pieces.turn;
+            break;
+        case u'E':
+            value = &pieces.eta;
+            break;
+        case u'U':
+            value = &pieces.user;
+            break;
+        default:
+            continue; // An unknown code is dropped.
+        }
+        if (!value->empty()) {
+            out += *value;
+        } else if (skipsComma) {
+            if (i + 1 < text.size() && text[i + 1] == u',') {
+                ++i;
+                if (i + 1 < text.size() && text[i + 1] == u' ') ++i;
+            }
+        } else {
+            if (!out.empty() && out.back() == u' ') out.pop_back();
+            if (!out.empty() && (out.back() == u',' || out.back() == u'.')) out.pop_back();
+        }
+    }
+    return out;
+}
+
+} // namespace gpscore

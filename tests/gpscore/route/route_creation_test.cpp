@@ -1,0 +1,518 @@
+// Routes made and followed in the sample town (data/sample/README.md) as a client does it: the
+// service, the map engine and the database component registered in a temporary store, Start
+// finding a copy of the town on the map path, the traveller placed with GPSForceLocation (one
+// poll each). Positions are on the town's grid: x and y in 1/1000 degree east and north of
+// 45 N 10 E.
+#include <gpslib/GPSLib.h>
+#include <gpslib/support.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+double Lat(double y) {
+    return 45.0 + y / 1000.0;
+}
+double Lon(double x) {
+    return 10.0 + x / 1000.0;
+}
+
+ComPtr<ILocationObject> Place(double x, double y, const char* name = "") {
+    ComPtr<ILocationObject> place;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+    place->SetLatitude(Lat(y));
+    place->SetLongitude(Lon(x));
+    place->SetName(Bstr(std::string_view(name)).Get());
+    return place;
+}
+
+// Each waypoint as "x,y T name | street | forward/reverse | after-turn | metres | cross".
+std::vector<std::string> Grid(IRouteObject* route) {
+    std::vector<std::string> out;
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    for (SHORT i = 1; i <= count; ++i) {
+        ComPtr<IWaypointObject> w;
+        route->GetWaypoint(i, w.Put());
+        DOUBLE lat = 0, lon = 0, metres = 0;
+        VARIANT_BOOL turning = 0;
+        SHORT forward = 0, reverse = 0, after = 0;
+        Bstr name, street, cross;
+        w->GetLatitude(&lat);
+        w->GetLongitude(&lon);
+        w->IsTurningPoint(&turning);
+        w->GetWaypointName(name.Put());
+        w->GetStreetNameForward(street.Put());
+        w->GetStreetOrientationForward(&forward);
+        w->GetStreetOrientationReverse(&reverse);
+        w->GetTurnCompleteHeadingDegrees(&after);
+        w->GetDistanceFromLastWaypoint(&metres);
+        w->GetCrossStreet(cross.Put());
+        char line[400];
+        std::snprintf(line, sizeof line, "%.2f,%.2f %s%s | %s | %d/%d | %d | %.0f | %s",
+                      (lon - 10.0) * 1000.0, (lat - 45.0) * 1000.0, turning ? "T " : "",
+                      name.Utf8().c_str(), street.Utf8().c_str(), forward, reverse, after, metres,
+                      cross.Utf8().c_str());
+        out.push_back(line);
+    }
+    return out;
+}
+
+// The three modules registered in a store of the run's own, once.
+void RegisterModules() {
+    static gpslib::test::TempDir store;
+    static const bool done = [] {
+        std::string file = store.File("registry.reg");
+        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
+        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
+            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
+            if (std::system(command.c_str()) != 0) return false;
+        }
+        return true;
+    }();
+    ASSERT_TRUE(done);
+}
+
+class SampleTownRoutes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterModules(); }
+    void SetUp() override {
+        const std::string settings = dir.path() + "/";
+        std::filesystem::create_directory(settings + "Debug");
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        // A copy of the town: the history of places is written beside the maps.
+        const std::string maps = dir.path() + "/maps";
+        std::filesystem::create_directory(maps);
+        for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
+            std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
+                                       maps + "/" + file);
+        setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        Bstr result;
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+        SHORT loaded = 0;
+        core->GetNumberOfMapsLoaded(&loaded);
+        ASSERT_EQ(loaded, 1) << result.Utf8();
+        ComPtr<ISystemSettingsObject> system;
+        core->SystemGetSettings(system.Put());
+        system->SetUnits(Imperial);
+        system->SetArrivalDistance(Imperial, 30);
+        core->SystemSetSettings(system.Get());
+        // The polls of the start delay pass before the walks begin.
+        VARIANT_BOOL read = 0;
+        for (int i = 0; i < 20; ++i)
+            core->GPSForcePoll(&read);
+        core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+    }
+    void TearDown() override {
+        if (core) core->Stop();
+        unsetenv("GPSLIB_MAP_PATH");
+    }
+
+    // A route of `type` from (x0, y0), facing `heading`, to the destination (x1, y1).
+    bool Create(RouteType type, double x0, double y0, double x1, double y1, SHORT heading = -1) {
+        core->DestinationSetByLocation(Place(x1, y1, "Home").Get());
+        core->GPSForceLocation(Place(x0, y0).Get(), heading);
+        ComPtr<IRouteConfigurationObject> configuration;
+        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                             &configuration);
+        configuration->SetRouteType(type);
+        VARIANT_BOOL created = 0;
+        EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+        return created == VARIANT_TRUE;
+    }
+    ComPtr<IRouteObject> Route() {
+        ComPtr<IRouteObject> route;
+        core->RouteGet(route.Put());
+        return route;
+    }
+    // Event types raised since `before` (oldest first).
+    std::vector<EventType> Since(IAutomaticEventObject* before) {
+        texts.clear();
+        VARIANT list;
+        VariantInit(&list);
+        std::vector<IUnknown*> items;
+        core->GetLastTenAutomaticEvents(&list);
+        gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
+        VariantClear(&list);
+        std::vector<EventType> types;
+        bool done = false;
+        for (IUnknown* item : items) {
+            auto* event = static_cast<IAutomaticEventObject*>(item);
+            done = done || event == before;
+            EventType type = EventUnknown;
+            event->GetEventType(&type);
+            Bstr text;
+            event->GetDescription(text.Put());
+            if (!done) texts.insert(texts.begin(), text.Utf8());
+            if (!done) types.insert(types.begin(), type);
+            item->Release();
+        }
+        return types;
+    }
+    std::string Log() {
+        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    gpslib::test::TempDir dir;
+    ComPtr<IGPSCore> core;
+    std::vector<std::string> texts; // of the events Since() found
+};
+
+TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    auto route = Route();
+    EXPECT_EQ(Grid(route.Get()),
+              (std::vector<std::string>{
+                  "0.00,0.00 First Avenue | First Avenue | 0/180 | -1 | 0 | ",
+                  "0.00,3.00 T North Street and First Avenue | North Street | 90/180 | 90 | 333 | "
+                  "First Avenue",
+                  "6.00,3.00 Home | North Street | 90/270 | -1 | 471 | "}));
+    SHORT current = -1;
+    route->GetCurrentWaypointIndex(&current);
+    EXPECT_EQ(current, 1);
+    VARIANT_BOOL optimized = 0;
+    core->RouteIsOptimized(&optimized);
+    EXPECT_EQ(optimized, VARIANT_TRUE);
+    LONG total = 0;
+    route->TotalRouteDistance(&total);
+    EXPECT_EQ(total, 2640); // 804.7 m
+    ComPtr<IRouteConfigurationObject> configuration;
+    route->GetRouteConfiguration(configuration.Put());
+    SHORT heading = -1;
+    configuration->GetInitialHeading(&heading);
+    EXPECT_EQ(heading, 0); // the traveller's heading, the configuration giving none
+
+    // Driving goes by the faster Main Street and replaces the walking route.
+    ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3));
+    EXPECT_EQ(Grid(Route().Get()),
+              (std::vector<std::string>{
+                  "0.00,0.00 First Avenue | First Avenue | 0/180 | -1 | 0 | ",
+                  "0.00,2.00 T Main Street and First Avenue | Main Street | 90/180 | 90 | 222 | "
+                  "First Avenue",
+                  "6.00,2.00 T Elm Street and Main Street | Elm Street | 0/270 | 0 | 471 | "
+                  "Main Street",
+                  "6.00,3.00 Home | Elm Street | 0/180 | -1 | 111 | "}));
+    const std::string log = Log();
+    EXPECT_NE(log.find("  GPSCore::RouteCreateAutomaticInternal FindDrivingRoute"),
+              std::string::npos);
+    EXPECT_NE(log.find("  GPSCore::RouteCreateAutomaticInternal Route Updated"), std::string::npos);
+    // A driving route does not turn round.
+    VARIANT_BOOL reversed = VARIANT_TRUE;
+    core->RouteReverse(&reversed);
+    EXPECT_EQ(reversed, VARIANT_FALSE);
+}
+
+TEST_F(SampleTownRoutes, AnUnnamedStreetIsNamedByTheStreetItLeaves) {
+    // The dead-end residential street south of South Street at x = 1.5 has no name.
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 1.5, -0.8));
+    const std::vector<std::string> grid = Grid(Route().Get());
+    ASSERT_EQ(grid.size(), 3u);
+    EXPECT_NE(grid[1].find("| Unnamed road near South Street |"), std::string::npos) << grid[1];
+}
+
+TEST_F(SampleTownRoutes, RequestsThatMakeNoRouteLeaveTheOldOne) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3));
+    struct Case {
+        const char* what;
+        RouteType type;
+        double x0, y0, x1, y1;
+        const char* logged;
+    } cases[] = {
+        {"destination outside every map", RouteTypePedestrian, 0, 0, 300, 300,
+         "Route Not Found (2)"},
+        {"start outside every map", RouteTypeVehicle, -300, 0, 6, 3, "Route Not Found (2)"},
+        {"no kind of route", RouteTypeUnknown, 0, 0, 6, 3, "exiting RouteTypeUnknown"},
+        {"a manual route", RouteTypeManual, 0, 0, 6, 3, "exiting RouteTypeManual"},
+        {"a recording in GPS mode", RouteTypeFromVirtualExploration, 0, 0, 6, 3, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_FALSE(Create(c.type, c.x0, c.y0, c.x1, c.y1)) << c.what;
+        EXPECT_NE(Log().find(c.logged), std::string::npos) << c.what;
+        SHORT count = 0;
+        Route()->GetWaypointCount(&count);
+        EXPECT_EQ(count, 3) << c.what;
+    }
+    // The same point twice: the engine's route of two points there, followed by arrival.
+    EXPECT_TRUE(Create(RouteTypePedestrian, 6, 3, 6, 3));
+    SHORT count = 0;
+    Route()->GetWaypointCount(&count);
+    EXPECT_EQ(count, 2);
+    core->DestinationClear();
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(RouteTypePedestrian);
+    VARIANT_BOOL created = VARIANT_TRUE;
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_FALSE);
+    EXPECT_NE(Log().find("exiting destination invalid"), std::string::npos);
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, nullptr, &created), E_POINTER);
+}
+
+TEST_F(SampleTownRoutes, RecalculatingStartsFromWhereTheTravellerIs) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3));
+    core->GPSForceLocation(Place(0, 1.5).Get(), 0);
+    VARIANT_BOOL created = 0;
+    EXPECT_EQ(core->RouteRecalculate(GPSMode, &created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    std::vector<std::string> grid = Grid(Route().Get());
+    ASSERT_EQ(grid.size(), 3u);
+    EXPECT_EQ(grid[0].substr(0, 9), "0.00,1.50");
+    EXPECT_EQ(core->RouteRecalculateOriginal(&created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    grid = Grid(Route().Get());
+    ASSERT_EQ(grid.size(), 3u);
+    EXPECT_EQ(grid[0].substr(0, 9), "0.00,1.50"); // the route's own beginning
+    core->RouteClose();
+    EXPECT_EQ(core->RouteRecalculate(GPSMode, &created), S_OK);
+    EXPECT_EQ(created, VARIANT_FALSE);
+}
+
+TEST_F(SampleTownRoutes, AWalkAlongTheCreatedRoute) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    Bstr announcement;
+    VARIANT_BOOL requested = 0;
+    ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
+    ComPtr<IAutomaticEventObject> before;
+    core->GetLastAutomaticEvent(before.Put());
+    // North along First Avenue in 10 m steps, then east along North Street.
+    for (double y = 0.0; y <= 3.0; y += 0.09)
+        core->GPSForceLocation(Place(0, y).Get(), 0);
+    for (double x = 0.0; x <= 6.0; x += 0.127)
+        core->GPSForceLocation(Place(x, 3).Get(), 90);
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Since(before.Get()), expected) << ::testing::PrintToString(texts);
+}
+
+TEST_F(SampleTownRoutes, TurningIntoTheWrongStreetIsTold) {
+    // The route goes up First Avenue to North Street; the traveller turns east a street early,
+    // into Main Street, walks 150 m, and comes back.
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    Bstr announcement;
+    VARIANT_BOOL requested = 0;
+    ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
+    ComPtr<IAutomaticEventObject> before;
+    core->GetLastAutomaticEvent(before.Put());
+    for (double y = 0.0; y <= 2.0; y += 0.09)
+        core->GPSForceLocation(Place(0, y).Get(), 0);
+    for (double x = 0.0; x <= 1.9; x += 0.127)
+        core->GPSForceLocation(Place(x, 2).Get(), 90);
+    const std::vector<EventType> away = {EventRouteStartFollowing, EventRouteWrongDirection,
+                                         EventRouteOffRoute};
+    EXPECT_EQ(Since(before.Get()), away) << ::testing::PrintToString(texts);
+    for (double x = 1.9; x >= 0.0; x -= 0.127)
+        core->GPSForceLocation(Place(x, 2).Get(), 270);
+    for (double y = 2.0; y <= 3.0; y += 0.09)
+        core->GPSForceLocation(Place(0, y).Get(), 0);
+    for (double x = 0.0; x <= 6.0; x += 0.127)
+        core->GPSForceLocation(Place(x, 3).Get(), 90);
+    const std::vector<EventType> back = {EventRouteStartFollowing,   EventRouteWrongDirection,
+                                         EventRouteOffRoute,         EventRouteApproachingTurn,
+                                         EventRouteArrivedNearTurn,  EventRouteContinueStraight,
+                                         EventArrivedNearDestination};
+    EXPECT_EQ(Since(before.Get()), back) << ::testing::PrintToString(texts);
+}
+
+TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
+    // North along First Avenue, then east along North Street, one fix a second at 2 knots.
+    std::string trace;
+    auto fix = [&](double x, double y, int course) {
+        const double lat = Lat(y), lon = Lon(x);
+        char body[160];
+        std::snprintf(body, sizeof body,
+                      "GPRMC,120000,A,%02d%07.4f,N,%03d%07.4f,E,2.0,%03d.0,010124,,",
+                      static_cast<int>(lat), (lat - static_cast<int>(lat)) * 60.0,
+                      static_cast<int>(lon), (lon - static_cast<int>(lon)) * 60.0, course);
+        unsigned sum = 0;
+        for (const char* c = body; *c != 0; ++c)
+            sum ^= static_cast<unsigned char>(*c);
+        char tail[8];
+        std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+        trace += std::string("$") + body + tail;
+    };
+    for (double y = 0.0; y < 3.0; y += 0.05)
+        fix(0, y, 0);
+    for (double x = 0.0; x <= 2.0; x += 0.07)
+        fix(x, 3, 90);
+    const std::string file = dir.path() + "/walk.trc";
+    std::ofstream(file) << trace;
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(RouteTypeCreateFromSimulation);
+    configuration->SetSimulationFileToUse(Bstr(file).Get());
+    VARIANT_BOOL created = 0;
+    ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    ASSERT_EQ(created, VARIANT_TRUE) << Log();
+    auto route = Route();
+    const std::vector<std::string> grid = Grid(route.Get());
+    ASSERT_EQ(grid.size(), 3u);
+    EXPECT_NE(grid[0].find("First Avenue"), std::string::npos) << grid[0];
+    EXPECT_NE(grid[1].find("T North Street"), std::string::npos) << grid[1];
+    ComPtr<IRouteConfigurationObject> made;
+    route->GetRouteConfiguration(made.Put());
+    RouteType type = RouteTypeUnknown;
+    WaypointMode mode = WaypointModeTurnsOnly;
+    made->GetRouteType(&type);
+    made->GetWaypointMode(&mode);
+    EXPECT_EQ(type, RouteTypePedestrianFromSimulation);
+    EXPECT_EQ(mode, WaypointModeAll);
+    // Recalculated from further along, it is still a walk.
+    core->GPSForceLocation(Place(1, 3).Get(), 90);
+    ASSERT_EQ(core->RouteRecalculate(GPSMode, &created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    const std::string log = Log();
+    EXPECT_EQ(log.rfind("FindWalkingRoute") > log.rfind("RouteCreateFromSimulation Route Set"),
+              true);
+    EXPECT_EQ(log.find("FindDrivingRoute"), std::string::npos);
+    // A file that is not there makes nothing.
+    configuration->SetSimulationFileToUse(Bstr(dir.path() + "/none.trc").Get());
+    ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_FALSE);
+    EXPECT_NE(Log().find("      Simulation file doesn't exist"), std::string::npos);
+}
+
+// Across the compiled extracts, walking and driving: the route is made, and a traveller moving
+// from waypoint to waypoint in 10 m steps is guided to the end without being told of leaving the
+// route, going the wrong way or skipping a waypoint. Andorra's roads climb in hairpins.
+struct Crossing {
+    const char* map;
+    double fromLat, fromLon, toLat, toLon;
+};
+
+class RealRoutes : public ::testing::TestWithParam<Crossing> {};
+
+INSTANTIATE_TEST_SUITE_P(Extracts, RealRoutes,
+                         ::testing::Values(Crossing{"Liechtenstein", 47.0667, 9.5028, 47.2380,
+                                                    9.5280},
+                                           Crossing{"Andorra", 42.5063, 1.5218, 42.5346, 1.5801},
+                                           Crossing{"Monaco", 43.7278, 7.4155, 43.7490, 7.4393}),
+                         [](const auto& info) { return std::string(info.param.map); });
+
+TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
+    const Crossing& c = GetParam();
+    const std::string map = c.map;
+    const std::string extracts = GPSLIB_OSM_MAP_DIR;
+    if (!std::filesystem::exists(extracts + "/" + map + ".rmf")) GTEST_SKIP();
+    RegisterModules();
+    gpslib::test::TempDir dir;
+    const std::string settings = dir.path() + "/";
+    std::filesystem::create_directory(settings + "Debug");
+    std::filesystem::create_directory(settings + "maps");
+    for (const char* extension : {".rmf", ".pdb", ".cpd"})
+        std::filesystem::copy_file(extracts + "/" + map + extension,
+                                   settings + "maps/" + map + extension);
+    {
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+    }
+    setenv("GPSLIB_MAP_PATH", (settings + "maps").c_str(), 1);
+    ComPtr<IGPSCore> core;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+    // Started twice: the second run logs into the settings folder the first one wrote.
+    for (int run = 0; run < 2; ++run) {
+        if (run > 0) core->Stop();
+        Bstr result;
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+    }
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 20; ++i)
+        core->GPSForcePoll(&read);
+    auto place = [](double lat, double lon) {
+        ComPtr<ILocationObject> p;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
+        p->SetLatitude(lat);
+        p->SetLongitude(lon);
+        return p;
+    };
+    for (RouteType type : {RouteTypePedestrian, RouteTypeVehicle}) {
+        SCOPED_TRACE(type);
+        core->DestinationSetByLocation(place(c.toLat, c.toLon).Get());
+        core->GPSForceLocation(place(c.fromLat, c.fromLon).Get(), -1);
+        ComPtr<IRouteConfigurationObject> configuration;
+        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                             &configuration);
+        configuration->SetRouteType(type);
+        VARIANT_BOOL created = 0;
+        ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+        ASSERT_EQ(created, VARIANT_TRUE);
+        ComPtr<IRouteObject> route;
+        ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+        Bstr announcement;
+        core->RouteFollow(announcement.Put(), &created);
+        // The log so far is not counted.
+        const auto logBefore = std::filesystem::file_size(settings + "Debug/gpsDebug.txt");
+        SHORT count = 0;
+        route->GetWaypointCount(&count);
+        double lastLat = 0, lastLon = 0;
+        int turns = 0;
+        for (SHORT i = 1; i <= count; ++i) {
+            ComPtr<IWaypointObject> w;
+            route->GetWaypoint(i, w.Put());
+            VARIANT_BOOL turning = 0;
+            w->IsTurningPoint(&turning);
+            turns += turning != 0;
+            double lat = 0, lon = 0;
+            w->GetLatitude(&lat);
+            w->GetLongitude(&lon);
+            const double metres =
+                i == 1 ? 0.0 : std::hypot((lat - lastLat) * 111195.0, (lon - lastLon) * 75700.0);
+            const int steps = std::max(1, static_cast<int>(metres / 10.0));
+            const SHORT heading = static_cast<SHORT>(
+                std::lround(std::atan2((lon - lastLon) * 75700.0, (lat - lastLat) * 111195.0) *
+                                180.0 / 3.14159265358979323846 +
+                            360.0) %
+                360);
+            for (int s = 1; s <= steps; ++s)
+                core->GPSForceLocation(place(i == 1 ? lat : lastLat + (lat - lastLat) * s / steps,
+                                             i == 1 ? lon : lastLon + (lon - lastLon) * s / steps)
+                                           .Get(),
+                                       i == 1 ? SHORT{-1} : heading);
+            lastLat = lat;
+            lastLon = lon;
+        }
+        std::ifstream in(settings + "Debug/gpsDebug.txt");
+        in.seekg(static_cast<std::streamoff>(logBefore));
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string log = text.str();
+        auto times = [&](const std::string& word) {
+            int n = 0;
+            for (std::size_t at = log.find(word); at != std::string::npos;
+                 at = log.find(word, at + 1))
+                ++n;
+            return n;
+        };
+        EXPECT_EQ(times("**AddEvent**  RouteStartFollowingEvent"), 1);
+        EXPECT_EQ(times("**AddEvent**  RouteArrivedNearDestinationEvent"), 1);
+        EXPECT_EQ(times("**AddEvent**  RouteOffRouteEvent"), 0);
+        EXPECT_EQ(times("**AddEvent**  RouteWrongDirectionEvent"), 0);
+        EXPECT_EQ(times("**AddEvent**  RouteSkippedPointsEvent"), 0);
+        // Every turn is announced, however close the turns follow each other.
+        EXPECT_EQ(times("**AddEvent**  RouteArrivedNearTurnEvent"), turns);
+    }
+    core->Stop();
+    unsetenv("GPSLIB_MAP_PATH");
+}
+
+} // namespace

@@ -1,0 +1,567 @@
+// Route following through a started service, on the fake clock: a drawn walking route handed in
+// with RouteSet, the traveller placed poll by poll with GPSForceLocation (one poll each), and the
+// events read back from the service's history. A walk along the route, and walks that leave it,
+// set out the wrong way and pass a waypoint by. Then the active route's own methods.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/GPSCore.h"
+#include "core/SettingsFiles.h"
+#include "service_fixture.h"
+
+// Reaches the route follower's distances, which the walks only show at a few points.
+class GPSCoreTestPeer {
+public:
+    static LONG Threshold(IGPSCore* core, int k, SHORT lanes) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        return impl->m_routeFollower.Threshold(k, lanes);
+    }
+    static void PlaceWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        impl->m_virtual.Walker()->SetLocation(place);
+        impl->m_virtual.Walker()->SetHeading(heading);
+    }
+    // The walker moved, as the virtual movements tell a recording route.
+    static void MoveWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
+        PlaceWalker(core, place, heading);
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        impl->m_routeBuilder.RecordVirtualMove(place, heading);
+    }
+    static LONG OffRoute(IGPSCore* core) {
+        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
+        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
+        return impl->m_routeFollower.OffRouteFeet();
+    }
+};
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+// The drawn route, on a grid of metres east (x) and north (y) of 45 N 10 E.
+constexpr double kLat0 = 45.0, kLon0 = 10.0;
+constexpr double kMetresPerDegree = 6367000.0 * 3.14159265358979323846 / 180.0;
+
+double Lat(double y) {
+    return kLat0 + y / kMetresPerDegree;
+}
+double Lon(double x) {
+    return kLon0 + x / (kMetresPerDegree * std::cos(kLat0 * 3.14159265358979323846 / 180.0));
+}
+
+struct Point {
+    double x, y;
+    const char* name;
+    const char* street;
+    bool turn;
+    SHORT forward, reverse;
+};
+
+struct Seen {
+    EventType type;
+    int poll;
+    std::string text;
+};
+
+class RouteFollowing : public gpslib::test::ServiceFixture {
+protected:
+    void SetUp() override {
+        // Route events start with the first poll: no lookaround start delay.
+        ComPtr<ILookaroundSettingsObject> lookaround;
+        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                             &lookaround);
+        lookaround->SetStartDelayForLookaroundEvents(0);
+        gpscore::settings::WriteLookaroundSettings(
+            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        ServiceFixture::SetUp();
+        core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+        ComPtr<ISystemSettingsObject> settings;
+        core->SystemGetSettings(settings.Put());
+        settings->SetUnits(Imperial);
+        settings->SetArrivalDistance(Imperial, 30);
+        settings->SetArrivedNearThreshold(Imperial, 12);
+        core->SystemSetSettings(settings.Get());
+    }
+
+    // A walking route of the points, with the distances between them stored.
+    ComPtr<IRouteObject> Route(const std::vector<Point>& points) {
+        ComPtr<IRouteObject> route;
+        gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route);
+        route->SetType(RouteTypePedestrian);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const Point& p = points[i];
+            ComPtr<IWaypointObject> w;
+            gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject, &w);
+            w->SetLatitude(Lat(p.y));
+            w->SetLongitude(Lon(p.x));
+            w->SetWaypointName(Bstr(std::string_view(p.name)).Get());
+            w->SetStreetNameForward(Bstr(std::string_view(p.street)).Get());
+            w->SetIsTurningPoint(p.turn);
+            w->SetStreetOrientationForward(p.forward);
+            w->SetStreetOrientationReverse(p.reverse);
+            w->SetTurnCompleteHeadingDegrees(p.turn ? p.forward : SHORT{-1});
+            if (i > 0)
+                w->SetDistanceFromLastWaypoint(
+                    std::hypot(p.x - points[i - 1].x, p.y - points[i - 1].y));
+            route->AddWaypointToEndOfRoute(w.Get());
+        }
+        return route;
+    }
+    // Sets the route and asks to follow it; whether following was requested.
+    bool Follow(const std::vector<Point>& points) {
+        EXPECT_EQ(core->RouteSet(Route(points).Get()), S_OK);
+        Bstr announcement;
+        VARIANT_BOOL requested = 0;
+        EXPECT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
+        start = announcement.Utf8();
+        return requested == VARIANT_TRUE;
+    }
+    // One poll with the traveller at (x, y) facing `heading`.
+    static ComPtr<ILocationObject> Place(double x, double y) {
+        ComPtr<ILocationObject> here;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &here);
+        here->SetLatitude(Lat(y));
+        here->SetLongitude(Lon(x));
+        return here;
+    }
+    void At(double x, double y, SHORT heading) {
+        ComPtr<ILocationObject> here = Place(x, y);
+        ComPtr<IAutomaticEventObject> before;
+        core->GetLastAutomaticEvent(before.Put());
+        ++poll;
+        ASSERT_EQ(core->GPSForceLocation(here.Get(), heading), S_OK);
+        std::vector<Seen> fresh;
+        for (const auto& event : History()) {
+            if (event.Get() == before.Get()) break;
+            EventType type = EventUnknown;
+            Bstr text;
+            event->GetEventType(&type);
+            event->GetDescription(text.Put());
+            fresh.insert(fresh.begin(), {type, poll, text.Utf8()});
+        }
+        seen.insert(seen.end(), fresh.begin(), fresh.end());
+    }
+    // Walks in steps of `step` metres from (x0, y0) to (x1, y1), facing the way it goes.
+    void Walk(double x0, double y0, double x1, double y1, double step = 5.0) {
+        const double length = std::hypot(x1 - x0, y1 - y0);
+        const int n = static_cast<int>(std::ceil(length / step));
+        const double degrees = std::atan2(x1 - x0, y1 - y0) * 180.0 / 3.14159265358979323846;
+        const SHORT heading = static_cast<SHORT>(std::lround(degrees + 360.0) % 360);
+        for (int i = 1; i <= n; ++i)
+            At(x0 + (x1 - x0) * i / n, y0 + (y1 - y0) * i / n, heading);
+    }
+    std::vector<EventType> Types() const {
+        std::vector<EventType> types;
+        for (const Seen& s : seen)
+            types.push_back(s.type);
+        return types;
+    }
+    std::string Texts() const {
+        std::string all;
+        for (const Seen& s : seen)
+            all += std::to_string(s.type) + "@" + std::to_string(s.poll) + " " + s.text + "\n";
+        return all;
+    }
+
+    int poll = 0;
+    std::vector<Seen> seen;
+    std::string start;
+};
+
+// North 100 m along North Street, a right turn at the corner, 100 m east along East Street.
+const std::vector<Point> kCorner = {
+    {0, 0, "Start", "North Street", false, 0, 180},
+    {0, 100, "Corner", "East Street", true, 90, 180},
+    {100, 100, "Home", "East Street", false, 90, 270},
+};
+
+TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
+    ASSERT_TRUE(Follow(kCorner));
+    EXPECT_EQ(start, "Following the route from Waypoint 1, Start. Head for the next turn.");
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 100, 100);
+    // Approach within 150 ft (45.7 m) of the turn, arrival within 75 ft (22.9 m), straight on
+    // once past it heading east, the destination within 37 ft (11.3 m).
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen[1].poll, 1 + 11); // at 55 m: 45 m (148 ft) left
+    EXPECT_EQ(seen[2].poll, 1 + 16); // at 80 m: 20 m left
+    EXPECT_EQ(seen[2].text, "Waypoint 2, Corner. Turn right onto East Street.");
+    EXPECT_EQ(seen[3].text, "Continue straight on.");
+    EXPECT_EQ(seen[4].poll, 1 + 20 + 18); // at 90 m east: 10 m left
+    EXPECT_EQ(seen[4].text, "You have arrived at your destination.");
+    // Following is over: nothing more is said, and the route stays until it is closed.
+    Walk(100, 100, 100, 130);
+    EXPECT_EQ(seen.size(), expected.size());
+    VARIANT_BOOL active = 0;
+    core->RouteActive(&active);
+    EXPECT_EQ(active, VARIANT_TRUE);
+}
+
+TEST_F(RouteFollowing, TurnsCloseTogetherAreEachAnnounced) {
+    // Right into a 20 m side street, then at once left again.
+    ASSERT_TRUE(Follow({{0, 0, "Start", "North Street", false, 0, 180},
+                        {0, 100, "Jog", "Side Street", true, 90, 180},
+                        {20, 100, "Jog end", "Upper Street", true, 0, 270},
+                        {20, 200, "Home", "Upper Street", false, 0, 180}}));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 20, 100);
+    Walk(20, 100, 20, 200);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,  EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteArrivedNearTurn, EventRouteContinueStraight, EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen[2].text, "Waypoint 2, Jog. Turn right onto Side Street.");
+    EXPECT_EQ(seen[3].text, "Waypoint 3, Jog end. Turn left onto Upper Street.");
+}
+
+TEST_F(RouteFollowing, AWaypointDeletedOnTheWayLeavesTheRestToFollow) {
+    ASSERT_TRUE(Follow(kCorner));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 30);
+    // The client deletes the corner from the active route: straight on to the end now.
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    ComPtr<IWaypointObject> corner;
+    route->GetWaypoint(2, corner.Put());
+    ASSERT_EQ(route->DeleteWaypoint(corner.Get()), S_OK);
+    Walk(0, 30, 100, 100);
+    EXPECT_EQ(Types(),
+              (std::vector<EventType>{EventRouteStartFollowing, EventArrivedNearDestination}))
+        << Texts();
+}
+
+TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
+    ASSERT_TRUE(Follow(kCorner));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 20);
+    // The client adds a straight-through point halfway up, before the corner: it is the next
+    // turn now, a slight one.
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    ComPtr<IWaypointUserObject> user;
+    gpslib::CreateObject(CLSID_WaypointUserObject, IID_IWaypointUserObject, &user);
+    user->CreateUserWaypoint(Place(0, 50).Get(), WaypointTurnTypeStraightThrough, 0);
+    ComPtr<IWaypointObject> inserted;
+    ASSERT_EQ(route->InsertUserWaypointBefore(user.Get(), 2, inserted.Put()), S_OK);
+    Walk(0, 20, 0, 100);
+    Walk(0, 100, 100, 100);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,   EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
+    Follow(kCorner);
+    At(0, 0, 0);
+    Walk(0, 0, 0, 100);
+    Walk(0, 100, 30, 100);
+    Walk(30, 100, 30, 170); // north, away from the route, for 70 m
+    Walk(30, 170, 30, 100); // and back
+    Walk(30, 100, 100, 100);
+    const std::vector<EventType> expected = {
+        EventRouteStartFollowing,   EventRouteApproachingTurn, EventRouteArrivedNearTurn,
+        EventRouteContinueStraight, EventRouteOffRoute,        EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, SettingOutTheWrongWayIsToldOnce) {
+    Follow(kCorner);
+    At(0, 0, 180);
+    Walk(0, 0, 0, -40); // south, away from the corner
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteWrongDirection};
+    EXPECT_EQ(Types(), expected) << Texts();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find("You may be going the wrong way."), std::string::npos)
+        << seen[1].text;
+}
+
+TEST_F(RouteFollowing, PassingAWaypointBySkipsIt) {
+    // Every waypoint counts: the second lies 25 m off the path, never reached.
+    ComPtr<IRouteSettingsObject> settings;
+    core->RouteGetSettings(GPSMode, settings.Put());
+    settings->SetWaypointMode(WaypointModeAll);
+    core->RouteSetSettings(GPSMode, settings.Get());
+    Follow({{0, 0, "Start", "North Street", false, 0, 180},
+            {25, 60, "Bench", "North Street", false, 0, 180},
+            {0, 120, "Gate", "North Street", false, 0, 180},
+            {0, 200, "Home", "North Street", false, 0, 180}});
+    At(0, 0, 0);
+    Walk(0, 0, 0, 200);
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteArrivedWaypoint,
+                                             EventRouteSkippedPoints, EventRouteArrivedWaypoint,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
+    Follow(kCorner);
+    At(0, 0, 0);
+    Walk(0, 0, 0, 40);
+    // The receiver reports no fix: polls go by without a word about the route.
+    core->GPSExternalNmeaDataUpdate(
+        Bstr(gpslib::test::Sentence("GPRMC,123519,V,4500.000,N,01000.000,E,,,230394,,") +
+             gpslib::test::Sentence("GPGGA,123519,4500.000,N,01000.000,E,0,00,,,M,,,,"))
+            .Get());
+    GPSQuality quality = GPSQualityGood;
+    gps->GetFixQuality(&quality);
+    EXPECT_LE(quality, GPSQualityNoFix);
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 10; ++i)
+        core->GPSForcePoll(&read);
+    EXPECT_EQ(Types(), std::vector<EventType>{EventRouteStartFollowing}) << Texts();
+    // The fix is back further on: following resumes where the traveller is.
+    Walk(0, 60, 0, 100);
+    Walk(0, 100, 100, 100);
+    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+TEST_F(RouteFollowing, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
+    // An arrival distance of 30 ft. T(0) approach, T(1) far approach, T(2) the end, T(3) a
+    // waypoint; "off" the off-route distance.
+    struct Case {
+        const char* what;
+        RouteType type;
+        double knots;
+        bool testMode;
+        SHORT lanes;
+        std::vector<LONG> expected; // T(0), T(1), T(2), T(3), off
+    } cases[] = {
+        {"walking", RouteTypePedestrian, 0.0, false, 1, {75, 150, 37, 45, 150}},
+        {"a manual route halves the distance",
+         RouteTypeManual,
+         0.0,
+         false,
+         1,
+         {37, 75, 18, 22, 150}},
+        {"three lanes to cross", RouteTypePedestrian, 0.0, false, 3, {125, 200, 87, 95, 150}},
+        // 8.69 knots, just over 10 mph: 45 x 0.13 x 10 = 58.
+        {"at 10 mph", RouteTypePedestrian, 8.69, false, 1, {97, 234, 48, 58, 150}},
+        {"at 20 mph", RouteTypePedestrian, 17.38, false, 1, {195, 468, 96, 117, 500}},
+        {"driving", RouteTypeVehicle, 0.0, false, 1, {75, 150, 37, 45, 500}},
+        // Close range: a quarter, the manual halving undone, 2 x A for a waypoint.
+        {"close range", RouteTypeManual, 0.0, true, 1, {18, 37, 9, 15, 10}},
+    };
+    for (const Case& c : cases) {
+        auto route = Route(kCorner);
+        route->SetType(c.type);
+        ASSERT_EQ(core->RouteSet(route.Get()), S_OK);
+        core->SystemSetTestMode(c.testMode ? VARIANT_TRUE : VARIANT_FALSE);
+        char rmc[128];
+        std::snprintf(rmc, sizeof rmc, "GPRMC,123519,A,4500.000,N,01000.000,E,%.6f,0.0,230394,,",
+                      c.knots);
+        core->GPSExternalNmeaDataUpdate(Bstr(gpslib::test::Sentence(rmc)).Get());
+        std::vector<LONG> got;
+        for (int k = 0; k < 4; ++k)
+            got.push_back(GPSCoreTestPeer::Threshold(core.Get(), k, c.lanes));
+        got.push_back(GPSCoreTestPeer::OffRoute(core.Get()));
+        EXPECT_EQ(got, c.expected) << c.what;
+    }
+}
+
+TEST_F(RouteFollowing, ARouteRecordedFromTheVirtualWalker) {
+    auto place = [](double x, double y) {
+        ComPtr<ILocationObject> p;
+        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
+        p->SetLatitude(Lat(y));
+        p->SetLongitude(Lon(x));
+        return p;
+    };
+    GPSCoreTestPeer::PlaceWalker(core.Get(), place(0, 0).Get(), 0);
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(RouteTypeFromVirtualExploration);
+    VARIANT_BOOL created = VARIANT_TRUE;
+    // Recording is for the virtual walker only.
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteCreateAutomatic(VirtualMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(created, VARIANT_TRUE);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 0);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 90); // a turn on the spot
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 50).Get(), 90);
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 80).Get(), 0);
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    std::string turns;
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    for (SHORT i = 1; i <= count; ++i) {
+        ComPtr<IWaypointObject> w;
+        route->GetWaypoint(i, w.Put());
+        VARIANT_BOOL turning = 0;
+        w->IsTurningPoint(&turning);
+        turns += turning ? 'T' : '-';
+    }
+    EXPECT_EQ(turns, "-TT-"); // turned east at (0, 50), north again at (40, 50)
+    LONG total = 0;
+    route->TotalRouteDistance(&total);
+    EXPECT_EQ(total, 393); // 120 m is 393.7 ft
+    // A recorded route turns round; closing it ends the recording.
+    VARIANT_BOOL reversed = 0;
+    core->RouteReverse(&reversed);
+    EXPECT_EQ(reversed, VARIANT_TRUE);
+    core->RouteClose();
+    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 0).Get(), 0);
+    EXPECT_EQ(core->RouteGet(route.Put()), S_FALSE);
+}
+
+TEST_F(RouteFollowing, RoutesOfNoOrOneWaypoint) {
+    struct Case {
+        const char* what;
+        std::vector<Point> points;
+        bool requested;
+        const char* start;
+        std::vector<EventType> events;
+    } cases[] = {
+        {"no waypoint", {}, false, "There are no more waypoints.", {}},
+        {"one waypoint, the end itself",
+         {{0, 20, "Home", "North Street", false, 0, 180}},
+         true,
+         "Following the route from Waypoint 1, Home. There are no more waypoints.",
+         {EventRouteStartFollowing, EventArrivedNearDestination}},
+    };
+    for (const Case& c : cases) {
+        seen.clear();
+        EXPECT_EQ(Follow(c.points), c.requested) << c.what;
+        EXPECT_EQ(start, c.start) << c.what;
+        Walk(0, 0, 0, 30);
+        EXPECT_EQ(Types(), c.events) << c.what << "\n" << Texts();
+        core->RouteClose();
+    }
+}
+
+TEST_F(RouteFollowing, WithoutARouteOrAFix) {
+    Bstr text;
+    VARIANT_BOOL requested = VARIANT_TRUE;
+    EXPECT_EQ(core->RouteFollow(text.Put(), &requested), S_OK);
+    EXPECT_EQ(requested, VARIANT_FALSE);
+    EXPECT_EQ(text.Utf8(), "No route is open.");
+    EXPECT_EQ(core->RouteFollow(nullptr, &requested), E_POINTER);
+    // Polls without a route, and a followed route whose receiver has no fix, say nothing.
+    At(0, 0, 0);
+    Follow(kCorner);
+    ComPtr<IRouteObject> route;
+    EXPECT_EQ(core->RouteGet(route.Put()), S_OK);
+    VARIANT_BOOL read = 0;
+    for (int i = 0; i < 3; ++i)
+        core->GPSForcePoll(&read);
+    EXPECT_EQ(Types(), std::vector<EventType>{}) << Texts();
+}
+
+TEST_F(RouteFollowing, TheActiveRouteAndItsAnswers) {
+    ComPtr<IRouteObject> none;
+    EXPECT_EQ(core->RouteGet(none.Put()), S_FALSE);
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    core->RouteActive(&flag);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteReverse(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteClose(), S_OK);
+
+    ASSERT_EQ(core->RouteSet(Route(kCorner).Get()), S_OK);
+    ComPtr<IRouteObject> route;
+    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    EXPECT_EQ(count, 3);
+    // Handing the active route back in keeps its waypoints.
+    ASSERT_EQ(core->RouteSet(route.Get()), S_OK);
+    route->GetWaypointCount(&count);
+    EXPECT_EQ(count, 3);
+    // The route's end became the destination.
+    ComPtr<IDestinationObject> destination;
+    core->DestinationGet(destination.Put());
+    DOUBLE latitude = 0;
+    destination->GetLatitude(&latitude);
+    EXPECT_DOUBLE_EQ(latitude, Lat(100));
+    // 45 m along: 155 of 200 m left, 22 % done.
+    At(0, 45, 0);
+    SHORT percent = -1;
+    EXPECT_EQ(core->RoutePercentComplete(GPSMode, &percent), S_OK);
+    EXPECT_EQ(percent, 22);
+    ComPtr<IWaypointObject> end;
+    route->GetRouteEnd(end.Put());
+    Bstr eta;
+    EXPECT_EQ(core->RouteGetETA(GPSMode, end.Get(), eta.Put()), S_OK);
+    EXPECT_EQ(eta.Utf8(), "about 2 minutes"); // 155 m at a walking 3 mph: 1.9 minutes
+    // The corner described from there, and made the current waypoint.
+    ComPtr<IWaypointObject> corner;
+    route->GetWaypoint(2, corner.Put());
+    ComPtr<IWaypointConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_WaypointConfigurationObject, IID_IWaypointConfigurationObject,
+                         &configuration);
+    configuration->SetIncludeDistance(VARIANT_TRUE);
+    configuration->SetIncludeTurningInstructions(VARIANT_TRUE);
+    Bstr description;
+    EXPECT_EQ(
+        core->RouteGetWaypointDescription(corner.Get(), configuration.Get(), description.Put()),
+        S_OK);
+    EXPECT_EQ(description.Utf8(), "Waypoint 2, Corner, 180 feet, Turn right"); // 55 m
+    ComPtr<IWaypointObject> next;
+    EXPECT_EQ(core->RouteSetCurrentToNextWaypointNearestLocation(Place(10, 102).Get(), next.Put()),
+              S_OK);
+    SHORT index = -1;
+    next->GetIndex(&index);
+    EXPECT_EQ(index, 3); // past the corner: the end
+    // A walking route turns round; the next waypoint is then the beginning behind.
+    EXPECT_EQ(core->RouteReverse(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_TRUE);
+    SHORT current = -1;
+    route->GetCurrentWaypointIndex(&current);
+    EXPECT_EQ(current, 1);
+    EXPECT_EQ(core->RouteIsOptimized(&flag), S_OK);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RouteClose(), S_OK);
+    core->RouteActive(&flag);
+    EXPECT_EQ(flag, VARIANT_FALSE);
+    EXPECT_EQ(core->RoutePercentComplete(GPSMode, &percent), S_OK);
+    EXPECT_EQ(percent, 0);
+}
+
+TEST_F(RouteFollowing, RouteSettingsPerModeAreKeptInTheirFile) {
+    ComPtr<IRouteSettingsObject> settings, back, defaults;
+    core->RouteGetSettings(VirtualMode, settings.Put());
+    settings->SetWaypointMode(WaypointModeAll);
+    settings->EnableWaypointNumbering(0);
+    EXPECT_EQ(core->RouteSetSettings(VirtualMode, settings.Get()), S_OK);
+    core->RouteGetSettings(VirtualMode, back.Put());
+    WaypointMode mode = WaypointModeTurnsOnly;
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeAll);
+    core->RouteGetSettings(GPSMode, back.Put());
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeTurnsOnly);
+    core->RouteGetDefaultSettings(VirtualMode, defaults.Put());
+    defaults->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeTurnsOnly);
+    // Written through to the file, read again by the next start.
+    core->Stop();
+    Bstr result;
+    ASSERT_EQ(core->Start(Bstr(dir.path()).Get(), nullptr, result.Put()), S_OK);
+    core->RouteGetSettings(VirtualMode, back.Put());
+    back->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeAll);
+    EXPECT_EQ(core->RouteSetSettings(GPSMode, nullptr), E_POINTER);
+}
+
+} // namespace

@@ -1,0 +1,293 @@
+// The route's numbers and texts, worked out by hand over drawn routes: four waypoints due north
+// of each other along the meridian 10 E, 0.001 degree apart (111.125 m on the service's sphere),
+// with and without stored distances; the length, the waypoint ahead, the percent done, the
+// arrival time, the turn at a waypoint and the waypoint description.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "description_fixture.h"
+#include "route/RouteGeometry.h"
+#include "route/RouteObject.h"
+#include "route/RouteTexts.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+constexpr double kStep = 0.001; // degrees of latitude between waypoints
+constexpr double kStepMetres = 111.12511347447892;
+
+ComPtr<ILocationObject> Place(double latitude, double longitude = 10.0) {
+    ComPtr<ILocationObject> place;
+    EXPECT_EQ(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
+    return place;
+}
+
+// Waypoints at 45.000, 45.001, ... named W1, W2, ...; `stored` the distances from the last one
+// (empty: none stored); `turns` the indices that are turning points.
+ComPtr<IRouteObject> NorthRoute(int count, std::vector<double> stored = {},
+                                std::vector<int> turns = {}, RouteType type = RouteTypePedestrian) {
+    ComPtr<IRouteObject> route;
+    EXPECT_EQ(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route), S_OK);
+    route->SetType(type);
+    auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
+    for (int i = 1; i <= count; ++i) {
+        gpscore::WaypointRecord w;
+        w.latitude = 45.0 + kStep * (i - 1);
+        w.longitude = 10.0;
+        w.name = u"W" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+        w.distanceFromLastWaypoint = stored.empty() ? 0.0 : stored[i - 1];
+        for (int t : turns)
+            w.turningPoint = w.turningPoint || t == i;
+        impl->AppendWaypoint(w);
+    }
+    return route;
+}
+
+SHORT IndexOf(IWaypointObject* w) {
+    SHORT index = -99;
+    if (w != nullptr) w->GetIndex(&index);
+    return index;
+}
+
+std::string Utf8(const Bstr& b) {
+    return b.Utf8();
+}
+
+class RouteModel : public DescriptionFixture {};
+
+TEST_F(RouteModel, TotalDistanceSumsStoredDistancesOrMeasuresTheWaypoints) {
+    struct Case {
+        const char* what;
+        std::vector<double> stored;
+        Units units;
+        LONG total;
+        const char* text;
+    } cases[] = {
+        {"stored, metres",
+         {0, 100, 250, 50},
+         Metric,
+         400,
+         "Total route distance: 0.40 kilometres."},
+        // 400 m is 1312.34 ft.
+        {"stored, feet", {0, 100, 250, 50}, Imperial, 1312, "Total route distance: 0.24 miles."},
+        // Three steps of 0.0600028 nm: 1093.75 ft, and (1093.75 + 1) x 0.3048 = 333.68 m.
+        {"measured, feet", {}, Imperial, 1093, "Total route distance: 0.20 miles."},
+        {"measured, metres", {}, Metric, 333, "Total route distance: 0.33 kilometres."},
+    };
+    for (const Case& c : cases) {
+        settings()->SetUnits(c.units);
+        auto route = NorthRoute(4, c.stored);
+        LONG total = -1;
+        Bstr text;
+        EXPECT_EQ(route->TotalRouteDistance(&total), S_OK);
+        EXPECT_EQ(route->TotalRouteDistanceDescription(text.Put()), S_OK);
+        EXPECT_EQ(total, c.total) << c.what;
+        EXPECT_EQ(Utf8(text), c.text) << c.what;
+    }
+}
+
+TEST_F(RouteModel, WaypointAheadAndPercentCompleteAlongTheRoute) {
+    settings()->SetUnits(Metric);
+    struct Case {
+        const char* what;
+        double latitude;
+        bool reversed;
+        SHORT ahead;
+        SHORT percent;
+    } cases[] = {
+        // A quarter of the way from W2 to W3: 83.34 m to W3 plus the stored 111 to W4 leave
+        // 194.34 of 333: 41 %. Backwards, 27.78 m to W2 plus 111 to W1: 58 %.
+        {"forward", 45.00125, false, 3, 41},
+        {"reversed", 45.00125, true, 2, 58},
+        // Before the beginning everything is still to come; on the end nothing is.
+        {"before the beginning", 44.999, false, 1, 0},
+        {"on the end", 45.003, false, 4, 100},
+        // Standing on the first waypoint the traveller heads for the second.
+        {"on the beginning", 45.0, false, 2, 0},
+        {"no position", 0.0, false, -1, 0},
+    };
+    for (const Case& c : cases) {
+        auto route = NorthRoute(4, {0, 111, 111, 111});
+        VARIANT_BOOL done = 0;
+        if (c.reversed) route->ReverseRoute(&done);
+        auto here = c.latitude != 0.0 ? Place(c.latitude) : Place(0.0, 0.0);
+        ComPtr<IWaypointObject> ahead;
+        route->GetDirectNextWaypointNearestLocation(here.Get(), ahead.Put());
+        SHORT percent = -1;
+        EXPECT_EQ(route->PercentComplete(here.Get(), &percent), S_OK);
+        EXPECT_EQ(IndexOf(ahead.Get()), c.ahead == -1 ? -99 : c.ahead) << c.what;
+        EXPECT_EQ(percent, c.percent) << c.what;
+    }
+}
+
+TEST_F(RouteModel, KnownDistanceToTheNextWaypointReplacesTheStraightOne) {
+    settings()->SetUnits(Metric);
+    auto route = NorthRoute(4, {0, 111, 111, 111});
+    // 20 m to W3 (as the routing knows it) plus 111: 131 left, 60 % done.
+    SHORT percent = -1;
+    EXPECT_EQ(route->PercentCompleteAccurate(Place(45.00125).Get(), 20.0, &percent), S_OK);
+    EXPECT_EQ(percent, 60);
+    Bstr text;
+    route->DistanceToEndOfRouteDescription(Place(45.00125).Get(), text.Put());
+    EXPECT_EQ(Utf8(text), "194 metres to the end of the route.");
+    route->DistanceToEndOfRouteDescription(Place(0.0, 0.0).Get(), text.Put());
+    EXPECT_EQ(Utf8(text), "Position unknown.");
+    route->DistanceToBeginningOfRouteDescription(Place(45.002).Get(), text.Put());
+    EXPECT_EQ(Utf8(text), "0.22 kilometres to the beginning of the route.");
+}
+
+TEST_F(RouteModel, NextWaypointForEachModeAndSettingItCurrent) {
+    // Turns at W3 only; a traveller between W1 and W2 heads for W2, or for the turn at W3.
+    auto route = NorthRoute(5, {}, {3});
+    auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
+    struct Case {
+        WaypointMode mode;
+        double latitude;
+        SHORT expected;
+    } cases[] = {
+        {WaypointModeAll, 45.0005, 2},    {WaypointModeTurnsOnly, 45.0005, 3},
+        {WaypointModeSystem, 45.0005, 3}, {WaypointModeTurnsOnly, 45.0025, 5},
+        {WaypointModeAll, 45.0025, 4},
+    };
+    for (const Case& c : cases) {
+        ComPtr<IWaypointObject> next;
+        route->SetCurrentToNextWaypointNearestLocation(c.mode, Place(c.latitude).Get(), next.Put());
+        EXPECT_EQ(IndexOf(next.Get()), c.expected) << c.mode << " at " << c.latitude;
+        SHORT current = -1;
+        route->GetCurrentWaypointIndex(&current);
+        EXPECT_EQ(current, c.expected);
+    }
+    // The nearest waypoint, and none for no position.
+    ComPtr<IWaypointObject> nearest;
+    route->SetCurrentWaypointToNearest(Place(45.0031).Get(), nearest.Put());
+    EXPECT_EQ(IndexOf(nearest.Get()), 4);
+    EXPECT_EQ(route->SetCurrentWaypointToNearest(Place(0.0, 0.0).Get(), nearest.Put()), S_FALSE);
+    EXPECT_EQ(impl->Waypoints().size(), 5u);
+}
+
+TEST_F(RouteModel, ArrivalTimeAtTheSpeedGivenOrATypicalPace) {
+    settings()->SetUnits(Imperial);
+    struct Case {
+        RouteType type;
+        double speed;
+        const char* expected;
+    } cases[] = {
+        // From W1 to W4: 111.125 m to W2 and 222 stored, 333.125 m = 0.207 miles.
+        {RouteTypePedestrian, 3.0, "about 4 minutes"},  // 4.14 minutes
+        {RouteTypePedestrian, 0.0, "about 4 minutes"},  // standing: walking pace
+        {RouteTypePedestrian, 1.0, "about 12 minutes"}, // 12.4
+        {RouteTypePedestrian, 30.0, "less than a minute"},
+        {RouteTypeVehicle, 0.0, "less than a minute"},   // standing: town driving pace
+        {RouteTypePedestrian, 0.55, "about 23 minutes"}, // 22.6
+    };
+    for (const Case& c : cases) {
+        auto route = NorthRoute(4, {0, 111, 111, 111}, {}, c.type);
+        ComPtr<IWaypointObject> end;
+        route->GetRouteEnd(end.Put());
+        Bstr eta;
+        EXPECT_EQ(route->GetETA(Place(45.0).Get(), end.Get(), c.speed, eta.Put()), S_OK);
+        EXPECT_EQ(Utf8(eta), c.expected) << c.type << " at " << c.speed;
+    }
+    auto route = NorthRoute(4);
+    ComPtr<IWaypointObject> end;
+    route->GetRouteEnd(end.Put());
+    Bstr eta;
+    route->GetETA(Place(0.0, 0.0).Get(), end.Get(), 3.0, eta.Put());
+    EXPECT_EQ(Utf8(eta), "Position unknown.");
+    EXPECT_EQ(gpscore::TravelTimeText(*utility, 5280.0 * 95, false, 30.0, true),
+              u"about 3 hours 10 minutes");
+}
+
+TEST_F(RouteModel, TurningInfoFromTheStreetArrivedOnOrTheHeadingGiven) {
+    struct Case {
+        bool turning;
+        SHORT turnComplete, reverse, heading;
+        const char* expected;
+    } cases[] = {
+        {true, 90, 180, -1, "Turn right"}, // arriving northbound
+        {true, 270, 180, -1, "Turn left"},
+        {true, 10, 180, -1, "Continue ahead"}, // within 23 degrees
+        {true, 90, 180, 80, "Continue ahead"}, // the heading given already points there
+        {true, 90, 180, 270, "Turn back"},     // side-biased: behind is "back"
+        {true, -1, 180, -1, ""},
+        {false, 90, 180, -1, ""},
+    };
+    for (const Case& c : cases) {
+        ComPtr<IWaypointObject> w;
+        gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject, &w);
+        w->SetIsTurningPoint(c.turning);
+        w->SetTurnCompleteHeadingDegrees(c.turnComplete);
+        w->SetStreetOrientationReverse(c.reverse);
+        Bstr text;
+        EXPECT_EQ(w->GetTurningInfo(c.heading, text.Put()), S_OK);
+        EXPECT_EQ(Utf8(text), c.expected) << c.turnComplete << " from " << c.heading;
+    }
+}
+
+TEST(RouteTexts, EmptyPiecesTakeTheirPunctuationWithThem) {
+    const std::u16string t = u"$W, $d, $D, $T, $E, $U";
+    struct Case {
+        gpscore::WaypointDescriptionPieces pieces;
+        std::u16string expected;
+    } cases[] = {
+        {{u"10 feet", u"ahead", u"Waypoint 2", u"Turn left", u"about 1 minute", u"Bench"},
+         u"Waypoint 2, 10 feet, ahead, Turn left, about 1 minute, Bench"},
+        {{u"", u"", u"Waypoint 2", u"", u"", u""}, u"Waypoint 2"},
+        {{u"Close by", u"", u"Waypoint 2", u"Turn left", u"", u""},
+         u"Waypoint 2, Close by, Turn left"},
+        {{u"", u"ahead", u"", u"", u"", u"Bench"}, u"ahead, Bench"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(gpscore::ExpandWaypointDescription(t, c.pieces), c.expected);
+    EXPECT_EQ(gpscore::ExpandWaypointDescription(u"$$5 $x$T.", {}), u"$5.");
+}
+
+TEST_F(RouteModel, WaypointDescriptionAlongTheRoute) {
+    settings()->SetUnits(Metric);
+    settings()->SetArrivedNearThreshold(Metric, 10);
+    auto route = NorthRoute(4, {0, 111, 111, 111}, {3});
+    ComPtr<IWaypointObject> w3;
+    route->GetWaypoint(3, w3.Put());
+    w3->SetTurnCompleteHeadingDegrees(90);
+    w3->SetStreetOrientationReverse(180);
+    ComPtr<IWaypointConfigurationObject> config;
+    gpslib::CreateObject(CLSID_WaypointConfigurationObject, IID_IWaypointConfigurationObject,
+                         &config);
+    config->SetIncludeDistance(1);
+    config->SetIncludeHeading(1);
+    config->SetIncludeTurningInstructions(1);
+    config->SetHeading(0);
+    Bstr text;
+    // From W1: 111 m to W2, then 111 stored.
+    EXPECT_EQ(route->GetWaypointDescription(Place(45.0).Get(), w3.Get(), config.Get(), text.Put()),
+              S_OK);
+    EXPECT_EQ(Utf8(text), "Waypoint 3, W3, 0.22 kilometres, ahead, Turn right");
+    // Standing on it: close by, no direction.
+    route->GetWaypointDescription(Place(45.002).Get(), w3.Get(), config.Get(), text.Put());
+    EXPECT_EQ(Utf8(text), "Waypoint 3, W3, Close by, Turn right");
+    route->GetWaypointDescription(Place(0.0, 0.0).Get(), w3.Get(), config.Get(), text.Put());
+    EXPECT_EQ(Utf8(text), "The waypoint or your position is not known.");
+}
+
+TEST(RouteGeometry, EmptyAndSinglePointRoutes) {
+    const gpscore::Waypoints none;
+    EXPECT_EQ(gpscore::TotalDistance(none, -1, -1, -1.0, true), 0.0);
+    EXPECT_EQ(gpscore::NextIndexAhead(none, {45.0, 10.0}, false), -1);
+    EXPECT_EQ(gpscore::RemainingDistance(none, {45.0, 10.0}, false, -1.0, true), -1.0);
+    EXPECT_EQ(gpscore::PercentComplete(none, {45.0, 10.0}, false, -1.0, true), 0);
+    gpscore::Waypoints one(1);
+    one[0].latitude = 45.0;
+    one[0].longitude = 10.0;
+    EXPECT_EQ(gpscore::NextIndexAhead(one, {45.001, 10.0}, false), 1);
+    EXPECT_NEAR(gpscore::RemainingDistance(one, {45.001, 10.0}, false, -1.0, true), kStepMetres,
+                0.01);
+    EXPECT_EQ(gpscore::PercentComplete(one, {45.001, 10.0}, false, -1.0, true), 0);
+}
+
+} // namespace
