@@ -1,7 +1,8 @@
 # gpslib — the two commands of the README, and a few more for developers.
 #
 #   make test       install missing Debian packages (as root), configure, build, run every test
-#   make demo       build, register the modules in the build tree's registry, run the demo
+#   make demo       build, register the modules in the build tree's registry, walk the demo
+#                   (DEMO_ARGS=--speak to hear it)
 #   make sanitize   the test suite under the address and undefined-behaviour sanitizers
 #   make tsan       the test suite under the thread sanitizer
 #   make locks      build everything with clang, whose lock analysis must find nothing
@@ -14,7 +15,8 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
-              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev
+              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev \
+              libedit-dev gpsd gpsd-clients espeak-ng
 
 FUZZ_SECONDS ?= 60
 
@@ -46,7 +48,7 @@ demo: build
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/mapengine/libgpsmap.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/database/libgpsdb.so
-	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/tests/consumer/gpslib_consumer
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg sh data/demo/run-demo.sh $(BUILD) $(DEMO_ARGS)
 
 sanitize:
 	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DGPSLIB_SANITIZE=address,undefined -DGPSLIB_BUILD_BENCH=OFF"
