@@ -2,7 +2,11 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <gpslib/registry.h>
 
@@ -12,6 +16,8 @@
 #include <utility>
 
 #include "Text.h"
+
+extern char** environ;
 
 namespace gpsnav {
 
@@ -134,6 +140,26 @@ void CopyStringModule(const std::string& settingsDir) {
     for (const std::string& from :
          {ModuleDir() + "/../share/gpslib/" + kName, std::string(GPSNAV_BUILD_RESOURCES)})
         if (std::filesystem::copy_file(from, settingsDir + kName, ec)) return;
+}
+
+// Runs a program with its arguments (no shell) and waits for it; true when it succeeded.
+bool RunProgram(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // Its own messages stay off gpsnav's answers.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
@@ -481,15 +507,11 @@ bool Session::UseReceiver(const std::string& receiver, std::string* text) {
             std::string command;
             for (const std::string& candidate : {ModuleDir() + "/gpxtrace", tool})
                 if (access(candidate.c_str(), X_OK) == 0) command = candidate;
-            if (command.empty() && system("command -v gpxtrace >/dev/null 2>&1") == 0)
-                command = "gpxtrace";
-            if (command.empty()) {
-                *text = "Replaying a GPX track needs gpxtrace, which is not installed yet.";
-                return false;
-            }
-            const std::string run = "'" + command + "' '" + receiver + "' '" + file + "'";
-            if (system(run.c_str()) != 0) {
-                *text = "gpxtrace could not read " + receiver;
+            if (command.empty()) command = "gpxtrace"; // Looked for on the PATH.
+            if (!RunProgram({command, receiver, file})) {
+                *text = "Replaying a GPX track needs gpxtrace, which is not installed yet or "
+                        "could not read " +
+                        receiver + ".";
                 return false;
             }
         }

@@ -388,6 +388,6 @@ int main(int argc, char** argv) {
         stopped.texts.push_back("Interrupted: the service stopped and the settings are saved.");
         printer.Answer("interrupt", stopped, session.WalkSeconds());
     }
-    if (speaker) speaker->Drain(code == kExitInterrupted ? 0 : 10000);
+    if (speaker) speaker->Drain(code == kExitInterrupted ? 0 : 5000);
     return code;
 }

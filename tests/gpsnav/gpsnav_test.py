@@ -155,6 +155,22 @@ class Scripted(unittest.TestCase):
                             (receiver, out))
             self.assertIn("still here", out.splitlines())
 
+    def test_a_gpx_track_replays_through_gpxtrace_when_it_is_there(self):
+        gpx = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.gpx")
+        beside = os.path.join(ARGS.build, "apps", "gpxtrace", "gpxtrace")
+        have_tool = os.path.exists(beside) or shutil.which("gpxtrace") is not None
+        code, out, _ = self.runner.run("wait 3\necho after\n", "--receiver", gpx,
+                                       "--speed", "100")
+        self.assertEqual(code, 0)
+        lines = out.splitlines()
+        if have_tool:
+            self.assertIn("Receiver: " + gpx, lines)
+            self.assertIn("GPS receiver connected.", lines)
+        else:
+            self.assertIn("Replaying a GPX track needs gpxtrace, which is not installed yet or "
+                          "could not read %s." % gpx, lines)
+        self.assertEqual(lines[-1], "after")
+
     def test_a_closed_output_ends_the_run_with_exit_code_4(self):
         process = subprocess.Popen(self.runner.command("--receiver", "none"),
                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -355,6 +371,23 @@ class Demo(unittest.TestCase):
 
 
 class Speech(unittest.TestCase):
+    def test_a_hung_speech_engine_never_holds_up_the_answers(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            fake = os.path.join(tmp, "bin")
+            os.mkdir(fake)
+            with open(os.path.join(fake, "espeak-ng"), "w") as f:
+                f.write("#!/bin/sh\nexec sleep 600\n")
+            os.chmod(os.path.join(fake, "espeak-ng"), 0o755)
+            runner = Runner(tmp)
+            runner.env["PATH"] = fake + ":" + runner.env["PATH"]
+            script = "".join("echo line %d\n" % i for i in range(40))
+            started = time.time()
+            code, out, _ = runner.run(script, "--receiver", "none", "--speak=espeak-ng")
+            self.assertEqual(code, 0)
+            self.assertEqual(out.splitlines()[-40:], ["line %d" % i for i in range(40)])
+            # The answers come at once; only the exit waits a little for the speech.
+            self.assertLess(time.time() - started, 30)
+
     def test_espeak_writes_a_wave_that_is_not_silent(self):
         if shutil.which("espeak-ng") is None:
             self.skipTest("espeak-ng is not installed")
