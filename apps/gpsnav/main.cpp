@@ -304,6 +304,8 @@ int Interactive(Session& session, Printer& printer) {
         }
     }
     rl_callback_handler_remove();
+    printer.SetAround(nullptr, nullptr); // They refer to this function's state.
+    g_onLine = nullptr;
     return code;
 }
 

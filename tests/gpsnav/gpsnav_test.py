@@ -155,6 +155,17 @@ class Scripted(unittest.TestCase):
                             (receiver, out))
             self.assertIn("still here", out.splitlines())
 
+    def test_a_virtual_start_answers_from_that_place(self):
+        code, out, _ = self.runner.run("settings units metric\ndest 45.0031,10.0055 Library\n",
+                                       "--receiver", "none", "--at", "45.002,10.001")
+        self.assertEqual(code, 0)
+        lines = out.splitlines()
+        # Where the virtual walker is not built yet, the receiver is placed there instead.
+        self.assertTrue(lines[4] in ("Virtual position set.",
+                                     "Virtual exploration is not available yet; the receiver is "
+                                     "placed at the position instead."), lines)
+        self.assertRegex(lines[-1], r"^Library, 0\.3[67] kilometres, ")
+
     def test_a_gpx_track_replays_through_gpxtrace_when_it_is_there(self):
         gpx = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.gpx")
         beside = os.path.join(ARGS.build, "apps", "gpxtrace", "gpxtrace")
