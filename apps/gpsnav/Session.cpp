@@ -941,6 +941,8 @@ Answer Session::Address(const std::vector<std::string>& args) {
     if (!m_addressSearch)
         return Fact("Choose the city first: address city NAME.", Answer::Status::kFailed);
     if (step == "street") {
+        // The first city of the previous step is the one chosen.
+        m_addressSearch->SetLastSearchIndex(0);
         m_addressSearch->SetSearchName(Bstr(text).Get());
         hr = m_core->AddressFindStreet(m_addressSearch.Get(), &list, &count);
         if (FAILED(hr)) return Failure("address", hr);
@@ -950,9 +952,12 @@ Answer Session::Address(const std::vector<std::string>& args) {
         return Texts(std::move(streets));
     }
     if (step == "number") {
+        // The first street found is the one chosen, and then the first place of its number.
+        m_addressSearch->SetLastSearchIndex(0);
         m_addressSearch->SetStreetAddressNumber(Bstr(text).Get());
         hr = m_core->AddressFindStreetAddress(m_addressSearch.Get(), &list, &count);
         if (FAILED(hr)) return Failure("address", hr);
+        m_addressSearch->SetLastSearchIndex(0);
         VARIANT_BOOL ok = VARIANT_FALSE;
         m_address.Reset();
         hr = m_core->AddressGet(m_addressSearch.Get(), m_address.Put(), &ok);
