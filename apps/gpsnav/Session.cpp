@@ -659,6 +659,8 @@ Answer Session::PoiResults(long found, HRESULT hr) {
     m_foundPois = found;
     auto config = Create<IPOIDescriptionConfigurationObject>(
         CLSID_POIDescriptionConfigurationObject, IID_IPOIDescriptionConfigurationObject);
+    // The spoken form: distance, direction and side, leaving out what the search already says.
+    if (config) config->SetDescriptionDynamic(VARIANT_TRUE);
     gpslib::Variant list;
     LONG count = 0;
     hr = m_core->POIGetLastSearchDescriptions(CurrentMode(), config.Get(), &list, &count);
@@ -675,44 +677,91 @@ Answer Session::PoiResults(long found, HRESULT hr) {
     return Texts(std::move(texts));
 }
 
+namespace {
+
+// Whether a word of `name` starts with `wanted` ("shop" finds "Shopping", "drink" finds "Food
+// and drink"), or the whole name does ("food and" finds "Food and drink").
+bool NameMatches(const std::string& name, const std::string& wanted) {
+    const std::string lower = Lower(name);
+    if (lower.starts_with(wanted)) return true;
+    for (std::size_t at = lower.find(' '); at != std::string::npos; at = lower.find(' ', at + 1))
+        if (lower.compare(at + 1, wanted.size(), wanted) == 0) return true;
+    return false;
+}
+
+struct Category {
+    SHORT number = -1;
+    SHORT sub = -1; // -1: the whole category.
+    std::string name;
+};
+
+// The categories (or, with `sub`, the subcategories of `category`) the service lists.
+std::vector<Category> CategoriesOf(IGPSCore* core, bool sub, SHORT category) {
+    gpslib::Variant list;
+    std::vector<Category> out;
+    HRESULT hr = sub ? core->POIGetAllSubCategories(category, VARIANT_FALSE, &list)
+                     : core->POIGetAllCategories(&list, VARIANT_FALSE);
+    std::vector<IUnknown*> objects;
+    if (FAILED(hr) ||
+        FAILED(gpslib::ReadObjectList(
+            &list, sub ? IID_IPOISubCategoryObject : IID_IPOICategoryObject, 1000, &objects)))
+        return out;
+    for (IUnknown* o : objects) {
+        Category c;
+        Bstr name;
+        if (sub) {
+            auto* s = static_cast<IPOISubCategoryObject*>(static_cast<void*>(o));
+            s->GetSubCategoryName(name.Put());
+            s->GetSubCategoryNumber(&c.sub);
+            c.number = category;
+        } else {
+            auto* k = static_cast<IPOICategoryObject*>(static_cast<void*>(o));
+            k->GetCategoryName(name.Put());
+            k->GetCategoryNumber(&c.number);
+        }
+        c.name = name.Utf8();
+        out.push_back(std::move(c));
+        o->Release();
+    }
+    return out;
+}
+
+} // namespace
+
 Answer Session::Around(const std::vector<std::string>& args) {
     ComPtr<IPOIObject> poi;
     LONG found = 0;
     if (args.empty())
         return PoiResults(found, m_core->POIsFindNearest(CurrentMode(), poi.Put(), &found));
-    // A category by its name (or the start of it).
+    // A category or a subcategory by its name or a word of it.
     std::string wanted;
     for (const std::string& a : args)
         wanted += (wanted.empty() ? "" : " ") + Lower(a);
-    gpslib::Variant list;
-    HRESULT hr = m_core->POIGetAllCategories(&list, VARIANT_FALSE);
-    if (FAILED(hr)) return Failure("around", hr);
-    std::vector<IUnknown*> objects;
-    SHORT category = -1;
-    std::vector<std::string> names;
-    if (SUCCEEDED(gpslib::ReadObjectList(&list, IID_IPOICategoryObject, 1000, &objects))) {
-        for (IUnknown* o : objects) {
-            auto* c = static_cast<IPOICategoryObject*>(static_cast<void*>(o));
-            Bstr name;
-            SHORT number = -1;
-            c->GetCategoryName(name.Put());
-            c->GetCategoryNumber(&number);
-            names.push_back(name.Utf8());
-            if (category < 0 && Lower(name.Utf8()).starts_with(wanted)) category = number;
-            o->Release();
-        }
+    const std::vector<Category> categories = CategoriesOf(m_core.Get(), false, 0);
+    if (categories.empty()) {
+        gpslib::Variant probe;
+        HRESULT hr = m_core->POIGetAllCategories(&probe, VARIANT_FALSE);
+        return Failure("around", FAILED(hr) ? hr : E_FAIL);
     }
-    if (category < 0) {
+    std::optional<Category> chosen;
+    for (const Category& c : categories)
+        if (c.number > 0 && !chosen && NameMatches(c.name, wanted)) chosen = c;
+    for (const Category& c : categories) {
+        if (chosen || c.number <= 0) continue;
+        for (const Category& s : CategoriesOf(m_core.Get(), true, c.number))
+            if (s.sub > 0 && !chosen && NameMatches(s.name, wanted)) chosen = s;
+    }
+    if (!chosen) {
         std::string known;
-        for (const std::string& n : names)
-            known += (known.empty() ? "" : ", ") + n;
-        return Fact("No category " + wanted + "." +
-                        (known.empty() ? "" : " Categories: " + known + "."),
+        for (const Category& c : categories)
+            if (c.number > 0) known += (known.empty() ? "" : ", ") + c.name;
+        return Fact("No category " + wanted + ". Categories: " + known + ".",
                     Answer::Status::kFailed);
     }
     auto config = Create<IPOISearchConfigurationObject>(CLSID_POISearchConfigurationObject,
                                                         IID_IPOISearchConfigurationObject);
-    config->SetCategoryNumber(category);
+    config->SetCategoryNumber(chosen->number);
+    if (chosen->sub > 0) config->SetSubCategoryNumber(chosen->sub);
     config->SetNewSearch(VARIANT_TRUE);
     return PoiResults(found, m_core->POIsFind(CurrentMode(), config.Get(), poi.Put(), &found));
 }

@@ -9,8 +9,11 @@ build=$(cd "$1" && pwd)
 shift
 settings="$build/demo-settings"
 rm -rf "$settings"
-mkdir -p "$settings"
+mkdir -p "$settings/maps"
+# A copy of the sample town of its own: the personal places kept beside the maps (history,
+# favorites, annotations) start empty on every run.
+cp "$build"/data/sample/Sampleton.* "$settings/maps/"
 # Files by their names, so that the transcript is the same wherever the tree is.
 cd "$here"
-exec "$build/apps/gpsnav/gpsnav" --settings "$settings/" --maps "$build/data/sample" \
+exec "$build/apps/gpsnav/gpsnav" --settings "$settings/" --maps "$settings/maps" \
     --receiver sampleton-walk.trc --speed 10 --times --script walk.gpsnav "$@"
