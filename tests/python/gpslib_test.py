@@ -108,7 +108,7 @@ class Package(unittest.TestCase):
         history = core.GetLastTenAutomaticEvents()
         self.assertEqual([e.GetEventType() for e in history], [5, 3], "newest first")
 
-    def test_the_demo_walk_from_python_gives_the_demo_events(self):
+    def test_the_demo_walk_from_python_gives_the_events_gpsnav_gives(self):
         env = dict(os.environ, PYTHONPATH=os.path.join(ARGS.source, "python"),
                    GPSLIB_RUNTIME=ARGS.runtime)
         example = os.path.join(ARGS.source, "python", "examples", "walk.py")
@@ -119,11 +119,13 @@ class Package(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr.decode())
         from_python = [line for line in done.stdout.decode().splitlines()
                        if line[:1].isdigit()]
-        demo = subprocess.run(["sh", os.path.join(ARGS.source, "data", "demo", "run-demo.sh"),
-                               os.path.dirname(os.path.dirname(os.path.dirname(ARGS.gpsnav))),
-                               "--json", "--speed", "200"], capture_output=True, env=env,
+        # gpsnav on the same walk with the same destination and words (metric, clock face).
+        script = ("settings units metric\nsettings heading clock\n"
+                  'dest 45.0031,10.0055 "Town Library"\nwait 430\n')
+        demo = subprocess.run([ARGS.gpsnav, "--settings", os.path.join(self.tmp, "nav") + "/",
+                               "--maps", ARGS.maps, "--receiver", trace, "--speed", "200",
+                               "--json"], input=script.encode(), capture_output=True, env=env,
                               timeout=120)
-        self.assertEqual(demo.returncode, 0, demo.stderr.decode())
         events = [json.loads(line) for line in demo.stdout.decode().splitlines()
                   if line.startswith('{"event"')]
         from_gpsnav = ["%d:%02d %s" % (e["time"] // 60, e["time"] % 60, e["text"])
