@@ -392,9 +392,13 @@ bool Session::Open(const SessionOptions& options, std::vector<std::string>* text
         m_core->GPSTurnOnAutomaticPolling();
     } else if (!m_options.pollOnlyInWait) {
         m_pollThread = std::thread([this] {
-            const auto period = std::chrono::duration<double>(1.0 / m_options.speed);
+            // On a fixed schedule: the time a poll takes does not slow the walk down.
+            const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(1.0 / m_options.speed));
+            auto next = std::chrono::steady_clock::now();
             while (!m_stopPolling) {
-                std::this_thread::sleep_for(period);
+                next += period;
+                std::this_thread::sleep_until(next);
                 if (!m_stopPolling) PollOnce();
             }
         });
@@ -1175,9 +1179,13 @@ Answer Session::Wait(const std::vector<std::string>& args) {
     auto seconds = args.size() == 1 ? ParseNumber(args[0], 0, 86400) : std::nullopt;
     if (!seconds) return Usage("wait");
     if (m_options.speed > 0 && m_options.pollOnlyInWait) {
-        const auto period = std::chrono::duration<double>(1.0 / m_options.speed);
+        // On a fixed schedule: the time a poll takes does not slow the walk down.
+        const auto period = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(1.0 / m_options.speed));
+        auto next = std::chrono::steady_clock::now();
         for (long i = 0; i < *seconds && !s_interrupted; ++i) {
-            std::this_thread::sleep_for(period);
+            next += period;
+            std::this_thread::sleep_until(next);
             PollOnce();
             if (m_pump) m_pump();
         }
