@@ -1,7 +1,9 @@
 # gpslib — the two commands of the README, and a few more for developers.
 #
 #   make test       install missing Debian packages (as root), configure, build, run every test
-#   make demo       build, register the modules in the build tree's registry, run the demo
+#   make demo       build, register the modules in the build tree's registry, walk the demo
+#                   (DEMO_ARGS=--speak to hear it)
+#   make package    build a Debian package (build-package/gpslib_VERSION_ARCH.deb) with CPack
 #   make sanitize   the test suite under the address and undefined-behaviour sanitizers
 #   make tsan       the test suite under the thread sanitizer
 #   make locks      build everything with clang, whose lock analysis must find nothing
@@ -14,11 +16,12 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
-              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev libtinyxml2-dev
+              libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev libtinyxml2-dev \
+              libedit-dev gpsd gpsd-clients espeak-ng pkg-config
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo sanitize tsan locks bench fuzz format tidy clean
+.PHONY: all deps configure build test demo package sanitize tsan locks bench fuzz format tidy clean
 
 all: build
 
@@ -46,7 +49,14 @@ demo: build
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/mapengine/libgpsmap.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/database/libgpsdb.so
-	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/tests/consumer/gpslib_consumer
+	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg sh data/demo/run-demo.sh $(BUILD) $(DEMO_ARGS)
+
+# A build of its own, configured for /usr, so that the service's compiled-in data folder is the
+# package's.
+package:
+	$(MAKE) build BUILD=build-package \
+	  CMAKE_ARGS="-DCMAKE_INSTALL_PREFIX=/usr -DGPSLIB_BUILD_TESTS=OFF -DGPSLIB_BUILD_BENCH=OFF"
+	cd build-package && cpack -G DEB
 
 sanitize:
 	$(MAKE) test BUILD=build-asan CMAKE_ARGS="-DGPSLIB_SANITIZE=address,undefined -DGPSLIB_BUILD_BENCH=OFF"
@@ -77,4 +87,4 @@ tidy: configure
 	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p $(BUILD) --quiet --extra-arg=-Wno-unknown-warning-option
 
 clean:
-	rm -rf build build-asan build-tsan build-clang build-release build-fuzz
+	rm -rf build build-asan build-tsan build-clang build-release build-fuzz build-package

@@ -19,6 +19,14 @@ bool IsSeparator(char c) {
 SequentialFile::~SequentialFile() = default;
 WritableFile::~WritableFile() = default;
 SerialPort::~SerialPort() = default;
+Connection::~Connection() = default;
+
+Status Env::NewConnection(std::string_view host, int port, int,
+                          std::unique_ptr<Connection>* result) {
+    result->reset();
+    return Status::NotSupported(std::string(host) + ":" + std::to_string(port) +
+                                ": this platform has no network");
+}
 Event::~Event() = default;
 Thread::~Thread() = default;
 Env::~Env() = default;

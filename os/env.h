@@ -64,6 +64,23 @@ public:
     virtual Status Purge() = 0;
 };
 
+// A TCP connection to a server on the network (a receiver shared by gpsd), read without waiting
+// as a serial port is read.
+class Connection {
+public:
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    virtual ~Connection();
+
+    // Replaces *result with at most `n` of the bytes that are waiting, without waiting for more:
+    // OK with an empty result when nothing is waiting. IOError when the server closed the
+    // connection or it failed; *result is then empty.
+    virtual Status Read(std::size_t n, std::string* result) = 0;
+    // Sends all of `data`, waiting at most a second for room. IOError when it cannot.
+    virtual Status Write(std::string_view data) = 0;
+};
+
 // A waitable flag shared between threads. A manual-reset event stays signalled until Reset; an
 // auto-reset event is reset by the wait that it releases, so each Set releases one waiter. Set
 // on an event already signalled changes nothing. Thread-safe.
@@ -176,6 +193,13 @@ public:
     virtual Status NewSerialPort(std::string_view path, int baudRate,
                                  std::unique_ptr<SerialPort>* result) = 0;
 
+    // --- Network
+    // Connects to `port` on `host` (a name or an address), waiting at most `timeoutMs` for the
+    // server to answer. NotFound for a host that does not resolve, IOError when no server
+    // answers (refused, unreachable, timed out). The base Env has no network: NotSupported.
+    virtual Status NewConnection(std::string_view host, int port, int timeoutMs,
+                                 std::unique_ptr<Connection>* result);
+
     // --- Events and threads
     virtual std::unique_ptr<Event> NewEvent(bool manualReset, bool initiallySignalled) = 0;
     // Runs `fn` on a new thread. Null when the system cannot create one. An exception escaping
@@ -239,6 +263,10 @@ public:
     Status NewSerialPort(std::string_view path, int baudRate,
                          std::unique_ptr<SerialPort>* result) override {
         return m_target->NewSerialPort(path, baudRate, result);
+    }
+    Status NewConnection(std::string_view host, int port, int timeoutMs,
+                         std::unique_ptr<Connection>* result) override {
+        return m_target->NewConnection(host, port, timeoutMs, result);
     }
 
     std::unique_ptr<Event> NewEvent(bool manualReset, bool initiallySignalled) override {

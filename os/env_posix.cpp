@@ -2,8 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <termios.h>
@@ -257,6 +261,81 @@ private:
     std::string m_name;
 };
 
+class PosixConnection final : public Connection {
+public:
+    PosixConnection(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~PosixConnection() override { ::close(m_fd); }
+
+    Status Read(std::size_t n, std::string* result) override {
+        result->resize(std::min(n, kSerialReadChunk));
+        if (result->empty()) return Status::OK();
+        const ssize_t r = ::recv(m_fd, result->data(), result->size(), MSG_DONTWAIT);
+        const int err = errno;
+        if (r > 0) {
+            result->resize(static_cast<std::size_t>(r));
+            return Status::OK();
+        }
+        result->clear();
+        if (r == 0) return Status::IOError(m_name + ": the server closed the connection", EPIPE);
+        if (err == EAGAIN || err == EWOULDBLOCK || err == EINTR) return Status::OK();
+        return Status::IOError(m_name + ": " + std::generic_category().message(err), err);
+    }
+
+    Status Write(std::string_view data) override {
+        while (!data.empty()) {
+            const ssize_t w = ::send(m_fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (w > 0) {
+                data.remove_prefix(static_cast<std::size_t>(w));
+                continue;
+            }
+            const int err = errno;
+            if (w < 0 && err == EINTR) continue;
+            if (w < 0 && (err == EAGAIN || err == EWOULDBLOCK)) {
+                struct pollfd p {};
+                p.fd = m_fd;
+                p.events = POLLOUT;
+                if (::poll(&p, 1, 1000) > 0) continue;
+                return Status::IOError(m_name + ": the server takes nothing", EAGAIN);
+            }
+            return Status::IOError(m_name + ": " + std::generic_category().message(err), err);
+        }
+        return Status::OK();
+    }
+
+private:
+    int m_fd;
+    std::string m_name;
+};
+
+// Connects one socket to `address` without waiting longer than `timeoutMs`; -1 and errno set on
+// failure.
+int ConnectWithin(const addrinfo& address, int timeoutMs) {
+    const int fd = ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                            address.ai_protocol);
+    if (fd < 0) return -1;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) == 0) return fd;
+    if (errno == EINPROGRESS) {
+        struct pollfd p {};
+        p.fd = fd;
+        p.events = POLLOUT;
+        int ready;
+        do {
+            ready = ::poll(&p, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        int err = ETIMEDOUT;
+        socklen_t length = sizeof err;
+        if (ready > 0 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length) == 0 && err == 0)
+            return fd;
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return -1;
+}
+
 class PosixEvent final : public Event {
 public:
     PosixEvent(bool manualReset, bool initiallySignalled)
@@ -466,6 +545,33 @@ public:
             return StatusFromErrno(nativeFrom, errno);
         }
         SyncDirectoryOf(nativeTo);
+        return Status::OK();
+    }
+
+    Status NewConnection(std::string_view host, int port, int timeoutMs,
+                         std::unique_ptr<Connection>* result) override {
+        result->reset();
+        const std::string name = std::string(host) + ":" + std::to_string(port);
+        if (port < 1 || port > 65535 || host.empty() || host.find('\0') != std::string_view::npos)
+            return Status::InvalidArgument(name + ": not a host and port");
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const std::string node(host);
+        const int lookup =
+            ::getaddrinfo(node.c_str(), std::to_string(port).c_str(), &hints, &found);
+        if (lookup != 0 || found == nullptr)
+            return Status::NotFound(name + ": " + ::gai_strerror(lookup));
+        int fd = -1;
+        int err = ECONNREFUSED;
+        for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+            fd = ConnectWithin(*a, timeoutMs);
+            if (fd < 0) err = errno;
+        }
+        ::freeaddrinfo(found);
+        if (fd < 0) return Status::IOError(name + ": " + std::generic_category().message(err), err);
+        *result = std::make_unique<PosixConnection>(fd, name);
         return Status::OK();
     }
 

@@ -11,6 +11,7 @@
 #include "gps/GPSObject.h"
 #include "gps/GPSStatusObject.h"
 #include "gps/GPSTimeObject.h"
+#include "gps/Gpsd.h"
 #include "gps/SerialDevice.h"
 #include "os/codepage.h"
 
@@ -226,14 +227,21 @@ bool ReceiverLink::OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port,
     if (port) return true;
     const std::string deviceName =
         gpslib::ToUtf8(FormatText(u"%s%d:", {portName, std::int64_t{portNumber}}));
-    gpslib::RegistryStore registry;
-    gpslib::LoadRegistry(&registry);
-    const std::string path = SerialDevicePath(deviceName, registry);
-    if (path.empty()) {
+    // A receiver shared by gpsd is named directly or through a port alias.
+    std::optional<GpsdAddress> gpsd = ParseGpsdDevice(deviceName);
+    std::string path;
+    if (!gpsd) {
+        gpslib::RegistryStore registry;
+        gpslib::LoadRegistry(&registry);
+        path = SerialDevicePath(deviceName, registry);
+        gpsd = ParseGpsdDevice(path);
+    }
+    if (path.empty() && !gpsd) {
         m_context.Log("GPSCore::OpenPort no device for " + deviceName);
         return false;
     }
-    gpslib::os::Status status = m_context.Env().NewSerialPort(path, baudRate, &port);
+    gpslib::os::Status status = gpsd ? GpsdPort::Open(m_context.Env(), *gpsd, &port)
+                                     : m_context.Env().NewSerialPort(path, baudRate, &port);
     if (!status.ok()) {
         m_context.Log("GPSCore::OpenPort " + deviceName + " " + status.ToString());
         port.reset();

@@ -1,6 +1,7 @@
-"""A late-bound client that knows nothing of our headers: it defines VARIANT, DISPPARAMS and
-EXCEPINFO itself (the usual LP64 layout), loads the runtime with ctypes, creates classes by
-ProgID from a registry store filled by the real gpsreg, and calls IDispatch through the vtable.
+"""A late-bound client that knows nothing of our headers: VARIANT, DISPPARAMS and EXCEPINFO come
+from the Python package, which defines them itself (the usual LP64 layout); it loads the runtime
+with ctypes, creates classes by ProgID from a registry store filled by the real gpsreg, and
+calls IDispatch through the vtable.
 
 Arguments: --runtime libgpsauto.so --gpsreg TOOL --resources GPSResources_EN.dll MODULE...
 """
@@ -11,74 +12,15 @@ import subprocess
 import sys
 import tempfile
 import unittest
-from ctypes import (POINTER, Structure, Union, byref, c_double, c_int16, c_int32, c_uint8,
-                    c_uint16, c_uint32, c_uint64, c_void_p, sizeof)
+from ctypes import POINTER, byref, c_int32, c_uint16, c_uint32, c_void_p, sizeof
 
 ARGS = None
 
-VT_I2, VT_I4, VT_R8, VT_BSTR, VT_BYREF = 2, 3, 5, 8, 0x4000
-DISPATCH_METHOD = 1
-S_OK, S_FALSE = 0, 1
-LOCALE = 0x0409
-
-
-class GUID(Structure):
-    _fields_ = [("Data1", c_uint32), ("Data2", c_uint16), ("Data3", c_uint16),
-                ("Data4", c_uint8 * 8)]
-
-
-IID_NULL = GUID()
-IID_IDISPATCH = GUID(0x00020400, 0, 0, (c_uint8 * 8)(0xC0, 0, 0, 0, 0, 0, 0, 0x46))
-
-
-class DECIMAL(Structure):
-    _fields_ = [("wReserved", c_uint16), ("scale", c_uint8), ("sign", c_uint8),
-                ("Hi32", c_uint32), ("Lo64", c_uint64)]
-
-
-class _Record(Structure):
-    _fields_ = [("pvRecord", c_void_p), ("pRecInfo", c_void_p)]
-
-
-class _Value(Union):
-    _anonymous_ = ("record",)
-    _fields_ = [("lVal", c_int32), ("iVal", c_int16), ("dblVal", c_double),
-                ("boolVal", c_int16), ("bstrVal", c_void_p), ("byref", c_void_p),
-                ("record", _Record)]
-
-
-class _Tagged(Structure):
-    _anonymous_ = ("value",)
-    _fields_ = [("vt", c_uint16), ("wReserved1", c_uint16), ("wReserved2", c_uint16),
-                ("wReserved3", c_uint16), ("value", _Value)]
-
-
-class VARIANT(Union):
-    _anonymous_ = ("tagged",)
-    _fields_ = [("tagged", _Tagged), ("decVal", DECIMAL)]
-
-
-class DISPPARAMS(Structure):
-    _fields_ = [("rgvarg", POINTER(VARIANT)), ("rgdispidNamedArgs", POINTER(c_int32)),
-                ("cArgs", c_uint32), ("cNamedArgs", c_uint32)]
-
-
-class EXCEPINFO(Structure):
-    _fields_ = [("wCode", c_uint16), ("wReserved", c_uint16), ("bstrSource", c_void_p),
-                ("bstrDescription", c_void_p), ("bstrHelpFile", c_void_p),
-                ("dwHelpContext", c_uint32), ("pvReserved", c_void_p),
-                ("pfnDeferredFillIn", c_void_p), ("scode", c_int32)]
-
-
-def utf16(text):
-    return list(memoryview(text.encode("utf-16-le")).cast("H"))
-
-
-def slot(obj, index, *argtypes):
-    """The function in vtable slot `index` of `obj`, bound to it."""
-    vtable = ctypes.cast(obj, POINTER(POINTER(c_void_p))).contents
-    fn = ctypes.CFUNCTYPE(c_int32, c_void_p, *argtypes)(vtable[index])
-    return lambda *args: fn(obj, *args) & 0xFFFFFFFF
+# The structures and vtable calls of a foreign client are those of the gpslib Python package
+# (python/gpslib/_runtime.py), which defines them itself, without the C++ headers.
+from gpslib._runtime import (DECIMAL, DISPATCH_METHOD, DISPPARAMS, EXCEPINFO, GUID,  # noqa: E402
+                             IID_IDISPATCH, IID_NULL, LOCALE, S_FALSE, S_OK, VARIANT, VT_BSTR,
+                             VT_BYREF, VT_I2, VT_I4, VT_R8, _Record, _Tagged, slot, utf16)
 
 
 class Client:

@@ -1,0 +1,194 @@
+#include "Speech.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+extern char** environ;
+
+namespace gpsnav {
+
+namespace {
+
+constexpr std::size_t kMaxQueued = 16;
+
+// The few calls of the speech daemon's client library, loaded at run time so that gpsnav runs
+// (and builds) where the library is missing.
+struct SpeechDispatcher {
+    using Open = void* (*)(const char*, const char*, const char*, int);
+    using Say = int (*)(void*, int, const char*);
+    using SetInt = int (*)(void*, int);
+    using SetText = int (*)(void*, const char*);
+    using Close = void (*)(void*);
+    void* library = nullptr;
+    void* connection = nullptr;
+    Say say = nullptr;
+    Close close = nullptr;
+
+    bool Connect(int rate, const std::string& voice) {
+        library = dlopen("libspeechd.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) return false;
+        auto open = reinterpret_cast<Open>(dlsym(library, "spd_open"));
+        say = reinterpret_cast<Say>(dlsym(library, "spd_say"));
+        close = reinterpret_cast<Close>(dlsym(library, "spd_close"));
+        auto setRate = reinterpret_cast<SetInt>(dlsym(library, "spd_set_voice_rate"));
+        auto setVoice = reinterpret_cast<SetText>(dlsym(library, "spd_set_synthesis_voice"));
+        if (open == nullptr || say == nullptr || close == nullptr) return false;
+        connection = open("gpsnav", "main", nullptr, 0 /* SPD_MODE_SINGLE */);
+        if (connection == nullptr) return false;
+        if (setRate != nullptr) setRate(connection, rate);
+        if (setVoice != nullptr && !voice.empty()) setVoice(connection, voice.c_str());
+        return true;
+    }
+    ~SpeechDispatcher() {
+        if (connection != nullptr) close(connection);
+        // The library stays loaded: its own threads may outlive the connection briefly.
+    }
+};
+
+bool ProgramOnPath(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Runs espeak-ng on one line and waits for it.
+void Espeak(const std::string& text, int wordsPerMinute, const std::string& voice,
+            const std::string& waveFile) {
+    std::vector<std::string> args = {"espeak-ng", "-s", std::to_string(wordsPerMinute)};
+    if (!voice.empty()) args.insert(args.end(), {"-v", voice});
+    if (!waveFile.empty()) args.insert(args.end(), {"-w", waveFile});
+    args.insert(args.end(), {"--", text});
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "espeak-ng", &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+} // namespace
+
+struct Speaker::Backend {
+    std::unique_ptr<SpeechDispatcher> daemon;
+};
+
+Speaker::Speaker(Options options) : m_options(std::move(options)) {
+    m_options.wordsPerMinute = std::clamp(m_options.wordsPerMinute, 80, 450);
+    m_thread = std::thread([this] { Run(); });
+}
+
+Speaker::~Speaker() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+        m_queue.clear();
+    }
+    m_changed.notify_all();
+    // A hung engine must not hang the exit: wait a moment, then leave the thread behind.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_changed.wait_for(lock, std::chrono::seconds(2), [this] { return m_engine == "done"; })) {
+        lock.unlock();
+        m_thread.join();
+    } else {
+        lock.unlock();
+        m_thread.detach();
+    }
+}
+
+std::string Speaker::Engine() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait_for(lock, std::chrono::seconds(2), [this] { return !m_engine.empty(); });
+    return m_engine.empty() || m_engine == "done" ? "none" : m_engine;
+}
+
+void Speaker::Say(std::string text) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_stop || text.empty()) return;
+        if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
+        m_queue.push_back(std::move(text));
+    }
+    m_changed.notify_all();
+}
+
+void Speaker::Drain(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                       [this] { return m_queue.empty() && !m_busy; });
+}
+
+void Speaker::Run() {
+    Backend backend;
+    std::string engine = "none";
+    const std::string& wanted = m_options.engine;
+    if (wanted == "auto" || wanted == "speechd") {
+        auto daemon = std::make_unique<SpeechDispatcher>();
+        // The daemon's rate runs from -100 to 100 around its normal speed.
+        const int rate = std::clamp((m_options.wordsPerMinute - 175) * 100 / 175, -100, 100);
+        if (daemon->Connect(rate, m_options.voice)) {
+            backend.daemon = std::move(daemon);
+            engine = "speech-dispatcher";
+        }
+    }
+    if (engine == "none" && (wanted == "auto" || wanted == "espeak-ng") &&
+        ProgramOnPath("espeak-ng"))
+        engine = "espeak-ng";
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_engine = engine;
+    }
+    m_changed.notify_all();
+    for (;;) {
+        std::string text;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_busy = false;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_stop) break;
+            text = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_busy = true;
+        }
+        if (backend.daemon)
+            backend.daemon->say(backend.daemon->connection, 3 /* SPD_TEXT */, text.c_str());
+        else if (engine == "espeak-ng")
+            Espeak(text, m_options.wordsPerMinute, m_options.voice, m_options.waveFile);
+    }
+    backend.daemon.reset();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_engine = "done";
+        m_busy = false;
+    }
+    m_changed.notify_all();
+}
+
+} // namespace gpsnav

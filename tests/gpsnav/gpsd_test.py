@@ -1,0 +1,155 @@
+"""gpsnav with a receiver shared by gpsd: a real gpsd, fed by gpsfake with a capture of a real
+receiver, started and stopped by the test on a loopback port. The service connects, gets a
+fix, notices gpsd going away and connects again when it is back.
+
+Arguments: --gpsnav PROGRAM --build BUILD_DIR --captures NMEA_DIR
+Skipped, with a message, when gpsd or gpsfake is not installed.
+"""
+import argparse
+import os
+import random
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+ARGS = None
+CAPTURE = "haicom-305N.log"
+
+
+def free_port():
+    """A free loopback port the service can name: its port numbers stop at 32767."""
+    for port in random.sample(range(20000, 32000), 200):
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+                return port
+            except OSError:
+                continue
+    raise RuntimeError("no free port")
+
+
+class FakeGpsd:
+    """gpsfake replaying a capture in a loop into its own gpsd on `port`."""
+
+    def __init__(self, port, capture, tmp):
+        # The captures are stored with bare line feeds; receivers send CR LF.
+        wire = os.path.join(tmp, "capture.log")
+        with open(capture, "rb") as f, open(wire, "wb") as out:
+            for line in f:
+                if not line.startswith(b"#"):
+                    out.write(line.rstrip(b"\r\n") + b"\r\n")
+        self.process = subprocess.Popen(
+            ["gpsfake", "-q", "-n", "-c", "0.05", "-P", str(port), wire],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        deadline = time.time() + 20
+        while time.time() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
+                return
+            except OSError:
+                time.sleep(0.1)
+        self.stop()
+        raise RuntimeError("gpsd did not start on port %d" % port)
+
+    def stop(self):
+        try:
+            os.killpg(self.process.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()
+        # gpsd may outlive gpsfake for a moment.
+        time.sleep(0.5)
+
+
+class Gpsd(unittest.TestCase):
+    def setUp(self):
+        for program in ("gpsd", "gpsfake"):
+            if shutil.which(program) is None and not os.path.exists("/usr/sbin/" + program):
+                self.skipTest("%s is not installed (Debian: gpsd, gpsd-clients)" % program)
+        os.environ["PATH"] += ":/usr/sbin"
+        tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(tmp.cleanup)
+        self.tmp = tmp.name
+        self.port = free_port()
+        self.capture = os.path.join(ARGS.captures, CAPTURE)
+        if not os.path.exists(self.capture):
+            self.skipTest("the capture %s is not there" % self.capture)
+
+    def gpsnav(self):
+        env = dict(os.environ, GPSLIB_REGISTRY=os.path.join(self.tmp, "registry.reg"))
+        process = subprocess.Popen(
+            [ARGS.gpsnav, "--settings", os.path.join(self.tmp, "settings") + "/",
+             "--maps", os.path.join(ARGS.build, "data", "sample"),
+             "--receiver", "gpsd://127.0.0.1:%d" % self.port, "--speed", "5"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        self.addCleanup(process.kill)
+        self.output = b""
+        return process
+
+    def lines_until(self, process, text, timeout=60):
+        deadline = time.time() + timeout
+        while text.encode() not in self.output:
+            left = deadline - time.time()
+            if left <= 0 or not select.select([process.stdout], [], [], left)[0]:
+                self.fail("%r not printed; got %r" % (text, self.output.decode()))
+            chunk = os.read(process.stdout.fileno(), 4096)
+            if not chunk:
+                self.fail("gpsnav ended before %r; got %r" % (text, self.output.decode()))
+            self.output += chunk
+        return self.output.decode()
+
+    def test_connects_gets_a_fix_and_reconnects_when_gpsd_comes_back(self):
+        gpsd = FakeGpsd(self.port, self.capture, self.tmp)
+        self.addCleanup(gpsd.stop)
+        process = self.gpsnav()
+        self.lines_until(process, "Receiver: gpsd://127.0.0.1:%d" % self.port)
+        process.stdin.write(b"wait 15\nstatus\necho waited\n")
+        process.stdin.flush()
+        out = self.lines_until(process, "waited")
+        self.assertIn("GPS receiver connected.", out)
+        self.assertIn("GPS position found.", out)
+
+        gpsd.stop()
+        process.stdin.write(b"wait 15\necho stopped\n")
+        process.stdin.flush()
+        out = self.lines_until(process, "stopped")
+        self.assertIn("No connection to the GPS receiver.", out)
+
+        self.output = b""
+        gpsd = FakeGpsd(self.port, self.capture, self.tmp)
+        self.addCleanup(gpsd.stop)
+        process.stdin.write(b"wait 20\necho back\nquit\n")
+        process.stdin.flush()
+        out = self.lines_until(process, "back")
+        self.assertIn("GPS receiver connected.", out)
+        process.stdin.close()
+        self.assertEqual(process.wait(timeout=30), 0)
+
+    def test_gpsd_that_is_not_running_is_said_in_one_line(self):
+        process = self.gpsnav()
+        out = self.lines_until(process, "The receiver could not be opened: gpsd://127.0.0.1:%d"
+                               % self.port)
+        process.stdin.write(b"echo going on\n")
+        process.stdin.close()
+        self.lines_until(process, "going on")
+        self.assertEqual(process.wait(timeout=30), 0)
+        self.assertNotIn("GPS receiver connected.", out)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--gpsnav", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--captures", required=True)
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest)
