@@ -147,12 +147,6 @@ TEST(RuntimeRegistry, MalformedInputNamesTheLineAndChangesNothing) {
     }
 }
 
-std::string ReadAll(const std::string& path) {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-}
-
 TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     ScopedRegistry registry;
     RegistryStore store;
@@ -161,7 +155,7 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
         return S_OK;
     };
     ASSERT_EQ(UpdateRegistry(set), S_OK);
-    const std::string written = ReadAll(registry.path());
+    const std::string written = ReadWholeFile(registry.path());
     std::string value, error;
     ASSERT_TRUE(RegistryGetString("hklm\\software\\gpslib\\ports", "com5:", &value));
     EXPECT_EQ(value, "/dev/rfcomm0");
@@ -169,7 +163,7 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
               E_FAIL);
     EXPECT_THROW(UpdateRegistry([](RegistryStore&) -> HRESULT { throw std::runtime_error("x"); }),
                  std::runtime_error);
-    EXPECT_EQ(ReadAll(registry.path()), written);
+    EXPECT_EQ(ReadWholeFile(registry.path()), written);
     int lock = ::open((registry.path() + ".lock").c_str(), O_RDWR); // Fails, where a wait hangs.
     ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0) << "a throwing change leaves no lock behind";
     ::close(lock);
@@ -179,7 +173,7 @@ TEST(RuntimeRegistry, UpdatesAreAtomicAndFailuresLeaveTheFile) {
     EXPECT_EQ(LoadRegistry(&store, &error), REGDB_E_READREGDB);
     EXPECT_NE(error.find("line 2: "), std::string::npos) << error;
     EXPECT_EQ(UpdateRegistry(set), REGDB_E_READREGDB);
-    EXPECT_EQ(ReadAll(registry.path()), "REGEDIT4\n[HKCR\\A\n");
+    EXPECT_EQ(ReadWholeFile(registry.path()), "REGEDIT4\n[HKCR\\A\n");
 
     ScopedRegistry::Use(registry.File("new/folder/registry.reg"));
     EXPECT_EQ(UpdateRegistry(set), S_OK) << "a first store in a folder yet to be made";
@@ -194,7 +188,7 @@ TEST(RuntimeRegistry, AFaultAnywhereInAnUpdateKeepsThePreviousStore) {
                   return S_OK;
               }),
               S_OK);
-    const std::string previous = ReadAll(registry.path());
+    const std::string previous = ReadWholeFile(registry.path());
     FakeEnv env;
     SetRegistryEnvForTesting(&env);
     HRESULT updated = S_OK;
@@ -212,7 +206,7 @@ TEST(RuntimeRegistry, AFaultAnywhereInAnUpdateKeepsThePreviousStore) {
              [&](const Fault& fault) {
                  EXPECT_EQ(updated, fault ? REGDB_E_WRITEREGDB : S_OK);
                  if (fault) {
-                     EXPECT_EQ(ReadAll(registry.path()), previous);
+                     EXPECT_EQ(ReadWholeFile(registry.path()), previous);
                  }
                  std::string value;
                  EXPECT_TRUE(RegistryGetString("HKLM\\SOFTWARE\\gpslib\\Ports", "COM5:", &value));

@@ -20,7 +20,7 @@ const std::string kSample = std::string(GPSLIB_SOURCE_DIR) + "/data/sample/sampl
 TEST(MapCompiler, RefusesBadInputAndLeavesNothingBehind) {
     gpslib::test::TempDir dir;
     std::filesystem::path out = dir.path();
-    std::string osm = Slurp(kSample);
+    std::string osm = ReadWholeFile(kSample);
     std::ofstream(out / "truncated.osm") << osm.substr(0, osm.size() / 2);
     std::ofstream(out / "foreign.osm") << "{\"type\": \"FeatureCollection\"}\n";
     std::ofstream(out / "empty.osm.pbf") << "";
@@ -71,9 +71,9 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
                                   .c_str()),
                   0);
     for (const char* file : {"Sample_Town.rmf", "Sample_Town.pdb", "Sample_Town.cpd"}) {
-        std::string first = Slurp(std::filesystem::path(a.path()) / file);
+        std::string first = ReadWholeFile(std::filesystem::path(a.path()) / file);
         EXPECT_FALSE(first.empty()) << file;
-        EXPECT_EQ(first, Slurp(std::filesystem::path(b.path()) / file)) << file;
+        EXPECT_EQ(first, ReadWholeFile(std::filesystem::path(b.path()) / file)) << file;
     }
     std::string answer;
     auto map = NewEngine(a.path(), &answer);

@@ -40,7 +40,8 @@ using Files = std::vector<std::optional<std::string>>; // per kFiles entry; null
 Files Read(const fs::path& dir) {
     Files f;
     for (const char* name : kFiles)
-        f.push_back(fs::exists(dir / name) ? std::optional(Slurp(dir / name)) : std::nullopt);
+        f.push_back(fs::exists(dir / name) ? std::optional(ReadWholeFile(dir / name))
+                                           : std::nullopt);
     return f;
 }
 

@@ -23,7 +23,7 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     fs::path maps = fs::path(dir.path()) / "maps", debug = fs::path(dir.path()) / "Debug";
     fs::create_directories(maps);
     fs::create_directories(debug);
-    std::string good = Slurp(kSample);
+    std::string good = ReadWholeFile(kSample);
     std::string wrongVersion = good;
     wrongVersion[63] = 9; // the user_version field of the SQLite header
     std::string oldVersion = good;
@@ -60,7 +60,7 @@ TEST(BadMaps, AreRefusedWhileTheOthersLoad) {
     EXPECT_EQ(result.Utf8(), "OK");
     map->GetNumberOfMapsLoaded(&count);
     EXPECT_EQ(count, 1);
-    std::string log = Slurp(debug / "gpsMapDebug.txt");
+    std::string log = ReadWholeFile(debug / "gpsMapDebug.txt");
     for (const char* name :
          {"A_Truncated", "B_Foreign", "C_Version", "C_Old", "C_Restriction", "D_Empty"})
         EXPECT_NE(log.find(std::string("refused ") + (maps / name).string()), std::string::npos)

@@ -129,11 +129,4 @@ std::string Names(const std::vector<CrossStreet>& records) {
     return out;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 } // namespace gpsmap::test

@@ -4,9 +4,13 @@
 
 #include <gpslib/GPSMapLib.h>
 #include <gpslib/support.h>
+#include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
+
+#include "temp_dir.h"
 
 namespace gpsmap::test {
 
@@ -39,7 +43,37 @@ std::vector<Detail> Details(IGPSMap* map, double lat, double lon, int heading,
 // "Name@bearing" for each record, joined by ", ".
 std::string Names(const std::vector<CrossStreet>& records);
 
-// The whole file as bytes ("" when it cannot be read).
-std::string Slurp(const std::string& path);
+using gpslib::test::ReadWholeFile;
+
+// A shared OpenStreetMap extract and the name of the map compiled from it.
+struct Extract {
+    const char* file;
+    const char* map;
+};
+inline void PrintTo(const Extract& e, std::ostream* os) {
+    *os << e.map;
+}
+
+// Positions on the sample town's grid (data/sample/README.md): x and y in 1/1000 degree east and
+// north of 45 N 10 E.
+inline double Lat(double y) {
+    return 45.0 + y / 1000.0;
+}
+inline double Lon(double x) {
+    return 10.0 + x / 1000.0;
+}
+
+#ifdef GPSLIB_SAMPLE_MAP_DIR
+// An engine with the sample town loaded.
+class SampleTown : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string answer;
+        map = NewEngine(GPSLIB_SAMPLE_MAP_DIR, &answer);
+        ASSERT_EQ(answer, "OK");
+    }
+    gpslib::ComPtr<IGPSMap> map;
+};
+#endif
 
 } // namespace gpsmap::test

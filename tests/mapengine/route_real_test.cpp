@@ -20,19 +20,13 @@
 #include "MapData.h"
 #include "Router.h"
 #include "formats/Geodesy.h"
+#include "map_fixture.h"
 
 namespace gpsmap::test {
 namespace {
 
 namespace geo = gpslib::geo;
 
-struct Extract {
-    const char* file;
-    const char* map;
-};
-void PrintTo(const Extract& e, std::ostream* os) {
-    *os << e.map;
-}
 const Extract kExtracts[] = {{"monaco.osm.gz", "Monaco"},
                              {"andorra.osm.pbf", "Andorra"},
                              {"liechtenstein.osm.pbf", "Liechtenstein"}};

@@ -15,20 +15,8 @@
 namespace gpsmap::test {
 namespace {
 
-double Lat(double y) {
-    return 45.0 + y / 1000.0;
-}
-double Lon(double x) {
-    return 10.0 + x / 1000.0;
-}
-
-class SampleRoutes : public ::testing::Test {
+class SampleRoutes : public SampleTown {
 protected:
-    void SetUp() override {
-        std::string answer;
-        map = NewEngine(GPSLIB_SAMPLE_MAP_DIR, &answer);
-        ASSERT_EQ(answer, "OK");
-    }
     std::vector<Point> Walk(double x0, double y0, double x1, double y1, Preferences p = {}) {
         p.walking = true;
         return FindRoute(map.Get(), Lat(y0), Lon(x0), Lat(y1), Lon(x1), p);
@@ -37,7 +25,6 @@ protected:
         p.walking = false;
         return FindRoute(map.Get(), Lat(y0), Lon(x0), Lat(y1), Lon(x1), p);
     }
-    gpslib::ComPtr<IGPSMap> map;
 };
 
 // Each point as "x,y T name | street | lanes | forward/reverse | km/h | metres | #feature | cross"

@@ -10,23 +10,6 @@
 namespace gpsmap::test {
 namespace {
 
-double Lat(double y) {
-    return 45.0 + y / 1000.0;
-}
-double Lon(double x) {
-    return 10.0 + x / 1000.0;
-}
-
-class SampleTown : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string answer;
-        map = NewEngine(GPSLIB_SAMPLE_MAP_DIR, &answer);
-        ASSERT_EQ(answer, "OK");
-    }
-    gpslib::ComPtr<IGPSMap> map;
-};
-
 TEST_F(SampleTown, TheStreetAtKnownPoints) {
     struct Case {
         double x, y;

@@ -24,12 +24,6 @@ using gpslib::resources::StringTable;
 
 const std::string kRcSource = GPSLIB_SOURCE_DIR "/resources/GPSResources_EN.rc";
 
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    EXPECT_TRUE(in) << "cannot read " << path;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
@@ -226,7 +220,7 @@ TEST(StringTableModule, TemplatesUseOnlyTheirCodes) {
 // Each case damages one field of the small module; the loader must refuse the whole file, say
 // why, and leave no table behind (even after a good load).
 TEST(StringTableCorrupt, RefusesDamagedModules) {
-    const std::string good = ReadBytes(SMALL_MODULE);
+    const std::string good = gpslib::test::ReadWholeFile(SMALL_MODULE);
     ASSERT_GT(good.size(), 200u);
     auto put16 = [](std::string& d, std::size_t at, std::uint16_t v) {
         d[at] = static_cast<char>(v & 0xff);
@@ -290,7 +284,7 @@ TEST(StringTableCorrupt, RefusesDamagedModules) {
 }
 
 TEST(StringTableCorrupt, RefusesEveryTruncation) {
-    const std::string good = ReadBytes(SMALL_MODULE);
+    const std::string good = gpslib::test::ReadWholeFile(SMALL_MODULE);
     StringTable table;
     for (std::size_t n = 0; n < good.size(); ++n) {
         std::string error;
@@ -306,7 +300,7 @@ TEST(StringTableCorrupt, RefusesEveryTruncation) {
 
 TEST(StringTableLoad, RefusesUnreadableAndOversizedFiles) {
     gpslib::test::TempDir dir;
-    const std::string good = ReadBytes(SMALL_MODULE);
+    const std::string good = gpslib::test::ReadWholeFile(SMALL_MODULE);
     WriteBytes(dir.File("half.dll"), good.substr(0, good.size() / 2));
     WriteBytes(dir.File("big.dll"), good);
     std::filesystem::resize_file(dir.File("big.dll"), StringTable::kMaxFileSize + 1);

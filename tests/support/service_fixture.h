@@ -149,12 +149,7 @@ protected:
                 ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
         return events;
     }
-    std::string Log() {
-        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Log() { return ReadWholeFile(dir.File("Debug/gpsDebug.txt")); }
 
     gpslib::test::FakeEnv env;
     gpslib::test::TempDir dir;

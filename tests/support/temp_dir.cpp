@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -40,6 +42,12 @@ std::string TempDir::File(std::string_view name) const {
     path += '/';
     path += name;
     return path;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 } // namespace gpslib::test

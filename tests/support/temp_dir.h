@@ -22,4 +22,7 @@ private:
     std::string m_path;
 };
 
+// The whole file as bytes ("" when it cannot be read).
+std::string ReadWholeFile(const std::string& path);
+
 } // namespace gpslib::test

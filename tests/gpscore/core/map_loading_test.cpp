@@ -92,27 +92,18 @@ public:
 GPSLIB_CLASS_FACTORY(GPSMap, CFakeEngine)
 GPSLIB_CLASS_FACTORY(POIDatabase, CFakePOIDatabase)
 // The other classes of the two libraries are not offered; the table needs their functions.
-HRESULT Create_CrossStreetRecord(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_LocationDetailRecord(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_RoutePoint(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_AddressDatabase(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_POIResults(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_POIRecord(REFIID, void**) {
-    return E_NOTIMPL;
-}
-HRESULT Create_AddressRecord(REFIID, void**) {
-    return E_NOTIMPL;
-}
+#define NOT_OFFERED(Coclass)                                                                       \
+    HRESULT Create_##Coclass(REFIID, void**) {                                                     \
+        return E_NOTIMPL;                                                                          \
+    }
+NOT_OFFERED(CrossStreetRecord)
+NOT_OFFERED(LocationDetailRecord)
+NOT_OFFERED(RoutePoint)
+NOT_OFFERED(AddressDatabase)
+NOT_OFFERED(POIResults)
+NOT_OFFERED(POIRecord)
+NOT_OFFERED(AddressRecord)
+#undef NOT_OFFERED
 
 namespace {
 
@@ -209,13 +200,11 @@ TEST_F(MapLoading, TheSettingsFollowTheMapsToAnotherFolder) {
     s->GetMapPOIDirectory(folder.Put());
     EXPECT_EQ(folder.Utf8(), "/usr/share/gpslib/maps");
     // The file is UTF-16 text: the folder's code units follow each other in it.
-    std::ifstream file(settings + "GPSSystemSettings.inf", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
+    const std::string text = gpslib::test::ReadWholeFile(settings + "GPSSystemSettings.inf");
     std::string wide;
     for (char c : std::string("/usr/share/gpslib/maps"))
         wide += std::string{c, '\0'};
-    EXPECT_NE(text.str().find(wide), std::string::npos)
+    EXPECT_NE(text.find(wide), std::string::npos)
         << "the settings file names the folder where the maps are";
 }
 

@@ -28,6 +28,7 @@ using gpslib::ComPtr;
 using gpslib::os::Status;
 using gpslib::test::FakeEnv;
 using gpslib::test::Fault;
+using gpslib::test::ReadWholeFile;
 using gpslib::test::TempDir;
 
 enum class File { kSystem, kReceiver, kLookaround, kRoute };
@@ -91,14 +92,9 @@ std::string Utf16Le(std::u16string_view text) {
     return bytes;
 }
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A file's UTF-16LE text as UTF-8, for readable comparisons.
 std::string FileText(const std::string& path) {
-    const std::string bytes = FileBytes(path);
+    const std::string bytes = ReadWholeFile(path);
     std::u16string text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
         text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
@@ -189,7 +185,7 @@ TEST_F(SettingsFiles, EveryFieldRoundTrips) {
         ASSERT_TRUE(held.Write(file, m_env, m_dir16));
         const std::u16string& text = *kFullTexts[static_cast<int>(file)];
         EXPECT_EQ(FileText(PathOf(file)), Show(text));
-        EXPECT_EQ(FileBytes(PathOf(file)), Utf16Le(text)); // No byte-order mark.
+        EXPECT_EQ(ReadWholeFile(PathOf(file)), Utf16Le(text)); // No byte-order mark.
     }
     // A few fields through the objects, so that a reader and writer wrong the same way show.
     EXPECT_EQ(Get(held, &ISystemSettingsObject::GetPOIAuthor), "Ann");
@@ -383,7 +379,7 @@ TEST_F(SettingsFiles, AFaultAnywhereInAWriteKeepsThePreviousFile) {
         Held defaults;
         defaults.Read(file, m_env, dir16); // No file: objects with their defaults.
         ASSERT_TRUE(defaults.Write(file, m_env, dir16));
-        const std::string previous = FileBytes(dir.File(FileName(file)));
+        const std::string previous = ReadWholeFile(dir.File(FileName(file)));
         bool written = false;
         const int runs = gpslib::test::SweepFaults(
             m_env,
@@ -392,7 +388,7 @@ TEST_F(SettingsFiles, AFaultAnywhereInAWriteKeepsThePreviousFile) {
              .check =
                  [&](const Fault& fault) {
                      EXPECT_EQ(written, !fault);
-                     EXPECT_EQ(FileBytes(dir.File(FileName(file))),
+                     EXPECT_EQ(ReadWholeFile(dir.File(FileName(file))),
                                fault ? previous : Utf16Le(*kFullTexts[static_cast<int>(file)]));
                      std::vector<std::string> names;
                      ASSERT_TRUE(m_env.GetChildren(dir.path(), &names).ok());
@@ -435,7 +431,7 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
     gpslib::ImplOf<CSystemSettingsObject>(held.system.Get())->Saved().destinationDescription =
         std::u16string(300, u'd');
     ASSERT_TRUE(held.Write(File::kSystem, m_env, m_dir16));
-    const std::size_t size = FileBytes(PathOf(File::kSystem)).size();
+    const std::size_t size = ReadWholeFile(PathOf(File::kSystem)).size();
     EXPECT_LT(size, gs::kMaxFileBytes);
     EXPECT_GT(size, gs::kMaxFileBytes - 8);
 

@@ -91,12 +91,7 @@ protected:
     }
 
     // The diagnostic log as written so far.
-    std::string Log() const {
-        std::ifstream in(dir.File("Debug/gpsDebug.txt"));
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Log() const { return ReadWholeFile(dir.File("Debug/gpsDebug.txt")); }
 
     TempDir dir;
     std::string maps;

@@ -52,29 +52,13 @@ protected:
         return s;
     }
     std::string Run(Do what) {
+        // In the order of Do.
+        static constexpr HRESULT (STDMETHODCALLTYPE IGPSCore::*kCalls[])(BSTR*) = {
+            &IGPSCore::VirtualForward,     &IGPSCore::VirtualTurnLeft,
+            &IGPSCore::VirtualTurnRight,   &IGPSCore::VirtualBackup,
+            &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage};
         Bstr message;
-        HRESULT hr = E_FAIL;
-        switch (what) {
-        case Do::Forward:
-            hr = core->VirtualForward(message.Put());
-            break;
-        case Do::Left:
-            hr = core->VirtualTurnLeft(message.Put());
-            break;
-        case Do::Right:
-            hr = core->VirtualTurnRight(message.Put());
-            break;
-        case Do::Back:
-            hr = core->VirtualBackup(message.Put());
-            break;
-        case Do::Cross:
-            hr = core->VirtualCrossStreet(message.Put());
-            break;
-        case Do::OnStreet:
-            hr = core->VirtualGetOnStreetMessage(message.Put());
-            break;
-        }
-        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ((core.Get()->*kCalls[static_cast<int>(what)])(message.Put()), S_OK);
         return Utf8(message.Get());
     }
     void Walk(const std::vector<Step>& steps) {

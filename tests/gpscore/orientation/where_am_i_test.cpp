@@ -21,27 +21,25 @@ protected:
     };
     Answer Read(IWhereAmIObject* w) {
         Answer a;
-        Bstr d, s, h, c, z, m, n;
-        w->GetDescription(d.Put());
-        w->GetStreetName(s.Put());
-        w->GetHouseNumber(h.Put());
-        w->GetCity(c.Put());
-        w->GetZipPostalcode(z.Put());
-        w->GetMap(m.Put());
-        w->GetMapNameOnly(n.Put());
+        const std::pair<HRESULT (STDMETHODCALLTYPE IWhereAmIObject::*)(BSTR*), std::string*>
+            texts[] = {{&IWhereAmIObject::GetDescription, &a.description},
+                       {&IWhereAmIObject::GetStreetName, &a.street},
+                       {&IWhereAmIObject::GetHouseNumber, &a.house},
+                       {&IWhereAmIObject::GetCity, &a.city},
+                       {&IWhereAmIObject::GetZipPostalcode, &a.postcode},
+                       {&IWhereAmIObject::GetMap, &a.map},
+                       {&IWhereAmIObject::GetMapNameOnly, &a.mapName}};
+        for (const auto& [get, field] : texts) {
+            Bstr text;
+            (w->*get)(text.Put());
+            *field = Utf8(text.Get());
+        }
         w->GetRoadSpeedLimit(&a.speed);
         DOUBLE lat = 0, lon = 0;
         w->GetLatitude(&lat);
         w->GetLongitude(&lon);
         a.x = (lon - 10.0) * 1000.0;
         a.y = (lat - 45.0) * 1000.0;
-        a.description = Utf8(d.Get());
-        a.street = Utf8(s.Get());
-        a.house = Utf8(h.Get());
-        a.city = Utf8(c.Get());
-        a.postcode = Utf8(z.Get());
-        a.map = Utf8(m.Get());
-        a.mapName = Utf8(n.Get());
         return a;
     }
     Answer Ask(Mode mode) {
@@ -59,15 +57,16 @@ struct IntersectionTexts {
 
 IntersectionTexts ReadTexts(IIntersectionObject* at) {
     IntersectionTexts t;
-    Bstr s, d, c, x;
-    at->GetIntersectionDescription(s.Put());
-    at->GetIntersectionDescriptionDetailed(d.Put());
-    at->GetCurrentStreetName(c.Put());
-    at->GetCrossStreets(x.Put());
-    t.shortText = Utf8(s.Get());
-    t.detailed = Utf8(d.Get());
-    t.current = Utf8(c.Get());
-    t.cross = Utf8(x.Get());
+    const std::pair<HRESULT (STDMETHODCALLTYPE IIntersectionObject::*)(BSTR*), std::string*>
+        texts[] = {{&IIntersectionObject::GetIntersectionDescription, &t.shortText},
+                   {&IIntersectionObject::GetIntersectionDescriptionDetailed, &t.detailed},
+                   {&IIntersectionObject::GetCurrentStreetName, &t.current},
+                   {&IIntersectionObject::GetCrossStreets, &t.cross}};
+    for (const auto& [get, field] : texts) {
+        Bstr text;
+        (at->*get)(text.Put());
+        *field = Utf8(text.Get());
+    }
     DOUBLE lat = 0, lon = 0;
     at->GetLatitude(&lat);
     at->GetLongitude(&lon);

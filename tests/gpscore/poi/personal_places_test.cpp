@@ -23,13 +23,6 @@ std::string Bytes(std::size_t n, unsigned seed) {
     return data;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class PersonalPlaces : public POIService {
 protected:
     ComPtr<IPOIObject> NewUserPOI(const char* name, double lat, double lon,
@@ -131,7 +124,7 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
         core->POIGetMediaFile(found.Get(), Bstr("note.wav").Get(), Bstr(copy).Get(), &extracted),
         S_OK);
     EXPECT_NE(extracted, 0);
-    EXPECT_TRUE(Slurp(copy) == voice) << "the media file comes back byte for byte";
+    EXPECT_TRUE(ReadWholeFile(copy) == voice) << "the media file comes back byte for byte";
     ASSERT_EQ(
         core->POIGetMediaFile(found.Get(), Bstr("other.wav").Get(), Bstr(copy).Get(), &extracted),
         S_OK);
@@ -239,7 +232,7 @@ TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
         VARIANT_BOOL extracted = 0;
         ASSERT_EQ(core->POIGetMediaFile(poi.Get(), nullptr, Bstr(out).Get(), &extracted), S_OK);
         EXPECT_NE(extracted, 0);
-        EXPECT_EQ(Slurp(out).size(), c.mediaBytes);
+        EXPECT_EQ(ReadWholeFile(out).size(), c.mediaBytes);
     }
     // Keys that do not exist.
     for (LONG key : {0L, -1L, 999L}) {
@@ -343,10 +336,8 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
         Variant list;
         ASSERT_EQ(core->FavoritesGetList(GPSMode, &list, &count), S_OK);
         EXPECT_EQ(count, 2);
-        const auto texts = Strings(&list);
-        ASSERT_EQ(texts.size(), 2u);
-        EXPECT_EQ(texts, (std::vector<std::string>{"Home, 89 feet, behind left",
-                                                   "Friend's Door, 465 feet, ahead"}));
+        EXPECT_EQ(Strings(&list), (std::vector<std::string>{"Home, 89 feet, behind left",
+                                                            "Friend's Door, 465 feet, ahead"}));
         ComPtr<IPOIObject> favorite;
         ASSERT_EQ(core->FavoritesGetItem(1, favorite.Put()), S_OK);
         const std::string copy = dir.File("favorite.wav");
@@ -354,7 +345,7 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
         ASSERT_EQ(core->POIGetMediaFile(favorite.Get(), nullptr, Bstr(copy).Get(), &extracted),
                   S_OK);
         EXPECT_NE(extracted, 0);
-        EXPECT_TRUE(Slurp(copy) == voice);
+        EXPECT_TRUE(ReadWholeFile(copy) == voice);
 
         ASSERT_EQ(core->AnnotationsGetCount(&count), S_OK);
         EXPECT_EQ(count, 1);

@@ -188,12 +188,7 @@ protected:
             out.push_back(ToUtf8(item));
         return out;
     }
-    std::string Log() {
-        std::ifstream in(settings + "Debug/gpsDebug.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Log() { return ReadWholeFile(settings + "Debug/gpsDebug.txt"); }
 
     TempDir dir;
     std::string settings, maps;
