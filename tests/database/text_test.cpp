@@ -137,6 +137,21 @@ TEST(DbText, FtsQueriesQuoteTheWordsOnly) {
         EXPECT_EQ(FtsQuery("name", r.search, r.mode), r.query) << r.search;
 }
 
+// The word index folds the query's words, already folded, once more: folding a folded text must
+// change nothing, for every character.
+TEST(DbText, FoldingAFoldedTextChangesNothing) {
+    int wrong = 0;
+    for (char32_t c = 1; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        std::string text = "a";
+        gpslib::os::AppendUtf8(&text, c);
+        const std::string once = Fold(text);
+        if (Fold(once) != once && ++wrong < 20)
+            ADD_FAILURE() << "U+" << std::hex << static_cast<long>(c);
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 // The index narrows a search before the literal comparison, so it must never drop what the
 // comparison accepts. For every character up to the pictographs, a word holding it between two
 // letters is indexed with the word tokenizer; every search the comparison accepts for it (the
