@@ -223,8 +223,11 @@ TEST(DbText, TheIndexFindsEveryLetterClassInOtherSpellings) {
     ASSERT_NE(db, nullptr) << error;
     ASSERT_TRUE(db->Exec("CREATE VIRTUAL TABLE t USING fts5(x, tokenize='" +
                          std::string(gpslib::sqlite::kWordTokenizer) + "')"));
-    const std::tuple<const char*, const char*, M> rows[] = {
+    const std::string longWord = std::string(40000, 'a') + "ø"; // 40 KB, then "ø"
+    const std::tuple<std::string, std::string, M> rows[] = {
         {"Tromsø Museum", "TROMSO mus", M::StartsWith},
+        {longWord + " x", std::string(40000, 'A') + "o", M::WholeWord},
+        {"x " + longWord, std::string(39000, 'a'), M::StartsWith},
         {"Ðakovo Đurđevac", "dakovo durdevac", M::WholeWord},
         {"Ħamrun Ŧest", "hamrun t", M::StartsWith},
         {"Łódź Kaliska", "lodz", M::WholeWord},
