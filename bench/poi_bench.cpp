@@ -109,9 +109,8 @@ BENCHMARK(BM_POIsFind25Nearest)
     ->ReportAggregatesOnly(true);
 
 // A word searched for over the whole map: the search goes on ring after ring until it has
-// covered the whole map. "Museum" is narrowed by the database's word index; "Apotheke" holds
-// letters the index may keep apart from the comparison's folding, so every candidate's record is
-// compared.
+// covered the whole map. The database's word index narrows both words to the few candidates whose
+// records are compared.
 void BM_POIsFindWordOverTheWholeMap(benchmark::State& state, const char* word) {
     if (!HaveData(state)) return;
     Service service;

@@ -130,8 +130,9 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
                           std::to_string(gpslib::formats::kPoiApplicationId)) &&
                  db->Exec("PRAGMA user_version = " +
                           std::to_string(gpslib::formats::kPoiFormatVersion));
-            const std::pair<const char*, std::string> meta[] = {{"format", "gpslib-poi"},
-                                                                {"version", "1"}};
+            const std::pair<const char*, std::string> meta[] = {
+                {"format", "gpslib-poi"},
+                {"version", std::to_string(gpslib::formats::kPoiFormatVersion)}};
             for (const auto& entry : meta) {
                 Statement* s = ok ? db->Prepare("INSERT INTO meta VALUES(?1, ?2)") : nullptr;
                 ok = s != nullptr && s->BindText(1, entry.first).BindText(2, entry.second).Run();
@@ -155,7 +156,8 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
         return nullptr;
     }
     std::int64_t version = db->QueryInt("PRAGMA user_version", -1);
-    if (version != gpslib::formats::kPoiFormatVersion) {
+    const bool oldWordIndex = version == gpslib::formats::kPoiFormatVersionOldWordIndex;
+    if (version != gpslib::formats::kPoiFormatVersion && !oldWordIndex) {
         if (error) *error = "format version " + std::to_string(version) + " is not read here";
         return nullptr;
     }
@@ -177,10 +179,34 @@ std::unique_ptr<PoiFile> PoiFile::Open(const std::string& path, Access access,
             if (error) *error = "damaged: " + answer;
             return nullptr;
         }
+        if (oldWordIndex && !RebuildWordIndex(db.get())) {
+            if (error) *error = "cannot rebuild the word index: " + db->LastError();
+            return nullptr;
+        }
     }
     std::unique_ptr<PoiFile> file(new PoiFile(std::move(db), writable));
     if (!file->Prepare(error)) return nullptr;
+    // A file only read keeps its older word index, which folds some letters apart: it is left
+    // unused, and every candidate is compared.
+    if (oldWordIndex && !writable) file->m_indexed.clear();
     return file;
+}
+
+bool PoiFile::RebuildWordIndex(Database* db) {
+    // One transaction: another process opening the file meanwhile sees the old index or the new
+    // one, and the one that comes second finds the work done.
+    Transaction t(db);
+    if (!t.ok()) return false;
+    if (db->QueryInt("PRAGMA user_version", -1) != gpslib::formats::kPoiFormatVersion) {
+        const std::string version = std::to_string(gpslib::formats::kPoiFormatVersion);
+        if (!db->Exec("DROP TABLE IF EXISTS poi_text") ||
+            !db->Exec(gpslib::formats::kPoiWordIndex) ||
+            !db->Exec("INSERT INTO poi_text(poi_text) VALUES('rebuild')") ||
+            !db->Exec("PRAGMA user_version = " + version) ||
+            !db->Exec("UPDATE meta SET value = '" + version + "' WHERE key = 'version'"))
+            return false;
+    }
+    return t.Commit();
 }
 
 bool PoiFile::Prepare(std::string* error) {

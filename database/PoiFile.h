@@ -86,8 +86,9 @@ public:
     };
 
     // Opens and checks the file: the SQLite header's application id and version, the tables and
-    // columns this code reads. Null with *error saying why when the file cannot be used; a new
-    // file declares `categories`.
+    // columns this code reads. A file of the previous version gets its word index rebuilt when
+    // it is opened for writing; opened read-only, its word index is left unused. Null with *error
+    // saying why when the file cannot be used; a new file declares `categories`.
     static std::unique_ptr<PoiFile> Open(const std::string& path, Access access,
                                          const std::vector<int>& categories, std::string* error);
     // Whether `path` is a POI file this code reads, and its declared categories (ascending),
@@ -162,6 +163,9 @@ private:
     PoiFile(std::unique_ptr<Database> db, bool writable)
         : m_db(std::move(db)), m_writable(writable) {}
     bool Prepare(std::string* error);
+    // Replaces an older file's word index by one of the current tokenizer, built from the
+    // records, and marks the file as of the current version.
+    static bool RebuildWordIndex(Database* db);
     bool WriteRecord(const char* sql, const PoiRecord& record, const std::string* media);
     void DeclareCategory(int category);
     void Checkpoint();

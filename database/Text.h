@@ -10,7 +10,8 @@
 namespace gpsdb {
 
 // `utf8` lower-cased with its accents removed ("Éléphant" -> "elephant"), for Latin, Greek and
-// Cyrillic letters; combining marks are dropped; invalid bytes become U+FFFD.
+// Cyrillic letters; combining accents are dropped; invalid bytes become U+FFFD. The folding is
+// the one the POI files' word index follows (formats/WordFold.h).
 std::string Fold(std::string_view utf8);
 
 enum class MatchMode {
@@ -29,16 +30,12 @@ bool TextMatches(std::string_view field, std::string_view search, MatchMode mode
 std::string FoldName(std::string_view utf8);
 bool NameMatches(std::string_view field, std::string_view search, MatchMode mode);
 
-// How the word index's tokenizer treats a folded character: part of a token, a separator, or
-// not known here.
-enum class FtsChar { Token, Separator, Unknown };
-FtsChar FtsCharClass(char32_t folded);
-
 // An FTS5 query restricted to `column` that selects every row the search could match under
-// `mode` (a superset: TextMatches decides): the search's words as one quoted phrase, the last word
-// a prefix for StartsWith. Empty when the search holds no token or a character the tokenizer's
-// treatment of is not known, or for Anywhere, which the word index cannot answer: the caller
-// then compares every candidate. `column` is one of the component's own fixed column names.
+// `mode` (a superset: TextMatches decides), for a word index built with the tokenizer that folds
+// as Fold does: the search's words as one quoted phrase, the last word a prefix for StartsWith.
+// Empty when the search holds no word, or for Anywhere, which the word index cannot answer: the
+// caller then compares every candidate. `column` is one of the component's own fixed column
+// names.
 std::string FtsQuery(std::string_view column, std::string_view search, MatchMode mode);
 
 } // namespace gpsdb

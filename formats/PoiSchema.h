@@ -6,18 +6,34 @@
 #include <cstdint>
 #include <string_view>
 
+#include "formats/Sqlite.h"
+
 namespace gpslib::formats {
 
 constexpr std::int32_t kPoiApplicationId = 0x47505046; // "GPPF"
-constexpr int kPoiFormatVersion = 1;
+// Version 2 indexes words with the tokenizer that folds as the text comparison does
+// (kWordTokenizer); version 1 files indexed them with SQLite's own, and are still opened
+// (PoiFile: rebuilt in place when written to, their index left unused when only read).
+constexpr int kPoiFormatVersion = 2;
+constexpr int kPoiFormatVersionOldWordIndex = 1;
 // The meta table's "format" value.
 constexpr std::string_view kPoiFormatName = "gpslib-poi";
+
+// The word index over the searchable text fields, external content of `pois` whose triggers keep
+// it current.
+#define GPSLIB_POI_WORD_INDEX                                                                      \
+    "CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, description, author, tags, "     \
+    "house_number, state, country, postcode, opening_hours, phone, fax, website, email, "          \
+    "media_name, content='pois', content_rowid='key', tokenize='gpslib_words');\n"
+constexpr std::string_view kPoiWordIndex = GPSLIB_POI_WORD_INDEX;
+static_assert(kPoiWordIndex.find(gpslib::sqlite::kWordTokenizer) != std::string_view::npos);
 
 // The schema of every POI file: the map compiler's, the user's own and the personal stores. The
 // triggers keep the spatial and word indexes in step with every write, so no writer can forget
 // them. Readers also take files of this version written without the later columns and fill them
 // with their defaults.
-constexpr std::string_view kPoiSchema = R"SQL(
+constexpr std::string_view kPoiSchema =
+    R"SQL(
 CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
 CREATE TABLE categories(number INTEGER PRIMARY KEY);
 CREATE TABLE pois(key INTEGER PRIMARY KEY, name TEXT NOT NULL, category INTEGER NOT NULL,
@@ -32,10 +48,8 @@ CREATE TABLE pois(key INTEGER PRIMARY KEY, name TEXT NOT NULL, category INTEGER 
                   modify_rmf INTEGER NOT NULL, lat_offset REAL NOT NULL, lon_offset REAL NOT NULL);
 CREATE INDEX pois_by_category ON pois(category, subcategory);
 CREATE VIRTUAL TABLE poi_index USING rtree(key, min_lat, max_lat, min_lon, max_lon);
-CREATE VIRTUAL TABLE poi_text USING fts5(name, street, city, description, author, tags,
-    house_number, state, country, postcode, opening_hours, phone, fax, website, email, media_name,
-    content='pois', content_rowid='key', tokenize='unicode61 remove_diacritics 2');
-CREATE TABLE tags(subcategory INTEGER NOT NULL, tag TEXT NOT NULL);
+)SQL" GPSLIB_POI_WORD_INDEX
+    R"SQL(CREATE TABLE tags(subcategory INTEGER NOT NULL, tag TEXT NOT NULL);
 CREATE TRIGGER pois_inserted AFTER INSERT ON pois BEGIN
   INSERT INTO poi_index VALUES(new.key, new.lat, new.lat, new.lon, new.lon);
   INSERT INTO poi_text(rowid, name, street, city, description, author, tags, house_number, state,
@@ -69,6 +83,7 @@ CREATE TRIGGER pois_updated AFTER UPDATE ON pois BEGIN
          new.fax, new.website, new.email, new.media_name);
 END;
 )SQL";
+#undef GPSLIB_POI_WORD_INDEX
 
 } // namespace gpslib::formats
 

@@ -3,9 +3,72 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
+#include "formats/WordFold.h"
+#include "os/codepage.h"
+
 namespace gpslib::sqlite {
+
+namespace {
+
+// The word index tokenizer: a token is a run of word characters after folding, given to the
+// index folded, with its byte range in the original text. Combining accents that folding removes
+// join the letters around them, as they do in the comparison. It has no options and no state, so
+// one object serves every table.
+int CreateWordTokenizer(void*, const char**, int, Fts5Tokenizer** out) {
+    static int instance;
+    *out = reinterpret_cast<Fts5Tokenizer*>(&instance);
+    return SQLITE_OK;
+}
+
+void DeleteWordTokenizer(Fts5Tokenizer*) {}
+
+int TokenizeWords(Fts5Tokenizer*, void* context, int, const char* text, int size,
+                  int (*emit)(void*, int, const char*, int, int, int)) {
+    if (text == nullptr || size <= 0) return SQLITE_OK;
+    const std::string_view utf8(text, static_cast<std::size_t>(size));
+    std::string token;
+    std::size_t start = 0, end = 0;
+    auto flush = [&]() {
+        if (token.empty()) return SQLITE_OK;
+        int rc = emit(context, 0, token.data(), static_cast<int>(token.size()),
+                      static_cast<int>(start), static_cast<int>(end));
+        token.clear();
+        return rc;
+    };
+    for (std::size_t at = 0; at < utf8.size();) {
+        const std::size_t from = at;
+        const char32_t folded = formats::FoldCodePoint(formats::DecodeUtf8(utf8, &at));
+        if (folded == formats::kDroppedMark) continue;
+        if (formats::IsWordChar(folded)) {
+            if (token.empty()) start = from;
+            os::AppendUtf8(&token, folded);
+            end = at;
+        } else if (int rc = flush(); rc != SQLITE_OK) {
+            return rc;
+        }
+    }
+    return flush();
+}
+
+// Registers the tokenizer through the FTS5 interface of the connection; false when SQLite has no
+// FTS5 or refuses it.
+bool RegisterWordTokenizer(sqlite3* db) {
+    fts5_api* api = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) != SQLITE_OK) return false;
+    sqlite3_bind_pointer(stmt, 1, &api, "fts5_api_ptr", nullptr);
+    sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (api == nullptr || api->iVersion < 2) return false;
+    fts5_tokenizer tokenizer = {CreateWordTokenizer, DeleteWordTokenizer, TokenizeWords};
+    return api->xCreateTokenizer(api, std::string(kWordTokenizer).c_str(), nullptr, &tokenizer,
+                                 nullptr) == SQLITE_OK;
+}
+
+} // namespace
 
 Statement::~Statement() {
     sqlite3_finalize(m_stmt);
@@ -94,6 +157,12 @@ std::unique_ptr<Database> Database::Open(const std::string& path, Mode mode, std
         return nullptr;
     }
     sqlite3_extended_result_codes(db, 1);
+    if (!RegisterWordTokenizer(db)) {
+        if (error)
+            *error = "cannot register the word index tokenizer: " + std::string(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return nullptr;
+    }
     // Two cores of one process, or the map engine's reader, may hold the same file.
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     return std::unique_ptr<Database>(new Database(db, path));

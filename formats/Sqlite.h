@@ -15,6 +15,11 @@ struct sqlite3_stmt;
 
 namespace gpslib::sqlite {
 
+// The word index tokenizer every connection of this wrapper knows: words and letters exactly as
+// the text comparison folds them (formats/WordFold.h), so an index built with it never leaves out
+// a record the comparison accepts. Tables name it in their tokenize option.
+constexpr std::string_view kWordTokenizer = "gpslib_words";
+
 // One prepared statement. Step() answers true for a row; false at the end or on an error, which
 // ok() then tells apart.
 class Statement {
@@ -51,8 +56,8 @@ class Database {
 public:
     enum class Mode { ReadOnly, ReadWrite, Create };
 
-    // Opens `path` (a native path). Null with *error set when SQLite cannot open it; a file that
-    // is no database at all fails later, at its first read.
+    // Opens `path` (a native path), with the word index tokenizer registered. Null with *error set
+    // when SQLite cannot open it; a file that is no database at all fails later, at its first read.
     static std::unique_ptr<Database> Open(const std::string& path, Mode mode, std::string* error);
     ~Database();
     Database(const Database&) = delete;

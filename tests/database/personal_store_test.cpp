@@ -4,6 +4,7 @@
 #include <gpslib/GPSLib.h>
 
 #include "db_fixture.h"
+#include "formats/PoiSchema.h"
 #include "formats/Sqlite.h"
 
 namespace gpsdb::test {
@@ -242,7 +243,8 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
     {
         auto future = gpslib::sqlite::Database::Open(
             dir.File("future.hdb"), gpslib::sqlite::Database::Mode::ReadWrite, nullptr);
-        ASSERT_TRUE(future && future->Exec("PRAGMA user_version = 2"));
+        ASSERT_TRUE(future && future->Exec("PRAGMA user_version = " +
+                                           std::to_string(gpslib::formats::kPoiFormatVersion + 1)));
     }
     for (const Row& r : rows) {
         if (!r.content.empty()) WriteFile(dir.File(r.name), r.content);

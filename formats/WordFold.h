@@ -1,0 +1,32 @@
+// The one folding of text that both the literal comparison of searches and the POI files' word
+// index follow: case and accents ignored, and words made of the same characters. Sharing it is
+// what lets the word index narrow a search without ever dropping a record the comparison
+// accepts.
+#ifndef FORMATS_WORDFOLD_H_
+#define FORMATS_WORDFOLD_H_
+
+#include <cstddef>
+#include <string_view>
+
+namespace gpslib::formats {
+
+// Decodes one code point of `utf8` at *at, advancing it; malformed sequences answer U+FFFD.
+char32_t DecodeUtf8(std::string_view utf8, std::size_t* at);
+
+// What FoldCodePoint answers for a combining accent that folding removes.
+constexpr char32_t kDroppedMark = 0x110000;
+
+// A code point lower-cased with its accents removed, for Latin, Greek and Cyrillic letters
+// ("É" -> "e", "Ά" -> "α", "ё" -> "е", "ς" -> "σ"); kDroppedMark for the combining accents that
+// are removed, a blank for the other combining marks (they break words); anything else as it is.
+// Folding a folded code point changes nothing: the word index folds the search's words again.
+char32_t FoldCodePoint(char32_t c);
+
+// Whether a folded code point belongs to a word: ASCII letters and digits, and every character
+// beyond ASCII except the common punctuation, sign and space blocks. Anything else separates
+// words.
+bool IsWordChar(char32_t folded);
+
+} // namespace gpslib::formats
+
+#endif // FORMATS_WORDFOLD_H_
