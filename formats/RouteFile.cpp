@@ -17,15 +17,26 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The element's text with the blanks around it removed (empty for no element or no text).
-std::string_view Trimmed(const XMLElement* e) {
-    const char* text = e != nullptr ? e->GetText() : nullptr;
-    std::string_view t = text != nullptr ? text : "";
-    while (!t.empty() && IsBlank(t.front()))
-        t.remove_prefix(1);
-    while (!t.empty() && IsBlank(t.back()))
-        t.remove_suffix(1);
-    return t;
+// All the element's text, its CDATA sections included (a comment inside splits the text into
+// several nodes); empty for no element.
+std::string AllText(const XMLElement* e) {
+    std::string out;
+    if (e == nullptr) return out;
+    for (const tinyxml2::XMLNode* n = e->FirstChild(); n != nullptr; n = n->NextSibling())
+        if (const tinyxml2::XMLText* t = n->ToText(); t != nullptr && t->Value() != nullptr)
+            out += t->Value();
+    return out;
+}
+
+// The element's text with the blanks around it removed.
+std::string Trimmed(const XMLElement* e) {
+    std::string t = AllText(e);
+    std::size_t begin = 0, end = t.size();
+    while (begin < end && IsBlank(t[begin]))
+        ++begin;
+    while (end > begin && IsBlank(t[end - 1]))
+        --end;
+    return t.substr(begin, end - begin);
 }
 
 std::optional<long> WholeNumber(std::string_view text) {
@@ -82,9 +93,7 @@ public:
     }
     // Text is taken as written: blanks inside and around a name are the name's.
     static void Text(const XMLElement* parent, const char* name, std::string* out) {
-        const XMLElement* e = Child(parent, name);
-        const char* text = e != nullptr ? e->GetText() : nullptr;
-        if (text != nullptr) *out = text;
+        if (const XMLElement* e = Child(parent, name)) *out = AllText(e);
     }
     void Fail(const XMLElement* e, const std::string& message) {
         if (!m_ok) return;
