@@ -485,7 +485,8 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
                                   std::u16string* fileName) {
     ServiceContext& context = m_parts.context;
     auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return false;
+    // Without a name the file would land wherever the process happens to run.
+    if (route == nullptr || fileName->empty()) return false;
     if (waypointMode == WaypointModeSystem)
         waypointMode = SettingsWaypointMode(context.m_eCurrentMode);
     if (waypointMode != WaypointModeAll) waypointMode = WaypointModeTurnsOnly;

@@ -385,6 +385,12 @@ TEST_F(RouteFiles, DirectionsLineByLine) {
               std::string::npos);
     EXPECT_NE(Log().find(" GetLastError = 2"), std::string::npos);
 
+    // No name at all: nothing is written, the name stays empty.
+    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE, name.Put(""), &saved),
+              S_OK);
+    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_EQ(name.Utf8(), "");
+
     core->RouteClose();
     ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
                                         name.Put(File("trip.xml")), &saved),
@@ -445,6 +451,48 @@ TEST_F(RouteFiles, ExploringTheRouteForwardToTheEndAndBackToTheStart) {
     EXPECT_EQ(Step(false), "-1: No route is open.");
     ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
     EXPECT_EQ(Answer(w.Get(), text), "-1: No route is open.");
+}
+
+TEST_F(RouteFiles, ExploringAReversedRouteMeetsItsTurnsTheOtherWay) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    VARIANT_BOOL reversed = 0;
+    ASSERT_EQ(core->RouteReverse(&reversed), S_OK);
+    ASSERT_EQ(reversed, VARIANT_TRUE);
+    ComPtr<IWaypointObject> w;
+    Bstr text;
+    struct Case {
+        const char* what;
+        SHORT set; // -2: a step forward, -3: a step back, else RouteVirtualExploreSet(set)
+        const char* answer;
+        const char* walker;
+    } cases[] = {
+        {"the start is the last waypoint", -1, "3: Waypoint 3, Home.", "6.00,3.00 270"},
+        {"west along North Street, left into First Avenue", -2,
+         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+         "0.00,3.00 180"},
+        {"the end is the first waypoint", -2,
+         "1: Waypoint 1, First Avenue. You have arrived at your destination.", "0.00,0.00 180"},
+        {"back again: right into North Street", -3,
+         "2: Waypoint 2, North Street and First Avenue. Turn right onto North Street.",
+         "0.00,3.00 0"},
+        {"set on the middle waypoint", 2,
+         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+         "0.00,3.00 180"},
+    };
+    for (const Case& c : cases) {
+        if (c.set == -2) {
+            EXPECT_EQ(Step(true), c.answer) << c.what;
+        } else if (c.set == -3) {
+            EXPECT_EQ(Step(false), c.answer) << c.what;
+        } else {
+            ASSERT_EQ(core->RouteVirtualExploreSet(c.set, w.Put(), text.Put()), S_OK);
+            EXPECT_EQ(Answer(w.Get(), text), c.answer) << c.what;
+        }
+        EXPECT_EQ(Walker(), c.walker) << c.what;
+    }
+    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text),
+              "1: Waypoint 1, First Avenue. You have arrived at your destination.");
 }
 
 TEST_F(RouteFiles, TheVirtualWalkerAtAnAddress) {
