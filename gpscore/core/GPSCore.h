@@ -150,6 +150,7 @@ public:
     HRESULT VirtualGet(IVirtualObject** ppVirtual) override;
     HRESULT VirtualSet(ILocationObject* pLocation, SHORT nInitialHeading) override;
     HRESULT VirtualSetByPOI(IPOIObject* pPOI) override;
+    HRESULT VirtualSetByAddress(IAddressObject* pAddress) override;
     HRESULT VirtualSetToMap(BSTR bstrMapName) override;
     HRESULT VirtualSetHeading(SHORT nHeading) override;
     HRESULT VirtualSetImpliedHeading(SHORT nHeading) override;
@@ -242,6 +243,20 @@ public:
                                         BSTR* pbstrDescription) override;
     HRESULT RoutePercentComplete(Mode eMode, SHORT* pnPercent) override;
     HRESULT RouteGetETA(Mode eMode, IWaypointObject* pWaypoint, BSTR* pbstrETA) override;
+    HRESULT RouteSave(BSTR bstrFileName, VARIANT_BOOL* pbSaved) override;
+    HRESULT RouteLoad(BSTR bstrFileName, VARIANT_BOOL* pbLoaded) override;
+    HRESULT RouteSaveDirections(WaypointMode eWaypointMode, VARIANT_BOOL bIncludeWaypointNumbers,
+                                BSTR* pbstrFileName, VARIANT_BOOL* pbSaved) override;
+    HRESULT RouteVirtualExploreForward(WaypointMode eWaypointMode, IWaypointObject** ppWaypoint,
+                                       BSTR* pbstrDescription) override;
+    HRESULT RouteVirtualExploreBackward(WaypointMode eWaypointMode, IWaypointObject** ppWaypoint,
+                                        BSTR* pbstrDescription) override;
+    HRESULT RouteVirtualExploreSet(SHORT nIndex, IWaypointObject** ppWaypoint,
+                                   BSTR* pbstrDescription) override;
+    HRESULT RouteVirtualExploreSetEnd(IWaypointObject** ppWaypoint,
+                                      BSTR* pbstrDescription) override;
+    HRESULT RouteVirtualExploreSetStart(IWaypointObject** ppWaypoint,
+                                        BSTR* pbstrDescription) override;
 
     // Address search (AddressSearch; GPSCoreAddress.cpp).
     HRESULT AddressFindMapsForCitySearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,

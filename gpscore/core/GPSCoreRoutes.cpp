@@ -159,3 +159,108 @@ HRESULT CGPSCore::RouteGetWaypointDescription(IWaypointObject* pWaypoint,
     EnsureUtility();
     return ReturnText(m_routeBuilder.WaypointDescription(pWaypoint, pConfig), pbstrDescription);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Route files and directions.
+
+HRESULT CGPSCore::RouteSave(BSTR bstrFileName, VARIANT_BOOL* pbSaved) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbSaved == nullptr) return E_POINTER;
+    EnsureUtility();
+    Log("GPSCore::RouteSave entered");
+    *pbSaved = Flag(m_routeBuilder.Save(gpslib::View(bstrFileName)));
+    Log("GPSCore::RouteSave exited");
+    return S_OK;
+}
+
+HRESULT CGPSCore::RouteLoad(BSTR bstrFileName, VARIANT_BOOL* pbLoaded) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbLoaded == nullptr) return E_POINTER;
+    EnsureUtility();
+    Log("GPSCore::RouteLoad entered");
+    *pbLoaded = Flag(m_routeBuilder.Load(gpslib::View(bstrFileName)));
+    Log("GPSCore::RouteLoad exited");
+    return S_OK;
+}
+
+HRESULT CGPSCore::RouteSaveDirections(WaypointMode eWaypointMode,
+                                      VARIANT_BOOL bIncludeWaypointNumbers, BSTR* pbstrFileName,
+                                      VARIANT_BOOL* pbSaved) {
+    CriticalSectionLock lock(m_csCore);
+    if (pbstrFileName == nullptr || pbSaved == nullptr) return E_POINTER;
+    EnsureUtility();
+    Log("GPSCore::RouteSaveDirections entered");
+    std::u16string name(gpslib::View(*pbstrFileName));
+    const bool saved =
+        m_routeBuilder.SaveDirections(eWaypointMode, bIncludeWaypointNumbers != 0, &name);
+    Log("GPSCore::RouteSaveDirections exited");
+    if (saved || name != gpslib::View(*pbstrFileName)) {
+        BSTR used = gpslib::AllocBstr(name);
+        if (used == nullptr) return E_OUTOFMEMORY;
+        SysFreeString(*pbstrFileName);
+        *pbstrFileName = used;
+    }
+    *pbSaved = Flag(saved);
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Virtual route exploration.
+
+HRESULT CGPSCore::RouteVirtualExploreForward(WaypointMode eWaypointMode,
+                                             IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWaypoint == nullptr || pbstrDescription == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    *pbstrDescription = nullptr;
+    EnsureUtility();
+    std::u16string text;
+    m_routeBuilder.ExploreStep(true, eWaypointMode, ppWaypoint, &text);
+    return ReturnText(text, pbstrDescription);
+}
+
+HRESULT CGPSCore::RouteVirtualExploreBackward(WaypointMode eWaypointMode,
+                                              IWaypointObject** ppWaypoint,
+                                              BSTR* pbstrDescription) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWaypoint == nullptr || pbstrDescription == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    *pbstrDescription = nullptr;
+    EnsureUtility();
+    std::u16string text;
+    m_routeBuilder.ExploreStep(false, eWaypointMode, ppWaypoint, &text);
+    return ReturnText(text, pbstrDescription);
+}
+
+HRESULT CGPSCore::RouteVirtualExploreSet(SHORT nIndex, IWaypointObject** ppWaypoint,
+                                         BSTR* pbstrDescription) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWaypoint == nullptr || pbstrDescription == nullptr) {
+        Log("GPSCore::RouteVirtualExploreSet E_POINTER (!outWaypoint || !outDescription ))");
+        return E_POINTER;
+    }
+    *ppWaypoint = nullptr;
+    *pbstrDescription = nullptr;
+    EnsureUtility();
+    std::u16string text;
+    if (!m_routeBuilder.ExploreSet(nIndex, ppWaypoint, &text))
+        m_routeBuilder.ExploreStep(true, WaypointModeAll, ppWaypoint, &text);
+    return ReturnText(text, pbstrDescription);
+}
+
+HRESULT CGPSCore::RouteVirtualExploreSetEnd(IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+    CriticalSectionLock lock(m_csCore);
+    if (ppWaypoint == nullptr || pbstrDescription == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    *pbstrDescription = nullptr;
+    EnsureUtility();
+    std::u16string text;
+    if (!m_routeBuilder.ExploreSet(m_routeBuilder.EndIndex(), ppWaypoint, &text))
+        m_routeBuilder.ExploreStep(true, WaypointModeAll, ppWaypoint, &text);
+    return ReturnText(text, pbstrDescription);
+}
+
+HRESULT CGPSCore::RouteVirtualExploreSetStart(IWaypointObject** ppWaypoint,
+                                              BSTR* pbstrDescription) {
+    return RouteVirtualExploreSet(-1, ppWaypoint, pbstrDescription);
+}

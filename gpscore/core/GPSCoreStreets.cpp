@@ -174,6 +174,19 @@ HRESULT CGPSCore::VirtualSetByPOI(IPOIObject* pPOI) {
     return S_OK;
 }
 
+HRESULT CGPSCore::VirtualSetByAddress(IAddressObject* pAddress) {
+    CriticalSectionLock lock(m_csCore);
+    if (pAddress == nullptr) return E_POINTER;
+    Log("GPSCore::VirtualSetByAddress enter");
+    if (Walker() == nullptr) return E_FAIL;
+    if (!m_virtual.SetByAddress(pAddress)) {
+        Log("GPSCore::VirtualSetByAddress exit: the address has no position");
+        return E_INVALIDARG;
+    }
+    Log("GPSCore::VirtualSetByAddress exit");
+    return S_OK;
+}
+
 HRESULT CGPSCore::VirtualSetToMap(BSTR bstrMapName) {
     CriticalSectionLock lock(m_csCore);
     Log("GPSCore::VirtualSetToMap enter");
@@ -207,6 +220,9 @@ HRESULT CGPSCore::VirtualForward(BSTR* pbstrMessage) {
     Log("GPSCore::VirtualForward enter");
     if (Walker() == nullptr) return E_FAIL;
     const std::u16string message = m_virtual.Forward();
+    // A route being recorded from the walker's movements follows it.
+    if (m_routeBuilder.Recording())
+        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
     Log("GPSCore::VirtualForward exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -218,6 +234,9 @@ HRESULT CGPSCore::VirtualBackup(BSTR* pbstrMessage) {
     Log("GPSCore::VirtualBackup enter");
     if (Walker() == nullptr) return E_FAIL;
     const std::u16string message = m_virtual.Backup();
+    // A route being recorded from the walker's movements follows it.
+    if (m_routeBuilder.Recording())
+        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
     Log("GPSCore::VirtualBackup exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -229,6 +248,9 @@ HRESULT CGPSCore::VirtualTurnLeft(BSTR* pbstrMessage) {
     Log("GPSCore::VirtualTurnLeft enter");
     if (Walker() == nullptr) return E_FAIL;
     const std::u16string message = m_virtual.Turn(-1);
+    // A route being recorded from the walker's movements follows it.
+    if (m_routeBuilder.Recording())
+        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnLeft exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -240,6 +262,9 @@ HRESULT CGPSCore::VirtualTurnRight(BSTR* pbstrMessage) {
     Log("GPSCore::VirtualTurnRight enter");
     if (Walker() == nullptr) return E_FAIL;
     const std::u16string message = m_virtual.Turn(+1);
+    // A route being recorded from the walker's movements follows it.
+    if (m_routeBuilder.Recording())
+        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnRight exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -251,6 +276,9 @@ HRESULT CGPSCore::VirtualCrossStreet(BSTR* pbstrMessage) {
     Log("GPSCore::VirtualCrossStreet enter");
     if (Walker() == nullptr) return E_FAIL;
     const std::u16string message = m_virtual.CrossStreet();
+    // A route being recorded from the walker's movements follows it.
+    if (m_routeBuilder.Recording())
+        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
     Log("GPSCore::VirtualCrossStreet exit");
     return ReturnText(message, pbstrMessage);
 }

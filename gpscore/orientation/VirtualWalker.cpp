@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "address/AddressSearch.h"
 #include "core/Answers.h"
 #include "core/ServiceContext.h"
 #include "core/StartLocations.h"
@@ -215,6 +216,23 @@ void VirtualWalker::SetByPOI(IPOIObject* poi) {
     poi->GetName(name.Put());
     poi->GetStreet(street.Put());
     Place(location.Get(), -1, Text(name.Get()), Text(street.Get()), true);
+}
+
+bool VirtualWalker::SetByAddress(IAddressObject* address) {
+    const AddressPlace place = ReadAddress(address);
+    if (!place.HasPosition() || !std::isfinite(place.latitude) || !std::isfinite(place.longitude) ||
+        std::fabs(place.latitude) > 90.0 || std::fabs(place.longitude) > 180.0)
+        return false;
+    ComPtr<ILocationObject> location = NewLocation(place.latitude, place.longitude);
+    if (!location) return false;
+    Place(location.Get(), -1, place.SpokenName(u""), place.street, true);
+    return true;
+}
+
+void VirtualWalker::PlaceOnRoute(ILocationObject* location, SHORT heading) {
+    Bstr name;
+    if (location != nullptr) location->GetName(name.Put());
+    Place(location, heading, Text(name.Get()), u"", false);
 }
 
 bool VirtualWalker::SetToMap(std::u16string_view mapName) {

@@ -40,6 +40,13 @@ public:
     // branches and adds the new place to the history of places.
     void Set(ILocationObject* location, SHORT heading);
     void SetByPOI(IPOIObject* poi);
+    // At the position of an address the search found, without a heading, named by the address
+    // ("12 Main Street, Springfield") and described by its street. False (nothing changed) for
+    // an address without a position.
+    bool SetByAddress(IAddressObject* address);
+    // On a waypoint of a route being explored, facing `heading`: not added to the history of
+    // places (the waypoints of a rehearsal are no places visited).
+    void PlaceOnRoute(ILocationObject* location, SHORT heading);
     // False when the table of start locations holds no such map.
     bool SetToMap(std::u16string_view mapName);
 

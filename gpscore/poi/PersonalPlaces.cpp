@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "address/AddressSearch.h"
 #include "core/Answers.h"
 #include "core/ServiceContext.h"
 #include "core/Utility.h"
@@ -149,25 +150,29 @@ bool PersonalPlaces::FavoritesAddLocation(ILocationObject* place) {
 }
 
 bool PersonalPlaces::FavoritesAddAddress(IAddressObject* address) {
-    DOUBLE latitude = 0.0, longitude = 0.0;
-    address->GetLatitude(&latitude);
-    address->GetLongitude(&longitude);
+    const AddressPlace place = ReadAddress(address);
     // An address the search has not placed on the map cannot be found again.
-    if (latitude == 0.0 && longitude == 0.0) return false;
-    if (!std::isfinite(latitude) || !std::isfinite(longitude)) return false;
+    if (!place.HasPosition()) return false;
+    if (!std::isfinite(place.latitude) || !std::isfinite(place.longitude)) return false;
     ComPtr<IPOIObject> poi = NewPOI();
     if (!poi) return false;
-    poi->SetLatitude(latitude);
-    poi->SetLongitude(longitude);
-    const std::u16string number = Field(address, &IAddressObject::GetAddress);
-    const std::u16string street = Field(address, &IAddressObject::GetStreet);
-    std::u16string name = Field(address, &IAddressObject::GetName);
-    if (name.empty()) name = number.empty() ? street : number + u" " + street;
-    poi->SetName(Text16(name).Get());
+    poi->SetLatitude(place.latitude);
+    poi->SetLongitude(place.longitude);
+    // The address text is the number and the street ("12 Main Street"); the number alone is
+    // what comes before the street.
+    std::u16string number;
+    if (!place.street.empty() && place.address.size() > place.street.size() &&
+        place.address.compare(place.address.size() - place.street.size(), place.street.size(),
+                              place.street) == 0) {
+        number = place.address.substr(0, place.address.size() - place.street.size());
+        while (!number.empty() && (number.back() == u' ' || number.back() == u','))
+            number.pop_back();
+    }
+    poi->SetName(Text16(place.SpokenName(u"")).Get());
     poi->SetAddressNumber(Text16(number).Get());
-    poi->SetStreet(Text16(street).Get());
-    poi->SetCity(Text16(Field(address, &IAddressObject::GetCity)).Get());
-    poi->SetZipCode(Text16(Field(address, &IAddressObject::GetZipPostalcode)).Get());
+    poi->SetStreet(Text16(place.street).Get());
+    poi->SetCity(Text16(place.city).Get());
+    poi->SetZipCode(Text16(place.postalCode).Get());
     poi->SetCategoryNumber(kPersonalCategory);
     poi->SetSubCategoryNumber(0);
     return CopyPOITo(FavoritesFile(Folder()), poi.Get(), false);
@@ -296,8 +301,10 @@ ComPtr<IPOIObject> PersonalPlaces::Entry(const std::u16string& file, SHORT index
 std::u16string PersonalPlaces::Describe(IPOIObject* poi, Mode mode,
                                         const ModePlaces& places) const {
     std::u16string text = Field(poi, &IPOIObject::GetName);
+    // A part the name already says (an address kept as a favourite is named by it) is not
+    // said twice.
     auto add = [&text](const std::u16string& part) {
-        if (part.empty()) return;
+        if (part.empty() || text.find(part) != std::u16string::npos) return;
         if (!text.empty()) text += u", ";
         text += part;
     };

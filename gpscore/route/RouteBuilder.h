@@ -6,10 +6,16 @@
 #define GPSCORE_ROUTE_ROUTEBUILDER_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "GPSLib_classes.h"
 #include "route/WaypointRecord.h"
+
+class CRouteObject;
+namespace gpslib::routefile {
+struct Configuration;
+}
 
 namespace gpscore {
 
@@ -81,6 +87,26 @@ public:
     // The mode's position and heading (null when there is none).
     gpslib::ComPtr<ILocationObject> CurrentLocation(Mode mode, SHORT* heading) const;
 
+    // Route files (RouteFiles.cpp). RouteSave: the active route written to `fileName` (empty:
+    // the file it was loaded from or last saved to); a name ending ".gpx" writes GPX 1.1.
+    // RouteLoad: the file's route (a route file, or the first route of a GPX file) made the
+    // active one; a file that cannot be read leaves the active route as it was.
+    bool Save(std::u16string_view fileName);
+    bool Load(std::u16string_view fileName);
+    // RouteSaveDirections: the route's directions as text, one sentence per line, in the file
+    // named from `fileName` (the name used is handed back).
+    bool SaveDirections(WaypointMode waypointMode, bool numbers, std::u16string* fileName);
+
+    // Virtual route exploration (RouteExploration.cpp): the walker stepped onto the next or the
+    // previous waypoint, or positioned so that the step lands on waypoint `index`. Each answers
+    // the waypoint reached (null without a route) and its description.
+    void ExploreStep(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
+                     std::u16string* text);
+    // False (nothing changed) without an active route.
+    bool ExploreSet(SHORT index, IWaypointObject** waypoint, std::u16string* text);
+    // The index RouteVirtualExploreSetEnd lands on: the route's end (1 when reversed).
+    SHORT EndIndex() const;
+
 private:
     bool Dispatch(Mode mode, IRouteConfigurationObject* configuration,
                   ILocationObject* destination);
@@ -100,6 +126,16 @@ private:
     std::u16string ComposedName(int index) const;
     void MakeRouteEndTheDestination();
     void Release();
+    // A route read from a file made the active one.
+    bool InstallLoaded(std::vector<WaypointRecord> records,
+                       const gpslib::routefile::Configuration& configuration,
+                       std::u16string_view fileName);
+    bool HandLoadedRouteToEngine(const CRouteObject& route,
+                                 const gpslib::routefile::Configuration& configuration);
+    bool SaveGpx(const std::string& path);
+    // The exploration step itself, without the route check.
+    void Explore(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
+                 std::u16string* text);
     WaypointMode SettingsWaypointMode(Mode mode) const;
 
     Parts m_parts;

@@ -340,6 +340,57 @@ HRESULT CRouteObject::TotalRouteDistance(LONG* pnDistance) {
     return S_OK;
 }
 
+int CRouteObject::ExploreIndex(WaypointMode mode, int from, bool forward) const {
+    const bool reversed = m_bReversed != 0;
+    const int index = NextIndex(mode, from, forward ? reversed : !reversed);
+    return IsValidIndex(index) ? index : -1;
+}
+
+std::u16string CRouteObject::ExploredDescription(int index, bool forward, int mode,
+                                                 const std::u16string* label) const {
+    auto utility = gpscore::Utility::Instance();
+    if (utility == nullptr || !IsValidIndex(index)) return {};
+    // Travelling down the list: a step forward on a reversed route, or back on one that is not.
+    const bool down = forward == (m_bReversed != 0);
+    const WaypointRecord met =
+        down ? gpscore::AsMetGoingDown(m_waypoints, index) : m_waypoints[index - 1];
+    gpslib::ComPtr<IWaypointObject> waypoint;
+    if (gpscore::NewWaypointObject(met, static_cast<SHORT>(index), false, false, waypoint.Put()) !=
+        S_OK)
+        return {};
+    if (label != nullptr)
+        return gpscore::WaypointTurnDescription(utility, waypoint.Get(), -1, *label);
+    return gpscore::WaypointTurnDescription(utility, waypoint.Get(), -1, mode);
+}
+
+namespace {
+
+HRESULT ExploreStep(const CRouteObject& route, Mode mode, WaypointMode waypointMode, SHORT from,
+                    bool forward, IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+    if (ppWaypoint == nullptr || pbstrDescription == nullptr) return E_POINTER;
+    *ppWaypoint = nullptr;
+    *pbstrDescription = nullptr;
+    const int index = route.ExploreIndex(waypointMode, from, forward);
+    if (index == -1) return Answer(u"", pbstrDescription) == S_OK ? S_FALSE : E_OUTOFMEMORY;
+    HRESULT hr = route.Waypoint(index, ppWaypoint);
+    if (hr != S_OK) return hr;
+    return Answer(route.ExploredDescription(index, forward, mode == GPSMode ? 1 : 2, nullptr),
+                  pbstrDescription);
+}
+
+} // namespace
+
+HRESULT CRouteObject::ExploreRouteForward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
+                                          IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+    return ExploreStep(*this, eMode, eWaypointMode, nFromIndex, true, ppWaypoint, pbstrDescription);
+}
+
+HRESULT CRouteObject::ExploreRouteBackward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
+                                           IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+    return ExploreStep(*this, eMode, eWaypointMode, nFromIndex, false, ppWaypoint,
+                       pbstrDescription);
+}
+
 HRESULT CRouteObject::TotalRouteDistanceDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
     const double total = gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits());

@@ -37,6 +37,14 @@ public:
     HRESULT SetPreviousWaypointAlongRoute(WaypointMode eWaypointMode,
                                           IWaypointObject** ppWaypoint) override;
     HRESULT GetNextTurn(IWaypointObject** ppWaypoint) override;
+    // One step of exploring the route from `nFromIndex` (-1: from before its beginning), along
+    // or against the direction of travel: the waypoint reached and its description (its label,
+    // then the turn onto the street taken as the step's direction meets it). S_FALSE, no
+    // waypoint and no text when the route has no waypoint to step to.
+    HRESULT ExploreRouteForward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
+                                IWaypointObject** ppWaypoint, BSTR* pbstrDescription) override;
+    HRESULT ExploreRouteBackward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
+                                 IWaypointObject** ppWaypoint, BSTR* pbstrDescription) override;
     HRESULT GetCurrentWaypointIndex(SHORT* pnIndex) override;
     HRESULT AddWaypointToEndOfRoute(IWaypointObject* pWaypoint) override;
     HRESULT SetType(RouteType eRouteType) override;
@@ -99,6 +107,12 @@ public:
     // The route file it was loaded from or last saved to; empty for none.
     std::u16string_view FileName() const { return m_bstrFileName.View(); }
     void SetFileName(std::u16string_view fileName);
+    // Exploring: where a step from `from` lands (-1 for nowhere), and the description of
+    // waypoint `index` met on such a step, with `label` in place of the waypoint's own label
+    // when given (mode as for Wording::WaypointLabel).
+    int ExploreIndex(WaypointMode mode, int from, bool forward) const;
+    std::u16string ExploredDescription(int index, bool forward, int mode,
+                                       const std::u16string* label) const;
     // Saving is the only thing that clears the needs-saving flag.
     void MarkSaved() { m_bNeedsSaving = 0; }
 

@@ -63,8 +63,16 @@ std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bo
 std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
                                        IWaypointObject* waypoint, SHORT heading, int mode) {
     if (utility == nullptr || waypoint == nullptr) return {};
+    return WaypointTurnDescription(utility, waypoint, heading,
+                                   Wording(utility).WaypointLabel(waypoint, mode));
+}
+
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading,
+                                       std::u16string label) {
+    if (utility == nullptr || waypoint == nullptr) return {};
     const Wording words(utility);
-    std::u16string text = Trimmed(words.WaypointLabel(waypoint, mode));
+    std::u16string text = Trimmed(std::move(label));
     gpslib::Bstr turn, street;
     waypoint->GetTurningInfo(heading, turn.Put());
     waypoint->GetStreetNameForward(street.Put());
@@ -135,6 +143,21 @@ std::u16string ExpandWaypointDescription(std::u16string_view text,
         }
     }
     return out;
+}
+
+WaypointRecord AsMetGoingDown(const std::vector<WaypointRecord>& records, int index) {
+    WaypointRecord met = records[static_cast<std::size_t>(index - 1)];
+    const WaypointRecord original = met;
+    // Arriving from the waypoint after it: the heading is the way it is left, turned round.
+    met.streetOrientationReverse = original.streetOrientationForward;
+    met.streetOrientationForward = original.streetOrientationReverse;
+    met.turnCompleteHeading = original.turningPoint && original.turnCompleteHeading != -1 &&
+                                      original.streetOrientationReverse != -1
+                                  ? original.streetOrientationReverse
+                                  : SHORT{-1};
+    met.streetNameForward =
+        index > 1 ? records[static_cast<std::size_t>(index - 2)].streetNameForward : u"";
+    return met;
 }
 
 } // namespace gpscore

@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "GPSLib_classes.h"
+#include "route/WaypointRecord.h"
 
 namespace gpscore {
 
@@ -36,6 +38,16 @@ std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bo
 // settings (see Wording::WaypointLabel).
 std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
                                        IWaypointObject* waypoint, SHORT heading, int mode);
+// The same with the label given ("Waypoint 3, Corner", or none).
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading,
+                                       std::u16string label);
+
+// The waypoint `index` (1-based) of `records` as met when travelling down the list (from the last
+// waypoint toward the first) instead of up it: reached along the street it is left by, turning
+// back onto the street it is reached by (that of the waypoint before it). Up the list, the record
+// itself.
+WaypointRecord AsMetGoingDown(const std::vector<WaypointRecord>& records, int index);
 
 // The pieces of a waypoint description (each may be empty).
 struct WaypointDescriptionPieces {

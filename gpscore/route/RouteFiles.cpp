@@ -1,0 +1,586 @@
+// Route files and directions: the active route saved to and loaded from its XML file (or GPX
+// 1.1, by the file's extension), and its turn-by-turn directions written as plain text. The file
+// formats themselves are in formats/RouteFile.h and formats/Gpx.h; this part turns routes into
+// them and back.
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "core/Answers.h"
+#include "core/ServiceContext.h"
+#include "core/Utility.h"
+#include "formats/Geodesy.h"
+#include "formats/Gpx.h"
+#include "formats/RouteFile.h"
+#include "orientation/Destination.h"
+#include "orientation/VirtualWalker.h"
+#include "os/codepage.h"
+#include "os/env.h"
+#include "os/path.h"
+#include "route/RouteBuilder.h"
+#include "route/RouteConfigurationObject.h"
+#include "route/RouteFollower.h"
+#include "route/RouteObject.h"
+#include "route/RouteTexts.h"
+
+namespace gpscore {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+using gpslib::os::Utf16ToUtf8;
+using gpslib::os::Utf8ToUtf16;
+
+namespace {
+
+enum : int {
+    kVersionText = 20001,
+    kWaypointNumber = 21007,
+    kArrivedAtDestination = 21023,
+    kWalkingRoute = 23120,
+    kDrivingRoute = 23121,
+    kManualRoute = 23122,
+    kRoute = 23123,
+    kWalkingFromRecording = 23125,
+    kDrivingFromRecording = 23126,
+    kDirectionsExtension = 23127,
+    kTurnsOnly = 23128,
+    kAllWaypoints = 23129,
+    kStillRecording = 23144,
+    kFromVirtualExploration = 23145,
+};
+
+constexpr const char* kOwnership =
+    "Route saved by the gpslib navigation service. Edit with care: every element is read back.";
+
+// A turn in a GPX route drawn elsewhere: the course changes by this much or more.
+constexpr int kGpxTurnDegrees = 45;
+
+bool EndsWithNoCase(std::u16string_view text, std::u16string_view end) {
+    if (text.size() < end.size()) return false;
+    text = text.substr(text.size() - end.size());
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        char16_t c = text[i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c != end[i]) return false;
+    }
+    return true;
+}
+
+bool IsGpx(std::u16string_view name) {
+    return EndsWithNoCase(name, u".gpx");
+}
+
+std::string PathOf(std::u16string_view name) {
+    return gpslib::os::NativePath(Utf16ToUtf8(name));
+}
+
+template <class T>
+int Get(IRouteConfigurationObject* c, HRESULT (IRouteConfigurationObject::*get)(T*), T fallback) {
+    T value = fallback;
+    if (c != nullptr) (c->*get)(&value);
+    return static_cast<int>(value);
+}
+
+gpslib::routefile::Route ToFile(const CRouteObject& route, const Utility* utility) {
+    auto stored = [utility](const std::u16string& text) {
+        return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
+    };
+    gpslib::routefile::Route file;
+    IRouteConfigurationObject* c = route.Configuration();
+    auto& f = file.configuration;
+    f.routeType = Get(c, &IRouteConfigurationObject::GetRouteType, RouteTypeUnknown);
+    f.waypointMode = Get(c, &IRouteConfigurationObject::GetWaypointMode, WaypointModeTurnsOnly);
+    f.initialHeading = Get<SHORT>(c, &IRouteConfigurationObject::GetInitialHeading, -1);
+    f.freewayPreference =
+        Get(c, &IRouteConfigurationObject::GetRouteFreewayPreference, RouteFreewayNormal);
+    f.vehicleTurnPreference = Get(c, &IRouteConfigurationObject::GetRouteTurnPreferenceVehicle,
+                                  RouteTurnVehicleFavorsRight);
+    f.pedestrianTurnPreference =
+        Get(c, &IRouteConfigurationObject::GetRouteTurnPreferencePedestrian,
+            RouteTurnPedestrianAutomatic);
+    f.roundaboutPreference =
+        Get(c, &IRouteConfigurationObject::GetRouteRoundaboutPreference, RouteRoundaboutNormal);
+    f.tollRoadPreference =
+        Get(c, &IRouteConfigurationObject::GetRouteTollRoadPreference, RouteTollRoadNormal);
+    f.vehicleMode =
+        Get(c, &IRouteConfigurationObject::GetRouteVehicleMode, RouteVehicleModeFastest);
+    file.waypoints.reserve(route.Waypoints().size());
+    for (const WaypointRecord& r : route.Waypoints()) {
+        gpslib::routefile::Waypoint w;
+        w.name = stored(r.name);
+        w.latitude = r.latitude;
+        w.longitude = r.longitude;
+        w.turningPoint = r.turningPoint;
+        w.description = stored(r.description);
+        w.streetName = stored(r.streetNameForward);
+        w.lanes = r.numberOfLanes;
+        w.pointType = r.userPoint ? 1 : 0;
+        w.orientationForward = r.streetOrientationForward;
+        w.orientationReverse = r.streetOrientationReverse;
+        w.speed = r.streetSpeed;
+        w.distance = r.distanceFromLastWaypoint;
+        w.featureIndex = r.featureIndex;
+        w.crossStreet = stored(r.crossStreet);
+        w.sideOfStreet = static_cast<int>(r.sideOfStreet);
+        file.waypoints.push_back(std::move(w));
+    }
+    return file;
+}
+
+std::vector<WaypointRecord> FromFile(const gpslib::routefile::Route& file) {
+    std::vector<WaypointRecord> records;
+    records.reserve(file.waypoints.size());
+    for (const gpslib::routefile::Waypoint& w : file.waypoints) {
+        WaypointRecord r;
+        r.name = Utf8ToUtf16(w.name);
+        r.latitude = w.latitude;
+        r.longitude = w.longitude;
+        r.turningPoint = w.turningPoint;
+        r.description = Utf8ToUtf16(w.description);
+        r.streetNameForward = Utf8ToUtf16(w.streetName);
+        r.numberOfLanes = static_cast<SHORT>(w.lanes);
+        r.userPoint = w.pointType == 1;
+        r.streetOrientationForward = static_cast<SHORT>(w.orientationForward);
+        r.streetOrientationReverse = static_cast<SHORT>(w.orientationReverse);
+        r.streetSpeed = static_cast<SHORT>(w.speed);
+        r.distanceFromLastWaypoint = w.distance;
+        r.featureIndex = static_cast<SHORT>(w.featureIndex);
+        r.crossStreet = Utf8ToUtf16(w.crossStreet);
+        r.sideOfStreet = static_cast<SideOfStreet>(w.sideOfStreet);
+        // The file keeps no heading after the turn: a routed (or recorded) turn leads along the
+        // street taken; a turn placed by hand has none, as when it was made.
+        r.turnCompleteHeading =
+            r.turningPoint && !r.userPoint ? r.streetOrientationForward : SHORT{-1};
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+// A GPX route drawn with another tool: its points in order, each left along the course to the
+// next one; a point where the course changes by kGpxTurnDegrees or more is a turn.
+std::vector<WaypointRecord> FromGpx(const gpslib::gpx::Route& gpx) {
+    std::vector<WaypointRecord> records;
+    const std::size_t n = gpx.points.size();
+    records.reserve(n);
+    auto course = [&gpx](std::size_t from, std::size_t to) {
+        return static_cast<SHORT>(
+            geo::WholeDegrees(geo::Bearing({gpx.points[from].latitude, gpx.points[from].longitude},
+                                           {gpx.points[to].latitude, gpx.points[to].longitude})));
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const gpslib::gpx::Point& p = gpx.points[i];
+        WaypointRecord r;
+        r.latitude = p.latitude;
+        r.longitude = p.longitude;
+        r.name = Utf8ToUtf16(p.name);
+        r.description = Utf8ToUtf16(p.description);
+        const SHORT in = i > 0 ? course(i - 1, i) : SHORT{-1};
+        const SHORT out = i + 1 < n ? course(i, i + 1) : in;
+        r.streetOrientationForward = out;
+        r.streetOrientationReverse = i > 0       ? course(i, i - 1)
+                                     : out == -1 ? SHORT{-1}
+                                                 : static_cast<SHORT>((out + 180) % 360);
+        if (i > 0)
+            r.distanceFromLastWaypoint =
+                geo::Distance({gpx.points[i - 1].latitude, gpx.points[i - 1].longitude},
+                              {p.latitude, p.longitude});
+        r.turningPoint = i > 0 && i + 1 < n && in != -1 && out != -1 &&
+                         !geo::HeadingsWithin(in, out, kGpxTurnDegrees);
+        r.turnCompleteHeading = r.turningPoint ? out : SHORT{-1};
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+std::u16string RouteTypeText(const ServiceContext& context, int type) {
+    switch (type) {
+    case RouteTypePedestrian:
+        return context.String(kWalkingRoute);
+    case RouteTypeVehicle:
+        return context.String(kDrivingRoute);
+    case RouteTypeManual:
+        return context.String(kManualRoute);
+    case RouteTypePedestrianFromSimulation:
+        return context.String(kWalkingFromRecording);
+    case RouteTypeVehicleFromSimulation:
+        return context.String(kDrivingFromRecording);
+    case RouteTypeFromVirtualExploration:
+        return context.String(kFromVirtualExploration);
+    default:
+        return context.String(kRoute);
+    }
+}
+
+// The preference lines of the directions' header.
+std::vector<std::u16string> PreferenceLines(const ServiceContext& context,
+                                            const gpslib::routefile::Configuration& c) {
+    const bool vehicle =
+        c.routeType == RouteTypeVehicle || c.routeType == RouteTypeVehicleFromSimulation;
+    const bool pedestrian =
+        c.routeType == RouteTypePedestrian || c.routeType == RouteTypePedestrianFromSimulation;
+    std::vector<std::u16string> lines;
+    auto add = [&](int id) { lines.push_back(context.String(id)); };
+    if (vehicle) {
+        if (c.vehicleMode == RouteVehicleModeShortest)
+            add(23210);
+        else if (c.vehicleMode != RouteVehicleModeMixedPedestrian)
+            add(23209);
+        add(c.vehicleTurnPreference == RouteTurnVehicleFewest       ? 23202
+            : c.vehicleTurnPreference == RouteTurnVehicleFavorsLeft ? 23201
+                                                                    : 23200);
+        add(c.freewayPreference == RouteFreewayNone              ? 23206
+            : c.freewayPreference == RouteFreewayPreferred       ? 23207
+            : c.freewayPreference == RouteFreewayAvoidIfPossible ? 23208
+                                                                 : 23205);
+        add(c.tollRoadPreference == RouteTollRoadNone              ? 23212
+            : c.tollRoadPreference == RouteTollRoadAvoidIfPossible ? 23213
+                                                                   : 23211);
+    }
+    if (pedestrian) add(c.pedestrianTurnPreference == RouteTurnPedestrianFewest ? 23204 : 23203);
+    if (vehicle || pedestrian)
+        add(c.roundaboutPreference == RouteRoundaboutNone              ? 23215
+            : c.roundaboutPreference == RouteRoundaboutAvoidIfPossible ? 23216
+                                                                       : 23214);
+    return lines;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Saving.
+
+bool RouteBuilder::Save(std::u16string_view fileName) {
+    ServiceContext& context = m_parts.context;
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (route == nullptr) {
+        context.Log("  GPSCore::RouteSave no route to save");
+        return false;
+    }
+    if (Recording()) {
+        // The walker's place ends the recorded route, which becomes the destination.
+        RecordVirtualMove(m_parts.walker.Location().Get(), m_parts.walker.Heading());
+        MakeRouteEndTheDestination();
+        m_bRecording = false;
+    }
+    const std::u16string name(fileName.empty() ? route->FileName() : fileName);
+    if (name.empty()) {
+        context.Log("  GPSCore::RouteSave no file name");
+        return false;
+    }
+    const std::string path = PathOf(name);
+    if (IsGpx(name)) {
+        if (!SaveGpx(path)) return false;
+    } else {
+        const std::string text =
+            gpslib::routefile::Write(ToFile(*route, context.m_pUtility.get()), kOwnership,
+                                     Utf16ToUtf8(context.String(kVersionText)));
+        const gpslib::os::Status s = context.Env().WriteFileAtomic(path, text);
+        if (!s.ok()) {
+            context.Log("  GPSCore::RouteSave unable to write the file: " + s.ToString());
+            return false;
+        }
+    }
+    route->SetFileName(name);
+    route->MarkSaved();
+    return true;
+}
+
+// A GPX route: each point named by its name (else its street) and described by the turn made
+// there onto the street taken, or the street followed.
+bool RouteBuilder::SaveGpx(const std::string& path) {
+    ServiceContext& context = m_parts.context;
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    if (route == nullptr) return false;
+    const Utility* utility = context.m_pUtility.get();
+    auto stored = [utility](const std::u16string& text) {
+        return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
+    };
+    gpslib::gpx::Document doc;
+    doc.creator = "gpslib";
+    gpslib::gpx::Route gpx;
+    gpx.name = gpslib::os::StemOf(path);
+    const auto& records = route->Waypoints();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const WaypointRecord& r = records[i];
+        gpslib::gpx::Point p;
+        p.latitude = r.latitude;
+        p.longitude = r.longitude;
+        p.name = stored(r.name.empty() ? r.streetNameForward : r.name);
+        std::u16string turn;
+        if (context.m_pUtility != nullptr) {
+            ComPtr<IWaypointObject> w;
+            if (NewWaypointObject(r, static_cast<SHORT>(i + 1), false, false, w.Put()) == S_OK)
+                turn = WaypointTurnDescription(context.m_pUtility, w.Get(), -1, u"");
+        }
+        p.description = stored(turn.empty() ? r.streetNameForward : turn);
+        gpx.points.push_back(std::move(p));
+    }
+    doc.routes.push_back(std::move(gpx));
+    const gpslib::os::Status s = context.Env().WriteFileAtomic(path, gpslib::gpx::Write(doc));
+    if (!s.ok()) {
+        context.Log("  GPSCore::RouteSave unable to write the file: " + s.ToString());
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading.
+
+bool RouteBuilder::Load(std::u16string_view fileName) {
+    ServiceContext& context = m_parts.context;
+    if (fileName.empty()) {
+        context.Log("  GPSCore::RouteLoad no file name");
+        return false;
+    }
+    const std::string path = PathOf(fileName);
+    gpslib::os::Env& env = context.Env();
+    std::uint64_t size = 0;
+    if (!env.GetFileSize(path, &size).ok() || env.IsDirectory(path)) {
+        context.Log("  GPSCore::RouteLoad unable to open the file " + path);
+        return false;
+    }
+    const bool gpx = IsGpx(fileName);
+    if (size > (gpx ? gpslib::gpx::kMaxFileBytes : gpslib::routefile::kMaxFileBytes)) {
+        context.Log("  GPSCore::RouteLoad the file is too large: " + path);
+        return false;
+    }
+    std::string data;
+    if (!env.ReadFile(path, &data).ok()) {
+        context.Log("  GPSCore::RouteLoad unable to read the file " + path);
+        return false;
+    }
+    std::string error;
+    gpslib::routefile::Route file;
+    std::vector<WaypointRecord> records;
+    if (gpx) {
+        gpslib::gpx::Document doc;
+        if (!gpslib::gpx::Read(data, &doc, &error)) {
+            context.Log("  GPSCore::RouteLoad " + path + ": " + error);
+            return false;
+        }
+        if (doc.routes.empty()) {
+            context.Log("  GPSCore::RouteLoad " + path + ": no route in the file");
+            return false;
+        }
+        if (doc.routes.front().points.size() > gpslib::routefile::kMaxWaypoints) {
+            context.Log("  GPSCore::RouteLoad " + path + ": too many route points");
+            return false;
+        }
+        records = FromGpx(doc.routes.front());
+        file.configuration.routeType = RouteTypeManual;
+    } else {
+        if (!gpslib::routefile::Read(data, &file, &error)) {
+            context.Log("  GPSCore::RouteLoad " + path + ": " + error);
+            return false;
+        }
+        records = FromFile(file);
+    }
+    return InstallLoaded(std::move(records), file.configuration, fileName);
+}
+
+bool RouteBuilder::InstallLoaded(std::vector<WaypointRecord> records,
+                                 const gpslib::routefile::Configuration& c,
+                                 std::u16string_view fileName) {
+    ComPtr<IRouteObject> made;
+    if (FAILED(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &made))) return false;
+    auto* route = gpslib::ImplOf<CRouteObject>(made.Get());
+    IRouteConfigurationObject* own = route != nullptr ? route->Configuration() : nullptr;
+    if (own == nullptr) return false;
+    Close();
+    if (m_parts.context.m_pGPSMap) m_parts.context.m_pGPSMap->ClearRoute();
+    for (WaypointRecord& record : records)
+        route->AppendWaypoint(std::move(record));
+    own->SetRouteType(static_cast<RouteType>(c.routeType));
+    own->SetWaypointMode(static_cast<WaypointMode>(c.waypointMode));
+    own->SetInitialHeading(static_cast<SHORT>(c.initialHeading));
+    own->SetRouteFreewayPreference(static_cast<RouteFreewayPreference>(c.freewayPreference));
+    own->SetRouteTurnPreferenceVehicle(
+        static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference));
+    own->SetRouteTurnPreferencePedestrian(
+        static_cast<RouteTurnPreferencePedestrian>(c.pedestrianTurnPreference));
+    own->SetRouteRoundaboutPreference(
+        static_cast<RouteRoundaboutPreference>(c.roundaboutPreference));
+    own->SetRouteTollRoadPreference(static_cast<RouteTollRoadPreference>(c.tollRoadPreference));
+    own->SetRouteVehicleMode(static_cast<RouteVehicleMode>(c.vehicleMode));
+    route->SetFileName(fileName);
+    route->SetCurrentIndex(1);
+    route->MarkSaved();
+
+    bool optimized = false;
+    switch (c.routeType) {
+    case RouteTypePedestrian:
+    case RouteTypeVehicle:
+        optimized = HandLoadedRouteToEngine(*route, c);
+        break;
+    case RouteTypeManual:
+    case RouteTypePedestrianFromSimulation:
+    case RouteTypeVehicleFromSimulation:
+    case RouteTypeFromVirtualExploration:
+        optimized = true;
+        break;
+    default:
+        break;
+    }
+    m_pRoute = made;
+    m_bRouteOptimized = optimized;
+    m_nRouteExplorationIndex = -1;
+    m_parts.follower.SetRoute(m_pRoute.Get());
+    MakeRouteEndTheDestination();
+    return true;
+}
+
+// The engine matches the loaded route onto its network (walking for a walking route, driving
+// otherwise), so that it can follow it; its answer says whether the route is optimised.
+bool RouteBuilder::HandLoadedRouteToEngine(const CRouteObject& route,
+                                           const gpslib::routefile::Configuration& c) {
+    IGPSMap* map = m_parts.context.m_pGPSMap.Get();
+    if (map == nullptr) return false;
+    std::vector<ComPtr<IRoutePoint>> points;
+    std::vector<IUnknown*> items;
+    for (const WaypointRecord& r : route.Waypoints()) {
+        ComPtr<IRoutePoint> p;
+        if (FAILED(gpslib::CreateObject(CLSID_RoutePoint, IID_IRoutePoint, &p))) return false;
+        p->SetLatitude(r.latitude);
+        p->SetLongitude(r.longitude);
+        p->SetName(Bstr(r.name).Get());
+        p->SetDescription(Bstr(r.description).Get());
+        p->SetTurningPoint(r.turningPoint ? VARIANT_TRUE : VARIANT_FALSE);
+        p->SetStreetNameForward(Bstr(r.streetNameForward).Get());
+        p->SetNumberOfLanes(r.numberOfLanes);
+        p->SetStreetOrientationForward(r.streetOrientationForward);
+        p->SetStreetOrientationReverse(r.streetOrientationReverse);
+        p->SetDistanceFromLastPoint(r.distanceFromLastWaypoint);
+        p->SetFeatureIndex(r.featureIndex);
+        p->SetCrossStreet(Bstr(r.crossStreet).Get());
+        p->SetStreetSpeed(r.streetSpeed);
+        items.push_back(p.Get());
+        points.push_back(std::move(p));
+    }
+    VARIANT list;
+    VariantInit(&list);
+    if (FAILED(gpslib::ReturnObjectList(&list, items, IID_IRoutePoint))) return false;
+    map->SetRouteInitialHeading(static_cast<SHORT>(c.initialHeading));
+    VARIANT_BOOL optimized = VARIANT_FALSE;
+    const auto freeway = static_cast<RouteFreewayPreference>(c.freewayPreference);
+    const auto vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference);
+    const auto pedestrianTurn =
+        static_cast<RouteTurnPreferencePedestrian>(c.pedestrianTurnPreference);
+    const auto roundabout = static_cast<RouteRoundaboutPreference>(c.roundaboutPreference);
+    const auto toll = static_cast<RouteTollRoadPreference>(c.tollRoadPreference);
+    const auto vehicleMode = static_cast<RouteVehicleMode>(c.vehicleMode);
+    HRESULT hr = c.routeType == RouteTypePedestrian
+                     ? map->LoadWalkingRoute(&list, freeway, vehicleTurn, pedestrianTurn,
+                                             roundabout, toll, vehicleMode, &optimized)
+                     : map->LoadDrivingRoute(&list, freeway, vehicleTurn, pedestrianTurn,
+                                             roundabout, toll, vehicleMode, &optimized);
+    VariantClear(&list);
+    return SUCCEEDED(hr) && optimized != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Directions.
+
+bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
+                                  std::u16string* fileName) {
+    ServiceContext& context = m_parts.context;
+    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    // Without a name the file would land wherever the process happens to run.
+    if (route == nullptr || fileName->empty()) return false;
+    if (waypointMode == WaypointModeSystem)
+        waypointMode = SettingsWaypointMode(context.m_eCurrentMode);
+    if (waypointMode != WaypointModeAll) waypointMode = WaypointModeTurnsOnly;
+
+    // The name given without its extension (a dot in a folder's name is no extension).
+    std::u16string name = *fileName;
+    const std::size_t dot = name.rfind(u'.');
+    const std::size_t slash = name.find_last_of(u"/\\");
+    if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
+        name.erase(dot);
+    name += u"_";
+    name += context.String(waypointMode == WaypointModeTurnsOnly ? kTurnsOnly : kAllWaypoints);
+    name += context.String(kDirectionsExtension);
+    *fileName = name;
+
+    // Paragraphs: the header, then one per waypoint reached, then the closing one.
+    struct Line {
+        std::u16string text;
+        bool paragraphEnd;
+    };
+    std::vector<Line> lines;
+    const gpslib::routefile::Configuration c = ToFile(*route, nullptr).configuration;
+    lines.push_back({RouteTypeText(context, c.routeType), false});
+    for (std::u16string& preference : PreferenceLines(context, c))
+        lines.push_back({std::move(preference), false});
+    lines.back().paragraphEnd = true;
+    Bstr total;
+    route->TotalRouteDistanceDescription(total.Put());
+    lines.push_back({std::u16string(total.View()), true});
+
+    const auto& records = route->Waypoints();
+    const int end = EndIndex();
+    const int mode = context.m_eCurrentMode == GPSMode ? 1 : 2;
+    int at = -1;
+    // Each step lands further along; the end stops the walk (and any route is walked once).
+    for (std::size_t steps = 0; steps <= records.size(); ++steps) {
+        const int index = route->ExploreIndex(waypointMode, at, true);
+        if (index == -1 || index == at) break;
+        at = index;
+        const WaypointRecord& r = records[static_cast<std::size_t>(index - 1)];
+        std::u16string label = context.m_pUtility ? context.m_pUtility->ForDisplay(r.name) : r.name;
+        if (numbers) {
+            std::u16string number =
+                context.m_pUtility
+                    ? context.m_pUtility->FormatString(kWaypointNumber, {std::int64_t{index}})
+                    : std::u16string();
+            label = label.empty() ? number : number + u", " + label;
+        }
+        std::u16string text = route->ExploredDescription(index, true, mode, &label);
+        if (index == end) {
+            if (!text.empty()) text += u' ';
+            text += context.String(kArrivedAtDestination);
+        }
+        if (!r.description.empty()) {
+            while (!text.empty() && (text.back() == u'.' || text.back() == u' '))
+                text.pop_back();
+            text += u". " + r.description;
+        }
+        lines.push_back({std::move(text), true});
+        if (index == end) break;
+    }
+
+    std::u16string closing;
+    if (Recording()) {
+        closing = context.String(kStillRecording);
+    } else {
+        ComPtr<IDestinationObject> destination;
+        if (m_parts.destination.Get(destination.Put()) == S_OK && destination) {
+            Bstr description;
+            destination->GetDescription(description.Put());
+            closing = std::u16string(description.View());
+        }
+    }
+    if (!closing.empty()) lines.push_back({std::move(closing), true});
+
+    std::string out;
+    for (const Line& line : lines) {
+        std::u16string text =
+            context.m_pUtility ? context.m_pUtility->ForStorage(line.text) : line.text;
+        if (text.empty()) continue;
+        if (text.back() != u'.') text += u'.';
+        out += gpslib::os::Utf16ToCp1252(text);
+        out += "\r\n";
+        if (line.paragraphEnd) out += "\r\n";
+    }
+    const gpslib::os::Status s = context.Env().WriteFileAtomic(PathOf(name), out);
+    if (!s.ok()) {
+        context.Log(" ERROR:RouteSaveDirectionsInternal, unable to create File");
+        char code[48];
+        std::snprintf(code, sizeof code, " GetLastError = %d", s.errnum());
+        context.Log(code);
+        return false;
+    }
+    return true;
+}
+
+} // namespace gpscore

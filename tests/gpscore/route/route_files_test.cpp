@@ -1,0 +1,565 @@
+// Route files, GPX, directions and virtual route exploration in the sample town, as a client
+// does them: a route created by the map engine saved, loaded and compared field by field; files
+// that must not load; the directions text; stepping the virtual walker along the route; the
+// virtual walker placed at an address.
+#include <gpslib/GPSLib.h>
+#include <gpslib/support.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "route/sample_town_routes.h"
+
+namespace {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+using namespace gpslib::test::routes;
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The route's configuration as "type/mode/heading/freeway/vehicle turn/pedestrian
+// turn/roundabout/toll/vehicle mode".
+std::string Configuration(IRouteObject* route) {
+    ComPtr<IRouteConfigurationObject> c;
+    route->GetRouteConfiguration(c.Put());
+    RouteType type{};
+    WaypointMode mode{};
+    SHORT heading = 0;
+    RouteFreewayPreference freeway{};
+    RouteTurnPreferenceVehicle vehicleTurn{};
+    RouteTurnPreferencePedestrian pedestrianTurn{};
+    RouteRoundaboutPreference roundabout{};
+    RouteTollRoadPreference toll{};
+    RouteVehicleMode vehicleMode{};
+    c->GetRouteType(&type);
+    c->GetWaypointMode(&mode);
+    c->GetInitialHeading(&heading);
+    c->GetRouteFreewayPreference(&freeway);
+    c->GetRouteTurnPreferenceVehicle(&vehicleTurn);
+    c->GetRouteTurnPreferencePedestrian(&pedestrianTurn);
+    c->GetRouteRoundaboutPreference(&roundabout);
+    c->GetRouteTollRoadPreference(&toll);
+    c->GetRouteVehicleMode(&vehicleMode);
+    std::ostringstream out;
+    out << type << "/" << mode << "/" << heading << "/" << freeway << "/" << vehicleTurn << "/"
+        << pedestrianTurn << "/" << roundabout << "/" << toll << "/" << vehicleMode;
+    return out.str();
+}
+
+// Every field the grid leaves out: description, user point, lanes, speed, feature, side.
+std::vector<std::string> Details(IRouteObject* route) {
+    std::vector<std::string> out;
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    for (SHORT i = 1; i <= count; ++i) {
+        ComPtr<IWaypointObject> w;
+        route->GetWaypoint(i, w.Put());
+        Bstr description;
+        ComPtr<ILocationObject> location;
+        w->GetLocation(location.Put());
+        location->GetDescription(description.Put());
+        VARIANT_BOOL user = 0;
+        SHORT lanes = 0, speed = 0, feature = 0;
+        SideOfStreet side{};
+        w->IsUserPoint(&user);
+        w->GetNumberOfLanes(&lanes);
+        w->GetStreetSpeed(&speed);
+        w->GetFeatureIndex(&feature);
+        w->GetSideOfStreet(&side);
+        std::ostringstream line;
+        line << description.Utf8() << "|" << (user ? 1 : 0) << "|" << lanes << "|" << speed << "|"
+             << feature << "|" << side;
+        out.push_back(line.str());
+    }
+    return out;
+}
+
+class RouteFiles : public SampleTownRoutes {
+protected:
+    std::string File(const std::string& name) { return dir.path() + "/" + name; }
+    bool Save(const std::string& path) {
+        VARIANT_BOOL saved = 0;
+        EXPECT_EQ(core->RouteSave(Bstr(std::string_view(path)).Get(), &saved), S_OK);
+        return saved == VARIANT_TRUE;
+    }
+    bool Load(const std::string& path) {
+        VARIANT_BOOL loaded = 0;
+        EXPECT_EQ(core->RouteLoad(Bstr(std::string_view(path)).Get(), &loaded), S_OK);
+        return loaded == VARIANT_TRUE;
+    }
+    // One exploration step: "index: text".
+    std::string Step(bool forward, WaypointMode mode = WaypointModeAll) {
+        ComPtr<IWaypointObject> w;
+        Bstr text;
+        HRESULT hr = forward ? core->RouteVirtualExploreForward(mode, w.Put(), text.Put())
+                             : core->RouteVirtualExploreBackward(mode, w.Put(), text.Put());
+        EXPECT_EQ(hr, S_OK);
+        return Answer(w.Get(), text);
+    }
+    std::string Answer(IWaypointObject* w, const Bstr& text) {
+        SHORT index = -1;
+        if (w != nullptr) w->GetIndex(&index);
+        return std::to_string(index) + ": " + text.Utf8();
+    }
+    // Where the virtual walker stands and faces: "x,y heading".
+    std::string Walker() {
+        ComPtr<IVirtualObject> walker;
+        core->VirtualGet(walker.Put());
+        ComPtr<ILocationObject> at;
+        walker->GetLocation(at.Put());
+        DOUBLE lat = 0, lon = 0;
+        at->GetLatitude(&lat);
+        at->GetLongitude(&lon);
+        SHORT heading = -1;
+        walker->GetHeadingDegrees(&heading);
+        char text[64];
+        std::snprintf(text, sizeof text, "%.2f,%.2f %d", (lon - 10.0) * 1000.0,
+                      (lat - 45.0) * 1000.0, heading);
+        return text;
+    }
+};
+
+TEST_F(RouteFiles, ASavedRouteLoadsFieldByField) {
+    ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3, 0));
+    const std::vector<std::string> grid = Grid(Route().Get());
+    const std::vector<std::string> details = Details(Route().Get());
+    const std::string configuration = Configuration(Route().Get());
+    const std::string path = File("trip.xml");
+    ASSERT_TRUE(Save(path));
+    VARIANT_BOOL needsSaving = VARIANT_TRUE;
+    Route()->NeedsToBeSaved(&needsSaving);
+    EXPECT_EQ(needsSaving, VARIANT_FALSE);
+
+    core->RouteClose();
+    ASSERT_TRUE(Load(path));
+    auto route = Route();
+    EXPECT_EQ(Grid(route.Get()), grid);
+    EXPECT_EQ(Details(route.Get()), details);
+    EXPECT_EQ(Configuration(route.Get()), configuration);
+    SHORT current = -1;
+    route->GetCurrentWaypointIndex(&current);
+    EXPECT_EQ(current, 1);
+    // The engine finds the loaded driving route on its network again.
+    VARIANT_BOOL optimized = 0;
+    core->RouteIsOptimized(&optimized);
+    EXPECT_EQ(optimized, VARIANT_TRUE);
+
+    // Saving without a name writes to the file the route came from.
+    std::filesystem::remove(path);
+    ASSERT_TRUE(Save(""));
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(RouteFiles, TheFileIsWrittenLineByLine) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    // A name needing escapes, and one in another script, survive the file.
+    ComPtr<IWaypointObject> w;
+    Route()->GetWaypoint(2, w.Put());
+    w->SetWaypointName(Bstr(u"Tom & Jerry's <\"Corner\">").Get());
+    Route()->UpdateWaypointInRoute(w.Get());
+    Route()->GetWaypoint(3, w.Put());
+    w->SetWaypointName(Bstr(u"\u0414\u043e\u043c \u5bb6").Get());
+    Route()->UpdateWaypointInRoute(w.Get());
+    const std::string path = File("lines.xml");
+    ASSERT_TRUE(Save(path));
+    const std::vector<std::string> lines = Lines(path);
+    const std::vector<std::string> expected = {
+        "<?xml version=\"1.0\"?>",
+        "<!-- Route saved by the gpslib navigation service. Edit with care: every element is read "
+        "back. -->",
+        "<!-- gpslib 3.3 -->",
+        "",
+        "<ROUTE>",
+        "\t<Version>4</Version>",
+        "\t<RouteType>1</RouteType>",
+        "\t<WaypointMode>1</WaypointMode>",
+        "\t<InitialHeading>0</InitialHeading>",
+        "\t<FreewayPreference>0</FreewayPreference>",
+        "\t<VehicleTurnPreference>2</VehicleTurnPreference>",
+        "\t<PedestrianTurnPreference>0</PedestrianTurnPreference>",
+        "\t<RoundaboutPreference>0</RoundaboutPreference>",
+        "\t<TollRoadPreference>0</TollRoadPreference>",
+        "\t<VehicleMode>0</VehicleMode>",
+        "\t<WP>",
+        "\t\t<Nm>First Avenue</Nm>",
+        "\t\t<X>45.000000000</X>",
+        "\t\t<Y>10.000000000</Y>",
+        "\t\t<Tn>0</Tn>",
+        "\t\t<Des></Des>",
+        "\t\t<St>First Avenue</St>",
+        "\t\t<Lns>0</Lns>",
+        "\t\t<Tp>0</Tp>",
+        "\t\t<Fwd>0</Fwd>",
+        "\t\t<Rvs>180</Rvs>",
+        "\t\t<Spd>0</Spd>",
+        "\t\t<Dst>0.000000000</Dst>",
+        "\t\t<Idx>0</Idx>",
+        "\t\t<Crs></Crs>",
+        "\t\t<Ss>0</Ss>",
+        "\t</WP>",
+    };
+    ASSERT_GE(lines.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+    EXPECT_EQ(lines[expected.size() + 1], "\t\t<Nm>Tom &amp; Jerry's &lt;\"Corner\"&gt;</Nm>");
+    EXPECT_EQ(lines.back(), "</ROUTE>");
+    EXPECT_EQ(lines.size(), 5u + 10u + 3u * 17u + 1u);
+
+    const std::vector<std::string> grid = Grid(Route().Get());
+    core->RouteClose();
+    ASSERT_TRUE(Load(path));
+    EXPECT_EQ(Grid(Route().Get()), grid);
+}
+
+TEST_F(RouteFiles, AFileThatDoesNotLoadLeavesTheRouteAsItWas) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    const std::string good = File("good.xml");
+    ASSERT_TRUE(Save(good));
+    const std::string text = ReadAll(good);
+    const std::vector<std::string> grid = Grid(Route().Get());
+
+    std::string huge = "<ROUTE>";
+    for (int i = 0; i < 100000; ++i)
+        huge += "<WP><X>45.001</X><Y>10.001</Y></WP>";
+    huge += "</ROUTE>";
+    auto replaced = [&text](const std::string& from, const std::string& to) {
+        std::string t = text;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    struct Case {
+        const char* what;
+        std::string content;
+        const char* logged;
+    } cases[] = {
+        {"truncated", text.substr(0, text.size() / 2), "not XML"},
+        {"not XML", "walk north two blocks", "not XML"},
+        {"empty", "", "not XML"},
+        {"another root", "<?xml version=\"1.0\"?><TRACK><WP/></TRACK>", "root element"},
+        {"a newer version", replaced("<Version>4<", "<Version>5<"), "<Version>"},
+        {"a lane count that is text", replaced("<Lns>0<", "<Lns>two<"), "<Lns>"},
+        {"a latitude beyond the pole", replaced("<X>45.000000000<", "<X>95<"), "<X>"},
+        {"a heading of 400", replaced("<Fwd>0<", "<Fwd>400<"), "<Fwd>"},
+        {"a point type of 2", replaced("<Tp>0<", "<Tp>2<"), "<Tp>"},
+        {"a route type of 9", replaced("<RouteType>1<", "<RouteType>9<"), "<RouteType>"},
+        {"a number too large for any field", replaced("<Idx>0<", "<Idx>99999999999999999999<"),
+         "<Idx>"},
+        {"a distance that is not a number", replaced("<Dst>0.000000000<", "<Dst>nan<"), "<Dst>"},
+        {"100,000 waypoints", huge, "more than 32767 waypoints"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = File("bad.xml");
+        Write(path, c.content);
+        EXPECT_FALSE(Load(path)) << c.what;
+        EXPECT_EQ(Grid(Route().Get()), grid) << c.what;
+        EXPECT_NE(Log().find(c.logged), std::string::npos) << c.what;
+    }
+    for (const std::string& path : {File("missing.xml"), dir.path(), std::string()}) {
+        EXPECT_FALSE(Load(path)) << path;
+        EXPECT_EQ(Grid(Route().Get()), grid) << path;
+    }
+}
+
+TEST_F(RouteFiles, MissingElementsTakeTheirDefaultsAndUnknownOnesAreSkipped) {
+    const std::string path = File("sparse.xml");
+    Write(path, "<ROUTE><Colour>red</Colour><RouteType>3</RouteType>"
+                "<WP><X>45.002</X><Y>10.0</Y><Nm> Caf\xc3\xa9 &amp; Bar </Nm><Extra/></WP>"
+                "<WP><Y>10.006</Y><X>45.003</X><Tn>1</Tn><Tp>1</Tp><Fwd>90</Fwd></WP></ROUTE>");
+    ASSERT_TRUE(Load(path));
+    EXPECT_EQ(Grid(Route().Get()), (std::vector<std::string>{
+                                       "0.00,2.00  Café & Bar  |  | 0/0 | -1 | 0 | ",
+                                       "6.00,3.00 T  |  | 90/0 | -1 | 0 | ",
+                                   }));
+    EXPECT_EQ(Details(Route().Get()), (std::vector<std::string>{"|0|0|0|-1|0", "|1|0|0|-1|0"}));
+    // RouteTypeManual, all waypoints, no heading, the default preferences.
+    EXPECT_EQ(Configuration(Route().Get()), "3/0/-1/0/2/0/0/0/0");
+    VARIANT_BOOL optimized = 0;
+    core->RouteIsOptimized(&optimized);
+    EXPECT_EQ(optimized, VARIANT_TRUE);
+}
+
+TEST_F(RouteFiles, AGpxRouteRoundTrip) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    const std::string path = File("walk.gpx");
+    ASSERT_TRUE(Save(path));
+    const std::string gpx = ReadAll(path);
+    EXPECT_NE(gpx.find("<rte>"), std::string::npos) << gpx;
+    EXPECT_NE(gpx.find("<name>North Street and First Avenue</name>"), std::string::npos) << gpx;
+    EXPECT_NE(gpx.find("<desc>Turn right onto North Street.</desc>"), std::string::npos) << gpx;
+
+    core->RouteClose();
+    ASSERT_TRUE(Load(path));
+    // The points as drawn, their turns worked out from the way they lie.
+    EXPECT_EQ(Grid(Route().Get()),
+              (std::vector<std::string>{
+                  "0.00,0.00 First Avenue |  | 0/180 | -1 | 0 | ",
+                  "0.00,3.00 T North Street and First Avenue |  | 90/180 | 90 | 333 | ",
+                  "6.00,3.00 Home |  | 90/270 | -1 | 471 | "}));
+    EXPECT_EQ(Details(Route().Get()),
+              (std::vector<std::string>{"First Avenue|0|0|0|-1|0",
+                                        "Turn right onto North Street.|0|0|0|-1|0",
+                                        "North Street|0|0|0|-1|0"}));
+    EXPECT_EQ(Configuration(Route().Get()), "3/0/-1/0/2/0/0/0/0");
+
+    // A GPX file without a route, and one that is not GPX.
+    Write(File("track.gpx"), "<gpx version=\"1.1\"><trk><trkseg/></trk></gpx>");
+    EXPECT_FALSE(Load(File("track.gpx")));
+    Write(File("bad.gpx"), "<gpx><rte><rtept lat=\"95\" lon=\"0\"/></rte></gpx>");
+    EXPECT_FALSE(Load(File("bad.gpx")));
+    SHORT count = 0;
+    Route()->GetWaypointCount(&count);
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(RouteFiles, DirectionsLineByLine) {
+    ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3, 0));
+    // The name goes in and comes back through the same string.
+    struct Name {
+        BSTR text;
+        ~Name() { SysFreeString(text); }
+        BSTR* Put(const std::string& value) {
+            SysFreeString(text);
+            text = gpslib::AllocBstr(std::string_view(value));
+            return &text;
+        }
+        std::string Utf8() const { return gpslib::ToUtf8(text); }
+    } name{nullptr};
+    VARIANT_BOOL saved = 0;
+    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
+                                        name.Put(File("trip.xml")), &saved),
+              S_OK);
+    ASSERT_EQ(saved, VARIANT_TRUE);
+    EXPECT_EQ(name.Utf8(), File("trip_turns.txt"));
+    EXPECT_EQ(ReadAll(File("trip_turns.txt")),
+              "Driving route.\r\n"
+              "Fastest route.\r\n"
+              "Prefers right turns.\r\n"
+              "Motorways allowed.\r\n"
+              "Toll roads allowed.\r\n"
+              "Roundabouts allowed.\r\n\r\n"
+              "Total route distance: 0.49 miles.\r\n\r\n"
+              "Waypoint 1, First Avenue.\r\n\r\n"
+              "Waypoint 2, Main Street and First Avenue. Turn right onto Main Street.\r\n\r\n"
+              "Waypoint 3, Elm Street and Main Street. Turn left onto Elm Street.\r\n\r\n"
+              "Waypoint 4, Home. You have arrived at your destination.\r\n\r\n");
+
+    // All waypoints, without numbers.
+    ASSERT_EQ(
+        core->RouteSaveDirections(WaypointModeAll, VARIANT_FALSE, name.Put(File("trip")), &saved),
+        S_OK);
+    ASSERT_EQ(saved, VARIANT_TRUE);
+    EXPECT_EQ(name.Utf8(), File("trip_all_waypoints.txt"));
+    const std::vector<std::string> lines = Lines(File("trip_all_waypoints.txt"));
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(lines[9], "First Avenue.\r");
+
+    // A folder that does not exist.
+    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
+                                        name.Put(File("no/such/folder/trip.xml")), &saved),
+              S_OK);
+    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_NE(Log().find(" ERROR:RouteSaveDirectionsInternal, unable to create File"),
+              std::string::npos);
+    EXPECT_NE(Log().find(" GetLastError = 2"), std::string::npos);
+
+    // No name at all: nothing is written, the name stays empty.
+    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE, name.Put(""), &saved),
+              S_OK);
+    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_EQ(name.Utf8(), "");
+
+    core->RouteClose();
+    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
+                                        name.Put(File("trip.xml")), &saved),
+              S_OK);
+    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_FALSE(Save(File("none.xml")));
+}
+
+TEST_F(RouteFiles, ExploringTheRouteForwardToTheEndAndBackToTheStart) {
+    ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3, 0));
+    struct Expect {
+        bool forward;
+        const char* answer;
+        const char* walker;
+    } steps[] = {
+        {true, "1: Waypoint 1, First Avenue.", "0.00,0.00 0"},
+        {true, "2: Waypoint 2, Main Street and First Avenue. Turn right onto Main Street.",
+         "0.00,2.00 90"},
+        {true, "3: Waypoint 3, Elm Street and Main Street. Turn left onto Elm Street.",
+         "6.00,2.00 0"},
+        {true, "4: Waypoint 4, Home. You have arrived at your destination.", "6.00,3.00 0"},
+        {true, "4: Waypoint 4, Home. You have arrived at your destination.", "6.00,3.00 0"},
+        {false, "3: Waypoint 3, Elm Street and Main Street. Turn right onto Main Street.",
+         "6.00,2.00 180"},
+        {false, "2: Waypoint 2, Main Street and First Avenue. Turn left onto First Avenue.",
+         "0.00,2.00 270"},
+        {false, "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
+        {false, "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
+    };
+    for (const Expect& e : steps) {
+        EXPECT_EQ(Step(e.forward), e.answer);
+        EXPECT_EQ(Walker(), e.walker) << e.answer;
+    }
+    SHORT current = -1;
+    Route()->GetCurrentWaypointIndex(&current);
+    EXPECT_EQ(current, 1);
+
+    ComPtr<IWaypointObject> w;
+    Bstr text;
+    ASSERT_EQ(core->RouteVirtualExploreSet(3, w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text),
+              "3: Waypoint 3, Elm Street and Main Street. Turn left onto Elm Street.");
+    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text), "4: Waypoint 4, Home. You have arrived at your destination.");
+    ASSERT_EQ(core->RouteVirtualExploreSetStart(w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text), "1: Waypoint 1, First Avenue.");
+    // Turns only: the start goes straight on to the first turn.
+    EXPECT_EQ(Step(true, WaypointModeTurnsOnly),
+              "2: Waypoint 2, Main Street and First Avenue. Turn right onto Main Street.");
+    EXPECT_EQ(core->RouteVirtualExploreSet(1, nullptr, text.Put()), E_POINTER);
+    EXPECT_NE(Log().find("GPSCore::RouteVirtualExploreSet E_POINTER (!outWaypoint || "
+                         "!outDescription ))"),
+              std::string::npos);
+
+    // Without a route every exploration answers so.
+    core->RouteClose();
+    EXPECT_EQ(Step(true), "-1: No route is open.");
+    EXPECT_EQ(Step(false), "-1: No route is open.");
+    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text), "-1: No route is open.");
+}
+
+TEST_F(RouteFiles, ExploringAReversedRouteMeetsItsTurnsTheOtherWay) {
+    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
+    VARIANT_BOOL reversed = 0;
+    ASSERT_EQ(core->RouteReverse(&reversed), S_OK);
+    ASSERT_EQ(reversed, VARIANT_TRUE);
+    ComPtr<IWaypointObject> w;
+    Bstr text;
+    struct Case {
+        const char* what;
+        SHORT set; // -2: a step forward, -3: a step back, else RouteVirtualExploreSet(set)
+        const char* answer;
+        const char* walker;
+    } cases[] = {
+        {"the start is the last waypoint", -1, "3: Waypoint 3, Home.", "6.00,3.00 270"},
+        {"west along North Street, left into First Avenue", -2,
+         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+         "0.00,3.00 180"},
+        {"the end is the first waypoint", -2,
+         "1: Waypoint 1, First Avenue. You have arrived at your destination.", "0.00,0.00 180"},
+        {"back again: right into North Street", -3,
+         "2: Waypoint 2, North Street and First Avenue. Turn right onto North Street.",
+         "0.00,3.00 0"},
+        {"set on the middle waypoint", 2,
+         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+         "0.00,3.00 180"},
+    };
+    for (const Case& c : cases) {
+        if (c.set == -2) {
+            EXPECT_EQ(Step(true), c.answer) << c.what;
+        } else if (c.set == -3) {
+            EXPECT_EQ(Step(false), c.answer) << c.what;
+        } else {
+            ASSERT_EQ(core->RouteVirtualExploreSet(c.set, w.Put(), text.Put()), S_OK);
+            EXPECT_EQ(Answer(w.Get(), text), c.answer) << c.what;
+        }
+        EXPECT_EQ(Walker(), c.walker) << c.what;
+    }
+    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
+    EXPECT_EQ(Answer(w.Get(), text),
+              "1: Waypoint 1, First Avenue. You have arrived at your destination.");
+}
+
+TEST_F(RouteFiles, TheVirtualWalkerAtAnAddress) {
+    ComPtr<IAddressObject> address;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_AddressObject, IID_IAddressObject, &address), S_OK);
+    EXPECT_EQ(core->VirtualSetByAddress(address.Get()), E_INVALIDARG); // no position
+    EXPECT_EQ(core->VirtualSetByAddress(nullptr), E_POINTER);
+    address->SetAddress(Bstr(u"14 Main Street").Get());
+    address->SetStreet(Bstr(u"Main Street").Get());
+    address->SetCity(Bstr(u"Sampleton").Get());
+    address->SetLatitude(Lat(2.0));
+    address->SetLongitude(Lon(3.0));
+    ASSERT_EQ(core->VirtualSetByAddress(address.Get()), S_OK);
+    EXPECT_EQ(Walker(), "3.00,2.00 90"); // along the street, as a guess
+    ComPtr<IVirtualObject> walker;
+    core->VirtualGet(walker.Put());
+    ComPtr<ILocationObject> at;
+    walker->GetLocation(at.Put());
+    Bstr name;
+    at->GetName(name.Put());
+    EXPECT_EQ(name.Utf8(), "14 Main Street, Sampleton");
+    Bstr street;
+    walker->GetCurrentStreetName(street.Put());
+    EXPECT_EQ(street.Utf8(), "Main Street");
+
+    // The same address as a favourite.
+    VARIANT_BOOL added = 0;
+    ASSERT_EQ(core->FavoritesAddAddress(address.Get(), &added), S_OK);
+    EXPECT_EQ(added, VARIANT_TRUE);
+    VARIANT list;
+    VariantInit(&list);
+    SHORT count = 0;
+    ASSERT_EQ(core->FavoritesGetList(VirtualMode, &list, &count), S_OK);
+    std::vector<std::u16string> descriptions;
+    gpslib::ReadStringList(&list, &descriptions);
+    ASSERT_EQ(count, 1);
+    ASSERT_EQ(descriptions.size(), 1u);
+    // Named by the address, said once; the walker stands on it.
+    EXPECT_EQ(gpslib::ToUtf8(descriptions[0]), "14 Main Street, Sampleton, Close by");
+    ComPtr<IPOIObject> favorite;
+    ASSERT_EQ(core->FavoritesGetItem(0, favorite.Put()), S_OK);
+    Bstr number;
+    favorite->GetAddressNumber(number.Put());
+    EXPECT_EQ(number.Utf8(), "14");
+}
+
+TEST_F(RouteFiles, ARouteRecordedFromTheWalkerIsSavedWithTheWalkersLastPlace) {
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(RouteTypeFromVirtualExploration);
+    core->VirtualSet(Place(0, 0).Get(), 0);
+    VARIANT_BOOL created = 0;
+    ASSERT_EQ(core->RouteCreateAutomatic(VirtualMode, configuration.Get(), &created), S_OK);
+    ASSERT_EQ(created, VARIANT_TRUE);
+    Bstr message;
+    core->VirtualForward(message.Put());
+    core->VirtualTurnRight(message.Put());
+    core->VirtualForward(message.Put());
+    const std::string path = File("recorded.xml");
+    ASSERT_TRUE(Save(path));
+    const std::vector<std::string> grid = Grid(Route().Get());
+    ASSERT_GE(grid.size(), 3u);
+    core->RouteClose();
+    ASSERT_TRUE(Load(path));
+    EXPECT_EQ(Grid(Route().Get()), grid);
+    EXPECT_EQ(Configuration(Route().Get()).substr(0, 2), "7/");
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+// The sample town (data/sample/README.md) as a client of routes sees it: the service, the map
+// engine and the database component registered in a temporary store, Start finding a copy of the
+// town on the map path, the traveller placed with GPSForceLocation (one poll each). Positions
+// are on the town's grid: x and y in 1/1000 degree east and north of 45 N 10 E.
+#ifndef TESTS_GPSCORE_ROUTE_SAMPLE_TOWN_ROUTES_H_
+#define TESTS_GPSCORE_ROUTE_SAMPLE_TOWN_ROUTES_H_
+
+#include <gpslib/GPSLib.h>
+#include <gpslib/support.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace gpslib::test::routes {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+inline double Lat(double y) {
+    return 45.0 + y / 1000.0;
+}
+inline double Lon(double x) {
+    return 10.0 + x / 1000.0;
+}
+
+inline ComPtr<ILocationObject> Place(double x, double y, const char* name = "") {
+    ComPtr<ILocationObject> place;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+    place->SetLatitude(Lat(y));
+    place->SetLongitude(Lon(x));
+    place->SetName(Bstr(std::string_view(name)).Get());
+    return place;
+}
+
+// Each waypoint as "x,y T name | street | forward/reverse | after-turn | metres | cross".
+inline std::vector<std::string> Grid(IRouteObject* route) {
+    std::vector<std::string> out;
+    SHORT count = 0;
+    route->GetWaypointCount(&count);
+    for (SHORT i = 1; i <= count; ++i) {
+        ComPtr<IWaypointObject> w;
+        route->GetWaypoint(i, w.Put());
+        DOUBLE lat = 0, lon = 0, metres = 0;
+        VARIANT_BOOL turning = 0;
+        SHORT forward = 0, reverse = 0, after = 0;
+        Bstr name, street, cross;
+        w->GetLatitude(&lat);
+        w->GetLongitude(&lon);
+        w->IsTurningPoint(&turning);
+        w->GetWaypointName(name.Put());
+        w->GetStreetNameForward(street.Put());
+        w->GetStreetOrientationForward(&forward);
+        w->GetStreetOrientationReverse(&reverse);
+        w->GetTurnCompleteHeadingDegrees(&after);
+        w->GetDistanceFromLastWaypoint(&metres);
+        w->GetCrossStreet(cross.Put());
+        char line[400];
+        std::snprintf(line, sizeof line, "%.2f,%.2f %s%s | %s | %d/%d | %d | %.0f | %s",
+                      (lon - 10.0) * 1000.0, (lat - 45.0) * 1000.0, turning ? "T " : "",
+                      name.Utf8().c_str(), street.Utf8().c_str(), forward, reverse, after, metres,
+                      cross.Utf8().c_str());
+        out.push_back(line);
+    }
+    return out;
+}
+
+// The three modules registered in a store of the run's own, once.
+inline void RegisterModules() {
+    static gpslib::test::TempDir store;
+    static const bool done = [] {
+        std::string file = store.File("registry.reg");
+        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
+        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
+            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
+            if (std::system(command.c_str()) != 0) return false;
+        }
+        return true;
+    }();
+    ASSERT_TRUE(done);
+}
+
+class SampleTownRoutes : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { RegisterModules(); }
+    void SetUp() override {
+        const std::string settings = dir.path() + "/";
+        std::filesystem::create_directory(settings + "Debug");
+        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
+        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        // A copy of the town: the history of places is written beside the maps.
+        const std::string maps = dir.path() + "/maps";
+        std::filesystem::create_directory(maps);
+        for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
+            std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
+                                       maps + "/" + file);
+        setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
+        Bstr result;
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+        SHORT loaded = 0;
+        core->GetNumberOfMapsLoaded(&loaded);
+        ASSERT_EQ(loaded, 1) << result.Utf8();
+        ComPtr<ISystemSettingsObject> system;
+        core->SystemGetSettings(system.Put());
+        system->SetUnits(Imperial);
+        system->SetArrivalDistance(Imperial, 30);
+        core->SystemSetSettings(system.Get());
+        // The polls of the start delay pass before the walks begin.
+        VARIANT_BOOL read = 0;
+        for (int i = 0; i < 20; ++i)
+            core->GPSForcePoll(&read);
+        core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
+    }
+    void TearDown() override {
+        if (core) core->Stop();
+        unsetenv("GPSLIB_MAP_PATH");
+    }
+
+    // A route of `type` from (x0, y0), facing `heading`, to the destination (x1, y1).
+    bool Create(RouteType type, double x0, double y0, double x1, double y1, SHORT heading = -1) {
+        core->DestinationSetByLocation(Place(x1, y1, "Home").Get());
+        core->GPSForceLocation(Place(x0, y0).Get(), heading);
+        ComPtr<IRouteConfigurationObject> configuration;
+        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                             &configuration);
+        configuration->SetRouteType(type);
+        VARIANT_BOOL created = 0;
+        EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+        return created == VARIANT_TRUE;
+    }
+    ComPtr<IRouteObject> Route() {
+        ComPtr<IRouteObject> route;
+        core->RouteGet(route.Put());
+        return route;
+    }
+    // Event types raised since `before` (oldest first).
+    std::vector<EventType> Since(IAutomaticEventObject* before) {
+        texts.clear();
+        VARIANT list;
+        VariantInit(&list);
+        std::vector<IUnknown*> items;
+        core->GetLastTenAutomaticEvents(&list);
+        gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
+        VariantClear(&list);
+        std::vector<EventType> types;
+        bool done = false;
+        for (IUnknown* item : items) {
+            auto* event = static_cast<IAutomaticEventObject*>(item);
+            done = done || event == before;
+            EventType type = EventUnknown;
+            event->GetEventType(&type);
+            Bstr text;
+            event->GetDescription(text.Put());
+            if (!done) texts.insert(texts.begin(), text.Utf8());
+            if (!done) types.insert(types.begin(), type);
+            item->Release();
+        }
+        return types;
+    }
+    std::string Log() {
+        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    gpslib::test::TempDir dir;
+    ComPtr<IGPSCore> core;
+    std::vector<std::string> texts; // of the events Since() found
+};
+
+} // namespace gpslib::test::routes
+
+#endif // TESTS_GPSCORE_ROUTE_SAMPLE_TOWN_ROUTES_H_
