@@ -159,6 +159,12 @@ RegistryStore::~RegistryStore() = default;
 RegistryStore::RegistryStore(RegistryStore&&) noexcept = default;
 RegistryStore& RegistryStore::operator=(RegistryStore&&) noexcept = default;
 
+RegistryStore RegistryStore::Clone() const {
+    RegistryStore copy;
+    *copy.impl_ = *impl_;
+    return copy;
+}
+
 bool RegistryStore::Parse(std::string_view text, std::string* error) {
     RegistryStore work;
     *work.impl_ = *impl_; // Changes apply to a copy, so a malformed file changes nothing.
