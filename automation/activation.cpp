@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -64,17 +65,18 @@ void Debug(const std::string& text) {
 
 constexpr std::string_view kClsidRoot = "HKEY_CLASSES_ROOT\\CLSID\\";
 
+std::shared_ptr<const RegistryStore> CurrentStore(std::string* error);
+
 HRESULT LoadFactory(REFCLSID clsid, ComPtr<IClassFactory>* factory) {
-    RegistryStore store;
     std::string error;
-    HRESULT hr = LoadRegistry(&store, &error);
-    if (FAILED(hr)) {
+    std::shared_ptr<const RegistryStore> store = CurrentStore(&error);
+    if (!store) {
         Debug("gpslib: registry store unreadable: " + error);
         return REGDB_E_CLASSNOTREG;
     }
     std::string modulePath;
     std::string key = std::string(kClsidRoot) + GuidToString(clsid) + "\\InprocServer32";
-    if (!store.GetString(key, "", &modulePath) || modulePath.empty()) return REGDB_E_CLASSNOTREG;
+    if (!store->GetString(key, "", &modulePath) || modulePath.empty()) return REGDB_E_CLASSNOTREG;
 
     ActivationCache& cache = Cache();
     void*& handle = cache.modules[modulePath];
@@ -93,7 +95,7 @@ HRESULT LoadFactory(REFCLSID clsid, ComPtr<IClassFactory>* factory) {
         Debug("gpslib: " + modulePath + " has no DllGetClassObject");
         return CO_E_ERRORINDLL;
     }
-    hr = getClassObject(clsid, IID_IClassFactory, factory->PutVoid());
+    HRESULT hr = getClassObject(clsid, IID_IClassFactory, factory->PutVoid());
     if (SUCCEEDED(hr) && !*factory) hr = E_UNEXPECTED;
     return hr;
 }
@@ -125,28 +127,81 @@ std::string RegistryPath() {
     return config + "/gpslib/registry.reg";
 }
 
-HRESULT LoadRegistry(RegistryStore* store, std::string* error) {
-    if (store == nullptr) return E_POINTER;
-    std::string path = RegistryPath();
-    std::string text;
-    os::Status s = RegistryEnv()->ReadFile(path, &text);
-    if (s.IsNotFound()) {
-        *store = RegistryStore();
-        return S_OK;
+namespace {
+
+// The store as last parsed, with the identity of the file it came from: activations, ProgID
+// look-ups and the readers of the service share it, and the file is parsed again only when its
+// identity (device, file number, size, modification time) or its path or Env changes. A
+// missing file is cached as an empty store under the all-zero identity.
+struct ParsedStore {
+    std::mutex mu;
+    os::Env* env = nullptr;
+    std::string path;
+    os::FileIdentity identity;
+    std::shared_ptr<const RegistryStore> store; // Null until the first successful read.
+};
+
+ParsedStore& Parsed() {
+    static ParsedStore* parsed = new ParsedStore; // Never destroyed, like the activation cache.
+    return *parsed;
+}
+
+// The current store, read and parsed only when the file changed since the last call. Null
+// with *error set when the file is unreadable or malformed; a failure is not cached, so the
+// next call tries again.
+std::shared_ptr<const RegistryStore> CurrentStore(std::string* error) {
+    os::Env* env = RegistryEnv();
+    const std::string path = RegistryPath();
+    os::FileIdentity before;
+    const os::Status statted = env->GetFileIdentity(path, &before);
+    const bool missing = statted.IsNotFound();
+    ParsedStore& parsed = Parsed();
+    if (statted.ok() || missing) {
+        std::lock_guard<std::mutex> guard(parsed.mu);
+        if (parsed.store && parsed.env == env && parsed.path == path && parsed.identity == before)
+            return parsed.store;
     }
+    std::string text;
+    os::Status s = missing ? statted : env->ReadFile(path, &text);
+    std::shared_ptr<const RegistryStore> store;
     std::string message;
-    if (!s.ok()) {
+    if (s.IsNotFound()) {
+        store = std::make_shared<const RegistryStore>();
+    } else if (!s.ok()) {
         message = s.ToString();
     } else {
-        RegistryStore fresh;
-        if (fresh.Parse(text, &message)) {
-            *store = std::move(fresh);
-            return S_OK;
-        }
-        message = path + ": " + message;
+        auto fresh = std::make_shared<RegistryStore>();
+        if (fresh->Parse(text, &message))
+            store = std::move(fresh);
+        else
+            message = path + ": " + message;
     }
-    if (error != nullptr) *error = message;
-    return REGDB_E_READREGDB;
+    if (!store) {
+        if (error != nullptr) *error = message;
+        return nullptr;
+    }
+    // Kept only when the file stayed the same across the read: a store replaced meanwhile is
+    // used for this call (it is whole, either version) and read again by the next one.
+    os::FileIdentity after;
+    const os::Status again = env->GetFileIdentity(path, &after);
+    if ((statted.ok() || missing) && (again.ok() || again.IsNotFound()) && before == after) {
+        std::lock_guard<std::mutex> guard(parsed.mu);
+        parsed.env = env;
+        parsed.path = path;
+        parsed.identity = after;
+        parsed.store = store;
+    }
+    return store;
+}
+
+} // namespace
+
+HRESULT LoadRegistry(RegistryStore* store, std::string* error) {
+    if (store == nullptr) return E_POINTER;
+    std::shared_ptr<const RegistryStore> current = CurrentStore(error);
+    if (!current) return REGDB_E_READREGDB;
+    *store = current->Clone();
+    return S_OK;
 }
 
 HRESULT UpdateRegistry(const std::function<HRESULT(RegistryStore&)>& change, std::string* error) {
@@ -181,8 +236,8 @@ HRESULT UpdateRegistry(const std::function<HRESULT(RegistryStore&)>& change, std
 }
 
 bool RegistryGetString(std::string_view key, std::string_view name, std::string* value) {
-    RegistryStore store;
-    return SUCCEEDED(LoadRegistry(&store)) && store.GetString(key, name, value);
+    std::shared_ptr<const RegistryStore> store = CurrentStore(nullptr);
+    return store && store->GetString(key, name, value);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <functional>
+#include <string_view>
 #include <unordered_map>
 
 namespace gpslib {
@@ -19,6 +21,16 @@ std::string Lower(std::string_view s) {
     for (char& c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
+}
+
+// ASCII case-insensitive equality, without making lower-case copies.
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 // Root names as written in the file; the short forms are accepted on input.
@@ -41,7 +53,7 @@ bool NormalizeKey(std::string_view key, std::string* out) {
     std::string_view rest = slash == std::string_view::npos ? "" : key.substr(slash);
     const Root* found = nullptr;
     for (const Root& r : kRoots) {
-        if (Lower(root) == Lower(r.full) || Lower(root) == Lower(r.shortName)) found = &r;
+        if (EqualNoCase(root, r.full) || EqualNoCase(root, r.shortName)) found = &r;
     }
     if (found == nullptr) return false;
     if (!rest.empty()) {
@@ -118,8 +130,16 @@ struct RegistryStore::Impl {
         std::string name;
         std::vector<std::pair<std::string, RegistryValue>> values;
     };
-    std::vector<Key> keys;                              // File order.
-    std::unordered_map<std::string, std::size_t> index; // Lower-case path -> position in keys.
+    // Looked up by string_view, so that a lookup makes no copy of the path.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>()(s);
+        }
+    };
+    std::vector<Key> keys; // File order.
+    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>>
+        index; // Lower-case path -> position in keys.
 
     Key* Find(std::string_view path) {
         std::string norm;
@@ -131,21 +151,36 @@ struct RegistryStore::Impl {
     Key* Create(std::string_view path) {
         std::string norm;
         if (!NormalizeKey(path, &norm)) return nullptr;
-        Key* key = nullptr;
+        return &keys[CreateNormalized(norm)];
+    }
+    // The same for a path NormalizeKey has checked and spelled; answers its position in keys.
+    std::size_t CreateNormalized(const std::string& norm) {
+        const std::string lower = Lower(norm);
+        // Most keys of a file have their parents already: look for the whole path first.
+        if (auto it = index.find(std::string_view(lower)); it != index.end()) return it->second;
+        std::size_t at = 0;
         for (std::size_t end = norm.find('\\');; end = norm.find('\\', end + 1)) {
-            std::string prefix = norm.substr(0, end);
-            std::string lower = Lower(prefix);
-            auto it = index.find(lower);
+            const std::string_view prefix = std::string_view(lower).substr(0, end);
+            auto it = index.find(prefix);
             if (it == index.end()) {
-                index.emplace(lower, keys.size());
-                keys.push_back(Key{prefix, {}});
-                key = &keys.back();
+                at = keys.size();
+                index.emplace(std::string(prefix), at);
+                keys.push_back(Key{norm.substr(0, end), {}});
             } else {
-                key = &keys[it->second];
+                at = it->second;
             }
             if (end == std::string::npos) break;
         }
-        return key;
+        return at;
+    }
+    static void SetValueOf(Key& key, std::string_view name, const RegistryValue& value) {
+        for (auto& [n, v] : key.values) {
+            if (EqualNoCase(n, name)) {
+                v = value;
+                return;
+            }
+        }
+        key.values.emplace_back(std::string(name), value);
     }
     void Reindex() {
         index.clear();
@@ -159,6 +194,12 @@ RegistryStore::~RegistryStore() = default;
 RegistryStore::RegistryStore(RegistryStore&&) noexcept = default;
 RegistryStore& RegistryStore::operator=(RegistryStore&&) noexcept = default;
 
+RegistryStore RegistryStore::Clone() const {
+    RegistryStore copy;
+    *copy.impl_ = *impl_;
+    return copy;
+}
+
 bool RegistryStore::Parse(std::string_view text, std::string* error) {
     RegistryStore work;
     *work.impl_ = *impl_; // Changes apply to a copy, so a malformed file changes nothing.
@@ -168,6 +209,7 @@ bool RegistryStore::Parse(std::string_view text, std::string* error) {
     };
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::string currentKey;
+    std::size_t currentAt = 0; // Position of currentKey in work's keys.
     bool inDeletedKey = false;
     bool sawHeader = false;
     int lineNo = 0;
@@ -208,7 +250,7 @@ bool RegistryStore::Parse(std::string_view text, std::string* error) {
                 inDeletedKey = true;
                 currentKey.clear();
             } else {
-                work.CreateKey(norm);
+                currentAt = work.impl_->CreateNormalized(norm);
                 inDeletedKey = false;
                 currentKey = norm;
             }
@@ -259,7 +301,7 @@ bool RegistryStore::Parse(std::string_view text, std::string* error) {
         } else {
             return fail(firstLine, "unsupported value \"" + data + "\"");
         }
-        work.SetValue(currentKey, name, value);
+        Impl::SetValueOf(work.impl_->keys[currentAt], name, value);
     }
     *impl_ = std::move(*work.impl_);
     return true;
@@ -310,15 +352,7 @@ bool RegistryStore::KeyExists(std::string_view key) const {
 void RegistryStore::SetValue(std::string_view key, std::string_view name,
                              const RegistryValue& value) {
     Impl::Key* k = impl_->Create(key);
-    if (k == nullptr) return;
-    std::string lower = Lower(name);
-    for (auto& [n, v] : k->values) {
-        if (Lower(n) == lower) {
-            v = value;
-            return;
-        }
-    }
-    k->values.emplace_back(std::string(name), value);
+    if (k != nullptr) Impl::SetValueOf(*k, name, value);
 }
 
 void RegistryStore::SetString(std::string_view key, std::string_view name, std::string_view value) {
@@ -337,9 +371,8 @@ void RegistryStore::SetDword(std::string_view key, std::string_view name, std::u
 const RegistryValue* RegistryStore::GetValue(std::string_view key, std::string_view name) const {
     const Impl::Key* k = impl_->Find(key);
     if (k == nullptr) return nullptr;
-    std::string lower = Lower(name);
     for (const auto& [n, v] : k->values)
-        if (Lower(n) == lower) return &v;
+        if (EqualNoCase(n, name)) return &v;
     return nullptr;
 }
 
@@ -384,9 +417,8 @@ std::vector<std::string> RegistryStore::SubKeys(std::string_view key) const {
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
     Impl::Key* k = impl_->Find(key);
     if (k == nullptr) return false;
-    std::string lower = Lower(name);
     auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const auto& entry) { return Lower(entry.first) == lower; });
+                           [&](const auto& entry) { return EqualNoCase(entry.first, name); });
     if (it == k->values.end()) return false;
     k->values.erase(it);
     return true;

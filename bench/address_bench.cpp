@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
 using gpslib::Bstr;
@@ -95,6 +97,10 @@ struct Search {
 
 Search& TheSearch(benchmark::State& state) {
     static Search search;
+    if (!gpslib::bench::NeedFile(state, kMaps + "/Baltimore.rmf",
+                                 "the compiled Baltimore extract; build the gpslib_osm_maps "
+                                 "target with ../shared/data/osm/baltimore.osm.pbf present"))
+        return search;
     if (!search.error.empty()) state.SkipWithError(search.error.c_str());
     return search;
 }

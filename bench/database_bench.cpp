@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 #include "PoiSearch.h"
 
 namespace {
@@ -28,9 +30,8 @@ constexpr double kVaduzLat = 47.1410, kVaduzLon = 9.5209;
 const std::string kPoiFile = std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein.pdb";
 
 bool HaveData(benchmark::State& state) {
-    if (std::ifstream(kPoiFile).good()) return true;
-    state.SkipWithError("no compiled Liechtenstein extract");
-    return false;
+    return gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR) &&
+           gpslib::bench::NeedFile(state, kPoiFile, "the compiled Liechtenstein POI file");
 }
 
 void RegisterOnce() {

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 #include "GPSLib_classes.h"
 #include "core/GPSCore.h"
 #include "core/SettingsFiles.h"
@@ -52,11 +54,7 @@ const Place kPlaces[] = {
 };
 
 void BM_PollWithLookaroundDue(benchmark::State& state) {
-    const std::string map = std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein.rmf";
-    if (!fs::exists(map)) {
-        state.SkipWithError("no compiled Liechtenstein extract");
-        return;
-    }
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     const std::string root = std::string(GPSLIB_BENCH_DIR) + "/lookaround_bench";
     fs::remove_all(root);
     fs::create_directories(root + "/maps");

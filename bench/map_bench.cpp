@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 #include "Engine.h"
 #include "GPSMapLib_classes.h"
 
@@ -67,6 +69,7 @@ const std::vector<std::pair<double, double>>& Positions() {
 }
 
 void BM_CompileLiechtenstein(benchmark::State& state) {
+    if (!gpslib::bench::NeedFile(state, kExtract, "the Liechtenstein extract")) return;
     std::string out = std::string(GPSLIB_BENCH_DIR) + "/compiled";
     std::filesystem::create_directories(out);
     std::string command = std::string(GPSMAP_BUILD_TOOL) + " --quiet -o " + out + " " + kExtract;
@@ -79,6 +82,7 @@ void BM_CompileLiechtenstein(benchmark::State& state) {
 BENCHMARK(BM_CompileLiechtenstein)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_LoadMap(benchmark::State& state) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     auto map = Engine();
     gpslib::Bstr folder(MapFolder()), none;
     for (auto _ : state) {
@@ -91,6 +95,7 @@ BENCHMARK(BM_LoadMap)->Unit(benchmark::kMillisecond);
 
 // One query per iteration, cycling over the positions.
 template <class Query> void RunQueries(benchmark::State& state, Query query) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     auto map = Engine();
     gpslib::Bstr folder(MapFolder()), none, result;
     map->Initalize(folder.Get(), none.Get(), VARIANT_FALSE, result.Put());
@@ -135,6 +140,7 @@ BENCHMARK(BM_GetLocationsDetailsVector)->Unit(benchmark::kMicrosecond);
 // crow flies), through the engine's interface. "states" is how many directed edges the search
 // settles (read once through the engine's plain C++ face on the same file).
 void RouteAcross(benchmark::State& state, bool walking) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     auto map = Engine();
     gpslib::Bstr folder(MapFolder()), none, result, name("Balzers");
     map->Initalize(folder.Get(), none.Get(), VARIANT_FALSE, result.Put());

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <string>
 
+#include "bench_util.h"
+
 namespace {
 
 namespace nm = gpscore::nmea;
@@ -52,7 +54,7 @@ void BM_ParseNmea(benchmark::State& state) {
     std::size_t sentences = 0;
     const std::string wire = LoadWire(sentences);
     if (sentences == 0) {
-        state.SkipWithError("capture not found");
+        gpslib::bench::SkipForMissingData(state, std::string("the NMEA capture ") + kCapture);
         return;
     }
     constexpr std::size_t kChunk = 256; // one serial read

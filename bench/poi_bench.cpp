@@ -16,6 +16,8 @@
 #include <fstream>
 #include <string>
 
+#include "bench_util.h"
+
 namespace {
 
 using gpslib::Bstr;
@@ -81,9 +83,7 @@ private:
 };
 
 bool HaveData(benchmark::State& state) {
-    if (std::ifstream(kMap + ".rmf").good()) return true;
-    state.SkipWithError("no compiled Liechtenstein extract");
-    return false;
+    return gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR);
 }
 
 void BM_POIsFind25Nearest(benchmark::State& state) {

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
 using gpslib::Bstr;
@@ -30,6 +32,7 @@ const std::string kMaps = GPSLIB_OSM_MAP_DIR;
 
 // The service started once for the run, with Liechtenstein alone in its map folder.
 IGPSCore* Service(benchmark::State& state) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return nullptr;
     static ComPtr<IGPSCore> core = []() -> ComPtr<IGPSCore> {
         if (!std::ifstream(kMaps + "/Liechtenstein.rmf").good()) return {};
         const std::string dir = std::string(GPSLIB_BENCH_DIR) + "/route_bench_data";
@@ -55,7 +58,7 @@ IGPSCore* Service(benchmark::State& state) {
             service->GPSForcePoll(&read);
         return service;
     }();
-    if (!core) state.SkipWithError("no compiled Liechtenstein extract or no service");
+    if (!core) state.SkipWithError("the service did not start");
     return core.Get();
 }
 

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
+
 namespace {
 
 using gpslib::Bstr;
@@ -87,9 +89,10 @@ private:
 };
 
 template <class Ask> void Run(benchmark::State& state, Ask ask) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     Service& service = Service::Get();
     if (!service.ok()) {
-        state.SkipWithError("no compiled Liechtenstein extract or the service did not start");
+        state.SkipWithError("the service did not start");
         return;
     }
     ComPtr<ILocationObject> place;

@@ -142,11 +142,35 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
 
 std::string Utf16ToCp1252(std::u16string_view utf16) {
     std::string out;
-    out.reserve(utf16.size());
-    for (char16_t u : utf16) {
-        out.push_back(ToCp1252(u));
-    }
+    AssignUtf16AsCp1252(utf16, &out);
     return out;
+}
+
+void AssignUtf16AsCp1252(std::u16string_view utf16, std::string* out) {
+    // Text pushed in and read back is nearly always ASCII: runs of eight code units below 0x80
+    // are narrowed in one step (a loop the compiler turns into vector code); only the rest goes
+    // through the table.
+    constexpr std::size_t kRun = 8;
+    const std::size_t n = utf16.size();
+    out->resize(n);
+    char* dst = out->data();
+    const char16_t* src = utf16.data();
+    std::size_t i = 0;
+    while (i < n) {
+        if (n - i >= kRun) {
+            char16_t any = 0;
+            for (std::size_t k = 0; k < kRun; ++k)
+                any |= src[i + k];
+            if ((any & 0xFF80) == 0) {
+                for (std::size_t k = 0; k < kRun; ++k)
+                    dst[i + k] = static_cast<char>(src[i + k]);
+                i += kRun;
+                continue;
+            }
+        }
+        dst[i] = ToCp1252(src[i]);
+        ++i;
+    }
 }
 
 std::u16string Cp1252ToUtf16(std::string_view cp1252) {

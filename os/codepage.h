@@ -22,6 +22,9 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // a surrogate pair. U+0081, U+008D, U+008F, U+0090 and U+009D map to the five bytes that
 // Windows-1252 leaves undefined (see Cp1252ToUtf16).
 std::string Utf16ToCp1252(std::u16string_view utf16);
+// The same into *out (replacing its content), so that a caller converting often reuses one
+// buffer.
+void AssignUtf16AsCp1252(std::u16string_view utf16, std::string* out);
 
 // The five bytes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1
 // control characters of the same value, so every byte string survives a round trip through

@@ -116,6 +116,19 @@ public:
     virtual bool Joinable() const = 0;
 };
 
+// What tells one version of a file from another without reading it: the file's device and
+// number, its size and its modification time. A file replaced by WriteFileAtomic (a new file
+// renamed over the old) always has a new identity; one rewritten in place has a new size or
+// modification time.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNanos = 0; // Since the Unix epoch.
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // The operating system as the rest of gpslib sees it: clock, files, serial ports, events,
 // threads, debugger output and the process environment. Nothing outside os/ calls the system
 // directly, so tests substitute a fake clock or a file system that fails on demand (see
@@ -159,6 +172,8 @@ public:
     virtual bool FileExists(std::string_view path) = 0;
     virtual bool IsDirectory(std::string_view path) = 0;
     virtual Status GetFileSize(std::string_view path, std::uint64_t* size) = 0;
+    // On failure *identity is all zero.
+    virtual Status GetFileIdentity(std::string_view path, FileIdentity* identity) = 0;
     // Creates one directory. OK when a directory is already there; AlreadyExists when something
     // else is.
     virtual Status CreateDir(std::string_view path) = 0;
@@ -249,6 +264,9 @@ public:
     bool IsDirectory(std::string_view path) override { return m_target->IsDirectory(path); }
     Status GetFileSize(std::string_view path, std::uint64_t* size) override {
         return m_target->GetFileSize(path, size);
+    }
+    Status GetFileIdentity(std::string_view path, FileIdentity* identity) override {
+        return m_target->GetFileIdentity(path, identity);
     }
     Status CreateDir(std::string_view path) override { return m_target->CreateDir(path); }
     Status RemoveDir(std::string_view path) override { return m_target->RemoveDir(path); }

@@ -480,6 +480,19 @@ public:
         return s;
     }
 
+    Status GetFileIdentity(std::string_view path, FileIdentity* identity) override {
+        *identity = FileIdentity();
+        struct stat st {};
+        Status s = Stat(path, &st);
+        if (!s.ok()) return s;
+        identity->device = static_cast<std::uint64_t>(st.st_dev);
+        identity->inode = static_cast<std::uint64_t>(st.st_ino);
+        identity->size = static_cast<std::uint64_t>(st.st_size);
+        identity->modifiedNanos =
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        return s;
+    }
+
     Status CreateDir(std::string_view path) override {
         std::string native;
         Status s = ToNative(path, &native);

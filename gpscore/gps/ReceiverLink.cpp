@@ -76,7 +76,8 @@ HRESULT ReceiverLink::Status(IGPSStatusObject** ppStatus) {
 }
 
 void ReceiverLink::PushNmea(std::u16string_view text) {
-    const std::string bytes = gpslib::os::Utf16ToCp1252(text);
+    gpslib::os::AssignUtf16AsCp1252(text, &m_pushBytes);
+    const std::string& bytes = m_pushBytes;
     AppendToTrace(bytes);
     // Each call assembles its own lines (a sentence is never completed by the next call), but
     // shares the serial port's in-sentence flag.

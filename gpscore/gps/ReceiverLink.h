@@ -88,6 +88,7 @@ private:
     std::unique_ptr<gpslib::os::WritableFile> m_hTraceFile;
     // Receivers split sentences across reads, so each source keeps its line between reads.
     nmea::Assembly m_serialAssembly;
+    std::string m_pushBytes; // PushNmea's buffer, kept so that a push allocates nothing.
     nmea::Assembly m_playbackAssembly;
     std::u16string m_bstrRecordingFile;
     AnnotationScanner m_annotationScanner;

@@ -44,6 +44,8 @@ public:
     ~RegistryStore();
     RegistryStore(RegistryStore&&) noexcept;
     RegistryStore& operator=(RegistryStore&&) noexcept;
+    // A deep copy (copies are explicit: a whole store is not cheap to copy).
+    RegistryStore Clone() const;
 
     // Parses .reg text. On a malformed line, returns false and leaves a message naming the line
     // number in *error; the store is then unchanged. Deletions ("[-KEY]", "name"=-) apply to the

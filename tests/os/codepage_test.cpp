@@ -114,6 +114,26 @@ TEST(CodePageTest, Utf16ToCp1252ReplacesWhatItCannotHold) {
         EXPECT_EQ(got.size(), c.utf16.size()) << c.name;
     }
     EXPECT_EQ(Utf8ToCp1252("bad \xFF byte"), "bad ? byte");
+
+    // Long ASCII text is narrowed eight units at a time: one other character at any position
+    // of a run, or at its edges, is still converted on its own, and a reused buffer is replaced.
+    const struct {
+        char16_t unit;
+        char byte;
+    } others[] = {{u'\u00E9', '\xE9'}, {u'\u20AC', '\x80'}, {u'\u4E2D', '?'},
+                  {0xD800, '?'},       {0x80, '?'},         {u'\u0100', '?'}};
+    std::string reused = "left over from before, longer than anything below";
+    for (const auto& other : others) {
+        for (std::size_t at = 0; at < 19; ++at) {
+            std::u16string utf16(19, u'a');
+            std::string want(19, 'a');
+            utf16[at] = other.unit;
+            want[at] = other.byte;
+            EXPECT_EQ(Utf16ToCp1252(utf16), want) << "at " << at;
+            AssignUtf16AsCp1252(utf16, &reused);
+            EXPECT_EQ(reused, want) << "at " << at;
+        }
+    }
     EXPECT_EQ(Cp1252ToUtf8("\x93quoted\x94"), "\xE2\x80\x9Cquoted\xE2\x80\x9D");
 }
 

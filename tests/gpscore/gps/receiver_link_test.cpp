@@ -54,6 +54,38 @@ TEST_F(ReceiverLink, ReadsAPseudoTerminalAndNoticesItUnplugged) {
     EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
 }
 
+// Pushed text is taken one byte per UTF-16 unit (Windows-1252, '?' for what it cannot hold):
+// characters around a sentence do not hurt it, characters inside one break its checksum.
+TEST_F(ReceiverLink, PushedTextWithNonAsciiAndBrokenUtf16) {
+    PtyReceiver receiver;
+    ASSERT_TRUE(receiver.ok());
+    ASSERT_TRUE(Configure(GPSTypeSerial, receiver.PortName(), receiver.Number()));
+    auto wide = [](const std::string& ascii) { return gpslib::ToUtf16(ascii); };
+    std::u16string inside = wide(Fix(7.5));
+    inside[21] = u'\u00E9'; // A digit of the latitude.
+    std::u16string pairInside = wide(Fix(7.6));
+    pairInside.replace(21, 1, u"\U0001F600");
+    const struct {
+        const char* name;
+        std::u16string pushed;
+        double minutes; // The latitude's minutes afterwards.
+    } cases[] = {
+        {"ascii", wide(Fix(7.1)), 7.1},
+        {"latin-1 and euro before", u"Gr\u00FC\u00DFe \u20AC\r\n" + wide(Fix(7.2)), 7.2},
+        {"lone surrogates around", u"\xD800" + wide(Fix(7.3)) + u"\xDC00\xDBFF", 7.3},
+        {"cjk after, past a run of eight", wide(Fix(7.4)) + u"\u4E2D\u6587\u6587\u6587", 7.4},
+        {"latin-1 inside", inside, 7.4},
+        {"surrogate pair inside", pairInside, 7.4},
+        {"lone surrogate alone", u"\xDC00", 7.4},
+        {"ascii again", wide(Fix(7.7)), 7.7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(core->GPSExternalNmeaDataUpdate(Bstr(std::u16string_view(c.pushed)).Get()), S_OK);
+        EXPECT_NEAR(Latitude(), 48 + c.minutes / 60, 1e-9);
+    }
+}
+
 // What the parser makes of the whole capture: the last accepted $GPRMC.
 struct LastFix final : nm::Target {
     bool any = false;
