@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -81,25 +80,36 @@ struct TownPOI {
     double lat = 0, lon = 0;
 };
 
+// The value of attribute `name` on an OSM file's line ("" when the line has none).
+inline std::string OsmAttribute(const std::string& line, const std::string& name) {
+    const std::string key = " " + name + "=\"";
+    const size_t start = line.find(key);
+    if (start == std::string::npos) return {};
+    const size_t from = start + key.size();
+    return line.substr(from, line.find('"', from) - from);
+}
+
 // Every node of the sample town's OSM file that the map compiler makes a POI of: the tests'
 // own reading of the source the map was compiled from.
 inline std::vector<TownPOI> ReadTownPOIs() {
     std::ifstream in(GPSLIB_SAMPLE_OSM);
     std::string line;
     std::vector<TownPOI> pois;
-    const std::regex node(R"re(<node id="\d+"[^>]* lat="([-\d.]+)" lon="([-\d.]+)")re");
-    const std::regex tag(R"re(<tag k="([^"]+)" v="([^"]*)")re");
     TownPOI current;
     bool inNode = false, isPOI = false;
     while (std::getline(in, line)) {
-        std::smatch m;
-        if (std::regex_search(line, m, node)) {
-            current = {"", std::stod(m[1]), std::stod(m[2])};
+        if (line.find("<node ") != std::string::npos) {
+            current = {"", std::stod(OsmAttribute(line, "lat")),
+                       std::stod(OsmAttribute(line, "lon"))};
             inNode = line.find("/>") == std::string::npos;
             isPOI = false;
-        } else if (inNode && std::regex_search(line, m, tag)) {
-            const std::string k = m[1], v = m[2];
-            if (k == "name") current.name = std::regex_replace(v, std::regex("&apos;"), "'");
+        } else if (inNode && line.find("<tag ") != std::string::npos) {
+            const std::string k = OsmAttribute(line, "k"), v = OsmAttribute(line, "v");
+            if (k == "name") {
+                current.name = v;
+                for (size_t at; (at = current.name.find("&apos;")) != std::string::npos;)
+                    current.name.replace(at, 6, "'");
+            }
             if (k == "amenity" || k == "shop" || k == "tourism" || k == "leisure" ||
                 (k == "railway" && v == "station") || (k == "highway" && v == "bus_stop"))
                 isPOI = true;
