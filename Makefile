@@ -9,6 +9,7 @@
 #   make locks      build everything with clang, whose lock analysis must find nothing
 #   make bench      build and run the benchmarks
 #   make fuzz       build the libFuzzer targets with clang and run each for FUZZ_SECONDS
+#                   (or until FUZZ_RUNS executions, when set)
 #   make format     clang-format every source file
 #   make tidy       clang-tidy over the project's own sources
 
@@ -20,6 +21,7 @@ PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbe
               libedit-dev gpsd gpsd-clients espeak-ng pkg-config
 
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS    ?= -1
 
 .PHONY: all deps configure build test demo package sanitize tsan locks bench fuzz format tidy clean
 
@@ -82,7 +84,7 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS)
 	for t in build-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$t _fuzz); mkdir -p build-fuzz/corpus/$$name; \
-	  $$t -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
+	  $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -215,7 +215,9 @@ void AppendPoint(std::string& out, std::string_view indent, std::string_view tag
     out += ">\n";
     const std::string inner = std::string(indent) + "  ";
     if (p.elevation) {
-        char ele[48];
+        // Room for any finite double in "%.2f" (a sign, 309 digits, the point and two decimals):
+        // a shorter buffer cut the text of a huge elevation into another number.
+        char ele[320];
         std::snprintf(ele, sizeof ele, "%.2f", *p.elevation);
         AppendElement(out, inner, "ele", ele);
     }

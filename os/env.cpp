@@ -1,6 +1,13 @@
 #include "os/env.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <vector>
+
+#include "os/path.h"
 
 namespace gpslib::os {
 
@@ -12,6 +19,37 @@ constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
+}
+
+// The process id in a temporary file name "<target>.tmp<pid>-<n>"; 0 when it is no such name.
+pid_t WriterOf(std::string_view name, std::string_view prefix) {
+    if (name.substr(0, prefix.size()) != prefix) return 0;
+    name.remove_prefix(prefix.size());
+    long long pid = 0, n = 0;
+    const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+    if (ec != std::errc() || pid <= 0 || pid > 0x7FFFFFFF || end == name.data() + name.size() ||
+        *end != '-')
+        return 0;
+    const char* last = name.data() + name.size();
+    const auto counter = std::from_chars(end + 1, last, n);
+    if (counter.ec != std::errc() || counter.ptr != last) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// A writer killed between creating its temporary file and the rename leaves that file behind.
+// Once a write of the same target succeeds, the temporaries of writers that no longer run are
+// removed, so kills do not fill the folder; a running writer's file is never touched.
+void RemoveAbandonedTemporaries(Env& env, std::string_view path) {
+    const std::string prefix = BaseName(path) + ".tmp";
+    std::string dir = DirName(path);
+    if (dir.empty()) dir = ".";
+    std::vector<std::string> names;
+    if (!env.GetChildren(dir, &names).ok()) return;
+    for (const std::string& name : names) {
+        const pid_t pid = WriterOf(name, prefix);
+        if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        (void)env.RemoveFile(dir + "/" + name);
+    }
 }
 
 } // namespace
@@ -67,7 +105,11 @@ Status Env::WriteFileAtomic(std::string_view path, std::string_view data) {
     if (s.ok()) s = closed;
     file.reset();
     if (s.ok()) s = RenameFile(temp, path);
-    if (!s.ok()) (void)RemoveFile(temp);
+    if (!s.ok()) {
+        (void)RemoveFile(temp);
+        return s;
+    }
+    RemoveAbandonedTemporaries(*this, path);
     return s;
 }
 

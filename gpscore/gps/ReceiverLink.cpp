@@ -367,7 +367,10 @@ void ReceiverLink::InsertAnnotation(std::u16string_view text) {
 
 void ReceiverLink::AppendToTrace(std::string_view bytes) {
     if (!m_hTraceFile) return;
+    // Handed to the system at once: a client killed in the middle of a walk keeps the whole
+    // trace up to its last chunk (a buffer would hold back up to 64 KiB, minutes of a walk).
     gpslib::os::Status status = m_hTraceFile->Append(bytes);
+    if (status.ok()) status = m_hTraceFile->Flush();
     if (!status.ok()) {
         // A full disk: the recording stops rather than keep a trace with holes in it.
         m_context.Log("GPSCore::Recording stopped: " + status.ToString());
