@@ -549,8 +549,11 @@ TEST_F(Soak, DayLongWalkOnTheFakeClockKeepsMemoryAndListsBounded) {
     EXPECT_LE(after.fds, before.fds) << "open descriptors grew";
     EXPECT_LE(after.rssKiB, before.rssKiB + GPSLIB_SOAK_RSS_SLACK_KIB)
         << "resident memory grew from " << before.rssKiB << " KiB";
-    std::printf("walk: %ld h, %ld events; RSS %ld -> %ld KiB\n", hours, sink->delivered.load(),
-                before.rssKiB, after.rssKiB);
+    std::error_code error;
+    const auto logBytes = std::filesystem::file_size(dir.File("Debug/gpsDebug.txt"), error);
+    std::printf("walk: %ld h, %ld events; RSS %ld -> %ld KiB; log %ju bytes\n", hours,
+                sink->delivered.load(), before.rssKiB, after.rssKiB,
+                static_cast<std::uintmax_t>(error ? 0 : logBytes));
 }
 
 } // namespace
