@@ -254,7 +254,8 @@ struct WeightedAction {
     Action act;
 };
 
-std::vector<WeightedAction> ClientActions(const std::function<void()>& restart) {
+std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
+                                          const std::string& trace) {
     return {
         {"Stop and Start", 1, [&restart](IGPSCore*, std::mt19937&) { restart(); }},
         {"system settings", 4,
@@ -281,6 +282,16 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart) 
              VARIANT_BOOL read = VARIANT_FALSE;
              core->GPSForcePoll(&read);
              if (rng() % 4 == 0) core->GPSTurnOnAutomaticPolling();
+         }},
+        {"pushed data and traces", 3,
+         [&trace](IGPSCore* core, std::mt19937& rng) {
+             // The push path beside the port, and a trace started and stopped now and then.
+             const LapPoint p = OnLap(static_cast<double>(rng() % 180) / 10.0);
+             core->GPSExternalNmeaDataUpdate(
+                 Bstr(FixAt(p.x, p.y, static_cast<long>(rng() % 86400), 3.0, p.course)).Get());
+             if (rng() % 8 == 0) core->GPSStartRecording(Bstr(trace).Get());
+             core->GPSInsertAnnotationIntoRecording(Bstr("soak").Get());
+             if (rng() % 4 == 0) core->GPSStopRecording();
          }},
         {"Where Am I", 10,
          [](IGPSCore* core, std::mt19937& rng) {
@@ -426,7 +437,8 @@ TEST_F(Soak, ClientThreadsPollingThreadAndSinkRunWithoutLossOrGrowth) {
         Connect();
         core->GPSTurnOnAutomaticPolling();
     };
-    const std::vector<WeightedAction> actions = ClientActions(restart);
+    const std::string trace = dir.File("soak.trace");
+    const std::vector<WeightedAction> actions = ClientActions(restart, trace);
     std::vector<int> wheel;
     for (std::size_t i = 0; i < actions.size(); ++i)
         wheel.insert(wheel.end(), static_cast<std::size_t>(actions[i].weight), static_cast<int>(i));
