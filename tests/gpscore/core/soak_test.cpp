@@ -107,8 +107,9 @@ public:
             return S_OK;
         }
         ++delivered;
-        // Every call holds the service's core lock, so no two overlap.
-        if (event == m_last) ++repeats;
+        // Every call holds the service's core lock, so no two overlap. The last event is held,
+        // so that its address cannot come back as a new event's.
+        if (event == m_last.Get()) ++repeats;
         m_last = event;
         Bstr text;
         event->GetDescription(text.Put());
@@ -125,7 +126,7 @@ public:
 
 private:
     std::atomic<ULONG> m_refs{1};
-    IAutomaticEventObject* m_last = nullptr;
+    ComPtr<IAutomaticEventObject> m_last;
 };
 
 // A position on the town's grid (1/1000 degree east and north of 45 N 10 E) as NMEA, with the
