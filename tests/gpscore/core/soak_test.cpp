@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Utility.h"
 #include "service_fixture.h"
 #include "streets_fixture.h"
 
@@ -421,6 +422,39 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
 }
 
 // ---------------------------------------------------------------------------------------------
+
+// What the soak found: a restart's first lines went to the new Utility's default directory,
+// which does not exist, and the answer silenced the real log until the next settings object
+// reset the check. The check belongs to the directory checked.
+TEST(LogChecks, ACheckMadeForOneDirectoryNeverSilencesAnother) {
+    TempDir dir;
+    const std::string missing = dir.File("nowhere/Debug"), real = dir.File("Debug");
+    std::filesystem::create_directory(real);
+    struct Step {
+        const std::string& directory;
+        const char* text;
+        bool resetFirst;
+    } steps[] = {
+        {missing, "lost: missing", true},
+        {real, "another directory is checked again", false},
+        {real, "the same directory keeps its answer", false},
+        {missing, "lost: missing again", false},
+        {real, "and back", false},
+    };
+    for (const Step& step : steps) {
+        if (step.resetFirst) gpscore::ResetLogChecks();
+        gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(step.directory), step.text,
+                          false, false);
+    }
+    std::ifstream in(real + "/gpsDebug.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"another directory is checked again",
+                                               "the same directory keeps its answer", "and back"}));
+    EXPECT_FALSE(std::filesystem::exists(missing + "/gpsDebug.txt"));
+    gpscore::ResetLogChecks();
+}
 
 TEST_F(Soak, ClientThreadsPollingThreadAndSinkRunWithoutLossOrGrowth) {
     const long seconds = EnvNumber("GPSLIB_SOAK_SECONDS", GPSLIB_SOAK_DEFAULT_SECONDS);
