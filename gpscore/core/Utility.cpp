@@ -22,9 +22,14 @@ std::mutex g_instanceMutex;
 std::shared_ptr<Utility> g_instance;
 int g_serviceReferences = 0;
 
-// Whether the debug directory was checked, and whether it existed then.
-std::atomic<bool> g_logDirectoryChecked{false};
-std::atomic<bool> g_logDirectoryExists{false};
+// Which debug directory was checked, and whether it existed then. A line for another directory
+// (a service started in a new settings folder, or the first Utility's default before the settings
+// are read) checks again, so a check made for one never silences the other. Services on
+// different threads write, so the check has a lock of its own; it never calls out while held.
+std::mutex g_logCheckMutex;
+bool g_logDirectoryChecked = false;
+bool g_logDirectoryExists = false;
+std::string g_logDirectoryCheckedPath;
 
 constexpr std::size_t kMaxFormatted = 1999;
 constexpr std::size_t kMaxLogPath = 255;
@@ -143,6 +148,7 @@ std::u16string FormatText(std::u16string_view format, const FormatArg* args, std
 }
 
 void ResetLogChecks() {
+    std::lock_guard<std::mutex> guard(g_logCheckMutex);
     g_logDirectoryChecked = false;
     g_logDirectoryExists = false;
 }
@@ -151,12 +157,16 @@ void LogWrite(gpslib::os::Env& platform, std::u16string_view directory, std::str
               bool withTime, bool withDate) {
     gpslib::os::Env* env = &platform;
     std::string dir = gpslib::ToUtf8(directory);
-    if (!g_logDirectoryChecked) {
-        if (dir.empty()) return;
-        g_logDirectoryExists = env->IsDirectory(gpslib::os::NativePath(dir));
-        g_logDirectoryChecked = true;
+    {
+        std::lock_guard<std::mutex> guard(g_logCheckMutex);
+        if (!g_logDirectoryChecked || dir != g_logDirectoryCheckedPath) {
+            if (dir.empty()) return;
+            g_logDirectoryExists = env->IsDirectory(gpslib::os::NativePath(dir));
+            g_logDirectoryChecked = true;
+            g_logDirectoryCheckedPath = dir;
+        }
+        if (!g_logDirectoryExists) return;
     }
-    if (!g_logDirectoryExists) return;
     std::string path = dir + "/gpsDebug.txt";
     if (path.size() > kMaxLogPath) return; // The log's path is limited to 255 characters.
     std::string line;
