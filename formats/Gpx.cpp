@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "os/time.h"
+
 namespace gpslib::gpx {
 namespace {
 
@@ -142,28 +144,6 @@ int Digits(std::string_view text, std::size_t at, std::size_t count) {
         value = value * 10 + (text[i] - '0');
     }
     return value;
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t* y, unsigned* m, unsigned* d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp < 10 ? mp + 3 : mp - 9;
-    *y = static_cast<std::int64_t>(yoe) + era * 400 + (*m <= 2);
 }
 
 void AppendEscaped(std::string& out, std::string_view text) {
@@ -351,7 +331,7 @@ std::optional<std::int64_t> ParseTime(std::string_view text) {
     }
     if (at != text.size()) return std::nullopt;
     const std::int64_t days =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+        os::DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
     const std::int64_t seconds =
         days * 86400 + hour * 3600 + minute * 60 + second - offsetMinutes * 60;
     return seconds * 1000000 + micros;
@@ -364,7 +344,7 @@ std::string FormatTime(std::int64_t micros) {
     if (secondOfDay < 0) secondOfDay += 86400, --days;
     std::int64_t year = 0;
     unsigned month = 0, day = 0;
-    CivilFromDays(days, &year, &month, &day);
+    os::CivilFromDays(days, &year, &month, &day);
     char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ",
                   static_cast<long long>(year), month, day,

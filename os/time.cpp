@@ -9,29 +9,6 @@ namespace {
 constexpr std::int64_t kMicrosPerSecond = 1000000;
 constexpr std::int64_t kMicrosPerDay = 86400 * kMicrosPerSecond;
 
-// Days since 1970-01-01 of a civil date, and back; valid over the whole int range of years.
-// Counting in 400-year eras keeps every step a plain division of non-negative numbers.
-constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t* y, unsigned* m, unsigned* d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = doy - (153 * mp + 2) / 5 + 1;
-    *m = mp < 10 ? mp + 3 : mp - 9;
-    *y = static_cast<std::int64_t>(yoe) + era * 400 + (*m <= 2);
-}
-
 bool IsLeap(std::int64_t y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
 }
@@ -51,6 +28,18 @@ constexpr std::int64_t kMinMicros = DaysFromCivil(1601, 1, 1) * kMicrosPerDay;
 constexpr std::int64_t kMaxMicros = DaysFromCivil(30828, 1, 1) * kMicrosPerDay - 1;
 
 } // namespace
+
+void CivilFromDays(std::int64_t z, std::int64_t* y, unsigned* m, unsigned* d) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const auto doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    *d = doy - (153 * mp + 2) / 5 + 1;
+    *m = mp < 10 ? mp + 3 : mp - 9;
+    *y = static_cast<std::int64_t>(yoe) + era * 400 + (*m <= 2);
+}
 
 SystemTime SystemTimeFromUnixMicros(std::int64_t unixMicros) {
     unixMicros = std::clamp(unixMicros, kMinMicros, kMaxMicros);

@@ -29,4 +29,16 @@ SystemTime SystemTimeFromUnixMicros(std::int64_t unixMicros);
 // out of range (month 13, 31 April, 29 February in a common year, hour 24, ...).
 std::optional<std::int64_t> UnixMicrosFromSystemTime(const SystemTime& time);
 
+// Days since 1970-01-01 of a civil date (proleptic Gregorian, any year), and back.
+// Counting in 400-year eras keeps every step a plain division of non-negative numbers.
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const auto yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+void CivilFromDays(std::int64_t days, std::int64_t* year, unsigned* month, unsigned* day);
+
 } // namespace gpslib::os
