@@ -422,6 +422,19 @@ HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead
 }
 
 // ---------------------------------------------------------------------------------------------
+// The city, areas, postal code and map of a detail record, decorated, onto an answer.
+void WhereAmI::SetAreas(ILocationDetailRecord* r, CWhereAmIObject* impl) const {
+    using R = ILocationDetailRecord;
+    impl->SetCity(Decorate(Read(&R::GetCity, r)));
+    impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
+    impl->SetArea(Decorate(Read(&R::GetArea, r)));
+    impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
+    impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
+    impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
+    impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
+    impl->SetMap(Decorate(Read(&R::GetMap, r)));
+}
+
 // Where Am I.
 
 HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, SideOfStreet side,
@@ -449,14 +462,7 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
         using R = ILocationDetailRecord;
         impl->SetStreetNameDetailed(Decorate(Read(&R::GetStreetNameDetailed, r)));
         impl->SetStreetNameShort(Decorate(Read(&R::GetStreetNameShort, r)));
-        impl->SetCity(Decorate(Read(&R::GetCity, r)));
-        impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
-        impl->SetArea(Decorate(Read(&R::GetArea, r)));
-        impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
-        impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
-        impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
-        impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
-        impl->SetMap(Decorate(Read(&R::GetMap, r)));
+        SetAreas(r, impl);
         impl->SetRoadClassification(Read(&R::GetRoadClassification, r));
         impl->SetHouseNumber(Read(&R::GetHouseNumber, r));
         impl->SetAddressRightFromAlphaNum(Read(&R::GetAddressRightFromAlphaNum, r));
@@ -533,16 +539,7 @@ HRESULT WhereAmI::CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject**
     if (UsablePlace(place) &&
         Details(p.latitude, p.longitude, u"ADDRESS_CITY_POSTAL_MAP", -1, &records) &&
         !records.empty()) {
-        ILocationDetailRecord* r = records.front().Get();
-        using R = ILocationDetailRecord;
-        impl->SetCity(Decorate(Read(&R::GetCity, r)));
-        impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
-        impl->SetArea(Decorate(Read(&R::GetArea, r)));
-        impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
-        impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
-        impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
-        impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
-        impl->SetMap(Decorate(Read(&R::GetMap, r)));
+        SetAreas(records.front().Get(), impl);
     }
     *result = answer.Detach();
     return S_OK;

@@ -13,6 +13,8 @@
 
 #include "GPSLib_classes.h"
 
+class CWhereAmIObject;
+
 namespace gpscore {
 
 struct ServiceContext;
@@ -98,6 +100,7 @@ private:
                  std::vector<gpslib::ComPtr<ILocationDetailRecord>>* records) const;
     bool HasMaps() const;
     std::u16string Decorate(std::u16string_view text) const;
+    void SetAreas(ILocationDetailRecord* record, CWhereAmIObject* answer) const;
 
     ServiceContext& m_context;
     // Annotations near an intersection replace its description.

@@ -12,17 +12,11 @@
 
 namespace gpslib::test {
 
-// A client's sink: records what arrives (and when, by the test's poll count) and releases the
-// reference it was handed. Optionally calls back into the service from inside the callback.
-class RecordingSink final : public IGPSAutoEventSink {
+// The reference counting and the dispatch stubs every test sink shares; a sink adds
+// OnAutomaticEvent. Created with one reference, deleted by its last Release.
+class SinkBase : public IGPSAutoEventSink {
 public:
-    struct Seen {
-        EventType type;
-        int poll;
-        std::u16string text;
-        double latitude = 0.0, longitude = 0.0; // Where the event says it happened.
-    };
-
+    virtual ~SinkBase() = default;
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (ppv == nullptr) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IGPSAutoEventSink) {
@@ -45,6 +39,22 @@ public:
     HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
         return E_NOTIMPL;
     }
+
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
+// A client's sink: records what arrives (and when, by the test's poll count) and releases the
+// reference it was handed. Optionally calls back into the service from inside the callback.
+class RecordingSink final : public SinkBase {
+public:
+    struct Seen {
+        EventType type;
+        int poll;
+        std::u16string text;
+        double latitude = 0.0, longitude = 0.0; // Where the event says it happened.
+    };
+
     HRESULT OnAutomaticEvent(IAutomaticEventObject* event) override {
         EventType type = EventUnknown;
         gpslib::Bstr text;
@@ -92,7 +102,6 @@ public:
     bool pollFromCallback = false;
 
 private:
-    std::atomic<ULONG> m_refs{1};
     std::mutex m_mutex;
     std::vector<Seen> m_seen;
 };

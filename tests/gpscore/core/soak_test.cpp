@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/Utility.h"
+#include "recording_sink.h"
 #include "service_fixture.h"
 #include "streets_fixture.h"
 
@@ -78,30 +79,8 @@ public:
 
 // A client's sink that only counts. It notices an event handed over twice in a row, and calls
 // back into the service as a client's sink may.
-class CountingSink final : public IGPSAutoEventSink {
+class CountingSink final : public gpslib::test::SinkBase {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IGPSAutoEventSink) {
-            *ppv = static_cast<IGPSAutoEventSink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT OnAutomaticEvent(IAutomaticEventObject* event) override {
         if (event == nullptr) {
             ++nulls;
@@ -126,7 +105,6 @@ public:
     IGPSCore* callBack = nullptr;
 
 private:
-    std::atomic<ULONG> m_refs{1};
     ComPtr<IAutomaticEventObject> m_last;
 };
 
