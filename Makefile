@@ -22,6 +22,8 @@ PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbe
 
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= -1
+# The file-backed targets write a file per input: in memory when the machine has /dev/shm.
+FUZZ_TMPDIR  ?= $(if $(wildcard /dev/shm/.),/dev/shm,/tmp)
 
 .PHONY: all deps configure build test demo package sanitize tsan locks bench fuzz format tidy clean
 
@@ -84,7 +86,8 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS)
 	for t in build-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$t _fuzz); mkdir -p build-fuzz/corpus/$$name; \
-	  $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
+	  TMPDIR=$(FUZZ_TMPDIR) $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) \
+	    build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "AddressDatabase.h"
@@ -17,11 +18,13 @@
 
 namespace {
 
-// One scratch folder per process, removed at exit.
+// One scratch folder per process, removed at exit, in the temporary folder ($TMPDIR: `make fuzz`
+// points it at a memory file system, where SQLite's writes and syncs cost nothing).
 struct Scratch {
     Scratch() {
-        char pattern[] = "/tmp/gpsdb-fuzz-XXXXXX";
-        if (mkdtemp(pattern) != nullptr) path = pattern;
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "gpsdb-fuzz-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
     }
     ~Scratch() {
         for (const char* name : {"input.pdb", "Input.cpd"})

@@ -417,7 +417,17 @@ void Session::Close() {
 }
 
 std::vector<Event> Session::TakeEvents() {
-    return m_sink ? m_sink->Take() : std::vector<Event>{};
+    std::vector<Event> events = m_sink ? m_sink->Take() : std::vector<Event>{};
+    // `follow` already said how the route starts; the event that repeats it on the first poll
+    // is not said again.
+    if (!m_followAnswer.empty())
+        for (auto it = events.begin(); it != events.end(); ++it)
+            if (it->type == EventRouteStartFollowing && it->text == m_followAnswer) {
+                events.erase(it);
+                m_followAnswer.clear();
+                break;
+            }
+    return events;
 }
 int Session::EventFd() const {
     return m_sink ? m_sink->Fd() : -1;
@@ -870,6 +880,7 @@ Answer Session::Follow() {
     VARIANT_BOOL requested = VARIANT_FALSE;
     HRESULT hr = m_core->RouteFollow(announcement.Put(), &requested);
     if (FAILED(hr)) return Failure("follow", hr);
+    m_followAnswer = requested ? Utf8(announcement) : std::string();
     return Texts({Utf8(announcement)});
 }
 

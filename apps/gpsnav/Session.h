@@ -125,6 +125,7 @@ private:
     gpslib::ComPtr<IAddressSearchConfigurationObject> m_addressSearch;
     gpslib::ComPtr<IAddressObject> m_address;
     std::string m_addressMap;
+    std::string m_followAnswer; // What `follow` answered, until its event comes.
 };
 
 } // namespace gpsnav

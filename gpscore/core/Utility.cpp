@@ -1,6 +1,7 @@
 #include "core/Utility.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,10 @@ std::string g_logDirectoryCheckedPath;
 
 constexpr std::size_t kMaxFormatted = 1999;
 constexpr std::size_t kMaxLogPath = 255;
+// A service runs all day beside a screen reader: past this size the log is moved aside to
+// "gpsDebug.old.txt" (replacing the one before) and starts again, so at most twice this much is
+// kept.
+constexpr std::uint64_t kLogRotateBytes = 8u << 20;
 
 std::u16string Ascii(const char* text) {
     std::u16string out;
@@ -180,6 +185,10 @@ void LogWrite(gpslib::os::Env& platform, std::u16string_view directory, std::str
             std::snprintf(prefix, sizeof prefix, "<%02u:%02u:%02u> ", t.hour, t.minute, t.second);
     }
     line.append(prefix).append(text).append("\n");
+    std::uint64_t size = 0;
+    if (env->GetFileSize(gpslib::os::NativePath(path), &size).ok() && size >= kLogRotateBytes)
+        (void)env->RenameFile(gpslib::os::NativePath(path),
+                              gpslib::os::NativePath(dir + "/gpsDebug.old.txt"));
     std::unique_ptr<gpslib::os::WritableFile> file;
     if (!env->NewAppendableFile(gpslib::os::NativePath(path), &file).ok()) return;
     // A line that cannot be written is lost alone; the next one tries again.

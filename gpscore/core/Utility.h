@@ -37,7 +37,8 @@ inline std::u16string FormatText(std::u16string_view format,
 // The process-wide log writer: one line per call, appended to <directory>/gpsDebug.txt.
 // Whether the directory exists is checked once for the life of the process (the check is
 // cleared by ResetLogChecks, which a new settings directory triggers, and made again for a line
-// to another directory). Nothing is buffered.
+// to another directory). Nothing is buffered. A log grown past 8 MiB is moved aside to
+// gpsDebug.old.txt before the line is written.
 void LogWrite(gpslib::os::Env& env, std::u16string_view directory, std::string_view text,
               bool withTime, bool withDate);
 void ResetLogChecks();

@@ -139,6 +139,23 @@ TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     EXPECT_FALSE(std::filesystem::exists(deep + "/gpsDebug.txt"));
 }
 
+TEST(LogWrite, AFullLogIsMovedAsideAndStartsAgain) {
+    gpslib::test::TempDir dir;
+    std::filesystem::create_directory(dir.File("Debug"));
+    const std::string log = dir.File("Debug/gpsDebug.txt"),
+                      old = dir.File("Debug/gpsDebug.old.txt");
+    std::ofstream(old) << "the log before last\n";
+    std::ofstream(log).close();
+    std::filesystem::resize_file(log, (8u << 20) - 1);
+    gpscore::ResetLogChecks();
+    const std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "one more", false, false);
+    EXPECT_EQ(std::filesystem::file_size(log), (8u << 20) + 8); // Below the limit: appended.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "fresh", false, false);
+    EXPECT_EQ(ReadLines(log), std::vector<std::string>{"fresh"});
+    EXPECT_EQ(std::filesystem::file_size(old), (8u << 20) + 8); // The full one, replacing the last.
+}
+
 TEST(LogWrite, ANewSettingsDirectoryClearsTheCheck) {
     gpslib::test::TempDir dir;
     gpscore::ResetLogChecks();
