@@ -485,7 +485,15 @@ def header(model, out_dir):
         w.append(f"enum {e.name} : LONG {{")
         for n, v in e.values:
             w.append(f"    {n} = {v},")
-        w.append("};\n")
+        w.append("};")
+        w.append("// The enumerator's name as the library spells it; null for a value it does not name.")
+        w.append(f"constexpr const char* NameOf({e.name} value) {{")
+        w.append("    switch (value) {")
+        for n, _ in e.values:
+            w.append(f"    case {n}: return \"{n}\";")
+        w.append("    }")
+        w.append("    return nullptr;")
+        w.append("}\n")
     for itf in lib.interfaces:
         w.append(f"struct {itf.name};")
     w.append("")

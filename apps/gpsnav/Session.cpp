@@ -185,39 +185,16 @@ std::string_view StatusName(Answer::Status status) {
     return "failed";
 }
 
+// The type library's name without its prefix: "RouteStartFollowing".
 std::string_view EventTypeName(int type) {
-    static constexpr std::string_view kNames[] = {"Unknown",
-                                                  "ArrivedNearDestination",
-                                                  "ArrivedNearVirtualLocation",
-                                                  "GPSConnectionGained",
-                                                  "GPSConnectionLost",
-                                                  "GPSGainedFix",
-                                                  "GPSLostFix",
-                                                  "LookaroundIntersections",
-                                                  "LookaroundPOIs",
-                                                  "RouteStartFollowing",
-                                                  "RouteApproachingWaypoint",
-                                                  "RouteArrivedWaypoint",
-                                                  "RouteApproachingTurn",
-                                                  "RouteArrivedNearTurn",
-                                                  "RouteContinueStraight",
-                                                  "RouteOffRoute",
-                                                  "RouteSkippedPoints",
-                                                  "RouteWrongDirection",
-                                                  "LookaroundMediaPOIs",
-                                                  "LookaroundStreetChanges",
-                                                  "LookaroundCityChanges",
-                                                  "LookaroundMapChanges",
-                                                  "SimulationAnnotation",
-                                                  "TalkingLightApproaching",
-                                                  "TalkingLightArrived",
-                                                  "GPSCalibrationComplete"};
-    return type >= 0 && type < static_cast<int>(std::size(kNames)) ? kNames[type] : "Unknown";
+    const char* name = NameOf(static_cast<EventType>(type));
+    return name != nullptr ? std::string_view(name).substr(5) : "Unknown";
 }
 
+// The JSON output's lower-case words for UrgencyLow to UrgencyCritical.
 std::string_view UrgencyName(int urgency) {
     static constexpr std::string_view kNames[] = {"low", "normal", "high", "critical"};
-    return urgency >= 0 && urgency < 4 ? kNames[urgency] : "low";
+    return urgency >= UrgencyLow && urgency <= UrgencyCritical ? kNames[urgency] : "low";
 }
 
 // The client's sink: copies what each event says into a queue and wakes the main loop through
