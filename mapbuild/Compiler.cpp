@@ -116,6 +116,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     map.areas = std::move(extract.areas);
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
+    IndexAreasAndPlaces(map);
     BuildGraph(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
