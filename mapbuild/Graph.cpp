@@ -6,7 +6,6 @@
 #include <numeric>
 #include <set>
 #include <tuple>
-#include <unordered_map>
 
 #include "Stages.h"
 
@@ -31,40 +30,52 @@ struct UnionFind {
 
 } // namespace
 
+// A node is in the graph when two ways share it, one way visits it twice, or a way ends there.
+// The node references are counted by sorting them (8 bytes each) rather than in a hash map (some
+// 40 bytes a node), which at a country's size is the difference between tens and hundreds of MiB
+// held while the graph is built; the graph nodes are then found by binary search in their sorted
+// ids.
 void BuildGraph(Map& map) {
-    std::unordered_map<OsmId, int> uses;
+    std::vector<OsmId> refs;
+    std::size_t total = 0;
+    for (const WayRec& w : map.ways)
+        total += w.nodes.size() + 4;
+    refs.reserve(total);
     for (const WayRec& w : map.ways) {
-        for (OsmId id : w.nodes)
-            ++uses[id];
-        uses[w.nodes.front()] += 2;
-        uses[w.nodes.back()] += 2;
+        refs.insert(refs.end(), w.nodes.begin(), w.nodes.end());
+        refs.insert(refs.end(), 2, w.nodes.front());
+        refs.insert(refs.end(), 2, w.nodes.back());
     }
+    std::sort(refs.begin(), refs.end());
     std::vector<OsmId> graphIds;
-    for (const auto& [id, count] : uses)
-        if (count >= 2) graphIds.push_back(id);
-    std::sort(graphIds.begin(), graphIds.end());
-    std::unordered_map<OsmId, int> index;
-    index.reserve(graphIds.size());
-    for (std::size_t i = 0; i < graphIds.size(); ++i)
-        index.emplace(graphIds[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < refs.size();) {
+        std::size_t j = i;
+        while (j < refs.size() && refs[j] == refs[i])
+            ++j;
+        if (j - i >= 2) graphIds.push_back(refs[i]);
+        i = j;
+    }
+    std::vector<OsmId>().swap(refs);
     map.nodes.assign(graphIds.size(), Point{});
-    map.nodeIds = graphIds;
+    map.nodeIds = std::move(graphIds);
+    const std::vector<OsmId>& ids = map.nodeIds;
     for (std::size_t wi = 0; wi < map.ways.size(); ++wi) {
         const WayRec& w = map.ways[wi];
         Edge e;
         e.way = static_cast<int>(wi);
         for (std::size_t i = 0; i < w.nodes.size(); ++i) {
-            auto it = index.find(w.nodes[i]);
+            auto it = std::lower_bound(ids.begin(), ids.end(), w.nodes[i]);
             const Point& p = w.points[i];
             if (!e.points.empty()) e.length += geo::Distance(e.points.back(), p);
             e.points.push_back(p);
-            if (it == index.end()) continue;
-            map.nodes[static_cast<std::size_t>(it->second)] = p;
+            if (it == ids.end() || *it != w.nodes[i]) continue;
+            const int node = static_cast<int>(it - ids.begin());
+            map.nodes[static_cast<std::size_t>(node)] = p;
             if (e.points.size() == 1) {
-                e.from = it->second;
+                e.from = node;
                 continue;
             }
-            e.to = it->second;
+            e.to = node;
             Edge done = std::move(e);
             e = Edge{};
             e.way = static_cast<int>(wi);
