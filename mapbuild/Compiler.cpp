@@ -5,6 +5,8 @@
 // layout.
 #include "Compiler.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "Stages.h"
 #include "Writers.h"
 #include "os/env.h"
+#include "os/path.h"
 
 namespace gpsmap::build {
 
@@ -83,11 +86,24 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     // read; every way out drops it (a killed run's is dropped by the next run's Recover).
     if (!outputs.Begin(error)) return false;
     std::uint64_t bytes = 0;
+    const bool sized = env->GetFileSize(options.input, &bytes).ok();
     bool onDisk = options.nodeIndex == NodeIndex::Disk;
-    if (options.nodeIndex == NodeIndex::Auto && env->GetFileSize(options.input, &bytes).ok())
+    if (options.nodeIndex == NodeIndex::Auto && sized)
         onDisk = GuessNodeCount(options.input, bytes) > kDiskNodeIndexAbove;
     std::string indexFile;
     if (onDisk) {
+        // The index file is mapped and grows as nodes come: on a full disk the first page written
+        // beyond the room would end the process, so the room is checked first (16 bytes a node,
+        // and the 16 MiB the file grows by at a time).
+        const std::uint64_t need = GuessNodeCount(options.input, bytes) * 16 + (16u << 20);
+        struct statvfs room {};
+        if (::statvfs(gpslib::os::NativePath(options.outputDirectory).c_str(), &room) == 0 &&
+            std::uint64_t{room.f_bavail} * room.f_frsize < need) {
+            *error = options.outputDirectory + ": no room for the node index (about " +
+                     std::to_string(need >> 20) + " MiB needed)";
+            outputs.Abandon();
+            return false;
+        }
         indexFile = outputs.StagedPath(".nodes");
         std::unique_ptr<gpslib::os::WritableFile> file;
         gpslib::os::Status s = env->NewWritableFile(indexFile, &file);
