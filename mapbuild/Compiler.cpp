@@ -136,6 +136,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     BuildGraph(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
+    DropWayGeometry(map);
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);

@@ -414,4 +414,11 @@ void BuildIntersections(Map& map) {
 }
 
 // A coarse grid over the edges, for tying addresses to their street.
+void DropWayGeometry(Map& map) {
+    for (WayRec& w : map.ways) {
+        std::vector<OsmId>().swap(w.nodes);
+        std::vector<Point>().swap(w.points);
+    }
+}
+
 } // namespace gpsmap::build

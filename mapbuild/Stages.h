@@ -15,6 +15,9 @@ void BuildGraph(Map& map);
 void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions);
 // Groups the ways into streets (REQUIRES: BuildGraph).
 void BuildStreets(Map& map);
+// Frees the ways' node ids and points, which the edges hold from here on: at a country's size
+// they are tens of MiB that no later stage reads (REQUIRES: BuildStreets).
+void DropWayGeometry(Map& map);
 // Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).
 void BuildIntersections(Map& map);
 // Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).
