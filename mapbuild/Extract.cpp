@@ -8,14 +8,14 @@
 // bytes a node; in a file it is mapped, so the system keeps in memory only what fits.
 #include "Extract.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
 
-#include <fcntl.h>
 #include <osmium/area/assembler.hpp>
 #include <osmium/area/multipolygon_manager.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
-#include <unistd.h>
-
 #include <osmium/index/map/flex_mem.hpp>
 #include <osmium/index/map/sparse_file_array.hpp>
 #include <osmium/io/any_input.hpp>
