@@ -129,14 +129,15 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     say("building the street graph");
     Map map;
     map.ways = std::move(extract.ways);
+    map.ways.shrink_to_fit(); // grown by doubling while read; kept until the files are written
     map.areas = std::move(extract.areas);
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
     IndexAreasAndPlaces(map);
     BuildGraph(map);
+    DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
-    DropWayGeometry(map);
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);

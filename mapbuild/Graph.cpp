@@ -59,6 +59,13 @@ void BuildGraph(Map& map) {
     map.nodes.assign(graphIds.size(), Point{});
     map.nodeIds = std::move(graphIds);
     const std::vector<OsmId>& ids = map.nodeIds;
+    auto inGraph = [&](OsmId id) { return std::binary_search(ids.begin(), ids.end(), id); };
+    // Counted first, so that the edges (a country has millions) are allocated once.
+    std::size_t edgeCount = 0;
+    for (const WayRec& w : map.ways)
+        for (std::size_t i = 1; i < w.nodes.size(); ++i)
+            edgeCount += inGraph(w.nodes[i]) ? 1 : 0;
+    map.edges.reserve(edgeCount);
     for (std::size_t wi = 0; wi < map.ways.size(); ++wi) {
         const WayRec& w = map.ways[wi];
         Edge e;
@@ -208,14 +215,15 @@ void BuildStreets(Map& map) {
     struct Box {
         double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     };
+    // A way's edges hold all of its points (a way starts and ends at graph nodes), so their boxes
+    // make the way's.
     std::map<std::size_t, Box> boxes;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (keys[i].empty()) continue;
-        Box& b = boxes[uf.Find(i)];
-        for (const Point& p : map.ways[i].points) {
-            b.minLat = std::min(b.minLat, p.lat), b.maxLat = std::max(b.maxLat, p.lat);
-            b.minLon = std::min(b.minLon, p.lon), b.maxLon = std::max(b.maxLon, p.lon);
-        }
+    for (const Edge& e : map.edges) {
+        const auto way = static_cast<std::size_t>(e.way);
+        if (keys[way].empty()) continue;
+        Box& b = boxes[uf.Find(way)];
+        b.minLat = std::min(b.minLat, e.minLat), b.maxLat = std::max(b.maxLat, e.maxLat);
+        b.minLon = std::min(b.minLon, e.minLon), b.maxLon = std::max(b.maxLon, e.maxLon);
     }
     std::map<std::string, std::vector<std::size_t>> rootsByKey;
     for (const auto& [root, box] : boxes)
@@ -235,6 +243,10 @@ void BuildStreets(Map& map) {
     }
     std::map<std::size_t, int> streetOfRoot;
     map.wayStreet.assign(n, 0);
+    std::size_t streets = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        streets += uf.Find(i) == i ? 1 : 0;
+    map.streets.reserve(streets);
     for (std::size_t i = 0; i < n; ++i) {
         std::size_t root = uf.Find(i);
         auto [it, added] = streetOfRoot.emplace(root, static_cast<int>(map.streets.size()));

@@ -136,7 +136,6 @@ struct Street {
     std::string searchCity, searchPostcode;
 };
 
-// Every vector's index is the row number written to the files.
 // Cells of 0.1 degree over the areas' boxes and the cities, towns, villages and hamlets, so that
 // the lookups of a position's areas and city (AreaAt, CityAt) read the few near it rather than
 // all of a country's. Built by IndexAreasAndPlaces; empty until then, and the lookups then read
@@ -147,6 +146,7 @@ struct PlaceGrid {
     std::vector<int> wideAreas; // areas over too many cells to list in each
 };
 
+// Every vector's index is the row number written to the files.
 struct Map {
     std::vector<WayRec> ways;   // sorted by OSM id
     std::vector<int> wayStreet; // street id per way

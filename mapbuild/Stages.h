@@ -11,13 +11,13 @@ namespace gpsmap::build {
 
 // Cuts the ways at the nodes that two ways share (or one way visits twice) and at their ends.
 void BuildGraph(Map& map);
+// Frees the ways' node ids and points, which the edges hold from here on: at a country's size
+// they are tens of MiB that no later stage reads (REQUIRES: BuildGraph).
+void DropWayGeometry(Map& map);
 // Turns the restriction relations into edge pairs at their nodes (REQUIRES: BuildGraph).
 void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions);
 // Groups the ways into streets (REQUIRES: BuildGraph).
 void BuildStreets(Map& map);
-// Frees the ways' node ids and points, which the edges hold from here on: at a country's size
-// they are tens of MiB that no later stage reads (REQUIRES: BuildStreets).
-void DropWayGeometry(Map& map);
 // Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).
 void BuildIntersections(Map& map);
 // Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).
