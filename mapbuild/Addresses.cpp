@@ -200,26 +200,108 @@ void BuildAddresses(Map& map, const Extract& c) {
     }
 }
 
-// The smallest area of a kind that holds p, or null.
+namespace {
+
+constexpr double kCellDegrees = 0.1;
+// An area over more cells than this is checked for every position instead (a country).
+constexpr std::int64_t kMostCellsPerArea = 4096;
+// How far CityAt looks for a place, and that distance in degrees of latitude with a margin.
+constexpr double kCityReachMeters = 8000.0;
+constexpr double kCityReachDegrees = 0.08;
+
+std::int64_t CellOf(double degrees) {
+    return static_cast<std::int64_t>(std::floor(degrees / kCellDegrees));
+}
+std::int64_t CellKey(std::int64_t row, std::int64_t column) {
+    return (row + 1000) * 10000 + (column + 5000);
+}
+
+bool IsSettlement(const PlaceRec& place) {
+    return IsOneOf(place.kind, {"city", "town", "village", "hamlet"});
+}
+
+// The indexes listed in the cells of rows [r0, r1] and columns [c0, c1], ascending, each once.
+std::vector<int> Gather(const std::unordered_map<std::int64_t, std::vector<int>>& cells,
+                        std::int64_t r0, std::int64_t r1, std::int64_t c0, std::int64_t c1) {
+    std::vector<int> out;
+    for (std::int64_t r = r0; r <= r1; ++r)
+        for (std::int64_t c = c0; c <= c1; ++c)
+            if (auto it = cells.find(CellKey(r, c)); it != cells.end())
+                out.insert(out.end(), it->second.begin(), it->second.end());
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+} // namespace
+
+void IndexAreasAndPlaces(Map& map) {
+    PlaceGrid& grid = map.placeGrid;
+    grid = PlaceGrid{};
+    for (std::size_t i = 0; i < map.areas.size(); ++i) {
+        const AreaRec& a = map.areas[i];
+        if (a.minLat > a.maxLat || a.minLon > a.maxLon) continue; // no rings: never holds p
+        std::int64_t r0 = CellOf(a.minLat), r1 = CellOf(a.maxLat), c0 = CellOf(a.minLon),
+                     c1 = CellOf(a.maxLon);
+        if ((r1 - r0 + 1) * (c1 - c0 + 1) > kMostCellsPerArea) {
+            grid.wideAreas.push_back(static_cast<int>(i));
+            continue;
+        }
+        for (std::int64_t r = r0; r <= r1; ++r)
+            for (std::int64_t c = c0; c <= c1; ++c)
+                grid.areas[CellKey(r, c)].push_back(static_cast<int>(i));
+    }
+    for (std::size_t i = 0; i < map.places.size(); ++i)
+        if (IsSettlement(map.places[i]))
+            grid.places[CellKey(CellOf(map.places[i].at.lat), CellOf(map.places[i].at.lon))]
+                .push_back(static_cast<int>(i));
+    grid.built = true;
+}
+
+// The smallest area of a kind that holds p, or null; of equal ones the first.
 const AreaRec* AreaAt(const Map& map, Point p, int kind) {
     const AreaRec* best = nullptr;
-    for (const AreaRec& a : map.areas) {
+    auto consider = [&](const AreaRec& a) {
         if (a.kind != kind || p.lat < a.minLat || p.lat > a.maxLat || p.lon < a.minLon ||
             p.lon > a.maxLon)
-            continue;
-        if ((best == nullptr || a.size < best->size) && geo::InRings(p, a.rings)) best = &a;
+            return;
+        if ((best == nullptr || a.size < best->size || (a.size == best->size && &a < best)) &&
+            geo::InRings(p, a.rings))
+            best = &a;
+    };
+    if (!map.placeGrid.built) {
+        for (const AreaRec& a : map.areas)
+            consider(a);
+        return best;
     }
+    const std::int64_t row = CellOf(p.lat), column = CellOf(p.lon);
+    if (auto it = map.placeGrid.areas.find(CellKey(row, column)); it != map.placeGrid.areas.end())
+        for (int i : it->second)
+            consider(map.areas[static_cast<std::size_t>(i)]);
+    for (int i : map.placeGrid.wideAreas)
+        consider(map.areas[static_cast<std::size_t>(i)]);
     return best;
 }
 
 std::string CityAt(const Map& map, Point p) {
     if (const AreaRec* a = AreaAt(map, p, format::kAreaCity)) return a->name;
     const PlaceRec* best = nullptr;
-    double bestDistance = 8000.0;
-    for (const PlaceRec& place : map.places) {
-        if (!IsOneOf(place.kind, {"city", "town", "village", "hamlet"})) continue;
+    double bestDistance = kCityReachMeters;
+    auto consider = [&](const PlaceRec& place) {
         double d = geo::Distance(p, place.at);
         if (d < bestDistance) best = &place, bestDistance = d;
+    };
+    // Near the poles a degree of longitude is too short for the cells to help.
+    const double cosLat = std::cos(p.lat * 3.14159265358979323846 / 180.0);
+    if (!map.placeGrid.built || cosLat < 0.05) {
+        for (const PlaceRec& place : map.places)
+            if (IsSettlement(place)) consider(place);
+    } else {
+        const double dLon = kCityReachDegrees / cosLat;
+        for (int i :
+             Gather(map.placeGrid.places, CellOf(p.lat - kCityReachDegrees),
+                    CellOf(p.lat + kCityReachDegrees), CellOf(p.lon - dLon), CellOf(p.lon + dLon)))
+            consider(map.places[static_cast<std::size_t>(i)]);
     }
     return best ? best->name : std::string();
 }

@@ -5,15 +5,20 @@
 // layout.
 #include "Compiler.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
+#include <string_view>
 
 #include "Extract.h"
 #include "Outputs.h"
 #include "Stages.h"
 #include "Writers.h"
 #include "os/env.h"
+#include "os/path.h"
 
 namespace gpsmap::build {
 
@@ -31,6 +36,21 @@ std::string MapNameFor(const std::string& inputPath) {
         wordStart = false;
     }
     return base.empty() ? std::string("Map") : base;
+}
+
+std::uint64_t GuessNodeCount(const std::string& inputPath, std::uint64_t bytes) {
+    // Bytes a node takes with its share of the ways and relations, measured on the shared
+    // extracts: about 9 in PBF, 24 in gzip'ed XML and 220 in plain XML (bzip2 packs a little
+    // tighter than gzip).
+    auto endsWith = [&](std::string_view tail) {
+        return inputPath.size() >= tail.size() &&
+               inputPath.compare(inputPath.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    std::uint64_t perNode = endsWith(".pbf")   ? 9
+                            : endsWith(".gz")  ? 24
+                            : endsWith(".bz2") ? 18
+                                               : 220;
+    return bytes / perNode;
 }
 
 bool Compile(const Options& options, const Progress& progress, Counts* counts, std::string* error) {
@@ -62,19 +82,60 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     OutputSet outputs(env, options.outputDirectory, name, {".rmf", ".pdb", ".cpd"});
     if (!outputs.Recover(error)) return false;
 
+    // The staging folder exists from here on, and holds the node index file while the extract is
+    // read; every way out drops it (a killed run's is dropped by the next run's Recover).
+    if (!outputs.Begin(error)) return false;
+    std::uint64_t bytes = 0;
+    const bool sized = env->GetFileSize(options.input, &bytes).ok();
+    bool onDisk = options.nodeIndex == NodeIndex::Disk;
+    if (options.nodeIndex == NodeIndex::Auto && sized)
+        onDisk = GuessNodeCount(options.input, bytes) > kDiskNodeIndexAbove;
+    std::string indexFile;
+    if (onDisk) {
+        // The index file is mapped and grows as nodes come: on a full disk the first page written
+        // beyond the room would end the process, so the room is checked first (16 bytes a node,
+        // and the 16 MiB the file grows by at a time).
+        const std::uint64_t need = GuessNodeCount(options.input, bytes) * 16 + (16u << 20);
+        struct statvfs room {};
+        if (::statvfs(gpslib::os::NativePath(options.outputDirectory).c_str(), &room) == 0 &&
+            std::uint64_t{room.f_bavail} * room.f_frsize < need) {
+            *error = options.outputDirectory + ": no room for the node index (about " +
+                     std::to_string(need >> 20) + " MiB needed)";
+            outputs.Abandon();
+            return false;
+        }
+        indexFile = outputs.StagedPath(".nodes");
+        std::unique_ptr<gpslib::os::WritableFile> file;
+        gpslib::os::Status s = env->NewWritableFile(indexFile, &file);
+        if (s.ok()) s = file->Close();
+        if (!s.ok()) {
+            *error = indexFile + ": " + s.ToString();
+            outputs.Abandon();
+            return false;
+        }
+        say("keeping the node locations in " + indexFile);
+    }
     Extract extract;
-    if (!ReadExtract(options.input, progress, &extract, error)) return false;
-    if (extract.ways.empty()) {
+    bool read = ReadExtract(options.input, indexFile, progress, &extract, error);
+    if (onDisk) (void)env->RemoveFile(indexFile);
+    if (read && extract.ways.empty()) {
         *error = options.input + ": no streets in this extract";
+        read = false;
+    }
+    if (!read) {
+        outputs.Abandon();
         return false;
     }
     say("building the street graph");
     Map map;
     map.ways = std::move(extract.ways);
+    map.ways.shrink_to_fit(); // grown by doubling while read; kept until the files are written
     map.areas = std::move(extract.areas);
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
+    IndexAreasAndPlaces(map);
     BuildGraph(map);
+    DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
     BuildIntersections(map);
@@ -82,7 +143,6 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     BuildAddresses(map, extract);
     PlaceStreets(map);
 
-    if (!outputs.Begin(error)) return false;
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
                  extract.timestamp};
     const std::pair<const char*, decltype(&WriteMapFile)> writers[] = {

@@ -3,6 +3,7 @@
 #define MAPBUILD_COMPILER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -12,11 +13,20 @@ class Env;
 
 namespace gpsmap::build {
 
+// Where the compiler keeps the location of every node while it reads the ways: in memory (fast,
+// about 16 bytes a node), in a file in the output's staging folder (the system's page cache holds
+// what fits and the rest stays on disk), or chosen by the extract's size.
+enum class NodeIndex { Memory, Disk, Auto };
+
+// Auto keeps the index in memory up to this many nodes, guessed from the extract's size.
+constexpr std::uint64_t kDiskNodeIndexAbove = 4'000'000;
+
 struct Options {
     std::string input;           // .osm, .osm.gz, .osm.bz2 or .osm.pbf
     std::string outputDirectory; // must exist
     std::string name;            // the map name; empty: from the input file's name
     std::string level = "regional";
+    NodeIndex nodeIndex = NodeIndex::Auto;
     // Every step that creates, moves or removes an output goes through it; null: the system's.
     gpslib::os::Env* env = nullptr;
 };
@@ -38,6 +48,9 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
 // The map name for an input file: its name up to the first dot, blanks as underscores, the first
 // letter of each word in capitals ("new york.osm.pbf" -> "New_York").
 std::string MapNameFor(const std::string& inputPath);
+
+// How many nodes an extract of `bytes` in the format its path names holds, roughly (for Auto).
+std::uint64_t GuessNodeCount(const std::string& inputPath, std::uint64_t bytes);
 
 } // namespace gpsmap::build
 

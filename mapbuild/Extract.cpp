@@ -2,12 +2,22 @@
 // learns which ways it will need; nothing else is read), then the nodes and ways with a
 // node-location index, every handler seeing each object once. The areas the assembler completes
 // along the way go to the area handler.
+//
+// The node-location index holds every node of the extract, the one structure of the read that
+// grows with all of the input rather than with what the map keeps: in memory it costs about 16
+// bytes a node; in a file it is mapped, so the system keeps in memory only what fits.
 #include "Extract.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <memory>
 
 #include <osmium/area/assembler.hpp>
 #include <osmium/area/multipolygon_manager.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
 #include <osmium/index/map/flex_mem.hpp>
+#include <osmium/index/map/sparse_file_array.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
 
@@ -16,14 +26,31 @@
 namespace gpsmap::build {
 namespace {
 
+using NodeLocations = osmium::index::map::Map<osmium::unsigned_object_id_type, osmium::Location>;
+
+// Closes the index file's descriptor when the read ends, however it ends.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
 template <class T, class Key> void SortBy(std::vector<T>& v, Key key) {
     std::sort(v.begin(), v.end(), [&](const T& a, const T& b) { return key(a) < key(b); });
 }
 
 } // namespace
 
-bool ReadExtract(const std::string& path, const Progress& progress, Extract* out,
-                 std::string* error) {
+bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
+                 const Progress& progress, Extract* out, std::string* error) {
     auto say = [&](const std::string& text) {
         if (progress) progress(text);
     };
@@ -53,10 +80,20 @@ bool ReadExtract(const std::string& path, const Progress& progress, Extract* out
         }
         assembler.prepare_for_lookup();
 
-        using Index =
-            osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-        Index index;
-        osmium::handler::NodeLocationsForWays<Index> locations{index};
+        FileDescriptor fd{
+            nodeIndexFile.empty() ? -1 : ::open(nodeIndexFile.c_str(), O_RDWR | O_CLOEXEC)};
+        if (!nodeIndexFile.empty() && fd.get() < 0) {
+            *error = nodeIndexFile + ": cannot open the node index file";
+            return false;
+        }
+        std::unique_ptr<NodeLocations> index;
+        if (nodeIndexFile.empty())
+            index = std::make_unique<
+                osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>>();
+        else
+            index = std::make_unique<osmium::index::map::SparseFileArray<
+                osmium::unsigned_object_id_type, osmium::Location>>(fd.get());
+        osmium::handler::NodeLocationsForWays<NodeLocations> locations{*index};
         locations.ignore_errors();
         say("reading nodes and ways");
         osmium::io::Reader reader{input,

@@ -10,9 +10,11 @@
 namespace gpsmap::build {
 
 // Reads `path` into *out, every list sorted by OSM id. False with *error (the file named) when
-// the file cannot be read as OSM data.
-bool ReadExtract(const std::string& path, const Progress& progress, Extract* out,
-                 std::string* error);
+// the file cannot be read as OSM data. The node locations are kept in memory when
+// `nodeIndexFile` is empty, else in that file, which must exist (empty) and which the caller
+// removes afterwards.
+bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
+                 const Progress& progress, Extract* out, std::string* error);
 
 } // namespace gpsmap::build
 

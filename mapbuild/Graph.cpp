@@ -6,7 +6,6 @@
 #include <numeric>
 #include <set>
 #include <tuple>
-#include <unordered_map>
 
 #include "Stages.h"
 
@@ -31,40 +30,59 @@ struct UnionFind {
 
 } // namespace
 
+// A node is in the graph when two ways share it, one way visits it twice, or a way ends there.
+// The node references are counted by sorting them (8 bytes each) rather than in a hash map (some
+// 40 bytes a node), which at a country's size is the difference between tens and hundreds of MiB
+// held while the graph is built; the graph nodes are then found by binary search in their sorted
+// ids.
 void BuildGraph(Map& map) {
-    std::unordered_map<OsmId, int> uses;
+    std::vector<OsmId> refs;
+    std::size_t total = 0;
+    for (const WayRec& w : map.ways)
+        total += w.nodes.size() + 4;
+    refs.reserve(total);
     for (const WayRec& w : map.ways) {
-        for (OsmId id : w.nodes)
-            ++uses[id];
-        uses[w.nodes.front()] += 2;
-        uses[w.nodes.back()] += 2;
+        refs.insert(refs.end(), w.nodes.begin(), w.nodes.end());
+        refs.insert(refs.end(), 2, w.nodes.front());
+        refs.insert(refs.end(), 2, w.nodes.back());
     }
+    std::sort(refs.begin(), refs.end());
     std::vector<OsmId> graphIds;
-    for (const auto& [id, count] : uses)
-        if (count >= 2) graphIds.push_back(id);
-    std::sort(graphIds.begin(), graphIds.end());
-    std::unordered_map<OsmId, int> index;
-    index.reserve(graphIds.size());
-    for (std::size_t i = 0; i < graphIds.size(); ++i)
-        index.emplace(graphIds[i], static_cast<int>(i));
+    for (std::size_t i = 0; i < refs.size();) {
+        std::size_t j = i;
+        while (j < refs.size() && refs[j] == refs[i])
+            ++j;
+        if (j - i >= 2) graphIds.push_back(refs[i]);
+        i = j;
+    }
+    std::vector<OsmId>().swap(refs);
     map.nodes.assign(graphIds.size(), Point{});
-    map.nodeIds = graphIds;
+    map.nodeIds = std::move(graphIds);
+    const std::vector<OsmId>& ids = map.nodeIds;
+    auto inGraph = [&](OsmId id) { return std::binary_search(ids.begin(), ids.end(), id); };
+    // Counted first, so that the edges (a country has millions) are allocated once.
+    std::size_t edgeCount = 0;
+    for (const WayRec& w : map.ways)
+        for (std::size_t i = 1; i < w.nodes.size(); ++i)
+            edgeCount += inGraph(w.nodes[i]) ? 1 : 0;
+    map.edges.reserve(edgeCount);
     for (std::size_t wi = 0; wi < map.ways.size(); ++wi) {
         const WayRec& w = map.ways[wi];
         Edge e;
         e.way = static_cast<int>(wi);
         for (std::size_t i = 0; i < w.nodes.size(); ++i) {
-            auto it = index.find(w.nodes[i]);
+            auto it = std::lower_bound(ids.begin(), ids.end(), w.nodes[i]);
             const Point& p = w.points[i];
             if (!e.points.empty()) e.length += geo::Distance(e.points.back(), p);
             e.points.push_back(p);
-            if (it == index.end()) continue;
-            map.nodes[static_cast<std::size_t>(it->second)] = p;
+            if (it == ids.end() || *it != w.nodes[i]) continue;
+            const int node = static_cast<int>(it - ids.begin());
+            map.nodes[static_cast<std::size_t>(node)] = p;
             if (e.points.size() == 1) {
-                e.from = it->second;
+                e.from = node;
                 continue;
             }
-            e.to = it->second;
+            e.to = node;
             Edge done = std::move(e);
             e = Edge{};
             e.way = static_cast<int>(wi);
@@ -197,14 +215,15 @@ void BuildStreets(Map& map) {
     struct Box {
         double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     };
+    // A way's edges hold all of its points (a way starts and ends at graph nodes), so their boxes
+    // make the way's.
     std::map<std::size_t, Box> boxes;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (keys[i].empty()) continue;
-        Box& b = boxes[uf.Find(i)];
-        for (const Point& p : map.ways[i].points) {
-            b.minLat = std::min(b.minLat, p.lat), b.maxLat = std::max(b.maxLat, p.lat);
-            b.minLon = std::min(b.minLon, p.lon), b.maxLon = std::max(b.maxLon, p.lon);
-        }
+    for (const Edge& e : map.edges) {
+        const auto way = static_cast<std::size_t>(e.way);
+        if (keys[way].empty()) continue;
+        Box& b = boxes[uf.Find(way)];
+        b.minLat = std::min(b.minLat, e.minLat), b.maxLat = std::max(b.maxLat, e.maxLat);
+        b.minLon = std::min(b.minLon, e.minLon), b.maxLon = std::max(b.maxLon, e.maxLon);
     }
     std::map<std::string, std::vector<std::size_t>> rootsByKey;
     for (const auto& [root, box] : boxes)
@@ -224,6 +243,10 @@ void BuildStreets(Map& map) {
     }
     std::map<std::size_t, int> streetOfRoot;
     map.wayStreet.assign(n, 0);
+    std::size_t streets = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        streets += uf.Find(i) == i ? 1 : 0;
+    map.streets.reserve(streets);
     for (std::size_t i = 0; i < n; ++i) {
         std::size_t root = uf.Find(i);
         auto [it, added] = streetOfRoot.emplace(root, static_cast<int>(map.streets.size()));
@@ -403,4 +426,11 @@ void BuildIntersections(Map& map) {
 }
 
 // A coarse grid over the edges, for tying addresses to their street.
+void DropWayGeometry(Map& map) {
+    for (WayRec& w : map.ways) {
+        std::vector<OsmId>().swap(w.nodes);
+        std::vector<Point>().swap(w.points);
+    }
+}
+
 } // namespace gpsmap::build

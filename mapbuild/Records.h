@@ -136,6 +136,16 @@ struct Street {
     std::string searchCity, searchPostcode;
 };
 
+// Cells of 0.1 degree over the areas' boxes and the cities, towns, villages and hamlets, so that
+// the lookups of a position's areas and city (AreaAt, CityAt) read the few near it rather than
+// all of a country's. Built by IndexAreasAndPlaces; empty until then, and the lookups then read
+// everything.
+struct PlaceGrid {
+    bool built = false;
+    std::unordered_map<std::int64_t, std::vector<int>> areas, places; // indexes, ascending
+    std::vector<int> wideAreas; // areas over too many cells to list in each
+};
+
 // Every vector's index is the row number written to the files.
 struct Map {
     std::vector<WayRec> ways;   // sorted by OSM id
@@ -152,6 +162,7 @@ struct Map {
     std::vector<PlaceRec> places;
     std::vector<PoiRec> pois;
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
+    PlaceGrid placeGrid; // over `areas` and `places`
 };
 
 // ---- Small helpers shared by the stages -------------------------------------------------------

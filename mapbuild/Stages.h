@@ -11,6 +11,9 @@ namespace gpsmap::build {
 
 // Cuts the ways at the nodes that two ways share (or one way visits twice) and at their ends.
 void BuildGraph(Map& map);
+// Frees the ways' node ids and points, which the edges hold from here on: at a country's size
+// they are tens of MiB that no later stage reads (REQUIRES: BuildGraph).
+void DropWayGeometry(Map& map);
 // Turns the restriction relations into edge pairs at their nodes (REQUIRES: BuildGraph).
 void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions);
 // Groups the ways into streets (REQUIRES: BuildGraph).
@@ -23,6 +26,9 @@ void BuildAddresses(Map& map, const Extract& extract);
 // (REQUIRES: BuildAddresses).
 void PlaceStreets(Map& map);
 
+// Indexes the areas and places for AreaAt and CityAt, which answer the same with it, only
+// faster. REQUIRES: map.areas and map.places final.
+void IndexAreasAndPlaces(Map& map);
 // The smallest area of a kind that holds p, or null.
 const AreaRec* AreaAt(const Map& map, Point p, int kind);
 // The city at p: its city boundary, else the nearest city, town, village or hamlet within 8 km.

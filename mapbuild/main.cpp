@@ -11,10 +11,12 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: gpsmap-build [--name NAME] [--level country|provincial|state|regional]\n"
-    "                    [--output FOLDER] [--quiet] EXTRACT.osm[.gz|.bz2]|EXTRACT.osm.pbf\n"
+    "                    [--output FOLDER] [--node-index memory|disk|auto] [--quiet]\n"
+    "                    EXTRACT.osm[.gz|.bz2]|EXTRACT.osm.pbf\n"
     "Writes NAME.rmf (the map), NAME.pdb (its points of interest) and NAME.cpd (its cities,\n"
     "postal codes and streets) into FOLDER (default: the current folder). NAME defaults to the\n"
-    "extract's file name; blanks become underscores.\n";
+    "extract's file name; blanks become underscores. The node index (default auto) keeps the\n"
+    "nodes' locations in memory, or in a file beside the output for large extracts.\n";
 
 } // namespace
 
@@ -36,7 +38,18 @@ int main(int argc, char** argv) {
             ok = value(&options.level);
         else if (arg == "--output" || arg == "-o")
             ok = value(&options.outputDirectory);
-        else if (arg == "--quiet" || arg == "-q")
+        else if (arg == "--node-index" || arg.rfind("--node-index=", 0) == 0) {
+            std::string choice = arg.size() > 12 ? arg.substr(13) : std::string();
+            ok = arg.size() > 12 || value(&choice);
+            if (choice == "memory")
+                options.nodeIndex = gpsmap::build::NodeIndex::Memory;
+            else if (choice == "disk")
+                options.nodeIndex = gpsmap::build::NodeIndex::Disk;
+            else if (choice == "auto")
+                options.nodeIndex = gpsmap::build::NodeIndex::Auto;
+            else
+                ok = false;
+        } else if (arg == "--quiet" || arg == "-q")
             quiet = true;
         else if (arg == "--help" || arg == "-h")
             return std::fputs(kUsage, stdout), 0;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "Compiler.h"
 #include "formats/Sqlite.h"
@@ -59,15 +60,35 @@ TEST(MapCompiler, RefusesBadInputAndLeavesNothingBehind) {
                                        (out / "truncated.osm").string() + " 2>/dev/null")
                                           .c_str())),
               1);
-    EXPECT_EQ(WEXITSTATUS(std::system((tool + " --bogus 2>/dev/null").c_str())), 2);
+    for (const std::string bad : {"--bogus", "--node-index=ram", "--node-index"})
+        EXPECT_EQ(
+            WEXITSTATUS(std::system((tool + " " + bad + " " + kSample + " 2>/dev/null").c_str())),
+            2)
+            << bad;
+}
+
+// Where the node index lives when the command line leaves it to the compiler: on disk from about
+// four million nodes, judged by the file's size and format.
+TEST(MapCompiler, NodeIndexOnDiskForLargeExtracts) {
+    constexpr std::uint64_t kMiB = 1024 * 1024;
+    const std::tuple<const char*, std::uint64_t, bool> cases[] = {
+        {"country.osm.pbf", 100 * kMiB, true}, {"region.osm.pbf", 20 * kMiB, false},
+        {"country.osm.gz", 200 * kMiB, true},  {"region.osm.gz", 50 * kMiB, false},
+        {"country.osm.bz2", 150 * kMiB, true}, {"country.osm", 2000 * kMiB, true},
+        {"region.osm", 500 * kMiB, false},     {"/data/x.pbf/region.osm", 100 * kMiB, false}};
+    for (const auto& [path, bytes, disk] : cases)
+        EXPECT_EQ(build::GuessNodeCount(path, bytes) > build::kDiskNodeIndexAbove, disk) << path;
 }
 
 TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
     gpslib::test::TempDir a, b;
     std::string tool = GPSMAP_BUILD_TOOL;
-    for (const auto* dir : {&a, &b})
-        ASSERT_EQ(std::system((tool + " -q --name 'Sample Town' --level state -o " + dir->path() +
-                               " " + kSample)
+    // Either node index, either way of giving the option: the same files.
+    const std::pair<const gpslib::test::TempDir*, const char*> runs[] = {
+        {&a, "--node-index disk"}, {&b, "--node-index=memory"}};
+    for (const auto& [dir, index] : runs)
+        ASSERT_EQ(std::system((tool + " -q --name 'Sample Town' --level state " + index + " -o " +
+                               dir->path() + " " + kSample)
                                   .c_str()),
                   0);
     for (const char* file : {"Sample_Town.rmf", "Sample_Town.pdb", "Sample_Town.cpd"}) {

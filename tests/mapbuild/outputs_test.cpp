@@ -111,25 +111,32 @@ struct Fixture {
 };
 
 TEST(MapOutputs, AFailedStepLeavesTheEarlierFilesAndNothingElse) {
-    for (bool withOld : {true, false})
-        for (FakeEnv::Op op : {FakeEnv::Op::kRename, FakeEnv::Op::kCreateDir, FakeEnv::Op::kRemove})
-            for (int nth = 1;; ++nth) {
-                Fixture f(withOld);
-                FakeEnv env;
-                env.FailNth(op, nth, gpslib::os::Status::IOError("injected"));
-                std::string error;
-                bool ok = build::Compile(f.Options(&env), nullptr, nullptr, &error);
-                std::string where = std::string(withOld ? "over old files, " : "first run, ") +
-                                    "op " + std::to_string(static_cast<int>(op)) + " #" +
-                                    std::to_string(nth) + ": " + error;
-                EXPECT_EQ(f.Holds(), ok ? "after" : "before") << where;
-                // A failed rename or folder creation cleans up at once; a failed removal may
-                // leave a folder that the next run drops.
-                if (op == FakeEnv::Op::kRemove) f.Recover();
-                EXPECT_EQ(Leftovers(f.dir.path()), std::vector<std::string>{}) << where;
-                EXPECT_EQ(f.Holds(), ok ? "after" : "before") << where;
-                if (env.Count(op) < nth) break; // the run got through without reaching the fault
-            }
+    // The node index on disk is one more file in the staging folder, which must go too.
+    for (build::NodeIndex index : {build::NodeIndex::Memory, build::NodeIndex::Disk})
+        for (bool withOld : {true, false})
+            for (FakeEnv::Op op :
+                 {FakeEnv::Op::kRename, FakeEnv::Op::kCreateDir, FakeEnv::Op::kRemove})
+                for (int nth = 1;; ++nth) {
+                    Fixture f(withOld);
+                    FakeEnv env;
+                    env.FailNth(op, nth, gpslib::os::Status::IOError("injected"));
+                    std::string error;
+                    build::Options options = f.Options(&env);
+                    options.nodeIndex = index;
+                    bool ok = build::Compile(options, nullptr, nullptr, &error);
+                    std::string where = std::string(withOld ? "over old files, " : "first run, ") +
+                                        (index == build::NodeIndex::Disk ? "index on disk, " : "") +
+                                        "op " + std::to_string(static_cast<int>(op)) + " #" +
+                                        std::to_string(nth) + ": " + error;
+                    EXPECT_EQ(f.Holds(), ok ? "after" : "before") << where;
+                    // A failed rename or folder creation cleans up at once; a failed removal may
+                    // leave a folder that the next run drops.
+                    if (op == FakeEnv::Op::kRemove) f.Recover();
+                    EXPECT_EQ(Leftovers(f.dir.path()), std::vector<std::string>{}) << where;
+                    EXPECT_EQ(f.Holds(), ok ? "after" : "before") << where;
+                    if (env.Count(op) < nth)
+                        break; // the run got through without reaching the fault
+                }
 }
 
 // Renames and removals pass through; the nth rename ends the process before or after it runs.
