@@ -1,10 +1,11 @@
-// The map file (".rmf"): one SQLite database per map region, written by gpsmap-build and read by
-// the map engine. This header is the format's one owner: the schema, the version, the codes
-// stored in its columns and the packed geometry blobs. docs/formats.md describes the same tables
-// for readers of the file.
+// The map file (".rmf"): one binary file per map region, written by gpsmap-build and mapped into
+// memory by the map engine, which uses its records where they lie. This header is the format's
+// one owner: the layout, the version, the codes stored in its records and the packed geometry
+// blobs of the other files. docs/formats.md describes the same sections for readers of the file.
 #ifndef FORMATS_MAPFILE_H_
 #define FORMATS_MAPFILE_H_
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,15 +15,19 @@
 
 namespace gpslib::formats {
 
-// PRAGMA application_id ("GPMF") and PRAGMA user_version of every map file. A reader refuses a
-// file with another application id and a version it does not know. Version 2 added what routing
-// needs: ways.toll and the restrictions table.
-constexpr std::int32_t kMapApplicationId = 0x47504D46;
-constexpr std::int32_t kMapFormatVersion = 2;
-// The meta table's "format" value.
+// The file starts with "GPMF", the format version and a byte-order mark, then the section
+// directory. A reader refuses another magic, a version it does not know and a file written with
+// the other byte order. Version 2 was the last SQLite map; version 3 is laid out to be mapped
+// into memory and used where it lies.
+constexpr char kMapMagic[4] = {'G', 'P', 'M', 'F'};
+constexpr std::uint32_t kMapFormatVersion = 3;
+constexpr std::uint32_t kMapByteOrderMark = 0x01020304;
+// Maps of versions 1 and 2 were SQLite databases; their first bytes say so.
+constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
+// The meta section's "format" value.
 constexpr std::string_view kMapFormatName = "gpslib-map";
 
-// Keys of the meta table. The bounds are decimal degrees with seven decimals; the source is the
+// Keys of the meta section. The bounds are decimal degrees with seven decimals; the source is the
 // extract's file name and the timestamp its newest object's (ISO 8601).
 constexpr const char* kMetaFormat = "format";
 constexpr const char* kMetaVersion = "version";
@@ -42,7 +47,8 @@ constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, OD
 // of 1e-7 degree, as OSM stores them.
 constexpr double kCoordinateScale = 1e7;
 
-// ways.role: what a piece of the highway network is to a walker asking "which street am I on".
+// WayRecord::role: what a piece of the highway network is to a walker asking "which street am I
+// on".
 enum Role : int {
     kRoleStreet = 0,    // a street or a named path: reported, makes intersections
     kRoleConnector = 1, // link roads, unnamed service roads and unnamed paths: reported only as
@@ -51,7 +57,7 @@ enum Role : int {
     kRoleCrossing = 3,  // footway=crossing, highway=crossing ways: never reported
 };
 
-// areas.kind
+// AreaRecord::kind
 enum AreaKind : int {
     kAreaCountry = 1, // admin_level 2
     kAreaState = 2,   // admin_level 3-4
@@ -62,45 +68,175 @@ enum AreaKind : int {
     kAreaPostal = 7,  // boundary=postal_code
 };
 
-// addresses.side and the engine's sides: relative to the drawing direction of the edge.
+// AddressRecord::side and the engine's sides: relative to the drawing direction of the edge.
 enum Side : int { kSideUnknown = 0, kSideLeft = 1, kSideRight = 2 };
 
-// addresses.source
+// AddressRecord::source
 enum AddressSource : int { kFromPoint = 0, kFromBuilding = 1, kFromInterpolation = 2 };
 
-// The schema, executed by the compiler in one transaction before the rows are written.
-constexpr std::string_view kMapSchema = R"SQL(
-CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE streets(id INTEGER PRIMARY KEY, name TEXT NOT NULL, ref TEXT NOT NULL,
-                     city TEXT NOT NULL, postcode TEXT NOT NULL, state TEXT NOT NULL);
-CREATE TABLE ways(id INTEGER PRIMARY KEY, street INTEGER NOT NULL, name TEXT NOT NULL,
-                  ref TEXT NOT NULL, class TEXT NOT NULL, role INTEGER NOT NULL,
-                  oneway INTEGER NOT NULL, lanes INTEGER NOT NULL, maxspeed REAL NOT NULL,
-                  roundabout INTEGER NOT NULL, foot INTEGER NOT NULL, car INTEGER NOT NULL,
-                  toll INTEGER NOT NULL);
-CREATE TABLE nodes(id INTEGER PRIMARY KEY, lat REAL NOT NULL, lon REAL NOT NULL,
-                   intersection INTEGER NOT NULL);
-CREATE TABLE edges(id INTEGER PRIMARY KEY, way INTEGER NOT NULL, from_node INTEGER NOT NULL,
-                   to_node INTEGER NOT NULL, length REAL NOT NULL, geometry BLOB NOT NULL);
-CREATE VIRTUAL TABLE edge_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE intersections(id INTEGER PRIMARY KEY, lat REAL NOT NULL, lon REAL NOT NULL,
-                           kind INTEGER NOT NULL);
-CREATE VIRTUAL TABLE intersection_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE addresses(id INTEGER PRIMARY KEY, street INTEGER NOT NULL, edge INTEGER NOT NULL,
-                       offset REAL NOT NULL, side INTEGER NOT NULL, number TEXT NOT NULL,
-                       value INTEGER NOT NULL, lat REAL NOT NULL, lon REAL NOT NULL,
-                       postcode TEXT NOT NULL, city TEXT NOT NULL, source INTEGER NOT NULL);
-CREATE INDEX addresses_by_edge ON addresses(edge);
-CREATE INDEX addresses_by_street ON addresses(street, value);
-CREATE TABLE areas(id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, admin_level INTEGER NOT NULL,
-                   name TEXT NOT NULL, area REAL NOT NULL, geometry BLOB NOT NULL);
-CREATE VIRTUAL TABLE area_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE restrictions(id INTEGER PRIMARY KEY, from_edge INTEGER NOT NULL,
-                          via_node INTEGER NOT NULL, to_edge INTEGER NOT NULL,
-                          only INTEGER NOT NULL);
-CREATE TABLE places(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, name TEXT NOT NULL,
-                    lat REAL NOT NULL, lon REAL NOT NULL);
-)SQL";
+// ---- The file layout -------------------------------------------------------------------------
+//
+// Every number is little-endian; every record has a fixed size with no hidden padding, so that
+// the reader takes a section as a typed span over the mapping. Sections start 8-byte aligned.
+// Rows are numbered densely from 0 in each section; references between sections are those row
+// numbers (or, for texts, an offset and a length in the string pool). docs/formats.md lists the
+// sections and their order.
+
+struct MapFileHeader {
+    char magic[4];
+    std::uint32_t version;
+    std::uint32_t byteOrder;
+    std::uint32_t sectionCount;
+    std::uint64_t fileSize;
+    std::uint64_t reserved;
+};
+static_assert(sizeof(MapFileHeader) == 32);
+
+struct MapSection {
+    std::uint32_t id;
+    std::uint32_t recordSize;
+    std::uint64_t offset; // from the start of the file
+    std::uint64_t length; // bytes
+    std::uint64_t count;  // records
+};
+static_assert(sizeof(MapSection) == 32);
+
+enum SectionId : std::uint32_t {
+    kSectionStrings = 1,            // char: the string pool
+    kSectionMeta = 2,               // MetaRecord
+    kSectionStreets = 3,            // StreetRecord
+    kSectionWays = 4,               // WayRecord
+    kSectionNodes = 5,              // NodeRecord
+    kSectionNodeEdges = 6,          // int32: the edges at each node, node after node
+    kSectionEdges = 7,              // EdgeRecord
+    kSectionPoints = 8,             // geo::Point: edge lines and area rings
+    kSectionIntersections = 9,      // IntersectionRecord
+    kSectionIntersectionNodes = 10, // int32: the nodes of each intersection
+    kSectionStreetCells = 11,       // CellRecord: grid over street and connector edges
+    kSectionStreetCellItems = 12,   // int32: edge numbers
+    kSectionWalkwayCells = 13,      // CellRecord: grid over sidewalk and crossing edges
+    kSectionWalkwayCellItems = 14,  // int32
+    kSectionCrossingCells = 15,     // CellRecord: grid over intersections
+    kSectionCrossingCellItems = 16, // int32
+    kSectionAreas = 17,             // AreaRecord
+    kSectionRings = 18,             // RingRecord
+    kSectionPlaces = 19,            // PlaceRecord
+    kSectionRestrictions = 20,      // RestrictionRecord, by via node
+    kSectionAddresses = 21,         // AddressRecord, by (edge, number of the house)
+    kSectionAddressesByStreet = 22, // int32: rows of kSectionAddresses by (street, row)
+};
+constexpr std::uint32_t kSectionCount = 22;
+
+// A text in the string pool.
+struct TextRef {
+    std::uint32_t offset;
+    std::uint32_t length;
+};
+
+struct MetaRecord {
+    TextRef key, value;
+};
+
+struct StreetRecord {
+    TextRef name, ref, city, postcode, state;
+};
+static_assert(sizeof(StreetRecord) == 40);
+
+struct WayRecord {
+    std::int32_t street;
+    TextRef name, ref, cls;
+    std::int32_t role, oneway, lanes;
+    double maxspeed;
+    std::uint8_t roundabout, foot, car, toll;
+    std::uint32_t reserved;
+};
+static_assert(sizeof(WayRecord) == 56);
+
+struct NodeRecord {
+    double lat, lon;
+    std::int32_t intersection; // -1: none
+    std::uint32_t edgeCount;
+    std::uint64_t edgeBegin; // in kSectionNodeEdges
+};
+static_assert(sizeof(NodeRecord) == 32);
+
+struct EdgeRecord {
+    std::int32_t way, from, to;
+    std::uint32_t pointCount;
+    std::uint64_t pointBegin; // in kSectionPoints
+    double length;            // metres
+    // The direction in which the edge leaves its first node ([0]) and its last node ([1]).
+    float leaving[2];
+};
+static_assert(sizeof(EdgeRecord) == 40);
+
+struct IntersectionRecord {
+    double lat, lon;
+    std::int32_t kind;
+    std::uint32_t nodeCount;
+    std::uint64_t nodeBegin; // in kSectionIntersectionNodes
+};
+static_assert(sizeof(IntersectionRecord) == 32);
+
+// A grid cell of kGridCell degrees: its key (see GridKey) and its items, sorted by key.
+struct CellRecord {
+    std::int64_t key;
+    std::uint32_t itemBegin, itemCount;
+};
+static_assert(sizeof(CellRecord) == 16);
+
+struct AreaRecord {
+    std::int32_t kind, adminLevel;
+    TextRef name;
+    double size;
+    double minLat, maxLat, minLon, maxLon;
+    std::uint32_t ringBegin, ringCount; // in kSectionRings
+};
+static_assert(sizeof(AreaRecord) == 64);
+
+struct RingRecord {
+    std::uint32_t outer;
+    std::uint32_t pointCount;
+    std::uint64_t pointBegin; // in kSectionPoints
+};
+static_assert(sizeof(RingRecord) == 16);
+
+struct PlaceRecord {
+    TextRef kind, name;
+    double lat, lon;
+};
+static_assert(sizeof(PlaceRecord) == 32);
+
+// A turn restriction: from one edge into another at their node, forbidden (`only` 0) or the only
+// turn allowed from `from` (`only` 1).
+struct RestrictionRecord {
+    std::int32_t from, via, to, only;
+};
+static_assert(sizeof(RestrictionRecord) == 16);
+
+struct AddressRecord {
+    std::int32_t street, edge, side, value; // value: the number the house number starts with
+    double offset;                          // metres along the edge
+    double lat, lon;
+    TextRef number, postcode, city;
+    std::int32_t source, reserved;
+};
+static_assert(sizeof(AddressRecord) == 72);
+
+// Grid cells are kGridCell degrees square, numbered from 0/0; the key packs the row (high 32
+// bits) and the column (low 32 bits), both two's complement.
+constexpr double kGridCell = 0.002;
+inline std::int64_t GridKey(std::int64_t y, std::int64_t x) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(y) << 32) ^
+                                     (static_cast<std::uint64_t>(x) & 0xFFFFFFFFu));
+}
+// An edge spanning more cells than this is left out of the grid (no street is that long).
+constexpr std::int64_t kMaxCellsPerEdge = 100000;
+
+// Coordinates are stored as read from OSM: whole units of 1e-7 degree, held as doubles.
+inline double OnGrid(double degrees) {
+    return static_cast<double>(static_cast<std::int32_t>(std::lround(degrees * 1e7))) / 1e7;
+}
 
 // ---- Geometry blobs ---------------------------------------------------------------------------
 
