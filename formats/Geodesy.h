@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 namespace gpslib::geo {
@@ -160,7 +159,7 @@ inline Projection Project(Point p, Point a, Point b) {
 }
 
 // Even-odd point-in-ring test in degrees (rings are small against the sphere here).
-inline bool InRing(Point p, std::span<const Point> ring) {
+inline bool InRing(Point p, const std::vector<Point>& ring) {
     bool inside = false;
     for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
         const Point& a = ring[i];

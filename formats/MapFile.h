@@ -1,7 +1,7 @@
 // The map file (".rmf"): one binary file per map region, written by gpsmap-build and mapped into
 // memory by the map engine, which uses its records where they lie. This header is the format's
-// one owner: the layout, the version, the codes stored in its records and the packed geometry
-// blobs of the other files. docs/formats.md describes the same sections for readers of the file.
+// one owner: the layout, the version, the codes stored in its records. docs/formats.md describes
+// the same sections for readers of the file.
 #ifndef FORMATS_MAPFILE_H_
 #define FORMATS_MAPFILE_H_
 
@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "formats/Geodesy.h"
 
@@ -42,10 +41,6 @@ constexpr const char* kMetaTimestamp = "timestamp";
 constexpr const char* kMetaAttribution = "attribution";
 // The attribution every file compiled from OpenStreetMap carries.
 constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
-
-// Coordinates inside geometry blobs are little-endian int32 pairs (latitude, longitude) in units
-// of 1e-7 degree, as OSM stores them.
-constexpr double kCoordinateScale = 1e7;
 
 // WayRecord::role: what a piece of the highway network is to a walker asking "which street am I
 // on".
@@ -236,86 +231,6 @@ constexpr std::int64_t kMaxCellsPerEdge = 100000;
 // Coordinates are stored as read from OSM: whole units of 1e-7 degree, held as doubles.
 inline double OnGrid(double degrees) {
     return static_cast<double>(static_cast<std::int32_t>(std::lround(degrees * 1e7))) / 1e7;
-}
-
-// ---- Geometry blobs ---------------------------------------------------------------------------
-
-using geo::Point;
-using geo::Ring;
-
-inline void PutI32(std::string& out, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-inline void PutU32(std::string& out, std::uint32_t v) {
-    PutI32(out, static_cast<std::int32_t>(v));
-}
-inline std::uint32_t GetU32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-inline std::int32_t Fixed(double degrees) {
-    return static_cast<std::int32_t>(std::lround(degrees * kCoordinateScale));
-}
-
-inline void PutPoint(std::string& out, Point p) {
-    PutI32(out, Fixed(p.lat));
-    PutI32(out, Fixed(p.lon));
-}
-
-// A line: the points back to back. False (and nothing appended) when the size is not a whole
-// number of points or a point is off the globe.
-inline bool DecodeLine(const void* data, std::size_t size, std::vector<Point>* out) {
-    if (size % 8 != 0) return false;
-    const auto* p = static_cast<const unsigned char*>(data);
-    std::size_t n = size / 8;
-    std::vector<Point> points;
-    points.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        double lat = static_cast<std::int32_t>(GetU32(p + 8 * i)) / kCoordinateScale;
-        double lon = static_cast<std::int32_t>(GetU32(p + 8 * i + 4)) / kCoordinateScale;
-        if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0) return false;
-        points.push_back({lat, lon});
-    }
-    out->insert(out->end(), points.begin(), points.end());
-    return true;
-}
-
-inline std::string EncodeRings(const std::vector<Ring>& rings) {
-    std::string out;
-    PutU32(out, static_cast<std::uint32_t>(rings.size()));
-    for (const Ring& r : rings) {
-        out.push_back(r.outer ? 1 : 0);
-        PutU32(out, static_cast<std::uint32_t>(r.points.size()));
-        for (const Point& p : r.points)
-            PutPoint(out, p);
-    }
-    return out;
-}
-
-// False for a blob that does not hold exactly what its counts say.
-inline bool DecodeRings(const void* data, std::size_t size, std::vector<Ring>* out) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    if (size < 4) return false;
-    std::uint32_t count = GetU32(p);
-    std::size_t at = 4;
-    std::vector<Ring> rings;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (size - at < 5) return false;
-        Ring ring;
-        ring.outer = p[at] != 0;
-        std::uint32_t n = GetU32(p + at + 1);
-        at += 5;
-        if (n > (size - at) / 8) return false;
-        if (!DecodeLine(p + at, std::size_t{n} * 8, &ring.points)) return false;
-        at += std::size_t{n} * 8;
-        rings.push_back(std::move(ring));
-    }
-    if (at != size) return false;
-    *out = std::move(rings);
-    return true;
 }
 
 } // namespace gpslib::formats

@@ -96,6 +96,7 @@ class Out {
 public:
     explicit Out(gpslib::os::WritableFile* file) : m_file(file) {}
     void Bytes(const void* data, std::size_t size) {
+        if (size == 0) return;
         m_buffer.append(static_cast<const char*>(data), size);
         m_written += size;
         if (m_buffer.size() >= (1u << 20)) Drain();
@@ -337,10 +338,11 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     Out out(file.get());
     out.Record(header);
     out.Records(directory);
+    // Each section starts where the directory says: the plan and the writing follow one order.
+    bool inPlace = true;
     auto section = [&](std::size_t index) {
         out.Align();
-        if (out.Written() != directory[index].offset)
-            std::abort(); // the plan and the writing differ
+        inPlace = inPlace && out.Written() == directory[index].offset;
     };
     std::size_t n = 0;
     section(n++), out.Bytes(pool.Bytes().data(), pool.Bytes().size());
@@ -400,6 +402,8 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;
+    if (!inPlace || out.Written() != header.fileSize)
+        return *error = "the sections were not written where the directory says", false;
     return true;
 }
 

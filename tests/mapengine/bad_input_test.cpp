@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <utility>
 
 #include "Engine.h"
 #include "MapData.h"
@@ -332,6 +333,35 @@ TEST(SeveralMaps, EachPositionIsAnsweredByItsMap) {
         ASSERT_FALSE(details.empty()) << c.map;
         EXPECT_EQ(details[0].map, c.map);
     }
+}
+
+} // namespace
+} // namespace gpsmap::test
+
+namespace gpsmap::test {
+namespace {
+
+// Open descriptors of this process, and mappings of files named `name`.
+std::pair<int, int> Held(const std::string& name) {
+    int descriptors = 0, mappings = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        (void)entry, ++descriptors;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(name) != std::string::npos) ++mappings;
+    return {descriptors, mappings};
+}
+
+TEST(LoadedMaps, AreUnmappedByUnloadAndByTheNextLoad) {
+    Engine engine;
+    const auto before = Held("Sampleton.rmf");
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(engine.Initialize(GPSLIB_SAMPLE_MAP_DIR, "", false), "OK");
+    auto loaded = Held("Sampleton.rmf");
+    EXPECT_EQ(loaded.first, before.first);       // the descriptor is closed after mapping
+    EXPECT_EQ(loaded.second, before.second + 1); // one mapping, the last load's
+    engine.Unload();
+    EXPECT_EQ(Held("Sampleton.rmf"), before);
 }
 
 } // namespace
