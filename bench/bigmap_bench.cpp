@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -147,6 +148,22 @@ double ResidentMiB() {
     return 0.0;
 }
 
+// Resident pages of the map file's mapping in MiB (its Rss in /proc/self/smaps).
+double MappedMiB() {
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inMap = false;
+    double kib = 0.0;
+    while (std::getline(smaps, line)) {
+        if (!line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+            line.find('-') != std::string::npos && line.find(' ') > line.find('-'))
+            inMap = line.find("Gridton.rmf") != std::string::npos;
+        else if (inMap && line.rfind("Rss:", 0) == 0)
+            kib += std::stod(line.substr(4));
+    }
+    return kib / 1024.0;
+}
+
 void BM_InitalizeFiveMillionEdges(benchmark::State& state) {
     const std::string& folder = Folder();
     gpsmap::Engine engine;
@@ -155,6 +172,7 @@ void BM_InitalizeFiveMillionEdges(benchmark::State& state) {
         if (answer != "OK") state.SkipWithError(answer.c_str());
     }
     state.counters["RSS_MiB"] = ResidentMiB();
+    state.counters["map_MiB"] = MappedMiB();
 }
 BENCHMARK(BM_InitalizeFiveMillionEdges)->Unit(benchmark::kMillisecond);
 
@@ -179,6 +197,7 @@ void BM_QueriesOnFiveMillionEdges(benchmark::State& state) {
         benchmark::DoNotOptimize(branches);
     }
     state.counters["RSS_MiB"] = ResidentMiB();
+    state.counters["map_MiB"] = MappedMiB();
 }
 BENCHMARK(BM_QueriesOnFiveMillionEdges)->Unit(benchmark::kMicrosecond)->Iterations(400);
 
