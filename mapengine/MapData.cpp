@@ -13,9 +13,6 @@ bool ValidPoint(double lat, double lon) {
            lon <= 180;
 }
 
-// What a broken edge reads as: a line of no length at 0/0, far from every street.
-const Point kNowhere[2] = {{0.0, 0.0}, {0.0, 0.0}};
-
 // Even-odd point-in-ring test in degrees over a ring in the mapping: geo::InRing's rule, on a
 // span instead of a vector.
 bool InRing(Point p, std::span<const Point> ring) {
@@ -29,10 +26,6 @@ bool InRing(Point p, std::span<const Point> ring) {
         }
     }
     return inside;
-}
-
-template <class T> bool Within(std::uint64_t begin, std::uint64_t count, std::span<const T> all) {
-    return begin <= all.size() && count <= all.size() - begin;
 }
 
 } // namespace
@@ -165,11 +158,6 @@ bool MapData::Covers(Point p, double margin) const {
            p.lon <= m_maxLon + dLon;
 }
 
-std::span<const Point> MapData::Points(std::uint64_t begin, std::uint64_t count) const {
-    if (!Within(begin, count, m_points)) return {};
-    return m_points.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(count));
-}
-
 gpsmap::Way MapData::Way(int i) const {
     gpsmap::Way w;
     w.street = -1;
@@ -189,36 +177,6 @@ StreetRow MapData::Street(int i) const {
     if (i < 0 || static_cast<std::size_t>(i) >= m_streets.size()) return {};
     const format::StreetRecord& r = m_streets[static_cast<std::size_t>(i)];
     return {Text(r.name), Text(r.ref), Text(r.city), Text(r.postcode), Text(r.state)};
-}
-
-gpsmap::Node MapData::Node(int i) const {
-    gpsmap::Node n;
-    if (i < 0 || static_cast<std::size_t>(i) >= m_nodes.size()) return n;
-    const format::NodeRecord& r = m_nodes[static_cast<std::size_t>(i)];
-    n.at = {r.lat, r.lon};
-    if (r.intersection >= 0 && static_cast<std::size_t>(r.intersection) < m_intersections.size())
-        n.intersection = r.intersection;
-    if (Within(r.edgeBegin, r.edgeCount, m_nodeEdges))
-        n.edges = IdList(m_nodeEdges.subspan(static_cast<std::size_t>(r.edgeBegin), r.edgeCount),
-                         static_cast<std::int32_t>(m_edges.size()));
-    return n;
-}
-
-gpsmap::Edge MapData::Edge(int i) const {
-    gpsmap::Edge e;
-    e.points = kNowhere;
-    if (i < 0 || static_cast<std::size_t>(i) >= m_edges.size()) return e;
-    const format::EdgeRecord& r = m_edges[static_cast<std::size_t>(i)];
-    auto node = [&](std::int32_t n) {
-        return n >= 0 && static_cast<std::size_t>(n) < m_nodes.size();
-    };
-    std::span<const Point> points = Points(r.pointBegin, r.pointCount);
-    if (r.way < 0 || static_cast<std::size_t>(r.way) >= m_ways.size() || !node(r.from) ||
-        !node(r.to) || points.size() < 2 || !std::isfinite(r.length) || r.length < 0)
-        return e;
-    e.way = r.way, e.from = r.from, e.to = r.to, e.length = r.length, e.points = points;
-    e.leaving[0] = r.leaving[0], e.leaving[1] = r.leaving[1];
-    return e;
 }
 
 IntersectionRow MapData::Intersection(int i) const {

@@ -128,6 +128,14 @@ struct AddressRow {
 // section directory only, and every row number read from the file is checked where it is used (a
 // row out of range reads as an empty record or is skipped). Read-only after Open, so several
 // threads may query one MapData at once.
+// What a broken edge reads as: a line of no length at 0/0, far from every street.
+inline constexpr Point kNowhere[2] = {{0.0, 0.0}, {0.0, 0.0}};
+
+// True when [begin, begin + count) lies inside `all`.
+template <class T> bool Within(std::uint64_t begin, std::uint64_t count, std::span<const T> all) {
+    return begin <= all.size() && count <= all.size() - begin;
+}
+
 class MapData {
 public:
     MapData();
@@ -159,6 +167,12 @@ public:
     gpsmap::Way Way(int i) const;
     StreetRow Street(int i) const;
     gpsmap::Node Node(int i) const;
+    // A node's position alone (0/0 for a row out of range).
+    Point NodeAt(int i) const {
+        if (i < 0 || static_cast<std::size_t>(i) >= m_nodes.size()) return {};
+        const format::NodeRecord& r = m_nodes[static_cast<std::size_t>(i)];
+        return {r.lat, r.lon};
+    }
     gpsmap::Edge Edge(int i) const;
     IntersectionRow Intersection(int i) const;
     gpsmap::Area Area(int i) const;
@@ -190,7 +204,10 @@ private:
     bool Load(std::string* error);
     std::string_view Text(format::TextRef t) const;
     bool InRings(Point p, const format::AreaRecord& a) const;
-    std::span<const Point> Points(std::uint64_t begin, std::uint64_t count) const;
+    std::span<const Point> Points(std::uint64_t begin, std::uint64_t count) const {
+        if (!Within(begin, count, m_points)) return {};
+        return m_points.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(count));
+    }
     void Cells(std::span<const format::CellRecord> cells, std::span<const std::int32_t> items,
                std::int64_t key, std::vector<int>* out) const;
     bool AddressRowAt(std::size_t row, AddressRow* out) const;
@@ -217,6 +234,38 @@ private:
     std::span<const format::AddressRecord> m_addresses;
     std::span<const std::int32_t> m_addressesByStreet;
 };
+
+// The two views the searches read most, here so that the compiler drops what a caller does not
+// use.
+inline gpsmap::Node MapData::Node(int i) const {
+    gpsmap::Node n;
+    if (i < 0 || static_cast<std::size_t>(i) >= m_nodes.size()) return n;
+    const format::NodeRecord& r = m_nodes[static_cast<std::size_t>(i)];
+    n.at = {r.lat, r.lon};
+    if (r.intersection >= 0 && static_cast<std::size_t>(r.intersection) < m_intersections.size())
+        n.intersection = r.intersection;
+    if (Within(r.edgeBegin, r.edgeCount, m_nodeEdges))
+        n.edges = IdList(m_nodeEdges.subspan(static_cast<std::size_t>(r.edgeBegin), r.edgeCount),
+                         static_cast<std::int32_t>(m_edges.size()));
+    return n;
+}
+
+inline gpsmap::Edge MapData::Edge(int i) const {
+    gpsmap::Edge e;
+    e.points = kNowhere;
+    if (i < 0 || static_cast<std::size_t>(i) >= m_edges.size()) return e;
+    const format::EdgeRecord& r = m_edges[static_cast<std::size_t>(i)];
+    auto node = [&](std::int32_t n) {
+        return n >= 0 && static_cast<std::size_t>(n) < m_nodes.size();
+    };
+    std::span<const Point> points = Points(r.pointBegin, r.pointCount);
+    if (r.way < 0 || static_cast<std::size_t>(r.way) >= m_ways.size() || !node(r.from) ||
+        !node(r.to) || points.size() < 2 || !std::isfinite(r.length) || r.length < 0)
+        return e;
+    e.way = r.way, e.from = r.from, e.to = r.to, e.length = r.length, e.points = points;
+    e.leaving[0] = r.leaving[0], e.leaving[1] = r.leaving[1];
+    return e;
+}
 
 } // namespace gpsmap
 

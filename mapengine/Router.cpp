@@ -147,6 +147,7 @@ public:
         m_layers = !m_walking && p.vehicleMode == 2 ? 2 : 1;
         m_n = static_cast<int>(map.NodeCount());
         m_e = static_cast<int>(map.EdgeCount());
+        m_oneway.assign(map.WayCount(), 0);
         for (int layer = 0; layer < m_layers; ++layer) {
             bool car = !m_walking && layer == 0;
             m_car[layer] = car;
@@ -154,6 +155,7 @@ public:
             cost.assign(map.WayCount(), -1.0);
             for (std::size_t i = 0; i < map.WayCount(); ++i) {
                 const Way& w = map.Way(static_cast<int>(i));
+                m_oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
                 double c;
                 if (!car) {
                     if (!w.foot) continue;
@@ -229,14 +231,14 @@ private:
     Point At(int node) const {
         if (node == m_n) return m_startAt;
         if (node == m_n + 1) return m_endAt;
-        return m_map.Node(node).at;
+        return m_map.NodeAt(node);
     }
     // Cost per metre of an edge in one direction and layer; negative when not allowed.
     double PerMetre(int edge, int dir, int layer) const {
         int way = EdgeRef(edge).way;
         double c = m_perMetre[layer][static_cast<std::size_t>(way)];
         if (c < 0 || !m_car[layer]) return c;
-        int oneway = m_map.Way(way).oneway;
+        int oneway = m_oneway[static_cast<std::size_t>(way)];
         if ((oneway == 1 && dir == 1) || (oneway == -1 && dir == 0)) return -1.0;
         return c;
     }
@@ -765,6 +767,7 @@ private:
     int m_layers = 1, m_n = 0, m_e = 0;
     bool m_car[2] = {false, false};
     std::vector<double> m_perMetre[2];
+    std::vector<signed char> m_oneway; // per way, as the search reads it for every edge
     double m_minPerMetre = kInfinity;
     std::vector<Piece> m_pieces;
     Point m_startAt, m_endAt;
