@@ -3,7 +3,9 @@
 #ifndef MAPENGINE_MAPDATA_H_
 #define MAPENGINE_MAPDATA_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
@@ -47,6 +49,11 @@ public:
 
     class iterator {
     public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = int;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const std::int32_t*;
+        using reference = int;
         iterator(const std::int32_t* at, const std::int32_t* end, std::int32_t limit)
             : m_at(at), m_end(end), m_limit(limit) {
             Skip();
@@ -56,6 +63,11 @@ public:
             ++m_at;
             Skip();
             return *this;
+        }
+        iterator operator++(int) {
+            iterator before = *this;
+            ++*this;
+            return before;
         }
         bool operator!=(const iterator& o) const { return m_at != o.m_at; }
         bool operator==(const iterator& o) const { return m_at == o.m_at; }
