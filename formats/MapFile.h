@@ -119,8 +119,9 @@ enum SectionId : std::uint32_t {
     kSectionRestrictions = 20,      // RestrictionRecord, by via node
     kSectionAddresses = 21,         // AddressRecord, by (edge, number of the house)
     kSectionAddressesByStreet = 22, // int32: rows of kSectionAddresses by (street, row)
+    kSectionStreetEdges = 23,       // int32: the edges of each street, street after street
 };
-constexpr std::uint32_t kSectionCount = 22;
+constexpr std::uint32_t kSectionCount = 23;
 
 // A text in the string pool.
 struct TextRef {
@@ -134,8 +135,10 @@ struct MetaRecord {
 
 struct StreetRecord {
     TextRef name, ref, city, postcode, state;
+    std::uint32_t edgeCount, reserved;
+    std::uint64_t edgeBegin; // in kSectionStreetEdges
 };
-static_assert(sizeof(StreetRecord) == 40);
+static_assert(sizeof(StreetRecord) == 56);
 
 struct WayRecord {
     std::int32_t street;

@@ -148,11 +148,30 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     for (const auto& [key, value] : metaTexts)
         meta.push_back({pool.Add(key), pool.Add(value)});
 
+    // The edges of each street, in edge order.
+    std::vector<std::uint64_t> streetBegin(map.streets.size() + 1, 0);
+    auto streetOf = [&](const Edge& e) { return map.wayStreet[static_cast<std::size_t>(e.way)]; };
+    for (const Edge& e : map.edges)
+        ++streetBegin[static_cast<std::size_t>(streetOf(e)) + 1];
+    std::partial_sum(streetBegin.begin(), streetBegin.end(), streetBegin.begin());
+    std::vector<std::int32_t> streetEdges(streetBegin.back());
+    {
+        std::vector<std::uint64_t> at(streetBegin.begin(), streetBegin.end() - 1);
+        for (std::size_t i = 0; i < map.edges.size(); ++i)
+            streetEdges[at[static_cast<std::size_t>(streetOf(map.edges[i]))]++] =
+                static_cast<std::int32_t>(i);
+    }
     std::vector<format::StreetRecord> streets;
     streets.reserve(map.streets.size());
-    for (const Street& s : map.streets)
-        streets.push_back({pool.Add(s.name), pool.Add(s.ref), pool.Add(s.city),
-                           pool.Add(s.postcode), pool.Add(s.state)});
+    for (std::size_t i = 0; i < map.streets.size(); ++i) {
+        const Street& s = map.streets[i];
+        format::StreetRecord r{};
+        r.name = pool.Add(s.name), r.ref = pool.Add(s.ref), r.city = pool.Add(s.city);
+        r.postcode = pool.Add(s.postcode), r.state = pool.Add(s.state);
+        r.edgeBegin = streetBegin[i];
+        r.edgeCount = static_cast<std::uint32_t>(streetBegin[i + 1] - streetBegin[i]);
+        streets.push_back(r);
+    }
     std::vector<format::WayRecord> ways;
     ways.reserve(map.ways.size());
     for (std::size_t i = 0; i < map.ways.size(); ++i) {
@@ -315,6 +334,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kSectionRestrictions, sizeof(format::RestrictionRecord), restrictions.size()},
         {format::kSectionAddresses, sizeof(format::AddressRecord), addresses.size()},
         {format::kSectionAddressesByStreet, 4, byStreet.size()},
+        {format::kSectionStreetEdges, 4, streetEdges.size()},
     };
     static_assert(std::size(planned) == format::kSectionCount);
     std::vector<format::MapSection> directory;
@@ -399,6 +419,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     section(n++), out.Records(restrictions);
     section(n++), out.Records(addresses);
     section(n++), out.Records(byStreet);
+    section(n++), out.Records(streetEdges);
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;

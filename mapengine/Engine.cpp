@@ -786,9 +786,8 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
     if (number.empty() || number == "-1") {
         // The middle of the street: the middle of its middle edge.
         std::vector<int> own;
-        for (std::size_t i = 0; i < map->EdgeCount(); ++i)
-            if (map->Way(map->Edge(static_cast<int>(i)).way).street == s)
-                own.push_back(static_cast<int>(i));
+        for (int i : map->StreetEdges(s))
+            if (map->Way(map->Edge(i).way).street == s) own.push_back(i);
         if (own.empty()) return std::nullopt;
         const Edge& e = map->Edge(own[own.size() / 2]);
         return PointAt(e, e.length / 2);
@@ -827,8 +826,8 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
     // Back onto the addressed street (a nearer path or another street is not the address).
     Point best = guess;
     double bestDistance = 1e18;
-    for (std::size_t ei = 0; ei < map->EdgeCount(); ++ei) {
-        const Edge e = map->Edge(static_cast<int>(ei));
+    for (int ei : map->StreetEdges(s)) {
+        const Edge e = map->Edge(ei);
         if (map->Way(e.way).street != s) continue;
         for (std::size_t i = 0; i + 1 < e.points.size(); ++i) {
             geo::Projection pr = geo::Project(guess, e.points[i], e.points[i + 1]);
@@ -851,8 +850,8 @@ Engine::StreetCrossings(const std::string& mapName, long streetKey, const std::s
     if (s < 0) return std::nullopt;
     std::set<int> xs;
     Point first{1000, 1000};
-    for (std::size_t ei = 0; ei < map->EdgeCount(); ++ei) {
-        const Edge e = map->Edge(static_cast<int>(ei));
+    for (int ei : map->StreetEdges(s)) {
+        const Edge e = map->Edge(ei);
         if (map->Way(e.way).street != s) continue;
         for (int node : {e.from, e.to}) {
             int x = map->Node(node).intersection;

@@ -122,6 +122,7 @@ bool MapData::Load(std::string* error) {
     take(format::kSectionRestrictions, &m_restrictions);
     take(format::kSectionAddresses, &m_addresses);
     take(format::kSectionAddressesByStreet, &m_addressesByStreet);
+    take(format::kSectionStreetEdges, &m_streetEdges);
     if (!sizesOk) return *error = "bad section size", false;
     // Edges need a way and a node to stand on, even when broken.
     if (!m_edges.empty() && (m_ways.empty() || m_nodes.empty()))
@@ -177,6 +178,14 @@ StreetRow MapData::Street(int i) const {
     if (i < 0 || static_cast<std::size_t>(i) >= m_streets.size()) return {};
     const format::StreetRecord& r = m_streets[static_cast<std::size_t>(i)];
     return {Text(r.name), Text(r.ref), Text(r.city), Text(r.postcode), Text(r.state)};
+}
+
+IdList MapData::StreetEdges(int street) const {
+    if (street < 0 || static_cast<std::size_t>(street) >= m_streets.size()) return {};
+    const format::StreetRecord& r = m_streets[static_cast<std::size_t>(street)];
+    if (!Within(r.edgeBegin, r.edgeCount, m_streetEdges)) return {};
+    return IdList(m_streetEdges.subspan(static_cast<std::size_t>(r.edgeBegin), r.edgeCount),
+                  static_cast<std::int32_t>(m_edges.size()));
 }
 
 IntersectionRow MapData::Intersection(int i) const {

@@ -178,6 +178,8 @@ public:
     // first node and way; the others read as empty records.
     gpsmap::Way Way(int i) const;
     StreetRow Street(int i) const;
+    // The edges of a street, in edge order (empty for a row out of range).
+    IdList StreetEdges(int street) const;
     gpsmap::Node Node(int i) const;
     // A node's position alone (0/0 for a row out of range).
     Point NodeAt(int i) const {
@@ -245,6 +247,7 @@ private:
     std::span<const Restriction> m_restrictions;
     std::span<const format::AddressRecord> m_addresses;
     std::span<const std::int32_t> m_addressesByStreet;
+    std::span<const std::int32_t> m_streetEdges;
 };
 
 // The two views the searches read most, here so that the compiler drops what a caller does not

@@ -1,6 +1,6 @@
 // What the compiler computes for the engine agrees with the rows it is computed from, on the
-// sample town and the compiled extracts: the grids, the edges at each node, the nodes of each
-// intersection, the leaving bearings and both orders of the house numbers.
+// sample town and the compiled extracts: the grids, the edges at each node and of each street, the
+// nodes of each intersection, the leaving bearings and both orders of the house numbers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,7 +26,8 @@ TEST_P(MapLayout, DerivedIndicesAgreeWithTheRows) {
     ASSERT_TRUE(map.Open(GetParam(), &error)) << error;
     ASSERT_GT(map.EdgeCount(), 0u);
     const int edges = static_cast<int>(map.EdgeCount());
-    std::map<int, std::set<int>> atNode; // node -> edges ending there, from the edge rows
+    std::map<int, std::set<int>> atNode;      // node -> edges ending there, from the edge rows
+    std::map<int, std::vector<int>> ofStreet; // street -> its edges, in edge order
     std::vector<int> near;
     int checkedBearings = 0;
     for (int i = 0; i < edges; ++i) {
@@ -34,6 +35,7 @@ TEST_P(MapLayout, DerivedIndicesAgreeWithTheRows) {
         ASSERT_NE(e.points.data(), kNowhere) << "edge " << i;
         atNode[e.from].insert(i);
         atNode[e.to].insert(i);
+        ofStreet[map.Way(e.way).street].push_back(i);
         // The grid of its role finds it at each of its points.
         bool walkway = map.Way(e.way).role > format::kRoleConnector;
         for (const Point& p : {e.points.front(), e.points[e.points.size() / 2], e.points.back()}) {
@@ -49,6 +51,11 @@ TEST_P(MapLayout, DerivedIndicesAgreeWithTheRows) {
                         0.0, 0.01)
                 << "edge " << i;
         }
+    }
+    for (std::size_t s = 0; s < map.StreetCount(); ++s) {
+        IdList listed = map.StreetEdges(static_cast<int>(s));
+        EXPECT_EQ(std::vector<int>(listed.begin(), listed.end()), ofStreet[static_cast<int>(s)])
+            << "street " << s;
     }
     std::map<int, std::set<int>> ofIntersection;
     for (std::size_t n = 0; n < map.NodeCount(); ++n) {
