@@ -5,7 +5,6 @@
 #include <gpslib/GPSMapLib.h>
 #include <gpslib/registry.h>
 #include <gpslib/support.h>
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <cstdlib>
@@ -49,14 +48,13 @@ gpslib::ComPtr<IGPSMap> Engine() {
 const std::vector<std::pair<double, double>>& Positions() {
     static const std::vector<std::pair<double, double>> positions = [] {
         std::vector<std::pair<double, double>> nodes, out;
-        sqlite3* db = nullptr;
-        sqlite3_open_v2((kMaps + "/Liechtenstein.rmf").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, "SELECT lat, lon FROM nodes", -1, &s, nullptr);
-        while (sqlite3_step(s) == SQLITE_ROW)
-            nodes.push_back({sqlite3_column_double(s, 0), sqlite3_column_double(s, 1)});
-        sqlite3_finalize(s);
-        sqlite3_close(db);
+        gpsmap::MapData data;
+        std::string error;
+        if (data.Open(kMaps + "/Liechtenstein.rmf", &error))
+            for (std::size_t n = 0; n < data.NodeCount(); ++n) {
+                gpsmap::Point at = data.Node(static_cast<int>(n)).at;
+                nodes.push_back({at.lat, at.lon});
+            }
         std::mt19937 random(42);
         std::uniform_real_distribution<double> jitter(-0.0003, 0.0003);
         for (int i = 0; i < 1000 && !nodes.empty(); ++i) {

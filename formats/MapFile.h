@@ -1,28 +1,32 @@
-// The map file (".rmf"): one SQLite database per map region, written by gpsmap-build and read by
-// the map engine. This header is the format's one owner: the schema, the version, the codes
-// stored in its columns and the packed geometry blobs. docs/formats.md describes the same tables
-// for readers of the file.
+// The map file (".rmf"): one binary file per map region, written by gpsmap-build and mapped into
+// memory by the map engine, which uses its records where they lie. This header is the format's
+// one owner: the layout, the version, the codes stored in its records. docs/formats.md describes
+// the same sections for readers of the file.
 #ifndef FORMATS_MAPFILE_H_
 #define FORMATS_MAPFILE_H_
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "formats/Geodesy.h"
 
 namespace gpslib::formats {
 
-// PRAGMA application_id ("GPMF") and PRAGMA user_version of every map file. A reader refuses a
-// file with another application id and a version it does not know. Version 2 added what routing
-// needs: ways.toll and the restrictions table.
-constexpr std::int32_t kMapApplicationId = 0x47504D46;
-constexpr std::int32_t kMapFormatVersion = 2;
-// The meta table's "format" value.
+// The file starts with "GPMF", the format version and a byte-order mark, then the section
+// directory. A reader refuses another magic, a version it does not know and a file written with
+// the other byte order. Version 2 was the last SQLite map; version 3 is laid out to be mapped
+// into memory and used where it lies.
+constexpr char kMapMagic[4] = {'G', 'P', 'M', 'F'};
+constexpr std::uint32_t kMapFormatVersion = 3;
+constexpr std::uint32_t kMapByteOrderMark = 0x01020304;
+// Maps of versions 1 and 2 were SQLite databases; their first bytes say so.
+constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
+// The meta section's "format" value.
 constexpr std::string_view kMapFormatName = "gpslib-map";
 
-// Keys of the meta table. The bounds are decimal degrees with seven decimals; the source is the
+// Keys of the meta section. The bounds are decimal degrees with seven decimals; the source is the
 // extract's file name and the timestamp its newest object's (ISO 8601).
 constexpr const char* kMetaFormat = "format";
 constexpr const char* kMetaVersion = "version";
@@ -38,11 +42,8 @@ constexpr const char* kMetaAttribution = "attribution";
 // The attribution every file compiled from OpenStreetMap carries.
 constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
 
-// Coordinates inside geometry blobs are little-endian int32 pairs (latitude, longitude) in units
-// of 1e-7 degree, as OSM stores them.
-constexpr double kCoordinateScale = 1e7;
-
-// ways.role: what a piece of the highway network is to a walker asking "which street am I on".
+// WayRecord::role: what a piece of the highway network is to a walker asking "which street am I
+// on".
 enum Role : int {
     kRoleStreet = 0,    // a street or a named path: reported, makes intersections
     kRoleConnector = 1, // link roads, unnamed service roads and unnamed paths: reported only as
@@ -51,7 +52,7 @@ enum Role : int {
     kRoleCrossing = 3,  // footway=crossing, highway=crossing ways: never reported
 };
 
-// areas.kind
+// AreaRecord::kind
 enum AreaKind : int {
     kAreaCountry = 1, // admin_level 2
     kAreaState = 2,   // admin_level 3-4
@@ -62,124 +63,177 @@ enum AreaKind : int {
     kAreaPostal = 7,  // boundary=postal_code
 };
 
-// addresses.side and the engine's sides: relative to the drawing direction of the edge.
+// AddressRecord::side and the engine's sides: relative to the drawing direction of the edge.
 enum Side : int { kSideUnknown = 0, kSideLeft = 1, kSideRight = 2 };
 
-// addresses.source
+// AddressRecord::source
 enum AddressSource : int { kFromPoint = 0, kFromBuilding = 1, kFromInterpolation = 2 };
 
-// The schema, executed by the compiler in one transaction before the rows are written.
-constexpr std::string_view kMapSchema = R"SQL(
-CREATE TABLE meta(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE streets(id INTEGER PRIMARY KEY, name TEXT NOT NULL, ref TEXT NOT NULL,
-                     city TEXT NOT NULL, postcode TEXT NOT NULL, state TEXT NOT NULL);
-CREATE TABLE ways(id INTEGER PRIMARY KEY, street INTEGER NOT NULL, name TEXT NOT NULL,
-                  ref TEXT NOT NULL, class TEXT NOT NULL, role INTEGER NOT NULL,
-                  oneway INTEGER NOT NULL, lanes INTEGER NOT NULL, maxspeed REAL NOT NULL,
-                  roundabout INTEGER NOT NULL, foot INTEGER NOT NULL, car INTEGER NOT NULL,
-                  toll INTEGER NOT NULL);
-CREATE TABLE nodes(id INTEGER PRIMARY KEY, lat REAL NOT NULL, lon REAL NOT NULL,
-                   intersection INTEGER NOT NULL);
-CREATE TABLE edges(id INTEGER PRIMARY KEY, way INTEGER NOT NULL, from_node INTEGER NOT NULL,
-                   to_node INTEGER NOT NULL, length REAL NOT NULL, geometry BLOB NOT NULL);
-CREATE VIRTUAL TABLE edge_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE intersections(id INTEGER PRIMARY KEY, lat REAL NOT NULL, lon REAL NOT NULL,
-                           kind INTEGER NOT NULL);
-CREATE VIRTUAL TABLE intersection_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE addresses(id INTEGER PRIMARY KEY, street INTEGER NOT NULL, edge INTEGER NOT NULL,
-                       offset REAL NOT NULL, side INTEGER NOT NULL, number TEXT NOT NULL,
-                       value INTEGER NOT NULL, lat REAL NOT NULL, lon REAL NOT NULL,
-                       postcode TEXT NOT NULL, city TEXT NOT NULL, source INTEGER NOT NULL);
-CREATE INDEX addresses_by_edge ON addresses(edge);
-CREATE INDEX addresses_by_street ON addresses(street, value);
-CREATE TABLE areas(id INTEGER PRIMARY KEY, kind INTEGER NOT NULL, admin_level INTEGER NOT NULL,
-                   name TEXT NOT NULL, area REAL NOT NULL, geometry BLOB NOT NULL);
-CREATE VIRTUAL TABLE area_index USING rtree(id, min_lat, max_lat, min_lon, max_lon);
-CREATE TABLE restrictions(id INTEGER PRIMARY KEY, from_edge INTEGER NOT NULL,
-                          via_node INTEGER NOT NULL, to_edge INTEGER NOT NULL,
-                          only INTEGER NOT NULL);
-CREATE TABLE places(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, name TEXT NOT NULL,
-                    lat REAL NOT NULL, lon REAL NOT NULL);
-)SQL";
+// ---- The file layout -------------------------------------------------------------------------
+//
+// Every number is little-endian; every record has a fixed size with no hidden padding, so that
+// the reader takes a section as a typed span over the mapping. Sections start 8-byte aligned.
+// Rows are numbered densely from 0 in each section; references between sections are those row
+// numbers (or, for texts, an offset and a length in the string pool). docs/formats.md lists the
+// sections and their order.
 
-// ---- Geometry blobs ---------------------------------------------------------------------------
+struct MapFileHeader {
+    char magic[4];
+    std::uint32_t version;
+    std::uint32_t byteOrder;
+    std::uint32_t sectionCount;
+    std::uint64_t fileSize;
+    std::uint64_t reserved;
+};
+static_assert(sizeof(MapFileHeader) == 32);
 
-using geo::Point;
-using geo::Ring;
+struct MapSection {
+    std::uint32_t id;
+    std::uint32_t recordSize;
+    std::uint64_t offset; // from the start of the file
+    std::uint64_t length; // bytes
+    std::uint64_t count;  // records
+};
+static_assert(sizeof(MapSection) == 32);
 
-inline void PutI32(std::string& out, std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+enum SectionId : std::uint32_t {
+    kSectionStrings = 1,            // char: the string pool
+    kSectionMeta = 2,               // MetaRecord
+    kSectionStreets = 3,            // StreetRecord
+    kSectionWays = 4,               // WayRecord
+    kSectionNodes = 5,              // NodeRecord
+    kSectionNodeEdges = 6,          // int32: the edges at each node, node after node
+    kSectionEdges = 7,              // EdgeRecord
+    kSectionPoints = 8,             // geo::Point: edge lines and area rings
+    kSectionIntersections = 9,      // IntersectionRecord
+    kSectionIntersectionNodes = 10, // int32: the nodes of each intersection
+    kSectionStreetCells = 11,       // CellRecord: grid over street and connector edges
+    kSectionStreetCellItems = 12,   // int32: edge numbers
+    kSectionWalkwayCells = 13,      // CellRecord: grid over sidewalk and crossing edges
+    kSectionWalkwayCellItems = 14,  // int32
+    kSectionCrossingCells = 15,     // CellRecord: grid over intersections
+    kSectionCrossingCellItems = 16, // int32
+    kSectionAreas = 17,             // AreaRecord
+    kSectionRings = 18,             // RingRecord
+    kSectionPlaces = 19,            // PlaceRecord
+    kSectionRestrictions = 20,      // RestrictionRecord, by via node
+    kSectionAddresses = 21,         // AddressRecord, by (edge, number of the house)
+    kSectionAddressesByStreet = 22, // int32: rows of kSectionAddresses by (street, row)
+    kSectionStreetEdges = 23,       // int32: the edges of each street, street after street
+};
+constexpr std::uint32_t kSectionCount = 23;
+
+// A text in the string pool.
+struct TextRef {
+    std::uint32_t offset;
+    std::uint32_t length;
+};
+
+struct MetaRecord {
+    TextRef key, value;
+};
+
+struct StreetRecord {
+    TextRef name, ref, city, postcode, state;
+    std::uint32_t edgeCount, reserved;
+    std::uint64_t edgeBegin; // in kSectionStreetEdges
+};
+static_assert(sizeof(StreetRecord) == 56);
+
+struct WayRecord {
+    std::int32_t street;
+    TextRef name, ref, cls;
+    std::int32_t role, oneway, lanes;
+    double maxspeed;
+    std::uint8_t roundabout, foot, car, toll;
+    std::uint32_t reserved;
+};
+static_assert(sizeof(WayRecord) == 56);
+
+struct NodeRecord {
+    double lat, lon;
+    std::int32_t intersection; // -1: none
+    std::uint32_t edgeCount;
+    std::uint64_t edgeBegin; // in kSectionNodeEdges
+};
+static_assert(sizeof(NodeRecord) == 32);
+
+struct EdgeRecord {
+    std::int32_t way, from, to;
+    std::uint32_t pointCount;
+    std::uint64_t pointBegin; // in kSectionPoints
+    double length;            // metres
+    // The direction in which the edge leaves its first node ([0]) and its last node ([1]).
+    float leaving[2];
+};
+static_assert(sizeof(EdgeRecord) == 40);
+
+struct IntersectionRecord {
+    double lat, lon;
+    std::int32_t kind;
+    std::uint32_t nodeCount;
+    std::uint64_t nodeBegin; // in kSectionIntersectionNodes
+};
+static_assert(sizeof(IntersectionRecord) == 32);
+
+// A grid cell of kGridCell degrees: its key (see GridKey) and its items, sorted by key.
+struct CellRecord {
+    std::int64_t key;
+    std::uint32_t itemBegin, itemCount;
+};
+static_assert(sizeof(CellRecord) == 16);
+
+struct AreaRecord {
+    std::int32_t kind, adminLevel;
+    TextRef name;
+    double size;
+    double minLat, maxLat, minLon, maxLon;
+    std::uint32_t ringBegin, ringCount; // in kSectionRings
+};
+static_assert(sizeof(AreaRecord) == 64);
+
+struct RingRecord {
+    std::uint32_t outer;
+    std::uint32_t pointCount;
+    std::uint64_t pointBegin; // in kSectionPoints
+};
+static_assert(sizeof(RingRecord) == 16);
+
+struct PlaceRecord {
+    TextRef kind, name;
+    double lat, lon;
+};
+static_assert(sizeof(PlaceRecord) == 32);
+
+// A turn restriction: from one edge into another at their node, forbidden (`only` 0) or the only
+// turn allowed from `from` (`only` 1).
+struct RestrictionRecord {
+    std::int32_t from, via, to, only;
+};
+static_assert(sizeof(RestrictionRecord) == 16);
+
+struct AddressRecord {
+    std::int32_t street, edge, side, value; // value: the number the house number starts with
+    double offset;                          // metres along the edge
+    double lat, lon;
+    TextRef number, postcode, city;
+    std::int32_t source, reserved;
+};
+static_assert(sizeof(AddressRecord) == 72);
+
+// Grid cells are kGridCell degrees square, numbered from 0/0; the key packs the row (high 32
+// bits) and the column (low 32 bits), both two's complement.
+constexpr double kGridCell = 0.002;
+inline std::int64_t GridKey(std::int64_t y, std::int64_t x) {
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(y) << 32) ^
+                                     (static_cast<std::uint64_t>(x) & 0xFFFFFFFFu));
 }
-inline void PutU32(std::string& out, std::uint32_t v) {
-    PutI32(out, static_cast<std::int32_t>(v));
-}
-inline std::uint32_t GetU32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
+// An edge spanning more cells than this is left out of the grid (no street is that long).
+constexpr std::int64_t kMaxCellsPerEdge = 100000;
 
-inline std::int32_t Fixed(double degrees) {
-    return static_cast<std::int32_t>(std::lround(degrees * kCoordinateScale));
-}
-
-inline void PutPoint(std::string& out, Point p) {
-    PutI32(out, Fixed(p.lat));
-    PutI32(out, Fixed(p.lon));
-}
-
-// A line: the points back to back. False (and nothing appended) when the size is not a whole
-// number of points or a point is off the globe.
-inline bool DecodeLine(const void* data, std::size_t size, std::vector<Point>* out) {
-    if (size % 8 != 0) return false;
-    const auto* p = static_cast<const unsigned char*>(data);
-    std::size_t n = size / 8;
-    std::vector<Point> points;
-    points.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        double lat = static_cast<std::int32_t>(GetU32(p + 8 * i)) / kCoordinateScale;
-        double lon = static_cast<std::int32_t>(GetU32(p + 8 * i + 4)) / kCoordinateScale;
-        if (lat < -90.0 || lat > 90.0 || lon < -180.0 || lon > 180.0) return false;
-        points.push_back({lat, lon});
-    }
-    out->insert(out->end(), points.begin(), points.end());
-    return true;
-}
-
-inline std::string EncodeRings(const std::vector<Ring>& rings) {
-    std::string out;
-    PutU32(out, static_cast<std::uint32_t>(rings.size()));
-    for (const Ring& r : rings) {
-        out.push_back(r.outer ? 1 : 0);
-        PutU32(out, static_cast<std::uint32_t>(r.points.size()));
-        for (const Point& p : r.points)
-            PutPoint(out, p);
-    }
-    return out;
-}
-
-// False for a blob that does not hold exactly what its counts say.
-inline bool DecodeRings(const void* data, std::size_t size, std::vector<Ring>* out) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    if (size < 4) return false;
-    std::uint32_t count = GetU32(p);
-    std::size_t at = 4;
-    std::vector<Ring> rings;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (size - at < 5) return false;
-        Ring ring;
-        ring.outer = p[at] != 0;
-        std::uint32_t n = GetU32(p + at + 1);
-        at += 5;
-        if (n > (size - at) / 8) return false;
-        if (!DecodeLine(p + at, std::size_t{n} * 8, &ring.points)) return false;
-        at += std::size_t{n} * 8;
-        rings.push_back(std::move(ring));
-    }
-    if (at != size) return false;
-    *out = std::move(rings);
-    return true;
+// Coordinates are stored as read from OSM: whole units of 1e-7 degree, held as doubles.
+inline double OnGrid(double degrees) {
+    return static_cast<double>(static_cast<std::int32_t>(std::lround(degrees * 1e7))) / 1e7;
 }
 
 } // namespace gpslib::formats

@@ -1,6 +1,6 @@
 // Fuzz target: opening map files. Any bytes, written as a map file, are either refused with a
 // reason or loaded; a loaded map answers every street query at its corners and centre without
-// reading outside its tables, and routes between them.
+// reading outside its mapping, and routes between them.
 #include <unistd.h>
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-// The writers: one per output file, each creating its file at `path` in one transaction. On
-// failure they answer false with *error saying why; the caller removes the partial file.
+// The writers: one per output file, each creating its file at `path` (the map file streamed
+// section after section, the SQLite files in one transaction). On failure they answer false with
+// *error saying why; the caller removes the partial file.
 #ifndef MAPBUILD_WRITERS_H_
 #define MAPBUILD_WRITERS_H_
 

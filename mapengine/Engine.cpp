@@ -27,7 +27,7 @@ std::string Lower(std::string s) {
     return s;
 }
 
-bool IsPathClass(const std::string& cls) {
+bool IsPathClass(std::string_view cls) {
     return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
            cls == "bridleway";
 }
@@ -216,16 +216,17 @@ bool Engine::Covered(Point p) const {
 }
 
 std::string Engine::WayName(const MapData& map, int way, const Naming& naming) const {
-    const Way& w = map.ways[static_cast<std::size_t>(way)];
-    std::string name = w.name.empty() ? w.ref : w.name;
+    const Way& w = map.Way(way);
+    std::string name(w.name.empty() ? w.ref : w.name);
     if (name.empty()) return IsPathClass(w.cls) ? naming.unnamedPath : naming.unnamedRoad;
     if (naming.expanded) name = ExpandAbbreviations(name);
-    if (naming.detailed && !w.name.empty() && !w.ref.empty()) name += " (" + w.ref + ")";
+    if (naming.detailed && !w.name.empty() && !w.ref.empty())
+        name += " (" + std::string(w.ref) + ")";
     return name;
 }
 
 std::string Engine::StreetName(const Match& m, const Naming& naming) const {
-    return WayName(*m.map, m.map->edges[static_cast<std::size_t>(m.edge)].way, naming);
+    return WayName(*m.map, m.map->Edge(m.edge).way, naming);
 }
 
 std::vector<Match> Engine::MatchStreets(Point p, int heading, std::size_t limit) const {
@@ -235,7 +236,7 @@ std::vector<Match> Engine::MatchStreets(Point p, int heading, std::size_t limit)
         if (!map->Covers(p, 100.0)) continue;
         map->EdgesNear(p, kStreetRadius + 5.0, &near);
         for (int ei : near) {
-            const Edge& e = map->edges[static_cast<std::size_t>(ei)];
+            const Edge& e = map->Edge(ei);
             Match best;
             best.distance = 1e18;
             double along = 0.0;
@@ -276,10 +277,7 @@ std::vector<Match> Engine::MatchStreets(Point p, int heading, std::size_t limit)
     std::vector<Match> out;
     std::set<std::pair<const MapData*, int>> seen;
     for (const Match& m : all) {
-        int street =
-            m.map
-                ->ways[static_cast<std::size_t>(m.map->edges[static_cast<std::size_t>(m.edge)].way)]
-                .street;
+        int street = m.map->Way(m.map->Edge(m.edge).way).street;
         if (!seen.insert({m.map, street}).second) continue;
         out.push_back(m);
         if (out.size() >= limit) break;
@@ -297,10 +295,7 @@ std::optional<Match> Engine::MatchStreet(Point p, int heading, const Naming& nam
         Naming plain;
         for (const Match& m : matches)
             if (Lower(StreetName(m, plain)) == Lower(*name) ||
-                Lower(m.map
-                          ->ways[static_cast<std::size_t>(
-                              m.map->edges[static_cast<std::size_t>(m.edge)].way)]
-                          .name) == Lower(*name))
+                Lower(std::string(m.map->Way(m.map->Edge(m.edge).way).name)) == Lower(*name))
                 return m;
     }
     return matches.front();
@@ -316,31 +311,28 @@ int Engine::StreetBearing(const Match& m, int heading) {
 // ------------------------------------------------------------------------
 
 bool Engine::InsideJunction(const MapData& map, int edge, int intersection) {
-    const Edge& e = map.edges[static_cast<std::size_t>(edge)];
-    const IntersectionRow& x = map.intersections[static_cast<std::size_t>(intersection)];
-    if (map.nodes[static_cast<std::size_t>(e.from)].intersection != intersection ||
-        map.nodes[static_cast<std::size_t>(e.to)].intersection != intersection)
+    const Edge& e = map.Edge(edge);
+    const IntersectionRow& x = map.Intersection(intersection);
+    if (map.Node(e.from).intersection != intersection ||
+        map.Node(e.to).intersection != intersection)
         return false;
     // A roundabout's ring; otherwise a piece no longer than the junction is wide (a loop whose
     // two ends meet at the junction is a street of its own).
-    if (x.kind == 2) return map.ways[static_cast<std::size_t>(e.way)].roundabout;
+    if (x.kind == 2) return map.Way(e.way).roundabout;
     double span = 0.0;
     for (std::size_t i = 0; i < x.nodes.size(); ++i)
         for (std::size_t j = i + 1; j < x.nodes.size(); ++j)
-            span =
-                std::max(span, geo::Distance(map.nodes[static_cast<std::size_t>(x.nodes[i])].at,
-                                             map.nodes[static_cast<std::size_t>(x.nodes[j])].at));
+            span = std::max(span, geo::Distance(map.Node(x.nodes[i]).at, map.Node(x.nodes[j]).at));
     return e.from != e.to && e.length <= span + kInsideSlack;
 }
 
 bool Engine::WhereStreetsMeet(const MapData& map, int node) {
-    const Node& n = map.nodes[static_cast<std::size_t>(node)];
-    const IntersectionRow& x = map.intersections[static_cast<std::size_t>(n.intersection)];
+    const Node& n = map.Node(node);
+    const IntersectionRow& x = map.Intersection(n.intersection);
     if (x.kind == 2 || x.nodes.size() == 1) return true;
     int street = -1;
     for (int ei : n.edges) {
-        const Way& w =
-            map.ways[static_cast<std::size_t>(map.edges[static_cast<std::size_t>(ei)].way)];
+        const Way& w = map.Way(map.Edge(ei).way);
         if (w.role != format::kRoleStreet) continue;
         if (street >= 0 && w.street != street) return true;
         street = w.street;
@@ -354,21 +346,20 @@ int Engine::StartIntersection(const Match& m, Point p, bool forward) const {
     // dual carriageway, on a roundabout). A junction just ahead, however close, is the next one,
     // and so is one whose street split into halves behind the walker.
     const MapData& map = *m.map;
-    const Edge& e = map.edges[static_cast<std::size_t>(m.edge)];
+    const Edge& e = map.Edge(m.edge);
     for (int node : {e.from, e.to}) {
-        const Node& n = map.nodes[static_cast<std::size_t>(node)];
+        const Node& n = map.Node(node);
         if (n.intersection >= 0 && geo::Distance(m.point, n.at) <= kAheadMinimum &&
             WhereStreetsMeet(map, node))
             return n.intersection;
     }
     int behind = forward ? e.from : e.to;
-    int x = map.nodes[static_cast<std::size_t>(behind)].intersection;
+    int x = map.Node(behind).intersection;
     if (x >= 0 && WhereStreetsMeet(map, behind) && InsideJunction(map, m.edge, x)) return x;
     std::vector<int> near;
     map.IntersectionsNear(p, kAheadMinimum, &near);
     for (int y : near)
-        if (geo::Distance(p, map.intersections[static_cast<std::size_t>(y)].at) <= kAheadMinimum)
-            return y;
+        if (geo::Distance(p, map.Intersection(y).at) <= kAheadMinimum) return y;
     return -1;
 }
 
@@ -377,7 +368,8 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
     const MapData& map = *m.map;
     Walk w;
     int edge = m.edge;
-    const Edge* e = &map.edges[static_cast<std::size_t>(edge)];
+    Edge current = map.Edge(edge);
+    const Edge* e = &current;
     double distance = forward ? e->length - m.along : m.along;
     int node = forward ? e->to : e->from;
     auto arrivalOf = [&](const Edge& ed, bool fwd) {
@@ -385,10 +377,10 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
                    : geo::Bearing(ed.points[1], ed.points.front());
     };
     double arrival = arrivalOf(*e, forward);
-    int street = map.ways[static_cast<std::size_t>(e->way)].street;
-    int role = map.ways[static_cast<std::size_t>(e->way)].role;
+    int street = map.Way(e->way).street;
+    int role = map.Way(e->way).role;
     for (int steps = 0; steps < 5000 && distance < 50000.0; ++steps) {
-        const Node& n = map.nodes[static_cast<std::size_t>(node)];
+        const Node& n = map.Node(node);
         if (n.intersection >= 0 && n.intersection != skip && distance > minimum) {
             w.intersection = n.intersection;
             w.distance = distance;
@@ -402,8 +394,8 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
         double bestScore = 1e18;
         for (int candidate : n.edges) {
             if (candidate == edge) continue;
-            const Edge& c = map.edges[static_cast<std::size_t>(candidate)];
-            const Way& cw = map.ways[static_cast<std::size_t>(c.way)];
+            const Edge& c = map.Edge(candidate);
+            const Way& cw = map.Way(c.way);
             if (cw.role > format::kRoleConnector) continue;
             if (cw.role == format::kRoleConnector && role != format::kRoleConnector) continue;
             bool fwd = c.from == node;
@@ -413,12 +405,12 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
         }
         if (next < 0) break; // a dead end
         edge = next;
-        e = &map.edges[static_cast<std::size_t>(edge)];
+        current = map.Edge(edge);
         bool fwd = e->from == node;
-        if (map.ways[static_cast<std::size_t>(e->way)].street != street && n.intersection < 0 &&
-            bestScore >= 1000.0 && street >= 0) {
+        if (map.Way(e->way).street != street && n.intersection < 0 && bestScore >= 1000.0 &&
+            street >= 0) {
             // The street went on under another name without an intersection: follow it.
-            street = map.ways[static_cast<std::size_t>(e->way)].street;
+            street = map.Way(e->way).street;
         }
         distance += e->length;
         node = fwd ? e->to : e->from;
@@ -430,7 +422,7 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
 std::vector<Branch> Engine::Branches(const MapData& map, int intersection, double arrival,
                                      int walkerSide, const Naming& naming,
                                      bool includeConnectors) const {
-    const IntersectionRow& x = map.intersections[static_cast<std::size_t>(intersection)];
+    const IntersectionRow& x = map.Intersection(intersection);
     struct Raw {
         Branch b;
         double sx = 0, sy = 0;
@@ -438,9 +430,9 @@ std::vector<Branch> Engine::Branches(const MapData& map, int intersection, doubl
     };
     std::vector<Raw> raw;
     for (int node : x.nodes) {
-        for (int ei : map.nodes[static_cast<std::size_t>(node)].edges) {
-            const Edge& e = map.edges[static_cast<std::size_t>(ei)];
-            const Way& w = map.ways[static_cast<std::size_t>(e.way)];
+        for (int ei : map.Node(node).edges) {
+            const Edge& e = map.Edge(ei);
+            const Way& w = map.Way(e.way);
             if (w.role > format::kRoleConnector) continue;
             if (w.role == format::kRoleConnector && !includeConnectors) continue;
             for (bool fromStart : {true, false}) {
@@ -568,9 +560,7 @@ std::vector<Branch> Engine::MoveAcrossStreet(Point p, const std::string& street,
                        : m->bearing;
     std::string name = StreetName(*m, naming);
     int other = side == 1 ? 2 : side == 2 ? 1 : 0;
-    int street_ =
-        m->map->ways[static_cast<std::size_t>(m->map->edges[static_cast<std::size_t>(m->edge)].way)]
-            .street;
+    int street_ = m->map->Way(m->map->Edge(m->edge).way).street;
     Branch ahead{name, m->point, geo::WholeDegrees(along), 0, false, other, false, street_};
     Branch back{name,  m->point, geo::WholeDegrees(along + 180.0),
                 0,     false,    other == 0 ? 0 : (other == 1 ? 2 : 1),
@@ -584,12 +574,13 @@ std::vector<Branch> Engine::MoveAcrossStreet(Point p, const std::string& street,
 
 void Engine::FillAreas(const MapData& map, Point p, Details* d) const {
     auto name = [&](int kind) {
-        const Area* a = map.AreaAt(p, kind);
-        return a ? a->name : std::string();
+        std::optional<Area> a = map.AreaAt(p, kind);
+        return a ? std::string(a->name) : std::string();
     };
     d->city = name(format::kAreaCity);
     if (d->city.empty())
-        if (const Place* place = map.NearestPlace(p, 8000.0)) d->city = place->name;
+        if (std::optional<Place> place = map.NearestPlace(p, 8000.0))
+            d->city = std::string(place->name);
     d->borough = name(format::kAreaBorough);
     d->area = name(format::kAreaSuburb);
     d->county = name(format::kAreaCounty);
@@ -614,9 +605,9 @@ std::vector<Details> Engine::LocationDetails(Point p, int heading, const Naming&
     std::vector<Details> out;
     for (const Match& m : matches) {
         const MapData& map = *m.map;
-        const Edge& edge = map.edges[static_cast<std::size_t>(m.edge)];
-        const Way& way = map.ways[static_cast<std::size_t>(edge.way)];
-        const StreetRow& street = map.streets[static_cast<std::size_t>(way.street)];
+        const Edge& edge = map.Edge(m.edge);
+        const Way& way = map.Way(edge.way);
+        const StreetRow& street = map.Street(way.street);
         Details d;
         d.at = m.point;
         d.onStreet = true;
@@ -644,17 +635,16 @@ std::vector<Details> Engine::LocationDetails(Point p, int heading, const Naming&
             int node = forward ? edge.to : edge.from;
             int current = m.edge;
             for (int steps = 0; steps < 200; ++steps) {
-                const Node& n = map.nodes[static_cast<std::size_t>(node)];
+                const Node& n = map.Node(node);
                 if (n.intersection >= 0) break;
                 int next = -1;
                 for (int c : n.edges) {
                     if (c == current) continue;
-                    const Way& cw = map.ways[static_cast<std::size_t>(
-                        map.edges[static_cast<std::size_t>(c)].way)];
+                    const Way& cw = map.Way(map.Edge(c).way);
                     if (cw.street == way.street) next = c;
                 }
                 if (next < 0) break;
-                const Edge& ne = map.edges[static_cast<std::size_t>(next)];
+                const Edge& ne = map.Edge(next);
                 // Walking away from the matched edge: its drawing sense agrees with the matched
                 // edge's when we leave through its first point going forward.
                 bool nextForward = ne.from == node;
@@ -721,7 +711,7 @@ std::string Engine::DescribePosition(Point p, const Naming& naming) const {
         for (double radius : {200.0, 1000.0, 5000.0}) {
             map->IntersectionsNear(p, radius, &near);
             for (int x : near) {
-                double d = geo::Distance(p, map->intersections[static_cast<std::size_t>(x)].at);
+                double d = geo::Distance(p, map->Intersection(x).at);
                 if (d < bestDistance) bestDistance = d, best = x;
             }
             if (best >= 0) break;
@@ -759,17 +749,18 @@ namespace {
 // postal code when given).
 int FindStreet(const MapData& map, long key, const std::string& street, const std::string& city,
                const std::string& postcode) {
-    auto lower = [](std::string s) {
+    auto lower = [](std::string_view text) {
+        std::string s(text);
         for (char& c : s)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
-    if (key >= 0 && static_cast<std::size_t>(key) < map.streets.size() &&
-        (street.empty() || lower(map.streets[static_cast<std::size_t>(key)].name) == lower(street)))
+    if (key >= 0 && static_cast<std::size_t>(key) < map.StreetCount() &&
+        (street.empty() || lower(map.Street(static_cast<int>(key)).name) == lower(street)))
         return static_cast<int>(key);
     int fallback = -1;
-    for (std::size_t i = 0; i < map.streets.size(); ++i) {
-        const StreetRow& s = map.streets[i];
+    for (std::size_t i = 0; i < map.StreetCount(); ++i) {
+        const StreetRow& s = map.Street(static_cast<int>(i));
         if (street.empty() || lower(s.name) != lower(street)) continue;
         if ((!city.empty() && s.city == city) || (!postcode.empty() && s.postcode == postcode))
             return static_cast<int>(i);
@@ -795,11 +786,10 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
     if (number.empty() || number == "-1") {
         // The middle of the street: the middle of its middle edge.
         std::vector<int> own;
-        for (std::size_t i = 0; i < map->edges.size(); ++i)
-            if (map->ways[static_cast<std::size_t>(map->edges[i].way)].street == s)
-                own.push_back(static_cast<int>(i));
+        for (int i : map->StreetEdges(s))
+            if (map->Way(map->Edge(i).way).street == s) own.push_back(i);
         if (own.empty()) return std::nullopt;
-        const Edge& e = map->edges[static_cast<std::size_t>(own[own.size() / 2])];
+        const Edge& e = map->Edge(own[own.size() / 2]);
         return PointAt(e, e.length / 2);
     }
     std::vector<AddressRow> rows = map->AddressesOfStreet(s);
@@ -811,11 +801,11 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
     for (const AddressRow& a : rows) {
         format::HouseNumber h = format::ParseHouseNumber(a.number);
         if (h.value == wanted.value && h.part == wanted.part)
-            return PointAt(map->edges[static_cast<std::size_t>(a.edge)], a.offset);
+            return PointAt(map->Edge(a.edge), a.offset);
         if (wanted.value > 0 && h.value == wanted.value && (!same || h.part < samePart))
             same = &a, samePart = h.part;
     }
-    if (same) return PointAt(map->edges[static_cast<std::size_t>(same->edge)], same->offset);
+    if (same) return PointAt(map->Edge(same->edge), same->offset);
     // Between the two nearest numbers of the same parity that enclose it.
     long value = wanted.value;
     if (value <= 0) return std::nullopt;
@@ -829,16 +819,16 @@ std::optional<Point> Engine::AddressPosition(const std::string& mapName, long st
     if (!low || !high) return std::nullopt;
     double t = static_cast<double>(value - low->value) / (high->value - low->value);
     if (low->edge == high->edge) // along the street itself, bends included
-        return PointAt(map->edges[static_cast<std::size_t>(low->edge)],
-                       low->offset + t * (high->offset - low->offset));
-    Point pl = PointAt(map->edges[static_cast<std::size_t>(low->edge)], low->offset);
-    Point ph = PointAt(map->edges[static_cast<std::size_t>(high->edge)], high->offset);
+        return PointAt(map->Edge(low->edge), low->offset + t * (high->offset - low->offset));
+    Point pl = PointAt(map->Edge(low->edge), low->offset);
+    Point ph = PointAt(map->Edge(high->edge), high->offset);
     Point guess{pl.lat + t * (ph.lat - pl.lat), pl.lon + t * (ph.lon - pl.lon)};
     // Back onto the addressed street (a nearer path or another street is not the address).
     Point best = guess;
     double bestDistance = 1e18;
-    for (const Edge& e : map->edges) {
-        if (map->ways[static_cast<std::size_t>(e.way)].street != s) continue;
+    for (int ei : map->StreetEdges(s)) {
+        const Edge e = map->Edge(ei);
+        if (map->Way(e.way).street != s) continue;
         for (std::size_t i = 0; i + 1 < e.points.size(); ++i) {
             geo::Projection pr = geo::Project(guess, e.points[i], e.points[i + 1]);
             if (pr.distance < bestDistance) {
@@ -860,10 +850,11 @@ Engine::StreetCrossings(const std::string& mapName, long streetKey, const std::s
     if (s < 0) return std::nullopt;
     std::set<int> xs;
     Point first{1000, 1000};
-    for (const Edge& e : map->edges) {
-        if (map->ways[static_cast<std::size_t>(e.way)].street != s) continue;
+    for (int ei : map->StreetEdges(s)) {
+        const Edge e = map->Edge(ei);
+        if (map->Way(e.way).street != s) continue;
         for (int node : {e.from, e.to}) {
-            int x = map->nodes[static_cast<std::size_t>(node)].intersection;
+            int x = map->Node(node).intersection;
             if (x >= 0) xs.insert(x);
         }
         // One end of the street: the westernmost (then southernmost) point.
@@ -872,10 +863,10 @@ Engine::StreetCrossings(const std::string& mapName, long streetKey, const std::s
     }
     std::vector<std::pair<double, Crossing>> found;
     for (int x : xs) {
-        const IntersectionRow& row = map->intersections[static_cast<std::size_t>(x)];
+        const IntersectionRow& row = map->Intersection(x);
         Details d;
         FillAreas(*map, row.at, &d);
-        if (d.postcode.empty()) d.postcode = map->streets[static_cast<std::size_t>(s)].postcode;
+        if (d.postcode.empty()) d.postcode = map->Street(s).postcode;
         if (matchPostcode && d.postcode != postcode) continue;
         std::set<std::string> names;
         for (const Branch& b : Branches(*map, x, -1, 0, naming, false))

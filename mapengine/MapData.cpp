@@ -1,308 +1,155 @@
 #include "MapData.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace gpsmap {
 namespace {
-
-std::string Text(sqlite3_stmt* s, int column) {
-    const unsigned char* t = sqlite3_column_text(s, column);
-    return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
-}
-
-// Runs `sql` and calls row(stmt) for each row; false with *error on any failure.
-template <class Row> bool Query(sqlite3* db, const char* sql, std::string* error, Row row) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-        *error = sqlite3_errmsg(db);
-        return false;
-    }
-    int rc;
-    bool ok = true;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
-        if (!row(stmt)) {
-            ok = false;
-            break;
-        }
-    if (ok && rc != SQLITE_DONE) {
-        *error = sqlite3_errmsg(db);
-        ok = false;
-    } else if (!ok && error->empty()) {
-        *error = "inconsistent table";
-    }
-    sqlite3_finalize(stmt);
-    return ok;
-}
-
-// The direction in which an edge leaves its first (or last) point, toward the point 10 m along
-// it (or its other end when shorter).
-double LeavingBearing(const Edge& e, bool fromStart) {
-    std::size_t n = e.points.size();
-    const Point& origin = fromStart ? e.points.front() : e.points.back();
-    double done = 0.0;
-    for (std::size_t k = 1; k < n; ++k) {
-        const Point& p = fromStart ? e.points[k] : e.points[n - 1 - k];
-        const Point& q = fromStart ? e.points[k - 1] : e.points[n - k];
-        done += geo::Distance(q, p);
-        if (done >= 10.0 || k + 1 == n) return geo::Bearing(origin, p);
-    }
-    return 0.0;
-}
 
 bool ValidPoint(double lat, double lon) {
     return std::isfinite(lat) && std::isfinite(lon) && lat >= -90 && lat <= 90 && lon >= -180 &&
            lon <= 180;
 }
 
-} // namespace
-
-MapData::~MapData() {
-    if (m_db) sqlite3_close(m_db);
-}
-
-bool MapData::Open(const std::string& path, std::string* error) {
-    // Immutable: the engine never writes a map, and no lock or journal is looked for.
-    std::string uri = "file:";
-    for (char c : path) {
-        if (c == '?' || c == '#' || c == '%') {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", static_cast<unsigned char>(c));
-            uri += buf;
-        } else {
-            uri.push_back(c);
+// Even-odd point-in-ring test in degrees over a ring in the mapping: geo::InRing's rule, on a
+// span instead of a vector.
+bool InRing(Point p, std::span<const Point> ring) {
+    bool inside = false;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        const Point& a = ring[i];
+        const Point& b = ring[j];
+        if ((a.lat > p.lat) != (b.lat > p.lat)) {
+            double lon = a.lon + (p.lat - a.lat) / (b.lat - a.lat) * (b.lon - a.lon);
+            if (p.lon < lon) inside = !inside;
         }
     }
-    uri += "?immutable=1";
-    // No connection mutex: the loader owns the connection until Open returns, and afterwards
-    // only the address statement uses it, under the engine's lock. In serialised mode every
-    // column read of the load took and released that mutex (about a seventh of the load).
-    if (sqlite3_open_v2(uri.c_str(), &m_db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-        *error = m_db ? sqlite3_errmsg(m_db) : "cannot open";
-        return false;
-    }
-    bool ok = Load(error);
-    if (!ok) {
-        ways.clear(), streets.clear(), nodes.clear(), edges.clear(), intersections.clear();
-        areas.clear(), places.clear(), restrictions.clear();
-    }
-    return ok;
+    return inside;
+}
+
+} // namespace
+
+MapData::MapData() = default;
+MapData::~MapData() = default;
+
+bool MapData::Open(const std::string& path, std::string* error) {
+    gpslib::os::Status s = gpslib::os::MappedFile::Open(path, &m_file);
+    if (!s.ok()) return *error = s.ToString(), false;
+    if (Load(error)) return true;
+    m_file.reset(); // the spans are not used again: a MapData that failed to open is dropped
+    return false;
 }
 
 bool MapData::Load(std::string* error) {
-    int appId = 0, version = 0;
-    if (!Query(m_db, "PRAGMA application_id", error, [&](sqlite3_stmt* s) {
-            appId = sqlite3_column_int(s, 0);
-            return true;
-        }))
-        return false;
-    if (appId != format::kMapApplicationId) return *error = "not a map file", false;
-    if (!Query(m_db, "PRAGMA user_version", error, [&](sqlite3_stmt* s) {
-            version = sqlite3_column_int(s, 0);
-            return true;
-        }))
-        return false;
-    if (version < format::kMapFormatVersion)
-        return *error = "map format version " + std::to_string(version) +
+    const unsigned char* base = m_file->data();
+    const std::size_t size = m_file->size();
+    if (size >= format::kSqliteHeader.size() &&
+        std::memcmp(base, format::kSqliteHeader.data(), format::kSqliteHeader.size()) == 0)
+        return *error = "a map of an older format (SQLite) than this engine reads (" +
+                        std::to_string(format::kMapFormatVersion) +
+                        "): compile the map again with gpsmap-build",
+               false;
+    if (size < sizeof(format::MapFileHeader) || std::memcmp(base, format::kMapMagic, 4) != 0)
+        return *error = "not a map file", false;
+    format::MapFileHeader header;
+    std::memcpy(&header, base, sizeof header);
+    if (header.byteOrder != format::kMapByteOrderMark)
+        return *error = "a map file written with the other byte order", false;
+    if (header.version < format::kMapFormatVersion)
+        return *error = "map format version " + std::to_string(header.version) +
                         " is older than this engine reads (" +
                         std::to_string(format::kMapFormatVersion) +
                         "): compile the map again with gpsmap-build",
                false;
-    if (version != format::kMapFormatVersion)
-        return *error = "map format version " + std::to_string(version) + " is not read here",
+    if (header.version != format::kMapFormatVersion)
+        return *error =
+                   "map format version " + std::to_string(header.version) + " is not read here",
                false;
-    std::unordered_map<std::string, std::string> meta;
-    if (!Query(m_db, "SELECT key, value FROM meta", error, [&](sqlite3_stmt* s) {
-            meta[Text(s, 0)] = Text(s, 1);
-            return true;
-        }))
-        return false;
-    m_name = meta[format::kMetaName];
-    m_level = meta[format::kMetaLevel];
-    m_minLat = std::atof(meta[format::kMetaMinLat].c_str());
-    m_maxLat = std::atof(meta[format::kMetaMaxLat].c_str());
-    m_minLon = std::atof(meta[format::kMetaMinLon].c_str());
-    m_maxLon = std::atof(meta[format::kMetaMaxLon].c_str());
+    if (header.fileSize != size)
+        return *error = "the map file is truncated (" + std::to_string(size) + " of " +
+                        std::to_string(header.fileSize) + " bytes)",
+               false;
+    if (header.sectionCount != format::kSectionCount ||
+        (size - sizeof header) / sizeof(format::MapSection) < header.sectionCount)
+        return *error = "bad section directory", false;
+
+    // Each section: inside the file, aligned, a whole number of records of the expected size.
+    const auto* directory = base + sizeof header;
+    std::span<const unsigned char> sections[format::kSectionCount + 1];
+    std::uint64_t counts[format::kSectionCount + 1] = {};
+    for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
+        format::MapSection sec;
+        std::memcpy(&sec, directory + i * sizeof sec, sizeof sec);
+        if (sec.id == 0 || sec.id > format::kSectionCount || !sections[sec.id].empty() ||
+            counts[sec.id] != 0 || sec.offset % 8 != 0 || sec.offset > size ||
+            sec.length > size - sec.offset || sec.recordSize == 0 ||
+            sec.length / sec.recordSize != sec.count || sec.length % sec.recordSize != 0)
+            return *error = "bad section " + std::to_string(i), false;
+        sections[sec.id] = {base + sec.offset, static_cast<std::size_t>(sec.length)};
+        counts[sec.id] = sec.count;
+        static_assert(sizeof(std::size_t) >= 8, "map files are read on 64-bit systems");
+    }
+    bool sizesOk = true;
+    auto take = [&]<class T>(format::SectionId id, std::span<const T>* out) {
+        if (sections[id].size() != counts[id] * sizeof(T)) sizesOk = false;
+        if (counts[id] > static_cast<std::uint64_t>(INT32_MAX)) sizesOk = false;
+        if (!sizesOk) return;
+        *out = {reinterpret_cast<const T*>(sections[id].data()),
+                static_cast<std::size_t>(counts[id])};
+    };
+    std::span<const char> strings;
+    take(format::kSectionStrings, &strings);
+    m_strings = {strings.data(), strings.size()};
+    take(format::kSectionMeta, &m_meta);
+    take(format::kSectionStreets, &m_streets);
+    take(format::kSectionWays, &m_ways);
+    take(format::kSectionNodes, &m_nodes);
+    take(format::kSectionNodeEdges, &m_nodeEdges);
+    take(format::kSectionEdges, &m_edges);
+    take(format::kSectionPoints, &m_points);
+    take(format::kSectionIntersections, &m_intersections);
+    take(format::kSectionIntersectionNodes, &m_intersectionNodes);
+    take(format::kSectionStreetCells, &m_streetCells);
+    take(format::kSectionStreetCellItems, &m_streetItems);
+    take(format::kSectionWalkwayCells, &m_walkwayCells);
+    take(format::kSectionWalkwayCellItems, &m_walkwayItems);
+    take(format::kSectionCrossingCells, &m_crossingCells);
+    take(format::kSectionCrossingCellItems, &m_crossingItems);
+    take(format::kSectionAreas, &m_areas);
+    take(format::kSectionRings, &m_rings);
+    take(format::kSectionPlaces, &m_places);
+    take(format::kSectionRestrictions, &m_restrictions);
+    take(format::kSectionAddresses, &m_addresses);
+    take(format::kSectionAddressesByStreet, &m_addressesByStreet);
+    take(format::kSectionStreetEdges, &m_streetEdges);
+    if (!sizesOk) return *error = "bad section size", false;
+    // Edges need a way and a node to stand on, even when broken.
+    if (!m_edges.empty() && (m_ways.empty() || m_nodes.empty()))
+        return *error = "edges without ways or nodes", false;
+
+    m_name = std::string(Meta(format::kMetaName));
+    m_level = std::string(Meta(format::kMetaLevel));
+    auto number = [&](const char* key) { return std::atof(std::string(Meta(key)).c_str()); };
+    m_minLat = number(format::kMetaMinLat);
+    m_maxLat = number(format::kMetaMaxLat);
+    m_minLon = number(format::kMetaMinLon);
+    m_maxLon = number(format::kMetaMaxLon);
     if (!ValidPoint(m_minLat, m_minLon) || !ValidPoint(m_maxLat, m_maxLon) || m_minLat > m_maxLat ||
         m_minLon > m_maxLon)
         return *error = "bad bounds", false;
-
-    // Rows must be numbered densely from 0, as the compiler writes them.
-    auto dense = [](sqlite3_stmt* s, std::size_t size) {
-        return sqlite3_column_int64(s, 0) == static_cast<sqlite3_int64>(size);
-    };
-    if (!Query(m_db, "SELECT id, name, ref, city, postcode, state FROM streets ORDER BY id", error,
-               [&](sqlite3_stmt* s) {
-                   if (!dense(s, streets.size())) return false;
-                   streets.push_back({Text(s, 1), Text(s, 2), Text(s, 3), Text(s, 4), Text(s, 5)});
-                   return true;
-               }))
-        return false;
-    if (!Query(m_db,
-               "SELECT id, street, name, ref, class, role, oneway, lanes, maxspeed, roundabout, "
-               "foot, car, toll FROM ways ORDER BY id",
-               error, [&](sqlite3_stmt* s) {
-                   if (!dense(s, ways.size())) return false;
-                   Way w;
-                   w.street = sqlite3_column_int(s, 1);
-                   w.name = Text(s, 2), w.ref = Text(s, 3), w.cls = Text(s, 4);
-                   w.role = sqlite3_column_int(s, 5);
-                   w.oneway = sqlite3_column_int(s, 6);
-                   w.lanes = sqlite3_column_int(s, 7);
-                   w.maxspeed = sqlite3_column_double(s, 8);
-                   w.roundabout = sqlite3_column_int(s, 9) != 0;
-                   w.foot = sqlite3_column_int(s, 10) != 0;
-                   w.car = sqlite3_column_int(s, 11) != 0;
-                   w.toll = sqlite3_column_int(s, 12) != 0;
-                   if (w.street < 0 || static_cast<std::size_t>(w.street) >= streets.size() ||
-                       w.role < 0 || w.role > format::kRoleCrossing)
-                       return false;
-                   ways.push_back(std::move(w));
-                   return true;
-               }))
-        return false;
-    if (!Query(m_db, "SELECT id, lat, lon, intersection FROM nodes ORDER BY id", error,
-               [&](sqlite3_stmt* s) {
-                   if (!dense(s, nodes.size())) return false;
-                   Node n;
-                   n.at = {sqlite3_column_double(s, 1), sqlite3_column_double(s, 2)};
-                   n.intersection = sqlite3_column_int(s, 3);
-                   if (!ValidPoint(n.at.lat, n.at.lon) || n.intersection < -1) return false;
-                   nodes.push_back(std::move(n));
-                   return true;
-               }))
-        return false;
-    if (!Query(m_db, "SELECT id, way, from_node, to_node, length, geometry FROM edges ORDER BY id",
-               error, [&](sqlite3_stmt* s) {
-                   if (!dense(s, edges.size())) return false;
-                   Edge e;
-                   e.way = sqlite3_column_int(s, 1);
-                   e.from = sqlite3_column_int(s, 2);
-                   e.to = sqlite3_column_int(s, 3);
-                   e.length = sqlite3_column_double(s, 4);
-                   const void* blob = sqlite3_column_blob(s, 5);
-                   auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 5));
-                   if (e.way < 0 || static_cast<std::size_t>(e.way) >= ways.size() || e.from < 0 ||
-                       static_cast<std::size_t>(e.from) >= nodes.size() || e.to < 0 ||
-                       static_cast<std::size_t>(e.to) >= nodes.size() || !std::isfinite(e.length) ||
-                       e.length < 0 || blob == nullptr ||
-                       !format::DecodeLine(blob, size, &e.points) || e.points.size() < 2)
-                       return false;
-                   edges.push_back(std::move(e));
-                   return true;
-               }))
-        return false;
-    if (!Query(m_db, "SELECT id, lat, lon, kind FROM intersections ORDER BY id", error,
-               [&](sqlite3_stmt* s) {
-                   if (!dense(s, intersections.size())) return false;
-                   IntersectionRow x;
-                   x.at = {sqlite3_column_double(s, 1), sqlite3_column_double(s, 2)};
-                   x.kind = sqlite3_column_int(s, 3);
-                   if (!ValidPoint(x.at.lat, x.at.lon)) return false;
-                   intersections.push_back(std::move(x));
-                   return true;
-               }))
-        return false;
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
-        int x = nodes[i].intersection;
-        if (x >= static_cast<int>(intersections.size())) return *error = "bad node", false;
-        if (x >= 0) intersections[static_cast<std::size_t>(x)].nodes.push_back(static_cast<int>(i));
-    }
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        nodes[static_cast<std::size_t>(edges[i].from)].edges.push_back(static_cast<int>(i));
-        if (edges[i].to != edges[i].from)
-            nodes[static_cast<std::size_t>(edges[i].to)].edges.push_back(static_cast<int>(i));
-    }
-    if (!Query(m_db, "SELECT kind, admin_level, name, area, geometry FROM areas ORDER BY id", error,
-               [&](sqlite3_stmt* s) {
-                   Area a;
-                   a.kind = sqlite3_column_int(s, 0);
-                   a.adminLevel = sqlite3_column_int(s, 1);
-                   a.name = Text(s, 2);
-                   a.size = sqlite3_column_double(s, 3);
-                   const void* blob = sqlite3_column_blob(s, 4);
-                   auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 4));
-                   if (blob == nullptr || !format::DecodeRings(blob, size, &a.rings)) return false;
-                   a.minLat = a.minLon = 1000, a.maxLat = a.maxLon = -1000;
-                   for (const geo::Ring& r : a.rings)
-                       for (const Point& p : r.points) {
-                           a.minLat = std::min(a.minLat, p.lat),
-                           a.maxLat = std::max(a.maxLat, p.lat);
-                           a.minLon = std::min(a.minLon, p.lon),
-                           a.maxLon = std::max(a.maxLon, p.lon);
-                       }
-                   areas.push_back(std::move(a));
-                   return true;
-               }))
-        return false;
-    if (!Query(m_db, "SELECT kind, name, lat, lon FROM places ORDER BY id", error,
-               [&](sqlite3_stmt* s) {
-                   Place p{Text(s, 0),
-                           Text(s, 1),
-                           {sqlite3_column_double(s, 2), sqlite3_column_double(s, 3)}};
-                   if (!ValidPoint(p.at.lat, p.at.lon)) return false;
-                   places.push_back(std::move(p));
-                   return true;
-               }))
-        return false;
-    // A restriction must join its two edges at its node.
-    if (!Query(m_db, "SELECT from_edge, via_node, to_edge, only FROM restrictions ORDER BY id",
-               error, [&](sqlite3_stmt* s) {
-                   Restriction r;
-                   r.from = sqlite3_column_int(s, 0);
-                   int via = sqlite3_column_int(s, 1);
-                   r.to = sqlite3_column_int(s, 2);
-                   r.only = sqlite3_column_int(s, 3) != 0;
-                   auto touches = [&](int edge) {
-                       if (edge < 0 || static_cast<std::size_t>(edge) >= edges.size()) return false;
-                       const Edge& e = edges[static_cast<std::size_t>(edge)];
-                       return e.from == via || e.to == via;
-                   };
-                   if (!touches(r.from) || !touches(r.to)) return false;
-                   restrictions[via].push_back(r);
-                   return true;
-               }))
-        return false;
-    for (Edge& e : edges) {
-        e.leaving[0] = static_cast<float>(LeavingBearing(e, true));
-        e.leaving[1] = static_cast<float>(LeavingBearing(e, false));
-    }
-    // A query must not fail later on a table the loader did not read.
-    if (!Query(m_db, "SELECT count(*) FROM addresses", error, [](sqlite3_stmt*) { return true; }))
-        return false;
-
-    for (std::size_t i = 0; i < edges.size(); ++i) {
-        const Edge& e = edges[i];
-        double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
-        for (const Point& p : e.points) {
-            minLat = std::min(minLat, p.lat), maxLat = std::max(maxLat, p.lat);
-            minLon = std::min(minLon, p.lon), maxLon = std::max(maxLon, p.lon);
-        }
-        auto y0 = static_cast<std::int64_t>(std::floor(minLat / kCell));
-        auto y1 = static_cast<std::int64_t>(std::floor(maxLat / kCell));
-        auto x0 = static_cast<std::int64_t>(std::floor(minLon / kCell));
-        auto x1 = static_cast<std::int64_t>(std::floor(maxLon / kCell));
-        // An edge spanning thousands of cells is a broken file, not a street.
-        if ((y1 - y0 + 1) * (x1 - x0 + 1) > 100000) return *error = "bad edge", false;
-        for (std::int64_t y = y0; y <= y1; ++y)
-            for (std::int64_t x = x0; x <= x1; ++x)
-                (ways[static_cast<std::size_t>(e.way)].role > format::kRoleConnector
-                     ? m_walkwayGrid
-                     : m_edgeGrid)[Key(y, x)]
-                    .push_back(static_cast<int>(i));
-    }
-    for (std::size_t i = 0; i < intersections.size(); ++i) {
-        const Point& p = intersections[i].at;
-        m_intersectionGrid[Key(static_cast<std::int64_t>(std::floor(p.lat / kCell)),
-                               static_cast<std::int64_t>(std::floor(p.lon / kCell)))]
-            .push_back(static_cast<int>(i));
-    }
     return true;
+}
+
+std::string_view MapData::Text(format::TextRef t) const {
+    if (t.offset > m_strings.size() || t.length > m_strings.size() - t.offset) return {};
+    return m_strings.substr(t.offset, t.length);
+}
+
+std::string_view MapData::Meta(std::string_view key) const {
+    for (const format::MetaRecord& m : m_meta)
+        if (Text(m.key) == key) return Text(m.value);
+    return {};
 }
 
 bool MapData::Covers(Point p, double margin) const {
@@ -312,11 +159,86 @@ bool MapData::Covers(Point p, double margin) const {
            p.lon <= m_maxLon + dLon;
 }
 
+gpsmap::Way MapData::Way(int i) const {
+    gpsmap::Way w;
+    w.street = -1;
+    if (i < 0 || static_cast<std::size_t>(i) >= m_ways.size()) return w;
+    const format::WayRecord& r = m_ways[static_cast<std::size_t>(i)];
+    w.street =
+        r.street >= 0 && static_cast<std::size_t>(r.street) < m_streets.size() ? r.street : -1;
+    w.name = Text(r.name), w.ref = Text(r.ref), w.cls = Text(r.cls);
+    w.role = r.role, w.oneway = r.oneway, w.lanes = r.lanes;
+    w.maxspeed = std::isfinite(r.maxspeed) ? r.maxspeed : 0.0;
+    w.roundabout = r.roundabout != 0, w.foot = r.foot != 0, w.car = r.car != 0;
+    w.toll = r.toll != 0;
+    return w;
+}
+
+StreetRow MapData::Street(int i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= m_streets.size()) return {};
+    const format::StreetRecord& r = m_streets[static_cast<std::size_t>(i)];
+    return {Text(r.name), Text(r.ref), Text(r.city), Text(r.postcode), Text(r.state)};
+}
+
+IdList MapData::StreetEdges(int street) const {
+    if (street < 0 || static_cast<std::size_t>(street) >= m_streets.size()) return {};
+    const format::StreetRecord& r = m_streets[static_cast<std::size_t>(street)];
+    if (!Within(r.edgeBegin, r.edgeCount, m_streetEdges)) return {};
+    return IdList(m_streetEdges.subspan(static_cast<std::size_t>(r.edgeBegin), r.edgeCount),
+                  static_cast<std::int32_t>(m_edges.size()));
+}
+
+IntersectionRow MapData::Intersection(int i) const {
+    IntersectionRow x;
+    if (i < 0 || static_cast<std::size_t>(i) >= m_intersections.size()) return x;
+    const format::IntersectionRecord& r = m_intersections[static_cast<std::size_t>(i)];
+    x.at = {r.lat, r.lon};
+    x.kind = r.kind;
+    if (Within(r.nodeBegin, r.nodeCount, m_intersectionNodes))
+        x.nodes =
+            IdList(m_intersectionNodes.subspan(static_cast<std::size_t>(r.nodeBegin), r.nodeCount),
+                   static_cast<std::int32_t>(m_nodes.size()));
+    return x;
+}
+
+gpsmap::Area MapData::Area(int i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= m_areas.size()) return {};
+    const format::AreaRecord& r = m_areas[static_cast<std::size_t>(i)];
+    return {r.kind, r.adminLevel, Text(r.name), r.size, r.minLat, r.maxLat, r.minLon, r.maxLon};
+}
+
+gpsmap::Place MapData::Place(int i) const {
+    if (i < 0 || static_cast<std::size_t>(i) >= m_places.size()) return {};
+    const format::PlaceRecord& r = m_places[static_cast<std::size_t>(i)];
+    return {Text(r.kind), Text(r.name), {r.lat, r.lon}};
+}
+
+std::span<const Restriction> MapData::RestrictionsAt(int node) const {
+    auto [lo, hi] = std::equal_range(
+        m_restrictions.begin(), m_restrictions.end(), node, [](const auto& a, const auto& b) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, int>)
+                return a < b.via;
+            else
+                return a.via < b;
+        });
+    return {lo, hi};
+}
+
+bool MapData::Meets(const Restriction& r) const {
+    gpsmap::Edge from = Edge(r.from), to = Edge(r.to);
+    auto ok = [&](int edge, const gpsmap::Edge& e) {
+        return edge >= 0 && static_cast<std::size_t>(edge) < m_edges.size() &&
+               e.points.data() != kNowhere && (e.from == r.via || e.to == r.via);
+    };
+    return ok(r.from, from) && ok(r.to, to);
+}
+
 namespace {
 
-template <class F> void ForCells(Point p, double radius, double cell, F f) {
+template <class F> void ForCells(Point p, double radius, F f) {
     double dLat = radius / geo::kMetresPerDegree;
     double dLon = dLat / std::max(0.01, std::cos(geo::Radians(p.lat)));
+    double cell = format::kGridCell;
     auto y0 = static_cast<std::int64_t>(std::floor((p.lat - dLat) / cell));
     auto y1 = static_cast<std::int64_t>(std::floor((p.lat + dLat) / cell));
     auto x0 = static_cast<std::int64_t>(std::floor((p.lon - dLon) / cell));
@@ -324,107 +246,139 @@ template <class F> void ForCells(Point p, double radius, double cell, F f) {
     if ((y1 - y0 + 1) * (x1 - x0 + 1) > 10000) return; // only near the poles; no streets there
     for (std::int64_t y = y0; y <= y1; ++y)
         for (std::int64_t x = x0; x <= x1; ++x)
-            f(y, x);
+            f(format::GridKey(y, x));
 }
 
 } // namespace
 
+void MapData::Cells(std::span<const format::CellRecord> cells, std::span<const std::int32_t> items,
+                    std::int64_t key, std::vector<int>* out) const {
+    auto it =
+        std::lower_bound(cells.begin(), cells.end(), key,
+                         [](const format::CellRecord& c, std::int64_t k) { return c.key < k; });
+    if (it == cells.end() || it->key != key || !Within(it->itemBegin, it->itemCount, items)) return;
+    for (std::int32_t i : items.subspan(it->itemBegin, it->itemCount))
+        out->push_back(i);
+}
+
 void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
-    ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
-        for (const auto* grid : {&m_edgeGrid, &m_walkwayGrid}) {
-            auto it = grid->find(Key(y, x));
-            if (it != grid->end()) out->insert(out->end(), it->second.begin(), it->second.end());
-        }
+    ForCells(p, radius, [&](std::int64_t key) {
+        Cells(m_streetCells, m_streetItems, key, out);
+        Cells(m_walkwayCells, m_walkwayItems, key, out);
     });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
+    std::erase_if(*out,
+                  [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= m_edges.size(); });
 }
 
 void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
-    ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
-        auto it = m_edgeGrid.find(Key(y, x));
-        if (it != m_edgeGrid.end()) out->insert(out->end(), it->second.begin(), it->second.end());
-    });
+    ForCells(p, radius, [&](std::int64_t key) { Cells(m_streetCells, m_streetItems, key, out); });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
+    std::erase_if(*out,
+                  [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= m_edges.size(); });
 }
 
 void MapData::IntersectionsNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
-    ForCells(p, radius, kCell, [&](std::int64_t y, std::int64_t x) {
-        auto it = m_intersectionGrid.find(Key(y, x));
-        if (it == m_intersectionGrid.end()) return;
-        for (int i : it->second)
-            if (geo::Distance(p, intersections[static_cast<std::size_t>(i)].at) <= radius)
+    std::vector<int> cell;
+    ForCells(p, radius, [&](std::int64_t key) {
+        cell.clear();
+        Cells(m_crossingCells, m_crossingItems, key, &cell);
+        for (int i : cell)
+            if (i >= 0 && static_cast<std::size_t>(i) < m_intersections.size() &&
+                geo::Distance(p, Intersection(i).at) <= radius)
                 out->push_back(i);
     });
     std::sort(out->begin(), out->end());
 }
 
-std::vector<AddressRow> MapData::Addresses(const char* sql, const std::vector<int>& keys) const {
-    std::vector<AddressRow> rows;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) return rows;
-    for (int key : keys) {
-        sqlite3_reset(stmt);
-        sqlite3_bind_int(stmt, 1, key);
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            AddressRow a;
-            a.street = sqlite3_column_int(stmt, 0);
-            a.edge = sqlite3_column_int(stmt, 1);
-            a.offset = sqlite3_column_double(stmt, 2);
-            a.side = sqlite3_column_int(stmt, 3);
-            a.number = Text(stmt, 4);
-            a.value = sqlite3_column_int(stmt, 5);
-            a.at = {sqlite3_column_double(stmt, 6), sqlite3_column_double(stmt, 7)};
-            a.postcode = Text(stmt, 8);
-            a.city = Text(stmt, 9);
-            if (a.edge < 0 || static_cast<std::size_t>(a.edge) >= edges.size() ||
-                !ValidPoint(a.at.lat, a.at.lon))
-                continue;
-            rows.push_back(std::move(a));
-        }
-    }
-    sqlite3_finalize(stmt);
-    return rows;
+bool MapData::AddressRowAt(std::size_t row, AddressRow* out) const {
+    const format::AddressRecord& r = m_addresses[row];
+    if (r.edge < 0 || static_cast<std::size_t>(r.edge) >= m_edges.size() ||
+        !ValidPoint(r.lat, r.lon) || !std::isfinite(r.offset))
+        return false;
+    out->street = r.street, out->edge = r.edge, out->side = r.side, out->offset = r.offset;
+    out->number = std::string(Text(r.number));
+    out->value = r.value;
+    out->at = {r.lat, r.lon};
+    out->postcode = std::string(Text(r.postcode));
+    out->city = std::string(Text(r.city));
+    return true;
 }
 
 std::vector<AddressRow> MapData::AddressesOnEdges(const std::vector<int>& keys) const {
-    return Addresses("SELECT street, edge, offset, side, number, value, lat, lon, postcode, city "
-                     "FROM addresses WHERE edge = ?1 ORDER BY id",
-                     keys);
+    std::vector<AddressRow> rows;
+    for (int key : keys) {
+        auto lo =
+            std::lower_bound(m_addresses.begin(), m_addresses.end(), key,
+                             [](const format::AddressRecord& a, int k) { return a.edge < k; });
+        for (auto it = lo; it != m_addresses.end() && it->edge == key; ++it) {
+            AddressRow a;
+            if (AddressRowAt(static_cast<std::size_t>(it - m_addresses.begin()), &a))
+                rows.push_back(std::move(a));
+        }
+    }
+    return rows;
 }
 
 std::vector<AddressRow> MapData::AddressesOfStreet(int street) const {
-    return Addresses("SELECT street, edge, offset, side, number, value, lat, lon, postcode, city "
-                     "FROM addresses WHERE street = ?1 ORDER BY id",
-                     {street});
+    std::vector<AddressRow> rows;
+    auto streetOf = [&](std::int32_t row) {
+        return row >= 0 && static_cast<std::size_t>(row) < m_addresses.size()
+                   ? m_addresses[static_cast<std::size_t>(row)].street
+                   : -1;
+    };
+    auto lo = std::lower_bound(m_addressesByStreet.begin(), m_addressesByStreet.end(), street,
+                               [&](std::int32_t row, int s) { return streetOf(row) < s; });
+    for (auto it = lo; it != m_addressesByStreet.end() && streetOf(*it) == street; ++it) {
+        AddressRow a;
+        if (AddressRowAt(static_cast<std::size_t>(*it), &a)) rows.push_back(std::move(a));
+    }
+    return rows;
 }
 
-const Area* MapData::AreaAt(Point p, int kind) const {
-    const Area* best = nullptr;
-    for (const Area& a : areas) {
+bool MapData::InRings(Point p, const format::AreaRecord& a) const {
+    if (!Within(a.ringBegin, a.ringCount, m_rings)) return false;
+    bool inside = false;
+    for (const format::RingRecord& r : m_rings.subspan(a.ringBegin, a.ringCount)) {
+        std::span<const Point> ring = Points(r.pointBegin, r.pointCount);
+        if (ring.size() >= 3 && InRing(p, ring)) inside = !inside;
+    }
+    return inside;
+}
+
+std::optional<gpsmap::Area> MapData::AreaAt(Point p, int kind) const {
+    const format::AreaRecord* best = nullptr;
+    int bestIndex = -1;
+    for (std::size_t i = 0; i < m_areas.size(); ++i) {
+        const format::AreaRecord& a = m_areas[i];
         if (a.kind != kind || p.lat < a.minLat || p.lat > a.maxLat || p.lon < a.minLon ||
             p.lon > a.maxLon)
             continue;
-        if ((best == nullptr || a.size < best->size) && geo::InRings(p, a.rings)) best = &a;
+        if ((best == nullptr || a.size < best->size) && InRings(p, a))
+            best = &a, bestIndex = static_cast<int>(i);
     }
-    return best;
+    if (best == nullptr) return std::nullopt;
+    return Area(bestIndex);
 }
 
-const Place* MapData::NearestPlace(Point p, double radius) const {
-    const Place* best = nullptr;
+std::optional<gpsmap::Place> MapData::NearestPlace(Point p, double radius) const {
+    int best = -1;
     double bestDistance = radius;
-    for (const Place& place : places) {
+    for (std::size_t i = 0; i < m_places.size(); ++i) {
+        gpsmap::Place place = Place(static_cast<int>(i));
         if (place.kind != "city" && place.kind != "town" && place.kind != "village" &&
             place.kind != "hamlet")
             continue;
         double d = geo::Distance(p, place.at);
-        if (d <= bestDistance) best = &place, bestDistance = d;
+        if (d <= bestDistance) best = static_cast<int>(i), bestDistance = d;
     }
-    return best;
+    if (best < 0) return std::nullopt;
+    return Place(best);
 }
 
 } // namespace gpsmap

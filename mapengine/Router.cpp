@@ -30,17 +30,17 @@ constexpr double kShortestTurns = 0.25; // the share of the turn costs a shortes
 constexpr double kParking = 120.0;      // leaving the car to walk the last stretch
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-bool IsPathClass(const std::string& cls) {
+bool IsPathClass(std::string_view cls) {
     return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
            cls == "bridleway";
 }
 
-bool IsFreeway(const std::string& cls) {
+bool IsFreeway(std::string_view cls) {
     return cls == "motorway" || cls == "motorway_link";
 }
 
 // km/h where a way has no maxspeed.
-double ClassSpeed(const std::string& cls) {
+double ClassSpeed(std::string_view cls) {
     struct Speed {
         const char* cls;
         double kmh;
@@ -145,15 +145,17 @@ public:
         const RoutePreferences& p = request.preferences;
         m_walking = request.walking;
         m_layers = !m_walking && p.vehicleMode == 2 ? 2 : 1;
-        m_n = static_cast<int>(map.nodes.size());
-        m_e = static_cast<int>(map.edges.size());
+        m_n = static_cast<int>(map.NodeCount());
+        m_e = static_cast<int>(map.EdgeCount());
+        m_oneway.assign(map.WayCount(), 0);
         for (int layer = 0; layer < m_layers; ++layer) {
             bool car = !m_walking && layer == 0;
             m_car[layer] = car;
             std::vector<double>& cost = m_perMetre[layer];
-            cost.assign(map.ways.size(), -1.0);
-            for (std::size_t i = 0; i < map.ways.size(); ++i) {
-                const Way& w = map.ways[i];
+            cost.assign(map.WayCount(), -1.0);
+            for (std::size_t i = 0; i < map.WayCount(); ++i) {
+                const Way& w = map.Way(static_cast<int>(i));
+                m_oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
                 double c;
                 if (!car) {
                     if (!w.foot) continue;
@@ -205,7 +207,7 @@ private:
     int EdgeOf(int v) const { return IsPiece(v) ? PieceOf(v).edge : v / m_layers / 2; }
     int DirOf(int v) const { return IsPiece(v) ? PieceOf(v).dir : (v / m_layers) % 2; }
     int LayerOf(int v) const { return IsPiece(v) ? PieceOf(v).layer : v % m_layers; }
-    const Edge& EdgeRef(int edge) const { return m_map.edges[static_cast<std::size_t>(edge)]; }
+    Edge EdgeRef(int edge) const { return m_map.Edge(edge); }
     int Tail(int v) const {
         if (IsPiece(v)) return PieceOf(v).tail;
         const Edge& e = EdgeRef(EdgeOf(v));
@@ -229,14 +231,14 @@ private:
     Point At(int node) const {
         if (node == m_n) return m_startAt;
         if (node == m_n + 1) return m_endAt;
-        return m_map.nodes[static_cast<std::size_t>(node)].at;
+        return m_map.NodeAt(node);
     }
     // Cost per metre of an edge in one direction and layer; negative when not allowed.
     double PerMetre(int edge, int dir, int layer) const {
         int way = EdgeRef(edge).way;
         double c = m_perMetre[layer][static_cast<std::size_t>(way)];
         if (c < 0 || !m_car[layer]) return c;
-        int oneway = m_map.ways[static_cast<std::size_t>(way)].oneway;
+        int oneway = m_oneway[static_cast<std::size_t>(way)];
         if ((oneway == 1 && dir == 1) || (oneway == -1 && dir == 0)) return -1.0;
         return c;
     }
@@ -252,17 +254,17 @@ private:
         if (IsPiece(u) && PieceOf(u).anchor) return cost + StartPenalty(Leave(v));
         if (IsPiece(v) && PieceOf(v).anchor) return cost;
         int eu = EdgeOf(u), ev = EdgeOf(v);
-        std::size_t degree = m_map.nodes[static_cast<std::size_t>(node)].edges.size();
+        std::size_t degree = m_map.Node(node).edges.size();
         if (eu == ev && DirOf(u) != DirOf(v)) {
             if (degree > 1) return -1.0; // turning back is for dead ends only
             return cost + (m_car[lv] ? kDeadEndUTurn : 0.0);
         }
         if (m_car[lv] && lu == lv) {
-            auto it = m_map.restrictions.find(node);
-            if (it != m_map.restrictions.end()) {
+            std::span<const Restriction> at = m_map.RestrictionsAt(node);
+            if (!at.empty()) {
                 bool only = false, listed = false;
-                for (const Restriction& r : it->second) {
-                    if (r.from != eu) continue;
+                for (const Restriction& r : at) {
+                    if (r.from != eu || !m_map.Meets(r)) continue;
                     if (r.only) {
                         only = true;
                         listed = listed || r.to == ev;
@@ -301,7 +303,7 @@ private:
         int node = Head(u);
         if (node >= m_n) return;
         int lu = LayerOf(u);
-        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges) {
+        for (int e : m_map.Node(node).edges) {
             const Edge& edge = EdgeRef(e);
             for (int dir = 0; dir < 2; ++dir) {
                 if ((dir == 0 ? edge.from : edge.to) != node) continue;
@@ -317,7 +319,7 @@ private:
         int node = Tail(v);
         if (node >= m_n) return;
         int lv = LayerOf(v);
-        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges) {
+        for (int e : m_map.Node(node).edges) {
             const Edge& edge = EdgeRef(e);
             for (int dir = 0; dir < 2; ++dir) {
                 if ((dir == 0 ? edge.to : edge.from) != node) continue;
@@ -376,7 +378,7 @@ private:
     // A piece of no length between an end and the node it lies on, in one layer, carried by an
     // edge of the node that the layer may use; none when no such edge.
     void AddAnchor(int node, int layer, int tail, int head) {
-        for (int e : m_map.nodes[static_cast<std::size_t>(node)].edges)
+        for (int e : m_map.Node(node).edges)
             for (int dir = 0; dir < 2; ++dir)
                 if (PerMetre(e, dir, layer) >= 0) {
                     const Edge& edge = EdgeRef(e);
@@ -549,11 +551,12 @@ private:
 
     // ---- Cutting the path into points ----------------------------------------------------------
     std::string WayName(int way) const {
-        const Way& w = m_map.ways[static_cast<std::size_t>(way)];
-        std::string name = w.name.empty() ? w.ref : w.name;
+        const Way& w = m_map.Way(way);
+        std::string name(w.name.empty() ? w.ref : w.name);
         if (name.empty()) return IsPathClass(w.cls) ? m_naming->unnamedPath : m_naming->unnamedRoad;
         if (m_naming->expanded) name = ExpandAbbreviations(name);
-        if (m_naming->detailed && !w.name.empty() && !w.ref.empty()) name += " (" + w.ref + ")";
+        if (m_naming->detailed && !w.name.empty() && !w.ref.empty())
+            name += " (" + std::string(w.ref) + ")";
         return name;
     }
 
@@ -572,7 +575,7 @@ private:
         int bestWay = -1;
         for (int ei : near) {
             const Edge& e = EdgeRef(ei);
-            if (m_map.ways[static_cast<std::size_t>(e.way)].role != format::kRoleStreet) continue;
+            if (m_map.Way(e.way).role != format::kRoleStreet) continue;
             for (std::size_t k = 0; k + 1 < e.points.size(); ++k) {
                 double d = geo::Project(mid, e.points[k], e.points[k + 1]).distance;
                 if (d < best) best = d, bestWay = e.way;
@@ -613,7 +616,7 @@ private:
             lengths[i] = Length(v);
             total += lengths[i];
             offsets[i] = total; // at the end of step i
-            roles[i] = m_map.ways[static_cast<std::size_t>(e.way)].role;
+            roles[i] = m_map.Way(e.way).role;
             ways[i] = roles[i] == format::kRoleSidewalk ? BesideStreet(lines[i], e.way) : e.way;
         }
         // A crossing belongs to the walk it is part of: the street before it, or after.
@@ -627,8 +630,9 @@ private:
         for (std::size_t i = 0; i < count; ++i)
             names[i] = WayName(ways[i]);
 
-        const Way* firstWay = &m_map.ways[static_cast<std::size_t>(ways.front())];
-        const Way* lastWay = &m_map.ways[static_cast<std::size_t>(ways.back())];
+        const Way firstWayRow = m_map.Way(ways.front()), lastWayRow = m_map.Way(ways.back());
+        const Way* firstWay = &firstWayRow;
+        const Way* lastWay = &lastWayRow;
         double firstLeave = Leave(path.front()), lastArrive = Arrive(path.back());
         auto street = [&](RoutePointData& p, const Way& w, const std::string& name) {
             p.streetForward = name;
@@ -662,12 +666,11 @@ private:
         double last = 0.0;
         for (std::size_t i = 0; i + 1 < count;) {
             int node = Head(path[i]);
-            const Node& n = m_map.nodes[static_cast<std::size_t>(node)];
+            const Node& n = m_map.Node(node);
             std::size_t j = i;
             if (n.intersection >= 0) {
                 while (j + 2 < count &&
-                       m_map.nodes[static_cast<std::size_t>(Head(path[j + 1]))].intersection ==
-                           n.intersection)
+                       m_map.Node(Head(path[j + 1])).intersection == n.intersection)
                     ++j;
             } else if (n.edges.size() < 3 && names[i] == names[i + 1] &&
                        out->steps[i].walked == out->steps[i + 1].walked) {
@@ -685,11 +688,9 @@ private:
             if (turning) ++stretch;
             if (turning || (!m_request.turnsOnly && n.intersection >= 0)) {
                 RoutePointData p;
-                p.at = n.intersection >= 0
-                           ? m_map.intersections[static_cast<std::size_t>(n.intersection)].at
-                           : n.at;
+                p.at = n.intersection >= 0 ? m_map.Intersection(n.intersection).at : n.at;
                 p.turning = turning;
-                street(p, m_map.ways[static_cast<std::size_t>(ways[leave])], names[leave]);
+                street(p, m_map.Way(ways[leave]), names[leave]);
                 p.orientationForward = Degrees(depart);
                 p.orientationReverse = Degrees(arrive + 180.0);
                 p.featureIndex = stretch;
@@ -741,10 +742,10 @@ private:
         int bestRank = 1000;
         std::string best;
         for (std::size_t k = in; k < leave; ++k) {
-            const Node& n = m_map.nodes[static_cast<std::size_t>(Head(path[k]))];
+            const Node& n = m_map.Node(Head(path[k]));
             for (int e : n.edges) {
                 if (std::find(used.begin(), used.end(), e) != used.end()) continue;
-                const Way& w = m_map.ways[static_cast<std::size_t>(EdgeRef(e).way)];
+                const Way& w = m_map.Way(EdgeRef(e).way);
                 if (w.role > format::kRoleConnector) continue;
                 std::string name = WayName(EdgeRef(e).way);
                 int rank = ClassRank(w) + (Unnamed(name) ? 5 : 0); // a named street first
@@ -766,6 +767,7 @@ private:
     int m_layers = 1, m_n = 0, m_e = 0;
     bool m_car[2] = {false, false};
     std::vector<double> m_perMetre[2];
+    std::vector<signed char> m_oneway; // per way, as the search reads it for every edge
     double m_minPerMetre = kInfinity;
     std::vector<Piece> m_pieces;
     Point m_startAt, m_endAt;

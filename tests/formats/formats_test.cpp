@@ -1,8 +1,9 @@
-// The map file's geometry blobs survive a round trip and refuse every malformed length, and the
+// The map file's grid keys and coordinates, and the
 // engine's metres and the service's nautical miles come from one sphere.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 #include <string>
 
 #include "formats/Geodesy.h"
@@ -13,40 +14,18 @@ namespace {
 namespace geo = gpslib::geo;
 namespace format = gpslib::formats;
 
-TEST(MapFileBlobs, RingsRoundTripAndMalformedBlobsAreRefused) {
-    std::vector<geo::Ring> rings = {{true, {{47.1, 9.5}, {47.2, 9.5}, {47.2, 9.6}, {47.1, 9.5}}},
-                                    {false, {{-33.9, -151.2}, {-33.8, 151.2}}}};
-    std::string blob = format::EncodeRings(rings);
-    std::vector<geo::Ring> back;
-    ASSERT_TRUE(format::DecodeRings(blob.data(), blob.size(), &back));
-    ASSERT_EQ(back.size(), rings.size());
-    for (std::size_t i = 0; i < rings.size(); ++i) {
-        EXPECT_EQ(back[i].outer, rings[i].outer);
-        ASSERT_EQ(back[i].points.size(), rings[i].points.size());
-        for (std::size_t k = 0; k < rings[i].points.size(); ++k) {
-            EXPECT_NEAR(back[i].points[k].lat, rings[i].points[k].lat, 1e-7);
-            EXPECT_NEAR(back[i].points[k].lon, rings[i].points[k].lon, 1e-7);
-        }
-    }
-    // Every truncation, one byte too many, a count past the end, a point off the globe.
-    std::string offGlobe;
-    format::PutU32(offGlobe, 1);
-    offGlobe.push_back(1);
-    format::PutU32(offGlobe, 1);
-    format::PutI32(offGlobe, 910000000);
-    format::PutI32(offGlobe, 0);
-    std::string countPastEnd = blob;
-    countPastEnd[5] = '\x7f';
-    std::vector<std::string> bad = {blob + "x", countPastEnd, offGlobe, std::string(3, '\0')};
-    for (std::size_t n = 0; n < blob.size(); ++n)
-        bad.push_back(blob.substr(0, n));
-    for (const std::string& b : bad) {
-        back.clear();
-        EXPECT_FALSE(format::DecodeRings(b.data(), b.size(), &back)) << b.size() << " bytes";
-    }
-    std::vector<geo::Point> line;
-    EXPECT_FALSE(format::DecodeLine(blob.data(), 12, &line));
-    EXPECT_TRUE(line.empty());
+TEST(MapFileGrid, CellKeysAreDistinctAcrossTheSignsAndCoordinatesStayOnTheOsmGrid) {
+    // Neighbouring cells on both sides of 0/0 and at the ends of the globe.
+    const std::int64_t rows[] = {-45001, -1, 0, 1, 45000}, cols[] = {-90001, -1, 0, 1, 90000};
+    std::set<std::int64_t> keys;
+    for (std::int64_t y : rows)
+        for (std::int64_t x : cols)
+            EXPECT_TRUE(keys.insert(format::GridKey(y, x)).second) << y << "," << x;
+    const struct {
+        double in, out;
+    } grid[] = {{47.12345678, 47.1234568}, {-0.00000004, 0.0}, {-179.99999996, -180.0}, {9.5, 9.5}};
+    for (const auto& g : grid)
+        EXPECT_DOUBLE_EQ(format::OnGrid(g.in), g.out) << g.in;
 }
 
 TEST(Geodesy, MetresAndNauticalMilesAreOneSphere) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "MapData.h"
@@ -129,20 +130,18 @@ protected:
     // "Way>Way" by the ways' names, for each restriction at the node nearest (x, y).
     std::vector<std::string> RestrictionsAt(double x, double y) {
         std::vector<std::string> out;
-        for (std::size_t n = 0; n < map.nodes.size(); ++n) {
-            const Point& p = map.nodes[n].at;
+        for (std::size_t n = 0; n < map.NodeCount(); ++n) {
+            const Point& p = map.Node(static_cast<int>(n)).at;
             if (std::fabs(p.lat - (47.0 + y / 1000)) > 1e-6 ||
                 std::fabs(p.lon - (9.0 + x / 1000)) > 1e-6)
                 continue;
-            auto it = map.restrictions.find(static_cast<int>(n));
-            if (it == map.restrictions.end()) continue;
-            for (const Restriction& r : it->second) {
-                const Edge& from = map.edges[static_cast<std::size_t>(r.from)];
-                const Edge& to = map.edges[static_cast<std::size_t>(r.to)];
-                std::string toName = map.ways[static_cast<std::size_t>(to.way)].name;
+            for (const Restriction& r : map.RestrictionsAt(static_cast<int>(n))) {
+                const Edge& from = map.Edge(r.from);
+                const Edge& to = map.Edge(r.to);
+                std::string toName(map.Way(to.way).name);
                 // Name the half of a way that passes through by the end it leads to.
                 if (toName == "Main") toName += to.points.back().lon > p.lon ? " east" : " west";
-                out.push_back(map.ways[static_cast<std::size_t>(from.way)].name + ">" + toName +
+                out.push_back(std::string(map.Way(from.way).name) + ">" + toName +
                               (r.only ? " only" : ""));
             }
         }
@@ -155,10 +154,10 @@ protected:
 
 TEST_F(RoutingData, WhoMayUseEachWayAndWhichWay) {
     for (const TagWay& t : kAccess) {
-        const gpsmap::Way* found = nullptr;
-        for (const gpsmap::Way& w : map.ways)
-            if (w.name == t.name) found = &w;
-        ASSERT_NE(found, nullptr) << t.name;
+        std::optional<gpsmap::Way> found;
+        for (std::size_t i = 0; i < map.WayCount(); ++i)
+            if (gpsmap::Way w = map.Way(static_cast<int>(i)); w.name == t.name) found = w;
+        ASSERT_TRUE(found.has_value()) << t.name;
         EXPECT_EQ(found->foot, t.foot) << t.name;
         EXPECT_EQ(found->car, t.car) << t.name;
         EXPECT_EQ(found->oneway, t.oneway) << t.name;

@@ -3,7 +3,6 @@
 // junction, the next junction ahead of walkers, Baltimore's house numbers. Skipped when the
 // extracts are not there.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -180,20 +179,15 @@ protected:
     }
     // The street network's bounds, from the map file.
     void Bounds(double* minLat, double* minLon, double* maxLat, double* maxLon) {
-        sqlite3* db = nullptr;
-        std::string path = (folder / (std::string(GetParam().map) + ".rmf")).string();
-        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        MapData data;
+        std::string error;
+        ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error))
+            << error;
         auto value = [&](const char* key) {
-            sqlite3_stmt* s = nullptr;
-            sqlite3_prepare_v2(db, "SELECT value FROM meta WHERE key = ?", -1, &s, nullptr);
-            sqlite3_bind_text(s, 1, key, -1, SQLITE_STATIC);
-            double v = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_double(s, 0) : 0.0;
-            sqlite3_finalize(s);
-            return v;
+            return std::atof(std::string(data.Meta(key)).c_str());
         };
         *minLat = value("min_lat"), *minLon = value("min_lon");
         *maxLat = value("max_lat"), *maxLon = value("max_lon");
-        sqlite3_close(db);
     }
     std::filesystem::path folder;
     gpslib::ComPtr<IGPSMap> map;
@@ -303,29 +297,25 @@ TEST_P(RealData, HouseNumbersComeBackOnTheirSide) {
 // The bounds of docs/maps.md: no two nodes of a junction more than 40 m apart; a roundabout's
 // nodes within 30 m of its ring of at most 400 m (64 m from its middle).
 TEST_P(RealData, NoJunctionIsWiderThanAJunction) {
-    sqlite3* db = nullptr;
-    std::string path = (folder / (std::string(GetParam().map) + ".rmf")).string();
-    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-    sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db,
-                                 "SELECT n.intersection, n.lat, n.lon, i.kind, i.lat, i.lon FROM "
-                                 "nodes n JOIN intersections i ON i.id = n.intersection",
-                                 -1, &s, nullptr),
-              SQLITE_OK);
+    MapData data;
+    std::string error;
+    ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error))
+        << error;
     struct Junction {
         int kind = 0;
         geo::Point at;
         std::vector<geo::Point> nodes;
     };
     std::map<int, Junction> junctions;
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        Junction& j = junctions[sqlite3_column_int(s, 0)];
-        j.nodes.push_back({sqlite3_column_double(s, 1), sqlite3_column_double(s, 2)});
-        j.kind = sqlite3_column_int(s, 3);
-        j.at = {sqlite3_column_double(s, 4), sqlite3_column_double(s, 5)};
+    for (std::size_t n = 0; n < data.NodeCount(); ++n) {
+        gpsmap::Node node = data.Node(static_cast<int>(n));
+        if (node.intersection < 0) continue;
+        IntersectionRow x = data.Intersection(node.intersection);
+        Junction& j = junctions[node.intersection];
+        j.nodes.push_back(node.at);
+        j.kind = x.kind;
+        j.at = x.at;
     }
-    sqlite3_finalize(s);
-    sqlite3_close(db);
     int wide = 0;
     for (const auto& [id, j] : junctions) {
         double span = 0, reach = 0;

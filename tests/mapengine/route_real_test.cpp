@@ -310,16 +310,15 @@ TEST_P(RealRoutes, ConnectedAlongAllowedWaysAndAsShortAsAPlainDijkstra) {
             ++compared[walking];
             // Connected: each step starts where the one before ended.
             double steps = 0.0;
-            geo::Point last =
-                route.steps.front().forward
-                    ? map.edges[static_cast<std::size_t>(route.steps[0].edge)].points.front()
-                    : map.edges[static_cast<std::size_t>(route.steps[0].edge)].points.back();
+            geo::Point last = route.steps.front().forward
+                                  ? map.Edge(route.steps[0].edge).points.front()
+                                  : map.Edge(route.steps[0].edge).points.back();
             std::vector<geo::Point> previous;
             for (std::size_t i = 0; i < route.steps.size(); ++i) {
                 const RouteStep& s = route.steps[i];
-                const Edge& e = map.edges[static_cast<std::size_t>(s.edge)];
+                const Edge& e = map.Edge(s.edge);
                 steps += std::fabs(s.to - s.from);
-                std::vector<geo::Point> pts = e.points;
+                std::vector<geo::Point> pts(e.points.begin(), e.points.end());
                 if (!s.forward) std::reverse(pts.begin(), pts.end());
                 if (i > 0) {
                     EXPECT_LT(geo::Distance(last, pts.front()), 0.5) << "step " << i;
@@ -356,7 +355,7 @@ TEST_P(RealRoutes, ConnectedAlongAllowedWaysAndAsShortAsAPlainDijkstra) {
     EXPECT_GE(compared[0], 3);
     EXPECT_GE(compared[1], 3);
     // The compiler kept the extract's restrictions.
-    EXPECT_EQ(map.restrictions.empty(), net.restrictions.empty());
+    EXPECT_EQ(map.RestrictionCount() == 0, net.restrictions.empty());
 }
 
 geo::Point PointOf(Key k) {
@@ -384,7 +383,8 @@ TEST_P(RealRoutes, DriversNeverTakeARestrictedTurn) {
         ++routes;
         std::vector<geo::Point> previous;
         for (const RouteStep& step : route.steps) {
-            std::vector<geo::Point> pts = map.edges[static_cast<std::size_t>(step.edge)].points;
+            std::span<const geo::Point> line = map.Edge(step.edge).points;
+            std::vector<geo::Point> pts(line.begin(), line.end());
             if (!step.forward) std::reverse(pts.begin(), pts.end());
             ExpectAllowedTurn(previous, pts);
             previous = pts;
