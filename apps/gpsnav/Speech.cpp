@@ -99,21 +99,23 @@ struct Speaker::Backend {
     std::unique_ptr<SpeechDispatcher> daemon;
 };
 
-Speaker::Speaker(Options options) : m_options(std::move(options)) {
-    m_options.wordsPerMinute = std::clamp(m_options.wordsPerMinute, 80, 450);
-    m_thread = std::thread([this] { Run(); });
+Speaker::Speaker(Options options) : m_state(std::make_shared<State>()) {
+    m_state->options = std::move(options);
+    m_state->options.wordsPerMinute = std::clamp(m_state->options.wordsPerMinute, 80, 450);
+    m_thread = std::thread([state = m_state] { Run(state); });
 }
 
 Speaker::~Speaker() {
+    State& s = *m_state;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
-        m_queue.clear();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.stop = true;
+        s.queue.clear();
     }
-    m_changed.notify_all();
+    s.changed.notify_all();
     // A hung engine must not hang the exit: wait a moment, then leave the thread behind.
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_changed.wait_for(lock, std::chrono::seconds(2), [this] { return m_engine == "done"; })) {
+    std::unique_lock<std::mutex> lock(s.mutex);
+    if (s.changed.wait_for(lock, std::chrono::seconds(2), [&s] { return s.engine == "done"; })) {
         lock.unlock();
         m_thread.join();
     } else {
@@ -123,36 +125,41 @@ Speaker::~Speaker() {
 }
 
 std::string Speaker::Engine() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::seconds(2), [this] { return !m_engine.empty(); });
-    return m_engine.empty() || m_engine == "done" ? "none" : m_engine;
+    State& s = *m_state;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.changed.wait_for(lock, std::chrono::seconds(2), [&s] { return !s.engine.empty(); });
+    return s.engine.empty() || s.engine == "done" ? "none" : s.engine;
 }
 
 void Speaker::Say(std::string text) {
+    State& s = *m_state;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_stop || text.empty()) return;
-        if (m_queue.size() >= kMaxQueued) m_queue.pop_front();
-        m_queue.push_back(std::move(text));
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.stop || text.empty()) return;
+        if (s.queue.size() >= kMaxQueued) s.queue.pop_front();
+        s.queue.push_back(std::move(text));
     }
-    m_changed.notify_all();
+    s.changed.notify_all();
 }
 
 void Speaker::Drain(int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                       [this] { return m_queue.empty() && !m_busy; });
+    State& s = *m_state;
+    std::unique_lock<std::mutex> lock(s.mutex);
+    s.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                       [&s] { return s.queue.empty() && !s.busy; });
 }
 
-void Speaker::Run() {
+void Speaker::Run(const std::shared_ptr<State>& state) {
+    State& s = *state;
+    const Options& options = s.options; // Written before the thread started, read-only after.
     Backend backend;
     std::string engine = "none";
-    const std::string& wanted = m_options.engine;
+    const std::string& wanted = options.engine;
     if (wanted == "auto" || wanted == "speechd") {
         auto daemon = std::make_unique<SpeechDispatcher>();
         // The daemon's rate runs from -100 to 100 around its normal speed.
-        const int rate = std::clamp((m_options.wordsPerMinute - 175) * 100 / 175, -100, 100);
-        if (daemon->Connect(rate, m_options.voice)) {
+        const int rate = std::clamp((options.wordsPerMinute - 175) * 100 / 175, -100, 100);
+        if (daemon->Connect(rate, options.voice)) {
             backend.daemon = std::move(daemon);
             engine = "speech-dispatcher";
         }
@@ -161,34 +168,34 @@ void Speaker::Run() {
         ProgramOnPath("espeak-ng"))
         engine = "espeak-ng";
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_engine = engine;
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.engine = engine;
     }
-    m_changed.notify_all();
+    s.changed.notify_all();
     for (;;) {
         std::string text;
         {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_busy = false;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return m_stop || !m_queue.empty(); });
-            if (m_stop) break;
-            text = std::move(m_queue.front());
-            m_queue.pop_front();
-            m_busy = true;
+            std::unique_lock<std::mutex> lock(s.mutex);
+            s.busy = false;
+            s.changed.notify_all();
+            s.changed.wait(lock, [&s] { return s.stop || !s.queue.empty(); });
+            if (s.stop) break;
+            text = std::move(s.queue.front());
+            s.queue.pop_front();
+            s.busy = true;
         }
         if (backend.daemon)
             backend.daemon->say(backend.daemon->connection, 3 /* SPD_TEXT */, text.c_str());
         else if (engine == "espeak-ng")
-            Espeak(text, m_options.wordsPerMinute, m_options.voice, m_options.waveFile);
+            Espeak(text, options.wordsPerMinute, options.voice, options.waveFile);
     }
     backend.daemon.reset();
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_engine = "done";
-        m_busy = false;
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.engine = "done";
+        s.busy = false;
     }
-    m_changed.notify_all();
+    s.changed.notify_all();
 }
 
 } // namespace gpsnav

@@ -40,15 +40,20 @@ public:
 
 private:
     struct Backend;
-    void Run();
+    // What the speaking thread shares with the Speaker. The thread holds it too, so a thread
+    // left behind by a hung engine never reads a Speaker that is gone.
+    struct State {
+        Options options;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::string> queue;
+        std::string engine; // Empty until chosen.
+        bool busy = false;
+        bool stop = false;
+    };
+    static void Run(const std::shared_ptr<State>& state);
 
-    Options m_options;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::string> m_queue;
-    std::string m_engine; // Empty until chosen.
-    bool m_busy = false;
-    bool m_stop = false;
+    std::shared_ptr<State> m_state;
     std::thread m_thread;
 };
 
