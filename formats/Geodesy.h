@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace gpslib::geo {
@@ -158,8 +159,9 @@ inline Projection Project(Point p, Point a, Point b) {
     return r;
 }
 
-// Even-odd point-in-ring test in degrees (rings are small against the sphere here).
-inline bool InRing(Point p, const std::vector<Point>& ring) {
+// Even-odd point-in-ring test in degrees (rings are small against the sphere here), over a
+// vector or a ring lying in a mapped map file.
+inline bool InRing(Point p, std::span<const Point> ring) {
     bool inside = false;
     for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
         const Point& a = ring[i];

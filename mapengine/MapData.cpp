@@ -13,21 +13,6 @@ bool ValidPoint(double lat, double lon) {
            lon <= 180;
 }
 
-// Even-odd point-in-ring test in degrees over a ring in the mapping: geo::InRing's rule, on a
-// span instead of a vector.
-bool InRing(Point p, std::span<const Point> ring) {
-    bool inside = false;
-    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const Point& a = ring[i];
-        const Point& b = ring[j];
-        if ((a.lat > p.lat) != (b.lat > p.lat)) {
-            double lon = a.lon + (p.lat - a.lat) / (b.lat - a.lat) * (b.lon - a.lon);
-            if (p.lon < lon) inside = !inside;
-        }
-    }
-    return inside;
-}
-
 } // namespace
 
 MapData::MapData() = default;
@@ -346,7 +331,7 @@ bool MapData::InRings(Point p, const format::AreaRecord& a) const {
     bool inside = false;
     for (const format::RingRecord& r : m_rings.subspan(a.ringBegin, a.ringCount)) {
         std::span<const Point> ring = Points(r.pointBegin, r.pointCount);
-        if (ring.size() >= 3 && InRing(p, ring)) inside = !inside;
+        if (ring.size() >= 3 && geo::InRing(p, ring)) inside = !inside;
     }
     return inside;
 }

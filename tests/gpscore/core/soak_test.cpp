@@ -13,21 +13,11 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define GPSLIB_TEST_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define GPSLIB_TEST_ASAN 1
-#endif
-#endif
-#ifdef GPSLIB_TEST_ASAN
-#include <sanitizer/allocator_interface.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,6 +27,19 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define GPSLIB_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GPSLIB_TEST_ASAN 1
+#endif
+#endif
+#ifdef GPSLIB_TEST_ASAN
+// The sanitizer runtime's count of live heap bytes (declared here: not every compiler ships the
+// header that declares it).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include "core/Utility.h"
 #include "recording_sink.h"
