@@ -26,7 +26,8 @@ int g_serviceReferences = 0;
 // Which debug directory was checked, and whether it existed then. A line for another directory
 // (a service started in a new settings folder, or the first Utility's default before the settings
 // are read) checks again, so a check made for one never silences the other. Services on
-// different threads write, so the check has a lock of its own; it never calls out while held.
+// different threads write, so the check (and moving a full log aside) has a lock of its own;
+// nothing but the platform layer is called while it is held.
 std::mutex g_logCheckMutex;
 bool g_logDirectoryChecked = false;
 bool g_logDirectoryExists = false;
@@ -185,10 +186,15 @@ void LogWrite(gpslib::os::Env& platform, std::u16string_view directory, std::str
             std::snprintf(prefix, sizeof prefix, "<%02u:%02u:%02u> ", t.hour, t.minute, t.second);
     }
     line.append(prefix).append(text).append("\n");
-    std::uint64_t size = 0;
-    if (env->GetFileSize(gpslib::os::NativePath(path), &size).ok() && size >= kLogRotateBytes)
-        (void)env->RenameFile(gpslib::os::NativePath(path),
-                              gpslib::os::NativePath(dir + "/gpsDebug.old.txt"));
+    {
+        // Under the check's lock, so that two writers never both move the log aside (the
+        // second would move the first one's fresh log over the full one).
+        std::lock_guard<std::mutex> guard(g_logCheckMutex);
+        std::uint64_t size = 0;
+        if (env->GetFileSize(gpslib::os::NativePath(path), &size).ok() && size >= kLogRotateBytes)
+            (void)env->RenameFile(gpslib::os::NativePath(path),
+                                  gpslib::os::NativePath(dir + "/gpsDebug.old.txt"));
+    }
     std::unique_ptr<gpslib::os::WritableFile> file;
     if (!env->NewAppendableFile(gpslib::os::NativePath(path), &file).ok()) return;
     // A line that cannot be written is lost alone; the next one tries again.

@@ -87,12 +87,43 @@ ProcessUse Measure() {
 
 // The fake clock and files of the service's tests, with DebugOutput reduced to the one line the
 // checks need (an event made while no sink was registered), so that a long run keeps no text.
+// The log lines of events made are counted as they are appended: the log is moved aside at
+// 8 MiB, so its files hold only the latest lines of a long run.
 class CountingEnv : public FakeEnv {
 public:
+    using Status = gpslib::os::Status;
     void DebugOutput(std::string_view text) override {
         if (text.find("m_pAutoEvent is NULL") != std::string_view::npos) ++undelivered;
     }
+    Status NewAppendableFile(std::string_view path,
+                             std::unique_ptr<gpslib::os::WritableFile>* result) override {
+        Status status = FakeEnv::NewAppendableFile(path, result);
+        if (status.ok()) *result = std::make_unique<CountingFile>(std::move(*result), &logged);
+        return status;
+    }
     std::atomic<long> undelivered{0};
+    std::atomic<long> logged{0}; // "Event Added" lines written
+
+private:
+    class CountingFile final : public gpslib::os::WritableFile {
+    public:
+        CountingFile(std::unique_ptr<gpslib::os::WritableFile> file, std::atomic<long>* logged)
+            : m_file(std::move(file)), m_logged(logged) {}
+        Status Append(std::string_view data) override {
+            for (auto at = data.find(kEventAdded); at != std::string_view::npos;
+                 at = data.find(kEventAdded, at + 1))
+                ++*m_logged;
+            return m_file->Append(data);
+        }
+        Status Flush() override { return m_file->Flush(); }
+        Status Sync() override { return m_file->Sync(); }
+        Status Close() override { return m_file->Close(); }
+
+    private:
+        static constexpr std::string_view kEventAdded = "**AddEvent**  Event Added";
+        std::unique_ptr<gpslib::os::WritableFile> m_file;
+        std::atomic<long>* m_logged;
+    };
 };
 
 // A client's sink that only counts. It notices an event handed over twice in a row, and calls
@@ -189,25 +220,8 @@ protected:
         core->GPSSetSettings(settings.Get(), &opened);
     }
 
-    // Events the service made so far: one log line each, whether a sink heard it or not. The
-    // log is moved aside at 8 MiB, so the day's walk takes the lines in at every lap
-    // (TakeInLog), before a second move could drop them.
-    long LoggedEvents() {
-        long made = 0;
-        for (const char* name : {"Debug/gpsDebug.old.txt", "Debug/gpsDebug.txt"}) {
-            std::ifstream in(dir.File(name));
-            for (std::string line; std::getline(in, line);)
-                if (line.find("**AddEvent**  Event Added") != std::string::npos) ++made;
-        }
-        return made;
-    }
-    void TakeInLog() {
-        eventsTakenIn += LoggedEvents();
-        for (const char* name : {"Debug/gpsDebug.old.txt", "Debug/gpsDebug.txt"})
-            std::filesystem::remove(dir.File(name));
-    }
-    long EventsMade() { return eventsTakenIn + LoggedEvents(); }
-    long eventsTakenIn = 0;
+    // Events the service made so far: one log line each, whether a sink heard it or not.
+    long EventsMade() { return env.logged.load(); }
     void ExpectEachEventDeliveredOnce() {
         const long made = EventsMade();
         EXPECT_GT(sink->delivered.load(), 0);
@@ -575,7 +589,6 @@ TEST_F(Soak, DayLongWalkOnTheFakeClockKeepsMemoryAndListsBounded) {
         ASSERT_EQ(core->GPSForcePoll(&read), S_OK);
         env.AdvanceMicros(1000000);
         if (poll % lapPolls == 0) {
-            TakeInLog();
             // A new lap, with a fix: the destination is the far corner, the route there followed.
             core->DestinationSetByLocation(At(6.0, 3.0).Get());
             ComPtr<IRouteConfigurationObject> configuration;
