@@ -463,13 +463,21 @@ bool Session::UseReceiver(const std::string& receiver, std::string* text) {
             port = rest.substr(colon + 1);
         }
         if (host.empty()) host = "localhost";
-        auto number = ParseNumber(port, 1, 32767);
+        auto number = ParseNumber(port, 1, 65535);
         if (!number) {
-            *text = "A gpsd port is a number from 1 to 32767: " + receiver;
+            *text = "A gpsd port is a number from 1 to 65535: " + receiver;
             return false;
         }
+        // The service names the device "<port name><port number>:". A port above the settings'
+        // largest number (32767) keeps all but its last digit in the name: gpsd://HOST:4000 and
+        // 0 make gpsd://HOST:40000.
+        std::string name = "gpsd://" + host + ":";
+        if (*number > 32767) {
+            name += std::to_string(*number / 10);
+            *number %= 10;
+        }
         settings->SetGPSReceiverType(GPSTypeSerial);
-        settings->SetGPSPortName(Bstr("gpsd://" + host + ":").Get());
+        settings->SetGPSPortName(Bstr(name).Get());
         settings->SetGPSPortNumber(static_cast<SHORT>(*number));
     } else if (receiver.starts_with("/dev/")) {
         // A device: its name without the trailing number is the port name, the number its port.

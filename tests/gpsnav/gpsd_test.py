@@ -23,8 +23,9 @@ CAPTURE = "haicom-305N.log"
 
 
 def free_port():
-    """A free loopback port the service can name: its port numbers stop at 32767."""
-    for port in random.sample(range(20000, 32000), 200):
+    """A free loopback port above the settings' largest port number (32767), which gpsnav
+    names through the port name."""
+    for port in random.sample(range(40000, 60000), 200):
         with socket.socket() as s:
             try:
                 s.bind(("127.0.0.1", port))

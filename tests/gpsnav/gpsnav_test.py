@@ -147,7 +147,7 @@ class Scripted(unittest.TestCase):
     def test_a_receiver_that_is_not_there_is_said_and_the_run_goes_on(self):
         cases = [("/nonexistent/walk.trc", "No such receiver, trace or GPX file: "),
                  ("/dev/nothing", "A receiver device ends in its number"),
-                 ("gpsd://localhost:99999", "A gpsd port is a number from 1 to 32767")]
+                 ("gpsd://localhost:99999", "A gpsd port is a number from 1 to 65535")]
         for receiver, message in cases:
             code, out, _ = self.runner.run("echo still here\n", "--receiver", receiver)
             self.assertEqual(code, 0, receiver)
