@@ -42,6 +42,12 @@ Destination::Destination(ServiceContext& context, PersonalPlaces& places)
 }
 
 HRESULT Destination::Set(ILocationObject* pLocation, SideOfStreet eSide) {
+    HRESULT hr = Replace(pLocation, eSide);
+    if (SUCCEEDED(hr)) m_places.AddToHistory(pLocation, u"");
+    return hr;
+}
+
+HRESULT Destination::Replace(ILocationObject* pLocation, SideOfStreet eSide) {
     ComPtr<IDestinationObject> destination;
     HRESULT hr =
         gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &destination);
@@ -52,7 +58,6 @@ HRESULT Destination::Set(ILocationObject* pLocation, SideOfStreet eSide) {
     impl->SetSideOfStreet(eSide);
     m_pDestination = destination;
     m_bArrivedNearDestination = false;
-    m_places.AddToHistory(pLocation, u"");
     return S_OK;
 }
 
@@ -192,7 +197,7 @@ void Destination::Restore() {
     location->SetDescription(description.Get());
     location->SetLatitude(saved.destinationLatitude);
     location->SetLongitude(saved.destinationLongitude);
-    Set(location.Get(), SideUnknown);
+    Replace(location.Get(), SideUnknown);
 }
 
 ComPtr<ILocationObject> Destination::Location() const {

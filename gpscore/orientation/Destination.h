@@ -39,13 +39,18 @@ public:
     bool ArrivedNear() const { return m_bArrivedNearDestination; }
     void SetArrivedNear(bool arrived) { m_bArrivedNearDestination = arrived; }
 
-    // Kept in the system settings at Stop, restored from them at Start.
+    // Kept in the system settings at Stop, restored from them at Start (not added to the
+    // history again).
     void Save();
     void Restore();
     // Stop lets the destination go.
     void Release() { m_pDestination.Reset(); }
 
 private:
+    // Set without the history: Start gives back the destination of the last Stop, which the
+    // history already holds.
+    HRESULT Replace(ILocationObject* location, SideOfStreet side);
+
     ServiceContext& m_context;
     PersonalPlaces& m_places;
     // An empty DestinationObject when there is none.
