@@ -71,12 +71,7 @@ std::string Configuration(IRouteObject* route) {
 
 // Every field the grid leaves out: description, user point, lanes, speed, feature, side.
 std::vector<std::string> Details(IRouteObject* route) {
-    std::vector<std::string> out;
-    SHORT count = 0;
-    route->GetWaypointCount(&count);
-    for (SHORT i = 1; i <= count; ++i) {
-        ComPtr<IWaypointObject> w;
-        route->GetWaypoint(i, w.Put());
+    return WaypointLines(route, [](IWaypointObject* w) {
         Bstr description;
         ComPtr<ILocationObject> location;
         w->GetLocation(location.Put());
@@ -92,9 +87,8 @@ std::vector<std::string> Details(IRouteObject* route) {
         std::ostringstream line;
         line << description.Utf8() << "|" << (user ? 1 : 0) << "|" << lanes << "|" << speed << "|"
              << feature << "|" << side;
-        out.push_back(line.str());
-    }
-    return out;
+        return line.str();
+    });
 }
 
 class RouteFiles : public SampleTownRoutes {

@@ -40,14 +40,22 @@ inline ComPtr<ILocationObject> Place(double x, double y, const char* name = "") 
     return place;
 }
 
-// Each waypoint as "x,y T name | street | forward/reverse | after-turn | metres | cross".
-inline std::vector<std::string> Grid(IRouteObject* route) {
+// One line per waypoint of the route, in order, made by `line`.
+template <class Line> std::vector<std::string> WaypointLines(IRouteObject* route, Line line) {
     std::vector<std::string> out;
     SHORT count = 0;
     route->GetWaypointCount(&count);
     for (SHORT i = 1; i <= count; ++i) {
         ComPtr<IWaypointObject> w;
         route->GetWaypoint(i, w.Put());
+        out.push_back(line(w.Get()));
+    }
+    return out;
+}
+
+// Each waypoint as "x,y T name | street | forward/reverse | after-turn | metres | cross".
+inline std::vector<std::string> Grid(IRouteObject* route) {
+    return WaypointLines(route, [](IWaypointObject* w) {
         DOUBLE lat = 0, lon = 0, metres = 0;
         VARIANT_BOOL turning = 0;
         SHORT forward = 0, reverse = 0, after = 0;
@@ -67,9 +75,8 @@ inline std::vector<std::string> Grid(IRouteObject* route) {
                       (lon - 10.0) * 1000.0, (lat - 45.0) * 1000.0, turning ? "T " : "",
                       name.Utf8().c_str(), street.Utf8().c_str(), forward, reverse, after, metres,
                       cross.Utf8().c_str());
-        out.push_back(line);
-    }
-    return out;
+        return std::string(line);
+    });
 }
 
 // The three modules registered in a store of the run's own, once.
