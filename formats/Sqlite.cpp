@@ -188,9 +188,12 @@ bool Database::UseWriteAheadLog() {
     for (;;) {
         Statement* s = Prepare("PRAGMA journal_mode = WAL");
         bool wal = s != nullptr && s->Step() && s->Text(0) == "wal";
+        // Only a lock held elsewhere is worth waiting for; a damaged file is refused at once.
+        const int code = sqlite3_errcode(m_db) & 0xff;
+        const bool locked = code == SQLITE_BUSY || code == SQLITE_LOCKED;
         if (s != nullptr) s->Reset();
         if (wal) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (!locked || std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }

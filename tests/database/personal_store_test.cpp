@@ -265,6 +265,32 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
     EXPECT_EQ(ReadFile(dir.File("garbage.hdb")), std::string(5000, 'g'));
 }
 
+// A store whose header says a later SQLite wrote it can be read but not written: it is refused
+// as a personal store with the reason (at once: only a lock held elsewhere is waited for), and
+// still reads as a POI file.
+TEST_F(DbPersonalStore, StoreThatCannotBeWrittenIsRefusedWithTheReason) {
+    const std::string store = dir.File("Later.hdb");
+    Open(db.Get(), store);
+    Add(db.Get(), store, {"Kept", 16, 1});
+    db->CloseDatabase();
+    std::string bytes = ReadFile(store);
+    ASSERT_GT(bytes.size(), 19u);
+    bytes[18] = 3; // write version: only a later SQLite may write it
+    bytes[19] = 1; // read version: any SQLite may read it (in rollback-journal mode)
+    WriteFile(store, bytes);
+
+    SHORT n = 7;
+    ASSERT_EQ(db->OpenDatabase(Bstr(store).Get(), &n), S_OK);
+    EXPECT_EQ(n, 0);
+    EXPECT_NE(Log().find("refused " + store), std::string::npos) << Log();
+    EXPECT_NE(Log().find("readonly"), std::string::npos) << Log();
+    gpslib::Variant categories;
+    VARIANT_BOOL isPoiFile = 0;
+    ASSERT_EQ(db->GetPOIFileInfo(Bstr(store).Get(), &categories, &isPoiFile), S_OK);
+    EXPECT_EQ(isPoiFile, VARIANT_TRUE);
+    EXPECT_EQ(ReadFile(store), bytes);
+}
+
 TEST_F(DbPersonalStore, PoiFileInfoDeclaresCategories) {
     struct Row {
         std::string file;
