@@ -22,6 +22,8 @@ PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbe
 
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= -1
+# An input that takes longer than this is a hang to someone waiting for an answer.
+FUZZ_TIMEOUT ?= 5
 # The file-backed targets write a file per input: in memory when the machine has /dev/shm.
 FUZZ_TMPDIR  ?= $(if $(wildcard /dev/shm/.),/dev/shm,/tmp)
 
@@ -86,7 +88,7 @@ fuzz:
 	cmake --build build-fuzz -j $(JOBS)
 	for t in build-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$t _fuzz); mkdir -p build-fuzz/corpus/$$name; \
-	  TMPDIR=$(FUZZ_TMPDIR) $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) \
+	  TMPDIR=$(FUZZ_TMPDIR) $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) -timeout=$(FUZZ_TIMEOUT) \
 	    build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
 
 format:
