@@ -220,37 +220,51 @@ bool MapData::Meets(const Restriction& r) const {
 
 namespace {
 
-template <class F> void ForCells(Point p, double radius, F f) {
+// The grid cells within `radius` of p, as runs of consecutive keys: one run per grid row, or two
+// where the row crosses the prime meridian (a key's column is its low 32 bits, unsigned, so the
+// columns west of it sort after those east). Calls f(first key, number of cells).
+template <class F> void ForCellRuns(Point p, double radius, F f) {
     double dLat = radius / geo::kMetresPerDegree;
     double dLon = dLat / std::max(0.01, std::cos(geo::Radians(p.lat)));
+    // Out of the world (or not a number): no cells, and no integer conversion out of range.
+    if (!(std::abs(p.lat) <= 90) || !(std::abs(p.lon) <= 360) || !(dLat >= 0) || !(dLon < 360))
+        return;
     double cell = format::kGridCell;
     auto y0 = static_cast<std::int64_t>(std::floor((p.lat - dLat) / cell));
     auto y1 = static_cast<std::int64_t>(std::floor((p.lat + dLat) / cell));
     auto x0 = static_cast<std::int64_t>(std::floor((p.lon - dLon) / cell));
     auto x1 = static_cast<std::int64_t>(std::floor((p.lon + dLon) / cell));
     if ((y1 - y0 + 1) * (x1 - x0 + 1) > 10000) return; // only near the poles; no streets there
-    for (std::int64_t y = y0; y <= y1; ++y)
-        for (std::int64_t x = x0; x <= x1; ++x)
-            f(format::GridKey(y, x));
+    for (std::int64_t y = y0; y <= y1; ++y) {
+        if (x0 < 0) f(format::GridKey(y, x0), std::min<std::int64_t>(x1, -1) - x0 + 1);
+        if (x1 >= 0) {
+            const std::int64_t from = std::max<std::int64_t>(x0, 0);
+            f(format::GridKey(y, from), x1 - from + 1);
+        }
+    }
 }
 
 } // namespace
 
 void MapData::Cells(std::span<const format::CellRecord> cells, std::span<const std::int32_t> items,
-                    std::int64_t key, std::vector<int>* out) const {
+                    std::int64_t first, std::int64_t count, std::vector<int>* out) const {
+    // One search per run; a file's cells are sorted by key and unique, so at most `count` follow.
+    const std::int64_t last = first + count - 1;
     auto it =
-        std::lower_bound(cells.begin(), cells.end(), key,
+        std::lower_bound(cells.begin(), cells.end(), first,
                          [](const format::CellRecord& c, std::int64_t k) { return c.key < k; });
-    if (it == cells.end() || it->key != key || !Within(it->itemBegin, it->itemCount, items)) return;
-    for (std::int32_t i : items.subspan(it->itemBegin, it->itemCount))
-        out->push_back(i);
+    for (; it != cells.end() && count-- > 0 && it->key <= last; ++it) {
+        if (!Within(it->itemBegin, it->itemCount, items)) continue;
+        for (std::int32_t i : items.subspan(it->itemBegin, it->itemCount))
+            out->push_back(i);
+    }
 }
 
 void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
-    ForCells(p, radius, [&](std::int64_t key) {
-        Cells(m_streetCells, m_streetItems, key, out);
-        Cells(m_walkwayCells, m_walkwayItems, key, out);
+    ForCellRuns(p, radius, [&](std::int64_t first, std::int64_t count) {
+        Cells(m_streetCells, m_streetItems, first, count, out);
+        Cells(m_walkwayCells, m_walkwayItems, first, count, out);
     });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
@@ -260,7 +274,9 @@ void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const 
 
 void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
-    ForCells(p, radius, [&](std::int64_t key) { Cells(m_streetCells, m_streetItems, key, out); });
+    ForCellRuns(p, radius, [&](std::int64_t first, std::int64_t count) {
+        Cells(m_streetCells, m_streetItems, first, count, out);
+    });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
     std::erase_if(*out,
@@ -270,9 +286,9 @@ void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
 void MapData::IntersectionsNear(Point p, double radius, std::vector<int>* out) const {
     out->clear();
     std::vector<int> cell;
-    ForCells(p, radius, [&](std::int64_t key) {
+    ForCellRuns(p, radius, [&](std::int64_t first, std::int64_t count) {
         cell.clear();
-        Cells(m_crossingCells, m_crossingItems, key, &cell);
+        Cells(m_crossingCells, m_crossingItems, first, count, &cell);
         for (int i : cell)
             if (i >= 0 && static_cast<std::size_t>(i) < m_intersections.size() &&
                 geo::Distance(p, Intersection(i).at) <= radius)

@@ -222,8 +222,9 @@ private:
         if (!Within(begin, count, m_points)) return {};
         return m_points.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(count));
     }
+    // Appends the items of the cells keyed first .. first + count - 1 (one row's run).
     void Cells(std::span<const format::CellRecord> cells, std::span<const std::int32_t> items,
-               std::int64_t key, std::vector<int>* out) const;
+               std::int64_t first, std::int64_t count, std::vector<int>* out) const;
     bool AddressRowAt(std::size_t row, AddressRow* out) const;
 
     std::unique_ptr<gpslib::os::MappedFile> m_file;

@@ -1,5 +1,6 @@
 // Junctions on small drawn maps: which nodes make one junction, and which junction a walker
-// hears of next. Each map is drawn in metres east and north of 45 N 10 E and compiled here.
+// hears of next; and streets found across the prime meridian, where the grid's keys wrap. Each
+// map is drawn in metres east and north of an origin (45 N 10 E unless given) and compiled here.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,9 +16,11 @@ namespace {
 
 namespace geo = gpslib::geo;
 
-geo::Point At(double x, double y) {
-    return {45.0 + y / geo::kMetresPerDegree,
-            10.0 + x / (geo::kMetresPerDegree * std::cos(geo::Radians(45.0)))};
+constexpr geo::Point kOrigin{45.0, 10.0};
+
+geo::Point At(double x, double y, geo::Point origin = kOrigin) {
+    return {origin.lat + y / geo::kMetresPerDegree,
+            origin.lon + x / (geo::kMetresPerDegree * std::cos(geo::Radians(origin.lat)))};
 }
 
 struct DrawnWay {
@@ -28,14 +31,15 @@ struct DrawnWay {
 // Compiles the ways into a map of their own; nodes at the same spot are one node.
 class DrawnMap {
 public:
-    explicit DrawnMap(const std::vector<DrawnWay>& ways) {
+    explicit DrawnMap(const std::vector<DrawnWay>& ways, geo::Point origin = kOrigin)
+        : origin(origin) {
         std::ostringstream nodes, body;
         std::vector<std::pair<double, double>> seen;
         auto id = [&](std::pair<double, double> xy) {
             for (std::size_t i = 0; i < seen.size(); ++i)
                 if (seen[i] == xy) return i + 1;
             seen.push_back(xy);
-            geo::Point p = At(xy.first, xy.second);
+            geo::Point p = At(xy.first, xy.second, origin);
             nodes.precision(10);
             nodes << "<node id='" << seen.size() << "' version='1' lat='" << p.lat << "' lon='"
                   << p.lon << "'/>\n";
@@ -62,16 +66,24 @@ public:
 
     // The position of the next intersection ahead ("none" when there is none), in metres.
     std::string Ahead(double x, double y, const std::string& street, int heading) const {
-        auto branches = engine.CrossStreets(At(x, y), street, heading, Naming{}, false);
+        auto branches = engine.CrossStreets(At(x, y, origin), street, heading, Naming{}, false);
         if (branches.empty()) return "none";
         geo::Point p = branches.front().at;
-        double east = (p.lon - 10.0) * geo::kMetresPerDegree * std::cos(geo::Radians(45.0));
-        double north = (p.lat - 45.0) * geo::kMetresPerDegree;
+        double east =
+            (p.lon - origin.lon) * geo::kMetresPerDegree * std::cos(geo::Radians(origin.lat));
+        double north = (p.lat - origin.lat) * geo::kMetresPerDegree;
         std::ostringstream out;
         out << std::lround(east) << "," << std::lround(north);
         return out.str();
     }
 
+    // The street matched at a spot, heading east ("none" when none is near).
+    std::string StreetAt(double x, double y) const {
+        auto m = engine.MatchStreet(At(x, y, origin), 90, Naming{});
+        return m ? engine.StreetName(*m, Naming{}) : "none";
+    }
+
+    geo::Point origin;
     gpslib::test::TempDir dir;
     Engine engine;
     bool compiled = false;
@@ -158,6 +170,37 @@ TEST(Junctions, AOneWayLoopFindsItsOwnJunction) {
                    {"along the loop", 140, 60, "Loop Lane", 0, "105,0"},
                    {"toward the loop", 40, 0, "Cul Street", 90, "105,0"},
                });
+}
+
+TEST(DrawnGrid, StreetsAreFoundAcrossThePrimeMeridian) {
+    // At Greenwich each pair of streets leaves a gap around longitude 0; the walker stands on the
+    // other side of it from the nearer street (the grid's columns west of the meridian sort
+    // after those east of it).
+    auto road = [](const char* name) {
+        return std::string("<tag k='highway' v='residential'/><tag k='name' v='") + name + "'/>";
+    };
+    const std::string west = road("West Road"), east = road("East Road"),
+                      northWest = road("North West Road"), northEast = road("North East Road");
+    DrawnMap map(
+        {
+            {west.c_str(), {{-300, 0}, {-20, 0}}},
+            {east.c_str(), {{30, 0}, {300, 0}}},
+            {northWest.c_str(), {{-300, 200}, {-30, 200}}},
+            {northEast.c_str(), {{20, 200}, {300, 200}}},
+        },
+        {51.4779, 0.0});
+    ASSERT_TRUE(map.compiled);
+    struct Case {
+        double x, y;
+        const char* expected;
+    } cases[] = {
+        {2, 0, "West Road"},          // east of the meridian, the street west of it
+        {-2, 200, "North East Road"}, // west of the meridian, the street east of it
+        {-150, 0, "West Road"},
+        {150, 200, "North East Road"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(map.StreetAt(c.x, c.y), c.expected) << c.x << "," << c.y;
 }
 
 } // namespace
