@@ -175,9 +175,61 @@ std::string Engine::Initialize(const std::string& directory, const std::string& 
     return "NO MAPS LOADED: " + firstFailure;
 }
 
+std::vector<std::string> Engine::RefreshChangedMaps(bool checkFiles) {
+    std::vector<std::string> log;
+    for (std::size_t i = 0; i < m_maps.size();) {
+        const std::string path = m_mapPaths[i];
+        gpslib::os::FileStamp now;
+        bool changed = m_maps[i]->Lost();
+        if (!changed && checkFiles && gpslib::os::StampOf(path, &now).ok())
+            changed = now != m_maps[i]->Stamp(); // a removed file is still read from its mapping
+        if (!changed) {
+            ++i;
+            continue;
+        }
+        auto map = std::make_unique<MapData>();
+        std::string error;
+        if (map->Open(path, &error)) {
+            log.push_back("changed while loaded, loaded again: " + path);
+            m_maps[i++] = std::move(map);
+            continue;
+        }
+        log.push_back("changed while loaded, unloaded until it opens again: " + path + ": " +
+                      error);
+        WaitingMap waiting{path, {}};
+        (void)gpslib::os::StampOf(path, &waiting.seen);
+        m_waitingMaps.push_back(std::move(waiting));
+        m_maps.erase(m_maps.begin() + static_cast<std::ptrdiff_t>(i));
+        m_mapPaths.erase(m_mapPaths.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    if (!checkFiles) return log;
+    for (auto it = m_waitingMaps.begin(); it != m_waitingMaps.end();) {
+        gpslib::os::FileStamp now;
+        if (!gpslib::os::StampOf(it->path, &now).ok() || now == it->seen) {
+            ++it;
+            continue;
+        }
+        it->seen = now;
+        auto map = std::make_unique<MapData>();
+        std::string error;
+        if (!map->Open(it->path, &error)) {
+            ++it;
+            continue;
+        }
+        log.push_back("loaded again: " + it->path);
+        // Back in its place in the load order (the folder's files, sorted).
+        auto at = std::upper_bound(m_mapPaths.begin(), m_mapPaths.end(), it->path);
+        m_maps.insert(m_maps.begin() + (at - m_mapPaths.begin()), std::move(map));
+        m_mapPaths.insert(at, it->path);
+        it = m_waitingMaps.erase(it);
+    }
+    return log;
+}
+
 void Engine::Unload() {
     m_maps.clear();
     m_mapPaths.clear();
+    m_waitingMaps.clear();
 }
 
 int Engine::MapCountOfLevel(const std::string& level) const {

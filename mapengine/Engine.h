@@ -81,6 +81,12 @@ public:
     void SetMaxMaps(int count) { m_maxMaps = count; }
     // Log lines of the last Initialize (refused files and the answer).
     const std::vector<std::string>& LoadLog() const { return m_loadLog; }
+    // Follows map files that changed while loaded. A map whose file was cut short under it
+    // (Lost) always, and with `checkFiles` each map whose file now has another stamp (a new file
+    // moved over it, or the file rewritten in place), is opened again; one that does not open (a
+    // copy still being written) is unloaded and waits, and is opened as soon as a check finds
+    // its file changed again and whole. Answers a log line per change, none when nothing changed.
+    std::vector<std::string> RefreshChangedMaps(bool checkFiles);
 
     // ---- Queries -------------------------------------------------------------------------------
     // True when some loaded map covers p.
@@ -167,6 +173,11 @@ private:
     std::vector<std::string> m_mapPaths;
     std::vector<std::string> m_foundNames;
     std::vector<std::string> m_loadLog;
+    struct WaitingMap {
+        std::string path;
+        gpslib::os::FileStamp seen; // when last tried
+    };
+    std::vector<WaitingMap> m_waitingMaps; // changed while loaded, not yet whole again
     std::string m_directory;
     int m_maxMaps = 100;
     mutable RouteScratch m_routeScratch; // the search's memory, reused (calls are serialised)

@@ -141,7 +141,7 @@ class CGPSMap : public CGPSMapBase {
 public:
     HRESULT GetMapDirectory(BSTR* pbstrMapDirectory) override {
         if (pbstrMapDirectory == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         return ReturnText(m_engine.MapDirectory(), pbstrMapDirectory);
     }
 
@@ -175,7 +175,7 @@ public:
         if (pbstrStreetName == nullptr || pbstrResult == nullptr) return E_POINTER;
         *pbstrStreetName = nullptr;
         *pbstrResult = nullptr;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (m_engine.MapCount() == 0) {
             ReturnText("", pbstrStreetName);
             ReturnText("NO MAP", pbstrResult);
@@ -260,7 +260,7 @@ public:
 
     HRESULT FindMapsMatching(BSTR bstrSearch, VARIANT* pvarMapNames) override {
         if (pvarMapNames == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         std::vector<std::u16string> names;
         for (const std::string& n : m_engine.MapsMatching(gpslib::ToUtf8(bstrSearch)))
             names.push_back(gpslib::ToUtf16(n));
@@ -271,7 +271,7 @@ public:
                                  SHORT nAheadHeading, BSTR bstrKeywords,
                                  VARIANT* pvarCrossStreets) override {
         if (pvarCrossStreets == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (m_engine.MapCount() == 0) return E_FAIL;
         Keywords k(bstrKeywords);
         std::vector<Branch> branches;
@@ -286,7 +286,7 @@ public:
     HRESULT GetLocationsDetailsVector(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrKeywords,
                                       SHORT nHeading, VARIANT* pvarDetails) override {
         if (pvarDetails == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (m_engine.MapCount() == 0) return E_FAIL;
         Keywords k(bstrKeywords);
         std::vector<Details> details;
@@ -310,7 +310,7 @@ public:
     }
 
     HRESULT SetRouteInitialHeading(SHORT nHeading) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_nInitialHeading = nHeading;
         return S_OK;
     }
@@ -324,20 +324,20 @@ public:
 
     HRESULT SetMapMemoryAllocated(SHORT nKilobytes) override {
         if (nKilobytes < 1) return E_INVALIDARG;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_nMapMemoryKB = nKilobytes;
         return S_OK;
     }
 
     HRESULT SetDebugDirectory(BSTR bstrDebugDirectory) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_debugDirectory = gpslib::os::NativePath(gpslib::ToUtf8(bstrDebugDirectory));
         return S_OK;
     }
 
     HRESULT SetResourceLibrary(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override {
         if (pbLoaded == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         std::string path = gpslib::os::NativePath(gpslib::ToUtf8(bstrLibraryPath));
         auto table = std::make_unique<gpslib::resources::StringTable>();
         std::string error;
@@ -351,25 +351,25 @@ public:
     }
 
     HRESULT SetPOIMemoryAllocatedRME(SHORT nKilobytes) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (nKilobytes >= 1) m_pois.SetCacheKilobytes(nKilobytes);
         return S_OK;
     }
 
     HRESULT ResetEngine() override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         ClearRouteState();
         return S_OK;
     }
 
     HRESULT SetNumberMaxMaps(SHORT nMaxMaps) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (nMaxMaps >= 1) m_engine.SetMaxMaps(nMaxMaps);
         return S_OK;
     }
 
     HRESULT SetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (nMaxFiles >= 1) m_pois.SetMaxFiles(nMaxFiles);
         return S_OK;
     }
@@ -378,7 +378,7 @@ public:
                                 BSTR bstrPostalCode, BSTR bstrHouseNumber, DOUBLE* pdLatitude,
                                 DOUBLE* pdLongitude, VARIANT_BOOL* pbFound) override {
         if (pdLatitude == nullptr || pdLongitude == nullptr || pbFound == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         *pdLatitude = *pdLongitude = 0.0;
         *pbFound = VARIANT_FALSE;
         auto at = m_engine.AddressPosition(gpslib::ToUtf8(bstrMap), nStreetKey,
@@ -397,7 +397,7 @@ public:
                              BSTR bstrPostalCode, VARIANT_BOOL bMatchZipPostalOnly,
                              VARIANT* pvarCrossStreets, SHORT* pnCount) override {
         if (pvarCrossStreets == nullptr || pnCount == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         *pnCount = 0;
         Naming naming = NamingFor(false, false);
         std::string street = gpslib::ToUtf8(bstrStreet);
@@ -439,7 +439,7 @@ public:
     HRESULT GetStreetBearingAtLocation(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading,
                                        SHORT* pnBearing) override {
         if (pnBearing == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         *pnBearing = -1;
         if (!ValidPosition(dLatitude, dLongitude)) return S_OK;
         int heading = NormalHeading(nHeading);
@@ -450,20 +450,20 @@ public:
     }
 
     HRESULT SetRouteWaypointMode(WaypointMode eWaypointMode) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_eWaypointMode = eWaypointMode;
         return S_OK;
     }
 
     HRESULT ClearRoute() override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_heldRoute.clear();
         return S_OK;
     }
 
     HRESULT DescribePosition(DOUBLE dLatitude, DOUBLE dLongitude, BSTR* pbstrDescription) override {
         if (pbstrDescription == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         std::string text;
         if (ValidPosition(dLatitude, dLongitude))
             text = m_engine.DescribePosition({dLatitude, dLongitude}, NamingFor(false, false));
@@ -485,7 +485,7 @@ public:
     }
 
     HRESULT SetUsingWinCE42(VARIANT_BOOL bUsingWinCE42) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_bUsingWinCE42 = bUsingWinCE42 != 0;
         return S_OK;
     }
@@ -495,7 +495,7 @@ public:
     HRESULT FindPOIs(ILocationObject* pLocation, IPOISearchConfigurationObject* pConfiguration,
                      LONG nPOIFileIndex, IPOIResults* pCandidates, DOUBLE* pdSearchDistanceKm,
                      VARIANT_BOOL* pbFound) override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         return gpsdb::FindPOIs(&m_pois, pLocation, pConfiguration, nPOIFileIndex, pCandidates,
                                pdSearchDistanceKm, pbFound);
     }
@@ -506,7 +506,7 @@ public:
         if (pvarCategoryNumbers != nullptr &&
             FAILED(gpslib::ReadLongList(pvarCategoryNumbers, 1000, &numbers)))
             numbers.clear();
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         const std::string path = gpslib::ToUtf8(bstrPOIFile);
         const bool added =
             m_pois.AddFile(path, std::vector<int>(numbers.begin(), numbers.end()), bIsPOIFile != 0);
@@ -515,7 +515,7 @@ public:
     }
 
     HRESULT ClearPOIFiles() override {
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_pois.ClearFiles();
         return S_OK;
     }
@@ -526,7 +526,7 @@ public:
 
     HRESULT GetLoadedPOICategories(VARIANT* pvarCategoryNumbers, SHORT* pnCount) override {
         if (pvarCategoryNumbers == nullptr || pnCount == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         const std::vector<int> categories = m_pois.Categories();
         *pnCount = static_cast<SHORT>(categories.size());
         VariantClear(pvarCategoryNumbers);
@@ -584,7 +584,7 @@ private:
     HRESULT FindRoute(bool walking, Point start, Point end, BSTR name, BSTR description,
                       BSTR keywords, const gpsmap::RoutePreferences& preferences, VARIANT* list) {
         if (list == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (m_engine.MapCount() == 0) return E_FAIL;
         Keywords k(keywords);
         gpsmap::RouteRequest request;
@@ -621,7 +621,7 @@ private:
         std::vector<gpsmap::RoutePointData> given;
         HRESULT hr = ReadRoutePoints(list, &given);
         if (FAILED(hr)) return hr;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         m_heldRoute = given;
         // More legs than a route file of the system holds would keep the engine's lock for
         // minutes: such a list is not matched.
@@ -700,9 +700,21 @@ private:
             << prefix << text << "\n";
     }
 
+    // Takes the lock, first following the map files that changed while loaded: at once a map
+    // whose file was cut short under it, and once a second the files' stamps (a stat a map).
+    std::unique_lock<std::mutex> Lock() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        const std::uint64_t now = gpslib::os::Env::Default()->NowMicros();
+        const bool checkFiles = now >= m_nextMapFileCheck;
+        if (checkFiles) m_nextMapFileCheck = now + kMapFileCheckMicros;
+        for (const std::string& line : m_engine.RefreshChangedMaps(checkFiles))
+            Log(line);
+        return lock;
+    }
+
     template <class F> HRESULT Count(SHORT* out, F f) {
         if (out == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         *out = static_cast<SHORT>(f());
         return S_OK;
     }
@@ -737,7 +749,7 @@ private:
     HRESULT Move(bool across, DOUBLE lat, DOUBLE lon, BSTR street, SHORT heading, SideOfStreet side,
                  BSTR keywords, VARIANT* list) {
         if (list == nullptr) return E_POINTER;
-        std::lock_guard<std::mutex> lock(m_lock);
+        auto lock = Lock();
         if (m_engine.MapCount() == 0) return E_FAIL;
         Keywords k(keywords);
         Naming naming = NamingFor(k.intersectionExpanded, k.streetDetailed);
@@ -794,6 +806,8 @@ private:
     }
 
     std::mutex m_lock;
+    static constexpr std::uint64_t kMapFileCheckMicros = 1000000;
+    std::uint64_t m_nextMapFileCheck = 0;
     gpsmap::Engine m_engine;
     gpsdb::PoiSearch m_pois;
     std::unique_ptr<gpslib::resources::StringTable> m_strings;

@@ -157,6 +157,13 @@ public:
 
     // Maps and checks the file; false with *error saying why (the file is then unusable).
     bool Open(const std::string& path, std::string* error);
+    // True once the file was cut short under the mapping (copied over in place): every record
+    // reads as zeros from then on, and the map should be opened again.
+    bool Lost() const { return m_file != nullptr && m_file->Lost(); }
+    // The file's stamp when it was opened.
+    gpslib::os::FileStamp Stamp() const {
+        return m_file ? m_file->Stamp() : gpslib::os::FileStamp{};
+    }
 
     const std::string& Name() const { return m_name; }
     const std::string& Level() const { return m_level; }

@@ -364,5 +364,78 @@ TEST(LoadedMaps, AreUnmappedByUnloadAndByTheNextLoad) {
     EXPECT_EQ(Held("Sampleton.rmf"), before);
 }
 
+// A loaded map follows its file: a new file moved over it, the file copied over in place (cut
+// short, then whole again), and a cut that a query runs into before any check sees it.
+TEST(LoadedMaps, FollowTheirFilesWhenTheyChange) {
+    gpslib::test::TempDir dir;
+    const std::string path = dir.File("Sampleton.rmf"), next = dir.File("next.tmp");
+    const std::string whole = ReadWholeFile(kSample), cut = whole.substr(0, whole.size() / 3);
+    auto writeInPlace = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; // same file, as cp does
+    };
+    writeInPlace(whole);
+    Engine engine;
+    ASSERT_EQ(engine.Initialize(dir.path(), "", false), "OK");
+    auto street = [&] {
+        auto m = engine.MatchStreet({Lat(2.9), Lon(8.0)}, 0, Naming{});
+        return m ? engine.StreetName(*m, Naming{}) : std::string("none");
+    };
+    const std::string station = street();
+    ASSERT_NE(station, "none");
+    const std::string truncated = ": the map file is truncated (" + std::to_string(cut.size()) +
+                                  " of " + std::to_string(whole.size()) + " bytes)";
+    using Lines = std::vector<std::string>;
+
+    EXPECT_EQ(engine.RefreshChangedMaps(true), Lines{});
+    std::ofstream(next, std::ios::binary) << whole;
+    ASSERT_EQ(std::rename(next.c_str(), path.c_str()), 0);
+    EXPECT_EQ(engine.RefreshChangedMaps(false), Lines{}); // only checks of the files see it
+    EXPECT_EQ(engine.RefreshChangedMaps(true),
+              Lines{"changed while loaded, loaded again: " + path});
+    EXPECT_EQ(street(), station);
+
+    writeInPlace(cut);
+    EXPECT_EQ(engine.RefreshChangedMaps(true),
+              Lines{"changed while loaded, unloaded until it opens again: " + path + truncated});
+    EXPECT_EQ(engine.MapCount(), 0);
+    EXPECT_EQ(engine.RefreshChangedMaps(true), Lines{}); // unchanged since: not tried again
+    writeInPlace(whole);
+    EXPECT_EQ(engine.RefreshChangedMaps(true), Lines{"loaded again: " + path});
+    EXPECT_EQ(engine.MapCount(), 1);
+    EXPECT_EQ(street(), station);
+
+    // Emptied under a query: the query reads zeros instead of ending the process, and the map
+    // is taken out at the next call without waiting for a check of the files.
+    writeInPlace("");
+    (void)street();
+    EXPECT_EQ(
+        engine.RefreshChangedMaps(false),
+        Lines{"changed while loaded, unloaded until it opens again: " + path + ": not a map file"});
+    EXPECT_EQ(engine.MapCount(), 0);
+    writeInPlace(whole);
+    EXPECT_EQ(engine.RefreshChangedMaps(true), Lines{"loaded again: " + path});
+    EXPECT_EQ(street(), station);
+}
+
+// Through the engine's object: the call that runs into the emptied file answers, the next one
+// finds no map, and the debug log says why.
+TEST(LoadedMaps, AnEmptiedFileIsLoggedAndLeavesNoMap) {
+    gpslib::test::TempDir dir;
+    const std::string path = dir.File("Sampleton.rmf");
+    fs::copy_file(kSample, path);
+    std::string answer;
+    gpslib::ComPtr<IGPSMap> map = NewEngine(dir.path(), &answer);
+    ASSERT_EQ(answer, "OK");
+    gpslib::Bstr debug(dir.path());
+    map->SetDebugDirectory(debug.Get());
+    EXPECT_EQ(StreetAt(map.Get(), Lat(2.9), Lon(8.0), -1), "OK:Station Road");
+    std::ofstream(path, std::ios::binary | std::ios::trunc).flush();
+    (void)StreetAt(map.Get(), Lat(2.9), Lon(8.0), -1);
+    EXPECT_EQ(StreetAt(map.Get(), Lat(2.9), Lon(8.0), -1), "NO MAP:");
+    EXPECT_NE(ReadWholeFile(dir.File("gpsMapDebug.txt"))
+                  .find("changed while loaded, unloaded until it opens again: " + path),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace gpsmap::test

@@ -1,6 +1,7 @@
 #include "os/mapped_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -60,6 +61,37 @@ TEST(MappedFile, StaysReadableAfterTheFileIsRemovedOrReplaced) {
               std::string(10000, 'a'));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(replaced->data()), replaced->size()),
               std::string(10000, 'b'));
+}
+
+TEST(MappedFile, AFileCutShortUnderItReadsAsZerosAndOnlyItIsLost) {
+    test::TempDir dir;
+    const std::size_t pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::string path = dir.File("map"), other = dir.File("other");
+    std::ofstream(path, std::ios::binary) << std::string(3 * pageSize, 'a');
+    std::ofstream(other, std::ios::binary) << std::string(3 * pageSize, 'b');
+    std::unique_ptr<MappedFile> cut, kept;
+    ASSERT_TRUE(MappedFile::Open(path, &cut).ok());
+    ASSERT_TRUE(MappedFile::Open(other, &kept).ok());
+    EXPECT_EQ(cut->data()[0], 'a');
+    EXPECT_FALSE(cut->Lost());
+
+    // Copied over in place: the same file, cut short, then partly written again.
+    ASSERT_EQ(truncate(path.c_str(), 100), 0);
+    const volatile unsigned char* bytes = cut->data();
+    EXPECT_EQ(bytes[2 * pageSize + 5], 0); // past the new end: the fault is caught
+    EXPECT_TRUE(cut->Lost());
+    EXPECT_EQ(bytes[0], 0); // the whole mapping reads as zeros from then on
+    EXPECT_EQ(cut->size(), 3 * pageSize);
+    EXPECT_FALSE(kept->Lost());
+    EXPECT_EQ(kept->data()[2 * pageSize], 'b');
+}
+
+TEST(MappedFileDeathTest, ABusErrorOutsideAnyMappingStillEndsTheProcess) {
+    test::TempDir dir;
+    std::ofstream(dir.File("map"), std::ios::binary) << "GPMF";
+    std::unique_ptr<MappedFile> file;
+    ASSERT_TRUE(MappedFile::Open(dir.File("map"), &file).ok()); // the guard is installed
+    EXPECT_EXIT(raise(SIGBUS), testing::KilledBySignal(SIGBUS), "");
 }
 
 } // namespace
