@@ -91,7 +91,8 @@ TEST(MappedFileDeathTest, ABusErrorOutsideAnyMappingStillEndsTheProcess) {
     std::ofstream(dir.File("map"), std::ios::binary) << "GPMF";
     std::unique_ptr<MappedFile> file;
     ASSERT_TRUE(MappedFile::Open(dir.File("map"), &file).ok()); // the guard is installed
-    EXPECT_EXIT(raise(SIGBUS), testing::KilledBySignal(SIGBUS), "");
+    // Ended by the signal, or by the handler installed before the guard (a sanitizer's report).
+    EXPECT_DEATH(raise(SIGBUS), "");
 }
 
 } // namespace
