@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "os/codepage.h"
+
 namespace gpslib {
 
 namespace {
@@ -16,22 +18,8 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
-// ASCII case-insensitive equality, without making lower-case copies.
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+using gpslib::os::AsciiLower;
+using gpslib::os::EqualIgnoringAsciiCase;
 
 // Root names as written in the file; the short forms are accepted on input.
 struct Root {
@@ -53,7 +41,8 @@ bool NormalizeKey(std::string_view key, std::string* out) {
     std::string_view rest = slash == std::string_view::npos ? "" : key.substr(slash);
     const Root* found = nullptr;
     for (const Root& r : kRoots) {
-        if (EqualNoCase(root, r.full) || EqualNoCase(root, r.shortName)) found = &r;
+        if (EqualIgnoringAsciiCase(root, r.full) || EqualIgnoringAsciiCase(root, r.shortName))
+            found = &r;
     }
     if (found == nullptr) return false;
     if (!rest.empty()) {
@@ -144,7 +133,7 @@ struct RegistryStore::Impl {
     Key* Find(std::string_view path) {
         std::string norm;
         if (!NormalizeKey(path, &norm)) return nullptr;
-        auto it = index.find(Lower(norm));
+        auto it = index.find(AsciiLower(norm));
         return it == index.end() ? nullptr : &keys[it->second];
     }
     // Creates the key and its parents, as the registry does.
@@ -155,7 +144,7 @@ struct RegistryStore::Impl {
     }
     // The same for a path NormalizeKey has checked and spelled; answers its position in keys.
     std::size_t CreateNormalized(const std::string& norm) {
-        const std::string lower = Lower(norm);
+        const std::string lower = AsciiLower(norm);
         // Most keys of a file have their parents already: look for the whole path first.
         if (auto it = index.find(std::string_view(lower)); it != index.end()) return it->second;
         std::size_t at = 0;
@@ -175,7 +164,7 @@ struct RegistryStore::Impl {
     }
     static void SetValueOf(Key& key, std::string_view name, const RegistryValue& value) {
         for (auto& [n, v] : key.values) {
-            if (EqualNoCase(n, name)) {
+            if (EqualIgnoringAsciiCase(n, name)) {
                 v = value;
                 return;
             }
@@ -185,7 +174,7 @@ struct RegistryStore::Impl {
     void Reindex() {
         index.clear();
         for (std::size_t i = 0; i < keys.size(); ++i)
-            index.emplace(Lower(keys[i].name), i);
+            index.emplace(AsciiLower(keys[i].name), i);
     }
 };
 
@@ -372,7 +361,7 @@ const RegistryValue* RegistryStore::GetValue(std::string_view key, std::string_v
     const Impl::Key* k = impl_->Find(key);
     if (k == nullptr) return nullptr;
     for (const auto& [n, v] : k->values)
-        if (EqualNoCase(n, name)) return &v;
+        if (EqualIgnoringAsciiCase(n, name)) return &v;
     return nullptr;
 }
 
@@ -404,9 +393,9 @@ std::vector<std::string> RegistryStore::SubKeys(std::string_view key) const {
     std::vector<std::string> names;
     std::string norm;
     if (!NormalizeKey(key, &norm)) return names;
-    std::string prefix = Lower(norm) + "\\";
+    std::string prefix = AsciiLower(norm) + "\\";
     for (const auto& k : impl_->keys) {
-        std::string lower = Lower(k.name);
+        std::string lower = AsciiLower(k.name);
         if (lower.size() > prefix.size() && lower.compare(0, prefix.size(), prefix) == 0 &&
             lower.find('\\', prefix.size()) == std::string::npos)
             names.push_back(k.name.substr(prefix.size()));
@@ -417,8 +406,9 @@ std::vector<std::string> RegistryStore::SubKeys(std::string_view key) const {
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
     Impl::Key* k = impl_->Find(key);
     if (k == nullptr) return false;
-    auto it = std::find_if(k->values.begin(), k->values.end(),
-                           [&](const auto& entry) { return EqualNoCase(entry.first, name); });
+    auto it = std::find_if(k->values.begin(), k->values.end(), [&](const auto& entry) {
+        return EqualIgnoringAsciiCase(entry.first, name);
+    });
     if (it == k->values.end()) return false;
     k->values.erase(it);
     return true;
@@ -427,13 +417,13 @@ bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
 bool RegistryStore::DeleteTree(std::string_view key) {
     std::string norm;
     if (!NormalizeKey(key, &norm)) return false;
-    std::string lower = Lower(norm);
+    std::string lower = AsciiLower(norm);
     std::string prefix = lower + "\\";
     auto& keys = impl_->keys;
     std::size_t before = keys.size();
     keys.erase(std::remove_if(keys.begin(), keys.end(),
                               [&](const Impl::Key& k) {
-                                  std::string l = Lower(k.name);
+                                  std::string l = AsciiLower(k.name);
                                   return l == lower || l.rfind(prefix, 0) == 0;
                               }),
                keys.end());

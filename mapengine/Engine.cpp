@@ -1,7 +1,6 @@
 #include "Engine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include <set>
 
 #include "formats/HouseNumber.h"
+#include "os/codepage.h"
 
 namespace gpsmap {
 namespace {
@@ -21,11 +21,7 @@ constexpr double kBranchProbe = 20.0; // metres along a branch for its leaving d
 constexpr double kMergeAngle = 35.0;  // branches of one street closer than this are one
 constexpr double kInsideSlack = 5.0;  // metres a piece inside a junction may bend beyond its width
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using gpslib::os::AsciiLower;
 
 bool IsPathClass(std::string_view cls) {
     return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
@@ -91,7 +87,7 @@ std::string ExpandAbbreviations(const std::string& name) {
         std::size_t j = name.find(' ', i);
         if (j == std::string::npos) j = name.size();
         std::string word = name.substr(i, j - i);
-        std::string key = Lower(word);
+        std::string key = AsciiLower(word);
         if (!key.empty() && key.back() == '.') key.pop_back();
         auto it = kWords.find(key);
         bool last = j >= name.size();
@@ -143,7 +139,7 @@ std::string Engine::Initialize(const std::string& directory, const std::string& 
         std::vector<std::filesystem::path> files;
         for (std::filesystem::directory_iterator it(native, ec), end; !ec && it != end;
              it.increment(ec)) {
-            std::string ext = Lower(it->path().extension().string());
+            std::string ext = AsciiLower(it->path().extension().string());
             if (ext == ".rmf" && it->is_regular_file(ec)) files.push_back(it->path());
         }
         if (files.empty()) continue;
@@ -241,13 +237,13 @@ int Engine::MapCountOfLevel(const std::string& level) const {
 
 std::vector<std::string> Engine::MapsMatching(const std::string& search) const {
     std::vector<std::string> out;
-    std::string s = Lower(search);
+    std::string s = AsciiLower(search);
     for (const std::string& name : m_foundNames) {
         if (s.empty() || s == "*") {
             out.push_back(name);
             continue;
         }
-        std::string n = Lower(name);
+        std::string n = AsciiLower(name);
         for (std::size_t i = 0; i < n.size(); ++i) {
             bool wordStart = i == 0 || n[i - 1] == '_' || n[i - 1] == ' ' || n[i - 1] == '-';
             if (wordStart && n.compare(i, s.size(), s) == 0) {
@@ -346,8 +342,9 @@ std::optional<Match> Engine::MatchStreet(Point p, int heading, const Naming& nam
             if (StreetName(m, naming) == *name) return m;
         Naming plain;
         for (const Match& m : matches)
-            if (Lower(StreetName(m, plain)) == Lower(*name) ||
-                Lower(std::string(m.map->Way(m.map->Edge(m.edge).way).name)) == Lower(*name))
+            if (AsciiLower(StreetName(m, plain)) == AsciiLower(*name) ||
+                AsciiLower(std::string(m.map->Way(m.map->Edge(m.edge).way).name)) ==
+                    AsciiLower(*name))
                 return m;
     }
     return matches.front();
@@ -791,7 +788,7 @@ std::string Engine::DescribePosition(Point p, const Naming& naming) const {
 
 const MapData* Engine::FindMap(const std::string& name, Point) const {
     for (const auto& m : m_maps)
-        if (Lower(m->Name()) == Lower(name)) return m.get();
+        if (AsciiLower(m->Name()) == AsciiLower(name)) return m.get();
     return nullptr;
 }
 
@@ -801,19 +798,14 @@ namespace {
 // postal code when given).
 int FindStreet(const MapData& map, long key, const std::string& street, const std::string& city,
                const std::string& postcode) {
-    auto lower = [](std::string_view text) {
-        std::string s(text);
-        for (char& c : s)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
     if (key >= 0 && static_cast<std::size_t>(key) < map.StreetCount() &&
-        (street.empty() || lower(map.Street(static_cast<int>(key)).name) == lower(street)))
+        (street.empty() ||
+         AsciiLower(map.Street(static_cast<int>(key)).name) == AsciiLower(street)))
         return static_cast<int>(key);
     int fallback = -1;
     for (std::size_t i = 0; i < map.StreetCount(); ++i) {
         const StreetRow& s = map.Street(static_cast<int>(i));
-        if (street.empty() || lower(s.name) != lower(street)) continue;
+        if (street.empty() || AsciiLower(s.name) != AsciiLower(street)) continue;
         if ((!city.empty() && s.city == city) || (!postcode.empty() && s.postcode == postcode))
             return static_cast<int>(i);
         if (fallback < 0) fallback = static_cast<int>(i);

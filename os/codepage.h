@@ -40,4 +40,9 @@ void AppendUtf8(std::string* out, char32_t codePoint);
 std::string Utf8ToCp1252(std::string_view utf8);
 std::string Cp1252ToUtf8(std::string_view cp1252);
 
+// Case folding of ASCII letters only, for the texts the system defines (registry keys, keywords,
+// file extensions, place keys); other bytes compare as they are.
+std::string AsciiLower(std::string_view text);
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 } // namespace gpslib::os

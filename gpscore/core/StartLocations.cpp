@@ -4,7 +4,6 @@
 // twice, the first line wins.
 #include "core/StartLocations.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -206,15 +205,6 @@ constexpr char kStartLocations[] =
     "Kuwait=29.367,47.967\r\n"
     "Egypt=30.065562,31.249220\r\n";
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 std::string_view StartLocationsResource() {
@@ -238,7 +228,8 @@ std::optional<StartLocation> FindStartLocation(std::u16string_view mapName,
         if (equals == std::string_view::npos) continue;
         std::string_view value = line.substr(equals + 1);
         std::size_t comma = value.find(',');
-        if (!SameIgnoringCase(line.substr(0, equals), wanted) || comma == std::string_view::npos)
+        if (!gpslib::os::EqualIgnoringAsciiCase(line.substr(0, equals), wanted) ||
+            comma == std::string_view::npos)
             continue;
         std::string lat(value.substr(0, comma)), lon(value.substr(comma + 1));
         return StartLocation{std::strtod(lat.c_str(), nullptr), std::strtod(lon.c_str(), nullptr)};
