@@ -141,7 +141,7 @@ class CGPSMap : public CGPSMapBase {
 public:
     HRESULT GetMapDirectory(BSTR* pbstrMapDirectory) override {
         if (pbstrMapDirectory == nullptr) return E_POINTER;
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         return ReturnText(m_engine.MapDirectory(), pbstrMapDirectory);
     }
 
@@ -310,7 +310,7 @@ public:
     }
 
     HRESULT SetRouteInitialHeading(SHORT nHeading) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_nInitialHeading = nHeading;
         return S_OK;
     }
@@ -324,20 +324,20 @@ public:
 
     HRESULT SetMapMemoryAllocated(SHORT nKilobytes) override {
         if (nKilobytes < 1) return E_INVALIDARG;
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_nMapMemoryKB = nKilobytes;
         return S_OK;
     }
 
     HRESULT SetDebugDirectory(BSTR bstrDebugDirectory) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_debugDirectory = gpslib::os::NativePath(gpslib::ToUtf8(bstrDebugDirectory));
         return S_OK;
     }
 
     HRESULT SetResourceLibrary(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) override {
         if (pbLoaded == nullptr) return E_POINTER;
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         std::string path = gpslib::os::NativePath(gpslib::ToUtf8(bstrLibraryPath));
         auto table = std::make_unique<gpslib::resources::StringTable>();
         std::string error;
@@ -351,25 +351,25 @@ public:
     }
 
     HRESULT SetPOIMemoryAllocatedRME(SHORT nKilobytes) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         if (nKilobytes >= 1) m_pois.SetCacheKilobytes(nKilobytes);
         return S_OK;
     }
 
     HRESULT ResetEngine() override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         ClearRouteState();
         return S_OK;
     }
 
     HRESULT SetNumberMaxMaps(SHORT nMaxMaps) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         if (nMaxMaps >= 1) m_engine.SetMaxMaps(nMaxMaps);
         return S_OK;
     }
 
     HRESULT SetNumberMaxCommercialPOIFiles(SHORT nMaxFiles) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         if (nMaxFiles >= 1) m_pois.SetMaxFiles(nMaxFiles);
         return S_OK;
     }
@@ -450,13 +450,13 @@ public:
     }
 
     HRESULT SetRouteWaypointMode(WaypointMode eWaypointMode) override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_eWaypointMode = eWaypointMode;
         return S_OK;
     }
 
     HRESULT ClearRoute() override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_heldRoute.clear();
         return S_OK;
     }
@@ -506,7 +506,7 @@ public:
         if (pvarCategoryNumbers != nullptr &&
             FAILED(gpslib::ReadLongList(pvarCategoryNumbers, 1000, &numbers)))
             numbers.clear();
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         const std::string path = gpslib::ToUtf8(bstrPOIFile);
         const bool added =
             m_pois.AddFile(path, std::vector<int>(numbers.begin(), numbers.end()), bIsPOIFile != 0);
@@ -515,7 +515,7 @@ public:
     }
 
     HRESULT ClearPOIFiles() override {
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         m_pois.ClearFiles();
         return S_OK;
     }
@@ -526,7 +526,7 @@ public:
 
     HRESULT GetLoadedPOICategories(VARIANT* pvarCategoryNumbers, SHORT* pnCount) override {
         if (pvarCategoryNumbers == nullptr || pnCount == nullptr) return E_POINTER;
-        auto lock = Lock();
+        std::lock_guard<std::mutex> lock(m_lock);
         const std::vector<int> categories = m_pois.Categories();
         *pnCount = static_cast<SHORT>(categories.size());
         VariantClear(pvarCategoryNumbers);
