@@ -9,7 +9,7 @@
 #   make locks      build everything with clang, whose lock analysis must find nothing
 #   make bench      build and run the benchmarks
 #   make fuzz       build the libFuzzer targets with clang and run each for FUZZ_SECONDS
-#                   (or until FUZZ_RUNS executions, when set)
+#                   (or until FUZZ_RUNS executions, when set), FUZZ_JOBS at a time
 #   make format     clang-format every source file
 #   make tidy       clang-tidy over the project's own sources
 
@@ -24,6 +24,9 @@ FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= -1
 # An input that takes longer than this is a hang to someone waiting for an answer.
 FUZZ_TIMEOUT ?= 5
+# Targets run side by side, one a core; FUZZ_TARGETS="nmea gpx" runs only those.
+FUZZ_JOBS    ?= $(JOBS)
+FUZZ_TARGETS ?=
 # The file-backed targets write a file per input: in memory when the machine has /dev/shm.
 FUZZ_TMPDIR  ?= $(if $(wildcard /dev/shm/.),/dev/shm,/tmp)
 
@@ -86,10 +89,8 @@ bench:
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DGPSLIB_FUZZ=ON -DGPSLIB_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	for t in build-fuzz/fuzz/*_fuzz; do \
-	  name=$$(basename $$t _fuzz); mkdir -p build-fuzz/corpus/$$name; \
-	  TMPDIR=$(FUZZ_TMPDIR) $$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) -timeout=$(FUZZ_TIMEOUT) \
-	    build-fuzz/corpus/$$name fuzz/corpus/$$name || exit 1; done
+	TMPDIR=$(FUZZ_TMPDIR) fuzz/run.sh build-fuzz $(FUZZ_JOBS) $(FUZZ_SECONDS) $(FUZZ_RUNS) \
+	  $(FUZZ_TIMEOUT) $(FUZZ_TARGETS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
