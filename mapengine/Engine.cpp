@@ -190,8 +190,9 @@ std::vector<std::string> Engine::RefreshChangedMaps(bool checkFiles) {
             m_maps[i++] = std::move(map);
             continue;
         }
-        log.push_back("changed while loaded, unloaded until it opens again: " + path + ": " +
-                      error);
+        std::string line = "changed while loaded, unloaded until it opens again: " + path;
+        line.append(": ").append(error);
+        log.push_back(std::move(line));
         WaitingMap waiting{path, {}};
         (void)gpslib::os::StampOf(path, &waiting.seen);
         m_waitingMaps.push_back(std::move(waiting));
