@@ -429,6 +429,15 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
     double arrival = arrivalOf(*e, forward);
     int street = map.Way(e->way).street;
     int role = map.Way(e->way).role;
+    // A loop without an intersection (a closed path in a park) would be walked round until the
+    // step or distance limit. Once past `minimum`, a state seen again (edge, node and street
+    // decide every later step) means no intersection lies ahead; Brent's checkpoints find the
+    // repeat within two laps, with no memory of the path.
+    struct State {
+        int edge = -1, node = -1, street = -1;
+        bool operator==(const State&) const = default;
+    } checkpoint;
+    int sinceCheckpoint = 0, checkpointSpan = 1;
     for (int steps = 0; steps < 5000 && distance < 50000.0; ++steps) {
         const Node& n = map.Node(node);
         if (n.intersection >= 0 && n.intersection != skip && distance > minimum) {
@@ -437,6 +446,15 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
             w.arrival = arrival;
             w.node = node;
             return w;
+        }
+        if (distance > minimum) {
+            const State now{edge, node, street};
+            if (now == checkpoint) break;
+            if (++sinceCheckpoint == checkpointSpan) {
+                checkpoint = now;
+                sinceCheckpoint = 0;
+                checkpointSpan *= 2;
+            }
         }
         // Continue: the same street first, else the straightest street (a connector only when
         // walking one).

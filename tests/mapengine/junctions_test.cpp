@@ -1,6 +1,7 @@
 // Junctions on small drawn maps: which nodes make one junction, and which junction a walker
-// hears of next; and streets found across the prime meridian, where the grid's keys wrap. Each
-// map is drawn in metres east and north of an origin (45 N 10 E unless given) and compiled here.
+// hears of next, round a loop too; and streets found across the prime meridian, where the grid's
+// keys wrap. Each map is drawn in metres east and north of an origin (45 N 10 E unless given)
+// and compiled here.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -169,6 +170,25 @@ TEST(Junctions, AOneWayLoopFindsItsOwnJunction) {
                    {"20 m before the loop's end", 100, 20, "Loop Lane", 180, "105,0"},
                    {"along the loop", 140, 60, "Loop Lane", 0, "105,0"},
                    {"toward the loop", 40, 0, "Cul Street", 90, "105,0"},
+               });
+}
+
+TEST(Junctions, ARingIsWalkedRoundToItsJunctionAndAClosedPathHasNone) {
+    // Ring Road, a closed square, meets Stem Street at its south-west corner; Park Path, a
+    // closed footway far off, meets nothing.
+    DrawnMap map({
+        {"<tag k='highway' v='residential'/><tag k='name' v='Ring Road'/>",
+         {{0, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}}},
+        {"<tag k='highway' v='residential'/><tag k='name' v='Stem Street'/>", {{0, 0}, {-100, 0}}},
+        {"<tag k='highway' v='footway'/><tag k='name' v='Park Path'/>",
+         {{1000, 0}, {1100, 0}, {1100, 100}, {1000, 100}, {1000, 0}}},
+    });
+    Check(map, {
+                   {"round the ring the long way", 50, 0, "Ring Road", 90, "0,0"},
+                   {"back the short way", 50, 0, "Ring Road", 270, "0,0"},
+                   {"just past the junction, on round", 0, 40, "Ring Road", 0, "0,0"},
+                   {"on the closed path", 1050, 0, "Park Path", 90, "none"},
+                   {"on the closed path, the other way", 1050, 100, "Park Path", 90, "none"},
                });
 }
 
