@@ -430,13 +430,16 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
     int street = map.Way(e->way).street;
     int role = map.Way(e->way).role;
     // A loop without an intersection (a closed path in a park) would be walked round until the
-    // step or distance limit. Once past `minimum`, a state seen again (edge, node and street
-    // decide every later step) means no intersection lies ahead; Brent's checkpoints find the
-    // repeat within two laps, with no memory of the path.
+    // step or distance limit. Edge, node and street decide every later step, so a state seen
+    // again starts the same lap again: nothing new lies ahead when the lap began past `minimum`
+    // (no intersection on it was passed over as too near), or when it added no distance (edges
+    // of no length in a broken map). Brent's checkpoints find the repeat within two laps, with no
+    // memory of the path.
     struct State {
         int edge = -1, node = -1, street = -1;
         bool operator==(const State&) const = default;
     } checkpoint;
+    double checkpointDistance = 0.0;
     int sinceCheckpoint = 0, checkpointSpan = 1;
     for (int steps = 0; steps < 5000 && distance < 50000.0; ++steps) {
         const Node& n = map.Node(node);
@@ -447,14 +450,15 @@ Engine::Walk Engine::WalkToIntersection(const Match& m, bool forward, double min
             w.node = node;
             return w;
         }
-        if (distance > minimum) {
-            const State now{edge, node, street};
-            if (now == checkpoint) break;
-            if (++sinceCheckpoint == checkpointSpan) {
-                checkpoint = now;
-                sinceCheckpoint = 0;
-                checkpointSpan *= 2;
-            }
+        const State now{edge, node, street};
+        const bool lapAgain = now == checkpoint;
+        if (lapAgain && (checkpointDistance > minimum || !(distance > checkpointDistance))) break;
+        if (lapAgain || ++sinceCheckpoint == checkpointSpan) {
+            // A lap again that started within `minimum` is walked once more from here.
+            if (!lapAgain) checkpointSpan *= 2;
+            checkpoint = now;
+            checkpointDistance = distance;
+            sinceCheckpoint = 0;
         }
         // Continue: the same street first, else the straightest street (a connector only when
         // walking one).
