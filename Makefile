@@ -27,6 +27,8 @@ FUZZ_TIMEOUT ?= 5
 # Targets run side by side, one a core; FUZZ_TARGETS="nmea gpx" runs only those.
 FUZZ_JOBS    ?= $(JOBS)
 FUZZ_TARGETS ?=
+# FUZZ_FORK=2 runs each target as one run over two worker processes (for one long, slow target).
+FUZZ_FORK    ?= 1
 # The file-backed targets write a file per input: in memory when the machine has /dev/shm.
 FUZZ_TMPDIR  ?= $(if $(wildcard /dev/shm/.),/dev/shm,/tmp)
 
@@ -89,7 +91,7 @@ bench:
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DGPSLIB_FUZZ=ON -DGPSLIB_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	TMPDIR=$(FUZZ_TMPDIR) fuzz/run.sh build-fuzz $(FUZZ_JOBS) $(FUZZ_SECONDS) $(FUZZ_RUNS) \
+	TMPDIR=$(FUZZ_TMPDIR) FORK=$(FUZZ_FORK) fuzz/run.sh build-fuzz $(FUZZ_JOBS) $(FUZZ_SECONDS) $(FUZZ_RUNS) \
 	  $(FUZZ_TIMEOUT) $(FUZZ_TARGETS)
 
 format:
