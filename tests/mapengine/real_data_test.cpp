@@ -7,17 +7,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/any_input.hpp>
-#include <osmium/visitor.hpp>
 #include <random>
 #include <set>
 
 #include "Engine.h"
 #include "formats/Geodesy.h"
 #include "map_fixture.h"
+#include "osm_read.h"
 
 namespace gpsmap::test {
 namespace {
@@ -135,14 +131,8 @@ private:
 };
 
 Truth ReadTruth(const std::string& path) {
-    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    Index index;
-    osmium::handler::NodeLocationsForWays<Index> locations{index};
-    locations.ignore_errors();
     TruthReader reader;
-    osmium::io::Reader input{path, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
-    osmium::apply(input, locations, reader);
-    input.close();
+    gpslib::testing::ReadNodesAndWays(path, reader);
     reader.Finish();
     return reader.truth;
 }

@@ -7,11 +7,6 @@
 
 #include <filesystem>
 #include <map>
-#include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/any_input.hpp>
-#include <osmium/visitor.hpp>
 #include <queue>
 #include <random>
 #include <set>
@@ -21,6 +16,7 @@
 #include "Router.h"
 #include "formats/Geodesy.h"
 #include "map_fixture.h"
+#include "osm_read.h"
 
 namespace gpsmap::test {
 namespace {
@@ -235,11 +231,6 @@ protected:
             GTEST_SKIP() << "no extract " << pbf;
         std::string error;
         ASSERT_TRUE(map.Open(rmf, &error)) << error;
-        using Index =
-            osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-        Index index;
-        osmium::handler::NodeLocationsForWays<Index> locations{index};
-        locations.ignore_errors();
         NetworkReader reader{&net};
         {
             osmium::io::Reader relations{pbf, osmium::osm_entity_bits::relation};
@@ -247,9 +238,7 @@ protected:
             relations.close();
         }
         reader.Index();
-        osmium::io::Reader input{pbf, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
-        osmium::apply(input, locations, reader);
-        input.close();
+        gpslib::testing::ReadNodesAndWays(pbf, reader);
         reader.Finish();
     }
     // No forbidden turn from the edge `in` into the edge `out` where they meet.

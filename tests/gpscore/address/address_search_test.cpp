@@ -14,16 +14,12 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/any_input.hpp>
-#include <osmium/visitor.hpp>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "osm_read.h"
 #include "temp_dir.h"
 
 namespace {
@@ -561,15 +557,8 @@ public:
 const OsmTruth& Truth(const std::string& extract) {
     static std::map<std::string, OsmTruth> read;
     if (auto at = read.find(extract); at != read.end()) return at->second;
-    using Index = osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-    Index index;
-    osmium::handler::NodeLocationsForWays<Index> locations{index};
-    locations.ignore_errors();
     TruthReader reader;
-    osmium::io::Reader input{std::string(GPSLIB_OSM_DATA_DIR) + "/" + extract,
-                             osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
-    osmium::apply(input, locations, reader);
-    input.close();
+    gpslib::testing::ReadNodesAndWays(std::string(GPSLIB_OSM_DATA_DIR) + "/" + extract, reader);
     return read[extract] = std::move(reader.truth);
 }
 

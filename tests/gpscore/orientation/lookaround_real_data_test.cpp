@@ -10,11 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/any_input.hpp>
-#include <osmium/visitor.hpp>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +20,7 @@
 #include "formats/Gpx.h"
 #include "formats/TrackTrace.h"
 #include "orientation/Lookaround.h"
+#include "osm_read.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
 
@@ -95,12 +91,8 @@ private:
 };
 
 Extract ReadExtract(const std::string& file) {
-    osmium::io::Reader reader(file, osmium::osm_entity_bits::node | osmium::osm_entity_bits::way);
-    osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location> index;
-    osmium::handler::NodeLocationsForWays<decltype(index)> locations(index);
     ExtractReader handler;
-    osmium::apply(reader, locations, handler);
-    reader.close();
+    gpslib::testing::ReadNodesAndWays(file, handler);
     handler.Finish();
     return std::move(handler.extract);
 }

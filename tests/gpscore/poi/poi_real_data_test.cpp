@@ -1,14 +1,9 @@
 // The compiled Liechtenstein map through the service: the nearest POIs of a few categories
 // around Vaduz's centre are the ones the OSM extract holds, computed here from the extract
 // itself. Skipped when the extract or the compiled map is missing.
-#include <osmium/handler.hpp>
-#include <osmium/handler/node_locations_for_ways.hpp>
-#include <osmium/index/map/flex_mem.hpp>
-#include <osmium/io/any_input.hpp>
-#include <osmium/visitor.hpp>
-
 #include <algorithm>
 
+#include "osm_read.h"
 #include "poi_fixture.h"
 
 namespace gpslib::test {
@@ -92,16 +87,9 @@ TEST_F(RealPOIs, TheNearestOfACategoryAroundVaduzAreTheExtracts) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.amenity);
-        using Index =
-            osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
-        Index index;
-        osmium::handler::NodeLocationsForWays<Index> locations{index};
-        locations.ignore_errors();
         AmenityReader reader(c.amenity, c.excluded);
-        osmium::io::Reader input{std::string(GPSLIB_OSM_DATA_DIR) + "/liechtenstein.osm.pbf",
-                                 osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
-        osmium::apply(input, locations, reader);
-        input.close();
+        gpslib::testing::ReadNodesAndWays(
+            std::string(GPSLIB_OSM_DATA_DIR) + "/liechtenstein.osm.pbf", reader);
         std::vector<Tagged> truth = reader.found;
         ASSERT_GE(truth.size(), 3u);
         const std::size_t kCount = std::min<std::size_t>(5, truth.size());
