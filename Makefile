@@ -91,8 +91,8 @@ bench:
 fuzz:
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DGPSLIB_FUZZ=ON -DGPSLIB_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS)
-	TMPDIR=$(FUZZ_TMPDIR) FORK=$(FUZZ_FORK) fuzz/run.sh build-fuzz $(FUZZ_JOBS) $(FUZZ_SECONDS) $(FUZZ_RUNS) \
-	  $(FUZZ_TIMEOUT) $(FUZZ_TARGETS)
+	TMPDIR=$(FUZZ_TMPDIR) FORK=$(FUZZ_FORK) fuzz/run.sh build-fuzz $(FUZZ_JOBS) $(FUZZ_SECONDS) \
+	  $(FUZZ_RUNS) $(FUZZ_TIMEOUT) $(FUZZ_TARGETS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

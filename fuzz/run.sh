@@ -26,9 +26,9 @@ one() {
         > "$build/logs/$name.log" 2>&1
     rc=$?
     echo $rc > "$build/logs/$name.rc"
-    # A single process prints its final count; fork mode says how many its workers ran.
+    # A single process prints its final count; fork mode, the running total of its workers.
     execs=$(sed -n -e 's/^stat::number_of_executed_units: *//p' -e 's/^#\([0-9]*\): cov:.*/\1/p' \
-        -e 's/^INFO: fuzzed for \([0-9]*\) iterations.*/\1/p' "$build/logs/$name.log" | tail -n 1)
+        "$build/logs/$name.log" | tail -n 1)
     if [ $rc -eq 0 ]; then
         echo "$name: ${execs:-?} executions in $(($(date +%s) - start)) s"
     else
