@@ -1,8 +1,8 @@
 # gpslib — the two commands of the README, and a few more for developers.
 #
 #   make test       install missing Debian packages (as root), configure, build, run every test
-#   make demo       build, register the modules in the build tree's registry, walk the demo
-#                   (DEMO_ARGS=--speak to hear it)
+#   make demo       build only what the walk needs, register the modules in the build tree's
+#                   registry, walk the demo (DEMO_ARGS=--speak to hear it)
 #   make package    build a Debian package (build-package/gpslib_VERSION_ARCH.deb) with CPack
 #   make sanitize   the test suite under the address and undefined-behaviour sanitizers
 #   make tsan       the test suite under the thread sanitizer
@@ -56,7 +56,9 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
+# Builds only what the walk needs (the CMake target demo-deps), not the tests and benchmarks.
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target demo-deps
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/gpscore/libgpscore.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/mapengine/libgpsmap.so
 	GPSLIB_REGISTRY=$(CURDIR)/$(BUILD)/registry.reg $(BUILD)/apps/gpsreg/gpsreg $(BUILD)/database/libgpsdb.so
