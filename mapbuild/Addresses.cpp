@@ -321,7 +321,7 @@ std::string MostCommon(const std::map<std::string, int>* counts) {
 // Each street's city, postal code and state: the areas at the middle of its first edge, else
 // what its house numbers say most often (extracts cut from a larger region often lack the
 // boundaries); an address's missing city and postal code from its street.
-void PlaceStreets(Map& map) {
+void PlaceStreets(Map& map, const std::string& mapName) {
     std::vector<bool> done(map.streets.size(), false);
     std::map<int, std::map<std::string, int>> postcodes, cities, states;
     for (const Address& a : map.addresses) {
@@ -358,12 +358,13 @@ void PlaceStreets(Map& map) {
     // cut from a city without its boundary) is searched under the city the house numbers within
     // 1 km of it name most often, so that "Baltimore" lists the streets of Baltimore; likewise
     // for its postal code.
+    // A street with no city even so (an extract cut by a box may name none) is searched under
+    // the map's name, so that the city search reaches every street.
     constexpr double kCell = 0.01, kRadius = 1000.0;
     auto cell = [](double v) { return static_cast<long>(std::floor(v / kCell)); };
     std::map<std::pair<long, long>, std::vector<const Address*>> grid;
     for (const Address& a : map.addresses)
         grid[{cell(a.at.lat), cell(a.at.lon)}].push_back(&a);
-    if (grid.empty()) return;
     for (std::size_t s = 0; s < map.streets.size(); ++s) {
         Street& street = map.streets[s];
         if (!done[s] || street.name.empty() || (!street.city.empty() && !street.postcode.empty()))
@@ -381,6 +382,7 @@ void PlaceStreets(Map& map) {
                 }
             }
         if (street.city.empty()) street.searchCity = MostCommon(&cities);
+        if (street.city.empty() && street.searchCity.empty()) street.searchCity = mapName;
         if (street.postcode.empty()) street.searchPostcode = MostCommon(&codes);
     }
 }

@@ -141,7 +141,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);
-    PlaceStreets(map);
+    PlaceStreets(map, name);
 
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
                  extract.timestamp};

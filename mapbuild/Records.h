@@ -132,7 +132,7 @@ struct Address {
 struct Street {
     std::string name, ref, city, postcode, state;
     // For a street without a city (postal code) of its own: the one the address search lists it
-    // under, the one the house numbers around it name most often.
+    // under, the one the house numbers around it name most often (a city: else the map's name).
     std::string searchCity, searchPostcode;
 };
 

@@ -22,9 +22,9 @@ void BuildStreets(Map& map);
 void BuildIntersections(Map& map);
 // Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).
 void BuildAddresses(Map& map, const Extract& extract);
-// Gives each street its city, postal code and state, and addresses those they lack
-// (REQUIRES: BuildAddresses).
-void PlaceStreets(Map& map);
+// Gives each street its city, postal code and state, and addresses those they lack; a street
+// without a city is listed for the address search under `mapName` (REQUIRES: BuildAddresses).
+void PlaceStreets(Map& map, const std::string& mapName);
 
 // Indexes the areas and places for AreaAt and CityAt, which answer the same with it, only
 // faster. REQUIRES: map.areas and map.places final.

@@ -111,7 +111,8 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
 // What the address search gets from messy tags: blanks around values dropped; house numbers whose
 // street is written otherwise than the way's name tied to it (a name written exactly as on the
 // house wins, an unknown abbreviation or street ties to nothing); a street without a city or
-// postal code of its own listed under those of the house numbers within 1 km.
+// postal code of its own listed under those of the house numbers within 1 km, and one with no city
+// anywhere near under the map's name.
 TEST(MapCompiler, AddressesFromMessyTags) {
     gpslib::test::TempDir dir;
     std::ostringstream osm;
@@ -155,7 +156,7 @@ TEST(MapCompiler, AddressesFromMessyTags) {
                                  "s.name = ";
     const std::pair<std::string, std::string> queries[] = {
         {"SELECT group_concat(code, '|') FROM postcodes", "9493"},
-        {"SELECT group_concat(name, '|') FROM cities", "Vaduz"},
+        {"SELECT group_concat(name, '|') FROM cities", "Messy|Vaduz"},
         {"SELECT count(*) FROM streets WHERE name = 'Elm Street'", "1"},
         {streetOf + "'1'", "Elm Street"},
         {streetOf + "'5'", "Zollstrasse"},
@@ -166,7 +167,53 @@ TEST(MapCompiler, AddressesFromMessyTags) {
         {streetOf + "'15'", ""},
         {streetOf + "'17'", ""},
         {placesOf + "'Quiet Lane'", "Vaduz 9493"},
-        {placesOf + "'Far Road'", " "},
+        {placesOf + "'Far Road'", "Messy "},
+    };
+    for (const auto& [sql, answer] : queries) {
+        gpslib::sqlite::Statement* s = db->Prepare(sql);
+        ASSERT_NE(s, nullptr) << sql;
+        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), answer) << sql;
+    }
+}
+
+// An extract cut by a box may hold no place, no boundary and no house naming a city or postal
+// code. Its streets are listed under the map's name (as the map list names it), so that the
+// city search (city, street, house number) reaches every one of them; there is no postal code
+// to list.
+TEST(MapCompiler, StreetsWithoutACityAreListedUnderTheMapsName) {
+    gpslib::test::TempDir dir;
+    std::ofstream(dir.File("cut.osm")) << R"(<?xml version='1.0'?><osm version='0.6'>
+<node id='1' lat='47.0' lon='9.0'/><node id='2' lat='47.0' lon='9.002'/>
+<node id='3' lat='47.002' lon='9.0'/><node id='4' lat='47.002' lon='9.002'/>
+<node id='5' lat='47.0001' lon='9.0005'><tag k='addr:housenumber' v='1'/>
+  <tag k='addr:street' v='Elm Street'/></node>
+<node id='6' lat='47.0001' lon='9.0015'><tag k='addr:housenumber' v='3'/>
+  <tag k='addr:street' v='Elm Street'/></node>
+<way id='1'><nd ref='1'/><nd ref='2'/><tag k='highway' v='residential'/>
+  <tag k='name' v='Elm Street'/></way>
+<way id='2'><nd ref='3'/><nd ref='4'/><tag k='highway' v='residential'/>
+  <tag k='name' v='Birch Lane'/></way>
+<way id='3'><nd ref='2'/><nd ref='4'/><tag k='highway' v='service'/></way></osm>
+)";
+    const std::string command = std::string(GPSMAP_BUILD_TOOL) + " -q --name 'Cut Out' -o " +
+                                dir.path() + " " + dir.File("cut.osm");
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::string error;
+    auto db = gpslib::sqlite::Database::Open(dir.File("Cut_Out.cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    // As the address database asks: the map's cities, the streets of one, their house numbers.
+    const std::string streetsOfCity =
+        "SELECT group_concat(name, '|') FROM (SELECT DISTINCT s.key, s.name FROM street_places p "
+        "JOIN streets s ON s.key = p.street_key WHERE p.city = 'Cut_Out' ORDER BY s.name)";
+    const std::pair<std::string, std::string> queries[] = {
+        {"SELECT value FROM meta WHERE key = 'map'", "Cut_Out"},
+        {"SELECT group_concat(name, '|') FROM cities", "Cut_Out"},
+        {"SELECT count(*) FROM postcodes", "0"},
+        {streetsOfCity, "Birch Lane|Elm Street"},
+        {"SELECT group_concat(a.number, '|') FROM addresses a JOIN streets s ON s.key = "
+         "a.street_key WHERE s.name = 'Elm Street'",
+         "1|3"},
     };
     for (const auto& [sql, answer] : queries) {
         gpslib::sqlite::Statement* s = db->Prepare(sql);
