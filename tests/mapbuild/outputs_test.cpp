@@ -55,10 +55,20 @@ std::vector<std::string> Leftovers(const fs::path& dir) {
     return names;
 }
 
+// The program's exit code, its standard error in *errors when asked.
+int Tool(const fs::path& dir, const std::string& input, const std::string& name = "Town",
+         std::string* errors = nullptr) {
+    const fs::path errorFile = dir.parent_path() / (dir.filename().string() + ".stderr");
+    std::string cmd = std::string(GPSMAP_BUILD_TOOL) + " -q --name " + name + " -o " +
+                      dir.string() + " " + input + " 2>" + errorFile.string();
+    int status = std::system(cmd.c_str());
+    if (errors != nullptr) *errors = ReadWholeFile(errorFile);
+    fs::remove(errorFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 void RunTool(const fs::path& dir, const std::string& input) {
-    std::string cmd =
-        std::string(GPSMAP_BUILD_TOOL) + " -q --name Town -o " + dir.string() + " " + input;
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    ASSERT_EQ(Tool(dir, input), 0) << input;
 }
 
 // The old region and the new one, compiled once by the real program.
@@ -157,12 +167,48 @@ private:
     bool m_after;
 };
 
+// What a killed run left, rolled back by a recovery killed before each of its renames in turn
+// (on copies of the folder): every output stays in place, and the next recovery still brings
+// back the earlier files and leaves nothing else.
+void KillEachRollBackStep(const Fixture& f, const std::string& where) {
+    for (int nth = 1;; ++nth) {
+        gpslib::test::TempDir copy;
+        fs::copy(f.dir.path(), copy.path(), fs::copy_options::recursive);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            DyingEnv env(nth, false);
+            build::OutputSet set(&env, copy.path(), "Town", {".rmf", ".pdb", ".cpd"});
+            std::string error;
+            (void)set.Recover(&error);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 0) return; // no rename number nth
+        const std::string at = where + ", recovery killed before rename #" + std::to_string(nth);
+        Files now = Read(copy.path());
+        for (std::size_t i = 0; i < now.size(); ++i)
+            EXPECT_TRUE(now[i] == f.before[i] || (now[i] && now[i] == f.after[i]))
+                << kFiles[i] << ", " << at;
+        std::string error;
+        build::OutputSet set(gpslib::os::Env::Default(), copy.path(), "Town",
+                             {".rmf", ".pdb", ".cpd"});
+        ASSERT_TRUE(set.Recover(&error)) << error;
+        EXPECT_TRUE(Read(copy.path()) == f.before) << at;
+        EXPECT_EQ(Leftovers(copy.path()), std::vector<std::string>{}) << at;
+    }
+}
+
+// Killed before or after any rename, a run leaves every output in place (whole, old or new: a
+// loaded map folder never loses a map), the next run's recovery brings back one whole run, and
+// the next run succeeds.
 TEST(MapOutputs, AKilledRunIsUndoneOrFinishedByTheNextRun) {
-    // The renames of a run over old files: staging folder, three old files aside, three new
-    // ones in, the commit. A first run has no old files to move.
     for (bool withOld : {true, false}) {
-        const int renames = withOld ? 8 : 5;
-        for (int nth = 1; nth <= renames; ++nth)
+        std::vector<std::string> recovered; // what Recover brought back, per kill
+        for (int nth = 1;; ++nth) {
+            bool reached = true;
             for (bool after : {false, true}) {
                 Fixture f(withOld);
                 pid_t child = fork();
@@ -175,15 +221,87 @@ TEST(MapOutputs, AKilledRunIsUndoneOrFinishedByTheNextRun) {
                 }
                 int status = 0;
                 ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status));
+                if (WEXITSTATUS(status) == 0) { // no rename number nth
+                    reached = false;
+                    break;
+                }
                 std::string where = std::string(withOld ? "over old files" : "first run") +
                                     ", killed " + (after ? "after" : "before") + " rename #" +
                                     std::to_string(nth);
-                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << where;
+                ASSERT_EQ(WEXITSTATUS(status), 3) << where;
+                Files now = Read(f.dir.path());
+                for (std::size_t i = 0; i < now.size(); ++i) {
+                    if (!withOld && !now[i]) continue; // nothing there yet
+                    EXPECT_TRUE(now[i] == f.before[i] || now[i] == f.after[i])
+                        << kFiles[i] << (now[i] ? " neither old nor new, " : " missing, ") << where;
+                }
+                // (Killed after a rename leaves what killed before the next one does.)
+                if (!after && fs::exists(fs::path(f.dir.path()) / ".Town.replacing"))
+                    KillEachRollBackStep(f, where);
                 f.Recover();
-                bool committed = after && nth == renames;
-                EXPECT_EQ(f.Holds(), committed ? "after" : "before") << where;
+                recovered.push_back(f.Holds());
+                EXPECT_EQ(Leftovers(f.dir.path()), std::vector<std::string>{}) << where;
+                std::string error;
+                EXPECT_TRUE(build::Compile(f.Options(nullptr), nullptr, nullptr, &error))
+                    << where << ": " << error;
+                EXPECT_EQ(f.Holds(), "after") << where;
                 EXPECT_EQ(Leftovers(f.dir.path()), std::vector<std::string>{}) << where;
             }
+            if (!reached) break;
+        }
+        // The last rename is the commit: killed after it the new files stand, else the old.
+        ASSERT_GE(recovered.size(), 2u);
+        std::vector<std::string> expected(recovered.size(), "before");
+        expected.back() = "after";
+        EXPECT_EQ(recovered, expected) << (withOld ? "over old files" : "first run");
+    }
+}
+
+// A folder where an output belongs is refused before anything is published: exit code 1, the
+// path named, the folder and the earlier files as they were, nothing left behind. Once it is
+// gone, or under another name, the next run works. Nor does a leftover staging folder holding a
+// folder, or a file in a staging folder's place, stop a run.
+TEST(MapOutputs, AFolderWhereAnOutputBelongsIsRefused) {
+    for (const char* taken : kFiles) {
+        Fixture f(true);
+        const fs::path dir = f.dir.path(), folder = dir / taken;
+        fs::remove(folder);
+        fs::create_directory(folder);
+        std::ofstream(folder / "notes.txt") << "mine";
+        const Files before = Read(dir);
+        for (int run = 0; run < 2; ++run) { // the first refusal leaves nothing that changes that
+            std::string errors;
+            EXPECT_EQ(Tool(dir, kSample, "Town", &errors), 1) << taken;
+            EXPECT_NE(errors.find(folder.string()), std::string::npos) << errors;
+            EXPECT_TRUE(Read(dir) == before) << taken;
+            EXPECT_EQ(ReadWholeFile(folder / "notes.txt"), "mine") << taken;
+            EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << taken;
+        }
+        EXPECT_EQ(Tool(dir, kSample, "Other"), 0) << taken;
+        for (const char* ext : {".rmf", ".pdb", ".cpd"})
+            EXPECT_TRUE(fs::remove(dir / (std::string("Other") + ext))) << taken << ext;
+        fs::remove_all(folder);
+        EXPECT_EQ(Tool(dir, kSample), 0) << taken;
+        EXPECT_EQ(f.Holds(), "after") << taken;
+        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << taken;
+    }
+    const std::vector<const char*> leftovers[] = {
+        {".Town.replaced/Town.rmf.old/notes.txt"}, // moved aside by an earlier version
+        {".Town.writing/Town.nodes", ".Town.writing/more/deeper/x"},
+        {".Town.writing"}, // a file, not a folder
+        {".Town.replacing"},
+    };
+    for (const auto& paths : leftovers) {
+        Fixture f(true);
+        const fs::path dir = f.dir.path();
+        for (const char* path : paths) {
+            fs::create_directories((dir / path).parent_path());
+            std::ofstream(dir / path) << "left";
+        }
+        EXPECT_EQ(Tool(dir, kSample), 0) << paths[0];
+        EXPECT_EQ(f.Holds(), "after") << paths[0];
+        EXPECT_EQ(Leftovers(dir), std::vector<std::string>{}) << paths[0];
     }
 }
 
