@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "core/ServiceEnv.h"
 #include "core/SystemSettingsObject.h"
@@ -55,6 +56,17 @@ std::u16string Text(BSTR b) {
 // installed data folder.
 std::string CoreModuleDir() {
     return gpslib::os::DirName(gpslib::ModulePathOf(reinterpret_cast<const void*>(&LogWrite)));
+}
+
+// The installed data folders, in the order they are tried: first the one of the installation
+// this module belongs to, found from the module's own folder, so that an installation moved to
+// another prefix or staged under DESTDIR reads its own data; then the one of the prefix the
+// module was configured for, for a module copied away from its installation.
+std::vector<std::string> InstalledDataDirs(const std::string& moduleDir) {
+    std::vector<std::string> dirs;
+    if (!moduleDir.empty()) dirs.push_back(moduleDir + "/" GPSLIB_DATA_DIR_FROM_MODULE);
+    dirs.push_back(GPSLIB_DATA_DIR);
+    return dirs;
 }
 
 } // namespace
@@ -325,7 +337,12 @@ std::u16string Utility::GetString(int id) const {
 bool Utility::LoadResources(std::string_view path) {
     std::unique_lock<std::shared_mutex> lock(m_csStrings);
     m_strings.Unload();
-    std::string resolved = StringTable::Resolve(*m_pEnv, path, CoreModuleDir(), GPSLIB_DATA_DIR);
+    const std::string moduleDir = CoreModuleDir();
+    std::string resolved(path);
+    for (const std::string& dataDir : InstalledDataDirs(moduleDir)) {
+        resolved = StringTable::Resolve(*m_pEnv, path, moduleDir, dataDir);
+        if (resolved != path) break;
+    }
     return m_strings.Load(*m_pEnv, resolved, nullptr);
 }
 
