@@ -624,6 +624,8 @@ Answer Session::Where(const std::vector<std::string>& args) {
     if (FAILED(hr) || !where) return Failure("where", hr);
     Bstr text;
     where->GetDescription(text.Put());
+    // The service answers a known position the maps say nothing about with an empty text.
+    if (text.Length() == 0) return Texts({"No street nearby on the loaded maps."});
     return Texts({Utf8(text)});
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <optional>
 
 #include "address/AddressSearch.h"
@@ -62,13 +61,19 @@ double Metres(double lat1, double lon1, double lat2, double lon2) {
     return geo::DistanceInUnits({lat1, lon1}, {lat2, lon2}, geo::kUnitsMetric);
 }
 
+// The smallest turn, either way, from `heading` to `bearing`: 0 to 180 degrees.
+int TurnBetween(SHORT heading, SHORT bearing) {
+    const int clockwise = geo::RelativeAngle(heading, bearing);
+    return std::min(clockwise, 360 - clockwise);
+}
+
 // The set turned so that the branch nearest `heading` comes first; the clockwise order stays.
 void StartNearest(std::vector<CrossStreet>* branches, SHORT heading) {
     if (branches->empty() || !ValidHeading(heading)) return;
     std::size_t best = 0;
     int bestAngle = 361;
     for (std::size_t i = 0; i < branches->size(); ++i) {
-        const int angle = std::abs(geo::RelativeAngle(heading, (*branches)[i].bearing));
+        const int angle = TurnBetween(heading, (*branches)[i].bearing);
         if (angle < bestAngle) {
             bestAngle = angle;
             best = i;
@@ -323,6 +328,8 @@ bool VirtualWalker::LookUp(SHORT heading) {
     impl->SetCurrentStreetName(street.View());
 
     // At an intersection the walker takes its branches; between two, the street's two ways.
+    // The walker stays where it was put: a step from an intersection starts at the
+    // intersection's own position, which every branch carries.
     Bstr keywords(Keywords());
     VARIANT list;
     VariantInit(&list);
@@ -332,7 +339,6 @@ bool VirtualWalker::LookUp(SHORT heading) {
         ReadCrossStreets(&list, &branches) && !branches.empty() &&
         Metres(latitude, longitude, branches.front().latitude, branches.front().longitude) <=
             kAtIntersectionMetres) {
-        MoveTo(branches.front().latitude, branches.front().longitude);
         m_crossStreets = std::move(branches);
         m_bAtIntersection = true;
         return true;
@@ -393,8 +399,9 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
             return false;
         }
         if (map != nullptr)
-            hr = map->FindNextCrossStreets(latitude, longitude, Bstr(branch.name).Get(),
-                                           branch.bearing, keywords.Get(), &list);
+            hr = map->FindNextCrossStreets(branch.latitude, branch.longitude,
+                                           Bstr(branch.name).Get(), branch.bearing,
+                                           keywords.Get(), &list);
     } else {
         SHORT heading = Heading();
         if (!crossing && m_nSelectedBranch >= 0 &&

@@ -230,10 +230,9 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
             "  GPSCore::UpdateNearestIntersectionDescriptions returned from FindNextCrossStreets");
         if (hr == S_OK) {
             std::vector<CrossStreet> records;
+            // Every branch the engine returns is spoken, connectors included: the count of an
+            // "N-way intersection" is the number of ways a walker can take from it.
             const bool read = ReadCrossStreets(&list, &records);
-            // Connector branches (slip lanes, service roads, short paths to the pavement) are
-            // no cross streets: the texts leave them out.
-            std::erase_if(records, [](const CrossStreet& r) { return r.kind == 1; });
             if (!read) {
                 m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
                               "GetCrossStreetVectorFromVariant failed");
@@ -448,7 +447,9 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
     const bool valid = UsablePlace(place);
     const Place p = PositionOf(place);
     std::vector<ComPtr<ILocationDetailRecord>> records;
-    if (valid && Details(p.latitude, p.longitude, u"ALL", heading, &records) && !records.empty()) {
+    const bool found =
+        valid && Details(p.latitude, p.longitude, u"ALL", heading, &records) && !records.empty();
+    if (found) {
         ILocationDetailRecord* r = records.front().Get();
         double speed = 0.0;
         r->GetSpeedLimitNonMetric(&speed);
@@ -479,9 +480,14 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
         if (auto at = NewLocation(latitude, longitude)) impl->ShareLocation(at.Get());
     }
 
-    // The description.
+    // The description. A known position the maps say nothing about (off every map, no map
+    // loaded) is not an unknown one: the answer then stays empty.
     if (!valid) {
         impl->SetDescription(m_context.String(kPositionUnknown));
+        *result = answer.Detach();
+        return S_OK;
+    }
+    if (!found) {
         *result = answer.Detach();
         return S_OK;
     }

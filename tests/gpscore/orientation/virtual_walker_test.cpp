@@ -355,6 +355,48 @@ TEST_F(Walker, KeptAcrossStopAndStart) {
     EXPECT_EQ(Run(Do::Cross), "Facing north on the left side of Oak Avenue.");
 }
 
+// A placement keeps the given position, near a corner too, and takes the way nearest its
+// heading, turning to either side; the first step leaves from there, or where nothing lies
+// ahead, says so and stays.
+TEST_F(Walker, PlacedWithAHeadingItStaysAndTakesTheNearestWay) {
+    const char* kAtOakAvenue =
+        "At an intersection, facing east on Main Street. Streets here: Oak Avenue, left and right.";
+    const char* kAtFirstAvenue =
+        "At an intersection, facing north on First Avenue. Streets here: Main Street, right.";
+    struct Case {
+        const char* what;
+        double x, y;
+        SHORT heading;
+        const char* forward;
+        double toX, toY;
+    } cases[] = {
+        {"a little right of east", 1.0, 2.0, 100, kAtOakAvenue, 3.0, 2.0},
+        {"a little left of east", 1.0, 2.0, 80, kAtOakAvenue, 3.0, 2.0},
+        {"a little right of west", 1.0, 2.0, 280, kAtFirstAvenue, 0.0, 2.0},
+        {"a little left of west", 1.0, 2.0, 260, kAtFirstAvenue, 0.0, 2.0},
+        {"beside a corner, a little right of south", 6.05, 3.02, 190,
+         "At an intersection, facing south on Elm Street. Streets here: Main Street, left and "
+         "right.",
+         6.0, 2.0},
+        {"at the end of a path", 1.5, 3.5, 0,
+         "You cannot go forward from here. Turn left or right to choose a street.", 1.5, 3.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(core->VirtualSet(At(c.x, c.y).Get(), c.heading), S_OK);
+        ComPtr<IVirtualObject> v;
+        ASSERT_EQ(core->VirtualGet(v.Put()), S_OK);
+        DOUBLE lat = 0, lon = 0;
+        v->GetLatitude(&lat);
+        v->GetLongitude(&lon);
+        EXPECT_DOUBLE_EQ(lat, 45.0 + c.y / 1000.0);
+        EXPECT_DOUBLE_EQ(lon, 10.0 + c.x / 1000.0);
+        EXPECT_EQ(Run(Do::Forward), c.forward);
+        EXPECT_NEAR(Now().x, c.toX, 0.02);
+        EXPECT_NEAR(Now().y, c.toY, 0.02);
+    }
+}
+
 TEST_F(Walker, BadInputGetsAClearAnswer) {
     Bstr message;
     ComPtr<IVirtualObject> walker;
@@ -414,7 +456,7 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
         ASSERT_EQ(core->WhereAmI(VirtualMode, w.Put()), S_OK);
         Bstr description;
         w->GetDescription(description.Put());
-        EXPECT_EQ(Utf8(description.Get()), "Position unknown.") << "not the earlier street";
+        EXPECT_EQ(Utf8(description.Get()), "") << "not the earlier street";
     }
     // Headings are stored without their sign, modulo a full turn.
     ASSERT_EQ(core->VirtualSetHeading(-450), S_OK);

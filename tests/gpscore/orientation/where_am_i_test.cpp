@@ -259,15 +259,15 @@ TEST_F(WhereAmI, NearestAndNextIntersectionAhead) {
           "4-way intersection. Facing east on Main Street. The intersection is 386 feet, ahead. "
           "Main Street, ahead and behind and Oak Avenue, left and right",
           "Main Street", "Oak Avenue", 3.0, 2.0, true}},
-        // The unnamed footway leaving the corner of Elm Street is no cross street.
+        // The unnamed footway leaving the corner of Elm Street is a way on, counted and named.
         {5.5,
          3.0,
          90,
          true,
-         {"The intersection is 128 feet, ahead. Elm Street, right",
-          "Facing east on North Street. The intersection is 128 feet, ahead. North Street, behind "
-          "and Elm Street, right",
-          "North Street", "Elm Street", 6.0, 3.0, true}},
+         {"The intersection is 128 feet, ahead. Unnamed path, ahead left and Elm Street, right",
+          "3-way intersection. Facing east on North Street. The intersection is 128 feet, ahead. "
+          "North Street, behind and Unnamed path, ahead left and Elm Street, right",
+          "North Street", "Unnamed path and Elm Street", 6.0, 3.0, true}},
         // Park Path ends in the park: nothing ahead, the position is no place.
         {1.5,
          3.5,
@@ -299,6 +299,58 @@ TEST_F(WhereAmI, NearestAndNextIntersectionAhead) {
         EXPECT_EQ(t.valid, c.want.valid);
         EXPECT_NEAR(t.x, c.want.x, 0.02);
         EXPECT_NEAR(t.y, c.want.y, 0.02);
+    }
+}
+
+// The corner of Elm Street and North Street, where an unnamed footway leaves to the north-east,
+// asked by each of the three questions and for the receiver and the walker alike: the footway
+// counts in the number of ways and is named like any street.
+TEST_F(WhereAmI, EveryBranchOfAnIntersectionIsTold) {
+    enum class Ask { AtLocation, Nearest, Ahead };
+    const char* kAtTheFootway = "3-way intersection. On Unnamed path. Unnamed path, north-east and "
+                                "North Street, west and Elm Street, south";
+    const char* kFromMainStreet =
+        "3-way intersection. Facing north on Elm Street. The intersection is 364 feet, ahead. Elm "
+        "Street, behind and Unnamed path, ahead right and North Street, left";
+    struct Case {
+        Ask ask;
+        Mode mode;
+        double x, y;
+        SHORT heading;
+        const char* detailed;
+        const char* cross;
+    } cases[] = {
+        {Ask::AtLocation, GPSMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
+        {Ask::Nearest, GPSMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
+        {Ask::Nearest, VirtualMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
+        {Ask::Ahead, GPSMode, 6.0, 2.0, 0, kFromMainStreet, "Unnamed path and North Street"},
+        {Ask::Ahead, VirtualMode, 6.0, 2.0, 0, kFromMainStreet, "Unnamed path and North Street"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.ask)) + " mode " + std::to_string(c.mode));
+        if (c.mode == GPSMode)
+            PlaceReceiver(c.x, c.y, c.heading);
+        else
+            ASSERT_EQ(core->VirtualSet(At(c.x, c.y).Get(), c.heading), S_OK);
+        ComPtr<IIntersectionObject> at;
+        HRESULT hr = E_FAIL;
+        switch (c.ask) {
+        case Ask::AtLocation:
+            hr = core->GetNearestIntersectionLocation(At(c.x, c.y).Get(), at.Put());
+            break;
+        case Ask::Nearest:
+            hr = core->GetNearestIntersection(c.mode, at.Put());
+            break;
+        case Ask::Ahead:
+            hr = core->GetNextIntersectionAhead(c.mode, at.Put());
+            break;
+        }
+        ASSERT_EQ(hr, S_OK);
+        const IntersectionTexts t = ReadTexts(at.Get());
+        EXPECT_EQ(t.detailed, c.detailed);
+        EXPECT_EQ(t.cross, c.cross);
+        EXPECT_NEAR(t.x, 6.0, 0.02);
+        EXPECT_NEAR(t.y, 3.0, 0.02);
     }
 }
 
@@ -490,16 +542,18 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
                   E_INVALIDARG);
     }
 
-    // Places without a street: never the answer of an earlier place.
+    // Places without a street: never the answer of an earlier place. Only a missing position
+    // is an unknown one; a known position the maps say nothing about gets an empty answer.
     struct Case {
         const char* what;
         double latitude, longitude;
         SHORT heading;
+        const char* description;
     } cases[] = {
-        {"no position", 0.0, 0.0, 90},
-        {"north pole", 90.0, 0.0, 90},
-        {"south pole", -90.0, 180.0, -1},
-        {"outside every map", 45.5, 10.5, 720},
+        {"no position", 0.0, 0.0, 90, "Position unknown."},
+        {"north pole", 90.0, 0.0, 90, ""},
+        {"south pole", -90.0, 180.0, -1, ""},
+        {"outside every map", 45.5, 10.5, 720, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -511,10 +565,11 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
         ASSERT_EQ(core->WhereAmI(GPSMode, w.Put()), S_OK);
         ASSERT_EQ(core->GPSForceLocation(place.Get(), c.heading), S_OK);
         ASSERT_EQ(core->WhereAmI(GPSMode, w.Put()), S_OK);
-        EXPECT_EQ(Read(w.Get()).description, "Position unknown.");
+        EXPECT_EQ(Read(w.Get()).description, c.description);
         EXPECT_EQ(Read(w.Get()).street, "");
+        EXPECT_EQ(Read(w.Get()).city, "");
         ASSERT_EQ(core->WhereAmIAtLocation(place.Get(), c.heading, w.Put()), S_OK);
-        EXPECT_EQ(Read(w.Get()).description, "Position unknown.");
+        EXPECT_EQ(Read(w.Get()).description, c.description);
         ASSERT_EQ(core->GetNearestIntersection(GPSMode, at.Put()), S_OK);
         EXPECT_FALSE(ReadTexts(at.Get()).valid);
         EXPECT_EQ(ReadTexts(at.Get()).cross, "No intersection found nearby.");
