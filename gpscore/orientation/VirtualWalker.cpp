@@ -400,8 +400,8 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
         }
         if (map != nullptr)
             hr = map->FindNextCrossStreets(branch.latitude, branch.longitude,
-                                           Bstr(branch.name).Get(), branch.bearing,
-                                           keywords.Get(), &list);
+                                           Bstr(branch.name).Get(), branch.bearing, keywords.Get(),
+                                           &list);
     } else {
         SHORT heading = Heading();
         if (!crossing && m_nSelectedBranch >= 0 &&
