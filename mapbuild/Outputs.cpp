@@ -1,7 +1,5 @@
 #include "Outputs.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <memory>
 
@@ -64,8 +62,8 @@ Status OutputSet::RemoveTree(const std::string& path) {
 bool OutputSet::CheckDestinations(std::string* error) {
     for (const std::string& ext : m_extensions)
         if (m_env->IsDirectory(FinalPath(ext))) {
-            *error = FinalPath(ext) + ": a folder is where the map file belongs (remove it, or "
-                                      "choose another name)";
+            *error = FinalPath(ext) + ": a folder is where this output file belongs (remove it, "
+                                      "or choose another name)";
             return false;
         }
     return true;
@@ -73,7 +71,7 @@ bool OutputSet::CheckDestinations(std::string* error) {
 
 Status OutputSet::KeepOld(const std::string& final, const std::string& old) {
     // A hard link costs nothing whatever the size; a file system without them gets a copy.
-    if (::link(final.c_str(), old.c_str()) == 0) return Status::OK();
+    if (m_env->LinkFile(final, old).ok()) return Status::OK();
     std::unique_ptr<gpslib::os::SequentialFile> in;
     std::unique_ptr<gpslib::os::WritableFile> out;
     Status s = m_env->NewSequentialFile(final, &in);

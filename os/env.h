@@ -186,6 +186,9 @@ public:
     // Renames `from` to `to`, replacing a file at `to` in one step, then asks the system to
     // make the rename durable (best effort: not every file system can sync a directory).
     virtual Status RenameFile(std::string_view from, std::string_view to) = 0;
+    // Gives the file at `from` a second name, `to` (a hard link: no data is copied). Fails on a
+    // file system without hard links; callers then copy.
+    virtual Status LinkFile(std::string_view from, std::string_view to) = 0;
 
     // Built on the calls above, so a wrapper that overrides those also changes these.
     //
@@ -276,6 +279,9 @@ public:
     Status RemoveFile(std::string_view path) override { return m_target->RemoveFile(path); }
     Status RenameFile(std::string_view from, std::string_view to) override {
         return m_target->RenameFile(from, to);
+    }
+    Status LinkFile(std::string_view from, std::string_view to) override {
+        return m_target->LinkFile(from, to);
     }
 
     Status NewSerialPort(std::string_view path, int baudRate,

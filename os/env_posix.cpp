@@ -561,6 +561,17 @@ public:
         return Status::OK();
     }
 
+    Status LinkFile(std::string_view from, std::string_view to) override {
+        std::string nativeFrom;
+        std::string nativeTo;
+        Status s = ToNative(from, &nativeFrom);
+        if (s.ok()) s = ToNative(to, &nativeTo);
+        if (!s.ok()) return s;
+        if (::link(nativeFrom.c_str(), nativeTo.c_str()) != 0)
+            return StatusFromErrno(nativeTo, errno);
+        return Status::OK();
+    }
+
     Status NewConnection(std::string_view host, int port, int timeoutMs,
                          std::unique_ptr<Connection>* result) override {
         result->reset();
