@@ -76,6 +76,7 @@ class Coclass:
         self.interface = interface
         self.fields = []
         self.inners = []  # (coclass name, member name)
+        self.lock = None  # the name of the lock that guards every field, or None
         self.where = where
         self.comment = comment
 
@@ -244,6 +245,12 @@ def parse_file(path, lib):
                 im = re.fullmatch(r"\s*inner\s+(" + IDENT + r")\s+(" + IDENT + r")\s*", fs)
                 if im:
                     co.inners.append((im.group(1), im.group(2)))
+                    continue
+                lm = re.fullmatch(r"\s*lock\s+(" + IDENT + r")\s*", fs)
+                if lm:
+                    if co.lock:
+                        raise IdlError(f"{where}: {co.name} has two locks")
+                    co.lock = lm.group(1)
                     continue
                 fm = re.fullmatch(r"\s*field\s+(\[notnull\]\s*)?(" + IDENT + r")\s+(" + IDENT +
                                   r")\s*=\s*(\"[^\"]*\"|[-+.0-9A-Za-z_]+)"
@@ -593,6 +600,8 @@ def classes_header(model, out_dir):
          f"#include <gpslib/{lib.name}.h>", "#include <gpslib/dispatch.h>",
          "#include <gpslib/registry.h>", "#include <gpslib/support.h>", "", "#include <atomic>",
          "#include <new>", "#include <string_view>", ""]
+    if any(co.lock for co in lib.coclasses):
+        w[-1:-1] = ["", "#include \"os/sync.h\""]
     for itf in lib.interfaces:
         w.append(f"extern const gpslib::InterfaceInfo kInfo_{itf.name};")
     w.append(f"extern const gpslib::InterfaceInfo* const k{lib.name}Interfaces[];")
@@ -625,16 +634,24 @@ def classes_header(model, out_dir):
                      "by reference.")
             w.append(f"    {inner_itf}* Inner{member}() const {{ return m_p{member}.Get(); }}")
             w.append(f"    void Share{member}({inner_itf}* p) {{ m_p{member} = p; }}")
+        if co.lock:
+            w.append(f"    // The lock that guards every field: the plain accessors take it.")
+            w.append(f"    gpslib::os::CriticalSection& {co.lock}Lock() "
+                     f"RETURN_CAPABILITY(m_cs{co.lock}) {{")
+            w.append(f"        return m_cs{co.lock};\n    }}")
         w.append("\nprotected:")
         w.append(f"    C{co.name}Base();")
         w.append(f"    virtual ~C{co.name}Base();")
         w.append(f"    C{co.name}Base(const C{co.name}Base&) = delete;")
         w.append(f"    C{co.name}Base& operator=(const C{co.name}Base&) = delete;")
+        if co.lock:
+            w.append(f"    gpslib::os::CriticalSection m_cs{co.lock};")
+        guarded = f" GUARDED_BY(m_cs{co.lock})" if co.lock else ""
         for f in co.fields:
             t = "gpslib::Bstr" if f.type == "BSTR" else model.cpp_value_type(f.type)
             d = cpp_default(model, f)
             init = f"{{{d}}}" if d else ""
-            w.append(f"    {t} {member_name(model, f)}{init};")
+            w.append(f"    {t} {member_name(model, f)}{guarded}{init};")
         for inner, member in co.inners:
             inner_itf = model.coclasses[inner].interface
             w.append(f"    // A {inner} created by class id with the object; null only when that "
@@ -702,6 +719,8 @@ def classes_source(model, out_dir):
         w.append("                                  pDispParams, pVarResult, pExcepInfo, puArgErr);\n}")
         getters = {f.getter: f for f in co.fields if f.getter}
         setters = {f.setter: f for f in co.fields if f.setter}
+        take_lock = (f"    gpslib::os::CriticalSectionLock lock(m_cs{co.lock});"
+                     if co.lock else None)
         for m in itf.methods:
             if m.name in getters:
                 f = getters[m.name]
@@ -709,6 +728,8 @@ def classes_source(model, out_dir):
                 mem = member_name(model, f)
                 w.append(f"HRESULT {c}::{m.name}({signature(model, m)}) {{")
                 w.append(f"    if ({p.name} == nullptr) return E_POINTER;")
+                if take_lock:
+                    w.append(take_lock)
                 if f.type == "BSTR":
                     w.append(f"    *{p.name} = gpslib::AllocBstr({mem}.View());")
                     w.append(f"    return *{p.name} == nullptr ? E_OUTOFMEMORY : S_OK;\n}}")
@@ -722,7 +743,11 @@ def classes_source(model, out_dir):
                 if f.type == "BSTR":
                     if f.notnull:
                         w.append(f"    if ({p.name} == nullptr) return E_POINTER;")
-                    w.append(f"    {mem} = gpslib::Bstr(gpslib::View({p.name}));")
+                    w.append(f"    gpslib::Bstr value(gpslib::View({p.name}));")
+                if take_lock:
+                    w.append(take_lock)
+                if f.type == "BSTR":
+                    w.append(f"    {mem} = std::move(value);")
                 else:
                     w.append(f"    {mem} = {p.name};")
                 w.append("    return S_OK;\n}")

@@ -20,83 +20,68 @@ HRESULT Answer(BSTR* out, std::u16string_view text) {
 
 } // namespace
 
-// The units are read before the lock: the settings are not part of the record.
+CGPSObject::Fix CGPSObject::Copy() {
+    gpslib::os::CriticalSectionLock lock(m_csData);
+    return Fix{m_nAltitudeFeet, m_nHeadingDegrees, m_dSpeedMph,  m_dEstimatedAccuracyMeters,
+               m_eFixQuality,   m_nGgaQuality,     m_nSatellites};
+}
+
+// The units are read outside the lock: the settings are not part of the record.
 HRESULT CGPSObject::GetAltitude(LONG* plAltitude) {
-    const Units units = gpscore::DisplayUnits();
-    return ReadLocked(plAltitude, [&] { return gpscore::AltitudeInUnits(m_nAltitudeFeet, units); });
+    if (plAltitude == nullptr) return E_POINTER;
+    *plAltitude = gpscore::AltitudeInUnits(Copy().altitudeFeet, gpscore::DisplayUnits());
+    return S_OK;
 }
 
 HRESULT CGPSObject::GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) {
     if (pbstrHeading == nullptr) return E_POINTER;
-    SHORT degrees = -1;
-    ReadLocked(&degrees, [this] { return m_nHeadingDegrees; });
-    return Answer(
-        pbstrHeading,
-        gpscore::Wording(gpscore::Utility::Instance()).HeadingText(degrees, eHeadingType));
-}
-
-HRESULT CGPSObject::GetHeadingDegrees(SHORT* pnHeadingDegrees) {
-    return ReadLocked(pnHeadingDegrees, [this] { return m_nHeadingDegrees; });
+    return Answer(pbstrHeading, gpscore::Wording(gpscore::Utility::Instance())
+                                    .HeadingText(Copy().headingDegrees, eHeadingType));
 }
 
 HRESULT CGPSObject::IsHeadingValid(VARIANT_BOOL* pbHeadingValid) {
-    return ReadLocked(pbHeadingValid, [this] { return Flag(m_nHeadingDegrees != -1); });
-}
-
-HRESULT CGPSObject::GetInstantaneousHeadingDegrees(SHORT* pnHeadingDegrees) {
-    return ReadLocked(pnHeadingDegrees, [this] { return m_nInstantaneousHeadingDegrees; });
+    if (pbHeadingValid == nullptr) return E_POINTER;
+    *pbHeadingValid = Flag(Copy().headingDegrees != -1);
+    return S_OK;
 }
 
 HRESULT CGPSObject::GetSpeed(SHORT* pnSpeed) {
-    const Units units = gpscore::DisplayUnits();
-    return ReadLocked(pnSpeed, [&] { return gpscore::WholeSpeed(m_dSpeedMph, units); });
+    if (pnSpeed == nullptr) return E_POINTER;
+    *pnSpeed = gpscore::WholeSpeed(Copy().speedMph, gpscore::DisplayUnits());
+    return S_OK;
 }
 
 HRESULT CGPSObject::GetSpeedDouble(DOUBLE* pdSpeed) {
-    const Units units = gpscore::DisplayUnits();
-    return ReadLocked(pdSpeed, [&] { return gpscore::SpeedTenths(m_dSpeedMph, units); });
+    if (pdSpeed == nullptr) return E_POINTER;
+    *pdSpeed = gpscore::SpeedTenths(Copy().speedMph, gpscore::DisplayUnits());
+    return S_OK;
 }
 
 HRESULT CGPSObject::GetEstimatedAccuracy(SHORT* pnAccuracy) {
-    const Units units = gpscore::DisplayUnits();
-    return ReadLocked(pnAccuracy,
-                      [&] { return gpscore::AccuracyInUnits(m_dEstimatedAccuracyMeters, units); });
+    if (pnAccuracy == nullptr) return E_POINTER;
+    *pnAccuracy = gpscore::AccuracyInUnits(Copy().estimatedAccuracyMeters, gpscore::DisplayUnits());
+    return S_OK;
 }
 
-// The sentence is made outside the lock, from a copy of the values it needs.
 HRESULT CGPSObject::GetEstimatedAccuracyDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
-    gpscore::FixAccuracy fix;
-    ReadLocked(&fix, [this] {
-        return gpscore::FixAccuracy{m_eFixQuality, m_dEstimatedAccuracyMeters,
-                                    m_nGgaQuality == gpscore::kGgaDifferential, m_nSatellites};
-    });
-    return Answer(pbstrDescription, gpscore::AccuracyDescription(fix));
-}
-
-HRESULT CGPSObject::GetFixQuality(GPSQuality* peFixQuality) {
-    return ReadLocked(peFixQuality, [this] { return m_eFixQuality; });
-}
-
-HRESULT CGPSObject::GetHDOP(DOUBLE* pdHDOP) {
-    return ReadLocked(pdHDOP, [this] { return m_dHDOP; });
-}
-
-HRESULT CGPSObject::GetVDOP(DOUBLE* pdVDOP) {
-    return ReadLocked(pdVDOP, [this] { return m_dVDOP; });
-}
-
-HRESULT CGPSObject::GetNumberOfSatellites(SHORT* pnSatellites) {
-    return ReadLocked(pnSatellites, [this] { return m_nSatellites; });
+    const Fix fix = Copy();
+    return Answer(pbstrDescription,
+                  gpscore::AccuracyDescription(gpscore::FixAccuracy{
+                      fix.fixQuality, fix.estimatedAccuracyMeters,
+                      fix.ggaQuality == gpscore::kGgaDifferential, fix.satellites}));
 }
 
 HRESULT CGPSObject::HasGPSFix(VARIANT_BOOL* pbHasFix) {
-    return ReadLocked(pbHasFix, [this] { return Flag(gpscore::HasFix(m_eFixQuality)); });
+    if (pbHasFix == nullptr) return E_POINTER;
+    *pbHasFix = Flag(gpscore::HasFix(Copy().fixQuality));
+    return S_OK;
 }
 
 HRESULT CGPSObject::IsDifferentialEnabled(VARIANT_BOOL* pbDifferential) {
-    return ReadLocked(pbDifferential,
-                      [this] { return Flag(m_nGgaQuality == gpscore::kGgaDifferential); });
+    if (pbDifferential == nullptr) return E_POINTER;
+    *pbDifferential = Flag(Copy().ggaQuality == gpscore::kGgaDifferential);
+    return S_OK;
 }
 
 void CGPSObject::SetCoarseDirections(bool coarse) {

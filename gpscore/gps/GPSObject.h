@@ -11,33 +11,27 @@ class ReceiverState;
 
 // The position lives in the inner LocationObject, which answers the location methods. The
 // polling thread writes the record while clients read it, so every read of the record, the
-// location methods included, takes the object's data lock. Beside the interface, six operations
-// reach that location: the parsers set the position through the last two, the core reads the
-// name and description through the others.
+// location methods included, takes the object's data lock (DataLock(): taken after the core lock
+// and the poll lock, never before them). Every field is guarded by it, so the lock analysis
+// checks each access. Beside the interface, six operations reach the location: the parsers set
+// the position through the last two, the core reads the name and description through the others.
+// The plain getters (heading and instantaneous heading, fix quality, dilutions, satellites) are
+// the generated ones, which take the lock themselves.
 class CGPSObject : public CGPSObjectBase {
 public:
-    // The data lock: every read and write of the fix record holds it. Taken after the core lock
-    // and the poll lock, never before them.
-    gpslib::os::CriticalSection& DataLock() { return m_csData; }
-    // The directions the fix's place speaks. REQUIRES: the data lock held.
-    void SetCoarseDirections(bool coarse);
+    // The directions the fix's place speaks.
+    void SetCoarseDirections(bool coarse) REQUIRES(m_csData);
 
     // Altitude in metres (Metric) or feet; -1 unknown.
     HRESULT GetAltitude(LONG* plAltitude) override;
     // The spoken form of the averaged heading, in degrees or as a compass point.
     HRESULT GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) override;
-    HRESULT GetHeadingDegrees(SHORT* pnHeadingDegrees) override;
     HRESULT IsHeadingValid(VARIANT_BOOL* pbHeadingValid) override;
-    HRESULT GetInstantaneousHeadingDegrees(SHORT* pnHeadingDegrees) override;
     // Speed in km/h (Metric), knots (the nautical units) or mph: rounded, and cut to tenths.
     HRESULT GetSpeed(SHORT* pnSpeed) override;
     HRESULT GetSpeedDouble(DOUBLE* pdSpeed) override;
     HRESULT GetEstimatedAccuracy(SHORT* pnAccuracy) override;
     HRESULT GetEstimatedAccuracyDescription(BSTR* pbstrDescription) override;
-    HRESULT GetFixQuality(GPSQuality* peFixQuality) override;
-    HRESULT GetHDOP(DOUBLE* pdHDOP) override;
-    HRESULT GetVDOP(DOUBLE* pdVDOP) override;
-    HRESULT GetNumberOfSatellites(SHORT* pnSatellites) override;
     HRESULT HasGPSFix(VARIANT_BOOL* pbHasFix) override;
     HRESULT IsDifferentialEnabled(VARIANT_BOOL* pbDifferential) override;
 
@@ -114,15 +108,18 @@ private:
         gpslib::os::CriticalSectionLock lock(m_csData);
         return Inner(op, args..., out);
     }
-    // Stores what `read` takes from the record, read under the data lock.
-    template <class T, class Read> HRESULT ReadLocked(T* out, Read read) {
-        if (out == nullptr) return E_POINTER;
-        gpslib::os::CriticalSectionLock lock(m_csData);
-        *out = read();
-        return S_OK;
-    }
-
-    gpslib::os::CriticalSection m_csData;
+    // The fields the derived answers are made from, copied under the data lock, so that no
+    // conversion or text is made while the polling thread waits.
+    struct Fix {
+        LONG altitudeFeet;
+        SHORT headingDegrees;
+        DOUBLE speedMph;
+        DOUBLE estimatedAccuracyMeters;
+        GPSQuality fixQuality;
+        LONG ggaQuality;
+        SHORT satellites;
+    };
+    Fix Copy();
 };
 
 #endif // GPSCORE_GPS_GPSOBJECT_H_

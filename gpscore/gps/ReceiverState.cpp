@@ -58,7 +58,9 @@ void ReceiverState::SetInertialNoSatellites(bool on) {
     if (on == m_bInertialNoSatellites) return;
     m_bInertialNoSatellites = on;
     CountCoarseReceiver(on);
-    if (m_pRecord != nullptr) m_pRecord->SetCoarseDirections(on);
+    if (m_pRecord == nullptr) return;
+    CriticalSectionLock lock(m_pRecord->DataLock());
+    m_pRecord->SetCoarseDirections(on);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -89,8 +91,8 @@ void ReceiverState::OnRmcVoid() {
 void ReceiverState::OnRmc(const nmea::Rmc& rmc) {
     if (m_nStartupSentences > 0) --m_nStartupSentences;
     if (m_pRecord == nullptr) return;
-    CriticalSectionLock lock(m_pRecord->DataLock());
     CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
     r.m_bValid = 1;
     r.m_nYear = static_cast<SHORT>(rmc.year);
     r.m_nMonth = static_cast<SHORT>(rmc.month);
@@ -139,9 +141,9 @@ void ReceiverState::UpdateFixQuality() {
         SetInertialNoSatellites(false);
         return;
     }
-    CriticalSectionLock lock(m_pRecord->DataLock());
-    SetInertialNoSatellites(false);
     CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
+    SetInertialNoSatellites(false);
     // Silent, or still sending its start-up sentences: no receiver to speak of yet.
     if (m_nNmeaAliveCount == 0 || (m_nStartupSentences > 0 && !m_bTestMode)) {
         r.m_eFixQuality = GPSQualityNoGPS;
@@ -281,14 +283,19 @@ void ReceiverState::SlowSpeedSample(int window, double latitude, double longitud
 // Big-city averaging: a walker who stays on one street for a while is given the street's own
 // direction, which buildings cannot bend.
 void ReceiverState::SnapToStreet(double latitude, double longitude) {
-    const SHORT heading = m_pRecord->m_nHeadingDegrees;
+    SHORT heading = -1;
+    SHORT course = -1;
+    {
+        CriticalSectionLock lock(m_pRecord->DataLock());
+        heading = m_pRecord->m_nHeadingDegrees;
+        course = m_pRecord->m_nInstantaneousHeadingDegrees;
+    }
     std::u16string name = StreetNameAt(latitude, longitude, heading);
     if (!name.empty() && name == m_bstrStreetName2) {
         SHORT bearing = -1;
         if (m_pGPSMap != nullptr)
             m_pGPSMap->GetStreetBearingAtLocation(latitude, longitude, heading, &bearing);
         if (bearing == -1) return; // No street near after all: nothing to snap to.
-        const SHORT course = m_pRecord->m_nInstantaneousHeadingDegrees;
         if (course != -1 && !geo::HeadingsWithin(bearing, course, 90))
             bearing = static_cast<SHORT>((bearing + 180) % 360);
         for (int i = 0; i < kSnapSamples; ++i)
@@ -362,8 +369,8 @@ LONG ReceiverState::Odometer() const {
 
 void ReceiverState::ForceLocation(double latitude, double longitude, SHORT heading) {
     if (m_pRecord == nullptr) return;
-    CriticalSectionLock lock(m_pRecord->DataLock());
     CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
     r.SetLatitude(latitude);
     r.SetLongitude(longitude);
     r.m_nAltitudeFeet = 100;
@@ -384,15 +391,15 @@ double ReceiverState::SpeedMph() const {
 
 void ReceiverState::CopyTime(CGPSTimeObject& time) const {
     if (m_pRecord == nullptr) return;
-    CriticalSectionLock lock(m_pRecord->DataLock());
-    const CGPSObject& r = *m_pRecord;
+    CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
     time.SetTime(r.m_nYear, r.m_nMonth, r.m_nDay, r.m_nHour, r.m_nMinutes, r.m_nSeconds);
 }
 
 void ReceiverState::FillStatus(CGPSStatusObject& status) {
     if (m_pRecord == nullptr) return;
-    CriticalSectionLock lock(m_pRecord->DataLock());
-    const CGPSObject& r = *m_pRecord;
+    CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
     status.SetHDOP(r.m_dHDOP);
     status.SetVDOP(r.m_dVDOP);
     UpdateFixQuality();
@@ -419,8 +426,8 @@ void ReceiverState::ResetGPSData() {
     m_nHeadingHistory.fill(-1);
     m_trackPoints = {};
     if (m_pRecord == nullptr) return;
-    CriticalSectionLock lock(m_pRecord->DataLock());
     CGPSObject& r = *m_pRecord;
+    CriticalSectionLock lock(r.DataLock());
     r.m_bValid = 0;
     r.m_eFixQuality = GPSQualityNoGPS;
     r.m_nFixType = 0;
