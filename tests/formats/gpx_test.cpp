@@ -14,6 +14,7 @@
 #include "formats/Geodesy.h"
 #include "formats/Gpx.h"
 #include "formats/TrackTrace.h"
+#include "shared_data.h"
 #include "temp_dir.h"
 
 namespace {
@@ -108,6 +109,7 @@ TEST(GpxRead, RefusesAHugeFileBeforeParsingIt) {
 }
 
 TEST(GpxRead, ReadsTheRealRide) {
+    GPSLIB_SKIP_WITHOUT_SHARED_DATA(GPSLIB_GPX_DATA_DIR "/andorra_ride.gpx");
     gpslib::gpx::Document doc;
     std::string error;
     ASSERT_TRUE(gpslib::gpx::ReadFile(GPSLIB_GPX_DATA_DIR "/andorra_ride.gpx", &doc, &error))
@@ -315,6 +317,7 @@ ToolRun Tool(const std::string& args, const gpslib::test::TempDir& dir) {
 }
 
 TEST(GpxTraceTool, TurnsTheRealRideIntoATrace) {
+    GPSLIB_SKIP_WITHOUT_SHARED_DATA(GPSLIB_GPX_DATA_DIR "/andorra_ride.gpx");
     gpslib::test::TempDir dir;
     const std::string trace = dir.File("ride.trc");
     ToolRun run = Tool("--speed 5 " GPSLIB_GPX_DATA_DIR "/andorra_ride.gpx " + trace, dir);

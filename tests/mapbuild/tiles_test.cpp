@@ -11,6 +11,7 @@
 #include "formats/Sqlite.h"
 #include "map_fixture.h"
 #include "osm_tiles.h"
+#include "shared_data.h"
 #include "temp_dir.h"
 
 namespace gpsmap::test {
@@ -64,6 +65,7 @@ Compiled TileAndCompile(const gpslib::test::TempDir& dir, const std::string& nam
 }
 
 TEST(TiledExtract, EveryTileCompilesAlikeWithEitherNodeIndex) {
+    GPSLIB_SKIP_WITHOUT_SHARED_DATA(kMonaco);
     gpslib::test::TempDir dir;
     const Compiled one = TileAndCompile(dir, "one", 1, build::NodeIndex::Memory);
     ASSERT_GT(one.counts.pois, 0u);
