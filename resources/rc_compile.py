@@ -2,14 +2,21 @@
 """String-table compiler: turns the STRINGTABLE of a .rc source into the binary string-table
 module that the service loads (GPSResources_EN.dll; not a Windows DLL).
 
-    rc_compile.py SOURCE.rc -o MODULE
+    rc_compile.py SOURCE.rc [-o MODULE] [--header HEADER]
 
 The source grammar, line by line (UTF-8; blank lines and `//` comments anywhere):
 
     STRINGTABLE
     BEGIN
-        20000 "text"          id (decimal, 0..65535), optional comma, one quoted string
+        20000 Name "text"     id (decimal, 0..65535), optional comma, optional name, one
+                              quoted string
     END
+
+A name (a letter A-Z, then letters and digits) says what the string is for and is unique in the
+source. With --header the compiler also writes a C++ header that gives every id its name
+(`inline constexpr int kName = id;` in namespace gpslib::ids), so the code never spells a bare id;
+then every string must have a name. The header is rewritten only when its text changes, so
+editing a string's text recompiles nothing.
 
 Inside a string: \\" \\\\ \\n \\r \\t are the only escapes; the text must stay on one line and
 may not be empty (an empty entry reads as absent). Every error names the file and line; on any
@@ -19,6 +26,7 @@ The module layout is documented in docs/formats.md ("String-table module").
 """
 import argparse
 import os
+import re
 import struct
 import sys
 import tempfile
@@ -33,6 +41,7 @@ MAX_UNITS = 65535
 # The loader refuses larger files; refuse to make one.
 MAX_MODULE_SIZE = 4 * 1024 * 1024
 
+NAME = re.compile(r"[A-Z][A-Za-z0-9]*")
 ESCAPES = {'"': '"', "\\": "\\", "n": "\n", "r": "\r", "t": "\t"}
 
 
@@ -70,7 +79,7 @@ def _parse_string(path, lineno, text, start):
 
 
 def _parse_entry(path, lineno, line):
-    """Parses `id [,] "text" [// comment]`. Returns (id, text)."""
+    """Parses `id [,] [Name] "text" [// comment]`. Returns (id, name or None, text)."""
     stripped = line.lstrip()
     digits = 0
     while digits < len(stripped) and stripped[digits] not in ' \t,"':
@@ -88,6 +97,14 @@ def _parse_entry(path, lineno, line):
     rest = stripped[digits:].lstrip(" \t")
     if rest.startswith(","):
         rest = rest[1:].lstrip(" \t")
+    name = None
+    if rest and not rest.startswith('"'):
+        word = rest.split('"', 1)[0].rstrip(" \t")
+        if not NAME.fullmatch(word):
+            raise RcError(path, lineno, f"expected a name or a quoted string after id {sid}, "
+                          f"found '{word}' (a name is a letter A-Z, then letters and digits)")
+        name = word
+        rest = rest[len(word):].lstrip(" \t")
     if not rest.startswith('"'):
         raise RcError(path, lineno, f"expected a quoted string after id {sid}")
     value, end = _parse_string(path, lineno, rest, 0)
@@ -99,13 +116,15 @@ def _parse_entry(path, lineno, line):
     units = len(value.encode("utf-16-le")) // 2
     if units > MAX_UNITS:
         raise RcError(path, lineno, f"string {sid} has {units} UTF-16 units (at most {MAX_UNITS})")
-    return sid, value
+    return sid, name, value
 
 
-def parse_rc(path, text):
-    """Returns {id: text} from the STRINGTABLE blocks of `text`; raises RcError."""
+def parse_rc(path, text, names=None):
+    """Returns {id: text} from the STRINGTABLE blocks of `text`; raises RcError. When `names` is a
+    dict, every string must have a name, and it receives {id: name}."""
     strings = {}
     first_line = {}
+    name_line = {}
     state = "outside"  # outside -> header (after STRINGTABLE) -> inside (after BEGIN)
     header_line = 0
     for lineno, raw in enumerate(text.split("\n"), start=1):
@@ -126,11 +145,21 @@ def parse_rc(path, text):
         elif word in ("BEGIN", "STRINGTABLE"):
             raise RcError(path, lineno, f"{word} inside a STRINGTABLE (missing END?)")
         else:
-            sid, value = _parse_entry(path, lineno, line)
+            sid, name, value = _parse_entry(path, lineno, line)
             if sid in strings:
                 first = first_line[sid]
                 raise RcError(path, lineno,
                               f"duplicate string id {sid} (first defined on line {first})")
+            if name is not None:
+                if name in name_line:
+                    raise RcError(path, lineno, f"duplicate name {name} "
+                                  f"(first given on line {name_line[name]})")
+                name_line[name] = lineno
+            if names is not None:
+                if name is None:
+                    raise RcError(path, lineno, f"string {sid} has no name "
+                                  "(the header names every string)")
+                names[sid] = name
             strings[sid] = value
             first_line[sid] = lineno
     if state != "outside":
@@ -163,6 +192,40 @@ def build_module(strings):
     return bytes(header + index + data)
 
 
+def build_header(source, names):
+    """Returns the text of the C++ header that names every id of {id: name}."""
+    lines = [f"// Generated by rc_compile.py from {os.path.basename(source)}; edit the names there.",
+             "// Every string id by name: the code names the string it speaks, never its number.",
+             "#ifndef RESOURCES_STRINGIDS_H_",
+             "#define RESOURCES_STRINGIDS_H_",
+             "",
+             "namespace gpslib::ids {",
+             ""]
+    lines += [f"inline constexpr int k{names[sid]} = {sid};" for sid in sorted(names)]
+    lines += ["",
+              "} // namespace gpslib::ids",
+              "",
+              "// The service knows them as gpscore::ids.",
+              "namespace gpscore {",
+              "namespace ids = gpslib::ids;",
+              "}",
+              "",
+              "#endif // RESOURCES_STRINGIDS_H_",
+              ""]
+    return "\n".join(lines).encode("utf-8")
+
+
+def write_if_changed(path, data):
+    """Leaves a file that already holds `data` untouched, so that nothing depending on it rebuilds."""
+    try:
+        with open(path, "rb") as f:
+            if f.read() == data:
+                return
+    except OSError:
+        pass
+    write_atomic(path, data)
+
+
 def write_atomic(path, data):
     directory = os.path.dirname(os.path.abspath(path))
     fd, temp = tempfile.mkstemp(dir=directory, prefix=".rc_compile-")
@@ -180,10 +243,14 @@ def write_atomic(path, data):
 
 
 def main(argv):
-    parser = argparse.ArgumentParser(description="Compile a .rc STRINGTABLE into a module.")
+    parser = argparse.ArgumentParser(description="Compile a .rc STRINGTABLE into a module and "
+                                     "a header naming its ids.")
     parser.add_argument("source")
-    parser.add_argument("-o", "--output", required=True)
+    parser.add_argument("-o", "--output", help="the module to write")
+    parser.add_argument("--header", help="the C++ header of named ids to write")
     args = parser.parse_args(argv)
+    if not args.output and not args.header:
+        parser.error("nothing to write: give -o MODULE, --header HEADER or both")
     try:
         with open(args.source, "rb") as f:
             raw = f.read()
@@ -195,14 +262,18 @@ def main(argv):
             text = raw.decode("utf-8")
         except UnicodeDecodeError as e:
             raise RcError(args.source, raw[: e.start].count(b"\n") + 1, "not valid UTF-8")
-        module = build_module(parse_rc(args.source, text.removeprefix("\ufeff")))
+        names = {} if args.header else None
+        module = build_module(parse_rc(args.source, text.removeprefix("\ufeff"), names))
         if len(module) > MAX_MODULE_SIZE:
             raise RcError(args.source, 1, f"module would be {len(module)} bytes "
                           f"(at most {MAX_MODULE_SIZE})")
     except RcError as e:
         print(e, file=sys.stderr)
         return 1
-    write_atomic(args.output, module)
+    if args.output:
+        write_atomic(args.output, module)
+    if args.header:
+        write_if_changed(args.header, build_header(args.source, names))
     return 0
 
 

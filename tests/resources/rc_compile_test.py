@@ -11,20 +11,21 @@ COMPILER = os.environ.get("RC_COMPILE") or os.path.join(
     os.path.dirname(__file__), "..", "..", "resources", "rc_compile.py")
 
 
-def compile_source(text, raw=None):
-    """Compiles `text` (or the bytes `raw`); returns (exit status, stderr, module bytes or None)."""
+def compile_source(text, raw=None, output="-o", name="t.dll"):
+    """Compiles `text` (or the bytes `raw`) into `name` (a module with "-o", a header with
+    "--header"); returns (exit status, stderr, output bytes or None)."""
     with tempfile.TemporaryDirectory() as tmp:
         src = os.path.join(tmp, "t.rc")
-        out = os.path.join(tmp, "t.dll")
+        out = os.path.join(tmp, name)
         with open(src, "wb") as f:
             f.write(raw if raw is not None else text.encode("utf-8"))
-        run = subprocess.run([sys.executable, COMPILER, src, "-o", out],
+        run = subprocess.run([sys.executable, COMPILER, src, output, out],
                              capture_output=True, text=True)
         module = None
         if os.path.exists(out):
             with open(out, "rb") as f:
                 module = f.read()
-        leftovers = [n for n in os.listdir(tmp) if n not in ("t.rc", "t.dll")]
+        leftovers = [n for n in os.listdir(tmp) if n not in ("t.rc", name)]
         assert not leftovers, leftovers
         return run.returncode, run.stderr, module
 
@@ -53,6 +54,10 @@ class StringTableCompilerErrors(unittest.TestCase):
         ("nested table", 'STRINGTABLE\nBEGIN\nSTRINGTABLE\nEND\n', 3, "inside a STRINGTABLE"),
         ("nothing defined", "// only a comment\n", 1, "no strings"),
         ("string too long", table('1 "' + "x" * 65536 + '"'), 3, "UTF-16 units"),
+        ("name in lower case", table('1 deadEnd "x"'), 3, "expected a name or a quoted string"),
+        ("two words as a name", table('1 Dead End "x"'), 3, "expected a name or a quoted string"),
+        ("name without string", table("1 DeadEnd"), 3, "expected a quoted string"),
+        ("duplicate name", table('1 A "x"', '2 A "y"'), 4, "duplicate name A (first given on line 3)"),
     ]
 
     def test_refuses_bad_sources(self):
@@ -85,6 +90,29 @@ class StringTableCompilerLayout(unittest.TestCase):
                          [(2, 56), (4096, 56 + index[0][2])])
         self.assertEqual(module[56:64], b"\x01\x00a\x00\x01\x00b\x00")  # entries 0 and 1 of block 2
         self.assertEqual(module[-8:], struct.pack("<H", 3) + "z\U0001D11E".encode("utf-16-le"))
+
+
+class StringIdsHeader(unittest.TestCase):
+    def test_names_every_id_in_order(self):
+        source = table('20469 DeadEnd "Dead end"', '7, Seven "seven"  // comment')
+        status, err, header = compile_source(source, output="--header", name="t.h")
+        self.assertEqual(status, 0, err)
+        text = header.decode("utf-8")
+        self.assertIn("namespace gpslib::ids {", text)
+        self.assertLess(text.index("inline constexpr int kSeven = 7;\n"),
+                        text.index("inline constexpr int kDeadEnd = 20469;\n"))
+
+    def test_refuses_a_string_without_a_name(self):
+        status, err, header = compile_source(table('1 A "a"', '2 "b"'), output="--header",
+                                             name="t.h")
+        self.assertEqual(status, 1)
+        self.assertIn("t.rc:4: error: string 2 has no name", err)
+        self.assertIsNone(header)
+
+    def test_names_leave_the_module_unchanged(self):
+        _, _, named = compile_source(table('16 Sixteen "a"', '17, Seventeen "b"'))
+        _, _, plain = compile_source(table('16 "a"', '17, "b"'))
+        self.assertEqual(named, plain)
 
 
 if __name__ == "__main__":
