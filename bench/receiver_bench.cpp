@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
+#include "formats/NmeaSentence.h"
 #include "os/env.h"
 
 namespace {
@@ -26,14 +27,7 @@ namespace {
 using gpslib::Bstr;
 using gpslib::ComPtr;
 
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
+using gpslib::nmea::Sentence;
 
 // The receiver's stream cut into the 199-byte chunks the link reads.
 std::vector<std::string> Chunks() {

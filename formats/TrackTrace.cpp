@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "formats/Geodesy.h"
+#include "formats/NmeaSentence.h"
 
 namespace gpslib::tracktrace {
 namespace {
@@ -37,15 +38,6 @@ std::string Coordinate(double degrees, int width, char positive, char negative) 
     char text[32];
     std::snprintf(text, sizeof text, "%0*d%07.4f,%c", width, whole, minutes, hemisphere);
     return text;
-}
-
-std::string WithChecksum(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
 }
 
 struct Clock {
@@ -128,7 +120,7 @@ std::string RmcSentence(const Fix& fix) {
                   Coordinate(fix.latitude, 2, 'N', 'S').c_str(),
                   Coordinate(fix.longitude, 3, 'E', 'W').c_str(), fix.speedKnots, fix.course, c.day,
                   c.month, ((c.year % 100) + 100) % 100);
-    return WithChecksum(body);
+    return nmea::Sentence(body);
 }
 
 std::string GgaSentence(const Fix& fix) {
@@ -138,7 +130,7 @@ std::string GgaSentence(const Fix& fix) {
                   c.hour, c.minute, c.second, c.centiseconds,
                   Coordinate(fix.latitude, 2, 'N', 'S').c_str(),
                   Coordinate(fix.longitude, 3, 'E', 'W').c_str(), fix.elevation);
-    return WithChecksum(body);
+    return nmea::Sentence(body);
 }
 
 std::string TraceText(const std::vector<Fix>& fixes) {

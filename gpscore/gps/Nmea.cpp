@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+#include "formats/NmeaSentence.h"
+
 namespace gpscore::nmea {
 
 namespace {
@@ -84,10 +86,9 @@ unsigned TransmittedChecksum(std::string_view line) {
 }
 
 unsigned ComputedChecksum(std::string_view line) {
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < line.size() && line[i] != '*'; ++i)
-        sum ^= static_cast<unsigned char>(line[i]);
-    return sum;
+    if (line.empty()) return 0;
+    const std::string_view body = line.substr(1);
+    return gpslib::nmea::Checksum(body.substr(0, body.find('*')));
 }
 
 int ReadNmeaInt(const char*& cursor, const char* end, int maxChars, bool skipToComma) {

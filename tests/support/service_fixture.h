@@ -20,6 +20,7 @@
 #include "GPSLib_classes.h"
 #include "core/ServiceEnv.h"
 #include "fake_env.h"
+#include "formats/NmeaSentence.h"
 #include "settings_folder.h"
 #include "temp_dir.h"
 
@@ -67,14 +68,7 @@ private:
 };
 
 // "$" + body + "*HH\r\n".
-inline std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (char c : body)
-        sum ^= static_cast<unsigned char>(c);
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
+using gpslib::nmea::Sentence;
 
 // A fix at latitude 48 degrees + `minutes` north, 11.5 east, 2 knots, course 84.4.
 inline std::string Fix(double minutes) {

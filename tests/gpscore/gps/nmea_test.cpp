@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "captures.h"
+#include "formats/NmeaSentence.h"
 
 namespace {
 
@@ -74,33 +75,27 @@ struct StreamCase {
 };
 
 // One signed sentence, "$" + body + "*HH\r\n".
-std::string Line(const std::string& body) {
-    unsigned sum = 0;
-    for (unsigned char c : body)
-        sum ^= c;
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-    return "$" + body + tail;
-}
+using gpslib::nmea::Sentence;
 
 std::vector<StreamCase> StreamCases() {
     const std::string x(300, 'x'), rmc = kRmc + "\r\n", gga = kGga + "\r\n";
     std::string lower = rmc, withNul = rmc;
     lower.replace(lower.size() - 4, 2, "6a");
     withNul[10] = '\0';
-    const std::string sw = Line("GPRMC,095304.802,A,2712.6520,S,07726.4523,W,0.00,133.96,080407");
+    const std::string sw =
+        Sentence("GPRMC,095304.802,A,2712.6520,S,07726.4523,W,0.00,133.96,080407");
     const std::string swLog = "valid|rmc 09:53:04 -27.210867 -77.440872 0.000 133.960 8.4.2007|";
     const std::string zeroRmc = "valid|rmc 12:35:00 0.000000 0.000000 0.000 0.000 0.0.2000|";
     return {
         {"RmcExample", {rmc}, kRmcLog, true},
-        {"RmcStatusVoid", {Line("GPRMC,123519,V,4807.038,N")}, "valid|rmc-void|", true},
+        {"RmcStatusVoid", {Sentence("GPRMC,123519,V,4807.038,N")}, "valid|rmc-void|", true},
         {"LineFeedWithoutCarriageReturn", {kRmc + "\n"}, "csum[" + kRmc + "]|"},
         {"LowerCaseChecksum", {lower}, kRmcLog, true},
-        {"SatellitesInViewAliveOnly", {Line("GPGSV,3,1,10,03,41,050,46")}, "valid|"},
-        {"OtherTalkerIgnored", {Line("GNRMC,125106,A,3854.5087,N")}, "valid|"},
+        {"SatellitesInViewAliveOnly", {Sentence("GPGSV,3,1,10,03,41,050,46")}, "valid|"},
+        {"OtherTalkerIgnored", {Sentence("GNRMC,125106,A,3854.5087,N")}, "valid|"},
         {"Gga", {gga}, kGgaLog},
         {"GgaNegativeAltitude",
-         {Line("GPGGA,0,,,,,2,12,1.5,-12.5")},
+         {Sentence("GPGGA,0,,,,,2,12,1.5,-12.5")},
          "valid|gga 2 12 1.500 -12.500|"},
         {"Gsa", {kGsa + "\r\n"}, "valid|gsa 3 2.500 1.300 2.100|"},
         {"SouthWest", {sw}, swLog, true},
@@ -110,11 +105,11 @@ std::vector<StreamCase> StreamCases() {
         {"Noise", {std::string("\x00\xff\x80junk\r\n", 9) + rmc}, kRmcLog, true},
         {"OverLongDroppedThenResumes", {"$GP" + x, x + "\r\n" + rmc}, kRmcLog, true},
         // Lines of exactly the buffer size (256, carriage return included) and one more.
-        {"Line256Accepted", {Line("GPTXT," + std::string(245, 'a'))}, "valid|"},
-        {"Line257Dropped", {Line("GPTXT," + std::string(246, 'a'))}, ""},
+        {"Line256Accepted", {Sentence("GPTXT," + std::string(245, 'a'))}, "valid|"},
+        {"Line257Dropped", {Sentence("GPTXT," + std::string(246, 'a'))}, ""},
         {"NulEndsTheLine", {withNul}, "csum[$GPRMC,123]|"},
-        {"TruncatedRmc", {Line("GPRMC,1235")}, zeroRmc, true},
-        {"TruncatedGsa", {Line("GPGSA,A")}, "valid|gsa 0 0.000 0.000 0.000|"},
+        {"TruncatedRmc", {Sentence("GPRMC,1235")}, zeroRmc, true},
+        {"TruncatedGsa", {Sentence("GPGSA,A")}, "valid|gsa 0 0.000 0.000 0.000|"},
     };
 }
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/NmeaSentence.h"
 #include "route/sample_town_routes.h"
 #include "temp_dir.h"
 
@@ -192,12 +193,7 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
                       "GPRMC,120000,A,%02d%07.4f,N,%03d%07.4f,E,2.0,%03d.0,010124,,",
                       static_cast<int>(lat), (lat - static_cast<int>(lat)) * 60.0,
                       static_cast<int>(lon), (lon - static_cast<int>(lon)) * 60.0, course);
-        unsigned sum = 0;
-        for (const char* c = body; *c != 0; ++c)
-            sum ^= static_cast<unsigned char>(*c);
-        char tail[8];
-        std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-        trace += std::string("$") + body + tail;
+        trace += gpslib::nmea::Sentence(body);
     };
     for (double y = 0.0; y < 3.0; y += 0.05)
         fix(0, y, 0);
