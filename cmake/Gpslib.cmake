@@ -18,3 +18,16 @@ function(gpslib_add_test)
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "GPSLIB_BINARY_DIR=${PROJECT_BINARY_DIR}")
 endfunction()
+
+# gpslib_installed_data_dirs(<target>)
+# Tells a module where its installation's data folder is: GPSLIB_DATA_DIR, the configured
+# prefix's, and GPSLIB_DATA_DIR_FROM_MODULE, the same folder relative to the installed module
+# (lib/gpslib/ to share/gpslib/), so that an installation moved to another prefix or staged
+# under DESTDIR still finds its own string module and maps.
+function(gpslib_installed_data_dirs target)
+  file(RELATIVE_PATH from_module ${CMAKE_INSTALL_FULL_LIBDIR}/gpslib
+       ${CMAKE_INSTALL_FULL_DATADIR}/gpslib)
+  target_compile_definitions(${target} PRIVATE
+    GPSLIB_DATA_DIR="${CMAKE_INSTALL_FULL_DATADIR}/gpslib"
+    GPSLIB_DATA_DIR_FROM_MODULE="${from_module}")
+endfunction()

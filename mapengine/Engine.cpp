@@ -127,8 +127,7 @@ std::string Engine::Initialize(const std::string& directory, const std::string& 
             folders.push_back(std::string(xdg) + "/gpslib/maps");
         else if (home && *home)
             folders.push_back(std::string(home) + "/.local/share/gpslib/maps");
-        folders.push_back("/usr/local/share/gpslib/maps");
-        folders.push_back("/usr/share/gpslib/maps");
+        folders.insert(folders.end(), m_installedMapFolders.begin(), m_installedMapFolders.end());
     }
     std::string firstFailure;
     bool anyFile = false;

@@ -76,6 +76,11 @@ public:
     // The files of the loaded maps, in load order.
     const std::vector<std::string>& MapPaths() const { return m_mapPaths; }
     int MapCountOfLevel(const std::string& level) const;
+    // The installed maps folders, searched last by Initialize when asked to search other
+    // folders; by default those of the usual prefixes. The module sets its own installation's.
+    void SetInstalledMapFolders(std::vector<std::string> folders) {
+        m_installedMapFolders = std::move(folders);
+    }
     // Names of the maps found by the last Initialize whose name matches `search`.
     std::vector<std::string> MapsMatching(const std::string& search) const;
     void SetMaxMaps(int count) { m_maxMaps = count; }
@@ -173,6 +178,8 @@ private:
     std::vector<std::string> m_mapPaths;
     std::vector<std::string> m_foundNames;
     std::vector<std::string> m_loadLog;
+    std::vector<std::string> m_installedMapFolders = {"/usr/local/share/gpslib/maps",
+                                                      "/usr/share/gpslib/maps"};
     struct WaitingMap {
         std::string path;
         gpslib::os::FileStamp seen; // when last tried

@@ -132,10 +132,28 @@ HRESULT ReadRoutePoints(VARIANT* list, std::vector<gpsmap::RoutePointData>* out)
 
 HRESULT ReturnText(const std::string& text, BSTR* out) {
     *out = gpslib::AllocBstr(std::string_view(text));
+// The installed maps folders: first the one of the installation this module belongs to, found
+// from the module's own folder (an installation moved to another prefix, or staged under
+// DESTDIR), then the configured prefix's, then the usual prefixes'.
+std::vector<std::string> InstalledMapFolders() {
+    std::vector<std::string> folders;
+    const std::string module = gpslib::ModulePathOf(reinterpret_cast<const void*>(&ReturnText));
+    if (!module.empty())
+        folders.push_back(gpslib::os::DirName(module) + "/" GPSLIB_DATA_DIR_FROM_MODULE "/maps");
+    for (const char* prefix : {GPSLIB_DATA_DIR, "/usr/local/share/gpslib", "/usr/share/gpslib"}) {
+        const std::string folder = std::string(prefix) + "/maps";
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
 } // namespace
+    CGPSMap() { m_engine.SetInstalledMapFolders(InstalledMapFolders()); }
+
 
 class CGPSMap : public CGPSMapBase {
 public:

@@ -100,12 +100,13 @@ bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
     Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return false;
     std::string native = gpslib::ToUtf8(std::u16string_view(path));
+            // The module the service found, a plain name resolved: the engine reads the same.
     bool exists = m_context.Env().FileExists(gpslib::os::NativePath(native));
     bool loaded = utility->LoadResources(native);
     if (loaded) {
         if (m_context.m_pGPSMap) {
             VARIANT_BOOL engineLoaded = VARIANT_FALSE;
-            Bstr library(std::u16string_view{path});
+            Bstr library(std::string_view(utility->ResourcesPath()));
             m_context.m_pGPSMap->SetResourceLibrary(library.Get(), &engineLoaded);
             loaded = engineLoaded != VARIANT_FALSE;
         }
@@ -608,7 +609,9 @@ HRESULT CGPSCore::SystemMapsPOIsLoad(SHORT* pnMapsLoaded) {
     m_maps.Unload();
     Log("SystemMapsPOIsLoadInternal: Switching Maps and POIs");
     if (m_context.m_pGPSMap) {
-        Bstr library(std::u16string_view{m_bstrResourceLibrary});
+        Bstr library(std::string_view(m_context.m_pUtility != nullptr
+                                          ? m_context.m_pUtility->ResourcesPath()
+                                          : gpslib::ToUtf8(m_bstrResourceLibrary)));
         VARIANT_BOOL loaded = VARIANT_FALSE;
         m_context.m_pGPSMap->SetResourceLibrary(library.Get(), &loaded);
     }

@@ -344,9 +344,15 @@ bool Utility::LoadResources(std::string_view path) {
         if (resolved != path) break;
     }
     return m_strings.Load(*m_pEnv, resolved, nullptr);
+    m_resourcesPath = resolved;
 }
 
 std::u16string Utility::GetOrdinalSuffix(int n) const {
+std::string Utility::ResourcesPath() const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_resourcesPath;
+}
+
     long long m = n < 0 ? -static_cast<long long>(n) : n;
     if (m % 100 >= 11 && m % 100 <= 13) return GetString(23096);
     switch (m % 10) {

@@ -89,6 +89,9 @@ public:
     // to the core module, then in the installed data folder).
     bool LoadResources(std::string_view path);
     bool ResourcesLoaded() const;
+    // The path of the module the last LoadResources read (the plain name resolved), for the
+    // map engine, which reads the same module.
+    std::string ResourcesPath() const;
     // The text of resource `id`; empty without resources or for an unknown id.
     std::u16string GetString(int id) const;
     // The text of resource `id` used as a format (see FormatText).
@@ -126,6 +129,7 @@ private:
     // a load excludes the readers.
     mutable std::shared_mutex m_csStrings;
     StringTable m_strings;
+    std::string m_resourcesPath;
 };
 
 } // namespace gpscore
