@@ -12,29 +12,13 @@ namespace gpsdb {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-// The core's earth radius, so that both sides agree on which POI lies inside a radius.
-constexpr double kEarthRadiusKm = gpslib::geo::kEarthRadiusNm * 1.852;
-constexpr double kKmPerDegree = kEarthRadiusKm * kPi / 180.0;
+namespace geo = gpslib::geo;
 
-double Radians(double degrees) {
-    return degrees * kPi / 180.0;
-}
+// The core's earth radius, so that both sides agree on which POI lies inside a radius.
+constexpr double kKmPerDegree = geo::kMetresPerDegree / 1000.0;
 
 double DistanceKm(double lat1, double lon1, double lat2, double lon2) {
-    double dLat = Radians(lat2 - lat1), dLon = Radians(lon2 - lon1);
-    double s =
-        std::sin(dLat / 2) * std::sin(dLat / 2) +
-        std::cos(Radians(lat1)) * std::cos(Radians(lat2)) * std::sin(dLon / 2) * std::sin(dLon / 2);
-    return 2.0 * std::asin(std::sqrt(std::min(1.0, s))) * kEarthRadiusKm;
-}
-
-double BearingDegrees(double lat1, double lon1, double lat2, double lon2) {
-    double y = std::sin(Radians(lon2 - lon1)) * std::cos(Radians(lat2));
-    double x = std::cos(Radians(lat1)) * std::sin(Radians(lat2)) -
-               std::sin(Radians(lat1)) * std::cos(Radians(lat2)) * std::cos(Radians(lon2 - lon1));
-    double b = std::atan2(y, x) * 180.0 / kPi;
-    return b < 0 ? b + 360.0 : b;
+    return geo::Distance({lat1, lon1}, {lat2, lon2}) / 1000.0;
 }
 
 // The direction's centre in degrees from north, or -1 when every direction passes.
@@ -173,7 +157,7 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
     const double dLat = outer / kKmPerDegree;
     double minLat = q.latitude - dLat, maxLat = q.latitude + dLat;
     double minLon = -180.0, maxLon = 180.0;
-    const double cosLat = std::cos(Radians(q.latitude));
+    const double cosLat = std::cos(geo::Radians(q.latitude));
     if (minLat > -90.0 && maxLat < 90.0 && cosLat > 0.0) {
         const double dLon = outer / (kKmPerDegree * cosLat);
         if (dLon < 180.0 && q.longitude - dLon >= -180.0 && q.longitude + dLon <= 180.0)
@@ -189,7 +173,7 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
         const double hLat = half / kKmPerDegree;
         const double lowLat = q.latitude - hLat, highLat = q.latitude + hLat;
         if (lowLat > -80.0 && highLat < 80.0) {
-            const double widest = std::cos(Radians(
+            const double widest = std::cos(geo::Radians(
                 lowLat * highLat <= 0.0 ? 0.0 : std::min(std::fabs(lowLat), std::fabs(highLat))));
             const double hLon = half / (kKmPerDegree * widest);
             hole = {lowLat, highLat, q.longitude - hLon, q.longitude + hLon};
@@ -215,7 +199,7 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
             if ((inner > 0.0 && d <= inner) || d > outer) continue; // the first ring holds 0
             if (centre >= 0.0) {
                 double off = std::fabs(
-                    BearingDegrees(q.latitude, q.longitude, p.latitude, p.longitude) - centre);
+                    geo::Bearing({q.latitude, q.longitude}, {p.latitude, p.longitude}) - centre);
                 if (std::min(off, 360.0 - off) > 45.0) continue;
             }
             ring.push_back(PoiHit{p.name, p.key, d});
