@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "StreetNames.h"
 #include "formats/HouseNumber.h"
 #include "os/codepage.h"
 
@@ -70,38 +71,6 @@ void SideFor(double relative, int side, Branch* b) {
 }
 
 } // namespace
-
-std::string ExpandAbbreviations(const std::string& name) {
-    static const std::map<std::string, std::string> kWords = {
-        {"st", "Street"},    {"ave", "Avenue"},     {"av", "Avenue"},    {"rd", "Road"},
-        {"dr", "Drive"},     {"blvd", "Boulevard"}, {"ln", "Lane"},      {"ct", "Court"},
-        {"pl", "Place"},     {"sq", "Square"},      {"hwy", "Highway"},  {"pkwy", "Parkway"},
-        {"ter", "Terrace"},  {"cir", "Circle"},     {"n", "North"},      {"s", "South"},
-        {"e", "East"},       {"w", "West"},         {"ne", "Northeast"}, {"nw", "Northwest"},
-        {"se", "Southeast"}, {"sw", "Southwest"},   {"mt", "Mount"},     {"ft", "Fort"},
-        {"str", "Strasse"}};
-    std::string out;
-    std::size_t i = 0;
-    bool first = true;
-    while (i < name.size()) {
-        std::size_t j = name.find(' ', i);
-        if (j == std::string::npos) j = name.size();
-        std::string word = name.substr(i, j - i);
-        std::string key = AsciiLower(word);
-        if (!key.empty() && key.back() == '.') key.pop_back();
-        auto it = kWords.find(key);
-        bool last = j >= name.size();
-        if (key == "st" && first && !last)
-            word = "Saint";
-        else if (it != kWords.end() && (key.size() > 1 || first || last) && !(first && last))
-            word = it->second;
-        out += word;
-        if (j < name.size()) out.push_back(' ');
-        i = j + 1;
-        first = false;
-    }
-    return out;
-}
 
 // ---- Maps ---------------------------------------------------------------------------------------
 

@@ -190,9 +190,6 @@ private:
     mutable RouteScratch m_routeScratch; // the search's memory, reused (calls are serialised)
 };
 
-// Abbreviations of street names written out, word by word.
-std::string ExpandAbbreviations(const std::string& name);
-
 } // namespace gpsmap
 
 #endif // MAPENGINE_ENGINE_H_

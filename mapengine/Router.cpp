@@ -6,7 +6,7 @@
 #include <limits>
 #include <queue>
 
-#include "Engine.h"
+#include "StreetNames.h"
 
 namespace gpsmap {
 namespace {
