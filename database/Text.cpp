@@ -17,8 +17,7 @@ std::u32string FoldToCodePoints(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
-        const char32_t folded =
-            gpslib::formats::FoldCodePoint(gpslib::formats::DecodeUtf8(utf8, &at));
+        const char32_t folded = gpslib::formats::FoldCodePoint(gpslib::os::DecodeUtf8(utf8, &at));
         if (folded != gpslib::formats::kDroppedMark) out.push_back(folded);
     }
     return out;

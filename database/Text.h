@@ -10,8 +10,9 @@
 namespace gpsdb {
 
 // `utf8` lower-cased with its accents removed ("Éléphant" -> "elephant"), for Latin, Greek and
-// Cyrillic letters; combining accents are dropped; invalid bytes become U+FFFD. The folding is
-// the one the POI files' word index follows (formats/WordFold.h).
+// Cyrillic letters; combining accents are dropped; invalid bytes become U+FFFD, one per broken
+// piece as gpslib::os::DecodeUtf8 reads them. The folding is the one the POI files' word index
+// follows (formats/WordFold.h).
 std::string Fold(std::string_view utf8);
 
 enum class MatchMode {

@@ -40,7 +40,7 @@ int TokenizeWords(Fts5Tokenizer*, void* context, int, const char* text, int size
     };
     for (std::size_t at = 0; at < utf8.size();) {
         const std::size_t from = at;
-        const char32_t folded = formats::FoldCodePoint(formats::DecodeUtf8(utf8, &at));
+        const char32_t folded = formats::FoldCodePoint(os::DecodeUtf8(utf8, &at));
         if (folded == formats::kDroppedMark) continue;
         if (formats::IsWordChar(folded)) {
             if (token.empty()) start = from;

@@ -79,23 +79,6 @@ char32_t FoldLetter(char32_t c) {
 
 } // namespace
 
-char32_t DecodeUtf8(std::string_view s, std::size_t* at) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    unsigned char b = byte((*at)++);
-    if (b < 0x80) return b;
-    int extra = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
-    if (extra < 0 || b >= 0xF5) return 0xFFFD;
-    char32_t c = b & (0x3F >> extra);
-    for (int i = 0; i < extra; ++i) {
-        if (*at >= s.size() || (byte(*at) & 0xC0) != 0x80) return 0xFFFD;
-        c = (c << 6) | (byte((*at)++) & 0x3F);
-    }
-    if ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-        (c >= 0xD800 && c <= 0xDFFF))
-        return 0xFFFD;
-    return c;
-}
-
 char32_t FoldCodePoint(char32_t c) {
     auto in = [c](char32_t from, char32_t to) { return c >= from && c <= to; };
     // The accents that mark a letter's variant are removed; the other combining marks break

@@ -1,17 +1,12 @@
 // The one folding of text that both the literal comparison of searches and the POI files' word
 // index follow: case and accents ignored, and words made of the same characters. Sharing it is
 // what lets the word index narrow a search without ever dropping a record the comparison
-// accepts.
+// accepts. Both decode their UTF-8 with gpslib::os::DecodeUtf8, so bad bytes become U+FFFD
+// (one per maximal ill-formed subpart), which is no word character.
 #ifndef FORMATS_WORDFOLD_H_
 #define FORMATS_WORDFOLD_H_
 
-#include <cstddef>
-#include <string_view>
-
 namespace gpslib::formats {
-
-// Decodes one code point of `utf8` at *at, advancing it; malformed sequences answer U+FFFD.
-char32_t DecodeUtf8(std::string_view utf8, std::size_t* at);
 
 // What FoldCodePoint answers for a combining accent that folding removes.
 constexpr char32_t kDroppedMark = 0x110000;

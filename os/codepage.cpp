@@ -61,62 +61,51 @@ void AppendUtf8(std::string* out, char32_t cp) {
     }
 }
 
+char32_t DecodeUtf8(std::string_view utf8, std::size_t* at) {
+    const std::size_t n = utf8.size();
+    const auto lead = static_cast<unsigned char>(utf8[(*at)++]);
+    if (lead < 0x80) return lead;
+    // Well-formed sequences as Unicode's table 3-7 lists them: the second byte's range depends
+    // on the lead byte, which rules out overlongs, surrogates and values past U+10FFFF.
+    int trail = 0;
+    char32_t cp = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        trail = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        trail = 2;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) lo = 0xA0;
+        if (lead == 0xED) hi = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        trail = 3;
+        cp = lead & 0x07;
+        if (lead == 0xF0) lo = 0x90;
+        if (lead == 0xF4) hi = 0x8F;
+    } else {
+        return kReplacement;
+    }
+    for (int taken = 0; taken < trail; ++taken) {
+        // The bytes taken so far are one maximal ill-formed subpart; the byte that breaks it
+        // is left to start the next sequence.
+        if (*at >= n) return kReplacement;
+        const auto b = static_cast<unsigned char>(utf8[*at]);
+        if (b < lo || b > hi) return kReplacement;
+        cp = (cp << 6) | (b & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+        ++*at;
+    }
+    return cp;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    const std::size_t n = utf8.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        // Well-formed sequences as Unicode's table 3-7 lists them: the second byte's range
-        // depends on the lead byte, which rules out overlongs, surrogates and values past U+10FFFF.
-        int trail = 0;
-        std::uint32_t cp = 0;
-        unsigned char lo = 0x80;
-        unsigned char hi = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trail = 1;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trail = 2;
-            cp = lead & 0x0F;
-            if (lead == 0xE0) lo = 0xA0;
-            if (lead == 0xED) hi = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trail = 3;
-            cp = lead & 0x07;
-            if (lead == 0xF0) lo = 0x90;
-            if (lead == 0xF4) hi = 0x8F;
-        } else {
-            out.push_back(kReplacement);
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        int taken = 0;
-        while (taken < trail && j < n) {
-            const auto b = static_cast<unsigned char>(utf8[j]);
-            if (b < lo || b > hi) break;
-            cp = (cp << 6) | (b & 0x3F);
-            lo = 0x80;
-            hi = 0xBF;
-            ++j;
-            ++taken;
-        }
-        if (taken == trail) {
-            AppendUtf16(&out, cp);
-        } else {
-            // The bytes consumed so far are one maximal ill-formed subpart; the byte that
-            // broke it starts afresh.
-            out.push_back(kReplacement);
-        }
-        i = j;
-    }
+    for (std::size_t at = 0; at < utf8.size();)
+        AppendUtf16(&out, DecodeUtf8(utf8, &at));
     return out;
 }
 

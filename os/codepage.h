@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,16 @@ namespace gpslib::os {
 // the 8-bit code page that trace files, annotations and direction files are written in.
 // The 8-bit code page is Windows-1252. None of these functions fails: bad input is replaced.
 
-// Invalid UTF-8 (stray or missing continuation bytes, overlong forms, encoded surrogates,
-// values above U+10FFFF, bytes F5-FF) becomes U+FFFD, one per maximal ill-formed subpart as
-// Unicode recommends, so "\xE2\x82" + "A" gives U+FFFD "A" and the "A" survives.
+// The code point of `utf8` that starts at *at; *at moves past it. The only UTF-8 decoder of
+// gpslib, so every reader of UTF-8 treats bad input alike: invalid UTF-8 (stray or missing
+// continuation bytes, overlong forms, encoded surrogates, values above U+10FFFF, bytes C0, C1
+// and F5-FF) answers U+FFFD, one per maximal ill-formed subpart as Unicode recommends. The
+// byte that breaks a sequence is not taken: it starts the next one, so "\xE2\x82" + "A" gives
+// U+FFFD then "A" and the "A" survives. REQUIRES: *at < utf8.size().
+char32_t DecodeUtf8(std::string_view utf8, std::size_t* at);
+
+// The whole text through DecodeUtf8; each U+FFFD it answers stays U+FFFD (and becomes '?' in
+// the code page).
 std::u16string Utf8ToUtf16(std::string_view utf8);
 
 // Unpaired surrogates become U+FFFD.

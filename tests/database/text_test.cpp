@@ -39,6 +39,23 @@ TEST(DbText, FoldsCaseAndAccents) {
         EXPECT_EQ(Fold(r.in), r.out) << r.in;
 }
 
+// One decoder reads every UTF-8 text: the folding puts a U+FFFD exactly where the code-page
+// conversion does, one per broken piece.
+TEST(DbText, BadBytesFoldAsTheCodePageReadsThem) {
+    const char* const rows[] = {
+        "ab\xE0\x80\xAF"
+        "cd",            // overlong
+        "\xED\xA0\x80x", // encoded surrogate
+        "x\xF0\x9F\x98", // truncated
+        "\xC0\xAFz\x80", // overlong lead, stray continuation
+        "\xE2\xC3"
+        "a",                // a lead interrupted by a lead, itself cut short
+        "\xF4\x90\x80\x80", // above U+10FFFF
+    };
+    for (const char* bad : rows)
+        EXPECT_EQ(Fold(bad), gpslib::os::Utf16ToUtf8(gpslib::os::Utf8ToUtf16(bad))) << bad;
+}
+
 // Street and place names: letters people also write as two match either spelling, both ways;
 // the POI search's Fold keeps them, as its word index does.
 TEST(DbText, NamesMatchLettersWrittenAsTwo) {

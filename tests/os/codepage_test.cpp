@@ -4,14 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace gpslib::os {
 namespace {
 
-// Ill-formed input follows Unicode's "maximal subpart" practice: one U+FFFD per broken piece,
-// and the byte that broke a sequence is read again as the start of the next. (Well-formed
-// input of every length is pinned down by the round trip below.)
-TEST(CodePageTest, Utf8ToUtf16DecodesAndReplaces) {
+TEST(CodePageTest, Utf8ToUtf16Decodes) {
     const struct {
         const char* name;
         std::string utf8;
@@ -20,23 +18,58 @@ TEST(CodePageTest, Utf8ToUtf16DecodesAndReplaces) {
         {"ascii with NUL", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         {"two- and three-byte", "Caf\xC3\xA9 \xE2\x80\x94", u"Caf\u00E9 \u2014"},
         {"four-byte to pair", "\xF0\x9F\x98\x80", u"\U0001F600"},
-        {"lone continuation", "a\x80z", u"a\uFFFDz"},
-        {"overlong two-byte", "\xC0\xAF", u"\uFFFD\uFFFD"},
-        {"overlong three-byte", "\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD"},
-        {"overlong four-byte", "\xF0\x80\x80\xAF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
-        {"F5 lead", "\xF5\x80", u"\uFFFD\uFFFD"},
-        {"truncated three-byte then ASCII",
-         "\xE2\x82"
-         "A",
-         u"\uFFFD"
-         u"A"},
-        {"truncated four-byte at end", "x\xF0\x9F\x98", u"x\uFFFD"},
-        {"lead interrupted by lead", "\xE2\xC3\xA9", u"\uFFFD\u00E9"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.name;
+}
+
+// Ill-formed input follows Unicode's "maximal subpart" practice: one U+FFFD per broken piece,
+// and the byte that broke a sequence is read again as the start of the next. The decoder is the
+// only one: the UTF-16 and code-page conversions and the word folding of searches
+// (formats/WordFold.h) all read through it, so they all put a U+FFFD (in the code page a '?')
+// in the same places. (Well-formed input of every length is pinned down by the round trip
+// below.)
+TEST(CodePageTest, BadUtf8GivesOneReplacementPerBrokenPiece) {
+    const struct {
+        const char* name;
+        std::string utf8;
+        std::u32string decoded;
+        std::vector<std::size_t> stops; // where each DecodeUtf8 call leaves the position
+    } cases[] = {
+        {"lone continuation", "a\x80z", U"a\uFFFDz", {1, 2, 3}},
+        {"two continuations", "\x80\xBF", U"\uFFFD\uFFFD", {1, 2}},
+        {"overlong two-byte", "\xC0\xAF", U"\uFFFD\uFFFD", {1, 2}},
+        {"overlong three-byte", "\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD", {1, 2, 3}},
+        {"overlong four-byte", "\xF0\x80\x80\xAF", U"\uFFFD\uFFFD\uFFFD\uFFFD", {1, 2, 3, 4}},
+        {"encoded surrogate", "\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD", {1, 2, 3}},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD", {1, 2, 3, 4}},
+        {"F5 lead", "\xF5\x80", U"\uFFFD\uFFFD", {1, 2}},
+        {"truncated three-byte then ASCII",
+         "\xE2\x82"
+         "A",
+         U"\uFFFD"
+         "A",
+         {2, 3}},
+        {"truncated four-byte at end", "x\xF0\x9F\x98", U"x\uFFFD", {1, 4}},
+        {"lead interrupted by lead", "\xE2\xC3\xA9", U"\uFFFD\u00E9", {1, 3}},
+    };
+    for (const auto& c : cases) {
+        std::u32string decoded;
+        std::vector<std::size_t> stops;
+        for (std::size_t at = 0; at < c.utf8.size();) {
+            decoded.push_back(DecodeUtf8(c.utf8, &at));
+            stops.push_back(at);
+        }
+        EXPECT_EQ(decoded, c.decoded) << c.name;
+        EXPECT_EQ(stops, c.stops) << c.name;
+        // Every answer here lies in the Basic Multilingual Plane: one UTF-16 unit each.
+        EXPECT_EQ(Utf8ToUtf16(c.utf8), std::u16string(c.decoded.begin(), c.decoded.end()))
+            << c.name;
+        std::string cp1252;
+        for (char32_t cp : c.decoded)
+            cp1252.push_back(cp == 0xFFFD ? '?' : static_cast<char>(cp));
+        EXPECT_EQ(Utf8ToCp1252(c.utf8), cp1252) << c.name;
+    }
 }
 
 TEST(CodePageTest, Utf16ToUtf8ReplacesUnpairedSurrogates) {
