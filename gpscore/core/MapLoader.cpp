@@ -7,6 +7,7 @@
 #include "os/env.h"
 #include "os/path.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -14,8 +15,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kNoMapsWithoutEngine = 20732;
 
 std::string Utf8(std::u16string_view text) {
     return gpslib::ToUtf8(text);
@@ -27,7 +26,7 @@ std::u16string MapLoader::Load() {
     m_context.Log("LoadMapsAndPOIs: enter");
     ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
     IGPSMap* map = m_context.m_pGPSMap.Get();
-    if (!settings || map == nullptr) return m_context.String(kNoMapsWithoutEngine);
+    if (!settings || map == nullptr) return m_context.String(ids::kNoMapsWithoutEngine);
 
     Bstr mapDirectory, settingsDirectory;
     VARIANT_BOOL searchOther = VARIANT_FALSE;

@@ -55,7 +55,7 @@ void ReadSystemSettings(gpslib::os::Env& env, std::u16string_view directory,
 void ReadReceiverSettings(gpslib::os::Env& env, std::u16string_view directory,
                           gpslib::ComPtr<IGPSSettingsObject>& current);
 // The two names are the texts the category and subcategory names take when the file lacks them
-// (resource strings 29993 and 29994, looked up by the caller).
+// (strings AllCategories and AllSubcategories, looked up by the caller).
 void ReadLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory,
                             gpslib::ComPtr<ILookaroundSettingsObject>& current,
                             std::u16string_view defaultCategoryName,

@@ -14,6 +14,7 @@
 #include "orientation/WhereAmI.h"
 #include "poi/POILookaround.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 #include "route/RouteFollower.h"
 
 namespace gpscore {
@@ -22,17 +23,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kReceiverConnected = 20014;
-constexpr int kNamedReceiverConnected = 20015;
-constexpr int kNamedReceiverLost = 20016;
-constexpr int kReceiverLost = 20009;
-constexpr int kPositionFound = 20737;
-constexpr int kArrivedAtDestination = 20109;
-constexpr int kDestinationAhead = 20735;
-constexpr int kReachedVirtual = 20705;
-constexpr int kVirtualAhead = 20736;
-constexpr int kFirstFixPlace = 21056;
 
 // Spoken parts joined into sentences: each part ends with a full stop, one space between.
 void AppendSentence(std::u16string& text, std::u16string_view part) {
@@ -287,10 +277,10 @@ std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
 bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {
     ComPtr<ILocationObject> destination = m_parts.destination.Location();
     if (!destination || from == nullptr) return false;
-    return m_parts.events.Raise(
-        EventKind::kArrivedNearDestination,
-        ArrivalPhrase(from, heading, destination.Get(), kArrivedAtDestination, kDestinationAhead),
-        destination.Get());
+    return m_parts.events.Raise(EventKind::kArrivedNearDestination,
+                                ArrivalPhrase(from, heading, destination.Get(),
+                                              ids::kDestinationReached, ids::kDestinationAhead),
+                                destination.Get());
 }
 
 bool PollCycle::ArrivedNearVirtualEvent() {
@@ -305,17 +295,19 @@ bool PollCycle::ArrivedNearVirtualEvent() {
     unnamed->SetName(Bstr(u"").Get());
     SHORT heading = -1;
     m_parts.receiver.Record()->GetHeadingDegrees(&heading);
-    return m_parts.events.Raise(
-        EventKind::kArrivedNearVirtual,
-        ArrivalPhrase(gps.Get(), heading, unnamed.Get(), kReachedVirtual, kVirtualAhead),
-        virtualPlace.Get());
+    return m_parts.events.Raise(EventKind::kArrivedNearVirtual,
+                                ArrivalPhrase(gps.Get(), heading, unnamed.Get(),
+                                              ids::kVirtualPositionReached,
+                                              ids::kVirtualPositionAhead),
+                                virtualPlace.Get());
 }
 
 bool PollCycle::GPSConnectionGainedEvent() {
     const std::u16string name = ReceiverName();
     const std::u16string text =
-        name.empty() ? m_parts.context.String(kReceiverConnected)
-                     : m_parts.context.m_pUtility->FormatString(kNamedReceiverConnected, {name});
+        name.empty()
+            ? m_parts.context.String(ids::kReceiverConnected)
+            : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionGained, text,
                                 m_parts.receiver.Location().Get());
 }
@@ -323,8 +315,9 @@ bool PollCycle::GPSConnectionGainedEvent() {
 bool PollCycle::GPSConnectionLostEvent() {
     const std::u16string name = ReceiverName();
     const std::u16string text =
-        name.empty() ? m_parts.context.String(kReceiverLost)
-                     : m_parts.context.m_pUtility->FormatString(kNamedReceiverLost, {name});
+        name.empty()
+            ? m_parts.context.String(ids::kReceiverNotConnected)
+            : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverNotConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionLost, text,
                                 m_parts.receiver.Location().Get());
 }
@@ -334,7 +327,7 @@ bool PollCycle::GPSGainedFixEvent() {
     Bstr accuracy;
     m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
     std::u16string text;
-    AppendSentence(text, m_parts.context.String(kPositionFound));
+    AppendSentence(text, m_parts.context.String(ids::kPositionFound));
     AppendSentence(text, accuracy.View());
     std::u16string street, city, map;
     if (m_parts.whereAmI.NearestPlaceNames(here.Get(), &street, &city, &map)) {
@@ -346,7 +339,7 @@ bool PollCycle::GPSGainedFixEvent() {
     const bool made = m_parts.events.Raise(EventKind::kGainedFix, text, here.Get());
     if (made && !m_bFirstFix) {
         m_bFirstFix = true;
-        m_parts.places.AddToHistory(here.Get(), m_parts.context.String(kFirstFixPlace));
+        m_parts.places.AddToHistory(here.Get(), m_parts.context.String(ids::kFirstFixPlace));
     }
     return made;
 }

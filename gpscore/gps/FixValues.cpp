@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/Utility.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -14,17 +15,6 @@ constexpr double kKnotsPerMph = 0.868976240408186;
 constexpr double kBritishKnotsPerMph = 0.8684210526279225;
 constexpr double kMetresPerFoot = 0.304799999536704;
 constexpr double kFeetPerMetre = 3.2808399;
-
-// The resource texts of the accuracy sentence.
-constexpr int kNoReceiverSelected = 20733;
-constexpr int kNoConnection = 20009;
-constexpr int kNoConnectionNamed = 20016; // %s receiver name
-constexpr int kMetresWord = 20611;
-constexpr int kFeetWord = 20612;
-constexpr int kAccurateTo = 20615;         // %s differential, %d value, %s unit, %d satellites
-constexpr int kNoFixSatellites = 20616;    // %d satellites
-constexpr int kAccurateToInertial = 20617; // %s differential, %d value, %s unit
-constexpr int kDifferentialWord = 20622;
 
 // The whole part of `value` in the interface's 16 bits. A value beyond 32 bits (or not a
 // number) has no whole part to keep and gives 0.
@@ -83,25 +73,28 @@ std::u16string AccuracyDescription(const FixAccuracy& fix) {
         receiver->GetGPSReceiverType(&type);
         receiver->GetGPSReceiverName(name.Put());
     }
-    if (type == GPSTypeNone) return utility->GetString(kNoReceiverSelected);
+    if (type == GPSTypeNone) return utility->GetString(ids::kNoReceiverSelected);
     if (fix.quality == GPSQualityNoGPS) {
-        return name.View().empty() ? utility->GetString(kNoConnection)
-                                   : utility->FormatString(kNoConnectionNamed, {name.View()});
+        return name.View().empty()
+                   ? utility->GetString(ids::kReceiverNotConnected)
+                   : utility->FormatString(ids::kNamedReceiverNotConnected, {name.View()});
     }
     const std::int64_t satellites = fix.satellites;
     if (fix.meters != -1.0 && fix.quality >= GPSQualityPoor) {
         const Units units = utility->CurrentUnits();
         const std::int64_t value = AccuracyInUnits(fix.meters, units);
-        const std::u16string unit = utility->GetString(units == Metric ? kMetresWord : kFeetWord);
+        const std::u16string unit =
+            utility->GetString(units == Metric ? ids::kMetresWord : ids::kFeetWord);
         const std::u16string differential =
-            fix.differential ? utility->GetString(kDifferentialWord) : std::u16string();
+            fix.differential ? utility->GetString(ids::kDifferentialWord) : std::u16string();
         if (fix.quality == GPSQualityInertial && fix.satellites == 0)
-            return utility->FormatString(kAccurateToInertial, {std::u16string_view(differential),
-                                                               value, std::u16string_view(unit)});
-        return utility->FormatString(kAccurateTo, {std::u16string_view(differential), value,
-                                                   std::u16string_view(unit), satellites});
+            return utility->FormatString(
+                ids::kAccurateToInertial,
+                {std::u16string_view(differential), value, std::u16string_view(unit)});
+        return utility->FormatString(ids::kAccurateTo, {std::u16string_view(differential), value,
+                                                        std::u16string_view(unit), satellites});
     }
-    return utility->FormatString(kNoFixSatellites, {satellites});
+    return utility->FormatString(ids::kNoFixSatellites, {satellites});
 }
 
 } // namespace gpscore

@@ -6,29 +6,13 @@
 
 #include "core/Utility.h"
 #include "formats/Geodesy.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 namespace {
 
 // Receivers of the process whose directions are coarse now.
 std::atomic<int> g_coarseReceivers{0};
-
-// String ids of the words and formats used here.
-enum : int {
-    kNoDirection = 20169,
-    kAhead = 20186,
-    kAheadLeft = 20187,
-    kAheadRight = 20188,
-    kLeft = 20189,
-    kRight = 20190,
-    kBehind = 20191,
-    kBehindLeft = 20192,
-    kBehindRight = 20193,
-    kBehindSideBiased = 20194,
-    kLeftRightDegreesFormat = 20195,
-    kClockFormat = 20580,
-    kWaypointLabelTemplate = 21012,
-};
 
 bool InRange(int value, int low, int high) {
     return value >= low && value <= high;
@@ -40,17 +24,19 @@ bool IsAhead(int r) {
 }
 
 int AheadLeftId(int r, bool coarse, bool sideBiased) {
-    if (IsAhead(r)) return kAhead;
-    if (InRange(r, 23, 67)) return coarse ? kAhead : kAheadRight;
-    if (InRange(r, 68, 112)) return kRight;
-    if (InRange(r, 113, 134)) return sideBiased ? kRight : coarse ? kBehind : kBehindRight;
-    if (InRange(r, 135, 157)) return kBehind;
-    if (InRange(r, 158, 202)) return sideBiased ? kBehindSideBiased : kBehind;
-    if (InRange(r, 203, 224)) return sideBiased ? kLeft : coarse ? kBehind : kBehindLeft;
-    if (InRange(r, 225, 247)) return coarse ? kBehind : kBehindLeft;
-    if (InRange(r, 248, 292)) return kLeft;
-    if (InRange(r, 293, 337)) return coarse ? kAhead : kAheadLeft;
-    return kNoDirection;
+    if (IsAhead(r)) return ids::kAhead;
+    if (InRange(r, 23, 67)) return coarse ? ids::kAhead : ids::kAheadRight;
+    if (InRange(r, 68, 112)) return ids::kRight;
+    if (InRange(r, 113, 134))
+        return sideBiased ? ids::kRight : coarse ? ids::kBehind : ids::kBehindRight;
+    if (InRange(r, 135, 157)) return ids::kBehind;
+    if (InRange(r, 158, 202)) return sideBiased ? ids::kBehindSideBiased : ids::kBehind;
+    if (InRange(r, 203, 224))
+        return sideBiased ? ids::kLeft : coarse ? ids::kBehind : ids::kBehindLeft;
+    if (InRange(r, 225, 247)) return coarse ? ids::kBehind : ids::kBehindLeft;
+    if (InRange(r, 248, 292)) return ids::kLeft;
+    if (InRange(r, 293, 337)) return coarse ? ids::kAhead : ids::kAheadLeft;
+    return ids::kNoDirection;
 }
 
 // Ids of one family of mile texts: precise below and from 530 feet of remainder, the three
@@ -59,8 +45,16 @@ struct MileIds {
     int preciseLow, preciseHigh, quarter, half, threeQuarters, many, one;
 };
 
-constexpr MileIds kStatuteMiles{20501, 20502, 20503, 20504, 20505, 20506, 20507};
-constexpr MileIds kNauticalMiles{20510, 20511, 20512, 20513, 20514, 20515, 20516};
+constexpr MileIds kStatuteMiles{
+    ids::kMilesLeadingZero,       ids::kMiles,      ids::kAboutQuarterMile, ids::kAboutHalfMile,
+    ids::kAboutThreeQuartersMile, ids::kAboutMiles, ids::kAboutOneMile};
+constexpr MileIds kNauticalMiles{ids::kNauticalMilesLeadingZero,
+                                 ids::kNauticalMiles,
+                                 ids::kAboutQuarterNauticalMile,
+                                 ids::kAboutHalfNauticalMile,
+                                 ids::kAboutThreeQuartersNauticalMile,
+                                 ids::kAboutNauticalMiles,
+                                 ids::kAboutOneNauticalMile};
 
 gpslib::ComPtr<ILocationObject> LocationOf(IWaypointObject* step) {
     gpslib::ComPtr<ILocationObject> location;
@@ -110,7 +104,7 @@ Units Wording::CurrentUnits() const {
 }
 
 std::u16string Wording::ClockText(int hour) const {
-    return Format(kClockFormat, {std::int64_t{hour}});
+    return Format(ids::kClockHour, {std::int64_t{hour}});
 }
 
 // Words for the four cardinal sectors, clock hours between them.
@@ -121,13 +115,13 @@ std::u16string Wording::ComboText(int r, bool sideBiased) const {
     static constexpr Sector kClockSectors[] = {{23, 44, 1},    {45, 67, 2},   {113, 134, 4},
                                                {135, 157, 5},  {203, 224, 7}, {225, 247, 8},
                                                {293, 314, 10}, {315, 337, 11}};
-    if (IsAhead(r)) return Text(kAhead);
-    if (InRange(r, 68, 112)) return Text(kRight);
-    if (InRange(r, 158, 202)) return Text(sideBiased ? kBehindSideBiased : kBehind);
-    if (InRange(r, 248, 292)) return Text(kLeft);
+    if (IsAhead(r)) return Text(ids::kAhead);
+    if (InRange(r, 68, 112)) return Text(ids::kRight);
+    if (InRange(r, 158, 202)) return Text(sideBiased ? ids::kBehindSideBiased : ids::kBehind);
+    if (InRange(r, 248, 292)) return Text(ids::kLeft);
     for (const Sector& sector : kClockSectors)
         if (InRange(r, sector.low, sector.high)) return ClockText(sector.hour);
-    return Text(kNoDirection);
+    return Text(ids::kNoDirection);
 }
 
 // Compass point, the smaller angle between heading and bearing, and the side it lies on.
@@ -137,34 +131,38 @@ std::u16string Wording::LeftRightDegreesText(int h, int bearing, int r) const {
         a = h > bearing ? bearing - h + 360 : h - bearing + 360;
     else
         a = std::abs(bearing - h);
-    int side = a == 0 ? kAhead : InRange(r, 1, 180) ? kRight : kLeft;
+    int side = a == 0 ? ids::kAhead : InRange(r, 1, 180) ? ids::kRight : ids::kLeft;
     std::u16string compass = CompassPointText(bearing);
     std::u16string sideWord = Text(side);
-    return Format(kLeftRightDegreesFormat,
+    return Format(ids::kLeftRightDegrees,
                   {std::u16string_view(compass), std::int64_t{a}, std::u16string_view(sideWord)});
 }
 
 std::u16string Wording::MetricDistanceText(std::int32_t n, bool approximate) const {
-    if (n < 200) return Format(20521, {std::int64_t{n}});
+    if (n < 200) return Format(ids::kMetres, {std::int64_t{n}});
     std::int64_t k = n / 1000;
     if (!approximate) {
         std::int64_t m = n - 1000 * k;
-        return Format(m >= 100 ? 20522 : 20523, {k, m / 10});
+        return Format(m >= 100 ? ids::kKilometres : ids::kKilometresLeadingZero, {k, m / 10});
     }
-    if (k == 0) return Text(n < 300 ? 20525 : n < 600 ? 20526 : 20527);
-    return k == 1 ? Format(20520, {std::int64_t{1}}) : Format(20524, {k});
+    if (k == 0)
+        return Text(n < 300   ? ids::kLessThan300Metres
+                    : n < 600 ? ids::kAboutHalfKilometre
+                              : ids::kLessThanAKilometre);
+    return k == 1 ? Format(ids::kAboutOneKilometre, {std::int64_t{1}})
+                  : Format(ids::kAboutKilometres, {k});
 }
 
 std::u16string Wording::FeetDistanceText(std::int32_t n, bool approximate, Units units) const {
-    if (n < 1000) return Format(20500, {std::int64_t{n}});
+    if (n < 1000) return Format(ids::kFeet, {std::int64_t{n}});
     // British nautical miles are longer but are spoken with the statute mile words.
     const std::int32_t unit = units == Nautical ? 6076 : units == BritishNautical ? 6080 : 5280;
-    const MileIds& ids = units == Nautical ? kNauticalMiles : kStatuteMiles;
+    const MileIds& miles = units == Nautical ? kNauticalMiles : kStatuteMiles;
     std::int64_t q = n / unit;
     std::int64_t m = n % unit;
-    if (!approximate) return Format(m >= 530 ? ids.preciseHigh : ids.preciseLow, {q, m / 53});
-    if (q == 0) return Text(n < 1520 ? ids.quarter : n < 3040 ? ids.half : ids.threeQuarters);
-    return q == 1 ? Format(ids.one, {std::int64_t{1}}) : Format(ids.many, {q});
+    if (!approximate) return Format(m >= 530 ? miles.preciseHigh : miles.preciseLow, {q, m / 53});
+    if (q == 0) return Text(n < 1520 ? miles.quarter : n < 3040 ? miles.half : miles.threeQuarters);
+    return q == 1 ? Format(miles.one, {std::int64_t{1}}) : Format(miles.many, {q});
 }
 
 // The route settings set that `mode` names: 1 the first (GPSMode's), anything else the second.
@@ -180,13 +178,14 @@ bool Wording::NumberingOn(int mode) const {
     return on != 0;
 }
 
-// Template 21012 may itself name $W or $O; `depth` stops such a label from expanding forever.
+// Template NumberedWaypointName may itself name $W or $O; `depth` stops such a label from expanding
+// forever.
 std::u16string Wording::Label(IWaypointObject* step, int mode, int depth) const {
     if (step == nullptr || depth > 1) return {};
     std::u16string name = NameOf(LocationOf(step).Get());
     if (name.empty()) return WaypointNumberText(step, mode);
     if (IndexOf(step) != -1 && NumberingOn(mode))
-        return Expand(Text(kWaypointLabelTemplate), nullptr, nullptr, step, mode, nullptr, u"",
+        return Expand(Text(ids::kNumberedWaypointName), nullptr, nullptr, step, mode, nullptr, u"",
                       depth + 1);
     return name;
 }
@@ -289,31 +288,32 @@ void CountCoarseReceiver(bool on) {
 std::u16string Wording::CompassPointText(int d) const {
     int base;
     if (InRange(d, 338, 360) || d <= 22)
-        base = 20708; // north
+        base = ids::kNorthShort;
     else if (InRange(d, 23, 67))
-        base = 20720; // north-east
+        base = ids::kNorthEastShort;
     else if (InRange(d, 68, 112))
-        base = 20714; // east
+        base = ids::kEastShort;
     else if (InRange(d, 113, 157))
-        base = 20726; // south-east
+        base = ids::kSouthEastShort;
     else if (InRange(d, 158, 202))
-        base = 20711; // south
+        base = ids::kSouthShort;
     else if (InRange(d, 203, 247))
-        base = 20729; // south-west
+        base = ids::kSouthWestShort;
     else if (InRange(d, 248, 292))
-        base = 20717; // west
+        base = ids::kWestShort;
     else if (InRange(d, 293, 337))
-        base = 20723; // north-west
+        base = ids::kNorthWestShort;
     else
-        return Text(kNoDirection);
+        return Text(ids::kNoDirection);
     SystemDescriptions length = Full;
     if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
         settings->GetDefaultCompassDescriptions(&length);
+    // Each point's Short, Full and Both texts follow one another in the table.
     return Text(base + static_cast<int>(length));
 }
 
 std::u16string Wording::HeadingText(int degrees, HeadingType type) const {
-    if (degrees == -1) return Text(kNoDirection);
+    if (degrees == -1) return Text(ids::kNoDirection);
     if (type == Compass) return CompassPointText(degrees);
     std::string digits = std::to_string(degrees);
     return std::u16string(digits.begin(), digits.end());
@@ -321,13 +321,13 @@ std::u16string Wording::HeadingText(int degrees, HeadingType type) const {
 
 std::u16string Wording::RelativeDirectionText(double heading, int bearing, bool sideBiased,
                                               bool coarse) const {
-    if (heading == -1.0) return Text(kNoDirection);
+    if (heading == -1.0) return Text(ids::kNoDirection);
     const int h = static_cast<int>(heading);
     const int r = geo::RelativeAngle(h, bearing);
     switch (HeadingMode()) {
     case ClockFace: {
         int hour = geo::ClockHour(h, bearing);
-        return hour == 0 ? Text(kNoDirection) : ClockText(hour);
+        return hour == 0 ? Text(ids::kNoDirection) : ClockText(hour);
     }
     case AheadLeft:
         return Text(AheadLeftId(r, coarse, sideBiased));
@@ -336,7 +336,7 @@ std::u16string Wording::RelativeDirectionText(double heading, int bearing, bool 
     case LeftRightDegreesCompass:
         return LeftRightDegreesText(h, bearing, r);
     }
-    return Text(kNoDirection);
+    return Text(ids::kNoDirection);
 }
 
 std::u16string Wording::DistanceText(std::int32_t distance, bool approximate) const {
@@ -357,7 +357,9 @@ std::u16string Wording::WaypointNumberText(IWaypointObject* step, int mode) cons
     SystemDescriptions length = Full;
     if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
         settings->GetNumberingDescriptions(&length);
-    int id = length == Both ? 21005 : length == Short ? 21006 : 21007;
+    int id = length == Both    ? ids::kWaypointLabelBoth
+             : length == Short ? ids::kWaypointLabelShort
+                               : ids::kWaypointLabelFull;
     return Format(id, {std::int64_t{index}});
 }
 

@@ -59,8 +59,8 @@ public:
     // the first route settings set (GPSMode's), any other value the second (VirtualMode's).
     std::u16string WaypointNumberText(IWaypointObject* step, int mode) const;
 
-    // The step's location name (with its number through template 21012 while numbering is on), or
-    // the number text for an unnamed step; empty without a step.
+    // The step's location name (with its number through template NumberedWaypointName while
+    // numbering is on), or the number text for an unnamed step; empty without a step.
     std::u16string WaypointLabel(IWaypointObject* step, int mode) const;
 
     // Expands template `id` (see ExpandDescriptionText).

@@ -10,6 +10,7 @@
 #include "core/Utility.h"
 #include "orientation/DestinationObject.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -17,10 +18,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kNoDestination = 20062;
-constexpr int kNoGPSPosition = 20745;
-constexpr int kNoVirtualPosition = 20746;
 
 std::u16string Lower(std::u16string text) {
     for (char16_t& c : text) {
@@ -142,16 +139,16 @@ HRESULT Destination::WhereIs(Mode eMode, IDescriptionConfigurationObject* pConfi
     };
     ComPtr<ILocationObject> target;
     if (m_pDestination) m_pDestination->GetLocation(target.Put());
-    if (!IsValidPlace(target.Get())) return answer(kNoDestination);
+    if (!IsValidPlace(target.Get())) return answer(ids::kNoDestination);
     if (eMode == VirtualMode) {
         ComPtr<ILocationObject> here;
         if (walker != nullptr) walker->GetLocation(here.Put());
-        if (!IsValidPlace(here.Get())) return answer(kNoVirtualPosition);
+        if (!IsValidPlace(here.Get())) return answer(ids::kNoVirtualPosition);
         return walker->GetDistanceAndHeadingAndName(target.Get(), pConfig, pbstrDescription);
     }
     ComPtr<ILocationObject> here;
     if (gps != nullptr) gps->GetLocation(here.Put());
-    if (!IsValidPlace(here.Get())) return answer(kNoGPSPosition);
+    if (!IsValidPlace(here.Get())) return answer(ids::kNoGpsPosition);
     SHORT heading = -1;
     gps->GetHeadingDegrees(&heading);
     return gps->GetDistanceAndHeadingAndName(heading, target.Get(), pConfig, pbstrDescription);

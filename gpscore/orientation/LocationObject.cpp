@@ -6,6 +6,9 @@
 #include "core/Utility.h"
 #include "formats/Geodesy.h"
 #include "orientation/Descriptions.h"
+#include "resources/StringIds.h"
+
+namespace ids = gpslib::ids;
 
 namespace {
 
@@ -48,16 +51,6 @@ void ApplyHemisphere(double* coordinate, bool negative) {
     if ((negative && *coordinate > 0.0) || (!negative && *coordinate < 0.0))
         *coordinate = -*coordinate;
 }
-
-// String ids of the location descriptions.
-enum : int {
-    kNoDirection = 20169,
-    kTargetUnknown = 20178,
-    kTargetWithoutPositionTemplate = 20179,
-    kUserWithoutPositionTemplate = 20180,
-    kPositionNotValid = 20734,
-    kUserWithoutPositionDetailsTemplate = 22010,
-};
 
 // The target as this object sees it: its own validity answer and its coordinates. A missing
 // target counts as one without a position.
@@ -250,9 +243,9 @@ HRESULT CLocationObject::GetBearing(HeadingType eHeadingType, ILocationObject* p
     if (pbstrBearing == nullptr) return E_POINTER;
     Target target = ReadTarget(pTo);
     gpscore::geo::Position from{m_dLatitude, m_dLongitude};
-    if (!HasPosition() || !target.valid) return Answer(pbstrBearing, Text(kPositionNotValid));
+    if (!HasPosition() || !target.valid) return Answer(pbstrBearing, Text(ids::kPositionUnknown));
     if (gpscore::geo::IsSamePoint(from, target.position))
-        return Answer(pbstrBearing, Text(kNoDirection));
+        return Answer(pbstrBearing, Text(ids::kNoDirection));
     return Answer(
         pbstrBearing,
         Words().HeadingText(gpscore::geo::BearingDegrees(from, target.position), eHeadingType));
@@ -265,13 +258,13 @@ HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo
     Target target = ReadTarget(pTo);
     gpscore::geo::Position from{m_dLatitude, m_dLongitude};
     if (!HasPosition() || !target.valid)
-        return Answer(pbstrRelativeHeading, Text(kPositionNotValid));
+        return Answer(pbstrRelativeHeading, Text(ids::kPositionUnknown));
     if (gpscore::geo::IsSamePoint(from, target.position))
-        return Answer(pbstrRelativeHeading, Text(kNoDirection));
+        return Answer(pbstrRelativeHeading, Text(ids::kNoDirection));
     int bearing = gpscore::geo::BearingDegrees(from, target.position);
     if (nHeading == -1) return Answer(pbstrRelativeHeading, Words().HeadingText(bearing, Compass));
     // A bearing of -1 (points too close to measure) is no direction, as for the same point.
-    if (bearing == -1) return Answer(pbstrRelativeHeading, Text(kNoDirection));
+    if (bearing == -1) return Answer(pbstrRelativeHeading, Text(ids::kNoDirection));
     return Answer(pbstrRelativeHeading,
                   Words().RelativeDirectionText(static_cast<double>(nHeading), bearing, false,
                                                 CoarseDirections()));
@@ -280,7 +273,7 @@ HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo
 HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
     if (pbstrDistance == nullptr) return E_POINTER;
     Target target = ReadTarget(pTo);
-    if (!HasPosition() || !target.valid) return Answer(pbstrDistance, Text(kPositionNotValid));
+    if (!HasPosition() || !target.valid) return Answer(pbstrDistance, Text(ids::kPositionUnknown));
     LONG distance = -1;
     GetDistance(pTo, &distance);
     return Answer(pbstrDistance, Words().DistanceText(distance, false));
@@ -322,17 +315,17 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
             !description.empty() && gpscore::NameOf(pTo).find(description) == std::u16string::npos;
     }
     if (!HasPosition()) {
-        if (!parts.name && !parts.details) return Text(kTargetUnknown);
-        return Words().ExpandDescriptionTemplate(parts.details ? kUserWithoutPositionDetailsTemplate
-                                                               : kUserWithoutPositionTemplate,
+        if (!parts.name && !parts.details) return Text(ids::kLocationUnknown);
+        return Words().ExpandDescriptionTemplate(parts.details ? ids::kUserPositionUnknownDetails
+                                                               : ids::kUserPositionUnknown,
                                                  pTo, nullptr, nullptr, 0, nullptr, u"");
     }
     parts.name = parts.name && !gpscore::NameOf(pTo).empty();
     parts.details = parts.details && !gpscore::DescriptionOf(pTo).empty();
     if (!ReadTarget(pTo).valid) {
-        return parts.name ? Words().ExpandDescriptionTemplate(kTargetWithoutPositionTemplate, pTo,
+        return parts.name ? Words().ExpandDescriptionTemplate(ids::kTargetPositionUnknown, pTo,
                                                               nullptr, nullptr, 0, nullptr, u"")
-                          : Text(kTargetUnknown);
+                          : Text(ids::kLocationUnknown);
     }
     gpscore::DistanceHeadingRecord record;
     LONG distance = -1;
@@ -346,13 +339,17 @@ std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILoca
     int id;
     if (parts.details) {
         if (!parts.name)
-            id = near ? 22002 : 22003;
+            id = near ? ids::kCloseBy : ids::kDistanceDirection;
         else
-            id = near ? 22000 : parts.directionFirst ? 22005 : 22004;
+            id = near                   ? ids::kNameDetailsNear
+                 : parts.directionFirst ? ids::kDistanceDirectionNameDetails
+                                        : ids::kNameDetailsDistanceDirection;
     } else if (!parts.name) {
-        id = near ? 22002 : 22003;
+        id = near ? ids::kCloseBy : ids::kDistanceDirection;
     } else {
-        id = near ? 22001 : parts.directionFirst ? 22007 : 22006;
+        id = near                   ? ids::kNameNear
+             : parts.directionFirst ? ids::kDistanceDirectionName
+                                    : ids::kNameDistanceDirection;
     }
     std::u16string text =
         Words().ExpandDescriptionTemplate(id, pTo, &record, nullptr, 0, nullptr, u"");

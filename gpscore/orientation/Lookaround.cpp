@@ -13,6 +13,7 @@
 #include "orientation/LookaroundSettingsObject.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmI.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -20,15 +21,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kStreetChangeTemplate = 20002;
-constexpr int kCityChangeFormat = 20003;
-constexpr int kMapChangeFormat = 20004;
-constexpr int kApproachingIntersectionFormat = 20204;
-constexpr int kUnnamedPath = 20325;
-constexpr int kUnnamedRoad = 20581;
-constexpr int kCategoryName = 29993;
-constexpr int kSubCategoryName = 29994;
 
 // The user has turned when the heading moved this far since the last intersection check.
 constexpr int kTurnDegrees = 45;
@@ -233,14 +225,14 @@ void Lookaround::AnnounceStreet(const std::u16string& street, SHORT heading) {
         return;
     }
     if (SameIgnoringCase(street, m_bstrLastStreetAnnounced) ||
-        SameIgnoringCase(street, m_context.String(kUnnamedPath)) ||
-        SameIgnoringCase(street, m_context.String(kUnnamedRoad)))
+        SameIgnoringCase(street, m_context.String(ids::kUnnamedPath)) ||
+        SameIgnoringCase(street, m_context.String(ids::kUnnamedRoad)))
         return;
     m_bstrLastStreetAnnounced = street;
     if (street.empty()) return;
     const Wording words(m_context.m_pUtility);
     const std::u16string text =
-        ExpandStreetChangeTemplate(m_context.String(kStreetChangeTemplate), u"",
+        ExpandStreetChangeTemplate(m_context.String(ids::kStreetChange), u"",
                                    words.Decorate(street), words.CompassPointText(heading));
     m_context.Log("      calling :LookaroundStreetChangeEvent");
     m_events.Raise(EventKind::kLookaroundStreetChange, text, m_receiver.Location().Get());
@@ -253,7 +245,7 @@ void Lookaround::AnnounceCity(const std::u16string& city) {
     m_bstrLastCitySeen = m_bstrLastCityAnnounced = city;
     if (city.empty()) return;
     const std::u16string text = m_context.m_pUtility->FormatString(
-        kCityChangeFormat, {Wording(m_context.m_pUtility).Decorate(city)});
+        ids::kCityChange, {Wording(m_context.m_pUtility).Decorate(city)});
     m_context.Log("      calling :LookaroundCityChangeEvent");
     m_events.Raise(EventKind::kLookaroundCityChange, text, m_receiver.Location().Get());
 }
@@ -264,7 +256,7 @@ void Lookaround::AnnounceMap(const std::u16string& map) {
     m_bstrLastMapSeen = m_bstrLastMapAnnounced = map;
     if (map.empty()) return;
     const std::u16string text = m_context.m_pUtility->FormatString(
-        kMapChangeFormat, {Wording(m_context.m_pUtility).Decorate(map)});
+        ids::kMapChange, {Wording(m_context.m_pUtility).Decorate(map)});
     m_context.Log("      calling :LookaroundMapChangeEvent");
     m_events.Raise(EventKind::kLookaroundMapChange, text, m_receiver.Location().Get());
 }
@@ -357,7 +349,7 @@ void Lookaround::CheckIntersection() {
         text = Text(crossStreets);
     else
         text = m_context.m_pUtility->FormatString(
-            kApproachingIntersectionFormat,
+            ids::kApproachingIntersection,
             {Wording(m_context.m_pUtility).Decorate(street.View()), Text(description)});
     m_events.Raise(EventKind::kLookaroundIntersection, text, corner.Get());
 }
@@ -390,8 +382,8 @@ HRESULT Lookaround::GetDefaultSettings(ILookaroundSettingsObject** settings) con
     HRESULT hr = NewSettings(&defaults);
     if (FAILED(hr)) return hr;
     if (auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get())) {
-        impl->SetCategoryNameToScanFor(m_context.String(kCategoryName));
-        impl->SetSubCategoryNameToScanFor(m_context.String(kSubCategoryName));
+        impl->SetCategoryNameToScanFor(m_context.String(ids::kAllCategories));
+        impl->SetSubCategoryNameToScanFor(m_context.String(ids::kAllSubcategories));
     }
     *settings = defaults.Detach();
     return S_OK;

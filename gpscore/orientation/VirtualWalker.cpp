@@ -15,6 +15,7 @@
 #include "orientation/LocationObject.h"
 #include "orientation/VirtualObject.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -22,30 +23,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kLeftSideOf = 20020;
-constexpr int kRightSideOf = 20021;
-constexpr int kOnFacing = 20022;
-constexpr int kToTheLeftAndRight = 20023;
-constexpr int kUnknownDirection = 20181;
-constexpr int kCrossFirst = 20203;
-constexpr int kNothingToCross = 20206;
-constexpr int kBetweenIntersections = 20210;
-constexpr int kNoAnswer = 20349;
-constexpr int kCannotGoForward = 20461;
-constexpr int kNoStreetsHere = 20462;
-constexpr int kAtCornerFacing = 20463;
-constexpr int kFacingOn = 20464;
-constexpr int kStreetsHere = 20465;
-constexpr int kNoWayOn = 20467;
-constexpr int kStreetContinues = 20468;
-constexpr int kDeadEnd = 20469;
-constexpr int kAtIntersectionFacing = 20471;
-constexpr int kNoDirectionYet = 20472;
-constexpr int kNothingToGoBackTo = 20476;
-constexpr int kBackAtPrevious = 20477;
-constexpr int kBackOn = 20478;
-constexpr int kBackOnFacing = 20479;
 
 // A walker this close to an intersection stands at it (the corners of a street a few metres
 // wide, and the clustered crossings of a dual carriageway).
@@ -282,7 +259,7 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
                                                                       : VARIANT_FALSE);
             m_bstrCurrentMessage.clear();
         } else {
-            Answer(m_context.String(kNoStreetsHere));
+            Answer(m_context.String(ids::kNoStreetsHere));
         }
         m_bPlacedWithoutHeading = false;
     } else {
@@ -376,7 +353,7 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     IGPSMap* map = m_context.m_pGPSMap.Get();
     ComPtr<ILocationObject> here = Location();
     if (impl == nullptr || !IsValidPlace(here.Get())) {
-        *message = m_context.String(kNoStreetsHere);
+        *message = m_context.String(ids::kNoStreetsHere);
         return false;
     }
     double latitude = 0.0, longitude = 0.0;
@@ -390,12 +367,12 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
 
     if (m_bAtIntersection && !crossing) {
         if (m_nSelectedBranch < 0 || m_nSelectedBranch >= static_cast<int>(m_crossStreets.size())) {
-            *message = m_context.String(kCannotGoForward);
+            *message = m_context.String(ids::kCannotGoForward);
             return false;
         }
         const gpscore::CrossStreet& branch = m_crossStreets[m_nSelectedBranch];
         if (branch.kind == 2) {
-            *message = m_context.String(kNoWayOn);
+            *message = m_context.String(ids::kNoWayOn);
             return false;
         }
         if (map != nullptr)
@@ -409,8 +386,8 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
             heading = m_crossStreets[m_nSelectedBranch].bearing;
         if (!crossing && !HeadingFitsStreet(heading)) {
             impl->SetMustCrossStreet(VARIANT_FALSE);
-            *message =
-                m_context.String(m_bPlacedWithoutHeading ? kNoDirectionYet : kCannotGoForward);
+            *message = m_context.String(m_bPlacedWithoutHeading ? ids::kNoDirectionYet
+                                                                : ids::kCannotGoForward);
             return false;
         }
         Bstr street;
@@ -424,13 +401,13 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     }
     if (FAILED(hr)) {
         VariantClear(&list);
-        *message = m_context.String(kNoAnswer);
+        *message = m_context.String(ids::kNoMapAnswer);
         return false;
     }
     std::vector<gpscore::CrossStreet> branches;
     if (!ReadCrossStreets(&list, &branches) || branches.empty()) {
         impl->SetMustCrossStreet(VARIANT_FALSE);
-        *message = m_context.String(kCannotGoForward);
+        *message = m_context.String(ids::kCannotGoForward);
         return false;
     }
     // A crossing keeps the walker where it was along the street: at its intersection, or
@@ -470,27 +447,27 @@ std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
     std::u16string text;
     if (crossed) {
         // Across the street the walker faces the same way on the other side.
-        text = utility.FormatString(kFacingOn, {compass, street}) + u".";
+        text = utility.FormatString(ids::kFacingOn, {compass, street}) + u".";
         if (!atIntersection)
-            text += u" " + m_context.String(kBetweenIntersections);
+            text += u" " + m_context.String(ids::kBetweenIntersections);
         else if (others)
-            text += u" " + m_context.String(kStreetsHere) +
+            text += u" " + m_context.String(ids::kStreetsHere) +
                     m_whereAmI.CrossingText(branch.name, branch.bearing, m_crossStreets, false) +
                     u".";
     } else if (!atIntersection) {
-        text = utility.FormatString(kFacingOn, {compass, street}) + u". " +
-               m_context.String(kBetweenIntersections);
+        text = utility.FormatString(ids::kFacingOn, {compass, street}) + u". " +
+               m_context.String(ids::kBetweenIntersections);
     } else if (m_crossStreets.size() == 1) {
-        text = m_context.String(kDeadEnd) + u". " +
-               utility.FormatString(kFacingOn, {compass, street}) + u".";
+        text = m_context.String(ids::kDeadEnd) + u". " +
+               utility.FormatString(ids::kFacingOn, {compass, street}) + u".";
     } else if (others) {
-        text = utility.FormatString(sideForm ? kAtCornerFacing : kAtIntersectionFacing,
+        text = utility.FormatString(sideForm ? ids::kAtCornerFacing : ids::kAtIntersectionFacing,
                                     {compass, street}) +
-               u". " + m_context.String(kStreetsHere) +
+               u". " + m_context.String(ids::kStreetsHere) +
                m_whereAmI.CrossingText(branch.name, branch.bearing, m_crossStreets, false) + u".";
     } else {
-        if (changed) text = utility.FormatString(kFacingOn, {compass, street}) + u". ";
-        text += m_context.String(kStreetContinues);
+        if (changed) text = utility.FormatString(ids::kFacingOn, {compass, street}) + u". ";
+        text += m_context.String(ids::kStreetContinues);
     }
     return text;
 }
@@ -498,8 +475,8 @@ std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
 std::u16string VirtualWalker::SidePrefix() const {
     if (!SideTracking()) return {};
     const SideOfStreet side = Side();
-    if (side == LeftSide) return m_context.String(kLeftSideOf) + u" ";
-    if (side == RightSide) return m_context.String(kRightSideOf) + u" ";
+    if (side == LeftSide) return m_context.String(ids::kLeftSideOf) + u" ";
+    if (side == RightSide) return m_context.String(ids::kRightSideOf) + u" ";
     return {};
 }
 
@@ -518,7 +495,7 @@ std::u16string VirtualWalker::Forward() {
     std::u16string message;
     bool moved = false;
     if (mustCross != 0) {
-        if (SideTracking()) return Answer(m_context.String(kCrossFirst));
+        if (SideTracking()) return Answer(m_context.String(ids::kCrossFirst));
         if (!Move(true, &message)) return Answer(message);
         moved = true;
     }
@@ -531,7 +508,7 @@ std::u16string VirtualWalker::CrossStreet() {
     if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
     VARIANT_BOOL mustCross = VARIANT_FALSE;
     m_pVirtualObject->MustCrossStreet(&mustCross);
-    if (mustCross == 0) return Answer(m_context.String(kNothingToCross));
+    if (mustCross == 0) return Answer(m_context.String(ids::kNothingToCross));
     const Snapshot before = Take();
     std::u16string message;
     if (Move(true, &message)) m_previous = before;
@@ -542,7 +519,7 @@ std::u16string VirtualWalker::Turn(int direction) {
     auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
     if (impl == nullptr || m_context.m_pUtility == nullptr) return {};
     const int n = static_cast<int>(m_crossStreets.size());
-    if (n == 0) return Answer(m_context.String(kNoStreetsHere));
+    if (n == 0) return Answer(m_context.String(ids::kNoStreetsHere));
     int index = 0;
     if (m_nSelectedBranch < 0 || m_nSelectedBranch >= n) {
         if (m_nBranchHeading == -1) {
@@ -584,15 +561,15 @@ std::u16string VirtualWalker::Turn(int direction) {
     m_bImpliedHeading = false;
     impl->SetCurrentStreetName(branch.name);
 
-    std::u16string text = n == 1 ? m_context.String(kDeadEnd) + u" " : std::u16string();
+    std::u16string text = n == 1 ? m_context.String(ids::kDeadEnd) + u" " : std::u16string();
     const std::u16string described = BranchText(branch);
-    if (described.empty()) return Answer(m_context.String(kNoStreetsHere));
+    if (described.empty()) return Answer(m_context.String(ids::kNoStreetsHere));
     return Answer(text + described);
 }
 
 std::u16string VirtualWalker::Backup() {
     if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
-    if (!m_previous.valid) return Answer(m_context.String(kNothingToGoBackTo));
+    if (!m_previous.valid) return Answer(m_context.String(ids::kNothingToGoBackTo));
     const Snapshot back = m_previous;
     m_previous = Snapshot{};
     Put(back);
@@ -600,17 +577,17 @@ std::u16string VirtualWalker::Backup() {
     Wording words(m_context.m_pUtility);
     std::u16string text;
     if (!back.street.empty() && back.heading != -1)
-        text = utility.FormatString(
-            kBackOnFacing, {words.Decorate(back.street), words.CompassPointText(back.heading)});
+        text = utility.FormatString(ids::kBackOnFacing, {words.Decorate(back.street),
+                                                         words.CompassPointText(back.heading)});
     else if (!back.street.empty())
-        text = utility.FormatString(kBackOn, {words.Decorate(back.street)});
+        text = utility.FormatString(ids::kBackOn, {words.Decorate(back.street)});
     else
-        text = m_context.String(kBackAtPrevious);
+        text = m_context.String(ids::kBackAtPrevious);
     bool others = false;
     for (const gpscore::CrossStreet& b : back.branches)
         others = others || b.name != back.street;
     if (others)
-        text += m_context.String(kStreetsHere) +
+        text += m_context.String(ids::kStreetsHere) +
                 m_whereAmI.CrossingText(back.street, back.heading, back.branches, false) + u".";
     return Answer(WithoutStop(text) + u".");
 }
@@ -621,7 +598,7 @@ std::u16string VirtualWalker::OnStreetMessage() {
     const SHORT h = Heading();
     std::u16string compass;
     if (h == -1) {
-        compass = m_context.String(kUnknownDirection);
+        compass = m_context.String(ids::kUnknownDirection);
     } else {
         Bstr text;
         m_pVirtualObject->GetHeading(Compass, text.Put());
@@ -634,8 +611,8 @@ std::u16string VirtualWalker::OnStreetMessage() {
         m_pVirtualObject->GetCurrentStreetName(street.Put());
         name = Text(street.Get());
     }
-    std::u16string text =
-        utility.FormatString(kOnFacing, {Wording(m_context.m_pUtility).Decorate(name), compass});
+    std::u16string text = utility.FormatString(
+        ids::kOnFacing, {Wording(m_context.m_pUtility).Decorate(name), compass});
     if (h == -1) return Answer(text);
     // What lies to each side: the next intersection ahead when facing left, then right.
     auto side = [&](SHORT facing, std::u16string* distance, std::u16string* streets) {
@@ -654,7 +631,7 @@ std::u16string VirtualWalker::OnStreetMessage() {
     side(static_cast<SHORT>((h + 270) % 360), &leftDistance, &leftStreets);
     side(static_cast<SHORT>((h + 90) % 360), &rightDistance, &rightStreets);
     SetImpliedHeading(h);
-    text += u" " + utility.FormatString(kToTheLeftAndRight,
+    text += u" " + utility.FormatString(ids::kToTheLeftAndRight,
                                         {leftDistance, leftStreets, rightDistance, rightStreets});
     return Answer(text);
 }

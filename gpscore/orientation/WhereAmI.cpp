@@ -12,6 +12,7 @@
 #include "orientation/MapName.h"
 #include "orientation/WhereAmIObject.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -19,20 +20,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-constexpr int kDeadEnd = 20469;
-constexpr int kWayIntersection = 22009;
-constexpr int kFacingOn = 20464;
-constexpr int kOnStreet = 20456;
-constexpr int kIntersectionIs = 20205;
-constexpr int kAnd = 20458;
-constexpr int kWayIntersectionOf = 22008;
-constexpr int kNoIntersectionNearby = 20201;
-constexpr int kNoIntersectionAhead = 20202;
-constexpr int kPositionUnknown = 20734;
-constexpr int kCloseBy = 22002;
-constexpr int kOnLeftSide = 20010;
-constexpr int kOnRightSide = 20011;
 
 constexpr std::u16string_view kStreetExpanded = u"STREET EXPANDED";
 constexpr std::u16string_view kStreetDetailed = u"STREET DETAILED";
@@ -280,10 +267,10 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
         return;
     }
     m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: no streetsFound");
-    int text = kNoIntersectionAhead;
+    int text = ids::kNoIntersectionAhead;
     if (aheadHeading == -1) {
         m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: no Heading");
-        text = kNoIntersectionNearby;
+        text = ids::kNoIntersectionNearby;
     }
     m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions exiting : "
                   "UpdateNoIntersectionFoundDescriptions");
@@ -301,15 +288,17 @@ std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILo
     const Utility& utility = *m_context.m_pUtility;
     Wording words(m_context.m_pUtility);
     if (n == 1)
-        return m_context.String(kDeadEnd) + u". " + CrossingText(street, heading, records, false);
+        return m_context.String(ids::kDeadEnd) + u". " +
+               CrossingText(street, heading, records, false);
     std::u16string text;
     const std::u16string decorated = words.Decorate(street);
     if (detailed) {
         if (n > 2)
-            text += utility.FormatString(kWayIntersection, {static_cast<std::int64_t>(n)}) + u" ";
-        text += heading != -1
-                    ? utility.FormatString(kFacingOn, {words.CompassPointText(heading), decorated})
-                    : utility.FormatString(kOnStreet, {decorated});
+            text +=
+                utility.FormatString(ids::kWayIntersection, {static_cast<std::int64_t>(n)}) + u" ";
+        text += heading != -1 ? utility.FormatString(ids::kFacingOn,
+                                                     {words.CompassPointText(heading), decorated})
+                              : utility.FormatString(ids::kOnStreet, {decorated});
         text += u". ";
     }
     // Far from the user the intersection's own distance and direction come first.
@@ -326,7 +315,7 @@ std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILo
         ComPtr<ILocationObject> origin = NewLocation(from.latitude, from.longitude);
         Bstr phrase;
         if (at && origin) origin->GetDistanceAndHeading(heading, at.Get(), phrase.Put());
-        text += utility.FormatString(kIntersectionIs, {Text(phrase.Get())});
+        text += utility.FormatString(ids::kIntersectionIs, {Text(phrase.Get())});
     }
     return text + CrossingText(street, heading, records, detailed);
 }
@@ -337,7 +326,7 @@ std::u16string WhereAmI::CrossingText(std::u16string_view street, SHORT heading,
     const std::size_t n = records.size();
     if (m_context.m_pUtility == nullptr) return std::u16string(street);
     Wording words(m_context.m_pUtility);
-    const std::u16string joiner = m_context.String(kAnd);
+    const std::u16string joiner = m_context.String(ids::kAndJoiner);
     const bool coarse = AnyReceiverCoarse();
     const std::vector<std::size_t> order = SpokenOrder(n);
     // One street with its directions, in the spoken order of its branches.
@@ -375,14 +364,14 @@ std::u16string WhereAmI::CrossingText(std::u16string_view street, SHORT heading,
     }
     if (!text.empty()) return text;
     if (n < 3) return std::u16string(street);
-    return m_context.m_pUtility->FormatString(kWayIntersectionOf,
+    return m_context.m_pUtility->FormatString(ids::kWayIntersectionOf,
                                               {static_cast<std::int64_t>(n), street});
 }
 
 std::u16string WhereAmI::CrossStreetList(std::u16string_view street,
                                          const std::vector<CrossStreet>& records) const {
-    if (records.size() == 1) return m_context.String(kDeadEnd);
-    const std::u16string joiner = m_context.String(kAnd);
+    if (records.size() == 1) return m_context.String(ids::kDeadEnd);
+    const std::u16string joiner = m_context.String(ids::kAndJoiner);
     std::u16string text;
     std::vector<std::u16string_view> seen{street};
     for (const CrossStreet& r : records) {
@@ -413,7 +402,7 @@ HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead
     if (heading < -1 || heading > 359) heading = -1;
     if (ahead && heading == -1)
         UpdateNoIntersectionFoundDescriptions(intersection.Get(),
-                                              m_context.String(kNoIntersectionAhead));
+                                              m_context.String(ids::kNoIntersectionAhead));
     else
         UpdateNearestIntersectionDescriptions(intersection.Get(), heading, ahead ? heading : -1);
     *result = intersection.Detach();
@@ -483,7 +472,7 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
     // The description. A known position the maps say nothing about (off every map, no map
     // loaded) is not an unknown one: the answer then stays empty.
     if (!valid) {
-        impl->SetDescription(m_context.String(kPositionUnknown));
+        impl->SetDescription(m_context.String(ids::kPositionUnknown));
         *result = answer.Detach();
         return S_OK;
     }
@@ -497,7 +486,7 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
     else
         impl->GetStreetNameShort(streetName.Put());
     if (streetName.Length() == 0) {
-        impl->SetDescription(m_context.String(kPositionUnknown));
+        impl->SetDescription(m_context.String(ids::kPositionUnknown));
         *result = answer.Detach();
         return S_OK;
     }
@@ -511,7 +500,7 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
                              units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
     const bool near = d < arrival;
     std::u16string text;
-    if (near && mode == GPSMode) text += m_context.String(kCloseBy) + u" ";
+    if (near && mode == GPSMode) text += m_context.String(ids::kCloseBy) + u" ";
     impl->GetHouseNumber(houseNumber.Put());
     if (houseNumber.Length() > 0 && houseNumber.View() != u"0")
         text += Text(houseNumber.Get()) + u" ";
@@ -527,7 +516,8 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
         if (auto settings = m_context.SystemSettings())
             settings->GetVirtualSideOfStreetTracking(&tracking);
         if (tracking != 0)
-            text += u", " + m_context.String(side == LeftSide ? kOnLeftSide : kOnRightSide);
+            text +=
+                u", " + m_context.String(side == LeftSide ? ids::kOnLeftSide : ids::kOnRightSide);
     }
     impl->SetDescription(text);
     *result = answer.Detach();

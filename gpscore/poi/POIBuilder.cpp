@@ -5,6 +5,7 @@
 #include "core/Answers.h"
 #include "core/ServiceContext.h"
 #include "core/Utility.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -283,7 +284,7 @@ ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* databas
     // Records of the map data provider carry a short author mark instead of a name.
     if (Field(poi.Get(), &IPOIObject::GetAuthor) == u"TA" &&
         Field(poi.Get(), &IPOIObject::GetDate).empty())
-        poi->SetAuthor(Bstr(std::u16string_view(context.String(20008))).Get());
+        poi->SetAuthor(Bstr(std::u16string_view(context.String(ids::kMapDataProvider))).Get());
 
     if (context.m_pUtility != nullptr) {
         for (const TextField& f : kTextFields) {

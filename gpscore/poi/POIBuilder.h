@@ -14,6 +14,7 @@
 
 #include "GPSLib_classes.h"
 #include "orientation/LocationObject.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -31,17 +32,13 @@ inline constexpr SHORT kCategoryCount = 18;
 inline constexpr std::array<SHORT, 18> kCategoryDisplayOrder = {12, 6,  5, 9, 11, 13, 10, 8,  2,
                                                                 15, 16, 4, 3, 7,  1,  14, 17, 18};
 
-// Resource ids of the names: category c is (c + 59) * 500, its subcategory s that plus s, and
-// subcategory 0 is "any type".
-inline constexpr int kAllCategoriesId = 29993;
-inline constexpr int kAllSubCategoriesId = 29994;
-inline constexpr int kAnyTypeId = 40000;
-inline constexpr int kOtherPlacesId = 40001;
+// String ids of the names: category c is 500 ids after category c - 1, the first being
+// PoiShopping; its subcategory s is that id plus s, and subcategory 0 is "any type".
 constexpr int CategoryNameId(int category) {
-    return (category + 59) * 500;
+    return ids::kPoiShopping + (category - 1) * 500;
 }
 constexpr int SubCategoryNameId(int category, int subCategory) {
-    return subCategory == 0 ? kAnyTypeId : CategoryNameId(category) + subCategory;
+    return subCategory == 0 ? ids::kAnyType : CategoryNameId(category) + subCategory;
 }
 
 // Where each mode stands, as the service holds it: the live fix and the virtual walker (either

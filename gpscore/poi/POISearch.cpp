@@ -12,6 +12,7 @@
 #include "poi/POICategoryObject.h"
 #include "poi/POISubCategoryObject.h"
 #include "poi/PersonalPlaces.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -421,8 +422,8 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
         if (side) {
             SideOfStreet s = SideUnknown;
             poi->GetSideOfStreet(&s);
-            if (s == LeftSide) sideText = m_context.String(20010);
-            if (s == RightSide) sideText = m_context.String(20011);
+            if (s == LeftSide) sideText = m_context.String(ids::kOnLeftSide);
+            if (s == RightSide) sideText = m_context.String(ids::kOnRightSide);
         }
         if (isDynamic) {
             if (!subCategoryName.empty() &&
@@ -438,7 +439,7 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
         text = Joined(text, {distanceText, directionText, sideText});
         VARIANT_BOOL media = VARIANT_FALSE;
         poi->HasMediaFile(&media);
-        if (Flag(media)) text += u" (" + m_context.String(20012) + u")";
+        if (Flag(media)) text += u" (" + m_context.String(ids::kHasRecording) + u")";
         texts.push_back(std::move(text));
     }
     *count = n;
@@ -498,17 +499,17 @@ HRESULT POISearch::Categories(bool all, bool includeUserPrivate, VARIANT* list) 
     }
     if (all && !includeUserPrivate) present[kUserCategory] = false;
     std::vector<IUnknown*> objects;
-    Append(&objects, NewCategory(0, kAllCategoriesId));
+    Append(&objects, NewCategory(0, ids::kAllCategories));
     for (SHORT c : kCategoryDisplayOrder)
         if (present[static_cast<std::size_t>(c)])
-            Append(&objects, NewCategory(c, c == kOtherCategory ? kOtherPlacesId : 0));
+            Append(&objects, NewCategory(c, c == kOtherCategory ? ids::kOtherPlaces : 0));
     return ReturnObjects(list, objects, IID_IPOICategoryObject);
 }
 
 HRESULT POISearch::SubCategories(SHORT category, bool all, bool includeUserPrivate, VARIANT* list) {
     std::vector<IUnknown*> objects;
     if (category >= 1 && category <= kCategoryCount) {
-        Append(&objects, NewSubCategory(category, 0, all ? kAnyTypeId : kAllSubCategoriesId));
+        Append(&objects, NewSubCategory(category, 0, all ? ids::kAnyType : ids::kAllSubcategories));
         if (category == kUserCategory) {
             if (includeUserPrivate || !all)
                 Append(&objects, NewSubCategory(category, kUserPrivateSubCategory, 0));
@@ -818,13 +819,13 @@ std::u16string POISearch::VacuumUserDatabase() {
                                                   &compressed);
         if (!Flag(compressed)) {
             m_context.Log(store.failure);
-            return m_context.String(20017);
+            return m_context.String(ids::kCompactingFailed);
         }
         if (!m_context.Env().GetFileSize(path, &after).ok()) after = before;
         saved += static_cast<std::int64_t>(before) - static_cast<std::int64_t>(after);
     }
     if (m_context.m_pUtility == nullptr) return {};
-    return m_context.m_pUtility->FormatString(20018, {saved});
+    return m_context.m_pUtility->FormatString(ids::kDatabasesCompacted, {saved});
 }
 
 } // namespace gpscore

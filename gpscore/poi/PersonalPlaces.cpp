@@ -12,6 +12,7 @@
 #include "formats/Geodesy.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -319,8 +320,8 @@ std::u16string PersonalPlaces::Describe(IPOIObject* poi, Mode mode,
         add(places.DistanceAndHeading(mode, there.Get()));
     SideOfStreet side = SideUnknown;
     poi->GetSideOfStreet(&side);
-    if (side == LeftSide) add(m_context.String(20010));
-    if (side == RightSide) add(m_context.String(20011));
+    if (side == LeftSide) add(m_context.String(ids::kOnLeftSide));
+    if (side == RightSide) add(m_context.String(ids::kOnRightSide));
     return text;
 }
 

@@ -15,6 +15,7 @@
 #include "orientation/VirtualWalker.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 #include "route/RouteConfigurationObject.h"
 #include "route/RouteFollower.h"
 #include "route/RouteObject.h"
@@ -26,13 +27,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-enum : int {
-    kUnnamedPath = 20325,
-    kUnnamedRoad = 20581,
-    kNear = 20582,
-    kNoRoute = 21008,
-};
 
 constexpr const char* kInternal = "  GPSCore::RouteCreateAutomaticInternal";
 
@@ -503,8 +497,8 @@ void RouteBuilder::Install(std::vector<WaypointRecord> records,
 }
 
 bool RouteBuilder::IsUnnamed(const std::u16string& name) const {
-    return name.empty() || name == m_parts.context.String(kUnnamedRoad) ||
-           name == m_parts.context.String(kUnnamedPath);
+    return name.empty() || name == m_parts.context.String(ids::kUnnamedRoad) ||
+           name == m_parts.context.String(ids::kUnnamedPath);
 }
 
 // "Unnamed road near Main Street": the street's own unnamed word joined with the nearest
@@ -513,15 +507,16 @@ bool RouteBuilder::IsUnnamed(const std::u16string& name) const {
 std::u16string RouteBuilder::ComposedName(int index) const {
     const auto& waypoints = gpslib::ImplOf<CRouteObject>(m_pRoute.Get())->Waypoints();
     const WaypointRecord& w = waypoints[index - 1];
-    const std::u16string base =
-        w.streetNameForward.empty() ? m_parts.context.String(kUnnamedRoad) : w.streetNameForward;
+    const std::u16string base = w.streetNameForward.empty()
+                                    ? m_parts.context.String(ids::kUnnamedRoad)
+                                    : w.streetNameForward;
     std::u16string near;
     if (!IsUnnamed(w.crossStreet)) near = w.crossStreet;
     for (int d = 1; near.empty() && d < 3; ++d)
         for (int j : {index - d, index + d})
             if (near.empty() && j >= 1 && j <= static_cast<int>(waypoints.size()) &&
                 !IsUnnamed(waypoints[j - 1].streetNameForward) &&
-                waypoints[j - 1].streetNameForward.find(m_parts.context.String(kNear)) ==
+                waypoints[j - 1].streetNameForward.find(m_parts.context.String(ids::kNearJoiner)) ==
                     std::u16string::npos)
                 near = waypoints[j - 1].streetNameForward;
     if (near.empty() && m_parts.context.m_pGPSMap) {
@@ -540,7 +535,7 @@ std::u16string RouteBuilder::ComposedName(int index) const {
         VariantClear(&list);
     }
     if (near.empty()) return base;
-    return base + m_parts.context.String(kNear) + near;
+    return base + m_parts.context.String(ids::kNearJoiner) + near;
 }
 
 void RouteBuilder::NameUnnamedStreets() {
@@ -705,7 +700,7 @@ SHORT RouteBuilder::PercentComplete(Mode mode) const {
 }
 
 std::u16string RouteBuilder::ETA(Mode mode, IWaypointObject* waypoint) const {
-    if (!m_pRoute) return m_parts.context.String(kNoRoute);
+    if (!m_pRoute) return m_parts.context.String(ids::kNoRoute);
     SHORT heading = -1;
     ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
     if (!here) here = NewPlace(0.0, 0.0, u"", u"");
@@ -718,7 +713,7 @@ std::u16string RouteBuilder::ETA(Mode mode, IWaypointObject* waypoint) const {
 std::u16string
 RouteBuilder::WaypointDescription(IWaypointObject* waypoint,
                                   IWaypointConfigurationObject* configuration) const {
-    if (!m_pRoute) return m_parts.context.String(kNoRoute);
+    if (!m_pRoute) return m_parts.context.String(ids::kNoRoute);
     Mode mode = GPSMode;
     configuration->GetMode(&mode);
     SHORT heading = -1;

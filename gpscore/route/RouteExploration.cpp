@@ -5,21 +5,13 @@
 #include "core/ServiceContext.h"
 #include "core/Utility.h"
 #include "orientation/VirtualWalker.h"
+#include "resources/StringIds.h"
 #include "route/RouteBuilder.h"
 #include "route/RouteObject.h"
 
 namespace gpscore {
 
 using gpslib::ComPtr;
-
-namespace {
-
-enum : int {
-    kNoRoute = 21008,
-    kArrivedAtDestination = 21023,
-};
-
-} // namespace
 
 SHORT RouteBuilder::EndIndex() const {
     auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
@@ -55,7 +47,8 @@ void RouteBuilder::ExploreStep(bool forward, WaypointMode waypointMode, IWaypoin
                                std::u16string* text) {
     if (!m_pRoute) {
         m_parts.context.Log("GPSCore::RouteVirtuallyExploreInternal !IsRouteOpen");
-        if (m_parts.context.m_pUtility) *text = m_parts.context.m_pUtility->GetString(kNoRoute);
+        if (m_parts.context.m_pUtility)
+            *text = m_parts.context.m_pUtility->GetString(ids::kNoRoute);
         gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject,
                              reinterpret_cast<void**>(waypoint));
         return;
@@ -85,7 +78,7 @@ void RouteBuilder::Explore(bool forward, WaypointMode waypointMode, IWaypointObj
     *text = route->ExploredDescription(index, forward, 2, nullptr);
     if (index == EndIndex() && m_parts.context.m_pUtility) {
         if (!text->empty()) *text += u' ';
-        *text += m_parts.context.m_pUtility->GetString(kArrivedAtDestination);
+        *text += m_parts.context.m_pUtility->GetString(ids::kArrivedAtDestination);
     }
     // The walker stands on the waypoint, facing the way the route leaves it (the way back when
     // stepping against the direction of travel).

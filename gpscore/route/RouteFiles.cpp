@@ -17,6 +17,7 @@
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 #include "route/RouteBuilder.h"
 #include "route/RouteConfigurationObject.h"
 #include "route/RouteFollower.h"
@@ -31,23 +32,6 @@ using gpslib::os::Utf16ToUtf8;
 using gpslib::os::Utf8ToUtf16;
 
 namespace {
-
-enum : int {
-    kVersionText = 20001,
-    kWaypointNumber = 21007,
-    kArrivedAtDestination = 21023,
-    kWalkingRoute = 23120,
-    kDrivingRoute = 23121,
-    kManualRoute = 23122,
-    kRoute = 23123,
-    kWalkingFromRecording = 23125,
-    kDrivingFromRecording = 23126,
-    kDirectionsExtension = 23127,
-    kTurnsOnly = 23128,
-    kAllWaypoints = 23129,
-    kStillRecording = 23144,
-    kFromVirtualExploration = 23145,
-};
 
 constexpr const char* kOwnership =
     "Route saved by the gpslib navigation service. Edit with care: every element is read back.";
@@ -195,19 +179,19 @@ std::vector<WaypointRecord> FromGpx(const gpslib::gpx::Route& gpx) {
 std::u16string RouteTypeText(const ServiceContext& context, int type) {
     switch (type) {
     case RouteTypePedestrian:
-        return context.String(kWalkingRoute);
+        return context.String(ids::kWalkingRoute);
     case RouteTypeVehicle:
-        return context.String(kDrivingRoute);
+        return context.String(ids::kDrivingRoute);
     case RouteTypeManual:
-        return context.String(kManualRoute);
+        return context.String(ids::kManualRoute);
     case RouteTypePedestrianFromSimulation:
-        return context.String(kWalkingFromRecording);
+        return context.String(ids::kWalkingRouteFromRecording);
     case RouteTypeVehicleFromSimulation:
-        return context.String(kDrivingFromRecording);
+        return context.String(ids::kDrivingRouteFromRecording);
     case RouteTypeFromVirtualExploration:
-        return context.String(kFromVirtualExploration);
+        return context.String(ids::kRouteFromVirtualExploration);
     default:
-        return context.String(kRoute);
+        return context.String(ids::kOtherRoute);
     }
 }
 
@@ -222,25 +206,28 @@ std::vector<std::u16string> PreferenceLines(const ServiceContext& context,
     auto add = [&](int id) { lines.push_back(context.String(id)); };
     if (vehicle) {
         if (c.vehicleMode == RouteVehicleModeShortest)
-            add(23210);
+            add(ids::kShortestRoute);
         else if (c.vehicleMode != RouteVehicleModeMixedPedestrian)
-            add(23209);
-        add(c.vehicleTurnPreference == RouteTurnVehicleFewest       ? 23202
-            : c.vehicleTurnPreference == RouteTurnVehicleFavorsLeft ? 23201
-                                                                    : 23200);
-        add(c.freewayPreference == RouteFreewayNone              ? 23206
-            : c.freewayPreference == RouteFreewayPreferred       ? 23207
-            : c.freewayPreference == RouteFreewayAvoidIfPossible ? 23208
-                                                                 : 23205);
-        add(c.tollRoadPreference == RouteTollRoadNone              ? 23212
-            : c.tollRoadPreference == RouteTollRoadAvoidIfPossible ? 23213
-                                                                   : 23211);
+            add(ids::kFastestRoute);
+        add(c.vehicleTurnPreference == RouteTurnVehicleFewest       ? ids::kVehicleFewestTurns
+            : c.vehicleTurnPreference == RouteTurnVehicleFavorsLeft ? ids::kPrefersLeftTurns
+                                                                    : ids::kPrefersRightTurns);
+        add(c.freewayPreference == RouteFreewayNone              ? ids::kNoMotorways
+            : c.freewayPreference == RouteFreewayPreferred       ? ids::kPrefersMotorways
+            : c.freewayPreference == RouteFreewayAvoidIfPossible ? ids::kAvoidsMotorways
+                                                                 : ids::kMotorwaysAllowed);
+        add(c.tollRoadPreference == RouteTollRoadNone              ? ids::kNoTollRoads
+            : c.tollRoadPreference == RouteTollRoadAvoidIfPossible ? ids::kAvoidsTollRoads
+                                                                   : ids::kTollRoadsAllowed);
     }
-    if (pedestrian) add(c.pedestrianTurnPreference == RouteTurnPedestrianFewest ? 23204 : 23203);
+    if (pedestrian)
+        add(c.pedestrianTurnPreference == RouteTurnPedestrianFewest
+                ? ids::kPedestrianFewestTurns
+                : ids::kPedestrianAutomaticTurns);
     if (vehicle || pedestrian)
-        add(c.roundaboutPreference == RouteRoundaboutNone              ? 23215
-            : c.roundaboutPreference == RouteRoundaboutAvoidIfPossible ? 23216
-                                                                       : 23214);
+        add(c.roundaboutPreference == RouteRoundaboutNone              ? ids::kNoRoundabouts
+            : c.roundaboutPreference == RouteRoundaboutAvoidIfPossible ? ids::kAvoidsRoundabouts
+                                                                       : ids::kRoundaboutsAllowed);
     return lines;
 }
 
@@ -273,7 +260,7 @@ bool RouteBuilder::Save(std::u16string_view fileName) {
     } else {
         const std::string text =
             gpslib::routefile::Write(ToFile(*route, context.m_pUtility.get()), kOwnership,
-                                     Utf16ToUtf8(context.String(kVersionText)));
+                                     Utf16ToUtf8(context.String(ids::kVersion)));
         const gpslib::os::Status s = context.Env().WriteFileAtomic(path, text);
         if (!s.ok()) {
             context.Log("  GPSCore::RouteSave unable to write the file: " + s.ToString());
@@ -498,8 +485,9 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
     if (dot != std::u16string::npos && (slash == std::u16string::npos || dot > slash))
         name.erase(dot);
     name += u"_";
-    name += context.String(waypointMode == WaypointModeTurnsOnly ? kTurnsOnly : kAllWaypoints);
-    name += context.String(kDirectionsExtension);
+    name += context.String(waypointMode == WaypointModeTurnsOnly ? ids::kDirectionsTurnsOnly
+                                                                 : ids::kDirectionsAllWaypoints);
+    name += context.String(ids::kDirectionsExtension);
     *fileName = name;
 
     // Paragraphs: the header, then one per waypoint reached, then the closing one.
@@ -529,16 +517,16 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
         const WaypointRecord& r = records[static_cast<std::size_t>(index - 1)];
         std::u16string label = context.m_pUtility ? context.m_pUtility->ForDisplay(r.name) : r.name;
         if (numbers) {
-            std::u16string number =
-                context.m_pUtility
-                    ? context.m_pUtility->FormatString(kWaypointNumber, {std::int64_t{index}})
-                    : std::u16string();
+            std::u16string number = context.m_pUtility
+                                        ? context.m_pUtility->FormatString(ids::kWaypointLabelFull,
+                                                                           {std::int64_t{index}})
+                                        : std::u16string();
             label = label.empty() ? number : number + u", " + label;
         }
         std::u16string text = route->ExploredDescription(index, true, mode, &label);
         if (index == end) {
             if (!text.empty()) text += u' ';
-            text += context.String(kArrivedAtDestination);
+            text += context.String(ids::kArrivedAtDestination);
         }
         if (!r.description.empty()) {
             while (!text.empty() && (text.back() == u'.' || text.back() == u' '))
@@ -551,7 +539,7 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
 
     std::u16string closing;
     if (Recording()) {
-        closing = context.String(kStillRecording);
+        closing = context.String(ids::kStillRecording);
     } else {
         ComPtr<IDestinationObject> destination;
         if (m_parts.destination.Get(destination.Put()) == S_OK && destination) {

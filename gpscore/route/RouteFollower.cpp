@@ -11,6 +11,7 @@
 #include "gps/ReceiverLink.h"
 #include "orientation/Descriptions.h"
 #include "orientation/VirtualWalker.h"
+#include "resources/StringIds.h"
 #include "route/RouteGeometry.h"
 #include "route/RouteObject.h"
 #include "route/RouteTexts.h"
@@ -21,30 +22,6 @@ using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
-
-enum : int {
-    kUnnamedPath = 20325,
-    kUnnamedRoad = 20581,
-    kNoRoute = 21008,
-    kWaypointReached = 21017,
-    kTurnPointReached = 21018,
-    kArrivingAtWaypoint = 21019,
-    kArrivingAtTurn = 21020,
-    kCloseToWaypoint = 21021,
-    kArrivedAtDestination = 21023,
-    kSkippedSome = 21025,
-    kSkippedOne = 21026,
-    kApproachingTurn = 21027,
-    kOffRoute = 21031,
-    kStartTemplate = 21033,
-    kWrongWayTemplate = 21034,
-    kNoMoreWaypoints = 21039,
-    kHeadForDestination = 21052,
-    kApproachingSlightTurn = 21054,
-    kHeadForWaypoint = 21057,
-    kHeadForTurn = 21058,
-    kContinueStraight = 21059,
-};
 
 constexpr double kFeetPerMetre = 3.2808399;
 // The numbering settings the waypoint labels of following read: the first set, GPSMode's.
@@ -126,13 +103,13 @@ void RouteFollower::ClearApproach() {
 
 bool RouteFollower::Request(std::u16string* announcement) {
     if (!m_pRoute) {
-        *announcement = m_context.String(kNoRoute);
+        *announcement = m_context.String(ids::kNoRoute);
         return false;
     }
     SHORT count = 0;
     m_pRoute->GetWaypointCount(&count);
     if (count == 0) { // Nothing to follow.
-        *announcement = m_context.String(kNoMoreWaypoints);
+        *announcement = m_context.String(ids::kNoMoreWaypoints);
         return false;
     }
     m_bFollowingRequested = true;
@@ -236,20 +213,20 @@ std::u16string RouteFollower::StartAnnouncement() const {
     m_pRoute->GetRouteBeginning(beginning.Put());
     std::u16string text =
         Wording(m_context.m_pUtility)
-            .ExpandDescriptionTemplate(kStartTemplate, nullptr, nullptr, beginning.Get(),
+            .ExpandDescriptionTemplate(ids::kRouteStart, nullptr, nullptr, beginning.Get(),
                                        kFollowingLabels, nullptr, u"");
     const int count = static_cast<int>(route->Waypoints().size());
     const bool reversed = route->Reversed();
     const int from = IndexOf(beginning.Get());
     const int next = route->Next(WaypointModeAll, from, reversed);
-    int id = kNoMoreWaypoints;
+    int id = ids::kNoMoreWaypoints;
     if (next >= 1 && next <= count && next != from) {
         if (next == (reversed ? 1 : count))
-            id = kHeadForDestination;
+            id = ids::kHeadForDestination;
         else if (route->Waypoints()[next - 1].turningPoint)
-            id = kHeadForTurn;
+            id = ids::kHeadForTurn;
         else
-            id = kHeadForWaypoint;
+            id = ids::kHeadForWaypoint;
     }
     text += u' ';
     text += m_context.String(id);
@@ -357,15 +334,17 @@ std::u16string RouteFollower::ExpectedStreet() const {
     const int from =
         previous >= 1 && previous <= static_cast<int>(waypoints.size()) ? previous : target;
     const std::u16string& street = waypoints[from - 1].streetNameForward;
-    if (street == m_context.String(kUnnamedRoad) || street == m_context.String(kUnnamedPath))
+    if (street == m_context.String(ids::kUnnamedRoad) ||
+        street == m_context.String(ids::kUnnamedPath))
         return {};
     return street;
 }
 
 bool RouteFollower::RaiseSkipped(int count, ILocationObject* at) {
     const std::u16string text =
-        count > 1 ? m_context.m_pUtility->FormatString(kSkippedSome, {std::int64_t{count}})
-                  : m_context.String(kSkippedOne);
+        count > 1
+            ? m_context.m_pUtility->FormatString(ids::kSkippedWaypoints, {std::int64_t{count}})
+            : m_context.String(ids::kSkippedOneWaypoint);
     return m_events.Raise(EventKind::kRouteSkippedPoints, text, at);
 }
 
@@ -444,8 +423,8 @@ int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
     if (d <= Threshold(1, lanes) && !CloseRange() && !announced) {
         m_pAnnouncedTurn = turn;
         const int id = geo::HeadingsWithin(forward, (reverse + 180) % 360, 15)
-                           ? kApproachingSlightTurn
-                           : kApproachingTurn;
+                           ? ids::kApproachingSlightTurn
+                           : ids::kApproachingTurn;
         m_events.Raise(EventKind::kRouteApproachingTurn, m_context.String(id), at.Get());
         return 1;
     }
@@ -474,7 +453,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
             if (m_bArrivedAtDestination) return 0;
             m_bArrivedAtDestination = true;
             m_events.Raise(EventKind::kRouteArrivedNearDestination,
-                           m_context.String(kArrivedAtDestination), at.Get());
+                           m_context.String(ids::kArrivedAtDestination), at.Get());
             Finish();
             return 2;
         }
@@ -484,16 +463,18 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
             m_pRoute->GetNextWaypoint(mode, next.Put());
             if (next) m_pRoute->SetCurrentWaypoint(next.Get());
             if (mode != WaypointModeTurnsOnly && !close) {
-                m_events.Raise(EventKind::kRouteWaypointReached,
-                               m_context.String(turning ? kTurnPointReached : kWaypointReached),
-                               at.Get());
+                m_events.Raise(
+                    EventKind::kRouteWaypointReached,
+                    m_context.String(turning ? ids::kTurnPointReached : ids::kWaypointReached),
+                    at.Get());
                 result = 1;
             }
         } else {
             if (mode != WaypointModeTurnsOnly && !close) {
-                m_events.Raise(EventKind::kRouteApproachingWaypoint,
-                               m_context.String(turning ? kArrivingAtTurn : kArrivingAtWaypoint),
-                               at.Get());
+                m_events.Raise(
+                    EventKind::kRouteApproachingWaypoint,
+                    m_context.String(turning ? ids::kArrivingAtTurn : ids::kArrivingAtWaypoint),
+                    at.Get());
                 result = 1;
             }
             if (mode == WaypointModeTurnsOnly && !turning) {
@@ -512,8 +493,8 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
         if (distance >= 0 && distance <= threshold) {
             m_bApproachAnnounced = true;
             if (!turning) {
-                m_events.Raise(EventKind::kRouteWaypointReached, m_context.String(kCloseToWaypoint),
-                               at.Get());
+                m_events.Raise(EventKind::kRouteWaypointReached,
+                               m_context.String(ids::kCloseToWaypoint), at.Get());
                 result = 1;
             }
         }
@@ -564,7 +545,7 @@ bool RouteFollower::CheckContinueStraight(const Here& here) {
     if (Flag(Settings().Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn) &&
         StepsAhead(IndexOf(m_pTarget.Get()), j, reversed) <= 0)
         return false;
-    m_events.Raise(EventKind::kRouteContinueStraight, m_context.String(kContinueStraight),
+    m_events.Raise(EventKind::kRouteContinueStraight, m_context.String(ids::kContinueStraight),
                    here.location.Get());
     m_pPendingTurn.Reset();
     return true;
@@ -590,8 +571,8 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
                                                  Bstr(u"STREET EXPANDED").Get(), street.Put(),
                                                  result.Put());
         const std::u16string name(street.View());
-        onStreet = !name.empty() && name != m_context.String(kUnnamedRoad) &&
-                   name != m_context.String(kUnnamedPath) && name == m_bstrExpectedStreet;
+        onStreet = !name.empty() && name != m_context.String(ids::kUnnamedRoad) &&
+                   name != m_context.String(ids::kUnnamedPath) && name == m_bstrExpectedStreet;
     }
     if (!m_bOffRouteArmed) {
         if (onStreet || d <= m_nClosestDistance) {
@@ -612,7 +593,8 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
     m_nDistanceFromClosest = Feet(m_pClosestPoint.Get(), here.location.Get());
     if (m_nDistanceFromClosest <= OffRouteFeet()) return false;
     m_bOffRouteArmed = false;
-    m_events.Raise(EventKind::kRouteOffRoute, m_context.String(kOffRoute), here.location.Get());
+    m_events.Raise(EventKind::kRouteOffRoute, m_context.String(ids::kOffRoute),
+                   here.location.Get());
     return true;
 }
 
@@ -677,7 +659,7 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
     record.distance = distance;
     m_events.Raise(EventKind::kRouteWrongDirection,
                    Wording(m_context.m_pUtility)
-                       .ExpandDescriptionTemplate(kWrongWayTemplate, target.Get(), &record,
+                       .ExpandDescriptionTemplate(ids::kWrongWay, target.Get(), &record,
                                                   m_pTarget.Get(), kFollowingLabels, nullptr, u""),
                    target.Get());
 }

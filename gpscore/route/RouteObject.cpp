@@ -5,6 +5,7 @@
 
 #include "core/Utility.h"
 #include "orientation/Descriptions.h"
+#include "resources/StringIds.h"
 #include "route/RouteConfigurationObject.h"
 #include "route/RouteGeometry.h"
 #include "route/RouteTexts.h"
@@ -12,21 +13,12 @@
 GPSLIB_CLASS_FACTORY(RouteObject, CRouteObject)
 
 using gpscore::WaypointRecord;
+namespace ids = gpslib::ids;
 
 namespace {
 
 // The count crosses the interface as a 16-bit number.
 constexpr std::size_t kMaxWaypoints = std::numeric_limits<SHORT>::max();
-
-enum : int {
-    kPositionNotValid = 20734,
-    kTotalDistance = 21000,
-    kDistanceToEnd = 21002,
-    kDistanceToBeginning = 21003,
-    kWaypointNotKnown = 21038,
-    kWaypointTemplate = 21037,
-    kArrivedNear = 22002,
-};
 
 // A place's position, 0/0 when it has none or says it is not valid.
 gpscore::geo::Position PositionOf(ILocationObject* location) {
@@ -49,11 +41,11 @@ LONG WholeUnits(double distance) {
     return distance < 2147483647.0 ? static_cast<LONG>(distance) : 2147483647;
 }
 
-// `distance` spoken precisely and placed into format `id`; 20734 when it is unknown.
+// `distance` spoken precisely and placed into format `id`; PositionUnknown when it is unknown.
 std::u16string DistanceSentence(int id, double distance) {
     auto utility = gpscore::Utility::Instance();
     if (utility == nullptr) return {};
-    if (!(distance >= 0.0)) return utility->GetString(kPositionNotValid);
+    if (!(distance >= 0.0)) return utility->GetString(ids::kPositionUnknown);
     const std::u16string words =
         gpscore::Wording(utility).DistanceText(WholeUnits(distance), false);
     return utility->FormatString(id, {std::u16string_view(words)});
@@ -394,7 +386,7 @@ HRESULT CRouteObject::ExploreRouteBackward(Mode eMode, WaypointMode eWaypointMod
 HRESULT CRouteObject::TotalRouteDistanceDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
     const double total = gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits());
-    return Answer(DistanceSentence(kTotalDistance, total), pbstrDescription);
+    return Answer(DistanceSentence(ids::kTotalRouteDistance, total), pbstrDescription);
 }
 
 HRESULT CRouteObject::SetCurrentWaypointToNearest(ILocationObject* pLocation,
@@ -418,7 +410,7 @@ HRESULT CRouteObject::DistanceToBeginningOfRouteDescription(ILocationObject* pLo
                                                      {begin.latitude, begin.longitude});
         distance = MetricUnits() ? metres : metres * 3.2808399;
     }
-    return Answer(DistanceSentence(kDistanceToBeginning, distance), pbstrDescription);
+    return Answer(DistanceSentence(ids::kDistanceToBeginning, distance), pbstrDescription);
 }
 
 HRESULT CRouteObject::SetCurrentToNextWaypointNearestLocation(WaypointMode eWaypointMode,
@@ -437,7 +429,7 @@ HRESULT CRouteObject::DistanceToEndOfRouteDescription(ILocationObject* pLocation
     if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
     const double remaining = gpscore::RemainingDistance(m_waypoints, PositionOf(pLocation),
                                                         m_bReversed != 0, -1.0, MetricUnits());
-    return Answer(DistanceSentence(kDistanceToEnd, remaining), pbstrDescription);
+    return Answer(DistanceSentence(ids::kDistanceToEnd, remaining), pbstrDescription);
 }
 
 HRESULT CRouteObject::PercentComplete(ILocationObject* pLocation, SHORT* pnPercent) {
@@ -480,7 +472,7 @@ HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject
         if (valid != 0 && gpscore::geo::IsValid(here))
             distance = gpscore::geo::DistanceInUnits(here, there, metric ? 0 : 1);
     }
-    if (!(distance >= 0.0)) return Answer(utility->GetString(kPositionNotValid), pbstrETA);
+    if (!(distance >= 0.0)) return Answer(utility->GetString(ids::kPositionUnknown), pbstrETA);
     const RouteType type = Type();
     const bool vehicle = type == RouteTypeVehicle || type == RouteTypeVehicleFromSimulation;
     return Answer(gpscore::TravelTimeText(*utility, distance, metric, dSpeed, vehicle), pbstrETA);
@@ -519,7 +511,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
         pLocation != nullptr && SUCCEEDED(pLocation->IsValid(&valid)) && valid;
     valid = 0;
     if (!locationValid || pWaypoint == nullptr || FAILED(pWaypoint->IsValid(&valid)) || !valid)
-        return Answer(utility->GetString(kWaypointNotKnown), pbstrDescription);
+        return Answer(utility->GetString(ids::kWaypointNotKnown), pbstrDescription);
 
     using C = IWaypointConfigurationObject;
     Mode mode = GPSMode;
@@ -567,7 +559,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
     gpscore::WaypointDescriptionPieces pieces;
     if (withDistance)
         pieces.distance =
-            near ? utility->GetString(kArrivedNear) : words.DistanceText(WholeUnits(along), false);
+            near ? utility->GetString(ids::kCloseBy) : words.DistanceText(WholeUnits(along), false);
     if (withHeading && !near) pieces.heading = record.direction;
     if (withTurn && turning) {
         gpslib::Bstr turn;
@@ -586,6 +578,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
         pieces.user = std::u16string(note.View());
     }
     pieces.label = words.WaypointLabel(pWaypoint, mode);
-    return Answer(gpscore::ExpandWaypointDescription(utility->GetString(kWaypointTemplate), pieces),
-                  pbstrDescription);
+    return Answer(
+        gpscore::ExpandWaypointDescription(utility->GetString(ids::kWaypointDescription), pieces),
+        pbstrDescription);
 }

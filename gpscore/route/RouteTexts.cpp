@@ -5,20 +5,11 @@
 #include "core/Utility.h"
 #include "formats/Geodesy.h"
 #include "orientation/Descriptions.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
 namespace {
-
-enum : int {
-    kTurn = 21009,
-    kContinue = 21010,
-    kTurnOnto = 21004,
-    kLessThanAMinute = 21060,
-    kMinutes = 21061,
-    kHoursMinutes = 21062,
-    kOneMinute = 21063,
-};
 
 constexpr double kMetresPerMile = 1609.344;
 constexpr double kFeetPerMile = 5280.0;
@@ -42,10 +33,10 @@ std::u16string TravelTimeText(const Utility& utility, double distance, bool metr
     const double minutes = std::round(miles / speedMph * 60.0);
     // Beyond any trip worth timing; keeps the integer conversions defined.
     const long whole = minutes < 1e7 ? static_cast<long>(minutes) : 10000000L;
-    if (whole < 1) return utility.GetString(kLessThanAMinute);
-    if (whole == 1) return utility.GetString(kOneMinute);
-    if (whole < 60) return utility.FormatString(kMinutes, {std::int64_t{whole}});
-    return utility.FormatString(kHoursMinutes,
+    if (whole < 1) return utility.GetString(ids::kLessThanAMinute);
+    if (whole == 1) return utility.GetString(ids::kAboutOneMinute);
+    if (whole < 60) return utility.FormatString(ids::kAboutMinutes, {std::int64_t{whole}});
+    return utility.FormatString(ids::kAboutHoursMinutes,
                                 {std::int64_t{whole / 60}, std::int64_t{whole % 60}});
 }
 
@@ -55,8 +46,8 @@ std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bo
     const int h = heading != -1 ? heading : (orientationReverse + 180) % 360;
     const std::u16string phrase =
         Wording(utility).RelativeDirectionText(h, turnCompleteHeading, true, false);
-    const int id =
-        geo::HeadingsWithin(h, turnCompleteHeading, kStraightOnDegrees) ? kContinue : kTurn;
+    const int id = geo::HeadingsWithin(h, turnCompleteHeading, kStraightOnDegrees) ? ids::kContinue
+                                                                                   : ids::kTurn;
     return utility->FormatString(id, {std::u16string_view(phrase)});
 }
 
@@ -79,7 +70,7 @@ std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& uti
     std::u16string sentence;
     if (!turn.View().empty() && !street.View().empty())
         sentence = utility->FormatString(
-            kTurnOnto, {turn.View(), std::u16string_view(words.Decorate(street.View()))});
+            ids::kTurnOnto, {turn.View(), std::u16string_view(words.Decorate(street.View()))});
     else if (!turn.View().empty())
         sentence = std::u16string(turn.View()) + u".";
     if (!sentence.empty()) {
