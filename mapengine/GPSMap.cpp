@@ -20,6 +20,7 @@
 #include "PoiSearchCom.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -29,10 +30,6 @@ using gpsmap::Branch;
 using gpsmap::Details;
 using gpsmap::Naming;
 using gpsmap::Point;
-
-constexpr int kUnnamedPath = 20325;
-constexpr int kUnnamedRoad = 20581;
-constexpr int kJoiner = 20458;
 
 // Which keywords a keyword string holds. Known keywords are found longest first and consumed,
 // so "ADDRESS_CITY_POSTAL_MAP" is not also read as "ADDRESS" and "CITY".
@@ -132,6 +129,9 @@ HRESULT ReadRoutePoints(VARIANT* list, std::vector<gpsmap::RoutePointData>* out)
 
 HRESULT ReturnText(const std::string& text, BSTR* out) {
     *out = gpslib::AllocBstr(std::string_view(text));
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
 // The installed maps folders: first the one of the installation this module belongs to, found
 // from the module's own folder (an installation moved to another prefix, or staged under
 // DESTDIR), then the configured prefix's, then the usual prefixes'.
@@ -148,15 +148,12 @@ std::vector<std::string> InstalledMapFolders() {
     return folders;
 }
 
-    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
-}
-
 } // namespace
-    CGPSMap() { m_engine.SetInstalledMapFolders(InstalledMapFolders()); }
-
 
 class CGPSMap : public CGPSMapBase {
 public:
+    CGPSMap() { m_engine.SetInstalledMapFolders(InstalledMapFolders()); }
+
     HRESULT GetMapDirectory(BSTR* pbstrMapDirectory) override {
         if (pbstrMapDirectory == nullptr) return E_POINTER;
         std::lock_guard<std::mutex> lock(m_lock);
@@ -574,9 +571,9 @@ private:
         Naming n;
         n.expanded = expanded;
         n.detailed = detailed;
-        n.unnamedRoad = Word(kUnnamedRoad, "Unnamed road");
-        n.unnamedPath = Word(kUnnamedPath, "Unnamed path");
-        n.joiner = Word(kJoiner, " and ");
+        n.unnamedRoad = Word(gpslib::ids::kUnnamedRoad, "Unnamed road");
+        n.unnamedPath = Word(gpslib::ids::kUnnamedPath, "Unnamed path");
+        n.joiner = Word(gpslib::ids::kAndJoiner, " and ");
         return n;
     }
 

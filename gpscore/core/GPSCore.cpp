@@ -12,6 +12,7 @@
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 
 GPSLIB_CLASS_FACTORY(GPSCore, CGPSCore)
 
@@ -31,12 +32,7 @@ namespace {
 std::mutex g_engineMutex;
 IGPSMap* g_pGPSMapEngine = nullptr;
 
-constexpr int kCopyright = 20000;
-constexpr int kVersion = 20001;
-constexpr int kReceiverNotOpened = 20058;
-constexpr int kBluetoothReceiverNotOpened = 20084;
-constexpr int kLookaroundCategoryName = 29993;
-constexpr int kLookaroundSubCategoryName = 29994;
+namespace ids = gpslib::ids;
 
 // A folder name compared without one trailing separator.
 std::u16string WithoutTrailingSeparator(std::u16string folder) {
@@ -100,11 +96,11 @@ bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
     Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return false;
     std::string native = gpslib::ToUtf8(std::u16string_view(path));
-            // The module the service found, a plain name resolved: the engine reads the same.
     bool exists = m_context.Env().FileExists(gpslib::os::NativePath(native));
     bool loaded = utility->LoadResources(native);
     if (loaded) {
         if (m_context.m_pGPSMap) {
+            // The module the service found, a plain name resolved: the engine reads the same.
             VARIANT_BOOL engineLoaded = VARIANT_FALSE;
             Bstr library(std::string_view(utility->ResourcesPath()));
             m_context.m_pGPSMap->SetResourceLibrary(library.Get(), &engineLoaded);
@@ -117,7 +113,7 @@ bool CGPSCore::SetResourcesInternal(const std::u16string& path) {
     char line[64];
     std::snprintf(line, sizeof line, ", Exists:%d, Loaded:%d.", exists ? 1 : 0, loaded ? 1 : 0);
     Log("SetResourcesInternal: " + native + line);
-    Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
+    Log(gpslib::ToUtf8(std::u16string_view(String(ids::kVersion))));
     return loaded;
 }
 
@@ -146,9 +142,8 @@ void CGPSCore::ReadSettingsFiles(std::u16string_view directory) {
     gpscore::settings::ReadReceiverSettings(env, directory, receiver);
     utility.SetReceiverSettings(receiver);
     auto lookaround = utility.LookaroundSettings();
-    gpscore::settings::ReadLookaroundSettings(env, directory, lookaround,
-                                              String(kLookaroundCategoryName),
-                                              String(kLookaroundSubCategoryName));
+    gpscore::settings::ReadLookaroundSettings(
+        env, directory, lookaround, String(ids::kAllCategories), String(ids::kAllSubcategories));
     utility.SetLookaroundSettings(lookaround);
     auto routeGPS = utility.RouteSettings(GPSMode);
     auto routeVirtual = utility.RouteSettings(VirtualMode);
@@ -216,7 +211,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
         Log("\tGPSCore::Error No Resources Loaded.");
         errorText = u"NO STRING RESOURCES LOADED";
     }
-    Log(gpslib::ToUtf8(std::u16string_view(String(kVersion))));
+    Log(gpslib::ToUtf8(std::u16string_view(String(ids::kVersion))));
     m_receiver.State().m_nPedestrianAveragingSeconds = 5;
     m_events.SetReportingLevel(UrgencyLow);
     SHORT startDelay = 0;
@@ -230,8 +225,8 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     m_poll.ForgetQuality();
     if (!m_receiver.Open(2) && outcome == u"OK") {
         const GPSType type = m_context.ReceiverType();
-        outcome =
-            String(type == GPSTypeBlueTooth ? kBluetoothReceiverNotOpened : kReceiverNotOpened);
+        outcome = String(type == GPSTypeBlueTooth ? ids::kBluetoothReceiverNotOpened
+                                                  : ids::kReceiverNotOpened);
     }
     m_virtual.Create();
     m_virtual.Restore();
@@ -301,14 +296,14 @@ HRESULT CGPSCore::SystemGetVersion(BSTR* pbstrVersion) {
     CriticalSectionLock lock(m_csCore);
     if (pbstrVersion == nullptr) return E_POINTER;
     EnsureUtility();
-    return ReturnText(String(kVersion), pbstrVersion);
+    return ReturnText(String(ids::kVersion), pbstrVersion);
 }
 
 HRESULT CGPSCore::SystemGetCopyright(BSTR* pbstrCopyright) {
     CriticalSectionLock lock(m_csCore);
     if (pbstrCopyright == nullptr) return E_POINTER;
     EnsureUtility();
-    return ReturnText(String(kCopyright), pbstrCopyright);
+    return ReturnText(String(ids::kCopyright), pbstrCopyright);
 }
 
 HRESULT CGPSCore::SystemGetCurrentMode(Mode* peMode) {

@@ -13,6 +13,7 @@
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -343,27 +344,27 @@ bool Utility::LoadResources(std::string_view path) {
         resolved = StringTable::Resolve(*m_pEnv, path, moduleDir, dataDir);
         if (resolved != path) break;
     }
-    return m_strings.Load(*m_pEnv, resolved, nullptr);
     m_resourcesPath = resolved;
+    return m_strings.Load(*m_pEnv, resolved, nullptr);
 }
 
-std::u16string Utility::GetOrdinalSuffix(int n) const {
 std::string Utility::ResourcesPath() const {
     std::shared_lock<std::shared_mutex> lock(m_csStrings);
     return m_resourcesPath;
 }
 
+std::u16string Utility::GetOrdinalSuffix(int n) const {
     long long m = n < 0 ? -static_cast<long long>(n) : n;
-    if (m % 100 >= 11 && m % 100 <= 13) return GetString(23096);
+    if (m % 100 >= 11 && m % 100 <= 13) return GetString(ids::kOrdinalTh);
     switch (m % 10) {
     case 1:
-        return GetString(23097);
+        return GetString(ids::kOrdinalSt);
     case 2:
-        return GetString(23116);
+        return GetString(ids::kOrdinalNd);
     case 3:
-        return GetString(23117);
+        return GetString(ids::kOrdinalRd);
     default:
-        return GetString(23096);
+        return GetString(ids::kOrdinalTh);
     }
 }
 
