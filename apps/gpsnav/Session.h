@@ -1,6 +1,8 @@
 // gpsnav's hold on the service: creates GPSCore by its ProgID (registering the modules found
 // beside the program on first use), starts it, applies the options, receives its automatic
-// events, and turns each command into service calls and the service's own texts.
+// events, and turns each command into service calls and the service's own texts. Setup.cpp
+// starts and stops it; Session.cpp dispatches the commands and answers the orientation ones;
+// PlaceCommands.cpp, RouteCommands.cpp and SettingsCommand.cpp answer the others.
 #ifndef GPSNAV_SESSION_H_
 #define GPSNAV_SESSION_H_
 
@@ -107,6 +109,8 @@ private:
     Mode CurrentMode();
     bool UseReceiver(const std::string& receiver, std::string* text);
     void PollOnce();
+    // The time between two polls of a walk replayed at `speed` polls a second.
+    std::chrono::steady_clock::duration PollPeriod() const;
     gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
     gpslib::ComPtr<ILocationObject> Here();
     Answer PoiResults(long found, HRESULT hr);

@@ -1,19 +1,14 @@
 #include "Speech.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
 
-extern char** environ;
+#include "ChildProcess.h"
 
 namespace gpsnav {
 
@@ -76,21 +71,7 @@ void Espeak(const std::string& text, int wordsPerMinute, const std::string& voic
     if (!voice.empty()) args.insert(args.end(), {"-v", voice});
     if (!waveFile.empty()) args.insert(args.end(), {"-w", waveFile});
     args.insert(args.end(), {"--", text});
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, "espeak-ng", &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    RunProgram(std::move(args), true);
 }
 
 } // namespace

@@ -8,41 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <gpslib/event_sink.h>
+
 #include "GPSLib_classes.h"
 
 namespace gpslib::test {
 
-// The reference counting and the dispatch stubs every test sink shares; a sink adds
-// OnAutomaticEvent. Created with one reference, deleted by its last Release.
-class SinkBase : public IGPSAutoEventSink {
-public:
-    virtual ~SinkBase() = default;
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IGPSAutoEventSink) {
-            *ppv = static_cast<IGPSAutoEventSink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
-private:
-    std::atomic<ULONG> m_refs{1};
-};
+// The reference counting and the dispatch stubs every sink shares, as any client has them.
+using SinkBase = gpslib::EventSinkBase;
 
 // A client's sink: records what arrives (and when, by the test's poll count) and releases the
 // reference it was handed. Optionally calls back into the service from inside the callback.
