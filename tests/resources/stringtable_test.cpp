@@ -7,6 +7,7 @@
 #include <gpslib/support.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,11 @@ std::map<int, std::u16string> ParseRc(const std::string& path) {
         rest.remove_prefix(digits);
         skipBlanks();
         if (rest.starts_with(",")) rest.remove_prefix(1);
+        skipBlanks();
+        // The entry's name, which the build turns into the constant the code uses.
+        while (!rest.empty() &&
+               (std::isalnum(static_cast<unsigned char>(rest.front())) != 0 || rest.front() == '_'))
+            rest.remove_prefix(1);
         skipBlanks();
         std::string text;
         bool closed = false;
