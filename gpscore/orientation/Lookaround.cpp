@@ -7,6 +7,7 @@
 #include "core/SettingsFiles.h"
 #include "core/Utility.h"
 #include "events/EventQueue.h"
+#include "formats/WordFold.h"
 #include "gps/ReceiverLink.h"
 #include "orientation/Descriptions.h"
 #include "orientation/IntersectionObject.h"
@@ -28,25 +29,6 @@ constexpr int kTurnDegrees = 45;
 constexpr double kFastMph = 5.0;
 // ...and from this speed on only its cross streets are spoken.
 constexpr double kCrossStreetsOnlyMph = 15.0;
-
-char16_t FoldCase(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-    if (c < 0xC0) return c;
-    // Latin-1 capitals (the multiplication sign excepted).
-    if (c <= 0xDE) return c == 0xD7 ? c : static_cast<char16_t>(c + 32);
-    // Latin Extended-A: capital and small letters alternate (even/odd, odd/even from U+0139 to
-    // U+0148 and U+0179 to U+017E).
-    if (c >= 0x100 && c <= 0x17F) {
-        const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-        if (oddCapitals) return (c & 1) != 0 ? static_cast<char16_t>(c + 1) : c;
-        return (c & 1) == 0 ? static_cast<char16_t>(c + 1) : c;
-    }
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<char16_t>(c + 32); // Greek
-    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);               // Cyrillic
-    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);
-    return c;
-}
 
 bool Enabled(ILookaroundSettingsObject* settings,
              HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
@@ -91,9 +73,10 @@ std::u16string ExpandStreetChangeTemplate(std::u16string_view pattern, std::u16s
 }
 
 bool SameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    using gpslib::formats::FoldCodePoint;
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return FoldCase(x) == FoldCase(y); });
+                      [](char16_t x, char16_t y) { return FoldCodePoint(x) == FoldCodePoint(y); });
 }
 
 // Holds the busy flag for one check, whichever way the check ends.

@@ -24,7 +24,8 @@ class WhereAmI;
 std::u16string ExpandStreetChangeTemplate(std::u16string_view pattern, std::u16string_view first,
                                           std::u16string_view second, std::u16string_view third);
 
-// Whether two names are the same but for letter case (Latin, Greek and Cyrillic letters fold).
+// Whether two names are the same but for letter case and accents, folded as searches fold them
+// (Latin, Greek and Cyrillic letters).
 bool SameIgnoringCase(std::u16string_view a, std::u16string_view b);
 
 // REQUIRES for every method: the service's core lock held.
