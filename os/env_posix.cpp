@@ -45,6 +45,13 @@ Status ToNative(std::string_view path, std::string* native) {
     return Status::OK();
 }
 
+// Both paths of a call that takes two, as the system should see them.
+Status ToNative(std::string_view from, std::string_view to, std::string* nativeFrom,
+                std::string* nativeTo) {
+    Status s = ToNative(from, nativeFrom);
+    return s.ok() ? ToNative(to, nativeTo) : s;
+}
+
 // Writes all of `data`, resuming after signals and short writes.
 Status WriteAll(int fd, std::string_view data, const std::string& name) {
     while (!data.empty()) {
@@ -551,8 +558,7 @@ public:
     Status RenameFile(std::string_view from, std::string_view to) override {
         std::string nativeFrom;
         std::string nativeTo;
-        Status s = ToNative(from, &nativeFrom);
-        if (s.ok()) s = ToNative(to, &nativeTo);
+        Status s = ToNative(from, to, &nativeFrom, &nativeTo);
         if (!s.ok()) return s;
         if (::rename(nativeFrom.c_str(), nativeTo.c_str()) != 0) {
             return StatusFromErrno(nativeFrom, errno);
@@ -564,8 +570,7 @@ public:
     Status LinkFile(std::string_view from, std::string_view to) override {
         std::string nativeFrom;
         std::string nativeTo;
-        Status s = ToNative(from, &nativeFrom);
-        if (s.ok()) s = ToNative(to, &nativeTo);
+        Status s = ToNative(from, to, &nativeFrom, &nativeTo);
         if (!s.ok()) return s;
         if (::link(nativeFrom.c_str(), nativeTo.c_str()) != 0)
             return StatusFromErrno(nativeTo, errno);
