@@ -1,0 +1,1 @@
+"""The type-library generator's modules; gen_typelib.py is its command line."""

@@ -1,0 +1,54 @@
+"""The library's public C++ header: enumerations, ids and interfaces."""
+import os
+
+from .cpp import guid_init, signature
+from .output import write
+
+
+def header(model, out_dir):
+    lib = model.lib
+    guard = f"GPSLIB_{lib.name.upper()}_H_"
+    w = []
+    w.append(f"// Generated from idl/ by gen_typelib.py: the {lib.name} type library. Do not edit.")
+    w.append(f"#ifndef {guard}\n#define {guard}\n")
+    w.append("#include <gpslib/automation.h>")
+    for imp in model.imports:
+        w.append(f"#include <gpslib/{imp.name}.h>")
+    w.append("")
+    w.append(f"// {lib.help}, version {lib.version[0]}.{lib.version[1]}.")
+    w.append(f"constexpr GUID LIBID_{lib.name} = {guid_init(lib.guid)};\n")
+    for e in lib.enums:
+        if e.comment:
+            w.append(f"// {e.comment}")
+        w.append(f"enum {e.name} : LONG {{")
+        for n, v in e.values:
+            w.append(f"    {n} = {v},")
+        w.append("};")
+        w.append("// The enumerator's name as the library spells it; null for a value it does not name.")
+        w.append(f"constexpr const char* NameOf({e.name} value) {{")
+        w.append("    switch (value) {")
+        for n, _ in e.values:
+            w.append(f"    case {n}: return \"{n}\";")
+        w.append("    }")
+        w.append("    return nullptr;")
+        w.append("}\n")
+    for itf in lib.interfaces:
+        w.append(f"struct {itf.name};")
+    w.append("")
+    for itf in lib.interfaces:
+        w.append(f"constexpr IID IID_{itf.name} = {guid_init(itf.guid)};")
+    for co in lib.coclasses:
+        w.append(f"constexpr CLSID CLSID_{co.name} = {guid_init(co.guid)};")
+    w.append("")
+    for itf in lib.interfaces:
+        if itf.comment:
+            w.append(f"// {itf.comment}")
+        w.append(f"struct {itf.name} : IDispatch {{")
+        for m in itf.methods:
+            help_note = f" // help name \"{m.helpstring}\"" if m.helpstring else ""
+            w.append(f"    virtual HRESULT {m.name}({signature(model, m)}) = 0; // id {m.dispid}"
+                     f"{help_note}")
+        w.append(f"\nprotected:\n    ~{itf.name}() = default;\n}};\n")
+    w.append(f"#endif // {guard}")
+    path = os.path.join(out_dir, "include", "gpslib", lib.name + ".h")
+    write(path, "\n".join(w) + "\n")
