@@ -83,6 +83,14 @@ def classes_header(model, out_dir):
     write(os.path.join(out_dir, f"{lib.name}_classes.h"), "\n".join(w) + "\n")
 
 
+def null_check(names):
+    """The E_POINTER answer when any of the named pointers is null; no line for no names."""
+    if not names:
+        return []
+    cond = " || ".join(f"{n} == nullptr" for n in names)
+    return [f"    if ({cond}) return E_POINTER;"]
+
+
 def classes_source(model, out_dir):
     lib = model.lib
     w = [f"// Generated from idl/ by gen_typelib.py: class bases of {lib.name}. Do not edit.",
@@ -140,12 +148,14 @@ def classes_source(model, out_dir):
         take_lock = (f"    gpslib::os::CriticalSectionLock lock(m_cs{co.lock});"
                      if co.lock else None)
         for m in itf.methods:
+            outs = [p.name for p in m.params if p.direction != "in"]
+            head = f"HRESULT {c}::{m.name}({signature(model, m)}) {{"
             if m.name in getters:
                 f = getters[m.name]
                 p = m.params[0]
                 mem = member_name(model, f)
-                w.append(f"HRESULT {c}::{m.name}({signature(model, m)}) {{")
-                w.append(f"    if ({p.name} == nullptr) return E_POINTER;")
+                w.append(head)
+                w += null_check([p.name])
                 if take_lock:
                     w.append(take_lock)
                 if f.type == "BSTR":
@@ -157,10 +167,10 @@ def classes_source(model, out_dir):
                 f = setters[m.name]
                 p = m.params[0]
                 mem = member_name(model, f)
-                w.append(f"HRESULT {c}::{m.name}({signature(model, m)}) {{")
+                w.append(head)
                 if f.type == "BSTR":
                     if f.notnull:
-                        w.append(f"    if ({p.name} == nullptr) return E_POINTER;")
+                        w += null_check([p.name])
                     w.append(f"    gpslib::Bstr value(gpslib::View({p.name}));")
                 if take_lock:
                     w.append(take_lock)
@@ -171,19 +181,13 @@ def classes_source(model, out_dir):
                 w.append("    return S_OK;\n}")
             elif m.name in co.forwards:
                 member = co.forwards[m.name]
-                outs = [p.name for p in m.params if p.direction != "in"]
-                w.append(f"HRESULT {c}::{m.name}({signature(model, m)}) {{")
-                if outs:
-                    cond = " || ".join(f"{n} == nullptr" for n in outs)
-                    w.append(f"    if ({cond}) return E_POINTER;")
+                w.append(head)
+                w += null_check(outs)
                 args = ", ".join(p.name for p in m.params)
                 w.append(f"    return m_p{member} ? m_p{member}->{m.name}({args}) : E_FAIL;\n}}")
             else:
-                outs = [p.name for p in m.params if p.direction != "in"]
                 w.append(f"HRESULT {c}::{m.name}({signature(model, m, used=set(outs))}) {{")
-                if outs:
-                    cond = " || ".join(f"{n} == nullptr" for n in outs)
-                    w.append(f"    if ({cond}) return E_POINTER;")
+                w += null_check(outs)
                 w.append("    return E_NOTIMPL;\n}")
     # Class table and module information.
     w.append("\nnamespace {")

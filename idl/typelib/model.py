@@ -1,6 +1,7 @@
 """The type library's model: the declarations the parser reads, and the resolution of names across
 a library and its imports, with the checks every generated file relies on."""
 import re
+from dataclasses import dataclass, field
 
 BASE_TYPES = {
     # idl type: (C++ type, ParamType, variant type name, member prefix)
@@ -19,77 +20,80 @@ class IdlError(Exception):
     pass
 
 
+# The declarations are plain records, compared by identity (a name resolves to one object).
+@dataclass(eq=False)
 class Param:
-    def __init__(self, direction, type_name, stars, name):
-        self.direction = direction  # in, out, inout, retval
-        self.type = type_name
-        self.stars = stars
-        self.name = name
+    direction: str  # in, out, inout, retval
+    type: str
+    stars: int
+    name: str
 
 
+@dataclass(eq=False)
 class Method:
-    def __init__(self, name, params, dispid, helpstring, where, comment):
-        self.name = name
-        self.params = params
-        self.dispid = dispid
-        self.helpstring = helpstring
-        self.where = where
-        self.comment = comment
+    name: str
+    params: list
+    dispid: int
+    helpstring: str
+    where: str
+    comment: str
 
 
+@dataclass(eq=False)
 class Interface:
-    def __init__(self, name, guid, where, comment, hidden=False):
-        self.name = name
-        self.guid = guid
-        self.methods = []
-        self.where = where
-        self.comment = comment
-        self.hidden = hidden
-        self.library = None
+    name: str
+    guid: str
+    where: str
+    comment: str
+    hidden: bool = False
+    methods: list = field(default_factory=list, init=False)
+    library: object = field(default=None, init=False)
 
 
+@dataclass(eq=False)
 class Field:
-    def __init__(self, type_name, name, default, getter, setter, notnull, explicit):
-        self.type = type_name
-        self.name = name
-        self.default = default
-        self.getter = getter
-        self.setter = setter
-        self.notnull = notnull
-        self.explicit = explicit
+    type: str
+    name: str
+    default: str
+    getter: str
+    setter: str
+    notnull: bool
+    explicit: bool
 
 
+@dataclass(eq=False)
 class Coclass:
-    def __init__(self, name, guid, interface, where, comment):
-        self.name = name
-        self.guid = guid
-        self.interface = interface
-        self.fields = []
-        self.inners = []  # (coclass name, member name)
-        self.lock = None  # the name of the lock that guards every field, or None
-        self.where = where
-        self.comment = comment
+    name: str
+    guid: str
+    interface: str
+    where: str
+    comment: str
+    fields: list = field(default_factory=list, init=False)
+    inners: list = field(default_factory=list, init=False)  # (coclass name, member name)
+    # The name of the lock that guards every field, or None.
+    lock: str = field(default=None, init=False)
+    # Methods answered by an inner object: method name -> member name (set by validation).
+    forwards: dict = field(default_factory=dict, init=False)
 
 
+@dataclass(eq=False)
 class Enum:
-    def __init__(self, name, where, comment):
-        self.name = name
-        self.values = []
-        self.where = where
-        self.comment = comment
-        self.library = None
+    name: str
+    where: str
+    comment: str
+    values: list = field(default_factory=list, init=False)
+    library: object = field(default=None, init=False)
 
 
+@dataclass(eq=False)
 class Library:
-    def __init__(self):
-        self.name = None
-        self.guid = None
-        self.version = None
-        self.help = None
-        self.enums = []
-        self.interfaces = []
-        self.coclasses = []
-
+    name: str = None
+    guid: str = None
+    version: tuple = None
+    help: str = None
+    enums: list = field(default_factory=list)
+    interfaces: list = field(default_factory=list)
+    coclasses: list = field(default_factory=list)
 
 
 class Model:
@@ -217,7 +221,6 @@ class Model:
                             raise IdlError(f"{co.where}: {acc} bound to two fields")
                         bound.add(acc)
                 self.check_default(f, co)
-            co.forwards = {}
             for inner, member in co.inners:
                 if inner not in self.coclasses:
                     raise IdlError(f"{co.where}: {co.name}: inner {inner} is not a coclass")
