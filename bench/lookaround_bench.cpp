@@ -22,8 +22,8 @@
 #include "bench_util.h"
 
 #include "GPSLib_classes.h"
+#include "base/SettingsFiles.h"
 #include "core/GPSCore.h"
-#include "core/SettingsFiles.h"
 #include "formats/TrackTrace.h"
 #include "os/env.h"
 

@@ -4,7 +4,7 @@
 // Target on the reference machine: under 0.5 us per pair (median). Figures are kept in
 // docs/performance.md.
 #include "GPSLib_classes.h"
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
 
 #include <benchmark/benchmark.h>

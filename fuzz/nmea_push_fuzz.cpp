@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "core/ServiceContext.h"
+#include "base/ServiceContext.h"
 #include "gps/GPSObject.h"
 #include "gps/ReceiverLink.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "core/SettingsFiles.h"
+#include "base/SettingsFiles.h"
 #include "os/path.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
 
 namespace gpscore {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <mutex>
 
-#include "core/Answers.h"
-#include "core/ServiceEnv.h"
-#include "core/SettingsFiles.h"
-#include "core/SystemSettingsObject.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceEnv.h"
+#include "base/SettingsFiles.h"
+#include "base/SystemSettingsObject.h"
+#include "base/Utility.h"
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"

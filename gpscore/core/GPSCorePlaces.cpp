@@ -1,7 +1,7 @@
 // The user's own places as a client asks for them: the history of places, the favorites and
 // the annotations. Each method takes the core lock, checks its pointers and hands the work to
 // the personal places.
-#include "core/Answers.h"
+#include "base/Answers.h"
 #include "core/GPSCore.h"
 
 using gpslib::os::CriticalSectionLock;

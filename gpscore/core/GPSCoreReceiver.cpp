@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "core/Answers.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "core/GPSCore.h"
-#include "core/SettingsFiles.h"
-#include "core/Utility.h"
 #include "gps/Bluetooth.h"
 #include "gps/BluetoothDeviceObject.h"
-#include "orientation/Descriptions.h"
 
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;

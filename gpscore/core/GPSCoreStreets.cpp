@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "core/Answers.h"
+#include "base/Answers.h"
 
 using gpscore::ReturnText;
 using gpslib::ComPtr;

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
-#include "orientation/Descriptions.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/LocationObject.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "orientation/Destination.h"
-#include "orientation/LocationObject.h"
 #include "orientation/Lookaround.h"
 #include "orientation/VirtualWalker.h"
 #include "orientation/WhereAmI.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "GPSLib_classes.h"
-#include "events/EventQueue.h"
+#include "base/EventQueue.h"
 #include "gps/ReceiverLink.h"
 #include "os/sync.h"
 

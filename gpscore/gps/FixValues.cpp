@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {

@@ -1,9 +1,9 @@
 #include "gps/GPSObject.h"
 
-#include "core/Utility.h"
+#include "base/Descriptions.h"
+#include "base/LocationObject.h"
+#include "base/Utility.h"
 #include "gps/FixValues.h"
-#include "orientation/Descriptions.h"
-#include "orientation/LocationObject.h"
 
 GPSLIB_CLASS_FACTORY(GPSObject, CGPSObject)
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/SettingsFiles.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "gps/Bluetooth.h"
 #include "gps/GPSObject.h"
 #include "gps/GPSStatusObject.h"

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/Utility.h"
+#include "base/Descriptions.h"
+#include "base/Utility.h"
 #include "gps/FixValues.h"
 #include "gps/GPSObject.h"
 #include "gps/GPSStatusObject.h"
 #include "gps/GPSTimeObject.h"
-#include "orientation/Descriptions.h"
 
 namespace gpscore {
 

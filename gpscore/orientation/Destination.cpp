@@ -4,10 +4,10 @@
 #include <cctype>
 
 #include "address/AddressSearch.h"
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/SystemSettingsObject.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
+#include "base/SystemSettingsObject.h"
+#include "base/Utility.h"
 #include "orientation/DestinationObject.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"

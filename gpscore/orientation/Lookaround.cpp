@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/ServiceContext.h"
-#include "core/SettingsFiles.h"
-#include "core/Utility.h"
-#include "events/EventQueue.h"
+#include "base/Descriptions.h"
+#include "base/EventQueue.h"
+#include "base/LookaroundSettingsObject.h"
+#include "base/ServiceContext.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "formats/WordFold.h"
 #include "gps/ReceiverLink.h"
-#include "orientation/Descriptions.h"
 #include "orientation/IntersectionObject.h"
-#include "orientation/LookaroundSettingsObject.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmI.h"
 #include "resources/StringIds.h"

@@ -1,7 +1,7 @@
 #include "orientation/VirtualObject.h"
 
-#include "core/Utility.h"
-#include "orientation/Descriptions.h"
+#include "base/Descriptions.h"
+#include "base/Utility.h"
 
 // -1 means no heading; any other value is taken without its sign, modulo a full turn (so -90
 // becomes 90, not 270).

@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/LocationObject.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
-#include "orientation/Descriptions.h"
 #include "orientation/IntersectionObject.h"
-#include "orientation/LocationObject.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmIObject.h"
 #include "poi/PersonalPlaces.h"

@@ -1,6 +1,6 @@
 #include "orientation/WhereAmIObject.h"
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "orientation/MapName.h"
 
 HRESULT CWhereAmIObject::GetMapNameOnly(BSTR* pbstrMapName) {

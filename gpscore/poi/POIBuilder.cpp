@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "GPSLib_classes.h"
-#include "orientation/LocationObject.h"
+#include "base/LocationObject.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {

@@ -1,6 +1,6 @@
 #include "poi/POICategoryObject.h"
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "poi/POIBuilder.h"
 
 GPSLIB_CLASS_FACTORY(POICategoryObject, CPOICategoryObject)

@@ -1,8 +1,8 @@
 #include "poi/POILookaround.h"
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "events/EventQueue.h"
+#include "base/Answers.h"
+#include "base/EventQueue.h"
+#include "base/ServiceContext.h"
 #include "poi/POIBuilder.h"
 #include "poi/POISearch.h"
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
-#include "orientation/Descriptions.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "os/env.h"
 #include "os/path.h"
 #include "poi/POICategoryObject.h"

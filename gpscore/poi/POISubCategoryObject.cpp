@@ -1,6 +1,6 @@
 #include "poi/POISubCategoryObject.h"
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "poi/POIBuilder.h"
 
 GPSLIB_CLASS_FACTORY(POISubCategoryObject, CPOISubCategoryObject)

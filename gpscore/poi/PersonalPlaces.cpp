@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "address/AddressSearch.h"
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
 #include "os/env.h"
 #include "os/path.h"

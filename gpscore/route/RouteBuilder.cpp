@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <utility>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/SettingsFiles.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/ServiceContext.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
 #include "gps/Nmea.h"
 #include "gps/ReceiverLink.h"
-#include "orientation/Descriptions.h"
 #include "orientation/Destination.h"
 #include "orientation/VirtualWalker.h"
 #include "os/env.h"

@@ -2,8 +2,8 @@
 // waypoint, to rehearse it before setting out. A cursor (the exploration index) remembers where
 // the exploration stands; each step makes the waypoint reached the route's current one, places
 // the walker on it facing the way the route goes on, and answers its description.
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "orientation/VirtualWalker.h"
 #include "resources/StringIds.h"
 #include "route/RouteBuilder.h"

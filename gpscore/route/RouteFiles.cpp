@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <utility>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
+#include "base/Answers.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
 #include "formats/Gpx.h"
 #include "formats/RouteFile.h"

@@ -3,13 +3,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "core/Answers.h"
-#include "core/ServiceContext.h"
-#include "core/Utility.h"
-#include "events/EventQueue.h"
+#include "base/Answers.h"
+#include "base/Descriptions.h"
+#include "base/EventQueue.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
 #include "gps/ReceiverLink.h"
-#include "orientation/Descriptions.h"
 #include "orientation/VirtualWalker.h"
 #include "resources/StringIds.h"
 #include "route/RouteGeometry.h"

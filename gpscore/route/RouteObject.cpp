@@ -3,8 +3,8 @@
 #include <limits>
 #include <utility>
 
-#include "core/Utility.h"
-#include "orientation/Descriptions.h"
+#include "base/Descriptions.h"
+#include "base/Utility.h"
 #include "resources/StringIds.h"
 #include "route/RouteConfigurationObject.h"
 #include "route/RouteGeometry.h"

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "core/Utility.h"
+#include "base/Descriptions.h"
+#include "base/Utility.h"
 #include "formats/Geodesy.h"
-#include "orientation/Descriptions.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {

@@ -1,6 +1,6 @@
 #include "route/WaypointObject.h"
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "route/RouteTexts.h"
 
 GPSLIB_CLASS_FACTORY(WaypointObject, CWaypointObject)

@@ -2,8 +2,9 @@
 """Checks the include structure of the source tree.
 
 - Every module includes only itself and the modules below it (the table LOWER).
-- Inside the service, the subsystem parts never include the facade (core/GPSCore.h); only the
-  facade's own sources and the module entry do.
+- Inside the service, every folder includes only itself and the folders below it (the list
+  SERVICE_LAYERS, lowest first): the parts never include the facade in core/, and no part
+  includes one that stands on it.
 - No include cycle among the project's files.
 
 Usage: check_layers.py SOURCE_DIR. Prints each violation and exits 1 when there is any.
@@ -27,8 +28,11 @@ LOWER = {
     "gpscore": {"os", "automation", "include", "formats", "resources"},
     "apps": {"os", "automation", "include", "formats", "resources"},
 }
-FACADE = "gpscore/core/GPSCore.h"
-FACADE_USERS = re.compile(r"^gpscore/(module\.cpp|core/GPSCore[A-Za-z]*\.(cpp|h))$")
+# The service's folders, lowest first. base/ is what every part stands on (the context, the
+# Utility and settings, the descriptions, the event queue, the map queries); events/ is the poll
+# cycle that drives the parts; core/ is the facade. The module entry (gpscore/module.cpp) sits
+# at the top beside the facade.
+SERVICE_LAYERS = ["base", "gps", "address", "poi", "maps", "orientation", "route", "events", "core"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -54,6 +58,25 @@ def resolve(root, path, included):
     return None
 
 
+def service_layer(path):
+    """The rank of a service file's folder in SERVICE_LAYERS; the module entry ranks on top."""
+    parts = path.split("/")
+    if len(parts) == 2:
+        return len(SERVICE_LAYERS)
+    return SERVICE_LAYERS.index(parts[1]) if parts[1] in SERVICE_LAYERS else None
+
+
+def service_layer_problem(path, target):
+    here, there = service_layer(path), service_layer(target)
+    if here is None:
+        return f"{path}: a service folder missing from SERVICE_LAYERS"
+    if there is None:
+        return f"{target}: a service folder missing from SERVICE_LAYERS"
+    if there > here:
+        return f"{path}: includes {target}, a service folder above it"
+    return None
+
+
 def main(root):
     edges = {}
     problems = []
@@ -69,8 +92,10 @@ def main(root):
             here, there = path.split("/")[0], target.split("/")[0]
             if there != here and there not in LOWER.get(here, set()):
                 problems.append(f"{path}: includes {target}, a module above or beside it")
-            if target == FACADE and not FACADE_USERS.match(path):
-                problems.append(f"{path}: a part includes the service facade {FACADE}")
+            if here == there == "gpscore":
+                problem = service_layer_problem(path, target)
+                if problem:
+                    problems.append(problem)
         edges[path] = targets
 
     # Cycles, by depth-first search over the include graph.

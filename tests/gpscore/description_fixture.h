@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Utility.h"
-#include "orientation/Descriptions.h"
+#include "base/Descriptions.h"
+#include "base/Utility.h"
 
 class DescriptionFixture : public ::testing::Test {
 protected:

@@ -17,8 +17,8 @@
 #include <string>
 
 #include "GPSLib_classes.h"
-#include "core/ServiceContext.h"
-#include "core/SettingsFiles.h"
+#include "base/ServiceContext.h"
+#include "base/SettingsFiles.h"
 #include "gps/ReceiverLink.h"
 #include "kill_at_random.h"
 #include "os/codepage.h"

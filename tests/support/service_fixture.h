@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "core/ServiceEnv.h"
+#include "base/ServiceEnv.h"
 #include "fake_env.h"
 #include "formats/NmeaSentence.h"
 #include "settings_folder.h"

@@ -41,7 +41,7 @@
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
 #include "streets_fixture.h"
@@ -253,6 +253,10 @@ protected:
         return static_cast<long>(items.size());
     }
 
+    // The scenarios: each drives the service and takes the first measurement once it is warm.
+    void ClientThreadsAndThePollingThread(ProcessUse& before);
+    void ADayLongWalkOnTheFakeClock(ProcessUse& before);
+
     CountingEnv env;
     PtyReceiver receiver;
     CountingSink* sink = nullptr;
@@ -270,6 +274,22 @@ Mode AnyMode(std::mt19937& rng) {
 void Clear(VARIANT* v) {
     VariantClear(v);
     VariantInit(v);
+}
+
+// Sets the destination and creates a route there, and follows it when `follow`; true when the
+// service took the route to follow.
+bool FollowRouteTo(IGPSCore* core, ILocationObject* destination, RouteType type, Mode mode,
+                   bool follow) {
+    core->DestinationSetByLocation(destination);
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(type);
+    VARIANT_BOOL created = VARIANT_FALSE, requested = VARIANT_FALSE;
+    core->RouteCreateAutomatic(mode, configuration.Get(), &created);
+    Bstr announcement;
+    if (follow) core->RouteFollow(announcement.Put(), &requested);
+    return requested == VARIANT_TRUE;
 }
 
 // What the client threads do, each row with its weight. Answers are not checked: the other
@@ -345,29 +365,14 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
          }},
         {"virtual moves", 10,
          [](IGPSCore* core, std::mt19937& rng) {
+             static constexpr HRESULT (STDMETHODCALLTYPE IGPSCore::*kMoves[])(BSTR*) = {
+                 &IGPSCore::VirtualForward,     &IGPSCore::VirtualBackup,
+                 &IGPSCore::VirtualTurnLeft,    &IGPSCore::VirtualTurnRight,
+                 &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage};
              if (rng() % 5 == 0)
                  core->VirtualSet(Somewhere(rng).Get(), static_cast<SHORT>(rng() % 360));
              Bstr message;
-             switch (rng() % 6) {
-             case 0:
-                 core->VirtualForward(message.Put());
-                 break;
-             case 1:
-                 core->VirtualBackup(message.Put());
-                 break;
-             case 2:
-                 core->VirtualTurnLeft(message.Put());
-                 break;
-             case 3:
-                 core->VirtualTurnRight(message.Put());
-                 break;
-             case 4:
-                 core->VirtualCrossStreet(message.Put());
-                 break;
-             default:
-                 core->VirtualGetOnStreetMessage(message.Put());
-                 break;
-             }
+             (core->*kMoves[rng() % std::size(kMoves)])(message.Put());
          }},
         {"places", 8,
          [](IGPSCore* core, std::mt19937& rng) {
@@ -401,16 +406,9 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
          }},
         {"routes", 4,
          [](IGPSCore* core, std::mt19937& rng) {
-             core->DestinationSetByLocation(Somewhere(rng).Get());
-             ComPtr<IRouteConfigurationObject> configuration;
-             gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                                  &configuration);
-             configuration->SetRouteType(rng() % 2 ? RouteTypePedestrian : RouteTypeVehicle);
-             VARIANT_BOOL created = VARIANT_FALSE;
-             core->RouteCreateAutomatic(AnyMode(rng), configuration.Get(), &created);
-             Bstr announcement;
-             VARIANT_BOOL requested = VARIANT_FALSE;
-             if (rng() % 2) core->RouteFollow(announcement.Put(), &requested);
+             FollowRouteTo(core, Somewhere(rng).Get(),
+                           rng() % 2 ? RouteTypePedestrian : RouteTypeVehicle, AnyMode(rng),
+                           rng() % 2);
              SHORT percent = 0;
              core->RoutePercentComplete(AnyMode(rng), &percent);
              if (rng() % 3 == 0) core->RouteClose();
@@ -487,7 +485,8 @@ TEST(LogChecks, ACheckMadeForOneDirectoryNeverSilencesAnother) {
     gpscore::ResetLogChecks();
 }
 
-TEST_F(Soak, ClientThreadsPollingThreadAndSinkRunWithoutLossOrGrowth) {
+// Four client threads call the service at random while the receiver walks around the town.
+void Soak::ClientThreadsAndThePollingThread(ProcessUse& before) {
     const long seconds = EnvNumber("GPSLIB_SOAK_SECONDS", GPSLIB_SOAK_DEFAULT_SECONDS);
     const unsigned seed = static_cast<unsigned>(
         EnvNumber("GPSLIB_SOAK_SEED", static_cast<long>(std::random_device{}() % 100000 + 1)));
@@ -534,7 +533,6 @@ TEST_F(Soak, ClientThreadsPollingThreadAndSinkRunWithoutLossOrGrowth) {
     const auto start = std::chrono::steady_clock::now();
     const auto end = start + std::chrono::seconds(seconds);
     const auto warm = start + std::chrono::seconds(std::max<long>(1, seconds / 4));
-    ProcessUse before{};
     bool measured = false;
     long second = 0;
     for (double along = 0.0; std::chrono::steady_clock::now() < end; along += 0.05) {
@@ -553,41 +551,27 @@ TEST_F(Soak, ClientThreadsPollingThreadAndSinkRunWithoutLossOrGrowth) {
         client.join();
     ASSERT_EQ(core->GPSTurnOffAutomaticPolling(), S_OK);
     if (!measured) before = Measure();
-    const ProcessUse after = Measure();
-
-    for (std::size_t i = 0; i < actions.size(); ++i) {
-        SCOPED_TRACE(actions[i].name);
-        EXPECT_GT(calls[i].load(), 0); // Every kind of call was made.
-    }
-    ExpectEachEventDeliveredOnce();
-    EXPECT_LE(StoredEvents(), 10);
-    EXPECT_LE(after.fds, before.fds + 2) << "open descriptors grew";
-    EXPECT_LE(after.rssKiB, before.rssKiB + GPSLIB_SOAK_RSS_SLACK_KIB)
-        << "resident memory grew from " << before.rssKiB << " KiB";
-    std::printf("soak: %ld events delivered, %ld without a sink; RSS %ld -> %ld KiB, %ld -> %ld "
-                "descriptors\n",
-                sink->delivered.load(), env.undelivered.load(), before.rssKiB, after.rssKiB,
-                before.fds, after.fds);
+    for (std::size_t i = 0; i < actions.size(); ++i)
+        EXPECT_GT(calls[i].load(), 0) << actions[i].name << " was never called";
 }
 
-TEST_F(Soak, DayLongWalkOnTheFakeClockKeepsMemoryAndListsBounded) {
+// A day's walk on the fake clock: a fix pushed and polled each second, lookaround speaking from
+// the first poll, the far corner the destination of every lap and the route there followed.
+// The history of places stays bounded and the favorites untouched.
+void Soak::ADayLongWalkOnTheFakeClock(ProcessUse& before) {
     const long hours = EnvNumber("GPSLIB_SOAK_WALK_HOURS", GPSLIB_SOAK_DEFAULT_WALK_HOURS);
-    // Lookaround speaks from the first poll; the destination and the route are set each lap.
     ComPtr<ILookaroundSettingsObject> lookaround;
     ASSERT_EQ(core->LookaroundGetSettings(lookaround.Put()), S_OK);
     lookaround->SetStartDelayForLookaroundEvents(0);
     ASSERT_EQ(core->LookaroundSetSettings(lookaround.Get()), S_OK);
-    SHORT favoritesBefore = 0;
+    SHORT favoritesBefore = 0, favoritesAfter = 0;
     core->FavoritesGetCount(&favoritesBefore);
 
     // Walking pace: 1.4 m/s is about 0.0126 grid units a second along a street (roughly
     // 111 m north and 79 m east per unit; the mean is near enough for a lap's time).
     constexpr double kStep = 0.0126;
-    const long polls = hours * 3600;
-    const long lapPolls = static_cast<long>(kLap / kStep);
-    ProcessUse before{};
-    long historyAfterFirstLaps = -1;
-    long routesFollowed = 0;
+    const long polls = hours * 3600, lapPolls = static_cast<long>(kLap / kStep);
+    long historyAfterFirstLaps = -1, routesFollowed = 0;
     for (long poll = 0; poll < polls; ++poll) {
         const LapPoint p = OnLap(static_cast<double>(poll) * kStep);
         ASSERT_EQ(core->GPSExternalNmeaDataUpdate(Bstr(FixAt(p.x, p.y, poll, 2.7, p.course)).Get()),
@@ -595,20 +579,9 @@ TEST_F(Soak, DayLongWalkOnTheFakeClockKeepsMemoryAndListsBounded) {
         VARIANT_BOOL read = VARIANT_FALSE;
         ASSERT_EQ(core->GPSForcePoll(&read), S_OK);
         env.AdvanceMicros(1000000);
-        if (poll % lapPolls == 0) {
-            // A new lap, with a fix: the destination is the far corner, the route there followed.
-            core->DestinationSetByLocation(At(6.0, 3.0).Get());
-            ComPtr<IRouteConfigurationObject> configuration;
-            gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                                 &configuration);
-            configuration->SetRouteType(RouteTypePedestrian);
-            VARIANT_BOOL created = VARIANT_FALSE;
-            core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created);
-            Bstr announcement;
-            VARIANT_BOOL requested = VARIANT_FALSE;
-            if (created) core->RouteFollow(announcement.Put(), &requested);
-            if (requested) ++routesFollowed;
-        }
+        if (poll % lapPolls == 0) // a new lap, with a fix
+            routesFollowed +=
+                FollowRouteTo(core.Get(), At(6.0, 3.0).Get(), RouteTypePedestrian, GPSMode, true);
         if (poll == 2 * lapPolls) {
             before = Measure();
             historyAfterFirstLaps = ListCount(&IGPSCore::HistoryGetList);
@@ -616,20 +589,42 @@ TEST_F(Soak, DayLongWalkOnTheFakeClockKeepsMemoryAndListsBounded) {
     }
     EXPECT_GT(routesFollowed, 0);
     ASSERT_GE(historyAfterFirstLaps, 0) << "the walk is shorter than three laps";
-    const ProcessUse after = Measure();
-
-    ExpectEachEventDeliveredOnce();
-    EXPECT_LE(StoredEvents(), 10);
     EXPECT_LE(ListCount(&IGPSCore::HistoryGetList), std::max<long>(historyAfterFirstLaps, 25));
-    SHORT favoritesAfter = 0;
     core->FavoritesGetCount(&favoritesAfter);
     EXPECT_EQ(favoritesAfter, favoritesBefore);
-    EXPECT_LE(after.fds, before.fds) << "open descriptors grew";
+}
+
+// Every scenario ends with the same checks. `fdSlack`: descriptors that may stay open beyond the
+// first measurement (a receiver's port reopened by a restart).
+struct Scenario {
+    const char* name;
+    void (Soak::*run)(ProcessUse& before);
+    long fdSlack;
+};
+class Soaks : public Soak, public ::testing::WithParamInterface<Scenario> {};
+
+// Every event made reaches the sink once; memory, open files and the stored events stay bounded.
+TEST_P(Soaks, RunWithoutLossOrGrowth) {
+    ProcessUse before{};
+    (this->*GetParam().run)(before);
+    if (HasFatalFailure()) return;
+    const ProcessUse after = Measure();
+    ExpectEachEventDeliveredOnce();
+    EXPECT_LE(StoredEvents(), 10);
+    EXPECT_LE(after.fds, before.fds + GetParam().fdSlack) << "open descriptors grew";
     EXPECT_LE(after.rssKiB, before.rssKiB + GPSLIB_SOAK_RSS_SLACK_KIB)
         << "resident memory grew from " << before.rssKiB << " KiB";
-    std::printf("walk: %ld h, %ld events; RSS %ld -> %ld KiB\n", hours, sink->delivered.load(),
-                before.rssKiB, after.rssKiB);
+    std::printf("%s: %ld events delivered, %ld without a sink; RSS %ld -> %ld KiB, %ld -> %ld "
+                "descriptors\n",
+                GetParam().name, sink->delivered.load(), env.undelivered.load(), before.rssKiB,
+                after.rssKiB, before.fds, after.fds);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, Soaks,
+    ::testing::Values(Scenario{"Clients", &Soak::ClientThreadsAndThePollingThread, 2},
+                      Scenario{"DayWalk", &Soak::ADayLongWalkOnTheFakeClock, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace gpslib::test

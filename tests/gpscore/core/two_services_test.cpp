@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "GPSLib_classes.h"
-#include "core/Utility.h"
+#include "base/Utility.h"
 #include "service_fixture.h"
 #include "temp_dir.h"
 

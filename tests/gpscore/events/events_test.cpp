@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/EventKinds.h"
+#include "base/SettingsFiles.h"
 #include "core/GPSCore.h"
-#include "core/SettingsFiles.h"
-#include "events/EventKinds.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
 

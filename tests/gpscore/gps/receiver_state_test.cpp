@@ -9,8 +9,8 @@
 
 #include <vector>
 
+#include "base/Descriptions.h"
 #include "gps/GPSObject.h"
-#include "orientation/Descriptions.h"
 
 // The map library's class bases are compiled in for the fake street engine.
 #include "GPSMapLib_classes.h"

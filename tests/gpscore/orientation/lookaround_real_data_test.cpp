@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "core/SettingsFiles.h"
+#include "base/SettingsFiles.h"
 #include "formats/Geodesy.h"
 #include "formats/Gpx.h"
 #include "formats/TrackTrace.h"

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "core/SettingsFiles.h"
+#include "base/LookaroundSettingsObject.h"
+#include "base/SettingsFiles.h"
 #include "formats/Geodesy.h"
 #include "formats/Gpx.h"
 #include "formats/TrackTrace.h"
 #include "orientation/Lookaround.h"
-#include "orientation/LookaroundSettingsObject.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
 

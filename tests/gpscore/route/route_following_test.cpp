@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/SettingsFiles.h"
 #include "core/GPSCore.h"
-#include "core/SettingsFiles.h"
 #include "service_fixture.h"
 
 // Reaches the route follower's distances, which the walks only show at a few points.

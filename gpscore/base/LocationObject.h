@@ -1,0 +1,72 @@
+// A position with a name and a description; the position value of the whole surface.
+#ifndef GPSCORE_BASE_LOCATIONOBJECT_H_
+#define GPSCORE_BASE_LOCATIONOBJECT_H_
+
+#include <string>
+
+#include "GPSLib_classes.h"
+
+// Latitude and longitude are signed decimal degrees (north and east positive); 0.0/0.0 means no
+// position. The hemisphere and degree/minute/second views are computed from them on each call.
+class CLocationObject : public CLocationObjectBase {
+public:
+    HRESULT GetLatitudeHemisphere(LatitudeHemisphere* peHemisphere) override;
+    HRESULT SetLatitudeHemisphere(LatitudeHemisphere eHemisphere) override;
+    HRESULT GetLongitudeHemisphere(LongitudeHemisphere* peHemisphere) override;
+    HRESULT SetLongitudeHemisphere(LongitudeHemisphere eHemisphere) override;
+    HRESULT GetLatitudeDegrees(SHORT* pnDegrees) override;
+    HRESULT GetLatitudeMinutes(SHORT* pnMinutes) override;
+    HRESULT GetLatitudeSeconds(DOUBLE* pdSeconds) override;
+    HRESULT SetLatitudeDegreesMinutesSeconds(SHORT nDegrees, SHORT nMinutes,
+                                             DOUBLE dSeconds) override;
+    HRESULT GetLongitudeDegrees(SHORT* pnDegrees) override;
+    HRESULT GetLongitudeMinutes(SHORT* pnMinutes) override;
+    HRESULT GetLongitudeSeconds(DOUBLE* pdSeconds) override;
+    HRESULT SetLongitudeDegreesMinutesSeconds(SHORT nDegrees, SHORT nMinutes,
+                                              DOUBLE dSeconds) override;
+    HRESULT SetLocation(ILocationObject* pLocation) override;
+    HRESULT IsValid(VARIANT_BOOL* pbValid) override;
+    HRESULT GetLocation(ILocationObject** ppLocation) override;
+
+    // Distance and direction to another place, spoken in the user's settings.
+    HRESULT GetBearing(HeadingType eHeadingType, ILocationObject* pTo, BSTR* pbstrBearing) override;
+    HRESULT GetRelativeHeading(SHORT nHeading, ILocationObject* pTo,
+                               BSTR* pbstrRelativeHeading) override;
+    HRESULT GetDistance(ILocationObject* pTo, LONG* pnDistance) override;
+    HRESULT GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) override;
+    HRESULT GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) override;
+    HRESULT GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                  BSTR* pbstrDescription) override;
+    HRESULT GetDistanceAndHeadingAndName(SHORT nHeading, ILocationObject* pTo,
+                                         IDescriptionConfigurationObject* pConfig,
+                                         BSTR* pbstrDescription) override;
+
+    // The directions this place speaks toward others: four only for the position of a receiver
+    // that gives no better (set by the service that owns the place). A place of no service
+    // follows the receivers of the process's services.
+    void SetCoarseDirections(bool coarse) { m_coarseDirections = coarse ? 1 : 0; }
+
+private:
+    // Which parts a distance-and-heading description includes.
+    struct DescriptionParts {
+        bool name = false;
+        bool details = false;
+        bool compass = false;
+        bool directionFirst = false;
+    };
+    std::u16string DescribeDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
+                                              DescriptionParts parts);
+    bool HasPosition() const { return m_dLatitude != 0.0 || m_dLongitude != 0.0; }
+    bool CoarseDirections() const;
+
+    int m_coarseDirections = -1; // -1: not set by an owner.
+};
+
+namespace gpscore {
+
+// A new location object at a position (null only when the runtime cannot make one).
+gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
+
+} // namespace gpscore
+
+#endif // GPSCORE_BASE_LOCATIONOBJECT_H_

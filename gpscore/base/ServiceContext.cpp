@@ -1,0 +1,50 @@
+#include "base/ServiceContext.h"
+
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
+
+namespace gpscore {
+
+void ServiceContext::Log(std::string_view text) const {
+    if (m_pUtility != nullptr) m_pUtility->Log(text);
+}
+
+std::u16string ServiceContext::String(int id) const {
+    return m_pUtility != nullptr ? m_pUtility->GetString(id) : std::u16string();
+}
+
+gpslib::ComPtr<ISystemSettingsObject> ServiceContext::SystemSettings() const {
+    return m_pUtility != nullptr ? m_pUtility->SystemSettings() : nullptr;
+}
+
+gpslib::ComPtr<IGPSSettingsObject> ServiceContext::ReceiverSettings() const {
+    return m_pUtility != nullptr ? m_pUtility->ReceiverSettings() : nullptr;
+}
+
+gpslib::ComPtr<ILookaroundSettingsObject> ServiceContext::LookaroundSettings() const {
+    return m_pUtility != nullptr ? m_pUtility->LookaroundSettings() : nullptr;
+}
+
+Units ServiceContext::CurrentUnits() const {
+    return m_pUtility != nullptr ? m_pUtility->CurrentUnits() : Imperial;
+}
+
+GPSType ServiceContext::ReceiverType() const {
+    GPSType type = GPSTypeNone;
+    if (auto settings = ReceiverSettings()) settings->GetGPSReceiverType(&type);
+    return type;
+}
+
+void ServiceContext::WriteSystemSettingsFile() const {
+    if (m_pUtility == nullptr) return;
+    settings::WriteSystemSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
+                                  m_pUtility->SystemSettings().Get());
+}
+
+void ServiceContext::WriteReceiverSettingsFile() const {
+    if (m_pUtility == nullptr) return;
+    settings::WriteReceiverSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
+                                    m_pUtility->ReceiverSettings().Get());
+}
+
+} // namespace gpscore

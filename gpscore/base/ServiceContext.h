@@ -1,0 +1,57 @@
+// What one service hands to each of its parts: the platform it runs on, the settings, spoken
+// texts and log of the shared Utility, the map engine and the database component's stores. The
+// parts reach nothing process-wide on their own.
+#ifndef GPSCORE_BASE_SERVICECONTEXT_H_
+#define GPSCORE_BASE_SERVICECONTEXT_H_
+
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "GPSLib_classes.h"
+
+namespace gpslib::os {
+class Env;
+}
+
+namespace gpscore {
+
+class Utility;
+
+// Owned by the service and used only under its core lock.
+struct ServiceContext {
+    gpslib::os::Env* m_pEnv = nullptr;
+    // Null before the service first needs settings or texts (Start, or an early query).
+    std::shared_ptr<Utility> m_pUtility;
+    gpslib::ComPtr<IGPSMap> m_pGPSMap;
+    gpslib::ComPtr<IAddressDatabase> m_pAddressDatabase;
+    gpslib::ComPtr<IPOIDatabase> m_pHistoryDatabase;
+    gpslib::ComPtr<IPOIDatabase> m_pPOIDatabase;
+    gpslib::ComPtr<IPOIResults> m_pPOIResultsA;
+    gpslib::ComPtr<IPOIResults> m_pPOIResultsB;
+    // Which position the service answers for by default.
+    Mode m_eCurrentMode = GPSMode;
+
+    gpslib::os::Env& Env() const { return *m_pEnv; }
+    // A line in the diagnostic log; nothing without a Utility.
+    void Log(std::string_view text) const;
+    // Resource text `id`; empty without a Utility.
+    std::u16string String(int id) const;
+    // The settings objects (null without a Utility).
+    gpslib::ComPtr<ISystemSettingsObject> SystemSettings() const;
+    gpslib::ComPtr<IGPSSettingsObject> ReceiverSettings() const;
+    gpslib::ComPtr<ILookaroundSettingsObject> LookaroundSettings() const;
+    Units CurrentUnits() const;
+    // The receiver type of the receiver settings; GPSTypeNone without them.
+    GPSType ReceiverType() const;
+    // Write the system or receiver settings file into the settings directory.
+    void WriteSystemSettingsFile() const;
+    void WriteReceiverSettingsFile() const;
+};
+
+} // namespace gpscore
+
+#endif // GPSCORE_BASE_SERVICECONTEXT_H_

@@ -1,0 +1,415 @@
+#include "base/Utility.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "base/ServiceEnv.h"
+#include "base/SystemSettingsObject.h"
+#include "os/codepage.h"
+#include "os/env.h"
+#include "os/path.h"
+#include "resources/StringIds.h"
+
+namespace gpscore {
+
+namespace {
+
+// The process slot and the number of service references to what it holds. Services on
+// different threads reach it under their own locks, so the slot has one of its own.
+std::mutex g_instanceMutex;
+std::shared_ptr<Utility> g_instance;
+int g_serviceReferences = 0;
+
+// Which debug directory was checked, and whether it existed then. A line for another directory
+// (a service started in a new settings folder, or the first Utility's default before the settings
+// are read) checks again, so a check made for one never silences the other. Services on
+// different threads write, so the check (and moving a full log aside) has a lock of its own;
+// nothing but the platform layer is called while it is held.
+std::mutex g_logCheckMutex;
+bool g_logDirectoryChecked = false;
+bool g_logDirectoryExists = false;
+std::string g_logDirectoryCheckedPath;
+
+constexpr std::size_t kMaxFormatted = 1999;
+constexpr std::size_t kMaxLogPath = 255;
+// A service runs all day beside a screen reader: past this size the log is moved aside to
+// "gpsDebug.old.txt" (replacing the one before) and starts again, so at most twice this much is
+// kept.
+constexpr std::uint64_t kLogRotateBytes = 8u << 20;
+
+std::u16string Ascii(const char* text) {
+    std::u16string out;
+    for (; *text != 0; ++text)
+        out.push_back(static_cast<char16_t>(*text));
+    return out;
+}
+
+std::u16string Text(BSTR b) {
+    return std::u16string(gpslib::View(b));
+}
+
+// Where a plain resource name is looked for: beside the module holding this code, then in the
+// installed data folder.
+std::string CoreModuleDir() {
+    return gpslib::os::DirName(gpslib::ModulePathOf(reinterpret_cast<const void*>(&LogWrite)));
+}
+
+// The installed data folders, in the order they are tried: first the one of the installation
+// this module belongs to, found from the module's own folder, so that an installation moved to
+// another prefix or staged under DESTDIR reads its own data; then the one of the prefix the
+// module was configured for, for a module copied away from its installation.
+std::vector<std::string> InstalledDataDirs(const std::string& moduleDir) {
+    std::vector<std::string> dirs;
+    if (!moduleDir.empty()) dirs.push_back(moduleDir + "/" GPSLIB_DATA_DIR_FROM_MODULE);
+    dirs.push_back(GPSLIB_DATA_DIR);
+    return dirs;
+}
+
+} // namespace
+
+std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count) {
+    std::u16string out;
+    const FormatArg* next = args;
+    const FormatArg* end = args + count;
+    for (std::size_t i = 0; i < format.size() && out.size() < kMaxFormatted; ++i) {
+        char16_t c = format[i];
+        if (c != u'%' || i + 1 >= format.size()) {
+            out.push_back(c);
+            continue;
+        }
+        if (format[i + 1] == u'%') {
+            out.push_back(u'%');
+            ++i;
+            continue;
+        }
+        // %[flags][width][.precision][length]conversion
+        std::size_t j = i + 1;
+        std::string conversion = "%";
+        while (j < format.size() &&
+               std::u16string_view(u"-+ #0").find(format[j]) != std::u16string_view::npos)
+            conversion.push_back(static_cast<char>(format[j++]));
+        int width = 0;
+        while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
+            width = width * 10 + (format[j] - u'0');
+            conversion.push_back(static_cast<char>(format[j++]));
+        }
+        int precision = -1;
+        if (j < format.size() && format[j] == u'.') {
+            conversion.push_back('.');
+            precision = 0;
+            ++j;
+            while (j < format.size() && format[j] >= u'0' && format[j] <= u'9') {
+                precision = precision * 10 + (format[j] - u'0');
+                conversion.push_back(static_cast<char>(format[j++]));
+            }
+        }
+        while (j < format.size() &&
+               std::u16string_view(u"hlLqjzt").find(format[j]) != std::u16string_view::npos)
+            ++j;
+        if (j >= format.size()) { // A dangling conversion is printed as it stands.
+            out.append(format.substr(i));
+            break;
+        }
+        char16_t conv = format[j];
+        bool leftAlign = conversion.find('-') != std::string::npos;
+        const FormatArg* arg = next != end ? next++ : nullptr;
+        if (conv == u's' || conv == u'S') {
+            std::u16string text;
+            if (arg != nullptr && std::holds_alternative<std::u16string_view>(*arg)) {
+                text = std::u16string(std::get<std::u16string_view>(*arg));
+            } else if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg)) {
+                text = Ascii(std::to_string(std::get<std::int64_t>(*arg)).c_str());
+            }
+            if (precision >= 0 && text.size() > static_cast<std::size_t>(precision))
+                text.resize(static_cast<std::size_t>(precision));
+            std::u16string pad(text.size() < static_cast<std::size_t>(width)
+                                   ? static_cast<std::size_t>(width) - text.size()
+                                   : 0,
+                               u' ');
+            out += leftAlign ? text + pad : pad + text;
+        } else if (std::u16string_view(u"diuxXoc").find(conv) != std::u16string_view::npos) {
+            std::int64_t value = 0;
+            if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg))
+                value = std::get<std::int64_t>(*arg);
+            else if (arg != nullptr && std::holds_alternative<double>(*arg))
+                value = static_cast<std::int64_t>(std::get<double>(*arg));
+            if (conv == u'c') {
+                out.push_back(static_cast<char16_t>(value));
+            } else {
+                conversion += "ll";
+                conversion.push_back(static_cast<char>(conv));
+                char buf[96];
+                std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<long long>(value));
+                out += Ascii(buf);
+            }
+        } else if (std::u16string_view(u"feEgG").find(conv) != std::u16string_view::npos) {
+            double value = 0;
+            if (arg != nullptr && std::holds_alternative<double>(*arg))
+                value = std::get<double>(*arg);
+            else if (arg != nullptr && std::holds_alternative<std::int64_t>(*arg))
+                value = static_cast<double>(std::get<std::int64_t>(*arg));
+            conversion.push_back(static_cast<char>(conv));
+            char buf[512];
+            std::snprintf(buf, sizeof buf, conversion.c_str(), value);
+            out += Ascii(buf);
+        } else { // Not a conversion this formatter knows: printed as it stands.
+            out.append(format.substr(i, j - i + 1));
+        }
+        i = j;
+    }
+    if (out.size() > kMaxFormatted) out.resize(kMaxFormatted);
+    return out;
+}
+
+void ResetLogChecks() {
+    std::lock_guard<std::mutex> guard(g_logCheckMutex);
+    g_logDirectoryChecked = false;
+    g_logDirectoryExists = false;
+}
+
+void LogWrite(gpslib::os::Env& platform, std::u16string_view directory, std::string_view text,
+              bool withTime, bool withDate) {
+    gpslib::os::Env* env = &platform;
+    std::string dir = gpslib::ToUtf8(directory);
+    {
+        std::lock_guard<std::mutex> guard(g_logCheckMutex);
+        if (!g_logDirectoryChecked || dir != g_logDirectoryCheckedPath) {
+            if (dir.empty()) return;
+            g_logDirectoryExists = env->IsDirectory(gpslib::os::NativePath(dir));
+            g_logDirectoryChecked = true;
+            g_logDirectoryCheckedPath = dir;
+        }
+        if (!g_logDirectoryExists) return;
+    }
+    std::string path = dir + "/gpsDebug.txt";
+    if (path.size() > kMaxLogPath) return; // The log's path is limited to 255 characters.
+    std::string line;
+    char prefix[64] = {};
+    if (withDate || withTime) {
+        gpslib::os::SystemTime t = env->LocalTime();
+        if (withDate)
+            std::snprintf(prefix, sizeof prefix, "<%02u %02u %4u %02u:%02u:%02u> ", t.month, t.day,
+                          t.year, t.hour, t.minute, t.second);
+        else
+            std::snprintf(prefix, sizeof prefix, "<%02u:%02u:%02u> ", t.hour, t.minute, t.second);
+    }
+    line.append(prefix).append(text).append("\n");
+    {
+        // Under the check's lock, so that two writers never both move the log aside (the
+        // second would move the first one's fresh log over the full one).
+        std::lock_guard<std::mutex> guard(g_logCheckMutex);
+        std::uint64_t size = 0;
+        if (env->GetFileSize(gpslib::os::NativePath(path), &size).ok() && size >= kLogRotateBytes)
+            (void)env->RenameFile(gpslib::os::NativePath(path),
+                                  gpslib::os::NativePath(dir + "/gpsDebug.old.txt"));
+    }
+    std::unique_ptr<gpslib::os::WritableFile> file;
+    if (!env->NewAppendableFile(gpslib::os::NativePath(path), &file).ok()) return;
+    // A line that cannot be written is lost alone; the next one tries again.
+    (void)file->Append(line);
+    (void)file->Close();
+}
+
+std::shared_ptr<Utility> Utility::AcquireForService(gpslib::os::Env* env) {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    if (g_instance == nullptr) g_instance.reset(new (std::nothrow) Utility(env));
+    if (g_instance != nullptr) ++g_serviceReferences;
+    return g_instance;
+}
+
+void Utility::ReleaseForService(std::shared_ptr<Utility>& utility) {
+    if (utility == nullptr) return;
+    std::shared_ptr<Utility> last;
+    {
+        std::lock_guard<std::mutex> guard(g_instanceMutex);
+        if (utility == g_instance && --g_serviceReferences == 0) last = std::move(g_instance);
+    }
+    utility.reset();
+    // `last` frees the instance here, outside the slot's lock, unless a caller still holds it.
+}
+
+std::shared_ptr<Utility> Utility::Instance() {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    if (g_instance == nullptr) g_instance.reset(new (std::nothrow) Utility(ServiceEnv()));
+    return g_instance;
+}
+
+std::shared_ptr<Utility> Utility::Current() {
+    std::lock_guard<std::mutex> guard(g_instanceMutex);
+    return g_instance;
+}
+
+void Utility::DestroyInstance() {
+    std::shared_ptr<Utility> instance;
+    {
+        std::lock_guard<std::mutex> guard(g_instanceMutex);
+        if (g_serviceReferences == 0) instance = std::move(g_instance);
+    }
+}
+
+Utility::Utility(gpslib::os::Env* env) : m_pEnv(env) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &m_pSystemSettings);
+    if (m_pSystemSettings) {
+        gpslib::Bstr maps(u"\\CompactFlash\\maps");
+        gpslib::Bstr settings(u"\\CompactFlash\\settings");
+        m_pSystemSettings->SetMapPOIDirectory(maps.Get());
+        m_pSystemSettings->SetSettingsDirectory(settings.Get());
+    }
+    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &m_pReceiverSettings);
+    gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                         &m_pLookaroundSettings);
+    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &m_pRouteSettingsGPS);
+    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject,
+                         &m_pRouteSettingsVirtual);
+    // The instance's own first look for resources, by this plain name; whether it is found is
+    // not used (Start and the version queries load "GPSResources_EN.dll" themselves).
+    LoadResources("GPSResource_EN.dll");
+}
+
+Utility::~Utility() = default;
+
+gpslib::ComPtr<ISystemSettingsObject> Utility::SystemSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pSystemSettings;
+}
+gpslib::ComPtr<IGPSSettingsObject> Utility::ReceiverSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pReceiverSettings;
+}
+gpslib::ComPtr<ILookaroundSettingsObject> Utility::LookaroundSettings() const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_pLookaroundSettings;
+}
+gpslib::ComPtr<IRouteSettingsObject> Utility::RouteSettings(Mode mode) const {
+    gpslib::os::MutexLock lock(m_csSettings);
+    return mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS;
+}
+void Utility::SetSystemSettings(gpslib::ComPtr<ISystemSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pSystemSettings = std::move(settings);
+}
+void Utility::SetReceiverSettings(gpslib::ComPtr<IGPSSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pReceiverSettings = std::move(settings);
+}
+void Utility::SetLookaroundSettings(gpslib::ComPtr<ILookaroundSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    m_pLookaroundSettings = std::move(settings);
+}
+void Utility::SetRouteSettings(Mode mode, gpslib::ComPtr<IRouteSettingsObject> settings) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    (mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS) = std::move(settings);
+}
+
+std::u16string Utility::SettingsDirectory() const {
+    gpslib::Bstr dir;
+    if (auto settings = SystemSettings()) settings->GetSettingsDirectory(dir.Put());
+    return Text(dir.Get());
+}
+
+std::u16string Utility::DebugDirectory() const {
+    gpslib::Bstr dir;
+    if (auto settings = SystemSettings()) settings->GetDebugDirectory(dir.Put());
+    return Text(dir.Get());
+}
+
+Units Utility::CurrentUnits() const {
+    Units units = Imperial;
+    if (auto settings = SystemSettings()) settings->GetUnits(&units);
+    return units;
+}
+
+bool Utility::ResourcesLoaded() const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_strings.Loaded();
+}
+
+std::u16string Utility::GetString(int id) const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_strings.Get(id);
+}
+
+bool Utility::LoadResources(std::string_view path) {
+    std::unique_lock<std::shared_mutex> lock(m_csStrings);
+    m_strings.Unload();
+    const std::string moduleDir = CoreModuleDir();
+    std::string resolved(path);
+    for (const std::string& dataDir : InstalledDataDirs(moduleDir)) {
+        resolved = StringTable::Resolve(*m_pEnv, path, moduleDir, dataDir);
+        if (resolved != path) break;
+    }
+    m_resourcesPath = resolved;
+    return m_strings.Load(*m_pEnv, resolved, nullptr);
+}
+
+std::string Utility::ResourcesPath() const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_resourcesPath;
+}
+
+std::u16string Utility::GetOrdinalSuffix(int n) const {
+    long long m = n < 0 ? -static_cast<long long>(n) : n;
+    if (m % 100 >= 11 && m % 100 <= 13) return GetString(ids::kOrdinalTh);
+    switch (m % 10) {
+    case 1:
+        return GetString(ids::kOrdinalSt);
+    case 2:
+        return GetString(ids::kOrdinalNd);
+    case 3:
+        return GetString(ids::kOrdinalRd);
+    default:
+        return GetString(ids::kOrdinalTh);
+    }
+}
+
+bool Utility::SpellDecoratorsOn() const {
+    VARIANT_BOOL on = 0;
+    if (auto settings = SystemSettings()) settings->GetIncludeSpellDecorators(&on);
+    return on != 0;
+}
+
+std::u16string Utility::AddSpellDecorators(std::u16string_view text) const {
+    if (!SpellDecoratorsOn() || text.empty()) return std::u16string(text);
+    return u"<<" + std::u16string(text) + u">>";
+}
+
+std::u16string Utility::RemoveSpellDecorators(std::u16string_view text) {
+    std::size_t n = text.size();
+    if (n < 2 || n > 1025) return std::u16string(text);
+    std::u16string out;
+    std::size_t i = 0;
+    while (i + 1 < n) {
+        if ((text[i] == u'<' && text[i + 1] == u'<') || (text[i] == u'>' && text[i + 1] == u'>')) {
+            i += 2;
+            continue;
+        }
+        out.push_back(text[i++]);
+    }
+    if (i == n - 1 && text[n - 1] != u'>') out.push_back(text[n - 1]);
+    return out;
+}
+
+std::u16string Utility::ForDisplay(std::u16string_view text) const {
+    return AddSpellDecorators(text);
+}
+
+std::u16string Utility::ForStorage(std::u16string_view text) const {
+    return SpellDecoratorsOn() ? RemoveSpellDecorators(text) : std::u16string(text);
+}
+
+void Utility::Log(std::string_view text) const {
+    LogWrite(*m_pEnv, DebugDirectory(), text, true, true);
+}
+
+void Utility::TraceAndLog(std::string_view text) const {
+    m_pEnv->DebugOutput(std::string(text) + "\n");
+    Log(text);
+}
+
+} // namespace gpscore

@@ -1,0 +1,172 @@
+// The Utility's text helpers and the log writer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "base/SystemSettingsObject.h"
+#include "base/Utility.h"
+#include "os/env.h"
+#include "prefix_match.h"
+#include "temp_dir.h"
+
+using gpscore::FormatText;
+using gpscore::Utility;
+
+namespace {
+
+struct FormatCase {
+    std::u16string format;
+    std::vector<gpscore::FormatArg> args;
+    std::u16string expected;
+};
+
+TEST(FormatText, PrintfConversionsOverWideText) {
+    const std::u16string name = u"Rue Grimaldi";
+    const FormatCase cases[] = {
+        {u"%d feet", {std::int64_t{40}}, u"40 feet"},
+        {u"%s at %d o'clock",
+         {std::u16string_view(name), std::int64_t{2}},
+         u"Rue Grimaldi at 2 o'clock"},
+        {u"%02d:%02d", {std::int64_t{7}, std::int64_t{5}}, u"07:05"},
+        {u"%.1f miles", {2.25}, u"2.2 miles"},
+        {u"%5.1f|%-4s|%4s",
+         {3.14159, std::u16string_view(u"ab"), std::u16string_view(u"c")},
+         u"  3.1|ab  |   c"},
+        {u"%ld %lu %x %c",
+         {std::int64_t{-3}, std::int64_t{4}, std::int64_t{255}, std::int64_t{65}},
+         u"-3 4 ff A"},
+        {u"100%%", {}, u"100%"},
+        {u"%s and %s", {std::u16string_view(u"one")}, u"one and "}, // A missing argument.
+        {u"%d", {std::u16string_view(u"x")}, u"0"},                 // A text for a number.
+        {u"%s", {std::int64_t{12}}, u"12"},                         // A number for a text.
+        {u"%.3s", {std::u16string_view(u"abcdef")}, u"abc"},
+        {u"50%", {}, u"50%"}, // A dangling % stays.
+        {u"%q", {}, u"%q"},   // An unknown conversion stays.
+        {u"\u00e9 %s", {std::u16string_view(u"\u00fc")}, u"\u00e9 \u00fc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatText(c.format, c.args.data(), c.args.size()), c.expected)
+            << std::string(c.format.begin(), c.format.end());
+    }
+    std::u16string longText(5000, u'a');
+    EXPECT_EQ(FormatText(u"%s", {std::u16string_view(longText)}).size(), 1999u);
+}
+
+TEST(SpellDecorators, RemovalScansPairsAndKeepsTheLastCharacter) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"<<Main>>", u"Main"},
+        {u"a<", u"a<"}, // A single "<" at the end is kept.
+        {u"a>", u"a"},  // A final ">" is not.
+        {u"<<x>> and <<y>>", u"x and y"},
+        {u"<", u"<"}, // Too short to change.
+        {u"a<<<b", u"a<b"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(Utility::RemoveSpellDecorators(in), out);
+    std::u16string tooLong(1026, u'<');
+    EXPECT_EQ(Utility::RemoveSpellDecorators(tooLong), tooLong);
+}
+
+TEST(SpellDecorators, FollowTheSetting) {
+    auto utility = Utility::Instance();
+    ASSERT_NE(utility, nullptr);
+    auto settings = utility->SystemSettings();
+    settings->SetIncludeSpellDecorators(0);
+    EXPECT_EQ(utility->ForDisplay(u"Elm"), u"Elm");
+    EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"<<Elm>>");
+    settings->SetIncludeSpellDecorators(VARIANT_TRUE);
+    EXPECT_EQ(utility->ForDisplay(u"Elm"), u"<<Elm>>");
+    EXPECT_EQ(utility->ForDisplay(u""), u"");
+    EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"Elm");
+    settings->SetIncludeSpellDecorators(0);
+}
+
+TEST(Resources, OrdinalSuffixesAndLookups) {
+    auto utility = Utility::Instance();
+    ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
+    const std::pair<int, int> cases[] = {{11, 23096}, {12, 23096}, {13, 23096}, {111, 23096},
+                                         {0, 23096},  {1, 23097},  {21, 23097}, {101, 23097},
+                                         {2, 23116},  {22, 23116}, {3, 23117},  {-3, 23117}};
+    for (auto [n, id] : cases) {
+        EXPECT_EQ(utility->GetOrdinalSuffix(n), utility->GetString(id)) << n;
+        EXPECT_FALSE(utility->GetString(id).empty()) << id;
+    }
+    EXPECT_TRUE(utility->GetString(1).empty()) << "an id the module does not hold";
+    EXPECT_FALSE(utility->LoadResources("/no/such/GPSResources_EN.dll"));
+    EXPECT_TRUE(utility->GetString(20001).empty()) << "a failed load leaves no resources";
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
+    gpslib::test::TempDir dir;
+    std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
+    std::string log = dir.File("Debug/gpsDebug.txt");
+    gpscore::ResetLogChecks();
+    gpscore::LogWrite(*gpslib::os::Env::Default(), u"", "before any check", true,
+                      true); // Nothing, and no check made.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "missing folder", true,
+                      true); // Checked: it does not exist.
+    std::filesystem::create_directory(dir.File("Debug"));
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "still off", true,
+                      true); // The answer is kept.
+    EXPECT_FALSE(std::filesystem::exists(log));
+    gpscore::ResetLogChecks(); // A new settings directory does this.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "dated", true, true);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "timed", true, false);
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "bare", false, false);
+    std::vector<std::string> lines = ReadLines(log);
+    ASSERT_EQ(lines.size(), 3u);
+    std::string rest;
+    EXPECT_TRUE(gpslib::test::MatchesPrefix(lines[0], "<99 99 9999 99:99:99> ", &rest) &&
+                rest == "dated");
+    EXPECT_TRUE(gpslib::test::MatchesPrefix(lines[1], "<99:99:99> ", &rest) && rest == "timed");
+    EXPECT_EQ(lines[2], "bare");
+    // A debug folder whose log path would pass 255 characters is not written to.
+    std::string deep = dir.File(std::string(250, 'd'));
+    std::filesystem::create_directory(deep);
+    gpscore::ResetLogChecks();
+    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(deep), "lost", true, true);
+    EXPECT_FALSE(std::filesystem::exists(deep + "/gpsDebug.txt"));
+}
+
+TEST(LogWrite, AFullLogIsMovedAsideAndStartsAgain) {
+    gpslib::test::TempDir dir;
+    std::filesystem::create_directory(dir.File("Debug"));
+    const std::string log = dir.File("Debug/gpsDebug.txt"),
+                      old = dir.File("Debug/gpsDebug.old.txt");
+    std::ofstream(old) << "the log before last\n";
+    std::ofstream(log).close();
+    std::filesystem::resize_file(log, (8u << 20) - 1);
+    gpscore::ResetLogChecks();
+    const std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "one more", false, false);
+    EXPECT_EQ(std::filesystem::file_size(log), (8u << 20) + 8); // Below the limit: appended.
+    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "fresh", false, false);
+    EXPECT_EQ(ReadLines(log), std::vector<std::string>{"fresh"});
+    EXPECT_EQ(std::filesystem::file_size(old), (8u << 20) + 8); // The full one, replacing the last.
+}
+
+TEST(LogWrite, ANewSettingsDirectoryClearsTheCheck) {
+    gpslib::test::TempDir dir;
+    gpscore::ResetLogChecks();
+    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(dir.File("Debug")),
+                      "checked: missing", true, true);
+    std::filesystem::create_directory(dir.File("Debug"));
+    auto utility = Utility::Instance();
+    gpslib::Bstr settingsDir(std::string_view(dir.path()));
+    utility->SystemSettings()->SetSettingsDirectory(settingsDir.Get());
+    utility->Log("after the new directory");
+    EXPECT_EQ(ReadLines(dir.File("Debug/gpsDebug.txt")).size(), 1u);
+}
+
+} // namespace
