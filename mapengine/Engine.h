@@ -1,5 +1,5 @@
 // The map engine's logic, free of the object runtime: the loaded maps and every street-side
-// query, with plain C++ answers. CGPSMap (GPSMap.cpp) turns them into records and statuses.
+// query, with plain C++ answers. CGPSMap (GPSMap.h) turns them into records and statuses.
 // docs/maps.md explains the algorithms.
 //
 // Thread safety: none; the caller serialises every call (CGPSMap holds one lock around each).
@@ -65,7 +65,7 @@ struct Details {
 
 class Engine {
 public:
-    // ---- Maps ----------------------------------------------------------------------------------
+    // ---- Maps (EngineMaps.cpp) ------------------------------------------------------------------
     // Unloads, then loads the ".rmf" files of `directory` (and, when asked, of the other folders
     // of docs/components.md). Answers "OK", "NO MAPS FOUND: ..." or "NO MAPS LOADED: ...".
     std::string Initialize(const std::string& directory, const std::string& settingsDirectory,
@@ -93,7 +93,7 @@ public:
     // its file changed again and whole. Answers a log line per change, none when nothing changed.
     std::vector<std::string> RefreshChangedMaps(bool checkFiles);
 
-    // ---- Queries -------------------------------------------------------------------------------
+    // ---- Queries (EngineStreets.cpp, EngineAddresses.cpp) ---------------------------------------
     // True when some loaded map covers p.
     bool Covered(Point p) const;
     // The street at p: nearest street within 50 m; among those within 10 m more, one whose
@@ -143,7 +143,7 @@ public:
     // The areas at p on one map.
     void FillAreas(const MapData& map, Point p, Details* d) const;
 
-    // ---- Routes --------------------------------------------------------------------------------
+    // ---- Routes (EngineMaps.cpp: the map a route runs on) ---------------------------------------
     // A route between two positions on the first map that holds both and connects them; false
     // when there is none (an end off every map or far from every usable street, or no way
     // between them). docs/routing.md describes the profiles and the points.
