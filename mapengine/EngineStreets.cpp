@@ -23,11 +23,6 @@ constexpr double kInsideSlack = 5.0;  // metres a piece inside a junction may be
 
 using gpslib::os::AsciiLower;
 
-bool IsPathClass(std::string_view cls) {
-    return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
-           cls == "bridleway";
-}
-
 // Direction in which an edge leaves `node`.
 double LeavingBearing(const Edge& e, bool fromStart) {
     Point start = fromStart ? e.points.front() : e.points.back();
@@ -55,13 +50,8 @@ void SideFor(double relative, int side, Branch* b) {
 } // namespace
 
 std::string Engine::WayName(const MapData& map, int way, const Naming& naming) const {
-    const Way& w = map.Way(way);
-    std::string name(w.name.empty() ? w.ref : w.name);
-    if (name.empty()) return IsPathClass(w.cls) ? naming.unnamedPath : naming.unnamedRoad;
-    if (naming.expanded) name = ExpandAbbreviations(name);
-    if (naming.detailed && !w.name.empty() && !w.ref.empty())
-        name += " (" + std::string(w.ref) + ")";
-    return name;
+    return WayDisplayName(map.Way(way), naming.expanded, naming.detailed, naming.unnamedRoad,
+                          naming.unnamedPath);
 }
 
 std::string Engine::StreetName(const Match& m, const Naming& naming) const {

@@ -30,11 +30,6 @@ constexpr double kShortestTurns = 0.25; // the share of the turn costs a shortes
 constexpr double kParking = 120.0;      // leaving the car to walk the last stretch
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-bool IsPathClass(std::string_view cls) {
-    return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
-           cls == "bridleway";
-}
-
 bool IsFreeway(std::string_view cls) {
     return cls == "motorway" || cls == "motorway_link";
 }
@@ -551,13 +546,8 @@ private:
 
     // ---- Cutting the path into points ----------------------------------------------------------
     std::string WayName(int way) const {
-        const Way& w = m_map.Way(way);
-        std::string name(w.name.empty() ? w.ref : w.name);
-        if (name.empty()) return IsPathClass(w.cls) ? m_naming->unnamedPath : m_naming->unnamedRoad;
-        if (m_naming->expanded) name = ExpandAbbreviations(name);
-        if (m_naming->detailed && !w.name.empty() && !w.ref.empty())
-            name += " (" + std::string(w.ref) + ")";
-        return name;
+        return WayDisplayName(m_map.Way(way), m_naming->expanded, m_naming->detailed,
+                              m_naming->unnamedRoad, m_naming->unnamedPath);
     }
 
     bool Unnamed(const std::string& name) const {

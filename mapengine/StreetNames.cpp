@@ -2,9 +2,18 @@
 
 #include <map>
 
+#include "MapData.h"
 #include "os/codepage.h"
 
 namespace gpsmap {
+namespace {
+
+bool IsPathClass(std::string_view cls) {
+    return cls == "footway" || cls == "path" || cls == "cycleway" || cls == "steps" ||
+           cls == "bridleway";
+}
+
+} // namespace
 
 std::string ExpandAbbreviations(const std::string& name) {
     static const std::map<std::string, std::string> kWords = {
@@ -36,6 +45,15 @@ std::string ExpandAbbreviations(const std::string& name) {
         first = false;
     }
     return out;
+}
+
+std::string WayDisplayName(const Way& w, bool expanded, bool detailed,
+                           const std::string& unnamedRoad, const std::string& unnamedPath) {
+    std::string name(w.name.empty() ? w.ref : w.name);
+    if (name.empty()) return IsPathClass(w.cls) ? unnamedPath : unnamedRoad;
+    if (expanded) name = ExpandAbbreviations(name);
+    if (detailed && !w.name.empty() && !w.ref.empty()) name += " (" + std::string(w.ref) + ")";
+    return name;
 }
 
 } // namespace gpsmap
