@@ -260,11 +260,11 @@ void MapData::Cells(std::span<const format::CellRecord> cells, std::span<const s
     }
 }
 
-void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
+void MapData::EdgeCellsNear(Point p, double radius, bool walkways, std::vector<int>* out) const {
     out->clear();
     ForCellRuns(p, radius, [&](std::int64_t first, std::int64_t count) {
         Cells(m_streetCells, m_streetItems, first, count, out);
-        Cells(m_walkwayCells, m_walkwayItems, first, count, out);
+        if (walkways) Cells(m_walkwayCells, m_walkwayItems, first, count, out);
     });
     std::sort(out->begin(), out->end());
     out->erase(std::unique(out->begin(), out->end()), out->end());
@@ -272,15 +272,12 @@ void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const 
                   [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= m_edges.size(); });
 }
 
+void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {
+    EdgeCellsNear(p, radius, true, out);
+}
+
 void MapData::EdgesNear(Point p, double radius, std::vector<int>* out) const {
-    out->clear();
-    ForCellRuns(p, radius, [&](std::int64_t first, std::int64_t count) {
-        Cells(m_streetCells, m_streetItems, first, count, out);
-    });
-    std::sort(out->begin(), out->end());
-    out->erase(std::unique(out->begin(), out->end()), out->end());
-    std::erase_if(*out,
-                  [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= m_edges.size(); });
+    EdgeCellsNear(p, radius, false, out);
 }
 
 void MapData::IntersectionsNear(Point p, double radius, std::vector<int>* out) const {

@@ -232,6 +232,9 @@ private:
     // Appends the items of the cells keyed first .. first + count - 1 (one row's run).
     void Cells(std::span<const format::CellRecord> cells, std::span<const std::int32_t> items,
                std::int64_t first, std::int64_t count, std::vector<int>* out) const;
+    // The edges of the street cells (and with `walkways` of the walkway cells) near p: sorted,
+    // each once, each a row of the file.
+    void EdgeCellsNear(Point p, double radius, bool walkways, std::vector<int>* out) const;
     bool AddressRowAt(std::size_t row, AddressRow* out) const;
 
     std::unique_ptr<gpslib::os::MappedFile> m_file;
