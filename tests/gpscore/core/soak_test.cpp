@@ -253,10 +253,12 @@ protected:
         return static_cast<long>(items.size());
     }
 
+public:
     // The scenarios: each drives the service and takes the first measurement once it is warm.
     void ClientThreadsAndThePollingThread(ProcessUse& before);
     void ADayLongWalkOnTheFakeClock(ProcessUse& before);
 
+protected:
     CountingEnv env;
     PtyReceiver receiver;
     CountingSink* sink = nullptr;
@@ -601,6 +603,9 @@ struct Scenario {
     void (Soak::*run)(ProcessUse& before);
     long fdSlack;
 };
+void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << s.name;
+}
 class Soaks : public Soak, public ::testing::WithParamInterface<Scenario> {};
 
 // Every event made reaches the sink once; memory, open files and the stored events stay bounded.
