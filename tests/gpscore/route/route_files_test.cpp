@@ -40,33 +40,31 @@ void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// What a getter answers, as text; several getters' answers joined by `separator`.
+template <class O, class T> std::string Got(O* object, HRESULT (STDMETHODCALLTYPE O::*get)(T*)) {
+    T value{};
+    (object->*get)(&value);
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+template <class O, class... T>
+std::string Joined(const char* separator, O* object, HRESULT (STDMETHODCALLTYPE O::*... get)(T*)) {
+    std::string out;
+    ((out += (out.empty() ? "" : separator) + Got(object, get)), ...);
+    return out;
+}
+
 // The route's configuration as "type/mode/heading/freeway/vehicle turn/pedestrian
 // turn/roundabout/toll/vehicle mode".
 std::string Configuration(IRouteObject* route) {
     ComPtr<IRouteConfigurationObject> c;
     route->GetRouteConfiguration(c.Put());
-    RouteType type{};
-    WaypointMode mode{};
-    SHORT heading = 0;
-    RouteFreewayPreference freeway{};
-    RouteTurnPreferenceVehicle vehicleTurn{};
-    RouteTurnPreferencePedestrian pedestrianTurn{};
-    RouteRoundaboutPreference roundabout{};
-    RouteTollRoadPreference toll{};
-    RouteVehicleMode vehicleMode{};
-    c->GetRouteType(&type);
-    c->GetWaypointMode(&mode);
-    c->GetInitialHeading(&heading);
-    c->GetRouteFreewayPreference(&freeway);
-    c->GetRouteTurnPreferenceVehicle(&vehicleTurn);
-    c->GetRouteTurnPreferencePedestrian(&pedestrianTurn);
-    c->GetRouteRoundaboutPreference(&roundabout);
-    c->GetRouteTollRoadPreference(&toll);
-    c->GetRouteVehicleMode(&vehicleMode);
-    std::ostringstream out;
-    out << type << "/" << mode << "/" << heading << "/" << freeway << "/" << vehicleTurn << "/"
-        << pedestrianTurn << "/" << roundabout << "/" << toll << "/" << vehicleMode;
-    return out.str();
+    using C = IRouteConfigurationObject;
+    return Joined("/", c.Get(), &C::GetRouteType, &C::GetWaypointMode, &C::GetInitialHeading,
+                  &C::GetRouteFreewayPreference, &C::GetRouteTurnPreferenceVehicle,
+                  &C::GetRouteTurnPreferencePedestrian, &C::GetRouteRoundaboutPreference,
+                  &C::GetRouteTollRoadPreference, &C::GetRouteVehicleMode);
 }
 
 // Every field the grid leaves out: description, user point, lanes, speed, feature, side.
@@ -77,17 +75,11 @@ std::vector<std::string> Details(IRouteObject* route) {
         w->GetLocation(location.Put());
         location->GetDescription(description.Put());
         VARIANT_BOOL user = 0;
-        SHORT lanes = 0, speed = 0, feature = 0;
-        SideOfStreet side{};
         w->IsUserPoint(&user);
-        w->GetNumberOfLanes(&lanes);
-        w->GetStreetSpeed(&speed);
-        w->GetFeatureIndex(&feature);
-        w->GetSideOfStreet(&side);
-        std::ostringstream line;
-        line << description.Utf8() << "|" << (user ? 1 : 0) << "|" << lanes << "|" << speed << "|"
-             << feature << "|" << side;
-        return line.str();
+        using W = IWaypointObject;
+        return description.Utf8() + (user ? "|1|" : "|0|") +
+               Joined("|", w, &W::GetNumberOfLanes, &W::GetStreetSpeed, &W::GetFeatureIndex,
+                      &W::GetSideOfStreet);
     });
 }
 
@@ -104,18 +96,23 @@ protected:
         EXPECT_EQ(core->RouteLoad(Bstr(std::string_view(path)).Get(), &loaded), S_OK);
         return loaded == VARIANT_TRUE;
     }
-    // One exploration step: "index: text".
-    std::string Step(bool forward, WaypointMode mode = WaypointModeAll) {
+    // One exploration move, answering "index: text": "+" a step forward ("+t" to the next
+    // turn), "-" a step back, "start", "end", or the number of the waypoint to go to. (In the
+    // tables, "current" checks the route's current waypoint instead.)
+    std::string Explore(const std::string& move) {
         ComPtr<IWaypointObject> w;
         Bstr text;
-        HRESULT hr = forward ? core->RouteVirtualExploreForward(mode, w.Put(), text.Put())
-                             : core->RouteVirtualExploreBackward(mode, w.Put(), text.Put());
-        EXPECT_EQ(hr, S_OK);
-        return Answer(w.Get(), text);
-    }
-    std::string Answer(IWaypointObject* w, const Bstr& text) {
+        const WaypointMode mode = move == "+t" ? WaypointModeTurnsOnly : WaypointModeAll;
+        const HRESULT hr =
+            move[0] == '+'    ? core->RouteVirtualExploreForward(mode, w.Put(), text.Put())
+            : move == "-"     ? core->RouteVirtualExploreBackward(mode, w.Put(), text.Put())
+            : move == "start" ? core->RouteVirtualExploreSetStart(w.Put(), text.Put())
+            : move == "end"   ? core->RouteVirtualExploreSetEnd(w.Put(), text.Put())
+                              : core->RouteVirtualExploreSet(static_cast<SHORT>(std::stoi(move)),
+                                                             w.Put(), text.Put());
+        EXPECT_EQ(hr, S_OK) << move;
         SHORT index = -1;
-        if (w != nullptr) w->GetIndex(&index);
+        if (w) w->GetIndex(&index);
         return std::to_string(index) + ": " + text.Utf8();
     }
     // Where the virtual walker stands and faces: "x,y heading".
@@ -393,100 +390,88 @@ TEST_F(RouteFiles, DirectionsLineByLine) {
     EXPECT_FALSE(Save(File("none.xml")));
 }
 
-TEST_F(RouteFiles, ExploringTheRouteForwardToTheEndAndBackToTheStart) {
-    ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3, 0));
-    struct Expect {
-        bool forward;
+// Each move answers the waypoint reached and moves the walker there, facing on along the route
+// in the direction of travel; the ends stay where they are.
+TEST_F(RouteFiles, ExploringTheRouteAndTheReversedRoute) {
+    constexpr const char* kEnd = "4: Waypoint 4, Home. You have arrived at your destination.";
+    constexpr const char* kTurnRight = "2: Waypoint 2, Main Street and First Avenue. Turn right "
+                                       "onto Main Street.";
+    constexpr const char* kLeftAtElm = "3: Waypoint 3, Elm Street and Main Street. Turn left onto "
+                                       "Elm Street.";
+    struct Move {
+        const char* move;
         const char* answer;
-        const char* walker;
-    } steps[] = {
-        {true, "1: Waypoint 1, First Avenue.", "0.00,0.00 0"},
-        {true, "2: Waypoint 2, Main Street and First Avenue. Turn right onto Main Street.",
-         "0.00,2.00 90"},
-        {true, "3: Waypoint 3, Elm Street and Main Street. Turn left onto Elm Street.",
-         "6.00,2.00 0"},
-        {true, "4: Waypoint 4, Home. You have arrived at your destination.", "6.00,3.00 0"},
-        {true, "4: Waypoint 4, Home. You have arrived at your destination.", "6.00,3.00 0"},
-        {false, "3: Waypoint 3, Elm Street and Main Street. Turn right onto Main Street.",
-         "6.00,2.00 180"},
-        {false, "2: Waypoint 2, Main Street and First Avenue. Turn left onto First Avenue.",
-         "0.00,2.00 270"},
-        {false, "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
-        {false, "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
+        const char* walker; // null: not checked
     };
-    for (const Expect& e : steps) {
-        EXPECT_EQ(Step(e.forward), e.answer);
-        EXPECT_EQ(Walker(), e.walker) << e.answer;
+    const struct Explored {
+        RouteType type;
+        bool reversed;
+        std::vector<Move> moves;
+    } routes[] = {
+        {RouteTypeVehicle,
+         false,
+         {{"+", "1: Waypoint 1, First Avenue.", "0.00,0.00 0"},
+          {"+", kTurnRight, "0.00,2.00 90"},
+          {"+", kLeftAtElm, "6.00,2.00 0"},
+          {"+", kEnd, "6.00,3.00 0"},
+          {"+", kEnd, "6.00,3.00 0"},
+          {"-", "3: Waypoint 3, Elm Street and Main Street. Turn right onto Main Street.",
+           "6.00,2.00 180"},
+          {"-", "2: Waypoint 2, Main Street and First Avenue. Turn left onto First Avenue.",
+           "0.00,2.00 270"},
+          {"-", "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
+          {"-", "1: Waypoint 1, First Avenue.", "0.00,0.00 180"},
+          {"current", "1", nullptr}, // the route's own place
+          {"3", kLeftAtElm, nullptr},
+          {"end", kEnd, nullptr},
+          {"start", "1: Waypoint 1, First Avenue.", nullptr},
+          {"+t", kTurnRight, nullptr}}}, // the start goes straight on to the first turn
+        // Reversed, the start is the last waypoint and the turns are met the other way.
+        {RouteTypePedestrian,
+         true,
+         {{"start", "3: Waypoint 3, Home.", "6.00,3.00 270"},
+          {"+", "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+           "0.00,3.00 180"},
+          {"+", "1: Waypoint 1, First Avenue. You have arrived at your destination.",
+           "0.00,0.00 180"},
+          {"-", "2: Waypoint 2, North Street and First Avenue. Turn right onto North Street.",
+           "0.00,3.00 0"},
+          {"2", "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
+           "0.00,3.00 180"},
+          {"end", "1: Waypoint 1, First Avenue. You have arrived at your destination.", nullptr}}},
+    };
+    for (const Explored& r : routes) {
+        ASSERT_TRUE(Create(r.type, 0, 0, 6, 3, 0));
+        VARIANT_BOOL reversed = 0;
+        if (r.reversed) {
+            ASSERT_EQ(core->RouteReverse(&reversed), S_OK);
+        }
+        EXPECT_EQ(reversed, r.reversed ? VARIANT_TRUE : 0);
+        for (const Move& m : r.moves) {
+            SCOPED_TRACE(std::string(m.move) + " to " + m.answer);
+            if (m.move == std::string("current")) {
+                SHORT current = -1;
+                Route()->GetCurrentWaypointIndex(&current);
+                EXPECT_EQ(std::to_string(current), m.answer);
+                continue;
+            }
+            EXPECT_EQ(Explore(m.move), m.answer);
+            if (m.walker) {
+                EXPECT_EQ(Walker(), m.walker);
+            }
+        }
     }
-    SHORT current = -1;
-    Route()->GetCurrentWaypointIndex(&current);
-    EXPECT_EQ(current, 1);
 
     ComPtr<IWaypointObject> w;
     Bstr text;
-    ASSERT_EQ(core->RouteVirtualExploreSet(3, w.Put(), text.Put()), S_OK);
-    EXPECT_EQ(Answer(w.Get(), text),
-              "3: Waypoint 3, Elm Street and Main Street. Turn left onto Elm Street.");
-    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
-    EXPECT_EQ(Answer(w.Get(), text), "4: Waypoint 4, Home. You have arrived at your destination.");
-    ASSERT_EQ(core->RouteVirtualExploreSetStart(w.Put(), text.Put()), S_OK);
-    EXPECT_EQ(Answer(w.Get(), text), "1: Waypoint 1, First Avenue.");
-    // Turns only: the start goes straight on to the first turn.
-    EXPECT_EQ(Step(true, WaypointModeTurnsOnly),
-              "2: Waypoint 2, Main Street and First Avenue. Turn right onto Main Street.");
     EXPECT_EQ(core->RouteVirtualExploreSet(1, nullptr, text.Put()), E_POINTER);
     EXPECT_NE(Log().find("GPSCore::RouteVirtualExploreSet E_POINTER (!outWaypoint || "
                          "!outDescription ))"),
               std::string::npos);
-
     // Without a route every exploration answers so.
     core->RouteClose();
-    EXPECT_EQ(Step(true), "-1: No route is open.");
-    EXPECT_EQ(Step(false), "-1: No route is open.");
-    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
-    EXPECT_EQ(Answer(w.Get(), text), "-1: No route is open.");
-}
-
-TEST_F(RouteFiles, ExploringAReversedRouteMeetsItsTurnsTheOtherWay) {
-    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
-    VARIANT_BOOL reversed = 0;
-    ASSERT_EQ(core->RouteReverse(&reversed), S_OK);
-    ASSERT_EQ(reversed, VARIANT_TRUE);
-    ComPtr<IWaypointObject> w;
-    Bstr text;
-    struct Case {
-        const char* what;
-        SHORT set; // -2: a step forward, -3: a step back, else RouteVirtualExploreSet(set)
-        const char* answer;
-        const char* walker;
-    } cases[] = {
-        {"the start is the last waypoint", -1, "3: Waypoint 3, Home.", "6.00,3.00 270"},
-        {"west along North Street, left into First Avenue", -2,
-         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
-         "0.00,3.00 180"},
-        {"the end is the first waypoint", -2,
-         "1: Waypoint 1, First Avenue. You have arrived at your destination.", "0.00,0.00 180"},
-        {"back again: right into North Street", -3,
-         "2: Waypoint 2, North Street and First Avenue. Turn right onto North Street.",
-         "0.00,3.00 0"},
-        {"set on the middle waypoint", 2,
-         "2: Waypoint 2, North Street and First Avenue. Turn left onto First Avenue.",
-         "0.00,3.00 180"},
-    };
-    for (const Case& c : cases) {
-        if (c.set == -2) {
-            EXPECT_EQ(Step(true), c.answer) << c.what;
-        } else if (c.set == -3) {
-            EXPECT_EQ(Step(false), c.answer) << c.what;
-        } else {
-            ASSERT_EQ(core->RouteVirtualExploreSet(c.set, w.Put(), text.Put()), S_OK);
-            EXPECT_EQ(Answer(w.Get(), text), c.answer) << c.what;
-        }
-        EXPECT_EQ(Walker(), c.walker) << c.what;
-    }
-    ASSERT_EQ(core->RouteVirtualExploreSetEnd(w.Put(), text.Put()), S_OK);
-    EXPECT_EQ(Answer(w.Get(), text),
-              "1: Waypoint 1, First Avenue. You have arrived at your destination.");
+    for (const char* move : {"+", "-", "end"})
+        EXPECT_EQ(Explore(move), "-1: No route is open.") << move;
 }
 
 TEST_F(RouteFiles, TheVirtualWalkerAtAnAddress) {

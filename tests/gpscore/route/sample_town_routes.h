@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "registered_modules.h"
 #include "temp_dir.h"
 
 namespace gpslib::test::routes {
@@ -81,17 +82,7 @@ inline std::vector<std::string> Grid(IRouteObject* route) {
 
 // The three modules registered in a store of the run's own, once.
 inline void RegisterModules() {
-    static gpslib::test::TempDir store;
-    static const bool done = [] {
-        std::string file = store.File("registry.reg");
-        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            if (std::system(command.c_str()) != 0) return false;
-        }
-        return true;
-    }();
-    ASSERT_TRUE(done);
+    ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
 }
 
 class SampleTownRoutes : public ::testing::Test {
