@@ -197,19 +197,20 @@ HRESULT CPOIDatabase::SetActiveDatabase(BSTR bstrDatabaseFile, VARIANT_BOOL* pbA
 }
 
 HRESULT CPOIDatabase::SetCachePagesSQL(SHORT nPages) {
-    if (nPages < 1) return S_OK;
-    m_cachePages = nPages;
-    for (auto& f : m_files)
-        ApplyCache(f.get());
+    SetCacheLimit(nPages, &m_cachePages);
     return S_OK;
 }
 
 HRESULT CPOIDatabase::SetMemoryAllocatedSQL(SHORT nKilobytes) {
-    if (nKilobytes < 1) return S_OK;
-    m_cacheKilobytes = nKilobytes;
+    SetCacheLimit(nKilobytes, &m_cacheKilobytes);
+    return S_OK;
+}
+
+void CPOIDatabase::SetCacheLimit(SHORT value, int* limit) {
+    if (value < 1) return;
+    *limit = value;
     for (auto& f : m_files)
         ApplyCache(f.get());
-    return S_OK;
 }
 
 HRESULT CPOIDatabase::GetPOIFileInfo(BSTR bstrPOIFile, VARIANT* pvarCategoryNumbers,
@@ -386,13 +387,15 @@ HRESULT CPOIDatabase::DbPOIGetCount(BSTR bstrDatabaseFile, SHORT* pnCount) {
     return S_OK;
 }
 
-bool CPOIDatabase::ReadMedia(const std::string& source, PoiRecord* record, std::string* media) {
-    if (source.empty()) return true;
-    if (!ReadWholeFile(source, media)) {
-        m_log.Write("POIDatabase: cannot read the media file " + source);
+bool CPOIDatabase::ReadRecord(IPOIRecord* object, BSTR mediaSource, RecordToWrite* out) {
+    out->record = RecordFromObject(object);
+    out->source = gpslib::os::NativePath(Text(mediaSource));
+    if (out->source.empty()) return true;
+    if (!ReadWholeFile(out->source, &out->media)) {
+        m_log.Write("POIDatabase: cannot read the media file " + out->source);
         return false;
     }
-    if (record->mediaFile.empty()) record->mediaFile = gpslib::os::BaseName(source);
+    if (out->record.mediaFile.empty()) out->record.mediaFile = gpslib::os::BaseName(out->source);
     return true;
 }
 
@@ -402,13 +405,11 @@ HRESULT CPOIDatabase::DbPOIAdd(BSTR bstrDatabaseFile, IPOIRecord* pRecord, BSTR 
     *pnKey = 0;
     *pbAdded = VARIANT_FALSE;
     PoiFile* file = FileFor(bstrDatabaseFile);
-    if (file == nullptr || pRecord == nullptr) return S_OK;
-    PoiRecord record = RecordFromObject(pRecord);
-    std::string media;
-    const std::string source = gpslib::os::NativePath(Text(bstrMediaSourceFile));
-    if (!ReadMedia(source, &record, &media)) return S_OK;
+    RecordToWrite w;
+    if (file == nullptr || pRecord == nullptr || !ReadRecord(pRecord, bstrMediaSourceFile, &w))
+        return S_OK;
     PoiKey key = 0, blocking = 0;
-    bool added = file->Add(record, source.empty() ? nullptr : &media, &key, &blocking);
+    bool added = file->Add(w.record, w.Media(), &key, &blocking);
     if (!added && blocking == 0)
         m_log.Write("POIDatabase: cannot add to " + file->path() + ": " + file->LastError());
     *pnKey = static_cast<LONG>(added ? key : blocking);
@@ -421,12 +422,10 @@ HRESULT CPOIDatabase::DbPOIUpdate(BSTR bstrDatabaseFile, IPOIRecord* pRecord,
     if (pbUpdated == nullptr) return E_POINTER;
     *pbUpdated = VARIANT_FALSE;
     PoiFile* file = FileFor(bstrDatabaseFile);
-    if (file == nullptr || pRecord == nullptr) return S_OK;
-    PoiRecord record = RecordFromObject(pRecord);
-    std::string media;
-    const std::string source = gpslib::os::NativePath(Text(bstrMediaSourceFile));
-    if (!ReadMedia(source, &record, &media)) return S_OK;
-    *pbUpdated = Flag(file->Update(record, source.empty() ? nullptr : &media));
+    RecordToWrite w;
+    if (file == nullptr || pRecord == nullptr || !ReadRecord(pRecord, bstrMediaSourceFile, &w))
+        return S_OK;
+    *pbUpdated = Flag(file->Update(w.record, w.Media()));
     return S_OK;
 }
 

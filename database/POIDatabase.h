@@ -60,9 +60,18 @@ private:
     bool OpenOne(const std::string& path, PoiFile::Access access,
                  const std::vector<int>& categories);
     void ApplyCache(PoiFile* file) const;
-    // The bytes of the media file to store with a record (none for an empty path), naming the
-    // record's media file after it when it has no name; false (logged) when it cannot be read.
-    bool ReadMedia(const std::string& source, PoiRecord* record, std::string* media);
+    // Sets one of the cache limits and applies it to every open file; below 1 changes nothing.
+    void SetCacheLimit(SHORT value, int* limit);
+    // A client's record as it is written, with the bytes of the media file to store with it.
+    struct RecordToWrite {
+        PoiRecord record;
+        std::string source, media;
+        const std::string* Media() const { return source.empty() ? nullptr : &media; }
+    };
+    // Reads the record object and the media file at `mediaSource` (none for an empty path),
+    // naming the record's media file after it when it has no name; false (logged) when the media
+    // file cannot be read.
+    bool ReadRecord(IPOIRecord* object, BSTR mediaSource, RecordToWrite* out);
 
     std::vector<std::unique_ptr<PoiFile>> m_files;
     PoiFile* m_active = nullptr;
