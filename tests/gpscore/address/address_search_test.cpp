@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "osm_read.h"
+#include "registered_modules.h"
 #include "temp_dir.h"
 
 namespace {
@@ -65,11 +66,7 @@ Address ReadAddress(IAddressObject* a) {
 class AddressSearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static gpslib::test::TempDir store;
-        setenv("GPSLIB_REGISTRY", store.File("registry.reg").c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE})
-            ASSERT_EQ(
-                std::system((std::string(GPSREG_TOOL) + " " + module + " >/dev/null").c_str()), 0);
+        ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
     }
     void SetUp() override {
         std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);

@@ -52,30 +52,13 @@ protected:
         return s;
     }
     std::string Run(Do what) {
-        IGPSCore* c = core.Get();
+        // In the order of Do.
+        static constexpr HRESULT (STDMETHODCALLTYPE IGPSCore::*kCalls[])(BSTR*) = {
+            &IGPSCore::VirtualForward,     &IGPSCore::VirtualTurnLeft,
+            &IGPSCore::VirtualTurnRight,   &IGPSCore::VirtualBackup,
+            &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage};
         Bstr message;
-        HRESULT hr = E_UNEXPECTED;
-        switch (what) {
-        case Do::Forward:
-            hr = c->VirtualForward(message.Put());
-            break;
-        case Do::Left:
-            hr = c->VirtualTurnLeft(message.Put());
-            break;
-        case Do::Right:
-            hr = c->VirtualTurnRight(message.Put());
-            break;
-        case Do::Back:
-            hr = c->VirtualBackup(message.Put());
-            break;
-        case Do::Cross:
-            hr = c->VirtualCrossStreet(message.Put());
-            break;
-        case Do::OnStreet:
-            hr = c->VirtualGetOnStreetMessage(message.Put());
-            break;
-        }
-        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ((core.Get()->*kCalls[static_cast<int>(what)])(message.Put()), S_OK);
         return Utf8(message.Get());
     }
     void Walk(const std::vector<Step>& steps) {

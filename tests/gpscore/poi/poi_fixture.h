@@ -18,23 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "registered_modules.h"
 #include "temp_dir.h"
 
 namespace gpslib::test {
 
 // Registers the service, the map engine and the database component once per process.
 inline void RegisterModules() {
-    static bool done = [] {
-        static TempDir store;
-        const std::string file = store.File("registry.reg");
-        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-            const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        }
-        return true;
-    }();
-    (void)done;
+    EXPECT_TRUE(RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
 }
 
 inline ComPtr<ILocationObject> Place(double latitude, double longitude, const char* name = "") {

@@ -110,38 +110,35 @@ TEST_F(POIService, EachDirectionFromAKnownHeading) {
 }
 
 TEST_F(POIService, TextSearchByPrefixAndWholeWord) {
+    enum Match { Anywhere, StartsWith, WholeWord };
     struct Case {
         const char* text;
-        bool startsWith, wholeWord;
+        Match match;
         Names expected;
     };
     const Case cases[] = {
         {"Town",
-         false,
-         true,
+         WholeWord,
          {"Town Pharmacy", "Town Parking", "Town Park", "Town Library", "Town Hall"}},
-        {"Par", true, false, {"Town Parking", "Town Park", "Park Playground", "Park Fountain Tap"}},
-        {"Park", false, true, {"Town Park", "Park Playground", "Park Fountain Tap"}},
-        {"ark",
-         false,
-         false,
-         {"Town Parking", "Town Park", "Park Playground", "Park Fountain Tap"}},
-        {"ark", true, false, {}},
-        {"sample bank", false, true, {"Sample Bank", "Sample Bank ATM"}},
+        {"Par", StartsWith, {"Town Parking", "Town Park", "Park Playground", "Park Fountain Tap"}},
+        {"Park", WholeWord, {"Town Park", "Park Playground", "Park Fountain Tap"}},
+        {"ark", Anywhere, {"Town Parking", "Town Park", "Park Playground", "Park Fountain Tap"}},
+        {"ark", StartsWith, {}},
+        {"sample bank", WholeWord, {"Sample Bank", "Sample Bank ATM"}},
         // One or two letters are always a starts-with search.
-        {"Da", false, false, {"Daily Bread"}},
+        {"Da", Anywhere, {"Daily Bread"}},
         // Text that means something to a query language is matched literally.
-        {"Luigi's", false, true, {"Luigi's"}},
-        {"%", false, false, {}},
-        {"_", false, false, {}},
-        {"*", false, false, {}},
-        {"\"Town\"", false, false, {}},
-        {"Town OR Park", false, false, {}},
-        {"Town NEAR Park", false, false, {}},
-        {"-Town", false, false, {}},
-        {"Caf\xc3\xa9", false, true, {"Corner Cafe"}}, // accents are ignored
-        {"\xf0\x9f\x98\x80", false, false, {}},        // an emoji
-        {"", false, false, {}},
+        {"Luigi's", WholeWord, {"Luigi's"}},
+        {"%", Anywhere, {}},
+        {"_", Anywhere, {}},
+        {"*", Anywhere, {}},
+        {"\"Town\"", Anywhere, {}},
+        {"Town OR Park", Anywhere, {}},
+        {"Town NEAR Park", Anywhere, {}},
+        {"-Town", Anywhere, {}},
+        {"Caf\xc3\xa9", WholeWord, {"Corner Cafe"}}, // accents are ignored
+        {"\xf0\x9f\x98\x80", Anywhere, {}},          // an emoji
+        {"", Anywhere, {}},
     };
     StandAt(kLat, kLon, 90);
     for (const Case& c : cases) {
@@ -150,8 +147,8 @@ TEST_F(POIService, TextSearchByPrefixAndWholeWord) {
         ComPtr<IPOIObject> what;
         search->GetPOISearchObject(what.Put());
         what->SetName(Bstr(std::string_view(c.text)).Get());
-        search->SetStartsWithSearch(c.startsWith ? VARIANT_TRUE : VARIANT_FALSE);
-        search->SetWholeWord(c.wholeWord ? VARIANT_TRUE : VARIANT_FALSE);
+        search->SetStartsWithSearch(c.match == StartsWith ? VARIANT_TRUE : VARIANT_FALSE);
+        search->SetWholeWord(c.match == WholeWord ? VARIANT_TRUE : VARIANT_FALSE);
         search->SetMaxSearchResults(25);
         search->SetMaxSearchTime(5);
         ComPtr<IPOIObject> poi;
@@ -283,73 +280,49 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
     struct Case {
         Units units;
         RelativeHeadingType style;
-        bool dynamic, address, category, distance;
-        Names expected; // the first two POIs
+        std::string parts; // "dynamic", else what the fixed description includes
+        Names expected;    // the first two POIs
     };
     const Case cases[] = {
-        {Metric, AheadLeft, false, false, false, false, {"Corner Cafe", "FreshMart"}},
+        {Metric, AheadLeft, "", {"Corner Cafe", "FreshMart"}},
         {Metric,
          AheadLeft,
-         false,
-         false,
-         true,
-         false,
+         "category",
          {"Corner Cafe, Food and drink, Cafe", "FreshMart, Shopping, Supermarket"}},
         {Metric,
          AheadLeft,
-         false,
-         false,
-         false,
-         true,
+         "distance",
          {"Corner Cafe, 21 metres, behind left, north-west",
           "FreshMart, 36 metres, behind, south-west"}},
         {Imperial,
          AheadLeft,
-         false,
-         false,
-         false,
-         true,
+         "distance",
          {"Corner Cafe, 70 feet, behind left, north-west",
           "FreshMart, 120 feet, behind, south-west"}},
         {Metric,
          AheadLeft,
-         true,
-         false,
-         false,
-         false,
+         "dynamic",
          {"Corner Cafe, Food and drink, 21 metres, behind left, north-west",
           "FreshMart, Supermarket, 36 metres, behind, south-west"}},
         {Metric,
          ClockFace,
-         false,
-         false,
-         false,
-         true,
+         "distance",
          {"Corner Cafe, 21 metres, 7 o'clock, north-west",
           "FreshMart, 36 metres, 5 o'clock, south-west"}},
         {Nautical,
          Combo,
-         false,
-         false,
-         false,
-         true,
+         "distance",
          {"Corner Cafe, 70 feet, 7 o'clock, north-west",
           "FreshMart, 120 feet, 5 o'clock, south-west"}},
         // The degrees style names the compass point itself: none is added.
         {BritishNautical,
          LeftRightDegreesCompass,
-         false,
-         false,
-         false,
-         true,
+         "distance",
          {"Corner Cafe, 70 feet, north-west, 138 degrees left",
           "FreshMart, 120 feet, south-west, 148 degrees right"}},
         {Imperial,
          ClockFace,
-         true,
-         false,
-         false,
-         false,
+         "dynamic",
          {"Corner Cafe, Food and drink, 70 feet, 7 o'clock, north-west",
           "FreshMart, Supermarket, 120 feet, 5 o'clock, south-west"}},
     };
@@ -357,7 +330,10 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
     LONG found = 0;
     ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.units) + (c.dynamic ? " dynamic" : ""));
+        SCOPED_TRACE(std::to_string(c.units) + " " + c.parts);
+        auto flag = [&](const char* part) {
+            return c.parts == part ? VARIANT_TRUE : VARIANT_FALSE;
+        };
         auto s = Settings();
         s->SetUnits(c.units);
         s->SetHeadingMode(c.style);
@@ -366,11 +342,10 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
         ASSERT_EQ(CreateObject(CLSID_POIDescriptionConfigurationObject,
                                IID_IPOIDescriptionConfigurationObject, &config),
                   S_OK);
-        config->SetDescriptionDynamic(c.dynamic ? VARIANT_TRUE : VARIANT_FALSE);
-        config->SetNonDynamicIncludeAddress(c.address ? VARIANT_TRUE : VARIANT_FALSE);
-        config->SetNonDynamicIncludeCategoryAndSubCategory(c.category ? VARIANT_TRUE
-                                                                      : VARIANT_FALSE);
-        config->SetNonDynamicIncludeDistance(c.distance ? VARIANT_TRUE : VARIANT_FALSE);
+        config->SetDescriptionDynamic(flag("dynamic"));
+        config->SetNonDynamicIncludeAddress(VARIANT_FALSE);
+        config->SetNonDynamicIncludeCategoryAndSubCategory(flag("category"));
+        config->SetNonDynamicIncludeDistance(flag("distance"));
         Variant list;
         LONG count = 0;
         ASSERT_EQ(core->POIGetLastSearchDescriptions(GPSMode, config.Get(), &list, &count), S_OK);
