@@ -53,6 +53,19 @@ Clock ClockOf(std::int64_t micros) {
     return c;
 }
 
+// The time of day and the position as every sentence that carries a fix writes them: "hhmmss.cc",
+// and "ddmm.mmmm,N,dddmm.mmmm,E".
+std::string TimeOfDay(const Clock& c) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d%02d%02d.%02d", c.hour, c.minute, c.second,
+                  c.centiseconds);
+    return text;
+}
+
+std::string Position(const Fix& fix) {
+    return Coordinate(fix.latitude, 2, 'N', 'S') + "," + Coordinate(fix.longitude, 3, 'E', 'W');
+}
+
 // Speed and course of each fix toward the next; the last fix keeps those of the one before.
 void Movement(std::vector<Fix>& fixes) {
     for (std::size_t i = 0; i + 1 < fixes.size(); ++i) {
@@ -115,10 +128,8 @@ bool Resample(const std::vector<gpx::Point>& points, const Options& options,
 std::string RmcSentence(const Fix& fix) {
     const Clock c = ClockOf(fix.time);
     char body[160];
-    std::snprintf(body, sizeof body, "GPRMC,%02d%02d%02d.%02d,A,%s,%s,%.2f,%.1f,%02d%02d%02d,,,A",
-                  c.hour, c.minute, c.second, c.centiseconds,
-                  Coordinate(fix.latitude, 2, 'N', 'S').c_str(),
-                  Coordinate(fix.longitude, 3, 'E', 'W').c_str(), fix.speedKnots, fix.course, c.day,
+    std::snprintf(body, sizeof body, "GPRMC,%s,A,%s,%.2f,%.1f,%02d%02d%02d,,,A",
+                  TimeOfDay(c).c_str(), Position(fix).c_str(), fix.speedKnots, fix.course, c.day,
                   c.month, ((c.year % 100) + 100) % 100);
     return nmea::Sentence(body);
 }
@@ -126,10 +137,8 @@ std::string RmcSentence(const Fix& fix) {
 std::string GgaSentence(const Fix& fix) {
     const Clock c = ClockOf(fix.time);
     char body[160];
-    std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.%02d,%s,%s,1,08,0.9,%.1f,M,0.0,M,,",
-                  c.hour, c.minute, c.second, c.centiseconds,
-                  Coordinate(fix.latitude, 2, 'N', 'S').c_str(),
-                  Coordinate(fix.longitude, 3, 'E', 'W').c_str(), fix.elevation);
+    std::snprintf(body, sizeof body, "GPGGA,%s,%s,1,08,0.9,%.1f,M,0.0,M,,", TimeOfDay(c).c_str(),
+                  Position(fix).c_str(), fix.elevation);
     return nmea::Sentence(body);
 }
 
