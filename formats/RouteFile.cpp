@@ -111,6 +111,25 @@ private:
     bool m_ok = true;
 };
 
+// The configuration's elements in the file's order, each with its field and the values a file may
+// give it: one list for writing and reading.
+struct Setting {
+    const char* name;
+    int Configuration::*field;
+    long low, high;
+};
+constexpr Setting kSettings[] = {
+    {"RouteType", &Configuration::routeType, 0, 7},
+    {"WaypointMode", &Configuration::waypointMode, 0, 2},
+    {"InitialHeading", &Configuration::initialHeading, -1, 359},
+    {"FreewayPreference", &Configuration::freewayPreference, 0, 3},
+    {"VehicleTurnPreference", &Configuration::vehicleTurnPreference, 1, 3},
+    {"PedestrianTurnPreference", &Configuration::pedestrianTurnPreference, 0, 1},
+    {"RoundaboutPreference", &Configuration::roundaboutPreference, 0, 2},
+    {"TollRoadPreference", &Configuration::tollRoadPreference, 0, 2},
+    {"VehicleMode", &Configuration::vehicleMode, 0, 2},
+};
+
 void Line(std::string* out, int tabs, const char* name, std::string_view value) {
     out->push_back('\n');
     out->append(static_cast<std::size_t>(tabs), '\t');
@@ -169,15 +188,8 @@ std::string Write(const Route& route, std::string_view ownership, std::string_vi
     out += "<ROUTE>";
     const Configuration& c = route.configuration;
     LineNumber(&out, 1, "Version", kVersion);
-    LineNumber(&out, 1, "RouteType", c.routeType);
-    LineNumber(&out, 1, "WaypointMode", c.waypointMode);
-    LineNumber(&out, 1, "InitialHeading", c.initialHeading);
-    LineNumber(&out, 1, "FreewayPreference", c.freewayPreference);
-    LineNumber(&out, 1, "VehicleTurnPreference", c.vehicleTurnPreference);
-    LineNumber(&out, 1, "PedestrianTurnPreference", c.pedestrianTurnPreference);
-    LineNumber(&out, 1, "RoundaboutPreference", c.roundaboutPreference);
-    LineNumber(&out, 1, "TollRoadPreference", c.tollRoadPreference);
-    LineNumber(&out, 1, "VehicleMode", c.vehicleMode);
+    for (const Setting& s : kSettings)
+        LineNumber(&out, 1, s.name, c.*s.field);
     for (const Waypoint& w : route.waypoints) {
         out += "\n\t<WP>";
         Line(&out, 2, "Nm", Escape(w.name));
@@ -224,15 +236,8 @@ bool Read(std::string_view xml, Route* route, std::string* error) {
     int version = kVersion;
     read.Whole(root, "Version", 1, kVersion, &version);
     Configuration& c = r.configuration;
-    read.Whole(root, "RouteType", 0, 7, &c.routeType);
-    read.Whole(root, "WaypointMode", 0, 2, &c.waypointMode);
-    read.Whole(root, "InitialHeading", -1, 359, &c.initialHeading);
-    read.Whole(root, "FreewayPreference", 0, 3, &c.freewayPreference);
-    read.Whole(root, "VehicleTurnPreference", 1, 3, &c.vehicleTurnPreference);
-    read.Whole(root, "PedestrianTurnPreference", 0, 1, &c.pedestrianTurnPreference);
-    read.Whole(root, "RoundaboutPreference", 0, 2, &c.roundaboutPreference);
-    read.Whole(root, "TollRoadPreference", 0, 2, &c.tollRoadPreference);
-    read.Whole(root, "VehicleMode", 0, 2, &c.vehicleMode);
+    for (const Setting& s : kSettings)
+        read.Whole(root, s.name, s.low, s.high, &(c.*s.field));
     for (const XMLElement* e = root->FirstChildElement("WP"); e != nullptr && read.ok();
          e = e->NextSiblingElement("WP")) {
         if (r.waypoints.size() == kMaxWaypoints) {
