@@ -86,6 +86,20 @@ bool ReadPoint(const XMLElement* e, Point* point, std::string* error) {
     return true;
 }
 
+// Appends the points of the children of `parent` named `tag` (a route's <rtept>, a segment's
+// <trkpt>), in their order.
+bool ReadPoints(const XMLElement* parent, std::string_view tag, std::vector<Point>* out,
+                std::string* error) {
+    for (const XMLElement* e = parent->FirstChildElement(); e != nullptr;
+         e = e->NextSiblingElement()) {
+        if (LocalName(e) != tag) continue;
+        Point p;
+        if (!ReadPoint(e, &p, error)) return false;
+        out->push_back(std::move(p));
+    }
+    return true;
+}
+
 bool ReadDocument(const XMLElement* root, Document* doc, std::string* error) {
     if (root == nullptr || LocalName(root) != "gpx") {
         *error = "not a GPX file (the root element is not <gpx>)";
@@ -105,13 +119,7 @@ bool ReadDocument(const XMLElement* root, Document* doc, std::string* error) {
             Route route;
             route.name = ChildText(e, "name");
             route.description = ChildText(e, "desc");
-            for (const XMLElement* r = e->FirstChildElement(); r != nullptr;
-                 r = r->NextSiblingElement()) {
-                if (LocalName(r) != "rtept") continue;
-                Point p;
-                if (!ReadPoint(r, &p, error)) return false;
-                route.points.push_back(std::move(p));
-            }
+            if (!ReadPoints(e, "rtept", &route.points, error)) return false;
             doc->routes.push_back(std::move(route));
         } else if (name == "trk") {
             Track track;
@@ -121,13 +129,7 @@ bool ReadDocument(const XMLElement* root, Document* doc, std::string* error) {
                  s = s->NextSiblingElement()) {
                 if (LocalName(s) != "trkseg") continue;
                 std::vector<Point> segment;
-                for (const XMLElement* t = s->FirstChildElement(); t != nullptr;
-                     t = t->NextSiblingElement()) {
-                    if (LocalName(t) != "trkpt") continue;
-                    Point p;
-                    if (!ReadPoint(t, &p, error)) return false;
-                    segment.push_back(std::move(p));
-                }
+                if (!ReadPoints(s, "trkpt", &segment, error)) return false;
                 track.segments.push_back(std::move(segment));
             }
             doc->tracks.push_back(std::move(track));
