@@ -43,29 +43,27 @@ std::vector<std::string> Grid(const std::vector<Point>& points) {
 }
 
 TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
-    struct Case {
-        const char* what;
+    // From (x0, y0) to (x1, y1), facing `heading` (-1: none), with every intersection a waypoint
+    // (mode 0) or the turns only (1).
+    struct Trip {
         bool walking;
         double x0, y0, x1, y1;
+        int heading = -1, waypointMode = 1;
+    };
+    struct Case {
+        const char* what;
+        Trip trip;
         std::vector<std::string> expected;
     };
     const Case cases[] = {
         {"walking takes First Avenue, as short as the way by Oak Avenue",
-         true,
-         0,
-         0,
-         6,
-         3,
+         {true, 0, 0, 6, 3},
          {"0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
           "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 333 | #1 | "
           "First Avenue",
           "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 471 | #1 | "}},
         {"driving takes Main Street, the faster way",
-         false,
-         0,
-         0,
-         6,
-         3,
+         {false, 0, 0, 6, 3},
          {"0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
           "0.00,2.00 T Main Street and First Avenue | Main Street | 2 | 90/180 | 50 | 222 | #1 | "
           "First Avenue",
@@ -73,11 +71,7 @@ TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
           "Main Street",
           "6.00,3.00 End | Elm Street | 0 | 0/180 | 0 | 111 | #2 | "}},
         {"Mill Lane is one-way eastward: drivers go round by Oak Avenue's southbound half",
-         false,
-         2,
-         1,
-         0,
-         1,
+         {false, 2, 1, 0, 1},
          {"2.00,1.00 Mill Lane | Mill Lane | 0 | 90/270 | 0 | 0 | #0 | ",
           "2.85,1.00 T Oak Avenue and Mill Lane | Oak Avenue | 2 | 180/270 | 48 | 67 | #1 | Mill "
           "Lane",
@@ -87,115 +81,85 @@ TEST_F(SampleRoutes, WalkingAndDrivingBetweenCornersWithEveryField) {
           "South Street",
           "0.00,1.00 End | First Avenue | 0 | 0/180 | 0 | 111 | #3 | "}},
         {"walkers go straight back along it",
-         true,
-         2,
-         1,
-         0,
-         1,
+         {true, 2, 1, 0, 1},
          {"2.00,1.00 Mill Lane | Mill Lane | 0 | 270/90 | 0 | 0 | #0 | ",
           "0.00,1.00 End | Mill Lane | 0 | 270/90 | 0 | 157 | #0 | "}},
         {"onto an unnamed street: its point keeps the word alone, for the service to name",
-         true,
-         0,
-         0,
-         1.5,
-         -0.5,
+         {true, 0, 0, 1.5, -0.5},
          {"0.00,0.00 South Street | South Street | 0 | 90/270 | 0 | 0 | #0 | ",
           "1.50,0.00 T Unnamed road | Unnamed road | 0 | 180/270 | 0 | 118 | #1 | South Street",
           "1.50,-0.50 End | Unnamed road | 0 | 180/0 | 0 | 56 | #1 | "}},
         {"through the roundabout: one turning point at its centre",
-         false,
-         5,
-         2,
-         9.5,
-         2,
+         {false, 5, 2, 9.5, 2},
          {"5.00,2.00 Main Street | Main Street | 2 | 90/270 | 50 | 0 | #0 | ",
           "8.00,2.00 T Harbour Road and Main Street | Harbour Road | 0 | 90/270 | 0 | 216 | #1 | "
           "Main Street",
           "9.50,2.00 End | Harbour Road | 0 | 90/270 | 0 | 159 | #1 | "}},
+        // No left turn from Elm Street into North Street: drivers go round by Main Street and Oak
+        // Avenue (498 m instead of 285 m); walkers turn at the corner.
+        {"drivers keep the turn restriction",
+         {false, 6, 1.5, 4.5, 3},
+         {"6.00,1.50 Elm Street | Elm Street | 0 | 0/180 | 0 | 0 | #0 | ",
+          "6.00,2.00 T Main Street and Elm Street | Main Street | 2 | 270/180 | 50 | 56 | "
+          "#1 | Elm Street",
+          "3.00,2.00 T Oak Avenue and Main Street | Oak Avenue | 2 | 0/90 | 48 | 224 | #2 "
+          "| Main Street",
+          "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 111 | "
+          "#3 | Oak Avenue",
+          "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 106 | #3 | "}},
+        {"walkers do not",
+         {true, 6, 1.5, 4.5, 3},
+         {"6.00,1.50 Elm Street | Elm Street | 0 | 0/180 | 0 | 0 | #0 | ",
+          "6.00,3.00 T North Street and Elm Street | North Street | 0 | 270/180 | 0 | 167 "
+          "| #1 | Elm Street",
+          "4.50,3.00 End | North Street | 0 | 270/90 | 0 | 118 | #1 | "}},
+        {"every intersection is a waypoint in mode all",
+         {true, 0, 0, 6, 3, -1, 0},
+         {"0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
+          "0.00,1.00 First Avenue and Mill Lane | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
+          "Mill Lane",
+          "0.00,2.00 First Avenue and Main Street | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
+          "Main Street",
+          "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 | #1 "
+          "| First Avenue",
+          "1.50,3.00 North Street and Park Path | North Street | 0 | 90/270 | 0 | 118 | #1 | "
+          "Park Path",
+          "3.00,3.00 North Street and Oak Avenue | North Street | 0 | 90/270 | 0 | 106 | #1 | "
+          "Oak Avenue",
+          "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 248 | #1 | "}},
+        // On Main Street between First Avenue and Oak Avenue, bound for North Street at x = 4.5:
+        // east by Oak Avenue is the way, unless the driver faces west (a U-turn at the start is
+        // costly).
+        {"east by Oak Avenue",
+         {false, 2.5, 2, 4.5, 3},
+         {"2.50,2.00 Main Street | Main Street | 2 | 90/270 | 50 | 0 | #0 | ",
+          "3.00,2.00 T Oak Avenue and Main Street | Oak Avenue | 2 | 0/270 | 48 | 28 | #1 | "
+          "Main Street",
+          "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 135 | "
+          "#2 | Oak Avenue",
+          "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 106 | #2 | "}},
+        {"facing west, west by First Avenue",
+         {false, 2.5, 2, 4.5, 3, 270},
+         {"2.50,2.00 Main Street | Main Street | 2 | 270/90 | 50 | 0 | #0 | ",
+          "0.00,2.00 T First Avenue and Main Street | First Avenue | 0 | 0/90 | 0 | 196 | "
+          "#1 | Main Street",
+          "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 "
+          "| #2 | First Avenue",
+          "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 354 | #2 | "}},
     };
     for (const Case& c : cases) {
+        const Trip& t = c.trip;
+        Preferences p;
+        p.heading = t.heading;
+        p.waypointMode = t.waypointMode;
         std::vector<Point> route =
-            c.walking ? Walk(c.x0, c.y0, c.x1, c.y1) : Drive(c.x0, c.y0, c.x1, c.y1);
+            t.walking ? Walk(t.x0, t.y0, t.x1, t.y1, p) : Drive(t.x0, t.y0, t.x1, t.y1, p);
         EXPECT_EQ(Grid(route), c.expected) << c.what << "\n" << Describe(route);
     }
-}
-
-TEST_F(SampleRoutes, DriversKeepTheTurnRestrictionWalkersDoNot) {
-    // No left turn from Elm Street into North Street: drivers go round by Main Street and Oak
-    // Avenue (498 m instead of 285 m); walkers turn at the corner.
-    std::vector<Point> drive = Drive(6, 1.5, 4.5, 3);
-    EXPECT_EQ(Grid(drive),
-              (std::vector<std::string>{
-                  "6.00,1.50 Elm Street | Elm Street | 0 | 0/180 | 0 | 0 | #0 | ",
-                  "6.00,2.00 T Main Street and Elm Street | Main Street | 2 | 270/180 | 50 | 56 | "
-                  "#1 | Elm Street",
-                  "3.00,2.00 T Oak Avenue and Main Street | Oak Avenue | 2 | 0/90 | 48 | 224 | #2 "
-                  "| Main Street",
-                  "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 111 | "
-                  "#3 | Oak Avenue",
-                  "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 106 | #3 | "}))
-        << Describe(drive);
-    std::vector<Point> walk = Walk(6, 1.5, 4.5, 3);
-    EXPECT_EQ(Grid(walk),
-              (std::vector<std::string>{
-                  "6.00,1.50 Elm Street | Elm Street | 0 | 0/180 | 0 | 0 | #0 | ",
-                  "6.00,3.00 T North Street and Elm Street | North Street | 0 | 270/180 | 0 | 167 "
-                  "| #1 | Elm Street",
-                  "4.50,3.00 End | North Street | 0 | 270/90 | 0 | 118 | #1 | "}))
-        << Describe(walk);
-}
-
-TEST_F(SampleRoutes, EveryIntersectionWithWaypointModeAllTurnsOnlyOtherwise) {
-    Preferences all;
-    all.waypointMode = 0;
-    EXPECT_EQ(
-        Grid(Walk(0, 0, 6, 3, all)),
-        (std::vector<std::string>{
-            "0.00,0.00 First Avenue | First Avenue | 0 | 0/180 | 0 | 0 | #0 | ",
-            "0.00,1.00 First Avenue and Mill Lane | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
-            "Mill Lane",
-            "0.00,2.00 First Avenue and Main Street | First Avenue | 0 | 0/180 | 0 | 111 | #0 | "
-            "Main Street",
-            "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 | #1 "
-            "| First Avenue",
-            "1.50,3.00 North Street and Park Path | North Street | 0 | 90/270 | 0 | 118 | #1 | "
-            "Park "
-            "Path",
-            "3.00,3.00 North Street and Oak Avenue | North Street | 0 | 90/270 | 0 | 106 | #1 | "
-            "Oak "
-            "Avenue",
-            "6.00,3.00 End | North Street | 0 | 90/270 | 0 | 248 | #1 | "}));
-    // The system mode is turns only, as is the default.
-    Preferences system;
+    // The system mode is turns only, as is the default; facing east changes nothing.
+    Preferences system, east;
     system.waypointMode = 2;
     EXPECT_EQ(Walk(0, 0, 6, 3, system).size(), 3u);
-}
-
-TEST_F(SampleRoutes, AUTurnAtTheStartIsCostly) {
-    // On Main Street between First Avenue and Oak Avenue, bound for North Street at x = 4.5:
-    // east by Oak Avenue is the way, unless the driver faces west.
-    EXPECT_EQ(
-        Grid(Drive(2.5, 2, 4.5, 3)),
-        (std::vector<std::string>{
-            "2.50,2.00 Main Street | Main Street | 2 | 90/270 | 50 | 0 | #0 | ",
-            "3.00,2.00 T Oak Avenue and Main Street | Oak Avenue | 2 | 0/270 | 48 | 28 | #1 | "
-            "Main Street",
-            "3.00,3.00 T North Street and Oak Avenue | North Street | 0 | 90/180 | 0 | 135 | "
-            "#2 | Oak Avenue",
-            "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 106 | #2 | "}));
-    Preferences west;
-    west.heading = 270;
-    EXPECT_EQ(Grid(Drive(2.5, 2, 4.5, 3, west)),
-              (std::vector<std::string>{
-                  "2.50,2.00 Main Street | Main Street | 2 | 270/90 | 50 | 0 | #0 | ",
-                  "0.00,2.00 T First Avenue and Main Street | First Avenue | 0 | 0/90 | 0 | 196 | "
-                  "#1 | Main Street",
-                  "0.00,3.00 T North Street and First Avenue | North Street | 0 | 90/180 | 0 | 111 "
-                  "| #2 | First Avenue",
-                  "4.50,3.00 End | North Street | 0 | 90/270 | 0 | 354 | #2 | "}));
-    // Facing east, nothing changes.
-    Preferences east;
     east.heading = 80;
     EXPECT_EQ(Grid(Drive(2.5, 2, 4.5, 3, east)), Grid(Drive(2.5, 2, 4.5, 3)));
 }

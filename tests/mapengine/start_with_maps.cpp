@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 
+#include "registered_modules.h"
 #include "temp_dir.h"
 
 namespace {
@@ -23,13 +24,7 @@ using gpslib::ComPtr;
 class StartWithMaps : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static gpslib::test::TempDir store;
-        std::string file = store.File("registry.reg");
-        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        }
+        ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
     }
     void SetUp() override {
         settings = dir.path() + "/";
