@@ -4,21 +4,14 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <sstream>
+
+#include "registered_modules.h"
 
 namespace gpsdb::test {
 
 void RegisterModules() {
-    static std::unique_ptr<gpslib::test::TempDir> dir;
-    if (dir) return;
-    dir = std::make_unique<gpslib::test::TempDir>();
-    const std::string store = dir->File("registry.reg");
-    setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-    for (const char* module : {GPSCORE_MODULE, GPSDB_MODULE}) {
-        std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSDB_MODULE}));
 }
 
 ComPtr<IPOIRecord> NewRecord(const Poi& poi) {
