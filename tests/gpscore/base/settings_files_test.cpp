@@ -19,6 +19,7 @@
 #include "fault_sweep.h"
 #include "os/codepage.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ using gpslib::test::FakeEnv;
 using gpslib::test::Fault;
 using gpslib::test::ReadWholeFile;
 using gpslib::test::TempDir;
+using gpslib::test::Value;
 
 enum class File { kSystem, kReceiver, kLookaround, kRoute };
 constexpr File kFiles[] = {File::kSystem, File::kReceiver, File::kLookaround, File::kRoute};
@@ -189,13 +191,10 @@ TEST_F(SettingsFiles, EveryFieldRoundTrips) {
     }
     // A few fields through the objects, so that a reader and writer wrong the same way show.
     EXPECT_EQ(Get(held, &ISystemSettingsObject::GetPOIAuthor), "Ann");
-    SHORT port = 0;
-    held.receiver->GetGPSPortNumber(&port);
-    EXPECT_EQ(port, 3);
-    VARIANT_BOOL gpsOn = 0, virtualOn = 0;
-    held.gpsMode->IsForceSequentialRouteFollowingOn(&gpsOn);
-    held.virtualMode->IsForceSequentialRouteFollowingOn(&virtualOn);
-    EXPECT_TRUE(gpsOn != 0 && virtualOn == 0);
+    EXPECT_EQ(Value(held.receiver.Get(), &IGPSSettingsObject::GetGPSPortNumber), 3);
+    constexpr auto kSequential = &IRouteSettingsObject::IsForceSequentialRouteFollowingOn;
+    EXPECT_NE(Value(held.gpsMode.Get(), kSequential), 0);
+    EXPECT_EQ(Value(held.virtualMode.Get(), kSequential), 0);
 }
 
 // A file read and written again shows which fields were taken from it and which took a
@@ -282,16 +281,15 @@ TEST_F(SettingsFiles, RouteTrueDefaultsDifferOnReading) {
     Held held;
     held.Read(File::kRoute, m_env, m_dir16);
     ASSERT_TRUE(held.Has(File::kRoute));
-    VARIANT_BOOL on = 0;
-    held.virtualMode->IsAutoIncrementWaypointsWhenReachedOn(&on);
-    EXPECT_EQ(on, VARIANT_TRUE);
-    held.virtualMode->IsWaypointNumberingOn(&on);
-    EXPECT_EQ(on, VARIANT_TRUE);
+    EXPECT_EQ(
+        Value(held.virtualMode.Get(), &IRouteSettingsObject::IsAutoIncrementWaypointsWhenReachedOn),
+        VARIANT_TRUE);
+    EXPECT_EQ(Value(held.virtualMode.Get(), &IRouteSettingsObject::IsWaypointNumberingOn),
+              VARIANT_TRUE);
     ComPtr<IRouteSettingsObject> fresh;
     ASSERT_EQ(gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &fresh),
               S_OK);
-    fresh->IsWaypointNumberingOn(&on);
-    EXPECT_EQ(on, 1);
+    EXPECT_EQ(Value(fresh.Get(), &IRouteSettingsObject::IsWaypointNumberingOn), 1);
 }
 
 // Missing, empty, oversized or unreadable files keep the held objects; the system file then

@@ -20,6 +20,7 @@
 #include "fault_sweep.h"
 #include "gps/Nmea.h"
 #include "service_fixture.h"
+#include "value.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ namespace nm = gpscore::nmea;
 
 using gpslib::test::Fix;
 using gpslib::test::PtyReceiver;
+using gpslib::test::Value;
 using ReceiverLink = gpslib::test::ServiceFixture;
 
 TEST_F(ReceiverLink, ReadsAPseudoTerminalAndNoticesItUnplugged) {
@@ -128,30 +130,23 @@ TEST_F(ReceiverLink, EveryCaptureEndsAtItsLastFixThroughPortAndClient) {
             } else {
                 core->GPSExternalNmeaDataUpdate(Bstr(std::string_view(wire)).Get());
             }
-            DOUBLE latitude = 0, longitude = 0, speed = -1;
-            gps->GetLatitude(&latitude);
-            gps->GetLongitude(&longitude);
-            EXPECT_EQ(latitude, expected.rmc.latitude);
-            EXPECT_EQ(longitude, expected.rmc.longitude);
+            EXPECT_EQ(Value(gps.Get(), &IGPSObject::GetLatitude), expected.rmc.latitude);
+            EXPECT_EQ(Value(gps.Get(), &IGPSObject::GetLongitude), expected.rmc.longitude);
             // A receiver that sent no checked sentence for seven polls was reset: only the
             // position stays.
             if (Quality() == GPSQualityNoGPS && throughPort) continue;
+            DOUBLE speed = -1; // not 0, which a getter that writes nothing would pass
             gps->GetSpeedDouble(&speed);
             const double mph = expected.valid ? nm::SpeedMph(expected.rmc.speedKnots) : 0.0;
             EXPECT_NEAR(speed, std::trunc(mph * 10) * 0.1, 1e-9);
-            SHORT course = 0;
-            gps->GetInstantaneousHeadingDegrees(&course);
-            EXPECT_EQ(course, static_cast<SHORT>(expected.rmc.courseDegrees));
+            EXPECT_EQ(Value(gps.Get(), &IGPSObject::GetInstantaneousHeadingDegrees),
+                      static_cast<SHORT>(expected.rmc.courseDegrees));
             ComPtr<IGPSTimeObject> time;
             ASSERT_EQ(core->GPSGetTime(time.Put()), S_OK);
-            SHORT year = 0, day = 0, second = 0;
-            time->GetYear(&year);
-            time->GetDay(&day);
-            time->GetSeconds(&second);
             if (Quality() > GPSQualityNoFix) {
-                EXPECT_EQ(year, expected.rmc.year);
-                EXPECT_EQ(day, expected.rmc.day);
-                EXPECT_EQ(second, expected.rmc.second);
+                EXPECT_EQ(Value(time.Get(), &IGPSTimeObject::GetYear), expected.rmc.year);
+                EXPECT_EQ(Value(time.Get(), &IGPSTimeObject::GetDay), expected.rmc.day);
+                EXPECT_EQ(Value(time.Get(), &IGPSTimeObject::GetSeconds), expected.rmc.second);
             }
             ++compared;
         }
@@ -300,9 +295,7 @@ TEST_F(ReceiverLink, ForcedLocationStaysOnlyWithoutAReceiver) {
     for (int poll = 0; poll < 20; ++poll)
         Poll();
     EXPECT_EQ(Quality(), GPSQualityPoor); // HDOP 50 until a receiver says otherwise.
-    SHORT heading = 0;
-    gps->GetHeadingDegrees(&heading);
-    EXPECT_EQ(heading, 45);
+    EXPECT_EQ(Value(gps.Get(), &IGPSObject::GetHeadingDegrees), 45);
 
     // A receiver that sends nothing: the forced fix is reset on the second poll.
     PtyReceiver receiver;
@@ -328,9 +321,7 @@ TEST_F(ReceiverLink, SettingsReopenTheLinkOnlyWhenTheReceiverChanges) {
     VARIANT_BOOL opened = 7;
     ASSERT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
     EXPECT_EQ(opened, 7);
-    SHORT seconds = 0;
-    settings->GetPedestrianHeadingAveragingSeconds(&seconds);
-    EXPECT_EQ(seconds, 5);
+    EXPECT_EQ(Value(settings.Get(), &IGPSSettingsObject::GetPedestrianHeadingAveragingSeconds), 5);
     receiver.Send(Fix(7.038));
     EXPECT_TRUE(Poll()); // Still the same open port.
 
@@ -341,9 +332,7 @@ TEST_F(ReceiverLink, SettingsReopenTheLinkOnlyWhenTheReceiverChanges) {
     ASSERT_EQ(core->GPSGet(gps.Put()), S_OK);
     EXPECT_NEAR(Latitude(), 48.1173, 1e-9);
     ASSERT_EQ(core->GPSGetSettings(settings.Put()), S_OK);
-    HeadingAveraging averaging = AutomaticHeadings;
-    settings->GetHeadingAveragingMode(&averaging);
-    EXPECT_EQ(averaging, ManualHeadings);
+    EXPECT_EQ(Value(settings.Get(), &IGPSSettingsObject::GetHeadingAveragingMode), ManualHeadings);
 }
 
 TEST_F(ReceiverLink, BluetoothReceiverIsFoundByItsPairingRecord) {
@@ -390,9 +379,7 @@ TEST_F(ReceiverLink, BluetoothReceiverIsFoundByItsPairingRecord) {
         EXPECT_EQ(opened == VARIANT_TRUE, c.opens);
         if (c.opens) {
             core->GPSGetSettings(settings.Put());
-            SHORT port = 0;
-            settings->GetGPSPortNumber(&port);
-            EXPECT_EQ(port, 5);
+            EXPECT_EQ(Value(settings.Get(), &IGPSSettingsObject::GetGPSPortNumber), 5);
             receiver.Send(Fix(7.038));
             EXPECT_TRUE(Poll());
         }

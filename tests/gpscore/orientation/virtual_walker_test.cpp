@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "streets_fixture.h"
+#include "value.h"
 
 namespace gpslib::test {
 namespace {
@@ -36,18 +37,13 @@ protected:
         State s;
         ComPtr<IVirtualObject> v;
         EXPECT_EQ(core->VirtualGet(v.Put()), S_OK);
-        DOUBLE lat = 0, lon = 0;
-        VARIANT_BOOL mustCross = VARIANT_FALSE;
         Bstr street;
-        v->GetLatitude(&lat);
-        v->GetLongitude(&lon);
         v->GetHeadingDegrees(&s.heading);
         v->GetSideOfStreet(&s.side);
-        v->MustCrossStreet(&mustCross);
         v->GetCurrentStreetName(street.Put());
-        s.x = (lon - 10.0) * 1000.0;
-        s.y = (lat - 45.0) * 1000.0;
-        s.mustCross = mustCross != 0;
+        s.x = (Value(v.Get(), &IVirtualObject::GetLongitude) - 10.0) * 1000.0;
+        s.y = (Value(v.Get(), &IVirtualObject::GetLatitude) - 45.0) * 1000.0;
+        s.mustCross = Value(v.Get(), &IVirtualObject::MustCrossStreet) != 0;
         s.street = Utf8(street.Get());
         return s;
     }
@@ -264,12 +260,10 @@ TEST_F(Walker, PlacementsAtAPointOfInterestAndAMapsStart) {
         SCOPED_TRACE(c.map);
         ASSERT_EQ(core->VirtualSet(At(1, 2).Get(), 90), S_OK);
         EXPECT_EQ(core->VirtualSetToMap(Bstr(c.map).Get()), c.status);
-        DOUBLE latitude = 0, longitude = 0;
-        walker->GetLatitude(&latitude);
-        walker->GetLongitude(&longitude);
+        const DOUBLE latitude = Value(walker.Get(), &IVirtualObject::GetLatitude);
         if (c.status == S_OK) {
             EXPECT_DOUBLE_EQ(latitude, c.latitude);
-            EXPECT_DOUBLE_EQ(longitude, c.longitude);
+            EXPECT_DOUBLE_EQ(Value(walker.Get(), &IVirtualObject::GetLongitude), c.longitude);
             walker->GetName(name.Put());
             EXPECT_EQ(Utf8(name.Get()), c.map);
         } else {
@@ -369,11 +363,8 @@ TEST_F(Walker, PlacedWithAHeadingItStaysAndTakesTheNearestWay) {
         ASSERT_EQ(core->VirtualSet(At(c.x, c.y).Get(), c.heading), S_OK);
         ComPtr<IVirtualObject> v;
         ASSERT_EQ(core->VirtualGet(v.Put()), S_OK);
-        DOUBLE lat = 0, lon = 0;
-        v->GetLatitude(&lat);
-        v->GetLongitude(&lon);
-        EXPECT_DOUBLE_EQ(lat, 45.0 + c.y / 1000.0);
-        EXPECT_DOUBLE_EQ(lon, 10.0 + c.x / 1000.0);
+        EXPECT_DOUBLE_EQ(Value(v.Get(), &IVirtualObject::GetLatitude), 45.0 + c.y / 1000.0);
+        EXPECT_DOUBLE_EQ(Value(v.Get(), &IVirtualObject::GetLongitude), 10.0 + c.x / 1000.0);
         EXPECT_EQ(Run(Do::Forward), c.forward);
         EXPECT_NEAR(Now().x, c.toX, 0.02);
         EXPECT_NEAR(Now().y, c.toY, 0.02);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "poi_fixture.h"
+#include "value.h"
 
 namespace gpslib::test {
 namespace {
@@ -74,14 +75,9 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     StandAt(45.0020, 10.0012, 90);
     ComPtr<IPOIObject> poi;
     ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeUserPriate, poi.Put()), S_OK);
-    SHORT category = 0, sub = 0;
-    VARIANT_BOOL priv = 0;
-    poi->GetCategoryNumber(&category);
-    poi->GetSubCategoryNumber(&sub);
-    poi->IsPrivate(&priv);
-    EXPECT_EQ(category, 18);
-    EXPECT_EQ(sub, 1);
-    EXPECT_NE(priv, 0);
+    EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetCategoryNumber), 18);
+    EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetSubCategoryNumber), 1);
+    EXPECT_NE(Value(poi.Get(), &IPOIObject::IsPrivate), 0);
     EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetStreet), "Main Street");
     EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetCity), "Sampleton");
 
@@ -93,9 +89,7 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     poi->SetMediaFile(Bstr(recording).Get());
     IPOIObject* p = poi.Get();
     ASSERT_EQ(core->POIAdd(&p), S_OK);
-    LONG key = 0;
-    poi->GetKey(&key);
-    EXPECT_EQ(key, 1);
+    EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetKey), 1);
     EXPECT_EQ(UserCount(), 1);
     EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetMediaFile), "note.wav");
 
@@ -115,9 +109,7 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), found.Put(), &count), S_OK);
     ASSERT_EQ(count, 1);
     EXPECT_EQ(Name(found.Get()), "My Door");
-    VARIANT_BOOL media = 0;
-    found->HasMediaFile(&media);
-    EXPECT_NE(media, 0);
+    EXPECT_NE(Value(found.Get(), &IPOIObject::HasMediaFile), 0);
     const std::string copy = dir.File("copy.wav");
     VARIANT_BOOL extracted = 0;
     ASSERT_EQ(
@@ -224,9 +216,7 @@ TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
         if (c.added) ++expected;
         EXPECT_EQ(UserCount(), expected);
         if (!c.added) continue;
-        SHORT category = 0;
-        poi->GetCategoryNumber(&category);
-        EXPECT_EQ(category, 18);
+        EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetCategoryNumber), 18);
         if (c.media.empty()) continue;
         const std::string out = dir.File("out.wav");
         VARIANT_BOOL extracted = 0;
@@ -353,9 +343,7 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
         Bstr description;
         ASSERT_EQ(core->AnnotationsGetItem(GPSMode, 0, annotation.Put(), description.Put()), S_OK);
         EXPECT_EQ(Name(annotation.Get()), "Steps down");
-        SHORT category = 0;
-        annotation->GetCategoryNumber(&category);
-        EXPECT_EQ(category, 16);
+        EXPECT_EQ(Value(annotation.Get(), &IPOIObject::GetCategoryNumber), 16);
         VARIANT_BOOL near = 0;
         ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
         EXPECT_NE(near, 0);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "poi_fixture.h"
+#include "value.h"
 
 namespace gpslib::test {
 namespace {
@@ -37,9 +38,7 @@ TEST_F(POIService, TheNearestFiveInOrderThenTheSearchGoesOn) {
     ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
     // The next ring (to twice the distance reached) holds three more.
     EXPECT_EQ(found, 8);
-    LONG index = -1;
-    poi->GetFoundIndex(&index);
-    EXPECT_EQ(index, 5);
+    EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetFoundIndex), 5);
     EXPECT_EQ(Name(poi.Get()), "Sample Bank");
     const Names all = FoundNames();
     ASSERT_EQ(all.size(), 8u);
@@ -219,12 +218,8 @@ TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
         ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
         EXPECT_EQ(distance.Utf8(), c.distance);
         // The configuration comes back as it was given.
-        LONG results = 0;
-        search->GetMaxSearchResults(&results);
-        EXPECT_EQ(results, 5);
-        DOUBLE starting = 0;
-        search->GetDistanceStarting(&starting);
-        EXPECT_EQ(starting, -1.0);
+        EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetMaxSearchResults), 5);
+        EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetDistanceStarting), -1.0);
     }
     // Miles in, kilometres to the engine, miles back: the first ring ends at two miles.
     auto s = Settings();
@@ -237,9 +232,7 @@ TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
     LONG found = 0;
     ASSERT_EQ(core->POIsFindByLocation(Place(45.03, 10.0).Get(), search.Get(), poi.Put(), &found),
               S_OK);
-    DOUBLE starting = 0;
-    search->GetDistanceStarting(&starting);
-    EXPECT_EQ(starting, 2.0);
+    EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetDistanceStarting), 2.0);
     Bstr distance;
     ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
     EXPECT_EQ(distance.Utf8(), "2.00 miles");

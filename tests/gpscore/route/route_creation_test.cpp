@@ -19,12 +19,14 @@
 #include "formats/NmeaSentence.h"
 #include "route/sample_town_routes.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace {
 
 using gpslib::Bstr;
 using gpslib::ComPtr;
 using namespace gpslib::test::routes;
+using gpslib::test::Value;
 
 TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
     ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
@@ -35,9 +37,7 @@ TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
                   "0.00,3.00 T North Street and First Avenue | North Street | 90/180 | 90 | 333 | "
                   "First Avenue",
                   "6.00,3.00 Home | North Street | 90/270 | -1 | 471 | "}));
-    SHORT current = -1;
-    route->GetCurrentWaypointIndex(&current);
-    EXPECT_EQ(current, 1);
+    EXPECT_EQ(Value(route.Get(), &IRouteObject::GetCurrentWaypointIndex), 1);
     VARIANT_BOOL optimized = 0;
     core->RouteIsOptimized(&optimized);
     EXPECT_EQ(optimized, VARIANT_TRUE);
@@ -216,11 +216,10 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
     EXPECT_NE(grid[1].find("T North Street"), std::string::npos) << grid[1];
     ComPtr<IRouteConfigurationObject> made;
     route->GetRouteConfiguration(made.Put());
-    RouteType type = RouteTypeUnknown;
-    WaypointMode mode = WaypointModeTurnsOnly;
-    made->GetRouteType(&type);
+    WaypointMode mode = WaypointModeTurnsOnly; // not WaypointModeAll, which is 0
     made->GetWaypointMode(&mode);
-    EXPECT_EQ(type, RouteTypePedestrianFromSimulation);
+    EXPECT_EQ(Value(made.Get(), &IRouteConfigurationObject::GetRouteType),
+              RouteTypePedestrianFromSimulation);
     EXPECT_EQ(mode, WaypointModeAll);
     // Recalculated from further along, it is still a walk.
     core->GPSForceLocation(Place(1, 3).Get(), 90);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "route/sample_town_routes.h"
+#include "value.h"
 
 namespace {
 
@@ -42,10 +43,8 @@ void Write(const std::string& path, const std::string& text) {
 
 // What a getter answers, as text; several getters' answers joined by `separator`.
 template <class O, class T> std::string Got(O* object, HRESULT (STDMETHODCALLTYPE O::*get)(T*)) {
-    T value{};
-    (object->*get)(&value);
     std::ostringstream out;
-    out << value;
+    out << gpslib::test::Value(object, get);
     return out.str();
 }
 template <class O, class... T>
