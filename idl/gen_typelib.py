@@ -13,7 +13,7 @@ import sys
 from typelib.classes import classes_header, classes_source
 from typelib.dispatch import calls_table, dispatch_source
 from typelib.docs import api_doc
-from typelib.header import header
+from typelib.header import enums_header, header
 from typelib.model import IdlError, Model
 from typelib.parser import load
 
@@ -46,6 +46,7 @@ def main():
             print(f"{lib.name}: {len(lib.interfaces)} interfaces, {n} methods, "
                   f"{len(lib.coclasses)} classes, {len(lib.enums)} enumerations")
             return 0
+        enums_header(model, args.out)
         header(model, args.out)
         dispatch_source(model, args.out)
         classes_header(model, args.out)

@@ -142,15 +142,11 @@ HRESULT AddressSearch::FindMaps(bool postal, BSTR search, VARIANT* list, SHORT* 
     gpslib::ReadStringList(&ids, &idList);
     for (std::size_t i = 0; i < nameList.size() && i < idList.size(); ++i)
         table.push_back(MapEntry{nameList[i], idList[i]});
-    if (table.empty() || !m_context.m_pGPSMap) return EmptyList(list);
+    const MapQueries map = m_context.Map();
+    if (table.empty() || !map.HasEngine()) return EmptyList(list);
 
-    gpslib::Variant found;
-    std::vector<std::u16string> engineNames;
-    if (FAILED(m_context.m_pGPSMap->FindMapsMatching(search, &found)) ||
-        FAILED(gpslib::ReadStringList(&found, &engineNames)))
-        engineNames.clear();
     std::unordered_set<std::u16string> wanted;
-    for (const std::u16string& name : engineNames)
+    for (const std::u16string& name : map.MapsMatching(gpslib::View(search)))
         wanted.insert(Lower(name));
     std::vector<std::u16string> out;
     for (const MapEntry& entry : table)
@@ -259,11 +255,8 @@ HRESULT AddressSearch::MergeMatches(VARIANT* list, SHORT* count) {
         double lat = 0.0, lon = 0.0;
         record->GetLatitude(&lat);
         record->GetLongitude(&lon);
-        Bstr description;
-        if (m_context.m_pGPSMap &&
-            SUCCEEDED(m_context.m_pGPSMap->DescribePosition(lat, lon, description.Put())) &&
-            description.Length() > 0)
-            label += u": " + Text(description.Get());
+        const std::u16string description = m_context.Map().DescribePosition(lat, lon);
+        if (!description.empty()) label += u": " + description;
         labels.push_back(std::move(label));
         records.push_back(static_cast<long>(i));
     }
@@ -305,16 +298,11 @@ HRESULT AddressSearch::Get(IAddressSearchConfigurationObject* config, IAddressOb
     const std::u16string map = Read(record.Get(), &IAddressRecord::GetMap);
     LONG key = 0;
     record->GetStreetKey(&key);
-    if (!m_context.m_pGPSMap) return S_FALSE;
-    double lat = 0.0, lon = 0.0;
-    VARIANT_BOOL placed = VARIANT_FALSE;
+    const auto position = m_context.Map().AddressPosition({map, street, city, postal, number, key});
+    if (!position) return S_FALSE;
+    const auto [lat, lon] = *position;
     Bstr mapText{std::u16string_view(map)}, streetText{std::u16string_view(street)},
-        cityText{std::u16string_view(city)}, postalText{std::u16string_view(postal)},
-        numberText{std::u16string_view(number)};
-    hr = m_context.m_pGPSMap->FindAddressPosition(mapText.Get(), key, streetText.Get(),
-                                                  cityText.Get(), postalText.Get(),
-                                                  numberText.Get(), &lat, &lon, &placed);
-    if (FAILED(hr) || placed == VARIANT_FALSE || (lat == 0.0 && lon == 0.0)) return S_FALSE;
+        cityText{std::u16string_view(city)}, postalText{std::u16string_view(postal)};
 
     // "12 Main Street", or the street alone.
     const std::u16string text = number.empty() ? street : number + u" " + street;
@@ -352,21 +340,19 @@ HRESULT AddressSearch::CrossStreets(IAddressSearchConfigurationObject* config,
     }
     ComPtr<IAddressRecord> record;
     VARIANT_BOOL exists = VARIANT_FALSE;
-    if (hr == S_FALSE || n <= 0 || !m_context.m_pGPSMap ||
+    if (hr == S_FALSE || n <= 0 || !m_context.Map().HasEngine() ||
         FAILED(m_context.m_pAddressDatabase->AddressDbGetRecord(0, record.Put(), &exists)) ||
         exists == VARIANT_FALSE || !record) {
         gpslib::ReturnObjectList(list, {}, IID_IAddressObject);
         return S_FALSE;
     }
-    Bstr map, street, city, postal;
-    record->GetMap(map.Put());
-    record->GetStreet(street.Put());
-    record->GetCity(city.Put());
-    record->GetPostalCode(postal.Put());
-    LONG key = 0;
-    record->GetStreetKey(&key);
-    return m_context.m_pGPSMap->FindCrossStreets(map.Get(), key, street.Get(), city.Get(),
-                                                 postal.Get(), matchPostalOnly, list, count);
+    MapQueries::Address address;
+    address.map = Read(record.Get(), &IAddressRecord::GetMap);
+    address.street = Read(record.Get(), &IAddressRecord::GetStreet);
+    address.city = Read(record.Get(), &IAddressRecord::GetCity);
+    address.postalCode = Read(record.Get(), &IAddressRecord::GetPostalCode);
+    record->GetStreetKey(&address.streetKey);
+    return m_context.Map().AddressCrossStreets(address, matchPostalOnly != 0, list, count);
 }
 
 } // namespace gpscore

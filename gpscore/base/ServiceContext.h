@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "GPSLib_classes.h"
+#include "base/MapQueries.h"
 
 namespace gpslib::os {
 class Env;
@@ -36,6 +37,8 @@ struct ServiceContext {
     Mode m_eCurrentMode = GPSMode;
 
     gpslib::os::Env& Env() const { return *m_pEnv; }
+    // The map engine's queries in plain words; every one answers nothing without an engine.
+    MapQueries Map() const { return MapQueries(m_pGPSMap.Get()); }
     // A line in the diagnostic log; nothing without a Utility.
     void Log(std::string_view text) const;
     // Resource text `id`; empty without a Utility.

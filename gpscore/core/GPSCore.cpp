@@ -59,7 +59,7 @@ CGPSCore::CGPSCore() {
         m_context.m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
     }
     if (m_context.m_pGPSMap) m_context.m_pGPSMap->ResetEngine();
-    m_receiver.State().SetMapEngine(m_context.m_pGPSMap.Get());
+    m_receiver.State().SetMapEngine(m_context.Map());
     m_receiver.SetListener(&m_poll);
     m_events.SetObserver(&m_poll);
 }
@@ -76,7 +76,7 @@ CGPSCore::~CGPSCore() {
         // A service that used the Utility without starting lets go of it here.
         Utility::ReleaseForService(m_context.m_pUtility);
         std::lock_guard<std::mutex> guard(g_engineMutex);
-        m_receiver.State().SetMapEngine(nullptr);
+        m_receiver.State().SetMapEngine(gpscore::MapQueries(nullptr));
         if (m_context.m_pGPSMap) {
             // Only the creation reference left: this was the last core.
             if (m_context.m_pGPSMap.Detach()->Release() == 1) {

@@ -292,9 +292,7 @@ void ReceiverState::SnapToStreet(double latitude, double longitude) {
     }
     std::u16string name = StreetNameAt(latitude, longitude, heading);
     if (!name.empty() && name == m_bstrStreetName2) {
-        SHORT bearing = -1;
-        if (m_pGPSMap != nullptr)
-            m_pGPSMap->GetStreetBearingAtLocation(latitude, longitude, heading, &bearing);
+        SHORT bearing = m_map.StreetBearing(latitude, longitude, heading);
         if (bearing == -1) return; // No street near after all: nothing to snap to.
         if (course != -1 && !geo::HeadingsWithin(bearing, course, 90))
             bearing = static_cast<SHORT>((bearing + 180) % 360);
@@ -307,13 +305,7 @@ void ReceiverState::SnapToStreet(double latitude, double longitude) {
 }
 
 std::u16string ReceiverState::StreetNameAt(double latitude, double longitude, SHORT heading) const {
-    if (m_pGPSMap == nullptr) return {};
-    gpslib::Bstr keywords(u"STREET NAME RAW");
-    gpslib::Bstr name, result;
-    if (FAILED(m_pGPSMap->GetStreetAtLocation(latitude, longitude, heading, keywords.Get(),
-                                              name.Put(), result.Put())))
-        return {};
-    return std::u16string(gpslib::View(name.Get()));
+    return m_map.StreetAt(latitude, longitude, heading, MapWords::kStreetRaw);
 }
 
 void ReceiverState::ResetAveragingCounters() {

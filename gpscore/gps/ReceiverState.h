@@ -4,13 +4,12 @@
 #ifndef GPSCORE_GPS_RECEIVERSTATE_H_
 #define GPSCORE_GPS_RECEIVERSTATE_H_
 
-#include <gpslib/GPSMapLib.h>
-
 #include <array>
 #include <functional>
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "base/MapQueries.h"
 #include "formats/Geodesy.h"
 #include "gps/Nmea.h"
 
@@ -31,7 +30,7 @@ public:
     // by big-city heading averaging (null without one: street names are then empty).
     void SetRecord(CGPSObject* record);
     CGPSObject* Record() const { return m_pRecord; }
-    void SetMapEngine(IGPSMap* map) { m_pGPSMap = map; }
+    void SetMapEngine(MapQueries map) { m_map = map; }
     // Where sentences with a wrong checksum are traced and logged; unset: nowhere.
     void SetLog(std::function<void(std::string_view)> log) { m_log = std::move(log); }
 
@@ -101,7 +100,7 @@ private:
     void SetInertialNoSatellites(bool on);
 
     CGPSObject* m_pRecord = nullptr;
-    IGPSMap* m_pGPSMap = nullptr;
+    MapQueries m_map{nullptr};
     std::function<void(std::string_view)> m_log;
     bool m_bInertialNoSatellites = false;
 

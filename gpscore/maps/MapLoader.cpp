@@ -25,8 +25,8 @@ std::string Utf8(std::u16string_view text) {
 std::u16string MapLoader::Load() {
     m_context.Log("LoadMapsAndPOIs: enter");
     ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
-    IGPSMap* map = m_context.m_pGPSMap.Get();
-    if (!settings || map == nullptr) return m_context.String(ids::kNoMapsWithoutEngine);
+    const MapQueries map = m_context.Map();
+    if (!settings || !map.HasEngine()) return m_context.String(ids::kNoMapsWithoutEngine);
 
     Bstr mapDirectory, settingsDirectory;
     VARIANT_BOOL searchOther = VARIANT_FALSE;
@@ -34,23 +34,20 @@ std::u16string MapLoader::Load() {
     settings->GetSettingsDirectory(settingsDirectory.Put());
     settings->GetSearchOtherMapDirectories(&searchOther);
 
-    Bstr answer;
-    map->Initalize(mapDirectory.Get(), settingsDirectory.Get(), searchOther, answer.Put());
-    std::u16string result(gpslib::View(answer.Get()));
     std::u16string directory(gpslib::View(mapDirectory.Get()));
+    std::u16string foundDirectory;
+    const std::u16string result = map.Initialize(directory, settingsDirectory.View(),
+                                                 searchOther != VARIANT_FALSE, &foundDirectory);
     if (result != u"OK") {
         m_context.Log("  LoadMapsAndPOIs: m_pGPSMap->Initalize failed:" + Utf8(result));
     } else {
-        Bstr found;
-        map->GetMapDirectory(found.Put());
-        std::u16string foundDirectory(gpslib::View(found.Get()));
         if (foundDirectory != directory) {
             // The maps were found elsewhere: the settings follow them.
             m_context.Log("  LoadMapsAndPOIs:Unable to find map   to desired folder");
             m_context.Log(Utf8(directory));
             m_context.Log("  LoadMapsAndPOIs:Using the following instead");
             m_context.Log(Utf8(foundDirectory));
-            settings->SetMapPOIDirectory(found.Get());
+            settings->SetMapPOIDirectory(Bstr(foundDirectory).Get());
             m_context.WriteSystemSettingsFile();
             directory = foundDirectory;
         } else {
@@ -69,7 +66,7 @@ std::u16string MapLoader::Load() {
     }
     if (m_context.m_pPOIDatabase) {
         m_context.m_pPOIDatabase->CloseDatabase();
-        map->ClearPOIFiles();
+        map.ClearPOIFiles();
         SHORT count = 0;
         m_context.m_pPOIDatabase->OpenDatabases(folder.Get(), &count);
         LoadStandAlonePOIFiles(directory);
@@ -107,7 +104,6 @@ std::u16string MapLoader::Load() {
 
 int MapLoader::LoadStandAlonePOIFiles(const std::u16string& directory) {
     gpslib::os::Env* env = &m_context.Env();
-    IGPSMap* engine = m_context.m_pGPSMap.Get();
     std::string native = gpslib::os::NativePath(Utf8(directory));
     std::vector<std::string> names;
     if (!env->GetChildren(native, &names).ok()) return 0;
@@ -127,21 +123,23 @@ int MapLoader::LoadStandAlonePOIFiles(const std::u16string& directory) {
         LONG upper = -1;
         bool listed = (categories.vt & VT_ARRAY) != 0 && categories.parray != nullptr &&
                       SUCCEEDED(SafeArrayGetUBound(categories.parray, 1, &upper)) && upper >= 0;
-        if (isPOIFile != VARIANT_FALSE && listed)
-            engine->AddPOIFile(file.Get(), &categories, isPOIFile);
+        std::vector<LONG> numbers;
+        if (isPOIFile != VARIANT_FALSE && listed &&
+            SUCCEEDED(gpslib::ReadLongList(&categories, 1000, &numbers)))
+            m_context.Map().AddPOIFile(file.View(), numbers, true);
     }
     return count;
 }
 
 void MapLoader::Unload() {
-    IGPSMap* map = m_context.m_pGPSMap.Get();
+    const MapQueries map = m_context.Map();
     for (auto* results : {&m_context.m_pPOIResultsA, &m_context.m_pPOIResultsB})
         if (*results) (*results)->Clear();
-    if (map != nullptr) map->UnloadMaps();
+    map.Unload();
     if (m_context.m_pAddressDatabase) m_context.m_pAddressDatabase->Close();
     if (m_context.m_pPOIDatabase) {
         m_context.m_pPOIDatabase->CloseDatabase();
-        if (map != nullptr) map->ClearPOIFiles();
+        map.ClearPOIFiles();
     }
     if (m_context.m_pHistoryDatabase) m_context.m_pHistoryDatabase->CloseDatabase();
 }

@@ -128,8 +128,8 @@ bool VirtualWalker::SideTracking() const {
     return tracking != 0;
 }
 
-std::u16string VirtualWalker::Keywords() const {
-    return m_whereAmI.IntersectionKeywords(false);
+MapWords VirtualWalker::Words() const {
+    return m_whereAmI.IntersectionWords(false);
 }
 
 std::u16string VirtualWalker::Answer(std::u16string text) {
@@ -288,45 +288,34 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
 bool VirtualWalker::LookUp(SHORT heading) {
     m_crossStreets.clear();
     m_bAtIntersection = false;
-    IGPSMap* map = m_context.m_pGPSMap.Get();
+    const MapQueries map = m_context.Map();
     ComPtr<ILocationObject> here = Location();
     auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (map == nullptr || impl == nullptr || !IsValidPlace(here.Get())) return false;
+    if (!map.HasEngine() || impl == nullptr || !IsValidPlace(here.Get())) return false;
     double latitude = 0.0, longitude = 0.0;
     here->GetLatitude(&latitude);
     here->GetLongitude(&longitude);
 
-    Bstr streetKeywords(m_whereAmI.StreetKeywords());
-    Bstr street, result;
-    if (FAILED(map->GetStreetAtLocation(latitude, longitude, heading, streetKeywords.Get(),
-                                        street.Put(), result.Put())) ||
-        result.View() != u"OK" || street.Length() == 0)
-        return false;
-    impl->SetCurrentStreetName(street.View());
+    const std::u16string street =
+        map.StreetAt(latitude, longitude, heading, m_whereAmI.StreetWords());
+    if (street.empty()) return false;
+    impl->SetCurrentStreetName(street);
 
     // At an intersection the walker takes its branches; between two, the street's two ways.
     // The walker stays where it was put: a step from an intersection starts at the
     // intersection's own position, which every branch carries.
-    Bstr keywords(Keywords());
-    VARIANT list;
-    VariantInit(&list);
-    std::vector<gpscore::CrossStreet> branches;
-    if (map->FindNextCrossStreets(latitude, longitude, street.Get(), -1, keywords.Get(), &list) ==
-            S_OK &&
-        ReadCrossStreets(&list, &branches) && !branches.empty() &&
-        Metres(latitude, longitude, branches.front().latitude, branches.front().longitude) <=
+    auto branches = map.NextCrossStreets(latitude, longitude, street, -1, Words());
+    if (branches && !branches->empty() &&
+        Metres(latitude, longitude, branches->front().latitude, branches->front().longitude) <=
             kAtIntersectionMetres) {
-        m_crossStreets = std::move(branches);
+        m_crossStreets = std::move(*branches);
         m_bAtIntersection = true;
         return true;
     }
-    VariantClear(&list);
-    SHORT bearing = -1;
-    if (FAILED(map->GetStreetBearingAtLocation(latitude, longitude, heading, &bearing)) ||
-        !ValidHeading(bearing))
-        return false;
+    const SHORT bearing = map.StreetBearing(latitude, longitude, heading);
+    if (!ValidHeading(bearing)) return false;
     gpscore::CrossStreet onward;
-    onward.name = Text(street.Get());
+    onward.name = street;
     onward.latitude = latitude;
     onward.longitude = longitude;
     onward.bearing = bearing;
@@ -350,7 +339,7 @@ bool VirtualWalker::HeadingFitsStreet(SHORT heading) const {
 
 bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    IGPSMap* map = m_context.m_pGPSMap.Get();
+    const MapQueries map = m_context.Map();
     ComPtr<ILocationObject> here = Location();
     if (impl == nullptr || !IsValidPlace(here.Get())) {
         *message = m_context.String(ids::kNoStreetsHere);
@@ -360,10 +349,7 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     here->GetLatitude(&latitude);
     here->GetLongitude(&longitude);
     const Snapshot before = Take();
-    Bstr keywords(Keywords());
-    VARIANT list;
-    VariantInit(&list);
-    HRESULT hr = E_FAIL;
+    std::optional<std::vector<gpscore::CrossStreet>> found;
 
     if (m_bAtIntersection && !crossing) {
         if (m_nSelectedBranch < 0 || m_nSelectedBranch >= static_cast<int>(m_crossStreets.size())) {
@@ -375,10 +361,8 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
             *message = m_context.String(ids::kNoWayOn);
             return false;
         }
-        if (map != nullptr)
-            hr = map->FindNextCrossStreets(branch.latitude, branch.longitude,
-                                           Bstr(branch.name).Get(), branch.bearing, keywords.Get(),
-                                           &list);
+        found = map.NextCrossStreets(branch.latitude, branch.longitude, branch.name, branch.bearing,
+                                     Words());
     } else {
         SHORT heading = Heading();
         if (!crossing && m_nSelectedBranch >= 0 &&
@@ -392,20 +376,17 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
         }
         Bstr street;
         impl->GetCurrentStreetName(street.Put());
-        if (map != nullptr) {
-            hr = crossing ? map->MoveAcrossStreet(latitude, longitude, street.Get(), heading,
-                                                  before.side, keywords.Get(), &list)
-                          : map->MoveToNextIntersection(latitude, longitude, street.Get(), heading,
-                                                        before.side, keywords.Get(), &list);
-        }
+        found = crossing ? map.MoveAcrossStreet(latitude, longitude, street.View(), heading,
+                                                before.side, Words())
+                         : map.MoveToNextIntersection(latitude, longitude, street.View(), heading,
+                                                      before.side, Words());
     }
-    if (FAILED(hr)) {
-        VariantClear(&list);
+    if (!found) {
         *message = m_context.String(ids::kNoMapAnswer);
         return false;
     }
-    std::vector<gpscore::CrossStreet> branches;
-    if (!ReadCrossStreets(&list, &branches) || branches.empty()) {
+    std::vector<gpscore::CrossStreet> branches = std::move(*found);
+    if (branches.empty()) {
         impl->SetMustCrossStreet(VARIANT_FALSE);
         *message = m_context.String(ids::kCannotGoForward);
         return false;

@@ -106,7 +106,7 @@ private:
     std::u16string BranchText(const gpscore::CrossStreet& branch) const;
     std::u16string SidePrefix() const;
     bool SideTracking() const;
-    std::u16string Keywords() const;
+    MapWords Words() const;
     void MoveTo(double latitude, double longitude);
     std::u16string Answer(std::u16string text);
 

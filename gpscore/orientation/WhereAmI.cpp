@@ -21,23 +21,6 @@ using gpslib::ComPtr;
 
 namespace {
 
-constexpr std::u16string_view kStreetExpanded = u"STREET EXPANDED";
-constexpr std::u16string_view kStreetDetailed = u"STREET DETAILED";
-constexpr std::u16string_view kIntersectionExpanded = u"INTERSECTION EXPANDED";
-constexpr std::u16string_view kIncludeConnectors = u"INCLUDE CONNECTORS";
-
-std::u16string Read(HRESULT (ILocationDetailRecord::*getter)(BSTR*), ILocationDetailRecord* r) {
-    Bstr value;
-    (r->*getter)(value.Put());
-    return Text(value.Get());
-}
-
-LONG ReadLong(HRESULT (ILocationDetailRecord::*getter)(LONG*), ILocationDetailRecord* r) {
-    LONG value = 0;
-    (r->*getter)(&value);
-    return value;
-}
-
 // A speed limit as a whole number; nothing sensible (NaN, out of range) reads as none.
 SHORT WholeSpeed(double value) {
     if (!std::isfinite(value) || value < 0.0 || value > 1000.0) return 0;
@@ -84,34 +67,6 @@ std::vector<std::size_t> SpokenOrder(std::size_t n) {
 
 } // namespace
 
-bool ReadCrossStreets(VARIANT* list, std::vector<CrossStreet>* records) {
-    records->clear();
-    std::vector<IUnknown*> items;
-    if (FAILED(gpslib::ReadObjectList(list, IID_ICrossStreetRecord, kMaxCrossStreets, &items)))
-        return false;
-    for (IUnknown* item : items) {
-        auto record = ComPtr<ICrossStreetRecord>::Adopt(static_cast<ICrossStreetRecord*>(item));
-        CrossStreet street;
-        Bstr name;
-        record->GetStreetName(name.Put());
-        street.name = Text(name.Get());
-        record->GetLatitude(&street.latitude);
-        record->GetLongitude(&street.longitude);
-        record->GetBearing(&street.bearing);
-        record->GetKind(&street.kind);
-        VARIANT_BOOL flag = VARIANT_FALSE;
-        record->IsSkipped(&flag);
-        street.skipped = flag != 0;
-        record->GetSideOfStreet(&street.side);
-        flag = VARIANT_FALSE;
-        record->MustCrossStreet(&flag);
-        street.mustCross = flag != 0;
-        if (street.bearing < -1 || street.bearing > 359) street.bearing = -1;
-        records->push_back(std::move(street));
-    }
-    return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Settings and small helpers.
 
@@ -121,50 +76,26 @@ bool WhereAmI::DetailedNames() const {
     return detailed != 0;
 }
 
-std::u16string WhereAmI::StreetKeywords() const {
-    std::u16string keywords(kStreetExpanded);
-    if (DetailedNames()) keywords += kStreetDetailed;
-    return keywords;
+MapWords WhereAmI::StreetWords() const {
+    MapWords words = MapWords::kStreetExpanded;
+    if (DetailedNames()) words = words | MapWords::kStreetDetailed;
+    return words;
 }
 
-std::u16string WhereAmI::IntersectionKeywords(bool connectors) const {
-    std::u16string keywords(kIntersectionExpanded);
-    if (connectors) keywords += kIncludeConnectors;
-    if (DetailedNames()) keywords += kStreetDetailed;
-    return keywords;
+MapWords WhereAmI::IntersectionWords(bool connectors) const {
+    MapWords words = MapWords::kIntersectionExpanded;
+    if (connectors) words = words | MapWords::kConnectors;
+    if (DetailedNames()) words = words | MapWords::kStreetDetailed;
+    return words;
 }
 
 bool WhereAmI::HasMaps() const {
-    if (!m_context.m_pGPSMap) return false;
-    SHORT maps = 0;
-    return SUCCEEDED(m_context.m_pGPSMap->GetNumberOfMapsLoaded(&maps)) && maps > 0;
+    return m_context.Map().MapsLoaded() > 0;
 }
 
 std::u16string WhereAmI::Decorate(std::u16string_view text) const {
     if (m_context.m_pUtility == nullptr) return std::u16string(text);
     return Wording(m_context.m_pUtility).Decorate(text);
-}
-
-bool WhereAmI::Details(double latitude, double longitude, std::u16string_view keywords,
-                       SHORT heading, std::vector<ComPtr<ILocationDetailRecord>>* records) const {
-    records->clear();
-    if (!m_context.m_pGPSMap) return false;
-    VARIANT list;
-    VariantInit(&list);
-    Bstr words(keywords);
-    HRESULT hr = m_context.m_pGPSMap->GetLocationsDetailsVector(latitude, longitude, words.Get(),
-                                                                heading, &list);
-    if (hr != S_OK) {
-        VariantClear(&list);
-        return false;
-    }
-    std::vector<IUnknown*> items;
-    if (FAILED(gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, kMaxCrossStreets, &items)))
-        return false;
-    for (IUnknown* item : items)
-        records->push_back(
-            ComPtr<ILocationDetailRecord>::Adopt(static_cast<ILocationDetailRecord*>(item)));
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -194,36 +125,26 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
     const Place p = PositionOf(here.Get());
 
     bool streetsFound = false;
-    Bstr keywords(StreetKeywords());
-    Bstr street, result;
-    HRESULT hr =
+    const MapQueries map = m_context.Map();
+    const std::u16string current =
         Usable(p.latitude, p.longitude)
-            ? m_context.m_pGPSMap->GetStreetAtLocation(p.latitude, p.longitude, heading,
-                                                       keywords.Get(), street.Put(), result.Put())
-            : E_INVALIDARG;
-    if (SUCCEEDED(hr) && result.View() == u"OK" && street.Length() > 0) {
+            ? map.StreetAt(p.latitude, p.longitude, heading, StreetWords())
+            : std::u16string();
+    if (!current.empty()) {
         m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions result == _bstr_t(OK) && "
                       "currentGPSStreet)");
-        const std::u16string current = Text(street.Get());
         impl->SetCurrentStreetName(current);
-        Bstr crossKeywords(IntersectionKeywords(true));
         m_context.Log(
             "  GPSCore::UpdateNearestIntersectionDescriptions about to call FindNextCrossStreets");
-        VARIANT list;
-        VariantInit(&list);
-        hr = m_context.m_pGPSMap->FindNextCrossStreets(p.latitude, p.longitude, street.Get(),
-                                                       aheadHeading, crossKeywords.Get(), &list);
+        // Every branch the engine returns is spoken, connectors included: the count of an
+        // "N-way intersection" is the number of ways a walker can take from it.
+        const auto branches = map.NextCrossStreets(p.latitude, p.longitude, current, aheadHeading,
+                                                   IntersectionWords(true));
         m_context.Log(
             "  GPSCore::UpdateNearestIntersectionDescriptions returned from FindNextCrossStreets");
-        if (hr == S_OK) {
-            std::vector<CrossStreet> records;
-            // Every branch the engine returns is spoken, connectors included: the count of an
-            // "N-way intersection" is the number of ways a walker can take from it.
-            const bool read = ReadCrossStreets(&list, &records);
-            if (!read) {
-                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
-                              "GetCrossStreetVectorFromVariant failed");
-            } else if (records.empty()) {
+        if (branches) {
+            const std::vector<CrossStreet>& records = *branches;
+            if (records.empty()) {
                 m_context.Log(
                     "    GPSCore::UpdateNearestIntersectionDescriptions: nCrossStreets = 0");
             } else {
@@ -242,8 +163,6 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
                 m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
                               "GetDetailedIntersectionDescription finished");
             }
-        } else {
-            VariantClear(&list);
         }
         if (!streetsFound)
             m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: !streetsFound");
@@ -411,16 +330,15 @@ HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead
 
 // ---------------------------------------------------------------------------------------------
 // The city, areas, postal code and map of a detail record, decorated, onto an answer.
-void WhereAmI::SetAreas(ILocationDetailRecord* r, CWhereAmIObject* impl) const {
-    using R = ILocationDetailRecord;
-    impl->SetCity(Decorate(Read(&R::GetCity, r)));
-    impl->SetBorough(Decorate(Read(&R::GetBorough, r)));
-    impl->SetArea(Decorate(Read(&R::GetArea, r)));
-    impl->SetCounty(Decorate(Read(&R::GetCounty, r)));
-    impl->SetCountry(Decorate(Read(&R::GetCountry, r)));
-    impl->SetStateProvince(Decorate(Read(&R::GetStateProvince, r)));
-    impl->SetZipPostalcode(Decorate(Read(&R::GetZipPostalcode, r)));
-    impl->SetMap(Decorate(Read(&R::GetMap, r)));
+void WhereAmI::SetAreas(const LocationDetail& r, CWhereAmIObject* impl) const {
+    impl->SetCity(Decorate(r.city));
+    impl->SetBorough(Decorate(r.borough));
+    impl->SetArea(Decorate(r.area));
+    impl->SetCounty(Decorate(r.county));
+    impl->SetCountry(Decorate(r.country));
+    impl->SetStateProvince(Decorate(r.stateProvince));
+    impl->SetZipPostalcode(Decorate(r.zipPostalcode));
+    impl->SetMap(Decorate(r.map));
 }
 
 // Where Am I.
@@ -435,38 +353,29 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
     if (heading < -1 || heading > 359) heading = -1;
     const bool valid = UsablePlace(place);
     const Place p = PositionOf(place);
-    std::vector<ComPtr<ILocationDetailRecord>> records;
-    const bool found =
-        valid && Details(p.latitude, p.longitude, u"ALL", heading, &records) && !records.empty();
+    const std::optional<LocationDetail> detail =
+        valid ? m_context.Map().FirstDetail(p.latitude, p.longitude, MapWords::kAll, heading)
+              : std::nullopt;
+    const bool found = detail.has_value();
     if (found) {
-        ILocationDetailRecord* r = records.front().Get();
-        double speed = 0.0;
-        r->GetSpeedLimitNonMetric(&speed);
-        impl->SetSpeedLimitNonMetric(WholeSpeed(speed));
-        speed = 0.0;
-        r->GetSpeedLimitMetric(&speed);
-        impl->SetSpeedLimitMetric(WholeSpeed(speed));
-        SHORT lanes = 0;
-        r->GetNumberLanes(&lanes);
-        impl->SetNumberLanes(lanes);
-        using R = ILocationDetailRecord;
-        impl->SetStreetNameDetailed(Decorate(Read(&R::GetStreetNameDetailed, r)));
-        impl->SetStreetNameShort(Decorate(Read(&R::GetStreetNameShort, r)));
+        const LocationDetail& r = *detail;
+        impl->SetSpeedLimitNonMetric(WholeSpeed(r.speedLimitNonMetric));
+        impl->SetSpeedLimitMetric(WholeSpeed(r.speedLimitMetric));
+        impl->SetNumberLanes(r.numberLanes);
+        impl->SetStreetNameDetailed(Decorate(r.streetNameDetailed));
+        impl->SetStreetNameShort(Decorate(r.streetNameShort));
         SetAreas(r, impl);
-        impl->SetRoadClassification(Read(&R::GetRoadClassification, r));
-        impl->SetHouseNumber(Read(&R::GetHouseNumber, r));
-        impl->SetAddressRightFromAlphaNum(Read(&R::GetAddressRightFromAlphaNum, r));
-        impl->SetAddressRightToAlphaNum(Read(&R::GetAddressRightToAlphaNum, r));
-        impl->SetAddressLeftFromAlphaNum(Read(&R::GetAddressLeftFromAlphaNum, r));
-        impl->SetAddressLeftToAlphaNum(Read(&R::GetAddressLeftToAlphaNum, r));
-        impl->SetAddressRightFrom(ReadLong(&R::GetAddressRightFrom, r));
-        impl->SetAddressRightTo(ReadLong(&R::GetAddressRightTo, r));
-        impl->SetAddressLeftFrom(ReadLong(&R::GetAddressLeftFrom, r));
-        impl->SetAddressLeftTo(ReadLong(&R::GetAddressLeftTo, r));
-        double latitude = 0.0, longitude = 0.0;
-        r->GetLatitude(&latitude);
-        r->GetLongitude(&longitude);
-        if (auto at = NewLocation(latitude, longitude)) impl->ShareLocation(at.Get());
+        impl->SetRoadClassification(r.roadClassification);
+        impl->SetHouseNumber(r.houseNumber);
+        impl->SetAddressRightFromAlphaNum(r.addressRightFromAlphaNum);
+        impl->SetAddressRightToAlphaNum(r.addressRightToAlphaNum);
+        impl->SetAddressLeftFromAlphaNum(r.addressLeftFromAlphaNum);
+        impl->SetAddressLeftToAlphaNum(r.addressLeftToAlphaNum);
+        impl->SetAddressRightFrom(r.addressRightFrom);
+        impl->SetAddressRightTo(r.addressRightTo);
+        impl->SetAddressLeftFrom(r.addressLeftFrom);
+        impl->SetAddressLeftTo(r.addressLeftTo);
+        if (auto at = NewLocation(r.latitude, r.longitude)) impl->ShareLocation(at.Get());
     }
 
     // The description. A known position the maps say nothing about (off every map, no map
@@ -531,11 +440,10 @@ HRESULT WhereAmI::CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject**
     auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
     if (impl == nullptr) return E_FAIL;
     const Place p = PositionOf(place);
-    std::vector<ComPtr<ILocationDetailRecord>> records;
-    if (UsablePlace(place) &&
-        Details(p.latitude, p.longitude, u"ADDRESS_CITY_POSTAL_MAP", -1, &records) &&
-        !records.empty()) {
-        SetAreas(records.front().Get(), impl);
+    if (UsablePlace(place)) {
+        if (auto detail =
+                m_context.Map().FirstDetail(p.latitude, p.longitude, MapWords::kAreas, -1))
+            SetAreas(*detail, impl);
     }
     *result = answer.Detach();
     return S_OK;
@@ -552,39 +460,26 @@ bool WhereAmI::GetStreetCityState(double latitude, double longitude, SHORT headi
     city->clear();
     state->clear();
     houseNumber->clear();
-    if (!m_context.m_pGPSMap || !Usable(latitude, longitude)) {
-        m_context.Log(" GPSCore::GetStreetCityState - Exit1 error");
-        return false;
-    }
-    VARIANT list;
-    VariantInit(&list);
-    Bstr keywords(u"STREET NAME RAWCITYADDRESSSTATE RAW");
-    if (m_context.m_pGPSMap->GetLocationsDetailsVector(latitude, longitude, keywords.Get(), heading,
-                                                       &list) != S_OK) {
-        VariantClear(&list);
+    const auto details = Usable(latitude, longitude)
+                             ? m_context.Map().Details(latitude, longitude,
+                                                       MapWords::kStreetRaw | MapWords::kCity |
+                                                           MapWords::kAddress | MapWords::kStateRaw,
+                                                       heading, 1)
+                             : std::nullopt;
+    if (!details) {
         m_context.Log(" GPSCore::GetStreetCityState - Exit1 error");
         return false;
     }
     m_context.Log("    GetLocationsDetailsVector");
-    std::vector<IUnknown*> items;
-    if (FAILED(
-            gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, kMaxCrossStreets, &items)) ||
-        items.empty()) {
-        for (IUnknown* item : items)
-            item->Release();
+    if (details->empty()) {
         m_context.Log(" GPSCore::GetStreetCityState - Exit2 error");
         return false;
     }
-    std::vector<ComPtr<ILocationDetailRecord>> records;
-    for (IUnknown* item : items)
-        records.push_back(
-            ComPtr<ILocationDetailRecord>::Adopt(static_cast<ILocationDetailRecord*>(item)));
-    ILocationDetailRecord* r = records.front().Get();
-    using R = ILocationDetailRecord;
-    *street = Read(&R::GetStreetNameShort, r);
-    *city = Read(&R::GetCity, r);
-    *state = Read(&R::GetStateProvince, r);
-    *houseNumber = Read(&R::GetHouseNumber, r);
+    const LocationDetail& r = details->front();
+    *street = r.streetNameShort;
+    *city = r.city;
+    *state = r.stateProvince;
+    *houseNumber = r.houseNumber;
     return true;
 }
 
@@ -595,16 +490,12 @@ bool WhereAmI::NearestPlaceNames(ILocationObject* place, std::u16string* street,
     map->clear();
     if (!UsablePlace(place)) return false;
     const Place p = PositionOf(place);
-    std::vector<ComPtr<ILocationDetailRecord>> records;
-    if (!Details(p.latitude, p.longitude, u"STREET NAME RAWADDRESS_CITY_POSTAL_MAP", -1,
-                 &records) ||
-        records.empty())
-        return false;
-    ILocationDetailRecord* r = records.front().Get();
-    using R = ILocationDetailRecord;
-    *street = Read(&R::GetStreetNameShort, r);
-    *city = Read(&R::GetCity, r);
-    *map = PlainMapName(Read(&R::GetMap, r));
+    const auto detail = m_context.Map().FirstDetail(p.latitude, p.longitude,
+                                                    MapWords::kStreetRaw | MapWords::kAreas, -1);
+    if (!detail) return false;
+    *street = detail->streetNameShort;
+    *city = detail->city;
+    *map = PlainMapName(detail->map);
     return !street->empty();
 }
 

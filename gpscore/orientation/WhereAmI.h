@@ -1,17 +1,17 @@
 // Where Am I and intersections: the place under a position from the maps (street, city, map,
 // address ranges), the nearest intersection and the next one ahead, and the spoken texts of
 // both. Also the small street/city/state query of lookaround and the place names of the first
-// fix. The virtual walker reads the map engine's cross-street records through the same helpers.
+// fix. The map engine answers through the map queries; the virtual walker asks them with the
+// same words.
 #ifndef GPSCORE_ORIENTATION_WHEREAMI_H_
 #define GPSCORE_ORIENTATION_WHEREAMI_H_
-
-#include <gpslib/GPSMapLib.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "GPSLib_classes.h"
+#include "base/MapQueries.h"
 
 class CWhereAmIObject;
 
@@ -19,25 +19,6 @@ namespace gpscore {
 
 struct ServiceContext;
 class PersonalPlaces;
-
-// One branch leaving an intersection, as the map engine answers it.
-struct CrossStreet {
-    std::u16string name;
-    double latitude = 0.0;
-    double longitude = 0.0;
-    SHORT bearing = -1;
-    SHORT kind = 0; // 0 a street, 1 a connector, 2 no way on.
-    bool skipped = false;
-    SideOfStreet side = SideUnknown;
-    bool mustCross = false;
-};
-
-// The engine keeps at most this many branches per answer; more are dropped.
-constexpr std::size_t kMaxCrossStreets = 150;
-
-// Reads (and empties) the engine's list of cross-street records; false when the list cannot be
-// read. An empty list reads as true with no records.
-bool ReadCrossStreets(VARIANT* list, std::vector<CrossStreet>* records);
 
 // REQUIRES for every method: the service's core lock held.
 class WhereAmI {
@@ -88,19 +69,16 @@ public:
     std::u16string CrossingText(std::u16string_view street, SHORT heading,
                                 const std::vector<CrossStreet>& records, bool withCurrent) const;
 
-    // The keyword strings of the street and intersection queries, with "STREET DETAILED" when
-    // detailed names are on.
-    std::u16string StreetKeywords() const;
-    std::u16string IntersectionKeywords(bool connectors) const;
+    // The words of the street and intersection queries, with the detailed names when those are
+    // on.
+    MapWords StreetWords() const;
+    MapWords IntersectionWords(bool connectors) const;
     bool DetailedNames() const;
 
 private:
-    // The engine's detail records at a position; false when it does not answer.
-    bool Details(double latitude, double longitude, std::u16string_view keywords, SHORT heading,
-                 std::vector<gpslib::ComPtr<ILocationDetailRecord>>* records) const;
     bool HasMaps() const;
     std::u16string Decorate(std::u16string_view text) const;
-    void SetAreas(ILocationDetailRecord* record, CWhereAmIObject* answer) const;
+    void SetAreas(const LocationDetail& detail, CWhereAmIObject* answer) const;
 
     ServiceContext& m_context;
     // Annotations near an intersection replace its description.

@@ -250,24 +250,6 @@ SideOfStreet SideOfStreetFor(std::u16string_view poiNumber, std::u16string_view 
     return SideUnknown;
 }
 
-ComPtr<ILocationDetailRecord> FirstDetail(IGPSMap* map, double latitude, double longitude,
-                                          std::u16string_view keywords, SHORT heading) {
-    if (map == nullptr) return {};
-    gpslib::Variant list;
-    if (FAILED(map->GetLocationsDetailsVector(latitude, longitude, Bstr(keywords).Get(), heading,
-                                              &list)))
-        return {};
-    std::vector<IUnknown*> items;
-    if (FAILED(gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, 1, &items)) ||
-        items.empty())
-        return {};
-    auto first =
-        ComPtr<ILocationDetailRecord>::Adopt(static_cast<ILocationDetailRecord*>(items[0]));
-    for (std::size_t i = 1; i < items.size(); ++i)
-        items[i]->Release();
-    return first;
-}
-
 ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
                             LONG key, LONG index, Mode mode, const ModePlaces& places) {
     ComPtr<IPOIRecord> record;
@@ -306,16 +288,11 @@ ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* databas
             DOUBLE latitude = 0, longitude = 0;
             here->GetLatitude(&latitude);
             here->GetLongitude(&longitude);
-            ComPtr<ILocationDetailRecord> detail = FirstDetail(
-                context.m_pGPSMap.Get(), latitude, longitude, u"ADDRESS,STREET NAME RAW", heading);
-            if (detail) {
-                LONG right = 0, left = 0;
-                detail->GetHouseNumberRight(&right);
-                detail->GetHouseNumberLeft(&left);
-                const SideOfStreet side = SideOfStreetFor(
-                    number, street, Field(detail.Get(), &ILocationDetailRecord::GetStreetNameShort),
-                    right, left);
-                poi->SetSideOfStreet(side);
+            if (auto detail = context.Map().FirstDetail(
+                    latitude, longitude, MapWords::kAddress | MapWords::kStreetRaw, heading)) {
+                poi->SetSideOfStreet(SideOfStreetFor(number, street, detail->streetNameShort,
+                                                     detail->houseNumberRight,
+                                                     detail->houseNumberLeft));
             }
         }
     }

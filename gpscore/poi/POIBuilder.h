@@ -6,7 +6,6 @@
 #define GPSCORE_POI_POIBUILDER_H_
 
 #include <gpslib/GPSDatabaseLib.h>
-#include <gpslib/GPSMapLib.h>
 
 #include <array>
 #include <string>
@@ -78,10 +77,6 @@ template <class I> std::u16string Field(I* object, HRESULT (I::*get)(BSTR*)) {
 // nothing.
 SideOfStreet SideOfStreetFor(std::u16string_view poiNumber, std::u16string_view poiStreet,
                              std::u16string_view currentStreet, LONG right, LONG left);
-
-// The first detail record of the map engine at a position; null when there is none.
-gpslib::ComPtr<ILocationDetailRecord> FirstDetail(IGPSMap* map, double latitude, double longitude,
-                                                  std::u16string_view keywords, SHORT heading);
 
 // Builds the POI object of a found entry: the record `name`/`key` of `database` (an empty POI,
 // logged, when it has none), its found index, the map provider's author name, the spelled names

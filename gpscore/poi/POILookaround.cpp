@@ -52,20 +52,18 @@ HRESULT POILookaround::LastFound(IPOIObject** ppPOI) const {
 
 ComPtr<IPOIObject> POILookaround::FindDBPOIsLookaround(ILocationObject* location,
                                                        IPOISearchConfigurationObject* config) {
-    if (!m_context.m_pPOIDatabase || !m_context.m_pGPSMap) return {};
+    const MapQueries map = m_context.Map();
+    if (!m_context.m_pPOIDatabase || !map.HasEngine()) return {};
     m_context.Log("GPSCore::FindDBPOIsLookaround - Enter");
     ComPtr<IPOIResults> candidates;
     if (FAILED(gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &candidates))) return {};
     m_context.Log("  calling m_pGPSMap->FindPOIs");
     DOUBLE distance = 0.0;
-    VARIANT_BOOL found = VARIANT_FALSE;
-    if (FAILED(m_context.m_pGPSMap->FindPOIs(location, config, -1, candidates.Get(), &distance,
-                                             &found)))
-        found = VARIANT_FALSE;
+    const bool found = map.FindPOIs(location, config, candidates.Get(), &distance).value_or(false);
     LONG count = 0;
     candidates->GetCount(&count);
     // The nearest candidate that is still a live record.
-    for (LONG i = 0; found != VARIANT_FALSE && i < count; ++i) {
+    for (LONG i = 0; found && i < count; ++i) {
         Bstr name;
         LONG key = 0;
         candidates->GetItem(i, name.Put(), &key);

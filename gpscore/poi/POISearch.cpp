@@ -96,8 +96,8 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
     IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
     IPOIResults* found = m_context.m_pPOIResultsA.Get();
     IPOIResults* candidates = m_context.m_pPOIResultsB.Get();
-    IGPSMap* map = m_context.m_pGPSMap.Get();
-    if (database == nullptr || found == nullptr || candidates == nullptr || map == nullptr ||
+    const MapQueries map = m_context.Map();
+    if (database == nullptr || found == nullptr || candidates == nullptr || !map.HasEngine() ||
         location == nullptr || config == nullptr)
         return 0;
     m_context.Log("GPSCore::FindDBPOIsInternal - Enter");
@@ -185,7 +185,6 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
                                   "(m_pGPSMap)");
             }
             m_context.Log(" GPSCore:: calling m_pGPSMap->FindPOIs");
-            VARIANT_BOOL any = VARIANT_FALSE;
             DOUBLE distance = m_dSearchDistance;
             // A text search takes its candidates a few hundred at a time: the database keeps
             // only the matches, at most the results asked for, so a ring cut at that many
@@ -194,11 +193,12 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
             config->GetMaxSearchResults(&results);
             if (databaseSearch && results < kCandidatesPerRing)
                 config->SetMaxSearchResults(kCandidatesPerRing);
-            if (FAILED(map->FindPOIs(location, config, -1, candidates, &distance, &any)))
-                any = VARIANT_FALSE, distance = kMaxSearchDistanceKm;
+            const std::optional<bool> ring = map.FindPOIs(location, config, candidates, &distance);
+            if (!ring) distance = kMaxSearchDistanceKm;
+            const bool any = ring.value_or(false);
             config->SetMaxSearchResults(results);
             m_dSearchDistance = distance;
-            if (!Flag(any)) {
+            if (!any) {
                 if (!expanded)
                     return leaveEmpty(" GPSCore::FindDBPOIsInternal - Exit No Expanded Search");
                 if (m_dSearchDistance >= kMaxSearchDistanceKm) {
@@ -370,8 +370,8 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
         DOUBLE latitude = 0, longitude = 0;
         here->GetLatitude(&latitude);
         here->GetLongitude(&longitude);
-        if (auto detail = FirstDetail(m_context.m_pGPSMap.Get(), latitude, longitude, u"CITY", -1))
-            currentCity = Field(detail.Get(), &ILocationDetailRecord::GetCity);
+        if (auto detail = m_context.Map().FirstDetail(latitude, longitude, MapWords::kCity, -1))
+            currentCity = detail->city;
     }
 
     const LONG n = FoundCount();
@@ -488,14 +488,9 @@ template <class I> void Append(std::vector<IUnknown*>* objects, ComPtr<I> object
 
 HRESULT POISearch::Categories(bool all, bool includeUserPrivate, VARIANT* list) {
     std::vector<bool> present(kCategoryCount + 1, all);
-    if (!all && m_context.m_pGPSMap) {
-        gpslib::Variant numbers;
-        SHORT n = 0;
-        std::vector<LONG> loaded;
-        if (SUCCEEDED(m_context.m_pGPSMap->GetLoadedPOICategories(&numbers, &n)) &&
-            SUCCEEDED(gpslib::ReadLongList(&numbers, 1000, &loaded)))
-            for (LONG c : loaded)
-                if (c >= 1 && c <= kCategoryCount) present[static_cast<std::size_t>(c)] = true;
+    if (!all) {
+        for (LONG c : m_context.Map().LoadedPOICategories())
+            if (c >= 1 && c <= kCategoryCount) present[static_cast<std::size_t>(c)] = true;
     }
     if (all && !includeUserPrivate) present[kUserCategory] = false;
     std::vector<IUnknown*> objects;
@@ -526,9 +521,7 @@ HRESULT POISearch::SubCategories(SHORT category, bool all, bool includeUserPriva
 }
 
 SHORT POISearch::CommercialFilesLoaded() const {
-    SHORT n = 0;
-    if (m_context.m_pGPSMap) m_context.m_pGPSMap->GetNumberOfCommercialPOIFilesLoaded(&n);
-    return n;
+    return static_cast<SHORT>(m_context.Map().CommercialPOIFilesLoaded());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -573,29 +566,23 @@ HRESULT POISearch::Create(Mode mode, POICreationType type, const ModePlaces& pla
         poi->SetLatitude(latitude);
         poi->SetLongitude(longitude);
         // The address fields the user has not filled come from the map, undecorated.
-        if (auto detail = FirstDetail(m_context.m_pGPSMap.Get(), latitude, longitude, u"ALL",
-                                      places.Heading(mode))) {
+        if (auto detail = m_context.Map().FirstDetail(latitude, longitude, MapWords::kAll,
+                                                      places.Heading(mode))) {
             struct Fill {
                 HRESULT (IPOIObject::*get)(BSTR*);
                 HRESULT (IPOIObject::*set)(BSTR);
-                HRESULT (ILocationDetailRecord::*from)(BSTR*);
+                std::u16string LocationDetail::*from;
             };
             static constexpr Fill kFills[] = {
-                {&IPOIObject::GetStreet, &IPOIObject::SetStreet,
-                 &ILocationDetailRecord::GetStreetNameShort},
-                {&IPOIObject::GetCity, &IPOIObject::SetCity, &ILocationDetailRecord::GetCity},
-                {&IPOIObject::GetState, &IPOIObject::SetState,
-                 &ILocationDetailRecord::GetStateProvince},
-                {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode,
-                 &ILocationDetailRecord::GetZipPostalcode},
-                {&IPOIObject::GetCountry, &IPOIObject::SetCountry,
-                 &ILocationDetailRecord::GetCountry},
+                {&IPOIObject::GetStreet, &IPOIObject::SetStreet, &LocationDetail::streetNameShort},
+                {&IPOIObject::GetCity, &IPOIObject::SetCity, &LocationDetail::city},
+                {&IPOIObject::GetState, &IPOIObject::SetState, &LocationDetail::stateProvince},
+                {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode, &LocationDetail::zipPostalcode},
+                {&IPOIObject::GetCountry, &IPOIObject::SetCountry, &LocationDetail::country},
             };
             for (const Fill& f : kFills) {
                 if (!Field(poi.Get(), f.get).empty()) continue;
-                Bstr value;
-                (detail.Get()->*f.from)(value.Put());
-                (poi.Get()->*f.set)(value.Get());
+                (poi.Get()->*f.set)(Bstr(*detail.*f.from).Get());
             }
         }
     }

@@ -106,7 +106,7 @@ WaypointMode RouteBuilder::SettingsWaypointMode(Mode mode) const {
 }
 
 void RouteBuilder::Release() {
-    if (m_parts.context.m_pGPSMap) m_parts.context.m_pGPSMap->ClearRoute();
+    m_parts.context.Map().ClearRoute();
     m_parts.follower.SetRoute(nullptr);
     m_pRoute.Reset();
     m_bRouteOptimized = false;
@@ -196,30 +196,18 @@ void RouteBuilder::MakeRouteEndTheDestination() {
     place->SetLocation(at.Get());
     SideOfStreet side = SideUnknown;
     end->GetSideOfStreet(&side);
-    if (side == SideUnknown && m_parts.context.m_pGPSMap) {
+    if (side == SideUnknown) {
         const geo::Position p = PositionOf(at.Get());
-        VARIANT list;
-        VariantInit(&list);
-        std::vector<IUnknown*> records;
-        if (SUCCEEDED(m_parts.context.m_pGPSMap->GetLocationsDetailsVector(
-                p.latitude, p.longitude, Bstr(u"ADDRESS").Get(), -1, &list)) &&
-            SUCCEEDED(gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, 1, &records)) &&
-            !records.empty()) {
-            auto* record = static_cast<ILocationDetailRecord*>(records.front());
-            Bstr number;
-            LONG right = 0, left = 0;
-            record->GetHouseNumber(number.Put());
-            record->GetHouseNumberRight(&right);
-            record->GetHouseNumberLeft(&left);
-            const long house = std::strtol(number.Utf8().c_str(), nullptr, 10);
+        if (auto detail = m_parts.context.Map().FirstDetail(p.latitude, p.longitude,
+                                                            MapWords::kAddress, -1)) {
+            const long house =
+                std::strtol(gpslib::ToUtf8(detail->houseNumber).c_str(), nullptr, 10);
+            const long right = detail->houseNumberRight, left = detail->houseNumberLeft;
             if (house > 0 && right > 0 && house % 2 == right % 2)
                 side = RightSide;
             else if (house > 0 && left > 0 && house % 2 == left % 2)
                 side = LeftSide;
         }
-        for (IUnknown* r : records)
-            r->Release();
-        VariantClear(&list);
     }
     m_parts.destination.Set(place.Get(), side);
 }
@@ -316,7 +304,7 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     if (type == RouteTypeFromVirtualExploration) {
         // Recording virtual movement: the route grows as the walker moves.
         Close();
-        if (context.m_pGPSMap) context.m_pGPSMap->ClearRoute();
+        context.Map().ClearRoute();
         WaypointRecord first;
         const geo::Position p = PositionOf(start);
         first.latitude = p.latitude;
@@ -345,8 +333,8 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
             "  ****WARNING****GPSCore::RouteCreateAutomaticInternal exiting RouteTypeManual");
         return false;
     }
-    IGPSMap* map = context.m_pGPSMap.Get();
-    if (map == nullptr) {
+    const MapQueries map = context.Map();
+    if (!map.HasEngine()) {
         context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal Route Not Found (1)");
         return false;
     }
@@ -357,46 +345,29 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     const std::u16string endDescription = DescriptionOf(destination);
     VARIANT_BOOL detailed = 0;
     if (auto settings = context.SystemSettings()) settings->GetStreetNamesDetailed(&detailed);
-    const Bstr keywords(detailed ? u"STREET DETAILED" : u"");
-    map->SetRouteInitialHeading(initialHeading);
-    map->SetRouteWaypointMode(waypointMode);
+    const MapWords words = detailed ? MapWords::kStreetDetailed : MapWords::kNone;
+    map.SetRouteInitialHeading(initialHeading);
+    map.SetRouteWaypointMode(waypointMode);
     using C = IRouteConfigurationObject;
-    const auto freeway = Read(configuration, &C::GetRouteFreewayPreference, RouteFreewayNormal);
-    const auto vehicleTurn =
+    RoutePreferences preferences;
+    preferences.freeway = Read(configuration, &C::GetRouteFreewayPreference, RouteFreewayNormal);
+    preferences.vehicleTurn =
         Read(configuration, &C::GetRouteTurnPreferenceVehicle, RouteTurnVehicleFavorsRight);
-    const auto pedestrianTurn =
+    preferences.pedestrianTurn =
         Read(configuration, &C::GetRouteTurnPreferencePedestrian, RouteTurnPedestrianAutomatic);
-    const auto roundabout =
+    preferences.roundabout =
         Read(configuration, &C::GetRouteRoundaboutPreference, RouteRoundaboutNormal);
-    const auto toll = Read(configuration, &C::GetRouteTollRoadPreference, RouteTollRoadNormal);
-    const auto vehicleMode = Read(configuration, &C::GetRouteVehicleMode, RouteVehicleModeFastest);
-    VARIANT points;
-    VariantInit(&points);
-    HRESULT hr;
-    const Bstr name(endName), description(endDescription);
+    preferences.toll = Read(configuration, &C::GetRouteTollRoadPreference, RouteTollRoadNormal);
+    preferences.vehicleMode = Read(configuration, &C::GetRouteVehicleMode, RouteVehicleModeFastest);
     // A walk recorded from a trace is recalculated as a walk.
-    if (type == RouteTypePedestrian || type == RouteTypePedestrianFromSimulation) {
-        context.Log(std::string(kInternal) + " FindWalkingRoute");
-        hr = map->FindWalkingRoute(from.latitude, from.longitude, to.latitude, to.longitude,
-                                   name.Get(), description.Get(), keywords.Get(), freeway,
-                                   vehicleTurn, pedestrianTurn, roundabout, toll, vehicleMode,
-                                   &points);
-    } else {
-        context.Log(std::string(kInternal) + " FindDrivingRoute");
-        hr = map->FindDrivingRoute(from.latitude, from.longitude, to.latitude, to.longitude,
-                                   name.Get(), description.Get(), keywords.Get(), freeway,
-                                   vehicleTurn, pedestrianTurn, roundabout, toll, vehicleMode,
-                                   &points);
-    }
+    const bool walking = type == RouteTypePedestrian || type == RouteTypePedestrianFromSimulation;
+    context.Log(std::string(kInternal) + (walking ? " FindWalkingRoute" : " FindDrivingRoute"));
+    const EngineRoute route =
+        map.FindRoute(walking, from.latitude, from.longitude, to.latitude, to.longitude, endName,
+                      endDescription, words, preferences);
     std::vector<WaypointRecord> records;
     bool optimized = false;
-    bool found = false;
-    if (FAILED(hr) || points.vt != (VT_ARRAY | VT_VARIANT)) {
-        context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal Route Not Found (1)");
-    } else {
-        found = ReadRoutePoints(&points, endName, endDescription, &records, &optimized);
-    }
-    VariantClear(&points);
+    const bool found = ReadRoutePoints(route, endName, endDescription, &records, &optimized);
     if (!found) {
         m_bRouteCreationInProgress = false;
         return false;
@@ -416,57 +387,36 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     return true;
 }
 
-bool RouteBuilder::ReadRoutePoints(VARIANT* points, const std::u16string& endName,
+bool RouteBuilder::ReadRoutePoints(const EngineRoute& route, const std::u16string& endName,
                                    const std::u16string& endDescription,
                                    std::vector<WaypointRecord>* out, bool* optimized) {
     ServiceContext& context = m_parts.context;
-    SAFEARRAY* array = points->parray;
-    LONG lower = 0, upper = -1;
-    if (array == nullptr || FAILED(SafeArrayGetLBound(array, 1, &lower)) ||
-        FAILED(SafeArrayGetUBound(array, 1, &upper)) || upper <= lower) {
+    switch (route.problem) {
+    case RouteProblem::kNone:
+        break;
+    case RouteProblem::kNotFound:
+        context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal Route Not Found (1)");
+        return false;
+    case RouteProblem::kTooShort:
         context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal Route Not Found (2)");
         return false;
+    case RouteProblem::kBadPoint: {
+        context.Log(std::string(kInternal) + " Route Found");
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "  ****ERROR****GPSCore::RouteCreateAutomaticInternal Error along Route "
+                      "(%d): %ld of %ld",
+                      route.badPointKind, route.badPoint, route.lastIndex);
+        context.Log(line);
+        return false;
+    }
     }
     context.Log(std::string(kInternal) + " Route Found");
-    for (LONG i = lower; i <= upper; ++i) {
-        VARIANT element;
-        VariantInit(&element);
-        ComPtr<IRoutePoint> point;
-        const bool isObject = SUCCEEDED(SafeArrayGetElement(array, &i, &element)) &&
-                              element.vt == VT_DISPATCH && element.pdispVal != nullptr;
-        if (isObject) element.pdispVal->QueryInterface(IID_IRoutePoint, point.PutVoid());
-        VariantClear(&element);
-        if (!point) {
-            char line[160];
-            std::snprintf(line, sizeof line,
-                          "  ****ERROR****GPSCore::RouteCreateAutomaticInternal Error along Route "
-                          "(%d): %ld of %ld",
-                          isObject ? 2 : 1, static_cast<long>(i), static_cast<long>(upper));
-            context.Log(line);
-            return false;
-        }
-        WaypointRecord r;
-        Bstr name, description, street, cross;
-        VARIANT_BOOL turning = 0;
-        point->GetLatitude(&r.latitude);
-        point->GetLongitude(&r.longitude);
-        point->GetName(name.Put());
-        point->GetDescription(description.Put());
-        point->IsTurningPoint(&turning);
-        point->GetStreetNameForward(street.Put());
-        point->GetNumberOfLanes(&r.numberOfLanes);
-        point->GetStreetOrientationForward(&r.streetOrientationForward);
-        point->GetStreetOrientationReverse(&r.streetOrientationReverse);
-        point->GetDistanceFromLastPoint(&r.distanceFromLastWaypoint);
-        point->GetFeatureIndex(&r.featureIndex);
-        point->GetCrossStreet(cross.Put());
-        point->GetStreetSpeed(&r.streetSpeed);
-        r.name = i == upper ? endName : TextOf(name);
-        r.description =
-            i == upper && !endDescription.empty() ? endDescription : TextOf(description);
-        r.turningPoint = turning != 0;
-        r.streetNameForward = TextOf(street);
-        r.crossStreet = TextOf(cross);
+    for (std::size_t i = 0; i < route.points.size(); ++i) {
+        WaypointRecord r = WaypointFromRoutePoint(route.points[i]);
+        const bool last = i + 1 == route.points.size();
+        if (last) r.name = endName;
+        if (last && !endDescription.empty()) r.description = endDescription;
         // After a turn the traveller heads along the street taken.
         r.turnCompleteHeading = r.turningPoint ? r.streetOrientationForward : SHORT{-1};
         if (r.featureIndex != -1) *optimized = true;
@@ -519,20 +469,11 @@ std::u16string RouteBuilder::ComposedName(int index) const {
                 waypoints[j - 1].streetNameForward.find(m_parts.context.String(ids::kNearJoiner)) ==
                     std::u16string::npos)
                 near = waypoints[j - 1].streetNameForward;
-    if (near.empty() && m_parts.context.m_pGPSMap) {
-        VARIANT list;
-        VariantInit(&list);
-        std::vector<IUnknown*> records;
-        if (SUCCEEDED(m_parts.context.m_pGPSMap->GetLocationsDetailsVector(
-                w.latitude, w.longitude, Bstr(u"STREET NAME RAW").Get(), -1, &list)))
-            gpslib::ReadObjectList(&list, IID_ILocationDetailRecord, 5, &records);
-        for (IUnknown* r : records) {
-            Bstr street;
-            static_cast<ILocationDetailRecord*>(r)->GetStreetNameShort(street.Put());
-            if (near.empty() && !IsUnnamed(TextOf(street))) near = TextOf(street);
-            r->Release();
-        }
-        VariantClear(&list);
+    if (near.empty()) {
+        const auto details =
+            m_parts.context.Map().Details(w.latitude, w.longitude, MapWords::kStreetRaw, -1, 5);
+        for (const LocationDetail& detail : details.value_or(std::vector<LocationDetail>{}))
+            if (near.empty() && !IsUnnamed(detail.streetNameShort)) near = detail.streetNameShort;
     }
     if (near.empty()) return base;
     return base + m_parts.context.String(ids::kNearJoiner) + near;
@@ -577,7 +518,7 @@ bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration
         return false;
     }
     Close();
-    if (context.m_pGPSMap) context.m_pGPSMap->ClearRoute();
+    context.Map().ClearRoute();
     TraceReader trace;
     nmea::Assembly assembly;
     nmea::ProcessNmeaBuffer(data.data(), data.size(), assembly, trace);
@@ -591,14 +532,8 @@ bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration
         const TraceReader::Fix& f = trace.fixes[i];
         fastest = std::max(fastest, f.knots);
         const int course = geo::WholeDegrees(f.course);
-        std::u16string street;
-        if (context.m_pGPSMap) {
-            Bstr name, result;
-            context.m_pGPSMap->GetStreetAtLocation(
-                f.latitude, f.longitude, static_cast<SHORT>(course), Bstr(u"STREET EXPANDED").Get(),
-                name.Put(), result.Put());
-            street = TextOf(name);
-        }
+        const std::u16string street = context.Map().StreetAt(
+            f.latitude, f.longitude, static_cast<SHORT>(course), MapWords::kStreetExpanded);
         const bool first = i == 0, last = i + 1 == n;
         const bool turned = reference != -1 && !geo::HeadingsWithin(course, reference, 55);
         if (!first && !last && !turned) {
@@ -677,12 +612,9 @@ void RouteBuilder::RecordVirtualMove(ILocationObject* location, SHORT heading) {
         r.distanceFromLastWaypoint =
             geo::Distance({last.latitude, last.longitude}, {p.latitude, p.longitude});
     }
-    if (m_parts.context.m_pGPSMap) {
-        Bstr street, result;
-        m_parts.context.m_pGPSMap->GetStreetAtLocation(p.latitude, p.longitude, heading,
-                                                       Bstr(u"STREET EXPANDED").Get(), street.Put(),
-                                                       result.Put());
-        r.streetNameForward = TextOf(street);
+    if (const MapQueries map = m_parts.context.Map(); map.HasEngine()) {
+        r.streetNameForward =
+            map.StreetAt(p.latitude, p.longitude, heading, MapWords::kStreetExpanded);
         r.name = r.streetNameForward;
     }
     route->AppendWaypoint(std::move(r));

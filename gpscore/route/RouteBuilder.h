@@ -114,7 +114,7 @@ private:
                         ILocationObject* start, SHORT initialHeading, ILocationObject* destination);
     bool CreateFromSimulation(IRouteConfigurationObject* configuration);
     // The engine's answer as waypoint records; false (with its log line) when it is no route.
-    bool ReadRoutePoints(VARIANT* points, const std::u16string& endName,
+    bool ReadRoutePoints(const EngineRoute& route, const std::u16string& endName,
                          const std::u16string& endDescription, std::vector<WaypointRecord>* out,
                          bool* optimized);
     // A new active route of the records, its configuration copied from `configuration` with

@@ -375,7 +375,7 @@ bool RouteBuilder::InstallLoaded(std::vector<WaypointRecord> records,
     IRouteConfigurationObject* own = route != nullptr ? route->Configuration() : nullptr;
     if (own == nullptr) return false;
     Close();
-    if (m_parts.context.m_pGPSMap) m_parts.context.m_pGPSMap->ClearRoute();
+    m_parts.context.Map().ClearRoute();
     for (WaypointRecord& record : records)
         route->AppendWaypoint(std::move(record));
     own->SetRouteType(static_cast<RouteType>(c.routeType));
@@ -421,48 +421,21 @@ bool RouteBuilder::InstallLoaded(std::vector<WaypointRecord> records,
 // otherwise), so that it can follow it; its answer says whether the route is optimised.
 bool RouteBuilder::HandLoadedRouteToEngine(const CRouteObject& route,
                                            const gpslib::routefile::Configuration& c) {
-    IGPSMap* map = m_parts.context.m_pGPSMap.Get();
-    if (map == nullptr) return false;
-    std::vector<ComPtr<IRoutePoint>> points;
-    std::vector<IUnknown*> items;
-    for (const WaypointRecord& r : route.Waypoints()) {
-        ComPtr<IRoutePoint> p;
-        if (FAILED(gpslib::CreateObject(CLSID_RoutePoint, IID_IRoutePoint, &p))) return false;
-        p->SetLatitude(r.latitude);
-        p->SetLongitude(r.longitude);
-        p->SetName(Bstr(r.name).Get());
-        p->SetDescription(Bstr(r.description).Get());
-        p->SetTurningPoint(r.turningPoint ? VARIANT_TRUE : VARIANT_FALSE);
-        p->SetStreetNameForward(Bstr(r.streetNameForward).Get());
-        p->SetNumberOfLanes(r.numberOfLanes);
-        p->SetStreetOrientationForward(r.streetOrientationForward);
-        p->SetStreetOrientationReverse(r.streetOrientationReverse);
-        p->SetDistanceFromLastPoint(r.distanceFromLastWaypoint);
-        p->SetFeatureIndex(r.featureIndex);
-        p->SetCrossStreet(Bstr(r.crossStreet).Get());
-        p->SetStreetSpeed(r.streetSpeed);
-        items.push_back(p.Get());
-        points.push_back(std::move(p));
-    }
-    VARIANT list;
-    VariantInit(&list);
-    if (FAILED(gpslib::ReturnObjectList(&list, items, IID_IRoutePoint))) return false;
-    map->SetRouteInitialHeading(static_cast<SHORT>(c.initialHeading));
-    VARIANT_BOOL optimized = VARIANT_FALSE;
-    const auto freeway = static_cast<RouteFreewayPreference>(c.freewayPreference);
-    const auto vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference);
-    const auto pedestrianTurn =
+    const MapQueries map = m_parts.context.Map();
+    if (!map.HasEngine()) return false;
+    std::vector<RoutePoint> points;
+    for (const WaypointRecord& r : route.Waypoints())
+        points.push_back(RoutePointFromWaypoint(r));
+    map.SetRouteInitialHeading(static_cast<SHORT>(c.initialHeading));
+    RoutePreferences preferences;
+    preferences.freeway = static_cast<RouteFreewayPreference>(c.freewayPreference);
+    preferences.vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference);
+    preferences.pedestrianTurn =
         static_cast<RouteTurnPreferencePedestrian>(c.pedestrianTurnPreference);
-    const auto roundabout = static_cast<RouteRoundaboutPreference>(c.roundaboutPreference);
-    const auto toll = static_cast<RouteTollRoadPreference>(c.tollRoadPreference);
-    const auto vehicleMode = static_cast<RouteVehicleMode>(c.vehicleMode);
-    HRESULT hr = c.routeType == RouteTypePedestrian
-                     ? map->LoadWalkingRoute(&list, freeway, vehicleTurn, pedestrianTurn,
-                                             roundabout, toll, vehicleMode, &optimized)
-                     : map->LoadDrivingRoute(&list, freeway, vehicleTurn, pedestrianTurn,
-                                             roundabout, toll, vehicleMode, &optimized);
-    VariantClear(&list);
-    return SUCCEEDED(hr) && optimized != 0;
+    preferences.roundabout = static_cast<RouteRoundaboutPreference>(c.roundaboutPreference);
+    preferences.toll = static_cast<RouteTollRoadPreference>(c.tollRoadPreference);
+    preferences.vehicleMode = static_cast<RouteVehicleMode>(c.vehicleMode);
+    return map.LoadRoute(c.routeType == RouteTypePedestrian, points, preferences);
 }
 
 // ---------------------------------------------------------------------------------------------

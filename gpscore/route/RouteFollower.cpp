@@ -562,15 +562,12 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
     const LONG d = Feet(here.location.Get(), target.Get());
     if (d < 0) return false;
     bool onStreet = false;
-    if (!m_bstrExpectedStreet.empty() && m_context.m_pGPSMap) {
+    if (!m_bstrExpectedStreet.empty() && m_context.Map().HasEngine()) {
         double latitude = 0.0, longitude = 0.0;
         here.location->GetLatitude(&latitude);
         here.location->GetLongitude(&longitude);
-        Bstr street, result;
-        m_context.m_pGPSMap->GetStreetAtLocation(latitude, longitude, here.heading,
-                                                 Bstr(u"STREET EXPANDED").Get(), street.Put(),
-                                                 result.Put());
-        const std::u16string name(street.View());
+        const std::u16string name =
+            m_context.Map().StreetAt(latitude, longitude, here.heading, MapWords::kStreetExpanded);
         onStreet = !name.empty() && name != m_context.String(ids::kUnnamedRoad) &&
                    name != m_context.String(ids::kUnnamedPath) && name == m_bstrExpectedStreet;
     }

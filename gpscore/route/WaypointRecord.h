@@ -6,6 +6,7 @@
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "base/MapQueries.h"
 
 namespace gpscore {
 
@@ -27,6 +28,10 @@ struct WaypointRecord {
     SHORT turnCompleteHeading = -1; // Heading after the turn, -1 for none.
     SHORT streetSpeed = 0;          // km/h.
 };
+
+// A waypoint from a point of an engine route, and back (the fields the engine knows).
+WaypointRecord WaypointFromRoutePoint(const RoutePoint& point);
+RoutePoint RoutePointFromWaypoint(const WaypointRecord& waypoint);
 
 // The record of a waypoint object's fields (its index aside).
 HRESULT ReadWaypoint(IWaypointObject* waypoint, WaypointRecord* record);

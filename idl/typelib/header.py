@@ -5,22 +5,21 @@ from .cpp import guid_init, signature
 from .output import write
 
 
-def header(model, out_dir):
+def enums_header(model, out_dir):
+    """The enumerations alone, over a plain integer type: code that speaks plain C++ (the
+    service's parts) uses the library's enumerations without the object runtime."""
     lib = model.lib
-    guard = f"GPSLIB_{lib.name.upper()}_H_"
+    guard = f"GPSLIB_{lib.name.upper()}_ENUMS_H_"
     w = []
-    w.append(f"// Generated from idl/ by gen_typelib.py: the {lib.name} type library. Do not edit.")
+    w.append(f"// Generated from idl/ by gen_typelib.py: the enumerations of the {lib.name} type "
+             "library. Do not edit.")
     w.append(f"#ifndef {guard}\n#define {guard}\n")
-    w.append("#include <gpslib/automation.h>")
-    for imp in model.imports:
-        w.append(f"#include <gpslib/{imp.name}.h>")
-    w.append("")
-    w.append(f"// {lib.help}, version {lib.version[0]}.{lib.version[1]}.")
-    w.append(f"constexpr GUID LIBID_{lib.name} = {guid_init(lib.guid)};\n")
+    w.append("#include <cstdint>\n")
     for e in lib.enums:
         if e.comment:
             w.append(f"// {e.comment}")
-        w.append(f"enum {e.name} : LONG {{")
+        # The same type as the runtime's LONG.
+        w.append(f"enum {e.name} : std::int32_t {{")
         for n, v in e.values:
             w.append(f"    {n} = {v},")
         w.append("};")
@@ -32,6 +31,24 @@ def header(model, out_dir):
         w.append("    }")
         w.append("    return nullptr;")
         w.append("}\n")
+    w.append(f"#endif // {guard}")
+    path = os.path.join(out_dir, "include", "gpslib", lib.name + "_enums.h")
+    write(path, "\n".join(w) + "\n")
+
+
+def header(model, out_dir):
+    lib = model.lib
+    guard = f"GPSLIB_{lib.name.upper()}_H_"
+    w = []
+    w.append(f"// Generated from idl/ by gen_typelib.py: the {lib.name} type library. Do not edit.")
+    w.append(f"#ifndef {guard}\n#define {guard}\n")
+    w.append("#include <gpslib/automation.h>")
+    w.append(f"#include <gpslib/{lib.name}_enums.h>")
+    for imp in model.imports:
+        w.append(f"#include <gpslib/{imp.name}.h>")
+    w.append("")
+    w.append(f"// {lib.help}, version {lib.version[0]}.{lib.version[1]}.")
+    w.append(f"constexpr GUID LIBID_{lib.name} = {guid_init(lib.guid)};\n")
     for itf in lib.interfaces:
         w.append(f"struct {itf.name};")
     w.append("")

@@ -229,7 +229,7 @@ TEST_F(ReceiverStateTest, BigCityHeadingsSnapToTheStreet) {
     for (IGPSMap* engine : {static_cast<IGPSMap*>(nullptr), streets.Get()}) {
         SCOPED_TRACE(engine != nullptr ? "with maps" : "without maps");
         SetUp();
-        state->SetMapEngine(engine);
+        state->SetMapEngine(gpscore::MapQueries(engine));
         state->m_eHeadingAveraging = BigCityHeadings;
         Gga(1, 8, 1.0);
         std::vector<SHORT> headings = Walk(10, 1.0, 270, 1.0, 0.0);
