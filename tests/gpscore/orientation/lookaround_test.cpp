@@ -24,7 +24,9 @@
 #include "formats/TrackTrace.h"
 #include "orientation/Lookaround.h"
 #include "recording_sink.h"
+#include "registered_modules.h"
 #include "service_fixture.h"
+#include "value.h"
 
 namespace {
 
@@ -33,19 +35,13 @@ namespace geo = gpslib::geo;
 using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::test::RecordingSink;
+using gpslib::test::Value;
 using gpslib::tracktrace::Fix;
 
 // The real map engine module, registered by the real gpsreg in a store of this run's own.
 class EngineRegistered final : public ::testing::Environment {
 public:
-    void SetUp() override {
-        setenv("GPSLIB_REGISTRY", m_store.File("registry.reg").c_str(), 1);
-        const std::string command = std::string(GPSREG_TOOL) + " " GPSMAP_MODULE " > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
-private:
-    gpslib::test::TempDir m_store;
+    void SetUp() override { ASSERT_TRUE(gpslib::test::RegisterModules({GPSMAP_MODULE})); }
 };
 [[maybe_unused]] const ::testing::Environment* const kEngine =
     ::testing::AddGlobalTestEnvironment(new EngineRegistered);
@@ -402,12 +398,10 @@ TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
         mine->SetRouteOptions(LookaroundCustom);
         ComPtr<ILookaroundSettingsObject> held;
         ASSERT_EQ(core->LookaroundGetSettings(held.Put()), S_OK);
-        SHORT n = 0;
-        held->GetLookaroundReportingInterval(&n);
-        EXPECT_EQ(n, c.storedInterval) << c.interval;
-        held->GetIntersectionMaxSpeedForReporting(&n);
-        EXPECT_EQ(n, c.storedMaxSpeed) << c.maxSpeed;
-        LookaroundRouteOptions option = LookaroundCustom;
+        using L = ILookaroundSettingsObject;
+        EXPECT_EQ(Value(held.Get(), &L::GetLookaroundReportingInterval), c.storedInterval);
+        EXPECT_EQ(Value(held.Get(), &L::GetIntersectionMaxSpeedForReporting), c.storedMaxSpeed);
+        LookaroundRouteOptions option = LookaroundCustom; // LookaroundRouteOnly is 0
         held->GetRouteOptions(&option);
         EXPECT_EQ(option, LookaroundRouteOnly);
         // And the file holds what the next Start reads.
@@ -415,8 +409,7 @@ TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
         gpscore::settings::ReadLookaroundSettings(
             *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
         ASSERT_TRUE(fromFile);
-        fromFile->GetLookaroundReportingInterval(&n);
-        EXPECT_EQ(n, c.storedInterval);
+        EXPECT_EQ(Value(fromFile.Get(), &L::GetLookaroundReportingInterval), c.storedInterval);
     }
     EXPECT_EQ(core->LookaroundGetSettings(nullptr), E_POINTER);
     EXPECT_EQ(core->LookaroundGetDefaultSettings(nullptr), E_POINTER);
