@@ -41,9 +41,7 @@ TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
     VARIANT_BOOL optimized = 0;
     core->RouteIsOptimized(&optimized);
     EXPECT_EQ(optimized, VARIANT_TRUE);
-    LONG total = 0;
-    route->TotalRouteDistance(&total);
-    EXPECT_EQ(total, 2640); // 804.7 m
+    EXPECT_EQ(Value(route.Get(), &IRouteObject::TotalRouteDistance), 2640); // 804.7 m
     ComPtr<IRouteConfigurationObject> configuration;
     route->GetRouteConfiguration(configuration.Put());
     SHORT heading = -1;
@@ -96,15 +94,11 @@ TEST_F(SampleTownRoutes, RequestsThatMakeNoRouteLeaveTheOldOne) {
     for (const Case& c : cases) {
         EXPECT_FALSE(Create(c.type, c.x0, c.y0, c.x1, c.y1)) << c.what;
         EXPECT_NE(Log().find(c.logged), std::string::npos) << c.what;
-        SHORT count = 0;
-        Route()->GetWaypointCount(&count);
-        EXPECT_EQ(count, 3) << c.what;
+        EXPECT_EQ(Value(Route().Get(), &IRouteObject::GetWaypointCount), 3) << c.what;
     }
     // The same point twice: the engine's route of two points there, followed by arrival.
     EXPECT_TRUE(Create(RouteTypePedestrian, 6, 3, 6, 3));
-    SHORT count = 0;
-    Route()->GetWaypointCount(&count);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(Value(Route().Get(), &IRouteObject::GetWaypointCount), 2);
     core->DestinationClear();
     ComPtr<IRouteConfigurationObject> configuration;
     gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,

@@ -319,9 +319,7 @@ TEST_F(RouteFiles, AGpxRouteRoundTrip) {
     EXPECT_FALSE(Load(File("track.gpx")));
     Write(File("bad.gpx"), "<gpx><rte><rtept lat=\"95\" lon=\"0\"/></rte></gpx>");
     EXPECT_FALSE(Load(File("bad.gpx")));
-    SHORT count = 0;
-    Route()->GetWaypointCount(&count);
-    EXPECT_EQ(count, 3);
+    EXPECT_EQ(gpslib::test::Value(Route().Get(), &IRouteObject::GetWaypointCount), 3);
 }
 
 TEST_F(RouteFiles, DirectionsLineByLine) {
