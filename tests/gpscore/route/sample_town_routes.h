@@ -19,6 +19,7 @@
 
 #include "registered_modules.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace gpslib::test::routes {
 
@@ -44,8 +45,7 @@ inline ComPtr<ILocationObject> Place(double x, double y, const char* name = "") 
 // One line per waypoint of the route, in order, made by `line`.
 template <class Line> std::vector<std::string> WaypointLines(IRouteObject* route, Line line) {
     std::vector<std::string> out;
-    SHORT count = 0;
-    route->GetWaypointCount(&count);
+    const SHORT count = gpslib::test::Value(route, &IRouteObject::GetWaypointCount);
     for (SHORT i = 1; i <= count; ++i) {
         ComPtr<IWaypointObject> w;
         route->GetWaypoint(i, w.Put());
@@ -57,25 +57,20 @@ template <class Line> std::vector<std::string> WaypointLines(IRouteObject* route
 // Each waypoint as "x,y T name | street | forward/reverse | after-turn | metres | cross".
 inline std::vector<std::string> Grid(IRouteObject* route) {
     return WaypointLines(route, [](IWaypointObject* w) {
-        DOUBLE lat = 0, lon = 0, metres = 0;
-        VARIANT_BOOL turning = 0;
-        SHORT forward = 0, reverse = 0, after = 0;
+        using gpslib::test::Value;
+        using W = IWaypointObject;
         Bstr name, street, cross;
-        w->GetLatitude(&lat);
-        w->GetLongitude(&lon);
-        w->IsTurningPoint(&turning);
         w->GetWaypointName(name.Put());
         w->GetStreetNameForward(street.Put());
-        w->GetStreetOrientationForward(&forward);
-        w->GetStreetOrientationReverse(&reverse);
-        w->GetTurnCompleteHeadingDegrees(&after);
-        w->GetDistanceFromLastWaypoint(&metres);
         w->GetCrossStreet(cross.Put());
         char line[400];
-        std::snprintf(line, sizeof line, "%.2f,%.2f %s%s | %s | %d/%d | %d | %.0f | %s",
-                      (lon - 10.0) * 1000.0, (lat - 45.0) * 1000.0, turning ? "T " : "",
-                      name.Utf8().c_str(), street.Utf8().c_str(), forward, reverse, after, metres,
-                      cross.Utf8().c_str());
+        std::snprintf(
+            line, sizeof line, "%.2f,%.2f %s%s | %s | %d/%d | %d | %.0f | %s",
+            (Value(w, &W::GetLongitude) - 10.0) * 1000.0,
+            (Value(w, &W::GetLatitude) - 45.0) * 1000.0, Value(w, &W::IsTurningPoint) ? "T " : "",
+            name.Utf8().c_str(), street.Utf8().c_str(), Value(w, &W::GetStreetOrientationForward),
+            Value(w, &W::GetStreetOrientationReverse), Value(w, &W::GetTurnCompleteHeadingDegrees),
+            Value(w, &W::GetDistanceFromLastWaypoint), cross.Utf8().c_str());
         return std::string(line);
     });
 }
@@ -142,12 +137,10 @@ protected:
     // Event types raised since `before` (oldest first).
     std::vector<EventType> Since(IAutomaticEventObject* before) {
         texts.clear();
-        VARIANT list;
-        VariantInit(&list);
+        gpslib::Variant list;
         std::vector<IUnknown*> items;
         core->GetLastTenAutomaticEvents(&list);
         gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
-        VariantClear(&list);
         std::vector<EventType> types;
         bool done = false;
         for (IUnknown* item : items) {
