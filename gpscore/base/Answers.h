@@ -20,6 +20,11 @@ inline HRESULT ReturnText(std::u16string_view text, BSTR* out) {
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
+// A client's flag: anything but VARIANT_FALSE is true.
+inline bool Flag(VARIANT_BOOL b) {
+    return b != VARIANT_FALSE;
+}
+
 // A place that exists and says it holds a position.
 inline bool IsValidPlace(ILocationObject* location) {
     VARIANT_BOOL valid = 0;

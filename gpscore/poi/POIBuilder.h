@@ -26,6 +26,8 @@ inline constexpr SHORT kUserCategory = 18;
 inline constexpr SHORT kUserPrivateSubCategory = 1;
 inline constexpr SHORT kUserPublicSubCategory = 2;
 inline constexpr SHORT kCategoryCount = 18;
+// The author of a POI the user makes, until they name one.
+inline constexpr char16_t kDefaultAuthor[] = u"QX SDK";
 
 // The order in which categories are listed to the user.
 inline constexpr std::array<SHORT, 18> kCategoryDisplayOrder = {12, 6,  5, 9, 11, 13, 10, 8,  2,

@@ -23,11 +23,6 @@ namespace {
 
 constexpr SHORT kPersonalCategory = 18;
 constexpr SHORT kMaxHistory = 25;
-constexpr char16_t kDefaultAuthor[] = u"QX SDK";
-
-bool Flag(VARIANT_BOOL b) {
-    return b != VARIANT_FALSE;
-}
 
 Bstr Text16(std::u16string_view text) {
     return Bstr(text);
