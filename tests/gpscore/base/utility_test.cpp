@@ -139,6 +139,29 @@ TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     EXPECT_FALSE(std::filesystem::exists(deep + "/gpsDebug.txt"));
 }
 
+// A restart's first lines once went to the new Utility's default directory, which does not
+// exist, and the answer silenced the real log until the next settings object reset the check.
+// The check belongs to the directory checked.
+TEST(LogWrite, ACheckMadeForOneDirectoryNeverSilencesAnother) {
+    gpslib::test::TempDir dir;
+    const std::string missing = dir.File("nowhere/Debug"), real = dir.File("Debug");
+    std::filesystem::create_directory(real);
+    gpscore::ResetLogChecks();
+    for (const auto& [directory, text] :
+         {std::pair<const std::string*, const char*>{&missing, "lost: missing"},
+          {&real, "another directory is checked again"},
+          {&real, "the same directory keeps its answer"},
+          {&missing, "lost: missing again"},
+          {&real, "and back"}})
+        gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(*directory), text, false,
+                          false);
+    EXPECT_EQ(ReadLines(real + "/gpsDebug.txt"),
+              (std::vector<std::string>{"another directory is checked again",
+                                        "the same directory keeps its answer", "and back"}));
+    EXPECT_FALSE(std::filesystem::exists(missing + "/gpsDebug.txt"));
+    gpscore::ResetLogChecks();
+}
+
 TEST(LogWrite, AFullLogIsMovedAsideAndStartsAgain) {
     gpslib::test::TempDir dir;
     std::filesystem::create_directory(dir.File("Debug"));

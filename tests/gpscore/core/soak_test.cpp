@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -453,39 +452,6 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
 }
 
 // ---------------------------------------------------------------------------------------------
-
-// What the soak found: a restart's first lines went to the new Utility's default directory,
-// which does not exist, and the answer silenced the real log until the next settings object
-// reset the check. The check belongs to the directory checked.
-TEST(LogChecks, ACheckMadeForOneDirectoryNeverSilencesAnother) {
-    TempDir dir;
-    const std::string missing = dir.File("nowhere/Debug"), real = dir.File("Debug");
-    std::filesystem::create_directory(real);
-    struct Step {
-        const std::string& directory;
-        const char* text;
-        bool resetFirst;
-    } steps[] = {
-        {missing, "lost: missing", true},
-        {real, "another directory is checked again", false},
-        {real, "the same directory keeps its answer", false},
-        {missing, "lost: missing again", false},
-        {real, "and back", false},
-    };
-    for (const Step& step : steps) {
-        if (step.resetFirst) gpscore::ResetLogChecks();
-        gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(step.directory), step.text,
-                          false, false);
-    }
-    std::ifstream in(real + "/gpsDebug.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    EXPECT_EQ(lines, (std::vector<std::string>{"another directory is checked again",
-                                               "the same directory keeps its answer", "and back"}));
-    EXPECT_FALSE(std::filesystem::exists(missing + "/gpsDebug.txt"));
-    gpscore::ResetLogChecks();
-}
 
 // Four client threads call the service at random while the receiver walks around the town.
 void Soak::ClientThreadsAndThePollingThread(ProcessUse& before) {
