@@ -3,7 +3,7 @@
 #ifndef GPSCORE_BASE_EVENTKINDS_H_
 #define GPSCORE_BASE_EVENTKINDS_H_
 
-#include <gpslib/GPSLib.h>
+#include <gpslib/GPSLib_enums.h>
 
 #include <string_view>
 

@@ -4,14 +4,15 @@
 #ifndef GPSCORE_GPS_FIXVALUES_H_
 #define GPSCORE_GPS_FIXVALUES_H_
 
-#include <string>
+#include <gpslib/GPSLib_enums.h>
 
-#include "GPSLib_classes.h"
+#include <cstdint>
+#include <string>
 
 namespace gpscore {
 
 // The GGA quality digit of a differential fix.
-constexpr LONG kGgaDifferential = 2;
+constexpr std::int32_t kGgaDifferential = 2;
 
 // The units of the process-wide Utility's system settings; Imperial without them.
 Units DisplayUnits();
@@ -20,15 +21,15 @@ Units DisplayUnits();
 // 0 for a stopped or unknown speed (0 or below, or not a number).
 double SpeedInUnits(double speedMph, Units units);
 // The speed rounded to a whole number (the low 16 bits, as the interface's short carries it).
-SHORT WholeSpeed(double speedMph, Units units);
+std::int16_t WholeSpeed(double speedMph, Units units);
 // The speed cut to tenths.
 double SpeedTenths(double speedMph, Units units);
 
 // Metres (rounded) for Metric, else feet; -1 (unknown) and 0 stay as they are.
-LONG AltitudeInUnits(LONG altitudeFeet, Units units);
+std::int32_t AltitudeInUnits(std::int32_t altitudeFeet, Units units);
 
 // Whole metres for Metric, else whole feet (the low 16 bits); -1 while the accuracy is unknown.
-SHORT AccuracyInUnits(double accuracyMeters, Units units);
+std::int16_t AccuracyInUnits(double accuracyMeters, Units units);
 
 // A fix counts from the poorest quality up; no receiver and no fix do not.
 inline bool HasFix(GPSQuality quality) {
@@ -40,7 +41,7 @@ struct FixAccuracy {
     GPSQuality quality = GPSQualityNoGPS;
     double meters = -1.0; // -1.0 while unknown
     bool differential = false;
-    SHORT satellites = 0;
+    std::int16_t satellites = 0;
 };
 
 // The spoken accuracy, from the string resources: no receiver selected; no connection (naming

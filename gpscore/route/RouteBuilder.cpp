@@ -1,4 +1,5 @@
 #include "route/RouteBuilder.h"
+#include "route/WaypointObject.h"
 
 #include <cstdlib>
 #include <utility>

@@ -23,6 +23,7 @@
 #include "route/RouteFollower.h"
 #include "route/RouteObject.h"
 #include "route/RouteTexts.h"
+#include "route/WaypointObject.h"
 
 namespace gpscore {
 

@@ -1,4 +1,5 @@
 #include "route/RouteObject.h"
+#include "route/WaypointObject.h"
 
 #include <limits>
 #include <utility>

@@ -4,6 +4,7 @@
 #define GPSCORE_ROUTE_WAYPOINTOBJECT_H_
 
 #include "GPSLib_classes.h"
+#include "route/WaypointRecord.h"
 
 // The position, name and description live in the inner location; the waypoint name is that
 // location's name.
@@ -15,5 +16,22 @@ public:
     // waypoint is reached by); empty unless the waypoint is a turn with a known heading after it.
     HRESULT GetTurningInfo(SHORT nCurrentHeading, BSTR* pbstrTurningInfo) override;
 };
+
+namespace gpscore {
+
+// The record of a waypoint object's fields (its index aside).
+HRESULT ReadWaypoint(IWaypointObject* waypoint, WaypointRecord* record);
+
+// The record of a waypoint placed by hand, marked as a user point: its location, name,
+// description and street, with the street orientations and turning point worked out from its
+// turn and heading. It carries no routing data: no lanes, distance, feature, cross street, side
+// or turn complete heading.
+HRESULT ReadUserWaypoint(IWaypointUserObject* userWaypoint, WaypointRecord* record);
+
+// A new waypoint object (made by class id) holding the record and its route index.
+HRESULT NewWaypointObject(const WaypointRecord& record, SHORT index, bool beginning, bool end,
+                          IWaypointObject** waypoint);
+
+} // namespace gpscore
 
 #endif // GPSCORE_ROUTE_WAYPOINTOBJECT_H_
