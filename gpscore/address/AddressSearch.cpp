@@ -191,15 +191,18 @@ HRESULT AddressSearch::FindPlaces(bool postal, BSTR mapName,
         mapId.Get(), postal ? VARIANT_TRUE : VARIANT_FALSE, config, list, count);
 }
 
-HRESULT AddressSearch::FindStreet(IAddressSearchConfigurationObject* config, VARIANT* list,
-                                  SHORT* count) {
+IAddressDatabase* AddressSearch::DatabaseForSearch(VARIANT* list, SHORT* count) {
     *count = 0;
     m_matchIndex.clear();
     IAddressDatabase* db = m_context.m_pAddressDatabase.Get();
-    if (db == nullptr) {
-        EmptyList(list);
-        return S_FALSE;
-    }
+    if (db == nullptr) EmptyList(list);
+    return db;
+}
+
+HRESULT AddressSearch::FindStreet(IAddressSearchConfigurationObject* config, VARIANT* list,
+                                  SHORT* count) {
+    IAddressDatabase* db = DatabaseForSearch(list, count);
+    if (db == nullptr) return S_FALSE;
     SHORT n = 0;
     HRESULT hr = db->AddressDbFindStreet(config, list, &n);
     if (FAILED(hr)) return hr;
@@ -216,13 +219,8 @@ HRESULT AddressSearch::FindStreet(IAddressSearchConfigurationObject* config, VAR
 
 HRESULT AddressSearch::SearchAddresses(IAddressSearchConfigurationObject* config, VARIANT* list,
                                        SHORT* count) {
-    *count = 0;
-    m_matchIndex.clear();
-    IAddressDatabase* db = m_context.m_pAddressDatabase.Get();
-    if (db == nullptr) {
-        EmptyList(list);
-        return S_FALSE;
-    }
+    IAddressDatabase* db = DatabaseForSearch(list, count);
+    if (db == nullptr) return S_FALSE;
     return db->AddressDbFindAddress(config, list, count);
 }
 

@@ -87,6 +87,10 @@ public:
     void Forget();
 
 private:
+    // The address database for a new street or address search, the earlier matches forgotten
+    // and the count zeroed; null (the list emptied) when there is none.
+    IAddressDatabase* DatabaseForSearch(VARIANT* list, SHORT* count);
+
     struct MapEntry {
         std::u16string name, id;
     };
