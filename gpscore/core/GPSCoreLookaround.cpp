@@ -1,15 +1,38 @@
-// The lookaround settings as a client reads and changes them. Each method takes the core lock,
-// checks its pointers and asks the lookaround part; the watches themselves run in the poll.
+// The lookaround settings as a client reads and changes them: copies of the settings the Utility
+// holds, which the watches read in the poll. Each method takes the core lock and checks its
+// pointers; a change replaces the held object whole and is written to the settings file.
+#include "base/LookaroundSettingsObject.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "core/GPSCore.h"
+#include "resources/StringIds.h"
 
+using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
+
+namespace {
+
+HRESULT NewSettings(ComPtr<ILookaroundSettingsObject>* settings) {
+    return gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                                settings);
+}
+
+} // namespace
 
 HRESULT CGPSCore::LookaroundGetSettings(ILookaroundSettingsObject** ppSettings) {
     CriticalSectionLock lock(m_csCore);
     if (ppSettings == nullptr) return E_POINTER;
     *ppSettings = nullptr;
     EnsureUtility();
-    return m_lookaround.GetSettings(ppSettings);
+    ComPtr<ILookaroundSettingsObject> copy;
+    HRESULT hr = NewSettings(&copy);
+    if (FAILED(hr)) return hr;
+    // A copy: the held settings change only through LookaroundSetSettings, which also writes
+    // the file.
+    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings())
+        gpscore::settings::CopyLookaroundSettings(held.Get(), copy.Get());
+    *ppSettings = copy.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::LookaroundGetDefaultSettings(ILookaroundSettingsObject** ppDefaultSettings) {
@@ -17,12 +40,30 @@ HRESULT CGPSCore::LookaroundGetDefaultSettings(ILookaroundSettingsObject** ppDef
     if (ppDefaultSettings == nullptr) return E_POINTER;
     *ppDefaultSettings = nullptr;
     EnsureUtility();
-    return m_lookaround.GetDefaultSettings(ppDefaultSettings);
+    ComPtr<ILookaroundSettingsObject> defaults;
+    HRESULT hr = NewSettings(&defaults);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get())) {
+        impl->SetCategoryNameToScanFor(m_context.String(gpslib::ids::kAllCategories));
+        impl->SetSubCategoryNameToScanFor(m_context.String(gpslib::ids::kAllSubcategories));
+    }
+    *ppDefaultSettings = defaults.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::LookaroundSetSettings(ILookaroundSettingsObject* pSettings) {
     CriticalSectionLock lock(m_csCore);
     if (pSettings == nullptr) return E_POINTER;
     EnsureUtility();
-    return m_lookaround.SetSettings(pSettings);
+    gpscore::Utility* utility = m_context.m_pUtility.get();
+    if (utility == nullptr) return E_FAIL;
+    // A new object replaces the held one whole: other services read the held one meanwhile.
+    ComPtr<ILookaroundSettingsObject> stored;
+    HRESULT hr = NewSettings(&stored);
+    if (FAILED(hr)) return hr;
+    gpscore::settings::CopyLookaroundSettings(pSettings, stored.Get());
+    utility->SetLookaroundSettings(stored);
+    gpscore::settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(),
+                                               stored.Get());
+    return S_OK;
 }

@@ -7,7 +7,6 @@
 #include "base/EventQueue.h"
 #include "base/LookaroundSettingsObject.h"
 #include "base/ServiceContext.h"
-#include "base/SettingsFiles.h"
 #include "base/Utility.h"
 #include "formats/WordFold.h"
 #include "gps/ReceiverLink.h"
@@ -339,50 +338,5 @@ void Lookaround::CheckIntersection() {
 
 // ---------------------------------------------------------------------------------------------
 // Settings.
-
-namespace {
-
-HRESULT NewSettings(ComPtr<ILookaroundSettingsObject>* settings) {
-    return gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                                settings);
-}
-
-} // namespace
-
-HRESULT Lookaround::GetSettings(ILookaroundSettingsObject** settings) const {
-    ComPtr<ILookaroundSettingsObject> copy;
-    HRESULT hr = NewSettings(&copy);
-    if (FAILED(hr)) return hr;
-    // A copy: the held settings change only through SetSettings, which also writes the file.
-    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings())
-        settings::CopyLookaroundSettings(held.Get(), copy.Get());
-    *settings = copy.Detach();
-    return S_OK;
-}
-
-HRESULT Lookaround::GetDefaultSettings(ILookaroundSettingsObject** settings) const {
-    ComPtr<ILookaroundSettingsObject> defaults;
-    HRESULT hr = NewSettings(&defaults);
-    if (FAILED(hr)) return hr;
-    if (auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get())) {
-        impl->SetCategoryNameToScanFor(m_context.String(ids::kAllCategories));
-        impl->SetSubCategoryNameToScanFor(m_context.String(ids::kAllSubcategories));
-    }
-    *settings = defaults.Detach();
-    return S_OK;
-}
-
-HRESULT Lookaround::SetSettings(ILookaroundSettingsObject* settings) {
-    Utility* utility = m_context.m_pUtility.get();
-    if (utility == nullptr) return E_FAIL;
-    // A new object replaces the held one whole: other services read the held one meanwhile.
-    ComPtr<ILookaroundSettingsObject> stored;
-    HRESULT hr = NewSettings(&stored);
-    if (FAILED(hr)) return hr;
-    settings::CopyLookaroundSettings(settings, stored.Get());
-    utility->SetLookaroundSettings(stored);
-    settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(), stored.Get());
-    return S_OK;
-}
 
 } // namespace gpscore

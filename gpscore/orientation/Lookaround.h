@@ -1,15 +1,15 @@
 // Lookaround: what the service says on its own while the user walks or drives between their
 // questions. The poll cycle decides when a watch may run; this part decides whether its check is
 // due, runs it and raises its events through the event queue. Here: the street, city and map
-// changes, the intersection ahead, and the lookaround settings held by the Utility. The
-// points-of-interest watch lives with the POI search (poi/POILookaround.h).
+// changes and the intersection ahead. The points-of-interest watch lives with the POI search
+// (poi/POILookaround.h); the settings the watches read are the Utility's.
 #ifndef GPSCORE_ORIENTATION_LOOKAROUND_H_
 #define GPSCORE_ORIENTATION_LOOKAROUND_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "GPSLib_classes.h"
 #include "formats/Geodesy.h"
 
 namespace gpscore {
@@ -54,25 +54,19 @@ public:
     void Remember(const std::u16string& street, const std::u16string& city,
                   const std::u16string& map);
 
-    // The settings: a copy of the held ones, a new object with the defaults, or the client's
-    // settings copied into the held ones and written to the lookaround settings file.
-    HRESULT GetSettings(ILookaroundSettingsObject** settings) const;
-    HRESULT GetDefaultSettings(ILookaroundSettingsObject** settings) const;
-    HRESULT SetSettings(ILookaroundSettingsObject* settings);
-
     // The countdowns' reload values for a reporting interval (in polls).
-    static SHORT StreetCheckPolls(SHORT interval);
-    static SHORT CityCheckPolls(SHORT interval);
-    static SHORT MapCheckPolls(SHORT interval);
+    static std::int16_t StreetCheckPolls(std::int16_t interval);
+    static std::int16_t CityCheckPolls(std::int16_t interval);
+    static std::int16_t MapCheckPolls(std::int16_t interval);
 
 private:
     class BusyScope;
 
-    void AnnounceStreet(const std::u16string& street, SHORT heading);
+    void AnnounceStreet(const std::u16string& street, std::int16_t heading);
     void AnnounceCity(const std::u16string& city);
     void AnnounceMap(const std::u16string& map);
     // The announcement distance: farther ahead at speed, in the user's units.
-    LONG AnnouncementDistance(double speedMph) const;
+    std::int32_t AnnouncementDistance(double speedMph) const;
 
     ServiceContext& m_context;
     EventQueue& m_events;
@@ -80,9 +74,9 @@ private:
     WhereAmI& m_whereAmI;
 
     bool m_bBusy = false;
-    SHORT m_nStreetCountdown = 0;
-    SHORT m_nCityCountdown = 0;
-    SHORT m_nMapCountdown = 0;
+    std::int16_t m_nStreetCountdown = 0;
+    std::int16_t m_nCityCountdown = 0;
+    std::int16_t m_nMapCountdown = 0;
     std::u16string m_bstrLastStreetSeen;
     std::u16string m_bstrLastStreetAnnounced;
     std::u16string m_bstrLastCitySeen;
@@ -90,9 +84,9 @@ private:
     std::u16string m_bstrLastMapSeen;
     std::u16string m_bstrLastMapAnnounced;
     // The last intersection check: odometer, distance still to go before the next, heading.
-    LONG m_nLastCheckOdometer = -1;
-    LONG m_nLastCheckThreshold = -1;
-    SHORT m_nLastCheckHeading = -1;
+    std::int32_t m_nLastCheckOdometer = -1;
+    std::int32_t m_nLastCheckThreshold = -1;
+    std::int16_t m_nLastCheckHeading = -1;
     geo::Position m_lastIntersectionAnnounced;
 };
 

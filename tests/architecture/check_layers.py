@@ -57,7 +57,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/gps/ReceiverState.h",
     "gpscore/gps/SerialDevice.h",
     "gpscore/orientation/Destination.h",
-    "gpscore/orientation/Lookaround.h",
     "gpscore/orientation/VirtualWalker.h",
     "gpscore/orientation/WhereAmI.h",
     "gpscore/poi/POIBuilder.h",
