@@ -1,10 +1,10 @@
 // One poll with every lookaround check due, on the compiled Liechtenstein map: the street, city
-// and map under the user and the next intersection ahead, through GPSForcePoll as the polling
-// thread runs it. Before each timed poll (untimed) a fix at one of a few places in the country is
-// pushed and lookaround is rearmed as after Start, so that every check is due; the real map
-// engine module answers, registered in a store of the benchmark's own. Besides the mean, the run
-// reports the median and the 99th percentile of single polls, in wall time and in the polling
-// thread's processor time.
+// and map under the user and the next intersection ahead, the poll cycle run as GPSForcePoll runs
+// it, on the service's parts wired as the service wires them. Before each timed poll (untimed) a
+// fix at one of a few places in the country is pushed and the lookaround part is set back as
+// Start sets it, so that every check is due; the real map engine module answers, registered in a
+// store of the benchmark's own. Besides the mean, the run reports the median and the 99th
+// percentile of single polls, in wall time and in the polling thread's processor time.
 //
 // Figures are kept in docs/performance.md.
 #include <benchmark/benchmark.h>
@@ -23,19 +23,9 @@
 
 #include "GPSLib_classes.h"
 #include "base/SettingsFiles.h"
-#include "core/GPSCore.h"
 #include "formats/TrackTrace.h"
 #include "os/env.h"
-
-// Rearms lookaround between timed polls, as Start does.
-class GPSCoreTestPeer {
-public:
-    static void RearmLookaround(IGPSCore* core) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        impl->m_lookaround.Start();
-    }
-};
+#include "parts_fixture.h"
 
 namespace {
 
@@ -55,7 +45,7 @@ const Place kPlaces[] = {
 
 void BM_PollWithLookaroundDue(benchmark::State& state) {
     if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
-    const std::string root = std::string(GPSLIB_BENCH_DIR) + "/lookaround_bench";
+    const std::string root = std::string(GPSLIB_BENCH_DIR) + "/lookaround_bench_service";
     fs::remove_all(root);
     fs::create_directories(root + "/maps");
     fs::create_directories(root + "/settings/Debug"); // The service logs, as a device does.
@@ -93,25 +83,27 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    ComPtr<IGPSCore> core;
-    gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core);
-    Bstr result;
-    core->Start(Bstr(root + "/settings/").Get(), nullptr, result.Put());
+    gpslib::test::ServiceParts parts;
+    const std::string started = parts.Start(root + "/settings/", root + "/maps");
+    if (!started.empty()) {
+        state.SkipWithError(started.c_str());
+        return;
+    }
     SHORT maps = 0;
-    core->GetNumberOfMapsLoaded(&maps);
+    parts.context.m_pGPSMap->GetNumberOfMapsLoaded(&maps);
     ComPtr<IGPSSettingsObject> settings;
-    core->GPSGetDefaultSettings(settings.Put());
+    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &settings);
     settings->SetGPSReceiverType(GPSTypeSerial);
     settings->SetGPSPortName(Bstr(u"/dev/pts/").Get());
     settings->SetGPSPortNumber(static_cast<SHORT>(std::atoi(name + 9)));
     settings->SetHeadingAveragingMode(InstantaneousHeadings);
     VARIANT_BOOL opened = VARIANT_FALSE;
-    core->GPSSetSettings(settings.Get(), &opened);
+    parts.receiver.ApplySettings(settings.Get(), &opened);
     if (maps < 1 || opened != VARIANT_TRUE) {
         state.SkipWithError("no map or no receiver");
         return;
     }
-    std::vector<Bstr> fixes;
+    std::vector<std::u16string> fixes;
     for (const Place& p : kPlaces) {
         gpslib::tracktrace::Fix fix;
         fix.latitude = p.lat;
@@ -119,14 +111,20 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
         fix.course = p.course;
         fix.speedKnots = 2.7;
         fix.time = 1'704'067'200'000'000;
-        fixes.emplace_back(gpslib::tracktrace::RmcSentence(fix) +
-                           gpslib::tracktrace::GgaSentence(fix));
+        fixes.push_back(gpslib::ToUtf16(gpslib::tracktrace::RmcSentence(fix) +
+                                        gpslib::tracktrace::GgaSentence(fix)));
     }
+    // A poll as GPSForcePoll runs it: the cycle between its two log lines.
+    auto forcePoll = [&parts] {
+        parts.context.Log("GPSCore::GPSForcePoll enter");
+        const bool read = parts.poll.Run(true);
+        parts.context.Log("GPSCore::GPSForcePoll exit");
+        return read;
+    };
     // The first polls bring the receiver to a fix.
     for (int i = 0; i < 4; ++i) {
-        core->GPSExternalNmeaDataUpdate(fixes[0].Get());
-        VARIANT_BOOL read = VARIANT_FALSE;
-        core->GPSForcePoll(&read);
+        parts.receiver.PushNmea(fixes[0]);
+        forcePoll();
     }
     std::size_t next = 0;
     std::vector<double> micros, cpuMicros;
@@ -137,13 +135,12 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     };
     for (auto _ : state) {
         state.PauseTiming();
-        core->GPSExternalNmeaDataUpdate(fixes[next++ % fixes.size()].Get());
-        GPSCoreTestPeer::RearmLookaround(core.Get());
+        parts.receiver.PushNmea(fixes[next++ % fixes.size()]);
+        parts.lookaround.Start();
         state.ResumeTiming();
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = cpuNow();
-        VARIANT_BOOL read = VARIANT_FALSE;
-        core->GPSForcePoll(&read);
+        const bool read = forcePoll();
         benchmark::DoNotOptimize(read);
         cpuMicros.push_back(cpuNow() - cpuStart);
         micros.push_back(
@@ -159,8 +156,7 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
         state.counters["p50" + kind + "_us"] = (*times)[times->size() / 2];
         state.counters["p99" + kind + "_us"] = (*times)[times->size() * 99 / 100];
     }
-    core->Stop();
-    core.Reset();
+    parts.Stop();
     ::close(master);
     ::close(slave);
     for (DWORD cookie : cookies)

@@ -278,9 +278,6 @@ public:
                                    SHORT* pnCrossStreetsFound) override;
 
 private:
-    // Reaches the parts for tests of their rules, until the parts' own methods exist.
-    friend class GPSCoreTestPeer;
-
     // Loads the resource module at `path` into the Utility (obtained if the service has none)
     // and hands the path to the map engine; true when both took it (or, with no engine, when
     // the module loaded).

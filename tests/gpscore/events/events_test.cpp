@@ -13,27 +13,8 @@
 
 #include "base/EventKinds.h"
 #include "base/SettingsFiles.h"
-#include "core/GPSCore.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
-
-// Places the virtual walker directly: the mode rules of arrival are tested before the walker's
-// own placement methods exist.
-class GPSCoreTestPeer {
-public:
-    static void PlaceWalker(IGPSCore* core, double latitude, double longitude) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        ASSERT_NE(impl, nullptr);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        IVirtualObject* walker = impl->m_virtual.Walker();
-        ASSERT_NE(walker, nullptr);
-        gpslib::ComPtr<ILocationObject> place;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        place->SetLatitude(latitude);
-        place->SetLongitude(longitude);
-        walker->SetLocation(place.Get());
-    }
-};
 
 namespace {
 
@@ -50,6 +31,15 @@ std::string Rmc(bool valid, double knots = 0.0, double north = 0.0) {
     std::snprintf(body, sizeof body, "GPRMC,123519,%c,48%06.3f,N,01131.000,E,%.3f,084.4,230394,,",
                   valid ? 'A' : 'V', minutes, knots);
     return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
+}
+
+// A place `north` metres north of the fix.
+ComPtr<ILocationObject> NorthOfTheFix(double north) {
+    ComPtr<ILocationObject> place;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+    place->SetLatitude(48.1173 + north / 1852.0 / 60.0);
+    place->SetLongitude(11.0 + 31.0 / 60.0);
+    return place;
 }
 
 class Events : public gpslib::test::ServiceFixture {
@@ -91,10 +81,7 @@ protected:
     }
     // A destination `north` metres north of the fix position.
     void SetDestinationNorth(double north) {
-        ComPtr<ILocationObject> place;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        place->SetLatitude(48.1173 + north / 1852.0 / 60.0);
-        place->SetLongitude(11.0 + 31.0 / 60.0);
+        ComPtr<ILocationObject> place = NorthOfTheFix(north);
         place->SetName(Bstr(u"Home").Get());
         core->DestinationSetByLocation(place.Get());
     }
@@ -261,8 +248,7 @@ TEST_F(Events, VirtualModeArrivesWithinAThirdAndSkipsTheVirtualCheck) {
         TearDown();
         SetUp();
         SetArrivalDistanceFeet(30);
-        GPSCoreTestPeer::PlaceWalker(core.Get(), 48.1173 + c.walkerNorth / 1852.0 / 60.0,
-                                     11.0 + 31.0 / 60.0);
+        ASSERT_EQ(core->VirtualSet(NorthOfTheFix(c.walkerNorth).Get(), -1), S_OK);
         if (c.destinationNorth >= 0) SetDestinationNorth(c.destinationNorth);
         core->SystemSetCurrentMode(c.mode);
         for (int i = 0; i < 3; ++i) {

@@ -13,20 +13,9 @@
 #include <string>
 
 #include "GPSLib_classes.h"
-#include "core/GPSCore.h"
+#include "registered_modules.h"
 #include "settings_folder.h"
 #include "temp_dir.h"
-
-// Reaches the service's parts under its lock.
-class GPSCoreTestPeer {
-public:
-    template <class F> static void WithWhereAmI(IGPSCore* core, F&& f) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        ASSERT_NE(impl, nullptr);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        f(impl->m_whereAmI);
-    }
-};
 
 namespace gpslib::test {
 
@@ -42,23 +31,21 @@ inline std::string Utf8(BSTR text) {
     return gpslib::ToUtf8(gpslib::View(text));
 }
 
+// A "maps" folder in `dir` holding a copy of the town; answers its path.
+inline std::string CopySampleTown(const TempDir& dir) {
+    const std::string maps = dir.File("maps");
+    std::filesystem::create_directory(maps);
+    for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
+        std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
+                                   maps + "/" + file);
+    return maps;
+}
+
 class StreetsFixture : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static TempDir store;
-        const std::string file = store.File("registry.reg");
-        setenv("GPSLIB_REGISTRY", file.c_str(), 1);
-        for (const char* module : {GPSMAP_MODULE, GPSDB_MODULE}) {
-            const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        }
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(RegisterModules({GPSMAP_MODULE, GPSDB_MODULE})); }
     void SetUp() override {
-        maps = dir.File("maps");
-        std::filesystem::create_directory(maps);
-        for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
-            std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
-                                       maps + "/" + file);
+        maps = CopySampleTown(dir);
         setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         settings = PrepareSettingsFolder(dir);

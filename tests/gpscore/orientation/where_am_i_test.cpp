@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "orientation/IntersectionObject.h"
+#include "parts_fixture.h"
 #include "streets_fixture.h"
 
 namespace gpslib::test {
@@ -454,9 +455,22 @@ TEST_F(WhereAmI, LogLinesOfTheIntersectionSearch) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The internal operations lookaround and the first fix use.
+// The internal operations lookaround and the first fix use, on the part alone.
 
-TEST_F(WhereAmI, StreetCityStateAndPlaceNames) {
+class WhereAmIPart : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(RegisterModules({GPSMAP_MODULE, GPSDB_MODULE})); }
+    void SetUp() override {
+        ASSERT_EQ(parts.Start(PrepareSettingsFolder(dir), CopySampleTown(dir)), "");
+    }
+    std::string Log() const { return ReadWholeFile(dir.File("Debug/gpsDebug.txt")); }
+
+    TempDir dir;
+    ServiceParts parts;
+    gpscore::WhereAmI& part = parts.whereAmI;
+};
+
+TEST_F(WhereAmIPart, StreetCityStateAndPlaceNames) {
     struct Case {
         double x, y;
         SHORT heading;
@@ -470,35 +484,35 @@ TEST_F(WhereAmI, StreetCityStateAndPlaceNames) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.street);
-        GPSCoreTestPeer::WithWhereAmI(core.Get(), [&](gpscore::WhereAmI& part) {
-            std::u16string street, city, state, house;
-            const bool found = part.GetStreetCityState(45.0 + c.y / 1000, 10.0 + c.x / 1000,
-                                                       c.heading, &street, &city, &state, &house);
-            // Outside every map the engine answers an empty list: no record to read.
-            EXPECT_EQ(found, c.found);
-            EXPECT_EQ(gpslib::ToUtf8(street), c.street);
-            EXPECT_EQ(gpslib::ToUtf8(house), c.house);
-            EXPECT_EQ(gpslib::ToUtf8(city), c.found ? "Sampleton" : "");
-            EXPECT_EQ(gpslib::ToUtf8(state), c.found ? "Example State" : "");
-            std::u16string map;
-            EXPECT_EQ(part.NearestPlaceNames(At(c.x, c.y).Get(), &street, &city, &map), c.found);
-            EXPECT_EQ(gpslib::ToUtf8(street), c.street);
-            EXPECT_EQ(gpslib::ToUtf8(map), c.found ? "Sampleton" : "");
-        });
+        std::u16string street, city, state, house;
+        const bool found = part.GetStreetCityState(45.0 + c.y / 1000, 10.0 + c.x / 1000, c.heading,
+                                                   &street, &city, &state, &house);
+        // Outside every map the engine answers an empty list: no record to read.
+        EXPECT_EQ(found, c.found);
+        EXPECT_EQ(gpslib::ToUtf8(street), c.street);
+        EXPECT_EQ(gpslib::ToUtf8(house), c.house);
+        EXPECT_EQ(gpslib::ToUtf8(city), c.found ? "Sampleton" : "");
+        EXPECT_EQ(gpslib::ToUtf8(state), c.found ? "Example State" : "");
+        std::u16string map;
+        EXPECT_EQ(part.NearestPlaceNames(At(c.x, c.y).Get(), &street, &city, &map), c.found);
+        EXPECT_EQ(gpslib::ToUtf8(street), c.street);
+        EXPECT_EQ(gpslib::ToUtf8(map), c.found ? "Sampleton" : "");
     }
     const std::string log = Log();
     EXPECT_NE(log.find("    GetStreetCityState\n"), std::string::npos);
     EXPECT_NE(log.find("    GetLocationsDetailsVector\n"), std::string::npos);
     EXPECT_NE(log.find(" GPSCore::GetStreetCityState - Exit2 error\n"), std::string::npos);
+    // Coordinates no place has: never passed on to the maps.
+    for (double latitude : {std::nan(""), 95.0, -1e300}) {
+        std::u16string street, city, state, house;
+        EXPECT_FALSE(part.GetStreetCityState(latitude, 10.001, 90, &street, &city, &state, &house));
+    }
 }
 
-TEST_F(WhereAmI, NoIntersectionTextsKeepTheCurrentStreet) {
-    PlaceReceiver(1.0, 2.0, 90);
+TEST_F(WhereAmIPart, NoIntersectionTextsKeepTheCurrentStreet) {
     ComPtr<IIntersectionObject> at;
-    ASSERT_EQ(core->GetNextIntersectionAhead(GPSMode, at.Put()), S_OK);
-    GPSCoreTestPeer::WithWhereAmI(core.Get(), [&](gpscore::WhereAmI& part) {
-        part.UpdateNoIntersectionFoundDescriptions(at.Get(), u"Nothing here");
-    });
+    ASSERT_EQ(part.Intersection(At(1.0, 2.0).Get(), 90, true, at.Put()), S_OK);
+    part.UpdateNoIntersectionFoundDescriptions(at.Get(), u"Nothing here");
     const IntersectionTexts t = ReadTexts(at.Get());
     EXPECT_EQ(t.shortText, "Nothing here");
     EXPECT_EQ(t.detailed, "Nothing here");
@@ -511,9 +525,7 @@ TEST_F(WhereAmI, NoIntersectionTextsKeepTheCurrentStreet) {
     ASSERT_EQ(gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &fresh),
               S_OK);
     gpslib::ImplOf<CIntersectionObject>(fresh.Get())->ShareLocation(At(1.0, 2.0).Get());
-    GPSCoreTestPeer::WithWhereAmI(core.Get(), [&](gpscore::WhereAmI& part) {
-        part.UpdateNearestIntersectionDescriptions(fresh.Get(), 270, 90);
-    });
+    part.UpdateNearestIntersectionDescriptions(fresh.Get(), 270, 90);
     EXPECT_EQ(ReadTexts(fresh.Get()).shortText,
               "The intersection is 515 feet, behind. Oak Avenue, right and left");
 }
@@ -589,11 +601,6 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
         EXPECT_EQ(Read(w.Get()).description, "Position unknown.");
         ASSERT_EQ(core->GetNearestIntersectionLocation(place.Get(), at.Put()), S_OK);
         EXPECT_EQ(ReadTexts(at.Get()).cross, "No intersection found nearby.");
-        GPSCoreTestPeer::WithWhereAmI(core.Get(), [&](gpscore::WhereAmI& part) {
-            std::u16string street, city, state, house;
-            EXPECT_FALSE(
-                part.GetStreetCityState(latitude, 10.001, 90, &street, &city, &state, &house));
-        });
     }
 
     // Before Start and after Stop there is nothing to answer for.

@@ -1,7 +1,8 @@
 // Route following through a started service, on the fake clock: a drawn walking route handed in
 // with RouteSet, the traveller placed poll by poll with GPSForceLocation (one poll each), and the
 // events read back from the service's history. A walk along the route, and walks that leave it,
-// set out the wrong way and pass a waypoint by. Then the active route's own methods.
+// set out the wrong way and pass a waypoint by. Then the active route's own methods. The follower's
+// distances and a route recorded from the walker are tested on the parts themselves.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,36 +10,8 @@
 #include <vector>
 
 #include "base/SettingsFiles.h"
-#include "core/GPSCore.h"
+#include "parts_fixture.h"
 #include "service_fixture.h"
-
-// Reaches the route follower's distances, which the walks only show at a few points.
-class GPSCoreTestPeer {
-public:
-    static LONG Threshold(IGPSCore* core, int k, SHORT lanes) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        return impl->m_routeFollower.Threshold(k, lanes);
-    }
-    static void PlaceWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        impl->m_virtual.Walker()->SetLocation(place);
-        impl->m_virtual.Walker()->SetHeading(heading);
-    }
-    // The walker moved, as the virtual movements tell a recording route.
-    static void MoveWalker(IGPSCore* core, ILocationObject* place, SHORT heading) {
-        PlaceWalker(core, place, heading);
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        impl->m_routeBuilder.RecordVirtualMove(place, heading);
-    }
-    static LONG OffRoute(IGPSCore* core) {
-        CGPSCore* impl = gpslib::ImplOf<CGPSCore>(core);
-        gpslib::os::CriticalSectionLock lock(impl->m_csCore);
-        return impl->m_routeFollower.OffRouteFeet();
-    }
-};
 
 namespace {
 
@@ -70,6 +43,40 @@ struct Seen {
     std::string text;
 };
 
+// The place at (x, y).
+ComPtr<ILocationObject> Place(double x, double y) {
+    ComPtr<ILocationObject> here;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &here);
+    here->SetLatitude(Lat(y));
+    here->SetLongitude(Lon(x));
+    return here;
+}
+
+// A walking route of the points, with the distances between them stored.
+ComPtr<IRouteObject> Route(const std::vector<Point>& points) {
+    ComPtr<IRouteObject> route;
+    gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route);
+    route->SetType(RouteTypePedestrian);
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Point& p = points[i];
+        ComPtr<IWaypointObject> w;
+        gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject, &w);
+        w->SetLatitude(Lat(p.y));
+        w->SetLongitude(Lon(p.x));
+        w->SetWaypointName(Bstr(std::string_view(p.name)).Get());
+        w->SetStreetNameForward(Bstr(std::string_view(p.street)).Get());
+        w->SetIsTurningPoint(p.turn);
+        w->SetStreetOrientationForward(p.forward);
+        w->SetStreetOrientationReverse(p.reverse);
+        w->SetTurnCompleteHeadingDegrees(p.turn ? p.forward : SHORT{-1});
+        if (i > 0)
+            w->SetDistanceFromLastWaypoint(
+                std::hypot(p.x - points[i - 1].x, p.y - points[i - 1].y));
+        route->AddWaypointToEndOfRoute(w.Get());
+    }
+    return route;
+}
+
 class RouteFollowing : public gpslib::test::ServiceFixture {
 protected:
     void SetUp() override {
@@ -90,30 +97,6 @@ protected:
         core->SystemSetSettings(settings.Get());
     }
 
-    // A walking route of the points, with the distances between them stored.
-    ComPtr<IRouteObject> Route(const std::vector<Point>& points) {
-        ComPtr<IRouteObject> route;
-        gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route);
-        route->SetType(RouteTypePedestrian);
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            const Point& p = points[i];
-            ComPtr<IWaypointObject> w;
-            gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject, &w);
-            w->SetLatitude(Lat(p.y));
-            w->SetLongitude(Lon(p.x));
-            w->SetWaypointName(Bstr(std::string_view(p.name)).Get());
-            w->SetStreetNameForward(Bstr(std::string_view(p.street)).Get());
-            w->SetIsTurningPoint(p.turn);
-            w->SetStreetOrientationForward(p.forward);
-            w->SetStreetOrientationReverse(p.reverse);
-            w->SetTurnCompleteHeadingDegrees(p.turn ? p.forward : SHORT{-1});
-            if (i > 0)
-                w->SetDistanceFromLastWaypoint(
-                    std::hypot(p.x - points[i - 1].x, p.y - points[i - 1].y));
-            route->AddWaypointToEndOfRoute(w.Get());
-        }
-        return route;
-    }
     // Sets the route and asks to follow it; whether following was requested.
     bool Follow(const std::vector<Point>& points) {
         EXPECT_EQ(core->RouteSet(Route(points).Get()), S_OK);
@@ -124,13 +107,6 @@ protected:
         return requested == VARIANT_TRUE;
     }
     // One poll with the traveller at (x, y) facing `heading`.
-    static ComPtr<ILocationObject> Place(double x, double y) {
-        ComPtr<ILocationObject> here;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &here);
-        here->SetLatitude(Lat(y));
-        here->SetLongitude(Lon(x));
-        return here;
-    }
     void At(double x, double y, SHORT heading) {
         ComPtr<ILocationObject> here = Place(x, y);
         ComPtr<IAutomaticEventObject> before;
@@ -334,7 +310,32 @@ TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
     EXPECT_EQ(Types(), expected) << Texts();
 }
 
-TEST_F(RouteFollowing, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
+// The route follower and the route builder themselves: a walk shows the distances only at a few
+// points, and the service moves the walker only along the streets of a map.
+class RouteParts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(parts.Start(gpslib::test::PrepareSettingsFolder(dir)), "");
+        ComPtr<ISystemSettingsObject> settings = parts.context.SystemSettings();
+        settings->SetUnits(Imperial);
+        settings->SetArrivalDistance(Imperial, 30);
+        settings->SetArrivedNearThreshold(Imperial, 12);
+    }
+    void PlaceWalker(double x, double y, SHORT heading) {
+        parts.walker.Walker()->SetLocation(Place(x, y).Get());
+        parts.walker.Walker()->SetHeading(heading);
+    }
+    // The walker moved, as the virtual movements tell a recording route.
+    void MoveWalker(double x, double y, SHORT heading) {
+        PlaceWalker(x, y, heading);
+        parts.builder.RecordVirtualMove(Place(x, y).Get(), heading);
+    }
+
+    gpslib::test::TempDir dir;
+    gpslib::test::ServiceParts parts;
+};
+
+TEST_F(RouteParts, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
     // An arrival distance of 30 ft. T(0) approach, T(1) far approach, T(2) the end, T(3) a
     // waypoint; "off" the off-route distance.
     struct Case {
@@ -363,45 +364,35 @@ TEST_F(RouteFollowing, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
     for (const Case& c : cases) {
         auto route = Route(kCorner);
         route->SetType(c.type);
-        ASSERT_EQ(core->RouteSet(route.Get()), S_OK);
-        core->SystemSetTestMode(c.testMode ? VARIANT_TRUE : VARIANT_FALSE);
+        ASSERT_EQ(parts.builder.Set(route.Get()), S_OK);
+        parts.receiver.State().m_bTestMode = c.testMode;
         char rmc[128];
         std::snprintf(rmc, sizeof rmc, "GPRMC,123519,A,4500.000,N,01000.000,E,%.6f,0.0,230394,,",
                       c.knots);
-        core->GPSExternalNmeaDataUpdate(Bstr(gpslib::test::Sentence(rmc)).Get());
+        parts.receiver.PushNmea(gpslib::ToUtf16(gpslib::test::Sentence(rmc)));
         std::vector<LONG> got;
         for (int k = 0; k < 4; ++k)
-            got.push_back(GPSCoreTestPeer::Threshold(core.Get(), k, c.lanes));
-        got.push_back(GPSCoreTestPeer::OffRoute(core.Get()));
+            got.push_back(parts.follower.Threshold(k, c.lanes));
+        got.push_back(parts.follower.OffRouteFeet());
         EXPECT_EQ(got, c.expected) << c.what;
     }
 }
 
-TEST_F(RouteFollowing, ARouteRecordedFromTheVirtualWalker) {
-    auto place = [](double x, double y) {
-        ComPtr<ILocationObject> p;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
-        p->SetLatitude(Lat(y));
-        p->SetLongitude(Lon(x));
-        return p;
-    };
-    GPSCoreTestPeer::PlaceWalker(core.Get(), place(0, 0).Get(), 0);
+TEST_F(RouteParts, ARouteRecordedFromTheVirtualWalker) {
+    PlaceWalker(0, 0, 0);
     ComPtr<IRouteConfigurationObject> configuration;
     gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
                          &configuration);
     configuration->SetRouteType(RouteTypeFromVirtualExploration);
-    VARIANT_BOOL created = VARIANT_TRUE;
     // Recording is for the virtual walker only.
-    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
-    EXPECT_EQ(created, VARIANT_FALSE);
-    EXPECT_EQ(core->RouteCreateAutomatic(VirtualMode, configuration.Get(), &created), S_OK);
-    EXPECT_EQ(created, VARIANT_TRUE);
-    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 0);
-    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 50).Get(), 90); // a turn on the spot
-    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 50).Get(), 90);
-    GPSCoreTestPeer::MoveWalker(core.Get(), place(40, 80).Get(), 0);
-    ComPtr<IRouteObject> route;
-    ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
+    EXPECT_FALSE(parts.builder.CreateAutomatic(GPSMode, configuration.Get()));
+    EXPECT_TRUE(parts.builder.CreateAutomatic(VirtualMode, configuration.Get()));
+    MoveWalker(0, 50, 0);
+    MoveWalker(0, 50, 90); // a turn on the spot
+    MoveWalker(40, 50, 90);
+    MoveWalker(40, 80, 0);
+    IRouteObject* route = parts.builder.Route();
+    ASSERT_NE(route, nullptr);
     std::string turns;
     SHORT count = 0;
     route->GetWaypointCount(&count);
@@ -417,12 +408,10 @@ TEST_F(RouteFollowing, ARouteRecordedFromTheVirtualWalker) {
     route->TotalRouteDistance(&total);
     EXPECT_EQ(total, 393); // 120 m is 393.7 ft
     // A recorded route turns round; closing it ends the recording.
-    VARIANT_BOOL reversed = 0;
-    core->RouteReverse(&reversed);
-    EXPECT_EQ(reversed, VARIANT_TRUE);
-    core->RouteClose();
-    GPSCoreTestPeer::MoveWalker(core.Get(), place(0, 0).Get(), 0);
-    EXPECT_EQ(core->RouteGet(route.Put()), S_FALSE);
+    EXPECT_TRUE(parts.builder.Reverse());
+    parts.builder.Close();
+    MoveWalker(0, 0, 0);
+    EXPECT_EQ(parts.builder.Route(), nullptr);
 }
 
 TEST_F(RouteFollowing, RoutesOfNoOrOneWaypoint) {
