@@ -47,14 +47,26 @@ protected:
         s.street = Utf8(street.Get());
         return s;
     }
+    HRESULT Call(Do what, BSTR* message) {
+        switch (what) {
+        case Do::Forward:
+            return core->VirtualForward(message);
+        case Do::Left:
+            return core->VirtualTurnLeft(message);
+        case Do::Right:
+            return core->VirtualTurnRight(message);
+        case Do::Back:
+            return core->VirtualBackup(message);
+        case Do::Cross:
+            return core->VirtualCrossStreet(message);
+        case Do::OnStreet:
+            return core->VirtualGetOnStreetMessage(message);
+        }
+        return E_FAIL;
+    }
     std::string Run(Do what) {
-        // In the order of Do.
-        static constexpr HRESULT (STDMETHODCALLTYPE IGPSCore::*kCalls[])(BSTR*) = {
-            &IGPSCore::VirtualForward,     &IGPSCore::VirtualTurnLeft,
-            &IGPSCore::VirtualTurnRight,   &IGPSCore::VirtualBackup,
-            &IGPSCore::VirtualCrossStreet, &IGPSCore::VirtualGetOnStreetMessage};
         Bstr message;
-        EXPECT_EQ((core.Get()->*kCalls[static_cast<int>(what)])(message.Put()), S_OK);
+        EXPECT_EQ(Call(what, message.Put()), S_OK);
         return Utf8(message.Get());
     }
     void Walk(const std::vector<Step>& steps) {
