@@ -2,6 +2,7 @@
 
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
+#include "resources/StringIds.h"
 
 namespace gpscore {
 
@@ -45,6 +46,28 @@ void ServiceContext::WriteReceiverSettingsFile() const {
     if (m_pUtility == nullptr) return;
     settings::WriteReceiverSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
                                     m_pUtility->ReceiverSettings().Get());
+}
+
+void ServiceContext::ReadSettingsFiles(std::u16string_view directory) const {
+    if (m_pUtility == nullptr) return;
+    gpslib::os::Env& env = Env();
+    Utility& utility = *m_pUtility;
+    auto system = utility.SystemSettings();
+    settings::ReadSystemSettings(env, directory, system);
+    utility.SetSystemSettings(system);
+    auto receiver = utility.ReceiverSettings();
+    settings::ReadReceiverSettings(env, directory, receiver);
+    utility.SetReceiverSettings(receiver);
+    auto lookaround = utility.LookaroundSettings();
+    settings::ReadLookaroundSettings(env, directory, lookaround,
+                                     String(gpslib::ids::kAllCategories),
+                                     String(gpslib::ids::kAllSubcategories));
+    utility.SetLookaroundSettings(lookaround);
+    auto routeGPS = utility.RouteSettings(GPSMode);
+    auto routeVirtual = utility.RouteSettings(VirtualMode);
+    settings::ReadRouteSettings(env, directory, routeGPS, routeVirtual);
+    utility.SetRouteSettings(GPSMode, routeGPS);
+    utility.SetRouteSettings(VirtualMode, routeVirtual);
 }
 
 } // namespace gpscore

@@ -50,6 +50,8 @@ struct ServiceContext {
     Units CurrentUnits() const;
     // The receiver type of the receiver settings; GPSTypeNone without them.
     GPSType ReceiverType() const;
+    // Reads every settings file of `directory` into the Utility's settings objects (Start).
+    void ReadSettingsFiles(std::u16string_view directory) const;
     // Write the system or receiver settings file into the settings directory.
     void WriteSystemSettingsFile() const;
     void WriteReceiverSettingsFile() const;

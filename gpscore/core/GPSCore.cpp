@@ -6,7 +6,6 @@
 
 #include "base/Answers.h"
 #include "base/ServiceEnv.h"
-#include "base/SettingsFiles.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "os/codepage.h"
@@ -130,29 +129,6 @@ HRESULT CGPSCore::EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount)
 }
 
 // ---------------------------------------------------------------------------------------------
-// The settings files, read into the shared settings objects at Start.
-
-void CGPSCore::ReadSettingsFiles(std::u16string_view directory) {
-    gpslib::os::Env& env = m_context.Env();
-    Utility& utility = *m_context.m_pUtility;
-    auto system = utility.SystemSettings();
-    gpscore::settings::ReadSystemSettings(env, directory, system);
-    utility.SetSystemSettings(system);
-    auto receiver = utility.ReceiverSettings();
-    gpscore::settings::ReadReceiverSettings(env, directory, receiver);
-    utility.SetReceiverSettings(receiver);
-    auto lookaround = utility.LookaroundSettings();
-    gpscore::settings::ReadLookaroundSettings(
-        env, directory, lookaround, String(ids::kAllCategories), String(ids::kAllSubcategories));
-    utility.SetLookaroundSettings(lookaround);
-    auto routeGPS = utility.RouteSettings(GPSMode);
-    auto routeVirtual = utility.RouteSettings(VirtualMode);
-    gpscore::settings::ReadRouteSettings(env, directory, routeGPS, routeVirtual);
-    utility.SetRouteSettings(GPSMode, routeGPS);
-    utility.SetRouteSettings(VirtualMode, routeVirtual);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Start and Stop.
 
 HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
@@ -173,7 +149,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     }
     Utility& utility = *m_context.m_pUtility;
 
-    ReadSettingsFiles(directory);
+    m_context.ReadSettingsFiles(directory);
     Log("GPSCore::Start entered");
     Bstr debugDirectory(std::u16string_view(utility.DebugDirectory()));
     if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetDebugDirectory(debugDirectory.Get());

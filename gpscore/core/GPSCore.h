@@ -286,7 +286,6 @@ private:
     void EnsureUtility() REQUIRES(m_csCore);
     void Log(const std::string& text) const REQUIRES(m_csCore) { m_context.Log(text); }
     std::u16string String(int id) const REQUIRES(m_csCore) { return m_context.String(id); }
-    void ReadSettingsFiles(std::u16string_view directory) REQUIRES(m_csCore);
     // One heartbeat, on the polling thread or the caller's.
     bool Poll(bool readReceiver) REQUIRES(m_csCore) { return m_poll.Run(readReceiver); }
     void StopPolling() REQUIRES(m_csCore);

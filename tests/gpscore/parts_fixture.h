@@ -13,7 +13,6 @@
 #include "base/EventQueue.h"
 #include "base/ServiceContext.h"
 #include "base/ServiceEnv.h"
-#include "base/SettingsFiles.h"
 #include "base/Utility.h"
 #include "events/PollCycle.h"
 #include "gps/ReceiverLink.h"
@@ -25,7 +24,6 @@
 #include "poi/POILookaround.h"
 #include "poi/POISearch.h"
 #include "poi/PersonalPlaces.h"
-#include "resources/StringIds.h"
 #include "route/RouteBuilder.h"
 #include "route/RouteFollower.h"
 
@@ -61,7 +59,7 @@ public:
                 Bstr(std::string_view(utility.ResourcesPath())).Get(), &loaded);
             if (loaded == VARIANT_FALSE) return "the engine took no string module";
         }
-        ReadSettingsFiles(ToUtf16(settings));
+        context.ReadSettingsFiles(ToUtf16(settings));
         // The log in the folder's Debug folder, as from a service's second run.
         ComPtr<ISystemSettingsObject> system = context.SystemSettings();
         system->SetSettingsDirectory(Bstr(settings).Get());
@@ -120,28 +118,6 @@ public:
     gpscore::ReceiverLink receiver{context};
     gpscore::PollCycle poll{{context, receiver, events, destination, walker, whereAmI, lookaround,
                              poiLookaround, follower, places}};
-
-private:
-    void ReadSettingsFiles(std::u16string_view directory) {
-        gpslib::os::Env& env = context.Env();
-        gpscore::Utility& utility = *context.m_pUtility;
-        auto system = utility.SystemSettings();
-        gpscore::settings::ReadSystemSettings(env, directory, system);
-        utility.SetSystemSettings(system);
-        auto receiverSettings = utility.ReceiverSettings();
-        gpscore::settings::ReadReceiverSettings(env, directory, receiverSettings);
-        utility.SetReceiverSettings(receiverSettings);
-        auto lookaroundSettings = utility.LookaroundSettings();
-        gpscore::settings::ReadLookaroundSettings(env, directory, lookaroundSettings,
-                                                  context.String(gpslib::ids::kAllCategories),
-                                                  context.String(gpslib::ids::kAllSubcategories));
-        utility.SetLookaroundSettings(lookaroundSettings);
-        auto routeGPS = utility.RouteSettings(GPSMode);
-        auto routeVirtual = utility.RouteSettings(VirtualMode);
-        gpscore::settings::ReadRouteSettings(env, directory, routeGPS, routeVirtual);
-        utility.SetRouteSettings(GPSMode, routeGPS);
-        utility.SetRouteSettings(VirtualMode, routeVirtual);
-    }
 };
 
 } // namespace gpslib::test
