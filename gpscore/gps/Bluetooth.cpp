@@ -1,5 +1,6 @@
 #include "gps/Bluetooth.h"
 
+#include <gpslib/registry.h>
 #include <gpslib/support.h>
 
 #include <cstdint>

@@ -8,13 +8,15 @@
 #ifndef GPSCORE_GPS_BLUETOOTH_H_
 #define GPSCORE_GPS_BLUETOOTH_H_
 
-#include <gpslib/automation.h>
-#include <gpslib/registry.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace gpslib {
+class RegistryStore;
+}
 
 namespace gpscore {
 
@@ -24,8 +26,8 @@ namespace gpscore {
 struct BluetoothDevice {
     std::u16string name;
     std::u16string portName;
-    SHORT portNumber = -1;
-    SHORT active = 0;
+    std::int16_t portNumber = -1;
+    std::int16_t active = 0;
 };
 
 // The most devices listed, and the most subkey names read from any one key.

@@ -1,5 +1,7 @@
 #include "gps/SerialDevice.h"
 
+#include <gpslib/registry.h>
+
 #include <charconv>
 #include <cstdint>
 

@@ -4,10 +4,12 @@
 #ifndef GPSCORE_GPS_SERIALDEVICE_H_
 #define GPSCORE_GPS_SERIALDEVICE_H_
 
-#include <gpslib/registry.h>
-
 #include <string>
 #include <string_view>
+
+namespace gpslib {
+class RegistryStore;
+}
 
 namespace gpscore {
 

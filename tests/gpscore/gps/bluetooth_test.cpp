@@ -2,6 +2,7 @@
 // store: what each layout lists, which layout wins, and the records that are passed over.
 #include "gps/Bluetooth.h"
 
+#include <gpslib/registry.h>
 #include <gpslib/support.h>
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 // paths, then COM ports.
 #include "gps/SerialDevice.h"
 
+#include <gpslib/registry.h>
 #include <gtest/gtest.h>
 
 #include <string>
