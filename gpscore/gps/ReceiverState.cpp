@@ -1,7 +1,9 @@
 #include "gps/ReceiverState.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "base/Descriptions.h"
 #include "base/Utility.h"
@@ -23,6 +25,22 @@ constexpr double kNorthernHeadingMinKnots = 2.0;
 constexpr int kPedometerSkipPolls = 5;
 constexpr int kStreetChecksBeforeSnap = 4;
 constexpr int kSnapSamples = 5;
+
+// The place's position when it holds one (a place at 0.0/0.0 holds none).
+std::optional<geo::Position> PositionOf(ILocationObject* place) {
+    VARIANT_BOOL valid = 0;
+    if (place == nullptr || FAILED(place->IsValid(&valid)) || valid == 0) return std::nullopt;
+    geo::Position position;
+    place->GetLatitude(&position.latitude);
+    place->GetLongitude(&position.longitude);
+    return position;
+}
+
+// The distance as places measure it: metres or feet by the settings' units.
+std::int32_t DistanceInCurrentUnits(const geo::Position& from, const geo::Position& to) {
+    auto utility = Utility::Instance();
+    return geo::DistanceInUnits(from, to, utility != nullptr ? utility->CurrentUnits() : Imperial);
+}
 
 // The course of a $GPRMC truncated toward zero to 16 bits; a value no integer holds reads as 0.
 SHORT CourseDegrees(double course) {
@@ -319,10 +337,8 @@ void ReceiverState::ResetAveragingCounters() {
 void ReceiverState::UpdatePedometer(bool force) {
     if (m_pRecord == nullptr) return;
     CriticalSectionLock lock(m_pRecord->DataLock());
-    ILocationObject* here = m_pRecord->InnerLocation();
-    VARIANT_BOOL valid = 0;
-    if (here != nullptr) here->IsValid(&valid);
-    if (m_pRecord->m_eFixQuality < GPSQualityPoor || valid == 0) {
+    const std::optional<geo::Position> here = PositionOf(m_pRecord->InnerLocation());
+    if (m_pRecord->m_eFixQuality < GPSQualityPoor || !here) {
         m_nPedometerCountdown = 0;
         return;
     }
@@ -334,29 +350,20 @@ void ReceiverState::UpdatePedometer(bool force) {
         m_nPedometerCountdown = 0;
         return;
     }
-    if (m_pPedometerAnchor) {
-        LONG walked = 0;
-        if (SUCCEEDED(m_pPedometerAnchor->GetDistance(here, &walked)) && walked > 0)
-            m_nPedometerTotalGPS += walked;
+    if (m_pedometerAnchor) {
+        const std::int32_t walked = DistanceInCurrentUnits(*m_pedometerAnchor, *here);
+        if (walked > 0) m_nPedometerTotalGPS += walked;
     }
-    gpslib::ComPtr<ILocationObject> anchor;
-    if (SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &anchor)))
-        anchor->SetLocation(here);
-    m_pPedometerAnchor = anchor;
+    m_pedometerAnchor = here;
     m_nPedometerCountdown = kPedometerSkipPolls;
 }
 
-LONG ReceiverState::Odometer() const {
-    if (m_pRecord == nullptr || !m_pPedometerAnchor) return m_nPedometerTotalGPS;
+std::int32_t ReceiverState::Odometer() const {
+    if (m_pRecord == nullptr || !m_pedometerAnchor) return m_nPedometerTotalGPS;
     CriticalSectionLock lock(m_pRecord->DataLock());
-    ILocationObject* here = m_pRecord->InnerLocation();
-    VARIANT_BOOL valid = 0;
-    if (here != nullptr) here->IsValid(&valid);
-    LONG since = 0;
-    if (m_pRecord->m_eFixQuality < GPSQualityPoor || valid == 0 ||
-        FAILED(m_pPedometerAnchor->GetDistance(here, &since)) || since < 0)
-        since = 0;
-    return m_nPedometerTotalGPS + since;
+    const std::optional<geo::Position> here = PositionOf(m_pRecord->InnerLocation());
+    if (m_pRecord->m_eFixQuality < GPSQualityPoor || !here) return m_nPedometerTotalGPS;
+    return m_nPedometerTotalGPS + std::max(0, DistanceInCurrentUnits(*m_pedometerAnchor, *here));
 }
 
 void ReceiverState::ForceLocation(double latitude, double longitude, SHORT heading) {
@@ -409,7 +416,7 @@ void ReceiverState::FillStatus(CGPSStatusObject& status) {
 
 void ReceiverState::PedometerReset() {
     m_nPedometerTotalGPS = 0;
-    m_pPedometerAnchor.Reset();
+    m_pedometerAnchor.reset();
 }
 
 void ReceiverState::ResetGPSData() {

@@ -4,11 +4,14 @@
 #ifndef GPSCORE_GPS_RECEIVERSTATE_H_
 #define GPSCORE_GPS_RECEIVERSTATE_H_
 
+#include <gpslib/GPSLib_enums.h>
+
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "GPSLib_classes.h"
 #include "base/MapQueries.h"
 #include "formats/Geodesy.h"
 #include "gps/Nmea.h"
@@ -24,7 +27,7 @@ namespace gpscore {
 class ReceiverState final : public nmea::Target {
 public:
     // Sentences with a correct checksum keep the receiver counted as alive for this many polls.
-    static constexpr SHORT kAlivePolls = 7;
+    static constexpr std::int16_t kAlivePolls = 7;
 
     // The live fix record (not owned; null until the core creates it) and the map engine used
     // by big-city heading averaging (null without one: street names are then empty).
@@ -56,16 +59,16 @@ public:
     void PedometerReset();
     // The distance gone as of now: the pedometer total and the way from its last sample to the
     // current position, without taking a sample (so the pedometer's own sampling is unchanged).
-    LONG Odometer() const;
+    std::int32_t Odometer() const;
     // Clears the record (not its position) and the averaging state.
     void ResetGPSData();
     // Sets both averaging counters back to 0 (a new averaging window).
     void ResetAveragingCounters();
     // Sets the heading, the instantaneous heading and the whole history to one value.
-    void SetHeading(SHORT heading);
+    void SetHeading(std::int16_t heading);
 
     // A position given by the client: a valid fix with the heading, whatever the receiver says.
-    void ForceLocation(double latitude, double longitude, SHORT heading);
+    void ForceLocation(double latitude, double longitude, std::int16_t heading);
     // The record's speed in miles per hour (-1.0 for none).
     double SpeedMph() const;
     // The record's UTC date and time.
@@ -82,17 +85,17 @@ public:
     ReceiverState(const ReceiverState&) = delete;
     ReceiverState& operator=(const ReceiverState&) = delete;
 
-    SHORT m_nNmeaAliveCount = 0;
-    SHORT m_nStartupSentences = 2;
+    std::int16_t m_nNmeaAliveCount = 0;
+    std::int16_t m_nStartupSentences = 2;
     GPSType m_eReceiverType = GPSTypeNone;
     HeadingAveraging m_eHeadingAveraging = AutomaticHeadings;
-    SHORT m_nPedestrianAveragingSeconds = 5;
+    std::int16_t m_nPedestrianAveragingSeconds = 5;
     double m_dMinSpeedForHeadingAveraging = 0.8; // Knots (and compared with mph by the pedometer).
     bool m_bTestMode = false;
-    LONG m_nPedometerTotalGPS = 0; // Units of LocationObject::GetDistance.
+    std::int32_t m_nPedometerTotalGPS = 0; // In the distance units of the settings (metres or feet).
 
 private:
-    std::u16string StreetNameAt(double latitude, double longitude, SHORT heading) const;
+    std::u16string StreetNameAt(double latitude, double longitude, std::int16_t heading) const;
     void SlowSpeedSample(int window, double latitude, double longitude);
     void SnapToStreet(double latitude, double longitude);
 
@@ -104,16 +107,16 @@ private:
     std::function<void(std::string_view)> m_log;
     bool m_bInertialNoSatellites = false;
 
-    std::array<SHORT, 5> m_nHeadingHistory{-1, -1, -1, -1, -1}; // Newest first.
-    SHORT m_nAveragingSamples = 0;
-    SHORT m_nStreetChecks = 0;
+    std::array<std::int16_t, 5> m_nHeadingHistory{-1, -1, -1, -1, -1}; // Newest first.
+    std::int16_t m_nAveragingSamples = 0;
+    std::int16_t m_nStreetChecks = 0;
     // First, middle and latest point of slow-speed averaging, in degrees.
     std::array<geo::Position, 3> m_trackPoints{};
     std::u16string m_bstrStreetName1;
     std::u16string m_bstrStreetName2;
 
-    gpslib::ComPtr<ILocationObject> m_pPedometerAnchor;
-    LONG m_nPedometerCountdown = 0;
+    std::optional<geo::Position> m_pedometerAnchor; // The last sample's position.
+    std::int32_t m_nPedometerCountdown = 0;
 };
 
 } // namespace gpscore

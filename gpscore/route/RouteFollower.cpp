@@ -15,6 +15,7 @@
 #include "route/RouteGeometry.h"
 #include "route/RouteObject.h"
 #include "route/RouteTexts.h"
+#include "route/WaypointObject.h"
 
 namespace gpscore {
 

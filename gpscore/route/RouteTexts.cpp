@@ -16,12 +16,6 @@ constexpr double kFeetPerMile = 5280.0;
 // A turn whose heading lies this close to the traveller's is nearly straight on.
 constexpr int kStraightOnDegrees = 23;
 
-std::u16string Trimmed(std::u16string text) {
-    while (!text.empty() && (text.back() == u' ' || text.back() == u'.'))
-        text.pop_back();
-    return text;
-}
-
 } // namespace
 
 std::u16string TravelTimeText(const Utility& utility, double distance, bool metric, double speedMph,
@@ -41,7 +35,7 @@ std::u16string TravelTimeText(const Utility& utility, double distance, bool metr
 }
 
 std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bool turningPoint,
-                               SHORT turnCompleteHeading, SHORT orientationReverse, SHORT heading) {
+                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse, std::int16_t heading) {
     if (utility == nullptr || !turningPoint || turnCompleteHeading == -1) return {};
     const int h = heading != -1 ? heading : (orientationReverse + 180) % 360;
     const std::u16string phrase =
@@ -49,37 +43,6 @@ std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bo
     const int id = geo::HeadingsWithin(h, turnCompleteHeading, kStraightOnDegrees) ? ids::kContinue
                                                                                    : ids::kTurn;
     return utility->FormatString(id, {std::u16string_view(phrase)});
-}
-
-std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
-                                       IWaypointObject* waypoint, SHORT heading, int mode) {
-    if (utility == nullptr || waypoint == nullptr) return {};
-    return WaypointTurnDescription(utility, waypoint, heading,
-                                   Wording(utility).WaypointLabel(waypoint, mode));
-}
-
-std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
-                                       IWaypointObject* waypoint, SHORT heading,
-                                       std::u16string label) {
-    if (utility == nullptr || waypoint == nullptr) return {};
-    const Wording words(utility);
-    std::u16string text = Trimmed(std::move(label));
-    gpslib::Bstr turn, street;
-    waypoint->GetTurningInfo(heading, turn.Put());
-    waypoint->GetStreetNameForward(street.Put());
-    std::u16string sentence;
-    if (!turn.View().empty() && !street.View().empty())
-        sentence = utility->FormatString(
-            ids::kTurnOnto, {turn.View(), std::u16string_view(words.Decorate(street.View()))});
-    else if (!turn.View().empty())
-        sentence = std::u16string(turn.View()) + u".";
-    if (!sentence.empty()) {
-        if (!text.empty()) text += u". ";
-        text += sentence;
-    } else if (!text.empty()) {
-        text += u'.';
-    }
-    return text;
 }
 
 std::u16string ExpandWaypointDescription(std::u16string_view text,
@@ -145,7 +108,7 @@ WaypointRecord AsMetGoingDown(const std::vector<WaypointRecord>& records, int in
     met.turnCompleteHeading = original.turningPoint && original.turnCompleteHeading != -1 &&
                                       original.streetOrientationReverse != -1
                                   ? original.streetOrientationReverse
-                                  : SHORT{-1};
+                                  : std::int16_t{-1};
     met.streetNameForward =
         index > 1 ? records[static_cast<std::size_t>(index - 2)].streetNameForward : u"";
     return met;

@@ -4,12 +4,14 @@
 #ifndef GPSCORE_ROUTE_ROUTETEXTS_H_
 #define GPSCORE_ROUTE_ROUTETEXTS_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "GPSLib_classes.h"
+#include <gpslib/GPSLib_enums.h>
+
 #include "route/WaypointRecord.h"
 
 namespace gpscore {
@@ -31,17 +33,7 @@ std::u16string TravelTimeText(const Utility& utility, double distance, bool metr
 // by): "Turn left", or "Continue ahead" when the heading already points nearly where the turn
 // leads. Empty for a waypoint that is no turn or has no heading after the turn.
 std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bool turningPoint,
-                               SHORT turnCompleteHeading, SHORT orientationReverse, SHORT heading);
-
-// A waypoint as exploring the route and arriving near a turn speak it: its label, then the turn
-// onto the street taken from there. `heading` as for TurningInfoText; `mode` picks the numbering
-// settings (see Wording::WaypointLabel).
-std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
-                                       IWaypointObject* waypoint, SHORT heading, int mode);
-// The same with the label given ("Waypoint 3, Corner", or none).
-std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
-                                       IWaypointObject* waypoint, SHORT heading,
-                                       std::u16string label);
+                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse, std::int16_t heading);
 
 // The waypoint `index` (1-based) of `records` as met when travelling down the list (from the last
 // waypoint toward the first) instead of up it: reached along the street it is left by, turning

@@ -1,6 +1,8 @@
 #include "route/WaypointObject.h"
 
+#include "base/Descriptions.h"
 #include "base/Utility.h"
+#include "resources/StringIds.h"
 #include "route/RouteTexts.h"
 
 #include <string>
@@ -17,6 +19,48 @@ HRESULT CWaypointObject::GetTurningInfo(SHORT nCurrentHeading, BSTR* pbstrTurnin
 }
 
 namespace gpscore {
+
+namespace {
+
+// The label without its closing spaces and full stops, so that the sentence after it adds its own.
+std::u16string Trimmed(std::u16string text) {
+    while (!text.empty() && (text.back() == u' ' || text.back() == u'.'))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading, int mode) {
+    if (utility == nullptr || waypoint == nullptr) return {};
+    return WaypointTurnDescription(utility, waypoint, heading,
+                                   Wording(utility).WaypointLabel(waypoint, mode));
+}
+
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading,
+                                       std::u16string label) {
+    if (utility == nullptr || waypoint == nullptr) return {};
+    const Wording words(utility);
+    std::u16string text = Trimmed(std::move(label));
+    gpslib::Bstr turn, street;
+    waypoint->GetTurningInfo(heading, turn.Put());
+    waypoint->GetStreetNameForward(street.Put());
+    std::u16string sentence;
+    if (!turn.View().empty() && !street.View().empty())
+        sentence = utility->FormatString(
+            ids::kTurnOnto, {turn.View(), std::u16string_view(words.Decorate(street.View()))});
+    else if (!turn.View().empty())
+        sentence = std::u16string(turn.View()) + u".";
+    if (!sentence.empty()) {
+        if (!text.empty()) text += u". ";
+        text += sentence;
+    } else if (!text.empty()) {
+        text += u'.';
+    }
+    return text;
+}
 
 namespace {
 

@@ -3,6 +3,9 @@
 #ifndef GPSCORE_ROUTE_WAYPOINTOBJECT_H_
 #define GPSCORE_ROUTE_WAYPOINTOBJECT_H_
 
+#include <memory>
+#include <string>
+
 #include "GPSLib_classes.h"
 #include "route/WaypointRecord.h"
 
@@ -19,6 +22,8 @@ public:
 
 namespace gpscore {
 
+class Utility;
+
 // The record of a waypoint object's fields (its index aside).
 HRESULT ReadWaypoint(IWaypointObject* waypoint, WaypointRecord* record);
 
@@ -31,6 +36,17 @@ HRESULT ReadUserWaypoint(IWaypointUserObject* userWaypoint, WaypointRecord* reco
 // A new waypoint object (made by class id) holding the record and its route index.
 HRESULT NewWaypointObject(const WaypointRecord& record, SHORT index, bool beginning, bool end,
                           IWaypointObject** waypoint);
+
+
+// A waypoint as exploring the route and arriving near a turn speak it: its label, then the turn
+// onto the street taken from there. `heading` as for TurningInfoText; `mode` picks the numbering
+// settings (see Wording::WaypointLabel).
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading, int mode);
+// The same with the label given ("Waypoint 3, Corner", or none).
+std::u16string WaypointTurnDescription(const std::shared_ptr<const Utility>& utility,
+                                       IWaypointObject* waypoint, SHORT heading,
+                                       std::u16string label);
 
 } // namespace gpscore
 
