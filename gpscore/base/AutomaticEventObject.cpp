@@ -1,5 +1,7 @@
 #include "base/AutomaticEventObject.h"
 
+#include "base/LocationObject.h"
+
 // Every call hands out a new copy of the event's location, so clients cannot change the event.
 HRESULT CAutomaticEventObject::GetLocation(ILocationObject** ppLocation) {
     if (ppLocation == nullptr) return E_POINTER;
@@ -11,15 +13,9 @@ HRESULT CAutomaticEventObject::GetLocation(ILocationObject** ppLocation) {
     return m_pLocation->GetLocation(ppLocation);
 }
 
-HRESULT CAutomaticEventObject::SetLocationCopy(ILocationObject* pLocation) {
+void CAutomaticEventObject::SetPlace(const std::optional<gpscore::Place>& place) {
     m_pLocation.Reset();
-    if (pLocation == nullptr) return S_OK;
-    gpslib::ComPtr<ILocationObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &copy);
-    if (SUCCEEDED(hr)) hr = copy->SetLocation(pLocation);
-    if (FAILED(hr)) return hr;
-    m_pLocation = copy;
-    return S_OK;
+    if (place) m_pLocation = gpscore::NewLocation(*place);
 }
 
 GPSLIB_CLASS_FACTORY(AutomaticEventObject, CAutomaticEventObject)

@@ -2,9 +2,11 @@
 #ifndef GPSCORE_BASE_AUTOMATICEVENTOBJECT_H_
 #define GPSCORE_BASE_AUTOMATICEVENTOBJECT_H_
 
+#include <optional>
 #include <string_view>
 
 #include "GPSLib_classes.h"
+#include "base/Place.h"
 
 // Plain storage filled by the event builders. The place is a copy of the location the event
 // refers to, taken when the event is made; an event without one makes an empty location the
@@ -19,9 +21,8 @@ public:
     void SetDescription(std::u16string_view description) {
         m_bstrDescription = gpslib::Bstr(description);
     }
-    // Keeps a copy of `pLocation` (none for null); the creation's status on failure, after
-    // which the event has no location.
-    HRESULT SetLocationCopy(ILocationObject* pLocation);
+    // The place the event refers to (none: an empty location on the first request).
+    void SetPlace(const std::optional<gpscore::Place>& place);
 
 private:
     gpslib::ComPtr<ILocationObject> m_pLocation;

@@ -1,62 +1,13 @@
 #include "base/EventQueue.h"
 
 #include <string>
-#include <vector>
+#include <utility>
 
-#include "base/AutomaticEventObject.h"
 #include "base/ServiceContext.h"
-#include "os/env.h"
 
 namespace gpscore {
 
-using gpslib::ComPtr;
-
-namespace {
-constexpr std::size_t kEventHistory = 10;
-}
-
-void EventQueue::RegisterSink(IDispatch* sink) {
-    ComPtr<IGPSAutoEventSink> typed;
-    sink->QueryInterface(IID_IGPSAutoEventSink, reinterpret_cast<void**>(typed.Put()));
-    m_pAutoEvent = typed; // None when the object is no sink: the old one is released either way.
-}
-
-HRESULT EventQueue::LastEvent(IAutomaticEventObject** ppEvent) const {
-    if (m_lastTenEvents.empty()) return S_OK;
-    return m_lastTenEvents.front()->QueryInterface(IID_IAutomaticEventObject,
-                                                   reinterpret_cast<void**>(ppEvent));
-}
-
-HRESULT EventQueue::LastTenEvents(VARIANT* pvarEvents) const {
-    std::vector<IUnknown*> events;
-    for (const auto& event : m_lastTenEvents)
-        events.push_back(event.Get());
-    return gpslib::ReturnObjectList(pvarEvents, events, IID_IAutomaticEventObject);
-}
-
-void EventQueue::Clear() {
-    m_pAutoEvent.Reset();
-    m_lastTenEvents.clear();
-}
-
-void EventQueue::Add(IAutomaticEventObject* event) {
-    m_context.Log("  **AddEvent**  Event Added");
-    if (m_bHistoryOfEvents) {
-        m_lastTenEvents.emplace_front(event);
-        if (m_lastTenEvents.size() > kEventHistory) m_lastTenEvents.pop_back();
-    }
-    if (!m_pAutoEvent) {
-        m_context.Env().DebugOutput("**m_pAutoEvent is NULL no callbacks**\n");
-        return;
-    }
-    // The sink is handed its own reference, which it releases. It is called on this thread with
-    // the core lock held; a sink that calls back into the core from this thread re-enters it.
-    ComPtr<IGPSAutoEventSink> sink = m_pAutoEvent; // Kept alive should the sink replace itself.
-    event->AddRef();
-    sink->OnAutomaticEvent(event);
-}
-
-bool EventQueue::Raise(EventKind kind, std::u16string_view description, ILocationObject* location,
+bool EventQueue::Raise(EventKind kind, std::u16string_view description, std::optional<Place> place,
                        UrgencyLevel urgency) {
     const EventKindInfo& info = InfoOf(kind);
     m_context.Log("  **AddEvent**  " + std::string(info.logWord));
@@ -64,23 +15,17 @@ bool EventQueue::Raise(EventKind kind, std::u16string_view description, ILocatio
         m_bstrAnnotationCapture = description;
         return false;
     }
-    const UrgencyLevel eventUrgency =
-        kind == EventKind::kRouteStartFollowing ? urgency : info.urgency;
     if (!Delivered(kind, m_eUrgencyLevelLookaround, urgency)) {
         m_context.Log("  **AddEvent**  Not Added m_eUrgencyLevelLookaround");
         return false;
     }
-    ComPtr<IAutomaticEventObject> event;
-    if (FAILED(gpslib::CreateObject(CLSID_AutomaticEventObject, IID_IAutomaticEventObject, &event)))
-        return false;
-    auto* impl = gpslib::ImplOf<CAutomaticEventObject>(event.Get());
-    if (impl == nullptr) return false;
-    impl->SetEventType(info.type);
-    impl->SetUrgencyLevel(eventUrgency);
-    impl->SetDescription(description);
-    impl->SetLocationCopy(location);
+    RaisedEvent event;
+    event.type = info.type;
+    event.urgency = kind == EventKind::kRouteStartFollowing ? urgency : info.urgency;
+    event.description = description;
+    event.place = std::move(place);
     if (m_pObserver != nullptr) m_pObserver->OnEventMade(kind);
-    Add(event.Get());
+    if (m_pDelivery != nullptr) m_pDelivery->Deliver(event);
     return true;
 }
 

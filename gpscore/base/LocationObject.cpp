@@ -371,3 +371,24 @@ gpslib::ComPtr<ILocationObject> gpscore::NewLocation(double latitude, double lon
     place->SetLongitude(longitude);
     return place;
 }
+
+gpslib::ComPtr<ILocationObject> gpscore::NewLocation(const Place& place) {
+    gpslib::ComPtr<ILocationObject> location = NewLocation(place.latitude, place.longitude);
+    if (!location) return {};
+    location->SetName(gpslib::Bstr(place.name).Get());
+    location->SetDescription(gpslib::Bstr(place.description).Get());
+    return location;
+}
+
+std::optional<gpscore::Place> gpscore::PlaceOf(ILocationObject* location) {
+    if (location == nullptr) return std::nullopt;
+    gpslib::Bstr name, description;
+    Place place;
+    if (FAILED(location->GetDescription(description.Put())) ||
+        FAILED(location->GetName(name.Put())) || FAILED(location->GetLatitude(&place.latitude)) ||
+        FAILED(location->GetLongitude(&place.longitude)))
+        return std::nullopt;
+    place.name = name.View();
+    place.description = description.View();
+    return place;
+}

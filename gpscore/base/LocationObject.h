@@ -2,9 +2,11 @@
 #ifndef GPSCORE_BASE_LOCATIONOBJECT_H_
 #define GPSCORE_BASE_LOCATIONOBJECT_H_
 
+#include <optional>
 #include <string>
 
 #include "GPSLib_classes.h"
+#include "base/Place.h"
 
 // Latitude and longitude are signed decimal degrees (north and east positive); 0.0/0.0 means no
 // position. The hemisphere and degree/minute/second views are computed from them on each call.
@@ -66,6 +68,10 @@ namespace gpscore {
 
 // A new location object at a position (null only when the runtime cannot make one).
 gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
+// A new location object holding the place, name and description too.
+gpslib::ComPtr<ILocationObject> NewLocation(const Place& place);
+// What a location object holds; none for no object, or one that cannot be read.
+std::optional<Place> PlaceOf(ILocationObject* location);
 
 } // namespace gpscore
 

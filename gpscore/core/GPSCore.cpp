@@ -61,6 +61,7 @@ CGPSCore::CGPSCore() {
     m_receiver.State().SetMapEngine(m_context.Map());
     m_receiver.SetListener(&m_poll);
     m_events.SetObserver(&m_poll);
+    m_events.SetDelivery(&m_eventDelivery);
 }
 
 CGPSCore::~CGPSCore() {
@@ -222,7 +223,7 @@ HRESULT CGPSCore::Stop() {
     Log("GPSCore::Stop called");
     StopPolling();
     m_polling.Disarm();
-    m_events.Clear();
+    m_eventDelivery.Clear();
     if (m_context.m_pAddressDatabase) m_context.m_pAddressDatabase->Close();
     m_context.m_pAddressDatabase.Reset();
     m_addressSearch.Forget();

@@ -12,6 +12,7 @@
 #include "address/AddressSearch.h"
 #include "base/EventQueue.h"
 #include "base/ServiceContext.h"
+#include "core/EventDelivery.h"
 #include "events/PollCycle.h"
 #include "events/PollingThread.h"
 #include "gps/ReceiverLink.h"
@@ -304,6 +305,7 @@ private:
     // What the parts share, then one part per subsystem. Each part assumes the core lock.
     gpscore::ServiceContext m_context GUARDED_BY(m_csCore);
     gpscore::EventQueue m_events GUARDED_BY(m_csCore){m_context};
+    gpscore::EventDelivery m_eventDelivery GUARDED_BY(m_csCore){m_context};
     gpscore::PersonalPlaces m_places GUARDED_BY(m_csCore){m_context};
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};

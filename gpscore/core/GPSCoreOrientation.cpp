@@ -117,7 +117,7 @@ HRESULT CGPSCore::DestinationWhereIs(Mode eMode, IDescriptionConfigurationObject
 HRESULT CGPSCore::RegisterUIAutoEventCallback(IDispatch* pAutoEventSink) {
     CriticalSectionLock lock(m_csCore);
     if (pAutoEventSink == nullptr) return E_POINTER;
-    m_events.RegisterSink(pAutoEventSink);
+    m_eventDelivery.RegisterSink(pAutoEventSink);
     return S_OK;
 }
 
@@ -142,7 +142,7 @@ HRESULT CGPSCore::LookaroundSetUrgencyReportingLevel(UrgencyLevel eUrgencyLevel)
 
 HRESULT CGPSCore::EnableHistoryOfAutomaticEvents(VARIANT_BOOL bEnable) {
     CriticalSectionLock lock(m_csCore);
-    m_events.EnableHistory(bEnable != 0);
+    m_eventDelivery.EnableHistory(bEnable != 0);
     return S_OK;
 }
 
@@ -150,12 +150,12 @@ HRESULT CGPSCore::GetLastAutomaticEvent(IAutomaticEventObject** ppEvent) {
     CriticalSectionLock lock(m_csCore);
     if (ppEvent == nullptr) return E_POINTER;
     *ppEvent = nullptr;
-    return m_events.LastEvent(ppEvent);
+    return m_eventDelivery.LastEvent(ppEvent);
 }
 
 HRESULT CGPSCore::GetLastTenAutomaticEvents(VARIANT* pvarEvents) {
     CriticalSectionLock lock(m_csCore);
     if (pvarEvents == nullptr) return E_POINTER;
     VariantClear(pvarEvents);
-    return m_events.LastTenEvents(pvarEvents);
+    return m_eventDelivery.LastTenEvents(pvarEvents);
 }

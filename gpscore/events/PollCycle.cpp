@@ -53,7 +53,8 @@ void PollCycle::OnLinkRestarted() {
 }
 
 void PollCycle::OnAnnotation(std::u16string_view text) {
-    m_parts.events.Raise(EventKind::kSimulationAnnotation, text, m_parts.receiver.Location().Get());
+    m_parts.events.Raise(EventKind::kSimulationAnnotation, text,
+                         PlaceOf(m_parts.receiver.Location().Get()));
 }
 
 void PollCycle::OnEventMade(EventKind kind) {
@@ -280,7 +281,7 @@ bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading
     return m_parts.events.Raise(EventKind::kArrivedNearDestination,
                                 ArrivalPhrase(from, heading, destination.Get(),
                                               ids::kDestinationReached, ids::kDestinationAhead),
-                                destination.Get());
+                                PlaceOf(destination.Get()));
 }
 
 bool PollCycle::ArrivedNearVirtualEvent() {
@@ -299,7 +300,7 @@ bool PollCycle::ArrivedNearVirtualEvent() {
                                 ArrivalPhrase(gps.Get(), heading, unnamed.Get(),
                                               ids::kVirtualPositionReached,
                                               ids::kVirtualPositionAhead),
-                                virtualPlace.Get());
+                                PlaceOf(virtualPlace.Get()));
 }
 
 bool PollCycle::GPSConnectionGainedEvent() {
@@ -309,7 +310,7 @@ bool PollCycle::GPSConnectionGainedEvent() {
             ? m_parts.context.String(ids::kReceiverConnected)
             : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionGained, text,
-                                m_parts.receiver.Location().Get());
+                                PlaceOf(m_parts.receiver.Location().Get()));
 }
 
 bool PollCycle::GPSConnectionLostEvent() {
@@ -319,7 +320,7 @@ bool PollCycle::GPSConnectionLostEvent() {
             ? m_parts.context.String(ids::kReceiverNotConnected)
             : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverNotConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionLost, text,
-                                m_parts.receiver.Location().Get());
+                                PlaceOf(m_parts.receiver.Location().Get()));
 }
 
 bool PollCycle::GPSGainedFixEvent() {
@@ -336,7 +337,7 @@ bool PollCycle::GPSGainedFixEvent() {
         AppendSentence(text, map);
         m_parts.lookaround.Remember(street, city, map);
     }
-    const bool made = m_parts.events.Raise(EventKind::kGainedFix, text, here.Get());
+    const bool made = m_parts.events.Raise(EventKind::kGainedFix, text, PlaceOf(here.Get()));
     if (made && !m_bFirstFix) {
         m_bFirstFix = true;
         m_parts.places.AddToHistory(here.Get(), m_parts.context.String(ids::kFirstFixPlace));
@@ -348,7 +349,7 @@ bool PollCycle::GPSLostFixEvent() {
     Bstr accuracy;
     m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
     return m_parts.events.Raise(EventKind::kLostFix, accuracy.View(),
-                                m_parts.receiver.Location().Get());
+                                PlaceOf(m_parts.receiver.Location().Get()));
 }
 
 } // namespace gpscore

@@ -5,6 +5,7 @@
 
 #include "base/Descriptions.h"
 #include "base/EventQueue.h"
+#include "base/LocationObject.h"
 #include "base/LookaroundSettingsObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
@@ -217,7 +218,7 @@ void Lookaround::AnnounceStreet(const std::u16string& street, SHORT heading) {
         ExpandStreetChangeTemplate(m_context.String(ids::kStreetChange), u"",
                                    words.Decorate(street), words.CompassPointText(heading));
     m_context.Log("      calling :LookaroundStreetChangeEvent");
-    m_events.Raise(EventKind::kLookaroundStreetChange, text, m_receiver.Location().Get());
+    m_events.Raise(EventKind::kLookaroundStreetChange, text, PlaceOf(m_receiver.Location().Get()));
 }
 
 void Lookaround::AnnounceCity(const std::u16string& city) {
@@ -229,7 +230,7 @@ void Lookaround::AnnounceCity(const std::u16string& city) {
     const std::u16string text = m_context.m_pUtility->FormatString(
         ids::kCityChange, {Wording(m_context.m_pUtility).Decorate(city)});
     m_context.Log("      calling :LookaroundCityChangeEvent");
-    m_events.Raise(EventKind::kLookaroundCityChange, text, m_receiver.Location().Get());
+    m_events.Raise(EventKind::kLookaroundCityChange, text, PlaceOf(m_receiver.Location().Get()));
 }
 
 void Lookaround::AnnounceMap(const std::u16string& map) {
@@ -240,7 +241,7 @@ void Lookaround::AnnounceMap(const std::u16string& map) {
     const std::u16string text = m_context.m_pUtility->FormatString(
         ids::kMapChange, {Wording(m_context.m_pUtility).Decorate(map)});
     m_context.Log("      calling :LookaroundMapChangeEvent");
-    m_events.Raise(EventKind::kLookaroundMapChange, text, m_receiver.Location().Get());
+    m_events.Raise(EventKind::kLookaroundMapChange, text, PlaceOf(m_receiver.Location().Get()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -333,7 +334,7 @@ void Lookaround::CheckIntersection() {
         text = m_context.m_pUtility->FormatString(
             ids::kApproachingIntersection,
             {Wording(m_context.m_pUtility).Decorate(street.View()), Text(description)});
-    m_events.Raise(EventKind::kLookaroundIntersection, text, corner.Get());
+    m_events.Raise(EventKind::kLookaroundIntersection, text, PlaceOf(corner.Get()));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -27,11 +27,7 @@ SHORT WholeSpeed(double value) {
     return static_cast<SHORT>(value);
 }
 
-struct Place {
-    double latitude = 0.0;
-    double longitude = 0.0;
-};
-
+// The position alone (0/0 for none).
 Place PositionOf(ILocationObject* location) {
     Place p;
     if (location != nullptr) {

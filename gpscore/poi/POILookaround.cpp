@@ -2,6 +2,7 @@
 
 #include "base/Answers.h"
 #include "base/EventQueue.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "poi/POIBuilder.h"
 #include "poi/POISearch.h"
@@ -143,7 +144,7 @@ void POILookaround::Check(ILocationObject* here, SHORT heading, LONG searchDista
     poi->HasMediaFile(&media);
     m_events.Raise(media != VARIANT_FALSE ? EventKind::kLookaroundMediaPOI
                                           : EventKind::kLookaroundPOI,
-                   text, there.Get());
+                   text, PlaceOf(there.Get()));
 }
 
 } // namespace gpscore

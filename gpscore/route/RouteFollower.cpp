@@ -6,6 +6,7 @@
 #include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/EventQueue.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
@@ -252,7 +253,7 @@ void RouteFollower::Step() {
         m_pRoute->GetCurrentWaypointIndex(&current);
         if (current == -1 && beginning) m_pRoute->SetCurrentWaypoint(beginning.Get());
         m_events.Raise(EventKind::kRouteStartFollowing, StartAnnouncement(),
-                       LocationOf(beginning.Get()).Get(), UrgencyHigh);
+                       PlaceOf(LocationOf(beginning.Get()).Get()), UrgencyHigh);
         m_bFollowingStarted = true;
     }
     if (!m_bFollowingStarted) return;
@@ -346,7 +347,7 @@ bool RouteFollower::RaiseSkipped(int count, ILocationObject* at) {
         count > 1
             ? m_context.m_pUtility->FormatString(ids::kSkippedWaypoints, {std::int64_t{count}})
             : m_context.String(ids::kSkippedOneWaypoint);
-    return m_events.Raise(EventKind::kRouteSkippedPoints, text, at);
+    return m_events.Raise(EventKind::kRouteSkippedPoints, text, PlaceOf(at));
 }
 
 // A traveller who has passed the target without reaching it (the distance to it grew for more
@@ -418,7 +419,7 @@ int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
         m_events.Raise(
             EventKind::kRouteArrivedNearTurn,
             WaypointTurnDescription(m_context.m_pUtility, turn.Get(), heading, kFollowingLabels),
-            at.Get());
+            PlaceOf(at.Get()));
         return 2;
     }
     if (d <= Threshold(1, lanes) && !CloseRange() && !announced) {
@@ -426,7 +427,7 @@ int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
         const int id = geo::HeadingsWithin(forward, (reverse + 180) % 360, 15)
                            ? ids::kApproachingSlightTurn
                            : ids::kApproachingTurn;
-        m_events.Raise(EventKind::kRouteApproachingTurn, m_context.String(id), at.Get());
+        m_events.Raise(EventKind::kRouteApproachingTurn, m_context.String(id), PlaceOf(at.Get()));
         return 1;
     }
     return 0;
@@ -454,7 +455,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
             if (m_bArrivedAtDestination) return 0;
             m_bArrivedAtDestination = true;
             m_events.Raise(EventKind::kRouteArrivedNearDestination,
-                           m_context.String(ids::kArrivedAtDestination), at.Get());
+                           m_context.String(ids::kArrivedAtDestination), PlaceOf(at.Get()));
             Finish();
             return 2;
         }
@@ -467,7 +468,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
                 m_events.Raise(
                     EventKind::kRouteWaypointReached,
                     m_context.String(turning ? ids::kTurnPointReached : ids::kWaypointReached),
-                    at.Get());
+                    PlaceOf(at.Get()));
                 result = 1;
             }
         } else {
@@ -475,7 +476,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
                 m_events.Raise(
                     EventKind::kRouteApproachingWaypoint,
                     m_context.String(turning ? ids::kArrivingAtTurn : ids::kArrivingAtWaypoint),
-                    at.Get());
+                    PlaceOf(at.Get()));
                 result = 1;
             }
             if (mode == WaypointModeTurnsOnly && !turning) {
@@ -495,7 +496,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
             m_bApproachAnnounced = true;
             if (!turning) {
                 m_events.Raise(EventKind::kRouteWaypointReached,
-                               m_context.String(ids::kCloseToWaypoint), at.Get());
+                               m_context.String(ids::kCloseToWaypoint), PlaceOf(at.Get()));
                 result = 1;
             }
         }
@@ -547,7 +548,7 @@ bool RouteFollower::CheckContinueStraight(const Here& here) {
         StepsAhead(IndexOf(m_pTarget.Get()), j, reversed) <= 0)
         return false;
     m_events.Raise(EventKind::kRouteContinueStraight, m_context.String(ids::kContinueStraight),
-                   here.location.Get());
+                   PlaceOf(here.location.Get()));
     m_pPendingTurn.Reset();
     return true;
 }
@@ -592,7 +593,7 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
     if (m_nDistanceFromClosest <= OffRouteFeet()) return false;
     m_bOffRouteArmed = false;
     m_events.Raise(EventKind::kRouteOffRoute, m_context.String(ids::kOffRoute),
-                   here.location.Get());
+                   PlaceOf(here.location.Get()));
     return true;
 }
 
@@ -659,7 +660,7 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
                    Wording(m_context.m_pUtility)
                        .ExpandDescriptionTemplate(ids::kWrongWay, target.Get(), &record,
                                                   m_pTarget.Get(), kFollowingLabels, nullptr, u""),
-                   target.Get());
+                   PlaceOf(target.Get()));
 }
 
 } // namespace gpscore

@@ -47,7 +47,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/address/AddressSearch.h",
     "gpscore/base/Answers.h",
     "gpscore/base/Descriptions.h",
-    "gpscore/base/EventQueue.h",
     "gpscore/base/ServiceContext.h",
     "gpscore/base/SettingsFiles.h",
     "gpscore/base/Utility.h",

@@ -90,7 +90,6 @@ public:
     }
     void Stop() {
         if (context.m_pUtility == nullptr) return;
-        events.Clear();
         poiSearch.Stop();
         if (context.m_pGPSMap) mapLoader.Unload();
         receiver.Release();
