@@ -72,6 +72,10 @@ gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
 gpslib::ComPtr<ILocationObject> NewLocation(const Place& place);
 // What a location object holds; none for no object, or one that cannot be read.
 std::optional<Place> PlaceOf(ILocationObject* location);
+// The same, with an empty place (no position) for none.
+inline Place PlaceAt(ILocationObject* location) {
+    return PlaceOf(location).value_or(Place{});
+}
 
 } // namespace gpscore
 

@@ -7,7 +7,14 @@
 #include <cmath>
 
 #include "base/Answers.h"
+#include "base/LocationObject.h"
+#include "orientation/IntersectionObject.h"
+#include "orientation/WhereAmIObject.h"
 
+using gpscore::NewAreasObject;
+using gpscore::NewIntersectionObject;
+using gpscore::NewWhereAmIObject;
+using gpscore::PlaceAt;
 using gpscore::ReturnText;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
@@ -50,7 +57,8 @@ HRESULT CGPSCore::WhereAmI(Mode eMode, IWhereAmIObject** ppWhereAmI) {
     ComPtr<ILocationObject> place;
     SHORT heading = -1;
     if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
-    HRESULT hr = m_whereAmI.Describe(place.Get(), heading, eMode, m_virtual.Side(), ppWhereAmI);
+    HRESULT hr = NewWhereAmIObject(
+        m_whereAmI.Describe(PlaceAt(place.Get()), heading, eMode, m_virtual.Side()), ppWhereAmI);
     Log("GPSCore::WhereAmI exit");
     return hr;
 }
@@ -63,7 +71,8 @@ HRESULT CGPSCore::WhereAmIAtLocation(ILocationObject* pLocation, SHORT nHeading,
     Log("GPSCore::WhereAmIAtLocation enter");
     if (m_context.m_pUtility == nullptr) return E_FAIL;
     const Mode mode = m_context.m_eCurrentMode;
-    HRESULT hr = m_whereAmI.Describe(pLocation, nHeading, mode, m_virtual.Side(), ppWhereAmI);
+    HRESULT hr = NewWhereAmIObject(
+        m_whereAmI.Describe(PlaceAt(pLocation), nHeading, mode, m_virtual.Side()), ppWhereAmI);
     Log("GPSCore::WhereAmIAtLocation exit");
     return hr;
 }
@@ -75,7 +84,8 @@ HRESULT CGPSCore::GetNearestIntersectionLocation(ILocationObject* pLocation,
     *ppIntersection = nullptr;
     Log("GPSCore::GetNearestIntersectionLocation enter");
     if (m_context.m_pUtility == nullptr) return E_FAIL;
-    HRESULT hr = m_whereAmI.Intersection(pLocation, -1, false, ppIntersection);
+    HRESULT hr = NewIntersectionObject(m_whereAmI.Intersection(PlaceAt(pLocation), -1, false),
+                                       ppIntersection);
     Log("GPSCore::GetNearestIntersectionLocation Exit");
     return hr;
 }
@@ -89,7 +99,8 @@ HRESULT CGPSCore::GetNearestIntersection(Mode eMode, IIntersectionObject** ppInt
     ComPtr<ILocationObject> place;
     SHORT heading = -1;
     if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
-    HRESULT hr = m_whereAmI.Intersection(place.Get(), heading, false, ppIntersection);
+    HRESULT hr = NewIntersectionObject(
+        m_whereAmI.Intersection(PlaceAt(place.Get()), heading, false), ppIntersection);
     Log("GPSCore::GetNearestIntersection exit");
     return hr;
 }
@@ -103,7 +114,8 @@ HRESULT CGPSCore::GetNextIntersectionAhead(Mode eMode, IIntersectionObject** ppI
     ComPtr<ILocationObject> place;
     SHORT heading = -1;
     if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
-    HRESULT hr = m_whereAmI.Intersection(place.Get(), heading, true, ppIntersection);
+    HRESULT hr = NewIntersectionObject(m_whereAmI.Intersection(PlaceAt(place.Get()), heading, true),
+                                       ppIntersection);
     Log("GPSCore::GetNextIntersectionAhead exit");
     return hr;
 }
@@ -117,7 +129,7 @@ HRESULT CGPSCore::AddressGetCurrentMapCityPostal(Mode eMode, IWhereAmIObject** p
     ComPtr<ILocationObject> place;
     SHORT heading = -1;
     if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
-    HRESULT hr = m_whereAmI.CurrentMapCityPostal(place.Get(), ppWhereAmI);
+    HRESULT hr = NewAreasObject(m_whereAmI.CurrentMapCityPostal(PlaceAt(place.Get())), ppWhereAmI);
     Log("GPSCore::AddressGetCurrentMapCityPostal exit");
     return hr;
 }

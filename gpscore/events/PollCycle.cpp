@@ -331,7 +331,7 @@ bool PollCycle::GPSGainedFixEvent() {
     AppendSentence(text, m_parts.context.String(ids::kPositionFound));
     AppendSentence(text, accuracy.View());
     std::u16string street, city, map;
-    if (m_parts.whereAmI.NearestPlaceNames(here.Get(), &street, &city, &map)) {
+    if (m_parts.whereAmI.NearestPlaceNames(PlaceAt(here.Get()), &street, &city, &map)) {
         AppendSentence(text, street);
         AppendSentence(text, city);
         AppendSentence(text, map);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "GPSLib_classes.h"
+#include "orientation/WhereAmI.h"
 
 // The four texts are plain storage that the core fills; the position is the inner location,
 // which answers the location methods.
@@ -22,5 +23,13 @@ public:
     }
     void SetCrossStreets(std::u16string_view text) { m_bstrCrossStreets = gpslib::Bstr(text); }
 };
+
+namespace gpscore {
+
+// A new intersection object holding the answer: its position (none when nothing was found) and
+// the texts it has.
+HRESULT NewIntersectionObject(const IntersectionAnswer& answer, IIntersectionObject** result);
+
+} // namespace gpscore
 
 #endif // GPSCORE_ORIENTATION_INTERSECTIONOBJECT_H_

@@ -11,7 +11,6 @@
 #include "base/Utility.h"
 #include "formats/WordFold.h"
 #include "gps/ReceiverLink.h"
-#include "orientation/IntersectionObject.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmI.h"
 #include "resources/StringIds.h"
@@ -34,10 +33,6 @@ bool Enabled(ILookaroundSettingsObject* settings,
              HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
     VARIANT_BOOL on = 0;
     return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != 0;
-}
-
-std::u16string Text(const Bstr& text) {
-    return std::u16string(text.View());
 }
 
 } // namespace
@@ -193,7 +188,7 @@ void Lookaround::CheckChanges() {
     if (mapDue) {
         // The street query names no map; the place names (what the gained-fix event speaks) do.
         std::u16string placeStreet, placeCity, map;
-        if (m_whereAmI.NearestPlaceNames(here.Get(), &placeStreet, &placeCity, &map))
+        if (m_whereAmI.NearestPlaceNames(PlaceAt(here.Get()), &placeStreet, &placeCity, &map))
             AnnounceMap(PlainMapName(map));
     }
     m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit");
@@ -283,29 +278,14 @@ void Lookaround::CheckIntersection() {
     ComPtr<ILocationObject> here = m_receiver.Location();
     VARIANT_BOOL valid = 0;
     if (!here || FAILED(here->IsValid(&valid)) || valid == 0) return;
-    ComPtr<IIntersectionObject> intersection;
-    if (FAILED(
-            gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &intersection)))
-        return;
-    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection.Get());
-    ComPtr<ILocationObject> start;
-    if (impl == nullptr ||
-        FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &start)))
-        return;
-    DOUBLE latitude = 0, longitude = 0;
-    here->GetLatitude(&latitude);
-    here->GetLongitude(&longitude);
-    start->SetLatitude(latitude);
-    start->SetLongitude(longitude);
-    impl->ShareLocation(start.Get());
-    m_whereAmI.UpdateNearestIntersectionDescriptions(intersection.Get(), heading, heading);
-    VARIANT_BOOL found = 0;
-    if (FAILED(intersection->IsValid(&found)) || found == 0) return;
+    const Place start = PlaceAt(here.Get());
+    const IntersectionAnswer intersection =
+        m_whereAmI.NearestIntersection({start.latitude, start.longitude, {}, {}}, heading, heading);
+    if (!intersection.Found()) return;
 
     m_nLastCheckOdometer = state.Odometer();
     m_nLastCheckHeading = heading;
-    ComPtr<ILocationObject> corner;
-    intersection->GetLocation(corner.Put());
+    ComPtr<ILocationObject> corner = NewLocation(intersection.latitude, intersection.longitude);
     LONG distance = -1;
     here->GetDistance(corner.Get(), &distance);
     const LONG announce = AnnouncementDistance(mph);
@@ -315,26 +295,22 @@ void Lookaround::CheckIntersection() {
     }
     m_nLastCheckThreshold = distance;
 
-    geo::Position position;
-    intersection->GetLatitude(&position.latitude);
-    intersection->GetLongitude(&position.longitude);
+    const geo::Position position{intersection.latitude, intersection.longitude};
     if (geo::IsSamePoint(position, m_lastIntersectionAnnounced)) return;
     m_lastIntersectionAnnounced = position;
 
-    Bstr description, crossStreets, street;
-    intersection->GetIntersectionDescription(description.Put());
-    intersection->GetCrossStreets(crossStreets.Put());
-    intersection->GetCurrentStreetName(street.Put());
     std::u16string text;
-    if (crossStreets.View().empty())
-        text = Text(description);
+    if (intersection.crossStreets.empty())
+        text = intersection.description;
     else if (mph >= kCrossStreetsOnlyMph)
-        text = Text(crossStreets);
+        text = intersection.crossStreets;
     else
         text = m_context.m_pUtility->FormatString(
             ids::kApproachingIntersection,
-            {Wording(m_context.m_pUtility).Decorate(street.View()), Text(description)});
-    m_events.Raise(EventKind::kLookaroundIntersection, text, PlaceOf(corner.Get()));
+            {Wording(m_context.m_pUtility).Decorate(intersection.currentStreet),
+             std::u16string_view(intersection.description)});
+    m_events.Raise(EventKind::kLookaroundIntersection, text,
+                   Place{position.latitude, position.longitude, {}, {}});
 }
 
 // ---------------------------------------------------------------------------------------------

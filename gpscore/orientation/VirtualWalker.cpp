@@ -598,15 +598,14 @@ std::u16string VirtualWalker::OnStreetMessage() {
     // What lies to each side: the next intersection ahead when facing left, then right.
     auto side = [&](SHORT facing, std::u16string* distance, std::u16string* streets) {
         SetHeading(facing);
-        ComPtr<IIntersectionObject> at;
-        if (FAILED(m_whereAmI.Intersection(here.Get(), facing, true, at.Put())) || !at) return;
-        Bstr d, s;
-        VARIANT_BOOL valid = VARIANT_FALSE;
-        at->IsValid(&valid);
-        if (valid != 0) at->GetDistanceDescription(here.Get(), d.Put());
-        at->GetCrossStreets(s.Put());
+        const IntersectionAnswer at = m_whereAmI.Intersection(PlaceAt(here.Get()), facing, true);
+        Bstr d;
+        if (at.Found()) {
+            if (ComPtr<ILocationObject> corner = NewLocation(at.latitude, at.longitude))
+                corner->GetDistanceDescription(here.Get(), d.Put());
+        }
         *distance = WithoutStop(Text(d.Get()));
-        *streets = WithoutStop(Text(s.Get()));
+        *streets = WithoutStop(at.crossStreets);
     };
     std::u16string leftDistance, leftStreets, rightDistance, rightStreets;
     side(static_cast<SHORT>((h + 270) % 360), &leftDistance, &leftStreets);

@@ -21,22 +21,6 @@ using gpslib::ComPtr;
 
 namespace {
 
-// A speed limit as a whole number; nothing sensible (NaN, out of range) reads as none.
-SHORT WholeSpeed(double value) {
-    if (!std::isfinite(value) || value < 0.0 || value > 1000.0) return 0;
-    return static_cast<SHORT>(value);
-}
-
-// The position alone (0/0 for none).
-Place PositionOf(ILocationObject* location) {
-    Place p;
-    if (location != nullptr) {
-        location->GetLatitude(&p.latitude);
-        location->GetLongitude(&p.longitude);
-    }
-    return p;
-}
-
 // A position the maps can be asked about: not 0/0, finite, within the coordinate ranges.
 bool Usable(double latitude, double longitude) {
     return (latitude != 0.0 || longitude != 0.0) && std::isfinite(latitude) &&
@@ -44,10 +28,8 @@ bool Usable(double latitude, double longitude) {
            longitude >= -180.0 && longitude <= 180.0;
 }
 
-bool UsablePlace(ILocationObject* location) {
-    if (!IsValidPlace(location)) return false;
-    const Place p = PositionOf(location);
-    return Usable(p.latitude, p.longitude);
+bool Usable(const Place& place) {
+    return Usable(place.latitude, place.longitude);
 }
 
 // The order in which a street's branches are spoken: the first record (straight on), then the
@@ -97,90 +79,70 @@ std::u16string WhereAmI::Decorate(std::u16string_view text) const {
 // ---------------------------------------------------------------------------------------------
 // Intersections.
 
-void WhereAmI::UpdateNoIntersectionFoundDescriptions(IIntersectionObject* intersection,
-                                                     std::u16string_view text) {
-    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection);
-    if (impl == nullptr) return;
-    if (auto empty = NewLocation(0.0, 0.0)) impl->ShareLocation(empty.Get());
-    impl->SetCrossStreets(text);
-    impl->SetIntersectionDescription(text);
-    impl->SetIntersectionDescriptionDetailed(text);
+IntersectionAnswer WhereAmI::NoIntersection(std::u16string_view street, std::u16string_view text) {
+    IntersectionAnswer answer;
+    answer.currentStreet = street;
+    answer.crossStreets = text;
+    answer.description = text;
+    answer.descriptionDetailed = text;
+    return answer;
 }
 
-void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* intersection,
-                                                     SHORT heading, SHORT aheadHeading) {
-    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection);
-    if (impl == nullptr) return;
+IntersectionAnswer WhereAmI::NearestIntersection(const Place& here, std::int16_t heading,
+                                                 std::int16_t aheadHeading) const {
     m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions enter");
     if (!HasMaps()) {
         m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit: NoMaps");
-        if (auto empty = NewLocation(0.0, 0.0)) impl->ShareLocation(empty.Get());
-        return;
+        return {};
     }
-    ComPtr<ILocationObject> here(impl->InnerLocation());
-    const Place p = PositionOf(here.Get());
-
-    bool streetsFound = false;
     const MapQueries map = m_context.Map();
     const std::u16string current =
-        Usable(p.latitude, p.longitude)
-            ? map.StreetAt(p.latitude, p.longitude, heading, StreetWords())
-            : std::u16string();
+        Usable(here) ? map.StreetAt(here.latitude, here.longitude, heading, StreetWords())
+                     : std::u16string();
     if (!current.empty()) {
         m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions result == _bstr_t(OK) && "
                       "currentGPSStreet)");
-        impl->SetCurrentStreetName(current);
         m_context.Log(
             "  GPSCore::UpdateNearestIntersectionDescriptions about to call FindNextCrossStreets");
         // Every branch the engine returns is spoken, connectors included: the count of an
         // "N-way intersection" is the number of ways a walker can take from it.
-        const auto branches = map.NextCrossStreets(p.latitude, p.longitude, current, aheadHeading,
-                                                   IntersectionWords(true));
+        const auto branches = map.NextCrossStreets(here.latitude, here.longitude, current,
+                                                   aheadHeading, IntersectionWords(true));
         m_context.Log(
             "  GPSCore::UpdateNearestIntersectionDescriptions returned from FindNextCrossStreets");
-        if (branches) {
+        if (branches && !branches->empty()) {
             const std::vector<CrossStreet>& records = *branches;
-            if (records.empty()) {
-                m_context.Log(
-                    "    GPSCore::UpdateNearestIntersectionDescriptions: nCrossStreets = 0");
-            } else {
-                streetsFound = true;
-                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
-                              "GetDetailedIntersectionDescription starting");
-                impl->SetIntersectionDescription(
-                    IntersectionDescription(current, here.Get(), heading, records, false));
-                impl->SetIntersectionDescriptionDetailed(
-                    IntersectionDescription(current, here.Get(), heading, records, true));
-                std::u16string crossing = CrossStreetList(current, records);
-                if (crossing.empty()) crossing = CrossStreetList(u"", records);
-                impl->SetCrossStreets(crossing);
-                if (auto at = NewLocation(records.front().latitude, records.front().longitude))
-                    impl->ShareLocation(at.Get());
-                m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
-                              "GetDetailedIntersectionDescription finished");
+            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
+                          "GetDetailedIntersectionDescription starting");
+            IntersectionAnswer answer;
+            answer.currentStreet = current;
+            answer.description = IntersectionDescription(current, here, heading, records, false);
+            answer.descriptionDetailed =
+                IntersectionDescription(current, here, heading, records, true);
+            answer.crossStreets = CrossStreetList(current, records);
+            if (answer.crossStreets.empty()) answer.crossStreets = CrossStreetList(u"", records);
+            answer.latitude = records.front().latitude;
+            answer.longitude = records.front().longitude;
+            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: "
+                          "GetDetailedIntersectionDescription finished");
+            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: Finished reached.");
+            std::u16string name, details;
+            if (m_places.AnnotationNear(answer.latitude, answer.longitude, &name, &details)) {
+                answer.description = name;
+                answer.descriptionDetailed += u". " + details;
             }
+            m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit: streetsFound");
+            return answer;
         }
-        if (!streetsFound)
-            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: !streetsFound");
+        if (branches)
+            m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: nCrossStreets = 0");
+        m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: !streetsFound");
     } else {
         m_context.Log(
             "  GPSCore::UpdateNearestIntersectionDescriptions didn't pass result == _bstr_t(OK) "
             "&& currentGPSStreet)");
     }
-
     m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: Finished reached.");
-    if (streetsFound) {
-        ILocationObject* at = impl->InnerLocation();
-        std::u16string name, details;
-        if (m_places.AnnotationNear(at, &name, &details)) {
-            Bstr detailed;
-            impl->GetIntersectionDescriptionDetailed(detailed.Put());
-            impl->SetIntersectionDescription(name);
-            impl->SetIntersectionDescriptionDetailed(Text(detailed.Get()) + u". " + details);
-        }
-        m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit: streetsFound");
-        return;
-    }
     m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions: no streetsFound");
     int text = ids::kNoIntersectionAhead;
     if (aheadHeading == -1) {
@@ -189,12 +151,13 @@ void WhereAmI::UpdateNearestIntersectionDescriptions(IIntersectionObject* inters
     }
     m_context.Log("    GPSCore::UpdateNearestIntersectionDescriptions exiting : "
                   "UpdateNoIntersectionFoundDescriptions");
-    UpdateNoIntersectionFoundDescriptions(intersection, m_context.String(text));
+    IntersectionAnswer answer = NoIntersection(current, m_context.String(text));
     m_context.Log("  GPSCore::UpdateNearestIntersectionDescriptions exit");
+    return answer;
 }
 
-std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILocationObject* here,
-                                                 SHORT heading,
+std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, const Place& from,
+                                                 std::int16_t heading,
                                                  const std::vector<CrossStreet>& records,
                                                  bool detailed) const {
     const std::size_t n = records.size();
@@ -217,14 +180,13 @@ std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILo
         text += u". ";
     }
     // Far from the user the intersection's own distance and direction come first.
-    const Place from = PositionOf(here);
     const Units units = m_context.CurrentUnits();
     SHORT arrival = 0;
     if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
     const std::int32_t d = geo::DistanceInUnits(
         {from.latitude, from.longitude}, {records.front().latitude, records.front().longitude},
         units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
-    if (here != nullptr && d > 1.5 * arrival) {
+    if (d > 1.5 * arrival) {
         ComPtr<ILocationObject> at =
             NewLocation(records.front().latitude, records.front().longitude);
         ComPtr<ILocationObject> origin = NewLocation(from.latitude, from.longitude);
@@ -235,7 +197,7 @@ std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, ILo
     return text + CrossingText(street, heading, records, detailed);
 }
 
-std::u16string WhereAmI::CrossingText(std::u16string_view street, SHORT heading,
+std::u16string WhereAmI::CrossingText(std::u16string_view street, std::int16_t heading,
                                       const std::vector<CrossStreet>& records,
                                       bool withCurrent) const {
     const std::size_t n = records.size();
@@ -301,119 +263,72 @@ std::u16string WhereAmI::CrossStreetList(std::u16string_view street,
     return text;
 }
 
-HRESULT WhereAmI::Intersection(ILocationObject* place, SHORT heading, bool ahead,
-                               IIntersectionObject** result) {
-    ComPtr<IIntersectionObject> intersection;
-    HRESULT hr =
-        gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &intersection);
-    if (FAILED(hr)) return hr;
-    auto* impl = gpslib::ImplOf<CIntersectionObject>(intersection.Get());
-    if (impl == nullptr) return E_FAIL;
-    if (UsablePlace(place)) {
-        // Only the position: the client's name and description are not the intersection's.
-        const Place p = PositionOf(place);
-        if (auto at = NewLocation(p.latitude, p.longitude)) impl->ShareLocation(at.Get());
-    }
+IntersectionAnswer WhereAmI::Intersection(const Place& place, std::int16_t heading,
+                                          bool ahead) const {
+    // Only the position: the client's name and description are not the intersection's.
+    const Place at = Usable(place) ? Place{place.latitude, place.longitude, {}, {}} : Place{};
     if (heading < -1 || heading > 359) heading = -1;
     if (ahead && heading == -1)
-        UpdateNoIntersectionFoundDescriptions(intersection.Get(),
-                                              m_context.String(ids::kNoIntersectionAhead));
-    else
-        UpdateNearestIntersectionDescriptions(intersection.Get(), heading, ahead ? heading : -1);
-    *result = intersection.Detach();
-    return S_OK;
+        return NoIntersection(u"", m_context.String(ids::kNoIntersectionAhead));
+    return NearestIntersection(at, heading, ahead ? heading : -1);
 }
 
 // ---------------------------------------------------------------------------------------------
-// The city, areas, postal code and map of a detail record, decorated, onto an answer.
-void WhereAmI::SetAreas(const LocationDetail& r, CWhereAmIObject* impl) const {
-    impl->SetCity(Decorate(r.city));
-    impl->SetBorough(Decorate(r.borough));
-    impl->SetArea(Decorate(r.area));
-    impl->SetCounty(Decorate(r.county));
-    impl->SetCountry(Decorate(r.country));
-    impl->SetStateProvince(Decorate(r.stateProvince));
-    impl->SetZipPostalcode(Decorate(r.zipPostalcode));
-    impl->SetMap(Decorate(r.map));
+// The city, areas, postal code and map of a detail record, decorated.
+LocationDetail WhereAmI::DecoratedAreas(const LocationDetail& r) const {
+    LocationDetail d = r;
+    for (std::u16string* name : {&d.city, &d.borough, &d.area, &d.county, &d.country,
+                                 &d.stateProvince, &d.zipPostalcode, &d.map})
+        *name = Decorate(*name);
+    return d;
 }
 
 // Where Am I.
 
-HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, SideOfStreet side,
-                           IWhereAmIObject** result) {
-    ComPtr<IWhereAmIObject> answer;
-    HRESULT hr = gpslib::CreateObject(CLSID_WhereAmIObject, IID_IWhereAmIObject, &answer);
-    if (FAILED(hr)) return hr;
-    auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
-    if (impl == nullptr) return E_FAIL;
+WhereAmIAnswer WhereAmI::Describe(const Place& place, std::int16_t heading, Mode mode,
+                                  SideOfStreet side) const {
+    WhereAmIAnswer answer;
     if (heading < -1 || heading > 359) heading = -1;
-    const bool valid = UsablePlace(place);
-    const Place p = PositionOf(place);
-    const std::optional<LocationDetail> detail =
-        valid ? m_context.Map().FirstDetail(p.latitude, p.longitude, MapWords::kAll, heading)
-              : std::nullopt;
-    const bool found = detail.has_value();
-    if (found) {
-        const LocationDetail& r = *detail;
-        impl->SetSpeedLimitNonMetric(WholeSpeed(r.speedLimitNonMetric));
-        impl->SetSpeedLimitMetric(WholeSpeed(r.speedLimitMetric));
-        impl->SetNumberLanes(r.numberLanes);
-        impl->SetStreetNameDetailed(Decorate(r.streetNameDetailed));
-        impl->SetStreetNameShort(Decorate(r.streetNameShort));
-        SetAreas(r, impl);
-        impl->SetRoadClassification(r.roadClassification);
-        impl->SetHouseNumber(r.houseNumber);
-        impl->SetAddressRightFromAlphaNum(r.addressRightFromAlphaNum);
-        impl->SetAddressRightToAlphaNum(r.addressRightToAlphaNum);
-        impl->SetAddressLeftFromAlphaNum(r.addressLeftFromAlphaNum);
-        impl->SetAddressLeftToAlphaNum(r.addressLeftToAlphaNum);
-        impl->SetAddressRightFrom(r.addressRightFrom);
-        impl->SetAddressRightTo(r.addressRightTo);
-        impl->SetAddressLeftFrom(r.addressLeftFrom);
-        impl->SetAddressLeftTo(r.addressLeftTo);
-        if (auto at = NewLocation(r.latitude, r.longitude)) impl->ShareLocation(at.Get());
+    const bool valid = Usable(place);
+    if (valid)
+        answer.detail =
+            m_context.Map().FirstDetail(place.latitude, place.longitude, MapWords::kAll, heading);
+    if (answer.detail) {
+        LocationDetail& r = *answer.detail;
+        r = DecoratedAreas(r);
+        r.streetNameDetailed = Decorate(r.streetNameDetailed);
+        r.streetNameShort = Decorate(r.streetNameShort);
     }
 
     // The description. A known position the maps say nothing about (off every map, no map
     // loaded) is not an unknown one: the answer then stays empty.
     if (!valid) {
-        impl->SetDescription(m_context.String(ids::kPositionUnknown));
-        *result = answer.Detach();
-        return S_OK;
+        answer.description = m_context.String(ids::kPositionUnknown);
+        return answer;
     }
-    if (!found) {
-        *result = answer.Detach();
-        return S_OK;
+    if (!answer.detail) return answer;
+    const LocationDetail& r = *answer.detail;
+    const std::u16string& streetName = DetailedNames() ? r.streetNameDetailed : r.streetNameShort;
+    if (streetName.empty()) {
+        answer.description = m_context.String(ids::kPositionUnknown);
+        return answer;
     }
-    Bstr streetName, houseNumber;
-    if (DetailedNames())
-        impl->GetStreetNameDetailed(streetName.Put());
-    else
-        impl->GetStreetNameShort(streetName.Put());
-    if (streetName.Length() == 0) {
-        impl->SetDescription(m_context.String(ids::kPositionUnknown));
-        *result = answer.Detach();
-        return S_OK;
-    }
-    ILocationObject* matched = impl->InnerLocation();
-    const Place m = PositionOf(matched);
     const Units units = m_context.CurrentUnits();
     SHORT arrival = 0;
     if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
     const std::int32_t d =
-        geo::DistanceInUnits({p.latitude, p.longitude}, {m.latitude, m.longitude},
+        geo::DistanceInUnits({place.latitude, place.longitude}, {r.latitude, r.longitude},
                              units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
     const bool near = d < arrival;
     std::u16string text;
     if (near && mode == GPSMode) text += m_context.String(ids::kCloseBy) + u" ";
-    impl->GetHouseNumber(houseNumber.Put());
-    if (houseNumber.Length() > 0 && houseNumber.View() != u"0")
-        text += Text(houseNumber.Get()) + u" ";
-    text += Text(streetName.Get());
+    if (!r.houseNumber.empty() && r.houseNumber != u"0") text += r.houseNumber + u" ";
+    text += streetName;
     if (!near) {
-        ComPtr<ILocationObject> origin = NewLocation(p.latitude, p.longitude);
+        ComPtr<ILocationObject> origin = NewLocation(place.latitude, place.longitude);
+        ComPtr<ILocationObject> matched = NewLocation(r.latitude, r.longitude);
         Bstr phrase;
-        if (origin) origin->GetDistanceAndHeading(heading, matched, phrase.Put());
+        if (origin) origin->GetDistanceAndHeading(heading, matched.Get(), phrase.Put());
         text += u", " + Text(phrase.Get());
     }
     if (mode == VirtualMode && side != SideUnknown) {
@@ -424,33 +339,24 @@ HRESULT WhereAmI::Describe(ILocationObject* place, SHORT heading, Mode mode, Sid
             text +=
                 u", " + m_context.String(side == LeftSide ? ids::kOnLeftSide : ids::kOnRightSide);
     }
-    impl->SetDescription(text);
-    *result = answer.Detach();
-    return S_OK;
+    answer.description = text;
+    return answer;
 }
 
-HRESULT WhereAmI::CurrentMapCityPostal(ILocationObject* place, IWhereAmIObject** result) {
-    ComPtr<IWhereAmIObject> answer;
-    HRESULT hr = gpslib::CreateObject(CLSID_WhereAmIObject, IID_IWhereAmIObject, &answer);
-    if (FAILED(hr)) return hr;
-    auto* impl = gpslib::ImplOf<CWhereAmIObject>(answer.Get());
-    if (impl == nullptr) return E_FAIL;
-    const Place p = PositionOf(place);
-    if (UsablePlace(place)) {
-        if (auto detail =
-                m_context.Map().FirstDetail(p.latitude, p.longitude, MapWords::kAreas, -1))
-            SetAreas(*detail, impl);
-    }
-    *result = answer.Detach();
-    return S_OK;
+std::optional<LocationDetail> WhereAmI::CurrentMapCityPostal(const Place& place) const {
+    if (!Usable(place)) return std::nullopt;
+    auto detail =
+        m_context.Map().FirstDetail(place.latitude, place.longitude, MapWords::kAreas, -1);
+    if (!detail) return std::nullopt;
+    return DecoratedAreas(*detail);
 }
 
 // ---------------------------------------------------------------------------------------------
 // The small queries of lookaround and the first fix.
 
-bool WhereAmI::GetStreetCityState(double latitude, double longitude, SHORT heading,
+bool WhereAmI::GetStreetCityState(double latitude, double longitude, std::int16_t heading,
                                   std::u16string* street, std::u16string* city,
-                                  std::u16string* state, std::u16string* houseNumber) {
+                                  std::u16string* state, std::u16string* houseNumber) const {
     m_context.Log("    GetStreetCityState");
     street->clear();
     city->clear();
@@ -479,14 +385,13 @@ bool WhereAmI::GetStreetCityState(double latitude, double longitude, SHORT headi
     return true;
 }
 
-bool WhereAmI::NearestPlaceNames(ILocationObject* place, std::u16string* street,
-                                 std::u16string* city, std::u16string* map) const {
+bool WhereAmI::NearestPlaceNames(const Place& place, std::u16string* street, std::u16string* city,
+                                 std::u16string* map) const {
     street->clear();
     city->clear();
     map->clear();
-    if (!UsablePlace(place)) return false;
-    const Place p = PositionOf(place);
-    const auto detail = m_context.Map().FirstDetail(p.latitude, p.longitude,
+    if (!Usable(place)) return false;
+    const auto detail = m_context.Map().FirstDetail(place.latitude, place.longitude,
                                                     MapWords::kStreetRaw | MapWords::kAreas, -1);
     if (!detail) return false;
     *street = detail->streetNameShort;

@@ -2,9 +2,11 @@
 #ifndef GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_
 #define GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_
 
+#include <optional>
 #include <string_view>
 
 #include "GPSLib_classes.h"
+#include "orientation/WhereAmI.h"
 
 // The fields are plain storage that the core fills from the map engine's detail record; the
 // record's position is the inner location, which answers the location methods.
@@ -54,5 +56,14 @@ public:
     void SetSpeedLimitMetric(SHORT v) { m_nSpeedLimitMetric = v; }
     void SetNumberLanes(SHORT v) { m_nNumberLanes = v; }
 };
+
+namespace gpscore {
+
+// A new answer object holding the Where Am I answer.
+HRESULT NewWhereAmIObject(const WhereAmIAnswer& answer, IWhereAmIObject** result);
+// A new answer object holding only the areas and the map (none: an empty answer).
+HRESULT NewAreasObject(const std::optional<LocationDetail>& areas, IWhereAmIObject** result);
+
+} // namespace gpscore
 
 #endif // GPSCORE_ORIENTATION_WHEREAMIOBJECT_H_

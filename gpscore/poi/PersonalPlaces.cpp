@@ -422,12 +422,9 @@ const std::vector<PersonalPlaces::Annotation>& PersonalPlaces::Annotations() con
     return *m_annotations;
 }
 
-bool PersonalPlaces::AnnotationNear(ILocationObject* place, std::u16string* name,
+bool PersonalPlaces::AnnotationNear(double latitude, double longitude, std::u16string* name,
                                     std::u16string* details) const {
-    if (!IsValidPlace(place) || m_context.m_pUtility == nullptr) return false;
-    DOUBLE latitude = 0, longitude = 0;
-    place->GetLatitude(&latitude);
-    place->GetLongitude(&longitude);
+    if ((latitude == 0.0 && longitude == 0.0) || m_context.m_pUtility == nullptr) return false;
     const Units units = m_context.CurrentUnits();
     SHORT threshold = 0;
     if (auto settings = m_context.SystemSettings())
@@ -449,8 +446,8 @@ bool PersonalPlaces::AnnotationNear(ILocationObject* place, std::u16string* name
 }
 
 bool PersonalPlaces::AnnotationsIsNear(Mode mode, const ModePlaces& places) {
-    ComPtr<ILocationObject> here = places.Location(mode);
-    return AnnotationNear(here.Get(), nullptr, nullptr);
+    const Place here = PlaceAt(places.Location(mode).Get());
+    return AnnotationNear(here.latitude, here.longitude, nullptr, nullptr);
 }
 
 } // namespace gpscore

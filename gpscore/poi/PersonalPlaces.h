@@ -54,9 +54,9 @@ public:
     // Whether an annotation lies within the arrived-near threshold of the mode's position.
     bool AnnotationsIsNear(Mode mode, const ModePlaces& places);
 
-    // The annotation nearest `place` when it lies within the arrived-near threshold: its name
-    // and its details. False when there is none.
-    bool AnnotationNear(ILocationObject* place, std::u16string* name,
+    // The annotation nearest the position when it lies within the arrived-near threshold: its
+    // name and its details. False when there is none, or for no position (0/0).
+    bool AnnotationNear(double latitude, double longitude, std::u16string* name,
                         std::u16string* details) const;
 
 private:

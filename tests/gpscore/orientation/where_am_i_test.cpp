@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/LocationObject.h"
 #include "orientation/IntersectionObject.h"
 #include "parts_fixture.h"
 #include "streets_fixture.h"
@@ -494,7 +495,9 @@ TEST_F(WhereAmIPart, StreetCityStateAndPlaceNames) {
         EXPECT_EQ(gpslib::ToUtf8(city), c.found ? "Sampleton" : "");
         EXPECT_EQ(gpslib::ToUtf8(state), c.found ? "Example State" : "");
         std::u16string map;
-        EXPECT_EQ(part.NearestPlaceNames(At(c.x, c.y).Get(), &street, &city, &map), c.found);
+        EXPECT_EQ(
+            part.NearestPlaceNames(gpscore::PlaceAt(At(c.x, c.y).Get()), &street, &city, &map),
+            c.found);
         EXPECT_EQ(gpslib::ToUtf8(street), c.street);
         EXPECT_EQ(gpslib::ToUtf8(map), c.found ? "Sampleton" : "");
     }
@@ -509,25 +512,35 @@ TEST_F(WhereAmIPart, StreetCityStateAndPlaceNames) {
     }
 }
 
-TEST_F(WhereAmIPart, NoIntersectionTextsKeepTheCurrentStreet) {
-    ComPtr<IIntersectionObject> at;
-    ASSERT_EQ(part.Intersection(At(1.0, 2.0).Get(), 90, true, at.Put()), S_OK);
-    part.UpdateNoIntersectionFoundDescriptions(at.Get(), u"Nothing here");
-    const IntersectionTexts t = ReadTexts(at.Get());
-    EXPECT_EQ(t.shortText, "Nothing here");
-    EXPECT_EQ(t.detailed, "Nothing here");
-    EXPECT_EQ(t.cross, "Nothing here");
-    EXPECT_EQ(t.current, "Main Street");
-    EXPECT_FALSE(t.valid);
-    // The heading it is spoken from and the direction it searches are separate: searching east
-    // while facing west.
-    ComPtr<IIntersectionObject> fresh;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_IntersectionObject, IID_IIntersectionObject, &fresh),
-              S_OK);
-    gpslib::ImplOf<CIntersectionObject>(fresh.Get())->ShareLocation(At(1.0, 2.0).Get());
-    part.UpdateNearestIntersectionDescriptions(fresh.Get(), 270, 90);
-    EXPECT_EQ(ReadTexts(fresh.Get()).shortText,
-              "The intersection is 515 feet, behind. Oak Avenue, right and left");
+TEST_F(WhereAmIPart, IntersectionAnswersInPlainWords) {
+    const gpscore::Place onMain = gpscore::PlaceAt(At(1.0, 2.0).Get());
+    struct Case {
+        const char* what;
+        gpscore::IntersectionAnswer answer;
+        bool found;
+        const char* current;
+        const char* text;
+    } cases[] = {
+        // The heading it is spoken from and the direction it searches are separate: searching
+        // east while facing west.
+        {"east, facing west", part.NearestIntersection(onMain, 270, 90), true, "Main Street",
+         "The intersection is 515 feet, behind. Oak Avenue, right and left"},
+        // Ahead without a heading: nothing to search along, and no street asked for.
+        {"ahead, no heading", part.Intersection(onMain, -1, true), false, "",
+         "No intersection found ahead."},
+        {"off every map", part.Intersection(gpscore::Place{}, 90, false), false, "",
+         "No intersection found nearby."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.answer.Found(), c.found);
+        EXPECT_EQ(gpslib::ToUtf8(c.answer.currentStreet), c.current);
+        EXPECT_EQ(gpslib::ToUtf8(c.answer.description), c.text);
+        // Without an intersection every text says so.
+        if (!c.found) {
+            EXPECT_EQ(c.answer.crossStreets, c.answer.descriptionDetailed);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
