@@ -127,8 +127,8 @@ const std::string& Folder() {
         if (child == 0) {
             std::string error;
             std::string staged = (dir / "Gridton.rmf.part").string();
-            bool ok = build::WriteMapFile(Synthetic(), {"Gridton", "regional", "synthetic", ""},
-                                          staged, &error);
+            bool ok = build::WriteMapFile(
+                Synthetic(), {"Gridton", "regional", "synthetic", "", "en"}, staged, &error);
             if (!ok) std::fprintf(stderr, "writing the grid map: %s\n", error.c_str());
             _exit(ok && std::rename(staged.c_str(), file.string().c_str()) == 0 ? 0 : 1);
         }

@@ -180,7 +180,7 @@ void BM_PoiFile(benchmark::State& state, bool bulk) {
     if (!gpslib::bench::NeedFile(state, kExtract, "the Liechtenstein extract")) return;
     const gpsmap::build::Map& map = Pois(static_cast<int>(state.range(0)));
     const std::string path = kBenchDir + "/pois.pdb";
-    gpsmap::build::MapInfo info{"Bench", "regional", "bench", ""};
+    gpsmap::build::MapInfo info{"Bench", "regional", "bench", "", "en"};
     for (auto _ : state) {
         std::string error;
         std::filesystem::remove(path);

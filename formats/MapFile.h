@@ -39,6 +39,8 @@ constexpr const char* kMetaMaxLon = "max_lon";
 constexpr const char* kMetaSource = "source";
 constexpr const char* kMetaTimestamp = "timestamp";
 constexpr const char* kMetaAttribution = "attribution";
+// The language of the region's names ("de", "fr"…); missing in maps compiled before it was kept.
+constexpr const char* kMetaLanguage = "language";
 // The attribution every file compiled from OpenStreetMap carries.
 constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
 

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -43,6 +44,12 @@ void AreaHandler::area(const osmium::Area& area) {
                    : (l == 9 || l == 10) ? format::kAreaBorough
                                          : 0;
         rec.name = Tag(tags, "name");
+        if (rec.kind == format::kAreaCountry) {
+            rec.country = Tag(tags, "ISO3166-1:alpha2");
+            if (rec.country.empty()) rec.country = Tag(tags, "ISO3166-1");
+            for (char& c : rec.country)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
     } else if (boundary == "postal_code") {
         rec.kind = format::kAreaPostal;
         rec.name = Tag(tags, "postal_code");

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "Extract.h"
+#include "Language.h"
 #include "Outputs.h"
 #include "Stages.h"
 #include "Writers.h"
@@ -134,6 +135,8 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
     IndexAreasAndPlaces(map);
+    const std::string language = DecideLanguage(map, extract.languageHints);
+    say("the names are written in \"" + language + "\"");
     BuildGraph(map);
     DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
@@ -144,7 +147,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     PlaceStreets(map, name);
 
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
-                 extract.timestamp};
+                 extract.timestamp, language};
     const std::pair<const char*, decltype(&WriteMapFile)> writers[] = {
         {".rmf", WriteMapFile}, {".pdb", WritePoiFile}, {".cpd", WriteAddressFile}};
     for (const auto& [ext, write] : writers) {

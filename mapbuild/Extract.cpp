@@ -22,6 +22,7 @@
 #include <osmium/visitor.hpp>
 
 #include "Handlers.h"
+#include "Language.h"
 
 namespace gpsmap::build {
 namespace {
@@ -61,6 +62,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     PlaceHandler places;
     AreaHandler areas;
     RestrictionHandler restrictions;
+    LanguageHandler language;
     try {
         osmium::io::File input{path};
         osmium::area::Assembler::config_type assemblerConfig;
@@ -98,7 +100,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
         say("reading nodes and ways");
         osmium::io::Reader reader{input,
                                   osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
-        osmium::apply(reader, locations, stats, streets, addresses, pois, places,
+        osmium::apply(reader, locations, stats, streets, addresses, pois, places, language,
                       assembler.handler([&](osmium::memory::Buffer&& buffer) {
                           osmium::apply(buffer, stats, areas);
                       }));
@@ -115,6 +117,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     out->places = std::move(places.places);
     out->areas = std::move(areas.areas);
     out->restrictions = std::move(restrictions.restrictions);
+    out->languageHints = std::move(language.hints);
     SortBy(out->ways, [](const WayRec& w) { return w.id; });
     SortBy(out->areas, [](const AreaRec& a) { return a.sortKey; });
     SortBy(out->places, [](const PlaceRec& p) { return p.id; });

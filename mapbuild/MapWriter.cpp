@@ -144,7 +144,8 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kMetaMaxLon, Fmt(map.maxLon)},
         {format::kMetaSource, info.source},
         {format::kMetaTimestamp, info.timestamp},
-        {format::kMetaAttribution, format::kOsmAttribution}};
+        {format::kMetaAttribution, format::kOsmAttribution},
+        {format::kMetaLanguage, info.language}};
     for (const auto& [key, value] : metaTexts)
         meta.push_back({pool.Add(key), pool.Add(value)});
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -85,8 +86,20 @@ struct AreaRec {
     OsmId sortKey = 0;
     int kind = 0, adminLevel = 0;
     std::string name;
+    std::string country; // a country's ISO 3166-1 code, upper case; empty for other areas
     std::vector<geo::Ring> rings;
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180, size = 0;
+};
+
+// What the extract's objects say of their language beside the country boundaries: the countries
+// of their addresses, the languages whose name:xx repeats a street's name, and the words of the
+// streets' names.
+struct LanguageHints {
+    std::map<std::string, long> addressCountries; // "LI" -> objects with addr:country=LI
+    std::map<std::string, long> nameLanguages;    // "de" -> streets whose name:de is their name
+    // "ca" -> streets whose name begins or ends with a word of the kind of street only that
+    // language has ("Carrer", "Avinguda").
+    std::map<std::string, long> streetWordLanguages;
 };
 
 // Everything the passes over the extract collected, each list sorted by OSM id after reading.
@@ -99,6 +112,7 @@ struct Extract {
     std::vector<PlaceRec> places;
     std::vector<AreaRec> areas;
     std::vector<RestrictionRec> restrictions;
+    LanguageHints languageHints;
     std::string timestamp; // the newest object's, ISO 8601; empty when none carries one
 };
 

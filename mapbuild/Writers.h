@@ -17,6 +17,7 @@ namespace gpsmap::build {
 // What the files' meta tables say besides what the map holds.
 struct MapInfo {
     std::string name, level, source, timestamp;
+    std::string language; // the code of the language of the region's names
 };
 
 bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path, std::string* error);

@@ -50,8 +50,8 @@ void SideFor(double relative, int side, Branch* b) {
 } // namespace
 
 std::string Engine::WayName(const MapData& map, int way, const Naming& naming) const {
-    return WayDisplayName(map.Way(way), naming.expanded, naming.detailed, naming.unnamedRoad,
-                          naming.unnamedPath);
+    return WayDisplayName(map.Way(way), naming.expanded, naming.detailed, map.Language(),
+                          naming.unnamedRoad, naming.unnamedPath);
 }
 
 std::string Engine::StreetName(const Match& m, const Naming& naming) const {

@@ -115,6 +115,7 @@ bool MapData::Load(std::string* error) {
 
     m_name = std::string(Meta(format::kMetaName));
     m_level = std::string(Meta(format::kMetaLevel));
+    m_language = LanguageFromCode(Meta(format::kMetaLanguage));
     auto number = [&](const char* key) { return std::atof(std::string(Meta(key)).c_str()); };
     m_minLat = number(format::kMetaMinLat);
     m_maxLat = number(format::kMetaMaxLat);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Abbreviations.h"
 #include "formats/MapFile.h"
 #include "os/mapped_file.h"
 
@@ -167,6 +168,9 @@ public:
 
     const std::string& Name() const { return m_name; }
     const std::string& Level() const { return m_level; }
+    // The language the map's names are written in, which their abbreviations are expanded by
+    // (English for a map that does not say).
+    NameLanguage Language() const { return m_language; }
     // A text of the meta section ("" when absent).
     std::string_view Meta(std::string_view key) const;
     // True when p lies inside the map's bounds widened by `margin` metres.
@@ -239,6 +243,7 @@ private:
 
     std::unique_ptr<gpslib::os::MappedFile> m_file;
     std::string m_name, m_level;
+    NameLanguage m_language = NameLanguage::kEnglish;
     double m_minLat = 0, m_maxLat = 0, m_minLon = 0, m_maxLon = 0;
     std::string_view m_strings;
     std::span<const format::MetaRecord> m_meta;

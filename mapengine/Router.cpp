@@ -547,7 +547,7 @@ private:
     // ---- Cutting the path into points ----------------------------------------------------------
     std::string WayName(int way) const {
         return WayDisplayName(m_map.Way(way), m_naming->expanded, m_naming->detailed,
-                              m_naming->unnamedRoad, m_naming->unnamedPath);
+                              m_map.Language(), m_naming->unnamedRoad, m_naming->unnamedPath);
     }
 
     bool Unnamed(const std::string& name) const {

@@ -1,7 +1,5 @@
 #include "StreetNames.h"
 
-#include <map>
-
 #include "MapData.h"
 #include "os/codepage.h"
 
@@ -15,43 +13,12 @@ bool IsPathClass(std::string_view cls) {
 
 } // namespace
 
-std::string ExpandAbbreviations(const std::string& name) {
-    static const std::map<std::string, std::string> kWords = {
-        {"st", "Street"},    {"ave", "Avenue"},     {"av", "Avenue"},    {"rd", "Road"},
-        {"dr", "Drive"},     {"blvd", "Boulevard"}, {"ln", "Lane"},      {"ct", "Court"},
-        {"pl", "Place"},     {"sq", "Square"},      {"hwy", "Highway"},  {"pkwy", "Parkway"},
-        {"ter", "Terrace"},  {"cir", "Circle"},     {"n", "North"},      {"s", "South"},
-        {"e", "East"},       {"w", "West"},         {"ne", "Northeast"}, {"nw", "Northwest"},
-        {"se", "Southeast"}, {"sw", "Southwest"},   {"mt", "Mount"},     {"ft", "Fort"},
-        {"str", "Strasse"}};
-    std::string out;
-    std::size_t i = 0;
-    bool first = true;
-    while (i < name.size()) {
-        std::size_t j = name.find(' ', i);
-        if (j == std::string::npos) j = name.size();
-        std::string word = name.substr(i, j - i);
-        std::string key = gpslib::os::AsciiLower(word);
-        if (!key.empty() && key.back() == '.') key.pop_back();
-        auto it = kWords.find(key);
-        bool last = j >= name.size();
-        if (key == "st" && first && !last)
-            word = "Saint";
-        else if (it != kWords.end() && (key.size() > 1 || first || last) && !(first && last))
-            word = it->second;
-        out += word;
-        if (j < name.size()) out.push_back(' ');
-        i = j + 1;
-        first = false;
-    }
-    return out;
-}
-
-std::string WayDisplayName(const Way& w, bool expanded, bool detailed,
+std::string WayDisplayName(const Way& w, bool expanded, bool detailed, NameLanguage language,
                            const std::string& unnamedRoad, const std::string& unnamedPath) {
-    std::string name(w.name.empty() ? w.ref : w.name);
-    if (name.empty()) return IsPathClass(w.cls) ? unnamedPath : unnamedRoad;
-    if (expanded) name = ExpandAbbreviations(name);
+    if (w.name.empty() && w.ref.empty()) return IsPathClass(w.cls) ? unnamedPath : unnamedRoad;
+    if (w.name.empty()) return std::string(w.ref);
+    std::string name(w.name);
+    if (expanded) name = ExpandAbbreviations(name, language);
     if (detailed && !w.name.empty() && !w.ref.empty()) name += " (" + std::string(w.ref) + ")";
     return name;
 }

@@ -4,18 +4,17 @@
 
 #include <string>
 
+#include "Abbreviations.h"
+
 namespace gpsmap {
 
 struct Way;
 
-// Abbreviations of street names written out, word by word ("N Main St" -> "North Main Street";
-// "St" first is "Saint").
-std::string ExpandAbbreviations(const std::string& name);
-
 // The name a way is spoken by, in street answers and routes alike: its name, else its reference;
-// abbreviations written out when `expanded`; "Name (ref)" when `detailed` and it has both. A way
-// with neither is `unnamedPath` when it is a path, else `unnamedRoad`.
-std::string WayDisplayName(const Way& w, bool expanded, bool detailed,
+// the name's abbreviations written out by the rules of `language` when `expanded` (a reference
+// such as "St 2183" or "B 3" is never expanded); "Name (ref)" when `detailed` and it has both.
+// A way with neither is `unnamedPath` when it is a path, else `unnamedRoad`.
+std::string WayDisplayName(const Way& w, bool expanded, bool detailed, NameLanguage language,
                            const std::string& unnamedRoad, const std::string& unnamedPath);
 
 } // namespace gpsmap

@@ -458,6 +458,44 @@ TEST_P(RealData, AndorrasJunctionsWhereTheirStreetsMeet) {
     }
 }
 
+// Each region's names are written out by its own language, decided from the extract by the
+// compiler: streets of the extract that hold abbreviations, asked for on themselves.
+TEST_P(RealData, NamesAreWrittenOutInTheirRegionsLanguage) {
+    struct Expected {
+        std::string_view map, language;
+        std::vector<std::pair<std::string, std::string>> names; // written, spoken
+    } const expected[] = {
+        {"Monaco", "fr", {{"Avenue John F. Kennedy", "Avenue John F. Kennedy"}}},
+        {"Andorra", "ca", {{"Av. de Joan Martí", "Avinguda de Joan Martí"}}},
+        {"Liechtenstein",
+         "de",
+         {{"Dr. Albert Schädler-Strasse", "Doktor Albert Schädler-Strasse"},
+          {"Franz-Josef-Oehri-Str.", "Franz-Josef-Oehri-Straße"},
+          {"St. Martins-Ring", "Sankt Martins-Ring"}}},
+        {"Baltimore", "en", {}},
+    };
+    MapData data;
+    std::string error;
+    ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error));
+    for (const Expected& e : expected) {
+        if (e.map != GetParam().map) continue;
+        EXPECT_EQ(data.Meta("language"), e.language);
+        gpslib::Bstr words("STREET EXPANDED");
+        for (const auto& [written, spoken] : e.names) {
+            auto street = std::find_if(TheTruth().streets.begin(), TheTruth().streets.end(),
+                                       [&](const Truth::Street& s) { return s.name == written; });
+            ASSERT_NE(street, TheTruth().streets.end()) << written << " is not in the extract";
+            const geo::Point mid{(street->a.lat + street->b.lat) / 2,
+                                 (street->a.lon + street->b.lon) / 2};
+            gpslib::Bstr name, result;
+            ASSERT_EQ(map->GetStreetAtLocation(mid.lat, mid.lon, -1, words.Get(), name.Put(),
+                                               result.Put()),
+                      S_OK);
+            EXPECT_EQ(name.Utf8(), spoken);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Extracts, RealData, ::testing::ValuesIn(kExtracts),
                          [](const auto& info) { return std::string(info.param.map); });
 
