@@ -133,11 +133,13 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     map.areas = std::move(extract.areas);
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
+    map.crossingNodes = std::move(extract.crossingNodes);
     IndexAreasAndPlaces(map);
     BuildGraph(map);
     DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
+    NameWalkways(map);
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);

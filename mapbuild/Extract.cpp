@@ -115,6 +115,8 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     out->places = std::move(places.places);
     out->areas = std::move(areas.areas);
     out->restrictions = std::move(restrictions.restrictions);
+    out->crossingNodes = std::move(streets.crossingNodes);
+    std::sort(out->crossingNodes.begin(), out->crossingNodes.end());
     SortBy(out->ways, [](const WayRec& w) { return w.id; });
     SortBy(out->areas, [](const AreaRec& a) { return a.sortKey; });
     SortBy(out->places, [](const PlaceRec& p) { return p.id; });
