@@ -17,9 +17,15 @@ namespace gpslib::formats {
 // The file starts with "GPMF", the format version and a byte-order mark, then the section
 // directory. A reader refuses another magic, a version it does not know and a file written with
 // the other byte order. Version 2 was the last SQLite map; version 3 is laid out to be mapped
-// into memory and used where it lies.
+// into memory and used where it lies; version 4 adds what each way is to a walker (the way
+// names section). A version 3 map is still read, as it was (its ways named as before).
+//
+// From version 4 on, sections are added without a new version: a reader skips the sections it
+// does not know and reads a later section that a file lacks as empty. A new version is for a
+// changed record or a changed meaning.
 constexpr char kMapMagic[4] = {'G', 'P', 'M', 'F'};
-constexpr std::uint32_t kMapFormatVersion = 3;
+constexpr std::uint32_t kMapFormatVersion = 4;
+constexpr std::uint32_t kMapOldestVersion = 3;
 constexpr std::uint32_t kMapByteOrderMark = 0x01020304;
 // Maps of versions 1 and 2 were SQLite databases; their first bytes say so.
 constexpr std::string_view kSqliteHeader{"SQLite format 3\0", 16};
@@ -52,6 +58,34 @@ enum Role : int {
                         // connector branches, never makes an intersection on its own
     kRoleSidewalk = 2,  // footway=sidewalk (and path/cycleway tagged so): never reported
     kRoleCrossing = 3,  // footway=crossing, highway=crossing ways: never reported
+};
+
+// WayNameRecord::kind: what a way without a name or reference is to a walker, so that it is
+// spoken as that (docs/walker-names.md). Rows of kinds 1 and 2 name the street in `of`.
+enum WayKind : int {
+    kKindNone = 0,     // nothing to go on: "Unnamed road" or "Unnamed path"
+    kKindSidewalk = 1, // footway=sidewalk, or a footway or path running beside a named street
+    kKindCrossing = 2, // footway=crossing, or a short footway over a road at a crossing node
+    kKindDriveway = 3, // service=driveway
+    kKindParkingAisle = 4,
+    kKindAlley = 5,
+    kKindDriveThrough = 6,
+    kKindSteps = 7,
+    kKindFootway = 8,
+    kKindPath = 9,
+    kKindCycleway = 10,
+    kKindTrack = 11,
+    kKindPedestrian = 12, // highway=pedestrian
+    kKindSquare = 13,     // place=square, or a pedestrian way drawn as an area
+    kKindPlatform = 14,   // public_transport=platform, railway=platform, highway=platform
+    kKindBridleway = 15,
+    kKindSlipRoad = 16,    // the _link roads
+    kKindServiceRoad = 17, // highway=service of no other kind
+    kKindSideStreet = 18,  // residential, living_street
+    kKindMinorRoad = 19,   // unclassified
+    kKindMainRoad = 20,    // tertiary, secondary, primary, trunk
+    kKindMotorway = 21,
+    kWayKindCount = 22,
 };
 
 // AreaRecord::kind
@@ -122,8 +156,13 @@ enum SectionId : std::uint32_t {
     kSectionAddresses = 21,         // AddressRecord, by (edge, number of the house)
     kSectionAddressesByStreet = 22, // int32: rows of kSectionAddresses by (street, row)
     kSectionStreetEdges = 23,       // int32: the edges of each street, street after street
+    kSectionWayNames = 24,          // WayNameRecord, one per way (version 4)
 };
-constexpr std::uint32_t kSectionCount = 23;
+constexpr std::uint32_t kSectionCount = 24;
+// The sections a version 3 map has: 1 to 23.
+constexpr std::uint32_t kSectionCountVersion3 = 23;
+// More entries than this in a directory is a broken file, not a later one.
+constexpr std::uint32_t kMaxSections = 256;
 
 // A text in the string pool.
 struct TextRef {
@@ -151,6 +190,13 @@ struct WayRecord {
     std::uint32_t reserved;
 };
 static_assert(sizeof(WayRecord) == 56);
+
+// What a way is to a walker (WayKind), and the street it belongs to as a sidewalk or a crossing
+// (-1 none); the same row as the way's.
+struct WayNameRecord {
+    std::int32_t kind, of;
+};
+static_assert(sizeof(WayNameRecord) == 8);
 
 struct NodeRecord {
     double lat, lon;

@@ -134,6 +134,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     map.areas = std::move(extract.areas);
     map.places = std::move(extract.places);
     map.pois = std::move(extract.pois);
+    map.crossingNodes = std::move(extract.crossingNodes);
     IndexAreasAndPlaces(map);
     const std::string language = DecideLanguage(map, extract.languageHints);
     say("the names are written in \"" + language + "\"");
@@ -141,6 +142,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
+    NameWalkways(map);
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);

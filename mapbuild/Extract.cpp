@@ -118,6 +118,8 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     out->areas = std::move(areas.areas);
     out->restrictions = std::move(restrictions.restrictions);
     out->languageHints = std::move(language.hints);
+    out->crossingNodes = std::move(streets.crossingNodes);
+    std::sort(out->crossingNodes.begin(), out->crossingNodes.end());
     SortBy(out->ways, [](const WayRec& w) { return w.id; });
     SortBy(out->areas, [](const AreaRec& a) { return a.sortKey; });
     SortBy(out->places, [](const PlaceRec& p) { return p.id; });

@@ -1,3 +1,5 @@
+#include <cctype>
+
 #include "Handlers.h"
 
 namespace gpsmap::build {
@@ -14,6 +16,16 @@ std::string Tag(const osmium::TagList& tags, const char* key) {
     while (!value.empty() && blank(value.back()))
         value.remove_suffix(1);
     return std::string(value);
+}
+
+std::string Keyword(const osmium::TagList& tags, const char* key) {
+    std::string value = Tag(tags, key);
+    value = value.substr(0, value.find(';'));
+    while (!value.empty() && value.back() == ' ')
+        value.pop_back();
+    for (char& c : value)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return value;
 }
 
 bool WayGeometry(const osmium::Way& way, std::vector<OsmId>* ids, std::vector<Point>* points) {

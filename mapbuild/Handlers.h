@@ -39,11 +39,19 @@ private:
     std::size_t m_objects = 0;
 };
 
-// Highway ways of the road and path classes, with their role, direction and access.
+// A tag's value as a keyword: lower case, and of a `;` list the first value ("Sidewalk;crossing"
+// is "sidewalk").
+std::string Keyword(const osmium::TagList& tags, const char* key);
+
+// Highway ways of the road and path classes, with their role, direction, access and what they
+// are to a walker; and the crossing nodes (highway=crossing, crossing=* other than "no"), which
+// tell the crossings among the footways.
 class StreetHandler : public osmium::handler::Handler {
 public:
+    void node(const osmium::Node& node);
     void way(const osmium::Way& way);
     std::vector<WayRec> ways;
+    std::vector<OsmId> crossingNodes; // in the order read
 };
 
 // Turn restrictions for drivers (type=restriction relations, no_* and only_*, via a node).

@@ -174,7 +174,9 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         streets.push_back(r);
     }
     std::vector<format::WayRecord> ways;
+    std::vector<format::WayNameRecord> wayNames;
     ways.reserve(map.ways.size());
+    wayNames.reserve(map.ways.size());
     for (std::size_t i = 0; i < map.ways.size(); ++i) {
         const WayRec& w = map.ways[i];
         format::WayRecord r{};
@@ -184,6 +186,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         r.maxspeed = w.maxspeed;
         r.roundabout = w.roundabout, r.foot = w.foot, r.car = w.car, r.toll = w.toll;
         ways.push_back(r);
+        wayNames.push_back({w.kind, w.of});
     }
 
     // The edges at each node, in edge order (an edge closing on itself listed once).
@@ -336,6 +339,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kSectionAddresses, sizeof(format::AddressRecord), addresses.size()},
         {format::kSectionAddressesByStreet, 4, byStreet.size()},
         {format::kSectionStreetEdges, 4, streetEdges.size()},
+        {format::kSectionWayNames, sizeof(format::WayNameRecord), wayNames.size()},
     };
     static_assert(std::size(planned) == format::kSectionCount);
     std::vector<format::MapSection> directory;
@@ -421,6 +425,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     section(n++), out.Records(addresses);
     section(n++), out.Records(byStreet);
     section(n++), out.Records(streetEdges);
+    section(n++), out.Records(wayNames);
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;

@@ -36,6 +36,9 @@ struct WayRec {
     int oneway = 0, lanes = 0;
     double maxspeed = 0.0;
     bool roundabout = false, foot = true, car = true, toll = false;
+    // What it is to a walker (format::WayKind, from its tags; sidewalks and crossings found by
+    // NameWalkways), and the street it belongs to as a sidewalk or crossing (-1 none).
+    int kind = format::kKindNone, of = -1;
     std::vector<OsmId> nodes;
     std::vector<Point> points;
 };
@@ -113,7 +116,8 @@ struct Extract {
     std::vector<AreaRec> areas;
     std::vector<RestrictionRec> restrictions;
     LanguageHints languageHints;
-    std::string timestamp; // the newest object's, ISO 8601; empty when none carries one
+    std::vector<OsmId> crossingNodes; // highway=crossing and crossing=* nodes, ascending
+    std::string timestamp;            // the newest object's, ISO 8601; empty when none carries one
 };
 
 // ---- The built map ----------------------------------------------------------------------------
@@ -175,6 +179,7 @@ struct Map {
     std::vector<AreaRec> areas;
     std::vector<PlaceRec> places;
     std::vector<PoiRec> pois;
+    std::vector<OsmId> crossingNodes; // as read, ascending
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     PlaceGrid placeGrid; // over `areas` and `places`
 };

@@ -18,6 +18,9 @@ void DropWayGeometry(Map& map);
 void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions);
 // Groups the ways into streets (REQUIRES: BuildGraph).
 void BuildStreets(Map& map);
+// Tells which footways are a street's sidewalk and which street each crossing crosses, for the
+// ways' spoken names; changes no role (REQUIRES: BuildStreets, map.crossingNodes).
+void NameWalkways(Map& map);
 // Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).
 void BuildIntersections(Map& map);
 // Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).

@@ -25,21 +25,70 @@ double ParseSpeed(const std::string& text) {
     return v;
 }
 
+// What a way without a name is to a walker, from its tags (docs/walker-names.md). Sidewalks and
+// crossings are told by their role; NameWalkways finds the footways that are either untagged.
+int KindOf(const osmium::TagList& tags, const std::string& highway, int role) {
+    if (role == format::kRoleSidewalk) return format::kKindSidewalk;
+    if (role == format::kRoleCrossing) return format::kKindCrossing;
+    if (Keyword(tags, "public_transport") == "platform" || Keyword(tags, "railway") == "platform")
+        return format::kKindPlatform;
+    if (Keyword(tags, "place") == "square") return format::kKindSquare;
+    if (highway == "service") {
+        const std::string service = Keyword(tags, "service");
+        const std::pair<const char*, int> kinds[] = {{"driveway", format::kKindDriveway},
+                                                     {"parking_aisle", format::kKindParkingAisle},
+                                                     {"alley", format::kKindAlley},
+                                                     {"drive-through", format::kKindDriveThrough},
+                                                     {"drive_through", format::kKindDriveThrough}};
+        for (const auto& [word, kind] : kinds)
+            if (service == word) return kind;
+        return format::kKindServiceRoad;
+    }
+    const std::pair<const char*, int> kinds[] = {{"steps", format::kKindSteps},
+                                                 {"footway", format::kKindFootway},
+                                                 {"path", format::kKindPath},
+                                                 {"cycleway", format::kKindCycleway},
+                                                 {"track", format::kKindTrack},
+                                                 {"bridleway", format::kKindBridleway},
+                                                 {"pedestrian", format::kKindPedestrian},
+                                                 {"residential", format::kKindSideStreet},
+                                                 {"living_street", format::kKindSideStreet},
+                                                 {"unclassified", format::kKindMinorRoad},
+                                                 {"tertiary", format::kKindMainRoad},
+                                                 {"secondary", format::kKindMainRoad},
+                                                 {"primary", format::kKindMainRoad},
+                                                 {"trunk", format::kKindMainRoad},
+                                                 {"motorway", format::kKindMotorway}};
+    for (const auto& [word, kind] : kinds)
+        if (highway == word) return kind;
+    if (highway.size() > 5 && highway.compare(highway.size() - 5, 5, "_link") == 0)
+        return format::kKindSlipRoad;
+    return format::kKindNone;
+}
+
 } // namespace
+
+void StreetHandler::node(const osmium::Node& node) {
+    const osmium::TagList& tags = node.tags();
+    if (tags.empty()) return;
+    const std::string crossing = Keyword(tags, "crossing");
+    if (Keyword(tags, "highway") == "crossing" || (!crossing.empty() && crossing != "no"))
+        crossingNodes.push_back(node.id());
+}
 
 void StreetHandler::way(const osmium::Way& way) {
     const osmium::TagList& tags = way.tags();
     if (tags.empty()) return;
-    std::string highway = Tag(tags, "highway");
-    if (kHighways.count(highway) == 0 || Tag(tags, "area") == "yes") return;
+    std::string highway = Keyword(tags, "highway");
+    if (kHighways.count(highway) == 0 || Keyword(tags, "area") == "yes") return;
     WayRec w;
     if (!WayGeometry(way, &w.nodes, &w.points)) return;
     w.id = way.id();
     w.name = Tag(tags, "name");
     w.ref = Tag(tags, "ref");
     w.cls = highway;
-    std::string footway = Tag(tags, "footway"), path = Tag(tags, "path"),
-                cycleway = Tag(tags, "cycleway");
+    std::string footway = Keyword(tags, "footway"), path = Keyword(tags, "path"),
+                cycleway = Keyword(tags, "cycleway");
     bool pathLike = IsOneOf(highway, {"footway", "path", "cycleway", "steps", "bridleway"});
     if (highway == "crossing" || footway == "crossing" ||
         (pathLike && (path == "crossing" || cycleway == "crossing")))
@@ -80,6 +129,7 @@ void StreetHandler::way(const osmium::Way& way) {
     bool carClass = !(pathLike || IsOneOf(highway, {"pedestrian", "crossing", "busway", "track"}));
     w.car = carRule.empty() ? carClass : (!closed(carRule) && (carClass || open(carRule)));
     w.toll = IsOneOf(Tag(tags, "toll"), {"yes", "true", "1"});
+    w.kind = KindOf(tags, highway, w.role);
     ways.push_back(std::move(w));
 }
 

@@ -13,6 +13,7 @@
 
 #include "MapData.h"
 #include "Router.h"
+#include "StreetNames.h"
 
 namespace gpsmap {
 
@@ -24,6 +25,10 @@ struct Naming {
     std::string unnamedRoad = "Unnamed road";
     std::string unnamedPath = "Unnamed path";
     std::string joiner = " and ";
+    // What ways without a name are spoken as; `speakKinds` false keeps the two unnamed words
+    // (the raw street name).
+    KindWords kinds;
+    bool speakKinds = true;
 };
 
 // A position matched onto a street.

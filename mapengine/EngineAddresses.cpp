@@ -84,9 +84,11 @@ std::vector<Details> Engine::LocationDetails(Point p, int heading, const Naming&
         Naming detailed = naming;
         detailed.detailed = true;
         d.streetDetailed = StreetName(m, detailed);
-        d.streetRaw = way.name.empty() ? StreetName(m, Naming{false, false, naming.unnamedRoad,
-                                                              naming.unnamedPath, naming.joiner})
-                                       : way.name;
+        // The raw name is the map's own: a way without one keeps the unnamed words, so that
+        // lookaround, which never announces those, stays quiet on driveways and sidewalks.
+        Naming raw = naming;
+        raw.expanded = raw.detailed = raw.speakKinds = false;
+        d.streetRaw = way.name.empty() ? StreetName(m, raw) : way.name;
         d.classification = way.cls;
         std::replace(d.classification.begin(), d.classification.end(), '_', ' ');
         d.speedKmh = std::round(way.maxspeed);

@@ -51,7 +51,8 @@ void SideFor(double relative, int side, Branch* b) {
 
 std::string Engine::WayName(const MapData& map, int way, const Naming& naming) const {
     return WayDisplayName(map.Way(way), naming.expanded, naming.detailed, map.Language(),
-                          naming.unnamedRoad, naming.unnamedPath);
+                          naming.unnamedRoad, naming.unnamedPath,
+                          naming.speakKinds ? &naming.kinds : nullptr);
 }
 
 std::string Engine::StreetName(const Match& m, const Naming& naming) const {
@@ -87,8 +88,16 @@ std::vector<Match> Engine::MatchStreets(Point p, int heading, std::size_t limit)
             if (best.map != nullptr && best.distance <= kStreetRadius) all.push_back(best);
         }
     }
-    std::sort(all.begin(), all.end(), [](const Match& a, const Match& b) {
-        return a.distance != b.distance ? a.distance < b.distance : a.edge < b.edge;
+    // At the same distance (a corner, where the ways meet at one node) a way with a name or ref
+    // before one without: a walker at a corner is on the named street, not on the driveway.
+    auto named = [](const Match& m) {
+        const Way w = m.map->Way(m.map->Edge(m.edge).way);
+        return !w.name.empty() || !w.ref.empty();
+    };
+    std::sort(all.begin(), all.end(), [&](const Match& a, const Match& b) {
+        if (a.distance != b.distance) return a.distance < b.distance;
+        if (named(a) != named(b)) return named(a);
+        return a.edge < b.edge;
     });
     if (!all.empty() && heading >= 0) {
         // Prefer a street along the heading among those nearly as near as the nearest.
@@ -309,12 +318,17 @@ std::vector<Branch> Engine::Branches(const MapData& map, int intersection, doubl
                     if (!w.foot || walk.intersection < 0) b.kind = 2;
                 }
                 // Branches of one street leaving the same way (the two halves of a dual
-                // carriageway) are one branch.
+                // carriageway), or of one spoken name (its slip lanes and cycle tracks drawn
+                // apart, a square's ring), are one branch: a street is said once, and there is a
+                // way on when any of them goes on.
                 bool merged = false;
                 for (Raw& r : raw) {
-                    if (r.b.street == b.street && r.b.kind == b.kind &&
-                        geo::AngleBetween(std::atan2(r.sx, r.sy) * 180.0 / geo::kPi, bearing) <
-                            kMergeAngle) {
+                    bool same =
+                        (r.b.street == b.street && r.b.kind == b.kind) || r.b.name == b.name;
+                    if (same && geo::AngleBetween(std::atan2(r.sx, r.sy) * 180.0 / geo::kPi,
+                                                  bearing) < kMergeAngle) {
+                        if (b.kind < r.b.kind) r.b.kind = b.kind, r.b.street = b.street;
+                        r.b.skipped = r.b.skipped && b.skipped;
                         r.sx += std::sin(geo::Radians(bearing));
                         r.sy += std::cos(geo::Radians(bearing));
                         ++r.count;

@@ -224,6 +224,37 @@ gpsmap::Naming CGPSMap::NamingFor(bool expanded, bool detailed) const {
     n.unnamedRoad = Word(gpslib::ids::kUnnamedRoad, "Unnamed road");
     n.unnamedPath = Word(gpslib::ids::kUnnamedPath, "Unnamed path");
     n.joiner = Word(gpslib::ids::kAndJoiner, " and ");
+    // The walker's words, by way kind (format::WayKind).
+    namespace ids = gpslib::ids;
+    namespace f = gpslib::formats;
+    n.kinds.sidewalkOf = Word(ids::kSidewalkOf, "%s sidewalk");
+    n.kinds.crossingOf = Word(ids::kCrossingOf, "Crossing of %s");
+    const std::pair<int, int> words[] = {{f::kKindSidewalk, ids::kWaySidewalk},
+                                         {f::kKindCrossing, ids::kWayCrossing},
+                                         {f::kKindDriveway, ids::kWayDriveway},
+                                         {f::kKindParkingAisle, ids::kWayParkingAisle},
+                                         {f::kKindAlley, ids::kWayAlley},
+                                         {f::kKindDriveThrough, ids::kWayDriveThrough},
+                                         {f::kKindSteps, ids::kWaySteps},
+                                         {f::kKindFootway, ids::kWayFootway},
+                                         {f::kKindPath, ids::kWayPath},
+                                         {f::kKindCycleway, ids::kWayCyclePath},
+                                         {f::kKindTrack, ids::kWayTrack},
+                                         {f::kKindPedestrian, ids::kWayPedestrianArea},
+                                         {f::kKindSquare, ids::kWaySquare},
+                                         {f::kKindPlatform, ids::kWayPlatform},
+                                         {f::kKindBridleway, ids::kWayBridleway},
+                                         {f::kKindSlipRoad, ids::kWaySlipRoad},
+                                         {f::kKindServiceRoad, ids::kWayServiceRoad},
+                                         {f::kKindSideStreet, ids::kWaySideStreet},
+                                         {f::kKindMinorRoad, ids::kWayMinorRoad},
+                                         {f::kKindMainRoad, ids::kWayMainRoad},
+                                         {f::kKindMotorway, ids::kWayMotorway}};
+    static_assert(std::size(words) == f::kWayKindCount - 1);
+    for (const auto& [kind, id] : words) {
+        std::string& word = n.kinds.kinds[static_cast<std::size_t>(kind)];
+        word = Word(id, word.c_str());
+    }
     return n;
 }
 

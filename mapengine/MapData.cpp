@@ -29,25 +29,23 @@ bool MapData::Open(const std::string& path, std::string* error) {
 bool MapData::Load(std::string* error) {
     const unsigned char* base = m_file->data();
     const std::size_t size = m_file->size();
+    const std::string compileAgain = " than this engine reads (" +
+                                     std::to_string(format::kMapOldestVersion) +
+                                     "): compile the map again with gpsmap-build";
     if (size >= format::kSqliteHeader.size() &&
         std::memcmp(base, format::kSqliteHeader.data(), format::kSqliteHeader.size()) == 0)
-        return *error = "a map of an older format (SQLite) than this engine reads (" +
-                        std::to_string(format::kMapFormatVersion) +
-                        "): compile the map again with gpsmap-build",
-               false;
+        return *error = "a map of an older format (SQLite)" + compileAgain, false;
     if (size < sizeof(format::MapFileHeader) || std::memcmp(base, format::kMapMagic, 4) != 0)
         return *error = "not a map file", false;
     format::MapFileHeader header;
     std::memcpy(&header, base, sizeof header);
     if (header.byteOrder != format::kMapByteOrderMark)
         return *error = "a map file written with the other byte order", false;
-    if (header.version < format::kMapFormatVersion)
-        return *error = "map format version " + std::to_string(header.version) +
-                        " is older than this engine reads (" +
-                        std::to_string(format::kMapFormatVersion) +
-                        "): compile the map again with gpsmap-build",
+    if (header.version < format::kMapOldestVersion)
+        return *error = "map format version " + std::to_string(header.version) + " is older" +
+                        compileAgain,
                false;
-    if (header.version != format::kMapFormatVersion)
+    if (header.version > format::kMapFormatVersion)
         return *error =
                    "map format version " + std::to_string(header.version) + " is not read here",
                false;
@@ -55,7 +53,12 @@ bool MapData::Load(std::string* error) {
         return *error = "the map file is truncated (" + std::to_string(size) + " of " +
                         std::to_string(header.fileSize) + " bytes)",
                false;
-    if (header.sectionCount != format::kSectionCount ||
+    // Version 3 has exactly its 23 sections; later files at least those of version 4, and maybe
+    // sections added since, which are skipped.
+    const bool version3 = header.version == 3;
+    if ((version3 ? header.sectionCount != format::kSectionCountVersion3
+                  : header.sectionCount < format::kSectionCount ||
+                        header.sectionCount > format::kMaxSections) ||
         (size - sizeof header) / sizeof(format::MapSection) < header.sectionCount)
         return *error = "bad section directory", false;
 
@@ -63,14 +66,18 @@ bool MapData::Load(std::string* error) {
     const auto* directory = base + sizeof header;
     std::span<const unsigned char> sections[format::kSectionCount + 1];
     std::uint64_t counts[format::kSectionCount + 1] = {};
+    bool seen[format::kMaxSections + 1] = {};
+    const std::uint32_t known = version3 ? format::kSectionCountVersion3 : format::kSectionCount;
     for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
         format::MapSection sec;
         std::memcpy(&sec, directory + i * sizeof sec, sizeof sec);
-        if (sec.id == 0 || sec.id > format::kSectionCount || !sections[sec.id].empty() ||
-            counts[sec.id] != 0 || sec.offset % 8 != 0 || sec.offset > size ||
-            sec.length > size - sec.offset || sec.recordSize == 0 ||
-            sec.length / sec.recordSize != sec.count || sec.length % sec.recordSize != 0)
+        if (sec.id == 0 || sec.id > (version3 ? known : format::kMaxSections) || seen[sec.id] ||
+            sec.offset % 8 != 0 || sec.offset > size || sec.length > size - sec.offset ||
+            sec.recordSize == 0 || sec.length / sec.recordSize != sec.count ||
+            sec.length % sec.recordSize != 0)
             return *error = "bad section " + std::to_string(i), false;
+        seen[sec.id] = true;
+        if (sec.id > known) continue; // added by a later compiler
         sections[sec.id] = {base + sec.offset, static_cast<std::size_t>(sec.length)};
         counts[sec.id] = sec.count;
         static_assert(sizeof(std::size_t) >= 8, "map files are read on 64-bit systems");
@@ -108,6 +115,9 @@ bool MapData::Load(std::string* error) {
     take(format::kSectionAddresses, &m_addresses);
     take(format::kSectionAddressesByStreet, &m_addressesByStreet);
     take(format::kSectionStreetEdges, &m_streetEdges);
+    take(format::kSectionWayNames, &m_wayNames);
+    // One row per way, or none (a version 3 map): anything else names no way.
+    if (m_wayNames.size() != m_ways.size()) m_wayNames = {};
     if (!sizesOk) return *error = "bad section size", false;
     // Edges need a way and a node to stand on, even when broken.
     if (!m_edges.empty() && (m_ways.empty() || m_nodes.empty()))
@@ -157,6 +167,15 @@ gpsmap::Way MapData::Way(int i) const {
     w.maxspeed = std::isfinite(r.maxspeed) ? r.maxspeed : 0.0;
     w.roundabout = r.roundabout != 0, w.foot = r.foot != 0, w.car = r.car != 0;
     w.toll = r.toll != 0;
+    if (!m_wayNames.empty()) {
+        const format::WayNameRecord& n = m_wayNames[static_cast<std::size_t>(i)];
+        w.kind = n.kind > 0 && n.kind < format::kWayKindCount ? n.kind : 0;
+        if ((w.kind == format::kKindSidewalk || w.kind == format::kKindCrossing) && n.of >= 0 &&
+            static_cast<std::size_t>(n.of) < m_streets.size()) {
+            const format::StreetRecord& of = m_streets[static_cast<std::size_t>(n.of)];
+            w.ofName = Text(of.name), w.ofRef = Text(of.ref);
+        }
+    }
     return w;
 }
 

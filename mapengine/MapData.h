@@ -32,6 +32,10 @@ struct Way {
     int role = 0, oneway = 0, lanes = 0;
     double maxspeed = 0.0;
     bool roundabout = false, foot = true, car = true, toll = false;
+    // What the way is to a walker (format::WayKind; 0 on a version 3 map), and for a sidewalk or
+    // a crossing the name and reference of its street.
+    int kind = 0;
+    std::string_view ofName, ofRef;
 };
 
 struct StreetRow {
@@ -249,6 +253,7 @@ private:
     std::span<const format::MetaRecord> m_meta;
     std::span<const format::StreetRecord> m_streets;
     std::span<const format::WayRecord> m_ways;
+    std::span<const format::WayNameRecord> m_wayNames; // empty on a version 3 map
     std::span<const format::NodeRecord> m_nodes;
     std::span<const std::int32_t> m_nodeEdges;
     std::span<const format::EdgeRecord> m_edges;

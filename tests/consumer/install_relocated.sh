@@ -37,13 +37,13 @@ folder = gpslib.settings_folder(tempfile.mkdtemp(dir=prefix))
 core.Start(folder, "")
 assert core.SystemGetVersion() == texts["version"], core.SystemGetVersion()
 # The map engine finds the installation's sample town, and reads the same string module: an
-# unnamed street of the town is named in its words.
+# unnamed street of the town is named in its words ("Side street", docs/walker-names.md).
 assert core.SystemMapsPOIsLoad() >= 1, "%s: the installed maps were not found" % prefix
 place = gpslib.create("GPS.LocationObject")
 place.SetLatitude(44.9995)
 place.SetLongitude(10.0015)
 where = core.WhereAmIAtLocation(place, -1).GetDescription()
-assert "Unnamed road" in where, "%s: %r" % (prefix, where)
+assert "Side street" in where, "%s: %r" % (prefix, where)
 core.Stop()
 print("%s speaks: %s" % (prefix, texts["version"]))
 EOF

@@ -18,15 +18,15 @@ TEST_F(SampleTown, TheStreetAtKnownPoints) {
     };
     const Case cases[] = {
         {1.0, 2.0, -1, "OK:Main Street"},
-        {1.0, 2.08, -1, "OK:Main Street"},  // on the sidewalk: the street beside it
-        {1.5, 1.95, -1, "OK:Main Street"},  // on the crossing
-        {2.85, 1.5, -1, "OK:Oak Avenue"},   // one half of the dual carriageway
-        {3.0, 1.5, -1, "OK:Oak Avenue"},    // between the halves
-        {3.15, 0.5, 180, "OK:Oak Avenue"},  // the other half, against its one-way direction
-        {4.5, 1.7, -1, "OK:Unnamed road"},  // an unnamed service road
-        {6.2, 3.25, -1, "OK:Unnamed path"}, // an unnamed footway
-        {1.5, -0.5, -1, "OK:Unnamed road"}, // an unnamed street
-        {1.5, 3.5, -1, "OK:Park Path"},     // a named footway
+        {1.0, 2.08, -1, "OK:Main Street"}, // on the sidewalk: the street beside it
+        {1.5, 1.95, -1, "OK:Main Street"}, // on the crossing
+        {2.85, 1.5, -1, "OK:Oak Avenue"},  // one half of the dual carriageway
+        {3.0, 1.5, -1, "OK:Oak Avenue"},   // between the halves
+        {3.15, 0.5, 180, "OK:Oak Avenue"}, // the other half, against its one-way direction
+        {4.5, 1.7, -1, "OK:Service road"}, // an unnamed service road
+        {6.2, 3.25, -1, "OK:Footway"},     // an unnamed footway
+        {1.5, -0.5, -1, "OK:Side street"}, // an unnamed street
+        {1.5, 3.5, -1, "OK:Park Path"},    // a named footway
         {8.0, 2.9, -1, "OK:Station Road"},
         {0.02, 2.0, 0, "OK:First Avenue"}, // at a corner, the heading decides
         {0.02, 2.0, 90, "OK:Main Street"},
@@ -63,9 +63,9 @@ TEST_F(SampleTown, CrossStreetsOfEachKindOfIntersection) {
         {"a name change at a corner", 4.5, -1.0, "Cedar Road", 180, "",
          "Pine Road@90, Cedar Road@0", 4.5, -1.5},
         {"a dead end", 1.0, 0.0, "South Street", 90, "",
-         "South Street@90, Unnamed road@180, South Street@270", 1.5, 0.0},
+         "South Street@90, Side street@180, South Street@270", 1.5, 0.0},
         {"connectors only when asked", 6.0, 2.5, "Elm Street", 0, "INCLUDE CONNECTORS",
-         "Unnamed path@29, Elm Street@180, North Street@270", 6.0, 3.0},
+         "Footway@29, Elm Street@180, North Street@270", 6.0, 3.0},
         {"no connectors without the keyword", 6.0, 2.5, "Elm Street", 0, "",
          "North Street@270, Elm Street@180", 6.0, 3.0},
         {"the crossing and the sidewalks are no streets", 1.2, 2.0, "Main Street", 90, "",

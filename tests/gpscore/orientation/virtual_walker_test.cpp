@@ -171,10 +171,10 @@ TEST_F(Walker, RealStreetsOnTheWay) {
          180,
          {{Do::Forward, "You cannot go forward from here. Turn left or right to choose a street.",
            1.5, -0.5, 180, RightSide, false},
-          {Do::Right, "Unnamed road, north", 1.5, -0.5, 0, LeftSide, false},
+          {Do::Right, "Side street, north", 1.5, -0.5, 0, LeftSide, false},
           // Walking up its left-hand side: South Street eastward is across the unnamed road.
           {Do::Forward,
-           "At an intersection, facing east on South Street. Streets here: Unnamed road, right.",
+           "At an intersection, facing east on South Street. Streets here: Side street, right.",
            1.5, 0.0, 90, LeftSide, true}}},
         // The crossing and the sidewalks beside Main Street make no corner.
         {"crossing",

@@ -104,13 +104,13 @@ TEST_F(WhereAmI, KnownPlacesInBothModes) {
         // Either half of the dual carriageway is Oak Avenue, 30 mph.
         {3.0, 2.5, 180, GPSMode, false, "Close by Oak Avenue", "Oak Avenue", "", 30},
         // Beyond the arrival distance: the way to the street follows it.
-        {4.5, 1.0, 90, GPSMode, false, "Unnamed road, 145 feet, left", "Unnamed road", "", 0},
+        {4.5, 1.0, 90, GPSMode, false, "Service road, 145 feet, left", "Service road", "", 0},
         // The walker is never "close by"; its side is told only while tracking is on.
         {1.0, 2.0, 90, VirtualMode, false, "4 Main Street", "Main Street", "4", 31},
         {1.0, 2.0, 90, VirtualMode, true, "4 Main Street, on the right side", "Main Street", "4",
          31},
-        {4.5, 1.0, 90, VirtualMode, true, "Unnamed road, 145 feet, left, on the right side",
-         "Unnamed road", "", 0},
+        {4.5, 1.0, 90, VirtualMode, true, "Service road, 145 feet, left, on the right side",
+         "Service road", "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y) + " mode " +
@@ -140,10 +140,10 @@ TEST_F(WhereAmI, SpeedLimitAndDistancesFollowTheUnits) {
         SHORT mainStreet, oakAvenue;
         const char* farDescription;
     } cases[] = {
-        {Metric, 50, 48, "Unnamed road, 44 metres, left"},
-        {Imperial, 31, 30, "Unnamed road, 145 feet, left"},
-        {Nautical, 31, 30, "Unnamed road, 145 feet, left"},
-        {BritishNautical, 31, 30, "Unnamed road, 145 feet, left"},
+        {Metric, 50, 48, "Service road, 44 metres, left"},
+        {Imperial, 31, 30, "Service road, 145 feet, left"},
+        {Nautical, 31, 30, "Service road, 145 feet, left"},
+        {BritishNautical, 31, 30, "Service road, 145 feet, left"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.units);
@@ -160,7 +160,7 @@ TEST_F(WhereAmI, SpeedLimitAndDistancesFollowTheUnits) {
 TEST_F(WhereAmI, AtALocationUsesTheCurrentModeAndTheGivenHeading) {
     ComPtr<IWhereAmIObject> w;
     ASSERT_EQ(core->WhereAmIAtLocation(At(4.5, 1.0).Get(), 270, w.Put()), S_OK);
-    EXPECT_EQ(Read(w.Get()).description, "Unnamed road, 145 feet, right");
+    EXPECT_EQ(Read(w.Get()).description, "Service road, 145 feet, right");
     // The matched point on the street is the answer's position.
     EXPECT_NEAR(Read(w.Get()).x, 4.5, 0.01);
     EXPECT_NEAR(Read(w.Get()).y, 1.4, 0.01);
@@ -266,10 +266,10 @@ TEST_F(WhereAmI, NearestAndNextIntersectionAhead) {
          3.0,
          90,
          true,
-         {"The intersection is 128 feet, ahead. Unnamed path, ahead left and Elm Street, right",
+         {"The intersection is 128 feet, ahead. Footway, ahead left and Elm Street, right",
           "3-way intersection. Facing east on North Street. The intersection is 128 feet, ahead. "
-          "North Street, behind and Unnamed path, ahead left and Elm Street, right",
-          "North Street", "Unnamed path and Elm Street", 6.0, 3.0, true}},
+          "North Street, behind and Footway, ahead left and Elm Street, right",
+          "North Street", "Footway and Elm Street", 6.0, 3.0, true}},
         // Park Path ends in the park: nothing ahead, the position is no place.
         {1.5,
          3.5,
@@ -309,11 +309,11 @@ TEST_F(WhereAmI, NearestAndNextIntersectionAhead) {
 // counts in the number of ways and is named like any street.
 TEST_F(WhereAmI, EveryBranchOfAnIntersectionIsTold) {
     enum class Ask { AtLocation, Nearest, Ahead };
-    const char* kAtTheFootway = "3-way intersection. On Unnamed path. Unnamed path, north-east and "
+    const char* kAtTheFootway = "3-way intersection. On Footway. Footway, north-east and "
                                 "North Street, west and Elm Street, south";
     const char* kFromMainStreet =
         "3-way intersection. Facing north on Elm Street. The intersection is 364 feet, ahead. Elm "
-        "Street, behind and Unnamed path, ahead right and North Street, left";
+        "Street, behind and Footway, ahead right and North Street, left";
     struct Case {
         Ask ask;
         Mode mode;
@@ -325,8 +325,8 @@ TEST_F(WhereAmI, EveryBranchOfAnIntersectionIsTold) {
         {Ask::AtLocation, GPSMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
         {Ask::Nearest, GPSMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
         {Ask::Nearest, VirtualMode, 6.05, 3.02, -1, kAtTheFootway, "Elm Street and North Street"},
-        {Ask::Ahead, GPSMode, 6.0, 2.0, 0, kFromMainStreet, "Unnamed path and North Street"},
-        {Ask::Ahead, VirtualMode, 6.0, 2.0, 0, kFromMainStreet, "Unnamed path and North Street"},
+        {Ask::Ahead, GPSMode, 6.0, 2.0, 0, kFromMainStreet, "Footway and North Street"},
+        {Ask::Ahead, VirtualMode, 6.0, 2.0, 0, kFromMainStreet, "Footway and North Street"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.ask)) + " mode " + std::to_string(c.mode));
