@@ -5,6 +5,7 @@
 #include <unicode/plurrule.h>
 
 #include <array>
+#include <string>
 
 namespace gpscore {
 
@@ -17,8 +18,9 @@ constexpr int kMaxFractionDigits = 3;
 
 struct PluralRules::Impl {
     std::unique_ptr<icu::PluralRules> rules;
-    // One formatter per count of visible fraction digits: the plural category of "1,50" depends
-    // on the two digits shown, which only a formatted number carries into the rules.
+    // One formatter per count of visible fraction digits (index 0 unused): the plural category
+    // of "1,50" depends on the two digits shown, which only a formatted number carries into the
+    // rules.
     std::array<icu::number::LocalizedNumberFormatter, kMaxFractionDigits + 1> formatters;
 };
 
@@ -30,7 +32,7 @@ PluralRules::PluralRules(std::string_view languageTag) : m_impl(std::make_unique
     status = U_ZERO_ERROR;
     m_impl->rules.reset(icu::PluralRules::forLocale(locale, UPLURAL_TYPE_CARDINAL, status));
     if (U_FAILURE(status)) m_impl->rules.reset();
-    for (int digits = 0; digits <= kMaxFractionDigits; ++digits)
+    for (int digits = 1; digits <= kMaxFractionDigits; ++digits)
         m_impl->formatters[static_cast<std::size_t>(digits)] =
             icu::number::NumberFormatter::withLocale(locale)
                 .precision(icu::number::Precision::minMaxFraction(digits, digits))
@@ -56,6 +58,10 @@ std::string PluralRules::Select(std::u16string_view number) const {
     }
     if (fractionDigits == 0 || fractionDigits > kMaxFractionDigits) return "other";
     UErrorCode status = U_ZERO_ERROR;
+    if (fractionDigits < 0) { // A whole number needs no formatting: its rules are the plain ones.
+        std::string out;
+        return m_impl->rules->select(std::stod(decimal)).toUTF8String(out);
+    }
     const auto& formatter =
         m_impl->formatters[static_cast<std::size_t>(fractionDigits < 0 ? 0 : fractionDigits)];
     icu::number::FormattedNumber formatted = formatter.formatDecimal(
