@@ -18,7 +18,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
               libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev libtinyxml2-dev \
-              libedit-dev gpsd gpsd-clients espeak-ng pkg-config
+              libedit-dev libicu-dev gpsd gpsd-clients espeak-ng pkg-config
 
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= -1

@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,6 +28,20 @@ inline bool NeedFile(benchmark::State& state, const std::string& path, std::stri
     if (std::filesystem::exists(path, error)) return true;
     SkipForMissingData(state, std::string(what) + " (" + path + " not found)");
     return false;
+}
+
+// The string module a benchmark's service speaks: the English one `english` names, or with
+// GPSLIB_BENCH_LANGUAGE=de (fr, es, it, pt-BR) that language's module beside it, so that every
+// figure can be taken in another language too (docs/languages.md).
+inline std::string StringModule(const std::string& english) {
+    const char* language = std::getenv("GPSLIB_BENCH_LANGUAGE");
+    if (language == nullptr || *language == '\0' || std::string_view(language) == "en")
+        return english;
+    std::string suffix;
+    for (const char* c = language; *c != '\0'; ++c)
+        suffix.push_back(*c == '-' ? '_' : static_cast<char>(std::toupper(*c)));
+    return (std::filesystem::path(english).parent_path() / ("GPSResources_" + suffix + ".dll"))
+        .string();
 }
 
 // The compiled Liechtenstein extract, which most service benchmarks run on.

@@ -53,7 +53,8 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
         if (fs::exists(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext))
             fs::create_symlink(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext,
                                root + "/maps/Liechtenstein" + ext);
-    fs::copy_file(GPSLIB_RESOURCE_MODULE, root + "/settings/GPSResources_EN.dll");
+    fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
+                  root + "/settings/GPSResources_EN.dll");
     const std::string store = root + "/registry.reg";
     setenv("GPSLIB_REGISTRY", store.c_str(), 1);
     if (std::system((std::string(GPSREG_TOOL) + " " GPSMAP_MODULE " > /dev/null").c_str()) != 0) {

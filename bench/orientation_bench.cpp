@@ -5,6 +5,7 @@
 // docs/performance.md.
 #include "GPSLib_classes.h"
 #include "base/Utility.h"
+#include "bench_util.h"
 #include "formats/Geodesy.h"
 
 #include <benchmark/benchmark.h>
@@ -55,7 +56,8 @@ void BM_DistanceAndHeadingAndName(benchmark::State& state) {
     if (cookies.empty())
         gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount, &cookies);
     auto utility = gpscore::Utility::Instance();
-    if (utility == nullptr || !utility->LoadResources(GPSLIB_RESOURCE_MODULE)) {
+    if (utility == nullptr ||
+        !utility->LoadResources(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE))) {
         state.SkipWithError("no string resources");
         return;
     }

@@ -50,7 +50,8 @@ public:
         fs::create_directories(m_folder + "/maps");
         for (const char* ext : {".rmf", ".pdb", ".cpd"})
             fs::create_symlink(kMap + ext, m_folder + "/maps/Liechtenstein" + ext);
-        fs::copy_file(GPSLIB_RESOURCE_MODULE, m_folder + "/GPSResources_EN.dll");
+        fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
+                      m_folder + "/GPSResources_EN.dll");
         setenv("GPSLIB_MAP_PATH", (m_folder + "/maps").c_str(), 1);
         if (FAILED(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core))) return;
         Bstr settings(m_folder + "/"), result;

@@ -33,7 +33,8 @@ void BM_StartWithLiechtenstein(benchmark::State& state) {
     for (const char* ext : {".rmf", ".pdb", ".cpd"})
         if (fs::exists(kMaps + "/Liechtenstein" + ext))
             fs::create_symlink(kMaps + "/Liechtenstein" + ext, dir + "/maps/Liechtenstein" + ext);
-    fs::copy_file(GPSLIB_RESOURCE_MODULE, dir + "/GPSResources_EN.dll");
+    fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
+                  dir + "/GPSResources_EN.dll");
     setenv("GPSLIB_REGISTRY", (dir + "/registry.reg").c_str(), 1);
     setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);
     for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {

@@ -56,7 +56,8 @@ private:
         fs::create_directories(dir + "/maps");
         fs::create_directories(dir + "/Debug");
         fs::copy_file(kMapFile, dir + "/maps/Liechtenstein.rmf");
-        fs::copy_file(GPSLIB_RESOURCE_MODULE, dir + "/GPSResources_EN.dll");
+        fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
+                      dir + "/GPSResources_EN.dll");
         const std::string store = dir + "/registry.reg";
         setenv("GPSLIB_REGISTRY", store.c_str(), 1);
         setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);

@@ -2,7 +2,7 @@
 """String-table compiler: turns the STRINGTABLE of a .rc source into the binary string-table
 module that the service loads (GPSResources_EN.dll; not a Windows DLL).
 
-    rc_compile.py SOURCE.rc [-o MODULE] [--header HEADER]
+    rc_compile.py SOURCE.rc [-o MODULE] [--header HEADER] [--reference ENGLISH.rc]
 
 The source grammar, line by line (UTF-8; blank lines and `//` comments anywhere):
 
@@ -21,6 +21,16 @@ editing a string's text recompiles nothing.
 Inside a string: \\" \\\\ \\n \\r \\t are the only escapes; the text must stay on one line and
 may not be empty (an empty entry reads as absent). Every error names the file and line; on any
 error nothing is written and the exit status is 1.
+
+Plural choices (docs/languages.md): `{one:metro|other:metros}` right after a number placeholder
+(or, with nothing numeric before it, right before one) holds one form per plural category (zero, one, two, few, many, other; `other` is required);
+the formatter picks the form by the number printed just before it and the table's language.
+Braces appear nowhere else, and a form holds no placeholder, template code, brace or bar.
+
+A table in another language names the English table with --reference: it must hold exactly the
+English ids, each under the English name, with the same printf placeholders in the same order,
+the same template codes, and the same leading and trailing spaces; every difference is an error
+that names the entry.
 
 The module layout is documented in docs/formats.md ("String-table module").
 """
@@ -42,6 +52,17 @@ MAX_UNITS = 65535
 MAX_MODULE_SIZE = 4 * 1024 * 1024
 
 NAME = re.compile(r"[A-Z][A-Za-z0-9]*")
+# A printf conversion as the service's formatter reads it (%% included, so that it is counted).
+CONVERSION = re.compile(r"%(?:%|[-+ #0]*[0-9]*(?:\.[0-9]*)?[hlLqjzt]*[A-Za-z])")
+NUMBER_CONVERSION = re.compile(r"%[-+ #0]*[0-9]*(?:\.[0-9]*)?[hlLqjzt]*[diu]$")
+NUMBER_AHEAD = re.compile(r"%[-+ #0]*[0-9]*(?:\.[0-9]*)?[hlLqjzt]*[diu]")
+TEMPLATE_CODE = re.compile(r"\$[A-Za-z$]")
+PLURAL_CATEGORIES = ("zero", "one", "two", "few", "many", "other")
+# Entries whose text is the table's own, not a translation of the English text.
+LANGUAGE_NAME = "Language"
+LANGUAGE_TAG = re.compile(r"[a-z]{2,3}(?:-[A-Z]{2})?")
+MEASUREMENT_NAME = "MeasurementSystem"
+MEASUREMENT_SYSTEMS = ("metric", "imperial")
 ESCAPES = {'"': '"', "\\": "\\", "n": "\n", "r": "\r", "t": "\t"}
 
 
@@ -113,13 +134,91 @@ def _parse_entry(path, lineno, line):
         raise RcError(path, lineno, f"unexpected text after the string: '{trailing}'")
     if not value:
         raise RcError(path, lineno, f"string {sid} is empty (an empty entry reads as absent)")
+    problem = plural_problem(value)
+    if problem:
+        raise RcError(path, lineno, f"string {sid}: {problem}")
     units = len(value.encode("utf-16-le")) // 2
     if units > MAX_UNITS:
         raise RcError(path, lineno, f"string {sid} has {units} UTF-16 units (at most {MAX_UNITS})")
     return sid, name, value
 
 
-def parse_rc(path, text, names=None):
+def plural_problem(value):
+    """What is wrong with the plural choices of `value`, or None."""
+    at = 0
+    while True:
+        opening, closing = value.find("{", at), value.find("}", at)
+        if opening < 0:
+            return "'}' without '{'" if closing >= 0 else None
+        if closing < opening:
+            return "'}' without '{'"
+        before = value[:opening].rstrip(" \u00a0")
+        after = value[closing + 1:].lstrip(" \u00a0")
+        if not NUMBER_CONVERSION.search(before) and not NUMBER_AHEAD.match(after):
+            return "a plural choice must follow or precede a number placeholder (%d)"
+        forms = {}
+        body = value[opening + 1:closing]
+        if "{" in body:
+            return "'{' inside a plural choice"
+        for part in body.split("|"):
+            category, colon, text = part.partition(":")
+            if not colon or category not in PLURAL_CATEGORIES:
+                return (f"bad plural form '{part}' (expected CATEGORY:text, a category one of "
+                        f"{', '.join(PLURAL_CATEGORIES)})")
+            if category in forms:
+                return f"plural category {category} given twice"
+            if any(c in text for c in "%$"):
+                return f"plural form '{part}' holds a placeholder or template code"
+            forms[category] = text
+        if "other" not in forms:
+            return "a plural choice needs an 'other' form"
+        at = closing + 1
+
+
+def _edge_spaces(text):
+    return len(text) - len(text.lstrip(" ")), len(text) - len(text.rstrip(" "))
+
+
+def check_against_reference(path, strings, names, lines, reference, reference_names):
+    """Raises RcError for the first entry of a translated table that does not match the English
+    table: a missing or extra id, another name, other placeholders, template codes or edge
+    spaces."""
+    for sid in sorted(reference):
+        if sid not in strings:
+            raise RcError(path, 1, f"string {sid} {reference_names.get(sid, '')} of the English "
+                          "table is missing")
+    for sid in sorted(strings):
+        line = lines[sid]
+        if sid not in reference:
+            raise RcError(path, line, f"string {sid} is not in the English table")
+        label = f"string {sid} {reference_names.get(sid, '')}"
+        if names.get(sid) != reference_names.get(sid):
+            raise RcError(path, line, f"{label}: named {names.get(sid)}, the English table "
+                          f"names it {reference_names.get(sid)}")
+        text, english = strings[sid], reference[sid]
+        if reference_names.get(sid) == LANGUAGE_NAME:
+            if not LANGUAGE_TAG.fullmatch(text):
+                raise RcError(path, line, f"{label}: '{text}' is not a language tag (de, pt-BR)")
+            continue
+        if reference_names.get(sid) == MEASUREMENT_NAME:
+            if text not in MEASUREMENT_SYSTEMS:
+                raise RcError(path, line, f"{label}: '{text}' is not one of "
+                              f"{', '.join(MEASUREMENT_SYSTEMS)}")
+            continue
+        mine, theirs = CONVERSION.findall(text), CONVERSION.findall(english)
+        if mine != theirs:
+            raise RcError(path, line, f"{label}: placeholders {' '.join(mine) or '(none)'} "
+                          f"differ from the English {' '.join(theirs) or '(none)'}")
+        mine, theirs = sorted(TEMPLATE_CODE.findall(text)), sorted(TEMPLATE_CODE.findall(english))
+        if mine != theirs:
+            raise RcError(path, line, f"{label}: template codes {' '.join(mine) or '(none)'} "
+                          f"differ from the English {' '.join(theirs) or '(none)'}")
+        if _edge_spaces(text) != _edge_spaces(english):
+            raise RcError(path, line, f"{label}: leading or trailing spaces differ from the "
+                          "English text")
+
+
+def parse_rc(path, text, names=None, lines=None):
     """Returns {id: text} from the STRINGTABLE blocks of `text`; raises RcError. When `names` is a
     dict, every string must have a name, and it receives {id: name}."""
     strings = {}
@@ -162,6 +261,8 @@ def parse_rc(path, text, names=None):
                 names[sid] = name
             strings[sid] = value
             first_line[sid] = lineno
+            if lines is not None:
+                lines[sid] = lineno
     if state != "outside":
         raise RcError(path, header_line, "STRINGTABLE without END")
     if not strings:
@@ -242,12 +343,23 @@ def write_atomic(path, data):
         raise
 
 
+def _read_text(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("utf-8").removeprefix("\ufeff")
+    except OSError as e:
+        raise RcError(path, 1, e.strerror)
+    except UnicodeDecodeError:
+        raise RcError(path, 1, "not valid UTF-8")
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description="Compile a .rc STRINGTABLE into a module and "
                                      "a header naming its ids.")
     parser.add_argument("source")
     parser.add_argument("-o", "--output", help="the module to write")
     parser.add_argument("--header", help="the C++ header of named ids to write")
+    parser.add_argument("--reference", help="the English table this translation must match")
     args = parser.parse_args(argv)
     if not args.output and not args.header:
         parser.error("nothing to write: give -o MODULE, --header HEADER or both")
@@ -262,8 +374,15 @@ def main(argv):
             text = raw.decode("utf-8")
         except UnicodeDecodeError as e:
             raise RcError(args.source, raw[: e.start].count(b"\n") + 1, "not valid UTF-8")
-        names = {} if args.header else None
-        module = build_module(parse_rc(args.source, text.removeprefix("\ufeff"), names))
+        names = {} if args.header or args.reference else None
+        lines = {}
+        strings = parse_rc(args.source, text.removeprefix("\ufeff"), names, lines)
+        if args.reference:
+            reference_names = {}
+            reference = parse_rc(args.reference, _read_text(args.reference), reference_names)
+            check_against_reference(args.source, strings, names, lines, reference,
+                                    reference_names)
+        module = build_module(strings)
         if len(module) > MAX_MODULE_SIZE:
             raise RcError(args.source, 1, f"module would be {len(module)} bytes "
                           f"(at most {MAX_MODULE_SIZE})")

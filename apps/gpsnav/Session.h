@@ -55,7 +55,14 @@ struct SessionOptions {
     double speed = 0;
     // With `speed`: poll only while a `wait` runs (scripted runs, the same output every time).
     bool pollOnlyInWait = false;
+    // The language the service speaks ("en", "de", ...; see <gpslib/language.h>), and whether
+    // to remember it in the settings folder (it was chosen with --language).
+    std::string language = "en";
+    bool rememberLanguage = false;
 };
+
+// The language remembered in `settingsDir` (gpsnav.conf), or "" when none is.
+std::string RememberedLanguage(const std::string& settingsDir);
 
 class EventSink;
 

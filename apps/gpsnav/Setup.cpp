@@ -3,10 +3,12 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <gpslib/language.h>
 #include <gpslib/registry.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "Answers.h"
 #include "ChildProcess.h"
@@ -64,15 +66,18 @@ std::string SampleMapDir() {
     return "";
 }
 
-// The service reads its words from the string module in the settings folder: a new folder gets
-// the one installed with the service (or the build tree's).
-void CopyStringModule(const std::string& settingsDir) {
-    constexpr char kName[] = "GPSResources_EN.dll";
-    std::error_code ec;
-    if (std::filesystem::exists(settingsDir + kName, ec)) return;
-    for (const std::string& from :
-         {ModuleDir() + "/../share/gpslib/" + kName, std::string(GPSNAV_BUILD_RESOURCES)})
-        if (std::filesystem::copy_file(from, settingsDir + kName, ec)) return;
+// The folders the string modules are looked for in: those installed beside the program, then
+// the build tree's (the runtime adds its own installation's).
+std::vector<std::string> StringModuleDirs() {
+    return {ModuleDir() + "/../share/gpslib",
+            std::filesystem::path(GPSNAV_BUILD_RESOURCES).parent_path().string()};
+}
+
+// gpsnav's own remembered choices, one "name=value" a line, beside the service's settings.
+constexpr char kConfigName[] = "gpsnav.conf";
+
+void RememberLanguage(const std::string& settingsDir, const std::string& language) {
+    std::ofstream(settingsDir + kConfigName) << "language=" << language << "\n";
 }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
@@ -81,6 +86,14 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 }
 
 } // namespace
+
+std::string RememberedLanguage(const std::string& settingsDir) {
+    std::ifstream in(settingsDir + kConfigName);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.starts_with("language=")) return std::string(StripLineEnd(line.substr(9)));
+    return "";
+}
 
 Session::Session() = default;
 
@@ -116,7 +129,14 @@ bool Session::Open(const SessionOptions& options, std::vector<std::string>* text
     m_sink = new EventSink([this] { return WalkSeconds(); });
 
     std::filesystem::create_directories(m_options.settingsDir);
-    CopyStringModule(m_options.settingsDir);
+    // The service speaks the language whose string module the settings folder holds.
+    gpslib::LanguageChoice language;
+    std::string unknown;
+    if (gpslib::UseLanguage(m_options.settingsDir, m_options.language, StringModuleDirs(),
+                            &language, &unknown)) {
+        if (language.fellBack) texts->push_back(language.note);
+        if (m_options.rememberLanguage) RememberLanguage(m_options.settingsDir, language.language);
+    }
     Bstr result;
     m_core->Start(Bstr(m_options.settingsDir).Get(), nullptr, result.Put());
     m_started = true;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <vector>
@@ -29,7 +30,7 @@ struct SpeechDispatcher {
     Say say = nullptr;
     Close close = nullptr;
 
-    bool Connect(int rate, const std::string& voice) {
+    bool Connect(int rate, const std::string& voice, const std::string& language) {
         library = dlopen("libspeechd.so.2", RTLD_NOW | RTLD_LOCAL);
         if (library == nullptr) return false;
         auto open = reinterpret_cast<Open>(dlsym(library, "spd_open"));
@@ -37,10 +38,12 @@ struct SpeechDispatcher {
         close = reinterpret_cast<Close>(dlsym(library, "spd_close"));
         auto setRate = reinterpret_cast<SetInt>(dlsym(library, "spd_set_voice_rate"));
         auto setVoice = reinterpret_cast<SetText>(dlsym(library, "spd_set_synthesis_voice"));
+        auto setLanguage = reinterpret_cast<SetText>(dlsym(library, "spd_set_language"));
         if (open == nullptr || say == nullptr || close == nullptr) return false;
         connection = open("gpsnav", "main", nullptr, 0 /* SPD_MODE_SINGLE */);
         if (connection == nullptr) return false;
         if (setRate != nullptr) setRate(connection, rate);
+        if (setLanguage != nullptr) setLanguage(connection, language.c_str());
         if (setVoice != nullptr && !voice.empty()) setVoice(connection, voice.c_str());
         return true;
     }
@@ -62,6 +65,15 @@ bool ProgramOnPath(const char* name) {
         start = end + 1;
     }
     return false;
+}
+
+// espeak-ng's voice for a language: its own names are lower case ("pt-br").
+std::string EspeakVoice(const std::string& voice, const std::string& language) {
+    if (!voice.empty() || language.empty() || language == "en") return voice;
+    std::string name;
+    for (char c : language)
+        name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    return name;
 }
 
 // Runs espeak-ng on one line and waits for it.
@@ -140,7 +152,7 @@ void Speaker::Run(const std::shared_ptr<State>& state) {
         auto daemon = std::make_unique<SpeechDispatcher>();
         // The daemon's rate runs from -100 to 100 around its normal speed.
         const int rate = std::clamp((options.wordsPerMinute - 175) * 100 / 175, -100, 100);
-        if (daemon->Connect(rate, options.voice)) {
+        if (daemon->Connect(rate, options.voice, options.language)) {
             backend.daemon = std::move(daemon);
             engine = "speech-dispatcher";
         }
@@ -168,7 +180,8 @@ void Speaker::Run(const std::shared_ptr<State>& state) {
         if (backend.daemon)
             backend.daemon->say(backend.daemon->connection, 3 /* SPD_TEXT */, text.c_str());
         else if (engine == "espeak-ng")
-            Espeak(text, options.wordsPerMinute, options.voice, options.waveFile);
+            Espeak(text, options.wordsPerMinute, EspeakVoice(options.voice, options.language),
+                   options.waveFile);
     }
     backend.daemon.reset();
     {

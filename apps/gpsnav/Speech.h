@@ -20,6 +20,9 @@ public:
         std::string engine = "auto";
         int wordsPerMinute = 175;
         std::string voice;
+        // The language of what is said ("de", "pt-BR"): the daemon's language, and espeak-ng's
+        // voice when no voice is given.
+        std::string language = "en";
         // espeak-ng only: each line is written to this wave file instead of the sound device
         // (the last line said is what the file holds).
         std::string waveFile;

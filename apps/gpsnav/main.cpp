@@ -7,6 +7,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <gpslib/language.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +58,8 @@ constexpr char kUsage[] =
     "  --speak[=ENGINE]    speak every line (ENGINE auto, speechd, espeak-ng)\n"
     "  --rate WPM          speech rate in words a minute (default 175)\n"
     "  --voice NAME        speech voice\n"
+    "  --language LANG     the language the service speaks: en, de, fr, es, it, pt-BR\n"
+    "                      (remembered; default: the saved one, else that of LANG)\n"
     "  --help              this text\n"
     "\n"
     "Type help in gpsnav for the commands. Exit codes: 0 done, 1 a command failed (--strict),\n"
@@ -82,6 +87,13 @@ std::string DefaultSettingsDir() {
     const char* home = std::getenv("HOME");
     std::string base = config && *config ? config : std::string(home ? home : ".") + "/.config";
     return base + "/gpslib/gpsnav/";
+}
+
+std::string Languages() {
+    std::string list;
+    for (const std::string& language : gpslib::KnownLanguages())
+        list += (list.empty() ? "" : ", ") + language;
+    return list;
 }
 
 // Parses the options; nullopt (after a message) for bad ones, exit code in *code.
@@ -152,12 +164,27 @@ std::optional<Options> ParseOptions(int argc, char** argv, int* code) {
             o.speech.wordsPerMinute = static_cast<int>(*n);
         } else if (arg == "--voice") {
             if (!take(&o.speech.voice)) return fail("--voice needs a name");
+        } else if (arg == "--language") {
+            std::string language;
+            if (!take(&language)) return fail("--language needs a language: " + Languages());
+            o.session.language = gpslib::LanguageOfLocale(language);
+            const auto known = gpslib::KnownLanguages();
+            if (std::find(known.begin(), known.end(), o.session.language) == known.end())
+                return fail("no language '" + language + "'; the languages are " + Languages());
+            o.session.rememberLanguage = true;
         } else if (arg == "--speak-wave") {
             if (!take(&o.speech.waveFile)) return fail("--speak-wave needs a file");
         } else {
             return fail("unknown option " + arg);
         }
     }
+    // The language: --language, else the one remembered, else the environment's.
+    if (!o.session.rememberLanguage) {
+        const std::string remembered = RememberedLanguage(o.session.settingsDir);
+        o.session.language = remembered.empty() ? gpslib::EnvironmentLanguage()
+                                                : gpslib::LanguageOfLocale(remembered);
+    }
+    o.speech.language = o.session.language;
     return o;
 }
 

@@ -53,7 +53,14 @@ void ServiceContext::ReadSettingsFiles(std::u16string_view directory) const {
     gpslib::os::Env& env = Env();
     Utility& utility = *m_pUtility;
     auto system = utility.SystemSettings();
+    // A first start, with no system settings saved yet, measures in the units the string
+    // table's language is used to (its MeasurementSystem entry; the English table keeps the
+    // imperial default).
+    const bool firstStart =
+        !env.FileExists(settings::SettingsFilePath(directory, settings::kSystemFileName));
     settings::ReadSystemSettings(env, directory, system);
+    if (firstStart && system && String(gpslib::ids::kMeasurementSystem) == u"metric")
+        system->SetUnits(Metric);
     utility.SetSystemSettings(system);
     auto receiver = utility.ReceiverSettings();
     settings::ReadReceiverSettings(env, directory, receiver);

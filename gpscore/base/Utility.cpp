@@ -1,5 +1,6 @@
 #include "base/Utility.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Plurals.h"
 #include "base/ServiceEnv.h"
 #include "base/SystemSettingsObject.h"
 #include "os/codepage.h"
@@ -70,14 +72,80 @@ std::vector<std::string> InstalledDataDirs(const std::string& moduleDir) {
     return dirs;
 }
 
+// The number a plural choice goes with, as text: the digits (with one decimal separator) that
+// end `out`, spaces aside, or else the next argument.
+std::u16string PluralOperand(const std::u16string& out, const FormatArg* next,
+                             const FormatArg* end) {
+    std::size_t stop = out.size();
+    while (stop > 0 && (out[stop - 1] == u' ' || out[stop - 1] == u'\u00a0'))
+        --stop;
+    auto digit = [&](std::size_t k) { return out[k] >= u'0' && out[k] <= u'9'; };
+    std::size_t start = stop;
+    while (start > 0 && digit(start - 1))
+        --start;
+    if (start < stop) {
+        if (start >= 2 && (out[start - 1] == u',' || out[start - 1] == u'.') && digit(start - 2)) {
+            start -= 1;
+            while (start > 0 && digit(start - 1))
+                --start;
+        }
+        return out.substr(start, stop - start);
+    }
+    if (next == end) return {};
+    if (std::holds_alternative<std::int64_t>(*next)) {
+        const std::int64_t value = std::get<std::int64_t>(*next);
+        return Ascii(std::to_string(value < 0 ? -value : value).c_str());
+    }
+    if (std::holds_alternative<double>(*next)) {
+        const double value = std::get<double>(*next);
+        return Ascii(std::to_string(static_cast<long long>(value < 0 ? -value : value)).c_str());
+    }
+    return {};
+}
+
+// The form of the choice `body` ("one:Stunde|other:Stunden") for `category`, else its "other".
+std::u16string_view PluralForm(std::u16string_view body, std::string_view category) {
+    std::u16string_view other;
+    while (true) {
+        const std::size_t bar = body.find(u'|');
+        std::u16string_view part = body.substr(0, bar);
+        const std::size_t colon = part.find(u':');
+        if (colon != std::u16string_view::npos) {
+            std::u16string_view name = part.substr(0, colon);
+            auto is = [&](std::string_view wanted) {
+                return name.size() == wanted.size() &&
+                       std::equal(name.begin(), name.end(), wanted.begin());
+            };
+            if (is(category)) return part.substr(colon + 1);
+            if (is("other")) other = part.substr(colon + 1);
+        }
+        if (bar == std::u16string_view::npos) return other;
+        body.remove_prefix(bar + 1);
+    }
+}
+
 } // namespace
 
 std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count) {
+    return FormatText(format, args, count, nullptr);
+}
+
+std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count,
+                          const PluralRules* rules) {
     std::u16string out;
     const FormatArg* next = args;
     const FormatArg* end = args + count;
     for (std::size_t i = 0; i < format.size() && out.size() < kMaxFormatted; ++i) {
         char16_t c = format[i];
+        if (c == u'{' && rules != nullptr) {
+            const std::size_t close = format.find(u'}', i);
+            if (close != std::u16string_view::npos) {
+                const std::string category = rules->Select(PluralOperand(out, next, end));
+                out.append(PluralForm(format.substr(i + 1, close - i - 1), category));
+                i = close;
+                continue;
+            }
+        }
         if (c != u'%' || i + 1 >= format.size()) {
             out.push_back(c);
             continue;
@@ -335,6 +403,16 @@ std::u16string Utility::GetString(int id) const {
     return m_strings.Get(id);
 }
 
+std::u16string Utility::FormatString(int id, std::initializer_list<FormatArg> args) const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return FormatText(m_strings.Get(id), args.begin(), args.size(), m_plurals.get());
+}
+
+std::string Utility::Language() const {
+    std::shared_lock<std::shared_mutex> lock(m_csStrings);
+    return m_language;
+}
+
 bool Utility::LoadResources(std::string_view path) {
     std::unique_lock<std::shared_mutex> lock(m_csStrings);
     m_strings.Unload();
@@ -345,7 +423,16 @@ bool Utility::LoadResources(std::string_view path) {
         if (resolved != path) break;
     }
     m_resourcesPath = resolved;
-    return m_strings.Load(*m_pEnv, resolved, nullptr);
+    const bool loaded = m_strings.Load(*m_pEnv, resolved, nullptr);
+    // The rules follow the table's language; a table that names none is English, as the
+    // tables were before they named their language.
+    std::string language = gpslib::ToUtf8(std::u16string_view(m_strings.Get(ids::kLanguage)));
+    if (language.empty()) language = "en";
+    if (language != m_language || m_plurals == nullptr) {
+        m_language = language;
+        m_plurals = std::make_unique<PluralRules>(language);
+    }
+    return loaded;
 }
 
 std::string Utility::ResourcesPath() const {

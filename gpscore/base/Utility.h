@@ -21,6 +21,8 @@ class Env;
 
 namespace gpscore {
 
+class PluralRules;
+
 // One argument of a resource format: a number or a text.
 using FormatArg = std::variant<std::int64_t, double, std::u16string_view>;
 
@@ -33,6 +35,11 @@ inline std::u16string FormatText(std::u16string_view format,
                                  std::initializer_list<FormatArg> args) {
     return FormatText(format, args.begin(), args.size());
 }
+// As above, and with `rules` each plural choice of a translated text ("%d {one:Stunde|other:
+// Stunden}", docs/languages.md) becomes the form for its number: the number printed just before
+// it, or else the next argument. Without `rules` braces are plain text.
+std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count,
+                          const PluralRules* rules);
 
 // The process-wide log writer: one line per call, appended to <directory>/gpsDebug.txt.
 // Whether the directory exists is checked once for the life of the process (the check is
@@ -94,10 +101,11 @@ public:
     std::string ResourcesPath() const;
     // The text of resource `id`; empty without resources or for an unknown id.
     std::u16string GetString(int id) const;
-    // The text of resource `id` used as a format (see FormatText).
-    std::u16string FormatString(int id, std::initializer_list<FormatArg> args) const {
-        return FormatText(GetString(id), args);
-    }
+    // The text of resource `id` used as a format (see FormatText), its plural choices by the
+    // rules of the table's language.
+    std::u16string FormatString(int id, std::initializer_list<FormatArg> args) const;
+    // The language tag the loaded table names ("en" when it names none or none is loaded).
+    std::string Language() const;
     // "st", "nd", "rd" or "th" for n, from the resources.
     std::u16string GetOrdinalSuffix(int n) const;
 
@@ -130,6 +138,8 @@ private:
     mutable std::shared_mutex m_csStrings;
     StringTable m_strings;
     std::string m_resourcesPath;
+    std::string m_language;
+    std::unique_ptr<PluralRules> m_plurals;
 };
 
 } // namespace gpscore

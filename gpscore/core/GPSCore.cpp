@@ -140,18 +140,31 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     std::u16string outcome;
 
     bool resourcesLoaded = true;
+    // The settings folder's module when it was there but could not be read.
+    std::string unreadableModule;
     if (m_context.m_pUtility == nullptr) {
         // The settings directory and the file name are joined as they are, with no separator.
-        resourcesLoaded = SetResourcesInternal(directory + u"GPSResources_EN.dll");
+        const std::u16string module = directory + u"GPSResources_EN.dll";
+        resourcesLoaded = SetResourcesInternal(module);
         if (m_context.m_pUtility == nullptr) {
             errorText = u"Utility::Instance FAILED TO INITIALIZE";
             return ReturnText(errorText, pbstrResult);
+        }
+        // A damaged module (a language module cut short, another file under its name) leaves
+        // the service speaking the installed English table rather than saying nothing.
+        const std::string native = gpslib::ToUtf8(std::u16string_view(module));
+        if (!resourcesLoaded && m_context.Env().FileExists(gpslib::os::NativePath(native))) {
+            unreadableModule = native;
+            resourcesLoaded = SetResourcesInternal(u"GPSResources_EN.dll");
         }
     }
     Utility& utility = *m_context.m_pUtility;
 
     m_context.ReadSettingsFiles(directory);
     Log("GPSCore::Start entered");
+    if (!unreadableModule.empty())
+        Log("\tGPSCore::Warning The string module " + unreadableModule +
+            " could not be read; speaking English from " + utility.ResourcesPath() + ".");
     Bstr debugDirectory(std::u16string_view(utility.DebugDirectory()));
     if (m_context.m_pGPSMap) m_context.m_pGPSMap->SetDebugDirectory(debugDirectory.Get());
 

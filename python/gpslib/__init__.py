@@ -92,27 +92,91 @@ def _register_installed_modules():
 
 
 STRING_MODULE = "GPSResources_EN.dll"
+# The languages there are string modules for, English first (docs/languages.md).
+LANGUAGES = ("en", "de", "fr", "es", "it", "pt-BR")
 
 
-def settings_folder(path):
-    """`path` made ready for GPSCore.Start: created when missing, given the service's string
-    module when it has none (the installed one, or the one GPSLIB_RESOURCES names), and
-    returned with its trailing "/" as Start wants it."""
+def language_of_locale(locale):
+    """"de_DE.UTF-8" -> "de"; "pt", "pt_BR", "pt_PT" -> "pt-BR"; "C", "POSIX", "" -> "en"."""
+    import re
+    language = re.split(r"[_.@-]", locale or "", maxsplit=1)[0]
+    if language in ("", "C", "POSIX"):
+        return "en"
+    language = language.lower()
+    return "pt-BR" if language == "pt" else language
+
+
+def _read_module(path):
+    """The bytes of the string module at `path`, or None when the file is missing or its header
+    is not a module's or gives another size (docs/formats.md, "String-table module"); the
+    service checks the rest when it loads it."""
+    import struct
+    try:
+        with open(path, "rb") as f:
+            data = f.read(4 * 1024 * 1024 + 1)
+    except OSError:
+        return None
+    if len(data) < 32 or data[:8] != b"GPSLSTRT" or struct.unpack_from("<I", data, 28)[0] != len(data):
+        return None
+    return data
+
+
+def _english_modules():
+    """The English modules named by GPSLIB_RESOURCES and by the installation; the other
+    languages' modules lie beside them."""
     import os
-    import shutil
+    modules = [os.environ.get("GPSLIB_RESOURCES")]
+    try:
+        from . import _config
+        modules.append(_config.RESOURCES)
+    except ImportError:
+        pass
+    return [m for m in modules if m]
+
+
+def settings_folder(path, language=None):
+    """`path` made ready for GPSCore.Start: created when missing, given the string module of
+    `language` ("de", "pt-BR" or a locale name such as "de_DE.UTF-8"), and returned with its
+    trailing "/" as Start wants it. The service speaks the language of the module the folder
+    holds. Without `language` a folder keeps the module it has, and a new one gets English.
+    An unknown language raises ValueError naming the languages; a language whose module is
+    missing or damaged gives English and a warning."""
+    import os
+    import warnings
     os.makedirs(path, exist_ok=True)
     target = os.path.join(path, STRING_MODULE)
-    if not os.path.exists(target):
-        sources = [os.environ.get("GPSLIB_RESOURCES")]
-        try:
-            from . import _config
-            sources.append(_config.RESOURCES)
-        except ImportError:
-            pass
-        for source in sources:
-            if source and os.path.exists(source):
-                shutil.copyfile(source, target)
-                break
+    if language is None:
+        if os.path.exists(target):
+            return os.path.join(path, "")
+        language = "en"
+    wanted = language_of_locale(language)
+    if wanted not in LANGUAGES:
+        raise ValueError("no language %r; the languages are %s" % (language, ", ".join(LANGUAGES)))
+
+    def find(code):
+        name = "GPSResources_%s.dll" % code.upper().replace("-", "_")
+        for english in _english_modules():
+            for candidate in ([english] if code == "en" else []) + [
+                    os.path.join(os.path.dirname(english), name)]:
+                data = _read_module(candidate)
+                if data is not None:
+                    return data
+        return None
+
+    module = find(wanted)
+    if module is None and wanted != "en":
+        warnings.warn("gpslib: the %s string module is missing or damaged; speaking English"
+                      % wanted, stacklevel=2)
+        module = find("en")
+    try:
+        with open(target, "rb") as f:
+            current = f.read()
+    except OSError:
+        current = None
+    if module is not None and current != module:
+        with open(target + ".new", "wb") as f:
+            f.write(module)
+        os.replace(target + ".new", target)
     return os.path.join(path, "")
 
 

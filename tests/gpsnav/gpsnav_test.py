@@ -28,6 +28,14 @@ ARGS = None
 REGISTERED = "Registered the service modules in "
 
 
+def english_environment(lang="C"):
+    """The environment with LANG set and no LC_ALL or LC_MESSAGES, so that gpsnav speaks the
+    language the test expects whatever the developer's locale."""
+    env = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_MESSAGES")}
+    env["LANG"] = lang
+    return env
+
+
 class Runner:
     """Runs gpsnav in a settings folder and a registry store of its own."""
 
@@ -35,7 +43,7 @@ class Runner:
         self.tmp = tmp
         self.settings = os.path.join(tmp, "settings") + "/"
         self.registered = False
-        self.env = dict(os.environ, GPSLIB_REGISTRY=os.path.join(tmp, "registry.reg"),
+        self.env = dict(english_environment(), GPSLIB_REGISTRY=os.path.join(tmp, "registry.reg"),
                         HOME=tmp, XDG_CONFIG_HOME=os.path.join(tmp, "config"))
 
     def command(self, *options):
@@ -308,15 +316,16 @@ class Terminal(unittest.TestCase):
         self.assertTrue(os.path.exists(self.runner.settings + "GPSSystemSettings.inf"))
 
 
-def run_demo(tmp):
-    env = dict(os.environ, GPSLIB_REGISTRY=os.path.join(tmp, "registry.reg"))
+def run_demo(tmp, *options):
+    env = dict(english_environment(), GPSLIB_REGISTRY=os.path.join(tmp, "registry.reg"))
     build = os.path.join(tmp, "build")
     os.makedirs(os.path.join(build, "apps", "gpsnav"))
     os.symlink(ARGS.gpsnav, os.path.join(build, "apps", "gpsnav", "gpsnav"))
     os.symlink(os.path.join(ARGS.build, "data"), os.path.join(build, "data"))
     script = os.path.join(ARGS.source, "data", "demo", "run-demo.sh")
     started = time.time()
-    done = subprocess.run(["sh", script, build], capture_output=True, env=env, timeout=120)
+    done = subprocess.run(["sh", script, build] + list(options), capture_output=True, env=env,
+                          timeout=120)
     return done, time.time() - started
 
 
@@ -379,6 +388,56 @@ class Demo(unittest.TestCase):
         complete = ["0:00 start", "0:06 fix"]
         self.assertIsNone(compare_transcript(complete, complete))
         self.assertIsNotNone(compare_transcript(complete, complete + ["0:07 more"]))
+
+
+class Languages(unittest.TestCase):
+    DEST = "dest 45.0031,10.0055 Library\n"
+
+    def test_the_language_is_chosen_remembered_and_refused_when_unknown(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            runner = Runner(tmp)
+            where = ("--receiver", "none", "--at", "45.002,10.001")
+            # A first start in German measures in metres.
+            code, out, _ = runner.run(self.DEST, *where, "--language", "de")
+            self.assertEqual(code, 0)
+            self.assertIn("Library, 0,37 Kilometer, rechts", out.splitlines())
+            # Remembered, whatever the environment says.
+            runner.env["LANG"] = "fr_FR.UTF-8"
+            self.assertIn("Library, 0,37 Kilometer, rechts", runner.run(self.DEST, *where)[1])
+            code, out, err = runner.run("", "--language", "xx")
+            self.assertEqual((code, out), (2, ""))
+            self.assertIn("no language 'xx'; the languages are en, de, fr, es, it, pt-BR", err)
+        with tempfile.TemporaryDirectory() as tmp:
+            runner = Runner(tmp)
+            runner.env["LANG"] = "fr_FR.UTF-8"
+            out = runner.run(self.DEST, *where)[1]
+            self.assertIn("Library, 0,37 kilomètre, à droite", out.splitlines())
+
+
+def language_transcript(code):
+    return os.path.join(ARGS.source, "tests", "gpsnav", "demo_transcript_%s.txt" % code)
+
+
+class DemoLanguages(unittest.TestCase):
+    def test_the_demo_walk_in_each_language(self):
+        """The same events at the same times as the English walk, in each language's words
+        (at a hundred times the demo's speed: the walk's time is counted in polls)."""
+        with open(os.path.join(ARGS.source, "tests", "gpsnav", "demo_transcript.txt")) as f:
+            english = f.read().splitlines()
+        for code in ("de", "fr", "es", "it", "pt-BR"):
+            with self.subTest(code), tempfile.TemporaryDirectory() as tmp:
+                done, _ = run_demo(tmp, "--language", code, "--speed", "1000")
+                self.assertEqual(done.returncode, 0, done.stderr.decode())
+                actual = [line for line in done.stdout.decode().splitlines()
+                          if REGISTERED not in line]
+                if os.environ.get("GPSNAV_REGENERATE"):
+                    with open(language_transcript(code), "w") as f:
+                        f.write("\n".join(actual) + "\n")
+                    continue
+                self.assertEqual([line.split(" ")[0] for line in actual],
+                                 [line.split(" ")[0] for line in english])
+                with open(language_transcript(code)) as f:
+                    self.assertEqual(actual, f.read().splitlines())
 
 
 class Speech(unittest.TestCase):

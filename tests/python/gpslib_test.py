@@ -8,6 +8,7 @@ Arguments: --runtime libgpsauto.so --gpsreg TOOL --resources GPSResources_EN.dll
 import argparse
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -36,6 +37,43 @@ class Package(unittest.TestCase):
         self.assertRegex(core.Start(settings, ""), "^NO MAPS FOUND")
         self.addCleanup(core.Stop)
         return core
+
+    def test_the_settings_folder_holds_the_module_of_the_language_asked_for(self):
+        folder = os.path.join(self.tmp, "languages")
+        built = os.path.dirname(ARGS.resources)
+
+        def holds(name):
+            with open(os.path.join(folder, gpslib.STRING_MODULE), "rb") as f, \
+                    open(os.path.join(built, name), "rb") as g:
+                return f.read() == g.read()
+
+        settings = gpslib.settings_folder(folder, language="de_DE.UTF-8")
+        self.assertTrue(holds("GPSResources_DE.dll"))
+        self.assertTrue(holds("GPSResources_DE.dll"), gpslib.settings_folder(folder))
+        core = gpslib.create("GPS.GPSCore")
+        core.Start(settings, "")
+        self.addCleanup(core.Stop)
+        self.assertIn("Kartendaten", core.SystemGetCopyright())
+        with self.assertRaisesRegex(ValueError, "the languages are en, de, fr, es, it, pt-BR"):
+            gpslib.settings_folder(folder, language="xx")
+        # A damaged module of the language: English, and a warning saying so.
+        modules = os.path.join(self.tmp, "modules")
+        os.makedirs(modules)
+        shutil.copyfile(ARGS.resources, os.path.join(modules, "GPSResources_EN.dll"))
+        with open(os.path.join(modules, "GPSResources_FR.dll"), "wb") as f:
+            f.write(b"GPSLSTRT cut short")
+        os.environ["GPSLIB_RESOURCES"] = os.path.join(modules, "GPSResources_EN.dll")
+        self.addCleanup(os.environ.__setitem__, "GPSLIB_RESOURCES", ARGS.resources)
+        with self.assertWarnsRegex(UserWarning, "fr string module is missing or damaged"):
+            gpslib.settings_folder(folder, language="fr")
+        self.assertTrue(holds("GPSResources_EN.dll"))
+        # Damaged in the folder itself: the service speaks its installed English table.
+        with open(os.path.join(folder, gpslib.STRING_MODULE), "wb") as f:
+            f.write(b"GPSLSTRT cut short")
+        english = gpslib.create("GPS.GPSCore")
+        self.assertNotIn("NO STRING RESOURCES", english.Start(settings, ""))
+        self.addCleanup(english.Stop)
+        self.assertIn("Map data", english.SystemGetCopyright())
 
     def test_values_cross_as_python_values(self):
         here = gpslib.create("GPS.LocationObject")

@@ -1,5 +1,8 @@
 """The string-table compiler: what it refuses (each error names file and line, nothing is
 written) and the layout of what it writes. RC_COMPILE names the compiler."""
+import contextlib
+import importlib.util
+import io
 import os
 import struct
 import subprocess
@@ -9,6 +12,11 @@ import unittest
 
 COMPILER = os.environ.get("RC_COMPILE") or os.path.join(
     os.path.dirname(__file__), "..", "..", "resources", "rc_compile.py")
+
+
+_SPEC = importlib.util.spec_from_file_location("rc_compile", COMPILER)
+COMPILER_MODULE = importlib.util.module_from_spec(_SPEC)
+_SPEC.loader.exec_module(COMPILER_MODULE)
 
 
 def compile_source(text, raw=None, output="-o", name="t.dll"):
@@ -58,6 +66,12 @@ class StringTableCompilerErrors(unittest.TestCase):
         ("two words as a name", table('1 Dead End "x"'), 3, "expected a name or a quoted string"),
         ("name without string", table("1 DeadEnd"), 3, "expected a quoted string"),
         ("duplicate name", table('1 A "x"', '2 A "y"'), 4, "duplicate name A (first given on line 3)"),
+        ("plural without a number", table('1 "a {one:x|other:y}"'), 3, "follow or precede a number"),
+        ("plural without other", table('1 "%d {one:x}"'), 3, "needs an 'other' form"),
+        ("unknown plural category", table('1 "%d {single:x|other:y}"'), 3, "bad plural form"),
+        ("placeholder in a form", table('1 "%d {one:%s|other:y}"'), 3, "holds a placeholder"),
+        ("stray brace", table('1 "a } b"'), 3, "'}' without '{'"),
+        ("nested plural", table('1 "%d {one:{x|other:y}"'), 3, "'{' inside"),
     ]
 
     def test_refuses_bad_sources(self):
@@ -74,6 +88,58 @@ class StringTableCompilerErrors(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertIn("t.rc:3: error: not valid UTF-8", err)
         self.assertIsNone(module)
+
+
+ENGLISH = table('1 Language "en"', '2 Units "%d feet"', '3 Way "$d, $D"', '4 Near " near "')
+
+
+class TranslatedTables(unittest.TestCase):
+    """A translation compiled --reference the English table: every difference from it is an
+    error that names the entry; a faithful one, plurals and reordered codes included, compiles."""
+    CASES = [
+        # (name, translated entries, line of the error or None, words in the message)
+        ("faithful", ['1 Language "de"', '2 Units "%d {one:Fuß|other:Fuß}"', '3 Way "$D, $d"',
+                      '4 Near " bei "'], None, ""),
+        ("missing id", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"'], 1,
+         "string 4 Near of the English table is missing"),
+        ("extra id", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"', '4 Near " bei "',
+                      '5 More "x"'], 7, "string 5 is not in the English table"),
+        ("other name", ['1 Language "de"', '2 Feet "%d Fuß"', '3 Way "$d, $D"', '4 Near " bei "'],
+         4, "string 2 Units: named Feet"),
+        ("lost placeholder", ['1 Language "de"', '2 Units "Fuß"', '3 Way "$d, $D"',
+                              '4 Near " bei "'], 4, "placeholders (none) differ from the English %d"),
+        ("other placeholder", ['1 Language "de"', '2 Units "%s Fuß"', '3 Way "$d, $D"',
+                               '4 Near " bei "'], 4, "placeholders %s differ"),
+        ("lost code", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d"', '4 Near " bei "'], 5,
+         "template codes $d differ from the English $D $d"),
+        ("lost edge space", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"',
+                             '4 Near " bei"'], 6, "leading or trailing spaces"),
+        ("bad language tag", ['1 Language "Deutsch"', '2 Units "%d Fuß"', '3 Way "$d, $D"',
+                              '4 Near " bei "'], 3, "not a language tag"),
+    ]
+
+    def test_translations_against_the_english_table(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            english = os.path.join(tmp, "en.rc")
+            with open(english, "w") as f:
+                f.write(ENGLISH)
+            for name, entries, line, words in self.CASES:
+                with self.subTest(name):
+                    src = os.path.join(tmp, "t.rc")
+                    with open(src, "w") as f:
+                        f.write(table(*entries))
+                    out = os.path.join(tmp, "t.dll")
+                    err = io.StringIO()
+                    with contextlib.redirect_stderr(err):  # in-process: no interpreter per case
+                        status = COMPILER_MODULE.main([src, "--reference", english, "-o", out])
+                    if line is None:
+                        self.assertEqual(status, 0, err.getvalue())
+                        os.remove(out)
+                        continue
+                    self.assertEqual(status, 1)
+                    self.assertIn(f"t.rc:{line}: error:", err.getvalue())
+                    self.assertIn(words, err.getvalue())
+                    self.assertFalse(os.path.exists(out))
 
 
 class StringTableCompilerLayout(unittest.TestCase):
