@@ -163,6 +163,15 @@ std::string ExpandWord(const std::string& word, bool first, bool alone, NameLang
             return std::string(rule.spoken);
     switch (language) {
     case NameLanguage::kGerman:
+        // A title or saint joined to the name by a hyphen ("Dr.-Karl-Renner-Straße",
+        // "St.-Peter-Gasse").
+        for (const auto& [prefix, spoken] :
+             {std::pair<std::string_view, std::string_view>{"dr.-", "Doktor-"},
+              {"st.-", "Sankt-"},
+              {"prof.-", "Professor-"}})
+            if (key.rfind(prefix, 0) == 0 && key.size() > prefix.size())
+                return ExpandWord(std::string(spoken) + word.substr(prefix.size()), first, true,
+                                  language);
         // A compound ending in "str." ("Hauptstr.", "Hoop-Str."): the street word is its end.
         if (key.size() > 4 && EndsWith(key, "str.")) {
             const bool capital = word[word.size() - 4] == 'S';

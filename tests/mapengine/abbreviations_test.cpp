@@ -24,6 +24,8 @@ TEST(Abbreviations, EachLanguageWritesOutItsOwn) {
         {L::kGerman, "St. Luzi-Strasse", "Sankt Luzi-Strasse"},
         {L::kGerman, "Franz-Josef-Oehri-Str.", "Franz-Josef-Oehri-Straße"},
         {L::kGerman, "Bahnhofstr. Nord", "Bahnhofstraße Nord"},
+        {L::kGerman, "Dr.-Karl-Renner-Str.", "Doktor-Karl-Renner-Straße"},
+        {L::kGerman, "St.-Peter-Gasse", "Sankt-Peter-Gasse"},
         {L::kGerman, "Av. Foch", "Av. Foch"}, // another language's word stays
         // French: the first word's street kinds, saints joined by a hyphen, initials kept.
         {L::kFrench, "Av. de la Costa", "Avenue de la Costa"},

@@ -121,6 +121,10 @@ TEST(WalkerNames, PlaceDeLaRepubliqueSaysEachStreetOnce) {
     ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
     Engine engine;
     ASSERT_EQ(engine.Initialize(dir.path(), "", false), "OK");
+    // The extract's names are French (its addresses say so; it holds no whole boundary).
+    MapData paris;
+    ASSERT_TRUE(paris.Open(dir.File("Paris.rmf"), &error)) << error;
+    EXPECT_EQ(paris.Language(), NameLanguage::kFrench);
 
     // Nodes where two named highways meet, from the extract.
     struct Reader : osmium::handler::Handler {
