@@ -181,3 +181,19 @@ BENCHMARK(BM_WalkingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrivingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// The crossings of a junction (those within 25 m of it) at the thousand positions, through the
+// engine itself: the service's crossing questions ask it so.
+void BM_CrossingsOfAJunction(benchmark::State& state) {
+    gpsmap::Engine engine;
+    engine.Initialize(MapFolder(), "", false);
+    const gpsmap::Naming naming;
+    std::size_t i = 0, found = 0;
+    for (auto _ : state) {
+        const auto& [lat, lon] = Positions()[i++ % Positions().size()];
+        found += engine.CrossingsNear({lat, lon}, 25.0, naming).size();
+    }
+    state.counters["found"] =
+        benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CrossingsOfAJunction)->Unit(benchmark::kMicrosecond);

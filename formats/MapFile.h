@@ -157,8 +157,11 @@ enum SectionId : std::uint32_t {
     kSectionAddressesByStreet = 22, // int32: rows of kSectionAddresses by (street, row)
     kSectionStreetEdges = 23,       // int32: the edges of each street, street after street
     kSectionWayNames = 24,          // WayNameRecord, one per way (version 4)
+    kSectionCrossings = 25,         // CrossingRecord, by latitude (version 4, added later)
 };
-constexpr std::uint32_t kSectionCount = 24;
+constexpr std::uint32_t kSectionCount = 25;
+// The sections every version 4 map has: 1 to 24; a later section missing reads as empty.
+constexpr std::uint32_t kSectionCountVersion4 = 24;
 // The sections a version 3 map has: 1 to 23.
 constexpr std::uint32_t kSectionCountVersion3 = 23;
 // More entries than this in a directory is a broken file, not a later one.
@@ -197,6 +200,37 @@ struct WayNameRecord {
     std::int32_t kind, of;
 };
 static_assert(sizeof(WayNameRecord) == 8);
+
+// What a crossing's tags say of one of its features: 0 nothing, else no or yes.
+enum CrossingFact : std::uint8_t { kFactUnknown = 0, kFactNo = 1, kFactYes = 2 };
+// How traffic is stopped for the walker (CrossingRecord::control).
+enum CrossingControl : std::uint8_t {
+    kControlUnknown = 0,
+    kControlUnmarked = 1, // no markings, no signals
+    kControlMarked = 2,   // markings (a zebra) without signals
+    kControlSignals = 3,  // traffic signals
+};
+// The kerb at one end of a crossing.
+enum CrossingKerb : std::uint8_t {
+    kKerbUnknown = 0,
+    kKerbRaised = 1,
+    kKerbLowered = 2,
+    kKerbFlush = 3,
+};
+
+// A place where a walker crosses a road: a crossing node on the road, or the node where a
+// crossing way meets it (docs/crossings.md).
+struct CrossingRecord {
+    double lat, lon;
+    std::int32_t road;    // the way crossed (a row of kSectionWays)
+    std::int32_t way;     // the crossing way through it, -1 none
+    float length;         // metres from kerb to kerb (the crossing way's length); 0 unknown
+    std::uint8_t control; // CrossingControl
+    std::uint8_t sound, vibration, button, tactile, island; // CrossingFact
+    std::uint8_t kerbs[2];                                  // CrossingKerb at either end
+    std::uint8_t reserved[4];
+};
+static_assert(sizeof(CrossingRecord) == 40);
 
 struct NodeRecord {
     double lat, lon;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string_view>
 
+#include "Crossings.h"
 #include "Extract.h"
 #include "Language.h"
 #include "Outputs.h"
@@ -138,6 +139,7 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     IndexAreasAndPlaces(map);
     const std::string language = DecideLanguage(map, extract.languageHints);
     say("the names are written in \"" + language + "\"");
+    BuildCrossings(map, extract.crossingTags);
     BuildGraph(map);
     DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);

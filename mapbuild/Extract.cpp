@@ -21,6 +21,7 @@
 #include <osmium/io/any_input.hpp>
 #include <osmium/visitor.hpp>
 
+#include "Crossings.h"
 #include "Handlers.h"
 #include "Language.h"
 
@@ -63,6 +64,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     AreaHandler areas;
     RestrictionHandler restrictions;
     LanguageHandler language;
+    CrossingHandler crossings;
     try {
         osmium::io::File input{path};
         osmium::area::Assembler::config_type assemblerConfig;
@@ -101,7 +103,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
         osmium::io::Reader reader{input,
                                   osmium::osm_entity_bits::node | osmium::osm_entity_bits::way};
         osmium::apply(reader, locations, stats, streets, addresses, pois, places, language,
-                      assembler.handler([&](osmium::memory::Buffer&& buffer) {
+                      crossings, assembler.handler([&](osmium::memory::Buffer&& buffer) {
                           osmium::apply(buffer, stats, areas);
                       }));
         reader.close();
@@ -118,6 +120,7 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     out->areas = std::move(areas.areas);
     out->restrictions = std::move(restrictions.restrictions);
     out->languageHints = std::move(language.hints);
+    out->crossingTags = std::move(crossings.found);
     out->crossingNodes = std::move(streets.crossingNodes);
     std::sort(out->crossingNodes.begin(), out->crossingNodes.end());
     SortBy(out->ways, [](const WayRec& w) { return w.id; });

@@ -340,6 +340,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kSectionAddressesByStreet, 4, byStreet.size()},
         {format::kSectionStreetEdges, 4, streetEdges.size()},
         {format::kSectionWayNames, sizeof(format::WayNameRecord), wayNames.size()},
+        {format::kSectionCrossings, sizeof(format::CrossingRecord), map.crossings.size()},
     };
     static_assert(std::size(planned) == format::kSectionCount);
     std::vector<format::MapSection> directory;
@@ -426,6 +427,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     section(n++), out.Records(byStreet);
     section(n++), out.Records(streetEdges);
     section(n++), out.Records(wayNames);
+    section(n++), out.Records(map.crossings);
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;

@@ -94,6 +94,17 @@ struct AreaRec {
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180, size = 0;
 };
 
+// What a crossing node or a crossing way says of the crossing (format::CrossingRecord's fields,
+// 0 for what it does not say).
+struct CrossingFacts {
+    std::uint8_t control = 0, sound = 0, vibration = 0, button = 0, tactile = 0, island = 0;
+};
+struct CrossingTags {
+    std::unordered_map<OsmId, CrossingFacts> nodes; // crossing nodes
+    std::unordered_map<OsmId, CrossingFacts> ways;  // crossing ways
+    std::unordered_map<OsmId, std::uint8_t> kerbs;  // kerb nodes: format::CrossingKerb
+};
+
 // What the extract's objects say of their language beside the country boundaries: the countries
 // of their addresses, the languages whose name:xx repeats a street's name, and the words of the
 // streets' names.
@@ -116,6 +127,7 @@ struct Extract {
     std::vector<AreaRec> areas;
     std::vector<RestrictionRec> restrictions;
     LanguageHints languageHints;
+    CrossingTags crossingTags;
     std::vector<OsmId> crossingNodes; // highway=crossing and crossing=* nodes, ascending
     std::string timestamp;            // the newest object's, ISO 8601; empty when none carries one
 };
@@ -179,7 +191,8 @@ struct Map {
     std::vector<AreaRec> areas;
     std::vector<PlaceRec> places;
     std::vector<PoiRec> pois;
-    std::vector<OsmId> crossingNodes; // as read, ascending
+    std::vector<OsmId> crossingNodes;              // as read, ascending
+    std::vector<format::CrossingRecord> crossings; // by latitude (BuildCrossings)
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     PlaceGrid placeGrid; // over `areas` and `places`
 };

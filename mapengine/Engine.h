@@ -148,6 +148,24 @@ public:
     // The areas at p on one map.
     void FillAreas(const MapData& map, Point p, Details* d) const;
 
+    // ---- Crossings (EngineCrossings.cpp) --------------------------------------------------------
+    // A place where a walker crosses a road, seen from a position.
+    struct PedestrianCrossing {
+        Point at;
+        double distance = 0.0; // metres from the position asked about
+        int bearing = -1;      // degrees from it; -1 when it is the position itself
+        std::string street;    // the street crossed, named as the street answers name it
+        gpslib::formats::CrossingRecord facts{};
+    };
+    // The crossings within `radius` metres of p, nearest first: none off every map and on maps
+    // compiled before crossings were kept. A junction's are those within 25 m of its position.
+    std::vector<PedestrianCrossing> CrossingsNear(Point p, double radius,
+                                                  const Naming& naming) const;
+    // The nearest crossing ahead of a walker at p facing `heading` (degrees): no farther than
+    // `range` metres and within 45 degrees of the heading; none when there is no such crossing.
+    std::optional<PedestrianCrossing> NextCrossingAhead(Point p, int heading, double range,
+                                                        const Naming& naming) const;
+
     // ---- Routes (EngineMaps.cpp: the map a route runs on) ---------------------------------------
     // A route between two positions on the first map that holds both and connects them; false
     // when there is none (an end off every map or far from every usable street, or no way

@@ -53,11 +53,12 @@ bool MapData::Load(std::string* error) {
         return *error = "the map file is truncated (" + std::to_string(size) + " of " +
                         std::to_string(header.fileSize) + " bytes)",
                false;
-    // Version 3 has exactly its 23 sections; later files at least those of version 4, and maybe
-    // sections added since, which are skipped.
+    // Version 3 has exactly its 23 sections; later files at least the first 24 of version 4, and
+    // maybe sections added since: those this reader knows are read (missing, they are empty),
+    // later ones skipped.
     const bool version3 = header.version == 3;
     if ((version3 ? header.sectionCount != format::kSectionCountVersion3
-                  : header.sectionCount < format::kSectionCount ||
+                  : header.sectionCount < format::kSectionCountVersion4 ||
                         header.sectionCount > format::kMaxSections) ||
         (size - sizeof header) / sizeof(format::MapSection) < header.sectionCount)
         return *error = "bad section directory", false;
@@ -116,6 +117,7 @@ bool MapData::Load(std::string* error) {
     take(format::kSectionAddressesByStreet, &m_addressesByStreet);
     take(format::kSectionStreetEdges, &m_streetEdges);
     take(format::kSectionWayNames, &m_wayNames);
+    take(format::kSectionCrossings, &m_crossings);
     // One row per way, or none (a version 3 map): anything else names no way.
     if (m_wayNames.size() != m_ways.size()) m_wayNames = {};
     if (!sizesOk) return *error = "bad section size", false;

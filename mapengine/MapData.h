@@ -188,6 +188,8 @@ public:
     std::size_t AreaCount() const { return m_areas.size(); }
     std::size_t PlaceCount() const { return m_places.size(); }
     std::size_t RestrictionCount() const { return m_restrictions.size(); }
+    // The crossings, by latitude (none on a map compiled before they were kept).
+    std::span<const format::CrossingRecord> Crossings() const { return m_crossings; }
 
     // Rows by number. An edge whose record is broken reads as a two-point line at 0/0 on the
     // first node and way; the others read as empty records.
@@ -253,7 +255,8 @@ private:
     std::span<const format::MetaRecord> m_meta;
     std::span<const format::StreetRecord> m_streets;
     std::span<const format::WayRecord> m_ways;
-    std::span<const format::WayNameRecord> m_wayNames; // empty on a version 3 map
+    std::span<const format::WayNameRecord> m_wayNames;   // empty on a version 3 map
+    std::span<const format::CrossingRecord> m_crossings; // by latitude; empty on older maps
     std::span<const format::NodeRecord> m_nodes;
     std::span<const std::int32_t> m_nodeEdges;
     std::span<const format::EdgeRecord> m_edges;

@@ -481,17 +481,18 @@ TEST_P(RealData, NamesAreWrittenOutInTheirRegionsLanguage) {
         if (e.map != GetParam().map) continue;
         EXPECT_EQ(data.Meta("language"), e.language);
         gpslib::Bstr words("STREET EXPANDED");
-        for (const auto& [written, spoken] : e.names) {
+        for (const auto& name : e.names) {
+            const std::string& written = name.first;
             auto street = std::find_if(TheTruth().streets.begin(), TheTruth().streets.end(),
                                        [&](const Truth::Street& s) { return s.name == written; });
             ASSERT_NE(street, TheTruth().streets.end()) << written << " is not in the extract";
             const geo::Point mid{(street->a.lat + street->b.lat) / 2,
                                  (street->a.lon + street->b.lon) / 2};
-            gpslib::Bstr name, result;
-            ASSERT_EQ(map->GetStreetAtLocation(mid.lat, mid.lon, -1, words.Get(), name.Put(),
+            gpslib::Bstr spokenName, result;
+            ASSERT_EQ(map->GetStreetAtLocation(mid.lat, mid.lon, -1, words.Get(), spokenName.Put(),
                                                result.Put()),
                       S_OK);
-            EXPECT_EQ(name.Utf8(), spoken);
+            EXPECT_EQ(spokenName.Utf8(), name.second);
         }
     }
 }
