@@ -120,9 +120,12 @@ bool ReadExtract(const std::string& path, const std::string& nodeIndexFile,
     out->areas = std::move(areas.areas);
     out->restrictions = std::move(restrictions.restrictions);
     out->languageHints = std::move(language.hints);
-    out->crossingTags = std::move(crossings.found);
-    out->crossingNodes = std::move(streets.crossingNodes);
+    // The crossing nodes, whose tags the crossing handler read, by id for the walker's names.
+    out->crossingNodes.reserve(crossings.found.nodes.size());
+    for (const auto& [id, facts] : crossings.found.nodes)
+        out->crossingNodes.push_back(id);
     std::sort(out->crossingNodes.begin(), out->crossingNodes.end());
+    out->crossingTags = std::move(crossings.found);
     SortBy(out->ways, [](const WayRec& w) { return w.id; });
     SortBy(out->areas, [](const AreaRec& a) { return a.sortKey; });
     SortBy(out->places, [](const PlaceRec& p) { return p.id; });

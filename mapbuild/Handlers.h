@@ -44,14 +44,11 @@ private:
 std::string Keyword(const osmium::TagList& tags, const char* key);
 
 // Highway ways of the road and path classes, with their role, direction, access and what they
-// are to a walker; and the crossing nodes (highway=crossing, crossing=* other than "no"), which
-// tell the crossings among the footways.
+// are to a walker. (The crossing nodes are the crossing handler's: Crossings.h.)
 class StreetHandler : public osmium::handler::Handler {
 public:
-    void node(const osmium::Node& node);
     void way(const osmium::Way& way);
     std::vector<WayRec> ways;
-    std::vector<OsmId> crossingNodes; // in the order read
 };
 
 // Turn restrictions for drivers (type=restriction relations, no_* and only_*, via a node).

@@ -68,14 +68,6 @@ int KindOf(const osmium::TagList& tags, const std::string& highway, int role) {
 
 } // namespace
 
-void StreetHandler::node(const osmium::Node& node) {
-    const osmium::TagList& tags = node.tags();
-    if (tags.empty()) return;
-    const std::string crossing = Keyword(tags, "crossing");
-    if (Keyword(tags, "highway") == "crossing" || (!crossing.empty() && crossing != "no"))
-        crossingNodes.push_back(node.id());
-}
-
 void StreetHandler::way(const osmium::Way& way) {
     const osmium::TagList& tags = way.tags();
     if (tags.empty()) return;
