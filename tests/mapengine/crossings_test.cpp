@@ -2,7 +2,6 @@
 // no road, kerbs, capitals and lists), and the Paris extract's crossings exactly as it tags them.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <map>
 #include <set>
 
@@ -91,17 +90,9 @@ TEST(Crossings, WhatEachCrossingSays) {
 // The Paris extract tags hundreds of crossings: each one on a road is found where the extract
 // puts it, with its signals and tactile paving as the node tags them.
 TEST(Crossings, TheParisExtractsCrossingsAsItTagsThem) {
-    const std::string osm = std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf";
-    if (!std::filesystem::exists(osm)) GTEST_SKIP() << "no Paris extract";
-    gpslib::test::TempDir dir;
-    build::Options o;
-    o.input = osm;
-    o.outputDirectory = dir.path();
-    o.name = "Paris";
-    std::string error;
-    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
-    Engine engine;
-    ASSERT_EQ(engine.Initialize(dir.path(), "", false), "OK");
+    const CompiledExtract paris(std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf", "Paris");
+    if (!paris.present) GTEST_SKIP() << "no Paris extract";
+    ASSERT_TRUE(paris.loaded);
 
     // From the extract: the crossing nodes that lie on a road drivers may use.
     struct Reader : osmium::handler::Handler {
@@ -132,12 +123,12 @@ TEST(Crossings, TheParisExtractsCrossingsAsItTagsThem) {
                 onRoad.insert(r.ref());
         }
     } reader;
-    gpslib::testing::ReadNodesAndWays(osm, reader);
+    gpslib::testing::ReadNodesAndWays(paris.osm, reader);
 
     int audible = 0, checked = 0;
     for (const auto& [id, node] : reader.crossings) {
         if (!reader.onRoad.count(id)) continue;
-        const auto near = engine.CrossingsNear(node.at, 0.5, Naming{});
+        const auto near = paris.engine.CrossingsNear(node.at, 0.5, Naming{});
         ASSERT_EQ(near.size(), 1u) << "node " << id;
         const auto& facts = near.front().facts;
         if (node.sound == "yes") {

@@ -98,4 +98,26 @@ public:
     bool compiled = false;
 };
 
+// A shared extract compiled by the test into a folder of its own and loaded; `present` is false
+// (and nothing compiled) when the extract is not there, and the test is then skipped.
+struct CompiledExtract {
+    CompiledExtract(std::string path, const std::string& name) : osm(std::move(path)) {
+        present = std::ifstream(osm).good();
+        if (!present) return;
+        build::Options o;
+        o.input = osm;
+        o.outputDirectory = dir.path();
+        o.name = name;
+        std::string error;
+        loaded = build::Compile(o, nullptr, nullptr, &error);
+        EXPECT_TRUE(loaded) << error;
+        loaded = loaded && engine.Initialize(dir.path(), "", false) == "OK";
+    }
+
+    std::string osm;
+    gpslib::test::TempDir dir;
+    Engine engine;
+    bool present = false, loaded = false;
+};
+
 } // namespace gpsmap::test
