@@ -1,8 +1,8 @@
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
 #include "Handlers.h"
+#include "Language.h"
 
 namespace gpsmap::build {
 namespace {
@@ -45,10 +45,8 @@ void AreaHandler::area(const osmium::Area& area) {
                                          : 0;
         rec.name = Tag(tags, "name");
         if (rec.kind == format::kAreaCountry) {
-            rec.country = Tag(tags, "ISO3166-1:alpha2");
-            if (rec.country.empty()) rec.country = Tag(tags, "ISO3166-1");
-            for (char& c : rec.country)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            std::string code = Tag(tags, "ISO3166-1:alpha2");
+            rec.country = CountryCode(code.empty() ? Tag(tags, "ISO3166-1") : code);
         }
     } else if (boundary == "postal_code") {
         rec.kind = format::kAreaPostal;

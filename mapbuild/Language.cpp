@@ -7,6 +7,7 @@
 #include "Handlers.h"
 #include "Records.h"
 #include "Stages.h"
+#include "os/codepage.h"
 
 namespace gpsmap::build {
 namespace {
@@ -50,18 +51,6 @@ std::string_view LanguageOfCountry(std::string_view code) {
     return {};
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The key counted most often (the first in order on a tie); empty for none.
 std::string MostCounted(const std::map<std::string, long>& counts) {
     const auto best =
@@ -72,17 +61,24 @@ std::string MostCounted(const std::map<std::string, long>& counts) {
 
 } // namespace
 
+std::string CountryCode(std::string_view code) {
+    std::string upper(code);
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return upper;
+}
+
 void LanguageHandler::node(const osmium::Node& node) {
     const char* country = node.tags()["addr:country"];
-    if (country != nullptr) ++hints.addressCountries[Upper(country)];
+    if (country != nullptr) ++hints.addressCountries[CountryCode(country)];
 }
 
 void LanguageHandler::way(const osmium::Way& way) {
     const osmium::TagList& tags = way.tags();
-    if (const char* country = tags["addr:country"]) ++hints.addressCountries[Upper(country)];
+    if (const char* country = tags["addr:country"]) ++hints.addressCountries[CountryCode(country)];
     const char* name = tags["name"];
     if (name == nullptr || tags["highway"] == nullptr) return;
-    const std::string lower = Lower(name);
+    const std::string lower = gpslib::os::AsciiLower(name);
     const std::string_view text = lower;
     const std::string_view firstWord = text.substr(0, text.find(' '));
     const std::string_view lastWord = text.substr(text.rfind(' ') + 1);

@@ -6,10 +6,14 @@
 #include <osmium/handler.hpp>
 #include <osmium/osm.hpp>
 #include <string>
+#include <string_view>
 
 #include "Records.h"
 
 namespace gpsmap::build {
+
+// A country's ISO 3166-1 code as the compiler keeps it: upper case ("ad" -> "AD").
+std::string CountryCode(std::string_view code);
 
 class LanguageHandler : public osmium::handler::Handler {
 public:
