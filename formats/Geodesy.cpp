@@ -59,6 +59,16 @@ std::int32_t DistanceInUnits(const Position& from, const Position& to, int units
     return static_cast<std::int32_t>(nm * (units == kUnitsMetric ? kMetresPerNm : kFeetPerNm));
 }
 
+std::int32_t MetresInUnits(double metres, int units) {
+    const double value = units == kUnitsMetric ? metres : metres * kStoredFeetPerMetre;
+    if (!(value > 0)) return 0;
+    return value >= 2e9 ? std::int32_t{2000000000} : static_cast<std::int32_t>(value);
+}
+
+double UnitsInMetres(double value, int units) {
+    return units == kUnitsMetric ? value : value / kStoredFeetPerMetre;
+}
+
 bool IsSamePoint(const Position& from, const Position& to) {
     auto scaled = [](double degrees) {
         return static_cast<std::int64_t>(degrees * kSamePointScale);

@@ -60,6 +60,12 @@ int BearingDegrees(const Position& from, const Position& to);
 // Distance truncated to whole metres for kUnitsMetric, whole feet for every other unit.
 std::int32_t DistanceInUnits(const Position& from, const Position& to, int units);
 
+// A length in metres as whole metres (kUnitsMetric) or whole feet (every other unit), truncated;
+// 0 for a negative length or one that is not a number.
+std::int32_t MetresInUnits(double metres, int units);
+// The other way: a length in metres (kUnitsMetric) or feet, in metres.
+double UnitsInMetres(double value, int units);
+
 // True when both coordinates agree after scaling by 1e10 and truncating.
 bool IsSamePoint(const Position& from, const Position& to);
 

@@ -261,8 +261,10 @@ gpsmap::Naming CGPSMap::NamingFor(bool expanded, bool detailed) const {
 class CCrossStreetRecord : public CCrossStreetRecordBase {};
 class CLocationDetailRecord : public CLocationDetailRecordBase {};
 class CRoutePoint : public CRoutePointBase {};
+class CCrossingRecord : public CCrossingRecordBase {};
 
 GPSLIB_CLASS_FACTORY(GPSMap, CGPSMap)
 GPSLIB_CLASS_FACTORY(CrossStreetRecord, CCrossStreetRecord)
 GPSLIB_CLASS_FACTORY(LocationDetailRecord, CLocationDetailRecord)
 GPSLIB_CLASS_FACTORY(RoutePoint, CRoutePoint)
+GPSLIB_CLASS_FACTORY(CrossingRecord, CCrossingRecord)

@@ -2,8 +2,8 @@
 // writes names with the resource library's words, builds the record lists, and serialises every
 // call with one lock (several cores of a process share the engine). docs/components.md is the
 // contract of each method. The methods live by subject: the maps, the engine's settings and its
-// log in GPSMap.cpp, the street answers in GPSMapStreets.cpp, the routes in GPSMapRoutes.cpp and
-// the points of interest in GPSMapPOIs.cpp.
+// log in GPSMap.cpp, the street answers in GPSMapStreets.cpp, the crossings in GPSMapCrossings.cpp,
+// the routes in GPSMapRoutes.cpp and the points of interest in GPSMapPOIs.cpp.
 #ifndef MAPENGINE_GPSMAP_H_
 #define MAPENGINE_GPSMAP_H_
 
@@ -96,6 +96,12 @@ public:
     HRESULT MoveAcrossStreet(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrStreet, SHORT nHeading,
                              SideOfStreet eSideOfStreet, BSTR bstrKeywords,
                              VARIANT* pvarCrossStreets) override;
+
+    // ---- Crossings (GPSMapCrossings.cpp), IGPSMapCrossings --------------------------------------
+    HRESULT GetCrossingsNear(DOUBLE dLatitude, DOUBLE dLongitude, DOUBLE dRadius, BSTR bstrKeywords,
+                             VARIANT* pvarCrossings) override;
+    HRESULT GetNextCrossingAhead(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading, DOUBLE dRange,
+                                 BSTR bstrKeywords, VARIANT* pvarCrossings) override;
 
     // ---- Routes (GPSMapRoutes.cpp) -------------------------------------------------------------
     // The walking and driving methods differ only in the profile: each hands its arguments to

@@ -67,6 +67,43 @@ std::optional<std::vector<CrossStreet>> ReadCrossStreets(VARIANT* list) {
     return records;
 }
 
+// Reads (and empties) the engine's list of crossing records; none when it is unreadable.
+std::vector<MapCrossing> ReadCrossings(VARIANT* list) {
+    std::vector<IUnknown*> items;
+    if (FAILED(gpslib::ReadObjectList(list, IID_ICrossingRecord, kMaxCrossings, &items))) return {};
+    std::vector<MapCrossing> crossings;
+    for (IUnknown* item : items) {
+        auto r = ComPtr<ICrossingRecord>::Adopt(static_cast<ICrossingRecord*>(item));
+        MapCrossing c;
+        Bstr street;
+        r->GetLatitude(&c.latitude);
+        r->GetLongitude(&c.longitude);
+        r->GetStreetName(street.Put());
+        c.street = TextOf(street);
+        r->GetDistance(&c.distance);
+        r->GetBearing(&c.bearing);
+        r->GetLength(&c.length);
+        r->GetControl(&c.control);
+        r->GetAudibleSignal(&c.sound);
+        r->GetVibratingSignal(&c.vibration);
+        r->GetPushButton(&c.button);
+        r->GetTactilePaving(&c.tactile);
+        r->GetTrafficIsland(&c.island);
+        r->GetKerbAtStart(&c.kerbs[0]);
+        r->GetKerbAtEnd(&c.kerbs[1]);
+        if (c.bearing < -1 || c.bearing > 359) c.bearing = -1;
+        crossings.push_back(std::move(c));
+    }
+    return crossings;
+}
+
+// The engine's crossings interface; null for an engine without one.
+ComPtr<IGPSMapCrossings> CrossingsOf(IGPSMap* engine) {
+    ComPtr<IGPSMapCrossings> crossings;
+    if (engine != nullptr) engine->QueryInterface(IID_IGPSMapCrossings, crossings.PutVoid());
+    return crossings;
+}
+
 // The text and number fields of a detail record, one row each.
 using Record = ILocationDetailRecord;
 struct TextField {
@@ -276,6 +313,32 @@ MapQueries::MoveAcrossStreet(double latitude, double longitude, std::u16string_v
                                            KeywordsOf(words).Get(), &list)))
         return std::nullopt;
     return ReadCrossStreets(&list).value_or(std::vector<CrossStreet>{});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Crossings.
+
+std::vector<MapCrossing> MapQueries::CrossingsNear(double latitude, double longitude,
+                                                   double radius, MapWords words) const {
+    ComPtr<IGPSMapCrossings> engine = CrossingsOf(m_pGPSMap);
+    gpslib::Variant list;
+    if (!engine || FAILED(engine->GetCrossingsNear(latitude, longitude, radius,
+                                                   KeywordsOf(words).Get(), &list)))
+        return {};
+    return ReadCrossings(&list);
+}
+
+std::optional<MapCrossing> MapQueries::NextCrossingAhead(double latitude, double longitude,
+                                                         short heading, double range,
+                                                         MapWords words) const {
+    ComPtr<IGPSMapCrossings> engine = CrossingsOf(m_pGPSMap);
+    gpslib::Variant list;
+    if (!engine || FAILED(engine->GetNextCrossingAhead(latitude, longitude, heading, range,
+                                                       KeywordsOf(words).Get(), &list)))
+        return std::nullopt;
+    std::vector<MapCrossing> found = ReadCrossings(&list);
+    if (found.empty()) return std::nullopt;
+    return std::move(found.front());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -88,6 +88,26 @@ struct RoutePoint {
     short streetSpeed = 0;
 };
 
+// One place where a walker crosses a road, as the map engine answers it (docs/crossings.md).
+struct MapCrossing {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::u16string street; // the road crossed
+    double distance = 0.0; // metres from the place asked about
+    short bearing = -1;    // from that place; -1 when it is the place itself
+    double length = 0.0;   // kerb to kerb, metres; 0 when unknown
+    CrossingControl control = CrossingControlUnknown;
+    CrossingFeature sound = CrossingFeatureUnknown;
+    CrossingFeature vibration = CrossingFeatureUnknown;
+    CrossingFeature button = CrossingFeatureUnknown;
+    CrossingFeature tactile = CrossingFeatureUnknown;
+    CrossingFeature island = CrossingFeatureUnknown;
+    CrossingKerb kerbs[2] = {CrossingKerbUnknown, CrossingKerbUnknown};
+};
+
+// The engine keeps at most this many crossings per answer; more are dropped.
+constexpr std::size_t kMaxCrossings = 150;
+
 // The preferences a route is found or matched with.
 struct RoutePreferences {
     RouteFreewayPreference freeway = RouteFreewayNormal;
@@ -152,6 +172,14 @@ public:
                                                              std::u16string_view street,
                                                              short heading, SideOfStreet side,
                                                              MapWords words) const;
+
+    // --- Crossings: none from an engine that does not know them
+    // The crossings within `radius` metres of a position, nearest first.
+    std::vector<MapCrossing> CrossingsNear(double latitude, double longitude, double radius,
+                                           MapWords words) const;
+    // The nearest crossing ahead along `heading`, within `range` metres.
+    std::optional<MapCrossing> NextCrossingAhead(double latitude, double longitude, short heading,
+                                                 double range, MapWords words) const;
 
     // --- Positions
     // The details at a position, best match first (at most `most`); nothing when the engine did

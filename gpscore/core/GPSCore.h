@@ -17,6 +17,7 @@
 #include "events/PollingThread.h"
 #include "gps/ReceiverLink.h"
 #include "maps/MapLoader.h"
+#include "orientation/Crossings.h"
 #include "orientation/Destination.h"
 #include "orientation/Lookaround.h"
 #include "orientation/VirtualWalker.h"
@@ -259,6 +260,15 @@ public:
     HRESULT RouteVirtualExploreSetStart(IWaypointObject** ppWaypoint,
                                         BSTR* pbstrDescription) override;
 
+    // The walker's answers beside IGPSCore: IGPSPedestrian (Crossings; GPSCorePedestrian.cpp).
+    HRESULT GetIntersectionCrossings(Mode eMode, VARIANT* pvarCrossings, LONG* plCount) override;
+    HRESULT GetCrossingsNearLocation(ILocationObject* pLocation, LONG nRadius,
+                                     VARIANT* pvarCrossings, LONG* plCount) override;
+    HRESULT GetNextCrossingAhead(Mode eMode, ICrossingObject** ppCrossing) override;
+    HRESULT GetIntersectionCrossingsDescription(Mode eMode, BSTR* pbstrDescription) override;
+    HRESULT SetAnnounceCrossings(VARIANT_BOOL bAnnounce) override;
+    HRESULT GetAnnounceCrossings(VARIANT_BOOL* pbAnnounce) override;
+
     // Address search (AddressSearch; GPSCoreAddress.cpp).
     HRESULT AddressFindMapsForCitySearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,
                                          SHORT* pnMapsFound) override;
@@ -310,8 +320,9 @@ private:
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore){m_context, m_places, m_whereAmI};
+    gpscore::Crossings m_crossings GUARDED_BY(m_csCore){m_context, m_whereAmI};
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
-                                                          m_whereAmI};
+                                                          m_whereAmI, m_crossings};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
     gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
     gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){

@@ -8,45 +8,19 @@
 
 #include "base/Answers.h"
 #include "base/LocationObject.h"
+#include "core/ModePlace.h"
 #include "orientation/IntersectionObject.h"
 #include "orientation/WhereAmIObject.h"
 
+using gpscore::IsMode;
 using gpscore::NewAreasObject;
 using gpscore::NewIntersectionObject;
 using gpscore::NewWhereAmIObject;
 using gpscore::PlaceAt;
+using gpscore::PlaceOfMode;
 using gpscore::ReturnText;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
-
-namespace {
-
-// The position and heading a Mode answers for: the live fix, or the walker, whose heading counts
-// only when it was not merely implied. False for a value outside the enumeration or before
-// Start.
-bool PlaceOfMode(Mode mode, IGPSObject* gps, const gpscore::VirtualWalker& walker,
-                 ComPtr<ILocationObject>* place, SHORT* heading) {
-    *heading = -1;
-    if (mode == GPSMode) {
-        if (gps == nullptr) return false;
-        gps->GetLocation(place->Put());
-        gps->GetHeadingDegrees(heading);
-    } else if (mode == VirtualMode) {
-        if (walker.Walker() == nullptr) return false;
-        *place = walker.Location();
-        if (!walker.HeadingImplied()) *heading = walker.Heading();
-    } else {
-        return false;
-    }
-    if (*heading < -1 || *heading > 359) *heading = -1;
-    return place->Get() != nullptr;
-}
-
-bool IsMode(Mode mode) {
-    return mode == GPSMode || mode == VirtualMode;
-}
-
-} // namespace
 
 HRESULT CGPSCore::WhereAmI(Mode eMode, IWhereAmIObject** ppWhereAmI) {
     CriticalSectionLock lock(m_csCore);

@@ -11,6 +11,7 @@
 #include "base/Utility.h"
 #include "formats/WordFold.h"
 #include "gps/ReceiverLink.h"
+#include "orientation/Crossings.h"
 #include "orientation/MapName.h"
 #include "orientation/WhereAmI.h"
 #include "resources/StringIds.h"
@@ -309,6 +310,12 @@ void Lookaround::CheckIntersection() {
             ids::kApproachingIntersection,
             {Wording(m_context.m_pUtility).Decorate(intersection.currentStreet),
              std::u16string_view(intersection.description)});
+    if (m_crossings.Announce()) {
+        const std::u16string crossings = Crossings::Sentences(
+            m_crossings.Near(position.latitude, position.longitude, Crossings::kJunctionMetres,
+                             start));
+        if (!crossings.empty()) text += (text.empty() ? u"" : u" ") + crossings;
+    }
     m_events.Raise(EventKind::kLookaroundIntersection, text,
                    Place{position.latitude, position.longitude, {}, {}});
 }

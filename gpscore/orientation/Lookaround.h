@@ -16,6 +16,7 @@ namespace gpscore {
 
 struct ServiceContext;
 class EventQueue;
+class Crossings;
 class ReceiverLink;
 class WhereAmI;
 
@@ -32,8 +33,9 @@ bool SameIgnoringCase(std::u16string_view a, std::u16string_view b);
 class Lookaround {
 public:
     Lookaround(ServiceContext& context, EventQueue& events, ReceiverLink& receiver,
-               WhereAmI& whereAmI)
-        : m_context(context), m_events(events), m_receiver(receiver), m_whereAmI(whereAmI) {}
+               WhereAmI& whereAmI, Crossings& crossings)
+        : m_context(context), m_events(events), m_receiver(receiver), m_whereAmI(whereAmI),
+          m_crossings(crossings) {}
 
     // Start: every countdown at 0 (the first due poll checks every kind), nothing seen or
     // announced, no intersection check yet.
@@ -47,7 +49,7 @@ public:
     // The street, city and map under the user, each on its own countdown.
     void CheckChanges();
     // The next intersection ahead, announced once, when the user comes within the announcement
-    // distance of it.
+    // distance of it; with its crossings when the crossings part says so.
     void CheckIntersection();
     // The place the gained-fix event just named: the change checks compare with it, so that the
     // same street, city and map are not announced again right after.
@@ -72,6 +74,7 @@ private:
     EventQueue& m_events;
     ReceiverLink& m_receiver;
     WhereAmI& m_whereAmI;
+    Crossings& m_crossings;
 
     bool m_bBusy = false;
     std::int16_t m_nStreetCountdown = 0;

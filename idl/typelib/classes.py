@@ -46,6 +46,12 @@ def classes_header(model, out_dir):
         w.append(f"    // {itf.name}")
         for m in itf.methods:
             w.append(f"    HRESULT {m.name}({signature(model, m)}) override;")
+        for name in co.extra:
+            w.append(f"    // {name}, reached by QueryInterface: each method answers E_POINTER (a "
+                     "null out pointer)")
+            w.append("    // or E_NOTIMPL until the class overrides it.")
+            for m in model.interfaces[name].methods:
+                w.append(f"    virtual HRESULT {m.name}({signature(model, m)});")
         for inner, member in co.inners:
             inner_itf = model.coclasses[inner].interface
             w.append(f"    // The inner {inner} (no reference added), and sharing another one "
@@ -77,10 +83,55 @@ def classes_header(model, out_dir):
             w.append(f"    // the methods forwarded to it answer E_FAIL.")
             w.append(f"    gpslib::ComPtr<{inner_itf}> m_p{member};")
         w.append("\nprivate:")
+        w += extra_parts_header(model, co)
         w.append("    std::atomic<ULONG> m_cRef{1};")
         w.append("};")
     w.append(f"\n#endif // {guard}")
     write(os.path.join(out_dir, f"{lib.name}_classes.h"), "\n".join(w) + "\n")
+
+
+def part_name(itf_name):
+    return f"m_as{itf_name}"
+
+
+def extra_parts_header(model, co):
+    """A member object per further interface of the class: its own vtable and IDispatch over
+    that interface's dispatch table, its identity and reference count the object's own."""
+    w = []
+    c = f"C{co.name}Base"
+    for name in co.extra:
+        itf = model.interfaces[name]
+        w.append(f"    class {name}Part final : public {name} {{")
+        w.append("    public:")
+        w.append(f"        explicit {name}Part({c}* outer) : m_outer(outer) {{}}")
+        w.append("        HRESULT QueryInterface(REFIID riid, void** ppv) override {")
+        w.append("            return m_outer->QueryInterface(riid, ppv);\n        }")
+        w.append("        ULONG AddRef() override { return m_outer->AddRef(); }")
+        w.append("        ULONG Release() override { return m_outer->Release(); }")
+        w.append("        HRESULT GetTypeInfoCount(UINT* pctinfo) override {")
+        w.append("            return m_outer->GetTypeInfoCount(pctinfo);\n        }")
+        w.append("        HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override {")
+        w.append("            return m_outer->GetTypeInfo(iTInfo, lcid, ppTInfo);\n        }")
+        w.append("        HRESULT GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID,")
+        w.append("                              DISPID* rgDispId) override {")
+        w.append(f"            return gpslib::DispatchGetIDsOfNames(kInfo_{name}, rgszNames, cNames, "
+                 "rgDispId);\n        }")
+        w.append("        HRESULT Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags,")
+        w.append("                       DISPPARAMS* pDispParams, VARIANT* pVarResult,")
+        w.append("                       EXCEPINFO* pExcepInfo, UINT* puArgErr) override {")
+        w.append(f"            return gpslib::DispatchInvoke(kInfo_{name}, static_cast<{name}*>(this), "
+                 "dispIdMember,")
+        w.append("                                          wFlags, pDispParams, pVarResult, "
+                 "pExcepInfo, puArgErr);\n        }")
+        for m in itf.methods:
+            args = ", ".join(p.name for p in m.params)
+            w.append(f"        HRESULT {m.name}({signature(model, m)}) override {{")
+            w.append(f"            return m_outer->{m.name}({args});\n        }}")
+        w.append("\n    private:")
+        w.append(f"        {c}* m_outer;")
+        w.append("    };")
+        w.append(f"    {name}Part {part_name(name)}{{this}};")
+    return w
 
 
 def null_check(names):
@@ -89,6 +140,12 @@ def null_check(names):
         return []
     cond = " || ".join(f"{n} == nullptr" for n in names)
     return [f"    if ({cond}) return E_POINTER;"]
+
+
+def not_implemented(model, c, m):
+    outs = [p.name for p in m.params if p.direction != "in"]
+    return ([f"HRESULT {c}::{m.name}({signature(model, m, used=set(outs))}) {{"] +
+            null_check(outs) + ["    return E_NOTIMPL;\n}"])
 
 
 def classes_source(model, out_dir):
@@ -116,6 +173,11 @@ def classes_source(model, out_dir):
         w.append(f"        *ppv = static_cast<{itf.name}*>(this);")
         w.append("        AddRef();")
         w.append("        return S_OK;\n    }")
+        for name in co.extra:
+            w.append(f"    if (riid == IID_{name}) {{")
+            w.append(f"        *ppv = static_cast<{name}*>(&{part_name(name)});")
+            w.append("        AddRef();")
+            w.append("        return S_OK;\n    }")
         w.append("    if (riid == kImplIid) {")
         w.append("        *ppv = this;")
         w.append("        AddRef();")
@@ -186,9 +248,10 @@ def classes_source(model, out_dir):
                 args = ", ".join(p.name for p in m.params)
                 w.append(f"    return m_p{member} ? m_p{member}->{m.name}({args}) : E_FAIL;\n}}")
             else:
-                w.append(f"HRESULT {c}::{m.name}({signature(model, m, used=set(outs))}) {{")
-                w += null_check(outs)
-                w.append("    return E_NOTIMPL;\n}")
+                w += not_implemented(model, c, m)
+        for name in co.extra:
+            for m in model.interfaces[name].methods:
+                w += not_implemented(model, c, m)
     # Class table and module information.
     w.append("\nnamespace {")
     w.append("constexpr GUID kLibId = LIBID_%s;" % lib.name)

@@ -110,6 +110,8 @@ def calls_table(model, out_dir):
     w.append("};")
     w.append("\nconst ClassUnderTest kAllClasses[] = {")
     for co in lib.coclasses:
-        w.append(f"    {{&CLSID_{co.name}, \"{co.name}\", &IID_{co.interface}}},")
+        for name in [co.interface] + co.extra:
+            w.append(f"    {{&CLSID_{co.name}, \"{co.name}\", &IID_{name}, "
+                     f"{str(name == co.interface).lower()}}},")
     w.append("};")
     write(os.path.join(out_dir, f"{lib.name}_calls.inc"), "\n".join(w) + "\n")

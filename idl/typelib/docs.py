@@ -10,9 +10,11 @@ def api_doc(model, out_dir):
          f"Generated from `idl/` by `idl/gen_typelib.py`. {lib.help}, version "
          f"{lib.version[0]}.{lib.version[1]}, library id `{{{lib.guid}}}`.", ""]
     if lib.coclasses:
-        w += ["## Classes", "", "| Class | Class id | Interface | ProgID |", "|---|---|---|---|"]
+        w += ["## Classes", "", "| Class | Class id | Interfaces (the default first) | ProgID |",
+              "|---|---|---|---|"]
         for co in lib.coclasses:
-            w.append(f"| `{co.name}` | `{{{co.guid}}}` | `{co.interface}` | `GPS.{co.name}.1` |")
+            itfs = ", ".join(f"`{n}`" for n in [co.interface] + co.extra)
+            w.append(f"| `{co.name}` | `{{{co.guid}}}` | {itfs} | `GPS.{co.name}.1` |")
         w.append("")
     if lib.enums:
         w += ["## Enumerations", ""]

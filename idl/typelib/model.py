@@ -70,6 +70,9 @@ class Coclass:
     comment: str
     fields: list = field(default_factory=list, init=False)
     inners: list = field(default_factory=list, init=False)  # (coclass name, member name)
+    # The interfaces the class offers beside its default one, each answered by a part of the
+    # object that shares its identity (QueryInterface) and its reference count.
+    extra: list = field(default_factory=list, init=False)
     # The name of the lock that guards every field, or None.
     lock: str = field(default=None, init=False)
     # Methods answered by an inner object: method name -> member name (set by validation).
@@ -198,6 +201,7 @@ class Model:
                 raise IdlError(f"{co.where}: {co.name}: unknown interface {co.interface}")
             itf = self.interfaces[co.interface]
             by_name = {m.name: m for m in itf.methods}
+            self.check_extra(co, itf)
             bound = set()
             for f in co.fields:
                 if self.kind(f.type) not in ("base", "enum") or f.type in ("VARIANT", "IDispatch",
@@ -231,6 +235,23 @@ class Model:
                         continue
                     if self.same_params(m, theirs[m.name]):
                         co.forwards[m.name] = member
+
+    def check_extra(self, co, default):
+        """The class's methods are one flat set: a method name may appear in one of its
+        interfaces only, and an interface once."""
+        owner = {m.name: default.name for m in default.methods}
+        seen = {default.name}
+        for name in co.extra:
+            if name not in self.interfaces:
+                raise IdlError(f"{co.where}: {co.name}: unknown interface {name}")
+            if name in seen:
+                raise IdlError(f"{co.where}: {co.name}: interface {name} listed twice")
+            seen.add(name)
+            for m in self.interfaces[name].methods:
+                if m.name in owner:
+                    raise IdlError(f"{co.where}: {co.name}: {name}.{m.name} is also in "
+                                   f"{owner[m.name]}")
+                owner[m.name] = name
 
     @staticmethod
     def same_params(a, b):

@@ -138,9 +138,12 @@ def parse_file(path, lib):
             lib.interfaces.append(itf)
             continue
         m = re.fullmatch(r"coclass\s+(" + IDENT + r")\s+" + GUID_RE + r"\s*:\s*(" + IDENT +
-                         r")\s*\{(.*)\}\s*;", s)
+                         r"(?:\s*,\s*" + IDENT + r")*)\s*\{(.*)\}\s*;", s, re.S)
         if m:
-            co = Coclass(m.group(1), m.group(2).upper(), m.group(3), where, comment)
+            # The first interface is the default one (IDispatch's); the others follow it.
+            names = [n.strip() for n in m.group(3).split(",")]
+            co = Coclass(m.group(1), m.group(2).upper(), names[0], where, comment)
+            co.extra = names[1:]
             for fs in m.group(4).split(";"):
                 if not fs.strip():
                     continue

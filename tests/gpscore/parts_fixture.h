@@ -17,6 +17,7 @@
 #include "events/PollCycle.h"
 #include "gps/ReceiverLink.h"
 #include "maps/MapLoader.h"
+#include "orientation/Crossings.h"
 #include "orientation/Destination.h"
 #include "orientation/Lookaround.h"
 #include "orientation/VirtualWalker.h"
@@ -108,7 +109,8 @@ public:
     gpscore::Destination destination{context, places};
     gpscore::WhereAmI whereAmI{context, places};
     gpscore::VirtualWalker walker{context, places, whereAmI};
-    gpscore::Lookaround lookaround{context, events, receiver, whereAmI};
+    gpscore::Crossings crossings{context, whereAmI};
+    gpscore::Lookaround lookaround{context, events, receiver, whereAmI, crossings};
     gpscore::POISearch poiSearch{context};
     gpscore::POILookaround poiLookaround{context, events, poiSearch};
     gpscore::RouteBuilder builder{{context, events, follower, destination, receiver, walker}};

@@ -66,10 +66,12 @@ struct FieldAccessors {
     const char* setter;
     VARTYPE vt;
 };
+// One row per interface of a class; `primary` marks the default one (IDispatch's).
 struct ClassUnderTest {
     const CLSID* clsid;
     const char* name;
     const IID* iid;
+    bool primary;
 };
 
 } // namespace gpslib::test

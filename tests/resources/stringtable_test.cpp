@@ -188,7 +188,7 @@ TEST(StringTableModule, FormatsTakeTheArgumentsTheServicePasses) {
         {21000, "s"},  {21002, "s"},    {21003, "s"},   {21004, "ss"},  {21005, "d"},
         {21006, "d"},  {21007, "d"},    {21009, "s"},   {21010, "s"},   {21025, "d"},
         {21061, "d"},  {21062, "dd"},   {22008, "ds"},  {22009, "d"},   {41000, "s"},
-        {41001, "s"},
+        {41001, "s"},  {41117, "ss"},   {41118, "s"},
     };
     const std::map<int, std::u16string> source = ParseRc(kRcSource);
     for (const auto& [id, text] : source) {

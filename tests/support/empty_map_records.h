@@ -12,9 +12,11 @@ namespace gpslib::test {
 class CEmptyCrossStreetRecord : public CCrossStreetRecordBase {};
 class CEmptyLocationDetailRecord : public CLocationDetailRecordBase {};
 class CEmptyRoutePoint : public CRoutePointBase {};
+class CEmptyCrossingRecord : public CCrossingRecordBase {};
 
 } // namespace gpslib::test
 
 GPSLIB_CLASS_FACTORY(CrossStreetRecord, gpslib::test::CEmptyCrossStreetRecord)
 GPSLIB_CLASS_FACTORY(LocationDetailRecord, gpslib::test::CEmptyLocationDetailRecord)
 GPSLIB_CLASS_FACTORY(RoutePoint, gpslib::test::CEmptyRoutePoint)
+GPSLIB_CLASS_FACTORY(CrossingRecord, gpslib::test::CEmptyCrossingRecord)
