@@ -59,7 +59,8 @@ constexpr double kMetresPerX = 78.7;
 // Neighbourton, east of Sampleton: Bay Street continues Harbour Road from its end (x 9.5) to
 // x 13.5, where the street goes on as "BAY STREET" (a name that only changes case) to x 15;
 // Dock Lane crosses it at x 12. The town's boundary starts at x 9.5 too, so street, city and map
-// all change at one place.
+// all change at one place. Two crossings at that corner: Bay Street's, 16 m west of it, with
+// signals that sound, and Dock Lane's, 11 m north, unmarked.
 const char* kNeighbourton = R"(<?xml version="1.0" encoding="UTF-8"?>
 <osm version="0.6" generator="test">
   <node id="1" version="1" lat="45.002" lon="10.0095"/>
@@ -68,15 +69,19 @@ const char* kNeighbourton = R"(<?xml version="1.0" encoding="UTF-8"?>
   <node id="4" version="1" lat="45.002" lon="10.015"/>
   <node id="5" version="1" lat="45.001" lon="10.012"/>
   <node id="6" version="1" lat="45.003" lon="10.012"/>
+  <node id="7" version="1" lat="45.002" lon="10.0118"><tag k="highway" v="crossing"/>
+    <tag k="crossing" v="traffic_signals"/><tag k="traffic_signals:sound" v="yes"/>
+    <tag k="tactile_paving" v="yes"/></node>
+  <node id="8" version="1" lat="45.0021" lon="10.012"><tag k="crossing" v="unmarked"/></node>
   <node id="11" version="1" lat="44.9975" lon="10.0095"/>
   <node id="12" version="1" lat="44.9975" lon="10.016"/>
   <node id="13" version="1" lat="45.005" lon="10.016"/>
   <node id="14" version="1" lat="45.005" lon="10.0095"/>
-  <way id="1" version="1"><nd ref="1"/><nd ref="2"/><nd ref="3"/>
+  <way id="1" version="1"><nd ref="1"/><nd ref="7"/><nd ref="2"/><nd ref="3"/>
     <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
   <way id="2" version="1"><nd ref="3"/><nd ref="4"/>
     <tag k="highway" v="tertiary"/><tag k="name" v="BAY STREET"/></way>
-  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="6"/>
+  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="8"/><nd ref="6"/>
     <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
   <way id="4" version="1"><nd ref="11"/><nd ref="12"/><nd ref="13"/><nd ref="14"/><nd ref="11"/>
     <tag k="boundary" v="administrative"/><tag k="admin_level" v="8"/>
@@ -308,7 +313,13 @@ struct CornerCase {
     bool announced;         // whether Dock Lane is announced
     double announceMetres;  // the announcement distance
     bool sinkPolls = false; // the client's sink polls from inside every event
+    bool crossings = false; // the walker's interface asks for the crossings too
 };
+
+// What the Dock Lane corner's announcement adds when the crossings are asked for.
+constexpr const char* kDockCrossings =
+    " Crossing of Bay Street, traffic signals with audible signal, tactile paving. Crossing of "
+    "Dock Lane, unmarked, no signals.";
 
 // Walking (or cycling) east along Bay Street from 94 m before Dock Lane to 24 m past it.
 TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
@@ -318,6 +329,7 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
         {"walking faster than the reporting speed", 1.4, 2, false, false, 0},
         {"walking while the service answers for the walker", 1.4, 50, true, false, 0},
         {"walking, a sink that polls from its callback", 1.4, 50, false, true, 65, true},
+        {"walking, crossings asked for", 1.4, 50, false, true, 65, false, true},
     };
     for (const CornerCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -328,6 +340,11 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
             s->EnableMapChanges(VARIANT_FALSE);
             s->SetIntersectionMaxSpeedForReporting(c.maxSpeed);
         });
+        if (c.crossings) {
+            ComPtr<IGPSPedestrian> walker;
+            ASSERT_EQ(core->QueryInterface(IID_IGPSPedestrian, walker.PutVoid()), S_OK);
+            ASSERT_EQ(walker->SetAnnounceCrossings(VARIANT_TRUE), S_OK);
+        }
         if (c.virtualMode) {
             ComPtr<ILocationObject> place;
             gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
@@ -363,6 +380,12 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
         ASSERT_EQ(atDock.size(), 1u) << "Dock Lane announced once";
         const auto& corner = atDock.front();
         EXPECT_NE(Utf8(corner.text).find("Dock Lane"), std::string::npos) << Utf8(corner.text);
+        // The crossings close the announcement only when asked for; otherwise it is unchanged.
+        const std::string text = Utf8(corner.text);
+        const std::string tail(kDockCrossings);
+        const bool told = text.size() > tail.size() && text.ends_with(tail);
+        EXPECT_EQ(told, c.crossings) << text;
+        EXPECT_EQ(text.find("Crossing") == std::string::npos, !c.crossings) << text;
         const Fix& at = driven[static_cast<std::size_t>(corner.poll - 1)];
         EXPECT_LT(at.longitude, dock.lon) << "before the corner";
         const double left = geo::Distance({at.latitude, at.longitude}, dock);
@@ -374,6 +397,105 @@ TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
         EXPECT_GE(left, std::min(c.announceMetres, start) - c.metresPerSecond - 3.0)
             << "announced " << left << " m before the corner";
     }
+}
+
+// The walker's interface, beside IGPSCore on the same object: the crossings of the Dock Lane
+// corner for the virtual walker on Bay Street facing it, each with its facts, the next one ahead,
+// those near a place, and the answers to bad arguments. Late binding reaches it too.
+TEST_F(LookaroundWalk, TheWalkersInterfaceTellsTheCrossingsOfACorner) {
+    Start(MapFolder("towns"));
+    ComPtr<IGPSPedestrian> walker;
+    ASSERT_EQ(core->QueryInterface(IID_IGPSPedestrian, walker.PutVoid()), S_OK);
+    ComPtr<ILocationObject> place;
+    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
+    place->SetLatitude(Lat(2.0));
+    place->SetLongitude(Lon(11.6)); // 31 m west of the corner
+    ASSERT_EQ(core->VirtualSet(place.Get(), 90), S_OK);
+
+    gpslib::Variant list;
+    LONG count = 0;
+    ASSERT_EQ(walker->GetIntersectionCrossings(VirtualMode, &list, &count), S_OK);
+    std::vector<IUnknown*> items;
+    ASSERT_EQ(gpslib::ReadObjectList(&list, IID_ICrossingObject, 10, &items), S_OK);
+    ASSERT_EQ(count, 2);
+    ASSERT_EQ(items.size(), 2u);
+    std::vector<ComPtr<ICrossingObject>> crossings;
+    for (IUnknown* item : items)
+        crossings.push_back(ComPtr<ICrossingObject>::Adopt(static_cast<ICrossingObject*>(item)));
+    struct Expected {
+        const char* street;
+        CrossingControl control;
+        CrossingFeature sound, tactile;
+        LONG metres; // from the walker
+    } const expected[] = {
+        {"Bay Street", CrossingTrafficSignals, CrossingFeaturePresent, CrossingFeaturePresent, 15},
+        {"Dock Lane", CrossingUnmarked, CrossingFeatureUnknown, CrossingFeatureUnknown, 32},
+    };
+    auto text = [](ICrossingObject* c, HRESULT (ICrossingObject::*get)(BSTR*)) {
+        Bstr value;
+        (c->*get)(value.Put());
+        return value.Utf8();
+    };
+    for (std::size_t i = 0; i < 2; ++i) {
+        using C = ICrossingObject;
+        ICrossingObject* c = crossings[i].Get();
+        EXPECT_EQ(text(c, &C::GetStreetName), expected[i].street);
+        EXPECT_EQ(Value(c, &C::GetControl), expected[i].control);
+        EXPECT_EQ(Value(c, &C::GetAudibleSignal), expected[i].sound);
+        EXPECT_EQ(Value(c, &C::GetTactilePaving), expected[i].tactile);
+        EXPECT_EQ(Value(c, &C::GetKerbAtStart), CrossingKerbUnknown);
+        EXPECT_NEAR(Value(c, &C::GetDistanceFromPosition), expected[i].metres, 1);
+        LONG fromPlace = -1;
+        c->GetDistance(place.Get(), &fromPlace);
+        EXPECT_NEAR(fromPlace, expected[i].metres, 1);
+    }
+    Bstr sentence;
+    ASSERT_EQ(walker->GetIntersectionCrossingsDescription(VirtualMode, sentence.Put()), S_OK);
+    EXPECT_EQ(" " + sentence.Utf8(), kDockCrossings);
+
+    // Ahead of the walker facing the corner: Bay Street's; facing away, none.
+    ComPtr<ICrossingObject> ahead;
+    ASSERT_EQ(walker->GetNextCrossingAhead(VirtualMode, ahead.Put()), S_OK);
+    EXPECT_EQ(text(ahead.Get(), &ICrossingObject::GetDescription),
+              "Crossing of Bay Street, traffic signals with audible signal, tactile paving");
+    ASSERT_EQ(core->VirtualSet(place.Get(), 270), S_OK);
+    ahead.Reset();
+    EXPECT_EQ(walker->GetNextCrossingAhead(VirtualMode, ahead.Put()), S_FALSE);
+    EXPECT_FALSE(ahead);
+
+    // Near a place: 20 m of the walker holds Bay Street's crossing only.
+    gpslib::Variant near;
+    ASSERT_EQ(walker->GetCrossingsNearLocation(place.Get(), 20, &near, &count), S_OK);
+    EXPECT_EQ(count, 1);
+
+    // Bad arguments.
+    VARIANT_BOOL on = VARIANT_TRUE;
+    EXPECT_EQ(walker->GetAnnounceCrossings(&on), S_OK);
+    EXPECT_EQ(on, VARIANT_FALSE) << "off by default";
+    EXPECT_EQ(walker->GetIntersectionCrossings(static_cast<Mode>(7), &near, &count), E_INVALIDARG);
+    EXPECT_EQ(walker->GetIntersectionCrossings(GPSMode, nullptr, &count), E_POINTER);
+    EXPECT_EQ(walker->GetCrossingsNearLocation(place.Get(), 0, &near, &count), E_INVALIDARG);
+    EXPECT_EQ(walker->GetCrossingsNearLocation(nullptr, 20, &near, &count), E_POINTER);
+    EXPECT_EQ(walker->GetNextCrossingAhead(VirtualMode, nullptr), E_POINTER);
+    EXPECT_EQ(walker->GetAnnounceCrossings(nullptr), E_POINTER);
+
+    // Late binding: names resolve on the walker's interface, not on IGPSCore's dispatch.
+    ComPtr<IDispatch> byName;
+    ASSERT_EQ(core->QueryInterface(IID_IGPSPedestrian, byName.PutVoid()), S_OK);
+    std::u16string name = u"SetAnnounceCrossings";
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(byName->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, 5);
+    EXPECT_EQ(core->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    VARIANT argument;
+    argument.vt = VT_BOOL;
+    argument.boolVal = VARIANT_TRUE;
+    DISPPARAMS params{&argument, nullptr, 1, 0};
+    ASSERT_EQ(byName->Invoke(5, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(walker->GetAnnounceCrossings(&on), S_OK);
+    EXPECT_EQ(on, VARIANT_TRUE);
 }
 
 // ---------------------------------------------------------------------------------------------
