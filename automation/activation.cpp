@@ -505,6 +505,23 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
     return S_OK;
 }
 
+HRESULT IIDFromInterfaceName(LPCOLESTR lpszName, IID* lpiid) {
+    if (lpszName == nullptr || lpiid == nullptr || *lpszName == 0) return E_INVALIDARG;
+    *lpiid = GUID_NULL;
+    const std::string wanted = gpslib::ToUtf8(std::u16string_view(lpszName));
+    gpslib::RegistryStore store;
+    if (FAILED(gpslib::LoadRegistry(&store))) return E_NOINTERFACE;
+    const std::string root = "HKEY_CLASSES_ROOT\\Interface";
+    for (const std::string& key : store.SubKeys(root)) {
+        std::string name;
+        if (store.GetString(root + "\\" + key, "", &name) && name == wanted &&
+            gpslib::ParseGuid(key, lpiid))
+            return S_OK;
+    }
+    *lpiid = GUID_NULL;
+    return E_NOINTERFACE;
+}
+
 HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID) {
     if (lplpszProgID == nullptr) return E_INVALIDARG;
     *lplpszProgID = nullptr;

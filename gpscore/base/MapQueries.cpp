@@ -318,8 +318,8 @@ MapQueries::MoveAcrossStreet(double latitude, double longitude, std::u16string_v
 // ---------------------------------------------------------------------------------------------
 // Crossings.
 
-std::vector<MapCrossing> MapQueries::CrossingsNear(double latitude, double longitude,
-                                                   double radius, MapWords words) const {
+std::vector<MapCrossing> MapQueries::CrossingsNear(double latitude, double longitude, double radius,
+                                                   MapWords words) const {
     ComPtr<IGPSMapCrossings> engine = CrossingsOf(m_pGPSMap);
     gpslib::Variant list;
     if (!engine || FAILED(engine->GetCrossingsNear(latitude, longitude, radius,

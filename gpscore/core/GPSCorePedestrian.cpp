@@ -65,9 +65,8 @@ HRESULT CGPSCore::GetCrossingsNearLocation(ILocationObject* pLocation, LONG nRad
     const gpscore::Place place = PlaceAt(pLocation);
     // The radius is in the user's units: metres, or feet for every other unit.
     const double metres = gpscore::geo::UnitsInMetres(nRadius, m_context.CurrentUnits());
-    HRESULT hr =
-        ReturnCrossings(m_crossings.Near(place.latitude, place.longitude, metres, place),
-                        m_context.CurrentUnits(), pvarCrossings, plCount);
+    HRESULT hr = ReturnCrossings(m_crossings.Near(place.latitude, place.longitude, metres, place),
+                                 m_context.CurrentUnits(), pvarCrossings, plCount);
     Log("GPSCore::GetCrossingsNearLocation exit");
     return hr;
 }
@@ -82,8 +81,8 @@ HRESULT CGPSCore::GetNextCrossingAhead(Mode eMode, ICrossingObject** ppCrossing)
     SHORT heading = -1;
     if (!PlaceOfMode(eMode, GPS(), m_virtual, &place, &heading)) return E_FAIL;
     std::optional<CrossingAnswer> ahead = m_crossings.Ahead(PlaceAt(place.Get()), heading);
-    HRESULT hr = ahead ? gpscore::NewCrossingObject(*ahead, m_context.CurrentUnits(), ppCrossing)
-                       : S_FALSE;
+    HRESULT hr =
+        ahead ? gpscore::NewCrossingObject(*ahead, m_context.CurrentUnits(), ppCrossing) : S_FALSE;
     Log("GPSCore::GetNextCrossingAhead exit");
     return hr;
 }

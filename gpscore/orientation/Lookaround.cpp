@@ -311,9 +311,8 @@ void Lookaround::CheckIntersection() {
             {Wording(m_context.m_pUtility).Decorate(intersection.currentStreet),
              std::u16string_view(intersection.description)});
     if (m_crossings.Announce()) {
-        const std::u16string crossings = Crossings::Sentences(
-            m_crossings.Near(position.latitude, position.longitude, Crossings::kJunctionMetres,
-                             start));
+        const std::u16string crossings = Crossings::Sentences(m_crossings.Near(
+            position.latitude, position.longitude, Crossings::kJunctionMetres, start));
         if (!crossings.empty()) text += (text.empty() ? u"" : u" ") + crossings;
     }
     m_events.Raise(EventKind::kLookaroundIntersection, text,

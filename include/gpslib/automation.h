@@ -380,6 +380,10 @@ GPSLIB_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD 
 GPSLIB_API HRESULT CoRevokeClassObject(DWORD dwRegister);
 GPSLIB_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid);
 GPSLIB_API HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
+// The interface id a registered module gave an interface name ("IGPSPedestrian"), for late-bound
+// clients that reach an interface beside a class's default one; E_NOINTERFACE when no
+// registered library names it, E_INVALIDARG for a null or empty argument.
+GPSLIB_API HRESULT IIDFromInterfaceName(LPCOLESTR lpszName, IID* lpiid);
 GPSLIB_API HRESULT OleRun(IUnknown* pUnknown);
 GPSLIB_API void CoFreeUnusedLibraries();
 GPSLIB_API void* CoTaskMemAlloc(std::size_t cb);

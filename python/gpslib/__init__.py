@@ -292,6 +292,17 @@ class Object:
     def __hash__(self):
         return hash(self.pointer)
 
+    def query(self, interface):
+        """The object seen through another of its interfaces, by name ("IGPSPedestrian" on the
+        service): its methods are then called by name like any others."""
+        r = self._runtime
+        hr, iid = r.iid(interface)
+        if hr == rt.S_OK:
+            hr, pointer = r.query(self.pointer, iid)
+            if hr == rt.S_OK and pointer:
+                return Object(pointer)
+        raise Error("QueryInterface(%s)" % interface, hr)
+
     def call(self, name, *args):
         r = self._runtime
         if name not in self._ids:

@@ -136,6 +136,7 @@ class Runtime:
         lib.VariantCopy.argtypes = [POINTER(VARIANT), POINTER(VARIANT)]
         lib.CoInitializeEx.argtypes = [c_void_p, c_uint32]
         lib.CLSIDFromProgID.argtypes = [c_void_p, POINTER(GUID)]
+        lib.IIDFromInterfaceName.argtypes = [c_void_p, POINTER(GUID)]
         lib.CoCreateInstance.argtypes = [POINTER(GUID), c_void_p, c_uint32, POINTER(GUID),
                                          POINTER(c_void_p)]
         lib.SafeArrayCreateVector.restype = c_void_p
@@ -167,6 +168,21 @@ class Runtime:
         hr = self.lib.CLSIDFromProgID(name, byref(clsid)) & 0xFFFFFFFF
         self.lib.SysFreeString(name)
         return hr, clsid
+
+    def iid(self, name):
+        """The interface id of a registered interface name; (status, GUID)."""
+        iid = GUID()
+        text = self.bstr(name)
+        hr = self.lib.IIDFromInterfaceName(text, byref(iid)) & 0xFFFFFFFF
+        self.lib.SysFreeString(text)
+        return hr, iid
+
+    @staticmethod
+    def query(obj, iid):
+        """(status, pointer) of the object's interface `iid` (one reference added)."""
+        out = c_void_p()
+        hr = slot(obj, 0, POINTER(GUID), POINTER(c_void_p))(byref(iid), byref(out)) & 0xFFFFFFFF
+        return hr, out.value
 
     def create(self, clsid, iid=IID_IDISPATCH):
         """(status, pointer) of a new object of class `clsid`."""

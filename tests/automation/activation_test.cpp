@@ -109,8 +109,8 @@ TEST(RuntimeActivation, UnregistrationRemovesEveryEntry) {
     ASSERT_EQ(CallCore("DllRegisterServer"), S_OK) << "registering twice changes nothing";
     RegistryStore store;
     ASSERT_EQ(LoadRegistry(&store), S_OK);
-    EXPECT_EQ(store.SubKeys("HKCR\\CLSID").size(), 31u);
-    EXPECT_EQ(store.SubKeys("HKCR").size(), 3u + 30 * 2) << "CLSID, Interface, TypeLib, ProgIDs";
+    EXPECT_EQ(store.SubKeys("HKCR\\CLSID").size(), 32u);
+    EXPECT_EQ(store.SubKeys("HKCR").size(), 3u + 31 * 2) << "CLSID, Interface, TypeLib, ProgIDs";
 
     ASSERT_EQ(CallCore("DllUnregisterServer"), S_OK);
     ASSERT_EQ(CallCore("DllUnregisterServer"), S_OK) << "unregistering twice is harmless";

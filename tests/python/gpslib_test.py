@@ -125,6 +125,16 @@ class Package(unittest.TestCase):
             core.NoSuchMethod()
         with self.assertRaises(TypeError):
             core.GetHeadingDegrees(object())
+        # The walker's interface beside IGPSCore, reached by its name; an unknown name is an error.
+        walker = core.query("IGPSPedestrian")
+        self.assertIs(walker.GetAnnounceCrossings(), False)
+        walker.SetAnnounceCrossings(True)
+        self.assertIs(core.query("IGPSPedestrian").GetAnnounceCrossings(), True)
+        with self.assertRaises(AttributeError):
+            core.GetAnnounceCrossings()
+        with self.assertRaises(gpslib.Error) as caught:
+            core.query("INoSuchInterface")
+        self.assertEqual(caught.exception.status, 0x80004002)
 
     def test_events_reach_a_python_function(self):
         core = self.started_core("events")

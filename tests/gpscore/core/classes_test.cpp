@@ -206,7 +206,8 @@ TEST_P(Classes, FieldsKeepWhatIsStored) {
 }
 
 std::string ClassName(const ::testing::TestParamInfo<ClassUnderTest>& info) {
-    return std::string(info.param.name) + (info.param.primary ? "" : "_" + std::to_string(info.index));
+    return std::string(info.param.name) +
+           (info.param.primary ? "" : "_" + std::to_string(info.index));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllClasses, Classes, ::testing::ValuesIn(kAllClasses), ClassName);
