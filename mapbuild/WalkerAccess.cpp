@@ -35,8 +35,7 @@ bool Closes(std::string_view country, const std::string& cls) {
 
 bool AnyCountryCloses(const std::string& cls) {
     for (const CountryDefault& row : kClosedToWalkers)
-        if (std::find(std::begin(row.classes), std::end(row.classes), cls) !=
-            std::end(row.classes))
+        if (std::find(std::begin(row.classes), std::end(row.classes), cls) != std::end(row.classes))
             return true;
     return false;
 }

@@ -18,10 +18,10 @@ struct RoadCost {
     double sidewalk, separate, unknown, none;
 };
 constexpr RoadCost kRoadCosts[] = {
-    {"trunk", true, 1.0, 2.0, 1.5, 2.0},      {"trunk_link", true, 1.0, 2.0, 1.5, 2.0},
-    {"primary", true, 1.0, 2.0, 1.5, 2.0},    {"primary_link", true, 1.0, 2.0, 1.5, 2.0},
-    {"secondary", true, 1.0, 1.5, 1.2, 1.5},  {"secondary_link", true, 1.0, 1.5, 1.2, 1.5},
-    {"tertiary", false, 1.0, 1.2, 1.1, 1.3},  {"tertiary_link", false, 1.0, 1.2, 1.1, 1.3},
+    {"trunk", true, 1.0, 2.0, 1.5, 2.0},     {"trunk_link", true, 1.0, 2.0, 1.5, 2.0},
+    {"primary", true, 1.0, 2.0, 1.5, 2.0},   {"primary_link", true, 1.0, 2.0, 1.5, 2.0},
+    {"secondary", true, 1.0, 1.5, 1.2, 1.5}, {"secondary_link", true, 1.0, 1.5, 1.2, 1.5},
+    {"tertiary", false, 1.0, 1.2, 1.1, 1.3}, {"tertiary_link", false, 1.0, 1.2, 1.1, 1.3},
     {"steps", false, 1.2, 1.2, 1.2, 1.2},
 };
 
@@ -52,10 +52,10 @@ double WalkCosts::Road(int i, const Way& w) {
     const bool separate = !sidewalk && (walk & format::kWalkSeparate) != 0;
     m_ways[static_cast<std::size_t>(i)] = static_cast<unsigned char>(
         (row->major && w.role <= format::kRoleConnector ? kMajor : 0) | (separate ? kSeparate : 0));
-    return sidewalk                                  ? row->sidewalk
-           : separate                                ? row->separate
+    return sidewalk                                ? row->sidewalk
+           : separate                              ? row->separate
            : (walk & format::kWalkNoSidewalk) != 0 ? row->none
-                                                     : row->unknown;
+                                                   : row->unknown;
 }
 
 void WalkCosts::Finish(const MapData& map) {
@@ -75,8 +75,8 @@ double WalkCosts::CrossingAt(int node) const {
     return it != m_crossings.end() && it->first == node ? it->second : -1.0;
 }
 
-double WalkCosts::AtNode(const MapData& map, int node, const Node& n, int from, int to,
-                         double back, double leave) const {
+double WalkCosts::AtNode(const MapData& map, int node, const Node& n, int from, int to, double back,
+                         double leave) const {
     if (!m_active || from < 0 || to < 0) return 0.0;
     const unsigned char a = m_ways[static_cast<std::size_t>(from)];
     const unsigned char b = m_ways[static_cast<std::size_t>(to)];

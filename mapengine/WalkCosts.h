@@ -22,17 +22,16 @@ public:
     // Reads the crossings of the major roads.
     void Finish(const MapData& map);
     // Seconds added where a walk goes on from way `from` into way `to` (the same one, or another)
-    // at `node` (three or more
-    // edges): crossing a major road there, or stepping onto or off the carriageway of one whose
-    // sidewalks are mapped as ways of their own. `back` is the direction back along the way
-    // arrived on, `leave` the direction leaving; both in degrees.
+    // at `node` (three or more edges): crossing a major road there, or stepping onto or off the
+    // carriageway of one whose sidewalks are mapped as ways of their own. `back` is the
+    // direction back along the way arrived on, `leave` the direction leaving; both in degrees.
     double AtNode(const MapData& map, int node, const Node& n, int from, int to, double back,
                   double leave) const;
 
 private:
     double CrossingAt(int node) const; // a mapped crossing's seconds; negative when none
     bool m_active = false;
-    std::vector<unsigned char> m_ways; // per way: the bits of WalkCosts.cpp
+    std::vector<unsigned char> m_ways;               // per way: the bits of WalkCosts.cpp
     std::vector<std::pair<int, double>> m_crossings; // node, seconds; by node
 };
 

@@ -49,7 +49,13 @@ const TagWay kAccess[] = {
     // No country boundary, no country's defaults: a trunk road is open.
     {"Trunk", {{"highway", "trunk"}}, true, true, 0, false},
     {"Sidewalks", {{"highway", "secondary"}, {"sidewalk", "both"}}, true, true, 0, false, 3},
-    {"Separate", {{"highway", "secondary"}, {"sidewalk:right", "separate"}}, true, true, 0, false, 5},
+    {"Separate",
+     {{"highway", "secondary"}, {"sidewalk:right", "separate"}},
+     true,
+     true,
+     0,
+     false,
+     5},
     {"NoSidewalk", {{"highway", "secondary"}, {"sidewalk", "No"}}, true, true, 0, false, 9},
 };
 
