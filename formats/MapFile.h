@@ -190,9 +190,19 @@ struct WayRecord {
     std::int32_t role, oneway, lanes;
     double maxspeed;
     std::uint8_t roundabout, foot, car, toll;
-    std::uint32_t reserved;
+    std::uint32_t walk; // WalkFact bits; 0 in maps compiled before they were kept
 };
 static_assert(sizeof(WayRecord) == 56);
+
+// WayRecord::walk: what a road offers a walker beside its carriageway (docs/routing.md). A map
+// compiled before these were kept has 0 (no kWalkFacts), and its walking routes cost as before.
+enum WalkFact : std::uint32_t {
+    kWalkFacts = 1,      // the compiler wrote the bits below
+    kWalkSidewalk = 2,   // a sidewalk on the road itself: sidewalk=both|left|right|yes
+    kWalkSeparate = 4,   // sidewalks mapped as ways of their own (sidewalk=separate, or found
+                         // running beside the road)
+    kWalkNoSidewalk = 8, // sidewalk=no|none, and nothing mapped beside it
+};
 
 // What a way is to a walker (WayKind), and the street it belongs to as a sidewalk or a crossing
 // (-1 none); the same row as the way's.
@@ -228,7 +238,8 @@ struct CrossingRecord {
     std::uint8_t control; // CrossingControl
     std::uint8_t sound, vibration, button, tactile, island; // CrossingFact
     std::uint8_t kerbs[2];                                  // CrossingKerb at either end
-    std::uint8_t reserved[4];
+    std::int32_t node; // the graph node where it meets the road (a row of kSectionNodes) plus
+                       // one; 0 unknown (not a node of the graph, or a map compiled before)
 };
 static_assert(sizeof(CrossingRecord) == 40);
 

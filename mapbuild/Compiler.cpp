@@ -139,12 +139,15 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     IndexAreasAndPlaces(map);
     const std::string language = DecideLanguage(map, extract.languageHints);
     say("the names are written in \"" + language + "\"");
+    const std::string country = MainCountry(map, extract.languageHints);
     BuildCrossings(map, extract.crossingTags);
     BuildGraph(map);
+    TieCrossingsToNodes(map);
     DropWayGeometry(map);
     BuildRestrictions(map, extract.restrictions);
     BuildStreets(map);
     NameWalkways(map);
+    ApplyWalkerDefaults(map, country);
     BuildIntersections(map);
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);

@@ -125,6 +125,7 @@ void BuildCrossings(Map& map, const CrossingTags& tags) {
             }
         }
     }
+    std::vector<std::pair<format::CrossingRecord, OsmId>> found;
     for (const auto& [id, a] : at) {
         if (a.road < 0) continue; // a crossing node on no road, or a crossing way's other nodes
         const auto node = tags.nodes.find(id);
@@ -147,12 +148,28 @@ void BuildCrossings(Map& map, const CrossingTags& tags) {
         }
         r.control = facts.control, r.sound = facts.sound, r.vibration = facts.vibration;
         r.button = facts.button, r.tactile = facts.tactile, r.island = facts.island;
-        map.crossings.push_back(r);
+        found.push_back({r, id});
     }
     // The same extract gives the same file, whatever the order the hash table kept.
-    std::sort(map.crossings.begin(), map.crossings.end(), [](const auto& x, const auto& y) {
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        const format::CrossingRecord &x = a.first, &y = b.first;
         return std::tie(x.lat, x.lon, x.road, x.way) < std::tie(y.lat, y.lon, y.road, y.way);
     });
+    map.crossings.clear();
+    map.crossingIds.clear();
+    for (const auto& [r, id] : found) {
+        map.crossings.push_back(r);
+        map.crossingIds.push_back(id);
+    }
+}
+
+void TieCrossingsToNodes(Map& map) {
+    for (std::size_t i = 0; i < map.crossings.size() && i < map.crossingIds.size(); ++i) {
+        const auto it =
+            std::lower_bound(map.nodeIds.begin(), map.nodeIds.end(), map.crossingIds[i]);
+        if (it != map.nodeIds.end() && *it == map.crossingIds[i])
+            map.crossings[i].node = static_cast<std::int32_t>(it - map.nodeIds.begin()) + 1;
+    }
 }
 
 } // namespace gpsmap::build

@@ -24,6 +24,9 @@ public:
 // with the node's tags, the crossing way's filling what the node does not say. A crossing node on
 // no road is left out. REQUIRES: the ways' node ids and points (before DropWayGeometry).
 void BuildCrossings(Map& map, const CrossingTags& tags);
+// Gives each crossing the graph node where it meets its road, for the walking costs (a crossing
+// node inside a road's edge stays 0). REQUIRES: BuildCrossings, BuildGraph.
+void TieCrossingsToNodes(Map& map);
 
 } // namespace gpsmap::build
 

@@ -59,6 +59,18 @@ std::string MostCounted(const std::map<std::string, long>& counts) {
     return best == counts.end() ? std::string() : best->first;
 }
 
+// The countries of a sample of the named streets: how many lie in each.
+std::map<std::string, long> StreetCountries(const Map& map) {
+    std::map<std::string, long> streetCountries;
+    std::size_t named = 0;
+    for (const WayRec& w : map.ways) {
+        if (w.name.empty() || w.points.empty() || named++ % kStreetSample != 0) continue;
+        const AreaRec* country = AreaAt(map, w.points[w.points.size() / 2], format::kAreaCountry);
+        if (country != nullptr && !country->country.empty()) ++streetCountries[country->country];
+    }
+    return streetCountries;
+}
+
 } // namespace
 
 std::string CountryCode(std::string_view code) {
@@ -99,13 +111,7 @@ void LanguageHandler::way(const osmium::Way& way) {
 }
 
 std::string DecideLanguage(const Map& map, const LanguageHints& hints) {
-    std::map<std::string, long> streetCountries;
-    std::size_t named = 0;
-    for (const WayRec& w : map.ways) {
-        if (w.name.empty() || w.points.empty() || named++ % kStreetSample != 0) continue;
-        const AreaRec* country = AreaAt(map, w.points[w.points.size() / 2], format::kAreaCountry);
-        if (country != nullptr && !country->country.empty()) ++streetCountries[country->country];
-    }
+    const std::map<std::string, long> streetCountries = StreetCountries(map);
     const std::map<std::string, long>* byCountry[] = {&streetCountries, &hints.addressCountries};
     for (const auto* counts : byCountry) {
         const std::string_view language = LanguageOfCountry(MostCounted(*counts));
@@ -116,6 +122,11 @@ std::string DecideLanguage(const Map& map, const LanguageHints& hints) {
         if (!language.empty()) return language;
     }
     return "en";
+}
+
+std::string MainCountry(const Map& map, const LanguageHints& hints) {
+    const std::string country = MostCounted(StreetCountries(map));
+    return country.empty() ? MostCounted(hints.addressCountries) : country;
 }
 
 } // namespace gpsmap::build

@@ -29,6 +29,10 @@ public:
 // hold; English. REQUIRES: the areas indexed, the ways' points there.
 std::string DecideLanguage(const Map& map, const LanguageHints& hints);
 
+// The extract's country (ISO 3166-1, upper case): the one whose boundary holds most of the named
+// streets, else the one most addresses name; empty when neither says. REQUIRES: as above.
+std::string MainCountry(const Map& map, const LanguageHints& hints);
+
 } // namespace gpsmap::build
 
 #endif // MAPBUILD_LANGUAGE_H_

@@ -185,6 +185,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         r.role = w.role, r.oneway = w.oneway, r.lanes = w.lanes;
         r.maxspeed = w.maxspeed;
         r.roundabout = w.roundabout, r.foot = w.foot, r.car = w.car, r.toll = w.toll;
+        r.walk = w.walk | format::kWalkFacts;
         ways.push_back(r);
         wayNames.push_back({w.kind, w.of});
     }

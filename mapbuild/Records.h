@@ -36,6 +36,8 @@ struct WayRec {
     int oneway = 0, lanes = 0;
     double maxspeed = 0.0;
     bool roundabout = false, foot = true, car = true, toll = false;
+    bool footTagged = false; // foot=yes|designated|permissive|destination: no default closes it
+    std::uint32_t walk = 0;  // format::WalkFact bits (kWalkFacts added when written)
     // What it is to a walker (format::WayKind, from its tags; sidewalks and crossings found by
     // NameWalkways), and the street it belongs to as a sidewalk or crossing (-1 none).
     int kind = format::kKindNone, of = -1;
@@ -193,6 +195,7 @@ struct Map {
     std::vector<PoiRec> pois;
     std::vector<OsmId> crossingNodes;              // as read, ascending
     std::vector<format::CrossingRecord> crossings; // by latitude (BuildCrossings)
+    std::vector<OsmId> crossingIds;                // the OSM node of each crossing
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     PlaceGrid placeGrid; // over `areas` and `places`
 };

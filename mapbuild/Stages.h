@@ -19,8 +19,13 @@ void BuildRestrictions(Map& map, const std::vector<RestrictionRec>& restrictions
 // Groups the ways into streets (REQUIRES: BuildGraph).
 void BuildStreets(Map& map);
 // Tells which footways are a street's sidewalk and which street each crossing crosses, for the
-// ways' spoken names; changes no role (REQUIRES: BuildStreets, map.crossingNodes).
+// ways' spoken names, and marks the roads a sidewalk runs beside (format::kWalkSeparate); changes
+// no role (REQUIRES: BuildStreets, map.crossingNodes).
 void NameWalkways(Map& map);
+// Closes to walkers the roads that their country's defaults close, unless their tags open them
+// or a sidewalk is mapped on or beside them: each way's country is the boundary holding its
+// first edge's middle, else `extractCountry` (REQUIRES: NameWalkways, the areas indexed).
+void ApplyWalkerDefaults(Map& map, const std::string& extractCountry);
 // Finds the intersections and clusters the nodes of one junction (REQUIRES: BuildStreets).
 void BuildIntersections(Map& map);
 // Ties house numbers and interpolation lines to their streets (REQUIRES: BuildStreets).

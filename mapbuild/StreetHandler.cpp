@@ -66,6 +66,25 @@ int KindOf(const osmium::TagList& tags, const std::string& highway, int role) {
     return format::kKindNone;
 }
 
+// The sidewalks the road's tags give it (format::WalkFact): one on either side of the road
+// itself wins over separately mapped ones, which win over none.
+std::uint32_t SidewalkOf(const osmium::TagList& tags) {
+    const std::string all = Keyword(tags, "sidewalk");
+    const std::string sides[] = {Keyword(tags, "sidewalk:both"), Keyword(tags, "sidewalk:left"),
+                                 Keyword(tags, "sidewalk:right")};
+    auto any = [&](std::initializer_list<std::string_view> values) {
+        if (IsOneOf(all, values)) return true;
+        for (const std::string& side : sides)
+            if (IsOneOf(side, values)) return true;
+        return false;
+    };
+    if (any({"both", "left", "right", "yes"})) return format::kWalkSidewalk;
+    if (any({"separate"})) return format::kWalkSeparate;
+    const bool none = IsOneOf(all, {"no", "none"}) || IsOneOf(sides[0], {"no", "none"}) ||
+                      (IsOneOf(sides[1], {"no", "none"}) && IsOneOf(sides[2], {"no", "none"}));
+    return none ? std::uint32_t{format::kWalkNoSidewalk} : 0u;
+}
+
 } // namespace
 
 void StreetHandler::way(const osmium::Way& way) {
@@ -114,6 +133,8 @@ void StreetHandler::way(const osmium::Way& way) {
     w.foot = !(closed(footRule) || IsOneOf(highway, {"motorway", "motorway_link", "busway"}) ||
                Tag(tags, "motorroad") == "yes") ||
              (!foot.empty() && open(foot));
+    w.footTagged = !foot.empty() && open(foot);
+    w.walk = SidewalkOf(tags);
     std::string carRule = Tag(tags, "motorcar");
     for (const char* key : {"motor_vehicle", "vehicle"})
         if (carRule.empty()) carRule = Tag(tags, key);

@@ -1,6 +1,7 @@
 // The walker's names of the ways without one: which footways are a street's sidewalk, and which
 // street a crossing crosses (docs/walker-names.md). Roles do not change here, so the streets, the
-// intersections and the routes stay as they were; only what a way is spoken as does.
+// intersections stay as they were; what a way is spoken as changes, and the roads a sidewalk runs
+// beside are marked for the walking costs (docs/routing.md).
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
@@ -37,7 +38,7 @@ public:
     struct Segment {
         Point a, b;
         double bearing;
-        int street;
+        int street, way;
     };
     explicit RoadIndex(const Map& map) {
         for (const Edge& e : map.edges) {
@@ -55,7 +56,7 @@ public:
                            x1 = Row(std::max(a.lon, b.lon) + dLon);
                 if ((y1 - y0 + 1) * (x1 - x0 + 1) > 2500) continue; // no road piece is that long
                 const int index = static_cast<int>(m_segments.size());
-                m_segments.push_back({a, b, geo::Bearing(a, b), street});
+                m_segments.push_back({a, b, geo::Bearing(a, b), street, e.way});
                 for (std::int64_t y = y0; y <= y1; ++y)
                     for (std::int64_t x = x0; x <= x1; ++x)
                         m_cells[format::GridKey(y, x)].push_back(index);
@@ -91,10 +92,12 @@ private:
 };
 
 // The street a footway runs beside for the longest part of its length (a tie: the nearer, then
-// the lower street number), and the share of its length that runs beside any named road.
+// the lower street number), the share of its length that runs beside any named road, and the
+// ways of the roads it runs beside.
 struct Beside {
     int street = -1;
     double share = 0.0;
+    std::vector<int> roads;
 };
 
 Beside StreetBeside(const Map& map, const RoadIndex& roads, std::size_t firstEdge,
@@ -103,6 +106,7 @@ Beside StreetBeside(const Map& map, const RoadIndex& roads, std::size_t firstEdg
         double length = 0, distance = 0;
     };
     std::unordered_map<int, Along> along;
+    std::vector<int> roadWays;
     double total = 0, covered = 0;
     for (std::size_t ei = firstEdge; ei < endEdge; ++ei) {
         const std::vector<Point>& line = map.edges[ei].points;
@@ -121,6 +125,7 @@ Beside StreetBeside(const Map& map, const RoadIndex& roads, std::size_t firstEdg
                 total += piece;
                 if (s == nullptr) continue;
                 covered += piece;
+                if (roadWays.empty() || roadWays.back() != s->way) roadWays.push_back(s->way);
                 Along& x = along[s->street];
                 x.length += piece, x.distance += piece * d;
             }
@@ -137,6 +142,7 @@ Beside StreetBeside(const Map& map, const RoadIndex& roads, std::size_t firstEdg
             out.street = street, bestLength = x.length, bestDistance = mean;
     }
     out.share = total > 0 ? covered / total : 0.0;
+    out.roads = std::move(roadWays);
     return out;
 }
 
@@ -171,6 +177,14 @@ void NameWalkways(Map& map) {
         } else if (beside.street >= 0 && beside.share >= kMostOf) {
             way.kind = format::kKindSidewalk;
             way.of = beside.street;
+        } else {
+            continue;
+        }
+        // The roads it runs beside have a sidewalk of their own, unless their tags put one on
+        // the road itself (docs/routing.md).
+        for (int road : beside.roads) {
+            std::uint32_t& walk = map.ways[static_cast<std::size_t>(road)].walk;
+            if ((walk & format::kWalkSidewalk) == 0) walk = format::kWalkSeparate;
         }
     }
 

@@ -169,6 +169,7 @@ gpsmap::Way MapData::Way(int i) const {
     w.maxspeed = std::isfinite(r.maxspeed) ? r.maxspeed : 0.0;
     w.roundabout = r.roundabout != 0, w.foot = r.foot != 0, w.car = r.car != 0;
     w.toll = r.toll != 0;
+    w.walk = r.walk;
     if (!m_wayNames.empty()) {
         const format::WayNameRecord& n = m_wayNames[static_cast<std::size_t>(i)];
         w.kind = n.kind > 0 && n.kind < format::kWayKindCount ? n.kind : 0;

@@ -36,6 +36,7 @@ struct Way {
     // a crossing the name and reference of its street.
     int kind = 0;
     std::string_view ofName, ofRef;
+    std::uint32_t walk = 0; // format::WalkFact bits; 0 on a map compiled before they were kept
 };
 
 struct StreetRow {
@@ -205,6 +206,12 @@ public:
         return {r.lat, r.lon};
     }
     gpsmap::Edge Edge(int i) const;
+    // The way of an edge alone (-1 for a row out of range or a broken way number).
+    int EdgeWay(int i) const {
+        if (i < 0 || static_cast<std::size_t>(i) >= m_edges.size()) return -1;
+        const std::int32_t way = m_edges[static_cast<std::size_t>(i)].way;
+        return way >= 0 && static_cast<std::size_t>(way) < m_ways.size() ? way : -1;
+    }
     IntersectionRow Intersection(int i) const;
     gpsmap::Area Area(int i) const;
     gpsmap::Place Place(int i) const;

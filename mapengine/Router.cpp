@@ -7,6 +7,7 @@
 #include <queue>
 
 #include "StreetNames.h"
+#include "WalkCosts.h"
 
 namespace gpsmap {
 namespace {
@@ -143,6 +144,7 @@ public:
         m_n = static_cast<int>(map.NodeCount());
         m_e = static_cast<int>(map.EdgeCount());
         m_oneway.assign(map.WayCount(), 0);
+        m_walk.Prepare(map);
         for (int layer = 0; layer < m_layers; ++layer) {
             bool car = !m_walking && layer == 0;
             m_car[layer] = car;
@@ -153,8 +155,9 @@ public:
                 m_oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
                 double c;
                 if (!car) {
+                    const double factor = m_walk.Road(static_cast<int>(i), w);
                     if (!w.foot) continue;
-                    c = (w.cls == "steps" ? 1.2 : 1.0) / kWalkSpeed;
+                    c = factor / kWalkSpeed;
                 } else {
                     if (!w.car) continue;
                     double kmh = w.maxspeed > 0 ? w.maxspeed : ClassSpeed(w.cls);
@@ -177,6 +180,7 @@ public:
                 m_minPerMetre = std::min(m_minPerMetre, c);
             }
         }
+        m_walk.Finish(map);
     }
 
     bool Run(Route* out) {
@@ -249,16 +253,17 @@ private:
         if (IsPiece(u) && PieceOf(u).anchor) return cost + StartPenalty(Leave(v));
         if (IsPiece(v) && PieceOf(v).anchor) return cost;
         int eu = EdgeOf(u), ev = EdgeOf(v);
-        std::size_t degree = m_map.Node(node).edges.size();
+        const Node at = m_map.Node(node);
+        std::size_t degree = at.edges.size();
         if (eu == ev && DirOf(u) != DirOf(v)) {
             if (degree > 1) return -1.0; // turning back is for dead ends only
             return cost + (m_car[lv] ? kDeadEndUTurn : 0.0);
         }
         if (m_car[lv] && lu == lv) {
-            std::span<const Restriction> at = m_map.RestrictionsAt(node);
-            if (!at.empty()) {
+            std::span<const Restriction> rules = m_map.RestrictionsAt(node);
+            if (!rules.empty()) {
                 bool only = false, listed = false;
-                for (const Restriction& r : at) {
+                for (const Restriction& r : rules) {
                     if (r.from != eu || !m_map.Meets(r)) continue;
                     if (r.only) {
                         only = true;
@@ -271,6 +276,10 @@ private:
             }
         }
         if (degree < 3) return cost;
+        if (!m_car[lv] && lu == lv) {
+            cost += m_walk.AtNode(m_map, node, at, m_map.EdgeWay(eu), m_map.EdgeWay(ev),
+                                  std::fmod(Arrive(u) + 180.0, 360.0), Leave(v));
+        }
         double angle = TurnAngle(Arrive(u), Leave(v));
         if (std::fabs(angle) < kTurnAngle) return cost;
         if (!m_car[lv]) {
@@ -758,6 +767,7 @@ private:
     bool m_car[2] = {false, false};
     std::vector<double> m_perMetre[2];
     std::vector<signed char> m_oneway; // per way, as the search reads it for every edge
+    WalkCosts m_walk;                  // the walking layer's road factors and crossing costs
     double m_minPerMetre = kInfinity;
     std::vector<Piece> m_pieces;
     Point m_startAt, m_endAt;

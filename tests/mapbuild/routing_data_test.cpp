@@ -21,6 +21,7 @@ struct TagWay {
     bool foot, car;
     int oneway;
     bool toll;
+    unsigned walk = gpslib::formats::kWalkFacts; // what a walker has beside the road
 };
 
 // Each way alone, one row apart.
@@ -45,6 +46,17 @@ const TagWay kAccess[] = {
     {"Toll", {{"highway", "primary"}, {"toll", "yes"}}, true, true, 0, true},
     {"NoFoot", {{"highway", "primary"}, {"foot", "no"}}, false, true, 0, false},
     {"Bus", {{"highway", "busway"}}, false, false, 0, false},
+    // No country boundary, no country's defaults: a trunk road is open.
+    {"Trunk", {{"highway", "trunk"}}, true, true, 0, false},
+    {"Sidewalks", {{"highway", "secondary"}, {"sidewalk", "both"}}, true, true, 0, false, 3},
+    {"Separate",
+     {{"highway", "secondary"}, {"sidewalk:right", "separate"}},
+     true,
+     true,
+     0,
+     false,
+     5},
+    {"NoSidewalk", {{"highway", "secondary"}, {"sidewalk", "No"}}, true, true, 0, false, 9},
 };
 
 std::string Node(long id, double x, double y) {
@@ -162,6 +174,7 @@ TEST_F(RoutingData, WhoMayUseEachWayAndWhichWay) {
         EXPECT_EQ(found->car, t.car) << t.name;
         EXPECT_EQ(found->oneway, t.oneway) << t.name;
         EXPECT_EQ(found->toll, t.toll) << t.name;
+        EXPECT_EQ(found->walk, t.walk) << t.name;
     }
 }
 

@@ -176,9 +176,10 @@ TEST_F(SampleRoutes, TheEndIsNamedAndASidewalkIsTheStreetBesideIt) {
     EXPECT_EQ(route.back().name, "Park Bench");
     EXPECT_EQ(route.back().description, "by the fountain");
     EXPECT_EQ(route.back().street, "Park Path");
-    // The distances add up to the walk: 39 m of sidewalk, the crossing, Main Street, Oak
-    // Avenue, North Street, Park Path.
-    EXPECT_NEAR(Length(route), 427.3, 1.0);
+    // The distances add up to the walk: the sidewalk west to First Avenue, First Avenue, North
+    // Street, Park Path (quiet streets, rather than a marked crossing and the secondary Oak
+    // Avenue without sidewalks, 23 m shorter).
+    EXPECT_NEAR(Length(route), 450.6, 1.0) << Describe(route);
 }
 
 TEST_F(SampleRoutes, BadRequestsGetTheirAnswers) {

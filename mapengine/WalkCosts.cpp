@@ -1,0 +1,106 @@
+#include "WalkCosts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+namespace gpsmap {
+namespace {
+
+// A metre of road, as a multiple of a metre of footway, by what the walker has beside the
+// carriageway: a sidewalk on the road itself, sidewalks mapped as ways of their own (the walker
+// belongs on those), nothing known, none (sidewalk=no). Every other way walkers may use costs 1.
+// A factor above 1.25 on trunk and primary roads keeps a walker off them wherever a way with a
+// sidewalk or a footway at most 25 % longer exists.
+struct RoadCost {
+    std::string_view cls;
+    bool major; // crossing it costs as its crossing's control says (kCrossing)
+    double sidewalk, separate, unknown, none;
+};
+constexpr RoadCost kRoadCosts[] = {
+    {"trunk", true, 1.0, 2.0, 1.5, 2.0},     {"trunk_link", true, 1.0, 2.0, 1.5, 2.0},
+    {"primary", true, 1.0, 2.0, 1.5, 2.0},   {"primary_link", true, 1.0, 2.0, 1.5, 2.0},
+    {"secondary", true, 1.0, 1.5, 1.2, 1.5}, {"secondary_link", true, 1.0, 1.5, 1.2, 1.5},
+    {"tertiary", false, 1.0, 1.2, 1.1, 1.3}, {"tertiary_link", false, 1.0, 1.2, 1.1, 1.3},
+    {"steps", false, 1.2, 1.2, 1.2, 1.2},
+};
+
+// Seconds added for crossing a major road, by its crossing's control (format::CrossingControl:
+// unknown, unmarked, marked, signals). A major road crossed at a junction where no crossing is
+// mapped costs as a crossing of unknown control; stepping onto or off the carriageway of one
+// whose sidewalks are separate ways costs half the crossing there.
+constexpr double kCrossing[] = {150.0, 200.0, 150.0, 0.0};
+
+constexpr unsigned char kMajor = 1, kSeparate = 2;
+
+} // namespace
+
+void WalkCosts::Prepare(const MapData& map) {
+    m_active = map.WayCount() > 0 && (map.Way(0).walk & format::kWalkFacts) != 0;
+    m_ways.assign(m_active ? map.WayCount() : 0, 0);
+    m_crossings.clear();
+}
+
+double WalkCosts::Road(int i, const Way& w) {
+    const RoadCost* row = nullptr;
+    for (const RoadCost& r : kRoadCosts)
+        if (w.cls == r.cls) row = &r;
+    if (row == nullptr) return 1.0;
+    if (!m_active) return row->sidewalk; // only steps cost more on an older map
+    const std::uint32_t walk = w.walk;
+    const bool sidewalk = (walk & format::kWalkSidewalk) != 0;
+    const bool separate = !sidewalk && (walk & format::kWalkSeparate) != 0;
+    m_ways[static_cast<std::size_t>(i)] = static_cast<unsigned char>(
+        (row->major && w.role <= format::kRoleConnector ? kMajor : 0) | (separate ? kSeparate : 0));
+    return sidewalk                                ? row->sidewalk
+           : separate                              ? row->separate
+           : (walk & format::kWalkNoSidewalk) != 0 ? row->none
+                                                   : row->unknown;
+}
+
+void WalkCosts::Finish(const MapData& map) {
+    if (!m_active) return;
+    for (const format::CrossingRecord& c : map.Crossings()) {
+        if (c.node <= 0 || static_cast<std::size_t>(c.node) > map.NodeCount() || c.road < 0 ||
+            static_cast<std::size_t>(c.road) >= m_ways.size() ||
+            (m_ways[static_cast<std::size_t>(c.road)] & kMajor) == 0)
+            continue;
+        m_crossings.push_back({c.node - 1, kCrossing[c.control < 4 ? c.control : 0]});
+    }
+    std::sort(m_crossings.begin(), m_crossings.end());
+}
+
+double WalkCosts::CrossingAt(int node) const {
+    auto it = std::lower_bound(m_crossings.begin(), m_crossings.end(), std::make_pair(node, -1.0));
+    return it != m_crossings.end() && it->first == node ? it->second : -1.0;
+}
+
+double WalkCosts::AtNode(const MapData& map, int node, const Node& n, int from, int to, double back,
+                         double leave) const {
+    if (!m_active || from < 0 || to < 0) return 0.0;
+    const unsigned char a = m_ways[static_cast<std::size_t>(from)];
+    const unsigned char b = m_ways[static_cast<std::size_t>(to)];
+    const double mapped = CrossingAt(node);
+    const double here = mapped >= 0 ? mapped : kCrossing[format::kControlUnknown];
+    if ((a & kMajor) && (b & kMajor)) return 0.0; // along major roads
+    if ((a & kMajor) || (b & kMajor)) return ((a | b) & kSeparate) ? here / 2 : 0.0;
+    if (mapped >= 0) return mapped;
+    // No crossing mapped here: a major road through the node crossed from one side to the other.
+    double bearings[2];
+    int majors = 0;
+    for (int e : n.edges) {
+        const int way = map.EdgeWay(e);
+        if (way < 0 || (m_ways[static_cast<std::size_t>(way)] & kMajor) == 0) continue;
+        if (majors == 2) return here; // a junction of major roads
+        const Edge edge = map.Edge(e);
+        bearings[majors++] = edge.from == node ? edge.leaving[0] : edge.leaving[1];
+    }
+    if (majors < 2) return 0.0;
+    auto within = [&](double x) {
+        return std::fmod(x - bearings[0] + 720.0, 360.0) <
+               std::fmod(bearings[1] - bearings[0] + 720.0, 360.0);
+    };
+    return within(back) != within(leave) ? here : 0.0;
+}
+
+} // namespace gpsmap
