@@ -82,6 +82,8 @@ class Session:
         self.routes = routes
         self.core = None
         self.pois = []  # (name, latitude, longitude) of the last search, in its order.
+        self.language = language or "en"
+        self.turns = "automatic"  # Asked of each walking route; not a setting of the service.
         self.start(language)
         if at is not None and self.walker() is None:
             self.place({"lat": at[0], "lon": at[1], "heading": 0})
@@ -120,7 +122,7 @@ class Session:
             return []
         route = self.core.RouteGet()
         points = []
-        for i in range(route.GetWaypointCount()):
+        for i in range(1, route.GetWaypointCount() + 1):  # Waypoints are numbered from 1.
             w = route.GetWaypoint(i)
             points.append({"lat": w.GetLatitude(), "lon": w.GetLongitude(),
                            "name": w.GetStreetNameForward()})
@@ -146,8 +148,8 @@ class Session:
             "heading": {v: k for k, v in HEADINGS.items()}.get(system.GetHeadingMode(), "clock"),
             "detailed": bool(system.GetStreetNamesDetailed()),
             "sides": bool(system.GetVirtualSideOfStreetTracking()),
-            "turns": getattr(self, "turns", "automatic"),
-            "language": getattr(self, "language", "en"),
+            "turns": self.turns,
+            "language": self.language,
         }
         return self.answer("%d maps loaded." % self.maps_loaded if self.maps_loaded != 1
                            else "1 map loaded.", settings=settings, route=self.route_points(),
@@ -260,7 +262,7 @@ class Session:
     def plan(self, request):
         config = gpslib.create("GPS.RouteConfigurationObject")
         config.SetRouteType(ROUTE_PEDESTRIAN)
-        config.SetRouteTurnPreferencePedestrian(TURNS[getattr(self, "turns", "automatic")])
+        config.SetRouteTurnPreferencePedestrian(TURNS[self.turns])
         if not self.core.RouteCreateAutomatic(VIRTUAL_MODE, config):
             return self.answer("No route found to the destination.", urgent=True)
         text = self.core.RouteGet().TotalRouteDistanceDescription()
@@ -306,12 +308,9 @@ class Session:
             language = choice_arg(request, "value", LANGUAGES)
             self.core.Stop()
             self.start(language)
-        if at is not None and self.walker() is None:
-            self.place({"lat": at[0], "lon": at[1], "heading": 0})
             self.corners = {}
             self.language = language
-            return self.answer(self.core.SystemGetCopyright().split(".")[0] + ".",
-                               language=language)
+            return self.answer("Language %s." % language, language=language)
         if what == "turns":
             self.turns = choice_arg(request, "value", TURNS)
             return self.answer("Turns %s." % self.turns)
@@ -327,7 +326,10 @@ class Session:
             (system.SetStreetNamesDetailed if what == "detailed"
              else system.SetVirtualSideOfStreetTracking)(value)
         self.core.SystemSetSettings(system)
-        return self.answer("%s %s." % (what.capitalize(), str(request.get("value")).lower()))
+        value = request["value"]
+        return self.answer(SAID.get(what, what.capitalize()) +
+                           (" on." if value is True else " off." if value is False else
+                            " " + value + "."))
 
     def drawing(self, request):
         """The streets around the walker, the found places and the route, in degrees."""
@@ -373,6 +375,7 @@ class Session:
         return lines
 
 
+SAID = {"detailed": "Detailed street names", "sides": "Side of the street"}
 MOVES = {"forward": "VirtualForward", "back": "VirtualBackup", "left": "VirtualTurnLeft",
          "right": "VirtualTurnRight", "cross": "VirtualCrossStreet",
          "street": "VirtualGetOnStreetMessage"}
