@@ -18,7 +18,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc)
 PACKAGES   := cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libgeographiclib-dev libsqlite3-dev \
               libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev libtinyxml2-dev \
-              libedit-dev libicu-dev gpsd gpsd-clients espeak-ng pkg-config
+              libedit-dev libicu-dev gpsd gpsd-clients espeak-ng pkg-config chromium nodejs npm
 
 FUZZ_SECONDS ?= 60
 FUZZ_RUNS    ?= -1
@@ -36,10 +36,13 @@ FUZZ_TMPDIR  ?= $(if $(wildcard /dev/shm/.),/dev/shm,/tmp)
 
 all: build
 
-# Installs what is missing when run as root; otherwise names it and goes on.
+# Installs what is missing when run as root; otherwise names it and goes on. A package counts as
+# there when an installed one provides it (another build of nodejs brings its own npm).
 deps:
-	@missing=""; for p in $(PACKAGES); do \
-	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	@installed="$$(dpkg-query -W -f '$${db:Status-Abbrev} $${Package} $${Provides}\n' 2>/dev/null | \
+	  sed -n 's/^ii *//p' | tr ', ' '\n\n' | sed 's/(.*//')"; \
+	missing=""; for p in $(PACKAGES); do \
+	  echo "$$installed" | grep -qx "$$p" || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ]; then \
 	    echo "Installing:$$missing"; \

@@ -25,8 +25,6 @@ install(FILES ${PROJECT_BINARY_DIR}/gpslib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR
 
 # The Python package, with the paths of the runtime, the modules and the string module
 # relative to its own place.
-set(GPSLIB_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
-    "Where the gpslib Python package is installed, relative to the prefix")
 file(RELATIVE_PATH GPSLIB_PY_TO_PREFIX /prefix/${GPSLIB_INSTALL_PYTHONDIR}/gpslib /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/python/gpslib/_config.py.in
                ${PROJECT_BINARY_DIR}/python/_config.py @ONLY)
