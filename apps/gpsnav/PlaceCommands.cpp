@@ -82,27 +82,8 @@ Answer Session::Fav(const std::vector<std::string>& args) {
     if (what == "rename" || what == "delete") {
         const bool rename = what == "rename";
         if (args.size() < (rename ? 3u : 2u)) return Usage("fav");
-        Answer why;
-        auto id = Choose(Entries(ListKind::kFavorites), {args[1]}, &why);
-        if (!id) return why;
-        ComPtr<IPOIObject> favorite;
-        hr = m_core->FavoritesGetItem(static_cast<SHORT>(*id), favorite.Put());
-        if (FAILED(hr) || !favorite) return Failure("fav", FAILED(hr) ? hr : E_FAIL);
-        Bstr old;
-        favorite->GetName(old.Put());
-        VARIANT_BOOL done = VARIANT_FALSE;
         const std::string name = Join(args, 2);
-        if (rename) {
-            favorite->SetName(Bstr(name).Get());
-            hr = m_core->POIUpdate(favorite.Get(), &done);
-        } else {
-            hr = m_core->POIDelete(favorite.Get(), &done);
-        }
-        if (FAILED(hr)) return Failure("fav", hr);
-        if (m_listing.kind == ListKind::kFavorites) m_listing = {};
-        if (!done) return Fact("The favorites could not be changed.", Answer::Status::kFailed);
-        return Fact(rename ? "Favorite " + old.Utf8() + " renamed to " + name + "."
-                           : "Favorite " + old.Utf8() + " deleted.");
+        return ChangePlace(ListKind::kFavorites, args[1], rename ? &name : nullptr, "fav");
     }
     if (!args.empty()) return Usage("fav");
     return ShowList(ListKind::kFavorites, Entries(ListKind::kFavorites).entries, "No favorites.");
@@ -182,40 +163,43 @@ Answer Session::Places() {
 
 Answer Session::RenamePlace(const std::vector<std::string>& args) {
     if (args.size() < 2) return Usage("rename");
-    Answer why;
-    auto id = Choose(Entries(ListKind::kPlaces), {args[0]}, &why);
-    if (!id) return why;
-    ComPtr<IPOIObject> place;
-    HRESULT hr = m_core->POIGetUser(*id, place.Put());
-    if (FAILED(hr) || !place) return Failure("rename", FAILED(hr) ? hr : E_FAIL);
-    Bstr old;
-    place->GetName(old.Put());
     const std::string name = Join(args, 1);
-    place->SetName(Bstr(name).Get());
-    VARIANT_BOOL updated = VARIANT_FALSE;
-    hr = m_core->POIUpdate(place.Get(), &updated);
-    if (FAILED(hr)) return Failure("rename", hr);
-    if (m_listing.kind == ListKind::kPlaces) m_listing = {};
-    if (!updated) return Fact(old.Utf8() + " could not be renamed.", Answer::Status::kFailed);
-    return Fact(old.Utf8() + " renamed to " + name + ".");
+    return ChangePlace(ListKind::kPlaces, args[0], &name, "rename");
 }
 
 Answer Session::DeletePlace(const std::vector<std::string>& args) {
     if (args.empty()) return Usage("delete");
+    return ChangePlace(ListKind::kPlaces, Join(args), nullptr, "delete");
+}
+
+// A favorite or one of the user's own places, chosen by number or name, renamed (to `name`) or
+// deleted (without one) in the store it came from.
+Answer Session::ChangePlace(ListKind kind, const std::string& which, const std::string* name,
+                            const char* command) {
     Answer why;
-    auto id = Choose(Entries(ListKind::kPlaces), args, &why);
+    auto id = Choose(Entries(kind), {which}, &why);
     if (!id) return why;
     ComPtr<IPOIObject> place;
-    HRESULT hr = m_core->POIGetUser(*id, place.Put());
-    if (FAILED(hr) || !place) return Failure("delete", FAILED(hr) ? hr : E_FAIL);
-    Bstr name;
-    place->GetName(name.Put());
-    VARIANT_BOOL deleted = VARIANT_FALSE;
-    hr = m_core->POIDelete(place.Get(), &deleted);
-    if (FAILED(hr)) return Failure("delete", hr);
-    if (m_listing.kind == ListKind::kPlaces) m_listing = {};
-    if (!deleted) return Fact(name.Utf8() + " could not be deleted.", Answer::Status::kFailed);
-    return Fact(name.Utf8() + " deleted.");
+    HRESULT hr = kind == ListKind::kFavorites
+                     ? m_core->FavoritesGetItem(static_cast<SHORT>(*id), place.Put())
+                     : m_core->POIGetUser(*id, place.Put());
+    if (FAILED(hr) || !place) return Failure(command, FAILED(hr) ? hr : E_FAIL);
+    Bstr old;
+    place->GetName(old.Put());
+    VARIANT_BOOL done = VARIANT_FALSE;
+    if (name != nullptr) {
+        place->SetName(Bstr(*name).Get());
+        hr = m_core->POIUpdate(place.Get(), &done);
+    } else {
+        hr = m_core->POIDelete(place.Get(), &done);
+    }
+    if (FAILED(hr)) return Failure(command, hr);
+    if (m_listing.kind == kind) m_listing = {};
+    const std::string said = (kind == ListKind::kFavorites ? "Favorite " : "") + old.Utf8();
+    if (!done)
+        return Fact(said + (name ? " could not be renamed." : " could not be deleted."),
+                    Answer::Status::kFailed);
+    return Fact(said + (name ? " renamed to " + *name + "." : " deleted."));
 }
 
 } // namespace gpsnav

@@ -139,6 +139,8 @@ private:
     Answer Places();
     Answer RenamePlace(const std::vector<std::string>& args);
     Answer DeletePlace(const std::vector<std::string>& args);
+    Answer ChangePlace(ListKind kind, const std::string& which, const std::string* name,
+                       const char* command);
     Answer Address(const std::vector<std::string>& args);
     Answer AddressPick(ListKind kind, std::size_t index);
     Answer Record(const std::vector<std::string>& args);

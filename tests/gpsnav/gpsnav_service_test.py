@@ -5,14 +5,12 @@ places of one's own, and the search filters against the town's own data.
 
 Arguments: --gpsnav PROGRAM --source REPOSITORY --build BUILD_DIR
 """
-import argparse
 import glob
 import json
 import math
 import os
 import re
 import shutil
-import sys
 import tempfile
 import unittest
 import xml.etree.ElementTree as ET
@@ -261,10 +259,5 @@ class Filters(Town):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--gpsnav", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--build", required=True)
-    ARGS, rest = parser.parse_known_args()
-    gpsnav_test.ARGS = ARGS
-    unittest.main(argv=[sys.argv[0]] + rest)
+    ARGS, argv = gpsnav_test.parse_arguments()
+    unittest.main(argv=argv)
