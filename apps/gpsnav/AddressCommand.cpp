@@ -25,6 +25,11 @@ Answer Session::Address(const std::vector<std::string>& args) {
     gpslib::Variant list;
     SHORT count = 0;
     // One match is taken at once; several are listed to pick from.
+    // A new step makes the lists of its step and the later ones old.
+    const ListKind heard = m_listing.kind;
+    if (heard == ListKind::kAddresses || (heard == ListKind::kStreets && step != "number") ||
+        (heard == ListKind::kCities && step == "city"))
+        m_listing = {};
     auto choices = [this](ListKind kind, std::vector<std::string> found) {
         if (found.size() != 1) return ShowList(kind, std::move(found), "");
         m_listing = Listing{kind, std::move(found), {0}, true, 1};
