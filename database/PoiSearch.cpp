@@ -183,8 +183,11 @@ bool PoiSearch::FindPOIs(const PoiQuery& q, double* distanceKm, std::vector<PoiH
     std::vector<PoiHit> ring;
     std::vector<PoiSummary> found;
     for (Loaded* l : files) {
-        if (q.category != 0 && std::find(l->categories.begin(), l->categories.end(), q.category) ==
-                                   l->categories.end())
+        // The user's own file holds whatever categories the user gave the places since it was
+        // opened: its records are filtered one by one below.
+        if (q.category != 0 && !l->isUserFile &&
+            std::find(l->categories.begin(), l->categories.end(), q.category) ==
+                l->categories.end())
             continue;
         // A ring beyond every record of the file holds none of them.
         if (inner > 0.0 && FarthestKm(l, q.latitude, q.longitude) <= inner) continue;

@@ -46,7 +46,18 @@ Answer Session::Run(const std::vector<std::string>& words) {
         return a;
     }
     const std::vector<std::string> args(words.begin() + 1, words.end());
-    switch (command->id) {
+    if (command->id == CommandId::kAgain) {
+        if (!args.empty()) return Usage("again");
+        if (m_lastAnswer.texts.empty()) return Fact("Nothing to say again yet.");
+        return m_lastAnswer;
+    }
+    Answer answer = Dispatch(*command, args);
+    if (!answer.texts.empty()) m_lastAnswer = answer;
+    return answer;
+}
+
+Answer Session::Dispatch(const Command& command, const std::vector<std::string>& args) {
+    switch (command.id) {
     case CommandId::kWhere:
         return Where(args);
     case CommandId::kCorner:
@@ -77,6 +88,22 @@ Answer Session::Run(const std::vector<std::string>& words) {
         return Note(args);
     case CommandId::kAddress:
         return Address(args);
+    case CommandId::kMark:
+        return Mark(args);
+    case CommandId::kPlaces:
+        return args.empty() ? Places() : Usage("places");
+    case CommandId::kRename:
+        return RenamePlace(args);
+    case CommandId::kDelete:
+        return DeletePlace(args);
+    case CommandId::kPick:
+        return Pick(args);
+    case CommandId::kMore:
+        return args.empty() ? More() : Usage("more");
+    case CommandId::kList:
+        return args.empty() ? ListAgain() : Usage("list");
+    case CommandId::kAgain:
+        return {};
     case CommandId::kRecord:
         return Record(args);
     case CommandId::kReplay:
@@ -97,7 +124,7 @@ Answer Session::Run(const std::vector<std::string>& words) {
         Answer a;
         if (!args.empty()) {
             const Command* c = FindCommand(args[0]);
-            if (c == nullptr) return Run({args[0]});
+            if (c == nullptr) return Run({args[0]}); // Unknown: the suggestion.
             std::string names(c->name);
             if (!c->shortName.empty()) names += " (" + std::string(c->shortName) + ")";
             a.texts.push_back(names + (c->usage.empty() ? "" : " " + std::string(c->usage)) + ": " +

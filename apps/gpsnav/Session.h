@@ -2,7 +2,9 @@
 // beside the program on first use), starts it, applies the options, receives its automatic
 // events, and turns each command into service calls and the service's own texts. Setup.cpp
 // starts and stops it; Session.cpp dispatches the commands and answers the orientation ones;
-// PlaceCommands.cpp, RouteCommands.cpp and SettingsCommand.cpp answer the others.
+// Lists.cpp keeps the list last heard (more, list, again, pick); PoiCommands.cpp,
+// PlaceCommands.cpp, AddressCommand.cpp, RouteCommands.cpp, RouteFileCommands.cpp and
+// SettingsCommand.cpp answer the others.
 #ifndef GPSNAV_SESSION_H_
 #define GPSNAV_SESSION_H_
 
@@ -14,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +69,30 @@ std::string RememberedLanguage(const std::string& settingsDir);
 
 class EventSink;
 
+// What the entries of a list are, and so what choosing one of them does.
+enum class ListKind {
+    kNone,
+    kPois,       // find, around: the service's found list.
+    kFavorites,  // fav
+    kHistory,    // history
+    kNotes,      // note
+    kPlaces,     // places: the user's own POIs.
+    kCities,     // address city
+    kStreets,    // address street
+    kAddresses,  // address number
+    kDirections, // route directions: the waypoints, by their index in the route.
+};
+
+// The list last heard: its entries as said, how many have been said, and for each entry the
+// service's index of the thing it names.
+struct Listing {
+    ListKind kind = ListKind::kNone;
+    std::vector<std::string> entries;
+    std::vector<long> ids;
+    bool numbered = true;
+    std::size_t said = 0;
+};
+
 class Session {
 public:
     Session();
@@ -79,6 +106,7 @@ public:
     // Stops the service (saving the settings); safe to call twice.
     void Close();
 
+    // Runs one command; `again` repeats the answer of the command before it.
     Answer Run(const std::vector<std::string>& words);
 
     // Events that arrived since the last call, oldest first.
@@ -93,6 +121,7 @@ public:
     static std::atomic<bool> s_interrupted;
 
 private:
+    Answer Dispatch(const Command& command, const std::vector<std::string>& args);
     Answer Where(const std::vector<std::string>& args);
     Answer Intersection(bool ahead);
     Answer Status();
@@ -106,13 +135,49 @@ private:
     Answer Fav(const std::vector<std::string>& args);
     Answer History();
     Answer Note(const std::vector<std::string>& args);
+    Answer Mark(const std::vector<std::string>& args);
+    Answer Places();
+    Answer RenamePlace(const std::vector<std::string>& args);
+    Answer DeletePlace(const std::vector<std::string>& args);
+    Answer ChangePlace(ListKind kind, const std::string& which, const std::string* name,
+                       const char* command);
     Answer Address(const std::vector<std::string>& args);
+    Answer AddressPick(ListKind kind, std::size_t index);
     Answer Record(const std::vector<std::string>& args);
     Answer Replay(const std::vector<std::string>& args);
     Answer Settings(const std::vector<std::string>& args);
     Answer ModeCommand(const std::vector<std::string>& args);
     Answer Wait(const std::vector<std::string>& args);
+    // Route subcommands (RouteCommands.cpp, RouteFileCommands.cpp).
+    Answer RouteGo(const std::string& where);
+    Answer RouteStatus();
+    Answer RouteReverse();
+    Answer RouteRecalc();
+    Answer RouteSave(const std::vector<std::string>& args);
+    Answer RouteLoad(const std::vector<std::string>& args);
+    Answer RouteDirections(const std::vector<std::string>& args);
+    Answer RouteFrom(const std::vector<std::string>& args);
+    gpslib::ComPtr<IRouteObject> ActiveRoute();
+    Answer Planned(const std::string& what);
 
+    // Lists (Lists.cpp). Shows the entries (numbered unless `numbered` is false) from the first,
+    // a page at a time, and keeps them for more, list and pick; `ids` default to the positions.
+    Answer ShowList(ListKind kind, std::vector<std::string> entries, std::string empty,
+                    std::vector<long> ids = {}, bool numbered = true);
+    Answer NextPage();
+    Answer More();
+    Answer ListAgain();
+    Answer Pick(const std::vector<std::string>& args);
+    // The entries of `kind` as the service holds them now (the list a number or name in a
+    // command refers to), with their ids.
+    Listing Entries(ListKind kind);
+    // The entry of `list` that `words` name (a number or a name; nothing when the list holds
+    // one entry): its id, or an answer saying why none is chosen (several names: the narrower
+    // list, which becomes the list last heard).
+    std::optional<long> Choose(const Listing& list, const std::vector<std::string>& words,
+                               Answer* why);
+    Answer DestWhere();
+    Answer DestTo(ListKind kind, long id);
     Mode CurrentMode();
     bool UseReceiver(const std::string& receiver, std::string* text);
     void PollOnce();
@@ -120,7 +185,14 @@ private:
     std::chrono::steady_clock::duration PollPeriod() const;
     gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
     gpslib::ComPtr<ILocationObject> Here();
-    Answer PoiResults(long found, HRESULT hr);
+    Answer PoiResults(const char* command, long found, HRESULT hr);
+    // The categories by a name or a word of it: number and subcategory (-1: all of it).
+    std::optional<std::pair<SHORT, SHORT>> CategoryNamed(const std::string& wanted, Answer* why);
+    // The trace to play or make a route from: a trace file itself, a GPX track turned into a
+    // trace named `name` in the settings folder by gpxtrace; "" with `why` (which says what
+    // the track was for: `use`) when there is none.
+    std::string TraceOf(const std::string& file, const std::string& name, const std::string& use,
+                        std::string* why);
 
     gpslib::ComPtr<IGPSCore> m_core;
     EventSink* m_sink = nullptr;
@@ -136,6 +208,11 @@ private:
     gpslib::ComPtr<IAddressSearchConfigurationObject> m_addressSearch;
     gpslib::ComPtr<IAddressObject> m_address;
     std::string m_addressMap;
+    long m_addressCity = -1;   // The city chosen, by its index in the city list.
+    long m_addressStreet = -1; // The street chosen, by its index in the street list.
+    Listing m_listing;
+    Answer m_lastAnswer;
+    std::string m_recording;    // The trace being recorded into, "" when none.
     std::string m_followAnswer; // What `follow` answered, until its event comes.
 };
 

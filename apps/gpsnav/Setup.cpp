@@ -248,6 +248,30 @@ void Session::PollOnce() {
     m_core->GPSForcePoll(&read);
 }
 
+std::string Session::TraceOf(const std::string& file, const std::string& name,
+                             const std::string& use, std::string* why) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        *why = "No such receiver, trace or GPX file: " + file;
+        return "";
+    }
+    if (!EndsWith(file, ".gpx")) return file;
+    // A GPX track is turned into a trace by gpxtrace, when it is installed.
+    const std::string trace = m_options.settingsDir + name;
+    const std::string tool =
+        std::filesystem::path(ModuleDir()).parent_path().string() + "/gpxtrace/gpxtrace";
+    std::string command;
+    for (const std::string& candidate : {ModuleDir() + "/gpxtrace", tool})
+        if (access(candidate.c_str(), X_OK) == 0) command = candidate;
+    if (command.empty()) command = "gpxtrace"; // Looked for on the PATH.
+    if (!RunProgram({command, file, trace})) {
+        *why = use + " a GPX track needs gpxtrace, which is not installed yet or could not read " +
+               file + ".";
+        return "";
+    }
+    return trace;
+}
+
 bool Session::UseReceiver(const std::string& receiver, std::string* text) {
     ComPtr<IGPSSettingsObject> settings;
     if (FAILED(m_core->GPSGetSettings(settings.Put())) || !settings) {
@@ -296,27 +320,8 @@ bool Session::UseReceiver(const std::string& receiver, std::string* text) {
         settings->SetGPSPortName(Bstr(receiver.substr(0, digits)).Get());
         settings->SetGPSPortNumber(static_cast<SHORT>(*number));
     } else {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(receiver, ec)) {
-            *text = "No such receiver, trace or GPX file: " + receiver;
-            return false;
-        }
-        if (EndsWith(receiver, ".gpx")) {
-            // A GPX track is turned into a trace by gpxtrace, when it is installed.
-            file = m_options.settingsDir + "replay.trc";
-            const std::string tool =
-                std::filesystem::path(ModuleDir()).parent_path().string() + "/gpxtrace/gpxtrace";
-            std::string command;
-            for (const std::string& candidate : {ModuleDir() + "/gpxtrace", tool})
-                if (access(candidate.c_str(), X_OK) == 0) command = candidate;
-            if (command.empty()) command = "gpxtrace"; // Looked for on the PATH.
-            if (!RunProgram({command, receiver, file})) {
-                *text = "Replaying a GPX track needs gpxtrace, which is not installed yet or "
-                        "could not read " +
-                        receiver + ".";
-                return false;
-            }
-        }
+        file = TraceOf(receiver, "replay.trc", "Replaying", text);
+        if (file.empty()) return false;
         settings->SetGPSReceiverType(GPSTypeSimulated);
         settings->SetSimulatedGPSFile(Bstr(std::filesystem::absolute(file).string()).Get());
     }

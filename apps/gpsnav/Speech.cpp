@@ -135,6 +135,15 @@ void Speaker::Say(std::string text) {
     s.changed.notify_all();
 }
 
+void Speaker::Hush() {
+    State& s = *m_state;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.queue.clear();
+    }
+    s.changed.notify_all();
+}
+
 void Speaker::Drain(int timeoutMs) {
     State& s = *m_state;
     std::unique_lock<std::mutex> lock(s.mutex);

@@ -38,6 +38,8 @@ public:
     std::string Engine();
     // Queues `text`; never blocks. While the engine is busy the queue keeps the newest lines.
     void Say(std::string text);
+    // Drops the lines not said yet (the line being said is finished).
+    void Hush();
     // Waits until everything queued has been said, at most `timeoutMs` (for scripted runs).
     void Drain(int timeoutMs);
 

@@ -15,6 +15,13 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
+std::string Join(const std::vector<std::string>& words, std::size_t from, std::size_t to) {
+    std::string out;
+    for (std::size_t i = from; i < std::min(to, words.size()); ++i)
+        out += (out.empty() ? "" : " ") + words[i];
+    return out;
+}
+
 std::string_view StripLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.remove_suffix(1);
@@ -159,7 +166,58 @@ std::optional<double> ParseDouble(std::string_view text) {
     return value;
 }
 
+// The name of a list entry: its text before the first comma, lower case.
+std::string EntryName(const std::string& entry) {
+    return Lower(entry.substr(0, entry.find(',')));
+}
+
 } // namespace
+
+EntryMatch MatchEntries(const std::vector<std::string>& entries, std::string_view wanted) {
+    EntryMatch match;
+    const std::string w = Lower(wanted);
+    if (!w.empty() &&
+        std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        match.number = true;
+        if (auto n = ParseNumber(w, 1, static_cast<long>(entries.size())))
+            match.entries.push_back(static_cast<std::size_t>(*n - 1));
+        return match;
+    }
+    if (w.empty()) return match;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (EntryName(entries[i]) == w) match.entries.push_back(i);
+    if (!match.entries.empty()) return match;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string name = EntryName(entries[i]);
+        bool begins = name.starts_with(w);
+        for (std::size_t at = name.find(' '); !begins && at != std::string::npos;
+             at = name.find(' ', at + 1))
+            begins = name.compare(at + 1, w.size(), w) == 0;
+        if (begins) match.entries.push_back(i);
+    }
+    return match;
+}
+
+std::optional<double> ParseDistance(std::string_view text, double plainUnitMetres) {
+    const std::string t = Lower(text);
+    std::size_t unitAt = t.find_first_not_of("0123456789.+- ");
+    const std::string unit = unitAt == std::string::npos ? "" : t.substr(unitAt);
+    struct Unit {
+        const char* name;
+        double metres;
+    };
+    constexpr Unit kUnits[] = {
+        {"m", 1},           {"metre", 1},       {"metres", 1},       {"meter", 1},
+        {"meters", 1},      {"km", 1000},       {"kilometre", 1000}, {"kilometres", 1000},
+        {"ft", 0.3048},     {"feet", 0.3048},   {"foot", 0.3048},    {"mi", 1609.344},
+        {"mile", 1609.344}, {"miles", 1609.344}};
+    double metres = unit.empty() ? plainUnitMetres : 0;
+    for (const Unit& u : kUnits)
+        if (unit == u.name) metres = u.metres;
+    auto value = ParseDouble(std::string_view(t).substr(0, unitAt));
+    if (!value || metres == 0 || *value <= 0 || *value * metres > 1e6) return std::nullopt;
+    return *value * metres;
+}
 
 std::optional<LatLon> ParseLatLon(std::string_view text) {
     const std::size_t comma = text.find(',');

@@ -49,6 +49,25 @@ std::optional<long> ParseNumber(std::string_view text, long low, long high);
 // Lower case ASCII.
 std::string Lower(std::string_view text);
 
+// The words joined by single blanks.
+std::string Join(const std::vector<std::string>& words, std::size_t from = 0,
+                 std::size_t to = std::string::npos);
+
+// Which entries of a list `wanted` names: its number (1 to the count) when it is a number;
+// else the entries whose name (the text before the first comma) is `wanted`, ignoring case;
+// else those whose name or one of its words begins with `wanted`. `number` tells that `wanted`
+// was a number (out of range when `entries` is empty).
+struct EntryMatch {
+    bool number = false;
+    std::vector<std::size_t> entries;
+};
+EntryMatch MatchEntries(const std::vector<std::string>& entries, std::string_view wanted);
+
+// A distance typed by the user: a number with an optional unit ("200", "200m", "0.5 km",
+// "300 ft", "1 mile"), in metres; a number alone is in `plainUnitMetres` (1 for metres,
+// 0.3048 for feet). nullopt when it is not a positive distance up to 1000 km.
+std::optional<double> ParseDistance(std::string_view text, double plainUnitMetres);
+
 } // namespace gpsnav
 
 #endif // GPSNAV_TEXT_H_

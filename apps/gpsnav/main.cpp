@@ -260,7 +260,16 @@ void OnLine(char* line) {
     if (g_onLine) g_onLine(std::move(text));
 }
 
-int Interactive(Session& session, Printer& printer) {
+// Whether `line` runs `wait`, the one command that Ctrl-C ends the session in (a walk being
+// waited for); any other command is over in a moment, and Ctrl-C after it is taken as at the
+// prompt.
+bool Waits(const std::string& line) {
+    auto words = SplitWords(line);
+    const Command* c = words && !words->empty() ? FindCommand((*words)[0]) : nullptr;
+    return c != nullptr && c->id == CommandId::kWait;
+}
+
+int Interactive(Session& session, Printer& printer, Speaker* speaker) {
     rl_catch_signals = 0;
     rl_attempted_completion_function = Complete;
     using_history();
@@ -285,7 +294,7 @@ int Interactive(Session& session, Printer& printer) {
         bool quit = false;
         RunCommand(session, printer, *line, false, &quit);
         prompting = true;
-        if (Session::s_interrupted) {
+        if (Session::s_interrupted && Waits(*line)) {
             code = kExitInterrupted;
             finished = true;
         } else if (!printer.Good()) {
@@ -306,8 +315,9 @@ int Interactive(Session& session, Printer& printer) {
         if (fds[2].revents & POLLIN) {
             char drain[16];
             [[maybe_unused]] auto n = read(SignalPipe[0], drain, sizeof drain);
-            // Ctrl-C at the prompt drops the line being typed.
+            // Ctrl-C at the prompt drops the line being typed and what is still to be said.
             Session::s_interrupted = false;
+            if (speaker) speaker->Hush();
             std::fputs("\n", stdout);
             rl_callback_handler_remove();
             rl_callback_handler_install(prompt, OnLine);
@@ -405,7 +415,7 @@ int main(int argc, char** argv) {
     });
 
     if (interactive)
-        code = Interactive(session, printer);
+        code = Interactive(session, printer, speaker.get());
     else if (!options->script.empty())
         code = Scripted(session, printer, scriptFile, options->strict);
     else

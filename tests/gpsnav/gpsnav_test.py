@@ -87,8 +87,11 @@ class Scripted(unittest.TestCase):
             "Mode virtual.",
             "Mode gps.",
             "There is no GPS position yet.",
-            "usage: dest [LAT,LON [NAME] | here | poi N | fav N | address | clear]",
-            "usage: route walk | drive | next | back | close",
+            "usage: dest [LAT,LON [NAME] | here | poi|fav|history|note|place N|NAME | address | "
+            "clear]",
+            "usage: route walk | drive | from FILE [walk|drive] | next | back | first | last | N "
+            "| status | reverse | recalc | save FILE | load FILE | directions [FILE] "
+            "[turns|all] [numbered|plain] | close",
             "done",
             "A quote is not closed.",
         ])
@@ -298,7 +301,7 @@ class Terminal(unittest.TestCase):
         self.assertEqual(self.exit_code(), 0)
 
     def test_ctrl_c_drops_the_line_at_the_prompt_and_stops_a_long_command(self):
-        self.start("--receiver", "none")
+        self.start("--receiver", "none", "--at", "45.002,10.001")
         self.expect("gpsnav> ")
         self.type("echo dropped")
         self.expect("dropped")
@@ -307,6 +310,14 @@ class Terminal(unittest.TestCase):
         self.type("echo kept\r")
         out = self.expect("kept\r\n")
         self.assertNotIn("dropped", out)
+        self.expect("gpsnav> ")
+        # Ctrl-C while a list is being heard: the session goes on and the list is still there.
+        self.type("around\r")
+        self.expect("5. ")
+        self.type("\x03")
+        time.sleep(0.5)
+        self.type("list\r")
+        self.expect("1. FreshMart")
         self.expect("gpsnav> ")
         self.type("wait 600\r")
         time.sleep(0.5)
@@ -477,10 +488,16 @@ class Speech(unittest.TestCase):
             self.assertGreater(max(abs(s) for s in samples), 1000)
 
 
-if __name__ == "__main__":
+def parse_arguments():
+    """The test's arguments (kept in ARGS) and what is left for unittest."""
+    global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--gpsnav", required=True)
     parser.add_argument("--source", required=True)
     parser.add_argument("--build", required=True)
     ARGS, rest = parser.parse_known_args()
-    unittest.main(argv=[sys.argv[0]] + rest)
+    return ARGS, [sys.argv[0]] + rest
+
+
+if __name__ == "__main__":
+    unittest.main(argv=parse_arguments()[1])

@@ -95,6 +95,63 @@ TEST(GpsnavText, PositionsNumbersAndSwitchesAreCheckedWhole) {
     EXPECT_FALSE(ParseSwitch("maybe"));
 }
 
+TEST(GpsnavText, AnEntryIsNamedByItsNumberItsNameOrTheBeginningOfAWord) {
+    const std::vector<std::string> streets = {"Main Street", "Main Road", "Mainzer Straße",
+                                              "Oak Avenue, 53 metres, east"};
+    struct Case {
+        const char* wanted;
+        bool number;
+        std::vector<std::size_t> entries;
+    };
+    const Case cases[] = {
+        {"2", true, {1}},
+        {"4", true, {3}},
+        {"0", true, {}},
+        {"5", true, {}},
+        {"main road", false, {1}},
+        {"MAIN", false, {0, 1, 2}},
+        {"main street", false, {0}},
+        {"oak avenue", false, {3}},
+        {"avenue", false, {3}},
+        {"str", false, {0, 2}},
+        {"elm", false, {}},
+        {"", false, {}},
+    };
+    for (const Case& c : cases) {
+        const EntryMatch match = MatchEntries(streets, c.wanted);
+        EXPECT_EQ(match.number, c.number) << c.wanted;
+        EXPECT_EQ(match.entries, c.entries) << c.wanted;
+    }
+}
+
+TEST(GpsnavText, DistancesTakeTheirUnitOrTheOneSet) {
+    struct Case {
+        const char* text;
+        double plain; // Metres in the unit set: a number alone is in it.
+        std::optional<double> metres;
+    };
+    const Case cases[] = {
+        {"200", 1, 200},
+        {"200m", 1, 200},
+        {"0.5 km", 1, 500},
+        {"100", 0.3048, 30.48},
+        {"300 ft", 1, 91.44},
+        {"1 mile", 1, 1609.344},
+        {"0", 1, std::nullopt},
+        {"-5", 1, std::nullopt},
+        {"5 parsecs", 1, std::nullopt},
+        {"far", 1, std::nullopt},
+        {"2000 km", 1, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto metres = ParseDistance(c.text, c.plain);
+        ASSERT_EQ(metres.has_value(), c.metres.has_value()) << c.text;
+        if (metres) {
+            EXPECT_NEAR(*metres, *c.metres, 1e-9) << c.text;
+        }
+    }
+}
+
 TEST(GpsnavText, WalkTimesCountMinutesThenHours) {
     struct Case {
         long seconds;

@@ -1,0 +1,263 @@
+"""gpsnav reaching the whole service as a traveller uses it, on a copy of the sample town of
+its own (the personal places are kept beside the maps): routes saved and loaded, directions
+written, a recorded walk made a route and followed, lists picked from by number and by name,
+places of one's own, and the search filters against the town's own data.
+
+Arguments: --gpsnav PROGRAM --source REPOSITORY --build BUILD_DIR
+"""
+import glob
+import json
+import math
+import os
+import re
+import shutil
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+import gpsnav_test
+
+AT = ("--at", "45.002,10.001")
+ENTRY = re.compile(r"^\d+\. ")  # An entry of a numbered list.
+LIBRARY = 'dest 45.0031,10.0055 "Town Library"'
+
+
+class Town(unittest.TestCase):
+    """A runner with its own settings, registry and copy of the sample town."""
+
+    def setUp(self):
+        tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(tmp.cleanup)
+        self.tmp = tmp.name
+        self.runner = gpsnav_test.Runner(tmp.name)
+        maps = os.path.join(tmp.name, "maps")
+        os.mkdir(maps)
+        for f in glob.glob(os.path.join(ARGS.build, "data", "sample", "Sampleton.*")):
+            shutil.copy(f, maps)
+        self.maps = maps
+
+    def path(self, name):
+        return os.path.join(self.tmp, name)
+
+    def answers(self, *lines, options=("--receiver", "none") + AT):
+        """The texts of each command's answer, in order (events left out)."""
+        script = "settings units metric\n" + "\n".join(lines) + "\n"
+        command = self.runner.command(*options, "--json")
+        command[command.index("--maps") + 1] = self.maps
+        done = gpsnav_test.subprocess.run(command, input=script.encode(), capture_output=True,
+                                          env=self.runner.env, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+        objects = [json.loads(line) for line in done.stdout.decode().splitlines()
+                   if line.startswith("{")]
+        return [o["texts"] for o in objects if "command" in o][2:]
+
+
+def route_of(path):
+    """What a route file says of its route: the whole file; for GPX the points and their names
+    (a GPX route's descriptions are the turns, worked out again when it is loaded)."""
+    with open(path, "rb") as f:
+        text = f.read()
+    if not path.endswith(".gpx"):
+        return text
+    root = ET.fromstring(text)
+    ns = {"g": "http://www.topografix.com/GPX/1/1"}
+    return [(p.get("lat"), p.get("lon"), p.findtext("g:name", namespaces=ns))
+            for p in root.iter("{%s}rtept" % ns["g"])]
+
+
+class Routes(Town):
+    def test_a_saved_route_loads_back_the_same(self):
+        for name in ("trip.xml", "trip.gpx"):
+            with self.subTest(name):
+                path = self.path(name)
+                saved = self.answers(LIBRARY, "route walk", "route save " + path)
+                self.assertEqual(saved[-1], ["Route saved to %s." % path])
+                first = route_of(path)
+                loaded = self.answers("route load " + path, "route save " + path)
+                self.assertEqual(loaded[0], ["Route loaded, 4 waypoints. Total route distance: "
+                                             "0.46 kilometres."])
+                self.assertEqual(route_of(path), first)
+
+    def test_directions_listed_and_written(self):
+        texts = self.answers(LIBRARY, "route walk", "route directions",
+                             "route directions %s" % self.path("trip.txt"),
+                             "route directions %s all plain" % self.path("trip.txt"))
+        self.assertEqual(texts[2], ["Total route distance: 0.46 kilometres.",
+                                    "1. Waypoint 1, Main Street.",
+                                    "2. Waypoint 2, Oak Avenue and Main Street. Turn left onto "
+                                    "Oak Avenue.",
+                                    "3. Waypoint 3, North Street and Oak Avenue. Turn right onto "
+                                    "North Street.",
+                                    "4. Waypoint 4, Town Library."])
+        end = "Town Library. You have arrived at your destination."
+        for file, answer, last in (("trip_turns.txt", texts[3], "Waypoint 4, " + end),
+                                   ("trip_all_waypoints.txt", texts[4], end)):
+            self.assertEqual(answer, ["Directions written to %s." % self.path(file)])
+            with open(self.path(file), encoding="cp1252", newline="") as f:
+                lines = f.read().split("\r\n")
+            self.assertEqual(lines[0], "Walking route.")
+            self.assertEqual(lines[-3], last)
+
+    def test_files_that_are_no_route_leave_the_route(self):
+        good = self.path("good.xml")
+        self.answers(LIBRARY, "route walk", "route save " + good)
+        with open(good, "rb") as f:
+            whole = f.read()
+        with open(self.path("half.xml"), "wb") as f:
+            f.write(whole[:len(whole) // 2])
+        with open(self.path("huge.xml"), "wb") as f:
+            f.truncate(65 << 20)
+        with open(self.path("nofix.trc"), "w") as f:
+            f.write("$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\n")
+        track = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.gpx")
+        cases = [
+            ("route load " + self.path("none.xml"), "No such file: "),
+            ("route load " + self.tmp, "No such file: "),
+            ("route load " + self.path("half.xml"), self.path("half.xml") + " is not a route"),
+            ("route load " + self.path("huge.xml"), self.path("huge.xml") + " is not a route"),
+            ("route load " + track, track + " is not a route"),
+            ("route from " + self.path("nofix.trc"), self.path("nofix.trc") + " holds no "
+             "position to make a route from. The route is unchanged."),
+            ("route from " + self.path("huge.xml"), self.path("huge.xml") + " is too large"),
+            ("route save " + self.path("no/such/folder.xml"), "The route could not be saved"),
+            ("route 9", "No waypoint 9: the route has 4 waypoints."),
+            ("route from", "usage: route "),
+        ]
+        commands = [c for c, _ in cases]
+        texts = self.answers("route load " + good, "route directions", *commands,
+                             "route directions")
+        for (command, said), answer in zip(cases, texts[2:]):
+            self.assertEqual(len(answer), 1, command)
+            self.assertTrue(answer[0].startswith(said), (command, answer))
+        self.assertEqual(texts[-1], texts[1], "the route is still the one loaded")
+
+    def test_a_recorded_walk_becomes_a_route_followed_to_its_end(self):
+        trace = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.trc")
+        walk = self.path("walk.trc")
+        options = ("--receiver", trace, "--speed", "1000")
+        command = self.runner.command(*options)
+        command[command.index("--maps") + 1] = self.maps
+        script = "\n".join(["record " + walk, "wait 440", "route from " + walk,
+                            "replay " + walk, "follow", "echo following", "wait 440"]) + "\n"
+        done = gpsnav_test.subprocess.run(command, input=script.encode(), capture_output=True,
+                                          env=self.runner.env, timeout=60)
+        lines = done.stdout.decode().splitlines()
+        made = [l for l in lines if l.startswith("Recording stopped. Route made from " + walk)]
+        self.assertEqual(len(made), 1, lines)
+        followed = lines[lines.index("following"):]
+        self.assertIn("You have arrived at your destination.", followed)
+        self.assertNotIn("You are off the route.", followed)
+
+
+class Choices(Town):
+    def test_address_steps_list_several_and_take_a_pick_by_number_or_name(self):
+        texts = self.answers(
+            "address city Sample", "address street Road", "address number 1", "pick 9",
+            "pick 2", "address street Road", "pick station", "address street Avenue",
+            'pick "Oak Avenue"', "address street elm", "address number 14", "pick 14 к2",
+            "dest address")
+        self.assertEqual(texts[:3], [["Sampleton"],
+                                     ["1. Cedar Road", "2. Harbour Road", "3. Pine Road",
+                                      "4. Station Road"],
+                                     ["Pick the street first: pick a number or a name of the "
+                                      "list."]])
+        self.assertEqual(texts[3:7], [["No entry 9: the list has 4 entries."], ["Harbour Road"],
+                                      texts[1], ["Station Road"]])
+        self.assertEqual(texts[8:12], [["Oak Avenue"], ["Elm Street"],
+                                       ["1. 14 к1 Elm Street: Elm Street and Main Street, "
+                                        "Sampleton, 12345",
+                                        "2. 14 к2 Elm Street: Elm Street and Main Street, "
+                                        "Sampleton, 12345"],
+                                       ["14 к2 Elm Street"]])
+        self.assertTrue(texts[12][0].startswith("14 к2 Elm Street, Sampleton, "), texts[12])
+
+    def test_lists_go_on_with_more_and_are_heard_again(self):
+        texts = self.answers("around east within 300m", "more", "more", "list", "again",
+                             "pick sample", "pick 2", "dest poi nowhere", "again")
+        first, rest = texts[0], texts[1]
+        self.assertEqual(len(first), 6)
+        self.assertEqual(first[5], "3 more; type more to hear them.")
+        self.assertEqual([t.split(".")[0] for t in rest], ["6", "7", "8"])
+        self.assertEqual(texts[2:5], [["That is the whole list."], first, first])
+        self.assertEqual(texts[5][0], "3 are called sample; pick one:")
+        self.assertEqual([t.split(",")[0] for t in texts[5][1:]],
+                         ["1. Sample Bank", "2. Sample Bank ATM", "3. Sampleton Post Office"])
+        self.assertTrue(texts[6][0].startswith("Sample Bank ATM, "), texts[6])
+        self.assertEqual(texts[7:], [["Nothing in the list is called nowhere."]] * 2)
+
+
+class Places(Town):
+    def test_a_place_marked_found_renamed_and_deleted(self):
+        texts = self.answers(
+            'mark "Kerb cut" community note "Ramp to the crossing"', "mark Nowhere bogus",
+            "places", "around community within 50m", 'rename 1 "Low kerb"', "places",
+            "delete low", "places", "around community within 50m",
+            "fav add Home", "fav rename home Flat", "fav", "fav delete 1", "fav")
+        self.assertEqual(texts[0], ["Marked Kerb cut."])
+        self.assertTrue(texts[1][0].startswith("No category bogus. Categories: Accommodation"))
+        self.assertEqual(texts[2], ["1. Kerb cut, Community, Close by"])
+        self.assertEqual(texts[3][0].split(",")[0], "1. Kerb cut")
+        self.assertEqual(texts[4:8], [["Kerb cut renamed to Low kerb."],
+                                      ["1. Low kerb, Community, Close by"],
+                                      ["Low kerb deleted."],
+                                      ["No places of your own yet: mark one with mark NAME."]])
+        self.assertNotIn("Kerb", " ".join(texts[8]))
+        self.assertEqual(texts[9:], [["Added to the favorites."],
+                                     ["Favorite Home renamed to Flat."],
+                                     ["1. Flat, Close by"], ["Favorite Flat deleted."],
+                                     ["No favorites."]])
+
+
+def town_pois():
+    """The named points of interest of the sample town: (name, latitude, longitude)."""
+    root = ET.parse(os.path.join(ARGS.source, "data", "sample", "sampleton.osm")).getroot()
+    pois = []
+    for node in root.iter("node"):
+        tags = {t.get("k"): t.get("v") for t in node.iter("tag")}
+        if "name" in tags and "place" not in tags:
+            pois.append((tags["name"], float(node.get("lat")), float(node.get("lon"))))
+    return pois
+
+
+def distance_and_bearing(lat1, lon1, lat2, lon2):
+    p1, p2, dl = math.radians(lat1), math.radians(lat2), math.radians(lon2 - lon1)
+    a = (math.sin((p2 - p1) / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(dl / 2) ** 2)
+    metres = 2 * 6371008.8 * math.asin(math.sqrt(a))
+    bearing = math.degrees(math.atan2(math.sin(dl) * math.cos(p2), math.cos(p1) * math.sin(p2) -
+                                      math.sin(p1) * math.cos(p2) * math.cos(dl))) % 360
+    return metres, bearing
+
+
+class Filters(Town):
+    def test_direction_and_distance_against_the_towns_own_pois(self):
+        pois = town_pois()
+        names = {p[0] for p in pois}
+        cases = [("north", 0, 300), ("east", 90, 300), ("south", 180, 250), ("west", 270, 300),
+                 ("ahead", 0, 120)]  # The walker faces north.
+        for word, centre, radius in cases:
+            with self.subTest(word):
+                texts = self.answers("around %s within %dm" % (word, radius), "more", "more")
+                listed = {t.split(". ", 1)[1].split(",")[0] for t in sum(texts, [])
+                          if ENTRY.match(t)}
+                inside, unsure = set(), set()
+                for name, lat, lon in pois:
+                    metres, bearing = distance_and_bearing(45.002, 10.001, lat, lon)
+                    off = abs((bearing - centre + 180) % 360 - 180)
+                    if abs(metres - radius) < 5 or abs(off - 45) < 1:
+                        unsure.add(name)
+                    elif metres < radius and off < 45:
+                        inside.add(name)
+                self.assertTrue(inside, word)
+                self.assertEqual((listed & names) - unsure, inside, word)
+
+    def test_whole_words_and_beginnings(self):
+        texts = self.answers("find bank", "find bank whole", "find ban whole", "find ban")
+        firsts = [sorted(t.split(". ", 1)[1].split(",")[0] for t in answer if ENTRY.match(t))
+                  for answer in texts]
+        self.assertEqual(firsts, [["Sample Bank", "Sample Bank ATM"]] * 2 +
+                         [[], ["Sample Bank", "Sample Bank ATM"]])
+
+
+if __name__ == "__main__":
+    ARGS, argv = gpsnav_test.parse_arguments()
+    unittest.main(argv=argv)
