@@ -11,6 +11,8 @@ constexpr Command kCommands[] = {
      "Where am I: the street, the house number and the city.", ""},
     {CommandId::kCorner, "corner", "c", "", "The nearest intersection.", ""},
     {CommandId::kAhead, "ahead", "a", "", "The next intersection ahead.", ""},
+    {CommandId::kCrossings, "crossings", "cx", "",
+     "The crossings of the nearest intersection: signals, tactile paving, kerbs.", ""},
     {CommandId::kStatus, "status", "s", "", "The receiver: fix and accuracy.", ""},
     {CommandId::kHeading, "heading", "h", "", "The direction of travel.", ""},
     {CommandId::kAround, "around", "ar",
@@ -58,9 +60,10 @@ constexpr Command kCommands[] = {
      "Replay a trace (or a GPX track) as the receiver.", ""},
     {CommandId::kSettings, "settings", "set",
      "[units U | heading H | lookaround on|off | intersections|pois|streets|cities|maps on|off | "
+     "crossings on|off | "
      "urgency U]",
      "Show or change units, heading style and the automatic announcements.",
-     "units heading lookaround intersections pois streets cities maps urgency"},
+     "units heading lookaround intersections pois streets cities maps crossings urgency"},
     {CommandId::kMode, "mode", "m", "[gps | virtual]",
      "Answer for the receiver's position or the virtual one.", "gps virtual"},
     {CommandId::kWait, "wait", "", "SECONDS", "Let the walk go on, announcing what happens.", ""},

@@ -14,6 +14,7 @@ enum class CommandId {
     kWhere,
     kCorner,
     kAhead,
+    kCrossings,
     kStatus,
     kHeading,
     kAround,

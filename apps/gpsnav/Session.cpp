@@ -64,6 +64,8 @@ Answer Session::Dispatch(const Command& command, const std::vector<std::string>&
         return Intersection(false);
     case CommandId::kAhead:
         return Intersection(true);
+    case CommandId::kCrossings:
+        return Crossings();
     case CommandId::kStatus:
         return Status();
     case CommandId::kHeading:
@@ -172,7 +174,12 @@ Answer Session::Intersection(bool ahead) {
     if (FAILED(hr) || !corner) return Failure(ahead ? "ahead" : "corner", hr);
     Bstr text;
     corner->GetIntersectionDescription(text.Put());
-    return Texts({Utf8(text)});
+    Answer a = Texts({Utf8(text)});
+    if (CrossingsOn()) {
+        const std::string crossings = CrossingsSentence(corner.Get());
+        if (!crossings.empty()) a.texts.push_back(crossings);
+    }
+    return a;
 }
 
 Answer Session::Status() {

@@ -66,6 +66,11 @@ struct SessionOptions {
 
 // The language remembered in `settingsDir` (gpsnav.conf), or "" when none is.
 std::string RememberedLanguage(const std::string& settingsDir);
+// gpsnav's own remembered choices ("language", "crossings"), one "name=value" a line in
+// gpsnav.conf beside the service's settings; empty when none.
+std::string RememberedChoice(const std::string& settingsDir, const std::string& name);
+void RememberChoice(const std::string& settingsDir, const std::string& name,
+                    const std::string& value);
 
 class EventSink;
 
@@ -81,6 +86,7 @@ enum class ListKind {
     kStreets,    // address street
     kAddresses,  // address number
     kDirections, // route directions: the waypoints, by their index in the route.
+    kCrossings,  // crossings: those of the nearest intersection, nearest first.
 };
 
 // The list last heard: its entries as said, how many have been said, and for each entry the
@@ -124,6 +130,15 @@ private:
     Answer Dispatch(const Command& command, const std::vector<std::string>& args);
     Answer Where(const std::vector<std::string>& args);
     Answer Intersection(bool ahead);
+    // The crossings (CrossingCommands.cpp): the walker's interface of the service, the
+    // crossings of the nearest intersection as a list, the sentence the corner answers add when
+    // the crossings setting is on, and that setting.
+    gpslib::ComPtr<IGPSPedestrian> Walker() const;
+    Answer Crossings();
+    std::vector<gpslib::ComPtr<ICrossingObject>> CrossingsOfCorner(IIntersectionObject* corner);
+    std::string CrossingsSentence(IIntersectionObject* corner);
+    Answer CrossingsSetting(const std::string& value);
+    bool CrossingsOn() const;
     Answer Status();
     Answer Heading();
     Answer Around(const std::vector<std::string>& args);

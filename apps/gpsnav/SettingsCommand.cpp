@@ -73,7 +73,8 @@ Answer Session::Settings(const std::vector<std::string>& args) {
             look->IsMapChangesEnabled(&m);
             auto sw = [](VARIANT_BOOL b) { return b ? "on" : "off"; };
             text += std::string(", lookaround ") + sw(on) + ", intersections " + sw(i) + ", pois " +
-                    sw(p) + ", streets " + sw(s) + ", cities " + sw(c) + ", maps " + sw(m);
+                    sw(p) + ", streets " + sw(s) + ", cities " + sw(c) + ", maps " + sw(m) +
+                    ", crossings " + sw(CrossingsOn() ? VARIANT_TRUE : VARIANT_FALSE);
         }
         return Texts({text + "."});
     }
@@ -101,6 +102,7 @@ Answer Session::Settings(const std::vector<std::string>& args) {
         hr = m_core->LookaroundSetUrgencyReportingLevel(static_cast<UrgencyLevel>(*u));
         return FAILED(hr) ? Failure("settings", hr) : Fact("Urgency " + Lower(args[1]) + ".");
     }
+    if (what == "crossings") return CrossingsSetting(args[1]);
     auto on = ParseSwitch(args[1]);
     if (!on) return Usage("settings");
     ComPtr<ILookaroundSettingsObject> look;

@@ -76,10 +76,6 @@ std::vector<std::string> StringModuleDirs() {
 // gpsnav's own remembered choices, one "name=value" a line, beside the service's settings.
 constexpr char kConfigName[] = "gpsnav.conf";
 
-void RememberLanguage(const std::string& settingsDir, const std::string& language) {
-    std::ofstream(settingsDir + kConfigName) << "language=" << language << "\n";
-}
-
 bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() &&
            Lower(text.substr(text.size() - tail.size())) == Lower(tail);
@@ -87,12 +83,30 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 
 } // namespace
 
-std::string RememberedLanguage(const std::string& settingsDir) {
+std::string RememberedChoice(const std::string& settingsDir, const std::string& name) {
     std::ifstream in(settingsDir + kConfigName);
+    const std::string key = name + "=";
     std::string line;
     while (std::getline(in, line))
-        if (line.starts_with("language=")) return std::string(StripLineEnd(line.substr(9)));
+        if (line.starts_with(key)) return std::string(StripLineEnd(line.substr(key.size())));
     return "";
+}
+
+void RememberChoice(const std::string& settingsDir, const std::string& name,
+                    const std::string& value) {
+    std::vector<std::string> kept;
+    std::ifstream in(settingsDir + kConfigName);
+    for (std::string line; std::getline(in, line);)
+        if (!line.starts_with(name + "=") && !StripLineEnd(line).empty()) kept.push_back(line);
+    in.close();
+    kept.push_back(name + "=" + value);
+    std::ofstream out(settingsDir + kConfigName);
+    for (const std::string& line : kept)
+        out << line << "\n";
+}
+
+std::string RememberedLanguage(const std::string& settingsDir) {
+    return RememberedChoice(settingsDir, "language");
 }
 
 Session::Session() = default;
@@ -135,11 +149,14 @@ bool Session::Open(const SessionOptions& options, std::vector<std::string>* text
     if (gpslib::UseLanguage(m_options.settingsDir, m_options.language, StringModuleDirs(),
                             &language, &unknown)) {
         if (language.fellBack) texts->push_back(language.note);
-        if (m_options.rememberLanguage) RememberLanguage(m_options.settingsDir, language.language);
+        if (m_options.rememberLanguage)
+            RememberChoice(m_options.settingsDir, "language", language.language);
     }
     Bstr result;
     m_core->Start(Bstr(m_options.settingsDir).Get(), nullptr, result.Put());
     m_started = true;
+    if (RememberedChoice(m_options.settingsDir, "crossings") == "on")
+        if (ComPtr<IGPSPedestrian> walker = Walker()) walker->SetAnnounceCrossings(VARIANT_TRUE);
     std::string outcome = result.Utf8();
     Bstr version;
     if (SUCCEEDED(m_core->SystemGetVersion(version.Put())) && version.Length() > 0)

@@ -1,0 +1,91 @@
+// The crossings: the service's walker interface beside IGPSCore tells the crossings of a corner;
+// `crossings` lists those of the nearest one, and with the crossings setting on, `corner` and
+// `ahead` end with them and the intersection announcement tells them too.
+#include "Answers.h"
+#include "Session.h"
+#include "Text.h"
+
+namespace gpsnav {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+// A corner's crossings are those within this distance of it, metres or feet by the units.
+constexpr LONG kCornerMetres = 25;
+constexpr LONG kCornerFeet = 82;
+
+} // namespace
+
+ComPtr<IGPSPedestrian> Session::Walker() const {
+    ComPtr<IGPSPedestrian> walker;
+    if (m_core) m_core->QueryInterface(IID_IGPSPedestrian, walker.PutVoid());
+    return walker;
+}
+
+bool Session::CrossingsOn() const {
+    VARIANT_BOOL on = VARIANT_FALSE;
+    if (ComPtr<IGPSPedestrian> walker = Walker()) walker->GetAnnounceCrossings(&on);
+    return on != VARIANT_FALSE;
+}
+
+std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObject* corner) {
+    std::vector<ComPtr<ICrossingObject>> crossings;
+    ComPtr<IGPSPedestrian> walker = Walker();
+    ComPtr<ILocationObject> at;
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    if (!walker || corner == nullptr || FAILED(corner->GetLocation(at.Put())) || !at ||
+        FAILED(at->IsValid(&valid)) || !valid)
+        return crossings;
+    ComPtr<ISystemSettingsObject> system;
+    Units units = Metric;
+    if (SUCCEEDED(m_core->SystemGetSettings(system.Put())) && system) system->GetUnits(&units);
+    gpslib::Variant list;
+    LONG count = 0;
+    if (FAILED(walker->GetCrossingsNearLocation(
+            at.Get(), units == Metric ? kCornerMetres : kCornerFeet, &list, &count)))
+        return crossings;
+    std::vector<IUnknown*> items;
+    if (FAILED(gpslib::ReadObjectList(&list, IID_ICrossingObject, 100, &items))) return crossings;
+    for (IUnknown* item : items)
+        crossings.push_back(ComPtr<ICrossingObject>::Adopt(static_cast<ICrossingObject*>(item)));
+    return crossings;
+}
+
+std::string Session::CrossingsSentence(IIntersectionObject* corner) {
+    std::string text;
+    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner)) {
+        Bstr description;
+        c->GetDescription(description.Put());
+        text += (text.empty() ? "" : " ") + description.Utf8() + ".";
+    }
+    return text;
+}
+
+Answer Session::Crossings() {
+    ComPtr<IIntersectionObject> corner;
+    HRESULT hr = m_core->GetNearestIntersection(CurrentMode(), corner.Put());
+    if (FAILED(hr) || !corner) return Failure("crossings", hr);
+    std::vector<std::string> entries;
+    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner.Get())) {
+        Bstr description;
+        c->GetDescription(description.Put());
+        entries.push_back(description.Utf8());
+    }
+    return ShowList(ListKind::kCrossings, std::move(entries),
+                    "No crossings are mapped at the nearest intersection.");
+}
+
+Answer Session::CrossingsSetting(const std::string& value) {
+    auto on = ParseSwitch(value);
+    ComPtr<IGPSPedestrian> walker = Walker();
+    if (!on) return Usage("settings");
+    if (!walker) return Fact("This service does not tell crossings.", Answer::Status::kFailed);
+    HRESULT hr = walker->SetAnnounceCrossings(*on ? VARIANT_TRUE : VARIANT_FALSE);
+    if (FAILED(hr)) return Failure("settings crossings", hr);
+    RememberChoice(m_options.settingsDir, "crossings", *on ? "on" : "off");
+    return Fact(std::string("crossings") + (*on ? " on." : " off."));
+}
+
+} // namespace gpsnav
