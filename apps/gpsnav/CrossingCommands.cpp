@@ -30,22 +30,30 @@ bool Session::CrossingsOn() const {
     return on != VARIANT_FALSE;
 }
 
-std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObject* corner) {
+std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObject* corner,
+                                                                bool nearest) {
     std::vector<ComPtr<ICrossingObject>> crossings;
     ComPtr<IGPSPedestrian> walker = Walker();
-    ComPtr<ILocationObject> at;
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    if (!walker || corner == nullptr || FAILED(corner->GetLocation(at.Put())) || !at ||
-        FAILED(at->IsValid(&valid)) || !valid)
-        return crossings;
-    ComPtr<ISystemSettingsObject> system;
-    Units units = Metric;
-    if (SUCCEEDED(m_core->SystemGetSettings(system.Put())) && system) system->GetUnits(&units);
+    if (!walker) return crossings;
     gpslib::Variant list;
     LONG count = 0;
-    if (FAILED(walker->GetCrossingsNearLocation(
-            at.Get(), units == Metric ? kCornerMetres : kCornerFeet, &list, &count)))
-        return crossings;
+    if (nearest) {
+        // The service's own answer for the nearest corner: nearest to the traveller first.
+        if (FAILED(walker->GetIntersectionCrossings(CurrentMode(), &list, &count)))
+            return crossings;
+    } else {
+        ComPtr<ILocationObject> at;
+        VARIANT_BOOL valid = VARIANT_FALSE;
+        if (corner == nullptr || FAILED(corner->GetLocation(at.Put())) || !at ||
+            FAILED(at->IsValid(&valid)) || !valid)
+            return crossings;
+        ComPtr<ISystemSettingsObject> system;
+        Units units = Metric;
+        if (SUCCEEDED(m_core->SystemGetSettings(system.Put())) && system) system->GetUnits(&units);
+        if (FAILED(walker->GetCrossingsNearLocation(
+                at.Get(), units == Metric ? kCornerMetres : kCornerFeet, &list, &count)))
+            return crossings;
+    }
     std::vector<IUnknown*> items;
     if (FAILED(gpslib::ReadObjectList(&list, IID_ICrossingObject, 100, &items))) return crossings;
     for (IUnknown* item : items)
@@ -53,9 +61,9 @@ std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObj
     return crossings;
 }
 
-std::string Session::CrossingsSentence(IIntersectionObject* corner) {
+std::string Session::CrossingsSentence(IIntersectionObject* corner, bool nearest) {
     std::string text;
-    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner)) {
+    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner, nearest)) {
         Bstr description;
         c->GetDescription(description.Put());
         text += (text.empty() ? "" : " ") + description.Utf8() + ".";
@@ -64,11 +72,9 @@ std::string Session::CrossingsSentence(IIntersectionObject* corner) {
 }
 
 Answer Session::Crossings() {
-    ComPtr<IIntersectionObject> corner;
-    HRESULT hr = m_core->GetNearestIntersection(CurrentMode(), corner.Put());
-    if (FAILED(hr) || !corner) return Failure("crossings", hr);
+    if (!Walker()) return Fact("This service does not tell crossings.", Answer::Status::kFailed);
     std::vector<std::string> entries;
-    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner.Get())) {
+    for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(nullptr, true)) {
         Bstr description;
         c->GetDescription(description.Put());
         entries.push_back(description.Utf8());

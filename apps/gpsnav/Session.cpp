@@ -176,7 +176,7 @@ Answer Session::Intersection(bool ahead) {
     corner->GetIntersectionDescription(text.Put());
     Answer a = Texts({Utf8(text)});
     if (CrossingsOn()) {
-        const std::string crossings = CrossingsSentence(corner.Get());
+        const std::string crossings = CrossingsSentence(corner.Get(), !ahead);
         if (!crossings.empty()) a.texts.push_back(crossings);
     }
     return a;

@@ -135,8 +135,10 @@ private:
     // the crossings setting is on, and that setting.
     gpslib::ComPtr<IGPSPedestrian> Walker() const;
     Answer Crossings();
-    std::vector<gpslib::ComPtr<ICrossingObject>> CrossingsOfCorner(IIntersectionObject* corner);
-    std::string CrossingsSentence(IIntersectionObject* corner);
+    // The crossings of the nearest corner (`nearest`), or of `corner`.
+    std::vector<gpslib::ComPtr<ICrossingObject>> CrossingsOfCorner(IIntersectionObject* corner,
+                                                                   bool nearest);
+    std::string CrossingsSentence(IIntersectionObject* corner, bool nearest);
     Answer CrossingsSetting(const std::string& value);
     bool CrossingsOn() const;
     Answer Status();

@@ -52,6 +52,66 @@ class Town(unittest.TestCase):
         return [o["texts"] for o in objects if "command" in o][2:]
 
 
+# A corner of two streets with a crossing over each: Bay Street's with signals that sound and
+# tactile paving, 16 m west of the corner; Dock Lane's unmarked, 11 m north.
+CORNER = """<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+  <node id="1" version="1" lat="45.002" lon="10.0095"/>
+  <node id="2" version="1" lat="45.002" lon="10.012"/>
+  <node id="3" version="1" lat="45.002" lon="10.015"/>
+  <node id="5" version="1" lat="45.001" lon="10.012"/>
+  <node id="6" version="1" lat="45.003" lon="10.012"/>
+  <node id="7" version="1" lat="45.002" lon="10.0118"><tag k="highway" v="crossing"/>
+    <tag k="crossing" v="traffic_signals"/><tag k="traffic_signals:sound" v="yes"/>
+    <tag k="tactile_paving" v="yes"/></node>
+  <node id="8" version="1" lat="45.0021" lon="10.012"><tag k="crossing" v="unmarked"/></node>
+  <way id="1" version="1"><nd ref="1"/><nd ref="7"/><nd ref="2"/><nd ref="3"/>
+    <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
+  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="8"/><nd ref="6"/>
+    <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
+</osm>
+"""
+BAY_CROSSING = "Crossing of Bay Street, traffic signals with audible signal, tactile paving"
+DOCK_CROSSING = "Crossing of Dock Lane, unmarked, no signals"
+
+
+class Crossings(Town):
+    """The corner's crossings: listed on asking, added to corner and ahead by the setting, which
+    the next run remembers."""
+
+    def setUp(self):
+        super().setUp()
+        for f in glob.glob(os.path.join(self.maps, "*")):
+            os.remove(f)
+        osm = self.path("corner.osm")
+        with open(osm, "w", encoding="utf-8") as f:
+            f.write(CORNER)
+        tool = os.path.join(ARGS.build, "mapbuild", "gpsmap-build")
+        done = gpsnav_test.subprocess.run([tool, "--quiet", "--name", "Corner", "--output",
+                                           self.maps, osm], capture_output=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr.decode())
+
+    def test_the_corner_tells_its_crossings_once_asked(self):
+        west = ("--receiver", "none", "--at", "45.002,10.0116")
+        corner_plain, listed, switched, corner_told, settings = self.answers(
+            "corner", "crossings", "settings crossings on", "corner", "settings", options=west)
+        self.assertEqual(len(corner_plain), 1, corner_plain)
+        self.assertNotIn("Crossing", corner_plain[0])
+        self.assertEqual(listed, ["1. " + BAY_CROSSING, "2. " + DOCK_CROSSING])
+        self.assertEqual(switched, ["crossings on."])
+        self.assertEqual(corner_told, corner_plain + [BAY_CROSSING + ". " + DOCK_CROSSING + "."])
+        self.assertIn("crossings on", settings[0])
+        # Remembered by the next run; switched off again, corner is as before.
+        remembered, off, plain_again = self.answers("corner", "settings crossings off", "corner",
+                                                    options=west)
+        self.assertEqual(remembered, corner_told)
+        self.assertEqual(plain_again, corner_plain)
+        # Bad input: a word that is no switch is the usage; nothing changes.
+        bad, still = self.answers("settings crossings loud", "corner", options=west)
+        self.assertIn("settings", " ".join(bad).lower())
+        self.assertEqual(still, corner_plain)
+
+
 def route_of(path):
     """What a route file says of its route: the whole file; for GPX the points and their names
     (a GPX route's descriptions are the turns, worked out again when it is loaded)."""
