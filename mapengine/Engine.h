@@ -165,6 +165,11 @@ public:
     // `range` metres and within 45 degrees of the heading; none when there is no such crossing.
     std::optional<PedestrianCrossing> NextCrossingAhead(Point p, int heading, double range,
                                                         const Naming& naming) const;
+    // The crossings a found route uses, in its order: each where the route goes over the road
+    // at the crossing's node (arriving and leaving by other ways than the road), its distance
+    // the metres along the route from its start. None for a route without steps.
+    std::vector<PedestrianCrossing> CrossingsOnRoute(const Route& route,
+                                                     const Naming& naming) const;
 
     // ---- Routes (EngineMaps.cpp: the map a route runs on) ---------------------------------------
     // A route between two positions on the first map that holds both and connects them; false

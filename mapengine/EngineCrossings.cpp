@@ -2,6 +2,7 @@
 // compiler kept in each map (by latitude, so that a band of rows is read, not the whole list).
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "Engine.h"
 #include "MapData.h"
@@ -61,6 +62,40 @@ Engine::NextCrossingAhead(Point p, int heading, double range, const Naming& nami
         if (off <= kAheadDegrees) return std::move(c);
     }
     return std::nullopt;
+}
+
+std::vector<Engine::PedestrianCrossing> Engine::CrossingsOnRoute(const Route& route,
+                                                                 const Naming& naming) const {
+    std::vector<PedestrianCrossing> used;
+    const MapData* map = route.map;
+    if (map == nullptr || route.steps.size() < 2) return used;
+    std::unordered_map<int, const gpslib::formats::CrossingRecord*> byNode;
+    for (const auto& c : map->Crossings())
+        if (c.node > 0) byNode.emplace(c.node - 1, &c);
+    if (byNode.empty()) return used;
+    double along = 0.0;
+    for (std::size_t i = 0; i + 1 < route.steps.size(); ++i) {
+        const RouteStep& step = route.steps[i];
+        const RouteStep& next = route.steps[i + 1];
+        const Edge in = map->Edge(step.edge), out = map->Edge(next.edge);
+        along += std::fabs(step.to - step.from);
+        // The node between the two steps: where this one leaves its edge and the next one
+        // enters its own.
+        const int node = step.forward ? in.to : in.from;
+        if (node != (next.forward ? out.from : out.to)) continue;
+        auto found = byNode.find(node);
+        if (found == byNode.end()) continue;
+        const auto& c = *found->second;
+        if (c.road == in.way || c.road == out.way) continue; // along the road, not over it
+        PedestrianCrossing x;
+        x.at = {c.lat, c.lon};
+        x.distance = along;
+        if (c.road >= 0 && static_cast<std::size_t>(c.road) < map->WayCount())
+            x.street = WayName(*map, c.road, naming);
+        x.facts = c;
+        used.push_back(std::move(x));
+    }
+    return used;
 }
 
 } // namespace gpsmap

@@ -102,6 +102,7 @@ public:
                              VARIANT* pvarCrossings) override;
     HRESULT GetNextCrossingAhead(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading, DOUBLE dRange,
                                  BSTR bstrKeywords, VARIANT* pvarCrossings) override;
+    HRESULT GetRouteCrossings(VARIANT* pvarCrossings) override;
 
     // ---- Routes (GPSMapRoutes.cpp) -------------------------------------------------------------
     // The walking and driving methods differ only in the profile: each hands its arguments to
@@ -225,6 +226,8 @@ private:
     WaypointMode m_eWaypointMode = WaypointModeTurnsOnly;
     // The held route: the last route computed or loaded, until ClearRoute.
     std::vector<gpsmap::RoutePointData> m_heldRoute;
+    // The crossings the held route goes over, distances along it.
+    std::vector<gpsmap::Engine::PedestrianCrossing> m_heldCrossings;
     SHORT m_nMapMemoryKB = 0;
     bool m_bUsingWinCE42 = false;
 };

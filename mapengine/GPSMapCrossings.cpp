@@ -78,3 +78,9 @@ HRESULT CGPSMap::GetNextCrossingAhead(DOUBLE dLatitude, DOUBLE dLongitude, SHORT
     }
     return ReturnCrossings(found, pvarCrossings);
 }
+
+HRESULT CGPSMap::GetRouteCrossings(VARIANT* pvarCrossings) {
+    if (pvarCrossings == nullptr) return E_POINTER;
+    auto lock = Lock();
+    return ReturnCrossings(m_heldCrossings, pvarCrossings);
+}

@@ -84,6 +84,7 @@ HRESULT CGPSMap::SetRouteWaypointMode(WaypointMode eWaypointMode) {
 HRESULT CGPSMap::ClearRoute() {
     std::lock_guard<std::mutex> lock(m_lock);
     m_heldRoute.clear();
+    m_heldCrossings.clear();
     return S_OK;
 }
 
@@ -91,6 +92,7 @@ void CGPSMap::ClearRouteState() {
     m_nInitialHeading = -1;
     m_eWaypointMode = WaypointModeTurnsOnly;
     m_heldRoute.clear();
+    m_heldCrossings.clear();
 }
 
 gpsmap::RouteNaming CGPSMap::RouteNamingFor(bool detailed) const {
@@ -132,6 +134,7 @@ HRESULT CGPSMap::FindRoute(bool walking, Point start, Point end, BSTR name, BSTR
         Log(what + std::string("no route"));
     }
     m_heldRoute = route.points;
+    m_heldCrossings = m_engine.CrossingsOnRoute(route, NamingFor(true, k.streetDetailed));
     return ReturnRoutePoints(route.points, list);
 }
 
@@ -147,12 +150,15 @@ HRESULT CGPSMap::LoadRoute(bool walking, VARIANT* list, const gpsmap::RoutePrefe
     if (FAILED(hr)) return hr;
     auto lock = Lock();
     m_heldRoute = given;
+    m_heldCrossings.clear();
     // More legs than a route file of the system holds would keep the engine's lock for
     // minutes: such a list is not matched.
     constexpr std::size_t kMostLegs = 5000;
     if (m_engine.MapCount() == 0 || given.size() < 2 || given.size() > kMostLegs + 1) return S_OK;
     gpsmap::RouteNaming naming = RouteNamingFor(false);
     std::vector<gpsmap::RoutePointData> held;
+    std::vector<gpsmap::Engine::PedestrianCrossing> crossings;
+    double along = 0.0;
     bool ok = true;
     int heading = NormalHeading(m_nInitialHeading);
     for (std::size_t i = 0; i + 1 < given.size() && ok; ++i) {
@@ -170,11 +176,19 @@ HRESULT CGPSMap::LoadRoute(bool walking, VARIANT* list, const gpsmap::RoutePrefe
              (given[i + 1].distance <= 0.0 || leg.length <= 1.5 * given[i + 1].distance + 1.0);
         if (!ok) break;
         heading = leg.points.back().orientationForward;
+        for (auto& c : m_engine.CrossingsOnRoute(leg, NamingFor(true, false))) {
+            c.distance += along;
+            crossings.push_back(std::move(c));
+        }
+        along += leg.length;
         held.insert(held.end(), leg.points.begin() + (held.empty() ? 0 : 1), leg.points.end());
     }
     Log(std::string(walking ? "LoadWalkingRoute: " : "LoadDrivingRoute: ") +
         std::to_string(given.size()) + (ok ? " points, optimised" : " points, not optimised"));
-    if (ok) m_heldRoute = std::move(held);
+    if (ok) {
+        m_heldRoute = std::move(held);
+        m_heldCrossings = std::move(crossings);
+    }
     *optimized = ok ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }

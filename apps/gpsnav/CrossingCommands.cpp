@@ -1,6 +1,9 @@
 // The crossings: the service's walker interface beside IGPSCore tells the crossings of a corner;
 // `crossings` lists those of the nearest one, and with the crossings setting on, `corner` and
-// `ahead` end with them and the intersection announcement tells them too.
+// `ahead` end with them, the route's directions tell the crossings each step uses, and the
+// intersection announcement tells them too.
+#include <utility>
+
 #include "Answers.h"
 #include "Session.h"
 #include "Text.h"
@@ -17,6 +20,34 @@ constexpr LONG kCornerMetres = 25;
 constexpr LONG kCornerFeet = 82;
 
 } // namespace
+
+Units Session::UserUnits() const {
+    ComPtr<ISystemSettingsObject> system;
+    Units units = Metric;
+    if (SUCCEEDED(m_core->SystemGetSettings(system.Put())) && system) system->GetUnits(&units);
+    return units;
+}
+
+std::vector<std::pair<double, std::string>> Session::RouteCrossings() {
+    std::vector<std::pair<double, std::string>> crossings;
+    ComPtr<IGPSPedestrian> walker = Walker();
+    gpslib::Variant list;
+    LONG count = 0;
+    std::vector<IUnknown*> items;
+    if (!walker || FAILED(walker->GetRouteCrossings(&list, &count)) ||
+        FAILED(gpslib::ReadObjectList(&list, IID_ICrossingObject, 10000, &items)))
+        return crossings;
+    const double metresPerUnit = UserUnits() == Metric ? 1.0 : 0.3048;
+    for (IUnknown* item : items) {
+        auto c = ComPtr<ICrossingObject>::Adopt(static_cast<ICrossingObject*>(item));
+        Bstr description;
+        LONG along = 0;
+        c->GetDescription(description.Put());
+        c->GetDistanceFromPosition(&along);
+        crossings.emplace_back(along * metresPerUnit, description.Utf8() + ".");
+    }
+    return crossings;
+}
 
 ComPtr<IGPSPedestrian> Session::Walker() const {
     ComPtr<IGPSPedestrian> walker;
@@ -47,11 +78,8 @@ std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObj
         if (corner == nullptr || FAILED(corner->GetLocation(at.Put())) || !at ||
             FAILED(at->IsValid(&valid)) || !valid)
             return crossings;
-        ComPtr<ISystemSettingsObject> system;
-        Units units = Metric;
-        if (SUCCEEDED(m_core->SystemGetSettings(system.Put())) && system) system->GetUnits(&units);
         if (FAILED(walker->GetCrossingsNearLocation(
-                at.Get(), units == Metric ? kCornerMetres : kCornerFeet, &list, &count)))
+                at.Get(), UserUnits() == Metric ? kCornerMetres : kCornerFeet, &list, &count)))
             return crossings;
     }
     std::vector<IUnknown*> items;

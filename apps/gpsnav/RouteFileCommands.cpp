@@ -104,6 +104,18 @@ Answer Session::RouteDirections(const std::vector<std::string>& args) {
     SHORT count = 0;
     route->GetWaypointCount(&count);
     SHORT from = -1;
+    // With the crossings setting on, each step tells the crossings on the way to it: those the
+    // route goes over up to the step's distance along it.
+    const auto crossings = CrossingsOn() ? RouteCrossings() : decltype(RouteCrossings()){};
+    std::vector<double> along{0.0}; // metres from the start to each waypoint, by index
+    for (SHORT i = 1; i <= count && !crossings.empty(); ++i) {
+        ComPtr<IWaypointObject> point;
+        double metres = 0.0;
+        if (SUCCEEDED(route->GetWaypoint(i, point.Put())) && point)
+            point->GetDistanceFromLastWaypoint(&metres);
+        along.push_back(along.back() + metres);
+    }
+    std::size_t told = 0;
     for (SHORT i = 0; i <= count && !s_interrupted; ++i) {
         ComPtr<IWaypointObject> waypoint;
         Bstr text;
@@ -114,7 +126,13 @@ Answer Session::RouteDirections(const std::vector<std::string>& args) {
         SHORT index = -1;
         waypoint->GetIndex(&index);
         if (index < 1 || index == from) break;
-        steps.push_back(text.Utf8());
+        std::string step = text.Utf8();
+        const double reached = static_cast<std::size_t>(index) < along.size()
+                                   ? along[static_cast<std::size_t>(index)] + 1.0
+                                   : 1e300;
+        for (; told < crossings.size() && crossings[told].first <= reached; ++told)
+            step += " " + crossings[told].second;
+        steps.push_back(std::move(step));
         ids.push_back(index);
         from = index;
     }

@@ -140,6 +140,10 @@ private:
                                                                    bool nearest);
     std::string CrossingsSentence(IIntersectionObject* corner, bool nearest);
     Answer CrossingsSetting(const std::string& value);
+    // The crossings the active route goes over, in its order: metres along it, and the
+    // sentence that tells each.
+    std::vector<std::pair<double, std::string>> RouteCrossings();
+    Units UserUnits() const;
     bool CrossingsOn() const;
     Answer Status();
     Answer Heading();

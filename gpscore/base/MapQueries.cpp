@@ -341,6 +341,13 @@ std::optional<MapCrossing> MapQueries::NextCrossingAhead(double latitude, double
     return std::move(found.front());
 }
 
+std::vector<MapCrossing> MapQueries::RouteCrossings() const {
+    ComPtr<IGPSMapCrossings> engine = CrossingsOf(m_pGPSMap);
+    gpslib::Variant list;
+    if (!engine || FAILED(engine->GetRouteCrossings(&list))) return {};
+    return ReadCrossings(&list);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Positions.
 

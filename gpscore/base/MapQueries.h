@@ -180,6 +180,8 @@ public:
     // The nearest crossing ahead along `heading`, within `range` metres.
     std::optional<MapCrossing> NextCrossingAhead(double latitude, double longitude, short heading,
                                                  double range, MapWords words) const;
+    // The crossings the engine's route goes over, in its order; distances along it.
+    std::vector<MapCrossing> RouteCrossings() const;
 
     // --- Positions
     // The details at a position, best match first (at most `most`); nothing when the engine did

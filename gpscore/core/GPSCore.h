@@ -268,6 +268,7 @@ public:
     HRESULT GetIntersectionCrossingsDescription(Mode eMode, BSTR* pbstrDescription) override;
     HRESULT SetAnnounceCrossings(VARIANT_BOOL bAnnounce) override;
     HRESULT GetAnnounceCrossings(VARIANT_BOOL* pbAnnounce) override;
+    HRESULT GetRouteCrossings(VARIANT* pvarCrossings, LONG* plCount) override;
 
     // Address search (AddressSearch; GPSCoreAddress.cpp).
     HRESULT AddressFindMapsForCitySearch(BSTR bstrMapSearchName, VARIANT* pvarMapNames,

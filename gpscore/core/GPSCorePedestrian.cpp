@@ -115,3 +115,14 @@ HRESULT CGPSCore::GetAnnounceCrossings(VARIANT_BOOL* pbAnnounce) {
     *pbAnnounce = m_crossings.Announce() ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
+
+HRESULT CGPSCore::GetRouteCrossings(VARIANT* pvarCrossings, LONG* plCount) {
+    CriticalSectionLock lock(m_csCore);
+    if (pvarCrossings == nullptr || plCount == nullptr) return E_POINTER;
+    *plCount = 0;
+    Log("GPSCore::GetRouteCrossings enter");
+    HRESULT hr =
+        ReturnCrossings(m_crossings.OnRoute(), m_context.CurrentUnits(), pvarCrossings, plCount);
+    Log("GPSCore::GetRouteCrossings exit");
+    return hr;
+}

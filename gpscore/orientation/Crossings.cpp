@@ -74,6 +74,13 @@ std::optional<CrossingAnswer> Crossings::Ahead(const Place& place, std::int16_t 
     return CrossingAnswer{*c, Describe(*c)};
 }
 
+std::vector<CrossingAnswer> Crossings::OnRoute() const {
+    std::vector<CrossingAnswer> answers;
+    for (const MapCrossing& c : m_context.Map().RouteCrossings())
+        answers.push_back({c, Describe(c)});
+    return answers;
+}
+
 std::u16string Crossings::Describe(const MapCrossing& c) const {
     const Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return {};

@@ -47,6 +47,8 @@ public:
     // The nearest crossing within 45 degrees of `heading` and kAheadMetres; none without a
     // heading.
     std::optional<CrossingAnswer> Ahead(const Place& place, std::int16_t heading) const;
+    // The crossings the map engine's route goes over, in its order; distances along it.
+    std::vector<CrossingAnswer> OnRoute() const;
 
     // "Crossing of Boulevard Voltaire, 12 metres, traffic signals with audible signal, tactile
     // paving, lowered kerbs": the facts the map has, in the user's units.

@@ -53,7 +53,8 @@ class Town(unittest.TestCase):
 
 
 # A corner of two streets with a crossing over each: Bay Street's with signals that sound and
-# tactile paving, 16 m west of the corner; Dock Lane's unmarked, 11 m north.
+# tactile paving, 16 m west of the corner, where a footway crosses from south to north; Dock
+# Lane's unmarked, 11 m north.
 CORNER = """<?xml version="1.0" encoding="UTF-8"?>
 <osm version="0.6">
   <node id="1" version="1" lat="45.002" lon="10.0095"/>
@@ -69,9 +70,18 @@ CORNER = """<?xml version="1.0" encoding="UTF-8"?>
     <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
   <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="8"/><nd ref="6"/>
     <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
+  <node id="11" version="1" lat="45.0015" lon="10.0118"/>
+  <node id="12" version="1" lat="45.00195" lon="10.0118"/>
+  <node id="13" version="1" lat="45.00205" lon="10.0118"/>
+  <node id="14" version="1" lat="45.0025" lon="10.0118"/>
+  <way id="4" version="1"><nd ref="11"/><nd ref="12"/><tag k="highway" v="footway"/></way>
+  <way id="5" version="1"><nd ref="12"/><nd ref="7"/><nd ref="13"/>
+    <tag k="highway" v="footway"/><tag k="footway" v="crossing"/></way>
+  <way id="6" version="1"><nd ref="13"/><nd ref="14"/><tag k="highway" v="footway"/></way>
 </osm>
 """
-BAY_CROSSING = "Crossing of Bay Street, traffic signals with audible signal, tactile paving"
+BAY_CROSSING = ("Crossing of Bay Street, 11 metres, traffic signals with audible signal, "
+                "tactile paving")
 DOCK_CROSSING = "Crossing of Dock Lane, unmarked, no signals"
 
 
@@ -106,10 +116,17 @@ class Crossings(Town):
                                                     options=west)
         self.assertEqual(remembered, corner_told)
         self.assertEqual(plain_again, corner_plain)
-        # Bad input: a word that is no switch is the usage; nothing changes.
+        # A walk over the signals: its directions tell the crossing it uses, once.
+        south = ("--receiver", "none", "--at", "45.0016,10.0118")
+        *_, directions = self.answers("settings crossings on", 'dest 45.0024,10.0118 "North"',
+                                      "route walk", "route directions all", options=south)
+        told = [d for d in directions if BAY_CROSSING in d]
+        self.assertEqual(len(told), 1, directions)
+        self.assertNotIn(DOCK_CROSSING, " ".join(directions))
+        # Bad input: a word that is no switch is the usage; the setting stays on.
         bad, still = self.answers("settings crossings loud", "corner", options=west)
         self.assertIn("settings", " ".join(bad).lower())
-        self.assertEqual(still, corner_plain)
+        self.assertEqual(still, corner_told)
 
 
 def route_of(path):

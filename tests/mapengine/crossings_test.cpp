@@ -87,6 +87,38 @@ TEST(Crossings, WhatEachCrossingSays) {
     EXPECT_FALSE(map.engine.NextCrossingAhead(At(30, 0), 400, 100.0, Naming{}));
 }
 
+// A route uses a crossing when it goes over the road at it, not when it walks along the road
+// through it: over the crossing way at x = 20, the signals; along Main Street, none.
+TEST(Crossings, TheOnesARouteGoesOver) {
+    const DrawnMap map(
+        {{Road("Main Street").c_str(), {{0, 0}, {20, 0}, {40, 0}, {100, 0}}},
+         {"<tag k='highway' v='footway'/>", {{20, -40}, {20, -6}}},
+         {"<tag k='highway' v='footway'/><tag k='footway' v='crossing'/>",
+          {{20, -6}, {20, 0}, {20, 6}}},
+         {"<tag k='highway' v='footway'/>", {{20, 6}, {20, 40}}}},
+        kOrigin,
+        {{{20, 0}, "<tag k='highway' v='crossing'/><tag k='crossing' v='traffic_signals'/>"}});
+    ASSERT_TRUE(map.compiled);
+    struct Case {
+        std::pair<double, double> from, to;
+        std::size_t crossings;
+    } const cases[] = {{{20, -35}, {20, 35}, 1}, {{20, 35}, {20, -35}, 1}, {{2, 0}, {95, 0}, 0}};
+    for (const Case& c : cases) {
+        RouteRequest request;
+        request.start = At(c.from.first, c.from.second);
+        request.end = At(c.to.first, c.to.second);
+        Route route;
+        ASSERT_TRUE(map.engine.FindRoute(request, RouteNaming{}, &route));
+        const auto used = map.engine.CrossingsOnRoute(route, Naming{});
+        ASSERT_EQ(used.size(), c.crossings) << c.from.first << "," << c.from.second;
+        if (used.empty()) continue;
+        EXPECT_EQ(used[0].street, "Main Street");
+        EXPECT_EQ(used[0].facts.control, format::kControlSignals);
+        EXPECT_NEAR(used[0].distance, 35.0, 2.0); // metres along the route to it
+    }
+    EXPECT_TRUE(map.engine.CrossingsOnRoute(Route{}, Naming{}).empty());
+}
+
 // The Paris extract tags hundreds of crossings: each one on a road is found where the extract
 // puts it, with its signals and tactile paving as the node tags them.
 TEST(Crossings, TheParisExtractsCrossingsAsItTagsThem) {
