@@ -92,7 +92,7 @@ Answer Session::Fav(const std::vector<std::string>& args) {
 // Listed without numbers, as they always were: the entries still count from 1 for pick.
 Answer Session::History() {
     return ShowList(ListKind::kHistory, Entries(ListKind::kHistory).entries,
-                    "No places in the history.", {}, false);
+                    "No places in the history.");
 }
 
 Answer Session::Note(const std::vector<std::string>& args) {
