@@ -180,6 +180,24 @@ void BM_DrivingRouteAcrossLiechtenstein(benchmark::State& state) {
 BENCHMARK(BM_WalkingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrivingRouteAcrossLiechtenstein)->Unit(benchmark::kMillisecond);
 
+// A 0.3 km walk in Vaduz, again and again, through the engine's plain C++ face: what a route
+// recomputed on the walk's way costs. Its time should not grow with the map (the ways' prices
+// are worked out by the first search and kept).
+void BM_ShortWalkInVaduz(benchmark::State& state) {
+    if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
+    gpsmap::Engine engine;
+    engine.Initialize(MapFolder(), "", false);
+    gpsmap::RouteRequest request;
+    request.start = {47.1395, 9.5222};
+    request.end = {47.1418, 9.5205};
+    gpsmap::Route route;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(engine.FindRoute(request, gpsmap::RouteNaming{}, &route));
+    state.counters["states"] = route.visited;
+    state.counters["km"] = route.length / 1000.0;
+}
+BENCHMARK(BM_ShortWalkInVaduz)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 // The crossings of a junction (those within 25 m of it) at the thousand positions, through the

@@ -1,5 +1,7 @@
 #include "MapData.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +21,8 @@ MapData::MapData() = default;
 MapData::~MapData() = default;
 
 bool MapData::Open(const std::string& path, std::string* error) {
+    static std::atomic<std::uint64_t> opened{0};
+    m_serial = ++opened;
     gpslib::os::Status s = gpslib::os::MappedFile::Open(path, &m_file);
     if (!s.ok()) return *error = s.ToString(), false;
     if (Load(error)) return true;

@@ -163,6 +163,9 @@ public:
 
     // Maps and checks the file; false with *error saying why (the file is then unusable).
     bool Open(const std::string& path, std::string* error);
+    // Different for every map opened in the process, so that what is worked out for one map is
+    // never taken for another that happens to live at the same address later.
+    std::uint64_t Serial() const { return m_serial; }
     // True once the file was cut short under the mapping (copied over in place): every record
     // reads as zeros from then on, and the map should be opened again.
     bool Lost() const { return m_file != nullptr && m_file->Lost(); }
@@ -239,6 +242,7 @@ public:
     std::optional<gpsmap::Place> NearestPlace(Point p, double radius) const;
 
 private:
+    std::uint64_t m_serial = 0;
     bool Load(std::string* error);
     std::string_view Text(format::TextRef t) const;
     bool InRings(Point p, const format::AreaRecord& a) const;

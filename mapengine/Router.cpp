@@ -143,19 +143,64 @@ public:
         m_layers = !m_walking && p.vehicleMode == 2 ? 2 : 1;
         m_n = static_cast<int>(map.NodeCount());
         m_e = static_cast<int>(map.EdgeCount());
-        m_oneway.assign(map.WayCount(), 0);
-        m_walk.Prepare(map);
+        for (int layer = 0; layer < m_layers; ++layer)
+            m_car[layer] = !m_walking && layer == 0;
+        m_p = &Prices(*scratch);
+    }
+
+    bool Run(Route* out) {
+        if (m_p->minPerMetre == kInfinity) return false;
+        Snap start = SnapTo(m_request.start, true), end = SnapTo(m_request.end, false);
+        if (start.edge < 0 || end.edge < 0) return false;
+        m_startAt = start.point;
+        m_endAt = end.point;
+        AddPieces(start, end);
+        std::vector<int> path;
+        if (!Bidirectional(&path, out)) return false;
+        Describe(path, start, end, out);
+        return true;
+    }
+
+private:
+    // ---- The prices of the ways ----------------------------------------------------------------
+    // The prices for this map, profile and preferences: kept in the scratch, worked out once.
+    ProfileCosts& Prices(RouteScratch& s) const {
+        const RoutePreferences& p = m_request.preferences;
+        const int key =
+            m_walking ? 0 : 1 + p.vehicleMode + 3 * (p.freeway + 4 * (p.roundabout + 3 * p.toll));
+        ProfileCosts* slot = &s.profiles[0];
+        for (ProfileCosts& c : s.profiles) {
+            if (c.map == m_map.Serial() && c.key == key) {
+                c.used = ++s.uses;
+                return c;
+            }
+            if (c.used < slot->used) slot = &c;
+        }
+        ProfileCosts& c = *slot;
+        c.map = m_map.Serial();
+        c.key = key;
+        c.used = ++s.uses;
+        WorkOutPrices(c);
+        return c;
+    }
+
+    void WorkOutPrices(ProfileCosts& out) const {
+        const MapData& map = m_map;
+        const RoutePreferences& p = m_request.preferences;
+        out.minPerMetre = kInfinity;
+        out.walk = WalkCosts{};
+        out.oneway.assign(map.WayCount(), 0);
+        out.walk.Prepare(map);
         for (int layer = 0; layer < m_layers; ++layer) {
-            bool car = !m_walking && layer == 0;
-            m_car[layer] = car;
-            std::vector<double>& cost = m_perMetre[layer];
+            const bool car = m_car[layer];
+            std::vector<double>& cost = out.perMetre[layer];
             cost.assign(map.WayCount(), -1.0);
             for (std::size_t i = 0; i < map.WayCount(); ++i) {
                 const Way& w = map.Way(static_cast<int>(i));
-                m_oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
+                out.oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
                 double c;
                 if (!car) {
-                    const double factor = m_walk.Road(static_cast<int>(i), w);
+                    const double factor = out.walk.Road(static_cast<int>(i), w);
                     if (!w.foot) continue;
                     c = factor / kWalkSpeed;
                 } else {
@@ -177,26 +222,12 @@ public:
                     }
                 }
                 cost[i] = c;
-                m_minPerMetre = std::min(m_minPerMetre, c);
+                out.minPerMetre = std::min(out.minPerMetre, c);
             }
         }
-        m_walk.Finish(map);
+        out.walk.Finish(map);
     }
 
-    bool Run(Route* out) {
-        if (m_minPerMetre == kInfinity) return false;
-        Snap start = SnapTo(m_request.start, true), end = SnapTo(m_request.end, false);
-        if (start.edge < 0 || end.edge < 0) return false;
-        m_startAt = start.point;
-        m_endAt = end.point;
-        AddPieces(start, end);
-        std::vector<int> path;
-        if (!Bidirectional(&path, out)) return false;
-        Describe(path, start, end, out);
-        return true;
-    }
-
-private:
     // ---- The states: directed edges per layer, then the pieces -----------------------------
     int Real(int edge, int dir, int layer) const { return (edge * 2 + dir) * m_layers + layer; }
     bool IsPiece(int v) const { return v >= 2 * m_e * m_layers; }
@@ -235,9 +266,9 @@ private:
     // Cost per metre of an edge in one direction and layer; negative when not allowed.
     double PerMetre(int edge, int dir, int layer) const {
         int way = EdgeRef(edge).way;
-        double c = m_perMetre[layer][static_cast<std::size_t>(way)];
+        double c = m_p->perMetre[layer][static_cast<std::size_t>(way)];
         if (c < 0 || !m_car[layer]) return c;
-        int oneway = m_oneway[static_cast<std::size_t>(way)];
+        int oneway = m_p->oneway[static_cast<std::size_t>(way)];
         if ((oneway == 1 && dir == 1) || (oneway == -1 && dir == 0)) return -1.0;
         return c;
     }
@@ -277,8 +308,8 @@ private:
         }
         if (degree < 3) return cost;
         if (!m_car[lv] && lu == lv) {
-            cost += m_walk.AtNode(m_map, node, at, m_map.EdgeWay(eu), m_map.EdgeWay(ev),
-                                  std::fmod(Arrive(u) + 180.0, 360.0), Leave(v));
+            cost += m_p->walk.AtNode(m_map, node, at, m_map.EdgeWay(eu), m_map.EdgeWay(ev),
+                                     std::fmod(Arrive(u) + 180.0, 360.0), Leave(v));
         }
         double angle = TurnAngle(Arrive(u), Leave(v));
         if (std::fabs(angle) < kTurnAngle) return cost;
@@ -337,10 +368,20 @@ private:
     }
 
     // ---- Placing the two ends ------------------------------------------------------------------
+    // The nearest usable edge, looked for in widening circles: most ends lie by a street, and
+    // the widest circle holds thousands of segments in a town.
     Snap SnapTo(Point p, bool start) const {
+        for (double radius : {kSnapRadius / 10, kSnapRadius / 3, kSnapRadius}) {
+            Snap best = SnapWithin(p, start, radius);
+            if (best.edge >= 0 || radius == kSnapRadius) return best;
+        }
+        return Snap{};
+    }
+
+    Snap SnapWithin(Point p, bool start, double radius) const {
         Snap best;
         std::vector<int> near;
-        m_map.AllEdgesNear(p, kSnapRadius, &near);
+        m_map.AllEdgesNear(p, radius, &near);
         for (int ei : near) {
             bool usable = false;
             for (int layer = 0; layer < (start ? 1 : m_layers); ++layer)
@@ -361,7 +402,7 @@ private:
                 along += seg;
             }
         }
-        if (best.distance > kSnapRadius) best.edge = -1;
+        if (best.distance > radius) best.edge = -1;
         return best;
     }
 
@@ -446,7 +487,7 @@ private:
     // ---- The search ----------------------------------------------------------------------------
     double Potential(int node) const {
         Point p = At(node);
-        return 0.5 * m_minPerMetre * (geo::Distance(p, m_endAt) - geo::Distance(m_startAt, p));
+        return 0.5 * m_p->minPerMetre * (geo::Distance(p, m_endAt) - geo::Distance(m_startAt, p));
     }
 
     bool Bidirectional(std::vector<int>* path, Route* out) {
@@ -765,10 +806,7 @@ private:
     bool m_walking = true;
     int m_layers = 1, m_n = 0, m_e = 0;
     bool m_car[2] = {false, false};
-    std::vector<double> m_perMetre[2];
-    std::vector<signed char> m_oneway; // per way, as the search reads it for every edge
-    WalkCosts m_walk;                  // the walking layer's road factors and crossing costs
-    double m_minPerMetre = kInfinity;
+    const ProfileCosts* m_p = nullptr; // the ways' prices, kept in the scratch
     std::vector<Piece> m_pieces;
     Point m_startAt, m_endAt;
 };

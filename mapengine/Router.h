@@ -6,10 +6,12 @@
 #ifndef MAPENGINE_ROUTER_H_
 #define MAPENGINE_ROUTER_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "MapData.h"
+#include "WalkCosts.h"
 
 namespace gpsmap {
 
@@ -67,11 +69,27 @@ struct RouteNaming {
 };
 
 // Scratch memory of the search, kept between calls so that a route does not allocate per state.
+// A profile's price of every way of one map under one set of the preferences that change it:
+// worked out by the first search that needs it and kept for the next (a walk's route recomputed
+// asks the same again), so that a search costs what it touches, not what the map holds.
+struct ProfileCosts {
+    std::uint64_t map = 0; // MapData::Serial; 0 none
+    int key = -1;          // the profile and the preferences that change the prices
+    std::vector<double> perMetre[2];
+    std::vector<signed char> oneway;
+    WalkCosts walk;
+    double minPerMetre = 0.0;
+    std::uint64_t used = 0;
+};
+
 struct RouteScratch {
     std::vector<double> forward, backward;
     std::vector<int> forwardParent, backwardParent;
     std::vector<unsigned> forwardStamp, backwardStamp, forwardDone, backwardDone;
     unsigned stamp = 0;
+    // The prices last worked out, the least recently used replaced.
+    ProfileCosts profiles[4];
+    std::uint64_t uses = 0;
 };
 
 // Finds a route on `map`; false when none (no usable street near either end, or no connection).
