@@ -493,88 +493,93 @@ private:
     bool Bidirectional(std::vector<int>* path, Route* out) {
         std::size_t states = static_cast<std::size_t>(2 * m_e * m_layers) + m_pieces.size();
         RouteScratch& s = *m_s;
-        if (s.forward.size() < states) {
-            for (auto* v : {&s.forward, &s.backward})
-                v->resize(states);
-            for (auto* v : {&s.forwardParent, &s.backwardParent})
-                v->resize(states);
-            for (auto* v : {&s.forwardStamp, &s.backwardStamp, &s.forwardDone, &s.backwardDone})
-                v->assign(states, 0);
-        }
+        s.forward.Fit(states);
+        s.backward.Fit(states);
         if (++s.stamp == 0) {
-            for (auto* v : {&s.forwardStamp, &s.backwardStamp, &s.forwardDone, &s.backwardDone})
-                std::fill(v->begin(), v->end(), 0u);
+            s.forward.Forget();
+            s.backward.Forget();
             s.stamp = 1;
         }
         const unsigned stamp = s.stamp;
         using Entry = std::pair<double, int>;
-        std::priority_queue<Entry, std::vector<Entry>, std::greater<>> fq, bq;
-        auto fKnown = [&](int v) { return s.forwardStamp[static_cast<std::size_t>(v)] == stamp; };
-        auto bKnown = [&](int v) { return s.backwardStamp[static_cast<std::size_t>(v)] == stamp; };
+        using Queue = std::priority_queue<Entry, std::vector<Entry>, std::greater<>>;
+        Queue fq, bq;
+        // A state's slot when this search reached it; null otherwise.
+        auto known = [stamp](const SearchSide& side, int v) -> const SearchSide::Slot* {
+            const SearchSide::Slot* slot = side.Find(v);
+            return slot != nullptr && slot->seen == stamp ? slot : nullptr;
+        };
+        auto reach = [stamp](SearchSide& side, int v, double cost, int parent) {
+            SearchSide::Slot& slot = side.At(v);
+            slot.cost = cost, slot.parent = parent, slot.seen = stamp;
+        };
         double best = kInfinity;
         int meet = -1;
         auto offer = [&](int v) {
-            if (!fKnown(v) || !bKnown(v)) return;
-            double total =
-                s.forward[static_cast<std::size_t>(v)] + s.backward[static_cast<std::size_t>(v)];
-            if (total < best) best = total, meet = v;
+            const auto* f = known(s.forward, v);
+            const auto* b = known(s.backward, v);
+            if (f == nullptr || b == nullptr) return;
+            if (f->cost + b->cost < best) best = f->cost + b->cost, meet = v;
         };
         int first = 2 * m_e * m_layers;
         for (std::size_t i = 0; i < m_pieces.size(); ++i) {
             int v = first + static_cast<int>(i);
-            auto u = static_cast<std::size_t>(v);
             if (m_pieces[i].tail == m_n) {
                 double cost = Cost(v);
                 if (!m_pieces[i].anchor) cost += StartPenalty(m_pieces[i].leave);
-                s.forward[u] = cost, s.forwardParent[u] = -1, s.forwardStamp[u] = stamp;
+                reach(s.forward, v, cost, -1);
                 fq.push({cost + Potential(m_pieces[i].head), v});
             }
             if (m_pieces[i].head == m_n + 1) {
-                s.backward[u] = 0.0, s.backwardParent[u] = -1, s.backwardStamp[u] = stamp;
+                reach(s.backward, v, 0.0, -1);
                 bq.push({-Potential(m_n + 1), v});
             }
         }
         for (std::size_t i = 0; i < m_pieces.size(); ++i)
             offer(first + static_cast<int>(i));
         int visited = 0;
-        auto stale = [&](std::priority_queue<Entry, std::vector<Entry>, std::greater<>>& q,
-                         std::vector<unsigned>& done) {
-            while (!q.empty() && done[static_cast<std::size_t>(q.top().second)] == stamp)
+        auto stale = [stamp](Queue& q, const SearchSide& side) {
+            while (!q.empty()) {
+                const SearchSide::Slot* slot = side.Find(q.top().second);
+                if (slot == nullptr || slot->done != stamp) break;
                 q.pop();
+            }
         };
         while (true) {
-            stale(fq, s.forwardDone);
-            stale(bq, s.backwardDone);
+            stale(fq, s.forward);
+            stale(bq, s.backward);
             if (fq.empty() || bq.empty()) break;
             if (fq.top().first + bq.top().first >= best) break;
             ++visited;
             if (fq.top().first <= bq.top().first) {
                 int u = fq.top().second;
                 fq.pop();
-                s.forwardDone[static_cast<std::size_t>(u)] = stamp;
-                double du = s.forward[static_cast<std::size_t>(u)];
+                SearchSide::Slot& settled = s.forward.At(u);
+                settled.done = stamp;
+                double du = settled.cost;
                 ForNext(u, [&](int v) {
                     double turn = Turn(u, v);
                     if (turn < 0) return;
                     double d = du + turn + Cost(v);
-                    auto w = static_cast<std::size_t>(v);
-                    if (fKnown(v) && s.forward[w] <= d) return;
-                    s.forward[w] = d, s.forwardParent[w] = u, s.forwardStamp[w] = stamp;
+                    const auto* slot = known(s.forward, v);
+                    if (slot != nullptr && slot->cost <= d) return;
+                    reach(s.forward, v, d, u);
                     fq.push({d + Potential(Head(v)), v});
                     offer(v);
                 });
             } else {
                 int v = bq.top().second;
                 bq.pop();
-                s.backwardDone[static_cast<std::size_t>(v)] = stamp;
-                double dv = s.backward[static_cast<std::size_t>(v)] + Cost(v);
+                SearchSide::Slot& settled = s.backward.At(v);
+                settled.done = stamp;
+                double dv = settled.cost + Cost(v);
                 ForPrevious(v, [&](int u) {
                     double turn = Turn(u, v);
                     if (turn < 0) return;
                     double d = dv + turn;
-                    auto w = static_cast<std::size_t>(u);
-                    if (bKnown(u) && s.backward[w] <= d) return;
-                    s.backward[w] = d, s.backwardParent[w] = v, s.backwardStamp[w] = stamp;
+                    const auto* slot = known(s.backward, u);
+                    if (slot != nullptr && slot->cost <= d) return;
+                    reach(s.backward, u, d, v);
                     bq.push({d - Potential(Head(u)), u});
                     offer(u);
                 });
@@ -584,11 +589,10 @@ private:
         if (meet < 0) return false;
         out->cost = best;
         std::vector<int> head;
-        for (int v = meet; v >= 0; v = s.forwardParent[static_cast<std::size_t>(v)])
+        for (int v = meet; v >= 0; v = s.forward.Find(v)->parent)
             head.push_back(v);
         std::reverse(head.begin(), head.end());
-        for (int v = s.backwardParent[static_cast<std::size_t>(meet)]; v >= 0;
-             v = s.backwardParent[static_cast<std::size_t>(v)])
+        for (int v = s.backward.Find(meet)->parent; v >= 0; v = s.backward.Find(v)->parent)
             head.push_back(v);
         *path = std::move(head);
         return true;

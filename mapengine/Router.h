@@ -7,6 +7,7 @@
 #define MAPENGINE_ROUTER_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,10 +83,45 @@ struct ProfileCosts {
     std::uint64_t used = 0;
 };
 
+// The search's memory of one direction, a slot per state, in pages allocated when the search
+// first reaches one of their states and kept for the next searches: a search costs the pages it
+// touches, not the map's size.
+class SearchSide {
+public:
+    struct Slot {
+        double cost = 0.0;
+        int parent = -1;
+        unsigned seen = 0, done = 0; // the search's stamp when reached, and when settled
+    };
+    // Room for `states` states (no page is allocated).
+    void Fit(std::size_t states) {
+        if (m_pages.size() * kPage < states) m_pages.resize(states / kPage + 1);
+    }
+    Slot& At(int v) {
+        auto& page = m_pages[static_cast<std::size_t>(v) / kPage];
+        if (!page) page = std::make_unique<Slot[]>(kPage);
+        return page[static_cast<std::size_t>(v) % kPage];
+    }
+    // Null for a state whose page was never reached.
+    const Slot* Find(int v) const {
+        const auto& page = m_pages[static_cast<std::size_t>(v) / kPage];
+        return page ? &page[static_cast<std::size_t>(v) % kPage] : nullptr;
+    }
+    // Every stamp back to 0, for when the stamps wrap.
+    void Forget() {
+        for (auto& page : m_pages)
+            if (page)
+                for (std::size_t i = 0; i < kPage; ++i)
+                    page[i].seen = page[i].done = 0;
+    }
+
+private:
+    static constexpr std::size_t kPage = 1024;
+    std::vector<std::unique_ptr<Slot[]>> m_pages;
+};
+
 struct RouteScratch {
-    std::vector<double> forward, backward;
-    std::vector<int> forwardParent, backwardParent;
-    std::vector<unsigned> forwardStamp, backwardStamp, forwardDone, backwardDone;
+    SearchSide forward, backward;
     unsigned stamp = 0;
     // The prices last worked out, the least recently used replaced.
     ProfileCosts profiles[4];
