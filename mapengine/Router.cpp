@@ -14,11 +14,7 @@ namespace {
 
 constexpr double kSnapRadius = 500.0; // metres: farther from every usable street is no route
 constexpr double kOnNetwork = 25.0;   // metres: a farther end keeps its own point
-constexpr double kWalkSpeed = 1.4;    // metres per second
-constexpr double kShortestSpeed = 50.0 / 3.6; // metres per second: "shortest" costs length only
-constexpr double kTurnAngle = 45.0;           // degrees: a smaller change of direction is no turn
-constexpr double kAvoid = 5.0;                // "avoid if possible": five times as costly
-constexpr double kPrefer = 0.5;               // preferred freeways: half the cost
+constexpr double kTurnAngle = 45.0;   // degrees: a smaller change of direction is no turn
 // Seconds added by a turn or a U-turn (docs/routing.md).
 constexpr double kVehicleTurn = 2.0;
 constexpr double kAcrossTraffic = 10.0;
@@ -30,27 +26,6 @@ constexpr double kStartUTurnPedestrian = 15.0;
 constexpr double kShortestTurns = 0.25; // the share of the turn costs a shortest route pays
 constexpr double kParking = 120.0;      // leaving the car to walk the last stretch
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-bool IsFreeway(std::string_view cls) {
-    return cls == "motorway" || cls == "motorway_link";
-}
-
-// km/h where a way has no maxspeed.
-double ClassSpeed(std::string_view cls) {
-    struct Speed {
-        const char* cls;
-        double kmh;
-    };
-    static const Speed kSpeeds[] = {
-        {"motorway", 110},  {"trunk", 90},        {"primary", 70},        {"secondary", 60},
-        {"tertiary", 50},   {"unclassified", 40}, {"residential", 30},    {"living_street", 10},
-        {"service", 20},    {"road", 30},         {"track", 15},          {"motorway_link", 60},
-        {"trunk_link", 50}, {"primary_link", 40}, {"secondary_link", 40}, {"tertiary_link", 30},
-    };
-    for (const Speed& s : kSpeeds)
-        if (cls == s.cls) return s.kmh;
-    return 20.0;
-}
 
 // How important a street is when naming the cross street of a point: lower is more important.
 int ClassRank(const Way& w) {
@@ -180,52 +155,8 @@ private:
         c.map = m_map.Serial();
         c.key = key;
         c.used = ++s.uses;
-        WorkOutPrices(c);
+        WorkOutPrices(m_map, m_request, m_layers, &c);
         return c;
-    }
-
-    void WorkOutPrices(ProfileCosts& out) const {
-        const MapData& map = m_map;
-        const RoutePreferences& p = m_request.preferences;
-        out.minPerMetre = kInfinity;
-        out.walk = WalkCosts{};
-        out.oneway.assign(map.WayCount(), 0);
-        out.walk.Prepare(map);
-        for (int layer = 0; layer < m_layers; ++layer) {
-            const bool car = m_car[layer];
-            std::vector<double>& cost = out.perMetre[layer];
-            cost.assign(map.WayCount(), -1.0);
-            for (std::size_t i = 0; i < map.WayCount(); ++i) {
-                const Way& w = map.Way(static_cast<int>(i));
-                out.oneway[i] = static_cast<signed char>(std::clamp(w.oneway, -1, 1));
-                double c;
-                if (!car) {
-                    const double factor = out.walk.Road(static_cast<int>(i), w);
-                    if (!w.foot) continue;
-                    c = factor / kWalkSpeed;
-                } else {
-                    if (!w.car) continue;
-                    double kmh = w.maxspeed > 0 ? w.maxspeed : ClassSpeed(w.cls);
-                    c = p.vehicleMode == 1 ? 1.0 / kShortestSpeed : 3.6 / std::max(5.0, kmh);
-                    if (IsFreeway(w.cls)) {
-                        if (p.freeway == 1) continue;
-                        if (p.freeway == 2) c *= kPrefer;
-                        if (p.freeway == 3) c *= kAvoid;
-                    }
-                    if (w.roundabout) {
-                        if (p.roundabout == 1) continue;
-                        if (p.roundabout == 2) c *= kAvoid;
-                    }
-                    if (w.toll) {
-                        if (p.toll == 1) continue;
-                        if (p.toll == 2) c *= kAvoid;
-                    }
-                }
-                cost[i] = c;
-                out.minPerMetre = std::min(out.minPerMetre, c);
-            }
-        }
-        out.walk.Finish(map);
     }
 
     // ---- The states: directed edges per layer, then the pieces -----------------------------

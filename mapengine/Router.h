@@ -120,6 +120,10 @@ private:
     std::vector<std::unique_ptr<Slot[]>> m_pages;
 };
 
+// Works out the prices of every way of `map` for the request's profile and preferences, in
+// `layers` layers (RoutePrices.cpp).
+void WorkOutPrices(const MapData& map, const RouteRequest& request, int layers, ProfileCosts* out);
+
 struct RouteScratch {
     SearchSide forward, backward;
     unsigned stamp = 0;
