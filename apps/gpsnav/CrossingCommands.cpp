@@ -90,6 +90,13 @@ std::vector<ComPtr<ICrossingObject>> Session::CrossingsOfCorner(IIntersectionObj
 }
 
 std::string Session::CrossingsSentence(IIntersectionObject* corner, bool nearest) {
+    // The nearest corner's text is the service's own; a corner ahead is told from its list.
+    if (ComPtr<IGPSPedestrian> walker = Walker(); walker && nearest) {
+        Bstr said;
+        return SUCCEEDED(walker->GetIntersectionCrossingsDescription(CurrentMode(), said.Put()))
+                   ? said.Utf8()
+                   : std::string();
+    }
     std::string text;
     for (const ComPtr<ICrossingObject>& c : CrossingsOfCorner(corner, nearest)) {
         Bstr description;
