@@ -47,6 +47,9 @@ constexpr const char* kMetaTimestamp = "timestamp";
 constexpr const char* kMetaAttribution = "attribution";
 // The language of the region's names ("de", "fr"…); missing in maps compiled before it was kept.
 constexpr const char* kMetaLanguage = "language";
+// The key of the prices the route bounds were measured with (speeds::BoundsPricesKey); missing
+// when the map has none.
+constexpr const char* kMetaRouteBounds = "route_bounds";
 // The attribution every file compiled from OpenStreetMap carries.
 constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
 
@@ -158,8 +161,10 @@ enum SectionId : std::uint32_t {
     kSectionStreetEdges = 23,       // int32: the edges of each street, street after street
     kSectionWayNames = 24,          // WayNameRecord, one per way (version 4)
     kSectionCrossings = 25,         // CrossingRecord, by latitude (version 4, added later)
+    kSectionLandmarks = 26,         // LandmarkRecord: the walking ones, then the driving ones
+    kSectionLandmarkCosts = 27,     // uint32: per node, its route bounds (RouteBounds below)
 };
-constexpr std::uint32_t kSectionCount = 25;
+constexpr std::uint32_t kSectionCount = 27;
 // The sections every version 4 map has: 1 to 24; a later section missing reads as empty.
 constexpr std::uint32_t kSectionCountVersion4 = 24;
 // The sections a version 3 map has: 1 to 23.
@@ -313,6 +318,24 @@ struct AddressRecord {
     std::int32_t source, reserved;
 };
 static_assert(sizeof(AddressRecord) == 72);
+
+// Route bounds: the cheapest cost, in hundredths of a second, between every node and a few
+// landmark nodes chosen far apart, measured per profile with the prices of a walk and of the
+// fastest drive (speeds::BoundPerMetre; each edge rounded down to whole hundredths), turn costs
+// and restrictions left out. So for any route from node v to node w that those prices (or dearer
+// ones) cost, cost(v, w) is at least from[L][w] - from[L][v] and to[L][v] - to[L][w] for every
+// landmark L: the search's guide towards its end (docs/routing.md). kSectionLandmarkCosts holds,
+// node after node, the walking landmarks' costs (walking is the same both ways: one per
+// landmark), then, node after node, the driving landmarks' costs from the landmark and then to
+// it (two per landmark).
+struct LandmarkRecord {
+    std::int32_t node;    // a row of kSectionNodes
+    std::int32_t profile; // 0 walking, 1 driving
+};
+static_assert(sizeof(LandmarkRecord) == 8);
+// A node the landmark cannot reach, or not reach from.
+constexpr std::uint32_t kNoBound = 0xFFFFFFFFu;
+constexpr double kBoundUnit = 0.01; // seconds
 
 // Grid cells are kGridCell degrees square, numbered from 0/0; the key packs the row (high 32
 // bits) and the column (low 32 bits), both two's complement.

@@ -152,6 +152,8 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
     say("tying house numbers to their streets");
     BuildAddresses(map, extract);
     PlaceStreets(map, name);
+    say("measuring the route bounds");
+    MeasureRouteBounds(map);
 
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
                  extract.timestamp, language};

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "Writers.h"
+#include "formats/RouteSpeeds.h"
 #include "os/env.h"
 
 namespace gpsmap::build {
@@ -148,6 +149,9 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kMetaLanguage, info.language}};
     for (const auto& [key, value] : metaTexts)
         meta.push_back({pool.Add(key), pool.Add(value)});
+    if (!map.landmarks.empty())
+        meta.push_back({pool.Add(format::kMetaRouteBounds),
+                        pool.Add(gpslib::formats::speeds::BoundsPricesKey())});
 
     // The edges of each street, in edge order.
     std::vector<std::uint64_t> streetBegin(map.streets.size() + 1, 0);
@@ -342,6 +346,8 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kSectionStreetEdges, 4, streetEdges.size()},
         {format::kSectionWayNames, sizeof(format::WayNameRecord), wayNames.size()},
         {format::kSectionCrossings, sizeof(format::CrossingRecord), map.crossings.size()},
+        {format::kSectionLandmarks, sizeof(format::LandmarkRecord), map.landmarks.size()},
+        {format::kSectionLandmarkCosts, 4, map.landmarkCosts.size()},
     };
     static_assert(std::size(planned) == format::kSectionCount);
     std::vector<format::MapSection> directory;
@@ -429,6 +435,8 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     section(n++), out.Records(streetEdges);
     section(n++), out.Records(wayNames);
     section(n++), out.Records(map.crossings);
+    section(n++), out.Records(map.landmarks);
+    section(n++), out.Records(map.landmarkCosts);
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;

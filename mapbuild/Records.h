@@ -196,6 +196,10 @@ struct Map {
     std::vector<OsmId> crossingNodes;              // as read, ascending
     std::vector<format::CrossingRecord> crossings; // by latitude (BuildCrossings)
     std::vector<OsmId> crossingIds;                // the OSM node of each crossing
+    // The route bounds (MeasureRouteBounds): the landmarks, and the costs as the map file holds
+    // them.
+    std::vector<format::LandmarkRecord> landmarks;
+    std::vector<std::uint32_t> landmarkCosts;
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     PlaceGrid placeGrid; // over `areas` and `places`
 };

@@ -34,6 +34,10 @@ void BuildAddresses(Map& map, const Extract& extract);
 // without a city is listed for the address search under `mapName` (REQUIRES: BuildAddresses).
 void PlaceStreets(Map& map, const std::string& mapName);
 
+// Chooses each profile's landmarks and measures every node's route bounds: its cheapest cost to
+// and from each landmark (REQUIRES: ApplyWalkerDefaults; the ways' access final).
+void MeasureRouteBounds(Map& map);
+
 // Indexes the areas and places for AreaAt and CityAt, which answer the same with it, only
 // faster. REQUIRES: map.areas and map.places final.
 void IndexAreasAndPlaces(Map& map);

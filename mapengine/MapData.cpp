@@ -1,11 +1,12 @@
 #include "MapData.h"
 
-#include <atomic>
-
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#include "formats/RouteSpeeds.h"
 
 namespace gpsmap {
 namespace {
@@ -122,6 +123,9 @@ bool MapData::Load(std::string* error) {
     take(format::kSectionStreetEdges, &m_streetEdges);
     take(format::kSectionWayNames, &m_wayNames);
     take(format::kSectionCrossings, &m_crossings);
+    std::span<const format::LandmarkRecord> landmarks;
+    take(format::kSectionLandmarks, &landmarks);
+    take(format::kSectionLandmarkCosts, &m_landmarkCosts);
     // One row per way, or none (a version 3 map): anything else names no way.
     if (m_wayNames.size() != m_ways.size()) m_wayNames = {};
     if (!sizesOk) return *error = "bad section size", false;
@@ -140,7 +144,34 @@ bool MapData::Load(std::string* error) {
     if (!ValidPoint(m_minLat, m_minLon) || !ValidPoint(m_maxLat, m_maxLon) || m_minLat > m_maxLat ||
         m_minLon > m_maxLon)
         return *error = "bad bounds", false;
+    UseRouteBounds(landmarks);
     return true;
+}
+
+void MapData::UseRouteBounds(std::span<const format::LandmarkRecord> landmarks) {
+    // The walking landmarks first, then the driving ones; a node's costs for each; measured with
+    // this engine's prices. Anything else leaves the searches to their straight-line guide.
+    static const std::string prices = gpslib::formats::speeds::BoundsPricesKey();
+    std::size_t walk = 0, drive = 0;
+    bool ordered = true;
+    for (const format::LandmarkRecord& l : landmarks) {
+        if (l.profile == 0 && drive == 0)
+            ++walk;
+        else if (l.profile == 1)
+            ++drive;
+        else
+            ordered = false;
+    }
+    const std::size_t n = m_nodes.size();
+    if (!ordered || landmarks.empty() || Meta(format::kMetaRouteBounds) != prices ||
+        m_landmarkCosts.size() / (walk + 2 * drive) != n ||
+        m_landmarkCosts.size() % (walk + 2 * drive) != 0) {
+        m_landmarkCosts = {};
+        return;
+    }
+    m_walkLandmarks = static_cast<int>(walk);
+    m_driveLandmarks = static_cast<int>(drive);
+    m_driveCosts = m_landmarkCosts.data() + n * walk;
 }
 
 std::string_view MapData::Text(format::TextRef t) const {

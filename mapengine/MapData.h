@@ -194,6 +194,15 @@ public:
     std::size_t RestrictionCount() const { return m_restrictions.size(); }
     // The crossings, by latitude (none on a map compiled before they were kept).
     std::span<const format::CrossingRecord> Crossings() const { return m_crossings; }
+    // The route bounds of a profile (formats/MapFile.h): how many landmarks it has (0 on a map
+    // compiled before they were kept, or measured with other prices than this engine's), and a
+    // node's costs from the walking landmarks, or from and then to the driving ones.
+    int Landmarks(bool walking) const { return walking ? m_walkLandmarks : m_driveLandmarks; }
+    const std::uint32_t* RouteBounds(bool walking, int node) const {
+        const std::size_t row = static_cast<std::size_t>(node);
+        return walking ? m_landmarkCosts.data() + row * static_cast<std::size_t>(m_walkLandmarks)
+                       : m_driveCosts + row * 2 * static_cast<std::size_t>(m_driveLandmarks);
+    }
 
     // Rows by number. An edge whose record is broken reads as a two-point line at 0/0 on the
     // first node and way; the others read as empty records.
@@ -244,6 +253,7 @@ public:
 private:
     std::uint64_t m_serial = 0;
     bool Load(std::string* error);
+    void UseRouteBounds(std::span<const format::LandmarkRecord> landmarks);
     std::string_view Text(format::TextRef t) const;
     bool InRings(Point p, const format::AreaRecord& a) const;
     std::span<const Point> Points(std::uint64_t begin, std::uint64_t count) const {
@@ -268,6 +278,9 @@ private:
     std::span<const format::WayRecord> m_ways;
     std::span<const format::WayNameRecord> m_wayNames;   // empty on a version 3 map
     std::span<const format::CrossingRecord> m_crossings; // by latitude; empty on older maps
+    std::span<const std::uint32_t> m_landmarkCosts;      // empty when not usable
+    const std::uint32_t* m_driveCosts = nullptr;         // the driving part of m_landmarkCosts
+    int m_walkLandmarks = 0, m_driveLandmarks = 0;
     std::span<const format::NodeRecord> m_nodes;
     std::span<const std::int32_t> m_nodeEdges;
     std::span<const format::EdgeRecord> m_edges;

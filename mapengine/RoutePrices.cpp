@@ -2,40 +2,13 @@
 // profile under the route preferences that change it (docs/routing.md, "Costs").
 #include <algorithm>
 #include <limits>
-#include <string_view>
 
 #include "Router.h"
+#include "formats/RouteSpeeds.h"
 
 namespace gpsmap {
-namespace {
 
-constexpr double kWalkSpeed = 1.4;            // metres per second
-constexpr double kShortestSpeed = 50.0 / 3.6; // metres per second: "shortest" costs length only
-constexpr double kAvoid = 5.0;                // "avoid if possible": five times as costly
-constexpr double kPrefer = 0.5;               // preferred freeways: half the cost
-
-bool IsFreeway(std::string_view cls) {
-    return cls == "motorway" || cls == "motorway_link";
-}
-
-// km/h where a way has no maxspeed.
-double ClassSpeed(std::string_view cls) {
-    struct Speed {
-        const char* cls;
-        double kmh;
-    };
-    static const Speed kSpeeds[] = {
-        {"motorway", 110},  {"trunk", 90},        {"primary", 70},        {"secondary", 60},
-        {"tertiary", 50},   {"unclassified", 40}, {"residential", 30},    {"living_street", 10},
-        {"service", 20},    {"road", 30},         {"track", 15},          {"motorway_link", 60},
-        {"trunk_link", 50}, {"primary_link", 40}, {"secondary_link", 40}, {"tertiary_link", 30},
-    };
-    for (const Speed& s : kSpeeds)
-        if (cls == s.cls) return s.kmh;
-    return 20.0;
-}
-
-} // namespace
+namespace speeds = gpslib::formats::speeds;
 
 void WorkOutPrices(const MapData& map, const RouteRequest& request, int layers, ProfileCosts* out) {
     const RoutePreferences& p = request.preferences;
@@ -54,23 +27,23 @@ void WorkOutPrices(const MapData& map, const RouteRequest& request, int layers, 
             if (!car) {
                 const double factor = out->walk.Road(static_cast<int>(i), w);
                 if (!w.foot) continue;
-                c = factor / kWalkSpeed;
+                c = factor / speeds::kWalk;
             } else {
                 if (!w.car) continue;
-                double kmh = w.maxspeed > 0 ? w.maxspeed : ClassSpeed(w.cls);
-                c = p.vehicleMode == 1 ? 1.0 / kShortestSpeed : 3.6 / std::max(5.0, kmh);
-                if (IsFreeway(w.cls)) {
+                c = p.vehicleMode == 1 ? 1.0 / speeds::kShortest
+                                       : speeds::FastestPerMetre(w.cls, w.maxspeed);
+                if (speeds::IsFreeway(w.cls)) {
                     if (p.freeway == 1) continue;
-                    if (p.freeway == 2) c *= kPrefer;
-                    if (p.freeway == 3) c *= kAvoid;
+                    if (p.freeway == 2) c *= speeds::kPrefer;
+                    if (p.freeway == 3) c *= speeds::kAvoid;
                 }
                 if (w.roundabout) {
                     if (p.roundabout == 1) continue;
-                    if (p.roundabout == 2) c *= kAvoid;
+                    if (p.roundabout == 2) c *= speeds::kAvoid;
                 }
                 if (w.toll) {
                     if (p.toll == 1) continue;
-                    if (p.toll == 2) c *= kAvoid;
+                    if (p.toll == 2) c *= speeds::kAvoid;
                 }
             }
             cost[i] = c;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <queue>
 
+#include "LandmarkGuide.h"
 #include "StreetNames.h"
 #include "WalkCosts.h"
 
@@ -130,6 +131,7 @@ public:
         m_startAt = start.point;
         m_endAt = end.point;
         AddPieces(start, end);
+        PrepareLandmarks();
         std::vector<int> path;
         if (!Bidirectional(&path, out)) return false;
         Describe(path, start, end, out);
@@ -416,9 +418,41 @@ private:
     }
 
     // ---- The search ----------------------------------------------------------------------------
+    // Half the difference of two lower bounds, of the cost from a node to the end and of the cost
+    // from the start to it: the same guide for both directions, so that each stays exact. Each
+    // bound is the larger of the straight line at the profile's cheapest price and the map's route
+    // bounds through its landmarks (docs/routing.md).
     double Potential(int node) const {
         Point p = At(node);
-        return 0.5 * m_p->minPerMetre * (geo::Distance(p, m_endAt) - geo::Distance(m_startAt, p));
+        double toEnd = m_p->minPerMetre * geo::Distance(p, m_endAt);
+        double fromStart = m_p->minPerMetre * geo::Distance(m_startAt, p);
+        if (m_guide.On()) {
+            if (node < m_n) {
+                toEnd = std::max(toEnd, m_guide.ToEnd(node));
+                fromStart = std::max(fromStart, m_guide.FromStart(node));
+            } else if (node == m_n + 1) {
+                fromStart = std::max(fromStart, m_guide.FromStartToEnd());
+            } else {
+                toEnd = std::max(toEnd, m_guide.ToEndFromStart());
+            }
+        }
+        return 0.5 * (toEnd - fromStart);
+    }
+
+    // The landmarks guide the search from the nodes it leaves the start by to those it reaches
+    // the end by. Not for the preferences that make a way cheaper than the bounds were measured
+    // with: a shortest drive, preferred freeways, a mixed route (docs/routing.md).
+    void PrepareLandmarks() {
+        const RoutePreferences& p = m_request.preferences;
+        const bool served = m_walking || (p.vehicleMode == 0 && p.freeway != 2 && m_layers == 1);
+        std::vector<int> exits, entries;
+        bool direct = false; // a piece from the start straight to the end
+        for (const Piece& piece : m_pieces) {
+            if (piece.tail == m_n && piece.head < m_n) exits.push_back(piece.head);
+            if (piece.head == m_n + 1 && piece.tail < m_n) entries.push_back(piece.tail);
+            direct = direct || (piece.tail == m_n && piece.head == m_n + 1);
+        }
+        m_guide.Prepare(m_map, m_walking, served && !m_request.plainSearch, exits, entries, direct);
     }
 
     bool Bidirectional(std::vector<int>* path, Route* out) {
@@ -744,6 +778,8 @@ private:
     const ProfileCosts* m_p = nullptr; // the ways' prices, kept in the scratch
     std::vector<Piece> m_pieces;
     Point m_startAt, m_endAt;
+    // The map's route bounds for this search (off: the straight line alone guides it).
+    LandmarkGuide m_guide;
 };
 
 } // namespace

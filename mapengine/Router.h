@@ -32,6 +32,9 @@ struct RouteRequest {
     RoutePreferences preferences;
     int initialHeading = -1; // degrees the traveller faces at the start; -1 none
     bool turnsOnly = true;   // points at the turns only, else at every intersection too
+    // Guided by the straight line alone, never by the map's route bounds: the search as it was
+    // before maps kept them, which finds routes of the same cost, only slower.
+    bool plainSearch = false;
     std::string endName, endDescription;
 };
 

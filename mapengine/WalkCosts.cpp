@@ -4,26 +4,12 @@
 #include <cmath>
 #include <string_view>
 
+#include "formats/RouteSpeeds.h"
+
 namespace gpsmap {
 namespace {
 
-// A metre of road, as a multiple of a metre of footway, by what the walker has beside the
-// carriageway: a sidewalk on the road itself, sidewalks mapped as ways of their own (the walker
-// belongs on those), nothing known, none (sidewalk=no). Every other way walkers may use costs 1.
-// A factor above 1.25 on trunk and primary roads keeps a walker off them wherever a way with a
-// sidewalk or a footway at most 25 % longer exists.
-struct RoadCost {
-    std::string_view cls;
-    bool major; // crossing it costs as its crossing's control says (kCrossing)
-    double sidewalk, separate, unknown, none;
-};
-constexpr RoadCost kRoadCosts[] = {
-    {"trunk", true, 1.0, 2.0, 1.5, 2.0},     {"trunk_link", true, 1.0, 2.0, 1.5, 2.0},
-    {"primary", true, 1.0, 2.0, 1.5, 2.0},   {"primary_link", true, 1.0, 2.0, 1.5, 2.0},
-    {"secondary", true, 1.0, 1.5, 1.2, 1.5}, {"secondary_link", true, 1.0, 1.5, 1.2, 1.5},
-    {"tertiary", false, 1.0, 1.2, 1.1, 1.3}, {"tertiary_link", false, 1.0, 1.2, 1.1, 1.3},
-    {"steps", false, 1.2, 1.2, 1.2, 1.2},
-};
+namespace speeds = gpslib::formats::speeds;
 
 // Seconds added for crossing a major road, by its crossing's control (format::CrossingControl:
 // unknown, unmarked, marked, signals). A major road crossed at a junction where no crossing is
@@ -42,20 +28,16 @@ void WalkCosts::Prepare(const MapData& map) {
 }
 
 double WalkCosts::Road(int i, const Way& w) {
-    const RoadCost* row = nullptr;
-    for (const RoadCost& r : kRoadCosts)
-        if (w.cls == r.cls) row = &r;
-    if (row == nullptr) return 1.0;
-    if (!m_active) return row->sidewalk; // only steps cost more on an older map
+    // The factor of what lies beside the road (formats/RouteSpeeds.h, the one table).
+    bool major = false;
+    const double factor = speeds::WalkFactor(w.cls, m_active ? w.walk : 0, &major);
+    if (!m_active) return factor;
     const std::uint32_t walk = w.walk;
-    const bool sidewalk = (walk & format::kWalkSidewalk) != 0;
-    const bool separate = !sidewalk && (walk & format::kWalkSeparate) != 0;
+    const bool separate =
+        (walk & format::kWalkSidewalk) == 0 && (walk & format::kWalkSeparate) != 0;
     m_ways[static_cast<std::size_t>(i)] = static_cast<unsigned char>(
-        (row->major && w.role <= format::kRoleConnector ? kMajor : 0) | (separate ? kSeparate : 0));
-    return sidewalk                                ? row->sidewalk
-           : separate                              ? row->separate
-           : (walk & format::kWalkNoSidewalk) != 0 ? row->none
-                                                   : row->unknown;
+        (major && w.role <= format::kRoleConnector ? kMajor : 0) | (separate ? kSeparate : 0));
+    return factor;
 }
 
 void WalkCosts::Finish(const MapData& map) {

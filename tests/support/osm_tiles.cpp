@@ -1,5 +1,6 @@
 #include "osm_tiles.h"
 
+#include <osmium/builder/osm_object_builder.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/io/any_output.hpp>
 #include <osmium/osm/box.hpp>
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <map>
+#include <string_view>
 #include <vector>
 
 namespace gpslib::testing {
@@ -25,6 +28,58 @@ struct Kind {
     std::uint64_t count = 0;
 };
 
+// The junctions of the source's main roads farthest east, west, towards the next row and away
+// from it: nodes that two or more primary, secondary or tertiary roads share.
+struct Ends {
+    osmium::object_id_type east = 0, west = 0, onward = 0, back = 0;
+};
+
+Ends MainRoadEnds(const Kind& nodes, const Kind& ways, bool southward) {
+    std::map<osmium::object_id_type, int> uses;
+    for (const osmium::memory::Buffer& buffer : ways.buffers)
+        for (const auto& way : buffer.select<osmium::Way>()) {
+            const char* highway = way.tags()["highway"];
+            if (highway == nullptr) continue;
+            const std::string_view cls = highway;
+            if (cls != "primary" && cls != "secondary" && cls != "tertiary") continue;
+            for (const osmium::NodeRef& ref : way.nodes())
+                ++uses[ref.ref()];
+        }
+    Ends ends;
+    osmium::Location east, west, onward, back;
+    for (const osmium::memory::Buffer& buffer : nodes.buffers)
+        for (const auto& node : buffer.select<osmium::Node>()) {
+            auto it = uses.find(node.id());
+            const osmium::Location at = node.location();
+            if (it == uses.end() || it->second < 2 || !at.valid()) continue;
+            if (!east.valid() || at.x() > east.x()) east = at, ends.east = node.id();
+            if (!west.valid() || at.x() < west.x()) west = at, ends.west = node.id();
+            const bool further = southward ? at.y() < onward.y() : at.y() > onward.y();
+            if (!onward.valid() || further) onward = at, ends.onward = node.id();
+            const bool before = southward ? at.y() > back.y() : at.y() < back.y();
+            if (!back.valid() || before) back = at, ends.back = node.id();
+        }
+    return ends;
+}
+
+// A primary road from node `a` to node `b`.
+void AddJoin(osmium::memory::Buffer& buffer, osmium::object_id_type id, osmium::object_id_type a,
+             osmium::object_id_type b) {
+    {
+        osmium::builder::WayBuilder builder{buffer};
+        builder.set_id(id).set_version(1).set_visible(true);
+        {
+            osmium::builder::WayNodeListBuilder refs{builder};
+            refs.add_node_ref(a);
+            refs.add_node_ref(b);
+        }
+        osmium::builder::TagListBuilder tags{builder};
+        tags.add_tag("highway", "primary");
+        tags.add_tag("name", "Tile Road");
+    }
+    buffer.commit(); // once every builder is done with the way
+}
+
 osmium::memory::Buffer CopyOf(const osmium::memory::Buffer& buffer) {
     osmium::memory::Buffer copy{buffer.committed(), osmium::memory::Buffer::auto_grow::yes};
     copy.add_buffer(buffer);
@@ -32,10 +87,29 @@ osmium::memory::Buffer CopyOf(const osmium::memory::Buffer& buffer) {
     return copy;
 }
 
+// The roads between neighbouring tiles, with ids after every tile's; how many.
+int WriteJoins(const Kind& nodes, const Kind& ways, int tiles, int columns,
+               osmium::object_id_type stride, bool southward, osmium::io::Writer& writer) {
+    const Ends ends = MainRoadEnds(nodes, ways, southward);
+    if (ends.east == 0) return 0;
+    osmium::memory::Buffer buffer{1024 * 64, osmium::memory::Buffer::auto_grow::yes};
+    osmium::object_id_type id = stride * tiles;
+    int joins = 0;
+    for (int t = 0; t < tiles; ++t) {
+        const osmium::object_id_type at = stride * t;
+        if (t % columns + 1 < columns && t + 1 < tiles)
+            AddJoin(buffer, ++id, ends.east + at, ends.west + at + stride), ++joins;
+        if (t + columns < tiles)
+            AddJoin(buffer, ++id, ends.onward + at, ends.back + at + stride * columns), ++joins;
+    }
+    writer(std::move(buffer));
+    return joins;
+}
+
 } // namespace
 
 bool WriteTiledExtract(const std::string& source, int tiles, const std::string& destination,
-                       TiledExtract* counts, std::string* error) {
+                       TiledExtract* counts, std::string* error, bool joined) {
     if (tiles < 1) {
         *error = "at least one tile";
         return false;
@@ -103,6 +177,7 @@ bool WriteTiledExtract(const std::string& source, int tiles, const std::string& 
         header.set("generator", "gpslib tiled extract");
         header.add_box(all);
         osmium::io::Writer writer{destination, header, osmium::io::overwrite::allow};
+        int joins = 0;
         for (const Kind& kind : kinds)
             for (int t = 0; t < tiles; ++t) {
                 const osmium::object_id_type offset = stride * t;
@@ -131,6 +206,9 @@ bool WriteTiledExtract(const std::string& source, int tiles, const std::string& 
                     }
                     writer(std::move(tile));
                 }
+                if (joined && kind.bits == osmium::osm_entity_bits::way && t + 1 == tiles)
+                    joins =
+                        WriteJoins(kinds[0], kinds[1], tiles, columns, stride, north < 0, writer);
             }
         writer.close();
         if (counts != nullptr) {
@@ -140,6 +218,7 @@ bool WriteTiledExtract(const std::string& source, int tiles, const std::string& 
             counts->columns = columns;
             counts->eastDegrees = static_cast<double>(east) / kUnitsPerDegree;
             counts->northDegrees = static_cast<double>(north) / kUnitsPerDegree;
+            counts->joins = joins;
         }
         return true;
     } catch (const std::exception& e) {

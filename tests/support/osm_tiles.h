@@ -12,6 +12,7 @@ struct TiledExtract {
     std::uint64_t nodes = 0, ways = 0, relations = 0; // in all tiles together
     int columns = 1;                                  // of the grid
     double eastDegrees = 0, northDegrees = 0;         // from one column, one row to the next
+    int joins = 0;                                    // roads added between neighbouring tiles
 };
 
 // Writes `tiles` copies of the extract at `source` into `destination` (.osm.pbf; replaced).
@@ -22,7 +23,12 @@ struct TiledExtract {
 // near another. The objects stay sorted by kind, then id. False with
 // *error when the source cannot be read, the destination written, or the grid would leave the
 // valid latitudes and longitudes.
+//
+// `joined`: the tiles make one network, a country rather than islands: each tile is tied to its
+// east and its next row's neighbour by a primary road between the outermost junctions of the
+// source's main roads (the east one to the west one, the one towards the next row to the one
+// away from it).
 bool WriteTiledExtract(const std::string& source, int tiles, const std::string& destination,
-                       TiledExtract* counts, std::string* error);
+                       TiledExtract* counts, std::string* error, bool joined = false);
 
 } // namespace gpslib::testing
