@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "address/AddressSearch.h"
+#include "address/AddressObject.h"
 #include "base/Answers.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"

@@ -44,7 +44,6 @@ RUNTIME_HEADER = re.compile(
     r'GPSLib|GPSMapLib|GPSDatabaseLib)\.h)[>"]', re.M)
 RUNTIME_SPEAKERS = re.compile(r"^gpscore/(core/.*|.*Object\.h|module\.cpp)$")
 STILL_ON_THE_RUNTIME = {
-    "gpscore/address/AddressSearch.h",
     "gpscore/base/Answers.h",
     "gpscore/base/Descriptions.h",
     "gpscore/base/ServiceContext.h",
