@@ -7,6 +7,7 @@
 
 #include "address/AddressObject.h"
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"

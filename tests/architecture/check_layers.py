@@ -53,7 +53,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/gps/ReceiverLink.h",
     "gpscore/orientation/Destination.h",
     "gpscore/orientation/VirtualWalker.h",
-    "gpscore/poi/POIBuilder.h",
     "gpscore/poi/POILookaround.h",
     "gpscore/poi/POISearch.h",
     "gpscore/poi/PersonalPlaces.h",
