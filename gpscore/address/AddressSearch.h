@@ -4,24 +4,29 @@
 // AddressGetCrossStreets. The address database of the context does the searching and keeps the
 // list of each step; this part keeps what lies between the steps (which map name stands for
 // which database, which entry of a merged list stands for which database record), merges the
-// entries of several matches that name the same place, and builds the address objects.
+// entries of several matches that name the same place, and answers the address found as plain
+// values; the facade reads and writes the client's configuration and makes the objects.
 #ifndef GPSCORE_ADDRESS_ADDRESSSEARCH_H_
 #define GPSCORE_ADDRESS_ADDRESSSEARCH_H_
 
-#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSLib_enums.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "GPSLib_classes.h"
+#include "base/MapQueries.h"
 
 namespace gpscore {
 
 struct ServiceContext;
 
-// What an address object says, read through its interface: enough for every user of an
-// address (the destination, the virtual walker, favorites) to place it and name it.
+// What an address says: enough for every user of an address (the destination, the virtual
+// walker, favorites) to place it and name it. The address objects read into it and are made from
+// it beside them (address/AddressObject.h).
 struct AddressPlace {
     std::u16string address; // "12 Main Street"; the street alone when it has no number
     std::u16string name;    // the object's name (the address text for the search's own objects)
@@ -36,8 +41,39 @@ struct AddressPlace {
     std::u16string SpokenName(const std::u16string& locationName) const;
 };
 
-// Reads every text and the position of `address` (null: an empty place).
-AddressPlace ReadAddress(IAddressObject* address);
+// The state of a step-by-step search as the client's configuration holds it: read from it before
+// a step and written back after it (address/AddressSearchConfigurationObject.h). The steps set
+// the kind of the last list and, when a street search finds one street, the street chosen.
+struct AddressQuery {
+    std::u16string searchName;
+    std::int32_t lastSearchIndex = -1;
+    bool startsWith = true;
+    std::u16string houseNumber;
+    AddressResults resultsType = AddressResultsUnknown;
+    std::u16string rangeIndicator;
+    std::int32_t maxItems = -1;
+    bool operator==(const AddressQuery&) const = default;
+};
+
+// How a step ended: a list (possibly empty), nothing to search (no address database, a map name
+// the map search did not list), or the address database failed.
+enum class AddressOutcome { kListed, kNothing, kFailed };
+
+// A step's list and how it ended.
+struct AddressList {
+    AddressOutcome outcome = AddressOutcome::kListed;
+    // The database's own status when it failed, handed on to the client unchanged.
+    std::int32_t failure = 0;
+    std::vector<std::u16string> entries;
+};
+
+// The street whose cross streets the maps are asked for.
+struct CrossStreetSearch {
+    AddressOutcome outcome = AddressOutcome::kNothing;
+    std::int32_t failure = 0;
+    // Set when the outcome is kListed.
+    std::optional<MapQueries::Address> street;
+};
 
 // Which entries of a list of several matches to keep: `labels[i]` is entry i's label already
 // completed with its position's description; an entry whose label an earlier entry has is
@@ -60,37 +96,28 @@ public:
     AddressSearch& operator=(const AddressSearch&) = delete;
 
     // The address databases (cities, or postal codes with `postal`) whose map the map engine
-    // finds for `search`; remembers which database each name stands for. `list` and `count` are
-    // not null.
-    HRESULT FindMaps(bool postal, BSTR search, VARIANT* list, SHORT* count);
+    // finds for `search`; remembers which database each name stands for. An empty list without
+    // an address database.
+    AddressList FindMaps(bool postal, std::u16string_view search);
     // The cities (or postal codes) of the map named as the last map search of that kind listed
-    // it; S_FALSE and an empty list for an empty name, a name that search did not list, or no
-    // address database.
-    HRESULT FindPlaces(bool postal, BSTR mapName, IAddressSearchConfigurationObject* config,
-                       VARIANT* list, SHORT* count);
+    // it; nothing for an empty name, a name that search did not list, or no address database.
+    AddressList FindPlaces(bool postal, std::u16string_view mapName, AddressQuery& query);
     // The streets of the chosen city or postal code; a single street goes on to its house
-    // numbers at once, and `config` then names it (index 0).
-    HRESULT FindStreet(IAddressSearchConfigurationObject* config, VARIANT* list, SHORT* count);
+    // numbers at once, and `query` then names it (index 0).
+    AddressList FindStreet(AddressQuery& query);
     // The house numbers or ranges of the chosen street; several places of one number are told
     // apart by their position's description, and those that still read alike are one entry.
-    HRESULT FindStreetAddress(IAddressSearchConfigurationObject* config, VARIANT* list,
-                              SHORT* count);
-    // The address of the entry at `config`'s LastSearchIndex in the last list, with its
-    // position; S_FALSE (and `*found` 0) when there is no such entry or no position for it.
-    HRESULT Get(IAddressSearchConfigurationObject* config, IAddressObject** address,
-                VARIANT_BOOL* found);
-    // The cross streets of the street the address search of `config` finds first, as address
-    // objects; S_FALSE when that search finds nothing.
-    HRESULT CrossStreets(IAddressSearchConfigurationObject* config, VARIANT_BOOL matchPostalOnly,
-                         VARIANT* list, SHORT* count);
+    AddressList FindStreetAddress(AddressQuery& query);
+    // The address of the entry at the query's lastSearchIndex in the last list, with its
+    // position (its name is the address text); none when there is no such entry or no position.
+    std::optional<AddressPlace> Get(const AddressQuery& query);
+    // The street the address search of `query` finds first, to ask the maps for its cross
+    // streets; nothing when that search finds nothing or no map engine is loaded.
+    CrossStreetSearch CrossStreets(AddressQuery& query);
     // Forgets the map tables and the match table (Stop).
     void Forget();
 
 private:
-    // The address database for a new street or address search, the earlier matches forgotten
-    // and the count zeroed; null (the list emptied) when there is none.
-    IAddressDatabase* DatabaseForSearch(VARIANT* list, SHORT* count);
-
     struct MapEntry {
         std::u16string name, id;
     };
@@ -100,15 +127,15 @@ private:
     // Whether the address database still has the database `id` open (the maps may have been
     // loaded again since the map search).
     bool StillOpen(bool postal, const std::u16string& id) const;
-    // The address search proper, without the merging: the database's count, its ResultsType.
-    HRESULT SearchAddresses(IAddressSearchConfigurationObject* config, VARIANT* list, SHORT* count);
+    // The address search proper, without the merging; the earlier matches forgotten.
+    AddressList SearchAddresses(AddressQuery& query);
     // Replaces a list of several matches by its merged entries; fills the match table.
-    HRESULT MergeMatches(VARIANT* list, SHORT* count);
+    void MergeMatches(AddressList& list);
 
     ServiceContext& m_context;
     std::vector<MapEntry> m_cityMaps, m_postalMaps;
     // The database the tables were built from; compared, never called.
-    const IAddressDatabase* m_pTablesFrom = nullptr;
+    const void* m_tablesFrom = nullptr;
     // The database record behind each entry of the last merged list; empty when the last list
     // was not merged.
     std::vector<long> m_matchIndex;

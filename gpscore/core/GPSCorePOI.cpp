@@ -2,6 +2,7 @@
 // categories, the user's own POIs and the POI the lookaround announced last. Each method takes
 // the core lock, checks its pointers and hands the work to the POI search or the POI watch.
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "core/GPSCore.h"
 
 using gpslib::ComPtr;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "address/AddressSearch.h"
+#include "address/AddressObject.h"
 #include "base/Answers.h"
 #include "base/ServiceContext.h"
 #include "base/SystemSettingsObject.h"

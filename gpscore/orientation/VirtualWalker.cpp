@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "address/AddressSearch.h"
+#include "address/AddressObject.h"
 #include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"

@@ -1,62 +1,32 @@
 #include "poi/POIBuilder.h"
 
-#include <cstdint>
-
-#include "base/Answers.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
-#include "resources/StringIds.h"
 
 namespace gpscore {
 
-using gpslib::Bstr;
-using gpslib::ComPtr;
+const std::array<POITextField, 18> kPOITextFields = {{
+    {&POIData::name, true},
+    {&POIData::description, false},
+    {&POIData::author, true},
+    {&POIData::date, false},
+    {&POIData::thirdPartyId, true},
+    {&POIData::tags, true},
+    {&POIData::hoursOfOperation, true},
+    {&POIData::street, true},
+    {&POIData::city, true},
+    {&POIData::state, true},
+    {&POIData::country, true},
+    {&POIData::zipCode, true},
+    {&POIData::phoneNumber, true},
+    {&POIData::faxNumber, true},
+    {&POIData::webAddress, true},
+    {&POIData::email, true},
+    {&POIData::mediaFile, false},
+    {&POIData::addressNumber, true},
+}};
 
 namespace {
-
-// The text fields a POI object and a database record share, with their accessors on each.
-struct TextField {
-    HRESULT (IPOIObject::*getPOI)(BSTR*);
-    HRESULT (IPOIObject::*setPOI)(BSTR);
-    HRESULT (IPOIRecord::*getRecord)(BSTR*);
-    HRESULT (IPOIRecord::*setRecord)(BSTR);
-    bool spelled; // passed through the spell decorators when those are on
-};
-
-constexpr TextField kTextFields[] = {
-    {&IPOIObject::GetName, &IPOIObject::SetName, &IPOIRecord::GetName, &IPOIRecord::SetName, true},
-    {&IPOIObject::GetDescription, &IPOIObject::SetDescription, &IPOIRecord::GetDescription,
-     &IPOIRecord::SetDescription, false},
-    {&IPOIObject::GetAuthor, &IPOIObject::SetAuthor, &IPOIRecord::GetAuthor, &IPOIRecord::SetAuthor,
-     true},
-    {&IPOIObject::GetDate, &IPOIObject::SetDate, &IPOIRecord::GetDate, &IPOIRecord::SetDate, false},
-    {&IPOIObject::GetThirdPartyId, &IPOIObject::SetThirdPartyId, &IPOIRecord::GetThirdPartyId,
-     &IPOIRecord::SetThirdPartyId, true},
-    {&IPOIObject::GetTags, &IPOIObject::SetTags, &IPOIRecord::GetTags, &IPOIRecord::SetTags, true},
-    {&IPOIObject::GetHoursOfOperation, &IPOIObject::SetHoursOfOperation,
-     &IPOIRecord::GetHoursOfOperation, &IPOIRecord::SetHoursOfOperation, true},
-    {&IPOIObject::GetStreet, &IPOIObject::SetStreet, &IPOIRecord::GetStreet, &IPOIRecord::SetStreet,
-     true},
-    {&IPOIObject::GetCity, &IPOIObject::SetCity, &IPOIRecord::GetCity, &IPOIRecord::SetCity, true},
-    {&IPOIObject::GetState, &IPOIObject::SetState, &IPOIRecord::GetState, &IPOIRecord::SetState,
-     true},
-    {&IPOIObject::GetCountry, &IPOIObject::SetCountry, &IPOIRecord::GetCountry,
-     &IPOIRecord::SetCountry, true},
-    {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode, &IPOIRecord::GetZipCode,
-     &IPOIRecord::SetZipCode, true},
-    {&IPOIObject::GetPhoneNumber, &IPOIObject::SetPhoneNumber, &IPOIRecord::GetPhoneNumber,
-     &IPOIRecord::SetPhoneNumber, true},
-    {&IPOIObject::GetFaxNumber, &IPOIObject::SetFaxNumber, &IPOIRecord::GetFaxNumber,
-     &IPOIRecord::SetFaxNumber, true},
-    {&IPOIObject::GetWebAddress, &IPOIObject::SetWebAddress, &IPOIRecord::GetWebAddress,
-     &IPOIRecord::SetWebAddress, true},
-    {&IPOIObject::GetEmail, &IPOIObject::SetEmail, &IPOIRecord::GetEmail, &IPOIRecord::SetEmail,
-     true},
-    {&IPOIObject::GetMediaFile, &IPOIObject::SetMediaFile, &IPOIRecord::GetMediaFile,
-     &IPOIRecord::SetMediaFile, false},
-    {&IPOIObject::GetAddressNumber, &IPOIObject::SetAddressNumber, &IPOIRecord::GetAddressNumber,
-     &IPOIRecord::SetAddressNumber, true},
-};
 
 std::u16string Upper(std::u16string_view text) {
     std::u16string out(text);
@@ -66,7 +36,7 @@ std::u16string Upper(std::u16string_view text) {
 }
 
 // The leading digits of a house number ("12a" is 12); 0 when it starts otherwise.
-LONG WholeNumber(std::u16string_view text) {
+std::int32_t WholeNumber(std::u16string_view text) {
     std::int64_t n = 0;
     std::size_t i = 0;
     while (i < text.size() && text[i] == u' ')
@@ -75,144 +45,39 @@ LONG WholeNumber(std::u16string_view text) {
         n = n * 10 + (text[i] - u'0');
         if (n > 1000000000) return 0; // no street numbers its houses this far
     }
-    return static_cast<LONG>(n);
+    return static_cast<std::int32_t>(n);
 }
 
 } // namespace
 
-ComPtr<ILocationObject> ModePlaces::Location(Mode mode) const {
-    ComPtr<ILocationObject> place;
-    if (mode == VirtualMode) {
-        if (walker != nullptr) walker->GetLocation(place.Put());
-    } else if (gps != nullptr) {
-        gps->GetLocation(place.Put());
+void ShowPOI(const ServiceContext& context, POIData& poi, std::int32_t foundIndex,
+             const std::optional<Place>& here, std::int16_t heading) {
+    poi.foundIndex = foundIndex;
+    // The side of the street, when the user stands on the POI's street facing a known way; from
+    // the record's own number and street.
+    const std::u16string number = Utility::RemoveSpellDecorators(poi.addressNumber);
+    if (heading != -1 && !poi.street.empty() && WholeNumber(number) > 0 && here) {
+        if (auto detail =
+                context.Map().FirstDetail(here->latitude, here->longitude,
+                                          MapWords::kAddress | MapWords::kStreetRaw, heading)) {
+            poi.sideOfStreet = SideOfStreetFor(number, poi.street, detail->streetNameShort,
+                                               detail->houseNumberRight, detail->houseNumberLeft);
+        }
     }
-    return place;
-}
 
-SHORT ModePlaces::Heading(Mode mode) const {
-    SHORT heading = -1;
-    if (mode == VirtualMode) {
-        if (walker != nullptr) walker->GetHeadingDegrees(&heading);
-    } else if (gps != nullptr) {
-        gps->GetHeadingDegrees(&heading);
-    }
-    return heading;
-}
+    // Records of the map data provider carry a short author mark instead of a name.
+    if (poi.author == u"TA" && poi.date.empty()) poi.author = context.String(ids::kMapDataProvider);
 
-bool ModePlaces::HeadingValid(Mode mode) const {
-    VARIANT_BOOL valid = VARIANT_FALSE;
-    if (mode == VirtualMode) {
-        if (walker != nullptr) walker->IsHeadingValid(&valid);
-    } else if (gps != nullptr) {
-        gps->IsHeadingValid(&valid);
-    }
-    return valid != VARIANT_FALSE;
-}
-
-std::u16string ModePlaces::DistanceAndHeading(Mode mode, ILocationObject* to) const {
-    Bstr text;
-    if (mode == VirtualMode) {
-        if (walker != nullptr) walker->GetDistanceAndHeading(to, text.Put());
-    } else if (gps != nullptr) {
-        gps->GetDistanceAndHeading(Heading(GPSMode), to, text.Put());
-    }
-    return std::u16string(text.View());
-}
-
-ComPtr<IPOIObject> NewPOI() {
-    ComPtr<IPOIObject> poi;
-    gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi);
-    return poi;
-}
-
-ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record) {
-    ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi || record == nullptr) return poi;
-    for (const TextField& f : kTextFields) {
-        Bstr text;
-        (record->*f.getRecord)(text.Put());
-        (poi.Get()->*f.setPOI)(text.Get());
-    }
-    LONG key = 0;
-    SHORT category = 0, subCategory = 0;
-    VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    DOUBLE latOffset = 0, lonOffset = 0, latitude = 0, longitude = 0;
-    Bstr file;
-    record->GetKey(&key);
-    record->GetCategoryNumber(&category);
-    record->GetSubCategoryNumber(&subCategory);
-    record->IsUserPOI(&user);
-    record->IsPrivate(&priv);
-    record->CanModifyRMFFields(&modify);
-    record->GetLatitudeOffset(&latOffset);
-    record->GetLongitudeOffset(&lonOffset);
-    record->GetLatitude(&latitude);
-    record->GetLongitude(&longitude);
-    record->GetPDBFile(file.Put());
-    poi->SetKey(key);
-    poi->SetCategoryNumber(category);
-    poi->SetSubCategoryNumber(subCategory);
-    poi->SetIsUserPOI(user != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetIsPrivate(priv != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetCanModifyRMFFields(modify != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetLatitudeOffset(latOffset);
-    poi->SetLongitudeOffset(lonOffset);
-    poi->SetPDBFile(file.Get());
-    poi->SetLatitude(latitude);
-    poi->SetLongitude(longitude);
-    return poi;
-}
-
-ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
-    ComPtr<IPOIRecord> record;
-    if (poi == nullptr || FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record)))
-        return {};
-    for (const TextField& f : kTextFields) {
-        Bstr text;
-        (poi->*f.getPOI)(text.Put());
-        (record.Get()->*f.setRecord)(text.Get());
-    }
-    LONG key = 0;
-    SHORT category = 0, subCategory = 0;
-    VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    DOUBLE latOffset = 0, lonOffset = 0, latitude = 0, longitude = 0;
-    poi->GetKey(&key);
-    poi->GetCategoryNumber(&category);
-    poi->GetSubCategoryNumber(&subCategory);
-    poi->IsUserPOI(&user);
-    poi->IsPrivate(&priv);
-    poi->CanModifyRMFFields(&modify);
-    poi->GetLatitudeOffset(&latOffset);
-    poi->GetLongitudeOffset(&lonOffset);
-    poi->GetLatitude(&latitude);
-    poi->GetLongitude(&longitude);
-    record->SetKey(key);
-    record->SetCategoryNumber(category);
-    record->SetSubCategoryNumber(subCategory);
-    record->SetIsUserPOI(user != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetIsPrivate(priv != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetCanModifyRMFFields(modify != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetLatitudeOffset(latOffset);
-    record->SetLongitudeOffset(lonOffset);
-    record->SetLatitude(latitude);
-    record->SetLongitude(longitude);
-    return record;
-}
-
-void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
-    if (context.m_pUtility == nullptr || record == nullptr) return;
-    for (const TextField& f : kTextFields) {
-        if (!f.spelled) continue;
-        const std::u16string text = Field(record, f.getRecord);
-        const std::u16string stored = context.m_pUtility->ForStorage(text);
-        if (stored != text) (record->*f.setRecord)(Bstr(std::u16string_view(stored)).Get());
+    if (context.m_pUtility != nullptr) {
+        for (const POITextField& f : kPOITextFields)
+            if (f.spelled) poi.*f.field = context.m_pUtility->ForDisplay(poi.*f.field);
     }
 }
 
 SideOfStreet SideOfStreetFor(std::u16string_view poiNumber, std::u16string_view poiStreet,
-                             std::u16string_view currentStreet, LONG right, LONG left) {
-    const LONG number = WholeNumber(poiNumber);
+                             std::u16string_view currentStreet, std::int32_t right,
+                             std::int32_t left) {
+    const std::int32_t number = WholeNumber(poiNumber);
     if (number <= 0 || poiStreet.empty() || currentStreet.empty()) return SideUnknown;
     // Letter case does not make another street.
     const std::u16string p = Upper(poiStreet);
@@ -242,61 +107,12 @@ SideOfStreet SideOfStreetFor(std::u16string_view poiNumber, std::u16string_view 
         same = any && matched + 2 > p.size() && ic == c.size();
     if (!same) return SideUnknown;
 
-    const LONG pp = number % 2;
-    const LONG r = right > 0 ? right % 2 : -1;
-    const LONG l = left > 0 ? left % 2 : -1;
+    const std::int32_t pp = number % 2;
+    const std::int32_t r = right > 0 ? right % 2 : -1;
+    const std::int32_t l = left > 0 ? left % 2 : -1;
     if (r != -1 && r != l) return pp == r ? RightSide : LeftSide;
     if (l != -1 && l != r) return pp == l ? LeftSide : RightSide;
     return SideUnknown;
-}
-
-ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
-                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
-    ComPtr<IPOIRecord> record;
-    VARIANT_BOOL found = VARIANT_FALSE;
-    if (database != nullptr) database->DbPOIGet(name, key, record.Put(), &found);
-    if (found == VARIANT_FALSE || !record) {
-        context.Log("  Empty POI created");
-        return NewPOI();
-    }
-    ComPtr<IPOIObject> poi = POIFromRecord(record.Get());
-    if (!poi) return poi;
-    poi->SetFoundIndex(index);
-
-    // Records of the map data provider carry a short author mark instead of a name.
-    if (Field(poi.Get(), &IPOIObject::GetAuthor) == u"TA" &&
-        Field(poi.Get(), &IPOIObject::GetDate).empty())
-        poi->SetAuthor(Bstr(std::u16string_view(context.String(ids::kMapDataProvider))).Get());
-
-    if (context.m_pUtility != nullptr) {
-        for (const TextField& f : kTextFields) {
-            if (!f.spelled) continue;
-            const std::u16string text = Field(poi.Get(), f.getPOI);
-            const std::u16string shown = context.m_pUtility->ForDisplay(text);
-            if (shown != text) (poi.Get()->*f.setPOI)(Bstr(std::u16string_view(shown)).Get());
-        }
-    }
-
-    // The side of the street, when the user stands on the POI's street facing a known way.
-    const SHORT heading = places.Heading(mode);
-    const std::u16string number =
-        Utility::RemoveSpellDecorators(Field(record.Get(), &IPOIRecord::GetAddressNumber));
-    const std::u16string street = Field(record.Get(), &IPOIRecord::GetStreet);
-    if (heading != -1 && !street.empty() && WholeNumber(number) > 0) {
-        ComPtr<ILocationObject> here = places.Location(mode);
-        if (IsValidPlace(here.Get())) {
-            DOUBLE latitude = 0, longitude = 0;
-            here->GetLatitude(&latitude);
-            here->GetLongitude(&longitude);
-            if (auto detail = context.Map().FirstDetail(
-                    latitude, longitude, MapWords::kAddress | MapWords::kStreetRaw, heading)) {
-                poi->SetSideOfStreet(SideOfStreetFor(number, street, detail->streetNameShort,
-                                                     detail->houseNumberRight,
-                                                     detail->houseNumberLeft));
-            }
-        }
-    }
-    return poi;
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) {

@@ -4,7 +4,7 @@
 #include "base/EventQueue.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
-#include "poi/POIBuilder.h"
+#include "poi/POIObject.h"
 #include "poi/POISearch.h"
 
 namespace gpscore {

@@ -1,5 +1,12 @@
 #include "poi/POIObject.h"
 
+#include <tuple>
+
+#include "base/Answers.h"
+#include "base/LocationObject.h"
+#include "base/ServiceContext.h"
+#include "base/Utility.h"
+
 GPSLIB_CLASS_FACTORY(POIObject, CPOIObject)
 
 HRESULT CPOIObject::GetCategory(IPOICategoryObject** ppCategory) {
@@ -58,3 +65,213 @@ HRESULT CPOIObject::HasMediaFile(VARIANT_BOOL* pbHasMediaFile) {
     *pbHasMediaFile = m_bstrMediaFile.Length() > 0 ? 1 : 0;
     return S_OK;
 }
+
+namespace gpscore {
+
+using gpslib::Bstr;
+using gpslib::ComPtr;
+
+namespace {
+
+// The accessors of each text field on a POI object and a database record, in the order of
+// kPOITextFields.
+struct TextAccessors {
+    HRESULT (IPOIObject::*getPOI)(BSTR*);
+    HRESULT (IPOIObject::*setPOI)(BSTR);
+    HRESULT (IPOIRecord::*getRecord)(BSTR*);
+    HRESULT (IPOIRecord::*setRecord)(BSTR);
+};
+
+#define GPSCORE_POI_TEXT(Name)                                                                     \
+    TextAccessors {                                                                                \
+        &IPOIObject::Get##Name, &IPOIObject::Set##Name, &IPOIRecord::Get##Name,                    \
+            &IPOIRecord::Set##Name                                                                 \
+    }
+constexpr TextAccessors kAccessors[] = {
+    GPSCORE_POI_TEXT(Name),
+    GPSCORE_POI_TEXT(Description),
+    GPSCORE_POI_TEXT(Author),
+    GPSCORE_POI_TEXT(Date),
+    GPSCORE_POI_TEXT(ThirdPartyId),
+    GPSCORE_POI_TEXT(Tags),
+    GPSCORE_POI_TEXT(HoursOfOperation),
+    GPSCORE_POI_TEXT(Street),
+    GPSCORE_POI_TEXT(City),
+    GPSCORE_POI_TEXT(State),
+    GPSCORE_POI_TEXT(Country),
+    GPSCORE_POI_TEXT(ZipCode),
+    GPSCORE_POI_TEXT(PhoneNumber),
+    GPSCORE_POI_TEXT(FaxNumber),
+    GPSCORE_POI_TEXT(WebAddress),
+    GPSCORE_POI_TEXT(Email),
+    GPSCORE_POI_TEXT(MediaFile),
+    GPSCORE_POI_TEXT(AddressNumber),
+};
+#undef GPSCORE_POI_TEXT
+static_assert(std::size(kAccessors) == std::tuple_size_v<decltype(kPOITextFields)>);
+
+} // namespace
+
+ComPtr<ILocationObject> ModePlaces::Location(Mode mode) const {
+    ComPtr<ILocationObject> place;
+    if (mode == VirtualMode) {
+        if (walker != nullptr) walker->GetLocation(place.Put());
+    } else if (gps != nullptr) {
+        gps->GetLocation(place.Put());
+    }
+    return place;
+}
+
+SHORT ModePlaces::Heading(Mode mode) const {
+    SHORT heading = -1;
+    if (mode == VirtualMode) {
+        if (walker != nullptr) walker->GetHeadingDegrees(&heading);
+    } else if (gps != nullptr) {
+        gps->GetHeadingDegrees(&heading);
+    }
+    return heading;
+}
+
+bool ModePlaces::HeadingValid(Mode mode) const {
+    VARIANT_BOOL valid = VARIANT_FALSE;
+    if (mode == VirtualMode) {
+        if (walker != nullptr) walker->IsHeadingValid(&valid);
+    } else if (gps != nullptr) {
+        gps->IsHeadingValid(&valid);
+    }
+    return valid != VARIANT_FALSE;
+}
+
+std::u16string ModePlaces::DistanceAndHeading(Mode mode, ILocationObject* to) const {
+    Bstr text;
+    if (mode == VirtualMode) {
+        if (walker != nullptr) walker->GetDistanceAndHeading(to, text.Put());
+    } else if (gps != nullptr) {
+        gps->GetDistanceAndHeading(Heading(GPSMode), to, text.Put());
+    }
+    return std::u16string(text.View());
+}
+
+POIData ReadPOIRecord(IPOIRecord* record) {
+    POIData poi;
+    if (record == nullptr) return poi;
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
+        poi.*kPOITextFields[i].field = Field(record, kAccessors[i].getRecord);
+    VARIANT_BOOL user = 0, priv = 0, modify = 0;
+    Bstr file;
+    record->GetKey(&poi.key);
+    record->GetCategoryNumber(&poi.category);
+    record->GetSubCategoryNumber(&poi.subCategory);
+    record->IsUserPOI(&user);
+    record->IsPrivate(&priv);
+    record->CanModifyRMFFields(&modify);
+    record->GetLatitudeOffset(&poi.latitudeOffset);
+    record->GetLongitudeOffset(&poi.longitudeOffset);
+    record->GetLatitude(&poi.latitude);
+    record->GetLongitude(&poi.longitude);
+    record->GetPDBFile(file.Put());
+    poi.userPOI = user != 0;
+    poi.isPrivate = priv != 0;
+    poi.canModifyRMFFields = modify != 0;
+    poi.pdbFile = Text(file.Get());
+    return poi;
+}
+
+ComPtr<IPOIObject> NewPOI() {
+    ComPtr<IPOIObject> poi;
+    gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi);
+    return poi;
+}
+
+ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
+    ComPtr<IPOIObject> poi = NewPOI();
+    if (!poi) return poi;
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
+        (poi.Get()->*kAccessors[i].setPOI)(Bstr(data.*kPOITextFields[i].field).Get());
+    poi->SetKey(data.key);
+    poi->SetCategoryNumber(data.category);
+    poi->SetSubCategoryNumber(data.subCategory);
+    poi->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
+    poi->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    poi->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
+    poi->SetLatitudeOffset(data.latitudeOffset);
+    poi->SetLongitudeOffset(data.longitudeOffset);
+    poi->SetPDBFile(Bstr(data.pdbFile).Get());
+    poi->SetLatitude(data.latitude);
+    poi->SetLongitude(data.longitude);
+    if (data.foundIndex) poi->SetFoundIndex(*data.foundIndex);
+    if (data.sideOfStreet) poi->SetSideOfStreet(*data.sideOfStreet);
+    return poi;
+}
+
+ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record) {
+    return record == nullptr ? NewPOI() : NewPOIObject(ReadPOIRecord(record));
+}
+
+ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
+    ComPtr<IPOIRecord> record;
+    if (poi == nullptr || FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record)))
+        return {};
+    for (const TextAccessors& f : kAccessors) {
+        Bstr text;
+        (poi->*f.getPOI)(text.Put());
+        (record.Get()->*f.setRecord)(text.Get());
+    }
+    LONG key = 0;
+    SHORT category = 0, subCategory = 0;
+    VARIANT_BOOL user = 0, priv = 0, modify = 0;
+    DOUBLE latOffset = 0, lonOffset = 0, latitude = 0, longitude = 0;
+    poi->GetKey(&key);
+    poi->GetCategoryNumber(&category);
+    poi->GetSubCategoryNumber(&subCategory);
+    poi->IsUserPOI(&user);
+    poi->IsPrivate(&priv);
+    poi->CanModifyRMFFields(&modify);
+    poi->GetLatitudeOffset(&latOffset);
+    poi->GetLongitudeOffset(&lonOffset);
+    poi->GetLatitude(&latitude);
+    poi->GetLongitude(&longitude);
+    record->SetKey(key);
+    record->SetCategoryNumber(category);
+    record->SetSubCategoryNumber(subCategory);
+    record->SetIsUserPOI(user != 0 ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetIsPrivate(priv != 0 ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetCanModifyRMFFields(modify != 0 ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetLatitudeOffset(latOffset);
+    record->SetLongitudeOffset(lonOffset);
+    record->SetLatitude(latitude);
+    record->SetLongitude(longitude);
+    return record;
+}
+
+void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
+    if (context.m_pUtility == nullptr || record == nullptr) return;
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i) {
+        if (!kPOITextFields[i].spelled) continue;
+        const std::u16string text = Field(record, kAccessors[i].getRecord);
+        const std::u16string stored = context.m_pUtility->ForStorage(text);
+        if (stored != text) (record->*kAccessors[i].setRecord)(Bstr(stored).Get());
+    }
+}
+
+ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
+                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
+    ComPtr<IPOIRecord> record;
+    VARIANT_BOOL found = VARIANT_FALSE;
+    if (database != nullptr) database->DbPOIGet(name, key, record.Put(), &found);
+    if (found == VARIANT_FALSE || !record) {
+        context.Log("  Empty POI created");
+        return NewPOI();
+    }
+    POIData poi = ReadPOIRecord(record.Get());
+    const SHORT heading = places.Heading(mode);
+    std::optional<Place> here;
+    if (heading != -1) {
+        ComPtr<ILocationObject> at = places.Location(mode);
+        if (IsValidPlace(at.Get())) here = PlaceAt(at.Get());
+    }
+    ShowPOI(context, poi, index, here, heading);
+    return NewPOIObject(poi);
+}
+
+} // namespace gpscore

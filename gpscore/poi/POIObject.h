@@ -2,7 +2,12 @@
 #ifndef GPSCORE_POI_POIOBJECT_H_
 #define GPSCORE_POI_POIOBJECT_H_
 
+#include <gpslib/GPSDatabaseLib.h>
+
+#include <string>
+
 #include "GPSLib_classes.h"
+#include "poi/POIBuilder.h"
 
 // The POI's own name and description are fields; its position, with a name and description of
 // its own, is the inner location. The category and subcategory are the two number fields: the
@@ -17,5 +22,50 @@ public:
 
     HRESULT HasMediaFile(VARIANT_BOOL* pbHasMediaFile) override;
 };
+
+namespace gpscore {
+
+// Where each mode stands, as the service holds it: the live fix and the virtual walker (either
+// may be null before Start).
+struct ModePlaces {
+    IGPSObject* gps = nullptr;
+    IVirtualObject* walker = nullptr;
+
+    // A copy-free reference to the mode's own location object; null when there is none.
+    gpslib::ComPtr<ILocationObject> Location(Mode mode) const;
+    // Degrees, -1 for none.
+    SHORT Heading(Mode mode) const;
+    bool HeadingValid(Mode mode) const;
+    // The mode's spoken distance and direction toward `to`.
+    std::u16string DistanceAndHeading(Mode mode, ILocationObject* to) const;
+};
+
+// A text field of an object as text.
+template <class I> std::u16string Field(I* object, HRESULT (I::*get)(BSTR*)) {
+    gpslib::Bstr text;
+    if (object == nullptr || FAILED((object->*get)(text.Put()))) return {};
+    return std::u16string(text.View());
+}
+
+// Every field of a stored record.
+POIData ReadPOIRecord(IPOIRecord* record);
+// A new POI object holding `poi` (null only when the runtime cannot make one).
+gpslib::ComPtr<IPOIObject> NewPOIObject(const POIData& poi);
+// A new empty POI object (null only when the runtime cannot make one).
+gpslib::ComPtr<IPOIObject> NewPOI();
+// Every field of a record onto a new POI object (an empty one for no record), and back.
+gpslib::ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record);
+gpslib::ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi);
+// The record's names as they are stored: without the spell decorators a POI object shown to
+// the user carries.
+void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record);
+
+// Builds the POI object of a found entry: the record `name`/`key` of `database` (an empty POI,
+// logged, when it has none), shown as ShowPOI shows it from the mode's position and heading.
+gpslib::ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database,
+                                    BSTR name, LONG key, LONG index, Mode mode,
+                                    const ModePlaces& places);
+
+} // namespace gpscore
 
 #endif // GPSCORE_POI_POIOBJECT_H_

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "GPSLib_classes.h"
-#include "poi/POIBuilder.h"
+#include "poi/POIObject.h"
 
 namespace gpscore {
 

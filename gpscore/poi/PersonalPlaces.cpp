@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <limits>
 
-#include "address/AddressSearch.h"
+#include "address/AddressObject.h"
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "poi/POIBuilder.h"
+#include "poi/POIObject.h"
 
 namespace gpscore {
 

@@ -44,7 +44,6 @@ RUNTIME_HEADER = re.compile(
     r'GPSLib|GPSMapLib|GPSDatabaseLib)\.h)[>"]', re.M)
 RUNTIME_SPEAKERS = re.compile(r"^gpscore/(core/.*|.*Object\.h|module\.cpp)$")
 STILL_ON_THE_RUNTIME = {
-    "gpscore/address/AddressSearch.h",
     "gpscore/base/Answers.h",
     "gpscore/base/Descriptions.h",
     "gpscore/base/ServiceContext.h",
@@ -54,7 +53,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/gps/ReceiverLink.h",
     "gpscore/orientation/Destination.h",
     "gpscore/orientation/VirtualWalker.h",
-    "gpscore/poi/POIBuilder.h",
     "gpscore/poi/POILookaround.h",
     "gpscore/poi/POISearch.h",
     "gpscore/poi/PersonalPlaces.h",

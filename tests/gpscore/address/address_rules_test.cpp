@@ -1,6 +1,7 @@
 // The address search's own rules, apart from the components that search: which entries of a list
 // of several matches are kept, which house number places a record, and the name an address
 // gives the place it stands for.
+#include <gpslib/support.h>
 #include <gtest/gtest.h>
 
 #include <string>
