@@ -111,6 +111,14 @@ HRESULT ReturnLongList(VARIANT* list, const std::vector<LONG>& items) {
     });
 }
 
+HRESULT ReturnDoubleList(VARIANT* list, const std::vector<DOUBLE>& items) {
+    return ReturnList(list, items.size(), [&](std::size_t i, VARIANT* v) {
+        v->vt = VT_R8;
+        v->dblVal = items[i];
+        return S_OK;
+    });
+}
+
 HRESULT ReturnObjectList(VARIANT* list, const std::vector<IUnknown*>& items, REFIID iid) {
     return ReturnList(list, items.size(), [&](std::size_t i, VARIANT* v) {
         if (items[i] == nullptr) return E_POINTER;

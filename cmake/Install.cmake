@@ -29,7 +29,7 @@ file(RELATIVE_PATH GPSLIB_PY_TO_PREFIX /prefix/${GPSLIB_INSTALL_PYTHONDIR}/gpsli
 configure_file(${PROJECT_SOURCE_DIR}/python/gpslib/_config.py.in
                ${PROJECT_BINARY_DIR}/python/_config.py @ONLY)
 install(FILES python/gpslib/__init__.py python/gpslib/_runtime.py
-              ${PROJECT_BINARY_DIR}/python/_config.py
+              ${PROJECT_BINARY_DIR}/python/_config.py ${GPSLIB_PYTHON_BUILD_DIR}/gpslib/enums.py
         DESTINATION ${GPSLIB_INSTALL_PYTHONDIR}/gpslib)
 install(PROGRAMS python/examples/walk.py DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 

@@ -1,6 +1,6 @@
 // Fuzz target: opening map files. Any bytes, written as a map file, are either refused with a
 // reason or loaded; a loaded map answers every street query at its corners and centre without
-// reading outside its mapping, and routes between them.
+// reading outside its mapping (the drawing's ways in boxes too), and routes between them.
 #include <unistd.h>
 
 #include <cstdint>
@@ -39,7 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 engine.MoveToNextIntersection(p, "", 180, 2, naming);
                 engine.MoveAcrossStreet(p, "", 0, 1, naming);
                 engine.DescribePosition(p, naming);
+                bool complete = true;
+                engine.StreetsInBox({lat - 0.002, lon - 0.002, lat + 0.002, lon + 0.002}, 50,
+                                    naming, &complete);
             }
+        // The ways of the map's own box (read through at most the grid's cell limit).
+        bool complete = true;
+        for (const auto& m : engine.MapBoxes())
+            engine.StreetsInBox(m.box, 50, naming, &complete);
         // Routes between the probes, each pair in one profile and waypoint mode, the nine pairs
         // going through all four (a route costs as much as all the street queries above).
         const gpsmap::Point probes[] = {{45.0005, 10.001}, {45.002, 10.003}, {47.1, 9.52}};

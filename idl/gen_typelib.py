@@ -4,6 +4,7 @@ dispatch tables, class bases, class table, test call table and API reference.
 
     gen_typelib.py --name GPSLib --out DIR [--import FILE.idl ...] FILE.idl ...
     gen_typelib.py --check FILE.idl ...        (parse and validate only)
+    gen_typelib.py --python-enums OUT.py FILE.idl ...   (every library's enumerations, one module)
 
 The grammar is described in docs/typelib.md. Every error names the file and line.
 """
@@ -16,6 +17,7 @@ from typelib.docs import api_doc
 from typelib.header import enums_header, header
 from typelib.model import IdlError, Model
 from typelib.parser import load
+from typelib.python import python_enums
 
 
 def main():
@@ -23,11 +25,17 @@ def main():
     ap.add_argument("--name")
     ap.add_argument("--out")
     ap.add_argument("--check", action="store_true")
+    ap.add_argument("--python-enums", metavar="OUT.py")
     ap.add_argument("--import", dest="imports", action="append", default=[])
     ap.add_argument("files", nargs="+")
     args = ap.parse_args()
     try:
         libs = load(args.files)
+        if args.python_enums:
+            for lib in libs:
+                Model(lib, [l for l in libs if l is not lib]).validate()
+            python_enums(libs, args.python_enums)
+            return 0
         if len(libs) != 1:
             raise IdlError(f"{args.files[0]}: the sources declare {len(libs)} libraries, not one")
         lib = libs[0]

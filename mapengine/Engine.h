@@ -171,6 +171,27 @@ public:
     std::vector<PedestrianCrossing> CrossingsOnRoute(const Route& route,
                                                      const Naming& naming) const;
 
+    // ---- Drawing (EngineDrawing.cpp)
+    // --------------------------------------------------------------
+    struct MapBox {
+        std::string name;
+        Box box;
+    };
+    // The loaded maps' names and bounds, in load order.
+    std::vector<MapBox> MapBoxes() const;
+    // A way's stretch as a drawing shows it: its points in drawing order.
+    struct StreetShape {
+        std::string name, cls;
+        bool foot = true, car = true;
+        std::vector<Point> points;
+    };
+    // The ways with an edge whose points' box meets `box` on every loaded map, consecutive edges
+    // of a way joined into one shape, nearest the box's centre first; at most `limit`, with
+    // *complete false when more were there. REQUIRES: box is a small box of valid degrees (a
+    // large one reads the grid cells of the whole box).
+    std::vector<StreetShape> StreetsInBox(const Box& box, std::size_t limit, const Naming& naming,
+                                          bool* complete) const;
+
     // ---- Routes (EngineMaps.cpp: the map a route runs on) ---------------------------------------
     // A route between two positions on the first map that holds both and connects them; false
     // when there is none (an end off every map or far from every usable street, or no way

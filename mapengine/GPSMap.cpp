@@ -262,9 +262,11 @@ class CCrossStreetRecord : public CCrossStreetRecordBase {};
 class CLocationDetailRecord : public CLocationDetailRecordBase {};
 class CRoutePoint : public CRoutePointBase {};
 class CCrossingRecord : public CCrossingRecordBase {};
+class CStreetShapeRecord : public CStreetShapeRecordBase {};
 
 GPSLIB_CLASS_FACTORY(GPSMap, CGPSMap)
 GPSLIB_CLASS_FACTORY(CrossStreetRecord, CCrossStreetRecord)
 GPSLIB_CLASS_FACTORY(LocationDetailRecord, CLocationDetailRecord)
 GPSLIB_CLASS_FACTORY(RoutePoint, CRoutePoint)
 GPSLIB_CLASS_FACTORY(CrossingRecord, CCrossingRecord)
+GPSLIB_CLASS_FACTORY(StreetShapeRecord, CStreetShapeRecord)

@@ -3,7 +3,8 @@
 // call with one lock (several cores of a process share the engine). docs/components.md is the
 // contract of each method. The methods live by subject: the maps, the engine's settings and its
 // log in GPSMap.cpp, the street answers in GPSMapStreets.cpp, the crossings in GPSMapCrossings.cpp,
-// the routes in GPSMapRoutes.cpp and the points of interest in GPSMapPOIs.cpp.
+// the drawing's answers in GPSMapDrawing.cpp, the routes in GPSMapRoutes.cpp and the points of
+// interest in GPSMapPOIs.cpp.
 #ifndef MAPENGINE_GPSMAP_H_
 #define MAPENGINE_GPSMAP_H_
 
@@ -103,6 +104,15 @@ public:
     HRESULT GetNextCrossingAhead(DOUBLE dLatitude, DOUBLE dLongitude, SHORT nHeading, DOUBLE dRange,
                                  BSTR bstrKeywords, VARIANT* pvarCrossings) override;
     HRESULT GetRouteCrossings(VARIANT* pvarCrossings) override;
+
+    // ---- Drawing (GPSMapDrawing.cpp), IGPSMapDrawing -------------------------------------------
+    HRESULT GetMapBounds(SHORT nMap, DOUBLE* pdSouth, DOUBLE* pdWest, DOUBLE* pdNorth,
+                         DOUBLE* pdEast, BSTR* pbstrMapName) override;
+    HRESULT GetLoadedMapsBounds(DOUBLE* pdSouth, DOUBLE* pdWest, DOUBLE* pdNorth, DOUBLE* pdEast,
+                                SHORT* pnMaps) override;
+    HRESULT GetStreetsInBox(DOUBLE dSouth, DOUBLE dWest, DOUBLE dNorth, DOUBLE dEast,
+                            LONG nMaxStreets, BSTR bstrKeywords, VARIANT* pvarStreets,
+                            VARIANT* pvarPoints, VARIANT_BOOL* pbComplete) override;
 
     // ---- Routes (GPSMapRoutes.cpp) -------------------------------------------------------------
     // The walking and driving methods differ only in the profile: each hands its arguments to

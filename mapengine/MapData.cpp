@@ -278,20 +278,21 @@ bool MapData::Meets(const Restriction& r) const {
 
 namespace {
 
-// The grid cells within `radius` of p, as runs of consecutive keys: one run per grid row, or two
-// where the row crosses the prime meridian (a key's column is its low 32 bits, unsigned, so the
-// columns west of it sort after those east). Calls f(first key, number of cells).
-template <class F> void ForCellRuns(Point p, double radius, F f) {
-    double dLat = radius / geo::kMetresPerDegree;
-    double dLon = dLat / std::max(0.01, std::cos(geo::Radians(p.lat)));
-    // Out of the world (or not a number): no cells, and no integer conversion out of range.
-    if (!(std::abs(p.lat) <= 90) || !(std::abs(p.lon) <= 360) || !(dLat >= 0) || !(dLon < 360))
+// The grid cells that meet the box [south, north] x [west, east], as runs of consecutive keys:
+// one run per grid row, or two where the row crosses the prime meridian (a key's column is its
+// low 32 bits, unsigned, so the columns west of it sort after those east). Calls f(first key,
+// number of cells).
+template <class F> void ForBoxCellRuns(double south, double west, double north, double east, F f) {
+    // Not numbers, inverted or far out of the world: no cells, and no integer conversion out of
+    // range.
+    if (!(south <= north && west <= east && south >= -1000 && north <= 1000 && west >= -1000 &&
+          east <= 1000))
         return;
     double cell = format::kGridCell;
-    auto y0 = static_cast<std::int64_t>(std::floor((p.lat - dLat) / cell));
-    auto y1 = static_cast<std::int64_t>(std::floor((p.lat + dLat) / cell));
-    auto x0 = static_cast<std::int64_t>(std::floor((p.lon - dLon) / cell));
-    auto x1 = static_cast<std::int64_t>(std::floor((p.lon + dLon) / cell));
+    auto y0 = static_cast<std::int64_t>(std::floor(south / cell));
+    auto y1 = static_cast<std::int64_t>(std::floor(north / cell));
+    auto x0 = static_cast<std::int64_t>(std::floor(west / cell));
+    auto x1 = static_cast<std::int64_t>(std::floor(east / cell));
     if ((y1 - y0 + 1) * (x1 - x0 + 1) > 10000) return; // only near the poles; no streets there
     for (std::int64_t y = y0; y <= y1; ++y) {
         if (x0 < 0) f(format::GridKey(y, x0), std::min<std::int64_t>(x1, -1) - x0 + 1);
@@ -300,6 +301,15 @@ template <class F> void ForCellRuns(Point p, double radius, F f) {
             f(format::GridKey(y, from), x1 - from + 1);
         }
     }
+}
+
+// The grid cells within `radius` of p.
+template <class F> void ForCellRuns(Point p, double radius, F f) {
+    double dLat = radius / geo::kMetresPerDegree;
+    double dLon = dLat / std::max(0.01, std::cos(geo::Radians(p.lat)));
+    if (!(std::abs(p.lat) <= 90) || !(std::abs(p.lon) <= 360) || !(dLat >= 0) || !(dLon < 360))
+        return;
+    ForBoxCellRuns(p.lat - dLat, p.lon - dLon, p.lat + dLat, p.lon + dLon, f);
 }
 
 } // namespace
@@ -324,10 +334,24 @@ void MapData::EdgeCellsNear(Point p, double radius, bool walkways, std::vector<i
         Cells(m_streetCells, m_streetItems, first, count, out);
         if (walkways) Cells(m_walkwayCells, m_walkwayItems, first, count, out);
     });
-    std::sort(out->begin(), out->end());
-    out->erase(std::unique(out->begin(), out->end()), out->end());
-    std::erase_if(*out,
+    KeepEdgeRows(out);
+}
+
+void MapData::KeepEdgeRows(std::vector<int>* edges) const {
+    std::sort(edges->begin(), edges->end());
+    edges->erase(std::unique(edges->begin(), edges->end()), edges->end());
+    std::erase_if(*edges,
                   [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= m_edges.size(); });
+}
+
+void MapData::EdgesInBox(const Box& box, std::vector<int>* out) const {
+    out->clear();
+    ForBoxCellRuns(box.south, box.west, box.north, box.east,
+                   [&](std::int64_t first, std::int64_t count) {
+                       Cells(m_streetCells, m_streetItems, first, count, out);
+                       Cells(m_walkwayCells, m_walkwayItems, first, count, out);
+                   });
+    KeepEdgeRows(out);
 }
 
 void MapData::AllEdgesNear(Point p, double radius, std::vector<int>* out) const {

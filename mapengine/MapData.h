@@ -128,6 +128,11 @@ struct Area {
     double minLat = 0, maxLat = 0, minLon = 0, maxLon = 0;
 };
 
+// A box in degrees: latitudes south to north, longitudes west to east.
+struct Box {
+    double south = 0, west = 0, north = 0, east = 0;
+};
+
 struct Place {
     std::string_view kind, name;
     Point at;
@@ -183,6 +188,8 @@ public:
     std::string_view Meta(std::string_view key) const;
     // True when p lies inside the map's bounds widened by `margin` metres.
     bool Covers(Point p, double margin) const;
+    // The map's bounds as its file states them (the box of its streets).
+    Box Bounds() const { return {m_minLat, m_minLon, m_maxLat, m_maxLon}; }
 
     std::size_t WayCount() const { return m_ways.size(); }
     std::size_t StreetCount() const { return m_streets.size(); }
@@ -237,6 +244,9 @@ public:
     void EdgesNear(Point p, double radius, std::vector<int>* out) const;
     // Edges of every role (sidewalks and crossings too) whose boxes come within `radius` metres.
     void AllEdgesNear(Point p, double radius, std::vector<int>* out) const;
+    // Edges of every role whose grid cells meet the box: sorted, each once (the caller checks
+    // their points against the box).
+    void EdgesInBox(const Box& box, std::vector<int>* out) const;
     // Intersections within `radius` metres of p.
     void IntersectionsNear(Point p, double radius, std::vector<int>* out) const;
 
@@ -266,6 +276,8 @@ private:
     // The edges of the street cells (and with `walkways` of the walkway cells) near p: sorted,
     // each once, each a row of the file.
     void EdgeCellsNear(Point p, double radius, bool walkways, std::vector<int>* out) const;
+    // Sorts the edge numbers, drops repeats and rows out of range.
+    void KeepEdgeRows(std::vector<int>* edges) const;
     bool AddressRowAt(std::size_t row, AddressRow* out) const;
 
     std::unique_ptr<gpslib::os::MappedFile> m_file;

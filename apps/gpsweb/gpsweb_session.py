@@ -11,23 +11,27 @@ import re
 import threading
 
 import gpslib
+from gpslib import enums
 
-# The enumeration values of the type library that the page's actions use (docs/api/GPSLib.md).
-VIRTUAL_MODE = gpslib.VirtualMode
-COMPASS = 1
-ROUTE_PEDESTRIAN = 1
-WAYPOINTS_TURNS_ONLY = 1
-UNITS = {"metric": 0, "imperial": 1}
-HEADINGS = {"clock": 0, "ahead": 1, "combo": 2, "compass": 3}
-TURNS = {"automatic": 0, "fewest": 1}
+# The page's names of the settings' choices.
+UNITS = {"metric": enums.Metric, "imperial": enums.Imperial}
+HEADINGS = {"clock": enums.ClockFace, "ahead": enums.AheadLeft, "combo": enums.Combo,
+            "compass": enums.LeftRightDegreesCompass}
+TURNS = {"automatic": enums.RouteTurnPedestrianAutomatic,
+         "fewest": enums.RouteTurnPedestrianFewest}
 LANGUAGES = gpslib.LANGUAGES
 
 MAX_TEXT = 200  # Characters of a searched name or an address part.
 MAX_LISTED = 10  # POIs a search lists.
 ROUTE_NAME = re.compile(r"^[A-Za-z0-9][A-Za-z0-9 _-]{0,63}$")
 ROUTE_FORMATS = {"route": ".xml", "gpx": ".gpx"}
-DRAWING_RADIUS_M = 250.0
-DRAWING_MAX_CORNERS = 60
+# The drawing: 300 m either side of the walker; before the walk, the middle of the maps, at most
+# 1.5 km either side. The map engine answers boxes up to 0.05 degrees on a side.
+DRAWING_AROUND_WALKER_M = 300.0
+DRAWING_OVERVIEW_MAX_M = 1500.0
+DRAWING_MAX_BOX_DEGREES = 0.0499
+DRAWING_MAX_STREETS = 600
+METRES_PER_DEGREE = 111320.0
 
 
 class BadRequest(Exception):
@@ -62,13 +66,6 @@ def choice_arg(request, name, choices):
     return value
 
 
-def metres_between(a, b):
-    """Equirectangular distance in metres: enough to bound a drawing of a few hundred metres."""
-    x = math.radians(b[1] - a[1]) * math.cos(math.radians((a[0] + b[0]) / 2))
-    y = math.radians(b[0] - a[0])
-    return 6371000.0 * math.hypot(x, y)
-
-
 class Session:
     """A GPSCore started on its own settings folder, with the map engine the drawing reads.
 
@@ -87,10 +84,11 @@ class Session:
         self.start(language)
         if at is not None and self.walker() is None:
             self.place({"lat": at[0], "lon": at[1], "heading": 0})
-        # A map engine of our own for the drawing: the service's engine is its own.
-        self.engine = gpslib.create("GPS.GPSMap")
-        self.engine.Initalize(os.path.join(maps, ""), self.folder, False)
-        self.corners = {}  # Drawing cache: intersection key -> its branches.
+        # A map engine of our own for the drawing (its IGPSMapDrawing): the service's is its own.
+        engine = gpslib.create("GPS.GPSMap")
+        engine.Initalize(os.path.join(maps, ""), self.folder, False)
+        self.engine = engine.query("IGPSMapDrawing")
+        self.overview = None  # The drawing before the walk: it changes only with the maps.
 
     def start(self, language):
         self.folder = gpslib.settings_folder(self.settings, language=language)
@@ -100,7 +98,7 @@ class Session:
         system.SetMapPOIDirectory(os.path.join(self.maps, ""))
         self.core.SystemSetSettings(system)
         self.maps_loaded = self.core.SystemMapsPOIsLoad()
-        self.core.SystemSetCurrentMode(VIRTUAL_MODE)
+        self.core.SystemSetCurrentMode(enums.VirtualMode)
 
     def close(self):
         if self.core is not None:
@@ -200,10 +198,10 @@ class Session:
         config.SetPOISearchObject(pattern)
         config.SetStartsWithSearch(True)
         config.SetNewSearch(True)
-        return self._listed(self.core.POIsFind(VIRTUAL_MODE, config))
+        return self._listed(self.core.POIsFind(enums.VirtualMode, config))
 
     def around(self, request):
-        return self._listed(self.core.POIsFindNearest(VIRTUAL_MODE))
+        return self._listed(self.core.POIsFindNearest(enums.VirtualMode))
 
     def _listed(self, found):
         count = found[0]
@@ -215,7 +213,7 @@ class Session:
         config.SetDescriptionDynamic(True)
         texts = []
         if self.pois and self.walker() is not None:
-            texts = self.core.POIGetLastSearchDescriptions(VIRTUAL_MODE, config)[1] or []
+            texts = self.core.POIGetLastSearchDescriptions(enums.VirtualMode, config)[1] or []
         texts = texts[:len(self.pois)] or [name for name, _, _ in self.pois]
         if not texts:
             return self.answer(self.core.POIGetLastSearchDistanceDescription() or
@@ -239,31 +237,31 @@ class Session:
         return self._where_is_destination()
 
     def destination_here(self, request):
-        self.core.DestinationSetByLocation(self.core.GetLocation(VIRTUAL_MODE))
+        self.core.DestinationSetByLocation(self.core.GetLocation(enums.VirtualMode))
         return self._where_is_destination()
 
     def _where_is_destination(self):
         config = gpslib.create("GPS.DescriptionConfigurationObject")
-        return self.answer(self.core.DestinationWhereIs(VIRTUAL_MODE, config))
+        return self.answer(self.core.DestinationWhereIs(enums.VirtualMode, config))
 
     def move(self, request):
         step = choice_arg(request, "step", MOVES)
         return self.answer(getattr(self.core, MOVES[step])())
 
     def where(self, request):
-        where = self.core.WhereAmI(VIRTUAL_MODE)
+        where = self.core.WhereAmI(enums.VirtualMode)
         text = where.GetDescription() if where is not None else ""
         return self.answer(text or "No street nearby on the loaded maps.")
 
     def corner(self, request):
-        corner = self.core.GetNearestIntersection(VIRTUAL_MODE)
+        corner = self.core.GetNearestIntersection(enums.VirtualMode)
         return self.answer(corner.GetIntersectionDescription() if corner else "")
 
     def plan(self, request):
         config = gpslib.create("GPS.RouteConfigurationObject")
-        config.SetRouteType(ROUTE_PEDESTRIAN)
+        config.SetRouteType(enums.RouteTypePedestrian)
         config.SetRouteTurnPreferencePedestrian(TURNS[self.turns])
-        if not self.core.RouteCreateAutomatic(VIRTUAL_MODE, config):
+        if not self.core.RouteCreateAutomatic(enums.VirtualMode, config):
             return self.answer("No route found to the destination.", urgent=True)
         text = self.core.RouteGet().TotalRouteDistanceDescription()
         return self.answer(text or "Route planned.", route=self.route_points())
@@ -274,7 +272,7 @@ class Session:
             return self.answer("No route: set a destination and plan a route first.")
         explore = (self.core.RouteVirtualExploreForward if step == "next"
                    else self.core.RouteVirtualExploreBackward)
-        text, waypoint = explore(WAYPOINTS_TURNS_ONLY)
+        text, waypoint = explore(enums.WaypointModeTurnsOnly)
         at = None
         if waypoint is not None:
             at = {"lat": waypoint.GetLatitude(), "lon": waypoint.GetLongitude()}
@@ -308,7 +306,7 @@ class Session:
             language = choice_arg(request, "value", LANGUAGES)
             self.core.Stop()
             self.start(language)
-            self.corners = {}
+            self.overview = None
             self.language = language
             return self.answer("Language %s." % language, language=language)
         if what == "turns":
@@ -332,47 +330,50 @@ class Session:
                             " " + value + "."))
 
     def drawing(self, request):
-        """The streets around the walker, the found places and the route, in degrees."""
+        """The streets of the drawing's view, the found places and the route, in degrees. The view
+        is around the walker, or before the walk starts the middle of the loaded maps, where a
+        click on a street chooses the start."""
         here = self.walker()
-        streets = self._streets(here) if here else []
-        return {"walker": here, "streets": streets, "route": self.route_points(),
+        if here is None:
+            if self.overview is None:
+                self.overview = self._overview()
+            view, streets = self.overview
+        else:
+            view = {"lat": here["lat"], "lon": here["lon"], "metres": DRAWING_AROUND_WALKER_M}
+            streets = self._streets(view)
+        return {"walker": here, "view": view, "streets": streets, "route": self.route_points(),
                 "pois": [{"name": n, "lat": a, "lon": o} for n, a, o in self.pois]}
 
-    def _streets(self, here):
-        """Lines between the intersections within DRAWING_RADIUS_M of the walker: from the
-        intersection ahead, each branch is followed to the next intersection by the map
-        engine's own move, breadth first. Streets are drawn straight between intersections."""
-        keywords = "INTERSECTION EXPANDED"
-        start = self.engine.FindNextCrossStreets(here["lat"], here["lon"], here["street"],
-                                                 here["heading"], keywords)
-        lines, seen, queue = [], set(), []
+    def _overview(self):
+        """The middle of the loaded maps, as much of them as the drawing shows; None without
+        maps."""
+        maps, south, west, north, east = self.engine.GetLoadedMapsBounds()
+        if not maps:
+            return None, []
+        lat, lon = (south + north) / 2, (west + east) / 2
+        across = max((north - south) * METRES_PER_DEGREE,
+                     (east - west) * METRES_PER_DEGREE * math.cos(math.radians(lat)))
+        view = {"lat": lat, "lon": lon, "metres": min(across * 0.55, DRAWING_OVERVIEW_MAX_M)}
+        return view, self._streets(view)
 
-        def visit(branches):
-            if not branches:
-                return
-            at = (round(branches[0].GetLatitude(), 6), round(branches[0].GetLongitude(), 6))
-            if at in seen or len(seen) >= DRAWING_MAX_CORNERS:
-                return
-            seen.add(at)
-            if metres_between(at, (here["lat"], here["lon"])) > DRAWING_RADIUS_M:
-                return
-            for b in branches:
-                queue.append((at, b.GetStreetName(), b.GetBearing()))
-
-        visit(start)
-        while queue:
-            at, name, bearing = queue.pop(0)
-            key = (at, name, bearing)
-            if key not in self.corners:
-                moved = self.engine.MoveToNextIntersection(at[0], at[1], name, bearing, 0,
-                                                           keywords)
-                self.corners[key] = moved or []
-            moved = self.corners[key]
-            if moved:
-                to = (moved[0].GetLatitude(), moved[0].GetLongitude())
-                lines.append({"name": name, "from": list(at), "to": list(to)})
-                visit(moved)
-        return lines
+    def _streets(self, view):
+        """The ways in the view's square, each with its points, from the map engine's drawing
+        interface (the true shapes of the streets, nearest the middle first)."""
+        half_lat = min(view["metres"] / METRES_PER_DEGREE, DRAWING_MAX_BOX_DEGREES / 2)
+        half_lon = min(half_lat / max(0.01, math.cos(math.radians(view["lat"]))),
+                       DRAWING_MAX_BOX_DEGREES / 2)
+        south, north = max(-90.0, view["lat"] - half_lat), min(90.0, view["lat"] + half_lat)
+        west, east = max(-180.0, view["lon"] - half_lon), min(180.0, view["lon"] + half_lon)
+        _, records, points = self.engine.GetStreetsInBox(
+            south, west, north, east, DRAWING_MAX_STREETS, "STREET EXPANDED")
+        streets = []
+        for r in records or []:
+            first, count = r.GetFirstPoint(), r.GetPointCount()
+            shape = points[2 * first:2 * (first + count)]
+            streets.append({"name": r.GetName(), "drivable": r.IsDrivable(),
+                            "points": [[round(shape[i], 7), round(shape[i + 1], 7)]
+                                       for i in range(0, len(shape), 2)]})
+        return streets
 
 
 SAID = {"detailed": "Detailed street names", "sides": "Side of the street"}

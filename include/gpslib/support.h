@@ -115,6 +115,7 @@ public:
 // for `iid` and the array holds one reference to each. E_POINTER for a null list.
 GPSLIB_API HRESULT ReturnStringList(VARIANT* list, const std::vector<std::u16string>& items);
 GPSLIB_API HRESULT ReturnLongList(VARIANT* list, const std::vector<LONG>& items);
+GPSLIB_API HRESULT ReturnDoubleList(VARIANT* list, const std::vector<DOUBLE>& items);
 GPSLIB_API HRESULT ReturnObjectList(VARIANT* list, const std::vector<IUnknown*>& items, REFIID iid);
 
 // Reading a client's list. The variant's type must carry the array bit (0x2000) and one of the

@@ -12,6 +12,7 @@ import sys
 import tempfile
 
 import gpslib
+from gpslib.enums import ClockFace, GPSTypeSimulated, Metric
 
 
 def main():
@@ -27,8 +28,8 @@ def main():
     core = gpslib.create("GPS.GPSCore")
     print("Start:", core.Start(settings, ""))
     system = core.SystemGetSettings()
-    system.SetUnits(0)  # Metric.
-    system.SetHeadingMode(0)  # Directions as a clock face.
+    system.SetUnits(Metric)
+    system.SetHeadingMode(ClockFace)
     if args.maps:
         system.SetMapPOIDirectory(args.maps)
     core.SystemSetSettings(system)
@@ -41,7 +42,7 @@ def main():
     core.RegisterUIAutoEventCallback(sink)
 
     receiver = core.GPSGetSettings()
-    receiver.SetGPSReceiverType(1)  # A recorded trace played back.
+    receiver.SetGPSReceiverType(GPSTypeSimulated)  # A recorded trace played back.
     receiver.SetSimulatedGPSFile(os.path.abspath(args.trace))
     if not core.GPSSetSettings(receiver):
         sys.exit("The trace cannot be opened: " + args.trace)

@@ -16,18 +16,27 @@ IDispatch, in pure Python over ctypes.
   does not offer yet); S_FALSE is not a failure.
 - core.RegisterUIAutoEventCallback(gpslib.EventSink(function)) calls function(event) for each
   automatic event, on the service's polling thread.
+- gpslib.enums holds every enumeration of the type libraries, generated from them
+  (gpslib.enums.Units.Imperial, or gpslib.enums.Imperial); gpslib.GPSMode and
+  gpslib.VirtualMode are the Mode's two.
 """
 import ctypes
+import pkgutil
 import threading
 from ctypes import POINTER, byref, c_int32, c_uint32, c_void_p
 
+# The generated module (enums) lies beside these files once installed; in the build tree, in the
+# build's python/gpslib/, found through the path (docs/python.md).
+__path__ = pkgutil.extend_path(__path__, __name__)
+
 from . import _runtime as rt
+from . import enums
 from ._runtime import GUID
+from .enums import GPSMode, VirtualMode
 
 __all__ = ["create", "settings_folder", "OUT", "Object", "EventSink", "Error", "NotAvailableYet", "Event", "runtime",
-           "GPSMode", "VirtualMode"]
+           "enums", "GPSMode", "VirtualMode"]
 
-GPSMode, VirtualMode = 0, 1
 IID_AUTO_EVENT_SINK = GUID.parse("17DB1E83-3A22-4B3F-99D0-E40DD896D0CD")
 _MAX_OUT = 4
 

@@ -38,6 +38,22 @@ try {
     if (scenario.shots) await page.screenshot({ path: `${scenario.shots}/gpsweb-${name}.png`, fullPage: true });
   }
 
+  // The most points any street's line has in the drawing (two: drawn from end to end).
+  const mostPoints = async () => {
+    await page.locator("#drawing polyline.street").first().waitFor({ state: "attached" });
+    return page.evaluate(() => Math.max(...[...document.querySelectorAll("#drawing polyline.street")]
+      .map((line) => line.points.numberOfItems)));
+  };
+  // Without a start place: the maps' middle is drawn, and a click there starts the walk.
+  if (scenario.firstClick) {
+    out.first = { walker: await page.locator("#drawing .walker").count(), mostPoints: await mostPoints() };
+    await state("overview");
+    out.first.click = await answer(() => page.click("#drawing"));
+    await page.locator("#drawing .walker").waitFor({ state: "attached" });
+    out.first.walkerAfter = await page.locator("#drawing .walker").count();
+    throw { done: true };
+  }
+
   await state("start");
   // Tab from the top visits every control once, in the order of the page.
   out.focusables = await page.evaluate(() => [...document.querySelectorAll(
@@ -72,7 +88,8 @@ try {
   out.steps.gpx = await answer(() => page.keyboard.press("g"));
   out.steps.download = await page.locator("#saved a").textContent();
   out.steps.routeLines = await page.locator("#drawing polyline.route").count();
-  out.steps.streetLines = await page.locator("#drawing line.street").count();
+  out.steps.streetLines = await page.locator("#drawing polyline.street").count();
+  out.steps.mostPoints = await mostPoints();
   await state("route");
 
   // A bad answer is said assertively, and the focus stays.

@@ -39,7 +39,7 @@ class Gpsweb:
         env = dict(os.environ, GPSLIB_REGISTRY=self.registry)
         self.process = subprocess.Popen(
             [ARGS.gpsweb, "--maps", maps or ARGS.maps, "--port", "0", "--settings",
-             self.settings, "--at", "%f,%f" % start] + list(options),
+             self.settings] + (["--at", "%f,%f" % start] if start else []) + list(options),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, text=True)
         cleanup(self.stop)
         line = self.process.stdout.readline()
@@ -263,6 +263,17 @@ class Browser(unittest.TestCase):
         self.assertEqual({step["focus"] for step in seen["walk"]}, {"walk"}, "the focus stays")
         self.report("Liechtenstein", seen)
 
+    def test_a_first_walk_starts_where_the_drawing_is_clicked(self):
+        """No start place: the page draws the middle of the maps, and a click places the walker."""
+        web = Gpsweb(self.addCleanup, start=None)
+        seen = self.drive(web, firstClick=True, shots=os.environ.get("GPSWEB_SCREENSHOTS", ""))
+        self.assertEqual(seen["axe"], {"overview": []})
+        seen = seen["first"]
+        self.assertEqual(seen["walker"], 0, "no walker before the click")
+        self.assertGreater(seen["mostPoints"], 2)
+        self.assertTrue(seen["click"]["text"])
+        self.assertEqual(seen["walkerAfter"], 1, "the walker drawn where the click fell")
+
     def test_a_keyboard_walk_says_what_the_service_says(self):
         web = Gpsweb(self.addCleanup)
         seen = self.drive(web, walk=self.WALK, place="Town Lib", routeName="desk-walk",
@@ -290,6 +301,7 @@ class Browser(unittest.TestCase):
         self.assertEqual(steps["download"], "Download desk-walk.gpx")
         self.assertEqual(steps["routeLines"], 1)
         self.assertGreater(steps["streetLines"], 3)
+        self.assertGreater(steps["mostPoints"], 2, "streets drawn as they run, not corner to corner")
         self.assertIn("a route name is", steps["urgent"])
         self.assertEqual(steps["badName"]["focus"], "walk")
         self.assertEqual(steps["units"]["text"], "Units metric.")

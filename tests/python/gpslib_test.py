@@ -136,6 +136,27 @@ class Package(unittest.TestCase):
             core.query("INoSuchInterface")
         self.assertEqual(caught.exception.status, 0x80004002)
 
+    def test_the_generated_enumerations_are_the_numbers_the_service_answers(self):
+        """gpslib.enums, generated from the type libraries, names what the service answers, and
+        its members go in as the service's numbers."""
+        E = gpslib.enums
+        core = self.started_core("enums")
+        cases = [  # (of, getter, enumeration, the service's default, a value set and read back)
+            ("core", "SystemGetCurrentMode", E.Mode, E.GPSMode, E.VirtualMode),
+            ("system", "GetUnits", E.Units, E.Imperial, E.Metric),
+            ("system", "GetHeadingMode", E.RelativeHeadingType, E.AheadLeft,
+             E.LeftRightDegreesCompass),
+        ]
+        for step in ("default", "set"):
+            system = core.SystemGetSettings()
+            for of, getter, enumeration, default, other in cases:
+                answer = getattr({"core": core, "system": system}[of], getter)()
+                self.assertIs(enumeration(answer), default if step == "default" else other)
+            core.SystemSetCurrentMode(E.VirtualMode)
+            system.SetUnits(E.Metric)
+            system.SetHeadingMode(E.LeftRightDegreesCompass)
+            core.SystemSetSettings(system)
+
     def test_events_reach_a_python_function(self):
         core = self.started_core("events")
         seen = []
@@ -143,22 +164,24 @@ class Package(unittest.TestCase):
         core.RegisterUIAutoEventCallback(sink)
         core.EnableHistoryOfAutomaticEvents(True)
         receiver = core.GPSGetSettings()
-        receiver.SetGPSReceiverType(1)
+        receiver.SetGPSReceiverType(gpslib.enums.GPSTypeSimulated)
         receiver.SetSimulatedGPSFile(os.path.join(ARGS.source, "data", "demo",
                                                   "sampleton-walk.trc"))
         self.assertIs(core.GPSSetSettings(receiver), True)
         for _ in range(3):
             core.GPSForcePoll()
         self.assertEqual(sink.errors, [])
-        self.assertEqual([e.type for e in seen], [3, 5])  # Connected, then the fix.
+        E = gpslib.enums.EventType
+        self.assertEqual([E(e.type) for e in seen],
+                         [E.EventGPSConnectionGained, E.EventGPSGainedFix])
         self.assertEqual(seen[0].description, "GPS receiver connected.")
         self.assertAlmostEqual(seen[1].latitude, 45.002, places=4)
         history = core.GetLastTenAutomaticEvents()
-        self.assertEqual([e.GetEventType() for e in history], [5, 3], "newest first")
+        self.assertEqual([E(e.GetEventType()) for e in history],
+                         [E.EventGPSGainedFix, E.EventGPSConnectionGained], "newest first")
 
     def test_the_demo_walk_from_python_gives_the_events_gpsnav_gives(self):
-        env = dict(os.environ, PYTHONPATH=os.path.join(ARGS.source, "python"),
-                   GPSLIB_RUNTIME=ARGS.runtime)
+        env = dict(os.environ, GPSLIB_RUNTIME=ARGS.runtime)  # PYTHONPATH: the package's.
         example = os.path.join(ARGS.source, "python", "examples", "walk.py")
         trace = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.trc")
         done = subprocess.run([sys.executable, example, trace, "--maps", ARGS.maps,

@@ -13,6 +13,7 @@ class CEmptyCrossStreetRecord : public CCrossStreetRecordBase {};
 class CEmptyLocationDetailRecord : public CLocationDetailRecordBase {};
 class CEmptyRoutePoint : public CRoutePointBase {};
 class CEmptyCrossingRecord : public CCrossingRecordBase {};
+class CEmptyStreetShapeRecord : public CStreetShapeRecordBase {};
 
 } // namespace gpslib::test
 
@@ -20,3 +21,4 @@ GPSLIB_CLASS_FACTORY(CrossStreetRecord, gpslib::test::CEmptyCrossStreetRecord)
 GPSLIB_CLASS_FACTORY(LocationDetailRecord, gpslib::test::CEmptyLocationDetailRecord)
 GPSLIB_CLASS_FACTORY(RoutePoint, gpslib::test::CEmptyRoutePoint)
 GPSLIB_CLASS_FACTORY(CrossingRecord, gpslib::test::CEmptyCrossingRecord)
+GPSLIB_CLASS_FACTORY(StreetShapeRecord, gpslib::test::CEmptyStreetShapeRecord)

@@ -111,11 +111,16 @@ function showSettings(settings) {
 // -- the drawing --------------------------------------------------------------------------------
 
 const SVG = "http://www.w3.org/2000/svg";
-let view = null; // The walker's place the drawing is centred on: { lat, lon }.
+const HALF = 300; // The drawing's viewBox reaches HALF units either side of its middle.
+// What the drawing shows: its middle, how many metres it reaches either side, and the walker's
+// heading (0 before the walk starts).
+let view = null;
 
+// Metres east and south of the view's middle, scaled so that view.metres is HALF units.
 function project(lat, lon) {
-  const x = (lon - view.lon) * 111320 * Math.cos((view.lat * Math.PI) / 180);
-  const y = -(lat - view.lat) * 110540;
+  const scale = HALF / view.metres;
+  const x = (lon - view.lon) * 111320 * Math.cos((view.lat * Math.PI) / 180) * scale;
+  const y = -(lat - view.lat) * 110540 * scale;
   return [x, y];
 }
 
@@ -129,17 +134,19 @@ function element(name, attributes, text) {
 async function redraw() {
   const drawing = await post("/api/act", { do: "drawing" });
   const svg = $("drawing");
-  if (drawing.failed || !drawing.walker) return;
-  view = drawing.walker;
+  if (drawing.failed || !drawing.view) return;
+  view = { ...drawing.view, heading: drawing.walker ? Math.max(0, drawing.walker.heading) : 0 };
   const parts = [];
   const labelled = new Set();
+  // The streets' true shapes; ways closed to drivers (footways, paths) thinner.
   for (const s of drawing.streets) {
-    const [x1, y1] = project(...s.from);
-    const [x2, y2] = project(...s.to);
-    parts.push(element("line", { class: "street", x1, y1, x2, y2 }));
+    const points = s.points.map((p) => project(...p));
+    parts.push(element("polyline", { class: s.drivable ? "street" : "street path",
+                                     points: points.map((p) => p.join(",")).join(" ") }));
     if (s.name && !labelled.has(s.name)) {
       labelled.add(s.name);
-      parts.push(element("text", { class: "label", x: (x1 + x2) / 2, y: (y1 + y2) / 2 - 6 }, s.name));
+      const [x, y] = points[Math.floor(points.length / 2)];
+      parts.push(element("text", { class: "label", x, y: y - 6 }, s.name));
     }
   }
   if (drawing.route.length > 1) {
@@ -151,19 +158,24 @@ async function redraw() {
     parts.push(element("circle", { class: "poi", cx, cy, r: 6 }));
     parts.push(element("text", { class: "label", x: cx + 8, y: cy + 4 }, p.name));
   }
-  const arrow = element("polygon", { class: "walker", points: "0,-14 9,10 0,5 -9,10",
-                                     transform: "rotate(" + Math.max(0, view.heading) + ")" });
-  parts.push(arrow);
+  if (drawing.walker) {
+    const [x, y] = project(drawing.walker.lat, drawing.walker.lon);
+    parts.push(element("polygon", { class: "walker", points: "0,-14 9,10 0,5 -9,10",
+                                    transform: `translate(${x} ${y}) rotate(${view.heading})` }));
+  }
   svg.replaceChildren(...parts);
 }
 
+// A click places the walker where it falls, keeping the heading: before the walk, this is how a
+// sighted helper chooses the start.
 function clickDrawing(event) {
   if (!view) return;
   const svg = $("drawing");
   const point = new DOMPoint(event.clientX, event.clientY).matrixTransform(svg.getScreenCTM().inverse());
-  const lat = view.lat - point.y / 110540;
-  const lon = view.lon + point.x / (111320 * Math.cos((view.lat * Math.PI) / 180));
-  act({ do: "place", lat, lon, heading: Math.max(0, view.heading) });
+  const metres = view.metres / HALF;
+  const lat = view.lat - (point.y * metres) / 110540;
+  const lon = view.lon + (point.x * metres) / (111320 * Math.cos((view.lat * Math.PI) / 180));
+  act({ do: "place", lat, lon, heading: view.heading });
 }
 
 // -- wiring -------------------------------------------------------------------------------------
