@@ -3,10 +3,9 @@
 // holds one whole update (the last one the writer finished, or the one it was writing) and the
 // next update clears the killed writers' temporary files away and is not held up by their lock;
 // an appended file holds everything the writer finished appending and nothing that it did not
-// append. (The settings files' atomic rewrite: SettingsFiles.AFaultAnywhereInAWriteKeepsThe-
-// PreviousFile fails each of its writes, syncs and renames in turn, and
-// AtomicWrites.TheNextWriteRemovesOnlyTheTemporariesOfWritersThatAreGone clears what a killed
-// writer leaves.)
+// append. The settings files' atomic rewrite is swept instead: every write, sync and rename of
+// it fails in turn in settings_files_test.cpp, and temporaries_test.cpp clears what a killed
+// writer leaves.
 #include <gtest/gtest.h>
 
 #include <gpslib/registry.h>
