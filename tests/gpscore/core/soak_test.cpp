@@ -85,8 +85,8 @@ ProcessUse Measure() {
     return use;
 }
 
-// The fake clock and files of the service's tests, with DebugOutput reduced to the one line the
-// checks need (an event made while no sink was registered), so that a long run keeps no text.
+// The fake clock and files of the service's tests, with DebugOutput counting the one line the
+// checks need (an event made while no sink was registered).
 // The log lines of events made are counted as they are appended: the log is moved aside at
 // 8 MiB, so its files hold only the latest lines of a long run.
 class CountingEnv : public FakeEnv {
