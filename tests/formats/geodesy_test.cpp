@@ -88,6 +88,12 @@ TEST(GeodesyDistance, ArcMinuteAndDegreeInNauticalMiles) {
     EXPECT_NEAR(gpscore::geo::DistanceNauticalMiles(0.0, 0.0, 0.0, kRad / 60.0), 1.000046, 5e-7);
     EXPECT_NEAR(gpscore::geo::DistanceNauticalMiles(0.0, 0.0, 0.0, kRad), 60.00276, 5e-6);
     EXPECT_EQ(gpscore::geo::DistanceNauticalMiles(0.3, -1.2, 0.3, -1.2), 0.0);
+    // The engine's metres: antipodes, and coordinates that are not numbers, give half the
+    // circumference, never NaN.
+    EXPECT_NEAR(gpslib::geo::Distance({0, 0}, {0, 180}),
+                gpslib::geo::kPi * gpslib::geo::kEarthRadius, 1e-3);
+    EXPECT_EQ(gpslib::geo::Distance({std::nan(""), 0}, {0, 0}),
+              gpslib::geo::kPi * gpslib::geo::kEarthRadius);
 }
 
 TEST(GeodesyDistance, PoleStartsIgnoreTheTargetLongitude) {

@@ -52,34 +52,9 @@ class Town(unittest.TestCase):
         return [o["texts"] for o in objects if "command" in o][2:]
 
 
-# A corner of two streets with a crossing over each: Bay Street's with signals that sound and
-# tactile paving, 16 m west of the corner, where a footway crosses from south to north; Dock
-# Lane's unmarked, 11 m north.
-CORNER = """<?xml version="1.0" encoding="UTF-8"?>
-<osm version="0.6">
-  <node id="1" version="1" lat="45.002" lon="10.0095"/>
-  <node id="2" version="1" lat="45.002" lon="10.012"/>
-  <node id="3" version="1" lat="45.002" lon="10.015"/>
-  <node id="5" version="1" lat="45.001" lon="10.012"/>
-  <node id="6" version="1" lat="45.003" lon="10.012"/>
-  <node id="7" version="1" lat="45.002" lon="10.0118"><tag k="highway" v="crossing"/>
-    <tag k="crossing" v="traffic_signals"/><tag k="traffic_signals:sound" v="yes"/>
-    <tag k="tactile_paving" v="yes"/></node>
-  <node id="8" version="1" lat="45.0021" lon="10.012"><tag k="crossing" v="unmarked"/></node>
-  <way id="1" version="1"><nd ref="1"/><nd ref="7"/><nd ref="2"/><nd ref="3"/>
-    <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
-  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="8"/><nd ref="6"/>
-    <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
-  <node id="11" version="1" lat="45.0015" lon="10.0118"/>
-  <node id="12" version="1" lat="45.00195" lon="10.0118"/>
-  <node id="13" version="1" lat="45.00205" lon="10.0118"/>
-  <node id="14" version="1" lat="45.0025" lon="10.0118"/>
-  <way id="4" version="1"><nd ref="11"/><nd ref="12"/><tag k="highway" v="footway"/></way>
-  <way id="5" version="1"><nd ref="12"/><nd ref="7"/><nd ref="13"/>
-    <tag k="highway" v="footway"/><tag k="footway" v="crossing"/></way>
-  <way id="6" version="1"><nd ref="13"/><nd ref="14"/><tag k="highway" v="footway"/></way>
-</osm>
-"""
+# Neighbourton (tests/support/neighbourton.osm): a corner of two streets with a crossing over
+# each: Bay Street's with signals that sound and tactile paving, 16 m west of the corner, where a
+# footway crosses from south to north; Dock Lane's unmarked, 11 m north.
 BAY_CROSSING = ("Crossing of Bay Street, 11 metres, traffic signals with audible signal, "
                 "tactile paving")
 DOCK_CROSSING = "Crossing of Dock Lane, unmarked, no signals"
@@ -93,9 +68,7 @@ class Crossings(Town):
         super().setUp()
         for f in glob.glob(os.path.join(self.maps, "*")):
             os.remove(f)
-        osm = self.path("corner.osm")
-        with open(osm, "w", encoding="utf-8") as f:
-            f.write(CORNER)
+        osm = os.path.join(ARGS.source, "tests", "support", "neighbourton.osm")
         tool = os.path.join(ARGS.build, "mapbuild", "gpsmap-build")
         done = gpsnav_test.subprocess.run([tool, "--quiet", "--name", "Corner", "--output",
                                            self.maps, osm], capture_output=True, timeout=60)

@@ -1,24 +1,23 @@
 // Nothing lost on a kill: a writer process is killed at random moments, a hundred times per
-// kind of file, while it rewrites the settings files, updates the registry store or records a
-// trace. Afterwards a rewritten file holds one whole version (the last one the writer finished,
-// or the one it was writing), and the next write clears the killed writers' temporary files
-// away; an appended file holds everything the writer finished appending and nothing that it
-// did not append.
+// kind of file, while it updates the registry store or records a trace. Afterwards the store
+// holds one whole update (the last one the writer finished, or the one it was writing) and the
+// next update clears the killed writers' temporary files away and is not held up by their lock;
+// an appended file holds everything the writer finished appending and nothing that it did not
+// append. The settings files' atomic rewrite is swept instead: every write, sync and rename of
+// it fails in turn in settings_files_test.cpp, and temporaries_test.cpp clears what a killed
+// writer leaves.
 #include <gtest/gtest.h>
 
 #include <gpslib/registry.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <map>
 #include <set>
 #include <string>
 
 #include "GPSLib_classes.h"
 #include "base/ServiceContext.h"
-#include "base/SettingsFiles.h"
 #include "gps/ReceiverLink.h"
 #include "kill_at_random.h"
 #include "os/codepage.h"
@@ -27,9 +26,6 @@
 
 namespace {
 
-namespace gs = gpscore::settings;
-using gpslib::Bstr;
-using gpslib::ComPtr;
 using gpslib::test::KillAtRandom;
 using gpslib::test::Report;
 using gpslib::test::TempDir;
@@ -50,93 +46,6 @@ std::vector<std::string> Strangers(const std::string& dir, const std::set<std::s
         if (!keep.count(name)) names.push_back(name);
     }
     return names;
-}
-
-// One settings file: writes version `n` of its objects (a field holds n) into `dir`.
-struct SettingsKind {
-    const char* name;
-    std::u16string_view file;
-    std::function<bool(const std::u16string& dir, std::int64_t n)> write;
-};
-
-template <typename I> ComPtr<I> Make(const CLSID& clsid, const IID& iid) {
-    ComPtr<I> object;
-    EXPECT_EQ(gpslib::CreateObject(clsid, iid, &object), S_OK);
-    return object;
-}
-
-const SettingsKind kSettingsKinds[] = {
-    {"system", gs::kSystemFileName,
-     [](const std::u16string& dir, std::int64_t n) {
-         auto o =
-             Make<ISystemSettingsObject>(CLSID_SystemSettingsObject, IID_ISystemSettingsObject);
-         o->SetPOIAuthor(Bstr("author " + std::to_string(n)).Get());
-         return gs::WriteSystemSettings(*gpslib::os::Env::Default(), dir, o.Get());
-     }},
-    {"receiver", gs::kReceiverFileName,
-     [](const std::u16string& dir, std::int64_t n) {
-         auto o = Make<IGPSSettingsObject>(CLSID_GPSSettingsObject, IID_IGPSSettingsObject);
-         o->SetGPSReceiverName(Bstr("receiver " + std::to_string(n)).Get());
-         return gs::WriteReceiverSettings(*gpslib::os::Env::Default(), dir, o.Get());
-     }},
-    {"lookaround", gs::kLookaroundFileName,
-     [](const std::u16string& dir, std::int64_t n) {
-         auto o = Make<ILookaroundSettingsObject>(CLSID_LookaroundSettingsObject,
-                                                  IID_ILookaroundSettingsObject);
-         o->SetIntersectionMaxSpeedForReporting(static_cast<SHORT>(n % 30000));
-         return gs::WriteLookaroundSettings(*gpslib::os::Env::Default(), dir, o.Get());
-     }},
-    {"route", gs::kRouteFileName,
-     [](const std::u16string& dir, std::int64_t n) {
-         auto gps = Make<IRouteSettingsObject>(CLSID_RouteSettingsObject, IID_IRouteSettingsObject);
-         auto virt =
-             Make<IRouteSettingsObject>(CLSID_RouteSettingsObject, IID_IRouteSettingsObject);
-         gps->SetWaypointMode(static_cast<WaypointMode>(n % 1000));
-         virt->SetWaypointMode(static_cast<WaypointMode>(n / 1000));
-         return gs::WriteRouteSettings(*gpslib::os::Env::Default(), dir, gps.Get(), virt.Get());
-     }},
-};
-
-// The writer rewrites the file without pause, each version numbered one above the last; after
-// every kill the file is the last version it finished or the next one, whole.
-TEST(KilledWriters, SettingsFilesHoldOneWholeVersion) {
-    KillAtRandom killer(1001, 8000);
-    for (const SettingsKind& kind : kSettingsKinds) {
-        SCOPED_TRACE(kind.name);
-        TempDir dir, scratch;
-        const std::u16string dir16 = gpslib::os::Utf8ToUtf16(dir.path());
-        const std::u16string scratch16 = gpslib::os::Utf8ToUtf16(scratch.path());
-        const std::string path = gs::SettingsFilePath(dir16, kind.file);
-        std::map<std::int64_t, std::string> versions; // what version n writes
-        auto version = [&](std::int64_t n) -> const std::string& {
-            if (!versions.count(n)) {
-                EXPECT_TRUE(kind.write(scratch16, n));
-                versions[n] = Slurp(gs::SettingsFilePath(scratch16, kind.file));
-            }
-            return versions[n];
-        };
-        ASSERT_TRUE(kind.write(dir16, 0));
-        std::int64_t last = 0; // the version the file holds
-        for (int kill = 0; kill < kKillsPerKind / 4; ++kill) {
-            const std::int64_t first = last + 1;
-            const auto reported = killer.Run([&](int fd) {
-                for (std::int64_t n = first;; ++n)
-                    if (!kind.write(dir16, n) || !Report(fd, n)) return;
-            });
-            const std::int64_t done = reported.empty() ? last : reported.back();
-            const std::string now = Slurp(path);
-            if (now == version(done)) {
-                last = done;
-            } else {
-                ASSERT_EQ(now, version(done + 1))
-                    << "kill " << kill << " after version " << done << ", seed " << killer.seed();
-                last = done + 1;
-            }
-            ASSERT_TRUE(kind.write(dir16, last)); // The service writes the file again.
-            EXPECT_EQ(Strangers(dir.path(), {gpslib::os::Utf16ToUtf8(kind.file)}),
-                      std::vector<std::string>{});
-        }
-    }
 }
 
 // The writer updates one value of the registry store without pause, beside entries written

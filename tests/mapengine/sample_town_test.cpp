@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "Engine.h"
 #include "map_fixture.h"
@@ -198,36 +199,12 @@ TEST_F(SampleTown, MovingToTheNextIntersectionAndAcrossTheStreet) {
     EXPECT_NEAR(crossed[0].lat, Lat(2.0), 0.000005);
 }
 
-TEST_F(SampleTown, DescriptionsAddressesAndMapNames) {
+TEST_F(SampleTown, DescriptionsAndMapNames) {
     gpslib::Bstr text;
     ASSERT_EQ(map->DescribePosition(Lat(2.0), Lon(1.0), text.Put()), S_OK);
     EXPECT_EQ(text.Utf8(), "First Avenue and Main Street, Sampleton, 12345");
     ASSERT_EQ(map->DescribePosition(0.0, 0.0, text.Put()), S_OK);
     EXPECT_EQ(text.Utf8(), "");
-
-    struct Case {
-        const char* number;
-        bool found;
-        double x, y;
-    };
-    const Case cases[] = {{"5", true, 1.4, 2.0},
-                          {"6", true, 1.4, 2.0},
-                          {"4", true, 0.85, 2.0},
-                          {"11", false, 0, 0},
-                          {"7a", true, 1.95, 2.0}};
-    gpslib::Bstr mapName("sampleton"), mainStreet("Main Street"), none;
-    for (const Case& c : cases) {
-        gpslib::Bstr number{std::string_view(c.number)};
-        double lat = 0, lon = 0;
-        VARIANT_BOOL found = 0;
-        ASSERT_EQ(map->FindAddressPosition(mapName.Get(), -1, mainStreet.Get(), none.Get(),
-                                           none.Get(), number.Get(), &lat, &lon, &found),
-                  S_OK);
-        EXPECT_EQ(found != 0, c.found) << c.number;
-        if (!c.found) continue;
-        EXPECT_NEAR(lat, Lat(c.y), 0.00001) << c.number;
-        EXPECT_NEAR(lon, Lon(c.x), 0.00002) << c.number;
-    }
 
     struct Search {
         const char* text;
@@ -243,50 +220,46 @@ TEST_F(SampleTown, DescriptionsAddressesAndMapNames) {
     }
 }
 
-// Elm Street between Main Street and North Street: numbers with building (к), structure (с),
-// letter, slash and "bis" parts. The number alone finds the first building of that number, the
-// full text (however spaced or cased) the part.
-TEST_F(SampleTown, HouseNumbersWithParts) {
-    struct Case {
-        const char* number;
-        double y; // on Elm Street (x = 6); 0: not found
+// Addresses found on their street: Main Street's plain numbers (odd on the north side, even on
+// the south side's interpolation line, "7a" a point of its own) and Elm Street's numbers with
+// building (к), structure (с), letter, slash and "bis" parts between Main Street and North
+// Street. The number alone finds the first building of that number, the full text (however
+// spaced or cased) the part.
+TEST_F(SampleTown, AddressPositions) {
+    // Each row: a street, the spellings of one address on it, and where they are found (0, 0:
+    // nowhere).
+    const struct {
+        const char* street;
+        std::vector<const char*> numbers;
+        double x, y;
+    } cases[] = {
+        {"Main Street", {"5", "6"}, 1.4, 2.0},
+        {"Main Street", {"4"}, 0.85, 2.0},
+        {"Main Street", {"7a"}, 1.95, 2.0},
+        {"Main Street", {"11"}, 0, 0},
+        {"Elm Street", {"14 к2", "14к2", "14 К2"}, 6.0, 2.45},
+        {"Elm Street", {"14", "14 к3", "13", "13 с2"}, 6.0, 2.3},
+        {"Elm Street", {"16", "16A", "16 a"}, 6.0, 2.6},
+        {"Elm Street", {"18", "18/2"}, 6.0, 2.75},
+        {"Elm Street", {"15", "15 BIS", "15bis"}, 6.0, 2.5},
+        {"Elm Street", {"17", "17к1с1", "17 к1 с1", "17 корпус 1 строение 1"}, 6.0, 2.7},
+        {"Elm Street", {"20", "11", "к2"}, 0, 0},
     };
-    const Case cases[] = {
-        {"14 к2", 2.45},
-        {"14к2", 2.45},
-        {"14 К2", 2.45},
-        {"14", 2.3},
-        {"14 к3", 2.3},
-        {"13", 2.3},
-        {"13 с2", 2.3},
-        {"16", 2.6},
-        {"16A", 2.6},
-        {"16 a", 2.6},
-        {"18", 2.75},
-        {"18/2", 2.75},
-        {"15", 2.5},
-        {"15 BIS", 2.5},
-        {"15bis", 2.5},
-        {"17", 2.7},
-        {"17к1с1", 2.7},
-        {"17 к1 с1", 2.7},
-        {"17 корпус 1 строение 1", 2.7},
-        {"20", 0},
-        {"11", 0},
-        {"к2", 0},
-    };
-    gpslib::Bstr mapName("Sampleton"), elm("Elm Street"), none;
-    for (const Case& c : cases) {
-        gpslib::Bstr number{std::string_view(c.number)};
-        double lat = 0, lon = 0;
-        VARIANT_BOOL found = 0;
-        ASSERT_EQ(map->FindAddressPosition(mapName.Get(), -1, elm.Get(), none.Get(), none.Get(),
-                                           number.Get(), &lat, &lon, &found),
-                  S_OK);
-        EXPECT_EQ(found != 0, c.y != 0) << c.number;
-        if (c.y == 0) continue;
-        EXPECT_NEAR(lat, Lat(c.y), 0.00001) << c.number;
-        EXPECT_NEAR(lon, Lon(6.0), 0.00002) << c.number;
+    // The map's name in any case.
+    gpslib::Bstr mapName("sampleton"), none;
+    for (const auto& c : cases) {
+        for (const char* text : c.numbers) {
+            gpslib::Bstr street{std::string_view(c.street)}, number{std::string_view(text)};
+            double lat = 0, lon = 0;
+            VARIANT_BOOL found = 0;
+            ASSERT_EQ(map->FindAddressPosition(mapName.Get(), -1, street.Get(), none.Get(),
+                                               none.Get(), number.Get(), &lat, &lon, &found),
+                      S_OK);
+            EXPECT_EQ(found != 0, c.y != 0) << c.street << " " << text;
+            if (c.y == 0) continue;
+            EXPECT_NEAR(lat, Lat(c.y), 0.00001) << text;
+            EXPECT_NEAR(lon, Lon(c.x), 0.00002) << text;
+        }
     }
     // The buildings' own numbers, as written, beside the street.
     auto d = Details(map.Get(), Lat(2.45), Lon(6.02), 0)[0];

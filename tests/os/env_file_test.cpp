@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/fake_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace gpslib::os {
@@ -174,38 +173,6 @@ TEST_F(EnvFileTest, DirectoriesAndChildren) {
 // Faults injected into the calls WriteFileAtomic and ReadFile are built on: an atomic write that
 // fails at any step leaves the old content and no temporary file; a read that fails part-way
 // leaves no data.
-TEST(FakeEnvTest, InjectedFaults) {
-    using Op = test::FakeEnv::Op;
-    const std::pair<Op, int> cases[] = {
-        {Op::kWrite, 1}, {Op::kWrite, 2}, {Op::kSync, 1}, {Op::kRename, 1}};
-    for (const auto& [op, nth] : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<int>(op)) + " #" + std::to_string(nth));
-        test::TempDir dir;
-        test::FakeEnv env;
-        const std::string path = dir.File("Favorites.fdb");
-        ASSERT_TRUE(env.WriteFileAtomic(path, "old").ok());
-        env.FailNth(op, nth, Status::IOError("disk full", 28));
-        Status s = Status::OK();
-        for (int i = 0; i < 2 && s.ok(); ++i)
-            s = env.WriteFileAtomic(path, "new");
-        EXPECT_TRUE(s.IsIOError());
-        EXPECT_EQ(s.errnum(), 28);
-        std::string data;
-        ASSERT_TRUE(env.ReadFile(path, &data).ok());
-        EXPECT_EQ(data, nth == 1 ? "old" : "new");
-        std::vector<std::string> names;
-        ASSERT_TRUE(env.GetChildren(dir.path(), &names).ok());
-        EXPECT_EQ(names, std::vector<std::string>{"Favorites.fdb"});
-    }
-    test::TempDir dir;
-    test::FakeEnv env;
-    ASSERT_TRUE(env.WriteFileAtomic(dir.File("big"), std::string(200000, 'r')).ok());
-    env.FailNth(Op::kRead, 2, Status::IOError("EIO", 5)); // After the first chunk.
-    std::string data = "stale";
-    EXPECT_TRUE(env.ReadFile(dir.File("big"), &data).IsIOError());
-    EXPECT_TRUE(data.empty());
-}
-
 TEST(EnvTimeTest, WallClockMatchesTheSystemAndTimeZone) {
     const auto utc = UnixMicrosFromSystemTime(Env::Default()->UtcTime());
     ASSERT_TRUE(utc.has_value());

@@ -1,6 +1,8 @@
-"""The gpslib Python package against the real modules registered by the real gpsreg in a
-temporary store: objects by ProgID, calls with out parameters and lists, errors carrying their
-status, an event callback, and the demo's walk from Python giving the demo's events.
+"""The gpslib Python package, a late-bound client that knows nothing of our headers (it defines
+VARIANT, DISPPARAMS and EXCEPINFO itself and calls IDispatch through the vtable), against the
+real modules registered by the real gpsreg in a temporary store: the structures' layout, objects
+by ProgID, calls with out parameters and lists, errors carrying their status, an event callback,
+and the demo's walk from Python giving the demo's events.
 
 Arguments: --runtime libgpsauto.so --gpsreg TOOL --resources GPSResources_EN.dll --maps DIR
            --source REPOSITORY --gpsnav PROGRAM MODULE...
@@ -37,6 +39,17 @@ class Package(unittest.TestCase):
         self.assertRegex(core.Start(settings, ""), "^NO MAPS FOUND")
         self.addCleanup(core.Stop)
         return core
+
+    def test_structures_have_the_usual_layout(self):
+        from ctypes import sizeof
+        from gpslib._runtime import DECIMAL, DISPPARAMS, EXCEPINFO, VARIANT, _Record, _Tagged
+        layout = [
+            (sizeof(VARIANT), 24), (VARIANT.vt.offset, 0), (VARIANT.decVal.offset, 0),
+            (_Tagged.value.offset, 8), (_Record.pRecInfo.offset, 8), (sizeof(DECIMAL), 16),
+            (sizeof(DISPPARAMS), 24), (sizeof(EXCEPINFO), 64), (EXCEPINFO.scode.offset, 56),
+        ]
+        for got, want in layout:
+            self.assertEqual(got, want)
 
     def test_the_settings_folder_holds_the_module_of_the_language_asked_for(self):
         folder = os.path.join(self.tmp, "languages")

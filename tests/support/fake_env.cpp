@@ -102,16 +102,6 @@ void FakeEnv::AdvanceMicros(std::uint64_t micros) {
     m_wallMicros += static_cast<std::int64_t>(micros);
 }
 
-void FakeEnv::SetWallMicros(std::int64_t unixMicros) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_wallMicros = unixMicros;
-}
-
-void FakeEnv::SetUtcOffsetMinutes(int minutes) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_utcOffsetMinutes = minutes;
-}
-
 void FakeEnv::FailNth(Op op, int nth, os::Status status, bool repeat) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults.push_back(Fault{op, m_counts[op] + std::max(nth, 1), std::move(status), repeat});
@@ -143,16 +133,6 @@ os::Status FakeEnv::NextOp(Op op) {
     return os::Status::OK();
 }
 
-std::string FakeEnv::DebugText() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_debugText;
-}
-
-void FakeEnv::SetEnvVar(const std::string& name, std::optional<std::string> value) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_envVars[name] = std::move(value);
-}
-
 std::uint64_t FakeEnv::NowMicros() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_nowMicros;
@@ -165,8 +145,7 @@ void FakeEnv::SleepForMicroseconds(std::int64_t micros) {
 
 os::SystemTime FakeEnv::LocalTime() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return os::SystemTimeFromUnixMicros(m_wallMicros +
-                                        std::int64_t{m_utcOffsetMinutes} * 60 * 1000000);
+    return os::SystemTimeFromUnixMicros(m_wallMicros);
 }
 
 os::SystemTime FakeEnv::UtcTime() {
@@ -243,18 +222,6 @@ void FakeEnv::UseRealTimedWaits(bool on) {
     m_realTimedWaits = on;
 }
 
-void FakeEnv::DebugOutput(std::string_view text) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_debugText.append(text);
-}
-
-std::optional<std::string> FakeEnv::GetEnv(std::string_view name) {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto it = m_envVars.find(name);
-        if (it != m_envVars.end()) return it->second;
-    }
-    return target()->GetEnv(name);
-}
+void FakeEnv::DebugOutput(std::string_view) {}
 
 } // namespace gpslib::test

@@ -12,8 +12,8 @@
 namespace gpslib::test {
 
 // An Env for tests: a clock that moves only when told to, sleeps and timed waits that move it
-// instead of waiting, files that fail on demand, captured debugger output and an environment
-// that a test can set without touching the process's. Everything else goes to the target Env.
+// instead of waiting, files that fail on demand, and debugger output that goes nowhere.
+// Everything else goes to the target Env.
 // Thread-safe.
 class FakeEnv : public os::EnvWrapper {
 public:
@@ -33,9 +33,6 @@ public:
     // --- Clock
     // Moves the monotonic and the wall clock forward together.
     void AdvanceMicros(std::uint64_t micros);
-    void SetWallMicros(std::int64_t unixMicros);
-    // LocalTime is UtcTime plus this offset (0 at first).
-    void SetUtcOffsetMinutes(int minutes);
 
     // --- Faults
     // The nth operation of kind `op` from now on (1 = the next; lower values count as 1) fails
@@ -49,16 +46,10 @@ public:
     // The fake files call it; other fakes built on this Env may too.
     os::Status NextOp(Op op);
 
-    // --- Process
-    // Everything DebugOutput received, in order. Nothing reaches the target.
-    std::string DebugText() const;
-    // Overrides one variable for GetEnv: a value, or nullopt for "not set". Variables never set
-    // here come from the target.
-    void SetEnvVar(const std::string& name, std::optional<std::string> value);
-
     std::uint64_t NowMicros() override;
     void SleepForMicroseconds(std::int64_t micros) override;
-    os::SystemTime LocalTime() override;
+    os::SystemTime LocalTime() override; // UtcTime's wall clock, in UTC
+
     os::SystemTime UtcTime() override;
 
     os::Status NewSequentialFile(std::string_view path,
@@ -80,7 +71,6 @@ public:
     void UseRealTimedWaits(bool on);
 
     void DebugOutput(std::string_view text) override;
-    std::optional<std::string> GetEnv(std::string_view name) override;
 
 private:
     struct Fault {
@@ -93,12 +83,9 @@ private:
     mutable std::mutex m_mutex;
     std::uint64_t m_nowMicros = kStartMicros;
     std::int64_t m_wallMicros = kStartWallMicros;
-    int m_utcOffsetMinutes = 0;
     std::map<Op, int> m_counts;
     std::vector<Fault> m_faults;
-    std::string m_debugText;
     bool m_realTimedWaits = false;
-    std::map<std::string, std::optional<std::string>, std::less<>> m_envVars;
 };
 
 } // namespace gpslib::test

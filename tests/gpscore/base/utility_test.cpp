@@ -87,13 +87,11 @@ TEST(SpellDecorators, FollowTheSetting) {
 TEST(Resources, OrdinalSuffixesAndLookups) {
     auto utility = Utility::Instance();
     ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
-    const std::pair<int, int> cases[] = {{11, 23096}, {12, 23096}, {13, 23096}, {111, 23096},
-                                         {0, 23096},  {1, 23097},  {21, 23097}, {101, 23097},
-                                         {2, 23116},  {22, 23116}, {3, 23117},  {-3, 23117}};
-    for (auto [n, id] : cases) {
-        EXPECT_EQ(utility->GetOrdinalSuffix(n), utility->GetString(id)) << n;
-        EXPECT_FALSE(utility->GetString(id).empty()) << id;
-    }
+    const std::pair<int, std::u16string> cases[] = {
+        {11, u"th"}, {12, u"th"},  {13, u"th"}, {111, u"th"}, {0, u"th"}, {1, u"st"},
+        {21, u"st"}, {101, u"st"}, {2, u"nd"},  {22, u"nd"},  {3, u"rd"}, {-3, u"rd"}};
+    for (const auto& [n, suffix] : cases)
+        EXPECT_EQ(utility->GetOrdinalSuffix(n), suffix) << n;
     EXPECT_TRUE(utility->GetString(1).empty()) << "an id the module does not hold";
     EXPECT_FALSE(utility->LoadResources("/no/such/GPSResources_EN.dll"));
     EXPECT_TRUE(utility->GetString(20001).empty()) << "a failed load leaves no resources";

@@ -41,6 +41,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include "base/Utility.h"
+#include "formats/TrackTrace.h"
 #include "recording_sink.h"
 #include "service_fixture.h"
 #include "streets_fixture.h"
@@ -84,8 +85,8 @@ ProcessUse Measure() {
     return use;
 }
 
-// The fake clock and files of the service's tests, with DebugOutput reduced to the one line the
-// checks need (an event made while no sink was registered), so that a long run keeps no text.
+// The fake clock and files of the service's tests, with DebugOutput counting the one line the
+// checks need (an event made while no sink was registered).
 // The log lines of events made are counted as they are appended: the log is moved aside at
 // 8 MiB, so its files hold only the latest lines of a long run.
 class CountingEnv : public FakeEnv {
@@ -156,20 +157,16 @@ private:
     ComPtr<IAutomaticEventObject> m_last;
 };
 
-// A position on the town's grid (1/1000 degree east and north of 45 N 10 E) as NMEA, with the
-// time of day `second`, `knots` and `course`.
+// A position on the town's grid (1/1000 degree east and north of 45 N 10 E) as a receiver sends
+// it, `second` seconds after midnight of 7 January 2026, at `knots` and `course`.
 std::string FixAt(double x, double y, long second, double knots, double course) {
-    const double latitude = 45.0 + y / 1000.0, longitude = 10.0 + x / 1000.0;
-    const double latMinutes = (latitude - 45.0) * 60.0, lonMinutes = (longitude - 10.0) * 60.0;
-    const long t = second % 86400;
-    char rmc[160], gga[160];
-    std::snprintf(rmc, sizeof rmc,
-                  "GPRMC,%02ld%02ld%02ld,A,45%06.3f,N,010%06.3f,E,%.1f,%.1f,070126,,", t / 3600,
-                  t / 60 % 60, t % 60, latMinutes, lonMinutes, knots, course);
-    std::snprintf(gga, sizeof gga,
-                  "GPGGA,%02ld%02ld%02ld,45%06.3f,N,010%06.3f,E,1,08,0.9,120.0,M,,,,", t / 3600,
-                  t / 60 % 60, t % 60, latMinutes, lonMinutes);
-    return Sentence(rmc) + Sentence(gga);
+    gpslib::tracktrace::Fix fix;
+    fix.latitude = 45.0 + y / 1000.0;
+    fix.longitude = 10.0 + x / 1000.0;
+    fix.time = (1'767'744'000LL + second) * 1'000'000;
+    fix.speedKnots = knots;
+    fix.course = course;
+    return gpslib::tracktrace::RmcSentence(fix) + gpslib::tracktrace::GgaSentence(fix);
 }
 
 // A lap of the town's outer streets: South Street east, Elm Street north, North Street west,
@@ -232,11 +229,11 @@ protected:
         EXPECT_EQ(sink->nulls.load(), 0);
     }
 
-    long ListCount(HRESULT (IGPSCore::*list)(Mode, VARIANT*, SHORT*)) {
+    long HistoryCount() {
         VARIANT names;
         VariantInit(&names);
         SHORT count = 0;
-        (core.Get()->*list)(GPSMode, &names, &count);
+        core->HistoryGetList(GPSMode, &names, &count);
         VariantClear(&names);
         return count;
     }
@@ -552,12 +549,12 @@ void Soak::ADayLongWalkOnTheFakeClock(ProcessUse& before) {
                 FollowRouteTo(core.Get(), At(6.0, 3.0).Get(), RouteTypePedestrian, GPSMode, true);
         if (poll == 2 * lapPolls) {
             before = Measure();
-            historyAfterFirstLaps = ListCount(&IGPSCore::HistoryGetList);
+            historyAfterFirstLaps = HistoryCount();
         }
     }
     EXPECT_GT(routesFollowed, 0);
     ASSERT_GE(historyAfterFirstLaps, 0) << "the walk is shorter than three laps";
-    EXPECT_LE(ListCount(&IGPSCore::HistoryGetList), std::max<long>(historyAfterFirstLaps, 25));
+    EXPECT_LE(HistoryCount(), std::max<long>(historyAfterFirstLaps, 25));
     core->FavoritesGetCount(&favoritesAfter);
     EXPECT_EQ(favoritesAfter, favoritesBefore);
 }

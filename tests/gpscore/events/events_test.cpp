@@ -1,14 +1,12 @@
 // Automatic events as a client receives them: a sink object registered with the service, a
 // receiver fed with GPSExternalNmeaDataUpdate (or a pseudo-terminal), GPSForcePoll as the clock.
 // The connection and fix state machine, the reporting levels, the history of ten, arrival with
-// its speed-scaled distance, the start delay, and sinks and clients that call back in.
+// its speed-scaled distance and the start delay. (Sinks that call back in, and the polling
+// thread beside client threads, are the soak's: tests/gpscore/core/soak_test.cpp.)
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/EventKinds.h"
@@ -311,35 +309,6 @@ TEST_F(Events, StartDelayAndDisengagedEvents) {
     EXPECT_EQ(seen, (std::vector<std::pair<EventType, int>>{{EventGPSConnectionGained, 1},
                                                             {EventGPSGainedFix, 1},
                                                             {EventArrivedNearDestination, 6}}));
-}
-
-TEST_F(Events, SinkThatCallsBackDoesNotDeadlock) {
-    sink->callBack = core.Get();
-    Feed(Rmc(true));
-    Tick();
-    EXPECT_EQ(Count(EventGPSGainedFix), 1);
-}
-
-TEST_F(Events, PollingThreadDeliversEachEventOnce) {
-    ASSERT_EQ(core->GPSTurnOnAutomaticPolling(), S_OK);
-    std::atomic<bool> done{false};
-    std::thread client([&] {
-        while (!done) {
-            ComPtr<IAutomaticEventObject> last;
-            core->GetLastAutomaticEvent(last.Put());
-            UrgencyLevel level;
-            core->LookaroundGetUrgencyReportingLevel(&level);
-        }
-    });
-    core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
-    for (int i = 0; i < 30 && Count(EventGPSGainedFix) == 0; ++i) {
-        receiver.Send(Rmc(true));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    done = true;
-    client.join();
-    core->GPSTurnOffAutomaticPolling();
-    EXPECT_EQ(sink->Types(), (std::vector<EventType>{EventGPSConnectionGained, EventGPSGainedFix}));
 }
 
 } // namespace

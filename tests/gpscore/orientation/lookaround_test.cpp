@@ -1,9 +1,10 @@
 // Lookaround as a client hears it: a started service with the real map engine, a receiver fed
 // one fix per poll (the sentences the track converter writes), and a sink that notes the poll of
-// every event. The sample town, with a neighbouring town drawn here as a second map east of it,
-// gives exact answers: street, city and map changes at the polls their countdowns and the
-// two-checks rule give; the corner ahead announced once, in time, and only when it should be.
-// The real ride through Andorra checks the same promises against the OSM extract itself.
+// every event. The sample town, with a neighbouring town drawn east of it as a second map
+// (tests/support/neighbourton.osm), gives exact answers: street, city and map changes at the polls
+// their countdowns and the two-checks rule give; the corner ahead announced once, in time, and only
+// when it should be. The real ride through Andorra checks the same promises against the OSM extract
+// itself.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -11,7 +12,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,39 +56,6 @@ double Lat(double y) {
 // Metres per grid unit east-west at 45 N.
 constexpr double kMetresPerX = 78.7;
 
-// Neighbourton, east of Sampleton: Bay Street continues Harbour Road from its end (x 9.5) to
-// x 13.5, where the street goes on as "BAY STREET" (a name that only changes case) to x 15;
-// Dock Lane crosses it at x 12. The town's boundary starts at x 9.5 too, so street, city and map
-// all change at one place. Two crossings at that corner: Bay Street's, 16 m west of it, with
-// signals that sound, and Dock Lane's, 11 m north, unmarked.
-const char* kNeighbourton = R"(<?xml version="1.0" encoding="UTF-8"?>
-<osm version="0.6" generator="test">
-  <node id="1" version="1" lat="45.002" lon="10.0095"/>
-  <node id="2" version="1" lat="45.002" lon="10.012"/>
-  <node id="3" version="1" lat="45.002" lon="10.0135"/>
-  <node id="4" version="1" lat="45.002" lon="10.015"/>
-  <node id="5" version="1" lat="45.001" lon="10.012"/>
-  <node id="6" version="1" lat="45.003" lon="10.012"/>
-  <node id="7" version="1" lat="45.002" lon="10.0118"><tag k="highway" v="crossing"/>
-    <tag k="crossing" v="traffic_signals"/><tag k="traffic_signals:sound" v="yes"/>
-    <tag k="tactile_paving" v="yes"/></node>
-  <node id="8" version="1" lat="45.0021" lon="10.012"><tag k="crossing" v="unmarked"/></node>
-  <node id="11" version="1" lat="44.9975" lon="10.0095"/>
-  <node id="12" version="1" lat="44.9975" lon="10.016"/>
-  <node id="13" version="1" lat="45.005" lon="10.016"/>
-  <node id="14" version="1" lat="45.005" lon="10.0095"/>
-  <way id="1" version="1"><nd ref="1"/><nd ref="7"/><nd ref="2"/><nd ref="3"/>
-    <tag k="highway" v="tertiary"/><tag k="name" v="Bay Street"/></way>
-  <way id="2" version="1"><nd ref="3"/><nd ref="4"/>
-    <tag k="highway" v="tertiary"/><tag k="name" v="BAY STREET"/></way>
-  <way id="3" version="1"><nd ref="5"/><nd ref="2"/><nd ref="8"/><nd ref="6"/>
-    <tag k="highway" v="residential"/><tag k="name" v="Dock Lane"/></way>
-  <way id="4" version="1"><nd ref="11"/><nd ref="12"/><nd ref="13"/><nd ref="14"/><nd ref="11"/>
-    <tag k="boundary" v="administrative"/><tag k="admin_level" v="8"/>
-    <tag k="name" v="Neighbourton"/></way>
-</osm>
-)";
-
 // A folder holding the compiled maps named, shared by the run.
 std::string MapFolder(const std::string& which) {
     static gpslib::test::TempDir root;
@@ -99,8 +66,9 @@ std::string MapFolder(const std::string& which) {
         for (const char* ext : {".rmf", ".pdb", ".cpd"})
             fs::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton" + ext,
                           folder + "/Sampleton" + ext);
-        const std::string osm = root.File("neighbourton.osm");
-        std::ofstream(osm) << kNeighbourton;
+        // Neighbourton east of it (drawn in the file): Bay Street continues Harbour Road, Dock
+        // Lane crosses it at x 12 with a crossing over each street.
+        const std::string osm = GPSLIB_SOURCE_DIR "/tests/support/neighbourton.osm";
         const std::string command = std::string(GPSMAP_BUILD_TOOL) +
                                     " --quiet --name Neighbourton --output " + folder + " " + osm;
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -318,8 +286,8 @@ struct CornerCase {
 
 // What the Dock Lane corner's announcement adds when the crossings are asked for.
 constexpr const char* kDockCrossings =
-    " Crossing of Bay Street, traffic signals with audible signal, tactile paving. Crossing of "
-    "Dock Lane, unmarked, no signals.";
+    " Crossing of Bay Street, 11 metres, traffic signals with audible signal, tactile paving. "
+    "Crossing of Dock Lane, unmarked, no signals.";
 
 // Walking (or cycling) east along Bay Street from 94 m before Dock Lane to 24 m past it.
 TEST_F(LookaroundWalk, TheCornerAheadIsAnnouncedOnceInTime) {
@@ -457,7 +425,8 @@ TEST_F(LookaroundWalk, TheWalkersInterfaceTellsTheCrossingsOfACorner) {
     ComPtr<ICrossingObject> ahead;
     ASSERT_EQ(walker->GetNextCrossingAhead(VirtualMode, ahead.Put()), S_OK);
     EXPECT_EQ(text(ahead.Get(), &ICrossingObject::GetDescription),
-              "Crossing of Bay Street, traffic signals with audible signal, tactile paving");
+              "Crossing of Bay Street, 11 metres, traffic signals with audible signal, tactile "
+              "paving");
     ASSERT_EQ(core->VirtualSet(place.Get(), 270), S_OK);
     ahead.Reset();
     EXPECT_EQ(walker->GetNextCrossingAhead(VirtualMode, ahead.Put()), S_FALSE);
