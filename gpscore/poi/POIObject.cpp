@@ -186,8 +186,8 @@ ComPtr<IPOIObject> NewPOI() {
 ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
     ComPtr<IPOIObject> poi = NewPOI();
     if (!poi) return poi;
-    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        (poi.Get()->*kAccessors[i].setPOI)(Bstr(data.*kPOITextFields[i].field).Get());
+    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
+        (poi.Get()->*accessor.setPOI)(Bstr(data.*kPOITextFields[i++].field).Get());
     poi->SetKey(data.key);
     poi->SetCategoryNumber(data.category);
     poi->SetSubCategoryNumber(data.subCategory);
@@ -246,11 +246,11 @@ ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
 
 void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
     if (context.m_pUtility == nullptr || record == nullptr) return;
-    for (std::size_t i = 0; i < std::size(kAccessors); ++i) {
-        if (!kPOITextFields[i].spelled) continue;
-        const std::u16string text = Field(record, kAccessors[i].getRecord);
+    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors) {
+        if (!kPOITextFields[i++].spelled) continue;
+        const std::u16string text = Field(record, accessor.getRecord);
         const std::u16string stored = context.m_pUtility->ForStorage(text);
-        if (stored != text) (record->*kAccessors[i].setRecord)(Bstr(stored).Get());
+        if (stored != text) (record->*accessor.setRecord)(Bstr(stored).Get());
     }
 }
 
