@@ -26,14 +26,10 @@ void LandmarkGuide::Prepare(const MapData& map, bool walking, bool use,
         m_fromStart.from[l] = Extreme(exits, l, false);
         m_fromStart.to[l] = Extreme(exits, to + l, true);
     }
-    const double none = direct ? 0.0 : std::numeric_limits<double>::infinity();
-    m_fromStartToEnd = m_toEndFromStart = none;
+    const double unbounded = direct ? 0.0 : std::numeric_limits<double>::infinity();
+    m_fromStartToEnd = entries.empty() ? 0.0 : unbounded;
     for (int y : entries)
         m_fromStartToEnd = std::min(m_fromStartToEnd, FromStart(y));
-    for (int x : exits)
-        m_toEndFromStart = std::min(m_toEndFromStart, ToEnd(x));
-    if (entries.empty()) m_fromStartToEnd = 0.0;
-    if (exits.empty()) m_toEndFromStart = 0.0;
 }
 
 // Towards the end: from[L] - cost(L, node) and cost(node, L) - to[L]; from the start:

@@ -23,9 +23,8 @@ public:
     // Seconds a route costs at least from `node` to the end, and from the start to `node`.
     double ToEnd(int node) const { return Bound(node, m_toEnd, true); }
     double FromStart(int node) const { return Bound(node, m_fromStart, false); }
-    // The same from the start to the end itself, and from the start's own point.
+    // The same from the start to the end's own point.
     double FromStartToEnd() const { return m_fromStartToEnd; }
-    double ToEndFromStart() const { return m_toEndFromStart; }
 
 private:
     static constexpr int kMax = 16; // landmarks per profile: more in a map are left unused
@@ -40,7 +39,7 @@ private:
     bool m_walking = true;
     int m_landmarks = 0;
     End m_toEnd{}, m_fromStart{};
-    double m_fromStartToEnd = 0.0, m_toEndFromStart = 0.0;
+    double m_fromStartToEnd = 0.0;
 };
 
 } // namespace gpsmap

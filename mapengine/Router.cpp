@@ -430,10 +430,8 @@ private:
             if (node < m_n) {
                 toEnd = std::max(toEnd, m_guide.ToEnd(node));
                 fromStart = std::max(fromStart, m_guide.FromStart(node));
-            } else if (node == m_n + 1) {
+            } else { // the end's own point: the start is never a node the search reaches
                 fromStart = std::max(fromStart, m_guide.FromStartToEnd());
-            } else {
-                toEnd = std::max(toEnd, m_guide.ToEndFromStart());
             }
         }
         return 0.5 * (toEnd - fromStart);
