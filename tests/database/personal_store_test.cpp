@@ -4,7 +4,6 @@
 #include <gpslib/GPSLib.h>
 
 #include "db_fixture.h"
-#include "formats/PoiSchema.h"
 #include "formats/Sqlite.h"
 
 namespace gpsdb::test {
@@ -232,19 +231,11 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
         {"truncated.hdb", valid.substr(0, 5000)},
         {"scrambled.hdb", valid.substr(0, 100) + std::string(valid.size() - 100, '\x5A')},
         {"foreign.hdb", ""}, // an SQLite file of another program, made below
-        {"future.hdb", ""},  // our file of a later format version, made below
     };
     {
         auto other = gpslib::sqlite::Database::Open(
             dir.File("foreign.hdb"), gpslib::sqlite::Database::Mode::Create, nullptr);
         ASSERT_TRUE(other && other->Exec("CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
-    }
-    WriteFile(dir.File("future.hdb"), valid);
-    {
-        auto future = gpslib::sqlite::Database::Open(
-            dir.File("future.hdb"), gpslib::sqlite::Database::Mode::ReadWrite, nullptr);
-        ASSERT_TRUE(future && future->Exec("PRAGMA user_version = " +
-                                           std::to_string(gpslib::formats::kPoiFormatVersion + 1)));
     }
     for (const Row& r : rows) {
         if (!r.content.empty()) WriteFile(dir.File(r.name), r.content);
