@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <fstream>
 #include <string>
 
@@ -16,14 +14,6 @@ namespace gpslib::test {
 namespace {
 
 constexpr CLSID kUnregistered = {0x0BADC1A5, 0x5EED, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x42}};
-
-// Calls an entry point of the service module, as the registration tool does. The module stays
-// loaded, as the runtime keeps every module it loads.
-HRESULT CallCore(const char* entry) {
-    void* module = dlopen(GPSLIB_CORE_MODULE, RTLD_NOW | RTLD_LOCAL);
-    auto fn = module ? reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, entry)) : nullptr;
-    return fn == nullptr ? E_FAIL : fn();
-}
 
 // Creates an object, and checks that a failure leaves the out-object null.
 HRESULT Create(const CLSID& clsid, DWORD context = CLSCTX_ALL, IUnknown* outer = nullptr) {

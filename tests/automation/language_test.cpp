@@ -7,29 +7,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// A fresh folder of this test's own, removed at the end.
-struct Folder {
-    Folder() {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    const fs::path path = fs::path(testing::TempDir()) / "gpslib_language_test";
-};
+using gpslib::test::ReadWholeFile;
 
 TEST(Language, LocaleNames) {
     const std::pair<const char*, const char*> cases[] = {
@@ -42,17 +26,17 @@ TEST(Language, LocaleNames) {
 }
 
 TEST(Language, ModulesPutIntoTheSettingsFolder) {
-    Folder dir;
+    gpslib::test::TempDir dir;
     const fs::path built = fs::path(GPSLIB_RESOURCE_MODULE).parent_path();
-    const fs::path modules = dir.path / "modules";
+    const fs::path modules = fs::path(dir.path()) / "modules";
     fs::create_directories(modules);
     fs::copy_file(built / "GPSResources_EN.dll", modules / "GPSResources_EN.dll");
     fs::copy_file(built / "GPSResources_FR.dll", modules / "GPSResources_FR.dll");
     // Cut short: not a module any more.
     const std::string german = ReadWholeFile(built / "GPSResources_DE.dll");
     std::ofstream(modules / "GPSResources_DE.dll", std::ios::binary) << german.substr(0, 100);
-    const std::string settings = (dir.path / "settings").string();
-    const fs::path target = dir.path / "settings" / "GPSResources_EN.dll";
+    const std::string settings = (fs::path(dir.path()) / "settings").string();
+    const fs::path target = fs::path(dir.path()) / "settings" / "GPSResources_EN.dll";
 
     struct Case {
         const char* language;

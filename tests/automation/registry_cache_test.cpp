@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,12 +133,6 @@ TEST(RuntimeRegistryCache, AFailedReadIsRetried) {
     EXPECT_EQ(LoadRegistry(&store, &error), REGDB_E_READREGDB);
     EXPECT_NE(error.find("disk"), std::string::npos) << error;
     EXPECT_EQ(Version(), 8);
-}
-
-HRESULT CallCore(const char* entry) {
-    void* module = dlopen(GPSLIB_CORE_MODULE, RTLD_NOW | RTLD_LOCAL);
-    auto fn = module ? reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, entry)) : nullptr;
-    return fn == nullptr ? E_FAIL : fn();
 }
 
 // The first activation of each class used to parse the whole store; now only the first after a

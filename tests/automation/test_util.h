@@ -3,6 +3,7 @@
 
 #include <gpslib/support.h>
 
+#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <atomic>
@@ -56,6 +57,14 @@ inline void SetLong(VARIANT* v, LONG n) {
 inline void SetObject(VARIANT* v, IDispatch* object) {
     v->vt = VT_DISPATCH;
     if ((v->pdispVal = object) != nullptr) object->AddRef();
+}
+
+// Calls an entry point of the service module (DllRegisterServer, DllUnregisterServer), as the
+// registration tool does. The module stays loaded, as the runtime keeps every module it loads.
+inline HRESULT CallCore(const char* entry) {
+    void* module = dlopen(GPSLIB_CORE_MODULE, RTLD_NOW | RTLD_LOCAL);
+    auto fn = module ? reinterpret_cast<PFN_DllRegisterServer>(dlsym(module, entry)) : nullptr;
+    return fn == nullptr ? E_FAIL : fn();
 }
 
 // Points GPSLIB_REGISTRY at a file in a new temporary directory while it lives. A new store also

@@ -1,5 +1,6 @@
-// The address database over the compiled sample town (and Liechtenstein when it is there):
-// the map lists, city and postal searches, streets, house numbers and ranges, records.
+// The address database over the compiled sample town: the map lists, city and postal searches,
+// streets, house numbers and ranges, records. (The real extracts are searched through the
+// service: tests/gpscore/address/address_search_test.cpp.)
 #include <gpslib/GPSLib.h>
 
 #include "db_fixture.h"
@@ -209,33 +210,16 @@ TEST_F(DbAddressSearch, RefusedFilesLeaveTheOthers) {
     gpslib::test::TempDir dir;
     WriteFile(dir.File("Broken.cpd"), std::string(4096, 'x'));
     WriteFile(dir.File("Sampleton.cpd"),
-              ReadFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.cpd"));
-    WriteFile(dir.File("Poi.cpd"), ReadFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.pdb"));
+              ReadWholeFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.cpd"));
+    WriteFile(dir.File("Poi.cpd"),
+              ReadWholeFile(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/Sampleton.pdb"));
     db->SetDebugDirectory(Bstr(dir.path()).Get());
     SHORT n = 0;
     ASSERT_EQ(db->OpenDatabases(Bstr(dir.path()).Get(), &n), S_OK);
     EXPECT_EQ(n, 1);
-    const std::string log = ReadFile(dir.File("gpsDatabaseDebug.txt"));
+    const std::string log = ReadWholeFile(dir.File("gpsDatabaseDebug.txt"));
     EXPECT_NE(log.find("refused " + dir.File("Broken.cpd")), std::string::npos) << log;
     EXPECT_NE(log.find("refused " + dir.File("Poi.cpd")), std::string::npos) << log;
-}
-
-TEST_F(DbAddressSearch, LiechtensteinStreetsWithAccents) {
-    const std::string file = CompiledMapFile("Liechtenstein.cpd");
-    if (file.empty()) GTEST_SKIP() << "no compiled Liechtenstein";
-    SHORT n = 0;
-    db->OpenDatabases(Bstr(file.substr(0, file.rfind('/'))).Get(), &n);
-    gpslib::Variant names, ids;
-    db->DbAddressGetDatabaseList(VARIANT_FALSE, &names, &ids, &n);
-    auto all = Strings(&ids);
-    auto mapNames = Strings(&names);
-    auto at = std::find(mapNames.begin(), mapNames.end(), "Liechtenstein");
-    ASSERT_NE(at, mapNames.end());
-    auto cities = Places(all[static_cast<std::size_t>(at - mapNames.begin())], false, "vaduz");
-    ASSERT_EQ(cities, std::vector<std::string>{"Vaduz"});
-    // Index -1: every street of the map.
-    EXPECT_EQ(Step(&IAddressDatabase::AddressDbFindStreet, "AULESTRASSE", -1),
-              std::vector<std::string>{"\xC3\x84ulestrasse"});
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "registered_modules.h"
 
@@ -82,13 +81,6 @@ std::vector<std::string> Names(IPOIResults* list) {
 std::string CompiledMapFile(const std::string& name) {
     std::string path = std::string(GPSLIB_OSM_MAP_DIR) + "/" + name;
     return std::ifstream(path).good() ? path : std::string();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

@@ -59,7 +59,7 @@ std::vector<std::string> Names(IPOIResults* list);
 // A compiled map file of the build ("Andorra.pdb"), or "" when the extract was not there.
 std::string CompiledMapFile(const std::string& name);
 
-std::string ReadFile(const std::string& path);
+using gpslib::test::ReadWholeFile;
 void WriteFile(const std::string& path, const std::string& content);
 
 } // namespace gpsdb::test

@@ -4,7 +4,6 @@
 #include <gpslib/GPSLib.h>
 
 #include "db_fixture.h"
-#include "formats/PoiSchema.h"
 #include "formats/Sqlite.h"
 
 namespace gpsdb::test {
@@ -18,7 +17,7 @@ protected:
         SetDebug();
     }
     void SetDebug() { db->SetDebugDirectory(Bstr(dir.path()).Get()); }
-    std::string Log() { return ReadFile(dir.File("gpsDatabaseDebug.txt")); }
+    std::string Log() { return ReadWholeFile(dir.File("gpsDatabaseDebug.txt")); }
     SHORT Count(const std::string& file) {
         SHORT n = -1;
         EXPECT_EQ(db->DbPOIGetCount(Bstr(file).Get(), &n), S_OK);
@@ -89,7 +88,7 @@ TEST_F(DbPersonalStore, UserPoisThroughAddUpdateTagMediaDeleteAndCompaction) {
                                         Bstr(dir.File("out.wav")).Get(), &ok),
               S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_EQ(ReadFile(dir.File("out.wav")), media + "end");
+    EXPECT_EQ(ReadWholeFile(dir.File("out.wav")), media + "end");
     db->DbPOIExtractMediaFile(Bstr(user).Get(), 1, Bstr("other.wav").Get(),
                               Bstr(dir.File("o2")).Get(), &ok);
     EXPECT_EQ(ok, VARIANT_FALSE);
@@ -103,14 +102,14 @@ TEST_F(DbPersonalStore, UserPoisThroughAddUpdateTagMediaDeleteAndCompaction) {
     EXPECT_EQ(Description(Get("Bench", 1).Get()), "moved");
     db->DbPOIExtractMediaFile(Bstr(user).Get(), 1, Bstr("note.wav").Get(),
                               Bstr(dir.File("out.wav")).Get(), &ok);
-    EXPECT_EQ(ReadFile(dir.File("out.wav")).size(), media.size() + 3);
+    EXPECT_EQ(ReadWholeFile(dir.File("out.wav")).size(), media.size() + 3);
     WriteFile(dir.File("new.wav"), "new");
     bench->SetMediaFile(Bstr("").Get());
     db->DbPOIUpdate(Bstr(user).Get(), bench.Get(), Bstr(dir.File("new.wav")).Get(), &ok);
     db->DbPOIExtractMediaFile(Bstr(user).Get(), 1, Bstr("new.wav").Get(),
                               Bstr(dir.File("out.wav")).Get(), &ok);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_EQ(ReadFile(dir.File("out.wav")), "new");
+    EXPECT_EQ(ReadWholeFile(dir.File("out.wav")), "new");
     auto missing = NewRecord({"Nobody", 18, 1});
     missing->SetKey(99);
     db->DbPOIUpdate(Bstr(user).Get(), missing.Get(), nullptr, &ok);
@@ -159,11 +158,11 @@ TEST_F(DbPersonalStore, UserPoisThroughAddUpdateTagMediaDeleteAndCompaction) {
                 {"Filler " + std::to_string(i), 18, 1, 47.0, 9.0, false, std::string(2000, 'x')}));
     for (long k : fillers)
         db->DbPOIDelete(Bstr(user).Get(), k, &ok);
-    const auto before = ReadFile(user).size();
+    const auto before = ReadWholeFile(user).size();
     EXPECT_GT(before, 400000u);
     ASSERT_EQ(db->DbPOICompressDatabase(Bstr(user).Get(), &ok), S_OK);
     EXPECT_EQ(ok, VARIANT_TRUE);
-    EXPECT_LT(ReadFile(user).size(), before / 4);
+    EXPECT_LT(ReadWholeFile(user).size(), before / 4);
     EXPECT_EQ(Count(user), 1);
     db->DbPOICompressDatabase(Bstr(dir.File("none.pdb")).Get(), &ok);
     EXPECT_EQ(ok, VARIANT_FALSE);
@@ -222,7 +221,7 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
     Open(db.Get(), good);
     Add(db.Get(), good, {"Kept", 16, 1});
     db->CloseDatabase();
-    const std::string valid = ReadFile(good);
+    const std::string valid = ReadWholeFile(good);
     struct Row {
         const char* name;
         std::string content;
@@ -232,19 +231,11 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
         {"truncated.hdb", valid.substr(0, 5000)},
         {"scrambled.hdb", valid.substr(0, 100) + std::string(valid.size() - 100, '\x5A')},
         {"foreign.hdb", ""}, // an SQLite file of another program, made below
-        {"future.hdb", ""},  // our file of a later format version, made below
     };
     {
         auto other = gpslib::sqlite::Database::Open(
             dir.File("foreign.hdb"), gpslib::sqlite::Database::Mode::Create, nullptr);
         ASSERT_TRUE(other && other->Exec("CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
-    }
-    WriteFile(dir.File("future.hdb"), valid);
-    {
-        auto future = gpslib::sqlite::Database::Open(
-            dir.File("future.hdb"), gpslib::sqlite::Database::Mode::ReadWrite, nullptr);
-        ASSERT_TRUE(future && future->Exec("PRAGMA user_version = " +
-                                           std::to_string(gpslib::formats::kPoiFormatVersion + 1)));
     }
     for (const Row& r : rows) {
         if (!r.content.empty()) WriteFile(dir.File(r.name), r.content);
@@ -262,7 +253,7 @@ TEST_F(DbPersonalStore, RefusedFilesAreLoggedWhileTheOthersWork) {
     // The good store opens and answers beside them, and the refused files are left as they were.
     Open(db.Get(), good);
     EXPECT_EQ(Count(good), 1);
-    EXPECT_EQ(ReadFile(dir.File("garbage.hdb")), std::string(5000, 'g'));
+    EXPECT_EQ(ReadWholeFile(dir.File("garbage.hdb")), std::string(5000, 'g'));
 }
 
 // A store whose header says a later SQLite wrote it can be read but not written: it is refused
@@ -273,7 +264,7 @@ TEST_F(DbPersonalStore, StoreThatCannotBeWrittenIsRefusedWithTheReason) {
     Open(db.Get(), store);
     Add(db.Get(), store, {"Kept", 16, 1});
     db->CloseDatabase();
-    std::string bytes = ReadFile(store);
+    std::string bytes = ReadWholeFile(store);
     ASSERT_GT(bytes.size(), 19u);
     bytes[18] = 3; // write version: only a later SQLite may write it
     bytes[19] = 1; // read version: any SQLite may read it (in rollback-journal mode)
@@ -288,7 +279,7 @@ TEST_F(DbPersonalStore, StoreThatCannotBeWrittenIsRefusedWithTheReason) {
     VARIANT_BOOL isPoiFile = 0;
     ASSERT_EQ(db->GetPOIFileInfo(Bstr(store).Get(), &categories, &isPoiFile), S_OK);
     EXPECT_EQ(isPoiFile, VARIANT_TRUE);
-    EXPECT_EQ(ReadFile(store), bytes);
+    EXPECT_EQ(ReadWholeFile(store), bytes);
 }
 
 TEST_F(DbPersonalStore, PoiFileInfoDeclaresCategories) {

@@ -147,18 +147,6 @@ TEST_F(DbDrawnPois, HostileSearchTextsAreMatchedLiterally) {
     EXPECT_EQ(count, static_cast<SHORT>(pois.size())); // nothing was executed
 }
 
-TEST_F(DbDrawnPois, TheMainSearchFieldIsTheFirstFilledField) {
-    auto config = NewSearch("");
-    ComPtr<IPOIObject> poi;
-    config->GetPOISearchObject(poi.Put());
-    poi->SetDescription(Bstr("CAFE").Get()); // the name is empty: the description is searched
-    EXPECT_EQ(RunFind(db.Get(), candidates.Get(), config.Get()).names,
-              std::vector<std::string>{"Plain"});
-    config->SetWholeWord(VARIANT_TRUE);
-    poi->SetDescription(Bstr("garden caf").Get());
-    EXPECT_EQ(RunFind(db.Get(), candidates.Get(), config.Get()).names, std::vector<std::string>{});
-}
-
 // Symbols the word index drops (currency, arrows, emoji) are still found by every mode, alone or
 // beside words, in the name and in the description searched when the name is empty.
 TEST(DbPoiTextSearch, SymbolsAloneAndBesideWords) {

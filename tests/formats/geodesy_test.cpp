@@ -5,7 +5,6 @@
 #include <gpslib/GPSLib.h>
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <ostream>
@@ -76,13 +75,7 @@ TEST_P(GeodesyPoints, BearingDistanceAndSamePoint) {
     EXPECT_EQ(gpscore::geo::IsSamePoint(c.to, c.from), c.same);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, GeodesyPoints, testing::ValuesIn(kPointCases),
-                         [](const testing::TestParamInfo<PointCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p != '\0'; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, GeodesyPoints, testing::ValuesIn(kPointCases));
 
 TEST(GeodesyDistance, ArcMinuteAndDegreeInNauticalMiles) {
     EXPECT_NEAR(gpscore::geo::DistanceNauticalMiles(0.0, 0.0, 0.0, kRad / 60.0), 1.000046, 5e-7);
@@ -103,18 +96,13 @@ TEST(GeodesyDistance, PoleStartsIgnoreTheTargetLongitude) {
     }
 }
 
-struct ValidCase {
-    Position p;
-    bool valid;
-};
-
 TEST(GeodesyValid, OnlyExactZeroZeroIsNoPosition) {
-    const ValidCase cases[] = {
+    const std::pair<Position, bool> cases[] = {
         {{0.0, 0.0}, false},   {{-0.0, 0.0}, false},   {{0.0, 1e-300}, true},
         {{1e-300, 0.0}, true}, {{-33.9, 151.2}, true},
     };
-    for (const ValidCase& c : cases)
-        EXPECT_EQ(gpscore::geo::IsValid(c.p), c.valid) << c.p.latitude << "," << c.p.longitude;
+    for (const auto& [p, valid] : cases)
+        EXPECT_EQ(gpscore::geo::IsValid(p), valid) << p.latitude << "," << p.longitude;
 }
 
 // Written differently: walk clockwise from the heading one degree at a time, and take the hour
@@ -137,48 +125,40 @@ TEST(GeodesyClock, AllHeadingsAndBearings) {
     EXPECT_EQ(gpscore::geo::ClockHour(361, 0), 0);
 }
 
-struct WithinCase {
-    int a;
-    int b;
-    int tolerance;
-    bool within;
-};
-
 TEST(GeodesyHeadings, WithinTolerance) {
-    const WithinCase cases[] = {
+    const struct {
+        int a, b, tolerance;
+        bool within;
+    } cases[] = {
         {355, 5, 15, true},   {5, 355, 15, true},  {10, 30, 20, false}, {10, 30, 21, true},
         {0, 359, 2, true},    {0, 359, 1, false},  {90, 90, 1, true},   {90, 90, 0, false},
         {180, 0, 180, false}, {180, 0, 181, true}, {0, 360, 1, true},   {100, 200, 90, false},
     };
-    for (const WithinCase& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(gpscore::geo::HeadingsWithin(c.a, c.b, c.tolerance), c.within)
             << c.a << " " << c.b << " " << c.tolerance;
 }
 
-struct StoredCase {
-    Units units;
-    SHORT stored_feet;
-    SHORT shown;
-};
-
-TEST(GeodesyStored, FeetReadInUnits) {
-    const StoredCase cases[] = {
+// Stored feet read in units, and units written as feet (rounded each way on its own).
+TEST(GeodesyStored, FeetReadInUnitsAndUnitsWrittenAsFeet) {
+    struct StoredCase {
+        Units units;
+        SHORT feet, shown;
+    };
+    const StoredCase read[] = {
         {Metric, 100, 30},    {Nautical, 100, 30},   {BritishNautical, 100, 30},
         {Imperial, 100, 100}, {Metric, 0, 0},        {Metric, 5, 2},
         {Metric, 4, 1},       {Metric, 32767, 9987},
     };
-    for (const StoredCase& c : cases)
-        EXPECT_EQ(gpscore::geo::StoredFeetToUnits(c.stored_feet, c.units), c.shown)
-            << c.units << " " << c.stored_feet;
-}
-
-TEST(GeodesyStored, UnitsWrittenAsFeet) {
-    const StoredCase cases[] = {
+    for (const StoredCase& c : read)
+        EXPECT_EQ(gpscore::geo::StoredFeetToUnits(c.feet, c.units), c.shown)
+            << c.units << " " << c.feet;
+    const StoredCase written[] = {
         {Metric, 98, 30}, {Nautical, 98, 30}, {BritishNautical, 98, 30}, {Imperial, 30, 30},
         {Metric, 0, 0},   {Metric, 3, 1},     {Metric, 9843, 3000},
     };
-    for (const StoredCase& c : cases)
-        EXPECT_EQ(gpscore::geo::UnitsToStoredFeet(c.shown, c.units), c.stored_feet)
+    for (const StoredCase& c : written)
+        EXPECT_EQ(gpscore::geo::UnitsToStoredFeet(c.shown, c.units), c.feet)
             << c.units << " " << c.shown;
 }
 

@@ -29,12 +29,11 @@ class Town(unittest.TestCase):
         tmp = tempfile.TemporaryDirectory()
         self.addCleanup(tmp.cleanup)
         self.tmp = tmp.name
-        self.runner = gpsnav_test.Runner(tmp.name)
-        maps = os.path.join(tmp.name, "maps")
-        os.mkdir(maps)
+        self.maps = os.path.join(tmp.name, "maps")
+        os.mkdir(self.maps)
         for f in glob.glob(os.path.join(ARGS.build, "data", "sample", "Sampleton.*")):
-            shutil.copy(f, maps)
-        self.maps = maps
+            shutil.copy(f, self.maps)
+        self.runner = gpsnav_test.Runner(tmp.name, self.maps)
 
     def path(self, name):
         return os.path.join(self.tmp, name)
@@ -42,13 +41,9 @@ class Town(unittest.TestCase):
     def answers(self, *lines, options=("--receiver", "none") + AT):
         """The texts of each command's answer, in order (events left out)."""
         script = "settings units metric\n" + "\n".join(lines) + "\n"
-        command = self.runner.command(*options, "--json")
-        command[command.index("--maps") + 1] = self.maps
-        done = gpsnav_test.subprocess.run(command, input=script.encode(), capture_output=True,
-                                          env=self.runner.env, timeout=60)
-        self.assertEqual(done.returncode, 0, done.stderr.decode())
-        objects = [json.loads(line) for line in done.stdout.decode().splitlines()
-                   if line.startswith("{")]
+        code, out, err = self.runner.run(script, *options, "--json")
+        self.assertEqual(code, 0, err)
+        objects = [json.loads(line) for line in out.splitlines() if line.startswith("{")]
         return [o["texts"] for o in objects if "command" in o][2:]
 
 
@@ -184,14 +179,9 @@ class Routes(Town):
     def test_a_recorded_walk_becomes_a_route_followed_to_its_end(self):
         trace = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.trc")
         walk = self.path("walk.trc")
-        options = ("--receiver", trace, "--speed", "1000")
-        command = self.runner.command(*options)
-        command[command.index("--maps") + 1] = self.maps
         script = "\n".join(["record " + walk, "wait 440", "route from " + walk,
                             "replay " + walk, "follow", "echo following", "wait 440"]) + "\n"
-        done = gpsnav_test.subprocess.run(command, input=script.encode(), capture_output=True,
-                                          env=self.runner.env, timeout=60)
-        lines = done.stdout.decode().splitlines()
+        lines = self.runner.run(script, "--receiver", trace, "--speed", "1000")[1].splitlines()
         made = [l for l in lines if l.startswith("Recording stopped. Route made from " + walk)]
         self.assertEqual(len(made), 1, lines)
         followed = lines[lines.index("following"):]

@@ -39,16 +39,16 @@ def english_environment(lang="C"):
 class Runner:
     """Runs gpsnav in a settings folder and a registry store of its own."""
 
-    def __init__(self, tmp):
+    def __init__(self, tmp, maps=None):
         self.tmp = tmp
+        self.maps = maps or os.path.join(ARGS.build, "data", "sample")
         self.settings = os.path.join(tmp, "settings") + "/"
         self.registered = False
         self.env = dict(english_environment(), GPSLIB_REGISTRY=os.path.join(tmp, "registry.reg"),
                         HOME=tmp, XDG_CONFIG_HOME=os.path.join(tmp, "config"))
 
     def command(self, *options):
-        return [ARGS.gpsnav, "--settings", self.settings,
-                "--maps", os.path.join(ARGS.build, "data", "sample")] + list(options)
+        return [ARGS.gpsnav, "--settings", self.settings, "--maps", self.maps] + list(options)
 
     def run(self, script, *options, timeout=60):
         """(exit code, output less the first run's registration line, errors)."""

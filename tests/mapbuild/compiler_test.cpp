@@ -108,6 +108,27 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
     EXPECT_EQ(build::MapNameFor("liechtenstein.osm.pbf"), "Liechtenstein");
 }
 
+// Compiles `osm` in `dir` as map `name`; then each query of its address file answers as given.
+void ExpectAddressFile(const gpslib::test::TempDir& dir, const std::string& osm,
+                       const std::string& name,
+                       const std::vector<std::pair<std::string, std::string>>& queries) {
+    std::ofstream(dir.File("in.osm")) << osm;
+    build::Options o;
+    o.input = dir.File("in.osm");
+    o.outputDirectory = dir.path();
+    o.name = name;
+    std::string error;
+    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
+    auto db = gpslib::sqlite::Database::Open(dir.File(build::MapNameFor(name) + ".cpd"),
+                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
+    ASSERT_TRUE(db) << error;
+    for (const auto& [sql, answer] : queries) {
+        gpslib::sqlite::Statement* s = db->Prepare(sql);
+        ASSERT_NE(s, nullptr) << sql;
+        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), answer) << sql;
+    }
+}
+
 // What the address search gets from messy tags: blanks around values dropped; house numbers whose
 // street is written otherwise than the way's name tied to it (a name written exactly as on the
 // house wins, an unknown abbreviation or street ties to nothing); a street without a city or
@@ -139,41 +160,28 @@ TEST(MapCompiler, AddressesFromMessyTags) {
     house(47.0091, "11", "Aeulestrasse"), house(47.0092, "13", "\xC3\x84ulestrasse", vaduz);
     house(47.0001, "15", "Elm St"), house(47.0092, "17", "Oak Street");
     osm << "</osm>\n";
-    std::ofstream(dir.File("messy.osm")) << osm.str();
-    build::Options o;
-    o.input = dir.File("messy.osm");
-    o.outputDirectory = dir.path();
-    o.name = "Messy";
-    std::string error;
-    ASSERT_TRUE(build::Compile(o, nullptr, nullptr, &error)) << error;
-    auto db = gpslib::sqlite::Database::Open(dir.File("Messy.cpd"),
-                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
-    ASSERT_TRUE(db) << error;
     const std::string streetOf = "SELECT s.name FROM addresses a JOIN streets s ON s.key = "
                                  "a.street_key WHERE a.number = ",
                       placesOf = "SELECT group_concat(p.city || ' ' || p.postcode, '|') FROM "
                                  "street_places p JOIN streets s ON s.key = p.street_key WHERE "
                                  "s.name = ";
-    const std::pair<std::string, std::string> queries[] = {
-        {"SELECT group_concat(code, '|') FROM postcodes", "9493"},
-        {"SELECT group_concat(name, '|') FROM cities", "Messy|Vaduz"},
-        {"SELECT count(*) FROM streets WHERE name = 'Elm Street'", "1"},
-        {streetOf + "'1'", "Elm Street"},
-        {streetOf + "'5'", "Zollstrasse"},
-        {streetOf + "'7'", "Benderer Strasse"},
-        {streetOf + "'9'", "Benderer Strasse"},
-        {streetOf + "'11'", "Aeulestrasse"}, // as written, though the other is nearer
-        {streetOf + "'13'", "\xC3\x84ulestrasse"},
-        {streetOf + "'15'", ""},
-        {streetOf + "'17'", ""},
-        {placesOf + "'Quiet Lane'", "Vaduz 9493"},
-        {placesOf + "'Far Road'", "Messy "},
-    };
-    for (const auto& [sql, answer] : queries) {
-        gpslib::sqlite::Statement* s = db->Prepare(sql);
-        ASSERT_NE(s, nullptr) << sql;
-        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), answer) << sql;
-    }
+    ExpectAddressFile(
+        dir, osm.str(), "Messy",
+        {
+            {"SELECT group_concat(code, '|') FROM postcodes", "9493"},
+            {"SELECT group_concat(name, '|') FROM cities", "Messy|Vaduz"},
+            {"SELECT count(*) FROM streets WHERE name = 'Elm Street'", "1"},
+            {streetOf + "'1'", "Elm Street"},
+            {streetOf + "'5'", "Zollstrasse"},
+            {streetOf + "'7'", "Benderer Strasse"},
+            {streetOf + "'9'", "Benderer Strasse"},
+            {streetOf + "'11'", "Aeulestrasse"}, // as written, though the other is nearer
+            {streetOf + "'13'", "\xC3\x84ulestrasse"},
+            {streetOf + "'15'", ""},
+            {streetOf + "'17'", ""},
+            {placesOf + "'Quiet Lane'", "Vaduz 9493"},
+            {placesOf + "'Far Road'", "Messy "},
+        });
 }
 
 // An extract cut by a box may hold no place, no boundary and no house naming a city or postal
@@ -182,7 +190,7 @@ TEST(MapCompiler, AddressesFromMessyTags) {
 // to list.
 TEST(MapCompiler, StreetsWithoutACityAreListedUnderTheMapsName) {
     gpslib::test::TempDir dir;
-    std::ofstream(dir.File("cut.osm")) << R"(<?xml version='1.0'?><osm version='0.6'>
+    const std::string osm = R"(<?xml version='1.0'?><osm version='0.6'>
 <node id='1' lat='47.0' lon='9.0'/><node id='2' lat='47.0' lon='9.002'/>
 <node id='3' lat='47.002' lon='9.0'/><node id='4' lat='47.002' lon='9.002'/>
 <node id='5' lat='47.0001' lon='9.0005'><tag k='addr:housenumber' v='1'/>
@@ -195,31 +203,21 @@ TEST(MapCompiler, StreetsWithoutACityAreListedUnderTheMapsName) {
   <tag k='name' v='Birch Lane'/></way>
 <way id='3'><nd ref='2'/><nd ref='4'/><tag k='highway' v='service'/></way></osm>
 )";
-    const std::string command = std::string(GPSMAP_BUILD_TOOL) + " -q --name 'Cut Out' -o " +
-                                dir.path() + " " + dir.File("cut.osm");
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::string error;
-    auto db = gpslib::sqlite::Database::Open(dir.File("Cut_Out.cpd"),
-                                             gpslib::sqlite::Database::Mode::ReadOnly, &error);
-    ASSERT_TRUE(db) << error;
     // As the address database asks: the map's cities, the streets of one, their house numbers.
     const std::string streetsOfCity =
         "SELECT group_concat(name, '|') FROM (SELECT DISTINCT s.key, s.name FROM street_places p "
         "JOIN streets s ON s.key = p.street_key WHERE p.city = 'Cut_Out' ORDER BY s.name)";
-    const std::pair<std::string, std::string> queries[] = {
-        {"SELECT value FROM meta WHERE key = 'map'", "Cut_Out"},
-        {"SELECT group_concat(name, '|') FROM cities", "Cut_Out"},
-        {"SELECT count(*) FROM postcodes", "0"},
-        {streetsOfCity, "Birch Lane|Elm Street"},
-        {"SELECT group_concat(a.number, '|') FROM addresses a JOIN streets s ON s.key = "
-         "a.street_key WHERE s.name = 'Elm Street'",
-         "1|3"},
-    };
-    for (const auto& [sql, answer] : queries) {
-        gpslib::sqlite::Statement* s = db->Prepare(sql);
-        ASSERT_NE(s, nullptr) << sql;
-        EXPECT_EQ(s->Step() ? s->Text(0) : std::string(), answer) << sql;
-    }
+    ExpectAddressFile(
+        dir, osm, "Cut Out",
+        {
+            {"SELECT value FROM meta WHERE key = 'map'", "Cut_Out"},
+            {"SELECT group_concat(name, '|') FROM cities", "Cut_Out"},
+            {"SELECT count(*) FROM postcodes", "0"},
+            {streetsOfCity, "Birch Lane|Elm Street"},
+            {"SELECT group_concat(a.number, '|') FROM addresses a JOIN streets s ON s.key = "
+             "a.street_key WHERE s.name = 'Elm Street'",
+             "1|3"},
+        });
 }
 
 } // namespace

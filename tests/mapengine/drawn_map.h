@@ -26,6 +26,13 @@ inline geo::Point At(double x, double y, geo::Point origin = kOrigin) {
             origin.lon + x / (geo::kMetresPerDegree * std::cos(geo::Radians(origin.lat)))};
 }
 
+// Metres east and north of the origin for x and y in 1/1000 degree, for maps drawn on a degree
+// grid.
+inline std::pair<double, double> Grid(double x, double y, geo::Point origin = kOrigin) {
+    return {x * geo::kMetresPerDegree * std::cos(geo::Radians(origin.lat)) / 1000.0,
+            y * geo::kMetresPerDegree / 1000.0};
+}
+
 struct DrawnWay {
     const char* tags; // extra tags, as OSM XML
     std::vector<std::pair<double, double>> nodes;
@@ -34,7 +41,8 @@ struct DrawnWay {
 // Compiles the ways into a map of their own; nodes at the same spot are one node.
 class DrawnMap {
 public:
-    // `nodeTags`: tags (OSM XML) of the nodes at some spots.
+    // `nodeTags`: tags (OSM XML) of the nodes at some spots; a spot on no way is a node of its
+    // own.
     explicit DrawnMap(
         const std::vector<DrawnWay>& ways, geo::Point origin = kOrigin,
         const std::vector<std::pair<std::pair<double, double>, const char*>>& nodeTags = {})
@@ -61,6 +69,8 @@ public:
                 body << "<nd ref='" << id(xy) << "'/>";
             body << w.tags << "</way>\n";
         }
+        for (const auto& spot : nodeTags)
+            id(spot.first);
         std::ofstream(dir.File("drawn.osm")) << "<?xml version='1.0'?><osm version='0.6'>\n"
                                              << nodes.str() << body.str() << "</osm>\n";
         build::Options o;

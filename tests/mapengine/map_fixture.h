@@ -53,6 +53,14 @@ struct Extract {
 inline void PrintTo(const Extract& e, std::ostream* os) {
     *os << e.map;
 }
+// The four extracts compiled at build time, and a test name of each for INSTANTIATE_TEST_SUITE_P.
+inline constexpr Extract kExtracts[] = {{"monaco.osm.gz", "Monaco"},
+                                        {"andorra.osm.pbf", "Andorra"},
+                                        {"liechtenstein.osm.pbf", "Liechtenstein"},
+                                        {"baltimore.osm.pbf", "Baltimore"}};
+inline std::string ExtractName(const ::testing::TestParamInfo<Extract>& info) {
+    return info.param.map;
+}
 
 // Positions on the sample town's grid (data/sample/README.md): x and y in 1/1000 degree east and
 // north of 45 N 10 E.

@@ -20,11 +20,6 @@ namespace {
 
 namespace geo = gpslib::geo;
 
-const Extract kExtracts[] = {{"monaco.osm.gz", "Monaco"},
-                             {"andorra.osm.pbf", "Andorra"},
-                             {"liechtenstein.osm.pbf", "Liechtenstein"},
-                             {"baltimore.osm.pbf", "Baltimore"}};
-
 // What the tests take from the extract itself.
 struct Truth {
     struct Street {
@@ -497,8 +492,7 @@ TEST_P(RealData, NamesAreWrittenOutInTheirRegionsLanguage) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Extracts, RealData, ::testing::ValuesIn(kExtracts),
-                         [](const auto& info) { return std::string(info.param.map); });
+INSTANTIATE_TEST_SUITE_P(Extracts, RealData, ::testing::ValuesIn(kExtracts), ExtractName);
 
 } // namespace
 } // namespace gpsmap::test

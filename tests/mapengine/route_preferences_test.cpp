@@ -1,65 +1,37 @@
 // Each route preference changes the route as it says, on a small map drawn here for the
 // purpose: side by side, one corridor per preference, each with a direct way that the
-// preference is about and a way round. Compiled by gpsmap-build once for the suite. Positions
-// are x and y in 1/1000 degree east and north of 46 N 11 E.
+// preference is about and a way round. Compiled once for the suite. Positions are x and y in
+// 1/1000 degree east and north of 46 N 11 E.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
+#include "drawn_map.h"
 #include "map_fixture.h"
 #include "route_fixture.h"
-#include "temp_dir.h"
 
 namespace gpsmap::test {
 namespace {
 
+constexpr geo::Point kPrefville{46.0, 11.0};
+
 double Lat(double y) {
-    return 46.0 + y / 1000.0;
+    return kPrefville.lat + y / 1000.0;
 }
 double Lon(double x) {
-    return 11.0 + x / 1000.0;
+    return kPrefville.lon + x / 1000.0;
 }
 
-// An OSM file drawn way by way; nodes at the same place are one node.
-class Drawing {
-public:
-    void Way(std::vector<std::pair<double, double>> points,
-             std::vector<std::pair<const char*, const char*>> tags) {
-        std::ostringstream w;
-        w << "  <way id=\"" << m_nextWay++ << "\" version=\"1\">\n";
-        for (auto [x, y] : points)
-            w << "    <nd ref=\"" << Node(x, y) << "\"/>\n";
-        for (auto [k, v] : tags)
-            w << "    <tag k=\"" << k << "\" v=\"" << v << "\"/>\n";
-        w << "  </way>\n";
-        m_ways += w.str();
-    }
-    std::string Text() const {
-        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<osm version=\"0.6\">\n" + m_nodes +
-               m_ways + "</osm>\n";
-    }
+// A way on the 1/1000-degree grid.
+DrawnWay Way(std::vector<std::pair<double, double>> grid, const char* tags) {
+    for (auto& p : grid)
+        p = Grid(p.first, p.second, kPrefville);
+    return {tags, std::move(grid)};
+}
 
-private:
-    long Node(double x, double y) {
-        for (const auto& [at, id] : m_ids)
-            if (at.first == x && at.second == y) return id;
-        long id = 1000 + static_cast<long>(m_ids.size());
-        m_ids.push_back({{x, y}, id});
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "  <node id=\"%ld\" version=\"1\" lat=\"%.7f\" lon=\"%.7f\"/>\n", id, Lat(y),
-                      Lon(x));
-        m_nodes += line;
-        return id;
-    }
-    std::vector<std::pair<std::pair<double, double>, long>> m_ids;
-    std::string m_nodes, m_ways;
-    long m_nextWay = 1;
-};
+#define ROAD(highway, rest) "<tag k='highway' v='" highway "'/>" rest
+#define NAME(name) "<tag k='name' v='" name "'/>"
+#define SPEED(kmh) "<tag k='maxspeed' v='" kmh "'/>"
 
 // The corridors (docs/routing.md has the costs that decide each one):
 //   y = 0   freeway: a motorway straight on (100 km/h) or round by y = 2 (50 km/h)
@@ -71,61 +43,49 @@ private:
 //   y = 80  fastest or shortest: a slow street straight on or a fast road round by y = 82
 //   y = 90  mixed pedestrian: a street that ends, then a footway to the destination
 //   x = 30  an island: a footway reached by nothing
-std::string DrawPrefville() {
-    Drawing d;
-    using T = std::vector<std::pair<const char*, const char*>>;
-    const T residential50 = {{"highway", "residential"}, {"maxspeed", "50"}};
-    d.Way({{0, 0}, {10, 0}},
-          {{"highway", "motorway"}, {"name", "Fast Motorway"}, {"maxspeed", "100"}});
-    d.Way({{0, 0}, {0, 2}, {10, 2}, {10, 0}},
-          {{"highway", "residential"}, {"name", "Round Road"}, {"maxspeed", "50"}});
-    d.Way({{0, 10}, {10, 10}},
-          {{"highway", "motorway"}, {"name", "Slow Motorway"}, {"maxspeed", "30"}});
-    d.Way({{0, 10}, {0, 12}, {10, 12}, {10, 10}},
-          {{"highway", "residential"}, {"name", "Long Road"}, {"maxspeed", "50"}});
-    d.Way({{0, 20}, {10, 20}},
-          {{"highway", "residential"}, {"name", "Toll Road"}, {"maxspeed", "50"}, {"toll", "yes"}});
-    d.Way({{0, 20}, {0, 22}, {10, 22}, {10, 20}},
-          {{"highway", "residential"}, {"name", "Free Road"}, {"maxspeed", "50"}});
-    d.Way({{0, 30}, {4.7, 30}}, {{"highway", "residential"}, {"name", "West Road"}});
-    d.Way({{4.7, 30}, {5, 29.8}, {5.3, 30}, {5, 30.2}, {4.7, 30}},
-          {{"highway", "residential"}, {"junction", "roundabout"}});
-    d.Way({{5.3, 30}, {10, 30}}, {{"highway", "residential"}, {"name", "East Road"}});
-    d.Way({{0, 30}, {0, 30.5}, {10, 30.5}, {10, 30}},
-          {{"highway", "residential"}, {"name", "Ring Bypass"}});
-    d.Way({{0, 40}, {0, 42}, {0, 43}}, {{"highway", "residential"}, {"name", "West Side"}});
-    d.Way({{0, 42}, {2.87, 42}}, {{"highway", "residential"}, {"name", "North Side"}});
-    d.Way({{0, 40}, {2.87, 40}, {3.87, 40}}, {{"highway", "residential"}, {"name", "South Side"}});
-    d.Way({{2.87, 40}, {2.87, 42}}, {{"highway", "residential"}, {"name", "East Side"}});
-    d.Way({{0, 60}, {0, 61.5}, {0, 62}}, {{"highway", "residential"}, {"name", "Step One"}});
-    d.Way({{0, 61.5}, {3, 61.5}, {3.2, 61.5}}, {{"highway", "residential"}, {"name", "Step Two"}});
-    d.Way({{3, 61.5}, {3, 63}}, {{"highway", "residential"}, {"name", "Step Three"}});
-    d.Way({{0, 60}, {3.4, 60}, {3.4, 63}, {3, 63}}, {{"highway", "residential"}, {"name", "Bend"}});
-    d.Way({{0, 80}, {10, 80}},
-          {{"highway", "residential"}, {"name", "Slow Street"}, {"maxspeed", "20"}});
-    d.Way({{0, 80}, {0, 82}, {10, 82}, {10, 80}},
-          {{"highway", "primary"}, {"name", "Fast Road"}, {"maxspeed", "90"}});
-    d.Way({{0, 90}, {5, 90}}, residential50);
-    d.Way({{5, 90}, {8, 90}}, {{"highway", "footway"}, {"name", "Garden Walk"}});
-    d.Way({{30, 45}, {30, 46}}, {{"highway", "footway"}, {"name", "Island Path"}});
-    return d.Text();
+std::vector<DrawnWay> Prefville() {
+    return {
+        Way({{0, 0}, {10, 0}}, ROAD("motorway", NAME("Fast Motorway") SPEED("100"))),
+        Way({{0, 0}, {0, 2}, {10, 2}, {10, 0}},
+            ROAD("residential", NAME("Round Road") SPEED("50"))),
+        Way({{0, 10}, {10, 10}}, ROAD("motorway", NAME("Slow Motorway") SPEED("30"))),
+        Way({{0, 10}, {0, 12}, {10, 12}, {10, 10}},
+            ROAD("residential", NAME("Long Road") SPEED("50"))),
+        Way({{0, 20}, {10, 20}},
+            ROAD("residential", NAME("Toll Road") SPEED("50") "<tag k='toll' v='yes'/>")),
+        Way({{0, 20}, {0, 22}, {10, 22}, {10, 20}},
+            ROAD("residential", NAME("Free Road") SPEED("50"))),
+        Way({{0, 30}, {4.7, 30}}, ROAD("residential", NAME("West Road"))),
+        Way({{4.7, 30}, {5, 29.8}, {5.3, 30}, {5, 30.2}, {4.7, 30}},
+            ROAD("residential", "<tag k='junction' v='roundabout'/>")),
+        Way({{5.3, 30}, {10, 30}}, ROAD("residential", NAME("East Road"))),
+        Way({{0, 30}, {0, 30.5}, {10, 30.5}, {10, 30}}, ROAD("residential", NAME("Ring Bypass"))),
+        Way({{0, 40}, {0, 42}, {0, 43}}, ROAD("residential", NAME("West Side"))),
+        Way({{0, 42}, {2.87, 42}}, ROAD("residential", NAME("North Side"))),
+        Way({{0, 40}, {2.87, 40}, {3.87, 40}}, ROAD("residential", NAME("South Side"))),
+        Way({{2.87, 40}, {2.87, 42}}, ROAD("residential", NAME("East Side"))),
+        Way({{0, 60}, {0, 61.5}, {0, 62}}, ROAD("residential", NAME("Step One"))),
+        Way({{0, 61.5}, {3, 61.5}, {3.2, 61.5}}, ROAD("residential", NAME("Step Two"))),
+        Way({{3, 61.5}, {3, 63}}, ROAD("residential", NAME("Step Three"))),
+        Way({{0, 60}, {3.4, 60}, {3.4, 63}, {3, 63}}, ROAD("residential", NAME("Bend"))),
+        Way({{0, 80}, {10, 80}}, ROAD("residential", NAME("Slow Street") SPEED("20"))),
+        Way({{0, 80}, {0, 82}, {10, 82}, {10, 80}}, ROAD("primary", NAME("Fast Road") SPEED("90"))),
+        Way({{0, 90}, {5, 90}}, ROAD("residential", SPEED("50"))),
+        Way({{5, 90}, {8, 90}}, ROAD("footway", NAME("Garden Walk"))),
+        Way({{30, 45}, {30, 46}}, ROAD("footway", NAME("Island Path"))),
+    };
 }
 
 class PreferenceCorridors : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_dir = std::make_unique<gpslib::test::TempDir>();
-        std::string osm = s_dir->File("prefville.osm");
-        std::ofstream(osm) << DrawPrefville();
-        std::filesystem::create_directories(s_dir->File("maps"));
-        std::string command = std::string(GPSMAP_BUILD_TOOL) + " --quiet --name Prefville -o " +
-                              s_dir->File("maps") + " " + osm;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        s_drawn = std::make_unique<DrawnMap>(Prefville(), kPrefville);
+        ASSERT_TRUE(s_drawn->compiled);
     }
-    static void TearDownTestSuite() { s_dir.reset(); }
+    static void TearDownTestSuite() { s_drawn.reset(); }
     void SetUp() override {
         std::string answer;
-        map = NewEngine(s_dir->File("maps"), &answer);
+        map = NewEngine(s_drawn->dir.path(), &answer);
         ASSERT_EQ(answer, "OK");
     }
     // The streets the route takes, in order, as the points name them; "!" marks a point not
@@ -140,7 +100,7 @@ protected:
         if (!route.empty() && route.back().feature < 0) out += ", !end";
         return out.empty() ? "no route" : out;
     }
-    static inline std::unique_ptr<gpslib::test::TempDir> s_dir;
+    static inline std::unique_ptr<DrawnMap> s_drawn;
     gpslib::ComPtr<IGPSMap> map;
 };
 

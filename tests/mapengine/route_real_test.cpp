@@ -24,11 +24,6 @@ namespace {
 
 namespace geo = gpslib::geo;
 
-const Extract kExtracts[] = {{"monaco.osm.gz", "Monaco"},
-                             {"andorra.osm.pbf", "Andorra"},
-                             {"liechtenstein.osm.pbf", "Liechtenstein"},
-                             {"baltimore.osm.pbf", "Baltimore"}};
-
 // Each extract's country, and whether its routing defaults close trunk roads to walkers (the
 // OpenStreetMap wiki's per-country table; Liechtenstein follows Switzerland's).
 bool TrunkClosedToWalkers(const std::string& map) {
@@ -405,8 +400,7 @@ TEST_P(RealRoutes, DriversNeverTakeARestrictedTurn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Extracts, RealRoutes, ::testing::ValuesIn(kExtracts),
-                         [](const auto& info) { return std::string(info.param.map); });
+INSTANTIATE_TEST_SUITE_P(Extracts, RealRoutes, ::testing::ValuesIn(kExtracts), ExtractName);
 
 } // namespace
 } // namespace gpsmap::test

@@ -238,7 +238,15 @@ void MakeList(const std::vector<std::array<double, 3>>& points, VARIANT* list) {
     ASSERT_EQ(gpslib::ReturnObjectList(list, items, IID_IRoutePoint), S_OK);
 }
 
+// Loaded lists: optimised when their points lie on the network and connect; a list of the wrong
+// kind is refused.
 TEST_F(SampleRoutes, ALoadedRouteIsOptimisedWhenItsPointsLieOnTheNetworkAndConnect) {
+    auto load = [&](bool walking, VARIANT* list, VARIANT_BOOL* optimised) {
+        auto call = walking ? &IGPSMap::LoadWalkingRoute : &IGPSMap::LoadDrivingRoute;
+        return (map.Get()->*call)(list, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
+                                  RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
+                                  RouteTollRoadNormal, RouteVehicleModeFastest, optimised);
+    };
     struct Case {
         const char* what;
         bool walking;
@@ -257,51 +265,30 @@ TEST_F(SampleRoutes, ALoadedRouteIsOptimisedWhenItsPointsLieOnTheNetworkAndConne
          false,
          {{2, 1, 0}, {0, 1, 157}},
          false},
+        // More points than a route file holds are not matched (each leg would be a search).
+        {"5002 points", true, std::vector<std::array<double, 3>>(5002, {1, 2, 0}), false},
     };
     for (const Case& c : cases) {
         gpslib::Variant list;
         MakeList(c.points, &list);
         VARIANT_BOOL optimised = VARIANT_TRUE;
-        auto call = c.walking ? &IGPSMap::LoadWalkingRoute : &IGPSMap::LoadDrivingRoute;
-        EXPECT_EQ((map.Get()->*call)(&list, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
-                                     RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
-                                     RouteTollRoadNormal, RouteVehicleModeFastest, &optimised),
-                  S_OK)
-            << c.what;
+        EXPECT_EQ(load(c.walking, &list, &optimised), S_OK) << c.what;
         EXPECT_EQ(optimised != 0, c.optimised) << c.what;
         // The list is the caller's and stays as it was.
         EXPECT_EQ(list.vt, VT_ARRAY | VT_VARIANT) << c.what;
         EXPECT_EQ(ReadRoutePoints(&list).size(), c.points.size()) << c.what;
     }
-    // More points than a route file holds are not matched (each leg would be a search).
-    gpslib::Variant huge;
-    MakeList(std::vector<std::array<double, 3>>(5002, {1, 2, 0}), &huge);
-    VARIANT_BOOL optimised = VARIANT_TRUE;
-    EXPECT_EQ(map->LoadWalkingRoute(&huge, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
-                                    RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
-                                    RouteTollRoadNormal, RouteVehicleModeFastest, &optimised),
-              S_OK);
-    EXPECT_EQ(optimised, VARIANT_FALSE);
-}
-
-TEST_F(SampleRoutes, ALoadedListOfTheWrongKindIsRefused) {
     gpslib::ComPtr<ICrossStreetRecord> record;
     ASSERT_EQ(gpslib::CreateObject(CLSID_CrossStreetRecord, IID_ICrossStreetRecord, &record), S_OK);
-    gpslib::Variant list;
+    gpslib::Variant list, notAList;
     ASSERT_EQ(gpslib::ReturnObjectList(&list, {record.Get()}, IID_ICrossStreetRecord), S_OK);
-    VARIANT_BOOL optimised = VARIANT_TRUE;
-    auto load = [&](VARIANT* l, VARIANT_BOOL* out) {
-        return map->LoadWalkingRoute(l, RouteFreewayNormal, RouteTurnVehicleFavorsRight,
-                                     RouteTurnPedestrianAutomatic, RouteRoundaboutNormal,
-                                     RouteTollRoadNormal, RouteVehicleModeFastest, out);
-    };
-    EXPECT_EQ(load(&list, &optimised), E_INVALIDARG);
-    EXPECT_EQ(optimised, VARIANT_FALSE);
-    gpslib::Variant notAList;
     notAList.vt = VT_I4;
-    EXPECT_EQ(load(&notAList, &optimised), E_INVALIDARG);
-    EXPECT_EQ(load(&list, nullptr), E_POINTER);
-    EXPECT_EQ(load(nullptr, &optimised), E_POINTER);
+    VARIANT_BOOL optimised = VARIANT_TRUE;
+    EXPECT_EQ(load(true, &list, &optimised), E_INVALIDARG);
+    EXPECT_EQ(optimised, VARIANT_FALSE);
+    EXPECT_EQ(load(true, &notAList, &optimised), E_INVALIDARG);
+    EXPECT_EQ(load(true, &list, nullptr), E_POINTER);
+    EXPECT_EQ(load(true, nullptr, &optimised), E_POINTER);
     // Clearing the held route always works, with or without a route.
     EXPECT_EQ(map->ClearRoute(), S_OK);
     EXPECT_EQ(map->ClearRoute(), S_OK);

@@ -170,9 +170,7 @@ TEST_F(EnvFileTest, DirectoriesAndChildren) {
     EXPECT_EQ(Children(dir.File("maps")), (std::vector<std::string>{"a.pdb", "caf\xC3\xA9.rmf"}));
 }
 
-// Faults injected into the calls WriteFileAtomic and ReadFile are built on: an atomic write that
-// fails at any step leaves the old content and no temporary file; a read that fails part-way
-// leaves no data.
+// The wall clock in UTC and in the zone TZ names.
 TEST(EnvTimeTest, WallClockMatchesTheSystemAndTimeZone) {
     const auto utc = UnixMicrosFromSystemTime(Env::Default()->UtcTime());
     ASSERT_TRUE(utc.has_value());

@@ -5,15 +5,10 @@
 namespace gpslib::os {
 namespace {
 
-struct JoinCase {
-    const char* dir;
-    const char* name;
-    const char* joined;
-    const char* native;
-};
-
 TEST(PathTest, JoinAddsBackslashUnlessDirEndsInSeparator) {
-    const JoinCase cases[] = {
+    const struct {
+        const char *dir, *name, *joined, *native;
+    } cases[] = {
         {"", "a.rmf", "a.rmf", "a.rmf"},
         {"/maps", "a.rmf", "/maps\\a.rmf", "/maps/a.rmf"},
         {"/maps/", "a.rmf", "/maps/a.rmf", "/maps/a.rmf"},
@@ -30,17 +25,11 @@ TEST(PathTest, JoinAddsBackslashUnlessDirEndsInSeparator) {
     EXPECT_EQ(NativePath("a\\\\b//c\\..\\d"), "a//b//c/../d"); // Nothing but backslashes.
 }
 
-struct PartsCase {
-    const char* path;
-    const char* base;
-    const char* dir;
-    const char* ext;
-    const char* stem;
-    bool endsWithSeparator;
-};
-
 TEST(PathTest, Parts) {
-    const PartsCase cases[] = {
+    const struct {
+        const char *path, *base, *dir, *ext, *stem;
+        bool endsWithSeparator;
+    } cases[] = {
         {"", "", "", "", "", false},
         {"/maps/Town.RMF", "Town.RMF", "/maps", ".rmf", "Town", false},
         {"a\\b/c.tar.GZ", "c.tar.GZ", "a\\b", ".gz", "c.tar", false},

@@ -90,6 +90,16 @@ private:
     bool m_signalled;
 };
 
+// The file the real Env opened, its reads and writes counted (and failed) as `env`'s.
+template <class Faulty, class File>
+os::Status Wrap(FakeEnv* env, os::Status opened, std::unique_ptr<File>* file) {
+    if (opened.ok())
+        *file = std::make_unique<Faulty>(env, std::move(*file));
+    else
+        file->reset();
+    return opened;
+}
+
 } // namespace
 
 FakeEnv::FakeEnv(os::Env* target) : EnvWrapper(target) {}
@@ -155,38 +165,17 @@ os::SystemTime FakeEnv::UtcTime() {
 
 os::Status FakeEnv::NewSequentialFile(std::string_view path,
                                       std::unique_ptr<os::SequentialFile>* result) {
-    std::unique_ptr<os::SequentialFile> file;
-    os::Status s = target()->NewSequentialFile(path, &file);
-    if (s.ok()) {
-        *result = std::make_unique<FaultySequentialFile>(this, std::move(file));
-    } else {
-        result->reset();
-    }
-    return s;
+    return Wrap<FaultySequentialFile>(this, target()->NewSequentialFile(path, result), result);
 }
 
 os::Status FakeEnv::NewWritableFile(std::string_view path,
                                     std::unique_ptr<os::WritableFile>* result) {
-    std::unique_ptr<os::WritableFile> file;
-    os::Status s = target()->NewWritableFile(path, &file);
-    if (s.ok()) {
-        *result = std::make_unique<FaultyWritableFile>(this, std::move(file));
-    } else {
-        result->reset();
-    }
-    return s;
+    return Wrap<FaultyWritableFile>(this, target()->NewWritableFile(path, result), result);
 }
 
 os::Status FakeEnv::NewAppendableFile(std::string_view path,
                                       std::unique_ptr<os::WritableFile>* result) {
-    std::unique_ptr<os::WritableFile> file;
-    os::Status s = target()->NewAppendableFile(path, &file);
-    if (s.ok()) {
-        *result = std::make_unique<FaultyWritableFile>(this, std::move(file));
-    } else {
-        result->reset();
-    }
-    return s;
+    return Wrap<FaultyWritableFile>(this, target()->NewAppendableFile(path, result), result);
 }
 
 os::Status FakeEnv::RenameFile(std::string_view from, std::string_view to) {

@@ -23,6 +23,7 @@
 #include "formats/NmeaSentence.h"
 #include "settings_folder.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace gpslib::test {
 
@@ -119,16 +120,8 @@ protected:
         EXPECT_EQ(core->GPSForcePoll(&read), S_OK);
         return read == VARIANT_TRUE;
     }
-    double Latitude() {
-        DOUBLE latitude = 0;
-        gps->GetLatitude(&latitude);
-        return latitude;
-    }
-    GPSQuality Quality() {
-        GPSQuality quality = GPSQualityNoGPS;
-        gps->GetFixQuality(&quality);
-        return quality;
-    }
+    double Latitude() { return Value(gps.Get(), &IGPSObject::GetLatitude); }
+    GPSQuality Quality() { return Value(gps.Get(), &IGPSObject::GetFixQuality); }
     // The stored events, newest first.
     std::vector<ComPtr<IAutomaticEventObject>> History() {
         VARIANT list;

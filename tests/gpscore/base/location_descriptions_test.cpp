@@ -102,9 +102,7 @@ TEST_F(LocationDescriptions, NumbersAndShortTexts) {
         EXPECT_EQ(Read(c.from->GetRelativeHeading(c.heading, c.to, &text), &text), c.relative);
         EXPECT_EQ(Read(c.from->GetDistanceDescription(c.to, &text), &text), c.distanceText);
     }
-}
-
-TEST_F(LocationDescriptions, NullOutPointers) {
+    // Null out pointers are refused.
     EXPECT_EQ(here->GetBearing(Degrees, east.Get(), nullptr), E_POINTER);
     EXPECT_EQ(here->GetRelativeHeading(0, east.Get(), nullptr), E_POINTER);
     EXPECT_EQ(here->GetDistance(east.Get(), nullptr), E_POINTER);

@@ -407,15 +407,21 @@ TEST_F(SettingsFiles, NothingToWriteFromWritesNothing) {
     EXPECT_TRUE(names.empty());
 }
 
-// A "|" in a text would shift every later field; it is written as a broken bar instead.
-TEST_F(SettingsFiles, SeparatorInsideATextIsWrittenAsABrokenBar) {
+// A "|" in a text would shift every later field: it is written as a broken bar. "%.13f" of a real
+// the reader cannot take back would read as something else: it is written as 0.
+TEST_F(SettingsFiles, BarsInTextsAndRealsTheReaderCannotTakeBack) {
     Held held = Full(m_env);
     held.system->SetPOIAuthor(Bstr(u"A|B").Get());
     held.receiver->SetGPSPortName(Bstr(u"|").Get());
+    held.receiver->SetGPSLastLatitude(std::numeric_limits<double>::quiet_NaN());
+    held.receiver->SetGPSLastLongitude(1e20);
+    held.receiver->SetInertialReceiverUserHeight(-999999999999999.0); // Fits: 1e15 does not.
     ASSERT_TRUE(held.Write(File::kSystem, m_env, m_dir16));
     ASSERT_TRUE(held.Write(File::kReceiver, m_env, m_dir16));
     EXPECT_EQ(FileText(PathOf(File::kSystem)), Show(With(kSystemFull, 10, u"A\u00A6B")));
-    EXPECT_EQ(FileText(PathOf(File::kReceiver)), Show(With(kReceiverFull, 3, u"\u00A6")));
+    EXPECT_EQ(FileText(PathOf(File::kReceiver)),
+              "3|Rx|9600|\xC2\xA6|3|2|/t.trc|0.0000000000000|0.0000000000000|9|2|"
+              "-999999999999999.0000000000000|");
 }
 
 // Texts too long for the read limit are cut to one common length, so the file stays readable
@@ -446,19 +452,6 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
     EXPECT_LE(saved.destinationDescription.size(), readAuthor.size() + 1);
     EXPECT_EQ(saved.destinationName, u"Dest");
     EXPECT_FALSE(saved.virtualMarker);
-}
-
-// "%.13f" of a value the reader cannot take back would read as something else; it is written
-// as 0.
-TEST_F(SettingsFiles, RealsTheReaderCannotTakeBackAreWrittenAsZero) {
-    Held held = Full(m_env);
-    held.receiver->SetGPSLastLatitude(std::numeric_limits<double>::quiet_NaN());
-    held.receiver->SetGPSLastLongitude(1e20);
-    held.receiver->SetInertialReceiverUserHeight(-999999999999999.0); // Fits: 1e15 does not.
-    ASSERT_TRUE(held.Write(File::kReceiver, m_env, m_dir16));
-    EXPECT_EQ(FileText(PathOf(File::kReceiver)),
-              "3|Rx|9600|COM|3|2|/t.trc|0.0000000000000|0.0000000000000|9|2|"
-              "-999999999999999.0000000000000|");
 }
 
 } // namespace

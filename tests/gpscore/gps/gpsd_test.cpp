@@ -49,6 +49,14 @@ class GpsdPortTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(server.ok()); }
     GpsdAddress Address() const { return {"127.0.0.1", server.port()}; }
+    // A port connected to the server, which has read the port's watch request.
+    std::unique_ptr<gpslib::os::SerialPort> Connect() {
+        std::unique_ptr<gpslib::os::SerialPort> port;
+        EXPECT_TRUE(GpsdPort::Open(env, Address(), &port).ok());
+        EXPECT_TRUE(server.Accept());
+        EXPECT_EQ(server.Receive(), kGpsdWatch);
+        return port;
+    }
     // Everything the port hands on until it has been idle for a short while.
     std::string ReadAll(gpslib::os::SerialPort& port) {
         std::string all, chunk;
@@ -67,10 +75,8 @@ protected:
 };
 
 TEST_F(GpsdPortTest, AsksForNmeaAndHandsOnOnlyItsWholeSentences) {
-    std::unique_ptr<gpslib::os::SerialPort> port;
-    ASSERT_TRUE(GpsdPort::Open(env, Address(), &port).ok());
-    ASSERT_TRUE(server.Accept());
-    EXPECT_EQ(server.Receive(), kGpsdWatch);
+    auto port = Connect();
+    ASSERT_TRUE(port);
     const std::string overlong = "$GPTXT," + std::string(300, 'x') + "*00\r\n";
     ASSERT_TRUE(
         server.Send("{\"class\":\"VERSION\",\"release\":\"3.22\"}\r\n"
@@ -90,10 +96,8 @@ TEST_F(GpsdPortTest, AsksForNmeaAndHandsOnOnlyItsWholeSentences) {
 }
 
 TEST_F(GpsdPortTest, ConnectsAgainWhenGpsdComesBackAndDropsTheBrokenLine) {
-    std::unique_ptr<gpslib::os::SerialPort> port;
-    ASSERT_TRUE(GpsdPort::Open(env, Address(), &port).ok());
-    ASSERT_TRUE(server.Accept());
-    server.Receive();
+    auto port = Connect();
+    ASSERT_TRUE(port);
     ASSERT_TRUE(server.Send("$GPRMC,1*00\r\n$GPRMC,cut"));
     EXPECT_EQ(ReadAll(*port), "$GPRMC,1*00\r\n");
     server.Drop(); // gpsd stops.
@@ -118,10 +122,8 @@ TEST_F(GpsdPortTest, AServerThatIsNotThereIsNotOpened) {
 }
 
 TEST_F(GpsdPortTest, AFloodReachesTheLinkWholeAndInOrderInChunksItCanRead) {
-    std::unique_ptr<gpslib::os::SerialPort> port;
-    ASSERT_TRUE(GpsdPort::Open(env, Address(), &port).ok());
-    ASSERT_TRUE(server.Accept());
-    server.Receive();
+    auto port = Connect();
+    ASSERT_TRUE(port);
     std::string flood;
     for (int i = 0; flood.size() < 32 * 1024; ++i)
         flood += "$GPRMC," + std::to_string(100000 + i) + "*00\r\n";

@@ -15,10 +15,12 @@
 // The map library's class bases are compiled in for the fake street engine.
 #include "GPSMapLib_classes.h"
 #include "empty_map_records.h"
+#include "value.h"
 
 namespace {
 
 using gpslib::ComPtr;
+using gpslib::test::Value;
 
 constexpr double kMetreInDegrees = 1.0 / 111195.0; // Of latitude, on the service's sphere.
 
@@ -65,21 +67,11 @@ protected:
         rmc.courseDegrees = course;
         state->OnRmc(rmc);
     }
-    SHORT Heading() {
-        SHORT heading = 0;
-        object->GetHeadingDegrees(&heading);
-        return heading;
-    }
+    SHORT Heading() { return Value(object.Get(), &IGPSObject::GetHeadingDegrees); }
     SHORT Instantaneous() {
-        SHORT heading = 0;
-        object->GetInstantaneousHeadingDegrees(&heading);
-        return heading;
+        return Value(object.Get(), &IGPSObject::GetInstantaneousHeadingDegrees);
     }
-    GPSQuality Quality() {
-        GPSQuality quality = GPSQualityNoGPS;
-        object->GetFixQuality(&quality);
-        return quality;
-    }
+    GPSQuality Quality() { return Value(object.Get(), &IGPSObject::GetFixQuality); }
     // Walks `steps` fixes at `knots`, one metre apart along `north` and `east` per fix; returns
     // the heading after each fix.
     std::vector<SHORT> Walk(int steps, double knots, double course, double north, double east) {
@@ -263,25 +255,21 @@ TEST_F(ReceiverStateTest, ResetClearsTheRecordButKeepsThePosition) {
     state->OnGsa({3, 1.5, 0.8, 1.2});
     Rmc(43.7, 7.4, 10, 90);
     state->ResetGPSData();
-    DOUBLE latitude = 0;
-    object->GetLatitude(&latitude);
-    EXPECT_DOUBLE_EQ(latitude, 43.7);
+    IGPSObject* o = object.Get();
+    EXPECT_DOUBLE_EQ(Value(o, &IGPSObject::GetLatitude), 43.7);
     EXPECT_EQ(Quality(), GPSQualityNoGPS);
     EXPECT_EQ(Heading(), -1);
     EXPECT_EQ(Instantaneous(), -1);
-    LONG altitude = 0;
-    DOUBLE speed = 1, hdop = 0, vdop = 0;
+    EXPECT_EQ(Value(o, &IGPSObject::GetAltitude), -1);
+    EXPECT_EQ(Value(o, &IGPSObject::GetHDOP) + Value(o, &IGPSObject::GetVDOP), 100.0);
+    // Read into non-zero values, so that a getter that writes nothing cannot pass.
+    DOUBLE speed = 1;
     SHORT satellites = 1;
     VARIANT_BOOL differential = 1;
-    object->GetAltitude(&altitude);
-    object->GetSpeedDouble(&speed);
-    object->GetHDOP(&hdop);
-    object->GetVDOP(&vdop);
-    object->GetNumberOfSatellites(&satellites);
-    object->IsDifferentialEnabled(&differential);
-    EXPECT_EQ(altitude, -1);
+    o->GetSpeedDouble(&speed);
+    o->GetNumberOfSatellites(&satellites);
+    o->IsDifferentialEnabled(&differential);
     EXPECT_EQ(speed, 0.0);
-    EXPECT_EQ(hdop + vdop, 100.0);
     EXPECT_EQ(satellites, 0);
     EXPECT_EQ(differential, 0);
     // The history is empty again: four fast fixes give no heading.

@@ -103,11 +103,8 @@ TEST(AnnotationScanner, RecordedStreamSplitAtEveryPoint) {
     }
 }
 
-TEST(TraceFiles, BlockFormat) {
+TEST(TraceFiles, BlockFormatAndNameRule) {
     EXPECT_EQ(gpscore::AnnotationBlock("Caf\xE9"), "\n\n<Ann>Caf\xE9</Ann>\n\n");
-}
-
-TEST(TraceFiles, NameRule) {
     const struct {
         std::u16string name;
         std::u16string file;
