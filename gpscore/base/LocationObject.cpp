@@ -392,3 +392,24 @@ std::optional<gpscore::Place> gpscore::PlaceOf(ILocationObject* location) {
     place.description = description.View();
     return place;
 }
+
+namespace {
+
+class HeldLocation final : public gpscore::HeldPlace {
+public:
+    explicit HeldLocation(ILocationObject* location) : m_location(location) {}
+    std::optional<gpscore::Place> Read() const override {
+        gpslib::ComPtr<ILocationObject> now;
+        if (!m_location || FAILED(m_location->GetLocation(now.Put()))) return std::nullopt;
+        return gpscore::PlaceOf(now.Get());
+    }
+
+private:
+    gpslib::ComPtr<ILocationObject> m_location;
+};
+
+} // namespace
+
+std::shared_ptr<const gpscore::HeldPlace> gpscore::HoldLocation(ILocationObject* location) {
+    return std::make_shared<HeldLocation>(location);
+}

@@ -225,7 +225,7 @@ bool PollCycle::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* 
 void PollCycle::CheckDestinationArrival() {
     Destination& target = m_parts.destination;
     if (m_parts.route.Following()) return;
-    ComPtr<ILocationObject> destination = target.Location();
+    ComPtr<ILocationObject> destination = NewLocation(target.Where());
     if (!IsValidPlace(destination.Get())) return;
     SHORT heading = -1;
     ComPtr<ILocationObject> here = CurrentLocation(&heading);
@@ -276,7 +276,7 @@ std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
 }
 
 bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {
-    ComPtr<ILocationObject> destination = m_parts.destination.Location();
+    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
     if (!destination || from == nullptr) return false;
     return m_parts.events.Raise(EventKind::kArrivedNearDestination,
                                 ArrivalPhrase(from, heading, destination.Get(),

@@ -6,6 +6,7 @@
 
 #include "base/Answers.h"
 #include "base/Descriptions.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
@@ -192,9 +193,6 @@ void RouteBuilder::MakeRouteEndTheDestination() {
     ComPtr<ILocationObject> at;
     end->GetLocation(at.Put());
     if (!IsValidPlace(at.Get())) return;
-    ComPtr<ILocationObject> place;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place))) return;
-    place->SetLocation(at.Get());
     SideOfStreet side = SideUnknown;
     end->GetSideOfStreet(&side);
     if (side == SideUnknown) {
@@ -210,7 +208,7 @@ void RouteBuilder::MakeRouteEndTheDestination() {
                 side = LeftSide;
         }
     }
-    m_parts.destination.Set(place.Get(), side);
+    m_parts.destination.Set(PlaceAt(at.Get()), side);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -218,7 +216,7 @@ void RouteBuilder::MakeRouteEndTheDestination() {
 
 bool RouteBuilder::CreateAutomatic(Mode mode, IRouteConfigurationObject* configuration) {
     m_parts.context.Log("GPSCore::RouteCreateAutomatic entered");
-    ComPtr<ILocationObject> destination = m_parts.destination.Location();
+    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
     if (mode == VirtualMode && m_pRoute && IsValidPlace(destination.Get())) {
         SHORT heading = -1;
         ComPtr<ILocationObject> here = CurrentLocation(VirtualMode, &heading);

@@ -515,12 +515,7 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
     if (Recording()) {
         closing = context.String(ids::kStillRecording);
     } else {
-        ComPtr<IDestinationObject> destination;
-        if (m_parts.destination.Get(destination.Put()) == S_OK && destination) {
-            Bstr description;
-            destination->GetDescription(description.Put());
-            closing = std::u16string(description.View());
-        }
+        if (auto destination = m_parts.destination.Where()) closing = destination->description;
     }
     if (!closing.empty()) lines.push_back({std::move(closing), true});
 
