@@ -393,15 +393,19 @@ std::optional<gpscore::Place> gpscore::PlaceOf(ILocationObject* location) {
     return place;
 }
 
+std::optional<gpscore::Place> gpscore::LocationOf(ILocationObject* location) {
+    gpslib::ComPtr<ILocationObject> now;
+    if (location == nullptr || FAILED(location->GetLocation(now.Put()))) return std::nullopt;
+    return PlaceOf(now.Get());
+}
+
 namespace {
 
 class HeldLocation final : public gpscore::HeldPlace {
 public:
     explicit HeldLocation(ILocationObject* location) : m_location(location) {}
     std::optional<gpscore::Place> Read() const override {
-        gpslib::ComPtr<ILocationObject> now;
-        if (!m_location || FAILED(m_location->GetLocation(now.Put()))) return std::nullopt;
-        return gpscore::PlaceOf(now.Get());
+        return gpscore::LocationOf(m_location.Get());
     }
 
 private:

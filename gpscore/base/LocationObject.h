@@ -77,6 +77,9 @@ inline gpslib::ComPtr<ILocationObject> NewLocation(const std::optional<Place>& p
 }
 // What a location object holds; none for no object, or one that cannot be read.
 std::optional<Place> PlaceOf(ILocationObject* location);
+// What a location object's GetLocation answers (a copy, for the service's own); none when it
+// fails.
+std::optional<Place> LocationOf(ILocationObject* location);
 // A client's location object held by reference: each reading asks the object for its location
 // as it is now, so that the client's later changes to it are seen.
 std::shared_ptr<const HeldPlace> HoldLocation(ILocationObject* location);

@@ -89,7 +89,7 @@ ComPtr<ILocationObject> RouteBuilder::CurrentLocation(Mode mode, SHORT* heading)
     ComPtr<ILocationObject> location;
     *heading = -1;
     if (mode == VirtualMode) {
-        location = m_parts.walker.Location();
+        location = NewLocation(m_parts.walker.Where());
         *heading = m_parts.walker.Heading();
     } else if (IGPSObject* gps = m_parts.receiver.Record()) {
         gps->GetLocation(location.Put());
@@ -167,8 +167,8 @@ bool RouteBuilder::Reverse() {
         m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeSystem, here.Get(),
                                                           current.Put());
     if (m_nRouteExplorationIndex != -1)
-        if (IVirtualObject* walker = m_parts.walker.Walker())
-            walker->SetHeading(static_cast<SHORT>((m_parts.walker.Heading() + 180) % 360));
+        if (const auto& walker = m_parts.walker.Shared())
+            walker->Face((walker->heading + 180) % 360);
     MakeRouteEndTheDestination();
     return true;
 }
@@ -222,14 +222,14 @@ bool RouteBuilder::CreateAutomatic(Mode mode, IRouteConfigurationObject* configu
         ComPtr<ILocationObject> here = CurrentLocation(VirtualMode, &heading);
         if (geo::IsSamePoint(PositionOf(here.Get()), PositionOf(destination.Get()))) {
             ComPtr<IWaypointObject> beginning;
-            IVirtualObject* walker = m_parts.walker.Walker();
-            if (walker != nullptr && m_pRoute->GetRouteBeginning(beginning.Put()) == S_OK) {
+            const auto& walker = m_parts.walker.Shared();
+            if (walker && m_pRoute->GetRouteBeginning(beginning.Put()) == S_OK) {
                 ComPtr<ILocationObject> at;
                 beginning->GetLocation(at.Put());
-                walker->SetLocation(at.Get());
+                if (auto place = PlaceOf(at.Get())) walker->place = *place;
                 auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-                walker->SetHeading(Read(route != nullptr ? route->Configuration() : nullptr,
-                                        &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
+                walker->Face(Read(route != nullptr ? route->Configuration() : nullptr,
+                                  &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
@@ -246,7 +247,7 @@ bool RouteBuilder::Save(std::u16string_view fileName) {
     }
     if (Recording()) {
         // The walker's place ends the recorded route, which becomes the destination.
-        RecordVirtualMove(m_parts.walker.Location().Get(), m_parts.walker.Heading());
+        RecordVirtualMove(NewLocation(m_parts.walker.Where()).Get(), m_parts.walker.Heading());
         MakeRouteEndTheDestination();
         m_bRecording = false;
     }
