@@ -114,49 +114,36 @@ HRESULT CVirtualObject::GetLongitude(DOUBLE* pdLongitude) {
 
 HRESULT CVirtualObject::GetBearing(HeadingType eHeadingType, ILocationObject* pTo,
                                    BSTR* pbstrBearing) {
-    if (pbstrBearing == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetBearing(eHeadingType, pTo, pbstrBearing) : E_FAIL;
+    return Ask(pbstrBearing, &ILocationObject::GetBearing, eHeadingType, pTo, pbstrBearing);
 }
 
 HRESULT CVirtualObject::GetDistance(ILocationObject* pTo, LONG* pnDistance) {
-    if (pnDistance == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetDistance(pTo, pnDistance) : E_FAIL;
+    return Ask(pnDistance, &ILocationObject::GetDistance, pTo, pnDistance);
 }
 
 HRESULT CVirtualObject::GetBearingDegrees(ILocationObject* pTo, SHORT* pnBearing) {
-    if (pnBearing == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetBearingDegrees(pTo, pnBearing) : E_FAIL;
+    return Ask(pnBearing, &ILocationObject::GetBearingDegrees, pTo, pnBearing);
 }
 
 HRESULT CVirtualObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
-    if (pbstrDistance == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetDistanceDescription(pTo, pbstrDistance) : E_FAIL;
+    return Ask(pbstrDistance, &ILocationObject::GetDistanceDescription, pTo, pbstrDistance);
 }
 
 HRESULT CVirtualObject::GetRelativeHeading(ILocationObject* pTo, BSTR* pbstrRelativeHeading) {
-    if (pbstrRelativeHeading == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetRelativeHeading(m_state->heading, pTo, pbstrRelativeHeading) : E_FAIL;
+    return Ask(pbstrRelativeHeading, &ILocationObject::GetRelativeHeading, m_state->heading, pTo,
+               pbstrRelativeHeading);
 }
 
 HRESULT CVirtualObject::GetDistanceAndHeading(ILocationObject* pTo, BSTR* pbstrDescription) {
-    if (pbstrDescription == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetDistanceAndHeading(m_state->heading, pTo, pbstrDescription) : E_FAIL;
+    return Ask(pbstrDescription, &ILocationObject::GetDistanceAndHeading, m_state->heading, pTo,
+               pbstrDescription);
 }
 
 HRESULT CVirtualObject::GetDistanceAndHeadingAndName(ILocationObject* pTo,
                                                      IDescriptionConfigurationObject* pConfig,
                                                      BSTR* pbstrDescription) {
-    if (pbstrDescription == nullptr) return E_POINTER;
-    auto here = Here();
-    return here ? here->GetDistanceAndHeadingAndName(m_state->heading, pTo, pConfig,
-                                                     pbstrDescription)
-                : E_FAIL;
+    return Ask(pbstrDescription, &ILocationObject::GetDistanceAndHeadingAndName, m_state->heading,
+               pTo, pConfig, pbstrDescription);
 }
 
 GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)
@@ -164,6 +151,7 @@ GPSLIB_CLASS_FACTORY(VirtualObject, CVirtualObject)
 gpslib::ComPtr<IVirtualObject> gpscore::NewVirtualObject(std::shared_ptr<WalkerState> state) {
     gpslib::ComPtr<IVirtualObject> walker;
     if (FAILED(gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &walker))) return {};
-    if (auto* impl = gpslib::ImplOf<CVirtualObject>(walker.Get())) impl->Share(std::move(state));
+    auto* impl = gpslib::ImplOf<CVirtualObject>(walker.Get());
+    if (impl != nullptr && state) impl->Share(std::move(state));
     return walker;
 }

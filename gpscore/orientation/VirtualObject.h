@@ -47,6 +47,13 @@ public:
 private:
     // A location object holding the walker's place (null only when the runtime cannot make one).
     gpslib::ComPtr<ILocationObject> Here() const;
+    // A location method asked of Here(): E_POINTER for no `out`, E_FAIL without a place.
+    template <class Out, class... Params, class... Args>
+    HRESULT Ask(Out* out, HRESULT (ILocationObject::*method)(Params...), Args... args) const {
+        if (out == nullptr) return E_POINTER;
+        gpslib::ComPtr<ILocationObject> here = Here();
+        return here ? (here.Get()->*method)(args...) : E_FAIL;
+    }
 
     std::shared_ptr<gpscore::WalkerState> m_state;
 };
