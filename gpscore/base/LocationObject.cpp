@@ -392,3 +392,28 @@ std::optional<gpscore::Place> gpscore::PlaceOf(ILocationObject* location) {
     place.description = description.View();
     return place;
 }
+
+std::optional<gpscore::Place> gpscore::LocationOf(ILocationObject* location) {
+    gpslib::ComPtr<ILocationObject> now;
+    if (location == nullptr || FAILED(location->GetLocation(now.Put()))) return std::nullopt;
+    return PlaceOf(now.Get());
+}
+
+namespace {
+
+class HeldLocation final : public gpscore::HeldPlace {
+public:
+    explicit HeldLocation(ILocationObject* location) : m_location(location) {}
+    std::optional<gpscore::Place> Read() const override {
+        return gpscore::LocationOf(m_location.Get());
+    }
+
+private:
+    gpslib::ComPtr<ILocationObject> m_location;
+};
+
+} // namespace
+
+std::shared_ptr<const gpscore::HeldPlace> gpscore::HoldLocation(ILocationObject* location) {
+    return std::make_shared<HeldLocation>(location);
+}

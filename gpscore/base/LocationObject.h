@@ -2,6 +2,7 @@
 #ifndef GPSCORE_BASE_LOCATIONOBJECT_H_
 #define GPSCORE_BASE_LOCATIONOBJECT_H_
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -70,8 +71,18 @@ namespace gpscore {
 gpslib::ComPtr<ILocationObject> NewLocation(double latitude, double longitude);
 // A new location object holding the place, name and description too.
 gpslib::ComPtr<ILocationObject> NewLocation(const Place& place);
+// The same for a place that may be none (null then).
+inline gpslib::ComPtr<ILocationObject> NewLocation(const std::optional<Place>& place) {
+    return place ? NewLocation(*place) : nullptr;
+}
 // What a location object holds; none for no object, or one that cannot be read.
 std::optional<Place> PlaceOf(ILocationObject* location);
+// What a location object's GetLocation answers (a copy, for the service's own); none when it
+// fails.
+std::optional<Place> LocationOf(ILocationObject* location);
+// A client's location object held by reference: each reading asks the object for its location
+// as it is now, so that the client's later changes to it are seen.
+std::shared_ptr<const HeldPlace> HoldLocation(ILocationObject* location);
 // The same, with an empty place (no position) for none.
 inline Place PlaceAt(ILocationObject* location) {
     return PlaceOf(location).value_or(Place{});

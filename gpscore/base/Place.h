@@ -3,6 +3,8 @@
 #ifndef GPSCORE_BASE_PLACE_H_
 #define GPSCORE_BASE_PLACE_H_
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace gpscore {
@@ -14,6 +16,16 @@ struct Place {
     double longitude = 0.0;
     std::u16string name;
     std::u16string description;
+    // Whether it holds a position.
+    bool HasPosition() const { return latitude != 0.0 || longitude != 0.0; }
+};
+
+// A place someone else holds and may change (a client's location object): each reading sees it
+// as it is now; none when it cannot be read.
+class HeldPlace {
+public:
+    virtual ~HeldPlace() = default;
+    virtual std::optional<Place> Read() const = 0;
 };
 
 } // namespace gpscore

@@ -8,6 +8,7 @@
 #include "base/ServiceEnv.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
+#include "orientation/VirtualObject.h"
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
@@ -219,6 +220,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
                                                   : ids::kReceiverNotOpened);
     }
     m_virtual.Create();
+    m_walkerObject = gpscore::NewVirtualObject(m_virtual.Shared());
     m_virtual.Restore();
     m_destination.Restore();
     m_lookaround.Start();
@@ -267,6 +269,7 @@ HRESULT CGPSCore::Stop() {
     m_receiver.Release();
     m_context.m_eCurrentMode = GPSMode;
     m_virtual.Release();
+    m_walkerObject.Reset();
     m_destination.Release();
     m_lookaround.Stop();
     m_poiLookaround.Stop();

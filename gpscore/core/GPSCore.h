@@ -305,7 +305,7 @@ private:
     HRESULT EngineCount(HRESULT (IGPSMap::*query)(SHORT*), SHORT* pnCount) EXCLUDES(m_csCore);
     // The live fix and the virtual walker; null before Start.
     IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
-    IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_virtual.Walker(); }
+    IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_walkerObject.Get(); }
     gpscore::ModePlaces Places() const REQUIRES(m_csCore) { return {GPS(), Walker()}; }
 
     // The core lock: every public method holds it for its whole body (the talking-light methods
@@ -321,6 +321,9 @@ private:
     gpscore::Destination m_destination GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::WhereAmI m_whereAmI GUARDED_BY(m_csCore){m_context, m_places};
     gpscore::VirtualWalker m_virtual GUARDED_BY(m_csCore){m_context, m_places, m_whereAmI};
+    // The walker object clients get and the mode questions ask: a view over the walker's state,
+    // made by Start and released by Stop.
+    gpslib::ComPtr<IVirtualObject> m_walkerObject GUARDED_BY(m_csCore);
     gpscore::Crossings m_crossings GUARDED_BY(m_csCore){m_context, m_whereAmI};
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
                                                           m_whereAmI, m_crossings};

@@ -3,6 +3,12 @@
 // checks its pointers and asks the part that owns the answer.
 #include "core/GPSCore.h"
 
+#include "address/AddressObject.h"
+#include "base/Answers.h"
+#include "base/LocationObject.h"
+#include "orientation/DestinationObject.h"
+#include "poi/POIObject.h"
+
 using gpslib::os::CriticalSectionLock;
 
 // ---------------------------------------------------------------------------------------------
@@ -78,37 +84,76 @@ HRESULT CGPSCore::DestinationGet(IDestinationObject** ppDestination) {
     CriticalSectionLock lock(m_csCore);
     if (ppDestination == nullptr) return E_POINTER;
     *ppDestination = nullptr;
-    return m_destination.Get(ppDestination);
+    return gpscore::NewDestinationObject(m_destination.Where(), m_destination.Side(),
+                                         ppDestination);
 }
 
 HRESULT CGPSCore::DestinationSetByLocation(ILocationObject* pLocation) {
     CriticalSectionLock lock(m_csCore);
     if (pLocation == nullptr) return E_POINTER;
-    return m_destination.Set(pLocation, SideUnknown);
+    m_destination.Set(gpscore::HoldLocation(pLocation), SideUnknown);
+    return S_OK;
 }
 
 HRESULT CGPSCore::DestinationSetByAddress(IAddressObject* pAddress) {
     CriticalSectionLock lock(m_csCore);
     if (pAddress == nullptr) return E_POINTER;
-    return m_destination.SetByAddress(pAddress);
+    // An address without a position is no place to head for: the destination stays as it was.
+    gpscore::AddressPlace address = gpscore::ReadAddress(pAddress);
+    if (!address.HasPosition()) return S_FALSE;
+    gpslib::ComPtr<ILocationObject> location;
+    HRESULT hr = pAddress->GetLocation(location.Put());
+    if (FAILED(hr)) return hr;
+    if (!location) return E_FAIL;
+    // The city of the address's street.
+    gpslib::ComPtr<IStreetObject> street;
+    address.city.clear();
+    if (SUCCEEDED(pAddress->GetStreetObject(street.Put())) && street)
+        address.city = gpscore::Field(street.Get(), &IStreetObject::GetCity);
+    m_destination.SetByAddress(address, gpscore::PlaceAt(location.Get()));
+    return S_OK;
 }
 
 HRESULT CGPSCore::DestinationSetByPOI(IPOIObject* pPOI) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr) return E_POINTER;
-    return m_destination.SetByPOI(pPOI);
+    gpslib::ComPtr<ILocationObject> location;
+    HRESULT hr = pPOI->GetLocation(location.Put());
+    if (FAILED(hr)) return hr;
+    gpscore::POIData poi;
+    poi.name = gpscore::Field(pPOI, &IPOIObject::GetName);
+    poi.addressNumber = gpscore::Field(pPOI, &IPOIObject::GetAddressNumber);
+    poi.street = gpscore::Field(pPOI, &IPOIObject::GetStreet);
+    poi.city = gpscore::Field(pPOI, &IPOIObject::GetCity);
+    m_destination.SetByPOI(poi, gpscore::PlaceAt(location.Get()));
+    return S_OK;
 }
 
 HRESULT CGPSCore::DestinationClear() {
     CriticalSectionLock lock(m_csCore);
-    return m_destination.Clear();
+    m_destination.Clear();
+    return S_OK;
 }
 
 HRESULT CGPSCore::DestinationWhereIs(Mode eMode, IDescriptionConfigurationObject* pConfig,
                                      BSTR* pbstrDescription) {
     CriticalSectionLock lock(m_csCore);
     if (pbstrDescription == nullptr) return E_POINTER;
-    return m_destination.WhereIs(eMode, pConfig, Walker(), GPS(), pbstrDescription);
+    *pbstrDescription = nullptr;
+    // The distance, heading and name of the destination from the walker or the live fix.
+    IVirtualObject* walker = eMode == VirtualMode ? Walker() : nullptr;
+    IGPSObject* gps = eMode == VirtualMode ? nullptr : GPS();
+    gpslib::ComPtr<ILocationObject> here;
+    if (walker != nullptr) walker->GetLocation(here.Put());
+    if (gps != nullptr) gps->GetLocation(here.Put());
+    if (auto missing = m_destination.Missing(eMode, gpscore::PlaceOf(here.Get())))
+        return gpscore::ReturnText(*missing, pbstrDescription);
+    gpslib::ComPtr<ILocationObject> target = gpscore::NewLocation(m_destination.Where());
+    if (walker != nullptr)
+        return walker->GetDistanceAndHeadingAndName(target.Get(), pConfig, pbstrDescription);
+    SHORT heading = -1;
+    gps->GetHeadingDegrees(&heading);
+    return gps->GetDistanceAndHeadingAndName(heading, target.Get(), pConfig, pbstrDescription);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,15 +6,18 @@
 
 #include <cmath>
 
+#include "address/AddressObject.h"
 #include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/ModePlace.h"
 #include "orientation/IntersectionObject.h"
 #include "orientation/WhereAmIObject.h"
+#include "poi/POIObject.h"
 
 using gpscore::IsMode;
 using gpscore::NewAreasObject;
 using gpscore::NewIntersectionObject;
+using gpscore::NewLocation;
 using gpscore::NewWhereAmIObject;
 using gpscore::PlaceAt;
 using gpscore::PlaceOfMode;
@@ -143,7 +146,7 @@ HRESULT CGPSCore::VirtualSet(ILocationObject* pLocation, SHORT nInitialHeading) 
     Log("GPSCore::VirtualSet enter");
     if (Walker() == nullptr) return E_FAIL;
     if (!IsPlaceable(pLocation)) return E_INVALIDARG;
-    m_virtual.Set(pLocation, nInitialHeading);
+    m_virtual.Set(gpscore::LocationOf(pLocation), nInitialHeading);
     Log("GPSCore::VirtualSet exit");
     return S_OK;
 }
@@ -155,7 +158,8 @@ HRESULT CGPSCore::VirtualSetByPOI(IPOIObject* pPOI) {
     if (Walker() == nullptr) return E_FAIL;
     ComPtr<ILocationObject> place;
     if (FAILED(pPOI->GetLocation(place.Put())) || !IsPlaceable(place.Get())) return E_INVALIDARG;
-    m_virtual.SetByPOI(pPOI);
+    m_virtual.SetByPOI(PlaceAt(place.Get()), gpscore::Field(pPOI, &IPOIObject::GetName),
+                       gpscore::Field(pPOI, &IPOIObject::GetStreet));
     Log("GPSCore::VirtualSetByPOI exit");
     return S_OK;
 }
@@ -165,7 +169,7 @@ HRESULT CGPSCore::VirtualSetByAddress(IAddressObject* pAddress) {
     if (pAddress == nullptr) return E_POINTER;
     Log("GPSCore::VirtualSetByAddress enter");
     if (Walker() == nullptr) return E_FAIL;
-    if (!m_virtual.SetByAddress(pAddress)) {
+    if (!m_virtual.SetByAddress(gpscore::ReadAddress(pAddress))) {
         Log("GPSCore::VirtualSetByAddress exit: the address has no position");
         return E_INVALIDARG;
     }
@@ -208,7 +212,7 @@ HRESULT CGPSCore::VirtualForward(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Forward();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
     Log("GPSCore::VirtualForward exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -222,7 +226,7 @@ HRESULT CGPSCore::VirtualBackup(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Backup();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
     Log("GPSCore::VirtualBackup exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -236,7 +240,7 @@ HRESULT CGPSCore::VirtualTurnLeft(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Turn(-1);
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnLeft exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -250,7 +254,7 @@ HRESULT CGPSCore::VirtualTurnRight(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Turn(+1);
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnRight exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -264,7 +268,7 @@ HRESULT CGPSCore::VirtualCrossStreet(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.CrossStreet();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(m_virtual.Location().Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
     Log("GPSCore::VirtualCrossStreet exit");
     return ReturnText(message, pbstrMessage);
 }

@@ -3,6 +3,7 @@
 #define GPSCORE_CORE_MODEPLACE_H_
 
 #include "GPSLib_classes.h"
+#include "base/LocationObject.h"
 #include "orientation/VirtualWalker.h"
 
 namespace gpscore {
@@ -17,8 +18,8 @@ inline bool PlaceOfMode(Mode mode, IGPSObject* gps, const VirtualWalker& walker,
         gps->GetLocation(place->Put());
         gps->GetHeadingDegrees(heading);
     } else if (mode == VirtualMode) {
-        if (walker.Walker() == nullptr) return false;
-        *place = walker.Location();
+        if (!walker.Active()) return false;
+        *place = NewLocation(walker.Where());
         if (!walker.HeadingImplied()) *heading = walker.Heading();
     } else {
         return false;

@@ -173,9 +173,9 @@ ComPtr<ILocationObject> PollCycle::CurrentLocation(SHORT* heading) const {
     ComPtr<ILocationObject> location;
     *heading = -1;
     if (m_parts.context.m_eCurrentMode == VirtualMode) {
-        if (IVirtualObject* walker = m_parts.walker.Walker()) {
-            walker->GetLocation(location.Put());
-            walker->GetHeadingDegrees(heading);
+        if (m_parts.walker.Active()) {
+            location = NewLocation(m_parts.walker.Where());
+            *heading = m_parts.walker.Heading();
         }
     } else if (IGPSObject* gps = m_parts.receiver.Record()) {
         gps->GetLocation(location.Put());
@@ -225,7 +225,7 @@ bool PollCycle::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* 
 void PollCycle::CheckDestinationArrival() {
     Destination& target = m_parts.destination;
     if (m_parts.route.Following()) return;
-    ComPtr<ILocationObject> destination = target.Location();
+    ComPtr<ILocationObject> destination = NewLocation(target.Where());
     if (!IsValidPlace(destination.Get())) return;
     SHORT heading = -1;
     ComPtr<ILocationObject> here = CurrentLocation(&heading);
@@ -237,7 +237,7 @@ void PollCycle::CheckDestinationArrival() {
 
 void PollCycle::CheckVirtualArrival() {
     VirtualWalker& walker = m_parts.walker;
-    ComPtr<ILocationObject> virtualPlace = walker.Location();
+    ComPtr<ILocationObject> virtualPlace = NewLocation(walker.Where());
     ComPtr<ILocationObject> gps = m_parts.receiver.Location();
     LONG distance = -1;
     const bool near = IsWithinArrivalDistance(gps.Get(), virtualPlace.Get(), &distance);
@@ -276,7 +276,7 @@ std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
 }
 
 bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {
-    ComPtr<ILocationObject> destination = m_parts.destination.Location();
+    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
     if (!destination || from == nullptr) return false;
     return m_parts.events.Raise(EventKind::kArrivedNearDestination,
                                 ArrivalPhrase(from, heading, destination.Get(),
@@ -286,7 +286,7 @@ bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading
 
 bool PollCycle::ArrivedNearVirtualEvent() {
     ComPtr<ILocationObject> gps = m_parts.receiver.Location();
-    ComPtr<ILocationObject> virtualPlace = m_parts.walker.Location();
+    ComPtr<ILocationObject> virtualPlace = NewLocation(m_parts.walker.Where());
     if (!gps || !virtualPlace) return false;
     // The phrase names no place: the virtual position is where the user left the walker.
     ComPtr<ILocationObject> unnamed;

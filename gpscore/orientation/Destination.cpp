@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <cctype>
 
-#include "address/AddressObject.h"
-#include "base/Answers.h"
+#include "address/AddressSearch.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
-#include "orientation/DestinationObject.h"
+#include "poi/POIBuilder.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
@@ -31,127 +30,77 @@ bool Contains(const std::u16string& name, const std::u16string& part) {
     return !name.empty() && Lower(name).find(Lower(part)) != std::u16string::npos;
 }
 
+// A place of the destination's own, which no one else changes.
+class OwnPlace final : public HeldPlace {
+public:
+    explicit OwnPlace(Place place) : m_place(std::move(place)) {}
+    std::optional<Place> Read() const override { return m_place; }
+
+private:
+    Place m_place;
+};
+
 } // namespace
 
-Destination::Destination(ServiceContext& context, PersonalPlaces& places)
-    : m_context(context), m_places(places) {
-    gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
+std::optional<Place> Destination::Where() const {
+    return m_place ? m_place->Read() : std::nullopt;
 }
 
-HRESULT Destination::Set(ILocationObject* pLocation, SideOfStreet eSide) {
-    HRESULT hr = Replace(pLocation, eSide);
-    if (SUCCEEDED(hr)) m_places.AddToHistory(pLocation, u"");
-    return hr;
+void Destination::Set(std::shared_ptr<const HeldPlace> place, SideOfStreet side) {
+    Replace(std::move(place), side);
+    if (auto now = Where()) m_places.AddToHistory(NewLocation(*now).Get(), u"");
 }
 
-HRESULT Destination::Replace(ILocationObject* pLocation, SideOfStreet eSide) {
-    ComPtr<IDestinationObject> destination;
-    HRESULT hr =
-        gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &destination);
-    if (FAILED(hr)) return hr;
-    auto* impl = gpslib::ImplOf<CDestinationObject>(destination.Get());
-    if (impl == nullptr) return E_FAIL;
-    impl->ShareLocation(pLocation); // Held by reference: later changes to it are seen.
-    impl->SetSideOfStreet(eSide);
-    m_pDestination = destination;
+void Destination::Set(const Place& place, SideOfStreet side) {
+    Set(std::make_shared<OwnPlace>(place), side);
+}
+
+void Destination::Replace(std::shared_ptr<const HeldPlace> place, SideOfStreet side) {
+    m_place = std::move(place);
+    m_side = side;
     m_bArrivedNearDestination = false;
-    return S_OK;
 }
 
-HRESULT Destination::Get(IDestinationObject** ppDestination) const {
-    ComPtr<IDestinationObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &copy);
-    if (FAILED(hr)) return hr;
-    if (m_pDestination) {
-        ComPtr<ILocationObject> location;
-        SideOfStreet side = SideUnknown;
-        m_pDestination->GetSideOfStreet(&side);
-        if (SUCCEEDED(m_pDestination->GetLocation(location.Put())))
-            copy->SetLocation(location.Get());
-        if (auto* impl = gpslib::ImplOf<CDestinationObject>(copy.Get()))
-            impl->SetSideOfStreet(side);
-    }
-    *ppDestination = copy.Detach();
-    return S_OK;
+void Destination::SetByAddress(const AddressPlace& address, Place location) {
+    // Cross streets and addresses a client fills carry no name on their position.
+    location.name = address.SpokenName(location.name);
+    Set(location, SideUnknown);
 }
 
-HRESULT Destination::SetByAddress(IAddressObject* pAddress) {
-    // An address without a position is no place to head for: the destination stays as it was.
-    const AddressPlace place = ReadAddress(pAddress);
-    if (!place.HasPosition()) return S_FALSE;
-    ComPtr<ILocationObject> location;
-    HRESULT hr = pAddress->GetLocation(location.Put());
-    if (FAILED(hr)) return hr;
-    if (!location) return E_FAIL;
-    // The city of the address's street; the name the location has, else the address text
-    // (cross streets and addresses a client fills carry no name on their position).
-    ComPtr<IStreetObject> street;
-    Bstr city, name;
-    if (SUCCEEDED(pAddress->GetStreetObject(street.Put())) && street) street->GetCity(city.Put());
-    location->GetName(name.Put());
-    AddressPlace named = place;
-    named.city = Text(city.Get());
-    Bstr spoken{std::u16string_view(named.SpokenName(Text(name.Get())))};
-    location->SetName(spoken.Get());
-    return Set(location.Get(), SideUnknown);
-}
-
-HRESULT Destination::SetByPOI(IPOIObject* pPOI) {
-    ComPtr<ILocationObject> location;
-    HRESULT hr = pPOI->GetLocation(location.Put());
-    if (FAILED(hr)) return hr;
-    Bstr nameText, number, street, city;
-    pPOI->GetName(nameText.Put());
-    pPOI->GetAddressNumber(number.Put());
-    pPOI->GetStreet(street.Put());
-    pPOI->GetCity(city.Put());
-    std::u16string name = Text(nameText.Get());
+void Destination::SetByPOI(const POIData& poi, Place location) {
+    std::u16string name = poi.name;
     // The parts of the address that the name does not say already.
     std::u16string collected;
-    if (street.Length() > 0 && !Contains(name, Text(street.Get()))) {
-        if (number.Length() > 0) collected += Text(number.Get()) + u" ";
-        collected += Text(street.Get());
+    if (!poi.street.empty() && !Contains(name, poi.street)) {
+        if (!poi.addressNumber.empty()) collected += poi.addressNumber + u" ";
+        collected += poi.street;
     }
-    if (city.Length() > 0 && !Contains(name, Text(city.Get())))
-        collected += (collected.empty() ? u"" : u", ") + Text(city.Get());
+    if (!poi.city.empty() && !Contains(name, poi.city))
+        collected += (collected.empty() ? u"" : u", ") + poi.city;
     if (!collected.empty()) name += u", " + collected;
     if (m_context.m_pUtility != nullptr) name = m_context.m_pUtility->ForDisplay(name);
-    Bstr decorated{std::u16string_view(name)};
-    location->SetName(decorated.Get());
-    return Set(location.Get(), SideUnknown);
+    location.name = std::move(name);
+    Set(location, SideUnknown);
 }
 
-HRESULT Destination::Clear() {
-    m_pDestination.Reset();
-    HRESULT hr =
-        gpslib::CreateObject(CLSID_DestinationObject, IID_IDestinationObject, &m_pDestination);
+void Destination::Clear() {
+    Release();
     m_bArrivedNearDestination = false;
-    return hr;
 }
 
-HRESULT Destination::WhereIs(Mode eMode, IDescriptionConfigurationObject* pConfig,
-                             IVirtualObject* walker, IGPSObject* gps,
-                             BSTR* pbstrDescription) const {
-    *pbstrDescription = nullptr;
-    auto answer = [&](int id) {
-        *pbstrDescription = gpslib::AllocBstr(std::u16string_view(m_context.String(id)));
-        return *pbstrDescription == nullptr ? E_OUTOFMEMORY : S_OK;
-    };
-    ComPtr<ILocationObject> target;
-    if (m_pDestination) m_pDestination->GetLocation(target.Put());
-    if (!IsValidPlace(target.Get())) return answer(ids::kNoDestination);
-    if (eMode == VirtualMode) {
-        ComPtr<ILocationObject> here;
-        if (walker != nullptr) walker->GetLocation(here.Put());
-        if (!IsValidPlace(here.Get())) return answer(ids::kNoVirtualPosition);
-        return walker->GetDistanceAndHeadingAndName(target.Get(), pConfig, pbstrDescription);
-    }
-    ComPtr<ILocationObject> here;
-    if (gps != nullptr) gps->GetLocation(here.Put());
-    if (!IsValidPlace(here.Get())) return answer(ids::kNoGpsPosition);
-    SHORT heading = -1;
-    gps->GetHeadingDegrees(&heading);
-    return gps->GetDistanceAndHeadingAndName(heading, target.Get(), pConfig, pbstrDescription);
+void Destination::Release() {
+    m_place.reset();
+    m_side = SideUnknown;
+}
+
+std::optional<std::u16string> Destination::Missing(Mode mode,
+                                                   const std::optional<Place>& here) const {
+    const std::optional<Place> target = Where();
+    if (!target || !target->HasPosition()) return m_context.String(ids::kNoDestination);
+    if (!here || !here->HasPosition())
+        return m_context.String(mode == VirtualMode ? ids::kNoVirtualPosition
+                                                    : ids::kNoGpsPosition);
+    return std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -166,16 +115,13 @@ void Destination::Save() {
     saved.destinationName.clear();
     saved.destinationDescription.clear();
     saved.destinationLatitude = saved.destinationLongitude = 0.0;
-    ComPtr<ILocationObject> target;
-    if (!m_pDestination || FAILED(m_pDestination->GetLocation(target.Put()))) return;
-    Bstr name, description;
-    target->GetName(name.Put());
-    target->GetDescription(description.Put());
+    const std::optional<Place> target = Where();
+    if (!target) return;
     // Spelling marks are for the speaking client; the stored name is plain.
-    saved.destinationName = m_context.m_pUtility->ForStorage(Text(name.Get()));
-    saved.destinationDescription = Text(description.Get());
-    target->GetLatitude(&saved.destinationLatitude);
-    target->GetLongitude(&saved.destinationLongitude);
+    saved.destinationName = m_context.m_pUtility->ForStorage(target->name);
+    saved.destinationDescription = target->description;
+    saved.destinationLatitude = target->latitude;
+    saved.destinationLongitude = target->longitude;
 }
 
 void Destination::Restore() {
@@ -186,21 +132,10 @@ void Destination::Restore() {
     if (settings == nullptr) return;
     const auto& saved = settings->Saved();
     if (saved.destinationLatitude == 0.0 && saved.destinationLongitude == 0.0) return;
-    ComPtr<ILocationObject> location;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) return;
-    Bstr name{std::u16string_view(m_context.m_pUtility->ForDisplay(saved.destinationName))};
-    Bstr description{std::u16string_view(saved.destinationDescription)};
-    location->SetName(name.Get());
-    location->SetDescription(description.Get());
-    location->SetLatitude(saved.destinationLatitude);
-    location->SetLongitude(saved.destinationLongitude);
-    Replace(location.Get(), SideUnknown);
-}
-
-ComPtr<ILocationObject> Destination::Location() const {
-    ComPtr<ILocationObject> location;
-    if (m_pDestination) m_pDestination->GetLocation(location.Put());
-    return location;
+    Place place{saved.destinationLatitude, saved.destinationLongitude,
+                m_context.m_pUtility->ForDisplay(saved.destinationName),
+                saved.destinationDescription};
+    Replace(std::make_shared<OwnPlace>(std::move(place)), SideUnknown);
 }
 
 } // namespace gpscore

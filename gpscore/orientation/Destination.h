@@ -4,36 +4,50 @@
 #ifndef GPSCORE_ORIENTATION_DESTINATION_H_
 #define GPSCORE_ORIENTATION_DESTINATION_H_
 
-#include "GPSLib_classes.h"
+#include <gpslib/GPSLib_enums.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/Place.h"
 
 namespace gpscore {
 
+struct AddressPlace;
+struct POIData;
 struct ServiceContext;
 class PersonalPlaces;
 
 // REQUIRES for every method: the service's core lock held.
 class Destination {
 public:
-    Destination(ServiceContext& context, PersonalPlaces& places);
+    Destination(ServiceContext& context, PersonalPlaces& places)
+        : m_context(context), m_places(places) {}
     Destination(const Destination&) = delete;
     Destination& operator=(const Destination&) = delete;
 
-    // A copy for the client.
-    HRESULT Get(IDestinationObject** destination) const;
-    // The given location held by reference, with its side of the street; clears the arrival
-    // latch and adds the place to the history of places.
-    HRESULT Set(ILocationObject* location, SideOfStreet side);
-    // The address's position, named by its name (else its address text) and its city; S_FALSE,
-    // and the destination unchanged, for an address without a position.
-    HRESULT SetByAddress(IAddressObject* address);
-    HRESULT SetByPOI(IPOIObject* poi);
-    HRESULT Clear();
-    // The distance, heading and name of the destination from the walker (VirtualMode) or from
-    // the live fix, or the text saying which of the two places is missing.
-    HRESULT WhereIs(Mode mode, IDescriptionConfigurationObject* config, IVirtualObject* walker,
-                    IGPSObject* gps, BSTR* description) const;
-    // Null when there is none.
-    gpslib::ComPtr<ILocationObject> Location() const;
+    // The destination as it is now (a held place read afresh); none when there is none, or
+    // when the held place cannot be read.
+    std::optional<Place> Where() const;
+    SideOfStreet Side() const { return m_side; }
+
+    // The given place held by reference, with its side of the street; clears the arrival latch
+    // and adds the place to the history of places.
+    void Set(std::shared_ptr<const HeldPlace> place, SideOfStreet side);
+    // The same for a place of its own.
+    void Set(const Place& place, SideOfStreet side);
+    // The position of an address that has one (`location`, the address's own), named by its
+    // name, else its address text, and its city.
+    void SetByAddress(const AddressPlace& address, Place location);
+    // The POI's position (`location`, the POI's own), named by its name and the parts of its
+    // address the name does not say already.
+    void SetByPOI(const POIData& poi, Place location);
+    void Clear();
+    // What WhereIs says when a place is missing: that there is no destination, else that the
+    // mode has no place (`here`: the walker's place in VirtualMode, else the live fix's). None
+    // when both are there: the way from `here` to the destination is then described.
+    std::optional<std::u16string> Missing(Mode mode, const std::optional<Place>& here) const;
 
     // Whether the poll cycle has announced arriving near it.
     bool ArrivedNear() const { return m_bArrivedNearDestination; }
@@ -44,17 +58,18 @@ public:
     void Save();
     void Restore();
     // Stop lets the destination go.
-    void Release() { m_pDestination.Reset(); }
+    void Release();
 
 private:
     // Set without the history: Start gives back the destination of the last Stop, which the
     // history already holds.
-    HRESULT Replace(ILocationObject* location, SideOfStreet side);
+    void Replace(std::shared_ptr<const HeldPlace> place, SideOfStreet side);
 
     ServiceContext& m_context;
     PersonalPlaces& m_places;
-    // An empty DestinationObject when there is none.
-    gpslib::ComPtr<IDestinationObject> m_pDestination;
+    // Null when there is none.
+    std::shared_ptr<const HeldPlace> m_place;
+    SideOfStreet m_side = SideUnknown;
     bool m_bArrivedNearDestination = false;
 };
 

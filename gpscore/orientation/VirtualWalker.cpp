@@ -4,7 +4,7 @@
 #include <cmath>
 #include <optional>
 
-#include "address/AddressObject.h"
+#include "address/AddressSearch.h"
 #include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
@@ -13,13 +13,11 @@
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
-#include "orientation/VirtualObject.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
@@ -73,8 +71,7 @@ std::u16string WithoutStop(std::u16string text) {
 // The walker object and its small accessors.
 
 void VirtualWalker::Create() {
-    m_pVirtualObject.Reset();
-    gpslib::CreateObject(CLSID_VirtualObject, IID_IVirtualObject, &m_pVirtualObject);
+    m_state = std::make_shared<WalkerState>();
     m_bImpliedHeading = false;
     m_crossStreets.clear();
     m_nSelectedBranch = -1;
@@ -86,38 +83,32 @@ void VirtualWalker::Create() {
 }
 
 void VirtualWalker::Release() {
-    m_pVirtualObject.Reset();
+    m_state.reset();
     m_crossStreets.clear();
     m_previous = Snapshot{};
 }
 
-ComPtr<ILocationObject> VirtualWalker::Location() const {
-    ComPtr<ILocationObject> location;
-    if (m_pVirtualObject) m_pVirtualObject->GetLocation(location.Put());
-    return location;
+std::optional<Place> VirtualWalker::Where() const {
+    return m_state ? std::optional<Place>(m_state->place) : std::nullopt;
 }
 
-SHORT VirtualWalker::Heading() const {
-    SHORT heading = -1;
-    if (m_pVirtualObject) m_pVirtualObject->GetHeadingDegrees(&heading);
-    return heading;
+std::int16_t VirtualWalker::Heading() const {
+    return m_state ? m_state->heading : std::int16_t{-1};
 }
 
 SideOfStreet VirtualWalker::Side() const {
-    SideOfStreet side = SideUnknown;
-    if (m_pVirtualObject) m_pVirtualObject->GetSideOfStreet(&side);
-    return side;
+    return m_state ? m_state->side : SideUnknown;
 }
 
-void VirtualWalker::SetHeading(SHORT heading) {
-    if (!m_pVirtualObject) return;
-    m_pVirtualObject->SetHeading(heading);
+void VirtualWalker::SetHeading(std::int16_t heading) {
+    if (!m_state) return;
+    m_state->Face(heading);
     m_bImpliedHeading = false;
 }
 
-void VirtualWalker::SetImpliedHeading(SHORT heading) {
-    if (!m_pVirtualObject) return;
-    m_pVirtualObject->SetHeading(heading);
+void VirtualWalker::SetImpliedHeading(std::int16_t heading) {
+    if (!m_state) return;
+    m_state->Face(heading);
     m_bImpliedHeading = true;
 }
 
@@ -138,28 +129,22 @@ std::u16string VirtualWalker::Answer(std::u16string text) {
 }
 
 void VirtualWalker::MoveTo(double latitude, double longitude) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (impl == nullptr || impl->InnerLocation() == nullptr) return;
-    impl->InnerLocation()->SetLatitude(latitude);
-    impl->InnerLocation()->SetLongitude(longitude);
+    if (!m_state) return;
+    m_state->place.latitude = latitude;
+    m_state->place.longitude = longitude;
 }
 
 VirtualWalker::Snapshot VirtualWalker::Take() const {
     Snapshot s;
-    ComPtr<ILocationObject> here = Location();
-    if (!IsValidPlace(here.Get())) return s;
+    if (!m_state || !m_state->place.HasPosition()) return s;
     s.valid = true;
-    here->GetLatitude(&s.latitude);
-    here->GetLongitude(&s.longitude);
-    s.name = NameOf(here.Get());
-    Bstr street;
-    m_pVirtualObject->GetCurrentStreetName(street.Put());
-    s.street = Text(street.Get());
-    s.heading = Heading();
-    s.side = Side();
-    VARIANT_BOOL mustCross = VARIANT_FALSE;
-    m_pVirtualObject->MustCrossStreet(&mustCross);
-    s.mustCross = mustCross != 0;
+    s.latitude = m_state->place.latitude;
+    s.longitude = m_state->place.longitude;
+    s.name = m_state->place.name;
+    s.street = m_state->street;
+    s.heading = m_state->heading;
+    s.side = m_state->side;
+    s.mustCross = m_state->mustCross;
     s.branches = m_crossStreets;
     s.selected = m_nSelectedBranch;
     s.branchHeading = m_nBranchHeading;
@@ -168,15 +153,14 @@ VirtualWalker::Snapshot VirtualWalker::Take() const {
 }
 
 void VirtualWalker::Put(const Snapshot& s) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (impl == nullptr) return;
+    if (!m_state) return;
     MoveTo(s.latitude, s.longitude);
-    if (impl->InnerLocation() != nullptr) impl->InnerLocation()->SetName(Bstr(s.name).Get());
-    impl->SetCurrentStreetName(s.street);
-    impl->SetHeading(s.heading);
+    m_state->place.name = s.name;
+    m_state->street = s.street;
+    m_state->Face(s.heading);
     m_bImpliedHeading = false;
-    impl->SetSideOfStreet(s.side);
-    impl->SetMustCrossStreet(s.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+    m_state->side = s.side;
+    m_state->mustCross = s.mustCross;
     m_crossStreets = s.branches;
     m_nSelectedBranch = s.selected;
     m_nBranchHeading = s.branchHeading;
@@ -186,77 +170,64 @@ void VirtualWalker::Put(const Snapshot& s) {
 // ---------------------------------------------------------------------------------------------
 // Placement.
 
-void VirtualWalker::Set(ILocationObject* location, SHORT heading) {
-    Place(location, heading, u"", u"", true);
-    if (m_pVirtualObject) m_pVirtualObject->SetSideOfStreet(RightSide);
+void VirtualWalker::Set(const std::optional<Place>& location, std::int16_t heading) {
+    PlaceAt(location, heading, u"", u"", true);
+    if (m_state) m_state->side = RightSide;
 }
 
-void VirtualWalker::SetByPOI(IPOIObject* poi) {
-    ComPtr<ILocationObject> location;
-    if (FAILED(poi->GetLocation(location.Put())) || !location) return;
-    Bstr name, street;
-    poi->GetName(name.Put());
-    poi->GetStreet(street.Put());
-    Place(location.Get(), -1, Text(name.Get()), Text(street.Get()), true);
+void VirtualWalker::SetByPOI(const Place& location, std::u16string_view name,
+                             std::u16string_view street) {
+    PlaceAt(location, -1, name, street, true);
 }
 
-bool VirtualWalker::SetByAddress(IAddressObject* address) {
-    const AddressPlace place = ReadAddress(address);
-    if (!place.HasPosition() || !std::isfinite(place.latitude) || !std::isfinite(place.longitude) ||
-        std::fabs(place.latitude) > 90.0 || std::fabs(place.longitude) > 180.0)
+bool VirtualWalker::SetByAddress(const AddressPlace& address) {
+    if (!address.HasPosition() || !std::isfinite(address.latitude) ||
+        !std::isfinite(address.longitude) || std::fabs(address.latitude) > 90.0 ||
+        std::fabs(address.longitude) > 180.0)
         return false;
-    ComPtr<ILocationObject> location = NewLocation(place.latitude, place.longitude);
-    if (!location) return false;
-    Place(location.Get(), -1, place.SpokenName(u""), place.street, true);
+    PlaceAt(Place{address.latitude, address.longitude, {}, {}}, -1, address.SpokenName(u""),
+            address.street, true);
     return true;
 }
 
-void VirtualWalker::PlaceOnRoute(ILocationObject* location, SHORT heading) {
-    Bstr name;
-    if (location != nullptr) location->GetName(name.Put());
-    Place(location, heading, Text(name.Get()), u"", false);
+void VirtualWalker::PlaceOnRoute(const Place& location, std::int16_t heading) {
+    PlaceAt(location, heading, location.name, u"", false);
 }
 
 bool VirtualWalker::SetToMap(std::u16string_view mapName) {
     std::optional<StartLocation> start = FindStartLocation(mapName);
     if (!start) return false;
-    ComPtr<ILocationObject> location = NewLocation(start->latitude, start->longitude);
-    if (!location) return false;
-    Place(location.Get(), -1, mapName, u"", true);
+    PlaceAt(Place{start->latitude, start->longitude, {}, {}}, -1, mapName, u"", true);
     return true;
 }
 
-void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16string_view name,
-                          std::u16string_view description, bool addToHistory) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (impl == nullptr || location == nullptr) return;
+void VirtualWalker::PlaceAt(const std::optional<Place>& location, std::int16_t heading,
+                            std::u16string_view name, std::u16string_view description,
+                            bool addToHistory) {
+    if (!m_state) return;
     m_previous = Take();
     m_nBranchHeading = heading;
+    if (!location) return;
 
-    ComPtr<ILocationObject> copy;
-    if (FAILED(location->GetLocation(copy.Put())) || !copy) return;
-    copy->SetName(Bstr(name).Get());
-    copy->SetDescription(Bstr(description).Get());
-    impl->SetLocation(copy.Get());
-    impl->SetCurrentStreetName(description);
-    impl->SetSideOfStreet(SideUnknown);
-    impl->SetMustCrossStreet(VARIANT_FALSE);
+    m_state->place = Place{location->latitude, location->longitude, std::u16string(name),
+                           std::u16string(description)};
+    m_state->street = description;
+    m_state->side = SideUnknown;
+    m_state->mustCross = false;
     m_crossStreets.clear();
     m_nSelectedBranch = -1;
     m_bAtIntersection = false;
 
     if (heading != -1) {
-        impl->SetHeading(heading);
+        m_state->Face(heading);
         m_bImpliedHeading = false;
-        SHORT stored = -1;
-        impl->GetHeadingDegrees(&stored);
+        const std::int16_t stored = m_state->heading;
         m_nBranchHeading = stored;
         if (LookUp(stored)) {
             StartNearest(&m_crossStreets, stored);
             m_nSelectedBranch = 0;
-            impl->SetCurrentStreetName(m_crossStreets.front().name);
-            impl->SetMustCrossStreet(m_crossStreets.front().mustCross ? VARIANT_TRUE
-                                                                      : VARIANT_FALSE);
+            m_state->street = m_crossStreets.front().name;
+            m_state->mustCross = m_crossStreets.front().mustCross;
             m_bstrCurrentMessage.clear();
         } else {
             Answer(m_context.String(ids::kNoStreetsHere));
@@ -265,10 +236,9 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
     } else {
         // The street found gives the walker a direction to start from, as a guess only.
         if (LookUp(-1)) {
-            Bstr street;
-            impl->GetCurrentStreetName(street.Put());
+            const std::u16string street = m_state->street;
             for (const gpscore::CrossStreet& branch : m_crossStreets) {
-                if (branch.name != street.View() || !ValidHeading(branch.bearing)) continue;
+                if (branch.name != street || !ValidHeading(branch.bearing)) continue;
                 m_nBranchHeading = branch.bearing;
                 SetImpliedHeading(branch.bearing);
                 break;
@@ -278,28 +248,22 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
     }
     if (addToHistory) {
         // A place without a name of its own is remembered by its street.
-        ComPtr<ILocationObject> here = Location();
-        Bstr street;
-        impl->GetCurrentStreetName(street.Put());
-        m_places.AddToHistory(here.Get(), name.empty() ? street.View() : name);
+        m_places.AddToHistory(NewLocation(m_state->place).Get(),
+                              name.empty() ? std::u16string_view(m_state->street) : name);
     }
 }
 
-bool VirtualWalker::LookUp(SHORT heading) {
+bool VirtualWalker::LookUp(std::int16_t heading) {
     m_crossStreets.clear();
     m_bAtIntersection = false;
     const MapQueries map = m_context.Map();
-    ComPtr<ILocationObject> here = Location();
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (!map.HasEngine() || impl == nullptr || !IsValidPlace(here.Get())) return false;
-    double latitude = 0.0, longitude = 0.0;
-    here->GetLatitude(&latitude);
-    here->GetLongitude(&longitude);
+    if (!map.HasEngine() || !m_state || !m_state->place.HasPosition()) return false;
+    const double latitude = m_state->place.latitude, longitude = m_state->place.longitude;
 
     const std::u16string street =
         map.StreetAt(latitude, longitude, heading, m_whereAmI.StreetWords());
     if (street.empty()) return false;
-    impl->SetCurrentStreetName(street);
+    m_state->street = street;
 
     // At an intersection the walker takes its branches; between two, the street's two ways.
     // The walker stays where it was put: a step from an intersection starts at the
@@ -312,7 +276,7 @@ bool VirtualWalker::LookUp(SHORT heading) {
         m_bAtIntersection = true;
         return true;
     }
-    const SHORT bearing = map.StreetBearing(latitude, longitude, heading);
+    const std::int16_t bearing = map.StreetBearing(latitude, longitude, heading);
     if (!ValidHeading(bearing)) return false;
     gpscore::CrossStreet onward;
     onward.name = street;
@@ -330,7 +294,7 @@ bool VirtualWalker::LookUp(SHORT heading) {
 // ---------------------------------------------------------------------------------------------
 // Movement.
 
-bool VirtualWalker::HeadingFitsStreet(SHORT heading) const {
+bool VirtualWalker::HeadingFitsStreet(std::int16_t heading) const {
     if (heading == -1 || m_bPlacedWithoutHeading || m_crossStreets.empty()) return false;
     for (const gpscore::CrossStreet& branch : m_crossStreets)
         if (geo::HeadingsWithin(heading, branch.bearing, kDirectionTolerance)) return true;
@@ -338,16 +302,12 @@ bool VirtualWalker::HeadingFitsStreet(SHORT heading) const {
 }
 
 bool VirtualWalker::Move(bool crossing, std::u16string* message) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
     const MapQueries map = m_context.Map();
-    ComPtr<ILocationObject> here = Location();
-    if (impl == nullptr || !IsValidPlace(here.Get())) {
+    if (!m_state || !m_state->place.HasPosition()) {
         *message = m_context.String(ids::kNoStreetsHere);
         return false;
     }
-    double latitude = 0.0, longitude = 0.0;
-    here->GetLatitude(&latitude);
-    here->GetLongitude(&longitude);
+    const double latitude = m_state->place.latitude, longitude = m_state->place.longitude;
     const Snapshot before = Take();
     std::optional<std::vector<gpscore::CrossStreet>> found;
 
@@ -364,21 +324,20 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
         found = map.NextCrossStreets(branch.latitude, branch.longitude, branch.name, branch.bearing,
                                      Words());
     } else {
-        SHORT heading = Heading();
+        std::int16_t heading = Heading();
         if (!crossing && m_nSelectedBranch >= 0 &&
             m_nSelectedBranch < static_cast<int>(m_crossStreets.size()))
             heading = m_crossStreets[m_nSelectedBranch].bearing;
         if (!crossing && !HeadingFitsStreet(heading)) {
-            impl->SetMustCrossStreet(VARIANT_FALSE);
+            m_state->mustCross = false;
             *message = m_context.String(m_bPlacedWithoutHeading ? ids::kNoDirectionYet
                                                                 : ids::kCannotGoForward);
             return false;
         }
-        Bstr street;
-        impl->GetCurrentStreetName(street.Put());
-        found = crossing ? map.MoveAcrossStreet(latitude, longitude, street.View(), heading,
-                                                before.side, Words())
-                         : map.MoveToNextIntersection(latitude, longitude, street.View(), heading,
+        const std::u16string street = m_state->street;
+        found = crossing ? map.MoveAcrossStreet(latitude, longitude, street, heading, before.side,
+                                                Words())
+                         : map.MoveToNextIntersection(latitude, longitude, street, heading,
                                                       before.side, Words());
     }
     if (!found) {
@@ -387,7 +346,7 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
     }
     std::vector<gpscore::CrossStreet> branches = std::move(*found);
     if (branches.empty()) {
-        impl->SetMustCrossStreet(VARIANT_FALSE);
+        m_state->mustCross = false;
         *message = m_context.String(ids::kCannotGoForward);
         return false;
     }
@@ -400,20 +359,19 @@ bool VirtualWalker::Move(bool crossing, std::u16string* message) {
 
 std::u16string VirtualWalker::Arrive(std::vector<gpscore::CrossStreet> branches,
                                      bool atIntersection, bool crossed, const Snapshot& before) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
     m_crossStreets = std::move(branches);
     m_nSelectedBranch = 0;
     m_bAtIntersection = atIntersection;
     m_bPlacedWithoutHeading = false;
     const gpscore::CrossStreet branch = m_crossStreets.front();
     MoveTo(branch.latitude, branch.longitude);
-    if (impl->InnerLocation() != nullptr) impl->InnerLocation()->SetName(Bstr(branch.name).Get());
-    impl->SetCurrentStreetName(branch.name);
-    impl->SetHeading(branch.bearing);
+    m_state->place.name = branch.name;
+    m_state->street = branch.name;
+    m_state->Face(branch.bearing);
     m_bImpliedHeading = false;
     m_nBranchHeading = branch.bearing;
-    impl->SetSideOfStreet(branch.side);
-    impl->SetMustCrossStreet(branch.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+    m_state->side = branch.side;
+    m_state->mustCross = branch.mustCross;
 
     const Utility& utility = *m_context.m_pUtility;
     Wording words(m_context.m_pUtility);
@@ -469,13 +427,11 @@ std::u16string VirtualWalker::BranchText(const gpscore::CrossStreet& branch) con
 }
 
 std::u16string VirtualWalker::Forward() {
-    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    if (!m_state || m_context.m_pUtility == nullptr) return {};
     const Snapshot before = Take();
-    VARIANT_BOOL mustCross = VARIANT_FALSE;
-    m_pVirtualObject->MustCrossStreet(&mustCross);
     std::u16string message;
     bool moved = false;
-    if (mustCross != 0) {
+    if (m_state->mustCross) {
         if (SideTracking()) return Answer(m_context.String(ids::kCrossFirst));
         if (!Move(true, &message)) return Answer(message);
         moved = true;
@@ -486,10 +442,8 @@ std::u16string VirtualWalker::Forward() {
 }
 
 std::u16string VirtualWalker::CrossStreet() {
-    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
-    VARIANT_BOOL mustCross = VARIANT_FALSE;
-    m_pVirtualObject->MustCrossStreet(&mustCross);
-    if (mustCross == 0) return Answer(m_context.String(ids::kNothingToCross));
+    if (!m_state || m_context.m_pUtility == nullptr) return {};
+    if (!m_state->mustCross) return Answer(m_context.String(ids::kNothingToCross));
     const Snapshot before = Take();
     std::u16string message;
     if (Move(true, &message)) m_previous = before;
@@ -497,8 +451,7 @@ std::u16string VirtualWalker::CrossStreet() {
 }
 
 std::u16string VirtualWalker::Turn(int direction) {
-    auto* impl = gpslib::ImplOf<CVirtualObject>(m_pVirtualObject.Get());
-    if (impl == nullptr || m_context.m_pUtility == nullptr) return {};
+    if (!m_state || m_context.m_pUtility == nullptr) return {};
     const int n = static_cast<int>(m_crossStreets.size());
     if (n == 0) return Answer(m_context.String(ids::kNoStreetsHere));
     int index = 0;
@@ -535,12 +488,12 @@ std::u16string VirtualWalker::Turn(int direction) {
         side = RightSide;
     else if (n == 1 && side == RightSide)
         side = LeftSide;
-    impl->SetSideOfStreet(side);
-    impl->SetMustCrossStreet(branch.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+    m_state->side = side;
+    m_state->mustCross = branch.mustCross;
     m_nBranchHeading = branch.bearing;
-    impl->SetHeading(branch.bearing);
+    m_state->Face(branch.bearing);
     m_bImpliedHeading = false;
-    impl->SetCurrentStreetName(branch.name);
+    m_state->street = branch.name;
 
     std::u16string text = n == 1 ? m_context.String(ids::kDeadEnd) + u" " : std::u16string();
     const std::u16string described = BranchText(branch);
@@ -549,7 +502,7 @@ std::u16string VirtualWalker::Turn(int direction) {
 }
 
 std::u16string VirtualWalker::Backup() {
-    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    if (!m_state || m_context.m_pUtility == nullptr) return {};
     if (!m_previous.valid) return Answer(m_context.String(ids::kNothingToGoBackTo));
     const Snapshot back = m_previous;
     m_previous = Snapshot{};
@@ -574,37 +527,28 @@ std::u16string VirtualWalker::Backup() {
 }
 
 std::u16string VirtualWalker::OnStreetMessage() {
-    if (!m_pVirtualObject || m_context.m_pUtility == nullptr) return {};
+    if (!m_state || m_context.m_pUtility == nullptr) return {};
     const Utility& utility = *m_context.m_pUtility;
-    const SHORT h = Heading();
-    std::u16string compass;
-    if (h == -1) {
-        compass = m_context.String(ids::kUnknownDirection);
-    } else {
-        Bstr text;
-        m_pVirtualObject->GetHeading(Compass, text.Put());
-        compass = Text(text.Get());
-    }
-    ComPtr<ILocationObject> here = Location();
-    std::u16string name = NameOf(here.Get());
-    if (name.empty()) {
-        Bstr street;
-        m_pVirtualObject->GetCurrentStreetName(street.Put());
-        name = Text(street.Get());
-    }
+    const std::int16_t h = Heading();
+    const std::u16string compass = h == -1 ? m_context.String(ids::kUnknownDirection)
+                                           : Wording(m_context.m_pUtility).HeadingText(h, Compass);
+    const Place placed = m_state->place;
+    ComPtr<ILocationObject> here = NewLocation(placed);
+    std::u16string name = placed.name;
+    if (name.empty()) name = m_state->street;
     std::u16string text = utility.FormatString(
         ids::kOnFacing, {Wording(m_context.m_pUtility).Decorate(name), compass});
     if (h == -1) return Answer(text);
     // What lies to each side: the next intersection ahead when facing left, then right.
     auto side = [&](SHORT facing, std::u16string* distance, std::u16string* streets) {
         SetHeading(facing);
-        const IntersectionAnswer at = m_whereAmI.Intersection(PlaceAt(here.Get()), facing, true);
-        Bstr d;
+        const IntersectionAnswer at = m_whereAmI.Intersection(placed, facing, true);
+        gpslib::Bstr d;
         if (at.Found()) {
             if (ComPtr<ILocationObject> corner = NewLocation(at.latitude, at.longitude))
                 corner->GetDistanceDescription(here.Get(), d.Put());
         }
-        *distance = WithoutStop(Text(d.Get()));
+        *distance = WithoutStop(std::u16string(d.View()));
         *streets = WithoutStop(at.crossStreets);
     };
     std::u16string leftDistance, leftStreets, rightDistance, rightStreets;
@@ -636,24 +580,21 @@ void VirtualWalker::Save() {
 }
 
 void VirtualWalker::Restore() {
-    if (m_context.m_pUtility == nullptr || !m_pVirtualObject) return;
+    if (m_context.m_pUtility == nullptr || !m_state) return;
     ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
     auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
     if (settings == nullptr) return;
     const auto saved = settings->Saved();
     if (saved.virtualLatitude == 0.0 && saved.virtualLongitude == 0.0) return;
     if (!std::isfinite(saved.virtualLatitude) || !std::isfinite(saved.virtualLongitude)) return;
-    ComPtr<ILocationObject> location;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &location))) return;
-    location->SetLatitude(saved.virtualLatitude);
-    location->SetLongitude(saved.virtualLongitude);
-    const SHORT heading = ValidHeading(saved.virtualHeading) ? saved.virtualHeading : SHORT{-1};
-    Place(location.Get(), heading, m_context.m_pUtility->ForDisplay(saved.virtualName),
-          saved.virtualStreetName, false);
+    const std::int16_t heading =
+        ValidHeading(saved.virtualHeading) ? saved.virtualHeading : std::int16_t{-1};
+    PlaceAt(Place{saved.virtualLatitude, saved.virtualLongitude, {}, {}}, heading,
+            m_context.m_pUtility->ForDisplay(saved.virtualName), saved.virtualStreetName, false);
     m_previous = Snapshot{};
     m_bstrCurrentMessage.clear();
     if (saved.virtualSideOfStreet == LeftSide || saved.virtualSideOfStreet == RightSide)
-        m_pVirtualObject->SetSideOfStreet(static_cast<SideOfStreet>(saved.virtualSideOfStreet));
+        m_state->side = static_cast<SideOfStreet>(saved.virtualSideOfStreet);
 }
 
 } // namespace gpscore

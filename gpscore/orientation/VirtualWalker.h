@@ -6,17 +6,41 @@
 #ifndef GPSCORE_ORIENTATION_VIRTUALWALKER_H_
 #define GPSCORE_ORIENTATION_VIRTUALWALKER_H_
 
+#include <gpslib/GPSLib_enums.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "GPSLib_classes.h"
+#include "base/Place.h"
 #include "orientation/WhereAmI.h"
 
 namespace gpscore {
 
+struct AddressPlace;
 struct ServiceContext;
 class PersonalPlaces;
+
+// The walker as its object shows it to the client: shared by the walker part and the walker
+// object the client gets (orientation/VirtualObject.h), a view over it, so that each sees what
+// the other changed.
+struct WalkerState {
+    Place place; // the position, with the name and description it was placed with
+    std::u16string street;
+    std::int16_t heading = -1;
+    SideOfStreet side = SideUnknown;
+    bool mustCross = false;
+
+    // -1 means no heading; any other value is taken without its sign, modulo a full turn (so
+    // -90 becomes 90, not 270).
+    void Face(int value) {
+        const int magnitude = value < 0 ? -value : value;
+        heading = value == -1 ? std::int16_t{-1} : static_cast<std::int16_t>(magnitude % 360);
+    }
+};
 
 // REQUIRES for every method: the service's core lock held.
 class VirtualWalker {
@@ -26,32 +50,38 @@ public:
     VirtualWalker(const VirtualWalker&) = delete;
     VirtualWalker& operator=(const VirtualWalker&) = delete;
 
-    // The walker object, made by Start (with the exploration state reset) and released by Stop.
-    IVirtualObject* Walker() const { return m_pVirtualObject.Get(); }
+    // The walker's state, made by Start (with the exploration state reset) and released by
+    // Stop; null before Start. The facade shows it to the client as the walker object.
+    const std::shared_ptr<WalkerState>& Shared() const { return m_state; }
+    bool Active() const { return m_state != nullptr; }
     void Create();
     void Release();
-    gpslib::ComPtr<ILocationObject> Location() const;
-    SHORT Heading() const;
+    // The walker's place (which may hold no position); none before Start.
+    std::optional<gpscore::Place> Where() const;
+    std::int16_t Heading() const;
     // Whether the heading was only implied (the questions then answer as if there were none).
     bool HeadingImplied() const { return m_bImpliedHeading; }
     SideOfStreet Side() const;
 
     // Placements. Each remembers the place before it for Backup, looks up the street and its
-    // branches and adds the new place to the history of places.
-    void Set(ILocationObject* location, SHORT heading);
-    void SetByPOI(IPOIObject* poi);
+    // branches and adds the new place to the history of places. A position (none: a place that
+    // could not be read, which leaves the walker where it was) facing `heading`, on the right.
+    void Set(const std::optional<gpscore::Place>& location, std::int16_t heading);
+    // At a POI's position without a heading, named by the POI and described by its street.
+    void SetByPOI(const gpscore::Place& location, std::u16string_view name,
+                  std::u16string_view street);
     // At the position of an address the search found, without a heading, named by the address
     // ("12 Main Street, Springfield") and described by its street. False (nothing changed) for
     // an address without a position.
-    bool SetByAddress(IAddressObject* address);
-    // On a waypoint of a route being explored, facing `heading`: not added to the history of
-    // places (the waypoints of a rehearsal are no places visited).
-    void PlaceOnRoute(ILocationObject* location, SHORT heading);
+    bool SetByAddress(const AddressPlace& address);
+    // On a waypoint of a route being explored (by its name), facing `heading`: not added to the
+    // history of places (the waypoints of a rehearsal are no places visited).
+    void PlaceOnRoute(const gpscore::Place& location, std::int16_t heading);
     // False when the table of start locations holds no such map.
     bool SetToMap(std::u16string_view mapName);
 
-    void SetHeading(SHORT heading);
-    void SetImpliedHeading(SHORT heading);
+    void SetHeading(std::int16_t heading);
+    void SetImpliedHeading(std::int16_t heading);
 
     // The movements; each answers the message to speak and keeps it as the current message.
     std::u16string Forward();
@@ -71,7 +101,7 @@ public:
     void SetArrivedNear(bool arrived) { m_bArrivedNearVirtual = arrived; }
 
     // The walked distance of the virtual pedometer (the live one is the receiver's).
-    LONG PedometerTotal() const { return m_nPedometerTotalVirtual; }
+    std::int32_t PedometerTotal() const { return m_nPedometerTotalVirtual; }
     void PedometerReset() { m_nPedometerTotalVirtual = 0; }
 
 private:
@@ -82,24 +112,24 @@ private:
         double longitude = 0.0;
         std::u16string name;
         std::u16string street;
-        SHORT heading = -1;
+        std::int16_t heading = -1;
         SideOfStreet side = SideUnknown;
         bool mustCross = false;
         std::vector<gpscore::CrossStreet> branches;
         int selected = -1;
-        SHORT branchHeading = -1;
+        std::int16_t branchHeading = -1;
         bool atIntersection = false;
     };
     Snapshot Take() const;
     void Put(const Snapshot& snapshot);
 
-    void Place(ILocationObject* location, SHORT heading, std::u16string_view name,
-               std::u16string_view description, bool addToHistory);
+    void PlaceAt(const std::optional<gpscore::Place>& location, std::int16_t heading,
+                 std::u16string_view name, std::u16string_view description, bool addToHistory);
     // The street and its branches at the walker's position; false when no street is found.
-    bool LookUp(SHORT heading);
+    bool LookUp(std::int16_t heading);
     // Forward (crossing false) or across the street; true when the walker moved.
     bool Move(bool crossing, std::u16string* message);
-    bool HeadingFitsStreet(SHORT heading) const;
+    bool HeadingFitsStreet(std::int16_t heading) const;
     // Takes the engine's answer as the walker's new place and describes it.
     std::u16string Arrive(std::vector<gpscore::CrossStreet> branches, bool atIntersection,
                           bool crossed, const Snapshot& before);
@@ -113,19 +143,19 @@ private:
     ServiceContext& m_context;
     PersonalPlaces& m_places;
     WhereAmI& m_whereAmI;
-    gpslib::ComPtr<IVirtualObject> m_pVirtualObject;
+    std::shared_ptr<WalkerState> m_state;
 
     bool m_bImpliedHeading = false;
     std::vector<gpscore::CrossStreet> m_crossStreets;
     int m_nSelectedBranch = -1;
-    SHORT m_nBranchHeading = -1;
+    std::int16_t m_nBranchHeading = -1;
     Snapshot m_previous;
     bool m_bPlacedWithoutHeading = false;
     bool m_bAtIntersection = false;
     std::u16string m_bstrCurrentMessage;
 
     bool m_bArrivedNearVirtual = false;
-    LONG m_nPedometerTotalVirtual = 0;
+    std::int32_t m_nPedometerTotalVirtual = 0;
 };
 
 } // namespace gpscore

@@ -6,6 +6,7 @@
 
 #include "base/Answers.h"
 #include "base/Descriptions.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
@@ -88,7 +89,7 @@ ComPtr<ILocationObject> RouteBuilder::CurrentLocation(Mode mode, SHORT* heading)
     ComPtr<ILocationObject> location;
     *heading = -1;
     if (mode == VirtualMode) {
-        location = m_parts.walker.Location();
+        location = NewLocation(m_parts.walker.Where());
         *heading = m_parts.walker.Heading();
     } else if (IGPSObject* gps = m_parts.receiver.Record()) {
         gps->GetLocation(location.Put());
@@ -166,8 +167,8 @@ bool RouteBuilder::Reverse() {
         m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeSystem, here.Get(),
                                                           current.Put());
     if (m_nRouteExplorationIndex != -1)
-        if (IVirtualObject* walker = m_parts.walker.Walker())
-            walker->SetHeading(static_cast<SHORT>((m_parts.walker.Heading() + 180) % 360));
+        if (const auto& walker = m_parts.walker.Shared())
+            walker->Face((walker->heading + 180) % 360);
     MakeRouteEndTheDestination();
     return true;
 }
@@ -192,9 +193,6 @@ void RouteBuilder::MakeRouteEndTheDestination() {
     ComPtr<ILocationObject> at;
     end->GetLocation(at.Put());
     if (!IsValidPlace(at.Get())) return;
-    ComPtr<ILocationObject> place;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place))) return;
-    place->SetLocation(at.Get());
     SideOfStreet side = SideUnknown;
     end->GetSideOfStreet(&side);
     if (side == SideUnknown) {
@@ -210,7 +208,7 @@ void RouteBuilder::MakeRouteEndTheDestination() {
                 side = LeftSide;
         }
     }
-    m_parts.destination.Set(place.Get(), side);
+    m_parts.destination.Set(PlaceAt(at.Get()), side);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -218,20 +216,20 @@ void RouteBuilder::MakeRouteEndTheDestination() {
 
 bool RouteBuilder::CreateAutomatic(Mode mode, IRouteConfigurationObject* configuration) {
     m_parts.context.Log("GPSCore::RouteCreateAutomatic entered");
-    ComPtr<ILocationObject> destination = m_parts.destination.Location();
+    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
     if (mode == VirtualMode && m_pRoute && IsValidPlace(destination.Get())) {
         SHORT heading = -1;
         ComPtr<ILocationObject> here = CurrentLocation(VirtualMode, &heading);
         if (geo::IsSamePoint(PositionOf(here.Get()), PositionOf(destination.Get()))) {
             ComPtr<IWaypointObject> beginning;
-            IVirtualObject* walker = m_parts.walker.Walker();
-            if (walker != nullptr && m_pRoute->GetRouteBeginning(beginning.Put()) == S_OK) {
+            const auto& walker = m_parts.walker.Shared();
+            if (walker && m_pRoute->GetRouteBeginning(beginning.Put()) == S_OK) {
                 ComPtr<ILocationObject> at;
                 beginning->GetLocation(at.Put());
-                walker->SetLocation(at.Get());
+                if (auto place = PlaceOf(at.Get())) walker->place = *place;
                 auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-                walker->SetHeading(Read(route != nullptr ? route->Configuration() : nullptr,
-                                        &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
+                walker->Face(Read(route != nullptr ? route->Configuration() : nullptr,
+                                  &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
             }
         }
     }

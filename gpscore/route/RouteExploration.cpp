@@ -86,13 +86,7 @@ void RouteBuilder::Explore(bool forward, WaypointMode waypointMode, IWaypointObj
     SHORT heading =
         route->Reversed() ? record.streetOrientationReverse : record.streetOrientationForward;
     if (heading != -1 && !forward) heading = static_cast<SHORT>((heading + 180) % 360);
-    ComPtr<ILocationObject> place;
-    if (SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place))) {
-        place->SetLatitude(record.latitude);
-        place->SetLongitude(record.longitude);
-        place->SetName(gpslib::Bstr(record.name).Get());
-        m_parts.walker.PlaceOnRoute(place.Get(), heading);
-    }
+    m_parts.walker.PlaceOnRoute(Place{record.latitude, record.longitude, record.name, {}}, heading);
 }
 
 } // namespace gpscore

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
@@ -246,7 +247,7 @@ bool RouteBuilder::Save(std::u16string_view fileName) {
     }
     if (Recording()) {
         // The walker's place ends the recorded route, which becomes the destination.
-        RecordVirtualMove(m_parts.walker.Location().Get(), m_parts.walker.Heading());
+        RecordVirtualMove(NewLocation(m_parts.walker.Where()).Get(), m_parts.walker.Heading());
         MakeRouteEndTheDestination();
         m_bRecording = false;
     }
@@ -515,12 +516,7 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
     if (Recording()) {
         closing = context.String(ids::kStillRecording);
     } else {
-        ComPtr<IDestinationObject> destination;
-        if (m_parts.destination.Get(destination.Put()) == S_OK && destination) {
-            Bstr description;
-            destination->GetDescription(description.Put());
-            closing = std::u16string(description.View());
-        }
+        if (auto destination = m_parts.destination.Where()) closing = destination->description;
     }
     if (!closing.empty()) lines.push_back({std::move(closing), true});
 

@@ -125,7 +125,7 @@ bool RouteFollower::Request(std::u16string* announcement) {
 RouteFollower::Here RouteFollower::Current() const {
     Here here;
     if (m_context.m_eCurrentMode == VirtualMode) {
-        here.location = m_walker.Location();
+        here.location = NewLocation(m_walker.Where());
         here.heading = m_walker.Heading();
     } else if (IGPSObject* gps = m_receiver.Record()) {
         gps->GetLocation(here.location.Put());

@@ -51,8 +51,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/base/Utility.h",
     "gpscore/events/PollCycle.h",
     "gpscore/gps/ReceiverLink.h",
-    "gpscore/orientation/Destination.h",
-    "gpscore/orientation/VirtualWalker.h",
     "gpscore/poi/POILookaround.h",
     "gpscore/poi/POISearch.h",
     "gpscore/poi/PersonalPlaces.h",

@@ -123,6 +123,8 @@ TEST_F(Walker, AroundABlockWithTheSidesOfTheStreet) {
 TEST_F(Walker, WithoutSideTrackingTheCrossingIsPartOfTheStep) {
     Tracking(false);
     ASSERT_EQ(core->VirtualSet(At(1.0, 2.0).Get(), 90), S_OK);
+    ComPtr<IVirtualObject> held; // Held from before the steps, it shows each of them.
+    ASSERT_EQ(core->VirtualGet(held.Put()), S_OK);
     Walk({
         {Do::Forward,
          "At an intersection, facing east on Main Street. Streets here: Oak Avenue, left and "
@@ -137,6 +139,9 @@ TEST_F(Walker, WithoutSideTrackingTheCrossingIsPartOfTheStep) {
         {Do::Back, "Back on Oak Avenue, facing north. Streets here: Main Street, right and left.",
          3.0, 2.0, 0, RightSide, true},
     });
+    EXPECT_NE(Value(held.Get(), &IVirtualObject::MustCrossStreet), 0);
+    held->SetMustCrossStreet(VARIANT_FALSE); // What the client changes there is the walker's.
+    EXPECT_EQ(Run(Do::Cross), "There is no street to cross here.");
 }
 
 TEST_F(Walker, RealStreetsOnTheWay) {

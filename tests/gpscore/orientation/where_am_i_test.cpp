@@ -543,6 +543,32 @@ TEST_F(WhereAmIPart, IntersectionAnswersInPlainWords) {
     }
 }
 
+// The destination part holds a place someone else may change, reads it at each use, and says
+// which place WhereIs lacks.
+TEST_F(WhereAmIPart, TheDestinationReadsItsHeldPlaceAtEachUse) {
+    struct Moving : gpscore::HeldPlace {
+        std::optional<gpscore::Place> now;
+        std::optional<gpscore::Place> Read() const override { return now; }
+    };
+    auto held = std::make_shared<Moving>();
+    held->now = gpscore::Place{45.002, 10.001, u"Casino", u""};
+    gpscore::Destination& destination = parts.destination;
+    destination.Set(held, LeftSide);
+    held->now->name = u"Opera";
+    EXPECT_EQ(destination.Where()->name, u"Opera");
+    EXPECT_EQ(destination.Side(), LeftSide);
+    const gpscore::Place here{45.001, 10.001, u"", u""};
+    EXPECT_FALSE(destination.Missing(GPSMode, here));
+    const std::u16string noFix = destination.Missing(GPSMode, std::nullopt).value_or(u"");
+    EXPECT_NE(noFix, destination.Missing(VirtualMode, gpscore::Place{}).value_or(u""));
+    held->now.reset(); // A place that can no longer be read is no destination.
+    const std::u16string none = destination.Missing(GPSMode, here).value_or(u"");
+    EXPECT_NE(none, noFix);
+    destination.Clear();
+    EXPECT_EQ(destination.Missing(GPSMode, here), none);
+    EXPECT_EQ(destination.Side(), SideUnknown);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Bad input.
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
 #include "parts_fixture.h"
 #include "service_fixture.h"
@@ -322,8 +323,8 @@ protected:
         settings->SetArrivedNearThreshold(Imperial, 12);
     }
     void PlaceWalker(double x, double y, SHORT heading) {
-        parts.walker.Walker()->SetLocation(Place(x, y).Get());
-        parts.walker.Walker()->SetHeading(heading);
+        parts.walker.Shared()->place = gpscore::PlaceAt(Place(x, y).Get());
+        parts.walker.Shared()->Face(heading);
     }
     // The walker moved, as the virtual movements tell a recording route.
     void MoveWalker(double x, double y, SHORT heading) {
