@@ -128,10 +128,10 @@ private:
         for (const Arc& in : m_in[ix]) {
             const int u = in.other;
             double limit = 0.0;
-            bool any = false;
+            m_targets.clear();
             for (const Arc& a : m_out[ix])
-                if (a.other != u) limit = std::max(limit, in.cost + a.cost), any = true;
-            if (!any) continue;
+                if (a.other != u) limit = std::max(limit, in.cost + a.cost), m_targets.push_back(a.other);
+            if (m_targets.empty()) continue;
             Witness(u, x, limit, settleLimit);
             for (const Arc& a : m_out[ix]) {
                 if (a.other == u) continue;
@@ -162,15 +162,19 @@ private:
         };
         reach(u, 0.0);
         int settled = 0;
-        while (!m_heap.empty() && settled < settleLimit) {
+        // Done when every target is settled: a target's cost is then final.
+        std::size_t left = m_targets.size();
+        while (!m_heap.empty() && settled < settleLimit && left > 0) {
             std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<Entry>());
             auto [d, v] = m_heap.back();
             m_heap.pop_back();
             if (d > m_dist[static_cast<std::size_t>(v)]) continue;
             if (d > limit) break;
             ++settled;
+            if (std::find(m_targets.begin(), m_targets.end(), v) != m_targets.end()) --left;
             for (const Arc& a : m_out[static_cast<std::size_t>(v)])
-                if (a.other != x && !m_done[static_cast<std::size_t>(a.other)])
+                if (a.other != x && !m_done[static_cast<std::size_t>(a.other)] &&
+                    d + a.cost <= limit)
                     reach(a.other, d + a.cost);
         }
     }
@@ -183,6 +187,7 @@ private:
     std::vector<unsigned> m_seen;
     unsigned m_stamp = 0;
     std::vector<std::pair<double, int>> m_heap;
+    std::vector<int> m_targets; // of the witness search under way
 };
 
 } // namespace
