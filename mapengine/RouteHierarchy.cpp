@@ -33,7 +33,8 @@ public:
         Queue queues[2];
         for (int side = 0; side < 2; ++side)
             for (const HierarchyEnd& end : side == 0 ? sources : targets)
-                if (end.state >= 0 && end.state < m_states) Reach(side, end.state, end.cost, -1, &queues[side]);
+                if (end.state >= 0 && end.state < m_states)
+                    Reach(side, end.state, end.cost, -1, &queues[side]);
         int& count = *settled = 0;
         while (true) {
             // Past the best route found, a side has nothing more to find.
@@ -41,7 +42,8 @@ public:
                 Queue& q = queues[side];
                 while (!q.empty()) {
                     const SearchSide::Slot* slot = Known(side, q.top().second);
-                    if (q.top().first < m_best && slot->done != m_stamp && slot->cost >= q.top().first)
+                    if (q.top().first < m_best && slot->done != m_stamp &&
+                        slot->cost >= q.top().first)
                         break;
                     q.pop();
                 }
@@ -60,7 +62,8 @@ public:
             if (Stalled(side, u, d)) continue;
             // Forward along the upward arcs; backward along the downward ones, each an arc from
             // `other` into u.
-            for (const format::HierarchyArcRecord& a : m_map.HierarchyArcs(m_walking, u, side == 0)) {
+            for (const format::HierarchyArcRecord& a :
+                 m_map.HierarchyArcs(m_walking, u, side == 0)) {
                 if (a.other < 0 || a.other >= m_states) return HierarchyAnswer::kBroken;
                 Reach(side, a.other, d + a.cost, u, &q);
             }
@@ -125,8 +128,9 @@ private:
         for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
             // Going up, the arc is the lower state's upward one; coming down, the lower state's
             // downward one.
-            const format::HierarchyArcRecord* arc = i + 1 < up ? ArcOf(chain[i], chain[i + 1], true)
-                                                               : ArcOf(chain[i + 1], chain[i], false);
+            const format::HierarchyArcRecord* arc = i + 1 < up
+                                                        ? ArcOf(chain[i], chain[i + 1], true)
+                                                        : ArcOf(chain[i + 1], chain[i], false);
             if (arc == nullptr) return false;
             std::vector<std::pair<int, int>> stack{{chain[i], chain[i + 1]}};
             std::vector<int> middles{arc->middle};
@@ -142,8 +146,7 @@ private:
                 if (middle >= m_states) return false;
                 const format::HierarchyArcRecord* first = ArcOf(middle, from, false);
                 const format::HierarchyArcRecord* second = ArcOf(middle, to, true);
-                if (first == nullptr || second == nullptr || stack.size() > budget)
-                    return false;
+                if (first == nullptr || second == nullptr || stack.size() > budget) return false;
                 stack.push_back({middle, to}), middles.push_back(second->middle);
                 stack.push_back({from, middle}), middles.push_back(first->middle);
             }

@@ -195,7 +195,8 @@ Snap RouteStates::SnapWithin(Point p, bool start, double radius) const {
     return best;
 }
 
-void RouteStates::AddPiece(int edge, int dir, int layer, int tail, int head, double from, double to) {
+void RouteStates::AddPiece(int edge, int dir, int layer, int tail, int head, double from,
+                           double to) {
     if (PerMetre(edge, dir, layer) < 0) return;
     Piece piece{edge, dir, layer, tail, head, from, to, std::fabs(to - from), 0.0, 0.0};
     std::vector<Point> line = SubLine(EdgeRef(edge), from, to);

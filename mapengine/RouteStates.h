@@ -59,7 +59,9 @@ public:
     int FirstPiece() const { return 2 * m_e * m_layers; }
     int StateCount() const { return FirstPiece() + static_cast<int>(m_pieces.size()); }
     bool IsPiece(int v) const { return v >= FirstPiece(); }
-    const Piece& PieceOf(int v) const { return m_pieces[static_cast<std::size_t>(v - FirstPiece())]; }
+    const Piece& PieceOf(int v) const {
+        return m_pieces[static_cast<std::size_t>(v - FirstPiece())];
+    }
     const std::vector<Piece>& Pieces() const { return m_pieces; }
     int EdgeOf(int v) const { return IsPiece(v) ? PieceOf(v).edge : v / m_layers / 2; }
     int DirOf(int v) const { return IsPiece(v) ? PieceOf(v).dir : (v / m_layers) % 2; }

@@ -61,7 +61,6 @@ private:
         return m_map.NodeAt(node);
     }
 
-
     // ---- The search ----------------------------------------------------------------------------
     // Half the difference of two lower bounds, of the cost from a node to the end and of the cost
     // from the start to it: the same guide for both directions, so that each stays exact. Each
@@ -135,16 +134,17 @@ private:
         }
         std::vector<int> middle;
         double cost = kRouteInfinity;
-        const HierarchyAnswer answer = SearchHierarchy(m_map, m_walking, sources, targets, m_s,
-                                                       &middle, &cost, &out->visited);
+        const HierarchyAnswer answer =
+            SearchHierarchy(m_map, m_walking, sources, targets, m_s, &middle, &cost, &out->visited);
         if (answer == HierarchyAnswer::kBroken) return answer;
         if (answer == HierarchyAnswer::kFound && cost < best) {
             // The pieces the cheapest way into the first state and out of the last one took.
-            auto cheapest = [](const std::vector<HierarchyEnd>& ends, const std::vector<int>& pieces,
-                               int state) {
+            auto cheapest = [](const std::vector<HierarchyEnd>& ends,
+                               const std::vector<int>& pieces, int state) {
                 std::size_t pick = ends.size();
                 for (std::size_t i = 0; i < ends.size(); ++i)
-                    if (ends[i].state == state && (pick == ends.size() || ends[i].cost < ends[pick].cost))
+                    if (ends[i].state == state &&
+                        (pick == ends.size() || ends[i].cost < ends[pick].cost))
                         pick = i;
                 return pick < ends.size() ? pieces[pick] : -1;
             };

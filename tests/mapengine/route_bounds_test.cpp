@@ -127,7 +127,8 @@ TEST(RouteBoundsUse, OtherPricesABrokenHierarchyOrAMixedRouteAreSearchedPlainly)
         std::memcpy(&header, bytes.data(), sizeof header);
         for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
             format::MapSection section;
-            std::memcpy(&section, bytes.data() + sizeof header + i * sizeof section, sizeof section);
+            std::memcpy(&section, bytes.data() + sizeof header + i * sizeof section,
+                        sizeof section);
             if (section.id != format::kSectionHierarchyArcs) continue;
             for (std::uint64_t k = 0; k < section.count; ++k) {
                 format::HierarchyArcRecord arc;
