@@ -64,7 +64,9 @@ public:
             // `other` into u.
             for (const format::HierarchyArcRecord& a :
                  m_map.HierarchyArcs(m_walking, u, side == 0)) {
-                if (a.other < 0 || a.other >= m_states) return HierarchyAnswer::kBroken;
+                // A cost below zero (or not a number) could make the search go round for ever.
+                if (a.other < 0 || a.other >= m_states || !(a.cost >= 0))
+                    return HierarchyAnswer::kBroken;
                 Reach(side, a.other, d + a.cost, u, &q);
             }
         }
