@@ -13,8 +13,8 @@ namespace {
 // A witness search gives up after settling this many states and then keeps the shortcut: a
 // shortcut too many costs a little space, never a wrong route. The estimate of a state's
 // priority looks less far than its contraction.
-constexpr int kEstimateSettled = 5;
-constexpr int kContractSettled = 50;
+constexpr int kEstimateSettled = 10;
+constexpr int kContractSettled = 100;
 
 struct Arc {
     int other, middle;
