@@ -2,7 +2,8 @@
 // nodes) and joined into one network by a primary road between each tile and its neighbours,
 // compiled by the built gpsmap-build (both cached in the bench build folder until the compiler is
 // rebuilt). Through the engine's plain C++ face, each route searched as the engine does now
-// (guided by the map's route bounds, argument 1) and by the straight line alone (argument 0):
+// (through the map's route hierarchy, the default preferences being asked, argument 1) and by
+// the straight line alone (argument 0):
 // a 0.3 km walk and drive in Vaduz, Ruggell to Balzers inside one tile, corner to corner across
 // the country, the first route after loading, and both searches on random pairs (their costs
 // must agree). Counters: states settled, km, and the resident memory with the country loaded.
@@ -170,7 +171,7 @@ void BM_CountryFirstRouteAfterLoading(benchmark::State& state) {
 BENCHMARK(BM_CountryFirstRouteAfterLoading)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // Both searches on random pairs of the country's nodes, walking and driving: "mismatches" counts
-// pairs whose costs differ (must be 0); "speedup" is the plain search's time over the guided one's.
+// pairs whose costs differ (must be 0); "speedup" is the plain search's time over the fast one's.
 void BM_CountryBothSearchesAgree(benchmark::State& state) {
     const gpsmap::MapData* map = Opened(state);
     if (map == nullptr) return;
@@ -199,7 +200,7 @@ void BM_CountryBothSearchesAgree(benchmark::State& state) {
     state.counters["pairs"] = pairs;
     state.counters["mismatches"] = mismatches;
     state.counters["speedup"] = guided > 0 ? plain / guided : 0;
-    if (mismatches > 0) state.SkipWithError("the guided search found another cost");
+    if (mismatches > 0) state.SkipWithError("the fast search found another cost");
 }
 BENCHMARK(BM_CountryBothSearchesAgree)->Iterations(200)->Unit(benchmark::kMillisecond);
 

@@ -50,6 +50,9 @@ constexpr const char* kMetaLanguage = "language";
 // The key of the prices the route bounds were measured with (speeds::BoundsPricesKey); missing
 // when the map has none.
 constexpr const char* kMetaRouteBounds = "route_bounds";
+// The key of the costs the route hierarchy was built with (speeds::RouteCostsKey); missing when
+// the map has none.
+constexpr const char* kMetaRouteHierarchy = "route_hierarchy";
 // The attribution every file compiled from OpenStreetMap carries.
 constexpr const char* kOsmAttribution = "\xC2\xA9 OpenStreetMap contributors, ODbL";
 
@@ -163,8 +166,10 @@ enum SectionId : std::uint32_t {
     kSectionCrossings = 25,         // CrossingRecord, by latitude (version 4, added later)
     kSectionLandmarks = 26,         // LandmarkRecord: the walking ones, then the driving ones
     kSectionLandmarkCosts = 27,     // uint32: per node, its route bounds (RouteBounds below)
+    kSectionHierarchyStates = 28,   // HierarchyStateRecord: the route hierarchy (below)
+    kSectionHierarchyArcs = 29,     // HierarchyArcRecord
 };
-constexpr std::uint32_t kSectionCount = 27;
+constexpr std::uint32_t kSectionCount = 29;
 // The sections every version 4 map has: 1 to 24; a later section missing reads as empty.
 constexpr std::uint32_t kSectionCountVersion4 = 24;
 // The sections a version 3 map has: 1 to 23.
@@ -336,6 +341,27 @@ static_assert(sizeof(LandmarkRecord) == 8);
 // A node the landmark cannot reach, or not reach from.
 constexpr std::uint32_t kNoBound = 0xFFFFFFFFu;
 constexpr double kBoundUnit = 0.01; // seconds
+
+// The route hierarchy: a contraction hierarchy over the search's states (the edges taken in one
+// direction: state 2 * edge + 0 along the drawing, + 1 against it), built per profile for the
+// default preferences with every cost the search pays, turns and crossings included
+// (docs/routing.md, "Long routes"). Each state has its upward arcs (to states contracted after
+// it) and its downward arcs (from states contracted after it). kSectionHierarchyStates holds, per
+// profile (walking, then driving), one row per state and one more: a state's upward arcs are
+// arcs[row.up, row.down) and its downward arcs arcs[row.down, next row.up).
+struct HierarchyStateRecord {
+    std::uint32_t up, down; // rows of kSectionHierarchyArcs
+};
+static_assert(sizeof(HierarchyStateRecord) == 8);
+// An arc from a state to `other` (upward) or from `other` to the state (downward), of `cost`
+// seconds; a shortcut over two arcs through `middle` (a state contracted before both ends:
+// other-to-middle among the middle's downward arcs, middle-to-other among its upward arcs), or
+// -1 for a step between neighbouring states.
+struct HierarchyArcRecord {
+    std::int32_t other, middle;
+    double cost;
+};
+static_assert(sizeof(HierarchyArcRecord) == 16);
 
 // Grid cells are kGridCell degrees square, numbered from 0/0; the key packs the row (high 32
 // bits) and the column (low 32 bits), both two's complement.

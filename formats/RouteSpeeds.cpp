@@ -93,4 +93,16 @@ std::string BoundsPricesKey() {
     return key;
 }
 
+std::string RouteCostsKey() {
+    std::string key = BoundsPricesKey();
+    char number[32];
+    for (double v : {kVehicleTurn, kAcrossTraffic, kFewestVehicle, kFewestPedestrian, kDeadEndUTurn,
+                     kStartUTurnVehicle, kStartUTurnPedestrian, kShortestTurns, kParking,
+                     kCrossing[0], kCrossing[1], kCrossing[2], kCrossing[3]}) {
+        std::snprintf(number, sizeof number, "%.9g;", v);
+        key += number;
+    }
+    return key + "rules=" + std::to_string(kCostRules);
+}
+
 } // namespace gpslib::formats::speeds

@@ -159,10 +159,16 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
                  extract.timestamp, language};
     const std::pair<const char*, decltype(&WriteMapFile)> writers[] = {
         {".rmf", WriteMapFile}, {".pdb", WritePoiFile}, {".cpd", WriteAddressFile}};
+    map.routeHierarchy = true;
     for (const auto& [ext, write] : writers) {
         std::string staged = outputs.StagedPath(ext);
         say("writing " + outputs.FinalPath(ext));
-        if (!write(map, info, staged, error)) {
+        bool written = write(map, info, staged, error);
+        if (written && write == WriteMapFile) {
+            say("building the route hierarchy");
+            written = AddRouteHierarchy(staged, error);
+        }
+        if (!written) {
             *error = staged + ": " + *error;
             outputs.Abandon();
             return false;

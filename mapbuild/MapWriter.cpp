@@ -152,6 +152,9 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     if (!map.landmarks.empty())
         meta.push_back({pool.Add(format::kMetaRouteBounds),
                         pool.Add(gpslib::formats::speeds::BoundsPricesKey())});
+    if (map.routeHierarchy)
+        meta.push_back({pool.Add(format::kMetaRouteHierarchy),
+                        pool.Add(gpslib::formats::speeds::RouteCostsKey())});
 
     // The edges of each street, in edge order.
     std::vector<std::uint64_t> streetBegin(map.streets.size() + 1, 0);
@@ -348,6 +351,10 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
         {format::kSectionCrossings, sizeof(format::CrossingRecord), map.crossings.size()},
         {format::kSectionLandmarks, sizeof(format::LandmarkRecord), map.landmarks.size()},
         {format::kSectionLandmarkCosts, 4, map.landmarkCosts.size()},
+        // Empty here, at the end of the file: the route hierarchy is built over the file written
+        // and appended to it (AddRouteHierarchy).
+        {format::kSectionHierarchyStates, sizeof(format::HierarchyStateRecord), 0},
+        {format::kSectionHierarchyArcs, sizeof(format::HierarchyArcRecord), 0},
     };
     static_assert(std::size(planned) == format::kSectionCount);
     std::vector<format::MapSection> directory;
@@ -437,6 +444,7 @@ bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path,
     section(n++), out.Records(map.crossings);
     section(n++), out.Records(map.landmarks);
     section(n++), out.Records(map.landmarkCosts);
+    section(n++), section(n++); // the route hierarchy's, empty
     out.Align();
     s = out.Finish();
     if (!s.ok()) return *error = s.ToString(), false;

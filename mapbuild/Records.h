@@ -200,6 +200,8 @@ struct Map {
     // them.
     std::vector<format::LandmarkRecord> landmarks;
     std::vector<std::uint32_t> landmarkCosts;
+    // The map file gets a route hierarchy, built over the written file (AddRouteHierarchy).
+    bool routeHierarchy = false;
     double minLat = 90, maxLat = -90, minLon = 180, maxLon = -180;
     PlaceGrid placeGrid; // over `areas` and `places`
 };

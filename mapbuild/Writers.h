@@ -21,6 +21,10 @@ struct MapInfo {
 };
 
 bool WriteMapFile(const Map& map, const MapInfo& info, const std::string& path, std::string* error);
+// Builds the route hierarchy of both profiles over the map file written at `path` (with the map
+// engine's own costs, which the engine's searches pay) and appends it to the file, in the two
+// empty sections the writer left at its end.
+bool AddRouteHierarchy(const std::string& path, std::string* error);
 bool WritePoiFile(const Map& map, const MapInfo& info, const std::string& path, std::string* error);
 bool WriteAddressFile(const Map& map, const MapInfo& info, const std::string& path,
                       std::string* error);

@@ -126,6 +126,8 @@ bool MapData::Load(std::string* error) {
     std::span<const format::LandmarkRecord> landmarks;
     take(format::kSectionLandmarks, &landmarks);
     take(format::kSectionLandmarkCosts, &m_landmarkCosts);
+    take(format::kSectionHierarchyStates, &m_hierarchyStates);
+    take(format::kSectionHierarchyArcs, &m_hierarchyArcs);
     // One row per way, or none (a version 3 map): anything else names no way.
     if (m_wayNames.size() != m_ways.size()) m_wayNames = {};
     if (!sizesOk) return *error = "bad section size", false;
@@ -145,7 +147,33 @@ bool MapData::Load(std::string* error) {
         m_minLon > m_maxLon)
         return *error = "bad bounds", false;
     UseRouteBounds(landmarks);
+    UseRouteHierarchy();
     return true;
+}
+
+void MapData::UseRouteHierarchy() {
+    // Both profiles, a row per state and one more each, built with this engine's costs; the rows
+    // are checked as they are read, so opening costs nothing more.
+    static const std::string costs = gpslib::formats::speeds::RouteCostsKey();
+    const std::size_t rows = 2 * m_edges.size() + 1;
+    if (m_hierarchyStates.size() != 2 * rows || Meta(format::kMetaRouteHierarchy) != costs) {
+        m_hierarchyStates = {};
+        m_hierarchyArcs = {};
+        return;
+    }
+    m_hierarchyProfiles = 2;
+}
+
+std::span<const format::HierarchyArcRecord> MapData::HierarchyArcs(bool walking, int state,
+                                                                   bool up) const {
+    const std::size_t rows = 2 * m_edges.size() + 1;
+    if (!HasHierarchy(walking) || state < 0 || static_cast<std::size_t>(state) + 1 >= rows)
+        return {};
+    const format::HierarchyStateRecord* row =
+        m_hierarchyStates.data() + (walking ? 0 : rows) + static_cast<std::size_t>(state);
+    const std::size_t begin = up ? row[0].up : row[0].down, end = up ? row[0].down : row[1].up;
+    if (begin > end || end > m_hierarchyArcs.size()) return {};
+    return m_hierarchyArcs.subspan(begin, end - begin);
 }
 
 void MapData::UseRouteBounds(std::span<const format::LandmarkRecord> landmarks) {

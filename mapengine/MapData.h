@@ -211,6 +211,13 @@ public:
                        : m_driveCosts + row * 2 * static_cast<std::size_t>(m_driveLandmarks);
     }
 
+    // The route hierarchy of a profile (formats/MapFile.h): whether the map has one built with this
+    // engine's costs, and a state's upward and downward arcs (empty for a state out of range or
+    // rows that do not fit the arcs).
+    bool HasHierarchy(bool walking) const { return m_hierarchyProfiles > (walking ? 0 : 1); }
+    std::span<const format::HierarchyArcRecord> HierarchyArcs(bool walking, int state,
+                                                              bool up) const;
+
     // Rows by number. An edge whose record is broken reads as a two-point line at 0/0 on the
     // first node and way; the others read as empty records.
     gpsmap::Way Way(int i) const;
@@ -264,6 +271,7 @@ private:
     std::uint64_t m_serial = 0;
     bool Load(std::string* error);
     void UseRouteBounds(std::span<const format::LandmarkRecord> landmarks);
+    void UseRouteHierarchy();
     std::string_view Text(format::TextRef t) const;
     bool InRings(Point p, const format::AreaRecord& a) const;
     std::span<const Point> Points(std::uint64_t begin, std::uint64_t count) const {
@@ -293,6 +301,9 @@ private:
     std::span<const std::uint32_t> m_landmarkCosts;      // empty when not usable
     const std::uint32_t* m_driveCosts = nullptr;         // the driving part of m_landmarkCosts
     int m_walkLandmarks = 0, m_driveLandmarks = 0;
+    std::span<const format::HierarchyStateRecord> m_hierarchyStates;
+    std::span<const format::HierarchyArcRecord> m_hierarchyArcs;
+    int m_hierarchyProfiles = 0; // 2 (walking, driving) when usable, else 0
     std::span<const format::NodeRecord> m_nodes;
     std::span<const std::int32_t> m_nodeEdges;
     std::span<const format::EdgeRecord> m_edges;

@@ -1,6 +1,7 @@
-// Routing over one loaded map: the walking and driving profiles, the route preferences, a
-// bidirectional A* over the map's edges taken as directed states (so that turn costs and turn
-// restrictions count), and the path cut into route points. docs/routing.md explains the costs.
+// Routing over one loaded map: the walking and driving profiles, the route preferences, a search
+// over the map's edges taken as directed states (so that turn costs and turn restrictions count):
+// through the map's route hierarchy for the default preferences, else a bidirectional A* guided
+// by its route bounds; and the path cut into route points. docs/routing.md explains the costs.
 //
 // Thread safety: a Router is used by one call at a time; the map it reads is shared read-only.
 #ifndef MAPENGINE_ROUTER_H_
@@ -32,8 +33,9 @@ struct RouteRequest {
     RoutePreferences preferences;
     int initialHeading = -1; // degrees the traveller faces at the start; -1 none
     bool turnsOnly = true;   // points at the turns only, else at every intersection too
-    // Guided by the straight line alone, never by the map's route bounds: the search as it was
-    // before maps kept them, which finds routes of the same cost, only slower.
+    // Guided by the straight line alone, never through the map's route hierarchy or by its route
+    // bounds: the search as it was before maps kept them, which finds routes of the same cost,
+    // only slower.
     bool plainSearch = false;
     std::string endName, endDescription;
 };

@@ -11,11 +11,7 @@ namespace {
 
 namespace speeds = gpslib::formats::speeds;
 
-// Seconds added for crossing a major road, by its crossing's control (format::CrossingControl:
-// unknown, unmarked, marked, signals). A major road crossed at a junction where no crossing is
-// mapped costs as a crossing of unknown control; stepping onto or off the carriageway of one
-// whose sidewalks are separate ways costs half the crossing there.
-constexpr double kCrossing[] = {150.0, 200.0, 150.0, 0.0};
+using speeds::kCrossing; // seconds, by the crossing's control
 
 constexpr unsigned char kMajor = 1, kSeparate = 2;
 

@@ -28,7 +28,7 @@ LOWER = {
     "resources": {"os", "automation", "include", "formats"},
     "database": {"os", "automation", "include", "formats", "resources"},
     "mapengine": {"os", "automation", "include", "formats", "resources", "database"},
-    "mapbuild": {"os", "automation", "include", "formats", "resources", "database"},
+    "mapbuild": {"os", "automation", "include", "formats", "resources", "database", "mapengine"},
     "gpscore": {"os", "automation", "include", "formats", "resources"},
     "apps": {"os", "automation", "include", "formats", "resources"},
 }
