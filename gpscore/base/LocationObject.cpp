@@ -392,3 +392,19 @@ std::optional<gpscore::Place> gpscore::PlaceOf(ILocationObject* location) {
     place.description = description.View();
     return place;
 }
+
+gpscore::Standpoint gpscore::StandpointAt(ILocationObject* here, std::int16_t heading) {
+    Standpoint standpoint;
+    standpoint.place = PlaceOf(here);
+    standpoint.heading = heading;
+    standpoint.headingValid = heading != -1;
+    if (here != nullptr) {
+        standpoint.distanceAndHeading = [at = gpslib::ComPtr<ILocationObject>(here),
+                                         heading](const Place& to) {
+            gpslib::Bstr text;
+            at->GetDistanceAndHeading(heading, NewLocation(to).Get(), text.Put());
+            return std::u16string(text.View());
+        };
+    }
+    return standpoint;
+}

@@ -76,6 +76,9 @@ std::optional<Place> PlaceOf(ILocationObject* location);
 inline Place PlaceAt(ILocationObject* location) {
     return PlaceOf(location).value_or(Place{});
 }
+// The user at `here` facing `heading` (-1 none), the distance and direction spoken by `here`
+// itself; the standpoint keeps `here` while it lives.
+Standpoint StandpointAt(ILocationObject* here, std::int16_t heading);
 
 } // namespace gpscore
 

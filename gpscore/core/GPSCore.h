@@ -25,6 +25,7 @@
 #include "os/sync.h"
 #include "os/thread_annotations.h"
 #include "poi/POILookaround.h"
+#include "poi/POIObject.h"
 #include "poi/POISearch.h"
 #include "poi/PersonalPlaces.h"
 #include "route/RouteBuilder.h"
@@ -325,7 +326,9 @@ private:
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
                                                           m_whereAmI, m_crossings};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
-    gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
+    gpscore::LastPOIObject m_lastLookaroundPOI GUARDED_BY(m_csCore);
+    gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events,
+                                                                m_lastLookaroundPOI};
     gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){
         {m_context, m_events, m_routeFollower, m_destination, m_receiver, m_virtual}};
     gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events, m_receiver,

@@ -248,5 +248,6 @@ HRESULT CGPSCore::POIGetLastLookaroundFound(IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiLookaround.LastFound(ppPOI);
+    *ppPOI = m_lastLookaroundPOI.Object().Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -5,6 +5,7 @@
 
 #include "address/AddressObject.h"
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
@@ -40,7 +41,7 @@ Destination::Destination(ServiceContext& context, PersonalPlaces& places)
 
 HRESULT Destination::Set(ILocationObject* pLocation, SideOfStreet eSide) {
     HRESULT hr = Replace(pLocation, eSide);
-    if (SUCCEEDED(hr)) m_places.AddToHistory(pLocation, u"");
+    if (SUCCEEDED(hr)) m_places.AddToHistory(PlaceOf(pLocation), u"");
     return hr;
 }
 

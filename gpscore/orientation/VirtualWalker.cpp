@@ -281,7 +281,7 @@ void VirtualWalker::Place(ILocationObject* location, SHORT heading, std::u16stri
         ComPtr<ILocationObject> here = Location();
         Bstr street;
         impl->GetCurrentStreetName(street.Put());
-        m_places.AddToHistory(here.Get(), name.empty() ? street.View() : name);
+        m_places.AddToHistory(PlaceOf(here.Get()), name.empty() ? street.View() : name);
     }
 }
 

@@ -152,6 +152,46 @@ std::u16string ModePlaces::DistanceAndHeading(Mode mode, ILocationObject* to) co
     return std::u16string(text.View());
 }
 
+Standpoint ModePlaces::At(Mode mode) const {
+    Standpoint standpoint;
+    standpoint.place = PlaceOf(Location(mode).Get());
+    standpoint.heading = Heading(mode);
+    standpoint.headingValid = HeadingValid(mode);
+    standpoint.distanceAndHeading = [places = *this, mode](const Place& to) {
+        return places.DistanceAndHeading(mode, NewLocation(to).Get());
+    };
+    return standpoint;
+}
+
+POIData ReadPOIObject(IPOIObject* poi) {
+    POIData data;
+    if (poi == nullptr) return data;
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
+        data.*kPOITextFields[i].field = Field(poi, kAccessors[i].getPOI);
+    VARIANT_BOOL user = 0, priv = 0, modify = 0;
+    LONG foundIndex = -1;
+    SideOfStreet side = SideUnknown;
+    poi->GetKey(&data.key);
+    poi->GetCategoryNumber(&data.category);
+    poi->GetSubCategoryNumber(&data.subCategory);
+    poi->IsUserPOI(&user);
+    poi->IsPrivate(&priv);
+    poi->CanModifyRMFFields(&modify);
+    poi->GetLatitudeOffset(&data.latitudeOffset);
+    poi->GetLongitudeOffset(&data.longitudeOffset);
+    poi->GetLatitude(&data.latitude);
+    poi->GetLongitude(&data.longitude);
+    poi->GetFoundIndex(&foundIndex);
+    poi->GetSideOfStreet(&side);
+    data.userPOI = user != 0;
+    data.isPrivate = priv != 0;
+    data.canModifyRMFFields = modify != 0;
+    data.pdbFile = Field(poi, &IPOIObject::GetPDBFile);
+    data.foundIndex = foundIndex;
+    data.sideOfStreet = side;
+    return data;
+}
+
 POIData ReadPOIRecord(IPOIRecord* record) {
     POIData poi;
     if (record == nullptr) return poi;
@@ -208,6 +248,24 @@ ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record) {
     return record == nullptr ? NewPOI() : NewPOIObject(ReadPOIRecord(record));
 }
 
+ComPtr<IPOIRecord> NewPOIRecord(const POIData& data) {
+    ComPtr<IPOIRecord> record;
+    if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return {};
+    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
+        (record.Get()->*accessor.setRecord)(Bstr(data.*kPOITextFields[i++].field).Get());
+    record->SetKey(data.key);
+    record->SetCategoryNumber(data.category);
+    record->SetSubCategoryNumber(data.subCategory);
+    record->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
+    record->SetLatitudeOffset(data.latitudeOffset);
+    record->SetLongitudeOffset(data.longitudeOffset);
+    record->SetLatitude(data.latitude);
+    record->SetLongitude(data.longitude);
+    return record;
+}
+
 ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
     ComPtr<IPOIRecord> record;
     if (poi == nullptr || FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record)))
@@ -254,24 +312,40 @@ void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
     }
 }
 
-ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
-                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
+std::optional<POIData> ShowRecord(const ServiceContext& context, IPOIDatabase* database, BSTR name,
+                                  LONG key, LONG index, const Standpoint& here) {
     ComPtr<IPOIRecord> record;
     VARIANT_BOOL found = VARIANT_FALSE;
     if (database != nullptr) database->DbPOIGet(name, key, record.Put(), &found);
     if (found == VARIANT_FALSE || !record) {
         context.Log("  Empty POI created");
-        return NewPOI();
+        return std::nullopt;
     }
     POIData poi = ReadPOIRecord(record.Get());
-    const SHORT heading = places.Heading(mode);
-    std::optional<Place> here;
-    if (heading != -1) {
-        ComPtr<ILocationObject> at = places.Location(mode);
-        if (IsValidPlace(at.Get())) here = PlaceAt(at.Get());
-    }
-    ShowPOI(context, poi, index, here, heading);
-    return NewPOIObject(poi);
+    std::optional<Place> at;
+    if (here.heading != -1 && here.Valid()) at = here.place;
+    ShowPOI(context, poi, index, at, here.heading);
+    return poi;
+}
+
+ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
+                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
+    const std::optional<POIData> poi =
+        ShowRecord(context, database, name, key, index, places.At(mode));
+    return poi ? NewPOIObject(*poi) : NewPOI();
+}
+
+std::optional<POIData> LastPOIObject::Get() const {
+    if (!m_poi) return std::nullopt;
+    return ReadPOIObject(m_poi.Get());
+}
+
+void LastPOIObject::Set(const std::optional<POIData>& poi) {
+    m_poi = poi ? NewPOIObject(*poi) : ComPtr<IPOIObject>();
+}
+
+ComPtr<IPOIObject> LastPOIObject::Object() const {
+    return m_poi ? m_poi : NewPOI();
 }
 
 } // namespace gpscore

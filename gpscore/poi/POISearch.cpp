@@ -55,6 +55,35 @@ std::u16string Joined(const std::u16string& head, const std::vector<std::u16stri
     return text;
 }
 
+// One ring of the map search, its candidates appended to `candidates`.
+std::optional<bool> FindRing(const MapQueries& map, ILocationObject* location,
+                             IPOISearchConfigurationObject* config, IPOIResults* candidates,
+                             double* distance) {
+    MapPOISearch search;
+    VARIANT_BOOL privateOnly = 0, publicOnly = 0, includePrivate = 0;
+    LONG max = 25;
+    location->GetLatitude(&search.latitude);
+    location->GetLongitude(&search.longitude);
+    config->GetCategoryNumber(&search.category);
+    config->GetSubCategoryNumber(&search.subCategory);
+    config->GetCurrentHeadingDegrees(&search.heading);
+    config->GetSearchDirection(&search.direction);
+    config->GetUserPrivateOnly(&privateOnly);
+    config->GetUserPublicOnly(&publicOnly);
+    config->IncludeUserPrivateAsWell(&includePrivate);
+    config->GetMaxSearchResults(&max);
+    config->GetDistanceStarting(&search.distanceStartingKm);
+    search.privateOnly = Flag(privateOnly);
+    search.publicOnly = Flag(publicOnly);
+    search.includePrivate = Flag(includePrivate);
+    search.maxResults = max;
+    std::vector<MapPOI> found;
+    const std::optional<bool> ring = map.FindPOIs(search, &found, distance);
+    for (const MapPOI& poi : found)
+        candidates->Add(Bstr(poi.name).Get(), poi.key);
+    return ring;
+}
+
 } // namespace
 
 void POISearch::Start() {
@@ -188,7 +217,7 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
             config->GetMaxSearchResults(&results);
             if (databaseSearch && results < kCandidatesPerRing)
                 config->SetMaxSearchResults(kCandidatesPerRing);
-            const std::optional<bool> ring = map.FindPOIs(location, config, candidates, &distance);
+            const std::optional<bool> ring = FindRing(map, location, config, candidates, &distance);
             if (!ring) distance = kMaxSearchDistanceKm;
             const bool any = ring.value_or(false);
             config->SetMaxSearchResults(results);

@@ -53,9 +53,7 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/gps/ReceiverLink.h",
     "gpscore/orientation/Destination.h",
     "gpscore/orientation/VirtualWalker.h",
-    "gpscore/poi/POILookaround.h",
     "gpscore/poi/POISearch.h",
-    "gpscore/poi/PersonalPlaces.h",
     "gpscore/route/RouteBuilder.h",
     "gpscore/route/RouteFollower.h",
 }
