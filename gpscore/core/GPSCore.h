@@ -308,6 +308,10 @@ private:
     IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
     IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_virtual.Walker(); }
     gpscore::ModePlaces Places() const REQUIRES(m_csCore) { return {GPS(), Walker()}; }
+    // A POI search with the client's configuration at `location`, the POI seen from `here`.
+    HRESULT FindPOIs(const gpscore::Place& location, IPOISearchConfigurationObject* pConfig,
+                     const gpscore::Standpoint& here, IPOIObject** ppPOI, LONG* plFound)
+        REQUIRES(m_csCore);
 
     // The core lock: every public method holds it for its whole body (the talking-light methods
     // and SystemProprietaryFeatures excepted), and so does each poll. Recursive because an event

@@ -225,9 +225,14 @@ ComPtr<IPOIObject> NewPOI() {
 
 ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
     ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi) return poi;
+    if (poi) WritePOIObject(poi.Get(), data);
+    return poi;
+}
+
+void WritePOIObject(IPOIObject* poi, const POIData& data) {
+    if (poi == nullptr) return;
     for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
-        (poi.Get()->*accessor.setPOI)(Bstr(data.*kPOITextFields[i++].field).Get());
+        (poi->*accessor.setPOI)(Bstr(data.*kPOITextFields[i++].field).Get());
     poi->SetKey(data.key);
     poi->SetCategoryNumber(data.category);
     poi->SetSubCategoryNumber(data.subCategory);
@@ -241,11 +246,6 @@ ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
     poi->SetLongitude(data.longitude);
     if (data.foundIndex) poi->SetFoundIndex(*data.foundIndex);
     if (data.sideOfStreet) poi->SetSideOfStreet(*data.sideOfStreet);
-    return poi;
-}
-
-ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record) {
-    return record == nullptr ? NewPOI() : NewPOIObject(ReadPOIRecord(record));
 }
 
 ComPtr<IPOIRecord> NewPOIRecord(const POIData& data) {
@@ -263,42 +263,6 @@ ComPtr<IPOIRecord> NewPOIRecord(const POIData& data) {
     record->SetLongitudeOffset(data.longitudeOffset);
     record->SetLatitude(data.latitude);
     record->SetLongitude(data.longitude);
-    return record;
-}
-
-ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
-    ComPtr<IPOIRecord> record;
-    if (poi == nullptr || FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record)))
-        return {};
-    for (const TextAccessors& f : kAccessors) {
-        Bstr text;
-        (poi->*f.getPOI)(text.Put());
-        (record.Get()->*f.setRecord)(text.Get());
-    }
-    LONG key = 0;
-    SHORT category = 0, subCategory = 0;
-    VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    DOUBLE latOffset = 0, lonOffset = 0, latitude = 0, longitude = 0;
-    poi->GetKey(&key);
-    poi->GetCategoryNumber(&category);
-    poi->GetSubCategoryNumber(&subCategory);
-    poi->IsUserPOI(&user);
-    poi->IsPrivate(&priv);
-    poi->CanModifyRMFFields(&modify);
-    poi->GetLatitudeOffset(&latOffset);
-    poi->GetLongitudeOffset(&lonOffset);
-    poi->GetLatitude(&latitude);
-    poi->GetLongitude(&longitude);
-    record->SetKey(key);
-    record->SetCategoryNumber(category);
-    record->SetSubCategoryNumber(subCategory);
-    record->SetIsUserPOI(user != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetIsPrivate(priv != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetCanModifyRMFFields(modify != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetLatitudeOffset(latOffset);
-    record->SetLongitudeOffset(lonOffset);
-    record->SetLatitude(latitude);
-    record->SetLongitude(longitude);
     return record;
 }
 
@@ -326,13 +290,6 @@ std::optional<POIData> ShowRecord(const ServiceContext& context, IPOIDatabase* d
     if (here.heading != -1 && here.Valid()) at = here.place;
     ShowPOI(context, poi, index, at, here.heading);
     return poi;
-}
-
-ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
-                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
-    const std::optional<POIData> poi =
-        ShowRecord(context, database, name, key, index, places.At(mode));
-    return poi ? NewPOIObject(*poi) : NewPOI();
 }
 
 std::optional<POIData> LastPOIObject::Get() const {

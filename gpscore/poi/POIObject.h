@@ -53,13 +53,12 @@ template <class I> std::u16string Field(I* object, HRESULT (I::*get)(BSTR*)) {
 // Every field of a stored record, and of a POI object.
 POIData ReadPOIRecord(IPOIRecord* record);
 POIData ReadPOIObject(IPOIObject* poi);
-// A new POI object holding `poi` (null only when the runtime cannot make one).
+// A new POI object holding `poi` (null only when the runtime cannot make one), and every field
+// of `poi` written into an existing one.
 gpslib::ComPtr<IPOIObject> NewPOIObject(const POIData& poi);
+void WritePOIObject(IPOIObject* object, const POIData& poi);
 // A new empty POI object (null only when the runtime cannot make one).
 gpslib::ComPtr<IPOIObject> NewPOI();
-// Every field of a record onto a new POI object (an empty one for no record), and back.
-gpslib::ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record);
-gpslib::ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi);
 // A new record holding `poi` (its file aside: a record's file is the store's); null only when the
 // runtime cannot make one.
 gpslib::ComPtr<IPOIRecord> NewPOIRecord(const POIData& poi);
@@ -83,12 +82,6 @@ public:
 private:
     gpslib::ComPtr<IPOIObject> m_poi;
 };
-
-// Builds the POI object of a found entry: the record `name`/`key` of `database` (an empty POI,
-// logged, when it has none), shown as ShowPOI shows it from the mode's position and heading.
-gpslib::ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database,
-                                    BSTR name, LONG key, LONG index, Mode mode,
-                                    const ModePlaces& places);
 
 } // namespace gpscore
 

@@ -53,7 +53,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/gps/ReceiverLink.h",
     "gpscore/orientation/Destination.h",
     "gpscore/orientation/VirtualWalker.h",
-    "gpscore/poi/POISearch.h",
     "gpscore/route/RouteBuilder.h",
     "gpscore/route/RouteFollower.h",
 }
