@@ -11,6 +11,7 @@
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
+using gpscore::ReturnPOI;
 using gpscore::ReturnText;
 
 namespace {
@@ -20,12 +21,6 @@ HRESULT ClearList(VARIANT* list) {
     if (list == nullptr) return E_POINTER;
     VariantClear(list);
     return S_OK;
-}
-
-// A POI as the client gets it: an empty one for none.
-HRESULT ReturnPOI(const std::optional<gpscore::POIData>& poi, IPOIObject** ppPOI) {
-    *ppPOI = (poi ? gpscore::NewPOIObject(*poi) : gpscore::NewPOI()).Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 // Where a search stands: the mode's own place, or no position when the mode has none.

@@ -6,6 +6,7 @@
 #include "base/LocationObject.h"
 #include "core/GPSCore.h"
 
+using gpscore::ReturnPOI;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
@@ -19,12 +20,6 @@ constexpr VARIANT_BOOL Answer(bool yes) {
 HRESULT ReturnDescriptions(const std::vector<std::u16string>& texts, VARIANT* list, SHORT* count) {
     if (count != nullptr) *count = static_cast<SHORT>(texts.size());
     return gpslib::ReturnStringList(list, texts);
-}
-
-// A POI as the client gets it: an empty one for none.
-HRESULT ReturnPOI(const std::optional<gpscore::POIData>& poi, IPOIObject** ppPOI) {
-    *ppPOI = (poi ? gpscore::NewPOIObject(*poi) : gpscore::NewPOI()).Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 } // namespace

@@ -163,64 +163,72 @@ Standpoint ModePlaces::At(Mode mode) const {
     return standpoint;
 }
 
-POIData ReadPOIObject(IPOIObject* poi) {
+// The fields a POI object and a record share, read and written by the same names on both.
+template <class I, class Get> POIData ReadShared(I* from, Get TextAccessors::*get) {
     POIData data;
-    if (poi == nullptr) return data;
+    if (from == nullptr) return data;
     for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        data.*kPOITextFields[i].field = Field(poi, kAccessors[i].getPOI);
+        data.*kPOITextFields[i].field = Field(from, kAccessors[i].*get);
     VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    LONG foundIndex = -1;
-    SideOfStreet side = SideUnknown;
-    poi->GetKey(&data.key);
-    poi->GetCategoryNumber(&data.category);
-    poi->GetSubCategoryNumber(&data.subCategory);
-    poi->IsUserPOI(&user);
-    poi->IsPrivate(&priv);
-    poi->CanModifyRMFFields(&modify);
-    poi->GetLatitudeOffset(&data.latitudeOffset);
-    poi->GetLongitudeOffset(&data.longitudeOffset);
-    poi->GetLatitude(&data.latitude);
-    poi->GetLongitude(&data.longitude);
-    poi->GetFoundIndex(&foundIndex);
-    poi->GetSideOfStreet(&side);
+    from->GetKey(&data.key);
+    from->GetCategoryNumber(&data.category);
+    from->GetSubCategoryNumber(&data.subCategory);
+    from->IsUserPOI(&user);
+    from->IsPrivate(&priv);
+    from->CanModifyRMFFields(&modify);
+    from->GetLatitudeOffset(&data.latitudeOffset);
+    from->GetLongitudeOffset(&data.longitudeOffset);
+    from->GetLatitude(&data.latitude);
+    from->GetLongitude(&data.longitude);
     data.userPOI = user != 0;
     data.isPrivate = priv != 0;
     data.canModifyRMFFields = modify != 0;
-    data.pdbFile = Field(poi, &IPOIObject::GetPDBFile);
+    data.pdbFile = Field(from, &I::GetPDBFile);
+    return data;
+}
+
+// Every shared field but the file, which a record gets from its store.
+template <class I, class Set>
+void WriteShared(I* to, const POIData& data, Set TextAccessors::*set) {
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
+        (to->*(kAccessors[i].*set))(Bstr(data.*kPOITextFields[i].field).Get());
+    to->SetKey(data.key);
+    to->SetCategoryNumber(data.category);
+    to->SetSubCategoryNumber(data.subCategory);
+    to->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetLatitudeOffset(data.latitudeOffset);
+    to->SetLongitudeOffset(data.longitudeOffset);
+    to->SetLatitude(data.latitude);
+    to->SetLongitude(data.longitude);
+}
+
+POIData ReadPOIObject(IPOIObject* poi) {
+    POIData data = ReadShared(poi, &TextAccessors::getPOI);
+    if (poi == nullptr) return data;
+    LONG foundIndex = -1;
+    SideOfStreet side = SideUnknown;
+    poi->GetFoundIndex(&foundIndex);
+    poi->GetSideOfStreet(&side);
     data.foundIndex = foundIndex;
     data.sideOfStreet = side;
     return data;
 }
 
 POIData ReadPOIRecord(IPOIRecord* record) {
-    POIData poi;
-    if (record == nullptr) return poi;
-    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        poi.*kPOITextFields[i].field = Field(record, kAccessors[i].getRecord);
-    VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    Bstr file;
-    record->GetKey(&poi.key);
-    record->GetCategoryNumber(&poi.category);
-    record->GetSubCategoryNumber(&poi.subCategory);
-    record->IsUserPOI(&user);
-    record->IsPrivate(&priv);
-    record->CanModifyRMFFields(&modify);
-    record->GetLatitudeOffset(&poi.latitudeOffset);
-    record->GetLongitudeOffset(&poi.longitudeOffset);
-    record->GetLatitude(&poi.latitude);
-    record->GetLongitude(&poi.longitude);
-    record->GetPDBFile(file.Put());
-    poi.userPOI = user != 0;
-    poi.isPrivate = priv != 0;
-    poi.canModifyRMFFields = modify != 0;
-    poi.pdbFile = Text(file.Get());
-    return poi;
+    return ReadShared(record, &TextAccessors::getRecord);
 }
 
 ComPtr<IPOIObject> NewPOI() {
     ComPtr<IPOIObject> poi;
     gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi);
     return poi;
+}
+
+HRESULT ReturnPOI(const std::optional<POIData>& poi, IPOIObject** ppPOI) {
+    *ppPOI = (poi ? NewPOIObject(*poi) : NewPOI()).Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
@@ -231,19 +239,8 @@ ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
 
 void WritePOIObject(IPOIObject* poi, const POIData& data) {
     if (poi == nullptr) return;
-    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
-        (poi->*accessor.setPOI)(Bstr(data.*kPOITextFields[i++].field).Get());
-    poi->SetKey(data.key);
-    poi->SetCategoryNumber(data.category);
-    poi->SetSubCategoryNumber(data.subCategory);
-    poi->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetLatitudeOffset(data.latitudeOffset);
-    poi->SetLongitudeOffset(data.longitudeOffset);
+    WriteShared(poi, data, &TextAccessors::setPOI);
     poi->SetPDBFile(Bstr(data.pdbFile).Get());
-    poi->SetLatitude(data.latitude);
-    poi->SetLongitude(data.longitude);
     if (data.foundIndex) poi->SetFoundIndex(*data.foundIndex);
     if (data.sideOfStreet) poi->SetSideOfStreet(*data.sideOfStreet);
 }
@@ -251,18 +248,7 @@ void WritePOIObject(IPOIObject* poi, const POIData& data) {
 ComPtr<IPOIRecord> NewPOIRecord(const POIData& data) {
     ComPtr<IPOIRecord> record;
     if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return {};
-    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
-        (record.Get()->*accessor.setRecord)(Bstr(data.*kPOITextFields[i++].field).Get());
-    record->SetKey(data.key);
-    record->SetCategoryNumber(data.category);
-    record->SetSubCategoryNumber(data.subCategory);
-    record->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetLatitudeOffset(data.latitudeOffset);
-    record->SetLongitudeOffset(data.longitudeOffset);
-    record->SetLatitude(data.latitude);
-    record->SetLongitude(data.longitude);
+    WriteShared(record.Get(), data, &TextAccessors::setRecord);
     return record;
 }
 

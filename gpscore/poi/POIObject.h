@@ -59,6 +59,8 @@ gpslib::ComPtr<IPOIObject> NewPOIObject(const POIData& poi);
 void WritePOIObject(IPOIObject* object, const POIData& poi);
 // A new empty POI object (null only when the runtime cannot make one).
 gpslib::ComPtr<IPOIObject> NewPOI();
+// A POI as a client gets it: a new object holding `poi`, an empty one for none.
+HRESULT ReturnPOI(const std::optional<POIData>& poi, IPOIObject** ppPOI);
 // A new record holding `poi` (its file aside: a record's file is the store's); null only when the
 // runtime cannot make one.
 gpslib::ComPtr<IPOIRecord> NewPOIRecord(const POIData& poi);
