@@ -139,6 +139,7 @@ std::int32_t POISearch::FindDBPOIsInternal(const Place& location, POIQuery& quer
         return 0;
     };
 
+    ComPtr<IPOISearchConfigurationObject> config;
     bool firstPass = true;
     for (;;) {
         bool fresh = false;
@@ -183,8 +184,8 @@ std::int32_t POISearch::FindDBPOIsInternal(const Place& location, POIQuery& quer
             m_context.Log("GPSCore:: calling m_pPOIDatabase->DbPOIFind");
             ComPtr<IPOIResults> matches;
             VARIANT_BOOL any = VARIANT_FALSE;
-            // The database reads the text search from a configuration object.
-            const ComPtr<IPOISearchConfigurationObject> config = NewPOISearchConfiguration(query);
+            // The database reads the text search from a configuration object, made once a call.
+            if (!config) config = NewPOISearchConfiguration(query);
             if (!config || FAILED(database->DbPOIFind(candidates, config.Get(), &m_nSearchCursor,
                                                       matches.Put(), &any)))
                 any = VARIANT_FALSE;
