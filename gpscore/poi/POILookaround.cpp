@@ -2,7 +2,6 @@
 
 #include "base/Answers.h"
 #include "base/EventQueue.h"
-#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "formats/Geodesy.h"
 #include "poi/POIObject.h"
