@@ -417,3 +417,19 @@ private:
 std::shared_ptr<const gpscore::HeldPlace> gpscore::HoldLocation(ILocationObject* location) {
     return std::make_shared<HeldLocation>(location);
 }
+
+gpscore::Standpoint gpscore::StandpointAt(ILocationObject* here, std::int16_t heading) {
+    Standpoint standpoint;
+    standpoint.place = PlaceOf(here);
+    standpoint.heading = heading;
+    standpoint.headingValid = heading != -1;
+    if (here != nullptr) {
+        standpoint.distanceAndHeading = [at = gpslib::ComPtr<ILocationObject>(here),
+                                         heading](const Place& to) {
+            gpslib::Bstr text;
+            at->GetDistanceAndHeading(heading, NewLocation(to).Get(), text.Put());
+            return std::u16string(text.View());
+        };
+    }
+    return standpoint;
+}

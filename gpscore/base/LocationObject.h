@@ -87,6 +87,9 @@ std::shared_ptr<const HeldPlace> HoldLocation(ILocationObject* location);
 inline Place PlaceAt(ILocationObject* location) {
     return PlaceOf(location).value_or(Place{});
 }
+// The user at `here` facing `heading` (-1 none), the distance and direction spoken by `here`
+// itself; the standpoint keeps `here` while it lives.
+Standpoint StandpointAt(ILocationObject* here, std::int16_t heading);
 
 } // namespace gpscore
 

@@ -1,10 +1,12 @@
 #include "base/MapQueries.h"
 
+#include <gpslib/GPSDatabaseLib.h>
 #include <gpslib/GPSMapLib.h>
 
 #include <utility>
 
 #include "GPSLib_classes.h"
+#include "base/LocationObject.h"
 
 namespace gpscore {
 
@@ -421,13 +423,40 @@ std::int32_t MapQueries::AddressCrossStreets(const Address& a, bool matchPostalO
 // ---------------------------------------------------------------------------------------------
 // POIs.
 
-std::optional<bool> MapQueries::FindPOIs(ILocationObject* location,
-                                         IPOISearchConfigurationObject* config,
-                                         IPOIResults* candidates, double* distanceKm) const {
+std::optional<bool> MapQueries::FindPOIs(const MapPOISearch& search,
+                                         std::vector<MapPOI>* candidates,
+                                         double* distanceKm) const {
     if (m_pGPSMap == nullptr) return std::nullopt;
-    VARIANT_BOOL found = VARIANT_FALSE;
-    if (FAILED(m_pGPSMap->FindPOIs(location, config, -1, candidates, distanceKm, &found)))
+    // The engine takes the search as a location, a search configuration and a results list.
+    ComPtr<ILocationObject> location = NewLocation(search.latitude, search.longitude);
+    ComPtr<IPOISearchConfigurationObject> config;
+    ComPtr<IPOIResults> results;
+    if (!location ||
+        FAILED(gpslib::CreateObject(CLSID_POISearchConfigurationObject,
+                                    IID_IPOISearchConfigurationObject, &config)) ||
+        FAILED(gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &results)))
         return std::nullopt;
+    config->SetCategoryNumber(search.category);
+    config->SetSubCategoryNumber(search.subCategory);
+    config->SetSearchDirection(search.direction);
+    config->SetCurrentHeadingDegrees(search.heading);
+    config->SetUserPrivateOnly(search.privateOnly ? VARIANT_TRUE : VARIANT_FALSE);
+    config->SetUserPublicOnly(search.publicOnly ? VARIANT_TRUE : VARIANT_FALSE);
+    config->SetIncludeUserPrivateAsWell(search.includePrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    config->SetMaxSearchResults(search.maxResults);
+    config->SetDistanceStarting(search.distanceStartingKm);
+    VARIANT_BOOL found = VARIANT_FALSE;
+    if (FAILED(m_pGPSMap->FindPOIs(location.Get(), config.Get(), -1, results.Get(), distanceKm,
+                                   &found)))
+        return std::nullopt;
+    LONG count = 0;
+    results->GetCount(&count);
+    for (LONG i = 0; i < count; ++i) {
+        Bstr name;
+        LONG key = 0;
+        results->GetItem(i, name.Put(), &key);
+        candidates->push_back({TextOf(name), key});
+    }
     return found != VARIANT_FALSE;
 }
 

@@ -14,9 +14,6 @@
 #include <vector>
 
 struct IGPSMap;
-struct ILocationObject;
-struct IPOISearchConfigurationObject;
-struct IPOIResults;
 struct VARIANT;
 
 namespace gpscore {
@@ -130,6 +127,25 @@ struct EngineRoute {
     int badPointKind = 0;
 };
 
+// One ring of a POI search as the engine takes it: where, which categories (0: all), the
+// direction relative to the heading, the user-POI visibility and the first ring's radius.
+struct MapPOISearch {
+    double latitude = 0.0;
+    double longitude = 0.0;
+    std::int16_t category = 0, subCategory = 0;
+    Directions direction = DirectionAll;
+    std::int16_t heading = -1;
+    bool privateOnly = false, publicOnly = false, includePrivate = false;
+    std::int32_t maxResults = 25;
+    double distanceStartingKm = -1.0; // the first ring's radius when above 0
+};
+
+// A POI the engine found: the name and key of its record.
+struct MapPOI {
+    std::u16string name;
+    std::int32_t key = 0;
+};
+
 // A view of the service's engine: cheap to make, valid while the engine it was made from lives.
 // Every query answers "nothing" (empty, -1, 0, false) when there is no engine.
 class MapQueries {
@@ -210,10 +226,11 @@ public:
                                      short* count) const;
 
     // --- POIs
-    // One ring of the POI search around `location`: candidates into `candidates`, the distance
-    // reached into `distanceKm`; whether any was found, nothing when the engine failed.
-    std::optional<bool> FindPOIs(ILocationObject* location, IPOISearchConfigurationObject* config,
-                                 IPOIResults* candidates, double* distanceKm) const;
+    // One ring of the POI search: the candidates found are appended to `candidates`, the
+    // distance reached (starting from `distanceKm`) written into `distanceKm`; whether any was
+    // found, nothing when the engine failed.
+    std::optional<bool> FindPOIs(const MapPOISearch& search, std::vector<MapPOI>* candidates,
+                                 double* distanceKm) const;
 
     // --- Routes
     EngineRoute FindRoute(bool walking, double fromLatitude, double fromLongitude,

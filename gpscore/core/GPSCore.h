@@ -25,6 +25,7 @@
 #include "os/sync.h"
 #include "os/thread_annotations.h"
 #include "poi/POILookaround.h"
+#include "poi/POIObject.h"
 #include "poi/POISearch.h"
 #include "poi/PersonalPlaces.h"
 #include "route/RouteBuilder.h"
@@ -307,6 +308,10 @@ private:
     IGPSObject* GPS() const REQUIRES(m_csCore) { return m_receiver.Record(); }
     IVirtualObject* Walker() const REQUIRES(m_csCore) { return m_walkerObject.Get(); }
     gpscore::ModePlaces Places() const REQUIRES(m_csCore) { return {GPS(), Walker()}; }
+    // A POI search with the client's configuration at `location`, the POI seen from `here`.
+    HRESULT FindPOIs(const gpscore::Place& location, IPOISearchConfigurationObject* pConfig,
+                     const gpscore::Standpoint& here, IPOIObject** ppPOI, LONG* plFound)
+        REQUIRES(m_csCore);
 
     // The core lock: every public method holds it for its whole body (the talking-light methods
     // and SystemProprietaryFeatures excepted), and so does each poll. Recursive because an event
@@ -328,7 +333,9 @@ private:
     gpscore::Lookaround m_lookaround GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
                                                           m_whereAmI, m_crossings};
     gpscore::POISearch m_poiSearch GUARDED_BY(m_csCore){m_context};
-    gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events, m_poiSearch};
+    gpscore::LastPOIObject m_lastLookaroundPOI GUARDED_BY(m_csCore);
+    gpscore::POILookaround m_poiLookaround GUARDED_BY(m_csCore){m_context, m_events,
+                                                                m_lastLookaroundPOI};
     gpscore::RouteBuilder m_routeBuilder GUARDED_BY(m_csCore){
         {m_context, m_events, m_routeFollower, m_destination, m_receiver, m_virtual}};
     gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events, m_receiver,

@@ -4,10 +4,14 @@
 #include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/GPSCore.h"
+#include "poi/POICategoryObject.h"
+#include "poi/POISearchConfigurationObject.h"
+#include "poi/POISubCategoryObject.h"
 
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
+using gpscore::ReturnPOI;
 using gpscore::ReturnText;
 
 namespace {
@@ -17,6 +21,44 @@ HRESULT ClearList(VARIANT* list) {
     if (list == nullptr) return E_POINTER;
     VariantClear(list);
     return S_OK;
+}
+
+// Where a search stands: the mode's own place, or no position when the mode has none.
+gpscore::Place SearchPlace(const gpscore::Standpoint& here) {
+    return here.place.value_or(gpscore::Place{});
+}
+
+// The category and subcategory objects of a list, each with the name its entry gives.
+HRESULT ReturnCategories(const std::vector<gpscore::POICategoryEntry>& entries, bool sub,
+                         VARIANT* list) {
+    std::vector<IUnknown*> objects;
+    for (const gpscore::POICategoryEntry& e : entries) {
+        if (sub) {
+            ComPtr<IPOISubCategoryObject> object;
+            if (FAILED(gpslib::CreateObject(CLSID_POISubCategoryObject, IID_IPOISubCategoryObject,
+                                            &object)))
+                continue;
+            object->SetMainCategoryNumber(e.category);
+            object->SetSubCategoryNumber(e.subCategory);
+            if (auto* impl = gpslib::ImplOf<CPOISubCategoryObject>(object.Get()))
+                impl->SetNameStringId(e.nameId);
+            objects.push_back(object.Detach());
+        } else {
+            ComPtr<IPOICategoryObject> object;
+            if (FAILED(
+                    gpslib::CreateObject(CLSID_POICategoryObject, IID_IPOICategoryObject, &object)))
+                continue;
+            object->SetCategoryNumber(e.category);
+            if (auto* impl = gpslib::ImplOf<CPOICategoryObject>(object.Get()))
+                impl->SetNameStringId(e.nameId);
+            objects.push_back(object.Detach());
+        }
+    }
+    HRESULT hr = gpslib::ReturnObjectList(list, objects,
+                                          sub ? IID_IPOISubCategoryObject : IID_IPOICategoryObject);
+    for (IUnknown* object : objects)
+        object->Release();
+    return hr;
 }
 
 } // namespace
@@ -30,10 +72,8 @@ HRESULT CGPSCore::POIsFind(Mode eMode, IPOISearchConfigurationObject* pConfig, I
     if (pConfig == nullptr || ppPOI == nullptr || plFound == nullptr) return E_POINTER;
     *ppPOI = nullptr;
     *plFound = 0;
-    const gpscore::ModePlaces places = Places();
-    ComPtr<ILocationObject> here = places.Location(eMode);
-    if (!here) here = gpscore::NewLocation(0.0, 0.0);
-    return m_poiSearch.FindByLocation(here.Get(), pConfig, eMode, places, ppPOI, plFound);
+    const gpscore::Standpoint here = Places().At(eMode);
+    return FindPOIs(SearchPlace(here), pConfig, here, ppPOI, plFound);
 }
 
 HRESULT CGPSCore::POIsFindByLocation(ILocationObject* pLocation,
@@ -44,8 +84,20 @@ HRESULT CGPSCore::POIsFindByLocation(ILocationObject* pLocation,
         return E_POINTER;
     *ppPOI = nullptr;
     *plFound = 0;
-    return m_poiSearch.FindByLocation(pLocation, pConfig, m_context.m_eCurrentMode, Places(), ppPOI,
-                                      plFound);
+    return FindPOIs(gpscore::PlaceAt(pLocation), pConfig, Places().At(m_context.m_eCurrentMode),
+                    ppPOI, plFound);
+}
+
+HRESULT CGPSCore::FindPOIs(const gpscore::Place& location, IPOISearchConfigurationObject* pConfig,
+                           const gpscore::Standpoint& here, IPOIObject** ppPOI, LONG* plFound) {
+    // The search's changes to the client's configuration are the client's to see.
+    gpscore::POIQuery query = gpscore::ReadPOIQuery(pConfig);
+    std::int32_t found = 0;
+    const std::optional<gpscore::POIData> poi =
+        m_poiSearch.FindByLocation(location, query, here, &found);
+    gpscore::WritePOIQueryBack(pConfig, query);
+    *plFound = found;
+    return ReturnPOI(poi, ppPOI);
 }
 
 HRESULT CGPSCore::POIsFindNearest(Mode eMode, IPOIObject** ppPOI, LONG* plFound) {
@@ -53,10 +105,10 @@ HRESULT CGPSCore::POIsFindNearest(Mode eMode, IPOIObject** ppPOI, LONG* plFound)
     if (ppPOI == nullptr || plFound == nullptr) return E_POINTER;
     *ppPOI = nullptr;
     *plFound = 0;
-    const gpscore::ModePlaces places = Places();
-    ComPtr<ILocationObject> here = places.Location(eMode);
-    if (!here) here = gpscore::NewLocation(0.0, 0.0);
-    return m_poiSearch.FindNearestByLocation(here.Get(), places, ppPOI, plFound);
+    const gpscore::Standpoint here = Places().At(eMode);
+    return ReturnPOI(m_poiSearch.FindNearestByLocation(
+                         SearchPlace(here), Places().At(m_context.m_eCurrentMode), plFound),
+                     ppPOI);
 }
 
 HRESULT CGPSCore::POIsFindNearestByLocation(ILocationObject* pLocation, IPOIObject** ppPOI,
@@ -65,7 +117,10 @@ HRESULT CGPSCore::POIsFindNearestByLocation(ILocationObject* pLocation, IPOIObje
     if (pLocation == nullptr || ppPOI == nullptr || plFound == nullptr) return E_POINTER;
     *ppPOI = nullptr;
     *plFound = 0;
-    return m_poiSearch.FindNearestByLocation(pLocation, Places(), ppPOI, plFound);
+    return ReturnPOI(m_poiSearch.FindNearestByLocation(gpscore::PlaceAt(pLocation),
+                                                       Places().At(m_context.m_eCurrentMode),
+                                                       plFound),
+                     ppPOI);
 }
 
 HRESULT CGPSCore::POIsGetNumberFoundFromPreviousSearch(LONG* plFound) {
@@ -79,7 +134,7 @@ HRESULT CGPSCore::POIGet(LONG lIndex, IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiSearch.Get(lIndex, m_context.m_eCurrentMode, Places(), ppPOI);
+    return ReturnPOI(m_poiSearch.Get(lIndex, Places().At(m_context.m_eCurrentMode)), ppPOI);
 }
 
 HRESULT CGPSCore::POIGetLastSearchDistanceDescription(BSTR* pbstrDistance) {
@@ -102,7 +157,22 @@ HRESULT CGPSCore::POIGetLastSearchDescriptions(Mode eMode,
     if (pConfig == nullptr || pvarDescriptions == nullptr || plCount == nullptr) return E_POINTER;
     *plCount = 0;
     ClearList(pvarDescriptions);
-    return m_poiSearch.LastSearchDescriptions(eMode, pConfig, Places(), pvarDescriptions, plCount);
+    gpscore::POIDescriptionQuery what;
+    VARIANT_BOOL dynamic = 0, address = 0, category = 0, distance = 0, tags = 0;
+    pConfig->GetDescriptionDynamic(&dynamic);
+    pConfig->GetNonDynamicIncludeAddress(&address);
+    pConfig->GetNonDynamicIncludeCategoryAndSubCategory(&category);
+    pConfig->GetNonDynamicIncludeDistance(&distance);
+    pConfig->GetIncludeTags(&tags);
+    what.dynamic = dynamic != 0;
+    what.address = address != 0;
+    what.category = category != 0;
+    what.distance = distance != 0;
+    what.tags = tags != 0;
+    const std::vector<std::u16string> texts =
+        m_poiSearch.LastSearchDescriptions(Places().At(eMode), what);
+    *plCount = static_cast<LONG>(texts.size());
+    return gpslib::ReturnStringList(pvarDescriptions, texts);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -118,28 +188,31 @@ HRESULT CGPSCore::POIGetNumberOfCommercialFilesLoaded(SHORT* pnFilesLoaded) {
 HRESULT CGPSCore::POIGetCategories(VARIANT* pvarCategories) {
     CriticalSectionLock lock(m_csCore);
     if (FAILED(ClearList(pvarCategories))) return E_POINTER;
-    return m_poiSearch.Categories(false, true, pvarCategories);
+    return ReturnCategories(m_poiSearch.Categories(false, true), false, pvarCategories);
 }
 
 HRESULT CGPSCore::POIGetSubCategories(SHORT nCategory, VARIANT* pvarSubCategories) {
     CriticalSectionLock lock(m_csCore);
     if (FAILED(ClearList(pvarSubCategories))) return E_POINTER;
-    return m_poiSearch.SubCategories(nCategory, false, true, pvarSubCategories);
+    return ReturnCategories(m_poiSearch.SubCategories(nCategory, false, true), true,
+                            pvarSubCategories);
 }
 
 HRESULT CGPSCore::POIGetAllCategories(VARIANT* pvarCategories,
                                       VARIANT_BOOL bIncludeUserPrivateOnly) {
     CriticalSectionLock lock(m_csCore);
     if (FAILED(ClearList(pvarCategories))) return E_POINTER;
-    return m_poiSearch.Categories(true, bIncludeUserPrivateOnly != 0, pvarCategories);
+    return ReturnCategories(m_poiSearch.Categories(true, bIncludeUserPrivateOnly != 0), false,
+                            pvarCategories);
 }
 
 HRESULT CGPSCore::POIGetAllSubCategories(SHORT nCategory, VARIANT_BOOL bIncludeUserPrivateOnly,
                                          VARIANT* pvarSubCategories) {
     CriticalSectionLock lock(m_csCore);
     if (FAILED(ClearList(pvarSubCategories))) return E_POINTER;
-    return m_poiSearch.SubCategories(nCategory, true, bIncludeUserPrivateOnly != 0,
-                                     pvarSubCategories);
+    return ReturnCategories(
+        m_poiSearch.SubCategories(nCategory, true, bIncludeUserPrivateOnly != 0), true,
+        pvarSubCategories);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -156,34 +229,37 @@ HRESULT CGPSCore::POICreate(Mode eMode, POICreationType eCreationType, IPOIObjec
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiSearch.Create(eMode, eCreationType, Places(), ppPOI);
+    return ReturnPOI(m_poiSearch.Create(eCreationType, Places().At(eMode)), ppPOI);
 }
 
 HRESULT CGPSCore::POICreateUser(ILocationObject* pLocation, IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (pLocation == nullptr || ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiSearch.CreateUser(pLocation, ppPOI);
+    return ReturnPOI(m_poiSearch.CreateUser(gpscore::PlaceAt(pLocation)), ppPOI);
 }
 
 HRESULT CGPSCore::POIAdd(IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr || *ppPOI == nullptr) return E_POINTER;
-    m_poiSearch.Add(*ppPOI);
+    // The client's own object gets what the add completed, its key among it.
+    gpscore::POIData poi = gpscore::ReadPOIObject(*ppPOI);
+    m_poiSearch.Add(poi);
+    gpscore::WritePOIObject(*ppPOI, poi);
     return S_OK;
 }
 
 HRESULT CGPSCore::POIUpdate(IPOIObject* pPOI, VARIANT_BOOL* pbUpdated) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbUpdated == nullptr) return E_POINTER;
-    *pbUpdated = m_poiSearch.Update(pPOI) ? 0xFFFF : 0;
+    *pbUpdated = m_poiSearch.Update(gpscore::ReadPOIObject(pPOI)) ? 0xFFFF : 0;
     return S_OK;
 }
 
 HRESULT CGPSCore::POIDelete(IPOIObject* pPOI, VARIANT_BOOL* pbDeleted) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbDeleted == nullptr) return E_POINTER;
-    *pbDeleted = m_poiSearch.Delete(pPOI) ? 0xFFFF : 0;
+    *pbDeleted = m_poiSearch.Delete(gpscore::ReadPOIObject(pPOI)) ? 0xFFFF : 0;
     return S_OK;
 }
 
@@ -191,7 +267,7 @@ HRESULT CGPSCore::POIGetUser(LONG lIndex, IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiSearch.GetUser(lIndex, Places(), ppPOI);
+    return ReturnPOI(m_poiSearch.GetUser(lIndex, Places().At(m_context.m_eCurrentMode)), ppPOI);
 }
 
 HRESULT CGPSCore::POIGetUserNext(LONG lPreviousIndex, IPOIObject** ppPOI) {
@@ -199,7 +275,7 @@ HRESULT CGPSCore::POIGetUserNext(LONG lPreviousIndex, IPOIObject** ppPOI) {
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
     const LONG next = lPreviousIndex < 0x7fffffff ? lPreviousIndex + 1 : -1;
-    return m_poiSearch.GetUser(next, Places(), ppPOI);
+    return ReturnPOI(m_poiSearch.GetUser(next, Places().At(m_context.m_eCurrentMode)), ppPOI);
 }
 
 HRESULT CGPSCore::POIGetAllUserNamesAndKeys(VARIANT* pvarNames, VARIANT* pvarKeys, SHORT* pnCount) {
@@ -207,7 +283,12 @@ HRESULT CGPSCore::POIGetAllUserNamesAndKeys(VARIANT* pvarNames, VARIANT* pvarKey
     if (pvarNames == nullptr || pvarKeys == nullptr || pnCount == nullptr) return E_POINTER;
     ClearList(pvarNames);
     ClearList(pvarKeys);
-    return m_poiSearch.AllUserNamesAndKeys(pvarNames, pvarKeys, pnCount);
+    std::vector<std::u16string> names;
+    std::vector<std::int32_t> keys;
+    m_poiSearch.AllUserNamesAndKeys(&names, &keys);
+    *pnCount = static_cast<SHORT>(names.size());
+    HRESULT hr = gpslib::ReturnStringList(pvarNames, names);
+    return FAILED(hr) ? hr : gpslib::ReturnLongList(pvarKeys, keys);
 }
 
 HRESULT CGPSCore::POIGetUserNextFreeKey(LONG* plKey) {
@@ -219,14 +300,14 @@ HRESULT CGPSCore::POIGetUserNextFreeKey(LONG* plKey) {
 
 HRESULT CGPSCore::POIAddTag(SHORT nSubCategory, BSTR bstrTag) {
     CriticalSectionLock lock(m_csCore);
-    m_poiSearch.AddTag(nSubCategory, bstrTag);
+    m_poiSearch.AddTag(nSubCategory, gpslib::View(bstrTag));
     return S_OK;
 }
 
 HRESULT CGPSCore::POIGetTags(SHORT nSubCategory, VARIANT* pvarTags) {
     CriticalSectionLock lock(m_csCore);
     if (FAILED(ClearList(pvarTags))) return E_POINTER;
-    return m_poiSearch.Tags(nSubCategory, pvarTags);
+    return gpslib::ReturnStringList(pvarTags, m_poiSearch.Tags(nSubCategory));
 }
 
 HRESULT CGPSCore::POIGetMediaFile(IPOIObject* pPOI, BSTR bstrMediaFileName, BSTR bstrNewFilePath,
@@ -234,7 +315,10 @@ HRESULT CGPSCore::POIGetMediaFile(IPOIObject* pPOI, BSTR bstrMediaFileName, BSTR
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbExtracted == nullptr) return E_POINTER;
     *pbExtracted =
-        m_poiSearch.ExtractMediaFile(pPOI, bstrMediaFileName, bstrNewFilePath) ? 0xFFFF : 0;
+        m_poiSearch.ExtractMediaFile(gpscore::ReadPOIObject(pPOI), gpslib::View(bstrMediaFileName),
+                                     gpslib::View(bstrNewFilePath))
+            ? 0xFFFF
+            : 0;
     return S_OK;
 }
 
@@ -248,5 +332,6 @@ HRESULT CGPSCore::POIGetLastLookaroundFound(IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_poiLookaround.LastFound(ppPOI);
+    *ppPOI = m_lastLookaroundPOI.Object().Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -1,15 +1,25 @@
 // The user's own places as a client asks for them: the history of places, the favorites and
 // the annotations. Each method takes the core lock, checks its pointers and hands the work to
 // the personal places.
+#include "address/AddressObject.h"
 #include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "core/GPSCore.h"
 
+using gpscore::ReturnPOI;
+using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
 namespace {
 
 constexpr VARIANT_BOOL Answer(bool yes) {
     return yes ? static_cast<VARIANT_BOOL>(0xFFFF) : static_cast<VARIANT_BOOL>(0);
+}
+
+// A list of descriptions as the client gets it, with its count.
+HRESULT ReturnDescriptions(const std::vector<std::u16string>& texts, VARIANT* list, SHORT* count) {
+    if (count != nullptr) *count = static_cast<SHORT>(texts.size());
+    return gpslib::ReturnStringList(list, texts);
 }
 
 } // namespace
@@ -19,14 +29,19 @@ HRESULT CGPSCore::HistoryGetList(Mode eMode, VARIANT* pvarDescriptions, SHORT* p
     if (pvarDescriptions == nullptr || pnCount == nullptr) return E_POINTER;
     *pnCount = 0;
     VariantClear(pvarDescriptions);
-    return m_places.HistoryList(eMode, Places(), pvarDescriptions, pnCount);
+    return ReturnDescriptions(m_places.HistoryList(Places().At(eMode)), pvarDescriptions, pnCount);
 }
 
 HRESULT CGPSCore::HistoryGetItem(SHORT nIndex, ILocationObject** ppLocation) {
     CriticalSectionLock lock(m_csCore);
     if (ppLocation == nullptr) return E_POINTER;
     *ppLocation = nullptr;
-    return m_places.HistoryItem(nIndex, ppLocation);
+    const std::optional<gpscore::Place> place = m_places.HistoryItem(nIndex);
+    ComPtr<ILocationObject> location =
+        place ? gpscore::NewLocation(*place) : gpscore::NewLocation(0.0, 0.0);
+    if (!location) return E_OUTOFMEMORY;
+    *ppLocation = location.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::FavoritesGetList(Mode eMode, VARIANT* pvarDescriptions, SHORT* pnCount) {
@@ -34,34 +49,36 @@ HRESULT CGPSCore::FavoritesGetList(Mode eMode, VARIANT* pvarDescriptions, SHORT*
     if (pvarDescriptions == nullptr || pnCount == nullptr) return E_POINTER;
     *pnCount = 0;
     VariantClear(pvarDescriptions);
-    return m_places.FavoritesList(eMode, Places(), pvarDescriptions, pnCount);
+    return ReturnDescriptions(m_places.FavoritesList(Places().At(eMode)), pvarDescriptions,
+                              pnCount);
 }
 
 HRESULT CGPSCore::FavoritesGetItem(SHORT nIndex, IPOIObject** ppPOI) {
     CriticalSectionLock lock(m_csCore);
     if (ppPOI == nullptr) return E_POINTER;
     *ppPOI = nullptr;
-    return m_places.FavoritesItem(nIndex, Places(), ppPOI);
+    return ReturnPOI(m_places.FavoritesItem(nIndex, Places().At(m_context.m_eCurrentMode)), ppPOI);
 }
 
 HRESULT CGPSCore::FavoritesAddLocation(ILocationObject* pLocation, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pLocation == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.FavoritesAddLocation(pLocation));
+    const std::optional<gpscore::Place> place = gpscore::PlaceOf(pLocation);
+    *pbAdded = Answer(place && m_places.FavoritesAddLocation(*place));
     return S_OK;
 }
 
 HRESULT CGPSCore::FavoritesAddAddress(IAddressObject* pAddress, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pAddress == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.FavoritesAddAddress(pAddress));
+    *pbAdded = Answer(m_places.FavoritesAddAddress(gpscore::ReadAddress(pAddress)));
     return S_OK;
 }
 
 HRESULT CGPSCore::FavoritesAddPOI(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.FavoritesAddPOI(pPOI));
+    *pbAdded = Answer(m_places.FavoritesAddPOI(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
@@ -76,7 +93,8 @@ HRESULT CGPSCore::AnnotationsGetList(Mode eMode, VARIANT* pvarDescriptions) {
     CriticalSectionLock lock(m_csCore);
     if (pvarDescriptions == nullptr) return E_POINTER;
     VariantClear(pvarDescriptions);
-    return m_places.AnnotationsList(eMode, Places(), pvarDescriptions);
+    return ReturnDescriptions(m_places.AnnotationsList(Places().At(eMode)), pvarDescriptions,
+                              nullptr);
 }
 
 HRESULT CGPSCore::AnnotationsGetItem(Mode eMode, SHORT nIndex, IPOIObject** ppPOI,
@@ -85,13 +103,20 @@ HRESULT CGPSCore::AnnotationsGetItem(Mode eMode, SHORT nIndex, IPOIObject** ppPO
     if (ppPOI == nullptr || pbstrDescription == nullptr) return E_POINTER;
     *ppPOI = nullptr;
     *pbstrDescription = nullptr;
-    return m_places.AnnotationsItem(eMode, nIndex, Places(), ppPOI, pbstrDescription);
+    std::u16string description;
+    const std::optional<gpscore::POIData> poi =
+        m_places.AnnotationsItem(nIndex, Places().At(eMode), &description);
+    ComPtr<IPOIObject> object = poi ? gpscore::NewPOIObject(*poi) : gpscore::NewPOI();
+    if (!object) return E_OUTOFMEMORY;
+    *pbstrDescription = gpslib::AllocBstr(description);
+    *ppPOI = object.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::AnnotationsAdd(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.AnnotationsAdd(pPOI));
+    *pbAdded = Answer(m_places.AnnotationsAdd(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
@@ -105,6 +130,6 @@ HRESULT CGPSCore::AnnotationsGetCount(SHORT* pnCount) {
 HRESULT CGPSCore::AnnotationsIsNear(Mode eMode, VARIANT_BOOL* pbNear) {
     CriticalSectionLock lock(m_csCore);
     if (pbNear == nullptr) return E_POINTER;
-    *pbNear = Answer(m_places.AnnotationsIsNear(eMode, Places()));
+    *pbNear = Answer(m_places.AnnotationsIsNear(Places().At(eMode)));
     return S_OK;
 }

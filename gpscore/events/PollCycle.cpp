@@ -127,7 +127,7 @@ bool PollCycle::Run(bool readReceiver) {
                 m_nPOICountdown = 1;
             else
                 lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
-            m_parts.poiLookaround.Check(here.Get(), heading, ArrivalDistance(1));
+            m_parts.poiLookaround.Check(StandpointAt(here.Get(), heading), ArrivalDistance(1));
         }
     }
     return read;
@@ -340,7 +340,8 @@ bool PollCycle::GPSGainedFixEvent() {
     const bool made = m_parts.events.Raise(EventKind::kGainedFix, text, PlaceOf(here.Get()));
     if (made && !m_bFirstFix) {
         m_bFirstFix = true;
-        m_parts.places.AddToHistory(here.Get(), m_parts.context.String(ids::kFirstFixPlace));
+        m_parts.places.AddToHistory(PlaceOf(here.Get()),
+                                    m_parts.context.String(ids::kFirstFixPlace));
     }
     return made;
 }

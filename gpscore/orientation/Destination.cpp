@@ -48,7 +48,7 @@ std::optional<Place> Destination::Where() const {
 
 void Destination::Set(std::shared_ptr<const HeldPlace> place, SideOfStreet side) {
     Replace(std::move(place), side);
-    if (auto now = Where()) m_places.AddToHistory(NewLocation(*now).Get(), u"");
+    if (auto now = Where()) m_places.AddToHistory(*now, u"");
 }
 
 void Destination::Set(const Place& place, SideOfStreet side) {

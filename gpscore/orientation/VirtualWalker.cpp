@@ -248,7 +248,7 @@ void VirtualWalker::PlaceAt(const std::optional<Place>& location, std::int16_t h
     }
     if (addToHistory) {
         // A place without a name of its own is remembered by its street.
-        m_places.AddToHistory(NewLocation(m_state->place).Get(),
+        m_places.AddToHistory(m_state->place,
                               name.empty() ? std::u16string_view(m_state->street) : name);
     }
 }

@@ -1,5 +1,6 @@
 // The POI categories a client lists, and the user's own POIs in "user.pdb" beside the maps: the
 // second half of POISearch, apart from the search itself.
+#include <limits>
 #include <vector>
 
 #include "base/Answers.h"
@@ -8,9 +9,8 @@
 #include "base/Utility.h"
 #include "os/env.h"
 #include "os/path.h"
-#include "poi/POICategoryObject.h"
+#include "poi/POIObject.h"
 #include "poi/POISearch.h"
-#include "poi/POISubCategoryObject.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"
 
@@ -22,83 +22,53 @@ using gpslib::ComPtr;
 // ---------------------------------------------------------------------------------------------
 // Categories.
 
-namespace {
-
-ComPtr<IPOICategoryObject> NewCategory(SHORT number, LONG nameId) {
-    ComPtr<IPOICategoryObject> category;
-    if (FAILED(gpslib::CreateObject(CLSID_POICategoryObject, IID_IPOICategoryObject, &category)))
-        return {};
-    category->SetCategoryNumber(number);
-    if (auto* impl = gpslib::ImplOf<CPOICategoryObject>(category.Get()))
-        impl->SetNameStringId(nameId);
-    return category;
-}
-
-ComPtr<IPOISubCategoryObject> NewSubCategory(SHORT category, SHORT number, LONG nameId) {
-    ComPtr<IPOISubCategoryObject> sub;
-    if (FAILED(gpslib::CreateObject(CLSID_POISubCategoryObject, IID_IPOISubCategoryObject, &sub)))
-        return {};
-    sub->SetMainCategoryNumber(category);
-    sub->SetSubCategoryNumber(number);
-    if (auto* impl = gpslib::ImplOf<CPOISubCategoryObject>(sub.Get()))
-        impl->SetNameStringId(nameId);
-    return sub;
-}
-
-// Hands out the objects and lets go of the references `objects` held.
-HRESULT ReturnObjects(VARIANT* list, std::vector<IUnknown*>& objects, REFIID iid) {
-    HRESULT hr = gpslib::ReturnObjectList(list, objects, iid);
-    for (IUnknown* object : objects)
-        object->Release();
-    return hr;
-}
-
-template <class I> void Append(std::vector<IUnknown*>* objects, ComPtr<I> object) {
-    if (object) objects->push_back(object.Detach());
-}
-
-} // namespace
-
-HRESULT POISearch::Categories(bool all, bool includeUserPrivate, VARIANT* list) {
+std::vector<POICategoryEntry> POISearch::Categories(bool all, bool includeUserPrivate) const {
     std::vector<bool> present(kCategoryCount + 1, all);
     if (!all) {
-        for (LONG c : m_context.Map().LoadedPOICategories())
+        for (std::int32_t c : m_context.Map().LoadedPOICategories())
             if (c >= 1 && c <= kCategoryCount) present[static_cast<std::size_t>(c)] = true;
     }
     if (all && !includeUserPrivate) present[kUserCategory] = false;
-    std::vector<IUnknown*> objects;
-    Append(&objects, NewCategory(0, ids::kAllCategories));
-    for (SHORT c : kCategoryDisplayOrder)
+    std::vector<POICategoryEntry> entries{{0, 0, ids::kAllCategories}};
+    for (std::int16_t c : kCategoryDisplayOrder)
         if (present[static_cast<std::size_t>(c)])
-            Append(&objects, NewCategory(c, c == kOtherCategory ? ids::kOtherPlaces : 0));
-    return ReturnObjects(list, objects, IID_IPOICategoryObject);
+            entries.push_back({c, 0, c == kOtherCategory ? ids::kOtherPlaces : 0});
+    return entries;
 }
 
-HRESULT POISearch::SubCategories(SHORT category, bool all, bool includeUserPrivate, VARIANT* list) {
-    std::vector<IUnknown*> objects;
-    if (category >= 1 && category <= kCategoryCount) {
-        Append(&objects, NewSubCategory(category, 0, all ? ids::kAnyType : ids::kAllSubcategories));
-        if (category == kUserCategory) {
-            if (includeUserPrivate || !all)
-                Append(&objects, NewSubCategory(category, kUserPrivateSubCategory, 0));
-            Append(&objects, NewSubCategory(category, kUserPublicSubCategory, 0));
-        } else {
-            // A subcategory exists while its name does.
-            for (SHORT s = 1; s < 500; ++s) {
-                if (m_context.String(SubCategoryNameId(category, s)).empty()) break;
-                Append(&objects, NewSubCategory(category, s, 0));
-            }
+std::vector<POICategoryEntry> POISearch::SubCategories(std::int16_t category, bool all,
+                                                       bool includeUserPrivate) const {
+    std::vector<POICategoryEntry> entries;
+    if (category < 1 || category > kCategoryCount) return entries;
+    entries.push_back({category, 0, all ? ids::kAnyType : ids::kAllSubcategories});
+    if (category == kUserCategory) {
+        if (includeUserPrivate || !all) entries.push_back({category, kUserPrivateSubCategory, 0});
+        entries.push_back({category, kUserPublicSubCategory, 0});
+    } else {
+        // A subcategory exists while its name does.
+        for (std::int16_t s = 1; s < 500; ++s) {
+            if (m_context.String(SubCategoryNameId(category, s)).empty()) break;
+            entries.push_back({category, s, 0});
         }
     }
-    return ReturnObjects(list, objects, IID_IPOISubCategoryObject);
+    return entries;
 }
 
-SHORT POISearch::CommercialFilesLoaded() const {
-    return static_cast<SHORT>(m_context.Map().CommercialPOIFilesLoaded());
+std::int16_t POISearch::CommercialFilesLoaded() const {
+    return static_cast<std::int16_t>(m_context.Map().CommercialPOIFilesLoaded());
 }
 
 // ---------------------------------------------------------------------------------------------
 // The user's own POIs.
+
+namespace {
+
+// The database of the user file, or of the personal stores.
+IPOIDatabase* StoreOf(const ServiceContext& context, bool personal) {
+    return personal ? context.m_pHistoryDatabase.Get() : context.m_pPOIDatabase.Get();
+}
+
+} // namespace
 
 std::u16string POISearch::UserFile() const {
     Bstr folder;
@@ -106,133 +76,92 @@ std::u16string POISearch::UserFile() const {
     return PersonalPlaces::BesideMaps(std::u16string(folder.View()), u"user.pdb");
 }
 
-SHORT POISearch::UserCount() const {
+std::int16_t POISearch::UserCount() const {
     SHORT n = 0;
     if (m_context.m_pPOIDatabase)
         m_context.m_pPOIDatabase->DbPOIGetCount(Bstr(std::u16string_view(UserFile())).Get(), &n);
     return n;
 }
 
-HRESULT POISearch::Create(Mode mode, POICreationType type, const ModePlaces& places,
-                          IPOIObject** ppPOI) {
-    ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi) return E_OUTOFMEMORY;
-    if (!m_context.m_pPOIDatabase) {
-        *ppPOI = poi.Detach();
-        return S_OK;
-    }
+std::optional<POIData> POISearch::Create(POICreationType type, const Standpoint& here) const {
+    if (!m_context.m_pPOIDatabase) return std::nullopt;
     const bool annotation = type == POICreationTypeAnnotation;
-    poi->SetCategoryNumber(annotation ? kAnnotationCategory : kUserCategory);
-    poi->SetSubCategoryNumber(annotation ? kAnnotationSubCategory : kUserPrivateSubCategory);
-    poi->SetIsPrivate(annotation ? VARIANT_FALSE : VARIANT_TRUE);
-    poi->SetIsUserPOI(VARIANT_TRUE);
-    poi->SetCanModifyRMFFields(VARIANT_TRUE);
-    Bstr author;
-    if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
-    poi->SetAuthor(author.Get());
-
-    ComPtr<ILocationObject> here = places.Location(mode);
-    if (IsValidPlace(here.Get())) {
-        DOUBLE latitude = 0, longitude = 0;
-        here->GetLatitude(&latitude);
-        here->GetLongitude(&longitude);
-        poi->SetLatitude(latitude);
-        poi->SetLongitude(longitude);
-        // The address fields the user has not filled come from the map, undecorated.
-        if (auto detail = m_context.Map().FirstDetail(latitude, longitude, MapWords::kAll,
-                                                      places.Heading(mode))) {
-            struct Fill {
-                HRESULT (IPOIObject::*get)(BSTR*);
-                HRESULT (IPOIObject::*set)(BSTR);
-                std::u16string LocationDetail::*from;
-            };
-            static constexpr Fill kFills[] = {
-                {&IPOIObject::GetStreet, &IPOIObject::SetStreet, &LocationDetail::streetNameShort},
-                {&IPOIObject::GetCity, &IPOIObject::SetCity, &LocationDetail::city},
-                {&IPOIObject::GetState, &IPOIObject::SetState, &LocationDetail::stateProvince},
-                {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode, &LocationDetail::zipPostalcode},
-                {&IPOIObject::GetCountry, &IPOIObject::SetCountry, &LocationDetail::country},
-            };
-            for (const Fill& f : kFills) {
-                if (!Field(poi.Get(), f.get).empty()) continue;
-                (poi.Get()->*f.set)(Bstr(*detail.*f.from).Get());
-            }
+    POIData poi;
+    poi.category = annotation ? kAnnotationCategory : kUserCategory;
+    poi.subCategory = annotation ? kAnnotationSubCategory : kUserPrivateSubCategory;
+    poi.isPrivate = !annotation;
+    poi.userPOI = true;
+    poi.canModifyRMFFields = true;
+    poi.author = Field(m_context.SystemSettings().Get(), &ISystemSettingsObject::GetPOIAuthor);
+    if (here.Valid()) {
+        poi.latitude = here.place->latitude;
+        poi.longitude = here.place->longitude;
+        // The address comes from the map, undecorated.
+        if (auto detail = m_context.Map().FirstDetail(poi.latitude, poi.longitude, MapWords::kAll,
+                                                      here.heading)) {
+            poi.street = detail->streetNameShort;
+            poi.city = detail->city;
+            poi.state = detail->stateProvince;
+            poi.zipCode = detail->zipPostalcode;
+            poi.country = detail->country;
         }
     }
-    *ppPOI = poi.Detach();
-    return S_OK;
+    return poi;
 }
 
-HRESULT POISearch::CreateUser(ILocationObject* location, IPOIObject** ppPOI) {
-    ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi) return E_OUTOFMEMORY;
-    DOUBLE latitude = 0, longitude = 0;
-    location->GetLatitude(&latitude);
-    location->GetLongitude(&longitude);
-    poi->SetLatitude(latitude);
-    poi->SetLongitude(longitude);
-    poi->SetName(Bstr(std::u16string_view(NameOf(location))).Get());
-    poi->SetCategoryNumber(kUserCategory);
-    poi->SetSubCategoryNumber(kUserPrivateSubCategory);
-    poi->SetIsPrivate(VARIANT_TRUE);
-    Add(poi.Get());
-    *ppPOI = poi.Detach();
-    return S_OK;
+POIData POISearch::CreateUser(const Place& location) {
+    POIData poi;
+    poi.latitude = location.latitude;
+    poi.longitude = location.longitude;
+    poi.name = location.name;
+    poi.category = kUserCategory;
+    poi.subCategory = kUserPrivateSubCategory;
+    poi.isPrivate = true;
+    Add(poi);
+    return poi;
 }
 
-bool POISearch::Add(IPOIObject* poi) {
+bool POISearch::Add(POIData& poi) {
     IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
-    if (database == nullptr || poi == nullptr) return false;
+    if (database == nullptr) return false;
     // A user POI lives in the user category unless it names another that exists.
-    SHORT category = 0;
-    VARIANT_BOOL priv = VARIANT_FALSE;
-    poi->GetCategoryNumber(&category);
-    poi->IsPrivate(&priv);
-    if (category < 1 || category > kCategoryCount) {
-        poi->SetCategoryNumber(kUserCategory);
-        poi->SetSubCategoryNumber(Flag(priv) ? kUserPrivateSubCategory : kUserPublicSubCategory);
+    if (poi.category < 1 || poi.category > kCategoryCount) {
+        poi.category = kUserCategory;
+        poi.subCategory = poi.isPrivate ? kUserPrivateSubCategory : kUserPublicSubCategory;
     }
-    poi->SetIsUserPOI(VARIANT_TRUE);
-    if (Field(poi, &IPOIObject::GetAuthor).empty()) {
-        Bstr author;
-        if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
-        poi->SetAuthor(author.Length() > 0 ? author.Get()
-                                           : Bstr(std::u16string_view(kDefaultAuthor)).Get());
+    poi.userPOI = true;
+    if (poi.author.empty()) {
+        poi.author = Field(m_context.SystemSettings().Get(), &ISystemSettingsObject::GetPOIAuthor);
+        if (poi.author.empty()) poi.author = kDefaultAuthor;
     }
-    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+    ComPtr<IPOIRecord> record = NewPOIRecord(poi);
     if (!record) return false;
     // A media file named by its path is read in; a bare name is one the record already holds.
-    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    const std::u16string media = poi.mediaFile;
     const bool mediaPath = media.find_first_of(u"/\\") != std::u16string::npos;
     if (mediaPath)
         record->SetMediaFile(
             Bstr(std::string_view(gpslib::os::BaseName(gpslib::ToUtf8(media)))).Get());
     LONG key = 0;
     VARIANT_BOOL added = VARIANT_FALSE;
-    const Bstr file{std::u16string_view(UserFile())};
-    database->DbPOIAdd(file.Get(), record.Get(),
+    const std::u16string file = UserFile();
+    database->DbPOIAdd(Bstr(file).Get(), record.Get(),
                        Bstr(std::u16string_view(mediaPath ? media : u"")).Get(), &key, &added);
     if (!Flag(added)) {
         m_context.Log("GPSCore::POIAdd Error Unable to add a user POI");
         return false;
     }
-    poi->SetKey(key);
-    poi->SetPDBFile(file.Get());
-    if (mediaPath) {
-        Bstr stored;
-        record->GetMediaFile(stored.Put());
-        poi->SetMediaFile(stored.Get());
-    }
+    poi.key = key;
+    poi.pdbFile = file;
+    if (mediaPath) poi.mediaFile = Field(record.Get(), &IPOIRecord::GetMediaFile);
     return true;
 }
 
-bool POISearch::OwningFile(IPOIObject* poi, IPOIDatabase** database, std::u16string* file) const {
-    const std::u16string pdb = Field(poi, &IPOIObject::GetPDBFile);
+std::optional<POISearch::Owner> POISearch::OwningFile(const std::u16string& pdb) const {
     const std::u16string user = UserFile();
     if (pdb.empty() || SamePath(pdb, user)) {
-        *database = m_context.m_pPOIDatabase.Get();
-        *file = user;
-        return *database != nullptr;
+        if (!m_context.m_pPOIDatabase) return std::nullopt;
+        return Owner{false, user};
     }
     Bstr folder;
     if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
@@ -241,77 +170,75 @@ bool POISearch::OwningFile(IPOIObject* poi, IPOIDatabase** database, std::u16str
          {PersonalPlaces::FavoritesFile(dir), PersonalPlaces::AnnotationsFile(dir),
           PersonalPlaces::HistoryFile(dir)}) {
         if (SamePath(pdb, personal)) {
-            *database = m_context.m_pHistoryDatabase.Get();
-            *file = personal;
-            return *database != nullptr;
+            if (!m_context.m_pHistoryDatabase) return std::nullopt;
+            return Owner{true, personal};
         }
     }
-    return false;
+    return std::nullopt;
 }
 
-bool POISearch::Update(IPOIObject* poi) {
-    IPOIDatabase* database = nullptr;
-    std::u16string file;
-    if (!OwningFile(poi, &database, &file)) return false;
-    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+bool POISearch::Update(const POIData& poi) {
+    const std::optional<Owner> owner = OwningFile(poi.pdbFile);
+    if (!owner) return false;
+    ComPtr<IPOIRecord> record = NewPOIRecord(poi);
     if (!record) return false;
     // Names written back are stored without the spell decorators they were shown with.
     StripSpellDecorators(m_context, record.Get());
-    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    const std::u16string& media = poi.mediaFile;
     const bool mediaPath = media.find_first_of(u"/\\") != std::u16string::npos;
     if (mediaPath)
         record->SetMediaFile(
             Bstr(std::string_view(gpslib::os::BaseName(gpslib::ToUtf8(media)))).Get());
     VARIANT_BOOL updated = VARIANT_FALSE;
-    database->DbPOIUpdate(Bstr(std::u16string_view(file)).Get(), record.Get(),
-                          Bstr(std::u16string_view(mediaPath ? media : u"")).Get(), &updated);
+    StoreOf(m_context, owner->personal)
+        ->DbPOIUpdate(Bstr(owner->file).Get(), record.Get(),
+                      Bstr(std::u16string_view(mediaPath ? media : u"")).Get(), &updated);
     return Flag(updated);
 }
 
-bool POISearch::Delete(IPOIObject* poi) {
-    IPOIDatabase* database = nullptr;
-    std::u16string file;
-    if (!OwningFile(poi, &database, &file)) return false;
-    LONG key = 0;
-    poi->GetKey(&key);
+bool POISearch::Delete(const POIData& poi) {
+    const std::optional<Owner> owner = OwningFile(poi.pdbFile);
+    if (!owner) return false;
     VARIANT_BOOL deleted = VARIANT_FALSE;
-    if (key > 0) database->DbPOIDelete(Bstr(std::u16string_view(file)).Get(), key, &deleted);
+    if (poi.key > 0)
+        StoreOf(m_context, owner->personal)
+            ->DbPOIDelete(Bstr(owner->file).Get(), poi.key, &deleted);
     return Flag(deleted);
 }
 
-HRESULT POISearch::GetUser(LONG index, const ModePlaces& places, IPOIObject** ppPOI) {
-    ComPtr<IPOIObject> poi;
+std::optional<POIData> POISearch::GetUser(std::int32_t index, const Standpoint& here) const {
     IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
-    if (database != nullptr && index >= 0) {
-        const Bstr file{std::u16string_view(UserFile())};
-        Bstr name;
-        LONG key = 0;
-        VARIANT_BOOL found = VARIANT_FALSE;
-        database->DbPOIGetByPosition(file.Get(), index, name.Put(), &key, &found);
-        if (Flag(found)) {
-            VARIANT_BOOL active = VARIANT_FALSE;
-            database->SetActiveDatabase(file.Get(), &active);
-            poi = BuildPOI(m_context, database, name.Get(), key, index, m_context.m_eCurrentMode,
-                           places);
-        }
+    if (database == nullptr || index < 0) return std::nullopt;
+    const Bstr file{std::u16string_view(UserFile())};
+    Bstr name;
+    LONG key = 0;
+    VARIANT_BOOL found = VARIANT_FALSE;
+    database->DbPOIGetByPosition(file.Get(), index, name.Put(), &key, &found);
+    if (!Flag(found)) return std::nullopt;
+    VARIANT_BOOL active = VARIANT_FALSE;
+    database->SetActiveDatabase(file.Get(), &active);
+    return ShowRecord(m_context, database, name.Get(), key, index, here);
+}
+
+bool POISearch::AllUserNamesAndKeys(std::vector<std::u16string>* names,
+                                    std::vector<std::int32_t>* keys) const {
+    names->clear();
+    keys->clear();
+    gpslib::Variant nameList, keyList;
+    SHORT count = 0;
+    if (!m_context.m_pPOIDatabase ||
+        FAILED(m_context.m_pPOIDatabase->DbPOIGetNamesAndKeys(
+            Bstr(std::u16string_view(UserFile())).Get(), &nameList, &keyList, &count)) ||
+        FAILED(gpslib::ReadStringList(&nameList, names)) ||
+        FAILED(gpslib::ReadLongList(&keyList, std::numeric_limits<std::size_t>::max(), keys))) {
+        names->clear();
+        keys->clear();
+        return false;
     }
-    if (!poi) poi = NewPOI();
-    *ppPOI = poi.Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+    return true;
 }
 
-HRESULT POISearch::AllUserNamesAndKeys(VARIANT* names, VARIANT* keys, SHORT* count) {
-    *count = 0;
-    if (m_context.m_pPOIDatabase &&
-        SUCCEEDED(m_context.m_pPOIDatabase->DbPOIGetNamesAndKeys(
-            Bstr(std::u16string_view(UserFile())).Get(), names, keys, count)))
-        return S_OK;
-    *count = 0;
-    gpslib::ReturnStringList(names, {});
-    return gpslib::ReturnLongList(keys, {});
-}
-
-LONG POISearch::UserNextFreeKey() const {
+std::int32_t POISearch::UserNextFreeKey() const {
     LONG key = 0;
     if (m_context.m_pPOIDatabase)
         m_context.m_pPOIDatabase->DbPOIGetNextFreeKey(Bstr(std::u16string_view(UserFile())).Get(),
@@ -319,35 +246,37 @@ LONG POISearch::UserNextFreeKey() const {
     return key;
 }
 
-void POISearch::AddTag(SHORT subCategory, BSTR tag) {
+void POISearch::AddTag(std::int16_t subCategory, std::u16string_view tag) {
     VARIANT_BOOL added = VARIANT_FALSE;
-    if (m_context.m_pPOIDatabase && gpslib::View(tag).size() > 0)
+    if (m_context.m_pPOIDatabase && !tag.empty())
         m_context.m_pPOIDatabase->DbPOIAddTag(Bstr(std::u16string_view(UserFile())).Get(),
-                                              subCategory, tag, &added);
+                                              subCategory, Bstr(tag).Get(), &added);
 }
 
-HRESULT POISearch::Tags(SHORT subCategory, VARIANT* list) {
+std::vector<std::u16string> POISearch::Tags(std::int16_t subCategory) const {
+    std::vector<std::u16string> tags;
+    gpslib::Variant list;
     SHORT n = 0;
-    if (m_context.m_pPOIDatabase &&
-        SUCCEEDED(m_context.m_pPOIDatabase->DbPOIGetTags(
-            Bstr(std::u16string_view(UserFile())).Get(), subCategory, list, &n)))
-        return S_OK;
-    return gpslib::ReturnStringList(list, {});
+    if (!m_context.m_pPOIDatabase ||
+        FAILED(m_context.m_pPOIDatabase->DbPOIGetTags(Bstr(std::u16string_view(UserFile())).Get(),
+                                                      subCategory, &list, &n)) ||
+        FAILED(gpslib::ReadStringList(&list, &tags)))
+        tags.clear();
+    return tags;
 }
 
-bool POISearch::ExtractMediaFile(IPOIObject* poi, BSTR mediaFileName, BSTR target) {
-    IPOIDatabase* database = nullptr;
-    std::u16string file = Field(poi, &IPOIObject::GetPDBFile);
-    std::u16string owning;
-    if (OwningFile(poi, &database, &owning)) file = owning;
-    if (database == nullptr) database = m_context.m_pPOIDatabase.Get();
-    if (database == nullptr || gpslib::View(target).empty()) return false;
-    LONG key = 0;
-    poi->GetKey(&key);
-    Bstr name(gpslib::View(mediaFileName));
-    if (name.Length() == 0) name = Bstr(std::u16string_view(Field(poi, &IPOIObject::GetMediaFile)));
+bool POISearch::ExtractMediaFile(const POIData& poi, std::u16string_view mediaFileName,
+                                 std::u16string_view target) const {
+    std::u16string file = poi.pdbFile;
+    IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
+    if (const std::optional<Owner> owner = OwningFile(poi.pdbFile)) {
+        file = owner->file;
+        database = StoreOf(m_context, owner->personal);
+    }
+    if (database == nullptr || target.empty()) return false;
+    const Bstr name(mediaFileName.empty() ? std::u16string_view(poi.mediaFile) : mediaFileName);
     VARIANT_BOOL extracted = VARIANT_FALSE;
-    database->DbPOIExtractMediaFile(Bstr(std::u16string_view(file)).Get(), key, name.Get(), target,
+    database->DbPOIExtractMediaFile(Bstr(file).Get(), poi.key, name.Get(), Bstr(target).Get(),
                                     &extracted);
     return Flag(extracted);
 }

@@ -2,10 +2,9 @@
 
 #include "base/Answers.h"
 #include "base/EventQueue.h"
-#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
+#include "formats/Geodesy.h"
 #include "poi/POIObject.h"
-#include "poi/POISearch.h"
 
 namespace gpscore {
 
@@ -29,122 +28,87 @@ bool Enabled(ILookaroundSettingsObject* settings,
 }
 
 // The same POI: the same record of the same file.
-bool SamePOI(IPOIObject* a, IPOIObject* b) {
-    if (a == nullptr || b == nullptr) return false;
-    LONG ka = 0, kb = 0;
-    a->GetKey(&ka);
-    b->GetKey(&kb);
-    return ka == kb && Field(a, &IPOIObject::GetName) == Field(b, &IPOIObject::GetName) &&
-           SamePath(Field(a, &IPOIObject::GetPDBFile), Field(b, &IPOIObject::GetPDBFile));
+bool SamePOI(const POIData& a, const POIData& b) {
+    return a.key == b.key && a.name == b.name && SamePath(a.pdbFile, b.pdbFile);
 }
 
 } // namespace
 
-void POILookaround::Start() {
-    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pLookaroundLocation);
-    m_pLastLookaroundPOI.Reset();
-}
-
-HRESULT POILookaround::LastFound(IPOIObject** ppPOI) const {
-    ComPtr<IPOIObject> poi = m_pLastLookaroundPOI ? m_pLastLookaroundPOI : NewPOI();
-    *ppPOI = poi.Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-ComPtr<IPOIObject> POILookaround::FindDBPOIsLookaround(ILocationObject* location,
-                                                       IPOISearchConfigurationObject* config) {
+std::optional<POIData> POILookaround::FindDBPOIsLookaround(const MapPOISearch& search) {
     const MapQueries map = m_context.Map();
-    if (!m_context.m_pPOIDatabase || !map.HasEngine()) return {};
+    if (!m_context.m_pPOIDatabase || !map.HasEngine()) return std::nullopt;
     m_context.Log("GPSCore::FindDBPOIsLookaround - Enter");
-    ComPtr<IPOIResults> candidates;
-    if (FAILED(gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &candidates))) return {};
     m_context.Log("  calling m_pGPSMap->FindPOIs");
-    DOUBLE distance = 0.0;
-    const bool found = map.FindPOIs(location, config, candidates.Get(), &distance).value_or(false);
-    LONG count = 0;
-    candidates->GetCount(&count);
+    double distance = 0.0;
+    std::vector<MapPOI> candidates;
+    const bool found = map.FindPOIs(search, &candidates, &distance).value_or(false);
     // The nearest candidate that is still a live record.
-    for (LONG i = 0; found && i < count; ++i) {
-        Bstr name;
-        LONG key = 0;
-        candidates->GetItem(i, name.Put(), &key);
+    for (std::size_t i = 0; found && i < candidates.size(); ++i) {
+        const Bstr name(candidates[i].name);
         VARIANT_BOOL accepted = VARIANT_FALSE;
-        m_context.m_pPOIDatabase->DbPOIIsAccepted(name.Get(), key, &accepted);
+        m_context.m_pPOIDatabase->DbPOIIsAccepted(name.Get(), candidates[i].key, &accepted);
         if (accepted == VARIANT_FALSE) continue;
-        ModePlaces none;
-        ComPtr<IPOIObject> poi = BuildPOI(m_context, m_context.m_pPOIDatabase.Get(), name.Get(),
-                                          key, 0, m_context.m_eCurrentMode, none);
+        std::optional<POIData> poi = ShowRecord(m_context, m_context.m_pPOIDatabase.Get(),
+                                                name.Get(), candidates[i].key, 0, Standpoint{});
         m_context.Log("GPSCore::FindDBPOIsLookaround - Exit with POI");
         return poi;
     }
     m_context.Log("GPSCore::FindDBPOIsLookaround - Exit NULL");
-    return {};
+    return std::nullopt;
 }
 
-void POILookaround::Check(ILocationObject* here, SHORT heading, LONG searchDistance) {
-    if (!IsValidPlace(here)) return;
+void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
+    if (!here.Valid()) return;
     ComPtr<ILookaroundSettingsObject> settings = m_context.LookaroundSettings();
     if (!settings) return;
-    ComPtr<IPOISearchConfigurationObject> config;
-    if (FAILED(gpslib::CreateObject(CLSID_POISearchConfigurationObject,
-                                    IID_IPOISearchConfigurationObject, &config)))
-        return;
-    config->SetMaxSearchResults(kLookaroundResults);
-    config->SetMaxSearchTime(0);
+    MapPOISearch search;
+    search.latitude = here.place->latitude;
+    search.longitude = here.place->longitude;
+    search.maxResults = kLookaroundResults;
     const Units units = m_context.CurrentUnits();
     Directions direction = DirectionAll;
     settings->GetPOISearchDirection(&direction);
+    // The radius in one direction is the arrival distance; the engine searches in kilometres.
     if (direction != DirectionAll)
-        config->SetDistanceStarting(units == Metric ? searchDistance * kKilometresPerMetre
-                                                    : searchDistance * kMilesPerFoot);
+        search.distanceStartingKm = units == Metric
+                                        ? searchDistance * kKilometresPerMetre
+                                        : searchDistance * kMilesPerFoot * kKilometresPerMile;
     ComPtr<IPOICategoryObject> category;
     ComPtr<IPOISubCategoryObject> subCategory;
-    SHORT categoryNumber = 0, subCategoryNumber = 0;
     if (SUCCEEDED(settings->GetCommercialCategoryToScanFor(category.Put())) && category)
-        category->GetCategoryNumber(&categoryNumber);
+        category->GetCategoryNumber(&search.category);
     if (SUCCEEDED(settings->GetCommercialSubCategoryToScanFor(subCategory.Put())) && subCategory)
-        subCategory->GetSubCategoryNumber(&subCategoryNumber);
-    config->SetCategoryNumber(categoryNumber);
-    config->SetSubCategoryNumber(subCategoryNumber);
-    config->SetSearchDirection(direction);
-    config->SetCurrentHeadingDegrees(heading);
-    if (!Enabled(settings.Get(), &ILookaroundSettingsObject::IsCommercialPOIsEnabled))
-        config->SetUserPrivateOnly(VARIANT_TRUE);
-    if (Enabled(settings.Get(), &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
-        config->SetIncludeUserPrivateAsWell(VARIANT_TRUE);
+        subCategory->GetSubCategoryNumber(&search.subCategory);
+    search.direction = direction;
+    search.heading = here.heading;
+    search.privateOnly =
+        !Enabled(settings.Get(), &ILookaroundSettingsObject::IsCommercialPOIsEnabled);
+    search.includePrivate =
+        Enabled(settings.Get(), &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled);
 
-    // The radius is given as a client gives it (miles outside metric units); the engine
-    // searches in kilometres.
-    if (direction != DirectionAll && units != Metric) {
-        DOUBLE miles = 0;
-        config->GetDistanceStarting(&miles);
-        config->SetDistanceStarting(miles * kKilometresPerMile);
-    }
-
-    ComPtr<IPOIObject> poi = FindDBPOIsLookaround(here, config.Get());
-    if (!poi || SamePOI(poi.Get(), m_pLastLookaroundPOI.Get())) return;
-    ComPtr<ILocationObject> there;
-    poi->GetLocation(there.Put());
-    LONG distance = -1;
-    here->GetDistance(there.Get(), &distance);
+    const std::optional<POIData> poi = FindDBPOIsLookaround(search);
+    if (!poi) return;
+    if (const std::optional<POIData> last = m_last.Get(); last && SamePOI(*poi, *last)) return;
+    const Place there{poi->latitude, poi->longitude, {}, {}};
+    const bool placed = there.latitude != 0.0 || there.longitude != 0.0;
+    const std::int32_t distance =
+        placed ? geo::DistanceInUnits({here.place->latitude, here.place->longitude},
+                                      {there.latitude, there.longitude}, units)
+               : -1;
     if (distance < 0 || distance > (units == Metric ? kRadiusMetres : kRadiusFeet)) return;
-    m_pLastLookaroundPOI = poi;
+    m_last.Set(poi);
 
-    std::u16string text = Field(poi.Get(), &IPOIObject::GetName);
-    if (Enabled(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeTags)) {
-        const std::u16string tags = Field(poi.Get(), &IPOIObject::GetTags);
-        if (!tags.empty()) text += u", " + tags;
-    }
+    std::u16string text = poi->name;
+    if (Enabled(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeTags) &&
+        !poi->tags.empty())
+        text += u", " + poi->tags;
     if (Enabled(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeDistanceDirection)) {
-        Bstr words;
-        here->GetDistanceAndHeading(heading, there.Get(), words.Put());
-        if (words.Length() > 0) text += u", " + std::u16string(words.View());
+        const std::u16string words = here.DistanceAndHeading(there);
+        if (!words.empty()) text += u", " + words;
     }
-    VARIANT_BOOL media = VARIANT_FALSE;
-    poi->HasMediaFile(&media);
-    m_events.Raise(media != VARIANT_FALSE ? EventKind::kLookaroundMediaPOI
-                                          : EventKind::kLookaroundPOI,
-                   text, PlaceOf(there.Get()));
+    m_events.Raise(poi->mediaFile.empty() ? EventKind::kLookaroundPOI
+                                          : EventKind::kLookaroundMediaPOI,
+                   text, there);
 }
 
 } // namespace gpscore

@@ -152,29 +152,72 @@ std::u16string ModePlaces::DistanceAndHeading(Mode mode, ILocationObject* to) co
     return std::u16string(text.View());
 }
 
-POIData ReadPOIRecord(IPOIRecord* record) {
-    POIData poi;
-    if (record == nullptr) return poi;
+Standpoint ModePlaces::At(Mode mode) const {
+    Standpoint standpoint;
+    standpoint.place = PlaceOf(Location(mode).Get());
+    standpoint.heading = Heading(mode);
+    standpoint.headingValid = HeadingValid(mode);
+    standpoint.distanceAndHeading = [places = *this, mode](const Place& to) {
+        return places.DistanceAndHeading(mode, NewLocation(to).Get());
+    };
+    return standpoint;
+}
+
+// The fields a POI object and a record share, read and written by the same names on both.
+template <class I, class Get> POIData ReadShared(I* from, Get TextAccessors::*get) {
+    POIData data;
+    if (from == nullptr) return data;
     for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        poi.*kPOITextFields[i].field = Field(record, kAccessors[i].getRecord);
+        data.*kPOITextFields[i].field = Field(from, kAccessors[i].*get);
     VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    Bstr file;
-    record->GetKey(&poi.key);
-    record->GetCategoryNumber(&poi.category);
-    record->GetSubCategoryNumber(&poi.subCategory);
-    record->IsUserPOI(&user);
-    record->IsPrivate(&priv);
-    record->CanModifyRMFFields(&modify);
-    record->GetLatitudeOffset(&poi.latitudeOffset);
-    record->GetLongitudeOffset(&poi.longitudeOffset);
-    record->GetLatitude(&poi.latitude);
-    record->GetLongitude(&poi.longitude);
-    record->GetPDBFile(file.Put());
-    poi.userPOI = user != 0;
-    poi.isPrivate = priv != 0;
-    poi.canModifyRMFFields = modify != 0;
-    poi.pdbFile = Text(file.Get());
-    return poi;
+    from->GetKey(&data.key);
+    from->GetCategoryNumber(&data.category);
+    from->GetSubCategoryNumber(&data.subCategory);
+    from->IsUserPOI(&user);
+    from->IsPrivate(&priv);
+    from->CanModifyRMFFields(&modify);
+    from->GetLatitudeOffset(&data.latitudeOffset);
+    from->GetLongitudeOffset(&data.longitudeOffset);
+    from->GetLatitude(&data.latitude);
+    from->GetLongitude(&data.longitude);
+    data.userPOI = user != 0;
+    data.isPrivate = priv != 0;
+    data.canModifyRMFFields = modify != 0;
+    data.pdbFile = Field(from, &I::GetPDBFile);
+    return data;
+}
+
+// Every shared field but the file, which a record gets from its store.
+template <class I, class Set>
+void WriteShared(I* to, const POIData& data, Set TextAccessors::*set) {
+    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
+        (to->*(kAccessors[i].*set))(Bstr(data.*kPOITextFields[i].field).Get());
+    to->SetKey(data.key);
+    to->SetCategoryNumber(data.category);
+    to->SetSubCategoryNumber(data.subCategory);
+    to->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetLatitudeOffset(data.latitudeOffset);
+    to->SetLongitudeOffset(data.longitudeOffset);
+    to->SetLatitude(data.latitude);
+    to->SetLongitude(data.longitude);
+}
+
+POIData ReadPOIObject(IPOIObject* poi) {
+    POIData data = ReadShared(poi, &TextAccessors::getPOI);
+    if (poi == nullptr) return data;
+    LONG foundIndex = -1;
+    SideOfStreet side = SideUnknown;
+    poi->GetFoundIndex(&foundIndex);
+    poi->GetSideOfStreet(&side);
+    data.foundIndex = foundIndex;
+    data.sideOfStreet = side;
+    return data;
+}
+
+POIData ReadPOIRecord(IPOIRecord* record) {
+    return ReadShared(record, &TextAccessors::getRecord);
 }
 
 ComPtr<IPOIObject> NewPOI() {
@@ -183,64 +226,29 @@ ComPtr<IPOIObject> NewPOI() {
     return poi;
 }
 
+HRESULT ReturnPOI(const std::optional<POIData>& poi, IPOIObject** ppPOI) {
+    *ppPOI = (poi ? NewPOIObject(*poi) : NewPOI()).Detach();
+    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
 ComPtr<IPOIObject> NewPOIObject(const POIData& data) {
     ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi) return poi;
-    for (std::size_t i = 0; const TextAccessors& accessor : kAccessors)
-        (poi.Get()->*accessor.setPOI)(Bstr(data.*kPOITextFields[i++].field).Get());
-    poi->SetKey(data.key);
-    poi->SetCategoryNumber(data.category);
-    poi->SetSubCategoryNumber(data.subCategory);
-    poi->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
-    poi->SetLatitudeOffset(data.latitudeOffset);
-    poi->SetLongitudeOffset(data.longitudeOffset);
-    poi->SetPDBFile(Bstr(data.pdbFile).Get());
-    poi->SetLatitude(data.latitude);
-    poi->SetLongitude(data.longitude);
-    if (data.foundIndex) poi->SetFoundIndex(*data.foundIndex);
-    if (data.sideOfStreet) poi->SetSideOfStreet(*data.sideOfStreet);
+    if (poi) WritePOIObject(poi.Get(), data);
     return poi;
 }
 
-ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record) {
-    return record == nullptr ? NewPOI() : NewPOIObject(ReadPOIRecord(record));
+void WritePOIObject(IPOIObject* poi, const POIData& data) {
+    if (poi == nullptr) return;
+    WriteShared(poi, data, &TextAccessors::setPOI);
+    poi->SetPDBFile(Bstr(data.pdbFile).Get());
+    if (data.foundIndex) poi->SetFoundIndex(*data.foundIndex);
+    if (data.sideOfStreet) poi->SetSideOfStreet(*data.sideOfStreet);
 }
 
-ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi) {
+ComPtr<IPOIRecord> NewPOIRecord(const POIData& data) {
     ComPtr<IPOIRecord> record;
-    if (poi == nullptr || FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record)))
-        return {};
-    for (const TextAccessors& f : kAccessors) {
-        Bstr text;
-        (poi->*f.getPOI)(text.Put());
-        (record.Get()->*f.setRecord)(text.Get());
-    }
-    LONG key = 0;
-    SHORT category = 0, subCategory = 0;
-    VARIANT_BOOL user = 0, priv = 0, modify = 0;
-    DOUBLE latOffset = 0, lonOffset = 0, latitude = 0, longitude = 0;
-    poi->GetKey(&key);
-    poi->GetCategoryNumber(&category);
-    poi->GetSubCategoryNumber(&subCategory);
-    poi->IsUserPOI(&user);
-    poi->IsPrivate(&priv);
-    poi->CanModifyRMFFields(&modify);
-    poi->GetLatitudeOffset(&latOffset);
-    poi->GetLongitudeOffset(&lonOffset);
-    poi->GetLatitude(&latitude);
-    poi->GetLongitude(&longitude);
-    record->SetKey(key);
-    record->SetCategoryNumber(category);
-    record->SetSubCategoryNumber(subCategory);
-    record->SetIsUserPOI(user != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetIsPrivate(priv != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetCanModifyRMFFields(modify != 0 ? VARIANT_TRUE : VARIANT_FALSE);
-    record->SetLatitudeOffset(latOffset);
-    record->SetLongitudeOffset(lonOffset);
-    record->SetLatitude(latitude);
-    record->SetLongitude(longitude);
+    if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return {};
+    WriteShared(record.Get(), data, &TextAccessors::setRecord);
     return record;
 }
 
@@ -254,24 +262,33 @@ void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record) {
     }
 }
 
-ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database, BSTR name,
-                            LONG key, LONG index, Mode mode, const ModePlaces& places) {
+std::optional<POIData> ShowRecord(const ServiceContext& context, IPOIDatabase* database, BSTR name,
+                                  LONG key, LONG index, const Standpoint& here) {
     ComPtr<IPOIRecord> record;
     VARIANT_BOOL found = VARIANT_FALSE;
     if (database != nullptr) database->DbPOIGet(name, key, record.Put(), &found);
     if (found == VARIANT_FALSE || !record) {
         context.Log("  Empty POI created");
-        return NewPOI();
+        return std::nullopt;
     }
     POIData poi = ReadPOIRecord(record.Get());
-    const SHORT heading = places.Heading(mode);
-    std::optional<Place> here;
-    if (heading != -1) {
-        ComPtr<ILocationObject> at = places.Location(mode);
-        if (IsValidPlace(at.Get())) here = PlaceAt(at.Get());
-    }
-    ShowPOI(context, poi, index, here, heading);
-    return NewPOIObject(poi);
+    std::optional<Place> at;
+    if (here.heading != -1 && here.Valid()) at = here.place;
+    ShowPOI(context, poi, index, at, here.heading);
+    return poi;
+}
+
+std::optional<POIData> LastPOIObject::Get() const {
+    if (!m_poi) return std::nullopt;
+    return ReadPOIObject(m_poi.Get());
+}
+
+void LastPOIObject::Set(const std::optional<POIData>& poi) {
+    m_poi = poi ? NewPOIObject(*poi) : ComPtr<IPOIObject>();
+}
+
+ComPtr<IPOIObject> LastPOIObject::Object() const {
+    return m_poi ? m_poi : NewPOI();
 }
 
 } // namespace gpscore

@@ -8,6 +8,7 @@
 
 #include "GPSLib_classes.h"
 #include "poi/POIBuilder.h"
+#include "poi/POILookaround.h"
 
 // The POI's own name and description are fields; its position, with a name and description of
 // its own, is the inner location. The category and subcategory are the two number fields: the
@@ -38,6 +39,8 @@ struct ModePlaces {
     bool HeadingValid(Mode mode) const;
     // The mode's spoken distance and direction toward `to`.
     std::u16string DistanceAndHeading(Mode mode, ILocationObject* to) const;
+    // Where the user stands in `mode`, for the parts; valid while the fix and walker live.
+    Standpoint At(Mode mode) const;
 };
 
 // A text field of an object as text.
@@ -47,24 +50,40 @@ template <class I> std::u16string Field(I* object, HRESULT (I::*get)(BSTR*)) {
     return std::u16string(text.View());
 }
 
-// Every field of a stored record.
+// Every field of a stored record, and of a POI object.
 POIData ReadPOIRecord(IPOIRecord* record);
-// A new POI object holding `poi` (null only when the runtime cannot make one).
+POIData ReadPOIObject(IPOIObject* poi);
+// A new POI object holding `poi` (null only when the runtime cannot make one), and every field
+// of `poi` written into an existing one.
 gpslib::ComPtr<IPOIObject> NewPOIObject(const POIData& poi);
+void WritePOIObject(IPOIObject* object, const POIData& poi);
 // A new empty POI object (null only when the runtime cannot make one).
 gpslib::ComPtr<IPOIObject> NewPOI();
-// Every field of a record onto a new POI object (an empty one for no record), and back.
-gpslib::ComPtr<IPOIObject> POIFromRecord(IPOIRecord* record);
-gpslib::ComPtr<IPOIRecord> RecordFromPOI(IPOIObject* poi);
+// A POI as a client gets it: a new object holding `poi`, an empty one for none.
+HRESULT ReturnPOI(const std::optional<POIData>& poi, IPOIObject** ppPOI);
+// A new record holding `poi` (its file aside: a record's file is the store's); null only when the
+// runtime cannot make one.
+gpslib::ComPtr<IPOIRecord> NewPOIRecord(const POIData& poi);
 // The record's names as they are stored: without the spell decorators a POI object shown to
 // the user carries.
 void StripSpellDecorators(const ServiceContext& context, IPOIRecord* record);
 
-// Builds the POI object of a found entry: the record `name`/`key` of `database` (an empty POI,
-// logged, when it has none), shown as ShowPOI shows it from the mode's position and heading.
-gpslib::ComPtr<IPOIObject> BuildPOI(const ServiceContext& context, IPOIDatabase* database,
-                                    BSTR name, LONG key, LONG index, Mode mode,
-                                    const ModePlaces& places);
+// A found entry: the record `name`/`key` of `database` as ShowPOI shows it from `here`; none
+// (logged) when the database has no such record.
+std::optional<POIData> ShowRecord(const ServiceContext& context, IPOIDatabase* database, BSTR name,
+                                  LONG key, LONG index, const Standpoint& here);
+
+// The POI of the last lookaround announcement, kept as the object the client is handed.
+class LastPOIObject : public LastLookaroundPOI {
+public:
+    std::optional<POIData> Get() const override;
+    void Set(const std::optional<POIData>& poi) override;
+    // The object itself; a new empty POI before the first announcement.
+    gpslib::ComPtr<IPOIObject> Object() const;
+
+private:
+    gpslib::ComPtr<IPOIObject> m_poi;
+};
 
 } // namespace gpscore
 

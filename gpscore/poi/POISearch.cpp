@@ -7,10 +7,11 @@
 #include "base/Descriptions.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
+#include "formats/Geodesy.h"
 #include "os/env.h"
 #include "os/path.h"
-#include "poi/POICategoryObject.h"
-#include "poi/POISubCategoryObject.h"
+#include "poi/POIObject.h"
+#include "poi/POISearchConfigurationObject.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"
 
@@ -23,26 +24,8 @@ namespace {
 
 constexpr double kKilometresPerMile = 1.609344;
 constexpr double kFeetPerMetre = 3.2808399;
-constexpr LONG kNearestResults = 5;
-constexpr LONG kCandidatesPerRing = 500;
-
-// The distance starting of a configuration, converted to kilometres for the call and written
-// back as it was on every way out.
-class StartingDistance {
-public:
-    StartingDistance(IPOISearchConfigurationObject* config, Units units) : m_pConfig(config) {
-        config->GetDistanceStarting(&m_dOriginal);
-        if (m_dOriginal != -1.0 && units == Imperial)
-            config->SetDistanceStarting(m_dOriginal * kKilometresPerMile);
-    }
-    ~StartingDistance() { m_pConfig->SetDistanceStarting(m_dOriginal); }
-    StartingDistance(const StartingDistance&) = delete;
-    StartingDistance& operator=(const StartingDistance&) = delete;
-
-private:
-    IPOISearchConfigurationObject* m_pConfig;
-    DOUBLE m_dOriginal = -1.0;
-};
+constexpr std::int32_t kNearestResults = 5;
+constexpr std::int32_t kCandidatesPerRing = 500;
 
 bool Contains(std::u16string_view text, std::u16string_view part) {
     return !part.empty() && text.find(part) != std::u16string_view::npos;
@@ -58,7 +41,6 @@ std::u16string Joined(const std::u16string& head, const std::vector<std::u16stri
 } // namespace
 
 void POISearch::Start() {
-    gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &m_pPOISearchLocation);
     m_nFoundIndex = 0;
     m_dSearchDistance = 0.0;
     m_nSearchCursor = 0;
@@ -73,7 +55,6 @@ void POISearch::Stop() {
         if (*results) (*results)->Clear();
         results->Reset();
     }
-    m_pPOISearchLocation.Reset();
 }
 
 double POISearch::SecondsSince(std::uint64_t start) const {
@@ -86,51 +67,56 @@ void POISearch::ResetCandidates() {
     if (m_context.m_pPOIResultsB) m_context.m_pPOIResultsB->Clear();
 }
 
-LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
-                                   IPOISearchConfigurationObject* config) {
+std::int32_t POISearch::FindDBPOIsInternal(const Place& location, POIQuery& query) {
     IPOIDatabase* database = m_context.m_pPOIDatabase.Get();
     IPOIResults* found = m_context.m_pPOIResultsA.Get();
     IPOIResults* candidates = m_context.m_pPOIResultsB.Get();
     const MapQueries map = m_context.Map();
-    if (database == nullptr || found == nullptr || candidates == nullptr || !map.HasEngine() ||
-        location == nullptr || config == nullptr)
+    if (database == nullptr || found == nullptr || candidates == nullptr || !map.HasEngine())
         return 0;
     m_context.Log("GPSCore::FindDBPOIsInternal - Enter");
 
-    Bstr text;
-    POIFields field = POI_FIELD_NAME;
-    SHORT category = 0, subCategory = 0;
-    VARIANT_BOOL newSearchFlag = VARIANT_FALSE;
-    config->GetMainSearchString(text.Put());
-    config->GetMainSearchField(&field);
-    config->GetCategoryNumber(&category);
-    config->GetSubCategoryNumber(&subCategory);
-    config->IsNewSearch(&newSearchFlag);
-    const std::u16string searchText(text.View());
+    const std::u16string& searchText = query.text;
+    const POIFields field = query.field;
+    const std::int16_t category = query.category, subCategory = query.subCategory;
     bool databaseSearch = !searchText.empty();
-    StartingDistance starting(config, m_context.CurrentUnits());
 
     // The user-POI category chooses the visibility through its subcategory.
     if (category == kUserCategory) {
-        config->SetUserPublicOnly(subCategory != kUserPrivateSubCategory ? VARIANT_TRUE
-                                                                         : VARIANT_FALSE);
-        config->SetUserPrivateOnly(subCategory != kUserPublicSubCategory ? VARIANT_TRUE
-                                                                         : VARIANT_FALSE);
+        query.userPublicOnly = subCategory != kUserPrivateSubCategory;
+        query.userPrivateOnly = subCategory != kUserPublicSubCategory;
     }
-    VARIANT_BOOL privateOnly = VARIANT_FALSE, publicOnly = VARIANT_FALSE;
-    config->GetUserPrivateOnly(&privateOnly);
-    config->GetUserPublicOnly(&publicOnly);
-    if (Flag(privateOnly) || Flag(publicOnly)) databaseSearch = true;
+    if (query.userPrivateOnly || query.userPublicOnly) databaseSearch = true;
+
+    // The map search's ring: the starting distance converted to kilometres.
+    MapPOISearch ring;
+    ring.latitude = location.latitude;
+    ring.longitude = location.longitude;
+    ring.category = category;
+    ring.subCategory = subCategory;
+    ring.direction = query.direction;
+    ring.heading = query.heading;
+    ring.privateOnly = query.userPrivateOnly;
+    ring.publicOnly = query.userPublicOnly;
+    ring.includePrivate = query.includeUserPrivate;
+    ring.distanceStartingKm = query.distanceStarting;
+    if (query.distanceStarting != -1.0 && m_context.CurrentUnits() == Imperial)
+        ring.distanceStartingKm = query.distanceStarting * kKilometresPerMile;
+    // A text search takes its candidates a few hundred at a time: the database keeps only the
+    // matches, at most the results asked for, so a ring cut at that many candidates would make
+    // a search over a whole map take a ring per handful of POIs.
+    ring.maxResults = databaseSearch && query.maxResults < kCandidatesPerRing ? kCandidatesPerRing
+                                                                              : query.maxResults;
 
     bool changed = searchText != m_bstrPreviousSearch || category != m_nPreviousCategory ||
                    subCategory != m_nPreviousSubCategory ||
-                   static_cast<LONG>(field) != m_nPreviousField;
+                   static_cast<std::int32_t>(field) != m_nPreviousField;
     if (changed) m_dSearchDistance = 0.0;
     LONG candidateCount = 0;
     candidates->GetCount(&candidateCount);
     bool mapSearch =
         changed || candidateCount == 0 || candidateCount - m_nSkippedCount <= m_nSearchCursor;
-    if (Flag(newSearchFlag)) {
+    if (query.newSearch) {
         mapSearch = true;
         changed = true;
         m_dSearchDistance = 0.0;
@@ -140,10 +126,8 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
         m_nFoundIndex = 0;
     }
 
-    SHORT maxSeconds = 0;
-    config->GetMaxSearchTime(&maxSeconds);
-    const bool expanded = maxSeconds != 0;
-    const double limit = expanded ? maxSeconds : 1.0;
+    const bool expanded = query.maxSeconds != 0;
+    const double limit = expanded ? query.maxSeconds : 1.0;
     const std::uint64_t start = m_context.Env().NowMicros();
     LONG foundAtStart = 0;
     found->GetCount(&foundAtStart);
@@ -155,19 +139,13 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
         return 0;
     };
 
+    ComPtr<IPOISearchConfigurationObject> config;
     bool firstPass = true;
     for (;;) {
         bool fresh = false;
         if (mapSearch) {
             if (firstPass) {
                 ResetCandidates();
-                if (m_pPOISearchLocation) {
-                    DOUBLE latitude = 0, longitude = 0;
-                    location->GetLatitude(&latitude);
-                    location->GetLongitude(&longitude);
-                    m_pPOISearchLocation->SetLatitude(latitude);
-                    m_pPOISearchLocation->SetLongitude(longitude);
-                }
                 m_bstrPreviousSearch = searchText;
                 m_nPreviousCategory = category;
                 m_nPreviousSubCategory = subCategory;
@@ -180,18 +158,13 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
                                   "(m_pGPSMap)");
             }
             m_context.Log(" GPSCore:: calling m_pGPSMap->FindPOIs");
-            DOUBLE distance = m_dSearchDistance;
-            // A text search takes its candidates a few hundred at a time: the database keeps
-            // only the matches, at most the results asked for, so a ring cut at that many
-            // candidates would make a search over a whole map take a ring per handful of POIs.
-            LONG results = 0;
-            config->GetMaxSearchResults(&results);
-            if (databaseSearch && results < kCandidatesPerRing)
-                config->SetMaxSearchResults(kCandidatesPerRing);
-            const std::optional<bool> ring = map.FindPOIs(location, config, candidates, &distance);
-            if (!ring) distance = kMaxSearchDistanceKm;
-            const bool any = ring.value_or(false);
-            config->SetMaxSearchResults(results);
+            double distance = m_dSearchDistance;
+            std::vector<MapPOI> ringFound;
+            const std::optional<bool> answer = map.FindPOIs(ring, &ringFound, &distance);
+            for (const MapPOI& poi : ringFound)
+                candidates->Add(Bstr(poi.name).Get(), poi.key);
+            if (!answer) distance = kMaxSearchDistanceKm;
+            const bool any = answer.value_or(false);
             m_dSearchDistance = distance;
             if (!any) {
                 if (!expanded)
@@ -206,15 +179,15 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
             fresh = true;
         }
         if (databaseSearch) {
-            VARIANT_BOOL wholeWord = VARIANT_FALSE;
-            config->GetWholeWord(&wholeWord);
-            if (!Flag(wholeWord) && !searchText.empty() && searchText.size() <= 2)
-                config->SetStartsWithSearch(VARIANT_TRUE);
+            if (!query.wholeWord && !searchText.empty() && searchText.size() <= 2)
+                query.startsWith = true;
             m_context.Log("GPSCore:: calling m_pPOIDatabase->DbPOIFind");
             ComPtr<IPOIResults> matches;
             VARIANT_BOOL any = VARIANT_FALSE;
-            if (FAILED(
-                    database->DbPOIFind(candidates, config, &m_nSearchCursor, matches.Put(), &any)))
+            // The database reads the text search from a configuration object, made once a call.
+            if (!config) config = NewPOISearchConfiguration(query);
+            if (!config || FAILED(database->DbPOIFind(candidates, config.Get(), &m_nSearchCursor,
+                                                      matches.Put(), &any)))
                 any = VARIANT_FALSE;
             m_context.Log("GPSCore:: returned m_pPOIDatabase->DbPOIFind");
             if (Flag(any) && matches) {
@@ -265,59 +238,47 @@ LONG POISearch::FindDBPOIsInternal(ILocationObject* location,
     return total;
 }
 
-HRESULT POISearch::FindByLocation(ILocationObject* location, IPOISearchConfigurationObject* config,
-                                  Mode mode, const ModePlaces& places, IPOIObject** ppPOI,
-                                  LONG* count) {
+std::optional<POIData> POISearch::FindByLocation(const Place& location, POIQuery& query,
+                                                 const Standpoint& here, std::int32_t* count) {
     m_context.Log(" GPSCore::POIsFindByLocation_Internal - Enter");
-    *count = FindDBPOIsInternal(location, config);
+    *count = FindDBPOIsInternal(location, query);
     if (*count == 0) {
         m_context.Log(" GPSCore::POIsFindByLocation_Internal - Exit (empty)");
-        *ppPOI = NewPOI().Detach();
-        return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+        return std::nullopt;
     }
     m_context.Log(" GPSCore::POIsFindByLocation_Internal - Exit (with data)");
-    return Get(m_nFoundIndex, mode, places, ppPOI);
+    return Get(m_nFoundIndex, here);
 }
 
-HRESULT POISearch::FindNearestByLocation(ILocationObject* location, const ModePlaces& places,
-                                         IPOIObject** ppPOI, LONG* count) {
+std::optional<POIData> POISearch::FindNearestByLocation(const Place& location,
+                                                        const Standpoint& here,
+                                                        std::int32_t* count) {
     m_context.Log(" GPSCore::POIsFindNearestByLocation - Enter");
-    ComPtr<IPOISearchConfigurationObject> config;
-    HRESULT hr = gpslib::CreateObject(CLSID_POISearchConfigurationObject,
-                                      IID_IPOISearchConfigurationObject, &config);
-    if (FAILED(hr)) return hr;
-    config->SetMaxSearchResults(kNearestResults);
-    config->SetMaxSearchTime(0);
-    *count = FindDBPOIsInternal(location, config.Get());
+    POIQuery query;
+    query.maxResults = kNearestResults;
+    query.maxSeconds = 0;
+    *count = FindDBPOIsInternal(location, query);
     m_context.Log(" GPSCore::POIsFindNearestByLocation - returned from FindDBPOIsInternal");
     if (*count > 0) {
         m_context.Log(" GPSCore::POIsFindNearestByLocation - exiting with data calling POIGet");
-        return Get(m_nFoundIndex, m_context.m_eCurrentMode, places, ppPOI);
+        return Get(m_nFoundIndex, here);
     }
     m_context.Log(" GPSCore::POIsFindNearestByLocation - exiting with empty");
-    *ppPOI = NewPOI().Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+    return std::nullopt;
 }
 
-LONG POISearch::FoundCount() const {
+std::int32_t POISearch::FoundCount() const {
     LONG n = 0;
     if (m_context.m_pPOIResultsA) m_context.m_pPOIResultsA->GetCount(&n);
     return n;
 }
 
-HRESULT POISearch::Get(LONG index, Mode mode, const ModePlaces& places, IPOIObject** ppPOI) {
-    ComPtr<IPOIObject> poi;
-    if (index >= 0 && index < FoundCount()) {
-        Bstr name;
-        LONG key = 0;
-        m_context.m_pPOIResultsA->GetItem(index, name.Put(), &key);
-        poi = BuildPOI(m_context, m_context.m_pPOIDatabase.Get(), name.Get(), key, index, mode,
-                       places);
-    } else {
-        poi = NewPOI();
-    }
-    *ppPOI = poi.Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+std::optional<POIData> POISearch::Get(std::int32_t index, const Standpoint& here) const {
+    if (index < 0 || index >= FoundCount()) return std::nullopt;
+    Bstr name;
+    LONG key = 0;
+    m_context.m_pPOIResultsA->GetItem(index, name.Put(), &key);
+    return ShowRecord(m_context, m_context.m_pPOIDatabase.Get(), name.Get(), key, index, here);
 }
 
 std::u16string POISearch::LastSearchDistanceDescription() const {
@@ -327,24 +288,14 @@ std::u16string POISearch::LastSearchDistanceDescription() const {
     return Wording(m_context.m_pUtility).DistanceText(whole, false);
 }
 
-HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfigurationObject* config,
-                                          const ModePlaces& places, VARIANT* descriptions,
-                                          LONG* count) {
-    VARIANT_BOOL dynamic = VARIANT_FALSE, withAddress = VARIANT_FALSE, withCategory = VARIANT_FALSE,
-                 withDistance = VARIANT_FALSE, withTags = VARIANT_FALSE;
-    if (config != nullptr) {
-        config->GetDescriptionDynamic(&dynamic);
-        config->GetNonDynamicIncludeAddress(&withAddress);
-        config->GetNonDynamicIncludeCategoryAndSubCategory(&withCategory);
-        config->GetNonDynamicIncludeDistance(&withDistance);
-        config->GetIncludeTags(&withTags);
-    }
-    const bool isDynamic = Flag(dynamic);
-    const bool address = isDynamic || Flag(withAddress);
-    const bool categories = isDynamic || Flag(withCategory);
-    const bool distance = isDynamic || Flag(withDistance);
+std::vector<std::u16string>
+POISearch::LastSearchDescriptions(const Standpoint& here, const POIDescriptionQuery& what) const {
+    const bool isDynamic = what.dynamic;
+    const bool address = isDynamic || what.address;
+    const bool categories = isDynamic || what.category;
+    const bool distance = isDynamic || what.distance;
     const bool side = isDynamic;
-    const bool tags = Flag(withTags);
+    const bool tags = what.tags;
 
     ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
     RelativeHeadingType headingMode = ClockFace;
@@ -354,37 +305,28 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
         settings->GetHeadingMode(&headingMode);
         settings->GetArrivedNearThreshold(units, &threshold);
     }
-    const bool direction =
-        distance && places.HeadingValid(mode) && headingMode != LeftRightDegreesCompass;
-    ComPtr<ILocationObject> here = places.Location(mode);
+    const bool direction = distance && here.headingValid && headingMode != LeftRightDegreesCompass;
     Wording words(m_context.m_pUtility);
 
     // The city the user is in, for the dynamic form to leave out.
     std::u16string currentCity;
-    if (isDynamic && IsValidPlace(here.Get())) {
-        DOUBLE latitude = 0, longitude = 0;
-        here->GetLatitude(&latitude);
-        here->GetLongitude(&longitude);
-        if (auto detail = m_context.Map().FirstDetail(latitude, longitude, MapWords::kCity, -1))
+    if (isDynamic && here.Valid()) {
+        if (auto detail = m_context.Map().FirstDetail(here.place->latitude, here.place->longitude,
+                                                      MapWords::kCity, -1))
             currentCity = detail->city;
     }
 
-    const LONG n = FoundCount();
+    const std::int32_t n = FoundCount();
     std::vector<std::u16string> texts;
     texts.reserve(static_cast<std::size_t>(n));
-    for (LONG i = 0; i < n; ++i) {
-        ComPtr<IPOIObject> poi;
-        Get(i, mode, places, poi.Put());
-        VARIANT_BOOL valid = VARIANT_FALSE;
-        if (poi) poi->IsValid(&valid);
-        if (!Flag(valid)) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        const std::optional<POIData> poi = Get(i, here);
+        if (!poi || (poi->latitude == 0.0 && poi->longitude == 0.0)) {
             texts.emplace_back();
             continue;
         }
-        std::u16string name = Field(poi.Get(), &IPOIObject::GetName);
-        SHORT category = 0, subCategory = 0;
-        poi->GetCategoryNumber(&category);
-        poi->GetSubCategoryNumber(&subCategory);
+        std::u16string name = poi->name;
+        const std::int16_t category = poi->category, subCategory = poi->subCategory;
         // A POI without a name is called by what it is ("Bench").
         if (name.empty())
             name = m_context.String(subCategory != 0 ? SubCategoryNameId(category, subCategory)
@@ -397,26 +339,24 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
                 subCategoryName = m_context.String(SubCategoryNameId(category, subCategory));
         }
         if (address) {
-            street = Field(poi.Get(), &IPOIObject::GetStreet);
-            city = Field(poi.Get(), &IPOIObject::GetCity);
+            street = poi->street;
+            city = poi->city;
         }
-        ComPtr<ILocationObject> there;
-        poi->GetLocation(there.Put());
-        if (distance && there) {
-            distanceText = places.DistanceAndHeading(mode, there.Get());
-            if (direction && IsValidPlace(here.Get())) {
-                LONG away = -1;
-                here->GetDistance(there.Get(), &away);
-                SHORT bearing = -1;
-                here->GetBearingDegrees(there.Get(), &bearing);
+        const Place there{poi->latitude, poi->longitude, {}, {}};
+        if (distance) {
+            distanceText = here.DistanceAndHeading(there);
+            if (direction && here.Valid()) {
+                const geo::Position from{here.place->latitude, here.place->longitude};
+                const geo::Position to{there.latitude, there.longitude};
+                const std::int32_t away = geo::DistanceInUnits(from, to, units);
+                const int bearing = geo::IsSamePoint(from, to) ? -1 : geo::BearingDegrees(from, to);
                 if (away > threshold && bearing >= 0)
-                    directionText = words.CompassPointText(bearing);
+                    directionText = words.CompassPointText(static_cast<SHORT>(bearing));
             }
         }
-        if (tags) tagText = Field(poi.Get(), &IPOIObject::GetTags);
+        if (tags) tagText = poi->tags;
         if (side) {
-            SideOfStreet s = SideUnknown;
-            poi->GetSideOfStreet(&s);
+            const SideOfStreet s = poi->sideOfStreet.value_or(SideUnknown);
             if (s == LeftSide) sideText = m_context.String(ids::kOnLeftSide);
             if (s == RightSide) sideText = m_context.String(ids::kOnRightSide);
         }
@@ -432,13 +372,10 @@ HRESULT POISearch::LastSearchDescriptions(Mode mode, IPOIDescriptionConfiguratio
         std::u16string text = Joined(name, {tagText, categoryName, subCategoryName, street});
         if (!city.empty() && !Contains(text, city)) text += u", " + city;
         text = Joined(text, {distanceText, directionText, sideText});
-        VARIANT_BOOL media = VARIANT_FALSE;
-        poi->HasMediaFile(&media);
-        if (Flag(media)) text += u" (" + m_context.String(ids::kHasRecording) + u")";
+        if (!poi->mediaFile.empty()) text += u" (" + m_context.String(ids::kHasRecording) + u")";
         texts.push_back(std::move(text));
     }
-    *count = n;
-    return gpslib::ReturnStringList(descriptions, texts);
+    return texts;
 }
 
 } // namespace gpscore

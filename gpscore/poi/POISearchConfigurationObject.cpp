@@ -9,27 +9,28 @@ constexpr LONG kDefaultMaxSearchTimeSeconds = 10;
 
 struct SearchField {
     HRESULT (IPOIObject::*get)(BSTR*);
+    HRESULT (IPOIObject::*set)(BSTR);
     POIFields field;
 };
 
 // The order in which the POI's text fields are tried for the main search text.
 constexpr SearchField kSearchFields[] = {
-    {&IPOIObject::GetName, POI_FIELD_NAME},
-    {&IPOIObject::GetDescription, POI_FIELD_DESCRIPTION},
-    {&IPOIObject::GetAuthor, POI_FIELD_AUTHOR},
-    {&IPOIObject::GetTags, POI_FIELD_TAGS},
-    {&IPOIObject::GetAddressNumber, POI_FIELD_ADDRESS},
-    {&IPOIObject::GetStreet, POI_FIELD_STREET},
-    {&IPOIObject::GetCity, POI_FIELD_CITY},
-    {&IPOIObject::GetState, POI_FIELD_STATE},
-    {&IPOIObject::GetCountry, POI_FIELD_COUNTRY},
-    {&IPOIObject::GetZipCode, POI_FIELD_ZIP},
-    {&IPOIObject::GetHoursOfOperation, POI_FIELD_HOURS},
-    {&IPOIObject::GetPhoneNumber, POI_FIELD_PHONE},
-    {&IPOIObject::GetFaxNumber, POI_FIELD_FAX},
-    {&IPOIObject::GetWebAddress, POI_FIELD_WEB},
-    {&IPOIObject::GetEmail, POI_FIELD_EMAIL},
-    {&IPOIObject::GetMediaFile, POI_FIELD_MEDIA},
+    {&IPOIObject::GetName, &IPOIObject::SetName, POI_FIELD_NAME},
+    {&IPOIObject::GetDescription, &IPOIObject::SetDescription, POI_FIELD_DESCRIPTION},
+    {&IPOIObject::GetAuthor, &IPOIObject::SetAuthor, POI_FIELD_AUTHOR},
+    {&IPOIObject::GetTags, &IPOIObject::SetTags, POI_FIELD_TAGS},
+    {&IPOIObject::GetAddressNumber, &IPOIObject::SetAddressNumber, POI_FIELD_ADDRESS},
+    {&IPOIObject::GetStreet, &IPOIObject::SetStreet, POI_FIELD_STREET},
+    {&IPOIObject::GetCity, &IPOIObject::SetCity, POI_FIELD_CITY},
+    {&IPOIObject::GetState, &IPOIObject::SetState, POI_FIELD_STATE},
+    {&IPOIObject::GetCountry, &IPOIObject::SetCountry, POI_FIELD_COUNTRY},
+    {&IPOIObject::GetZipCode, &IPOIObject::SetZipCode, POI_FIELD_ZIP},
+    {&IPOIObject::GetHoursOfOperation, &IPOIObject::SetHoursOfOperation, POI_FIELD_HOURS},
+    {&IPOIObject::GetPhoneNumber, &IPOIObject::SetPhoneNumber, POI_FIELD_PHONE},
+    {&IPOIObject::GetFaxNumber, &IPOIObject::SetFaxNumber, POI_FIELD_FAX},
+    {&IPOIObject::GetWebAddress, &IPOIObject::SetWebAddress, POI_FIELD_WEB},
+    {&IPOIObject::GetEmail, &IPOIObject::SetEmail, POI_FIELD_EMAIL},
+    {&IPOIObject::GetMediaFile, &IPOIObject::SetMediaFile, POI_FIELD_MEDIA},
 };
 
 } // namespace
@@ -146,3 +147,85 @@ HRESULT CPOISearchConfigurationObject::GetMainSearchField(POIFields* peMainSearc
     *peMainSearchField = field;
     return S_OK;
 }
+
+namespace gpscore {
+
+namespace {
+
+bool Flag(IPOISearchConfigurationObject* config,
+          HRESULT (IPOISearchConfigurationObject::*get)(VARIANT_BOOL*)) {
+    VARIANT_BOOL on = VARIANT_FALSE;
+    (config->*get)(&on);
+    return on != VARIANT_FALSE;
+}
+
+constexpr VARIANT_BOOL Answer(bool yes) {
+    return yes ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+} // namespace
+
+POIQuery ReadPOIQuery(IPOISearchConfigurationObject* config) {
+    POIQuery query;
+    if (config == nullptr) return query;
+    gpslib::Bstr text;
+    LONG maxResults = query.maxResults;
+    config->GetMainSearchString(text.Put());
+    config->GetMainSearchField(&query.field);
+    config->GetCategoryNumber(&query.category);
+    config->GetSubCategoryNumber(&query.subCategory);
+    config->GetMaxSearchResults(&maxResults);
+    config->GetMaxSearchTime(&query.maxSeconds);
+    config->GetDistanceStarting(&query.distanceStarting);
+    config->GetSearchDirection(&query.direction);
+    config->GetCurrentHeadingDegrees(&query.heading);
+    query.text = std::u16string(text.View());
+    query.maxResults = maxResults;
+    query.newSearch = Flag(config, &IPOISearchConfigurationObject::IsNewSearch);
+    query.userPrivateOnly = Flag(config, &IPOISearchConfigurationObject::GetUserPrivateOnly);
+    query.userPublicOnly = Flag(config, &IPOISearchConfigurationObject::GetUserPublicOnly);
+    query.includeUserPrivate =
+        Flag(config, &IPOISearchConfigurationObject::IncludeUserPrivateAsWell);
+    query.startsWith = Flag(config, &IPOISearchConfigurationObject::GetStartsWithSearch);
+    query.wholeWord = Flag(config, &IPOISearchConfigurationObject::GetWholeWord);
+    return query;
+}
+
+void WritePOIQueryBack(IPOISearchConfigurationObject* config, const POIQuery& query) {
+    if (config == nullptr) return;
+    const POIQuery before = ReadPOIQuery(config);
+    if (query.userPrivateOnly != before.userPrivateOnly)
+        config->SetUserPrivateOnly(Answer(query.userPrivateOnly));
+    if (query.userPublicOnly != before.userPublicOnly)
+        config->SetUserPublicOnly(Answer(query.userPublicOnly));
+    if (query.startsWith != before.startsWith)
+        config->SetStartsWithSearch(Answer(query.startsWith));
+}
+
+gpslib::ComPtr<IPOISearchConfigurationObject> NewPOISearchConfiguration(const POIQuery& query) {
+    gpslib::ComPtr<IPOISearchConfigurationObject> config;
+    if (FAILED(gpslib::CreateObject(CLSID_POISearchConfigurationObject,
+                                    IID_IPOISearchConfigurationObject, &config)))
+        return {};
+    gpslib::ComPtr<IPOIObject> pattern;
+    config->GetPOISearchObject(pattern.Put());
+    for (const SearchField& f : kSearchFields)
+        if (f.field == query.field && pattern)
+            (pattern.Get()->*f.set)(gpslib::Bstr(query.text).Get());
+    config->SetCategoryNumber(query.category);
+    config->SetSubCategoryNumber(query.subCategory);
+    config->SetMaxSearchResults(query.maxResults);
+    config->SetMaxSearchTime(query.maxSeconds);
+    config->SetDistanceStarting(query.distanceStarting);
+    config->SetSearchDirection(query.direction);
+    config->SetCurrentHeadingDegrees(query.heading);
+    config->SetNewSearch(Answer(query.newSearch));
+    config->SetUserPrivateOnly(Answer(query.userPrivateOnly));
+    config->SetUserPublicOnly(Answer(query.userPublicOnly));
+    config->SetIncludeUserPrivateAsWell(Answer(query.includeUserPrivate));
+    config->SetStartsWithSearch(Answer(query.startsWith));
+    config->SetWholeWord(Answer(query.wholeWord));
+    return config;
+}
+
+} // namespace gpscore

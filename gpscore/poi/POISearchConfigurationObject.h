@@ -3,6 +3,7 @@
 #define GPSCORE_POI_POISEARCHCONFIGURATIONOBJECT_H_
 
 #include "GPSLib_classes.h"
+#include "poi/POISearch.h"
 
 // Holds the POI search object by reference: the client fills the search text and category into
 // the POI it gets from GetPOISearchObject, and SetPOISearchObject replaces the held POI. The
@@ -36,5 +37,17 @@ private:
 
     gpslib::ComPtr<IPOIObject> m_pPOISearchObject;
 };
+
+namespace gpscore {
+
+// The search a configuration holds, and what a search changed written back into it (the user-POI
+// visibility and the search by the text's start).
+POIQuery ReadPOIQuery(IPOISearchConfigurationObject* config);
+void WritePOIQueryBack(IPOISearchConfigurationObject* config, const POIQuery& query);
+// A new configuration holding `query`, its main text in the search POI's field of that name
+// (null only when the runtime cannot make one).
+gpslib::ComPtr<IPOISearchConfigurationObject> NewPOISearchConfiguration(const POIQuery& query);
+
+} // namespace gpscore
 
 #endif // GPSCORE_POI_POISEARCHCONFIGURATIONOBJECT_H_

@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <limits>
 
-#include "address/AddressObject.h"
 #include "base/Answers.h"
-#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
 #include "os/env.h"
 #include "os/path.h"
+#include "poi/POIObject.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {
@@ -32,6 +31,27 @@ Bstr Text16(std::u16string_view text) {
 // A media file named by its path (a new recording) rather than by the name it has in a store.
 bool IsMediaPath(std::u16string_view media) {
     return media.find_first_of(u"/\\") != std::u16string_view::npos;
+}
+
+// Adds `record` to `file`: a record in the way is deleted and the add tried once more.
+bool AddRecord(const ServiceContext& context, const std::u16string& file, IPOIRecord* record,
+               std::u16string_view media, const char* failure, const char* secondFailure) {
+    IPOIDatabase* store = context.m_pHistoryDatabase.Get();
+    if (store == nullptr || record == nullptr) return false;
+    const Bstr path = Text16(file);
+    const Bstr source = Text16(media);
+    // A refused add names the record in its way; that one goes and the add is tried once more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        LONG key = 0;
+        VARIANT_BOOL added = VARIANT_FALSE, deleted = VARIANT_FALSE;
+        store->DbPOIAdd(path.Get(), record, source.Get(), &key, &added);
+        if (Flag(added)) return true;
+        context.Log(attempt == 0 ? failure : secondFailure);
+        if (key <= 0) return false;
+        store->DbPOIDelete(path.Get(), key, &deleted);
+        if (!Flag(deleted)) return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -65,53 +85,21 @@ std::u16string PersonalPlaces::Author() const {
     return author.Length() > 0 ? std::u16string(author.View()) : std::u16string(kDefaultAuthor);
 }
 
-bool PersonalPlaces::AddRecord(const std::u16string& file, IPOIRecord* record,
-                               std::u16string_view media, const char* failure,
-                               const char* secondFailure) {
-    IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
-    if (store == nullptr || record == nullptr) return false;
-    const Bstr path = Text16(file);
-    const Bstr source = Text16(media);
-    // A refused add names the record in its way; that one goes and the add is tried once more.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        LONG key = 0;
-        VARIANT_BOOL added = VARIANT_FALSE, deleted = VARIANT_FALSE;
-        store->DbPOIAdd(path.Get(), record, source.Get(), &key, &added);
-        if (Flag(added)) return true;
-        m_context.Log(attempt == 0 ? failure : secondFailure);
-        if (key <= 0) return false;
-        store->DbPOIDelete(path.Get(), key, &deleted);
-        if (!Flag(deleted)) return false;
-    }
-    return false;
-}
-
-bool PersonalPlaces::AddLocationTo(const std::u16string& file, ILocationObject* place,
+bool PersonalPlaces::AddLocationTo(const std::u16string& file, const Place& place,
                                    std::u16string_view name, bool history) {
     IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
-    if (store == nullptr || place == nullptr || m_context.m_pUtility == nullptr) return false;
+    if (store == nullptr || m_context.m_pUtility == nullptr) return false;
     ComPtr<IPOIRecord> record;
     if (FAILED(gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &record))) return false;
-    DOUBLE latitude = 0.0, longitude = 0.0;
-    place->GetLatitude(&latitude);
-    place->GetLongitude(&longitude);
-    Bstr placeName;
-    if (name.empty())
-        place->GetName(placeName.Put());
-    else
-        placeName = Bstr(name);
-    record->SetName(Text16(m_context.m_pUtility->ForStorage(placeName.View())).Get());
-    record->SetLatitude(latitude);
-    record->SetLongitude(longitude);
+    const std::u16string_view placeName = name.empty() ? std::u16string_view(place.name) : name;
+    record->SetName(Text16(m_context.m_pUtility->ForStorage(placeName)).Get());
+    record->SetLatitude(place.latitude);
+    record->SetLongitude(place.longitude);
     record->SetCategoryNumber(kPersonalCategory);
     record->SetSubCategoryNumber(0);
     record->SetIsUserPOI(VARIANT_TRUE);
     record->SetAuthor(Text16(Author()).Get());
-    if (!history) {
-        Bstr description;
-        place->GetDescription(description.Put());
-        record->SetDescription(description.Get());
-    }
+    if (!history) record->SetDescription(Text16(place.description).Get());
     const Bstr path = Text16(file);
     if (history) {
         // The oldest entry (the lowest key) makes room for the newest.
@@ -126,35 +114,34 @@ bool PersonalPlaces::AddLocationTo(const std::u16string& file, ILocationObject* 
             store->DbPOIDelete(path.Get(), oldest, &deleted);
             if (!Flag(deleted)) break;
         }
-        if (AddRecord(file, record.Get(), u"", "GPSCore::AddToHistory Error Unable to add a place",
+        if (AddRecord(m_context, file, record.Get(), u"",
+                      "GPSCore::AddToHistory Error Unable to add a place",
                       "GPSCore::AddToHistory Error Unable to readd a place"))
             return true;
         m_context.Log("GPSCore::AddToHistory Error Unable to add a place to the history");
         return false;
     }
-    return AddRecord(file, record.Get(), u"",
+    return AddRecord(m_context, file, record.Get(), u"",
                      "GPSCore::AddToFavorites Error Unable to add Favorite",
                      "GPSCore::AddToFavorites Error Unable to readd Favorite");
 }
 
-void PersonalPlaces::AddToHistory(ILocationObject* place, std::u16string_view name) {
-    AddLocationTo(HistoryFile(Folder()), place, name, true);
+void PersonalPlaces::AddToHistory(const std::optional<Place>& place, std::u16string_view name) {
+    if (place) AddLocationTo(HistoryFile(Folder()), *place, name, true);
 }
 
-bool PersonalPlaces::FavoritesAddLocation(ILocationObject* place) {
-    if (!IsValidPlace(place)) return false;
+bool PersonalPlaces::FavoritesAddLocation(const Place& place) {
+    if (place.latitude == 0.0 && place.longitude == 0.0) return false;
     return AddLocationTo(FavoritesFile(Folder()), place, u"", false);
 }
 
-bool PersonalPlaces::FavoritesAddAddress(IAddressObject* address) {
-    const AddressPlace place = ReadAddress(address);
+bool PersonalPlaces::FavoritesAddAddress(const AddressPlace& place) {
     // An address the search has not placed on the map cannot be found again.
     if (!place.HasPosition()) return false;
     if (!std::isfinite(place.latitude) || !std::isfinite(place.longitude)) return false;
-    ComPtr<IPOIObject> poi = NewPOI();
-    if (!poi) return false;
-    poi->SetLatitude(place.latitude);
-    poi->SetLongitude(place.longitude);
+    POIData poi;
+    poi.latitude = place.latitude;
+    poi.longitude = place.longitude;
     // The address text is the number and the street ("12 Main Street"); the number alone is
     // what comes before the street.
     std::u16string number;
@@ -165,28 +152,28 @@ bool PersonalPlaces::FavoritesAddAddress(IAddressObject* address) {
         while (!number.empty() && (number.back() == u' ' || number.back() == u','))
             number.pop_back();
     }
-    poi->SetName(Text16(place.SpokenName(u"")).Get());
-    poi->SetAddressNumber(Text16(number).Get());
-    poi->SetStreet(Text16(place.street).Get());
-    poi->SetCity(Text16(place.city).Get());
-    poi->SetZipCode(Text16(place.postalCode).Get());
-    poi->SetCategoryNumber(kPersonalCategory);
-    poi->SetSubCategoryNumber(0);
-    return CopyPOITo(FavoritesFile(Folder()), poi.Get(), false);
-}
-
-bool PersonalPlaces::FavoritesAddPOI(IPOIObject* poi) {
+    poi.name = place.SpokenName(u"");
+    poi.addressNumber = number;
+    poi.street = place.street;
+    poi.city = place.city;
+    poi.zipCode = place.postalCode;
+    poi.category = kPersonalCategory;
+    poi.subCategory = 0;
     return CopyPOITo(FavoritesFile(Folder()), poi, false);
 }
 
-bool PersonalPlaces::AnnotationsAdd(IPOIObject* poi) {
+bool PersonalPlaces::FavoritesAddPOI(const POIData& poi) {
+    return CopyPOITo(FavoritesFile(Folder()), poi, false);
+}
+
+bool PersonalPlaces::AnnotationsAdd(const POIData& poi) {
     m_annotations.reset();
     return CopyPOITo(AnnotationsFile(Folder()), poi, true);
 }
 
-bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool annotation) {
+bool PersonalPlaces::CopyPOITo(const std::u16string& file, const POIData& poi, bool annotation) {
     if (!m_context.m_pHistoryDatabase || m_context.m_pUtility == nullptr) return false;
-    ComPtr<IPOIRecord> record = RecordFromPOI(poi);
+    ComPtr<IPOIRecord> record = NewPOIRecord(poi);
     if (!record) return false;
     // A new record of its own: the store chooses the key.
     record->SetKey(0);
@@ -197,14 +184,14 @@ bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool
         record->SetIsPrivate(VARIANT_FALSE);
     }
     record->SetIsUserPOI(VARIANT_TRUE);
-    if (Field(poi, &IPOIObject::GetAuthor).empty()) record->SetAuthor(Text16(Author()).Get());
+    if (poi.author.empty()) record->SetAuthor(Text16(Author()).Get());
 
     // The media file comes from the POI's own store through the scratch file, or, for a new
     // recording that no store holds yet, straight from its path.
     std::u16string source;
-    const std::u16string media = Field(poi, &IPOIObject::GetMediaFile);
+    const std::u16string& media = poi.mediaFile;
     if (!media.empty()) {
-        const std::u16string from = Field(poi, &IPOIObject::GetPDBFile);
+        const std::u16string& from = poi.pdbFile;
         if (IsMediaPath(media) && from.empty()) {
             source = media;
             record->SetMediaFile(
@@ -218,11 +205,9 @@ bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool
                 personal = personal || SamePath(f, from);
             IPOIDatabase* owner =
                 personal ? m_context.m_pHistoryDatabase.Get() : m_context.m_pPOIDatabase.Get();
-            LONG key = 0;
-            poi->GetKey(&key);
             VARIANT_BOOL extracted = VARIANT_FALSE;
             if (owner != nullptr && !from.empty())
-                owner->DbPOIExtractMediaFile(Text16(from).Get(), key, Text16(media).Get(),
+                owner->DbPOIExtractMediaFile(Text16(from).Get(), poi.key, Text16(media).Get(),
                                              Text16(scratch).Get(), &extracted);
             if (Flag(extracted)) {
                 source = scratch;
@@ -236,10 +221,10 @@ bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool
         }
     }
     const bool added =
-        annotation ? AddRecord(file, record.Get(), source,
+        annotation ? AddRecord(m_context, file, record.Get(), source,
                                "GPSCore::AddToAnnotations Error Unable to add an Annotation",
                                "GPSCore::AddToAnnotations Error Unable to add an Annotation")
-                   : AddRecord(file, record.Get(), source,
+                   : AddRecord(m_context, file, record.Get(), source,
                                "GPSCore::AddToFavorites Error Unable to add Favorite",
                                "GPSCore::AddToFavorites Error Unable to readd Favorite");
     if (!source.empty() && source != media)
@@ -247,14 +232,14 @@ bool PersonalPlaces::CopyPOITo(const std::u16string& file, IPOIObject* poi, bool
     return added;
 }
 
-SHORT PersonalPlaces::FavoritesCount() const {
+std::int16_t PersonalPlaces::FavoritesCount() const {
     SHORT n = 0;
     if (m_context.m_pHistoryDatabase)
         m_context.m_pHistoryDatabase->DbPOIGetCount(Text16(FavoritesFile(Folder())).Get(), &n);
     return n;
 }
 
-SHORT PersonalPlaces::AnnotationsCount() const {
+std::int16_t PersonalPlaces::AnnotationsCount() const {
     SHORT n = 0;
     if (m_context.m_pHistoryDatabase)
         m_context.m_pHistoryDatabase->DbPOIGetCount(Text16(AnnotationsFile(Folder())).Get(), &n);
@@ -262,7 +247,7 @@ SHORT PersonalPlaces::AnnotationsCount() const {
 }
 
 bool PersonalPlaces::NamesAndKeys(const std::u16string& file, std::vector<std::u16string>* names,
-                                  std::vector<LONG>* keys) const {
+                                  std::vector<std::int32_t>* keys) const {
     names->clear();
     keys->clear();
     IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
@@ -281,23 +266,22 @@ bool PersonalPlaces::NamesAndKeys(const std::u16string& file, std::vector<std::u
     return true;
 }
 
-ComPtr<IPOIObject> PersonalPlaces::Entry(const std::u16string& file, SHORT index, Mode mode,
-                                         const ModePlaces& places) const {
+std::optional<POIData> PersonalPlaces::Entry(const std::u16string& file, std::int16_t index,
+                                             const Standpoint& here) const {
     IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
-    if (store == nullptr || index < 0) return {};
+    if (store == nullptr || index < 0) return std::nullopt;
     const Bstr path = Text16(file);
     Bstr name;
     LONG key = 0;
     VARIANT_BOOL found = VARIANT_FALSE, active = VARIANT_FALSE;
     store->DbPOIGetByPosition(path.Get(), index, name.Put(), &key, &found);
-    if (!Flag(found)) return {};
+    if (!Flag(found)) return std::nullopt;
     store->SetActiveDatabase(path.Get(), &active);
-    return BuildPOI(m_context, store, name.Get(), key, index, mode, places);
+    return ShowRecord(m_context, store, name.Get(), key, index, here);
 }
 
-std::u16string PersonalPlaces::Describe(IPOIObject* poi, Mode mode,
-                                        const ModePlaces& places) const {
-    std::u16string text = Field(poi, &IPOIObject::GetName);
+std::u16string PersonalPlaces::Describe(const POIData& poi, const Standpoint& here) const {
+    std::u16string text = poi.name;
     // A part the name already says (an address kept as a favourite is named by it) is not
     // said twice.
     auto add = [&text](const std::u16string& part) {
@@ -305,26 +289,22 @@ std::u16string PersonalPlaces::Describe(IPOIObject* poi, Mode mode,
         if (!text.empty()) text += u", ";
         text += part;
     };
-    const std::u16string number = Field(poi, &IPOIObject::GetAddressNumber);
-    const std::u16string street = Field(poi, &IPOIObject::GetStreet);
-    add(number.empty() || street.empty() ? street : number + u" " + street);
-    add(Field(poi, &IPOIObject::GetCity));
-    ComPtr<ILocationObject> there;
-    poi->GetLocation(there.Put());
-    ComPtr<ILocationObject> here = places.Location(mode);
-    if (IsValidPlace(here.Get()) && IsValidPlace(there.Get()))
-        add(places.DistanceAndHeading(mode, there.Get()));
-    SideOfStreet side = SideUnknown;
-    poi->GetSideOfStreet(&side);
+    add(poi.addressNumber.empty() || poi.street.empty() ? poi.street
+                                                        : poi.addressNumber + u" " + poi.street);
+    add(poi.city);
+    const Place there{poi.latitude, poi.longitude, {}, {}};
+    if (here.Valid() && (there.latitude != 0.0 || there.longitude != 0.0))
+        add(here.DistanceAndHeading(there));
+    const SideOfStreet side = poi.sideOfStreet.value_or(SideUnknown);
     if (side == LeftSide) add(m_context.String(ids::kOnLeftSide));
     if (side == RightSide) add(m_context.String(ids::kOnRightSide));
     return text;
 }
 
-HRESULT PersonalPlaces::DescribeAll(const std::u16string& file, Mode mode, const ModePlaces& places,
-                                    VARIANT* list, SHORT* count) const {
+std::vector<std::u16string> PersonalPlaces::DescribeAll(const std::u16string& file,
+                                                        const Standpoint& here) const {
     std::vector<std::u16string> names, texts;
-    std::vector<LONG> keys;
+    std::vector<std::int32_t> keys;
     NamesAndKeys(file, &names, &keys);
     IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
     if (store != nullptr && !keys.empty()) {
@@ -332,77 +312,54 @@ HRESULT PersonalPlaces::DescribeAll(const std::u16string& file, Mode mode, const
         store->SetActiveDatabase(Text16(file).Get(), &active);
     }
     for (std::size_t i = 0; i < keys.size() && i < 32767; ++i) {
-        ComPtr<IPOIObject> poi = BuildPOI(m_context, store, Text16(names[i]).Get(), keys[i],
-                                          static_cast<LONG>(i), mode, places);
-        texts.push_back(poi ? Describe(poi.Get(), mode, places) : std::u16string());
+        const std::optional<POIData> poi = ShowRecord(m_context, store, Text16(names[i]).Get(),
+                                                      keys[i], static_cast<LONG>(i), here);
+        texts.push_back(poi ? Describe(*poi, here) : std::u16string());
     }
-    if (count != nullptr) *count = static_cast<SHORT>(texts.size());
-    return gpslib::ReturnStringList(list, texts);
+    return texts;
 }
 
-HRESULT PersonalPlaces::HistoryList(Mode mode, const ModePlaces& places, VARIANT* list,
-                                    SHORT* count) {
-    return DescribeAll(HistoryFile(Folder()), mode, places, list, count);
+std::vector<std::u16string> PersonalPlaces::HistoryList(const Standpoint& here) const {
+    return DescribeAll(HistoryFile(Folder()), here);
 }
 
-HRESULT PersonalPlaces::HistoryItem(SHORT index, ILocationObject** ppLocation) {
-    ModePlaces none;
-    ComPtr<IPOIObject> poi = Entry(HistoryFile(Folder()), index, GPSMode, none);
-    ComPtr<ILocationObject> place;
-    if (poi) poi->GetLocation(place.Put());
-    if (place) {
-        // The entry's own name and description travel with its place.
-        place->SetName(Text16(Field(poi.Get(), &IPOIObject::GetName)).Get());
-        place->SetDescription(Text16(Field(poi.Get(), &IPOIObject::GetDescription)).Get());
-    } else {
-        HRESULT hr = gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        if (FAILED(hr)) return hr;
-    }
-    *ppLocation = place.Detach();
-    return S_OK;
+std::optional<Place> PersonalPlaces::HistoryItem(std::int16_t index) const {
+    const std::optional<POIData> poi = Entry(HistoryFile(Folder()), index, Standpoint{});
+    // The entry's own name and description travel with its place.
+    if (!poi) return std::nullopt;
+    return Place{poi->latitude, poi->longitude, poi->name, poi->description};
 }
 
-HRESULT PersonalPlaces::FavoritesList(Mode mode, const ModePlaces& places, VARIANT* list,
-                                      SHORT* count) {
-    return DescribeAll(FavoritesFile(Folder()), mode, places, list, count);
+std::vector<std::u16string> PersonalPlaces::FavoritesList(const Standpoint& here) const {
+    return DescribeAll(FavoritesFile(Folder()), here);
 }
 
-HRESULT PersonalPlaces::FavoritesItem(SHORT index, const ModePlaces& places, IPOIObject** ppPOI) {
-    ComPtr<IPOIObject> poi =
-        Entry(FavoritesFile(Folder()), index, m_context.m_eCurrentMode, places);
-    if (!poi) poi = NewPOI();
-    *ppPOI = poi.Detach();
-    return *ppPOI != nullptr ? S_OK : E_OUTOFMEMORY;
+std::optional<POIData> PersonalPlaces::FavoritesItem(std::int16_t index,
+                                                     const Standpoint& here) const {
+    return Entry(FavoritesFile(Folder()), index, here);
 }
 
-HRESULT PersonalPlaces::AnnotationsList(Mode mode, const ModePlaces& places, VARIANT* list) {
-    return DescribeAll(AnnotationsFile(Folder()), mode, places, list, nullptr);
+std::vector<std::u16string> PersonalPlaces::AnnotationsList(const Standpoint& here) const {
+    return DescribeAll(AnnotationsFile(Folder()), here);
 }
 
-HRESULT PersonalPlaces::AnnotationsItem(Mode mode, SHORT index, const ModePlaces& places,
-                                        IPOIObject** ppPOI, BSTR* description) {
-    ComPtr<IPOIObject> poi = Entry(AnnotationsFile(Folder()), index, mode, places);
-    std::u16string text;
-    if (poi)
-        text = Describe(poi.Get(), mode, places);
-    else
-        poi = NewPOI();
-    if (!poi) return E_OUTOFMEMORY;
-    *description = gpslib::AllocBstr(text);
-    if (ppPOI != nullptr) *ppPOI = poi.Detach();
-    return S_OK;
+std::optional<POIData> PersonalPlaces::AnnotationsItem(std::int16_t index, const Standpoint& here,
+                                                       std::u16string* description) const {
+    std::optional<POIData> poi = Entry(AnnotationsFile(Folder()), index, here);
+    *description = poi ? Describe(*poi, here) : std::u16string();
+    return poi;
 }
 
 const std::vector<PersonalPlaces::Annotation>& PersonalPlaces::Annotations() const {
     const std::u16string file = AnnotationsFile(Folder());
-    const SHORT count = AnnotationsCount();
+    const std::int16_t count = AnnotationsCount();
     if (m_annotations && file == m_annotationsFile && count == m_nAnnotationsCount)
         return *m_annotations;
     m_annotations = std::make_unique<std::vector<Annotation>>();
     m_annotationsFile = file;
     m_nAnnotationsCount = count;
     std::vector<std::u16string> names;
-    std::vector<LONG> keys;
+    std::vector<std::int32_t> keys;
     IPOIDatabase* store = m_context.m_pHistoryDatabase.Get();
     if (store == nullptr || !NamesAndKeys(file, &names, &keys)) return *m_annotations;
     VARIANT_BOOL active = VARIANT_FALSE;
@@ -446,9 +403,9 @@ bool PersonalPlaces::AnnotationNear(double latitude, double longitude, std::u16s
     return true;
 }
 
-bool PersonalPlaces::AnnotationsIsNear(Mode mode, const ModePlaces& places) {
-    const Place here = PlaceAt(places.Location(mode).Get());
-    return AnnotationNear(here.latitude, here.longitude, nullptr, nullptr);
+bool PersonalPlaces::AnnotationsIsNear(const Standpoint& here) const {
+    const Place at = here.place.value_or(Place{});
+    return AnnotationNear(at.latitude, at.longitude, nullptr, nullptr);
 }
 
 } // namespace gpscore

@@ -4,13 +4,16 @@
 #ifndef GPSCORE_POI_PERSONALPLACES_H_
 #define GPSCORE_POI_PERSONALPLACES_H_
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "GPSLib_classes.h"
-#include "poi/POIObject.h"
+#include "address/AddressSearch.h"
+#include "base/Place.h"
+#include "poi/POIBuilder.h"
 
 namespace gpscore {
 
@@ -31,28 +34,34 @@ public:
 
     // --- History
     // Adds a place to the history of places, the oldest making room beyond 25; an empty name
-    // keeps the place's own.
-    void AddToHistory(ILocationObject* place, std::u16string_view name);
-    HRESULT HistoryList(Mode mode, const ModePlaces& places, VARIANT* list, SHORT* count);
-    HRESULT HistoryItem(SHORT index, ILocationObject** ppLocation);
+    // keeps the place's own. Nothing for no place.
+    void AddToHistory(const std::optional<Place>& place, std::u16string_view name);
+    // One description per entry, seen from `here`.
+    std::vector<std::u16string> HistoryList(const Standpoint& here) const;
+    // The entry's place with its own name and description; none outside the list.
+    std::optional<Place> HistoryItem(std::int16_t index) const;
 
     // --- Favorites
-    bool FavoritesAddLocation(ILocationObject* place);
+    // A place without a position is refused.
+    bool FavoritesAddLocation(const Place& place);
     // An address is kept with its position and texts; one without a position is refused.
-    bool FavoritesAddAddress(IAddressObject* address);
-    bool FavoritesAddPOI(IPOIObject* poi);
-    SHORT FavoritesCount() const;
-    HRESULT FavoritesList(Mode mode, const ModePlaces& places, VARIANT* list, SHORT* count);
-    HRESULT FavoritesItem(SHORT index, const ModePlaces& places, IPOIObject** ppPOI);
+    bool FavoritesAddAddress(const AddressPlace& address);
+    bool FavoritesAddPOI(const POIData& poi);
+    std::int16_t FavoritesCount() const;
+    std::vector<std::u16string> FavoritesList(const Standpoint& here) const;
+    // The entry as seen from `here`; none outside the list.
+    std::optional<POIData> FavoritesItem(std::int16_t index, const Standpoint& here) const;
 
     // --- Annotations
-    bool AnnotationsAdd(IPOIObject* poi);
-    SHORT AnnotationsCount() const;
-    HRESULT AnnotationsList(Mode mode, const ModePlaces& places, VARIANT* list);
-    HRESULT AnnotationsItem(Mode mode, SHORT index, const ModePlaces& places, IPOIObject** ppPOI,
-                            BSTR* description);
-    // Whether an annotation lies within the arrived-near threshold of the mode's position.
-    bool AnnotationsIsNear(Mode mode, const ModePlaces& places);
+    bool AnnotationsAdd(const POIData& poi);
+    std::int16_t AnnotationsCount() const;
+    std::vector<std::u16string> AnnotationsList(const Standpoint& here) const;
+    // The entry as seen from `here` and its description; none (and no description) outside the
+    // list.
+    std::optional<POIData> AnnotationsItem(std::int16_t index, const Standpoint& here,
+                                           std::u16string* description) const;
+    // Whether an annotation lies within the arrived-near threshold of `here`.
+    bool AnnotationsIsNear(const Standpoint& here) const;
 
     // The annotation nearest the position when it lies within the arrived-near threshold: its
     // name and its details. False when there is none, or for no position (0/0).
@@ -67,28 +76,25 @@ private:
 
     std::u16string Folder() const;
     std::u16string Author() const;
-    // Adds `record` to `file`: a record in the way is deleted and the add tried once more.
-    bool AddRecord(const std::u16string& file, IPOIRecord* record, std::u16string_view media,
-                   const char* failure, const char* secondFailure);
-    bool AddLocationTo(const std::u16string& file, ILocationObject* place, std::u16string_view name,
+    bool AddLocationTo(const std::u16string& file, const Place& place, std::u16string_view name,
                        bool history);
     // Copies the POI with its media file (through the scratch file) into `file`.
-    bool CopyPOITo(const std::u16string& file, IPOIObject* poi, bool annotation);
+    bool CopyPOITo(const std::u16string& file, const POIData& poi, bool annotation);
     // The names and keys of a personal file, in key order.
     bool NamesAndKeys(const std::u16string& file, std::vector<std::u16string>* names,
-                      std::vector<LONG>* keys) const;
-    gpslib::ComPtr<IPOIObject> Entry(const std::u16string& file, SHORT index, Mode mode,
-                                     const ModePlaces& places) const;
-    std::u16string Describe(IPOIObject* poi, Mode mode, const ModePlaces& places) const;
-    HRESULT DescribeAll(const std::u16string& file, Mode mode, const ModePlaces& places,
-                        VARIANT* list, SHORT* count) const;
+                      std::vector<std::int32_t>* keys) const;
+    std::optional<POIData> Entry(const std::u16string& file, std::int16_t index,
+                                 const Standpoint& here) const;
+    std::u16string Describe(const POIData& poi, const Standpoint& here) const;
+    std::vector<std::u16string> DescribeAll(const std::u16string& file,
+                                            const Standpoint& here) const;
     const std::vector<Annotation>& Annotations() const;
 
     ServiceContext& m_context;
     // The annotations' positions, read again when the file or its count changes.
     mutable std::unique_ptr<std::vector<Annotation>> m_annotations;
     mutable std::u16string m_annotationsFile;
-    mutable SHORT m_nAnnotationsCount = -1;
+    mutable std::int16_t m_nAnnotationsCount = -1;
 };
 
 } // namespace gpscore

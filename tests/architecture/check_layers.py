@@ -51,9 +51,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/base/Utility.h",
     "gpscore/events/PollCycle.h",
     "gpscore/gps/ReceiverLink.h",
-    "gpscore/poi/POILookaround.h",
-    "gpscore/poi/POISearch.h",
-    "gpscore/poi/PersonalPlaces.h",
     "gpscore/route/RouteBuilder.h",
     "gpscore/route/RouteFollower.h",
 }

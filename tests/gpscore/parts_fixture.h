@@ -23,6 +23,7 @@
 #include "orientation/VirtualWalker.h"
 #include "orientation/WhereAmI.h"
 #include "poi/POILookaround.h"
+#include "poi/POIObject.h"
 #include "poi/POISearch.h"
 #include "poi/PersonalPlaces.h"
 #include "route/RouteBuilder.h"
@@ -112,7 +113,8 @@ public:
     gpscore::Crossings crossings{context, whereAmI};
     gpscore::Lookaround lookaround{context, events, receiver, whereAmI, crossings};
     gpscore::POISearch poiSearch{context};
-    gpscore::POILookaround poiLookaround{context, events, poiSearch};
+    gpscore::LastPOIObject lastLookaroundPOI;
+    gpscore::POILookaround poiLookaround{context, events, lastLookaroundPOI};
     gpscore::RouteBuilder builder{{context, events, follower, destination, receiver, walker}};
     gpscore::RouteFollower follower{context, events, receiver, walker};
     gpscore::MapLoader mapLoader{context};

@@ -36,7 +36,26 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
     std::vector<std::string> expected, announced;
     std::string lastExpected = "\x01";
     ComPtr<IAutomaticEventObject> previous;
+    // The POI events of one interval of polls.
+    auto poiEvents = [&] {
+        std::vector<ComPtr<IAutomaticEventObject>> events;
+        for (int poll = 0; poll < kInterval; ++poll) {
+            VARIANT_BOOL read = 0;
+            EXPECT_EQ(core->GPSForcePoll(&read), S_OK);
+            ComPtr<IAutomaticEventObject> event;
+            if (FAILED(core->GetLastAutomaticEvent(event.Put())) || !event ||
+                event.Get() == previous.Get())
+                continue;
+            previous = event;
+            EventType type = EventUnknown;
+            event->GetEventType(&type);
+            if (type == EventLookaroundPOIs || type == EventLookaroundMediaPOIs)
+                events.push_back(event);
+        }
+        return events;
+    };
     const double lat = 45.00200;
+    double lastLon = 0;
     for (double lon = 10.0000; lon < 10.0078; lon += 0.00005) {
         StandAt(lat, lon, 90);
         // The oracle: the nearest POI ahead (within 45 degrees of east) inside the radius.
@@ -54,17 +73,7 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
             expected.push_back(nearest->name);
             lastExpected = nearest->name;
         }
-        for (int poll = 0; poll < kInterval; ++poll) {
-            VARIANT_BOOL read = 0;
-            ASSERT_EQ(core->GPSForcePoll(&read), S_OK);
-            ComPtr<IAutomaticEventObject> event;
-            if (FAILED(core->GetLastAutomaticEvent(event.Put())) || !event ||
-                event.Get() == previous.Get())
-                continue;
-            previous = event;
-            EventType type = EventUnknown;
-            event->GetEventType(&type);
-            if (type != EventLookaroundPOIs && type != EventLookaroundMediaPOIs) continue;
+        for (const ComPtr<IAutomaticEventObject>& event : poiEvents()) {
             ComPtr<IPOIObject> poi;
             ASSERT_EQ(core->POIGetLastLookaroundFound(poi.Put()), S_OK);
             const std::string name = Name(poi.Get());
@@ -78,12 +87,26 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
             const double b = Bearing(lat, lon, plat, plon);
             EXPECT_TRUE(b >= 44.5 && b <= 135.5) << name << " at " << b;
             announced.push_back(name);
+            lastLon = lon;
         }
     }
     EXPECT_EQ(announced, expected);
     const std::set<std::string> once(announced.begin(), announced.end());
     EXPECT_EQ(once.size(), announced.size()) << "each POI once";
     EXPECT_GE(announced.size(), 5u);
+
+    // The POI handed out is the very one the next find is compared with: the same object each
+    // time, and a client's change to it makes the same POI news again.
+    ComPtr<IPOIObject> last, again;
+    ASSERT_EQ(core->POIGetLastLookaroundFound(last.Put()), S_OK);
+    ASSERT_EQ(core->POIGetLastLookaroundFound(again.Put()), S_OK);
+    EXPECT_EQ(last.Get(), again.Get());
+    StandAt(lat, lastLon, 90);
+    EXPECT_TRUE(poiEvents().empty());
+    LONG key = 0;
+    last->GetKey(&key);
+    last->SetKey(key + 1);
+    EXPECT_EQ(poiEvents().size(), 1u);
 }
 
 } // namespace
