@@ -41,7 +41,7 @@ struct Standpoint {
     std::function<std::u16string(const Place& to)> distanceAndHeading;
 
     // A place with a position (0/0 is none).
-    bool Valid() const { return place && (place->latitude != 0.0 || place->longitude != 0.0); }
+    bool Valid() const { return place && place->HasPosition(); }
     std::u16string DistanceAndHeading(const Place& to) const {
         return distanceAndHeading ? distanceAndHeading(to) : std::u16string();
     }
