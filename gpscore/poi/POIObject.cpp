@@ -167,8 +167,11 @@ Standpoint ModePlaces::At(Mode mode) const {
 template <class I, class Get> POIData ReadShared(I* from, Get TextAccessors::*get) {
     POIData data;
     if (from == nullptr) return data;
-    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        data.*kPOITextFields[i].field = Field(from, kAccessors[i].*get);
+    // Range-for, not an index into both tables: gcc's sanitizer build sees an unrolled index as
+    // maybe uninitialized.
+    const auto* text = std::begin(kPOITextFields);
+    for (const TextAccessors& accessors : kAccessors)
+        data.*(text++)->field = Field(from, accessors.*get);
     VARIANT_BOOL user = 0, priv = 0, modify = 0;
     from->GetKey(&data.key);
     from->GetCategoryNumber(&data.category);
@@ -190,8 +193,9 @@ template <class I, class Get> POIData ReadShared(I* from, Get TextAccessors::*ge
 // Every shared field but the file, which a record gets from its store.
 template <class I, class Set>
 void WriteShared(I* to, const POIData& data, Set TextAccessors::*set) {
-    for (std::size_t i = 0; i < std::size(kAccessors); ++i)
-        (to->*(kAccessors[i].*set))(Bstr(data.*kPOITextFields[i].field).Get());
+    const auto* text = std::begin(kPOITextFields);
+    for (const TextAccessors& accessors : kAccessors)
+        (to->*(accessors.*set))(Bstr(data.*(text++)->field).Get());
     to->SetKey(data.key);
     to->SetCategoryNumber(data.category);
     to->SetSubCategoryNumber(data.subCategory);
