@@ -48,7 +48,7 @@ class FakeGpsd:
         self.process = subprocess.Popen(
             ["gpsfake", "-q", "-n", "-c", "0.05", "-P", str(port), wire],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
-        deadline = time.time() + 20
+        deadline = time.time() + 60
         while time.time() < deadline:
             try:
                 socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
@@ -109,7 +109,7 @@ class Gpsd(unittest.TestCase):
             self.output += chunk
         return self.output.decode()
 
-    def wait_until_said(self, process, text, rounds=8):
+    def wait_until_said(self, process, text, rounds=12):
         """Lets the walk go on in rounds of ten scripted seconds (two real ones at --speed 5)
         until `text` is said: a loaded machine may take a few rounds to start gpsd and for the
         retry to find it."""
