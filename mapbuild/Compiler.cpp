@@ -157,24 +157,21 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
 
     MapInfo info{name, options.level, std::filesystem::path(options.input).filename().string(),
                  extract.timestamp, language};
+    // The map file last, and the compiler's records freed before the route hierarchy is built
+    // over it: the hierarchy's graph then takes their place at the peak instead of adding to it.
     const std::pair<const char*, decltype(&WriteMapFile)> writers[] = {
-        {".rmf", WriteMapFile}, {".pdb", WritePoiFile}, {".cpd", WriteAddressFile}};
+        {".pdb", WritePoiFile}, {".cpd", WriteAddressFile}, {".rmf", WriteMapFile}};
     map.routeHierarchy = true;
+    auto fail = [&](const std::string& staged) {
+        *error = staged + ": " + *error;
+        outputs.Abandon();
+        return false;
+    };
     for (const auto& [ext, write] : writers) {
         std::string staged = outputs.StagedPath(ext);
         say("writing " + outputs.FinalPath(ext));
-        bool written = write(map, info, staged, error);
-        if (written && write == WriteMapFile) {
-            say("building the route hierarchy");
-            written = AddRouteHierarchy(staged, error);
-        }
-        if (!written) {
-            *error = staged + ": " + *error;
-            outputs.Abandon();
-            return false;
-        }
+        if (!write(map, info, staged, error)) return fail(staged);
     }
-    if (!outputs.Commit(error)) return false;
     if (counts != nullptr) {
         counts->streets = map.streets.size();
         counts->ways = map.ways.size();
@@ -184,7 +181,11 @@ bool Compile(const Options& options, const Progress& progress, Counts* counts, s
         counts->areas = map.areas.size();
         counts->pois = map.pois.size();
     }
-    return true;
+    map = Map{};
+    say("building the route hierarchy");
+    if (!AddRouteHierarchy(outputs.StagedPath(".rmf"), error))
+        return fail(outputs.StagedPath(".rmf"));
+    return outputs.Commit(error);
 }
 
 } // namespace gpsmap::build
