@@ -71,7 +71,7 @@ TEST_P(RouteBounds, TheGuidedSearchFindsTheCostOfThePlainOne) {
     RouteScratch scratch;
     long settled[2] = {0, 0};
     int found = 0, pairs = 0;
-    for (; pairs < 300; ++pairs) {
+    for (; pairs < 750; ++pairs) {
         const Ask& ask = kAsks[pairs % std::size(kAsks)];
         RouteRequest request;
         request.start = Place(map, random, pairs % 3);
