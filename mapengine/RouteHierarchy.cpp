@@ -11,7 +11,7 @@
 namespace gpsmap {
 namespace {
 
-constexpr double kNone = std::numeric_limits<double>::infinity();
+constexpr double kUnreached = std::numeric_limits<double>::infinity();
 
 class HierarchySearch {
 public:
@@ -161,7 +161,7 @@ private:
     RouteScratch& m_s;
     const int m_states;
     unsigned m_stamp = 0;
-    double m_best = kNone;
+    double m_best = kUnreached;
     int m_meet = -1;
 };
 
