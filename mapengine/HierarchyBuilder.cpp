@@ -1,6 +1,7 @@
 // Builds the route hierarchy of a profile: contracts the search's states one by one, the state
 // whose contraction adds the fewest shortcuts first, adding a shortcut between two neighbours of
-// the state only where no other way between them (a witness) is as cheap.
+// the state only where no other way between them (a witness) is as cheap. The witness searches
+// are most of the work, and their time goes into reading the arc lists of the states they reach.
 #include <algorithm>
 #include <queue>
 
@@ -28,18 +29,24 @@ public:
           m_done(static_cast<std::size_t>(states), 0),
           m_neighbours(static_cast<std::size_t>(states), 0),
           m_level(static_cast<std::size_t>(states), 0),
-          m_dist(static_cast<std::size_t>(states), 0.0),
-          m_seen(static_cast<std::size_t>(states), 0) {}
+          m_changed(static_cast<std::size_t>(states), 0), m_mark(static_cast<std::size_t>(states)) {
+    }
 
     // A step from u to v, or a cheaper one than the arc already there.
     void Add(int u, int v, double cost, int middle) {
+        // Each list is kept cheapest first, so that a search stops reading it at its limit.
         auto put = [&](std::vector<Arc>& arcs, int other) {
-            for (Arc& a : arcs)
-                if (a.other == other) {
-                    if (cost < a.cost) a.cost = cost, a.middle = middle;
-                    return;
+            for (auto it = arcs.begin(); it != arcs.end(); ++it)
+                if (it->other == other) {
+                    if (!(cost < it->cost)) return;
+                    arcs.erase(it);
+                    break;
                 }
-            arcs.push_back({other, middle, cost});
+            Arc arc{other, middle, cost};
+            arcs.insert(
+                std::upper_bound(arcs.begin(), arcs.end(), arc,
+                                 [](const Arc& a, const Arc& b) { return a.cost < b.cost; }),
+                arc);
         };
         put(m_out[static_cast<std::size_t>(u)], v);
         put(m_in[static_cast<std::size_t>(v)], u);
@@ -58,11 +65,15 @@ public:
             queue.pop();
             const std::size_t ix = static_cast<std::size_t>(x);
             if (m_done[ix] || p != priority[ix]) continue;
-            // The estimate may have grown since: contract only while it is still the least.
-            const int now = Priority(x);
-            if (!queue.empty() && now > queue.top().first) {
-                queue.push({priority[ix] = now, x});
-                continue;
+            // The estimate may have grown since a neighbour went: contract only while it is
+            // still the least.
+            if (m_changed[ix]) {
+                m_changed[ix] = 0;
+                const int now = Priority(x);
+                if (!queue.empty() && now > queue.top().first) {
+                    queue.push({priority[ix] = now, x});
+                    continue;
+                }
             }
             shortcuts.clear();
             Shortcuts(x, kContractSettled, &shortcuts);
@@ -81,6 +92,7 @@ public:
             // for every neighbour of every state halves the build for a tenth more shortcuts.
             for (int v : touched) {
                 ++m_neighbours[static_cast<std::size_t>(v)];
+                m_changed[static_cast<std::size_t>(v)] = 1;
                 m_level[static_cast<std::size_t>(v)] =
                     std::max(m_level[static_cast<std::size_t>(v)], m_level[ix] + 1);
             }
@@ -118,9 +130,9 @@ private:
     // hierarchy stays shallow.
     int Priority(int x) {
         const std::size_t ix = static_cast<std::size_t>(x);
-        std::vector<std::pair<int, Arc>> shortcuts;
-        Shortcuts(x, kEstimateSettled, &shortcuts);
-        const int added = static_cast<int>(shortcuts.size());
+        m_estimate.clear();
+        Shortcuts(x, kEstimateSettled, &m_estimate);
+        const int added = static_cast<int>(m_estimate.size());
         const int removed = static_cast<int>(m_out[ix].size() + m_in[ix].size());
         return 2 * (added - removed) + m_neighbours[ix] + m_level[ix];
     }
@@ -141,30 +153,33 @@ private:
             for (const Arc& a : m_out[ix]) {
                 if (a.other == u) continue;
                 const double via = in.cost + a.cost;
-                if (Known(a.other) && m_dist[static_cast<std::size_t>(a.other)] <= via) continue;
+                const Mark& m = m_mark[static_cast<std::size_t>(a.other)];
+                if (m.seen == m_stamp && m.dist <= via) continue;
                 out->push_back({u, Arc{a.other, x, via}});
             }
         }
     }
 
-    bool Known(int v) const { return m_seen[static_cast<std::size_t>(v)] == m_stamp; }
-
-    // Cheapest costs from u over the states not yet contracted, x left out, up to `limit`.
+    // Cheapest costs from u over the states not yet contracted, x left out, up to `limit`. The
+    // lists of the states left hold no contracted state (each is dropped as it goes), and each
+    // list is cheapest first: the search reads a list only up to its limit.
     void Witness(int u, int x, double limit, int settleLimit) {
         if (++m_stamp == 0) {
-            std::fill(m_seen.begin(), m_seen.end(), 0);
+            std::fill(m_mark.begin(), m_mark.end(), Mark{});
             m_stamp = 1;
         }
         using Entry = std::pair<double, int>;
         m_heap.clear();
         auto reach = [&](int v, double d) {
-            const std::size_t iv = static_cast<std::size_t>(v);
-            if (Known(v) && m_dist[iv] <= d) return;
-            m_seen[iv] = m_stamp;
-            m_dist[iv] = d;
+            Mark& m = m_mark[static_cast<std::size_t>(v)];
+            if (m.seen == m_stamp && m.dist <= d) return;
+            m.seen = m_stamp;
+            m.dist = d;
             m_heap.push_back({d, v});
             std::push_heap(m_heap.begin(), m_heap.end(), std::greater<Entry>());
         };
+        for (int t : m_targets)
+            m_mark[static_cast<std::size_t>(t)].target = m_stamp;
         reach(u, 0.0);
         int settled = 0;
         // Done when every target is settled: a target's cost is then final.
@@ -173,14 +188,15 @@ private:
             std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<Entry>());
             auto [d, v] = m_heap.back();
             m_heap.pop_back();
-            if (d > m_dist[static_cast<std::size_t>(v)]) continue;
+            const Mark& m = m_mark[static_cast<std::size_t>(v)];
+            if (d > m.dist) continue;
             if (d > limit) break;
             ++settled;
-            if (std::find(m_targets.begin(), m_targets.end(), v) != m_targets.end()) --left;
-            for (const Arc& a : m_out[static_cast<std::size_t>(v)])
-                if (a.other != x && !m_done[static_cast<std::size_t>(a.other)] &&
-                    d + a.cost <= limit)
-                    reach(a.other, d + a.cost);
+            if (m.target == m_stamp) --left;
+            for (const Arc& a : m_out[static_cast<std::size_t>(v)]) {
+                if (d + a.cost > limit) break;
+                if (a.other != x) reach(a.other, d + a.cost);
+            }
         }
     }
 
@@ -188,11 +204,17 @@ private:
     std::vector<char> m_done;
     std::vector<int> m_neighbours; // contracted neighbours
     std::vector<int> m_level;      // one more than the highest contracted neighbour's
-    std::vector<double> m_dist;
-    std::vector<unsigned> m_seen;
+    std::vector<char> m_changed;   // a neighbour contracted since the state's estimate
+    // Per state, stamped by witness search: its cost when reached, whether it is a target.
+    struct Mark {
+        double dist = 0.0;
+        unsigned seen = 0, target = 0;
+    };
+    std::vector<Mark> m_mark;
     unsigned m_stamp = 0;
     std::vector<std::pair<double, int>> m_heap;
     std::vector<int> m_targets; // of the witness search under way
+    std::vector<std::pair<int, Arc>> m_estimate;
 };
 
 } // namespace
