@@ -14,7 +14,8 @@
 #include <string>
 
 #include "registered_modules.h"
-#include "temp_dir.h"
+#include "settings_folder.h"
+#include "value.h"
 
 namespace {
 
@@ -27,9 +28,7 @@ protected:
         ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
     }
     void SetUp() override {
-        settings = dir.path() + "/";
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        settings = gpslib::test::PrepareSettingsFolder(dir);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
     }
     void TearDown() override {
@@ -66,9 +65,7 @@ TEST_F(StartWithMaps, TheSampleTownIsFoundOnTheMapPath) {
     Bstr all("*");
     gpslib::Variant list;
     ASSERT_EQ(core->FindAvailableMaps(all.Get(), &list), S_OK);
-    std::vector<std::u16string> names;
-    ASSERT_EQ(gpslib::ReadStringList(&list, &names), S_OK);
-    EXPECT_EQ(names, std::vector<std::u16string>{u"Sampleton"});
+    EXPECT_EQ(gpslib::test::Strings(&list), std::vector<std::string>{"Sampleton"});
 }
 
 TEST_F(StartWithMaps, EveryComponentOpensAndTheMapsPOIsAreSearched) {
@@ -108,39 +105,6 @@ TEST_F(StartWithMaps, EveryComponentOpensAndTheMapsPOIsAreSearched) {
                   S_OK);
     EXPECT_EQ(any, VARIANT_TRUE);
     EXPECT_GT(distance, 0.0);
-}
-
-TEST_F(StartWithMaps, DestinationsGoToTheHistoryOfTheLast25Places) {
-    // The history file lives beside the maps: a copy of the sample town in this test's folder.
-    const std::string maps = dir.path() + "/maps";
-    std::filesystem::create_directory(maps);
-    for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
-        std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
-                                   maps + "/" + file);
-    setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
-    Start();
-    ASSERT_EQ(MapFolder(), maps);
-    for (int i = 0; i < 26; ++i) {
-        ComPtr<ILocationObject> place;
-        ASSERT_EQ(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
-        place->SetLatitude(45.0 + i * 0.0001);
-        place->SetLongitude(10.0);
-        place->SetName(Bstr("Place " + std::to_string(i)).Get());
-        ASSERT_EQ(core->DestinationSetByLocation(place.Get()), S_OK);
-    }
-    ComPtr<IPOIDatabase> history;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &history), S_OK);
-    Bstr file(maps + "/History.hdb");
-    SHORT count = 0;
-    ASSERT_EQ(history->OpenDatabase(file.Get(), &count), S_OK);
-    ASSERT_EQ(history->DbPOIGetCount(file.Get(), &count), S_OK);
-    EXPECT_EQ(count, 25);
-    Bstr oldest;
-    LONG key = 0;
-    VARIANT_BOOL found = VARIANT_FALSE;
-    ASSERT_EQ(history->DbPOIGetByPosition(file.Get(), 0, oldest.Put(), &key, &found), S_OK);
-    EXPECT_EQ(oldest.Utf8(), "Place 1"); // Place 0 made room for Place 25.
-    history->CloseDatabase();
 }
 
 TEST_F(StartWithMaps, AFolderOfExtractsLoadsEveryMapAndAFolderWithoutMapsNone) {

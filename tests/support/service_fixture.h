@@ -19,6 +19,7 @@
 
 #include "GPSLib_classes.h"
 #include "base/ServiceEnv.h"
+#include "base/SettingsFiles.h"
 #include "fake_env.h"
 #include "formats/NmeaSentence.h"
 #include "settings_folder.h"
@@ -103,14 +104,36 @@ protected:
         gpscore::SetServiceEnvForTesting(nullptr);
     }
 
+    // Before SetUp: the settings files name the map folder `maps` and metric units, and, when
+    // `lookaround`, lookaround starts without a delay.
+    void WriteSettings(const std::string& maps, bool lookaround) {
+        auto& files = *gpslib::os::Env::Default();
+        const std::u16string folder = ToUtf16(dir.path() + "/");
+        ComPtr<ISystemSettingsObject> system;
+        ASSERT_EQ(CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
+                  S_OK);
+        system->SetMapPOIDirectory(Bstr(maps).Get());
+        system->SetUnits(Metric);
+        gpscore::settings::WriteSystemSettings(files, folder, system.Get());
+        if (!lookaround) return;
+        ComPtr<ILookaroundSettingsObject> settings;
+        ASSERT_EQ(
+            CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject, &settings),
+            S_OK);
+        settings->SetStartDelayForLookaroundEvents(0);
+        gpscore::settings::WriteLookaroundSettings(files, folder, settings.Get());
+    }
+
     // Configures the receiver; true when the link opened.
-    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "") {
+    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "",
+                   HeadingAveraging heading = HeadingAveraging(-1)) {
         ComPtr<IGPSSettingsObject> settings;
         core->GPSGetDefaultSettings(settings.Put());
         settings->SetGPSReceiverType(type);
         settings->SetGPSPortName(Bstr(std::string_view(port)).Get());
         settings->SetGPSPortNumber(number);
         settings->SetSimulatedGPSFile(Bstr(std::string_view(file)).Get());
+        if (heading >= 0) settings->SetHeadingAveragingMode(heading);
         VARIANT_BOOL opened = VARIANT_FALSE;
         EXPECT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
         return opened == VARIANT_TRUE;
