@@ -439,8 +439,8 @@ TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
     EXPECT_EQ(option, LookaroundRouteOnly);
     // And the file holds what the next Start reads.
     ComPtr<ILookaroundSettingsObject> fromFile;
-    gpscore::settings::ReadLookaroundSettings(*gpslib::os::Env::Default(),
-                                              gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
+    gpscore::settings::ReadLookaroundSettings(
+        *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
     ASSERT_TRUE(fromFile);
     EXPECT_EQ(Value(fromFile.Get(), &L::GetLookaroundReportingInterval), 300);
     // The defaults name the category to scan for in the user's language.
