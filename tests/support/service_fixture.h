@@ -80,6 +80,20 @@ inline std::string Fix(double minutes) {
     return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
 }
 
+// The events a service stored, newest first (a list of more than `most` reads as none).
+inline std::vector<ComPtr<IAutomaticEventObject>> StoredEvents(IGPSCore* core,
+                                                               std::size_t most = 10) {
+    Variant list;
+    std::vector<IUnknown*> items;
+    core->GetLastTenAutomaticEvents(&list);
+    ReadObjectList(&list, IID_IAutomaticEventObject, most, &items);
+    std::vector<ComPtr<IAutomaticEventObject>> events;
+    for (IUnknown* item : items)
+        events.push_back(
+            ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
+    return events;
+}
+
 // A started service in a settings folder of its own, with its log, driven as a client drives it.
 class ServiceFixture : public ::testing::Test {
 protected:
@@ -145,20 +159,7 @@ protected:
     }
     double Latitude() { return Value(gps.Get(), &IGPSObject::GetLatitude); }
     GPSQuality Quality() { return Value(gps.Get(), &IGPSObject::GetFixQuality); }
-    // The stored events, newest first.
-    std::vector<ComPtr<IAutomaticEventObject>> History() {
-        VARIANT list;
-        VariantInit(&list);
-        std::vector<IUnknown*> items;
-        core->GetLastTenAutomaticEvents(&list);
-        gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
-        VariantClear(&list);
-        std::vector<ComPtr<IAutomaticEventObject>> events;
-        for (IUnknown* item : items)
-            events.push_back(
-                ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
-        return events;
-    }
+    std::vector<ComPtr<IAutomaticEventObject>> History() { return StoredEvents(core.Get()); }
     std::string Log() { return ReadWholeFile(dir.File("Debug/gpsDebug.txt")); }
 
     gpslib::test::FakeEnv env;
