@@ -118,23 +118,25 @@ protected:
         gpscore::SetServiceEnvForTesting(nullptr);
     }
 
-    // Before SetUp: the settings files name the map folder `maps` and metric units, and, when
-    // `lookaround`, lookaround starts without a delay.
-    void WriteSettings(const std::string& maps, bool lookaround) {
+    // Before SetUp: the settings files name the map folder `maps` and metric units (unless
+    // `maps` is ""), and lookaround waits `lookaroundDelay` polls (unless it is negative).
+    void WriteSettings(const std::string& maps, int lookaroundDelay = -1) {
         auto& files = *gpslib::os::Env::Default();
         const std::u16string folder = ToUtf16(dir.path() + "/");
-        ComPtr<ISystemSettingsObject> system;
-        ASSERT_EQ(CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
-                  S_OK);
-        system->SetMapPOIDirectory(Bstr(maps).Get());
-        system->SetUnits(Metric);
-        gpscore::settings::WriteSystemSettings(files, folder, system.Get());
-        if (!lookaround) return;
+        if (!maps.empty()) {
+            ComPtr<ISystemSettingsObject> system;
+            ASSERT_EQ(CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
+                      S_OK);
+            system->SetMapPOIDirectory(Bstr(maps).Get());
+            system->SetUnits(Metric);
+            gpscore::settings::WriteSystemSettings(files, folder, system.Get());
+        }
+        if (lookaroundDelay < 0) return;
         ComPtr<ILookaroundSettingsObject> settings;
         ASSERT_EQ(
             CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject, &settings),
             S_OK);
-        settings->SetStartDelayForLookaroundEvents(0);
+        settings->SetStartDelayForLookaroundEvents(static_cast<SHORT>(lookaroundDelay));
         gpscore::settings::WriteLookaroundSettings(files, folder, settings.Get());
     }
 

@@ -131,7 +131,7 @@ protected:
 
         const std::string maps = dir.File("maps");
         if (!fs::exists(maps)) gpslib::test::MapFolder(maps, GPSLIB_OSM_MAP_DIR, {"Andorra"});
-        WriteSettings(maps, true);
+        WriteSettings(maps, 0);
         ServiceFixture::SetUp();
         auto* sink = new gpslib::test::RecordingSink;
         ASSERT_EQ(core->RegisterUIAutoEventCallback(sink), S_OK);

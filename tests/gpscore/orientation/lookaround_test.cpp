@@ -100,7 +100,7 @@ protected:
         }
         polls = 0;
         driven.clear();
-        WriteSettings(folder, true);
+        WriteSettings(folder, 0);
         ServiceFixture::SetUp();
         SHORT maps = 0;
         core->GetNumberOfMapsLoaded(&maps);

@@ -104,7 +104,7 @@ protected:
         const std::string osm = std::string(GPSLIB_OSM_DATA_DIR) + "/" + GetParam().file;
         if (!fs::exists(rmf) || !fs::exists(osm)) GTEST_SKIP() << "no " << GetParam().map;
         WriteSettings(
-            gpslib::test::MapFolder(dir.File("maps"), GPSLIB_OSM_MAP_DIR, {GetParam().map}), false);
+            gpslib::test::MapFolder(dir.File("maps"), GPSLIB_OSM_MAP_DIR, {GetParam().map}));
         ServiceFixture::SetUp();
         TruthReader reader;
         gpslib::testing::ReadNodesAndWays(osm, reader);
