@@ -1,13 +1,13 @@
 """gpsnav reaching the whole service as a traveller uses it, on a copy of the sample town of
 its own (the personal places are kept beside the maps): routes saved and loaded, directions
 written, a recorded walk made a route and followed, lists picked from by number and by name,
-places of one's own, and the search filters against the town's own data.
+places of one's own, and the search words. (The filters against the town's own data:
+tests/gpscore/poi/poi_search_test.cpp.)
 
 Arguments: --gpsnav PROGRAM --source REPOSITORY --build BUILD_DIR
 """
 import glob
 import json
-import math
 import os
 import re
 import shutil
@@ -248,48 +248,7 @@ class Places(Town):
                                      ["No favorites."]])
 
 
-def town_pois():
-    """The named points of interest of the sample town: (name, latitude, longitude)."""
-    root = ET.parse(os.path.join(ARGS.source, "data", "sample", "sampleton.osm")).getroot()
-    pois = []
-    for node in root.iter("node"):
-        tags = {t.get("k"): t.get("v") for t in node.iter("tag")}
-        if "name" in tags and "place" not in tags:
-            pois.append((tags["name"], float(node.get("lat")), float(node.get("lon"))))
-    return pois
-
-
-def distance_and_bearing(lat1, lon1, lat2, lon2):
-    p1, p2, dl = math.radians(lat1), math.radians(lat2), math.radians(lon2 - lon1)
-    a = (math.sin((p2 - p1) / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(dl / 2) ** 2)
-    metres = 2 * 6371008.8 * math.asin(math.sqrt(a))
-    bearing = math.degrees(math.atan2(math.sin(dl) * math.cos(p2), math.cos(p1) * math.sin(p2) -
-                                      math.sin(p1) * math.cos(p2) * math.cos(dl))) % 360
-    return metres, bearing
-
-
 class Filters(Town):
-    def test_direction_and_distance_against_the_towns_own_pois(self):
-        pois = town_pois()
-        names = {p[0] for p in pois}
-        cases = [("north", 0, 300), ("east", 90, 300), ("south", 180, 250), ("west", 270, 300),
-                 ("ahead", 0, 120)]  # The walker faces north.
-        for word, centre, radius in cases:
-            with self.subTest(word):
-                texts = self.answers("around %s within %dm" % (word, radius), "more", "more")
-                listed = {t.split(". ", 1)[1].split(",")[0] for t in sum(texts, [])
-                          if ENTRY.match(t)}
-                inside, unsure = set(), set()
-                for name, lat, lon in pois:
-                    metres, bearing = distance_and_bearing(45.002, 10.001, lat, lon)
-                    off = abs((bearing - centre + 180) % 360 - 180)
-                    if abs(metres - radius) < 5 or abs(off - 45) < 1:
-                        unsure.add(name)
-                    elif metres < radius and off < 45:
-                        inside.add(name)
-                self.assertTrue(inside, word)
-                self.assertEqual((listed & names) - unsure, inside, word)
-
     def test_whole_words_and_beginnings(self):
         texts = self.answers("find bank", "find bank whole", "find ban whole", "find ban")
         firsts = [sorted(t.split(". ", 1)[1].split(",")[0] for t in answer if ENTRY.match(t))

@@ -19,6 +19,7 @@
 
 #include "GPSLib_classes.h"
 #include "base/ServiceEnv.h"
+#include "base/SettingsFiles.h"
 #include "fake_env.h"
 #include "formats/NmeaSentence.h"
 #include "settings_folder.h"
@@ -79,6 +80,20 @@ inline std::string Fix(double minutes) {
     return Sentence(body) + Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,,,,");
 }
 
+// The events a service stored, newest first (a list of more than `most` reads as none).
+inline std::vector<ComPtr<IAutomaticEventObject>> StoredEvents(IGPSCore* core,
+                                                               std::size_t most = 10) {
+    Variant list;
+    std::vector<IUnknown*> items;
+    core->GetLastTenAutomaticEvents(&list);
+    ReadObjectList(&list, IID_IAutomaticEventObject, most, &items);
+    std::vector<ComPtr<IAutomaticEventObject>> events;
+    for (IUnknown* item : items)
+        events.push_back(
+            ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
+    return events;
+}
+
 // A started service in a settings folder of its own, with its log, driven as a client drives it.
 class ServiceFixture : public ::testing::Test {
 protected:
@@ -103,14 +118,38 @@ protected:
         gpscore::SetServiceEnvForTesting(nullptr);
     }
 
+    // Before SetUp: the settings files name the map folder `maps` and metric units (unless
+    // `maps` is ""), and lookaround waits `lookaroundDelay` polls (unless it is negative).
+    void WriteSettings(const std::string& maps, int lookaroundDelay = -1) {
+        auto& files = *gpslib::os::Env::Default();
+        const std::u16string folder = ToUtf16(dir.path() + "/");
+        if (!maps.empty()) {
+            ComPtr<ISystemSettingsObject> system;
+            ASSERT_EQ(CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
+                      S_OK);
+            system->SetMapPOIDirectory(Bstr(maps).Get());
+            system->SetUnits(Metric);
+            gpscore::settings::WriteSystemSettings(files, folder, system.Get());
+        }
+        if (lookaroundDelay < 0) return;
+        ComPtr<ILookaroundSettingsObject> settings;
+        ASSERT_EQ(
+            CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject, &settings),
+            S_OK);
+        settings->SetStartDelayForLookaroundEvents(static_cast<SHORT>(lookaroundDelay));
+        gpscore::settings::WriteLookaroundSettings(files, folder, settings.Get());
+    }
+
     // Configures the receiver; true when the link opened.
-    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "") {
+    bool Configure(GPSType type, const char* port, SHORT number, const std::string& file = "",
+                   HeadingAveraging heading = HeadingAveraging(-1)) {
         ComPtr<IGPSSettingsObject> settings;
         core->GPSGetDefaultSettings(settings.Put());
         settings->SetGPSReceiverType(type);
         settings->SetGPSPortName(Bstr(std::string_view(port)).Get());
         settings->SetGPSPortNumber(number);
         settings->SetSimulatedGPSFile(Bstr(std::string_view(file)).Get());
+        if (heading >= 0) settings->SetHeadingAveragingMode(heading);
         VARIANT_BOOL opened = VARIANT_FALSE;
         EXPECT_EQ(core->GPSSetSettings(settings.Get(), &opened), S_OK);
         return opened == VARIANT_TRUE;
@@ -122,20 +161,7 @@ protected:
     }
     double Latitude() { return Value(gps.Get(), &IGPSObject::GetLatitude); }
     GPSQuality Quality() { return Value(gps.Get(), &IGPSObject::GetFixQuality); }
-    // The stored events, newest first.
-    std::vector<ComPtr<IAutomaticEventObject>> History() {
-        VARIANT list;
-        VariantInit(&list);
-        std::vector<IUnknown*> items;
-        core->GetLastTenAutomaticEvents(&list);
-        gpslib::ReadObjectList(&list, IID_IAutomaticEventObject, 10, &items);
-        VariantClear(&list);
-        std::vector<ComPtr<IAutomaticEventObject>> events;
-        for (IUnknown* item : items)
-            events.push_back(
-                ComPtr<IAutomaticEventObject>::Adopt(static_cast<IAutomaticEventObject*>(item)));
-        return events;
-    }
+    std::vector<ComPtr<IAutomaticEventObject>> History() { return StoredEvents(core.Get()); }
     std::string Log() { return ReadWholeFile(dir.File("Debug/gpsDebug.txt")); }
 
     gpslib::test::FakeEnv env;

@@ -329,9 +329,6 @@ TEST_F(Lifecycle, TheDestinationIsSharedSetFourWaysAndCleared) {
 
     ASSERT_EQ(core->DestinationClear(), S_OK);
     EXPECT_EQ(WhereIs(core.Get(), GPSMode), none);
-    EXPECT_EQ(core->DestinationSetByLocation(nullptr), E_POINTER);
-    EXPECT_EQ(core->DestinationSetByPOI(nullptr), E_POINTER);
-    EXPECT_EQ(core->DestinationWhereIs(GPSMode, nullptr, nullptr), E_POINTER);
     core->Stop();
 }
 

@@ -44,13 +44,7 @@ class Events : public gpslib::test::ServiceFixture {
 protected:
     // Lookaround waits `startDelay` polls after Start before it (and arrival) speaks.
     void SetUp() override {
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        ASSERT_EQ(gpslib::CreateObject(CLSID_LookaroundSettingsObject,
-                                       IID_ILookaroundSettingsObject, &lookaround),
-                  S_OK);
-        lookaround->SetStartDelayForLookaroundEvents(startDelay);
-        gpscore::settings::WriteLookaroundSettings(
-            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        WriteSettings("", startDelay);
         ServiceFixture::SetUp();
         sink = new RecordingSink;
         ASSERT_EQ(core->RegisterUIAutoEventCallback(sink), S_OK);

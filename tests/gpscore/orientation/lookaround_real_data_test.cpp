@@ -130,37 +130,13 @@ protected:
             << gpslib::tracktrace::TraceText(fixes);
 
         const std::string maps = dir.File("maps");
-        if (!fs::exists(maps)) {
-            fs::create_directory(maps);
-            for (const char* ext : {".rmf", ".pdb", ".cpd"})
-                if (fs::exists(std::string(GPSLIB_OSM_MAP_DIR) + "/Andorra" + ext))
-                    fs::create_symlink(std::string(GPSLIB_OSM_MAP_DIR) + "/Andorra" + ext,
-                                       maps + "/Andorra" + ext);
-        }
-        auto& env = *gpslib::os::Env::Default();
-        const std::u16string settings = gpslib::ToUtf16(dir.path() + "/");
-        ComPtr<ISystemSettingsObject> system;
-        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system);
-        system->SetMapPOIDirectory(Bstr(maps).Get());
-        system->SetUnits(Metric);
-        gpscore::settings::WriteSystemSettings(env, settings, system.Get());
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                             &lookaround);
-        lookaround->SetStartDelayForLookaroundEvents(0);
-        gpscore::settings::WriteLookaroundSettings(env, settings, lookaround.Get());
+        if (!fs::exists(maps)) gpslib::test::MapFolder(maps, GPSLIB_OSM_MAP_DIR, {"Andorra"});
+        WriteSettings(maps, 0);
         ServiceFixture::SetUp();
         auto* sink = new gpslib::test::RecordingSink;
         ASSERT_EQ(core->RegisterUIAutoEventCallback(sink), S_OK);
         sink->Release(); // The service's reference keeps it until Stop.
-        ComPtr<IGPSSettingsObject> receiver;
-        core->GPSGetDefaultSettings(receiver.Put());
-        receiver->SetGPSReceiverType(GPSTypeSimulated);
-        receiver->SetSimulatedGPSFile(Bstr(trace).Get());
-        receiver->SetHeadingAveragingMode(InstantaneousHeadings);
-        VARIANT_BOOL opened = VARIANT_FALSE;
-        ASSERT_EQ(core->GPSSetSettings(receiver.Get(), &opened), S_OK);
-        ASSERT_TRUE(opened);
+        ASSERT_TRUE(Configure(GPSTypeSimulated, "", 0, trace, InstantaneousHeadings));
         played->moments.assign(1, Moment{});
         for (int poll = 1, quiet = 0; poll < 10000 && quiet < 3; ++poll) {
             sink->poll = poll;

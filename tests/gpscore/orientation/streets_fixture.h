@@ -33,12 +33,7 @@ inline std::string Utf8(BSTR text) {
 
 // A "maps" folder in `dir` holding a copy of the town; answers its path.
 inline std::string CopySampleTown(const TempDir& dir) {
-    const std::string maps = dir.File("maps");
-    std::filesystem::create_directory(maps);
-    for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
-        std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
-                                   maps + "/" + file);
-    return maps;
+    return MapFolder(dir.File("maps"), GPSLIB_SAMPLE_MAP_DIR, {"Sampleton"}, true);
 }
 
 class StreetsFixture : public ::testing::Test {

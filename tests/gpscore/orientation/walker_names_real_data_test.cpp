@@ -103,15 +103,8 @@ protected:
         const std::string rmf = std::string(GPSLIB_OSM_MAP_DIR) + "/" + GetParam().map + ".rmf";
         const std::string osm = std::string(GPSLIB_OSM_DATA_DIR) + "/" + GetParam().file;
         if (!fs::exists(rmf) || !fs::exists(osm)) GTEST_SKIP() << "no " << GetParam().map;
-        const std::string maps = dir.File("maps");
-        fs::create_directory(maps);
-        fs::create_symlink(rmf, maps + "/" + GetParam().map + ".rmf");
-        ComPtr<ISystemSettingsObject> system;
-        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system);
-        system->SetMapPOIDirectory(Bstr(maps).Get());
-        system->SetUnits(Metric);
-        gpscore::settings::WriteSystemSettings(*gpslib::os::Env::Default(),
-                                               gpslib::ToUtf16(dir.path() + "/"), system.Get());
+        WriteSettings(
+            gpslib::test::MapFolder(dir.File("maps"), GPSLIB_OSM_MAP_DIR, {GetParam().map}));
         ServiceFixture::SetUp();
         TruthReader reader;
         gpslib::testing::ReadNodesAndWays(osm, reader);

@@ -19,7 +19,8 @@
 #include <vector>
 
 #include "registered_modules.h"
-#include "temp_dir.h"
+#include "settings_folder.h"
+#include "value.h"
 
 namespace gpslib::test {
 
@@ -35,12 +36,6 @@ inline ComPtr<ILocationObject> Place(double latitude, double longitude, const ch
     place->SetLongitude(longitude);
     place->SetName(Bstr(std::string_view(name)).Get());
     return place;
-}
-
-inline std::string Text(IPOIObject* poi, HRESULT (IPOIObject::*get)(BSTR*)) {
-    Bstr text;
-    if (poi != nullptr) (poi->*get)(text.Put());
-    return text.Utf8();
 }
 
 inline std::string Name(IPOIObject* poi) {
@@ -118,17 +113,8 @@ protected:
 
     // `map` is the base name of a map in `from`; its files are linked into the test's folder.
     void StartWith(const std::string& from, const std::string& map) {
-        settings = dir.path() + "/";
-        maps = dir.path() + "/maps";
-        std::filesystem::create_directory(maps);
-        for (const char* ext : {".rmf", ".pdb", ".cpd"}) {
-            const std::string source = from + "/" + map + ext;
-            if (std::filesystem::exists(source))
-                std::filesystem::create_symlink(source, maps + "/" + map + ext);
-        }
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-        std::filesystem::create_directory(settings + "Debug");
+        settings = PrepareSettingsFolder(dir);
+        maps = MapFolder(dir.path() + "/maps", from, {map});
         setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         ASSERT_EQ(CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         Start();
@@ -180,14 +166,6 @@ protected:
         for (LONG i = 0; i < n; ++i)
             names.push_back(Name(Found(i).Get()));
         return names;
-    }
-    std::vector<std::string> Strings(VARIANT* list) {
-        std::vector<std::u16string> items;
-        EXPECT_EQ(ReadStringList(list, &items), S_OK);
-        std::vector<std::string> out;
-        for (const auto& item : items)
-            out.push_back(ToUtf8(item));
-        return out;
     }
     std::string Log() { return ReadWholeFile(settings + "Debug/gpsDebug.txt"); }
 
