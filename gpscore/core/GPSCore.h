@@ -340,6 +340,12 @@ private:
         {m_context, m_events, m_routeFollower, m_destination, m_receiver, m_virtual}};
     gpscore::RouteFollower m_routeFollower GUARDED_BY(m_csCore){m_context, m_events, m_receiver,
                                                                 m_virtual};
+    // The route object clients get: a view over the builder's active route model, made anew
+    // when a new route is installed (GPSCoreRoutes.cpp).
+    gpslib::ComPtr<IRouteObject> m_routeView GUARDED_BY(m_csCore);
+    IRouteObject* RouteView() REQUIRES(m_csCore);
+    // The waypoint an exploring step answers for the index it reached (-1: none).
+    void ExploredWaypoint(int index, IWaypointObject** ppWaypoint) REQUIRES(m_csCore);
     gpscore::AddressSearch m_addressSearch GUARDED_BY(m_csCore){m_context};
     gpscore::MapLoader m_maps GUARDED_BY(m_csCore){m_context};
     gpscore::ReceiverLink m_receiver GUARDED_BY(m_csCore){m_context};

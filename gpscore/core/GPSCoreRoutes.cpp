@@ -1,9 +1,16 @@
 // The service's routes as a client asks for them: making one (by the map engine's routing, from a
 // recorded trace, or handed in), closing, reversing and recalculating it, following it, its
 // position answers, and the route settings of each mode. Each method takes the core lock, checks
-// its pointers and asks the RouteBuilder or the RouteFollower.
+// its pointers, asks the RouteBuilder or the RouteFollower in plain terms and hands the answers
+// out as objects: the active route as a route object that is a view over the builder's model.
 #include "base/Answers.h"
+#include "base/LocationObject.h"
+#include "base/SettingsFiles.h"
+#include "base/Utility.h"
 #include "core/GPSCore.h"
+#include "route/RouteConfigurationObject.h"
+#include "route/RouteObject.h"
+#include "route/RouteSettingsObject.h"
 
 using gpscore::ReturnText;
 using gpslib::ComPtr;
@@ -15,7 +22,40 @@ VARIANT_BOOL Flag(bool on) {
     return on ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
+Mode SettingsMode(Mode mode) {
+    return mode == VirtualMode ? VirtualMode : GPSMode;
+}
+
+// The place a client hands in, as the route reads it: 0/0 unless it holds a position.
+gpscore::Place PlaceGiven(ILocationObject* location) {
+    return gpscore::IsValidPlace(location) ? gpscore::PlaceAt(location) : gpscore::Place{};
+}
+
 } // namespace
+
+void CGPSCore::ExploredWaypoint(int index, IWaypointObject** ppWaypoint) {
+    // Nothing stepped onto (no route, or no waypoint to step to): an empty waypoint.
+    if (index == -1 || !m_routeBuilder.Route())
+        gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject,
+                             reinterpret_cast<void**>(ppWaypoint));
+    else
+        gpscore::NewRouteWaypoint(*m_routeBuilder.Route(), index, ppWaypoint);
+}
+
+IRouteObject* CGPSCore::RouteView() {
+    const std::shared_ptr<gpscore::RouteModel>& model = m_routeBuilder.Route();
+    if (!model) {
+        m_routeView.Reset();
+        return nullptr;
+    }
+    auto* view = gpslib::ImplOf<CRouteObject>(m_routeView.Get());
+    if (view != nullptr && view->Model() == model) return m_routeView.Get();
+    gpslib::ComPtr<IRouteObject> made;
+    if (FAILED(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &made))) return nullptr;
+    gpslib::ImplOf<CRouteObject>(made.Get())->Show(model);
+    m_routeView = made;
+    return m_routeView.Get();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Route settings.
@@ -25,7 +65,14 @@ HRESULT CGPSCore::RouteGetSettings(Mode eMode, IRouteSettingsObject** ppSettings
     if (ppSettings == nullptr) return E_POINTER;
     *ppSettings = nullptr;
     EnsureUtility();
-    return m_routeBuilder.GetSettings(eMode, ppSettings);
+    ComPtr<IRouteSettingsObject> copy;
+    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
+    if (FAILED(hr)) return hr;
+    if (m_context.m_pUtility != nullptr)
+        gpscore::CopyRouteSettings(m_context.m_pUtility->RouteSettings(SettingsMode(eMode)).Get(),
+                                   copy.Get());
+    *ppSettings = copy.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::RouteGetDefaultSettings(Mode, IRouteSettingsObject** ppDefaultSettings) {
@@ -40,7 +87,17 @@ HRESULT CGPSCore::RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) 
     CriticalSectionLock lock(m_csCore);
     if (pSettings == nullptr) return E_POINTER;
     EnsureUtility();
-    return m_routeBuilder.SetSettings(eMode, pSettings);
+    gpscore::Utility* utility = m_context.m_pUtility.get();
+    if (utility == nullptr) return E_FAIL;
+    ComPtr<IRouteSettingsObject> copy;
+    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
+    if (SUCCEEDED(hr)) hr = gpscore::CopyRouteSettings(pSettings, copy.Get());
+    if (FAILED(hr)) return hr;
+    utility->SetRouteSettings(SettingsMode(eMode), copy);
+    gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(),
+                                          utility->RouteSettings(GPSMode).Get(),
+                                          utility->RouteSettings(VirtualMode).Get());
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -49,14 +106,20 @@ HRESULT CGPSCore::RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) 
 HRESULT CGPSCore::RouteSet(IRouteObject* pRoute) {
     CriticalSectionLock lock(m_csCore);
     if (pRoute == nullptr) return E_POINTER;
-    return m_routeBuilder.Set(pRoute);
+    // Read first: the client may hand back the active route itself.
+    std::vector<gpscore::WaypointRecord> records;
+    RouteType type = RouteTypeUnknown;
+    HRESULT hr = gpscore::ReadRoute(pRoute, &records, &type);
+    if (FAILED(hr)) return hr;
+    m_routeBuilder.Set(std::move(records), type);
+    return S_OK;
 }
 
 HRESULT CGPSCore::RouteGet(IRouteObject** ppRoute) {
     CriticalSectionLock lock(m_csCore);
     if (ppRoute == nullptr) return E_POINTER;
     *ppRoute = nullptr;
-    IRouteObject* route = m_routeBuilder.Route();
+    IRouteObject* route = RouteView();
     if (route == nullptr) return S_FALSE;
     route->AddRef();
     *ppRoute = route;
@@ -98,7 +161,9 @@ HRESULT CGPSCore::RouteCreateAutomatic(Mode eMode, IRouteConfigurationObject* pC
     CriticalSectionLock lock(m_csCore);
     if (pConfig == nullptr || pbCreated == nullptr) return E_POINTER;
     EnsureUtility();
-    *pbCreated = Flag(m_routeBuilder.CreateAutomatic(eMode, pConfig));
+    gpscore::RouteConfiguration configuration;
+    gpscore::ReadRouteConfiguration(pConfig, &configuration);
+    *pbCreated = Flag(m_routeBuilder.CreateAutomatic(eMode, configuration));
     return S_OK;
 }
 
@@ -122,7 +187,10 @@ HRESULT CGPSCore::RouteSetCurrentToNextWaypointNearestLocation(ILocationObject* 
     if (ppWaypoint == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     if (pLocation == nullptr) return E_POINTER;
-    return m_routeBuilder.SetCurrentToNextWaypointNearestLocation(pLocation, ppWaypoint);
+    const std::optional<int> index =
+        m_routeBuilder.SetCurrentToNextWaypointNearestLocation(PlaceGiven(pLocation));
+    if (!index) return S_FALSE;
+    return gpscore::NewRouteWaypoint(*m_routeBuilder.Route(), *index, ppWaypoint);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -140,7 +208,7 @@ HRESULT CGPSCore::RouteFollow(BSTR* pbstrAnnouncement, VARIANT_BOOL* pbRequested
 HRESULT CGPSCore::RoutePercentComplete(Mode eMode, SHORT* pnPercent) {
     CriticalSectionLock lock(m_csCore);
     if (pnPercent == nullptr) return E_POINTER;
-    *pnPercent = m_routeBuilder.PercentComplete(eMode);
+    *pnPercent = static_cast<SHORT>(m_routeBuilder.PercentComplete(eMode));
     return S_OK;
 }
 
@@ -148,7 +216,14 @@ HRESULT CGPSCore::RouteGetETA(Mode eMode, IWaypointObject* pWaypoint, BSTR* pbst
     CriticalSectionLock lock(m_csCore);
     if (pWaypoint == nullptr || pbstrETA == nullptr) return E_POINTER;
     EnsureUtility();
-    return ReturnText(m_routeBuilder.ETA(eMode, pWaypoint), pbstrETA);
+    IRouteObject* route = RouteView();
+    if (route == nullptr) return ReturnText(m_context.String(gpslib::ids::kNoRoute), pbstrETA);
+    int heading = -1;
+    const std::optional<gpscore::Place> here = m_routeBuilder.CurrentLocation(eMode, &heading);
+    gpslib::Bstr eta;
+    route->GetETA(gpscore::NewLocation(here.value_or(gpscore::Place{})).Get(), pWaypoint,
+                  m_routeBuilder.Speed(eMode), eta.Put());
+    return ReturnText(std::u16string(eta.View()), pbstrETA);
 }
 
 HRESULT CGPSCore::RouteGetWaypointDescription(IWaypointObject* pWaypoint,
@@ -157,7 +232,20 @@ HRESULT CGPSCore::RouteGetWaypointDescription(IWaypointObject* pWaypoint,
     CriticalSectionLock lock(m_csCore);
     if (pWaypoint == nullptr || pConfig == nullptr || pbstrDescription == nullptr) return E_POINTER;
     EnsureUtility();
-    return ReturnText(m_routeBuilder.WaypointDescription(pWaypoint, pConfig), pbstrDescription);
+    IRouteObject* route = RouteView();
+    if (route == nullptr)
+        return ReturnText(m_context.String(gpslib::ids::kNoRoute), pbstrDescription);
+    Mode mode = GPSMode;
+    pConfig->GetMode(&mode);
+    // The receiver's own place speaks its directions as coarsely as the receiver can tell them.
+    ComPtr<ILocationObject> here;
+    if (mode == VirtualMode)
+        here = gpscore::NewLocation(m_virtual.Where());
+    else if (IGPSObject* gps = m_receiver.Record())
+        gps->GetLocation(here.Put());
+    gpslib::Bstr text;
+    route->GetWaypointDescription(here.Get(), pWaypoint, pConfig, text.Put());
+    return ReturnText(std::u16string(text.View()), pbstrDescription);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -215,7 +303,7 @@ HRESULT CGPSCore::RouteVirtualExploreForward(WaypointMode eWaypointMode,
     *pbstrDescription = nullptr;
     EnsureUtility();
     std::u16string text;
-    m_routeBuilder.ExploreStep(true, eWaypointMode, ppWaypoint, &text);
+    ExploredWaypoint(m_routeBuilder.ExploreStep(true, eWaypointMode, &text), ppWaypoint);
     return ReturnText(text, pbstrDescription);
 }
 
@@ -228,7 +316,7 @@ HRESULT CGPSCore::RouteVirtualExploreBackward(WaypointMode eWaypointMode,
     *pbstrDescription = nullptr;
     EnsureUtility();
     std::u16string text;
-    m_routeBuilder.ExploreStep(false, eWaypointMode, ppWaypoint, &text);
+    ExploredWaypoint(m_routeBuilder.ExploreStep(false, eWaypointMode, &text), ppWaypoint);
     return ReturnText(text, pbstrDescription);
 }
 
@@ -243,8 +331,9 @@ HRESULT CGPSCore::RouteVirtualExploreSet(SHORT nIndex, IWaypointObject** ppWaypo
     *pbstrDescription = nullptr;
     EnsureUtility();
     std::u16string text;
-    if (!m_routeBuilder.ExploreSet(nIndex, ppWaypoint, &text))
-        m_routeBuilder.ExploreStep(true, WaypointModeAll, ppWaypoint, &text);
+    std::optional<int> index = m_routeBuilder.ExploreSet(nIndex, &text);
+    if (!index) index = m_routeBuilder.ExploreStep(true, WaypointModeAll, &text);
+    ExploredWaypoint(*index, ppWaypoint);
     return ReturnText(text, pbstrDescription);
 }
 
@@ -255,8 +344,9 @@ HRESULT CGPSCore::RouteVirtualExploreSetEnd(IWaypointObject** ppWaypoint, BSTR* 
     *pbstrDescription = nullptr;
     EnsureUtility();
     std::u16string text;
-    if (!m_routeBuilder.ExploreSet(m_routeBuilder.EndIndex(), ppWaypoint, &text))
-        m_routeBuilder.ExploreStep(true, WaypointModeAll, ppWaypoint, &text);
+    std::optional<int> index = m_routeBuilder.ExploreSet(m_routeBuilder.EndIndex(), &text);
+    if (!index) index = m_routeBuilder.ExploreStep(true, WaypointModeAll, &text);
+    ExploredWaypoint(*index, ppWaypoint);
     return ReturnText(text, pbstrDescription);
 }
 

@@ -212,7 +212,7 @@ HRESULT CGPSCore::VirtualForward(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Forward();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(m_virtual.Where(), m_virtual.Heading());
     Log("GPSCore::VirtualForward exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -226,7 +226,7 @@ HRESULT CGPSCore::VirtualBackup(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Backup();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(m_virtual.Where(), m_virtual.Heading());
     Log("GPSCore::VirtualBackup exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -240,7 +240,7 @@ HRESULT CGPSCore::VirtualTurnLeft(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Turn(-1);
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(m_virtual.Where(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnLeft exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -254,7 +254,7 @@ HRESULT CGPSCore::VirtualTurnRight(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.Turn(+1);
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(m_virtual.Where(), m_virtual.Heading());
     Log("GPSCore::VirtualTurnRight exit");
     return ReturnText(message, pbstrMessage);
 }
@@ -268,7 +268,7 @@ HRESULT CGPSCore::VirtualCrossStreet(BSTR* pbstrMessage) {
     const std::u16string message = m_virtual.CrossStreet();
     // A route being recorded from the walker's movements follows it.
     if (m_routeBuilder.Recording())
-        m_routeBuilder.RecordVirtualMove(NewLocation(m_virtual.Where()).Get(), m_virtual.Heading());
+        m_routeBuilder.RecordVirtualMove(m_virtual.Where(), m_virtual.Heading());
     Log("GPSCore::VirtualCrossStreet exit");
     return ReturnText(message, pbstrMessage);
 }

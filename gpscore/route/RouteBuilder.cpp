@@ -18,10 +18,8 @@
 #include "os/env.h"
 #include "os/path.h"
 #include "resources/StringIds.h"
-#include "route/RouteConfigurationObject.h"
 #include "route/RouteFollower.h"
-#include "route/RouteObject.h"
-#include "route/RouteSettingsObject.h"
+#include "route/RouteGeometry.h"
 
 namespace gpscore {
 
@@ -32,34 +30,19 @@ namespace {
 
 constexpr const char* kInternal = "  GPSCore::RouteCreateAutomaticInternal";
 
-template <class T>
-T Read(IRouteConfigurationObject* c, HRESULT (IRouteConfigurationObject::*get)(T*), T fallback) {
-    T value = fallback;
-    if (c != nullptr) (c->*get)(&value);
-    return value;
+// A place that says it holds a position.
+bool IsValid(const std::optional<Place>& place) {
+    return place && place->HasPosition();
 }
 
-std::u16string TextOf(const Bstr& b) {
-    return std::u16string(b.View());
+geo::Position PositionOf(const std::optional<Place>& place) {
+    return IsValid(place) ? geo::Position{place->latitude, place->longitude} : geo::Position{};
 }
 
-ComPtr<ILocationObject> NewPlace(double latitude, double longitude, std::u16string_view name,
-                                 std::u16string_view description) {
-    ComPtr<ILocationObject> place;
-    if (FAILED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place))) return {};
-    place->SetLatitude(latitude);
-    place->SetLongitude(longitude);
-    place->SetName(Bstr(name).Get());
-    place->SetDescription(Bstr(description).Get());
-    return place;
-}
-
-geo::Position PositionOf(ILocationObject* location) {
-    geo::Position p;
-    if (!IsValidPlace(location)) return p;
-    location->GetLatitude(&p.latitude);
-    location->GetLongitude(&p.longitude);
-    return p;
+// The place of waypoint `index` of a route.
+Place PlaceOfWaypoint(const RouteModel& route, int index) {
+    const WaypointRecord& w = route.At(index);
+    return Place{w.latitude, w.longitude, w.name, w.description};
 }
 
 // The positions and courses of a recorded trace, in order.
@@ -85,17 +68,24 @@ public:
 // ---------------------------------------------------------------------------------------------
 // The active route.
 
-ComPtr<ILocationObject> RouteBuilder::CurrentLocation(Mode mode, SHORT* heading) const {
-    ComPtr<ILocationObject> location;
+std::optional<Place> RouteBuilder::CurrentLocation(Mode mode, int* heading) const {
     *heading = -1;
     if (mode == VirtualMode) {
-        location = NewLocation(m_parts.walker.Where());
         *heading = m_parts.walker.Heading();
-    } else if (IGPSObject* gps = m_parts.receiver.Record()) {
-        gps->GetLocation(location.Put());
-        gps->GetHeadingDegrees(heading);
+        return m_parts.walker.Where();
     }
-    return location;
+    IGPSObject* gps = m_parts.receiver.Record();
+    if (gps == nullptr) return std::nullopt;
+    ComPtr<ILocationObject> location;
+    SHORT degrees = -1;
+    gps->GetLocation(location.Put());
+    gps->GetHeadingDegrees(&degrees);
+    *heading = degrees;
+    return PlaceOf(location.Get());
+}
+
+double RouteBuilder::Speed(Mode mode) const {
+    return mode == VirtualMode ? 0.0 : m_parts.receiver.State().SpeedMph();
 }
 
 WaypointMode RouteBuilder::SettingsWaypointMode(Mode mode) const {
@@ -110,62 +100,33 @@ WaypointMode RouteBuilder::SettingsWaypointMode(Mode mode) const {
 void RouteBuilder::Release() {
     m_parts.context.Map().ClearRoute();
     m_parts.follower.SetRoute(nullptr);
-    m_pRoute.Reset();
+    m_route.reset();
     m_bRouteOptimized = false;
     m_nRouteExplorationIndex = -1;
     m_bRecording = false;
 }
 
 void RouteBuilder::Close() {
-    if (m_pRoute) Release();
+    if (m_route) Release();
 }
 
-HRESULT RouteBuilder::Set(IRouteObject* given) {
-    auto* source = gpslib::ImplOf<CRouteObject>(given);
-    SHORT count = 0;
-    HRESULT hr = given->GetWaypointCount(&count);
-    if (FAILED(hr)) return hr;
-    // Read first: the client may hand back the active route itself.
-    std::vector<WaypointRecord> records;
-    for (SHORT i = 1; i <= count; ++i) {
-        ComPtr<IWaypointObject> w;
-        if (given->GetWaypoint(i, w.Put()) != S_OK) continue;
-        WaypointRecord record;
-        if (SUCCEEDED(ReadWaypoint(w.Get(), &record))) records.push_back(std::move(record));
-    }
-    RouteType type = source != nullptr ? source->Type() : RouteTypeUnknown;
-    if (source == nullptr) {
-        ComPtr<IRouteConfigurationObject> configuration;
-        if (SUCCEEDED(given->GetRouteConfiguration(configuration.Put())) && configuration)
-            configuration->GetRouteType(&type);
-    }
-    if (!m_pRoute) {
-        hr = gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &m_pRoute);
-        if (FAILED(hr)) return hr;
-    }
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return E_FAIL;
-    route->ClearWaypoints();
-    route->SetType(type);
+void RouteBuilder::Set(std::vector<WaypointRecord> records, RouteType type) {
+    if (!m_route) m_route = std::make_shared<RouteModel>();
+    m_route->Clear();
+    m_route->SetType(type);
     for (WaypointRecord& record : records)
-        route->AppendWaypoint(std::move(record));
-    m_parts.follower.SetRoute(m_pRoute.Get());
+        m_route->Append(std::move(record));
+    m_parts.follower.SetRoute(m_route);
     MakeRouteEndTheDestination();
-    return S_OK;
 }
 
 bool RouteBuilder::Reverse() {
-    if (!m_pRoute) return false;
-    VARIANT_BOOL reversed = 0;
-    m_pRoute->ReverseRoute(&reversed);
-    if (reversed == 0) return false;
-    const Mode mode = m_parts.context.m_eCurrentMode;
-    SHORT heading = -1;
-    ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
-    ComPtr<IWaypointObject> current;
+    if (!m_route || !m_route->Reverse()) return false;
+    int heading = -1;
+    const std::optional<Place> here = CurrentLocation(m_parts.context.m_eCurrentMode, &heading);
     if (here)
-        m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeSystem, here.Get(),
-                                                          current.Put());
+        m_route->currentIndex = static_cast<std::int16_t>(
+            m_route->NextIndexNearest(WaypointModeSystem, PositionOf(here)));
     if (m_nRouteExplorationIndex != -1)
         if (const auto& walker = m_parts.walker.Shared())
             walker->Face((walker->heading + 180) % 360);
@@ -173,30 +134,28 @@ bool RouteBuilder::Reverse() {
     return true;
 }
 
-HRESULT RouteBuilder::SetCurrentToNextWaypointNearestLocation(ILocationObject* location,
-                                                              IWaypointObject** waypoint) {
-    if (!m_pRoute) return S_FALSE;
+std::optional<int> RouteBuilder::SetCurrentToNextWaypointNearestLocation(const Place& location) {
+    if (!m_route) return std::nullopt;
     m_parts.follower.ClearApproach();
     WaypointMode mode = WaypointModeTurnsOnly;
     if (m_parts.context.m_pUtility != nullptr)
         if (auto settings = m_parts.context.m_pUtility->RouteSettings(GPSMode))
             settings->GetWaypointMode(&mode);
-    return m_pRoute->SetCurrentToNextWaypointNearestLocation(mode, location, waypoint);
+    m_route->currentIndex =
+        static_cast<std::int16_t>(m_route->NextIndexNearest(mode, PositionOf(location)));
+    return m_route->currentIndex;
 }
 
 // The destination becomes the route's end, on the side of the street the route arrives on when
 // it is known, else on the side the house numbers there tell.
 void RouteBuilder::MakeRouteEndTheDestination() {
     m_parts.follower.Reset();
-    ComPtr<IWaypointObject> end;
-    if (!m_pRoute || m_pRoute->GetRouteEnd(end.Put()) != S_OK) return;
-    ComPtr<ILocationObject> at;
-    end->GetLocation(at.Put());
-    if (!IsValidPlace(at.Get())) return;
-    SideOfStreet side = SideUnknown;
-    end->GetSideOfStreet(&side);
+    if (!m_route || !m_route->IsValidIndex(m_route->EndIndex())) return;
+    const Place at = PlaceOfWaypoint(*m_route, m_route->EndIndex());
+    if (!at.HasPosition()) return;
+    SideOfStreet side = m_route->At(m_route->EndIndex()).sideOfStreet;
     if (side == SideUnknown) {
-        const geo::Position p = PositionOf(at.Get());
+        const geo::Position p{at.latitude, at.longitude};
         if (auto detail = m_parts.context.Map().FirstDetail(p.latitude, p.longitude,
                                                             MapWords::kAddress, -1)) {
             const long house =
@@ -208,94 +167,72 @@ void RouteBuilder::MakeRouteEndTheDestination() {
                 side = LeftSide;
         }
     }
-    m_parts.destination.Set(PlaceAt(at.Get()), side);
+    m_parts.destination.Set(at, side);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Making routes.
 
-bool RouteBuilder::CreateAutomatic(Mode mode, IRouteConfigurationObject* configuration) {
+bool RouteBuilder::CreateAutomatic(Mode mode, const RouteConfiguration& configuration) {
     m_parts.context.Log("GPSCore::RouteCreateAutomatic entered");
-    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
-    if (mode == VirtualMode && m_pRoute && IsValidPlace(destination.Get())) {
-        SHORT heading = -1;
-        ComPtr<ILocationObject> here = CurrentLocation(VirtualMode, &heading);
-        if (geo::IsSamePoint(PositionOf(here.Get()), PositionOf(destination.Get()))) {
-            ComPtr<IWaypointObject> beginning;
+    const std::optional<Place> destination = m_parts.destination.Where();
+    if (mode == VirtualMode && m_route && IsValid(destination)) {
+        int heading = -1;
+        const std::optional<Place> here = CurrentLocation(VirtualMode, &heading);
+        if (geo::IsSamePoint(PositionOf(here), PositionOf(destination))) {
             const auto& walker = m_parts.walker.Shared();
-            if (walker && m_pRoute->GetRouteBeginning(beginning.Put()) == S_OK) {
-                ComPtr<ILocationObject> at;
-                beginning->GetLocation(at.Put());
-                if (auto place = PlaceOf(at.Get())) walker->place = *place;
-                auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-                walker->Face(Read(route != nullptr ? route->Configuration() : nullptr,
-                                  &IRouteConfigurationObject::GetInitialHeading, SHORT{-1}));
+            if (walker && m_route->IsValidIndex(m_route->BeginningIndex())) {
+                walker->place = PlaceOfWaypoint(*m_route, m_route->BeginningIndex());
+                walker->Face(m_route->configuration.initialHeading);
             }
         }
     }
-    const bool created = Dispatch(mode, configuration, destination.Get());
+    const bool created = Dispatch(mode, configuration, destination);
     m_parts.context.Log("GPSCore::RouteCreateAutomatic exited");
     return created;
 }
 
-bool RouteBuilder::Dispatch(Mode mode, IRouteConfigurationObject* configuration,
-                            ILocationObject* destination) {
-    const RouteType type =
-        Read(configuration, &IRouteConfigurationObject::GetRouteType, RouteTypeUnknown);
-    if (mode == GPSMode && type == RouteTypeFromVirtualExploration) return false;
-    SHORT heading = -1;
-    ComPtr<ILocationObject> start = CurrentLocation(mode, &heading);
-    SHORT initial = Read(configuration, &IRouteConfigurationObject::GetInitialHeading, SHORT{-1});
+bool RouteBuilder::Dispatch(Mode mode, const RouteConfiguration& configuration,
+                            const std::optional<Place>& destination) {
+    if (mode == GPSMode && configuration.type == RouteTypeFromVirtualExploration) return false;
+    int heading = -1;
+    const std::optional<Place> start = CurrentLocation(mode, &heading);
+    int initial = configuration.initialHeading;
     if (initial == -1) initial = heading;
-    WaypointMode waypointMode =
-        Read(configuration, &IRouteConfigurationObject::GetWaypointMode, WaypointModeTurnsOnly);
+    WaypointMode waypointMode = configuration.waypointMode;
     if (waypointMode == WaypointModeSystem) waypointMode = SettingsWaypointMode(mode);
-    return CreateInternal(waypointMode, configuration, start.Get(), initial, destination);
+    return CreateInternal(waypointMode, configuration, start, initial, destination);
 }
 
 bool RouteBuilder::Recalculate(Mode mode) {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr || route->Type() == RouteTypeFromVirtualExploration) return false;
-    ComPtr<IRouteConfigurationObject> configuration;
-    if (FAILED(m_pRoute->GetRouteConfiguration(configuration.Put()))) return false;
-    configuration->SetInitialHeading(-1);
-    ComPtr<IWaypointObject> end;
-    if (m_pRoute->GetRouteEnd(end.Put()) != S_OK) return false;
-    ComPtr<ILocationObject> destination;
-    end->GetLocation(destination.Put());
-    return Dispatch(mode, configuration.Get(), destination.Get());
+    if (!m_route || m_route->Type() == RouteTypeFromVirtualExploration) return false;
+    RouteConfiguration configuration = m_route->configuration;
+    configuration.initialHeading = -1;
+    if (!m_route->IsValidIndex(m_route->EndIndex())) return false;
+    return Dispatch(mode, configuration, PlaceOfWaypoint(*m_route, m_route->EndIndex()));
 }
 
 bool RouteBuilder::RecalculateOriginal() {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return false;
-    ComPtr<IRouteConfigurationObject> configuration;
-    if (FAILED(m_pRoute->GetRouteConfiguration(configuration.Put()))) return false;
-    const SHORT heading =
-        Read(configuration.Get(), &IRouteConfigurationObject::GetInitialHeading, SHORT{-1});
-    WaypointMode waypointMode = Read(
-        configuration.Get(), &IRouteConfigurationObject::GetWaypointMode, WaypointModeTurnsOnly);
+    if (!m_route) return false;
+    const RouteConfiguration configuration = m_route->configuration;
+    WaypointMode waypointMode = configuration.waypointMode;
     if (waypointMode == WaypointModeSystem)
         waypointMode = SettingsWaypointMode(m_parts.context.m_eCurrentMode);
-    ComPtr<IWaypointObject> beginning, end;
-    if (m_pRoute->GetRouteBeginning(beginning.Put()) != S_OK ||
-        m_pRoute->GetRouteEnd(end.Put()) != S_OK)
-        return false;
-    ComPtr<ILocationObject> from, to;
-    beginning->GetLocation(from.Put());
-    end->GetLocation(to.Put());
-    return CreateInternal(waypointMode, configuration.Get(), from.Get(), heading, to.Get());
+    const int beginning = m_route->BeginningIndex(), end = m_route->EndIndex();
+    if (!m_route->IsValidIndex(beginning) || !m_route->IsValidIndex(end)) return false;
+    return CreateInternal(waypointMode, configuration, PlaceOfWaypoint(*m_route, beginning),
+                          configuration.initialHeading, PlaceOfWaypoint(*m_route, end));
 }
 
 bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
-                                  IRouteConfigurationObject* configuration, ILocationObject* start,
-                                  SHORT initialHeading, ILocationObject* destination) {
+                                  const RouteConfiguration& configuration,
+                                  const std::optional<Place>& start, int initialHeading,
+                                  const std::optional<Place>& destination) {
     ServiceContext& context = m_parts.context;
     context.Log(std::string(kInternal) + " entered");
-    const RouteType type =
-        Read(configuration, &IRouteConfigurationObject::GetRouteType, RouteTypeUnknown);
+    const RouteType type = configuration.type;
     if (type == RouteTypeCreateFromSimulation) return CreateFromSimulation(configuration);
-    if (!IsValidPlace(start)) {
+    if (!IsValid(start)) {
         context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal exiting start "
                     "location invalid");
         return false;
@@ -310,14 +247,14 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
         first.longitude = p.longitude;
         std::vector<WaypointRecord> records;
         records.push_back(std::move(first));
-        const SHORT heading = m_parts.walker.Heading();
+        const int heading = m_parts.walker.Heading();
         records.back().streetOrientationForward = heading;
         records.back().streetOrientationReverse = static_cast<SHORT>((heading + 180) % 360);
         Install(std::move(records), configuration, type, waypointMode, heading);
         m_bRecording = true;
         return true;
     }
-    if (!IsValidPlace(destination)) {
+    if (!IsValid(destination)) {
         context.Log("  ****WARNING****GPSCore::RouteCreateAutomaticInternal exiting destination "
                     "invalid");
         return false;
@@ -340,24 +277,14 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     m_bRouteCreationInProgress = true;
     const geo::Position from = PositionOf(start);
     const geo::Position to = PositionOf(destination);
-    const std::u16string endName = NameOf(destination);
-    const std::u16string endDescription = DescriptionOf(destination);
+    const std::u16string endName = destination->name;
+    const std::u16string endDescription = destination->description;
     VARIANT_BOOL detailed = 0;
     if (auto settings = context.SystemSettings()) settings->GetStreetNamesDetailed(&detailed);
     const MapWords words = detailed ? MapWords::kStreetDetailed : MapWords::kNone;
     map.SetRouteInitialHeading(initialHeading);
     map.SetRouteWaypointMode(waypointMode);
-    using C = IRouteConfigurationObject;
-    RoutePreferences preferences;
-    preferences.freeway = Read(configuration, &C::GetRouteFreewayPreference, RouteFreewayNormal);
-    preferences.vehicleTurn =
-        Read(configuration, &C::GetRouteTurnPreferenceVehicle, RouteTurnVehicleFavorsRight);
-    preferences.pedestrianTurn =
-        Read(configuration, &C::GetRouteTurnPreferencePedestrian, RouteTurnPedestrianAutomatic);
-    preferences.roundabout =
-        Read(configuration, &C::GetRouteRoundaboutPreference, RouteRoundaboutNormal);
-    preferences.toll = Read(configuration, &C::GetRouteTollRoadPreference, RouteTollRoadNormal);
-    preferences.vehicleMode = Read(configuration, &C::GetRouteVehicleMode, RouteVehicleModeFastest);
+    const RoutePreferences& preferences = configuration.preferences;
     // A walk recorded from a trace is recalculated as a walk.
     const bool walking = type == RouteTypePedestrian || type == RouteTypePedestrianFromSimulation;
     context.Log(std::string(kInternal) + (walking ? " FindWalkingRoute" : " FindDrivingRoute"));
@@ -377,8 +304,7 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     context.Log(std::string(kInternal) + " Route Set");
     NameUnnamedStreets();
     context.Log(std::string(kInternal) + " Route Updated");
-    ComPtr<IWaypointObject> first;
-    if (m_pRoute->GetWaypoint(1, first.Put()) == S_OK) m_pRoute->SetCurrentWaypoint(first.Get());
+    if (m_route->IsValidIndex(1)) m_route->currentIndex = 1;
     MakeRouteEndTheDestination();
     m_nRouteExplorationIndex = -1;
     m_bRouteCreationInProgress = false;
@@ -424,25 +350,18 @@ bool RouteBuilder::ReadRoutePoints(const EngineRoute& route, const std::u16strin
     return true;
 }
 
-void RouteBuilder::Install(std::vector<WaypointRecord> records,
-                           IRouteConfigurationObject* configuration, RouteType type,
-                           WaypointMode waypointMode, SHORT initialHeading) {
+void RouteBuilder::Install(std::vector<WaypointRecord> records, RouteConfiguration configuration,
+                           RouteType type, WaypointMode waypointMode, int initialHeading) {
     Close();
-    ComPtr<IRouteObject> route;
-    if (FAILED(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route))) return;
-    auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
-    if (impl == nullptr) return;
+    auto route = std::make_shared<RouteModel>();
     for (WaypointRecord& record : records)
-        impl->AppendWaypoint(std::move(record));
-    if (IRouteConfigurationObject* own = impl->Configuration()) {
-        if (configuration != nullptr) CopyRouteConfiguration(configuration, own);
-        own->SetRouteType(type);
-        own->SetWaypointMode(waypointMode);
-        own->SetInitialHeading(initialHeading);
-    }
+        route->Append(std::move(record));
+    configuration.waypointMode = waypointMode;
+    configuration.initialHeading = static_cast<std::int16_t>(initialHeading);
+    route->configuration = std::move(configuration);
     route->SetType(type);
-    m_pRoute = route;
-    m_parts.follower.SetRoute(m_pRoute.Get());
+    m_route = std::move(route);
+    m_parts.follower.SetRoute(m_route);
 }
 
 bool RouteBuilder::IsUnnamed(const std::u16string& name) const {
@@ -454,7 +373,7 @@ bool RouteBuilder::IsUnnamed(const std::u16string& name) const {
 // named street the route knows there: the cross street of the waypoint, else the named street
 // of a neighbouring waypoint, else a named street the map finds at the waypoint.
 std::u16string RouteBuilder::ComposedName(int index) const {
-    const auto& waypoints = gpslib::ImplOf<CRouteObject>(m_pRoute.Get())->Waypoints();
+    const auto& waypoints = m_route->waypoints;
     const WaypointRecord& w = waypoints[index - 1];
     const std::u16string base = w.streetNameForward.empty()
                                     ? m_parts.context.String(ids::kUnnamedRoad)
@@ -479,35 +398,30 @@ std::u16string RouteBuilder::ComposedName(int index) const {
 }
 
 void RouteBuilder::NameUnnamedStreets() {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return;
-    const int count = static_cast<int>(route->Waypoints().size());
-    for (int i = 1; i <= count; ++i) {
-        const WaypointRecord& w = route->Waypoints()[i - 1];
+    if (!m_route) return;
+    for (int i = 1; i <= m_route->Count(); ++i) {
+        const WaypointRecord& w = m_route->At(i);
         const bool nameUnnamed = IsUnnamed(w.name);
         const bool streetUnnamed = IsUnnamed(w.streetNameForward);
         if (!nameUnnamed && !streetUnnamed) continue;
-        ComPtr<IWaypointObject> waypoint;
-        if (route->Waypoint(i, waypoint.Put()) != S_OK) continue;
         const std::u16string composed = ComposedName(i);
-        if (nameUnnamed)
-            waypoint->SetWaypointName(
-                Bstr(streetUnnamed ? composed : std::u16string(w.streetNameForward)).Get());
-        if (streetUnnamed) waypoint->SetStreetNameForward(Bstr(composed).Get());
-        m_pRoute->UpdateWaypointInRoute(waypoint.Get());
+        WaypointRecord named = w;
+        if (nameUnnamed) named.name = streetUnnamed ? composed : w.streetNameForward;
+        if (streetUnnamed) named.streetNameForward = composed;
+        m_route->waypoints[i - 1] = std::move(named);
+        m_route->needsSaving = true;
     }
 }
 
 // A waypoint where the trace starts, where its heading turns by 55 degrees or more from the
 // last waypoint's (the reference heading following gentle bends along one street), and where
 // it ends.
-bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration) {
+bool RouteBuilder::CreateFromSimulation(const RouteConfiguration& configuration) {
     ServiceContext& context = m_parts.context;
     context.Log("  GPSCore::RouteCreateFromSimulation entered");
-    Bstr file;
-    if (configuration != nullptr) configuration->GetSimulationFileToUse(file.Put());
-    const std::string path = gpslib::os::NativePath(file.Utf8());
-    if (file.View().empty() || !context.Env().FileExists(path)) {
+    const std::u16string& file = configuration.simulationFile;
+    const std::string path = gpslib::os::NativePath(gpslib::ToUtf8(file));
+    if (file.empty() || !context.Env().FileExists(path)) {
         context.Log("      Simulation file doesn't exist");
         return false;
     }
@@ -570,8 +484,7 @@ bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration
     Install(std::move(records), configuration, type, WaypointModeAll, -1);
     context.Log("  GPSCore::RouteCreateFromSimulation Route Set");
     NameUnnamedStreets();
-    ComPtr<IWaypointObject> first;
-    if (m_pRoute->GetWaypoint(1, first.Put()) == S_OK) m_pRoute->SetCurrentWaypoint(first.Get());
+    if (m_route->IsValidIndex(1)) m_route->currentIndex = 1;
     MakeRouteEndTheDestination();
     m_nRouteExplorationIndex = -1;
     context.Log("  GPSCore::RouteCreateFromSimulation / RouteCreateAutomaticInternal exiting");
@@ -580,23 +493,20 @@ bool RouteBuilder::CreateFromSimulation(IRouteConfigurationObject* configuration
 
 // The walker turns at a waypoint: turning on the spot or setting off in a new direction (45
 // degrees or more from the way it left) makes the last waypoint a turn onto the new heading.
-void RouteBuilder::RecordVirtualMove(ILocationObject* location, SHORT heading) {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (!Recording() || route == nullptr || !IsValidPlace(location)) return;
+void RouteBuilder::RecordVirtualMove(const std::optional<Place>& location, int heading) {
+    if (!Recording() || !IsValid(location)) return;
+    RouteModel& route = *m_route;
     const geo::Position p = PositionOf(location);
-    const int count = static_cast<int>(route->Waypoints().size());
+    const int count = route.Count();
     if (count > 0) {
-        const WaypointRecord& last = route->Waypoints().back();
+        WaypointRecord& last = route.waypoints.back();
         const bool turned = heading != -1 && last.streetOrientationForward != -1 &&
                             !geo::HeadingsWithin(heading, last.streetOrientationForward, 45);
         if (turned) {
-            ComPtr<IWaypointObject> waypoint;
-            if (route->Waypoint(count, waypoint.Put()) == S_OK) {
-                waypoint->SetIsTurningPoint(VARIANT_TRUE);
-                waypoint->SetStreetOrientationForward(heading);
-                waypoint->SetTurnCompleteHeadingDegrees(heading);
-                m_pRoute->UpdateWaypointInRoute(waypoint.Get());
-            }
+            last.turningPoint = true;
+            last.streetOrientationForward = static_cast<std::int16_t>(heading);
+            last.turnCompleteHeading = static_cast<std::int16_t>(heading);
+            route.needsSaving = true;
         }
         if (geo::IsSamePoint({last.latitude, last.longitude}, p)) return;
     }
@@ -607,7 +517,7 @@ void RouteBuilder::RecordVirtualMove(ILocationObject* location, SHORT heading) {
     r.streetOrientationReverse =
         heading == -1 ? SHORT{-1} : static_cast<SHORT>((heading + 180) % 360);
     if (count > 0) {
-        const WaypointRecord& last = route->Waypoints().back();
+        const WaypointRecord& last = route.waypoints.back();
         r.distanceFromLastWaypoint =
             geo::Distance({last.latitude, last.longitude}, {p.latitude, p.longitude});
     }
@@ -616,70 +526,21 @@ void RouteBuilder::RecordVirtualMove(ILocationObject* location, SHORT heading) {
             map.StreetAt(p.latitude, p.longitude, heading, MapWords::kStreetExpanded);
         r.name = r.streetNameForward;
     }
-    route->AppendWaypoint(std::move(r));
+    route.Append(std::move(r));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Position answers and settings.
 
-SHORT RouteBuilder::PercentComplete(Mode mode) const {
-    if (!m_pRoute) return 0;
-    SHORT heading = -1, percent = 0;
-    ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
-    if (here) m_pRoute->PercentComplete(here.Get(), &percent);
-    return percent;
-}
-
-std::u16string RouteBuilder::ETA(Mode mode, IWaypointObject* waypoint) const {
-    if (!m_pRoute) return m_parts.context.String(ids::kNoRoute);
-    SHORT heading = -1;
-    ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
-    if (!here) here = NewPlace(0.0, 0.0, u"", u"");
-    const double speed = mode == VirtualMode ? 0.0 : m_parts.receiver.State().SpeedMph();
-    Bstr eta;
-    m_pRoute->GetETA(here.Get(), waypoint, speed, eta.Put());
-    return TextOf(eta);
-}
-
-std::u16string
-RouteBuilder::WaypointDescription(IWaypointObject* waypoint,
-                                  IWaypointConfigurationObject* configuration) const {
-    if (!m_pRoute) return m_parts.context.String(ids::kNoRoute);
-    Mode mode = GPSMode;
-    configuration->GetMode(&mode);
-    SHORT heading = -1;
-    ComPtr<ILocationObject> here = CurrentLocation(mode, &heading);
-    Bstr text;
-    m_pRoute->GetWaypointDescription(here.Get(), waypoint, configuration, text.Put());
-    return TextOf(text);
-}
-
-HRESULT RouteBuilder::GetSettings(Mode mode, IRouteSettingsObject** settings) const {
-    ComPtr<IRouteSettingsObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
-    if (FAILED(hr)) return hr;
-    if (m_parts.context.m_pUtility != nullptr)
-        CopyRouteSettings(
-            m_parts.context.m_pUtility->RouteSettings(mode == VirtualMode ? VirtualMode : GPSMode)
-                .Get(),
-            copy.Get());
-    *settings = copy.Detach();
-    return S_OK;
-}
-
-HRESULT RouteBuilder::SetSettings(Mode mode, IRouteSettingsObject* settings) {
-    Utility* utility = m_parts.context.m_pUtility.get();
-    if (utility == nullptr) return E_FAIL;
-    ComPtr<IRouteSettingsObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
-    if (FAILED(hr)) return hr;
-    hr = CopyRouteSettings(settings, copy.Get());
-    if (FAILED(hr)) return hr;
-    utility->SetRouteSettings(mode == VirtualMode ? VirtualMode : GPSMode, copy);
-    settings::WriteRouteSettings(m_parts.context.Env(), utility->SettingsDirectory(),
-                                 utility->RouteSettings(GPSMode).Get(),
-                                 utility->RouteSettings(VirtualMode).Get());
-    return S_OK;
+int RouteBuilder::PercentComplete(Mode mode) const {
+    if (!m_route) return 0;
+    int heading = -1;
+    const std::optional<Place> here = CurrentLocation(mode, &heading);
+    if (!here) return 0;
+    auto utility = Utility::Instance();
+    const bool metric = utility == nullptr || utility->CurrentUnits() == Metric;
+    return gpscore::PercentComplete(m_route->waypoints, PositionOf(here), m_route->reversed, -1.0,
+                                    metric);
 }
 
 } // namespace gpscore

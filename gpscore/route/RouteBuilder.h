@@ -5,14 +5,16 @@
 #ifndef GPSCORE_ROUTE_ROUTEBUILDER_H_
 #define GPSCORE_ROUTE_ROUTEBUILDER_H_
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "GPSLib_classes.h"
-#include "route/WaypointRecord.h"
+#include "base/Place.h"
+#include "route/RouteModel.h"
 
-class CRouteObject;
 namespace gpslib::routefile {
 struct Configuration;
 }
@@ -42,14 +44,14 @@ public:
     RouteBuilder(const RouteBuilder&) = delete;
     RouteBuilder& operator=(const RouteBuilder&) = delete;
 
-    // The active route itself (null for none).
-    IRouteObject* Route() const { return m_pRoute.Get(); }
+    // The active route itself (null for none): the model the facade's route object shows.
+    const std::shared_ptr<RouteModel>& Route() const { return m_route; }
     bool Optimized() const { return m_bRouteOptimized; }
     // Where virtual route exploration stands; -1 when it is not positioned.
-    SHORT ExplorationIndex() const { return m_nRouteExplorationIndex; }
+    int ExplorationIndex() const { return m_nRouteExplorationIndex; }
 
     // RouteSet: the waypoints and type of the client's route copied into the active one.
-    HRESULT Set(IRouteObject* route);
+    void Set(std::vector<WaypointRecord> records, RouteType type);
     // RouteClose: the engine's route dropped, following reset, the route released.
     void Close();
     // RouteReverse: whether the route now runs the other way.
@@ -57,35 +59,29 @@ public:
 
     // RouteCreateAutomatic: a route from the mode's position to the destination, made as the
     // configuration says; true when one was installed.
-    bool CreateAutomatic(Mode mode, IRouteConfigurationObject* configuration);
+    bool CreateAutomatic(Mode mode, const RouteConfiguration& configuration);
     // RouteRecalculate: from the mode's position to the active route's end, same preferences.
     bool Recalculate(Mode mode);
     // RouteRecalculateOriginal: again from the route's own beginning to its end.
     bool RecalculateOriginal();
-    // RouteSetCurrentToNextWaypointNearestLocation.
-    HRESULT SetCurrentToNextWaypointNearestLocation(ILocationObject* location,
-                                                    IWaypointObject** waypoint);
+    // RouteSetCurrentToNextWaypointNearestLocation: the new current index (-1 for none), or
+    // none without a route.
+    std::optional<int> SetCurrentToNextWaypointNearestLocation(const Place& location);
 
-    // The position answers for the mode's position; without a route the route's own answer
-    // for no route (0, the "no route" text).
-    SHORT PercentComplete(Mode mode) const;
-    std::u16string ETA(Mode mode, IWaypointObject* waypoint) const;
-    std::u16string WaypointDescription(IWaypointObject* waypoint,
-                                       IWaypointConfigurationObject* configuration) const;
-
-    // The route settings of a mode (VirtualMode, or else GPSMode): a copy, the defaults, and
-    // storing new ones (written to the route settings file).
-    HRESULT GetSettings(Mode mode, IRouteSettingsObject** settings) const;
-    HRESULT SetSettings(Mode mode, IRouteSettingsObject* settings);
+    // RoutePercentComplete for the mode's position; without a route the route's own answer for
+    // no route (0).
+    int PercentComplete(Mode mode) const;
 
     // A route being recorded from the virtual walker's movements (RouteTypeFromVirtualExploration).
-    bool Recording() const { return m_bRecording && m_pRoute; }
+    bool Recording() const { return m_bRecording && m_route; }
     // While recording: the walker moved to `location`, now facing `heading`; a waypoint is added
     // there, and the last waypoint becomes a turn when the heading turned 45 degrees or more.
-    void RecordVirtualMove(ILocationObject* location, SHORT heading);
+    void RecordVirtualMove(const std::optional<Place>& location, int heading);
 
-    // The mode's position and heading (null when there is none).
-    gpslib::ComPtr<ILocationObject> CurrentLocation(Mode mode, SHORT* heading) const;
+    // The mode's position and heading (none when there is none).
+    std::optional<Place> CurrentLocation(Mode mode, int* heading) const;
+    // The speed the mode's arrival times assume, in miles per hour (0 in VirtualMode).
+    double Speed(Mode mode) const;
 
     // Route files (RouteFiles.cpp). RouteSave: the active route written to `fileName` (empty:
     // the file it was loaded from or last saved to); a name ending ".gpx" writes GPX 1.1.
@@ -99,28 +95,29 @@ public:
 
     // Virtual route exploration (RouteExploration.cpp): the walker stepped onto the next or the
     // previous waypoint, or positioned so that the step lands on waypoint `index`. Each answers
-    // the waypoint reached (null without a route) and its description.
-    void ExploreStep(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
-                     std::u16string* text);
-    // False (nothing changed) without an active route.
-    bool ExploreSet(SHORT index, IWaypointObject** waypoint, std::u16string* text);
+    // the index of the waypoint reached (-1 for none: no route, or nothing to step to) and its
+    // description.
+    int ExploreStep(bool forward, WaypointMode waypointMode, std::u16string* text);
+    // None (nothing changed) without an active route.
+    std::optional<int> ExploreSet(int index, std::u16string* text);
     // The index RouteVirtualExploreSetEnd lands on: the route's end (1 when reversed).
-    SHORT EndIndex() const;
+    int EndIndex() const;
 
 private:
-    bool Dispatch(Mode mode, IRouteConfigurationObject* configuration,
-                  ILocationObject* destination);
-    bool CreateInternal(WaypointMode waypointMode, IRouteConfigurationObject* configuration,
-                        ILocationObject* start, SHORT initialHeading, ILocationObject* destination);
-    bool CreateFromSimulation(IRouteConfigurationObject* configuration);
+    bool Dispatch(Mode mode, const RouteConfiguration& configuration,
+                  const std::optional<Place>& destination);
+    bool CreateInternal(WaypointMode waypointMode, const RouteConfiguration& configuration,
+                        const std::optional<Place>& start, int initialHeading,
+                        const std::optional<Place>& destination);
+    bool CreateFromSimulation(const RouteConfiguration& configuration);
     // The engine's answer as waypoint records; false (with its log line) when it is no route.
     bool ReadRoutePoints(const EngineRoute& route, const std::u16string& endName,
                          const std::u16string& endDescription, std::vector<WaypointRecord>* out,
                          bool* optimized);
-    // A new active route of the records, its configuration copied from `configuration` with
-    // the waypoint mode and initial heading given.
-    void Install(std::vector<WaypointRecord> records, IRouteConfigurationObject* configuration,
-                 RouteType type, WaypointMode waypointMode, SHORT initialHeading);
+    // A new active route of the records, its configuration `configuration` with the type,
+    // waypoint mode and initial heading given.
+    void Install(std::vector<WaypointRecord> records, RouteConfiguration configuration,
+                 RouteType type, WaypointMode waypointMode, int initialHeading);
     void NameUnnamedStreets();
     bool IsUnnamed(const std::u16string& name) const;
     std::u16string ComposedName(int index) const;
@@ -130,19 +127,18 @@ private:
     bool InstallLoaded(std::vector<WaypointRecord> records,
                        const gpslib::routefile::Configuration& configuration,
                        std::u16string_view fileName);
-    bool HandLoadedRouteToEngine(const CRouteObject& route,
+    bool HandLoadedRouteToEngine(const RouteModel& route,
                                  const gpslib::routefile::Configuration& configuration);
     bool SaveGpx(const std::string& path);
     // The exploration step itself, without the route check.
-    void Explore(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
-                 std::u16string* text);
+    int Explore(bool forward, WaypointMode waypointMode, std::u16string* text);
     WaypointMode SettingsWaypointMode(Mode mode) const;
 
     Parts m_parts;
-    gpslib::ComPtr<IRouteObject> m_pRoute;
+    std::shared_ptr<RouteModel> m_route;
     bool m_bRouteOptimized = false;
     bool m_bRouteCreationInProgress = false;
-    SHORT m_nRouteExplorationIndex = -1;
+    int m_nRouteExplorationIndex = -1;
     bool m_bRecording = false;
 };
 

@@ -2,61 +2,44 @@
 
 GPSLIB_CLASS_FACTORY(RouteConfigurationObject, CRouteConfigurationObject)
 
-// The same values as the field defaults of the class; a test compares a reset object with a
-// new one, field by field.
+// The plain configuration's defaults are the class's field defaults; a test compares a reset
+// object with a new one, field by field.
 HRESULT CRouteConfigurationObject::ResetToDefaults() {
-    m_bstrSimulationFileToUse = gpslib::Bstr();
-    m_eRouteType = RouteTypeUnknown;
-    m_eWaypointMode = WaypointModeTurnsOnly;
-    m_nInitialHeading = -1;
-    m_eRouteFreewayPreference = RouteFreewayNormal;
-    m_eRouteTurnPreferenceVehicle = RouteTurnVehicleFavorsRight;
-    m_eRouteTurnPreferencePedestrian = RouteTurnPedestrianAutomatic;
-    m_eRouteRoundaboutPreference = RouteRoundaboutNormal;
-    m_eRouteTollRoadPreference = RouteTollRoadNormal;
-    m_eRouteVehicleMode = RouteVehicleModeFastest;
-    return S_OK;
+    return gpscore::WriteRouteConfiguration(gpscore::RouteConfiguration{}, this);
 }
 
 namespace gpscore {
 
-namespace {
-
-// Reads one field of `from` and writes it into `to`.
-template <class T>
-HRESULT CopyField(IRouteConfigurationObject* from, IRouteConfigurationObject* to,
-                  HRESULT (IRouteConfigurationObject::*get)(T*),
-                  HRESULT (IRouteConfigurationObject::*set)(T)) {
-    T value{};
-    HRESULT hr = (from->*get)(&value);
-    return FAILED(hr) ? hr : (to->*set)(value);
+void ReadRouteConfiguration(IRouteConfigurationObject* from, RouteConfiguration* out) {
+    if (from == nullptr) return;
+    gpslib::Bstr file;
+    if (SUCCEEDED(from->GetSimulationFileToUse(file.Put())))
+        out->simulationFile = std::u16string(file.View());
+    RoutePreferences& p = out->preferences;
+    from->GetRouteType(&out->type);
+    from->GetWaypointMode(&out->waypointMode);
+    from->GetInitialHeading(&out->initialHeading);
+    from->GetRouteFreewayPreference(&p.freeway);
+    from->GetRouteTurnPreferencePedestrian(&p.pedestrianTurn);
+    from->GetRouteTurnPreferenceVehicle(&p.vehicleTurn);
+    from->GetRouteRoundaboutPreference(&p.roundabout);
+    from->GetRouteTollRoadPreference(&p.toll);
+    from->GetRouteVehicleMode(&p.vehicleMode);
 }
 
-} // namespace
-
-HRESULT CopyRouteConfiguration(IRouteConfigurationObject* from, IRouteConfigurationObject* to) {
-    if (from == nullptr || to == nullptr) return E_POINTER;
-    using I = IRouteConfigurationObject;
-    gpslib::Bstr file;
-    HRESULT hr = from->GetSimulationFileToUse(file.Put());
-    if (SUCCEEDED(hr)) hr = to->SetSimulationFileToUse(file.Get());
-    if (SUCCEEDED(hr)) hr = CopyField(from, to, &I::GetRouteType, &I::SetRouteType);
-    if (SUCCEEDED(hr)) hr = CopyField(from, to, &I::GetWaypointMode, &I::SetWaypointMode);
-    if (SUCCEEDED(hr)) hr = CopyField(from, to, &I::GetInitialHeading, &I::SetInitialHeading);
-    if (SUCCEEDED(hr))
-        hr = CopyField(from, to, &I::GetRouteFreewayPreference, &I::SetRouteFreewayPreference);
-    if (SUCCEEDED(hr))
-        hr = CopyField(from, to, &I::GetRouteTurnPreferencePedestrian,
-                       &I::SetRouteTurnPreferencePedestrian);
-    if (SUCCEEDED(hr))
-        hr = CopyField(from, to, &I::GetRouteTurnPreferenceVehicle,
-                       &I::SetRouteTurnPreferenceVehicle);
-    if (SUCCEEDED(hr))
-        hr =
-            CopyField(from, to, &I::GetRouteRoundaboutPreference, &I::SetRouteRoundaboutPreference);
-    if (SUCCEEDED(hr))
-        hr = CopyField(from, to, &I::GetRouteTollRoadPreference, &I::SetRouteTollRoadPreference);
-    if (SUCCEEDED(hr)) hr = CopyField(from, to, &I::GetRouteVehicleMode, &I::SetRouteVehicleMode);
+HRESULT WriteRouteConfiguration(const RouteConfiguration& from, IRouteConfigurationObject* to) {
+    if (to == nullptr) return E_POINTER;
+    const RoutePreferences& p = from.preferences;
+    HRESULT hr = to->SetSimulationFileToUse(gpslib::Bstr(from.simulationFile).Get());
+    if (SUCCEEDED(hr)) hr = to->SetRouteType(from.type);
+    if (SUCCEEDED(hr)) hr = to->SetWaypointMode(from.waypointMode);
+    if (SUCCEEDED(hr)) hr = to->SetInitialHeading(from.initialHeading);
+    if (SUCCEEDED(hr)) hr = to->SetRouteFreewayPreference(p.freeway);
+    if (SUCCEEDED(hr)) hr = to->SetRouteTurnPreferencePedestrian(p.pedestrianTurn);
+    if (SUCCEEDED(hr)) hr = to->SetRouteTurnPreferenceVehicle(p.vehicleTurn);
+    if (SUCCEEDED(hr)) hr = to->SetRouteRoundaboutPreference(p.roundabout);
+    if (SUCCEEDED(hr)) hr = to->SetRouteTollRoadPreference(p.toll);
+    if (SUCCEEDED(hr)) hr = to->SetRouteVehicleMode(p.vehicleMode);
     return hr;
 }
 

@@ -1,8 +1,10 @@
-// How a route was made and with which preferences; a route owns one and hands out copies.
+// How a route was made and with which preferences; a route hands out new ones holding its
+// model's configuration (route/RouteModel.h).
 #ifndef GPSCORE_ROUTE_ROUTECONFIGURATIONOBJECT_H_
 #define GPSCORE_ROUTE_ROUTECONFIGURATIONOBJECT_H_
 
 #include "GPSLib_classes.h"
+#include "route/RouteModel.h"
 
 class CRouteConfigurationObject : public CRouteConfigurationObjectBase {
 public:
@@ -12,9 +14,10 @@ public:
 
 namespace gpscore {
 
-// Copies every field of one configuration into another through their interfaces; on failure
-// `to` may be partly written.
-HRESULT CopyRouteConfiguration(IRouteConfigurationObject* from, IRouteConfigurationObject* to);
+// The configuration an object holds; a field it cannot answer keeps the value `out` had.
+void ReadRouteConfiguration(IRouteConfigurationObject* from, RouteConfiguration* out);
+// Every field written into the object; on failure `to` may be partly written.
+HRESULT WriteRouteConfiguration(const RouteConfiguration& from, IRouteConfigurationObject* to);
 
 } // namespace gpscore
 

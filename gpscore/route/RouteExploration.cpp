@@ -11,22 +11,17 @@
 
 namespace gpscore {
 
-using gpslib::ComPtr;
-
-SHORT RouteBuilder::EndIndex() const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return -1;
-    return route->Reversed() ? SHORT{1} : static_cast<SHORT>(route->Waypoints().size());
+int RouteBuilder::EndIndex() const {
+    return m_route ? m_route->EndIndex() : -1;
 }
 
-bool RouteBuilder::ExploreSet(SHORT index, IWaypointObject** waypoint, std::u16string* text) {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) {
+std::optional<int> RouteBuilder::ExploreSet(int index, std::u16string* text) {
+    if (!m_route) {
         m_parts.context.Log("GPSCore::RouteVirtualExploreSet ERROR IsRouteOpen");
-        return false;
+        return std::nullopt;
     }
-    const int n = static_cast<int>(route->Waypoints().size());
-    const bool r = route->Reversed();
+    const int n = m_route->Count();
+    const bool r = m_route->reversed;
     // Where the exploration must stand for one step forward to land on `index`.
     int at = -1;
     if (index > 1) {
@@ -37,56 +32,45 @@ bool RouteBuilder::ExploreSet(SHORT index, IWaypointObject** waypoint, std::u16s
     } else {
         at = r && index == 1 ? 2 : -1;
     }
-    m_nRouteExplorationIndex = static_cast<SHORT>(at);
-    if (at == -1) route->SetCurrentIndex(-1);
-    Explore(true, WaypointModeAll, waypoint, text);
-    return true;
+    m_nRouteExplorationIndex = at;
+    if (at == -1) m_route->currentIndex = -1;
+    return Explore(true, WaypointModeAll, text);
 }
 
-void RouteBuilder::ExploreStep(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
-                               std::u16string* text) {
-    if (!m_pRoute) {
+int RouteBuilder::ExploreStep(bool forward, WaypointMode waypointMode, std::u16string* text) {
+    if (!m_route) {
         m_parts.context.Log("GPSCore::RouteVirtuallyExploreInternal !IsRouteOpen");
         if (m_parts.context.m_pUtility)
             *text = m_parts.context.m_pUtility->GetString(ids::kNoRoute);
-        gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject,
-                             reinterpret_cast<void**>(waypoint));
-        return;
+        return -1;
     }
-    Explore(forward, waypointMode, waypoint, text);
+    return Explore(forward, waypointMode, text);
 }
 
-void RouteBuilder::Explore(bool forward, WaypointMode waypointMode, IWaypointObject** waypoint,
-                           std::u16string* text) {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return;
+int RouteBuilder::Explore(bool forward, WaypointMode waypointMode, std::u16string* text) {
     if (waypointMode == WaypointModeSystem) waypointMode = SettingsWaypointMode(VirtualMode);
     if (waypointMode != WaypointModeAll) waypointMode = WaypointModeTurnsOnly;
     int from = m_nRouteExplorationIndex;
     // A step from a waypoint that no longer exists (the route changed) starts again.
-    if (from != -1 && (from < 1 || from > static_cast<int>(route->Waypoints().size()))) from = -1;
-    const int index = route->ExploreIndex(waypointMode, from, forward);
-    if (index == -1) {
-        // A route without waypoints: nothing to step to.
-        gpslib::CreateObject(CLSID_WaypointObject, IID_IWaypointObject,
-                             reinterpret_cast<void**>(waypoint));
-        return;
-    }
-    m_nRouteExplorationIndex = static_cast<SHORT>(index);
-    route->SetCurrentIndex(static_cast<SHORT>(index));
-    route->Waypoint(index, waypoint);
-    *text = route->ExploredDescription(index, forward, 2, nullptr);
+    if (from != -1 && !m_route->IsValidIndex(from)) from = -1;
+    const int index = m_route->ExploreIndex(waypointMode, from, forward);
+    if (index == -1) return -1; // A route without waypoints: nothing to step to.
+    m_nRouteExplorationIndex = index;
+    m_route->currentIndex = static_cast<std::int16_t>(index);
+    *text = ExploredDescription(*m_route, index, forward, 2, nullptr);
     if (index == EndIndex() && m_parts.context.m_pUtility) {
         if (!text->empty()) *text += u' ';
         *text += m_parts.context.m_pUtility->GetString(ids::kArrivedAtDestination);
     }
     // The walker stands on the waypoint, facing the way the route leaves it (the way back when
     // stepping against the direction of travel).
-    const WaypointRecord& record = route->Waypoints()[static_cast<std::size_t>(index - 1)];
-    SHORT heading =
-        route->Reversed() ? record.streetOrientationReverse : record.streetOrientationForward;
-    if (heading != -1 && !forward) heading = static_cast<SHORT>((heading + 180) % 360);
-    m_parts.walker.PlaceOnRoute(Place{record.latitude, record.longitude, record.name, {}}, heading);
+    const WaypointRecord& record = m_route->At(index);
+    int heading =
+        m_route->reversed ? record.streetOrientationReverse : record.streetOrientationForward;
+    if (heading != -1 && !forward) heading = (heading + 180) % 360;
+    m_parts.walker.PlaceOnRoute(Place{record.latitude, record.longitude, record.name, {}},
+                                static_cast<SHORT>(heading));
+    return index;
 }
 
 } // namespace gpscore

@@ -20,7 +20,6 @@
 #include "os/path.h"
 #include "resources/StringIds.h"
 #include "route/RouteBuilder.h"
-#include "route/RouteConfigurationObject.h"
 #include "route/RouteFollower.h"
 #include "route/RouteObject.h"
 #include "route/RouteTexts.h"
@@ -60,38 +59,45 @@ std::string PathOf(std::u16string_view name) {
     return gpslib::os::NativePath(Utf16ToUtf8(name));
 }
 
-template <class T>
-int Get(IRouteConfigurationObject* c, HRESULT (IRouteConfigurationObject::*get)(T*), T fallback) {
-    T value = fallback;
-    if (c != nullptr) (c->*get)(&value);
-    return static_cast<int>(value);
+// The route's configuration as the route file stores it, and back.
+gpslib::routefile::Configuration ToFile(const RouteConfiguration& c) {
+    gpslib::routefile::Configuration f;
+    const RoutePreferences& p = c.preferences;
+    f.routeType = c.type;
+    f.waypointMode = c.waypointMode;
+    f.initialHeading = c.initialHeading;
+    f.freewayPreference = p.freeway;
+    f.vehicleTurnPreference = p.vehicleTurn;
+    f.pedestrianTurnPreference = p.pedestrianTurn;
+    f.roundaboutPreference = p.roundabout;
+    f.tollRoadPreference = p.toll;
+    f.vehicleMode = p.vehicleMode;
+    return f;
 }
 
-gpslib::routefile::Route ToFile(const CRouteObject& route, const Utility* utility) {
+RouteConfiguration FromFile(const gpslib::routefile::Configuration& f) {
+    RouteConfiguration c;
+    RoutePreferences& p = c.preferences;
+    c.type = static_cast<RouteType>(f.routeType);
+    c.waypointMode = static_cast<WaypointMode>(f.waypointMode);
+    c.initialHeading = static_cast<SHORT>(f.initialHeading);
+    p.freeway = static_cast<RouteFreewayPreference>(f.freewayPreference);
+    p.vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(f.vehicleTurnPreference);
+    p.pedestrianTurn = static_cast<RouteTurnPreferencePedestrian>(f.pedestrianTurnPreference);
+    p.roundabout = static_cast<RouteRoundaboutPreference>(f.roundaboutPreference);
+    p.toll = static_cast<RouteTollRoadPreference>(f.tollRoadPreference);
+    p.vehicleMode = static_cast<RouteVehicleMode>(f.vehicleMode);
+    return c;
+}
+
+gpslib::routefile::Route ToFile(const RouteModel& route, const Utility* utility) {
     auto stored = [utility](const std::u16string& text) {
         return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
     };
     gpslib::routefile::Route file;
-    IRouteConfigurationObject* c = route.Configuration();
-    auto& f = file.configuration;
-    f.routeType = Get(c, &IRouteConfigurationObject::GetRouteType, RouteTypeUnknown);
-    f.waypointMode = Get(c, &IRouteConfigurationObject::GetWaypointMode, WaypointModeTurnsOnly);
-    f.initialHeading = Get<SHORT>(c, &IRouteConfigurationObject::GetInitialHeading, -1);
-    f.freewayPreference =
-        Get(c, &IRouteConfigurationObject::GetRouteFreewayPreference, RouteFreewayNormal);
-    f.vehicleTurnPreference = Get(c, &IRouteConfigurationObject::GetRouteTurnPreferenceVehicle,
-                                  RouteTurnVehicleFavorsRight);
-    f.pedestrianTurnPreference =
-        Get(c, &IRouteConfigurationObject::GetRouteTurnPreferencePedestrian,
-            RouteTurnPedestrianAutomatic);
-    f.roundaboutPreference =
-        Get(c, &IRouteConfigurationObject::GetRouteRoundaboutPreference, RouteRoundaboutNormal);
-    f.tollRoadPreference =
-        Get(c, &IRouteConfigurationObject::GetRouteTollRoadPreference, RouteTollRoadNormal);
-    f.vehicleMode =
-        Get(c, &IRouteConfigurationObject::GetRouteVehicleMode, RouteVehicleModeFastest);
-    file.waypoints.reserve(route.Waypoints().size());
-    for (const WaypointRecord& r : route.Waypoints()) {
+    file.configuration = ToFile(route.configuration);
+    file.waypoints.reserve(route.waypoints.size());
+    for (const WaypointRecord& r : route.waypoints) {
         gpslib::routefile::Waypoint w;
         w.name = stored(r.name);
         w.latitude = r.latitude;
@@ -240,18 +246,18 @@ std::vector<std::u16string> PreferenceLines(const ServiceContext& context,
 
 bool RouteBuilder::Save(std::u16string_view fileName) {
     ServiceContext& context = m_parts.context;
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    const std::shared_ptr<RouteModel> route = m_route;
     if (route == nullptr) {
         context.Log("  GPSCore::RouteSave no route to save");
         return false;
     }
     if (Recording()) {
         // The walker's place ends the recorded route, which becomes the destination.
-        RecordVirtualMove(NewLocation(m_parts.walker.Where()).Get(), m_parts.walker.Heading());
+        RecordVirtualMove(m_parts.walker.Where(), m_parts.walker.Heading());
         MakeRouteEndTheDestination();
         m_bRecording = false;
     }
-    const std::u16string name(fileName.empty() ? route->FileName() : fileName);
+    const std::u16string name(fileName.empty() ? std::u16string_view(route->fileName) : fileName);
     if (name.empty()) {
         context.Log("  GPSCore::RouteSave no file name");
         return false;
@@ -269,8 +275,8 @@ bool RouteBuilder::Save(std::u16string_view fileName) {
             return false;
         }
     }
-    route->SetFileName(name);
-    route->MarkSaved();
+    route->fileName = name;
+    route->needsSaving = false;
     return true;
 }
 
@@ -278,8 +284,7 @@ bool RouteBuilder::Save(std::u16string_view fileName) {
 // there onto the street taken, or the street followed.
 bool RouteBuilder::SaveGpx(const std::string& path) {
     ServiceContext& context = m_parts.context;
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return false;
+    if (!m_route) return false;
     const Utility* utility = context.m_pUtility.get();
     auto stored = [utility](const std::u16string& text) {
         return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
@@ -288,7 +293,7 @@ bool RouteBuilder::SaveGpx(const std::string& path) {
     doc.creator = "gpslib";
     gpslib::gpx::Route gpx;
     gpx.name = gpslib::os::StemOf(path);
-    const auto& records = route->Waypoints();
+    const auto& records = m_route->waypoints;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const WaypointRecord& r = records[i];
         gpslib::gpx::Point p;
@@ -371,30 +376,15 @@ bool RouteBuilder::Load(std::u16string_view fileName) {
 bool RouteBuilder::InstallLoaded(std::vector<WaypointRecord> records,
                                  const gpslib::routefile::Configuration& c,
                                  std::u16string_view fileName) {
-    ComPtr<IRouteObject> made;
-    if (FAILED(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &made))) return false;
-    auto* route = gpslib::ImplOf<CRouteObject>(made.Get());
-    IRouteConfigurationObject* own = route != nullptr ? route->Configuration() : nullptr;
-    if (own == nullptr) return false;
+    auto route = std::make_shared<RouteModel>();
     Close();
     m_parts.context.Map().ClearRoute();
     for (WaypointRecord& record : records)
-        route->AppendWaypoint(std::move(record));
-    own->SetRouteType(static_cast<RouteType>(c.routeType));
-    own->SetWaypointMode(static_cast<WaypointMode>(c.waypointMode));
-    own->SetInitialHeading(static_cast<SHORT>(c.initialHeading));
-    own->SetRouteFreewayPreference(static_cast<RouteFreewayPreference>(c.freewayPreference));
-    own->SetRouteTurnPreferenceVehicle(
-        static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference));
-    own->SetRouteTurnPreferencePedestrian(
-        static_cast<RouteTurnPreferencePedestrian>(c.pedestrianTurnPreference));
-    own->SetRouteRoundaboutPreference(
-        static_cast<RouteRoundaboutPreference>(c.roundaboutPreference));
-    own->SetRouteTollRoadPreference(static_cast<RouteTollRoadPreference>(c.tollRoadPreference));
-    own->SetRouteVehicleMode(static_cast<RouteVehicleMode>(c.vehicleMode));
-    route->SetFileName(fileName);
-    route->SetCurrentIndex(1);
-    route->MarkSaved();
+        route->Append(std::move(record));
+    route->configuration = FromFile(c);
+    route->fileName = fileName;
+    route->currentIndex = 1;
+    route->needsSaving = false;
 
     bool optimized = false;
     switch (c.routeType) {
@@ -411,33 +401,26 @@ bool RouteBuilder::InstallLoaded(std::vector<WaypointRecord> records,
     default:
         break;
     }
-    m_pRoute = made;
+    m_route = std::move(route);
     m_bRouteOptimized = optimized;
     m_nRouteExplorationIndex = -1;
-    m_parts.follower.SetRoute(m_pRoute.Get());
+    m_parts.follower.SetRoute(m_route);
     MakeRouteEndTheDestination();
     return true;
 }
 
 // The engine matches the loaded route onto its network (walking for a walking route, driving
 // otherwise), so that it can follow it; its answer says whether the route is optimised.
-bool RouteBuilder::HandLoadedRouteToEngine(const CRouteObject& route,
+bool RouteBuilder::HandLoadedRouteToEngine(const RouteModel& route,
                                            const gpslib::routefile::Configuration& c) {
     const MapQueries map = m_parts.context.Map();
     if (!map.HasEngine()) return false;
     std::vector<RoutePoint> points;
-    for (const WaypointRecord& r : route.Waypoints())
+    for (const WaypointRecord& r : route.waypoints)
         points.push_back(RoutePointFromWaypoint(r));
     map.SetRouteInitialHeading(static_cast<SHORT>(c.initialHeading));
-    RoutePreferences preferences;
-    preferences.freeway = static_cast<RouteFreewayPreference>(c.freewayPreference);
-    preferences.vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(c.vehicleTurnPreference);
-    preferences.pedestrianTurn =
-        static_cast<RouteTurnPreferencePedestrian>(c.pedestrianTurnPreference);
-    preferences.roundabout = static_cast<RouteRoundaboutPreference>(c.roundaboutPreference);
-    preferences.toll = static_cast<RouteTollRoadPreference>(c.tollRoadPreference);
-    preferences.vehicleMode = static_cast<RouteVehicleMode>(c.vehicleMode);
-    return map.LoadRoute(c.routeType == RouteTypePedestrian, points, preferences);
+    return map.LoadRoute(c.routeType == RouteTypePedestrian, points,
+                         route.configuration.preferences);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -446,7 +429,7 @@ bool RouteBuilder::HandLoadedRouteToEngine(const CRouteObject& route,
 bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
                                   std::u16string* fileName) {
     ServiceContext& context = m_parts.context;
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
+    const RouteModel* route = m_route.get();
     // Without a name the file would land wherever the process happens to run.
     if (route == nullptr || fileName->empty()) return false;
     if (waypointMode == WaypointModeSystem)
@@ -471,16 +454,14 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
         bool paragraphEnd;
     };
     std::vector<Line> lines;
-    const gpslib::routefile::Configuration c = ToFile(*route, nullptr).configuration;
+    const gpslib::routefile::Configuration c = ToFile(route->configuration);
     lines.push_back({RouteTypeText(context, c.routeType), false});
     for (std::u16string& preference : PreferenceLines(context, c))
         lines.push_back({std::move(preference), false});
     lines.back().paragraphEnd = true;
-    Bstr total;
-    route->TotalRouteDistanceDescription(total.Put());
-    lines.push_back({std::u16string(total.View()), true});
+    lines.push_back({TotalDistanceDescription(*route), true});
 
-    const auto& records = route->Waypoints();
+    const auto& records = route->waypoints;
     const int end = EndIndex();
     const int mode = context.m_eCurrentMode == GPSMode ? 1 : 2;
     int at = -1;
@@ -498,7 +479,7 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
                                         : std::u16string();
             label = label.empty() ? number : number + u", " + label;
         }
-        std::u16string text = route->ExploredDescription(index, true, mode, &label);
+        std::u16string text = ExploredDescription(*route, index, true, mode, &label);
         if (index == end) {
             if (!text.empty()) text += u' ';
             text += context.String(ids::kArrivedAtDestination);

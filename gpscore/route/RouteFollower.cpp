@@ -14,7 +14,6 @@
 #include "orientation/VirtualWalker.h"
 #include "resources/StringIds.h"
 #include "route/RouteGeometry.h"
-#include "route/RouteObject.h"
 #include "route/RouteTexts.h"
 #include "route/WaypointObject.h"
 
@@ -34,31 +33,59 @@ template <class I> bool Flag(I* object, HRESULT (I::*get)(VARIANT_BOOL*)) {
     return object != nullptr && SUCCEEDED((object->*get)(&on)) && on != 0;
 }
 
-ComPtr<ILocationObject> LocationOf(IWaypointObject* waypoint) {
-    ComPtr<ILocationObject> location;
-    if (waypoint != nullptr) waypoint->GetLocation(location.Put());
-    return location;
-}
-
-ComPtr<ILocationObject> CopyOf(ILocationObject* location) {
-    ComPtr<ILocationObject> copy;
-    if (location != nullptr &&
-        SUCCEEDED(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &copy)))
-        copy->SetLocation(location);
-    return copy;
-}
-
 LONG Whole(double value) {
     return std::isfinite(value) && std::fabs(value) < 2e9 ? static_cast<LONG>(value) : 2000000000;
 }
 
+// A waypoint the follower saw, as the object the descriptions take, and its place.
+template <class Seen> ComPtr<IWaypointObject> ObjectOf(const std::optional<Seen>& seen) {
+    ComPtr<IWaypointObject> waypoint;
+    if (seen)
+        NewWaypointObject(seen->record, static_cast<SHORT>(seen->index), seen->beginning, seen->end,
+                          waypoint.Put());
+    return waypoint;
+}
+
+template <class Seen> ComPtr<ILocationObject> LocationOf(const std::optional<Seen>& seen) {
+    if (!seen) return {};
+    const WaypointRecord& r = seen->record;
+    return NewLocation(Place{r.latitude, r.longitude, r.name, r.description});
+}
+
+geo::Position PositionOf(ILocationObject* location) {
+    const Place p = PlaceAt(location);
+    return {p.latitude, p.longitude};
+}
+
+ComPtr<IRouteSettingsObject> Settings(const ServiceContext& context) {
+    return context.m_pUtility != nullptr ? context.m_pUtility->RouteSettings(GPSMode)
+                                         : ComPtr<IRouteSettingsObject>();
+}
+
+bool ForceSequential(const ServiceContext& context) {
+    return Flag(Settings(context).Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn);
+}
+
+// The distance between two places in feet; -1 when either has no position.
+LONG Feet(const ServiceContext& context, ILocationObject* from, ILocationObject* to) {
+    if (!IsValidPlace(from) || !IsValidPlace(to)) return -1;
+    LONG distance = -1;
+    from->GetDistance(to, &distance);
+    return context.CurrentUnits() == Metric ? Whole(distance * kFeetPerMetre) : distance;
+}
+
 } // namespace
+
+struct RouteFollower::Here {
+    ComPtr<ILocationObject> location;
+    SHORT heading = -1;
+};
 
 // ---------------------------------------------------------------------------------------------
 // State.
 
-void RouteFollower::SetRoute(IRouteObject* route) {
-    m_pRoute = route;
+void RouteFollower::SetRoute(std::shared_ptr<RouteModel> route) {
+    m_route = std::move(route);
     Reset();
 }
 
@@ -66,25 +93,25 @@ void RouteFollower::Reset() {
     m_bFollowingRequested = false;
     m_bFollowingStarted = false;
     m_bArrivedAtDestination = false;
-    m_pTarget.Reset();
+    m_target.reset();
     m_nLastArrivalIndex = -1;
     m_bApproachAnnounced = false;
     m_nReferenceDistance = 0;
     m_nPreviousDistance = 0;
     m_nGrowthCount = 0;
-    m_pPendingTurn.Reset();
-    m_pAnnouncedTurn.Reset();
+    m_pendingTurn.reset();
+    m_announcedTurn.reset();
     m_bOffRouteArmed = false;
     m_nClosestDistance = -1;
     m_nDistanceFromClosest = 0;
-    m_pClosestPoint.Reset();
+    m_closestPoint.reset();
     m_nOffRouteCountdown = 10;
     m_bstrExpectedStreet.clear();
     m_bWrongDirectionArmed = true;
     m_nWrongDirectionCountdown = 5;
     m_nWrongDirectionClosest = -1;
     m_nWrongDirectionFromClosest = 0;
-    m_pWrongDirectionClosestPoint.Reset();
+    m_wrongDirectionClosestPoint.reset();
 }
 
 void RouteFollower::Finish() {
@@ -92,25 +119,23 @@ void RouteFollower::Finish() {
     m_bFollowingRequested = false;
     m_bFollowingStarted = false;
     m_nOffRouteCountdown = 10;
-    m_pPendingTurn.Reset();
+    m_pendingTurn.reset();
     m_bOffRouteArmed = false;
 }
 
 void RouteFollower::ClearApproach() {
     m_bApproachAnnounced = false;
-    m_pAnnouncedTurn.Reset();
-    m_pPendingTurn.Reset();
+    m_announcedTurn.reset();
+    m_pendingTurn.reset();
     m_nLastArrivalIndex = -1;
 }
 
 bool RouteFollower::Request(std::u16string* announcement) {
-    if (!m_pRoute) {
+    if (!m_route) {
         *announcement = m_context.String(ids::kNoRoute);
         return false;
     }
-    SHORT count = 0;
-    m_pRoute->GetWaypointCount(&count);
-    if (count == 0) { // Nothing to follow.
+    if (m_route->Count() == 0) { // Nothing to follow.
         *announcement = m_context.String(ids::kNoMoreWaypoints);
         return false;
     }
@@ -145,26 +170,13 @@ double RouteFollower::Speed() const {
 }
 
 RouteType RouteFollower::Type() const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    return route != nullptr ? route->Type() : RouteTypeUnknown;
+    return m_route ? m_route->Type() : RouteTypeUnknown;
 }
 
-ComPtr<IRouteSettingsObject> RouteFollower::Settings() const {
-    return m_context.m_pUtility != nullptr ? m_context.m_pUtility->RouteSettings(GPSMode)
-                                           : ComPtr<IRouteSettingsObject>();
-}
-
-LONG RouteFollower::Feet(ILocationObject* from, ILocationObject* to) const {
-    if (!IsValidPlace(from) || !IsValidPlace(to)) return -1;
-    LONG distance = -1;
-    from->GetDistance(to, &distance);
-    return m_context.CurrentUnits() == Metric ? Whole(distance * kFeetPerMetre) : distance;
-}
-
-SHORT RouteFollower::IndexOf(IWaypointObject* waypoint) const {
-    SHORT index = -1;
-    if (waypoint != nullptr) waypoint->GetIndex(&index);
-    return index;
+std::optional<RouteFollower::Seen> RouteFollower::SeenAt(int index) const {
+    if (!m_route || !m_route->IsValidIndex(index)) return std::nullopt;
+    return Seen{index, m_route->At(index), index == m_route->BeginningIndex(),
+                index == m_route->EndIndex()};
 }
 
 LONG RouteFollower::Threshold(int k, SHORT lanes) const {
@@ -209,23 +221,20 @@ LONG RouteFollower::OffRouteFeet() const {
 // "Following the route from <beginning>." and where to head first: the destination, the next
 // turn, the next waypoint, or nowhere for a route of one waypoint.
 std::u16string RouteFollower::StartAnnouncement() const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return {};
-    ComPtr<IWaypointObject> beginning;
-    m_pRoute->GetRouteBeginning(beginning.Put());
+    if (!m_route) return {};
+    const std::optional<Seen> beginning = SeenAt(m_route->BeginningIndex());
     std::u16string text =
         Wording(m_context.m_pUtility)
-            .ExpandDescriptionTemplate(ids::kRouteStart, nullptr, nullptr, beginning.Get(),
-                                       kFollowingLabels, nullptr, u"");
-    const int count = static_cast<int>(route->Waypoints().size());
-    const bool reversed = route->Reversed();
-    const int from = IndexOf(beginning.Get());
-    const int next = route->Next(WaypointModeAll, from, reversed);
+            .ExpandDescriptionTemplate(ids::kRouteStart, nullptr, nullptr,
+                                       ObjectOf(beginning).Get(), kFollowingLabels, nullptr, u"");
+    const int count = m_route->Count();
+    const int from = beginning ? beginning->index : -1;
+    const int next = m_route->Next(WaypointModeAll, from);
     int id = ids::kNoMoreWaypoints;
     if (next >= 1 && next <= count && next != from) {
-        if (next == (reversed ? 1 : count))
+        if (next == m_route->EndIndex())
             id = ids::kHeadForDestination;
-        else if (route->Waypoints()[next - 1].turningPoint)
+        else if (m_route->At(next).turningPoint)
             id = ids::kHeadForTurn;
         else
             id = ids::kHeadForWaypoint;
@@ -239,44 +248,39 @@ std::u16string RouteFollower::StartAnnouncement() const {
 // One poll.
 
 void RouteFollower::Step() {
-    if (!m_pRoute || m_context.m_pUtility == nullptr) return;
+    if (!m_route || m_context.m_pUtility == nullptr) return;
     const Here here = Current();
     if (!IsValidPlace(here.location.Get())) return;
     if (m_bFollowingRequested && !m_bFollowingStarted) {
         GPSQuality quality = GPSQualityNoGPS;
         if (IGPSObject* gps = m_receiver.Record()) gps->GetFixQuality(&quality);
         if (m_context.m_eCurrentMode != VirtualMode && quality <= GPSQualityNoFix) return;
-        ComPtr<IWaypointObject> beginning;
-        m_pRoute->GetRouteBeginning(beginning.Put());
+        const std::optional<Seen> beginning = SeenAt(m_route->BeginningIndex());
         // A route handed in has no current waypoint yet: it is followed from its beginning.
-        SHORT current = -1;
-        m_pRoute->GetCurrentWaypointIndex(&current);
-        if (current == -1 && beginning) m_pRoute->SetCurrentWaypoint(beginning.Get());
+        if (m_route->Current() == -1 && beginning)
+            m_route->currentIndex = static_cast<std::int16_t>(beginning->index);
         m_events.Raise(EventKind::kRouteStartFollowing, StartAnnouncement(),
-                       PlaceOf(LocationOf(beginning.Get()).Get()), UrgencyHigh);
+                       PlaceOf(LocationOf(beginning).Get()), UrgencyHigh);
         m_bFollowingStarted = true;
     }
     if (!m_bFollowingStarted) return;
 
     // The client changed the route's list (a waypoint deleted): go on from the waypoint ahead.
-    SHORT current = -1;
-    m_pRoute->GetCurrentWaypointIndex(&current);
-    if (current == -1) {
-        ComPtr<IWaypointObject> ahead;
-        m_pRoute->SetCurrentToNextWaypointNearestLocation(WaypointModeAll, here.location.Get(),
-                                                          ahead.Put());
-        m_pTarget.Reset(); // The indices have moved: the old target is no longer the route's.
-        m_pPendingTurn.Reset();
-        m_pAnnouncedTurn.Reset();
+    if (m_route->Current() == -1) {
+        m_route->currentIndex = static_cast<std::int16_t>(
+            m_route->NextIndexNearest(WaypointModeAll, PositionOf(here.location.Get())));
+        m_target.reset(); // The indices have moved: the old target is no longer the route's.
+        m_pendingTurn.reset();
+        m_announcedTurn.reset();
         m_nLastArrivalIndex = -1;
     }
     RefreshTarget();
-    if (!m_pTarget) return;
+    if (!m_target) return;
     if (CheckSkippedPoints(here)) return;
-    const bool superseded = m_pPendingTurn && PendingTurnSuperseded(here);
-    if (superseded) m_pPendingTurn.Reset();
+    const bool superseded = m_pendingTurn && PendingTurnSuperseded(here);
+    if (superseded) m_pendingTurn.reset();
     int turn = 0;
-    if (!m_pPendingTurn) {
+    if (!m_pendingTurn) {
         turn = CheckTurns(here, superseded);
         if (turn == 2) return;
     }
@@ -285,19 +289,16 @@ void RouteFollower::Step() {
         arrival = CheckWaypointArrival(here);
         if (arrival == 2) return;
     }
-    if (m_pPendingTurn && CheckContinueStraight(here)) return;
+    if (m_pendingTurn && CheckContinueStraight(here)) return;
     if (arrival != 0) return;
     if (CheckOffRoute(here)) return;
     CheckWrongDirection(here);
 }
 
 void RouteFollower::RefreshTarget() {
-    SHORT current = -1;
-    m_pRoute->GetCurrentWaypointIndex(&current);
-    if (m_pTarget && IndexOf(m_pTarget.Get()) == current && TargetStillTheRoutes()) return;
-    if (m_pTarget && m_nWrongDirectionCountdown == 0) m_bWrongDirectionArmed = false;
-    m_pTarget.Reset();
-    m_pRoute->GetCurrentWaypoint(m_pTarget.Put());
+    if (m_target && m_target->index == m_route->Current() && TargetStillTheRoutes()) return;
+    if (m_target && m_nWrongDirectionCountdown == 0) m_bWrongDirectionArmed = false;
+    m_target = SeenAt(m_route->currentIndex);
     m_nReferenceDistance = 0;
     m_nPreviousDistance = 0;
     m_nGrowthCount = 0;
@@ -306,76 +307,58 @@ void RouteFollower::RefreshTarget() {
     m_bOffRouteArmed = true;
     m_nClosestDistance = -1;
     m_nDistanceFromClosest = 0;
-    m_pClosestPoint.Reset();
+    m_closestPoint.reset();
     m_bstrExpectedStreet = ExpectedStreet();
 }
 
 // A waypoint inserted or changed by the client may take the target's index: the target is the
 // route's own only while it still stands where the route's waypoint of that index does.
 bool RouteFollower::TargetStillTheRoutes() const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    const int index = IndexOf(m_pTarget.Get());
-    if (route == nullptr || index < 1 || index > static_cast<int>(route->Waypoints().size()))
-        return false;
-    const WaypointRecord& w = route->Waypoints()[index - 1];
-    double latitude = 0.0, longitude = 0.0;
-    m_pTarget->GetLatitude(&latitude);
-    m_pTarget->GetLongitude(&longitude);
-    return latitude == w.latitude && longitude == w.longitude;
+    if (!m_route->IsValidIndex(m_target->index)) return false;
+    const WaypointRecord& w = m_route->At(m_target->index);
+    return m_target->record.latitude == w.latitude && m_target->record.longitude == w.longitude;
 }
 
 // The street that leads to the target: the one taken from the waypoint before it (for the
 // beginning, its own). A street the map has no name for cannot be compared.
 std::u16string RouteFollower::ExpectedStreet() const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    const int target = IndexOf(m_pTarget.Get());
-    if (route == nullptr || target < 1) return {};
-    const auto& waypoints = route->Waypoints();
-    const bool reversed = route->Reversed();
-    const int previous = reversed ? target + 1 : target - 1;
-    const int from =
-        previous >= 1 && previous <= static_cast<int>(waypoints.size()) ? previous : target;
-    const std::u16string& street = waypoints[from - 1].streetNameForward;
+    if (!m_target) return {};
+    const int target = m_target->index;
+    const int previous = m_route->reversed ? target + 1 : target - 1;
+    const int from = m_route->IsValidIndex(previous) ? previous : target;
+    const std::u16string& street = m_route->At(from).streetNameForward;
     if (street == m_context.String(ids::kUnnamedRoad) ||
         street == m_context.String(ids::kUnnamedPath))
         return {};
     return street;
 }
 
-bool RouteFollower::RaiseSkipped(int count, ILocationObject* at) {
+bool RouteFollower::RaiseSkipped(int count, const Seen& at) {
     const std::u16string text =
         count > 1
             ? m_context.m_pUtility->FormatString(ids::kSkippedWaypoints, {std::int64_t{count}})
             : m_context.String(ids::kSkippedOneWaypoint);
-    return m_events.Raise(EventKind::kRouteSkippedPoints, text, PlaceOf(at));
+    return m_events.Raise(EventKind::kRouteSkippedPoints, text,
+                          PlaceOf(LocationOf(std::optional<Seen>(at)).Get()));
 }
 
 // A traveller who has passed the target without reaching it (the distance to it grew for more
 // than five polls) and is nearest a later waypoint has skipped the ones between.
 bool RouteFollower::CheckSkippedPoints(const Here& here) {
-    if (Flag(Settings().Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn))
-        return false;
-    const LONG d = Feet(here.location.Get(), LocationOf(m_pTarget.Get()).Get());
+    if (ForceSequential(m_context)) return false;
+    const LONG d = Feet(m_context, here.location.Get(), LocationOf(m_target).Get());
     if (d < 0) return false;
     if (d > m_nReferenceDistance) {
         m_nGrowthCount = 0;
         m_nReferenceDistance = d;
         m_nPreviousDistance = d;
-        auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-        if (route == nullptr) return false;
-        double latitude = 0.0, longitude = 0.0;
-        here.location->GetLatitude(&latitude);
-        here.location->GetLongitude(&longitude);
-        const int nearest = route->NearestIndexTo(latitude, longitude);
-        const int ahead = StepsAhead(nearest, IndexOf(m_pTarget.Get()), route->Reversed());
+        const int nearest = m_route->NearestIndexTo(PositionOf(here.location.Get()));
+        const int ahead = StepsAhead(nearest, m_target->index, m_route->reversed);
         if (nearest == -1 || ahead <= 0) return false;
-        ComPtr<IWaypointObject> skippedTo;
-        route->Waypoint(nearest, skippedTo.Put());
-        m_pRoute->SetCurrentWaypoint(skippedTo.Get());
+        m_route->currentIndex = static_cast<std::int16_t>(nearest);
         // Leaving the route's beginning is setting out, not skipping it.
-        const int skipped =
-            Flag(m_pTarget.Get(), &IWaypointObject::IsRouteBeginningPoint) ? ahead - 1 : ahead;
-        if (skipped > 0) RaiseSkipped(skipped, LocationOf(skippedTo.Get()).Get());
+        const int skipped = m_target->beginning ? ahead - 1 : ahead;
+        if (skipped > 0) RaiseSkipped(skipped, *SeenAt(nearest));
         return true;
     }
     if (d > m_nPreviousDistance) {
@@ -388,42 +371,40 @@ bool RouteFollower::CheckSkippedPoints(const Here& here) {
 }
 
 int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
-    ComPtr<IWaypointObject> turn;
-    if (Flag(m_pTarget.Get(), &IWaypointObject::IsTurningPoint)) {
-        turn = m_pTarget;
+    std::optional<Seen> turn;
+    if (m_target->record.turningPoint) {
+        turn = m_target;
     } else {
-        if (Flag(Settings().Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn))
-            return 0;
-        m_pRoute->GetNextWaypoint(WaypointModeTurnsOnly, turn.Put());
-        if (!Flag(turn.Get(), &IWaypointObject::IsTurningPoint)) return 0; // the end, no turn
+        if (ForceSequential(m_context)) return 0;
+        turn = SeenAt(m_route->Next(WaypointModeTurnsOnly, m_route->currentIndex));
+        if (!turn || !turn->record.turningPoint) return 0; // the end, no turn
     }
-    const SHORT index = IndexOf(turn.Get());
-    if (m_pPendingTurn && IndexOf(m_pPendingTurn.Get()) == index) return 0;
-    ComPtr<ILocationObject> at = LocationOf(turn.Get());
-    const LONG d = Feet(here.location.Get(), at.Get());
+    const int index = turn->index;
+    if (m_pendingTurn && m_pendingTurn->index == index) return 0;
+    ComPtr<ILocationObject> at = LocationOf(turn);
+    const LONG d = Feet(m_context, here.location.Get(), at.Get());
     if (d < 0) return 0;
-    SHORT lanes = 0, forward = 0, reverse = 0;
-    turn->GetNumberOfLanes(&lanes);
-    turn->GetStreetOrientationForward(&forward);
-    turn->GetStreetOrientationReverse(&reverse);
-    const bool announced = m_pAnnouncedTurn && IndexOf(m_pAnnouncedTurn.Get()) == index;
+    const SHORT lanes = turn->record.numberOfLanes;
+    const SHORT forward = turn->record.streetOrientationForward;
+    const SHORT reverse = turn->record.streetOrientationReverse;
+    const bool announced = m_announcedTurn && m_announcedTurn->index == index;
     if (d < Threshold(0, lanes)) {
-        m_pPendingTurn = turn;
-        m_pAnnouncedTurn = turn;
+        m_pendingTurn = turn;
+        m_announcedTurn = turn;
         // A traveller already facing the way the turn leads hears it from there; one who has
         // not yet taken the turn before it hears it from the street it is reached by.
         const SHORT heading = !turnBehindPending && here.heading != -1 &&
                                       geo::HeadingsWithin(here.heading, forward, 15)
                                   ? here.heading
                                   : SHORT{-1};
-        m_events.Raise(
-            EventKind::kRouteArrivedNearTurn,
-            WaypointTurnDescription(m_context.m_pUtility, turn.Get(), heading, kFollowingLabels),
-            PlaceOf(at.Get()));
+        m_events.Raise(EventKind::kRouteArrivedNearTurn,
+                       WaypointTurnDescription(m_context.m_pUtility, ObjectOf(turn).Get(), heading,
+                                               kFollowingLabels),
+                       PlaceOf(at.Get()));
         return 2;
     }
     if (d <= Threshold(1, lanes) && !CloseRange() && !announced) {
-        m_pAnnouncedTurn = turn;
+        m_announcedTurn = turn;
         const int id = geo::HeadingsWithin(forward, (reverse + 180) % 360, 15)
                            ? ids::kApproachingSlightTurn
                            : ids::kApproachingTurn;
@@ -434,20 +415,19 @@ int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
 }
 
 int RouteFollower::CheckWaypointArrival(const Here& here) {
-    auto settings = Settings();
+    auto settings = Settings(m_context);
     WaypointMode mode = WaypointModeTurnsOnly;
     if (settings) settings->GetWaypointMode(&mode);
     const bool autoIncrement =
         !settings ||
         Flag(settings.Get(), &IRouteSettingsObject::IsAutoIncrementWaypointsWhenReachedOn);
     const bool close = CloseRange();
-    const bool end = Flag(m_pTarget.Get(), &IWaypointObject::IsRouteEndPoint);
-    const bool turning = Flag(m_pTarget.Get(), &IWaypointObject::IsTurningPoint);
-    const SHORT index = IndexOf(m_pTarget.Get());
-    SHORT lanes = 0;
-    m_pTarget->GetNumberOfLanes(&lanes);
-    ComPtr<ILocationObject> at = LocationOf(m_pTarget.Get());
-    const LONG d = Feet(here.location.Get(), at.Get());
+    const bool end = m_target->end;
+    const bool turning = m_target->record.turningPoint;
+    const int index = m_target->index;
+    const SHORT lanes = m_target->record.numberOfLanes;
+    ComPtr<ILocationObject> at = LocationOf(m_target);
+    const LONG d = Feet(m_context, here.location.Get(), at.Get());
     if (d < 0) return 0;
     int result = 0;
     if (d < Threshold(end ? 2 : 3, lanes) && index != m_nLastArrivalIndex) {
@@ -461,9 +441,9 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
         }
         m_nLastArrivalIndex = index;
         if (autoIncrement) {
-            ComPtr<IWaypointObject> next;
-            m_pRoute->GetNextWaypoint(mode, next.Put());
-            if (next) m_pRoute->SetCurrentWaypoint(next.Get());
+            const int next = m_route->Next(mode, m_route->currentIndex);
+            if (m_route->IsValidIndex(next))
+                m_route->currentIndex = static_cast<std::int16_t>(next);
             if (mode != WaypointModeTurnsOnly && !close) {
                 m_events.Raise(
                     EventKind::kRouteWaypointReached,
@@ -480,8 +460,8 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
                 result = 1;
             }
             if (mode == WaypointModeTurnsOnly && !turning) {
-                ComPtr<IWaypointObject> next;
-                m_pRoute->SetNextWaypointAlongRoute(mode, next.Put());
+                m_route->currentIndex =
+                    static_cast<std::int16_t>(m_route->Next(mode, m_route->currentIndex));
                 RefreshTarget();
             }
         }
@@ -508,48 +488,34 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
 // already within the approach distance, that turn is what the traveller must hear next, and the
 // straight-on of the one behind is dropped.
 bool RouteFollower::PendingTurnSuperseded(const Here& here) const {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return false;
-    const int pending = IndexOf(m_pPendingTurn.Get());
-    if (StepsAhead(IndexOf(m_pTarget.Get()), pending, route->Reversed()) <= 0) return false;
-    ComPtr<IWaypointObject> turn;
-    if (Flag(m_pTarget.Get(), &IWaypointObject::IsTurningPoint))
-        turn = m_pTarget;
-    else
-        m_pRoute->GetNextWaypoint(WaypointModeTurnsOnly, turn.Put());
-    if (!Flag(turn.Get(), &IWaypointObject::IsTurningPoint) || IndexOf(turn.Get()) == pending)
-        return false;
-    SHORT lanes = 0;
-    turn->GetNumberOfLanes(&lanes);
-    const LONG d = Feet(here.location.Get(), LocationOf(turn.Get()).Get());
-    return d >= 0 && d <= Threshold(1, lanes);
+    const int pending = m_pendingTurn->index;
+    if (StepsAhead(m_target->index, pending, m_route->reversed) <= 0) return false;
+    const std::optional<Seen> turn =
+        m_target->record.turningPoint
+            ? m_target
+            : SeenAt(m_route->Next(WaypointModeTurnsOnly, m_route->currentIndex));
+    if (!turn || !turn->record.turningPoint || turn->index == pending) return false;
+    const LONG d = Feet(m_context, here.location.Get(), LocationOf(turn).Get());
+    return d >= 0 && d <= Threshold(1, turn->record.numberOfLanes);
 }
 
 // After arriving near a turn: once the traveller is clearly past it along the route, heading
 // the way the route leaves it, the turn is behind them.
 bool RouteFollower::CheckContinueStraight(const Here& here) {
-    auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-    if (route == nullptr) return false;
-    double latitude = 0.0, longitude = 0.0;
-    here.location->GetLatitude(&latitude);
-    here.location->GetLongitude(&longitude);
-    const int i = route->NextIndexNearest(WaypointModeAll, latitude, longitude);
-    const int j = IndexOf(m_pPendingTurn.Get());
+    const int i = m_route->NextIndexNearest(WaypointModeAll, PositionOf(here.location.Get()));
+    const int j = m_pendingTurn->index;
     if (i == -1 || j == -1) return false;
-    const bool reversed = route->Reversed();
+    const bool reversed = m_route->reversed;
     const int past = StepsAhead(i, j, reversed);
     if (past <= 0) return false;
     if (past <= 2) {
-        SHORT forward = 0;
-        m_pPendingTurn->GetStreetOrientationForward(&forward);
+        const SHORT forward = m_pendingTurn->record.streetOrientationForward;
         if (here.heading == -1 || !geo::HeadingsWithin(here.heading, forward, 20)) return false;
     }
-    if (Flag(Settings().Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn) &&
-        StepsAhead(IndexOf(m_pTarget.Get()), j, reversed) <= 0)
-        return false;
+    if (ForceSequential(m_context) && StepsAhead(m_target->index, j, reversed) <= 0) return false;
     m_events.Raise(EventKind::kRouteContinueStraight, m_context.String(ids::kContinueStraight),
                    PlaceOf(here.location.Get()));
-    m_pPendingTurn.Reset();
+    m_pendingTurn.reset();
     return true;
 }
 
@@ -560,16 +526,13 @@ bool RouteFollower::CheckContinueStraight(const Here& here) {
 bool RouteFollower::CheckOffRoute(const Here& here) {
     if (--m_nOffRouteCountdown > 0) return false;
     m_nOffRouteCountdown = 3;
-    ComPtr<ILocationObject> target = LocationOf(m_pTarget.Get());
-    const LONG d = Feet(here.location.Get(), target.Get());
+    const LONG d = Feet(m_context, here.location.Get(), LocationOf(m_target).Get());
     if (d < 0) return false;
     bool onStreet = false;
     if (!m_bstrExpectedStreet.empty() && m_context.Map().HasEngine()) {
-        double latitude = 0.0, longitude = 0.0;
-        here.location->GetLatitude(&latitude);
-        here.location->GetLongitude(&longitude);
-        const std::u16string name =
-            m_context.Map().StreetAt(latitude, longitude, here.heading, MapWords::kStreetExpanded);
+        const geo::Position p = PositionOf(here.location.Get());
+        const std::u16string name = m_context.Map().StreetAt(p.latitude, p.longitude, here.heading,
+                                                             MapWords::kStreetExpanded);
         onStreet = !name.empty() && name != m_context.String(ids::kUnnamedRoad) &&
                    name != m_context.String(ids::kUnnamedPath) && name == m_bstrExpectedStreet;
     }
@@ -578,7 +541,7 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
             m_bOffRouteArmed = true;
             m_nClosestDistance = d;
             m_nDistanceFromClosest = 0;
-            m_pClosestPoint = CopyOf(here.location.Get());
+            m_closestPoint = PlaceOf(here.location.Get());
         }
         return false;
     }
@@ -586,10 +549,11 @@ bool RouteFollower::CheckOffRoute(const Here& here) {
     if (m_nClosestDistance < 0 || d <= m_nClosestDistance) {
         m_nClosestDistance = d;
         m_nDistanceFromClosest = 0;
-        m_pClosestPoint = CopyOf(here.location.Get());
+        m_closestPoint = PlaceOf(here.location.Get());
         return false;
     }
-    m_nDistanceFromClosest = Feet(m_pClosestPoint.Get(), here.location.Get());
+    m_nDistanceFromClosest =
+        Feet(m_context, NewLocation(m_closestPoint).Get(), here.location.Get());
     if (m_nDistanceFromClosest <= OffRouteFeet()) return false;
     m_bOffRouteArmed = false;
     m_events.Raise(EventKind::kRouteOffRoute, m_context.String(ids::kOffRoute),
@@ -605,7 +569,7 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
         --m_nWrongDirectionCountdown;
         return;
     }
-    ComPtr<ILocationObject> target = LocationOf(m_pTarget.Get());
+    ComPtr<ILocationObject> target = LocationOf(m_target);
     SHORT bearing = -1;
     here.location->GetBearingDegrees(target.Get(), &bearing);
     const SHORT h = here.heading;
@@ -613,26 +577,24 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
     const bool metric = m_context.CurrentUnits() == Metric;
     const LONG offRoute = metric ? Whole(OffRouteFeet() * 0.3048) : OffRouteFeet();
     const LONG limit = CloseRange() ? (metric ? 2 : 6) : offRoute / 5;
-    if (!Flag(Settings().Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn)) {
-        ComPtr<IWaypointObject> next;
-        m_pRoute->GetNextWaypointNearestLocation(WaypointModeAll, here.location.Get(), next.Put());
-        const SHORT nextIndex = IndexOf(next.Get());
-        const SHORT targetIndex = IndexOf(m_pTarget.Get());
+    if (!ForceSequential(m_context)) {
+        const std::optional<Seen> next =
+            SeenAt(m_route->NextIndexNearest(WaypointModeAll, PositionOf(here.location.Get())));
+        const int nextIndex = next ? next->index : -1;
+        const int targetIndex = m_target->index;
         SHORT toNext = -1;
-        if (next) here.location->GetBearingDegrees(LocationOf(next.Get()).Get(), &toNext);
+        if (next) here.location->GetBearingDegrees(LocationOf(next).Get(), &toNext);
         const bool towardNext = next && toNext != -1 && geo::HeadingsWithin(h, toNext, 45);
-        auto* route = gpslib::ImplOf<CRouteObject>(m_pRoute.Get());
-        const int ahead =
-            route != nullptr ? StepsAhead(nextIndex, targetIndex, route->Reversed()) : 0;
+        const int ahead = StepsAhead(nextIndex, targetIndex, m_route->reversed);
         // Heading for a waypoint on the way to the target (a bend that is no turn, with turns
         // only): the traveller follows the route.
         if (towardNext && ahead < 0) return;
         if (towardNext && nextIndex != targetIndex) {
             m_bWrongDirectionArmed = false;
-            m_pRoute->SetCurrentWaypoint(next.Get());
+            m_route->currentIndex = static_cast<std::int16_t>(nextIndex);
             int skipped = std::abs(nextIndex - targetIndex);
-            if (Flag(m_pTarget.Get(), &IWaypointObject::IsRouteBeginningPoint)) --skipped;
-            if (skipped > 0) RaiseSkipped(skipped, LocationOf(next.Get()).Get());
+            if (m_target->beginning) --skipped;
+            if (skipped > 0) RaiseSkipped(skipped, *next);
             return;
         }
     }
@@ -642,10 +604,11 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
     if (m_nWrongDirectionClosest < 0 || d <= m_nWrongDirectionClosest) {
         m_nWrongDirectionClosest = d;
         m_nWrongDirectionFromClosest = 0;
-        m_pWrongDirectionClosestPoint = CopyOf(here.location.Get());
+        m_wrongDirectionClosestPoint = PlaceOf(here.location.Get());
         return;
     }
-    m_pWrongDirectionClosestPoint->GetDistance(here.location.Get(), &m_nWrongDirectionFromClosest);
+    NewLocation(m_wrongDirectionClosestPoint)
+        ->GetDistance(here.location.Get(), &m_nWrongDirectionFromClosest);
     if (m_nWrongDirectionFromClosest <= limit) return;
     m_bWrongDirectionArmed = false;
     DistanceHeadingRecord record;
@@ -659,7 +622,8 @@ void RouteFollower::CheckWrongDirection(const Here& here) {
     m_events.Raise(EventKind::kRouteWrongDirection,
                    Wording(m_context.m_pUtility)
                        .ExpandDescriptionTemplate(ids::kWrongWay, target.Get(), &record,
-                                                  m_pTarget.Get(), kFollowingLabels, nullptr, u""),
+                                                  ObjectOf(m_target).Get(), kFollowingLabels,
+                                                  nullptr, u""),
                    PlaceOf(target.Get()));
 }
 

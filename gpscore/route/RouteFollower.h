@@ -5,9 +5,13 @@
 #ifndef GPSCORE_ROUTE_ROUTEFOLLOWER_H_
 #define GPSCORE_ROUTE_ROUTEFOLLOWER_H_
 
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "GPSLib_classes.h"
+#include "base/Place.h"
+#include "route/RouteModel.h"
 
 namespace gpscore {
 
@@ -26,9 +30,9 @@ public:
     RouteFollower& operator=(const RouteFollower&) = delete;
 
     // The route to follow (none when closed); every change of route starts following afresh.
-    void SetRoute(IRouteObject* route);
+    void SetRoute(std::shared_ptr<RouteModel> route);
     // Following the route has started: the checks run and lookaround follows its route options.
-    bool Following() const { return m_pRoute && m_bFollowingStarted; }
+    bool Following() const { return m_route && m_bFollowingStarted; }
     // RouteFollow: following begins with the next good fix. Answers the start announcement, or
     // false and the "no route" text without a route.
     bool Request(std::u16string* announcement);
@@ -43,30 +47,34 @@ public:
 
     // The distance within which a waypoint counts as reached or a turn as near, in feet, for
     // k = 0 (approach), 1 (far approach), 2 (the route end) and 3 (another waypoint).
-    LONG Threshold(int k, SHORT lanes) const;
+    std::int32_t Threshold(int k, std::int16_t lanes) const;
     // The distance from which the traveller counts as off the route, in feet.
-    LONG OffRouteFeet() const;
+    std::int32_t OffRouteFeet() const;
 
 private:
-    struct Here {
-        gpslib::ComPtr<ILocationObject> location;
-        SHORT heading = -1;
+    // A waypoint of the route as it stood when the follower chose it: its index, its record, and
+    // whether it began or ended the route then.
+    struct Seen {
+        int index = -1;
+        WaypointRecord record;
+        bool beginning = false;
+        bool end = false;
     };
+    // The traveller's position and heading (RouteFollower.cpp).
+    struct Here;
     Here Current() const;
     bool CloseRange() const;
     double Speed() const;
     RouteType Type() const;
-    gpslib::ComPtr<IRouteSettingsObject> Settings() const;
-    // The distance between two places in feet; -1 when either has no position.
-    LONG Feet(ILocationObject* from, ILocationObject* to) const;
-    SHORT IndexOf(IWaypointObject* waypoint) const;
+    // Waypoint `index` of the route as it stands now; none for an invalid index.
+    std::optional<Seen> SeenAt(int index) const;
 
     std::u16string StartAnnouncement() const;
     void RefreshTarget();
     bool TargetStillTheRoutes() const;
     std::u16string ExpectedStreet() const;
     bool CheckSkippedPoints(const Here& here);
-    bool RaiseSkipped(int count, ILocationObject* at);
+    bool RaiseSkipped(int count, const Seen& at);
     // 0 nothing, 1 approach announced, 2 arrival near the turn (the poll ends).
     // `turnBehindPending`: the turn before this one has just been dropped, not yet taken.
     int CheckTurns(const Here& here, bool turnBehindPending);
@@ -81,30 +89,30 @@ private:
     EventQueue& m_events;
     ReceiverLink& m_receiver;
     VirtualWalker& m_walker;
-    gpslib::ComPtr<IRouteObject> m_pRoute;
+    std::shared_ptr<RouteModel> m_route;
 
     bool m_bFollowingRequested = false;
     bool m_bFollowingStarted = false;
     bool m_bArrivedAtDestination = false;
-    gpslib::ComPtr<IWaypointObject> m_pTarget;
-    SHORT m_nLastArrivalIndex = -1;
+    std::optional<Seen> m_target;
+    int m_nLastArrivalIndex = -1;
     bool m_bApproachAnnounced = false;
-    LONG m_nReferenceDistance = 0;
-    LONG m_nPreviousDistance = 0;
-    SHORT m_nGrowthCount = 0;
-    gpslib::ComPtr<IWaypointObject> m_pPendingTurn;
-    gpslib::ComPtr<IWaypointObject> m_pAnnouncedTurn;
+    std::int32_t m_nReferenceDistance = 0;
+    std::int32_t m_nPreviousDistance = 0;
+    int m_nGrowthCount = 0;
+    std::optional<Seen> m_pendingTurn;
+    std::optional<Seen> m_announcedTurn;
     bool m_bOffRouteArmed = false;
-    LONG m_nClosestDistance = -1; // -1: nothing seen since arming
-    LONG m_nDistanceFromClosest = 0;
-    gpslib::ComPtr<ILocationObject> m_pClosestPoint;
-    SHORT m_nOffRouteCountdown = 10;
+    std::int32_t m_nClosestDistance = -1; // -1: nothing seen since arming
+    std::int32_t m_nDistanceFromClosest = 0;
+    std::optional<Place> m_closestPoint;
+    int m_nOffRouteCountdown = 10;
     std::u16string m_bstrExpectedStreet;
     bool m_bWrongDirectionArmed = true;
-    SHORT m_nWrongDirectionCountdown = 5;
-    LONG m_nWrongDirectionClosest = -1;
-    LONG m_nWrongDirectionFromClosest = 0;
-    gpslib::ComPtr<ILocationObject> m_pWrongDirectionClosestPoint;
+    int m_nWrongDirectionCountdown = 5;
+    std::int32_t m_nWrongDirectionClosest = -1;
+    std::int32_t m_nWrongDirectionFromClosest = 0;
+    std::optional<Place> m_wrongDirectionClosestPoint;
 };
 
 } // namespace gpscore

@@ -1,7 +1,6 @@
 #include "route/RouteObject.h"
 #include "route/WaypointObject.h"
 
-#include <limits>
 #include <utility>
 
 #include "base/Descriptions.h"
@@ -17,9 +16,6 @@ using gpscore::WaypointRecord;
 namespace ids = gpslib::ids;
 
 namespace {
-
-// The count crosses the interface as a 16-bit number.
-constexpr std::size_t kMaxWaypoints = std::numeric_limits<SHORT>::max();
 
 // A place's position, 0/0 when it has none or says it is not valid.
 gpscore::geo::Position PositionOf(ILocationObject* location) {
@@ -64,63 +60,86 @@ template <class I> bool Flag(I* object, HRESULT (I::*get)(VARIANT_BOOL*)) {
 
 } // namespace
 
-CRouteObject::CRouteObject() {
-    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                         &m_pConfiguration);
+CRouteObject::CRouteObject() : m_route(std::make_shared<gpscore::RouteModel>()) {}
+
+namespace gpscore {
+
+HRESULT NewRouteWaypoint(const RouteModel& route, int index, IWaypointObject** ppWaypoint) {
+    *ppWaypoint = nullptr;
+    if (!route.IsValidIndex(index)) return S_FALSE;
+    return NewWaypointObject(route.At(index), static_cast<SHORT>(index),
+                             index == route.BeginningIndex(), index == route.EndIndex(),
+                             ppWaypoint);
 }
+
+std::u16string ExploredDescription(const RouteModel& route, int index, bool forward, int mode,
+                                   const std::u16string* label) {
+    auto utility = Utility::Instance();
+    if (utility == nullptr || !route.IsValidIndex(index)) return {};
+    // Travelling down the list: a step forward on a reversed route, or back on one that is not.
+    const bool down = forward == route.reversed;
+    const WaypointRecord met = down ? AsMetGoingDown(route.waypoints, index) : route.At(index);
+    gpslib::ComPtr<IWaypointObject> waypoint;
+    if (NewWaypointObject(met, static_cast<SHORT>(index), false, false, waypoint.Put()) != S_OK)
+        return {};
+    if (label != nullptr) return WaypointTurnDescription(utility, waypoint.Get(), -1, *label);
+    return WaypointTurnDescription(utility, waypoint.Get(), -1, mode);
+}
+
+HRESULT ReadRoute(IRouteObject* route, std::vector<WaypointRecord>* records, RouteType* type) {
+    SHORT count = 0;
+    HRESULT hr = route->GetWaypointCount(&count);
+    if (FAILED(hr)) return hr;
+    for (SHORT i = 1; i <= count; ++i) {
+        gpslib::ComPtr<IWaypointObject> w;
+        if (route->GetWaypoint(i, w.Put()) != S_OK) continue;
+        WaypointRecord record;
+        if (SUCCEEDED(ReadWaypoint(w.Get(), &record))) records->push_back(std::move(record));
+    }
+    *type = RouteTypeUnknown;
+    if (auto* own = gpslib::ImplOf<CRouteObject>(route)) {
+        *type = own->Model()->Type();
+    } else {
+        gpslib::ComPtr<IRouteConfigurationObject> configuration;
+        if (SUCCEEDED(route->GetRouteConfiguration(configuration.Put())) && configuration)
+            configuration->GetRouteType(type);
+    }
+    return S_OK;
+}
+
+} // namespace gpscore
 
 HRESULT CRouteObject::IndexInRoute(IWaypointObject* pWaypoint, SHORT* index) const {
     if (pWaypoint == nullptr) return E_POINTER;
     HRESULT hr = pWaypoint->GetIndex(index);
     if (FAILED(hr)) return hr;
-    return IsValidIndex(*index) ? S_OK : S_FALSE;
+    return m_route->IsValidIndex(*index) ? S_OK : S_FALSE;
 }
 
-bool CRouteObject::IsValidIndex(int index) const {
-    return index >= 1 && static_cast<std::size_t>(index) <= m_waypoints.size();
+void CRouteObject::BecomeManual() {
+    if (m_route->Type() != RouteTypeFromVirtualExploration)
+        m_route->configuration.type = RouteTypeManual;
 }
 
-int CRouteObject::NextIndex(WaypointMode mode, int from, bool reversed) const {
-    const int count = static_cast<int>(m_waypoints.size());
-    if (from == -1) return reversed ? count : 1;
-    if (!IsValidIndex(from)) return -1;
-    const int step = reversed ? -1 : 1;
-    for (int i = from + step; IsValidIndex(i); i += step) {
-        // Any mode other than "all" (turns only, the system's mode) stops at turns only.
-        if (mode == WaypointModeAll || m_waypoints[i - 1].turningPoint) return i;
-    }
-    return reversed ? 1 : count;
+HRESULT CRouteObject::IsRouteReversed(VARIANT_BOOL* pbReversed) {
+    if (pbReversed == nullptr) return E_POINTER;
+    *pbReversed = m_route->reversed ? 1 : 0;
+    return S_OK;
 }
 
-HRESULT CRouteObject::WaypointAt(int index, IWaypointObject** ppWaypoint) const {
-    *ppWaypoint = nullptr;
-    if (!IsValidIndex(index)) return S_FALSE;
-    // Beginning and end in the direction of travel.
-    const int count = static_cast<int>(m_waypoints.size());
-    const bool reversed = m_bReversed != 0;
-    return gpscore::NewWaypointObject(m_waypoints[index - 1], static_cast<SHORT>(index),
-                                      index == (reversed ? count : 1),
-                                      index == (reversed ? 1 : count), ppWaypoint);
-}
-
-HRESULT CRouteObject::BecomeManual() {
-    if (!m_pConfiguration) return E_FAIL;
-    RouteType type = RouteTypeUnknown;
-    HRESULT hr = m_pConfiguration->GetRouteType(&type);
-    if (FAILED(hr)) return hr;
-    return type == RouteTypeFromVirtualExploration
-               ? S_OK
-               : m_pConfiguration->SetRouteType(RouteTypeManual);
+HRESULT CRouteObject::NeedsToBeSaved(VARIANT_BOOL* pbNeedsSaving) {
+    if (pbNeedsSaving == nullptr) return E_POINTER;
+    *pbNeedsSaving = m_route->needsSaving ? 1 : 0;
+    return S_OK;
 }
 
 HRESULT CRouteObject::GetRouteConfiguration(IRouteConfigurationObject** ppConfiguration) {
     if (ppConfiguration == nullptr) return E_POINTER;
     *ppConfiguration = nullptr;
-    if (!m_pConfiguration) return E_FAIL;
     gpslib::ComPtr<IRouteConfigurationObject> copy;
     HRESULT hr =
         gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject, &copy);
-    if (SUCCEEDED(hr)) hr = gpscore::CopyRouteConfiguration(m_pConfiguration.Get(), copy.Get());
+    if (SUCCEEDED(hr)) hr = gpscore::WriteRouteConfiguration(m_route->configuration, copy.Get());
     if (FAILED(hr)) return hr;
     *ppConfiguration = copy.Detach();
     return S_OK;
@@ -131,25 +150,26 @@ HRESULT CRouteObject::AddUserWaypointToEndOfRoute(IWaypointUserObject* pUserWayp
     if (ppWaypoint == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     if (pUserWaypoint == nullptr) return E_POINTER;
-    if (!m_pConfiguration) return E_FAIL;
-    if (m_waypoints.size() >= kMaxWaypoints) return E_FAIL;
+    if (m_route->Full()) return E_FAIL;
     WaypointRecord record;
     HRESULT hr = gpscore::ReadUserWaypoint(pUserWaypoint, &record);
-    if (SUCCEEDED(hr)) hr = BecomeManual();
     if (FAILED(hr)) return hr;
-    m_waypoints.push_back(std::move(record));
-    Changed();
-    return WaypointAt(static_cast<int>(m_waypoints.size()), ppWaypoint);
+    BecomeManual();
+    m_route->waypoints.push_back(std::move(record));
+    m_route->needsSaving = true;
+    return WaypointAt(static_cast<int>(m_route->waypoints.size()), ppWaypoint);
 }
 
 HRESULT CRouteObject::GetRouteBeginning(IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    return WaypointAt(m_bReversed ? static_cast<int>(m_waypoints.size()) : 1, ppWaypoint);
+    return WaypointAt(m_route->reversed ? static_cast<int>(m_route->waypoints.size()) : 1,
+                      ppWaypoint);
 }
 
 HRESULT CRouteObject::GetRouteEnd(IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    return WaypointAt(m_bReversed ? 1 : static_cast<int>(m_waypoints.size()), ppWaypoint);
+    return WaypointAt(m_route->reversed ? 1 : static_cast<int>(m_route->waypoints.size()),
+                      ppWaypoint);
 }
 
 HRESULT CRouteObject::GetWaypoint(SHORT nIndex, IWaypointObject** ppWaypoint) {
@@ -159,7 +179,7 @@ HRESULT CRouteObject::GetWaypoint(SHORT nIndex, IWaypointObject** ppWaypoint) {
 
 HRESULT CRouteObject::GetWaypointCount(SHORT* pnCount) {
     if (pnCount == nullptr) return E_POINTER;
-    *pnCount = static_cast<SHORT>(m_waypoints.size());
+    *pnCount = static_cast<SHORT>(m_route->waypoints.size());
     return S_OK;
 }
 
@@ -171,23 +191,14 @@ HRESULT CRouteObject::UpdateWaypointInRoute(IWaypointObject* pWaypoint) {
     WaypointRecord record;
     hr = gpscore::ReadWaypoint(pWaypoint, &record);
     if (FAILED(hr)) return hr;
-    m_waypoints[index - 1] = std::move(record);
-    Changed();
+    m_route->waypoints[index - 1] = std::move(record);
+    m_route->needsSaving = true;
     return S_OK;
 }
 
-// A driving route cannot simply be travelled backwards (one-way streets, turn restrictions), and
-// a route of unknown type is not known to be walkable either way.
 HRESULT CRouteObject::ReverseRoute(VARIANT_BOOL* pbReversed) {
     if (pbReversed == nullptr) return E_POINTER;
-    if (!m_pConfiguration) return E_FAIL;
-    RouteType type = RouteTypeUnknown;
-    HRESULT hr = m_pConfiguration->GetRouteType(&type);
-    if (FAILED(hr)) return hr;
-    const bool allowed = type != RouteTypeUnknown && type != RouteTypeVehicle &&
-                         type != RouteTypeVehicleFromSimulation;
-    if (allowed) m_bReversed = m_bReversed ? 0 : 1;
-    *pbReversed = allowed ? 1 : 0;
+    *pbReversed = m_route->Reverse() ? 1 : 0;
     return S_OK;
 }
 
@@ -195,9 +206,9 @@ HRESULT CRouteObject::DeleteWaypoint(IWaypointObject* pWaypoint) {
     SHORT index = -1;
     HRESULT hr = IndexInRoute(pWaypoint, &index);
     if (hr != S_OK) return hr;
-    m_waypoints.erase(m_waypoints.begin() + (index - 1));
-    m_nCurrentIndex = -1;
-    Changed();
+    m_route->waypoints.erase(m_route->waypoints.begin() + (index - 1));
+    m_route->currentIndex = -1;
+    m_route->needsSaving = true;
     return S_OK;
 }
 
@@ -206,16 +217,15 @@ HRESULT CRouteObject::InsertUserWaypointBefore(IWaypointUserObject* pUserWaypoin
     if (ppWaypoint == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     if (pUserWaypoint == nullptr) return E_POINTER;
-    if (!IsValidIndex(nIndex)) return S_FALSE;
-    if (!m_pConfiguration) return E_FAIL;
-    if (m_waypoints.size() >= kMaxWaypoints) return E_FAIL;
+    if (!m_route->IsValidIndex(nIndex)) return S_FALSE;
+    if (m_route->Full()) return E_FAIL;
     WaypointRecord record;
     HRESULT hr = gpscore::ReadUserWaypoint(pUserWaypoint, &record);
-    if (SUCCEEDED(hr)) hr = BecomeManual();
     if (FAILED(hr)) return hr;
-    m_waypoints.insert(m_waypoints.begin() + (nIndex - 1), std::move(record));
-    m_nCurrentIndex = nIndex;
-    Changed();
+    BecomeManual();
+    m_route->waypoints.insert(m_route->waypoints.begin() + (nIndex - 1), std::move(record));
+    m_route->currentIndex = nIndex;
+    m_route->needsSaving = true;
     return WaypointAt(nIndex, ppWaypoint);
 }
 
@@ -223,57 +233,46 @@ HRESULT CRouteObject::SetCurrentWaypoint(IWaypointObject* pWaypoint) {
     SHORT index = -1;
     HRESULT hr = IndexInRoute(pWaypoint, &index);
     if (hr != S_OK) return hr;
-    m_nCurrentIndex = index;
+    m_route->currentIndex = index;
     return S_OK;
 }
 
 HRESULT CRouteObject::GetCurrentWaypoint(IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+    return WaypointAt(m_route->currentIndex, ppWaypoint);
 }
 
 HRESULT CRouteObject::GetNextWaypoint(WaypointMode eWaypointMode, IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    return WaypointAt(NextIndex(eWaypointMode, m_nCurrentIndex, m_bReversed != 0), ppWaypoint);
+    return WaypointAt(m_route->Next(eWaypointMode, m_route->currentIndex, m_route->reversed),
+                      ppWaypoint);
 }
 
 // The current index moves even where it lands on no waypoint (on an empty route, 1).
 HRESULT CRouteObject::SetNextWaypointAlongRoute(WaypointMode eWaypointMode,
                                                 IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    m_nCurrentIndex =
-        static_cast<SHORT>(NextIndex(eWaypointMode, m_nCurrentIndex, m_bReversed != 0));
-    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+    m_route->currentIndex =
+        static_cast<SHORT>(m_route->Next(eWaypointMode, m_route->currentIndex, m_route->reversed));
+    return WaypointAt(m_route->currentIndex, ppWaypoint);
 }
 
 HRESULT CRouteObject::SetPreviousWaypointAlongRoute(WaypointMode eWaypointMode,
                                                     IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    m_nCurrentIndex =
-        static_cast<SHORT>(NextIndex(eWaypointMode, m_nCurrentIndex, m_bReversed == 0));
-    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+    m_route->currentIndex =
+        static_cast<SHORT>(m_route->Next(eWaypointMode, m_route->currentIndex, !m_route->reversed));
+    return WaypointAt(m_route->currentIndex, ppWaypoint);
 }
 
-// A cross street stored on the waypoint passed last marks a turn announced there; otherwise the
-// next turn is the current waypoint when it turns, else the next turning point ahead.
 HRESULT CRouteObject::GetNextTurn(IWaypointObject** ppWaypoint) {
     if (ppWaypoint == nullptr) return E_POINTER;
-    *ppWaypoint = nullptr;
-    const int current = m_nCurrentIndex;
-    if (!IsValidIndex(current)) return S_FALSE;
-    const bool reversed = m_bReversed != 0;
-    const int passed = reversed ? current : current - 1;
-    if (IsValidIndex(passed) && !m_waypoints[passed - 1].crossStreet.empty()) {
-        if (!reversed) return WaypointAt(passed, ppWaypoint);
-        if (IsValidIndex(current + 1)) return WaypointAt(current + 1, ppWaypoint);
-    }
-    if (m_waypoints[current - 1].turningPoint) return WaypointAt(current, ppWaypoint);
-    return WaypointAt(NextIndex(WaypointModeTurnsOnly, current, reversed), ppWaypoint);
+    return WaypointAt(m_route->NextTurn(), ppWaypoint);
 }
 
 HRESULT CRouteObject::GetCurrentWaypointIndex(SHORT* pnIndex) {
     if (pnIndex == nullptr) return E_POINTER;
-    *pnIndex = IsValidIndex(m_nCurrentIndex) ? m_nCurrentIndex : SHORT{-1};
+    *pnIndex = m_route->IsValidIndex(m_route->currentIndex) ? m_route->currentIndex : SHORT{-1};
     return S_OK;
 }
 
@@ -282,112 +281,60 @@ HRESULT CRouteObject::AddWaypointToEndOfRoute(IWaypointObject* pWaypoint) {
     WaypointRecord record;
     HRESULT hr = gpscore::ReadWaypoint(pWaypoint, &record);
     if (FAILED(hr)) return hr;
-    return AppendWaypoint(std::move(record));
+    return m_route->Append(std::move(record)) ? S_OK : E_FAIL;
 }
 
 HRESULT CRouteObject::SetType(RouteType eRouteType) {
-    if (!m_pConfiguration) return E_FAIL;
-    HRESULT hr = m_pConfiguration->SetRouteType(eRouteType);
-    if (FAILED(hr)) return hr;
-    m_bNeedsSaving = 1;
+    m_route->SetType(eRouteType);
     return S_OK;
-}
-
-HRESULT CRouteObject::AppendWaypoint(WaypointRecord record) {
-    if (m_waypoints.size() >= kMaxWaypoints) return E_FAIL;
-    m_waypoints.push_back(std::move(record));
-    Changed();
-    return S_OK;
-}
-
-void CRouteObject::ClearWaypoints() {
-    m_waypoints.clear();
-    m_nCurrentIndex = -1;
-    Changed();
-}
-
-void CRouteObject::SetFileName(std::u16string_view fileName) {
-    m_bstrFileName = gpslib::Bstr(fileName);
-}
-
-RouteType CRouteObject::Type() const {
-    RouteType type = RouteTypeUnknown;
-    if (m_pConfiguration) m_pConfiguration->GetRouteType(&type);
-    return type;
-}
-
-int CRouteObject::NearestIndexTo(double latitude, double longitude) const {
-    return gpscore::NearestIndex(m_waypoints, {latitude, longitude});
-}
-
-int CRouteObject::NextIndexNearest(WaypointMode mode, double latitude, double longitude) const {
-    const bool reversed = m_bReversed != 0;
-    const int next = gpscore::NextIndexAhead(m_waypoints, {latitude, longitude}, reversed);
-    if (next == -1 || mode == WaypointModeAll || m_waypoints[next - 1].turningPoint) return next;
-    return NextIndex(mode, next, reversed);
 }
 
 HRESULT CRouteObject::TotalRouteDistance(LONG* pnDistance) {
     if (pnDistance == nullptr) return E_POINTER;
-    *pnDistance = WholeUnits(gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits()));
+    *pnDistance =
+        WholeUnits(gpscore::TotalDistance(m_route->waypoints, -1, -1, -1.0, MetricUnits()));
     return S_OK;
-}
-
-int CRouteObject::ExploreIndex(WaypointMode mode, int from, bool forward) const {
-    const bool reversed = m_bReversed != 0;
-    const int index = NextIndex(mode, from, forward ? reversed : !reversed);
-    return IsValidIndex(index) ? index : -1;
-}
-
-std::u16string CRouteObject::ExploredDescription(int index, bool forward, int mode,
-                                                 const std::u16string* label) const {
-    auto utility = gpscore::Utility::Instance();
-    if (utility == nullptr || !IsValidIndex(index)) return {};
-    // Travelling down the list: a step forward on a reversed route, or back on one that is not.
-    const bool down = forward == (m_bReversed != 0);
-    const WaypointRecord met =
-        down ? gpscore::AsMetGoingDown(m_waypoints, index) : m_waypoints[index - 1];
-    gpslib::ComPtr<IWaypointObject> waypoint;
-    if (gpscore::NewWaypointObject(met, static_cast<SHORT>(index), false, false, waypoint.Put()) !=
-        S_OK)
-        return {};
-    if (label != nullptr)
-        return gpscore::WaypointTurnDescription(utility, waypoint.Get(), -1, *label);
-    return gpscore::WaypointTurnDescription(utility, waypoint.Get(), -1, mode);
 }
 
 namespace {
 
-HRESULT ExploreStep(const CRouteObject& route, Mode mode, WaypointMode waypointMode, SHORT from,
-                    bool forward, IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
+HRESULT ExploreStep(const gpscore::RouteModel& route, Mode mode, WaypointMode waypointMode,
+                    SHORT from, bool forward, IWaypointObject** ppWaypoint,
+                    BSTR* pbstrDescription) {
     if (ppWaypoint == nullptr || pbstrDescription == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     *pbstrDescription = nullptr;
     const int index = route.ExploreIndex(waypointMode, from, forward);
     if (index == -1) return Answer(u"", pbstrDescription) == S_OK ? S_FALSE : E_OUTOFMEMORY;
-    HRESULT hr = route.Waypoint(index, ppWaypoint);
+    HRESULT hr = gpscore::NewRouteWaypoint(route, index, ppWaypoint);
     if (hr != S_OK) return hr;
-    return Answer(route.ExploredDescription(index, forward, mode == GPSMode ? 1 : 2, nullptr),
-                  pbstrDescription);
+    return Answer(
+        gpscore::ExploredDescription(route, index, forward, mode == GPSMode ? 1 : 2, nullptr),
+        pbstrDescription);
 }
 
 } // namespace
 
 HRESULT CRouteObject::ExploreRouteForward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
                                           IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
-    return ExploreStep(*this, eMode, eWaypointMode, nFromIndex, true, ppWaypoint, pbstrDescription);
+    return ExploreStep(*m_route, eMode, eWaypointMode, nFromIndex, true, ppWaypoint,
+                       pbstrDescription);
 }
 
 HRESULT CRouteObject::ExploreRouteBackward(Mode eMode, WaypointMode eWaypointMode, SHORT nFromIndex,
                                            IWaypointObject** ppWaypoint, BSTR* pbstrDescription) {
-    return ExploreStep(*this, eMode, eWaypointMode, nFromIndex, false, ppWaypoint,
+    return ExploreStep(*m_route, eMode, eWaypointMode, nFromIndex, false, ppWaypoint,
                        pbstrDescription);
+}
+
+std::u16string gpscore::TotalDistanceDescription(const RouteModel& route) {
+    const double total = TotalDistance(route.waypoints, -1, -1, -1.0, MetricUnits());
+    return DistanceSentence(ids::kTotalRouteDistance, total);
 }
 
 HRESULT CRouteObject::TotalRouteDistanceDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
-    const double total = gpscore::TotalDistance(m_waypoints, -1, -1, -1.0, MetricUnits());
-    return Answer(DistanceSentence(ids::kTotalRouteDistance, total), pbstrDescription);
+    return Answer(gpscore::TotalDistanceDescription(*m_route), pbstrDescription);
 }
 
 HRESULT CRouteObject::SetCurrentWaypointToNearest(ILocationObject* pLocation,
@@ -395,8 +342,9 @@ HRESULT CRouteObject::SetCurrentWaypointToNearest(ILocationObject* pLocation,
     if (ppWaypoint == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     if (pLocation == nullptr) return E_POINTER;
-    m_nCurrentIndex = static_cast<SHORT>(gpscore::NearestIndex(m_waypoints, PositionOf(pLocation)));
-    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+    m_route->currentIndex =
+        static_cast<SHORT>(gpscore::NearestIndex(m_route->waypoints, PositionOf(pLocation)));
+    return WaypointAt(m_route->currentIndex, ppWaypoint);
 }
 
 // Straight to the beginning: that is the way to reach a route not yet started.
@@ -405,8 +353,9 @@ HRESULT CRouteObject::DistanceToBeginningOfRouteDescription(ILocationObject* pLo
     if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
     const gpscore::geo::Position here = PositionOf(pLocation);
     double distance = -1.0;
-    if (gpscore::geo::IsValid(here) && !m_waypoints.empty()) {
-        const WaypointRecord& begin = m_waypoints[m_bReversed ? m_waypoints.size() - 1 : 0];
+    if (gpscore::geo::IsValid(here) && !m_route->waypoints.empty()) {
+        const WaypointRecord& begin =
+            m_route->waypoints[m_route->reversed ? m_route->waypoints.size() - 1 : 0];
         const double metres = gpscore::geo::Distance({here.latitude, here.longitude},
                                                      {begin.latitude, begin.longitude});
         distance = MetricUnits() ? metres : metres * 3.2808399;
@@ -421,15 +370,15 @@ HRESULT CRouteObject::SetCurrentToNextWaypointNearestLocation(WaypointMode eWayp
     *ppWaypoint = nullptr;
     if (pLocation == nullptr) return E_POINTER;
     const gpscore::geo::Position p = PositionOf(pLocation);
-    m_nCurrentIndex = static_cast<SHORT>(NextIndexNearest(eWaypointMode, p.latitude, p.longitude));
-    return WaypointAt(m_nCurrentIndex, ppWaypoint);
+    m_route->currentIndex = static_cast<SHORT>(m_route->NextIndexNearest(eWaypointMode, p));
+    return WaypointAt(m_route->currentIndex, ppWaypoint);
 }
 
 HRESULT CRouteObject::DistanceToEndOfRouteDescription(ILocationObject* pLocation,
                                                       BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
-    const double remaining = gpscore::RemainingDistance(m_waypoints, PositionOf(pLocation),
-                                                        m_bReversed != 0, -1.0, MetricUnits());
+    const double remaining = gpscore::RemainingDistance(m_route->waypoints, PositionOf(pLocation),
+                                                        m_route->reversed, -1.0, MetricUnits());
     return Answer(DistanceSentence(ids::kDistanceToEnd, remaining), pbstrDescription);
 }
 
@@ -440,8 +389,9 @@ HRESULT CRouteObject::PercentComplete(ILocationObject* pLocation, SHORT* pnPerce
 HRESULT CRouteObject::PercentCompleteAccurate(ILocationObject* pLocation, DOUBLE dDistanceToNext,
                                               SHORT* pnPercent) {
     if (pnPercent == nullptr || pLocation == nullptr) return E_POINTER;
-    *pnPercent = static_cast<SHORT>(gpscore::PercentComplete(
-        m_waypoints, PositionOf(pLocation), m_bReversed != 0, dDistanceToNext, MetricUnits()));
+    *pnPercent = static_cast<SHORT>(
+        gpscore::PercentComplete(m_route->waypoints, PositionOf(pLocation), m_route->reversed,
+                                 dDistanceToNext, MetricUnits()));
     return S_OK;
 }
 
@@ -461,8 +411,8 @@ HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject
     SHORT index = -1;
     pWaypoint->GetIndex(&index);
     double distance = -1.0;
-    if (IsValidIndex(index)) {
-        distance = gpscore::DistanceAlongRouteTo(m_waypoints, here, m_bReversed != 0, index,
+    if (m_route->IsValidIndex(index)) {
+        distance = gpscore::DistanceAlongRouteTo(m_route->waypoints, here, m_route->reversed, index,
                                                  dDistanceToNext, metric);
     } else {
         gpscore::geo::Position there;
@@ -474,7 +424,7 @@ HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject
             distance = gpscore::geo::DistanceInUnits(here, there, metric ? 0 : 1);
     }
     if (!(distance >= 0.0)) return Answer(utility->GetString(ids::kPositionUnknown), pbstrETA);
-    const RouteType type = Type();
+    const RouteType type = m_route->Type();
     const bool vehicle = type == RouteTypeVehicle || type == RouteTypeVehicleFromSimulation;
     return Answer(gpscore::TravelTimeText(*utility, distance, metric, dSpeed, vehicle), pbstrETA);
 }
@@ -483,7 +433,7 @@ HRESULT CRouteObject::GetNearestWaypoint(ILocationObject* pLocation, IWaypointOb
     if (ppWaypoint == nullptr) return E_POINTER;
     *ppWaypoint = nullptr;
     if (pLocation == nullptr) return E_POINTER;
-    return WaypointAt(gpscore::NearestIndex(m_waypoints, PositionOf(pLocation)), ppWaypoint);
+    return WaypointAt(gpscore::NearestIndex(m_route->waypoints, PositionOf(pLocation)), ppWaypoint);
 }
 
 HRESULT CRouteObject::GetNextWaypointNearestLocation(WaypointMode eWaypointMode,
@@ -493,7 +443,7 @@ HRESULT CRouteObject::GetNextWaypointNearestLocation(WaypointMode eWaypointMode,
     *ppWaypoint = nullptr;
     if (pLocation == nullptr) return E_POINTER;
     const gpscore::geo::Position p = PositionOf(pLocation);
-    return WaypointAt(NextIndexNearest(eWaypointMode, p.latitude, p.longitude), ppWaypoint);
+    return WaypointAt(m_route->NextIndexNearest(eWaypointMode, p), ppWaypoint);
 }
 
 HRESULT CRouteObject::GetDirectNextWaypointNearestLocation(ILocationObject* pLocation,
@@ -526,7 +476,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
     const bool withHeading = Flag(pConfiguration, &C::IncludeHeading);
     const bool withTurn = Flag(pConfiguration, &C::IncludeTurningInstructions);
     const bool withEta =
-        Flag(pConfiguration, &C::IncludeETA) && Type() != RouteTypeFromVirtualExploration;
+        Flag(pConfiguration, &C::IncludeETA) && m_route->Type() != RouteTypeFromVirtualExploration;
     const bool withUser = Flag(pConfiguration, &C::IncludeUserWaypointDescriptions);
     const bool turning = Flag(pWaypoint, &IWaypointObject::IsTurningPoint);
     const bool user = Flag(pWaypoint, &IWaypointObject::IsUserPoint);
@@ -546,9 +496,9 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
     SHORT index = -1;
     pWaypoint->GetIndex(&index);
     double along =
-        IsValidIndex(index)
-            ? gpscore::DistanceAlongRouteTo(m_waypoints, PositionOf(pLocation), m_bReversed != 0,
-                                            index, distanceToNext, metric)
+        m_route->IsValidIndex(index)
+            ? gpscore::DistanceAlongRouteTo(m_route->waypoints, PositionOf(pLocation),
+                                            m_route->reversed, index, distanceToNext, metric)
             : static_cast<double>(straight);
     if (!(along >= 0.0) || (distanceToNext > 0.0 && along < 200.0)) along = straight;
     SHORT threshold = 0;
@@ -568,7 +518,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
         pieces.turn = std::u16string(turn.View());
     }
     if (withEta) {
-        const RouteType type = Type();
+        const RouteType type = m_route->Type();
         pieces.eta = gpscore::TravelTimeText(*utility, along, metric, speed,
                                              type == RouteTypeVehicle ||
                                                  type == RouteTypeVehicleFromSimulation);

@@ -3,16 +3,37 @@
 #ifndef GPSCORE_ROUTE_ROUTEOBJECT_H_
 #define GPSCORE_ROUTE_ROUTEOBJECT_H_
 
-#include <string_view>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "GPSLib_classes.h"
-#include "route/WaypointRecord.h"
+#include "route/RouteModel.h"
 
-// The waypoints are plain records owned by the route; waypoint objects handed out are new
-// copies carrying their index. Invalid indices answer S_FALSE (and no waypoint), never an
-// error. The configuration is an owned RouteConfigurationObject; when it could not be created,
-// every method that needs it answers E_FAIL.
+namespace gpscore {
+
+// The route's waypoint `index` as a new object carrying its index and whether it begins or ends
+// the route (S_FALSE and null for an invalid index).
+HRESULT NewRouteWaypoint(const RouteModel& route, int index, IWaypointObject** ppWaypoint);
+
+// The description of waypoint `index` met on an exploring step (its label, then the turn onto
+// the street taken as the step's direction meets it), with `label` in place of the waypoint's
+// own label when given (mode as for Wording::WaypointLabel).
+std::u16string ExploredDescription(const RouteModel& route, int index, bool forward, int mode,
+                                   const std::u16string* label);
+
+// "Total route distance: ..." in the user's units.
+std::u16string TotalDistanceDescription(const RouteModel& route);
+
+// The client's route read into records and a type: the waypoints it answers, in order.
+HRESULT ReadRoute(IRouteObject* route, std::vector<WaypointRecord>* records, RouteType* type);
+
+} // namespace gpscore
+
+// A view over a route model (route/RouteModel.h): the waypoints are the model's plain records;
+// waypoint objects handed out are new copies carrying their index. Invalid indices answer
+// S_FALSE (and no waypoint), never an error. GetRouteConfiguration hands out a new configuration
+// object holding the model's configuration.
 class CRouteObject : public CRouteObjectBase {
 public:
     CRouteObject();
@@ -79,59 +100,26 @@ public:
                                    IWaypointConfigurationObject* pConfiguration,
                                    BSTR* pbstrDescription) override;
 
-    // For the system: route creation, RouteSet and the route files fill and read the route
-    // through these.
-    const std::vector<gpscore::WaypointRecord>& Waypoints() const { return m_waypoints; }
-    // Appends a record; E_FAIL when the list already holds the most a 16-bit count can tell.
-    HRESULT AppendWaypoint(gpscore::WaypointRecord record);
-    // Empties the list; the current waypoint becomes -1.
-    void ClearWaypoints();
-    // Sets the current index as given, valid or not (a loaded route starts at 1, even empty).
-    void SetCurrentIndex(SHORT index) { m_nCurrentIndex = index; }
-    // The owned configuration itself, not a copy; null when it could not be created.
-    IRouteConfigurationObject* Configuration() const { return m_pConfiguration.Get(); }
-    bool Reversed() const { return m_bReversed != 0; }
-    RouteType Type() const;
-    // The index of the waypoint ahead of a position for a waypoint mode (turns only: the next
-    // turn or the end), -1 for none.
-    int NextIndexNearest(WaypointMode mode, double latitude, double longitude) const;
-    int NearestIndexTo(double latitude, double longitude) const;
-    // next(mode, from, reversed) of the route's rules.
-    int Next(WaypointMode mode, int from, bool reversed) const {
-        return NextIndex(mode, from, reversed);
-    }
-    // The route's waypoint `index` as a new object (S_FALSE and null for an invalid index).
-    HRESULT Waypoint(int index, IWaypointObject** ppWaypoint) const {
-        return WaypointAt(index, ppWaypoint);
-    }
-    // The route file it was loaded from or last saved to; empty for none.
-    std::u16string_view FileName() const { return m_bstrFileName.View(); }
-    void SetFileName(std::u16string_view fileName);
-    // Exploring: where a step from `from` lands (-1 for nowhere), and the description of
-    // waypoint `index` met on such a step, with `label` in place of the waypoint's own label
-    // when given (mode as for Wording::WaypointLabel).
-    int ExploreIndex(WaypointMode mode, int from, bool forward) const;
-    std::u16string ExploredDescription(int index, bool forward, int mode,
-                                       const std::u16string* label) const;
-    // Saving is the only thing that clears the needs-saving flag.
-    void MarkSaved() { m_bNeedsSaving = 0; }
+    HRESULT IsRouteReversed(VARIANT_BOOL* pbReversed) override;
+    HRESULT NeedsToBeSaved(VARIANT_BOOL* pbNeedsSaving) override;
+
+    // The model the object shows: its own until it is made a view of another (the facade's
+    // object for the active route shows the builder's model).
+    const std::shared_ptr<gpscore::RouteModel>& Model() const { return m_route; }
+    void Show(std::shared_ptr<gpscore::RouteModel> model) { m_route = std::move(model); }
 
 private:
-    bool IsValidIndex(int index) const;
     // The index a client's waypoint carries: S_OK when it names a waypoint of this route,
     // S_FALSE when it names none, E_POINTER for no waypoint.
     HRESULT IndexInRoute(IWaypointObject* pWaypoint, SHORT* index) const;
-    // next(mode, from, reversed): where a step along the route from `from` lands.
-    int NextIndex(WaypointMode mode, int from, bool reversed) const;
     // The waypoint object of `index`: S_FALSE and null when the index is not valid.
-    HRESULT WaypointAt(int index, IWaypointObject** ppWaypoint) const;
-    // A change of the list: records that the route needs saving.
-    void Changed() { m_bNeedsSaving = 1; }
+    HRESULT WaypointAt(int index, IWaypointObject** ppWaypoint) const {
+        return gpscore::NewRouteWaypoint(*m_route, index, ppWaypoint);
+    }
     // Adding a user waypoint makes a route a manual one, unless it records virtual movement.
-    HRESULT BecomeManual();
+    void BecomeManual();
 
-    std::vector<gpscore::WaypointRecord> m_waypoints;
-    gpslib::ComPtr<IRouteConfigurationObject> m_pConfiguration;
+    std::shared_ptr<gpscore::RouteModel> m_route;
 };
 
 #endif // GPSCORE_ROUTE_ROUTEOBJECT_H_

@@ -51,8 +51,6 @@ STILL_ON_THE_RUNTIME = {
     "gpscore/base/Utility.h",
     "gpscore/events/PollCycle.h",
     "gpscore/gps/ReceiverLink.h",
-    "gpscore/route/RouteBuilder.h",
-    "gpscore/route/RouteFollower.h",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

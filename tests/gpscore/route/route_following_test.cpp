@@ -12,6 +12,8 @@
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
 #include "parts_fixture.h"
+#include "route/RouteGeometry.h"
+#include "route/RouteObject.h"
 #include "service_fixture.h"
 
 namespace {
@@ -329,7 +331,7 @@ protected:
     // The walker moved, as the virtual movements tell a recording route.
     void MoveWalker(double x, double y, SHORT heading) {
         PlaceWalker(x, y, heading);
-        parts.builder.RecordVirtualMove(Place(x, y).Get(), heading);
+        parts.builder.RecordVirtualMove(gpscore::PlaceAt(Place(x, y).Get()), heading);
     }
 
     gpslib::test::TempDir dir;
@@ -363,9 +365,10 @@ TEST_F(RouteParts, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
         {"close range", RouteTypeManual, 0.0, true, 1, {18, 37, 9, 15, 10}},
     };
     for (const Case& c : cases) {
-        auto route = Route(kCorner);
-        route->SetType(c.type);
-        ASSERT_EQ(parts.builder.Set(route.Get()), S_OK);
+        std::vector<gpscore::WaypointRecord> records;
+        RouteType type = RouteTypeUnknown;
+        ASSERT_EQ(gpscore::ReadRoute(Route(kCorner).Get(), &records, &type), S_OK);
+        parts.builder.Set(records, c.type);
         parts.receiver.State().m_bTestMode = c.testMode;
         char rmc[128];
         std::snprintf(rmc, sizeof rmc, "GPRMC,123519,A,4500.000,N,01000.000,E,%.6f,0.0,230394,,",
@@ -381,33 +384,23 @@ TEST_F(RouteParts, DistancesOfArrivalAndOffRouteBySpeedLanesAndRouteKind) {
 
 TEST_F(RouteParts, ARouteRecordedFromTheVirtualWalker) {
     PlaceWalker(0, 0, 0);
-    ComPtr<IRouteConfigurationObject> configuration;
-    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                         &configuration);
-    configuration->SetRouteType(RouteTypeFromVirtualExploration);
+    gpscore::RouteConfiguration configuration;
+    configuration.type = RouteTypeFromVirtualExploration;
     // Recording is for the virtual walker only.
-    EXPECT_FALSE(parts.builder.CreateAutomatic(GPSMode, configuration.Get()));
-    EXPECT_TRUE(parts.builder.CreateAutomatic(VirtualMode, configuration.Get()));
+    EXPECT_FALSE(parts.builder.CreateAutomatic(GPSMode, configuration));
+    EXPECT_TRUE(parts.builder.CreateAutomatic(VirtualMode, configuration));
     MoveWalker(0, 50, 0);
     MoveWalker(0, 50, 90); // a turn on the spot
     MoveWalker(40, 50, 90);
     MoveWalker(40, 80, 0);
-    IRouteObject* route = parts.builder.Route();
+    const auto route = parts.builder.Route();
     ASSERT_NE(route, nullptr);
     std::string turns;
-    SHORT count = 0;
-    route->GetWaypointCount(&count);
-    for (SHORT i = 1; i <= count; ++i) {
-        ComPtr<IWaypointObject> w;
-        route->GetWaypoint(i, w.Put());
-        VARIANT_BOOL turning = 0;
-        w->IsTurningPoint(&turning);
-        turns += turning ? 'T' : '-';
-    }
+    for (const gpscore::WaypointRecord& w : route->waypoints)
+        turns += w.turningPoint ? 'T' : '-';
     EXPECT_EQ(turns, "-TT-"); // turned east at (0, 50), north again at (40, 50)
-    LONG total = 0;
-    route->TotalRouteDistance(&total);
-    EXPECT_EQ(total, 393); // 120 m is 393.7 ft
+    // 120 m is 393.7 ft.
+    EXPECT_EQ(static_cast<int>(gpscore::TotalDistance(route->waypoints, -1, -1, -1.0, false)), 393);
     // A recorded route turns round; closing it ends the recording.
     EXPECT_TRUE(parts.builder.Reverse());
     parts.builder.Close();

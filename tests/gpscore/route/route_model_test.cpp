@@ -9,6 +9,7 @@
 
 #include "description_fixture.h"
 #include "route/RouteGeometry.h"
+#include "route/RouteModel.h"
 #include "route/RouteObject.h"
 #include "route/RouteTexts.h"
 
@@ -35,7 +36,7 @@ ComPtr<IRouteObject> NorthRoute(int count, std::vector<double> stored = {},
     ComPtr<IRouteObject> route;
     EXPECT_EQ(gpslib::CreateObject(CLSID_RouteObject, IID_IRouteObject, &route), S_OK);
     route->SetType(type);
-    auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
+    auto& model = *gpslib::ImplOf<CRouteObject>(route.Get())->Model();
     for (int i = 1; i <= count; ++i) {
         gpscore::WaypointRecord w;
         w.latitude = 45.0 + kStep * (i - 1);
@@ -44,7 +45,7 @@ ComPtr<IRouteObject> NorthRoute(int count, std::vector<double> stored = {},
         w.distanceFromLastWaypoint = stored.empty() ? 0.0 : stored[i - 1];
         for (int t : turns)
             w.turningPoint = w.turningPoint || t == i;
-        impl->AppendWaypoint(w);
+        model.Append(w);
     }
     return route;
 }
@@ -145,30 +146,26 @@ TEST_F(RouteModel, KnownDistanceToTheNextWaypointReplacesTheStraightOne) {
 TEST_F(RouteModel, NextWaypointForEachModeAndSettingItCurrent) {
     // Turns at W3 only; a traveller between W1 and W2 heads for W2, or for the turn at W3.
     auto route = NorthRoute(5, {}, {3});
-    auto* impl = gpslib::ImplOf<CRouteObject>(route.Get());
-    struct Case {
+    const gpscore::RouteModel& model = *gpslib::ImplOf<CRouteObject>(route.Get())->Model();
+    const struct {
         WaypointMode mode;
         double latitude;
-        SHORT expected;
+        int expected;
     } cases[] = {
         {WaypointModeAll, 45.0005, 2},    {WaypointModeTurnsOnly, 45.0005, 3},
         {WaypointModeSystem, 45.0005, 3}, {WaypointModeTurnsOnly, 45.0025, 5},
         {WaypointModeAll, 45.0025, 4},
     };
-    for (const Case& c : cases) {
-        ComPtr<IWaypointObject> next;
-        route->SetCurrentToNextWaypointNearestLocation(c.mode, Place(c.latitude).Get(), next.Put());
-        EXPECT_EQ(IndexOf(next.Get()), c.expected) << c.mode << " at " << c.latitude;
-        SHORT current = -1;
-        route->GetCurrentWaypointIndex(&current);
-        EXPECT_EQ(current, c.expected);
-    }
-    // The nearest waypoint, and none for no position.
-    ComPtr<IWaypointObject> nearest;
-    route->SetCurrentWaypointToNearest(Place(45.0031).Get(), nearest.Put());
-    EXPECT_EQ(IndexOf(nearest.Get()), 4);
-    EXPECT_EQ(route->SetCurrentWaypointToNearest(Place(0.0, 0.0).Get(), nearest.Put()), S_FALSE);
-    EXPECT_EQ(impl->Waypoints().size(), 5u);
+    for (const auto& c : cases)
+        EXPECT_EQ(model.NextIndexNearest(c.mode, {c.latitude, 10.0}), c.expected)
+            << c.mode << " at " << c.latitude;
+    // The object makes it the current waypoint; the nearest one likewise, none for no position.
+    ComPtr<IWaypointObject> w;
+    route->SetCurrentToNextWaypointNearestLocation(WaypointModeAll, Place(45.0005).Get(), w.Put());
+    EXPECT_EQ(model.currentIndex, 2);
+    route->SetCurrentWaypointToNearest(Place(45.0031).Get(), w.Put());
+    EXPECT_EQ(IndexOf(w.Get()), 4);
+    EXPECT_EQ(route->SetCurrentWaypointToNearest(Place(0.0, 0.0).Get(), w.Put()), S_FALSE);
 }
 
 TEST_F(RouteModel, ArrivalTimeAtTheSpeedGivenOrATypicalPace) {
@@ -288,6 +285,98 @@ TEST(RouteGeometry, EmptyAndSinglePointRoutes) {
     EXPECT_NEAR(gpscore::RemainingDistance(one, {45.001, 10.0}, false, -1.0, true), kStepMetres,
                 0.01);
     EXPECT_EQ(gpscore::PercentComplete(one, {45.001, 10.0}, false, -1.0, true), 0);
+}
+
+// A route model of waypoints drawn as text, one letter each: 't' a turning point, 'x' a waypoint
+// with a cross street, '-' neither.
+gpscore::RouteModel Drawn(const std::string& drawing, bool reversed) {
+    gpscore::RouteModel route;
+    for (char c : drawing) {
+        gpscore::WaypointRecord w;
+        w.turningPoint = c == 't';
+        if (c == 'x') w.crossStreet = u"Cross";
+        route.Append(w);
+    }
+    route.reversed = reversed;
+    return route;
+}
+
+TEST(RouteSteps, NextFollowsModeAndDirection) {
+    const struct {
+        const char* drawing;
+        bool reversed;
+        int from;  // -1: no current waypoint.
+        bool back; // against the direction of travel
+        WaypointMode mode;
+        int expected;
+    } cases[] = {
+        {"--t--", false, -1, false, WaypointModeAll, 1},
+        {"--t--", true, -1, false, WaypointModeAll, 5},
+        {"--t--", false, 2, false, WaypointModeAll, 3},
+        {"--t--", false, 5, false, WaypointModeAll, 5}, // Runs out: the last index.
+        {"--t--", true, 1, false, WaypointModeAll, 1},  // Runs out reversed: index 1.
+        {"--t--", true, 4, false, WaypointModeAll, 3},
+        {"--t--", false, 1, false, WaypointModeTurnsOnly, 3},
+        {"--t--", false, 3, false, WaypointModeTurnsOnly, 5}, // No turn ahead: the route end.
+        {"--t--", true, 5, false, WaypointModeTurnsOnly, 3},
+        {"--t--", false, 1, false, WaypointModeSystem, 3}, // The system mode stops at turns too.
+        {"t-t-t", false, 1, false, WaypointModeTurnsOnly, 3},
+        {"--t--", false, 3, true, WaypointModeAll, 2},
+        {"--t--", true, 3, true, WaypointModeAll, 4},
+        {"--t--", false, 5, true, WaypointModeTurnsOnly, 3},
+        {"--t--", false, -1, true, WaypointModeAll, 5},  // Backwards from nowhere: the far end.
+        {"--t--", false, 7, false, WaypointModeAll, -1}, // From no waypoint of the route.
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Drawn(c.drawing, c.reversed).Next(c.mode, c.from, c.back != c.reversed),
+                  c.expected)
+            << c.drawing << c.reversed << " from " << c.from << c.back << " mode " << c.mode;
+}
+
+TEST(RouteSteps, NextTurnLooksAtCrossStreetsThenTurningPoints) {
+    const struct {
+        const char* drawing;
+        bool reversed;
+        int current, expected;
+    } cases[] = {
+        {"-x---", false, 3, 2},   // The waypoint just passed has a cross street: it is the turn.
+        {"--x--", true, 3, 4},    // Reversed, the current one has it: the turn is the one after.
+        {"----x", true, 5, 1},    // ... unless there is none after: then the usual rule.
+        {"--t--", false, 3, 3},   // The current waypoint turns.
+        {"----t", false, 3, 5},   // The next turning point ahead.
+        {"t----", true, 3, 1},    // ... reversed.
+        {"-----", false, 2, 5},   // No turn ahead: the route end.
+        {"x-t--", false, 1, 3},   // Nothing was passed before waypoint 1.
+        {"--t--", false, -1, -1}, // No current waypoint.
+    };
+    for (const auto& c : cases) {
+        gpscore::RouteModel route = Drawn(c.drawing, c.reversed);
+        route.currentIndex = static_cast<std::int16_t>(c.current);
+        EXPECT_EQ(route.NextTurn(), c.expected)
+            << c.drawing << (c.reversed ? " reversed" : "") << " at " << c.current;
+    }
+}
+
+TEST(RouteSteps, ReversalDependsOnRouteType) {
+    const struct {
+        RouteType type;
+        bool allowed;
+    } cases[] = {
+        {RouteTypeUnknown, false},
+        {RouteTypePedestrian, true},
+        {RouteTypeVehicle, false},
+        {RouteTypeManual, true},
+        {RouteTypeCreateFromSimulation, true},
+        {RouteTypePedestrianFromSimulation, true},
+        {RouteTypeVehicleFromSimulation, false},
+        {RouteTypeFromVirtualExploration, true},
+    };
+    for (const auto& c : cases) {
+        gpscore::RouteModel route;
+        route.SetType(c.type);
+        EXPECT_EQ(route.Reverse(), c.allowed) << c.type;
+        EXPECT_EQ(route.reversed, c.allowed) << c.type;
+    }
 }
 
 } // namespace

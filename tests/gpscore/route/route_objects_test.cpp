@@ -1,6 +1,6 @@
 // The route and waypoint value objects through the registered module: the configuration's
 // reset and copies, user waypoint conversion, and the route's list bookkeeping (indices, the
-// current waypoint, moves along the route, reversal, the next turn, the 16-bit count).
+// current waypoint, moves along the route, reversal, the 16-bit count).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -192,78 +192,21 @@ TEST(RouteObject, EmptyRouteRefersToNoWaypoint) {
     EXPECT_EQ(CurrentIndex(route.Get()), 1);
 }
 
-struct MoveCase {
-    const char* drawing;
-    bool reversed;
-    SHORT from;    // -1: no current waypoint.
-    bool previous; // SetPreviousWaypointAlongRoute instead of SetNextWaypointAlongRoute.
-    WaypointMode mode;
-    SHORT expected;
-};
-
-const MoveCase kMoves[] = {
-    {"--t--", false, -1, false, WaypointModeAll, 1},
-    {"--t--", true, -1, false, WaypointModeAll, 5},
-    {"--t--", false, 2, false, WaypointModeAll, 3},
-    {"--t--", false, 5, false, WaypointModeAll, 5}, // Runs out: the last index.
-    {"--t--", true, 1, false, WaypointModeAll, 1},  // Runs out reversed: index 1.
-    {"--t--", true, 4, false, WaypointModeAll, 3},
-    {"--t--", false, 1, false, WaypointModeTurnsOnly, 3},
-    {"--t--", false, 3, false, WaypointModeTurnsOnly, 5}, // No turn ahead: the route end.
-    {"--t--", true, 5, false, WaypointModeTurnsOnly, 3},
-    {"--t--", false, 1, false, WaypointModeSystem, 3}, // The system mode stops at turns too.
-    {"t-t-t", false, 1, false, WaypointModeTurnsOnly, 3},
-    {"--t--", false, 3, true, WaypointModeAll, 2},
-    {"--t--", true, 3, true, WaypointModeAll, 4},
-    {"--t--", false, 5, true, WaypointModeTurnsOnly, 3},
-    {"--t--", false, -1, true, WaypointModeAll, 5}, // Backwards from nowhere: the far end.
-};
-
-TEST(RouteObject, StepsAlongTheRouteFollowModeAndDirection) {
-    for (const MoveCase& m : kMoves) {
-        SCOPED_TRACE(::testing::Message()
-                     << m.drawing << (m.reversed ? " reversed" : "") << " from " << m.from
-                     << (m.previous ? " back" : " on") << " mode " << m.mode);
-        auto route = DrawnRoute(m.drawing, m.reversed);
-        if (m.from != -1) SetCurrent(route.Get(), m.from);
-        ComPtr<IWaypointObject> peek, moved;
-        if (!m.previous) {
-            EXPECT_EQ(route->GetNextWaypoint(m.mode, peek.Put()), S_OK);
-            EXPECT_EQ(IndexOf(peek.Get()), m.expected);
-            EXPECT_EQ(CurrentIndex(route.Get()), m.from); // Looking ahead moves nothing.
-        }
-        auto move = m.previous ? &IRouteObject::SetPreviousWaypointAlongRoute
-                               : &IRouteObject::SetNextWaypointAlongRoute;
-        EXPECT_EQ((route.Get()->*move)(m.mode, moved.Put()), S_OK);
-        EXPECT_EQ(IndexOf(moved.Get()), m.expected);
-        EXPECT_EQ(CurrentIndex(route.Get()), m.expected);
-    }
-}
-
-TEST(RouteObject, NextTurnLooksAtCrossStreetsThenTurningPoints) {
-    const struct {
-        const char* drawing;
-        bool reversed;
-        SHORT current, expected;
-    } kNextTurns[] = {
-        {"-x---", false, 3, 2}, // The waypoint just passed has a cross street: it is the turn.
-        {"--x--", true, 3, 4},  // Reversed, the current one has it: the turn is the one after.
-        {"----x", true, 5, 1},  // ... unless there is none after: then the usual rule.
-        {"--t--", false, 3, 3}, // The current waypoint turns.
-        {"----t", false, 3, 5}, // The next turning point ahead.
-        {"t----", true, 3, 1},  // ... reversed.
-        {"-----", false, 2, 5}, // No turn ahead: the route end.
-        {"x-t--", false, 1, 3}, // Nothing was passed before waypoint 1.
-    };
-    for (const auto& c : kNextTurns) {
-        SCOPED_TRACE(::testing::Message()
-                     << c.drawing << (c.reversed ? " reversed" : "") << " at " << c.current);
-        auto route = DrawnRoute(c.drawing, c.reversed);
-        SetCurrent(route.Get(), c.current);
-        ComPtr<IWaypointObject> turn;
-        EXPECT_EQ(route->GetNextTurn(turn.Put()), S_OK);
-        EXPECT_EQ(IndexOf(turn.Get()), c.expected);
-    }
+// The steps are the model's (route_model_test.cpp): the object looks ahead, moves, turns round.
+TEST(RouteObject, StepsLookAheadOrMoveTheCurrentWaypoint) {
+    auto route = DrawnRoute("--t--");
+    SetCurrent(route.Get(), 2);
+    ComPtr<IWaypointObject> w;
+    EXPECT_EQ(route->GetNextWaypoint(WaypointModeTurnsOnly, w.Put()), S_OK);
+    EXPECT_EQ(IndexOf(w.Get()), 3);
+    EXPECT_EQ(CurrentIndex(route.Get()), 2);
+    EXPECT_EQ(route->SetPreviousWaypointAlongRoute(WaypointModeAll, w.Put()), S_OK);
+    EXPECT_EQ(CurrentIndex(route.Get()), 1);
+    EXPECT_EQ(route->SetNextWaypointAlongRoute(WaypointModeAll, w.Put()), S_OK);
+    EXPECT_EQ(IndexOf(w.Get()), 2);
+    VARIANT_BOOL reversed = 0;
+    route->ReverseRoute(&reversed); // A walking route turns round.
+    EXPECT_EQ(ReadByName(route.Get(), "IsRouteReversed"), "1");
 }
 
 TEST(RouteObject, BeginningAndEndFollowTheDirectionOfTravel) {
@@ -282,31 +225,6 @@ TEST(RouteObject, BeginningAndEndFollowTheDirectionOfTravel) {
         EXPECT_EQ(ReadByName(first.Get(), "IsRouteEndPoint"), reversed ? "1" : "0");
         EXPECT_EQ(ReadByName(middle.Get(), "IsRouteBeginningPoint"), "0");
         EXPECT_EQ(ReadByName(middle.Get(), "IsRouteEndPoint"), "0");
-    }
-}
-
-TEST(RouteObject, ReversalDependsOnRouteType) {
-    const struct {
-        RouteType type;
-        bool allowed;
-    } kTypes[] = {{RouteTypeUnknown, false},
-                  {RouteTypePedestrian, true},
-                  {RouteTypeVehicle, false},
-                  {RouteTypeManual, true},
-                  {RouteTypeCreateFromSimulation, true},
-                  {RouteTypePedestrianFromSimulation, true},
-                  {RouteTypeVehicleFromSimulation, false},
-                  {RouteTypeFromVirtualExploration, true}};
-    for (const auto& t : kTypes) {
-        SCOPED_TRACE(t.type);
-        auto route = GPS_NEW(RouteObject);
-        ASSERT_EQ(route->SetType(t.type), S_OK);
-        for (const char* reversed : {"1", "0"}) { // Each call toggles.
-            VARIANT_BOOL answer = 7;
-            ASSERT_EQ(route->ReverseRoute(&answer), S_OK);
-            EXPECT_EQ(answer, t.allowed ? 1 : 0);
-            EXPECT_EQ(ReadByName(route.Get(), "IsRouteReversed"), t.allowed ? reversed : "0");
-        }
     }
 }
 
