@@ -92,7 +92,8 @@ public:
     std::int16_t m_nPedestrianAveragingSeconds = 5;
     double m_dMinSpeedForHeadingAveraging = 0.8; // Knots (and compared with mph by the pedometer).
     bool m_bTestMode = false;
-    std::int32_t m_nPedometerTotalGPS = 0; // In the distance units of the settings (metres or feet).
+    std::int32_t m_nPedometerTotalGPS =
+        0; // In the distance units of the settings (metres or feet).
 
 private:
     std::u16string StreetNameAt(double latitude, double longitude, std::int16_t heading) const;

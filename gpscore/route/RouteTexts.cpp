@@ -35,7 +35,8 @@ std::u16string TravelTimeText(const Utility& utility, double distance, bool metr
 }
 
 std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bool turningPoint,
-                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse, std::int16_t heading) {
+                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse,
+                               std::int16_t heading) {
     if (utility == nullptr || !turningPoint || turnCompleteHeading == -1) return {};
     const int h = heading != -1 ? heading : (orientationReverse + 180) % 360;
     const std::u16string phrase =

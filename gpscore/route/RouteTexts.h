@@ -33,7 +33,8 @@ std::u16string TravelTimeText(const Utility& utility, double distance, bool metr
 // by): "Turn left", or "Continue ahead" when the heading already points nearly where the turn
 // leads. Empty for a waypoint that is no turn or has no heading after the turn.
 std::u16string TurningInfoText(const std::shared_ptr<const Utility>& utility, bool turningPoint,
-                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse, std::int16_t heading);
+                               std::int16_t turnCompleteHeading, std::int16_t orientationReverse,
+                               std::int16_t heading);
 
 // The waypoint `index` (1-based) of `records` as met when travelling down the list (from the last
 // waypoint toward the first) instead of up it: reached along the street it is left by, turning

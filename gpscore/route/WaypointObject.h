@@ -37,7 +37,6 @@ HRESULT ReadUserWaypoint(IWaypointUserObject* userWaypoint, WaypointRecord* reco
 HRESULT NewWaypointObject(const WaypointRecord& record, SHORT index, bool beginning, bool end,
                           IWaypointObject** waypoint);
 
-
 // A waypoint as exploring the route and arriving near a turn speak it: its label, then the turn
 // onto the street taken from there. `heading` as for TurningInfoText; `mode` picks the numbering
 // settings (see Wording::WaypointLabel).
