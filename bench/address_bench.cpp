@@ -45,11 +45,9 @@ struct Search {
                                             maps / (std::string("Baltimore") + ext));
         std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
         std::ofstream(dir / "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-        setenv("GPSLIB_REGISTRY", (dir / "registry.reg").c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            if (std::system(command.c_str()) != 0) error = "cannot register modules";
-        }
+        if (gpslib::bench::RegisterModules(GPSREG_TOOL, (dir / "registry.reg").string(),
+                                           {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}))
+            error = "cannot register modules";
         setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         Bstr settings(dir.string() + "/"), result;
         if (!error.empty() || FAILED(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core)) ||
@@ -92,6 +90,15 @@ struct Search {
         std::vector<std::u16string> out;
         gpslib::ReadStringList(&list, &out);
         return out;
+    }
+    // The number step for 1200 on Fleet Street (the street step done); how many it found.
+    SHORT FindNumber() {
+        config->SetLastSearchIndex(street);
+        config->SetStreetAddressNumber(Bstr("1200").Get());
+        gpslib::Variant list;
+        SHORT n = 0;
+        core->AddressFindStreetAddress(config.Get(), &list, &n);
+        return n;
     }
 };
 
@@ -139,14 +146,8 @@ void BM_AddressFindStreetAddress(benchmark::State& state) {
     if (!s.error.empty()) return;
     s.config->SetLastSearchIndex(s.city);
     s.Step(nullptr, "fleet");
-    for (auto _ : state) {
-        s.config->SetLastSearchIndex(s.street);
-        s.config->SetStreetAddressNumber(Bstr("1200").Get());
-        gpslib::Variant list;
-        SHORT n = 0;
-        s.core->AddressFindStreetAddress(s.config.Get(), &list, &n);
-        benchmark::DoNotOptimize(n);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(s.FindNumber());
 }
 BENCHMARK(BM_AddressFindStreetAddress)
     ->Unit(benchmark::kMillisecond)
@@ -158,12 +159,7 @@ void BM_AddressGet(benchmark::State& state) {
     if (!s.error.empty()) return;
     s.config->SetLastSearchIndex(s.city);
     s.Step(nullptr, "fleet");
-    s.config->SetLastSearchIndex(s.street);
-    s.config->SetStreetAddressNumber(Bstr("1200").Get());
-    gpslib::Variant list;
-    SHORT n = 0;
-    s.core->AddressFindStreetAddress(s.config.Get(), &list, &n);
-    if (n == 0) {
+    if (s.FindNumber() == 0) {
         state.SkipWithError("1200 Fleet Street not found");
         return;
     }

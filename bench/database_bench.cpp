@@ -35,19 +35,9 @@ bool HaveData(benchmark::State& state) {
 }
 
 void RegisterOnce() {
-    static bool done = [] {
-        std::string store = std::string(GPSLIB_BENCH_DIR) + "/database_bench_registry.reg";
-        setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSDB_MODULE}) {
-            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            if (std::system(command.c_str()) != 0) {
-                std::fprintf(stderr, "cannot register %s\n", module);
-                std::exit(1);
-            }
-        }
-        return true;
-    }();
-    (void)done;
+    gpslib::bench::RegisterModulesOnce(
+        GPSREG_TOOL, std::string(GPSLIB_BENCH_DIR) + "/database_bench_registry.reg",
+        {GPSCORE_MODULE, GPSDB_MODULE});
 }
 
 // The core's loop for the nearest POIs: rings until 25 candidates or the limit.

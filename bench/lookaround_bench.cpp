@@ -46,18 +46,9 @@ const Place kPlaces[] = {
 void BM_PollWithLookaroundDue(benchmark::State& state) {
     if (!gpslib::bench::NeedCompiledLiechtenstein(state, GPSLIB_OSM_MAP_DIR)) return;
     const std::string root = std::string(GPSLIB_BENCH_DIR) + "/lookaround_bench_service";
-    fs::remove_all(root);
-    fs::create_directories(root + "/maps");
-    fs::create_directories(root + "/settings/Debug"); // The service logs, as a device does.
-    for (const char* ext : {".rmf", ".pdb", ".cpd"})
-        if (fs::exists(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext))
-            fs::create_symlink(std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein" + ext,
-                               root + "/maps/Liechtenstein" + ext);
-    fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
-                  root + "/settings/GPSResources_EN.dll");
-    const std::string store = root + "/registry.reg";
-    setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-    if (std::system((std::string(GPSREG_TOOL) + " " GPSMAP_MODULE " > /dev/null").c_str()) != 0) {
+    gpslib::bench::LiechtensteinServiceFolder(root, root + "/settings", GPSLIB_OSM_MAP_DIR,
+                                              GPSLIB_RESOURCE_MODULE);
+    if (gpslib::bench::RegisterModules(GPSREG_TOOL, root + "/registry.reg", {GPSMAP_MODULE})) {
         state.SkipWithError("the map engine could not be registered");
         return;
     }

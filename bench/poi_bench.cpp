@@ -30,20 +30,9 @@ const std::string kMap = std::string(GPSLIB_OSM_MAP_DIR) + "/Liechtenstein";
 class Service {
 public:
     Service() {
-        static bool registered = [] {
-            const std::string store = std::string(GPSLIB_BENCH_DIR) + "/poi_bench_registry.reg";
-            setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-            for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-                const std::string command =
-                    std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-                if (std::system(command.c_str()) != 0) {
-                    std::fprintf(stderr, "cannot register %s\n", module);
-                    std::exit(1);
-                }
-            }
-            return true;
-        }();
-        (void)registered;
+        gpslib::bench::RegisterModulesOnce(
+            GPSREG_TOOL, std::string(GPSLIB_BENCH_DIR) + "/poi_bench_registry.reg",
+            {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE});
         namespace fs = std::filesystem;
         m_folder = std::string(GPSLIB_BENCH_DIR) + "/poi_bench_service";
         fs::remove_all(m_folder);

@@ -87,11 +87,9 @@ ComPtr<IGPSCore> StartedService(std::string* error) {
     const std::string dir = std::string(GPSLIB_BENCH_DIR) + "/push_bench_service";
     fs::remove_all(dir);
     fs::create_directories(dir + "/maps");
-    setenv("GPSLIB_REGISTRY", (dir + "/registry.reg").c_str(), 1);
     setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);
-    const std::string command = std::string(GPSREG_TOOL) + " " + GPSCORE_MODULE + " > /dev/null";
     ComPtr<IGPSCore> core;
-    if (std::system(command.c_str()) != 0) {
+    if (gpslib::bench::RegisterModules(GPSREG_TOOL, dir + "/registry.reg", {GPSCORE_MODULE})) {
         *error = "cannot register the service module";
     } else if (FAILED(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core))) {
         *error = "cannot create the service";

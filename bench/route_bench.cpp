@@ -42,13 +42,10 @@ IGPSCore* Service(benchmark::State& state) {
             std::filesystem::copy_file(kMaps + "/" + file, dir + "/maps/" + file);
         std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
         std::ofstream(dir + "/GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-        const std::string store = dir + "/registry.reg";
-        setenv("GPSLIB_REGISTRY", store.c_str(), 1);
         setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-            std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            if (std::system(command.c_str()) != 0) return {};
-        }
+        if (gpslib::bench::RegisterModules(GPSREG_TOOL, dir + "/registry.reg",
+                                           {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}))
+            return {};
         ComPtr<IGPSCore> service;
         if (FAILED(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &service))) return {};
         Bstr result;

@@ -10,21 +10,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_util.h"
+
 namespace {
 
 // Registers the service module into a private registry store once per process.
 void RegisterOnce() {
-    static bool done = [] {
-        std::string store = std::string(GPSLIB_BENCH_DIR) + "/bench_registry.reg";
-        setenv("GPSLIB_REGISTRY", store.c_str(), 1);
-        std::string command = std::string(GPSREG_TOOL) + " " + GPSCORE_MODULE + " > /dev/null";
-        if (std::system(command.c_str()) != 0) {
-            std::fprintf(stderr, "cannot register %s\n", GPSCORE_MODULE);
-            std::exit(1);
-        }
-        return true;
-    }();
-    (void)done;
+    gpslib::bench::RegisterModulesOnce(
+        GPSREG_TOOL, std::string(GPSLIB_BENCH_DIR) + "/bench_registry.reg", {GPSCORE_MODULE});
 }
 
 void BM_CreateValueObject(benchmark::State& state) {

@@ -11,14 +11,12 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "bench_util.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using gpslib::Bstr;
 using gpslib::ComPtr;
 
@@ -27,22 +25,12 @@ const std::string kMaps = GPSLIB_OSM_MAP_DIR;
 void BM_StartWithLiechtenstein(benchmark::State& state) {
     if (!gpslib::bench::NeedCompiledLiechtenstein(state, kMaps)) return;
     const std::string dir = std::string(GPSLIB_BENCH_DIR) + "/start_bench_service";
-    fs::remove_all(dir);
-    fs::create_directories(dir + "/maps");
-    fs::create_directories(dir + "/Debug"); // The service logs, as on a device.
-    for (const char* ext : {".rmf", ".pdb", ".cpd"})
-        if (fs::exists(kMaps + "/Liechtenstein" + ext))
-            fs::create_symlink(kMaps + "/Liechtenstein" + ext, dir + "/maps/Liechtenstein" + ext);
-    fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
-                  dir + "/GPSResources_EN.dll");
-    setenv("GPSLIB_REGISTRY", (dir + "/registry.reg").c_str(), 1);
+    gpslib::bench::LiechtensteinServiceFolder(dir, dir, kMaps, GPSLIB_RESOURCE_MODULE);
     setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);
-    for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}) {
-        const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("cannot register the modules");
-            return;
-        }
+    if (gpslib::bench::RegisterModules(GPSREG_TOOL, dir + "/registry.reg",
+                                       {GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE})) {
+        state.SkipWithError("cannot register the modules");
+        return;
     }
     ComPtr<IGPSCore> core;
     if (FAILED(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core))) {

@@ -58,13 +58,10 @@ private:
         fs::copy_file(kMapFile, dir + "/maps/Liechtenstein.rmf");
         fs::copy_file(gpslib::bench::StringModule(GPSLIB_RESOURCE_MODULE),
                       dir + "/GPSResources_EN.dll");
-        const std::string store = dir + "/registry.reg";
-        setenv("GPSLIB_REGISTRY", store.c_str(), 1);
         setenv("GPSLIB_MAP_PATH", (dir + "/maps").c_str(), 1);
-        for (const char* module : {GPSCORE_MODULE, GPSMAP_MODULE}) {
-            const std::string command = std::string(GPSREG_TOOL) + " " + module + " > /dev/null";
-            if (std::system(command.c_str()) != 0) return;
-        }
+        if (gpslib::bench::RegisterModules(GPSREG_TOOL, dir + "/registry.reg",
+                                           {GPSCORE_MODULE, GPSMAP_MODULE}))
+            return;
         if (FAILED(CoCreateInstance(CLSID_GPSCore, nullptr, CLSCTX_INPROC_SERVER, IID_IGPSCore,
                                     m_core.PutVoid())))
             return;

@@ -90,11 +90,7 @@ HRESULT CAddressDatabase::OpenDatabases(BSTR bstrDirectory, SHORT* pnCount) {
     Close();
     const std::string dir = gpslib::os::NativePath(Text(bstrDirectory));
     if (dir.empty()) return S_OK;
-    std::vector<std::string> names;
-    for (const std::string& name : FolderEntries(dir))
-        if (gpslib::os::Extension(name) == ".cpd") names.push_back(name);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    for (const std::string& name : FolderFiles(dir, ".cpd")) {
         const std::string path = gpslib::os::NativePath(gpslib::os::JoinPath(dir, name));
         std::string error;
         File f;
@@ -365,17 +361,12 @@ HRESULT CAddressDatabase::AddressDbGetRecord(LONG nIndex, IAddressRecord** ppRec
     ComPtr<IAddressRecord> r;
     HRESULT hr = gpslib::CreateObject(CLSID_AddressRecord, IID_IAddressRecord, &r);
     if (FAILED(hr)) return hr;
-    auto set = [&](HRESULT (STDMETHODCALLTYPE IAddressRecord::*setter)(BSTR),
-                   const std::string& value) {
-        Bstr b(value);
-        (r.Get()->*setter)(b.Get());
-    };
-    set(&IAddressRecord::SetMap, a.map);
-    set(&IAddressRecord::SetMapId, a.mapId);
-    set(&IAddressRecord::SetCity, a.city);
-    set(&IAddressRecord::SetPostalCode, a.postalCode);
-    set(&IAddressRecord::SetStreet, a.street);
-    set(&IAddressRecord::SetHouseNumber, a.houseNumber);
+    r->SetMap(Bstr(a.map).Get());
+    r->SetMapId(Bstr(a.mapId).Get());
+    r->SetCity(Bstr(a.city).Get());
+    r->SetPostalCode(Bstr(a.postalCode).Get());
+    r->SetStreet(Bstr(a.street).Get());
+    r->SetHouseNumber(Bstr(a.houseNumber).Get());
     r->SetStreetKey(static_cast<LONG>(a.streetKey));
     r->SetLatitude(a.latitude);
     r->SetLongitude(a.longitude);

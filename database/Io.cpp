@@ -1,7 +1,9 @@
 #include "Io.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "os/env.h"
 #include "os/path.h"
@@ -57,9 +59,12 @@ std::uint64_t FileSize(const std::string& path) {
     return size;
 }
 
-std::vector<std::string> FolderEntries(const std::string& directory) {
-    std::vector<std::string> names;
-    if (!Env::Default()->GetChildren(directory, &names).ok()) names.clear();
+std::vector<std::string> FolderFiles(const std::string& directory, std::string_view extension) {
+    std::vector<std::string> entries, names;
+    if (!Env::Default()->GetChildren(directory, &entries).ok()) return names;
+    for (std::string& name : entries)
+        if (gpslib::os::Extension(name) == extension) names.push_back(std::move(name));
+    std::sort(names.begin(), names.end());
     return names;
 }
 

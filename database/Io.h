@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace gpsdb {
@@ -27,8 +28,9 @@ bool ReadWholeFile(const std::string& path, std::string* content);
 bool ReplaceFile(const std::string& path, const std::string& content);
 // The size of a file, 0 when it has none.
 std::uint64_t FileSize(const std::string& path);
-// The names in a folder (not sorted); empty when it cannot be read.
-std::vector<std::string> FolderEntries(const std::string& directory);
+// The names in a folder with the extension `extension` (".pdb"), sorted; empty when it cannot be
+// read.
+std::vector<std::string> FolderFiles(const std::string& directory, std::string_view extension);
 
 } // namespace gpsdb
 

@@ -51,31 +51,26 @@ HRESULT NewRecordObject(const PoiRecord& p, const std::string& file, IPOIRecord*
     ComPtr<IPOIRecord> r;
     HRESULT hr = gpslib::CreateObject(CLSID_POIRecord, IID_IPOIRecord, &r);
     if (FAILED(hr)) return hr;
-    auto set = [&](HRESULT (STDMETHODCALLTYPE IPOIRecord::*setter)(BSTR),
-                   const std::string& value) {
-        Bstr b(value);
-        (r.Get()->*setter)(b.Get());
-    };
     r->SetKey(static_cast<LONG>(p.key));
-    set(&IPOIRecord::SetName, p.name);
-    set(&IPOIRecord::SetDescription, p.description);
-    set(&IPOIRecord::SetAuthor, p.author);
-    set(&IPOIRecord::SetDate, p.date);
-    set(&IPOIRecord::SetThirdPartyId, p.thirdPartyId);
-    set(&IPOIRecord::SetTags, p.tags);
-    set(&IPOIRecord::SetHoursOfOperation, p.hours);
-    set(&IPOIRecord::SetAddressNumber, p.addressNumber);
-    set(&IPOIRecord::SetStreet, p.street);
-    set(&IPOIRecord::SetCity, p.city);
-    set(&IPOIRecord::SetState, p.state);
-    set(&IPOIRecord::SetCountry, p.country);
-    set(&IPOIRecord::SetZipCode, p.zipCode);
-    set(&IPOIRecord::SetPhoneNumber, p.phone);
-    set(&IPOIRecord::SetFaxNumber, p.fax);
-    set(&IPOIRecord::SetWebAddress, p.web);
-    set(&IPOIRecord::SetEmail, p.email);
-    set(&IPOIRecord::SetMediaFile, p.mediaFile);
-    set(&IPOIRecord::SetPDBFile, file);
+    r->SetName(Bstr(p.name).Get());
+    r->SetDescription(Bstr(p.description).Get());
+    r->SetAuthor(Bstr(p.author).Get());
+    r->SetDate(Bstr(p.date).Get());
+    r->SetThirdPartyId(Bstr(p.thirdPartyId).Get());
+    r->SetTags(Bstr(p.tags).Get());
+    r->SetHoursOfOperation(Bstr(p.hours).Get());
+    r->SetAddressNumber(Bstr(p.addressNumber).Get());
+    r->SetStreet(Bstr(p.street).Get());
+    r->SetCity(Bstr(p.city).Get());
+    r->SetState(Bstr(p.state).Get());
+    r->SetCountry(Bstr(p.country).Get());
+    r->SetZipCode(Bstr(p.zipCode).Get());
+    r->SetPhoneNumber(Bstr(p.phone).Get());
+    r->SetFaxNumber(Bstr(p.fax).Get());
+    r->SetWebAddress(Bstr(p.web).Get());
+    r->SetEmail(Bstr(p.email).Get());
+    r->SetMediaFile(Bstr(p.mediaFile).Get());
+    r->SetPDBFile(Bstr(file).Get());
     r->SetCategoryNumber(static_cast<SHORT>(p.category));
     r->SetSubCategoryNumber(static_cast<SHORT>(p.subcategory));
     r->SetIsUserPOI(Flag(p.userPoi));
@@ -151,15 +146,12 @@ HRESULT CPOIDatabase::OpenDatabases(BSTR bstrDirectory, SHORT* pnCount) {
     CloseDatabase();
     const std::string dir = gpslib::os::NativePath(Text(bstrDirectory));
     if (dir.empty()) return S_OK;
-    std::vector<std::string> names;
-    bool haveUser = false;
-    for (const std::string& name : FolderEntries(dir)) {
-        if (gpslib::os::Extension(name) != ".pdb") continue;
-        names.push_back(name);
-        haveUser = haveUser || Lower(name) == "user.pdb";
+    std::vector<std::string> names = FolderFiles(dir, ".pdb");
+    if (std::none_of(names.begin(), names.end(),
+                     [](const std::string& name) { return Lower(name) == "user.pdb"; })) {
+        names.push_back("user.pdb");
+        std::sort(names.begin(), names.end());
     }
-    if (!haveUser) names.push_back("user.pdb");
-    std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         const std::string path = gpslib::os::JoinPath(dir, name);
         const bool user = IsUserFileName(name);

@@ -66,18 +66,24 @@ namespace {
 
 // "ß" and "ẞ" as "ss", "æ" and "Æ" as "ae", "œ" and "Œ" as "oe"; everything else as it is.
 std::string SpelledAsTwo(std::string_view utf8) {
-    static constexpr std::pair<std::string_view, std::string_view> kTwo[] = {
+    static constexpr Respelling kTwo[] = {
         {"\xC3\x9F", "ss"}, {"\xE1\xBA\x9E", "ss"}, {"\xC3\xA6", "ae"},
         {"\xC3\x86", "ae"}, {"\xC5\x93", "oe"},     {"\xC5\x92", "oe"},
     };
+    return Respell(utf8, kTwo);
+}
+
+} // namespace
+
+std::string Respell(std::string_view utf8, std::span<const Respelling> respellings) {
     std::string out;
     out.reserve(utf8.size() + 4);
     for (std::size_t at = 0; at < utf8.size();) {
         bool replaced = false;
-        if (static_cast<unsigned char>(utf8[at]) >= 0xC3)
-            for (const auto& [letter, two] : kTwo)
+        if (static_cast<unsigned char>(utf8[at]) >= 0x80) // ASCII is never respelled.
+            for (const auto& [letter, instead] : respellings)
                 if (utf8.substr(at, letter.size()) == letter) {
-                    out += two;
+                    out += instead;
                     at += letter.size();
                     replaced = true;
                     break;
@@ -86,8 +92,6 @@ std::string SpelledAsTwo(std::string_view utf8) {
     }
     return out;
 }
-
-} // namespace
 
 std::string FoldName(std::string_view utf8) {
     return Fold(SpelledAsTwo(utf8));

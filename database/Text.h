@@ -4,8 +4,10 @@
 #ifndef DATABASE_TEXT_H_
 #define DATABASE_TEXT_H_
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace gpsdb {
 
@@ -30,6 +32,12 @@ bool TextMatches(std::string_view field, std::string_view search, MatchMode mode
 // word index follows.)
 std::string FoldName(std::string_view utf8);
 bool NameMatches(std::string_view field, std::string_view search, MatchMode mode);
+
+// A letter outside ASCII (its UTF-8 bytes) and what to write instead.
+using Respelling = std::pair<std::string_view, std::string_view>;
+// `utf8` with every letter of `respellings` written as the table says (the first entry that
+// matches at a place wins); everything else as it is.
+std::string Respell(std::string_view utf8, std::span<const Respelling> respellings);
 
 // An FTS5 query restricted to `column` that selects every row the search could match under
 // `mode` (a superset: TextMatches decides), for a word index built with the tokenizer that folds

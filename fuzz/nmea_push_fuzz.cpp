@@ -9,14 +9,13 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "GPSLib_classes.h"
 #include "base/ServiceContext.h"
 #include "gps/GPSObject.h"
 #include "gps/ReceiverLink.h"
+#include "service_classes.h"
 
 namespace {
 
@@ -49,13 +48,7 @@ void AskEverything(IGPSObject* gps) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::once_flag registered;
-    std::call_once(registered, [] {
-        std::vector<DWORD> cookies; // Kept for the life of the process.
-        if (FAILED(gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount,
-                                                   &cookies)))
-            std::abort();
-    });
+    fuzz::RegisterServiceClassesOnce();
     if (size == 0) return 0;
     std::u16string text;
     for (std::size_t i = 1; i + 1 < size; i += 2)

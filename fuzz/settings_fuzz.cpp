@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "GPSLib_classes.h"
 #include "base/SettingsFiles.h"
 #include "os/path.h"
+#include "service_classes.h"
 
 namespace {
 
@@ -140,13 +140,7 @@ std::string Rewrite(MemEnv& env, int which) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static std::once_flag registered;
-    std::call_once(registered, [] {
-        std::vector<DWORD> cookies; // Kept for the life of the process.
-        if (FAILED(gpslib::RegisterModuleInProcess(kGPSLibModule, &gpslib::module::g_lockCount,
-                                                   &cookies)))
-            std::abort();
-    });
+    fuzz::RegisterServiceClassesOnce();
     const std::string input(reinterpret_cast<const char*>(data), size);
     for (int which = 0; which < 4; ++which) {
         MemEnv env;

@@ -60,23 +60,11 @@ struct Nearest {
 // "str." as "strasse". So "Zollstr.", "Bendererstrasse" and "Aeulestrasse" name the ways
 // "Zollstrasse", "Benderer Strasse" and "Äulestrasse".
 std::string LooseStreetKey(std::string_view name) {
-    static constexpr std::pair<std::string_view, std::string_view> kUmlauts[] = {
+    static constexpr gpsdb::Respelling kUmlauts[] = {
         {"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"},
         {"\xC3\x84", "ae"}, {"\xC3\x96", "oe"}, {"\xC3\x9C", "ue"},
     };
-    std::string spelled;
-    for (std::size_t at = 0; at < name.size();) {
-        bool replaced = false;
-        for (const auto& [letter, two] : kUmlauts)
-            if (name.substr(at, letter.size()) == letter) {
-                spelled += two;
-                at += letter.size();
-                replaced = true;
-                break;
-            }
-        if (!replaced) spelled.push_back(name[at++]);
-    }
-    std::string folded = gpsdb::FoldName(spelled);
+    std::string folded = gpsdb::FoldName(gpsdb::Respell(name, kUmlauts));
     for (std::size_t at = folded.find("str."); at != std::string::npos;
          at = folded.find("str.", at + 1))
         folded.replace(at, 4, "strasse");

@@ -49,6 +49,22 @@ HRESULT ReturnRecords(VARIANT* list, const std::vector<gpslib::ComPtr<T>>& recor
     return gpslib::ReturnObjectList(list, items, iid);
 }
 
+// One `T` record an item, made by class id and filled by fill(record, item), as the client's list
+// of `iid` objects; a record that cannot be made ends the list with that failure.
+template <class T, class Item, class Fill>
+HRESULT ReturnNewRecords(VARIANT* list, const std::vector<Item>& items, REFCLSID clsid, REFIID iid,
+                         Fill fill) {
+    std::vector<gpslib::ComPtr<T>> records;
+    for (const Item& item : items) {
+        gpslib::ComPtr<T> r;
+        HRESULT hr = gpslib::CreateObject(clsid, iid, &r);
+        if (FAILED(hr)) return hr;
+        fill(r.Get(), item);
+        records.push_back(r);
+    }
+    return ReturnRecords(list, records, iid);
+}
+
 } // namespace gpsmap
 
 class CGPSMap : public CGPSMapBase {

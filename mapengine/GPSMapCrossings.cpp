@@ -13,31 +13,27 @@ namespace {
 constexpr double kMaxRadiusMetres = 500.0;
 
 HRESULT ReturnCrossings(const std::vector<Crossing>& crossings, VARIANT* list) {
-    std::vector<ComPtr<ICrossingRecord>> records;
-    for (const Crossing& c : crossings) {
-        ComPtr<ICrossingRecord> r;
-        HRESULT hr = gpslib::CreateObject(CLSID_CrossingRecord, IID_ICrossingRecord, &r);
-        if (FAILED(hr)) return hr;
-        gpslib::Bstr name(c.street);
-        const auto& f = c.facts;
-        r->SetLatitude(c.at.lat);
-        r->SetLongitude(c.at.lon);
-        r->SetStreetName(name.Get());
-        r->SetDistance(c.distance);
-        r->SetBearing(static_cast<SHORT>(c.bearing));
-        r->SetLength(f.length);
-        // The map file's codes are the library's enumerators (formats/MapFile.h).
-        r->SetControl(static_cast<CrossingControl>(f.control));
-        r->SetAudibleSignal(static_cast<CrossingFeature>(f.sound));
-        r->SetVibratingSignal(static_cast<CrossingFeature>(f.vibration));
-        r->SetPushButton(static_cast<CrossingFeature>(f.button));
-        r->SetTactilePaving(static_cast<CrossingFeature>(f.tactile));
-        r->SetTrafficIsland(static_cast<CrossingFeature>(f.island));
-        r->SetKerbAtStart(static_cast<CrossingKerb>(f.kerbs[0]));
-        r->SetKerbAtEnd(static_cast<CrossingKerb>(f.kerbs[1]));
-        records.push_back(r);
-    }
-    return gpsmap::ReturnRecords(list, records, IID_ICrossingRecord);
+    return gpsmap::ReturnNewRecords<ICrossingRecord>(
+        list, crossings, CLSID_CrossingRecord, IID_ICrossingRecord,
+        [](ICrossingRecord* r, const Crossing& c) {
+            gpslib::Bstr name(c.street);
+            const auto& f = c.facts;
+            r->SetLatitude(c.at.lat);
+            r->SetLongitude(c.at.lon);
+            r->SetStreetName(name.Get());
+            r->SetDistance(c.distance);
+            r->SetBearing(static_cast<SHORT>(c.bearing));
+            r->SetLength(f.length);
+            // The map file's codes are the library's enumerators (formats/MapFile.h).
+            r->SetControl(static_cast<CrossingControl>(f.control));
+            r->SetAudibleSignal(static_cast<CrossingFeature>(f.sound));
+            r->SetVibratingSignal(static_cast<CrossingFeature>(f.vibration));
+            r->SetPushButton(static_cast<CrossingFeature>(f.button));
+            r->SetTactilePaving(static_cast<CrossingFeature>(f.tactile));
+            r->SetTrafficIsland(static_cast<CrossingFeature>(f.island));
+            r->SetKerbAtStart(static_cast<CrossingKerb>(f.kerbs[0]));
+            r->SetKerbAtEnd(static_cast<CrossingKerb>(f.kerbs[1]));
+        });
 }
 
 // A radius or range the engine can use: none for a non-number or a negative one.

@@ -77,24 +77,20 @@ HRESULT CGPSMap::GetStreetsInBox(DOUBLE dSouth, DOUBLE dWest, DOUBLE dNorth, DOU
         shapes = m_engine.StreetsInBox(
             box, static_cast<std::size_t>(std::min(nMaxStreets, kMaxStreetsInBox)),
             NamingFor(k.streetExpanded, k.streetDetailed), &complete);
-    std::vector<ComPtr<IStreetShapeRecord>> records;
     std::vector<DOUBLE> points;
-    for (const auto& s : shapes) {
-        ComPtr<IStreetShapeRecord> r;
-        HRESULT hr = gpslib::CreateObject(CLSID_StreetShapeRecord, IID_IStreetShapeRecord, &r);
-        if (FAILED(hr)) return hr;
-        gpslib::Bstr name(s.name), cls(s.cls);
-        r->SetName(name.Get());
-        r->SetClassification(cls.Get());
-        r->SetWalkable(s.foot ? VARIANT_TRUE : VARIANT_FALSE);
-        r->SetDrivable(s.car ? VARIANT_TRUE : VARIANT_FALSE);
-        r->SetFirstPoint(static_cast<LONG>(points.size() / 2));
-        r->SetPointCount(static_cast<LONG>(s.points.size()));
-        for (const gpsmap::Point& p : s.points)
-            points.insert(points.end(), {p.lat, p.lon});
-        records.push_back(r);
-    }
-    HRESULT hr = gpsmap::ReturnRecords(pvarStreets, records, IID_IStreetShapeRecord);
+    HRESULT hr = gpsmap::ReturnNewRecords<IStreetShapeRecord>(
+        pvarStreets, shapes, CLSID_StreetShapeRecord, IID_IStreetShapeRecord,
+        [&points](IStreetShapeRecord* r, const gpsmap::Engine::StreetShape& s) {
+            gpslib::Bstr name(s.name), cls(s.cls);
+            r->SetName(name.Get());
+            r->SetClassification(cls.Get());
+            r->SetWalkable(s.foot ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetDrivable(s.car ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetFirstPoint(static_cast<LONG>(points.size() / 2));
+            r->SetPointCount(static_cast<LONG>(s.points.size()));
+            for (const gpsmap::Point& p : s.points)
+                points.insert(points.end(), {p.lat, p.lon});
+        });
     if (SUCCEEDED(hr)) hr = gpslib::ReturnDoubleList(pvarPoints, points);
     if (FAILED(hr)) return hr;
     *pbComplete = complete ? VARIANT_TRUE : VARIANT_FALSE;

@@ -110,16 +110,9 @@ HRESULT CGPSMap::GetLocationsDetailsVector(DOUBLE dLatitude, DOUBLE dLongitude, 
     if (ValidPosition(dLatitude, dLongitude))
         details = m_engine.LocationDetails({dLatitude, dLongitude}, NormalHeading(nHeading),
                                            NamingFor(k.streetExpanded, k.streetDetailed));
-    std::vector<ComPtr<ILocationDetailRecord>> records;
-    for (const Details& d : details) {
-        ComPtr<ILocationDetailRecord> r;
-        HRESULT hr =
-            gpslib::CreateObject(CLSID_LocationDetailRecord, IID_ILocationDetailRecord, &r);
-        if (FAILED(hr)) return hr;
-        Fill(r.Get(), d, k);
-        records.push_back(r);
-    }
-    return gpsmap::ReturnRecords(pvarDetails, records, IID_ILocationDetailRecord);
+    return gpsmap::ReturnNewRecords<ILocationDetailRecord>(
+        pvarDetails, details, CLSID_LocationDetailRecord, IID_ILocationDetailRecord,
+        [&k](ILocationDetailRecord* r, const Details& d) { Fill(r, d, k); });
 }
 
 HRESULT CGPSMap::FindAddressPosition(BSTR bstrMap, LONG nStreetKey, BSTR bstrStreet, BSTR bstrCity,
@@ -234,21 +227,17 @@ HRESULT CGPSMap::Move(bool across, DOUBLE lat, DOUBLE lon, BSTR street, SHORT he
 }
 
 HRESULT CGPSMap::ReturnBranches(const std::vector<Branch>& branches, VARIANT* list) {
-    std::vector<ComPtr<ICrossStreetRecord>> records;
-    for (const Branch& b : branches) {
-        ComPtr<ICrossStreetRecord> r;
-        HRESULT hr = gpslib::CreateObject(CLSID_CrossStreetRecord, IID_ICrossStreetRecord, &r);
-        if (FAILED(hr)) return hr;
-        gpslib::Bstr name(b.name);
-        r->SetStreetName(name.Get());
-        r->SetLatitude(b.at.lat);
-        r->SetLongitude(b.at.lon);
-        r->SetBearing(static_cast<SHORT>(b.bearing));
-        r->SetKind(static_cast<SHORT>(b.kind));
-        r->SetSkipped(b.skipped ? VARIANT_TRUE : VARIANT_FALSE);
-        r->SetSideOfStreet(static_cast<SideOfStreet>(b.side));
-        r->SetMustCrossStreet(b.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
-        records.push_back(r);
-    }
-    return gpsmap::ReturnRecords(list, records, IID_ICrossStreetRecord);
+    return gpsmap::ReturnNewRecords<ICrossStreetRecord>(
+        list, branches, CLSID_CrossStreetRecord, IID_ICrossStreetRecord,
+        [](ICrossStreetRecord* r, const Branch& b) {
+            gpslib::Bstr name(b.name);
+            r->SetStreetName(name.Get());
+            r->SetLatitude(b.at.lat);
+            r->SetLongitude(b.at.lon);
+            r->SetBearing(static_cast<SHORT>(b.bearing));
+            r->SetKind(static_cast<SHORT>(b.kind));
+            r->SetSkipped(b.skipped ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetSideOfStreet(static_cast<SideOfStreet>(b.side));
+            r->SetMustCrossStreet(b.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+        });
 }

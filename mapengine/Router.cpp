@@ -350,30 +350,32 @@ private:
         const Way* firstWay = &firstWayRow;
         const Way* lastWay = &lastWayRow;
         double firstLeave = Leave(path.front()), lastArrive = Arrive(path.back());
-        auto street = [&](RoutePointData& p, const Way& w, const std::string& name) {
+        // A point at `at` on the way `w` called `name`, facing `forward` along the route and
+        // `reverse` back.
+        auto along = [](Point at, const Way& w, const std::string& name, double forward,
+                        double reverse) {
+            RoutePointData p;
+            p.at = at;
             p.streetForward = name;
             p.lanes = w.lanes;
             p.speed = static_cast<int>(std::lround(std::clamp(w.maxspeed, 0.0, 1000.0)));
+            p.orientationForward = Degrees(forward);
+            p.orientationReverse = Degrees(reverse);
+            return p;
         };
         std::vector<RoutePointData>& points = out->points;
         double approach = 0.0;
         if (start.distance > kOnNetwork) {
-            RoutePointData p;
-            p.at = m_request.start;
+            RoutePointData p =
+                along(m_request.start, *firstWay, names.front(), firstLeave, firstLeave + 180.0);
             p.name = names.front();
-            street(p, *firstWay, names.front());
-            p.orientationForward = Degrees(firstLeave);
-            p.orientationReverse = Degrees(firstLeave + 180.0);
             points.push_back(p);
             approach += start.distance;
         }
         {
-            RoutePointData p;
-            p.at = start.point;
+            RoutePointData p =
+                along(start.point, *firstWay, names.front(), firstLeave, firstLeave + 180.0);
             p.name = names.front();
-            street(p, *firstWay, names.front());
-            p.orientationForward = Degrees(firstLeave);
-            p.orientationReverse = Degrees(firstLeave + 180.0);
             p.featureIndex = 0;
             p.distance = points.empty() ? 0.0 : start.distance;
             points.push_back(p);
@@ -403,12 +405,10 @@ private:
             bool turning = renamed || parked || (!crossing && std::fabs(angle) >= kTurnAngle);
             if (turning) ++stretch;
             if (turning || (!m_request.turnsOnly && n.intersection >= 0)) {
-                RoutePointData p;
-                p.at = n.intersection >= 0 ? m_map.Intersection(n.intersection).at : n.at;
+                RoutePointData p =
+                    along(n.intersection >= 0 ? m_map.Intersection(n.intersection).at : n.at,
+                          m_map.Way(ways[leave]), names[leave], depart, arrive + 180.0);
                 p.turning = turning;
-                street(p, m_map.Way(ways[leave]), names[leave]);
-                p.orientationForward = Degrees(depart);
-                p.orientationReverse = Degrees(arrive + 180.0);
                 p.featureIndex = stretch;
                 p.distance = offsets[in] - last;
                 last = offsets[in];
@@ -424,21 +424,15 @@ private:
             i = j + 1;
         }
         {
-            RoutePointData p;
-            p.at = end.point;
-            street(p, *lastWay, names.back());
-            p.orientationForward = Degrees(lastArrive);
-            p.orientationReverse = Degrees(lastArrive + 180.0);
+            RoutePointData p =
+                along(end.point, *lastWay, names.back(), lastArrive, lastArrive + 180.0);
             p.featureIndex = stretch;
             p.distance = total - last;
             points.push_back(p);
         }
         if (end.distance > kOnNetwork) {
-            RoutePointData p;
-            p.at = m_request.end;
-            street(p, *lastWay, names.back());
-            p.orientationForward = Degrees(lastArrive);
-            p.orientationReverse = Degrees(lastArrive + 180.0);
+            RoutePointData p =
+                along(m_request.end, *lastWay, names.back(), lastArrive, lastArrive + 180.0);
             p.distance = end.distance;
             points.push_back(p);
             approach += end.distance;

@@ -7,27 +7,20 @@ namespace gpslib::os {
 
 namespace {
 
+#define GPSLIB_OS_STATUS_NAME(name)                                                                \
+    case Status::Code::k##name:                                                                    \
+        return #name;
+
 const char* CodeName(Status::Code code) {
     switch (code) {
     case Status::Code::kOk:
         return "OK";
-    case Status::Code::kNotFound:
-        return "NotFound";
-    case Status::Code::kIOError:
-        return "IOError";
-    case Status::Code::kInvalidArgument:
-        return "InvalidArgument";
-    case Status::Code::kPermissionDenied:
-        return "PermissionDenied";
-    case Status::Code::kAlreadyExists:
-        return "AlreadyExists";
-    case Status::Code::kNotSupported:
-        return "NotSupported";
-    case Status::Code::kCorruption:
-        return "Corruption";
+        GPSLIB_OS_STATUS_CODES(GPSLIB_OS_STATUS_NAME)
     }
     return "Unknown";
 }
+
+#undef GPSLIB_OS_STATUS_NAME
 
 } // namespace
 

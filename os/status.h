@@ -5,6 +5,26 @@
 
 namespace gpslib::os {
 
+// The failure codes, each once (the enumerator k<Name>, the factory, the test Is<Name>() and the
+// name ToString writes follow from this list); they keep this order.
+#define GPSLIB_OS_STATUS_CODES(X)                                                                  \
+    X(NotFound)                                                                                    \
+    X(IOError)                                                                                     \
+    X(InvalidArgument)                                                                             \
+    X(PermissionDenied)                                                                            \
+    X(AlreadyExists)                                                                               \
+    X(NotSupported)                                                                                \
+    X(Corruption)
+
+#define GPSLIB_OS_STATUS_ENUMERATOR(name) k##name,
+#define GPSLIB_OS_STATUS_FACTORY(name)                                                             \
+    static Status name(std::string_view message, int errnum = 0) {                                 \
+        return Status(Code::k##name, message, errnum);                                             \
+    }                                                                                              \
+    bool Is##name() const {                                                                        \
+        return m_code == Code::k##name;                                                            \
+    }
+
 // The outcome of an operation that can fail. Errors travel as values: an operating-system
 // failure is turned into a Status once, where the system is called (StatusFromErrno), and is
 // passed up unchanged from there.
@@ -15,48 +35,15 @@ class [[nodiscard]] Status {
 public:
     enum class Code : unsigned char {
         kOk = 0,
-        kNotFound,
-        kIOError,
-        kInvalidArgument,
-        kPermissionDenied,
-        kAlreadyExists,
-        kNotSupported,
-        kCorruption,
+        GPSLIB_OS_STATUS_CODES(GPSLIB_OS_STATUS_ENUMERATOR)
     };
 
     Status() noexcept = default;
 
     static Status OK() { return Status(); }
-    static Status NotFound(std::string_view message, int errnum = 0) {
-        return Status(Code::kNotFound, message, errnum);
-    }
-    static Status IOError(std::string_view message, int errnum = 0) {
-        return Status(Code::kIOError, message, errnum);
-    }
-    static Status InvalidArgument(std::string_view message, int errnum = 0) {
-        return Status(Code::kInvalidArgument, message, errnum);
-    }
-    static Status PermissionDenied(std::string_view message, int errnum = 0) {
-        return Status(Code::kPermissionDenied, message, errnum);
-    }
-    static Status AlreadyExists(std::string_view message, int errnum = 0) {
-        return Status(Code::kAlreadyExists, message, errnum);
-    }
-    static Status NotSupported(std::string_view message, int errnum = 0) {
-        return Status(Code::kNotSupported, message, errnum);
-    }
-    static Status Corruption(std::string_view message, int errnum = 0) {
-        return Status(Code::kCorruption, message, errnum);
-    }
-
     bool ok() const { return m_code == Code::kOk; }
-    bool IsNotFound() const { return m_code == Code::kNotFound; }
-    bool IsIOError() const { return m_code == Code::kIOError; }
-    bool IsInvalidArgument() const { return m_code == Code::kInvalidArgument; }
-    bool IsPermissionDenied() const { return m_code == Code::kPermissionDenied; }
-    bool IsAlreadyExists() const { return m_code == Code::kAlreadyExists; }
-    bool IsNotSupported() const { return m_code == Code::kNotSupported; }
-    bool IsCorruption() const { return m_code == Code::kCorruption; }
+    // Status::NotFound(message, errnum) and IsNotFound(), and so for every code.
+    GPSLIB_OS_STATUS_CODES(GPSLIB_OS_STATUS_FACTORY)
 
     Code code() const { return m_code; }
     // The errno behind the failure, or 0 when it did not come from the operating system.
@@ -74,6 +61,9 @@ private:
     int m_errnum = 0;
     std::string m_message;
 };
+
+#undef GPSLIB_OS_STATUS_ENUMERATOR
+#undef GPSLIB_OS_STATUS_FACTORY
 
 // The one translation of errno into a Status. `context` names what failed, usually the path;
 // the message becomes "<context>: <system text>".

@@ -80,28 +80,29 @@ Answer Session::Settings(const std::vector<std::string>& args) {
     }
     const std::string what = Lower(args[0]);
     if (args.size() != 2) return Usage("settings");
-    if (what == "units") {
-        auto u = Lookup(kUnits, args[1]);
-        if (!u) return Fact("Units are " + Choices(kUnits) + ".", Answer::Status::kUsage);
-        system->SetUnits(static_cast<Units>(*u));
-        hr = m_core->SystemSetSettings(system.Get());
-        return FAILED(hr) ? Failure("settings", hr) : Fact("Units " + Lower(args[1]) + ".");
-    }
-    if (what == "heading") {
-        auto h = Lookup(kHeadings, args[1]);
-        if (!h)
-            return Fact("Heading styles are " + Choices(kHeadings) + ".", Answer::Status::kUsage);
-        system->SetHeadingMode(static_cast<RelativeHeadingType>(*h));
-        hr = m_core->SystemSetSettings(system.Get());
-        return FAILED(hr) ? Failure("settings", hr) : Fact("Heading " + Lower(args[1]) + ".");
-    }
-    if (what == "urgency") {
-        auto u = Lookup(kUrgencies, args[1]);
-        if (!u)
-            return Fact("Urgency levels are " + Choices(kUrgencies) + ".", Answer::Status::kUsage);
-        hr = m_core->LookaroundSetUrgencyReportingLevel(static_cast<UrgencyLevel>(*u));
-        return FAILED(hr) ? Failure("settings", hr) : Fact("Urgency " + Lower(args[1]) + ".");
-    }
+    // The word of `table` applied by `apply`, answered as "<label> <word>."; `kinds` names the
+    // table's words when the word is none of them.
+    auto choose = [&](const auto& table, const std::string& kinds, const std::string& label,
+                      auto apply) {
+        auto value = Lookup(table, args[1]);
+        if (!value) return Fact(kinds + " are " + Choices(table) + ".", Answer::Status::kUsage);
+        hr = apply(*value);
+        return FAILED(hr) ? Failure("settings", hr) : Fact(label + " " + Lower(args[1]) + ".");
+    };
+    if (what == "units")
+        return choose(kUnits, "Units", "Units", [&](int value) {
+            system->SetUnits(static_cast<Units>(value));
+            return m_core->SystemSetSettings(system.Get());
+        });
+    if (what == "heading")
+        return choose(kHeadings, "Heading styles", "Heading", [&](int value) {
+            system->SetHeadingMode(static_cast<RelativeHeadingType>(value));
+            return m_core->SystemSetSettings(system.Get());
+        });
+    if (what == "urgency")
+        return choose(kUrgencies, "Urgency levels", "Urgency", [&](int value) {
+            return m_core->LookaroundSetUrgencyReportingLevel(static_cast<UrgencyLevel>(value));
+        });
     if (what == "crossings") return CrossingsSetting(args[1]);
     auto on = ParseSwitch(args[1]);
     if (!on) return Usage("settings");

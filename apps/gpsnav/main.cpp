@@ -123,6 +123,11 @@ std::optional<Options> ParseOptions(int argc, char** argv, int* code) {
             *out = argv[++i];
             return true;
         };
+        // The option's number from `low` to `high`; nullopt when it is missing or outside.
+        auto takeNumber = [&](long low, long high) {
+            std::string s;
+            return take(&s) ? ParseNumber(s, low, high) : std::nullopt;
+        };
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             *code = kExitOk;
@@ -147,8 +152,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int* code) {
         } else if (arg == "--times") {
             o.print.times = true;
         } else if (arg == "--speed") {
-            std::string s;
-            auto n = take(&s) ? ParseNumber(s, 1, 1000) : std::nullopt;
+            auto n = takeNumber(1, 1000);
             if (!n) return fail("--speed needs a number of polls a second from 1 to 1000");
             o.session.speed = static_cast<double>(*n);
         } else if (arg == "--speak") {
@@ -158,8 +162,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int* code) {
                 o.speech.engine != "espeak-ng")
                 return fail("--speak takes auto, speechd or espeak-ng");
         } else if (arg == "--rate") {
-            std::string s;
-            auto n = take(&s) ? ParseNumber(s, 80, 450) : std::nullopt;
+            auto n = takeNumber(80, 450);
             if (!n) return fail("--rate needs words a minute from 80 to 450");
             o.speech.wordsPerMinute = static_cast<int>(*n);
         } else if (arg == "--voice") {

@@ -5,6 +5,11 @@ from .cpp import cpp_default, guid_init, impl_guid, member_name, signature
 from .output import write
 
 
+def inner_interfaces(model, co):
+    """Each inner object of the class: its coclass, the member that holds it, its interface."""
+    return [(inner, member, model.coclasses[inner].interface) for inner, member in co.inners]
+
+
 def classes_header(model, out_dir):
     lib = model.lib
     guard = f"GPSLIB_{lib.name.upper()}_CLASSES_H_"
@@ -52,8 +57,7 @@ def classes_header(model, out_dir):
             w.append("    // or E_NOTIMPL until the class overrides it.")
             for m in model.interfaces[name].methods:
                 w.append(f"    virtual HRESULT {m.name}({signature(model, m)});")
-        for inner, member in co.inners:
-            inner_itf = model.coclasses[inner].interface
+        for inner, member, inner_itf in inner_interfaces(model, co):
             w.append(f"    // The inner {inner} (no reference added), and sharing another one "
                      "by reference.")
             w.append(f"    {inner_itf}* Inner{member}() const {{ return m_p{member}.Get(); }}")
@@ -76,8 +80,7 @@ def classes_header(model, out_dir):
             d = cpp_default(model, f)
             init = f"{{{d}}}" if d else ""
             w.append(f"    {t} {member_name(model, f)}{guarded}{init};")
-        for inner, member in co.inners:
-            inner_itf = model.coclasses[inner].interface
+        for inner, member, inner_itf in inner_interfaces(model, co):
             w.append(f"    // A {inner} created by class id with the object; null only when that "
                      "failed, and then")
             w.append(f"    // the methods forwarded to it answer E_FAIL.")
@@ -159,8 +162,7 @@ def classes_source(model, out_dir):
         if co.inners:
             w.append(f"{c}::{c}() {{")
             w.append("    ++gpslib::module::g_lockCount;")
-            for inner, member in co.inners:
-                inner_itf = model.coclasses[inner].interface
+            for inner, member, inner_itf in inner_interfaces(model, co):
                 w.append(f"    (void)gpslib::CreateObject(CLSID_{inner}, IID_{inner_itf}, "
                          f"&m_p{member});")
             w.append("}")

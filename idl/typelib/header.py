@@ -2,7 +2,7 @@
 import os
 
 from .cpp import guid_init, signature
-from .output import write
+from .output import header_opening, write
 
 
 def enums_header(model, out_dir):
@@ -10,10 +10,7 @@ def enums_header(model, out_dir):
     service's parts) uses the library's enumerations without the object runtime."""
     lib = model.lib
     guard = f"GPSLIB_{lib.name.upper()}_ENUMS_H_"
-    w = []
-    w.append(f"// Generated from idl/ by gen_typelib.py: the enumerations of the {lib.name} type "
-             "library. Do not edit.")
-    w.append(f"#ifndef {guard}\n#define {guard}\n")
+    w = header_opening(f"the enumerations of the {lib.name} type library", guard)
     w.append("#include <cstdint>\n")
     for e in lib.enums:
         if e.comment:
@@ -39,9 +36,7 @@ def enums_header(model, out_dir):
 def header(model, out_dir):
     lib = model.lib
     guard = f"GPSLIB_{lib.name.upper()}_H_"
-    w = []
-    w.append(f"// Generated from idl/ by gen_typelib.py: the {lib.name} type library. Do not edit.")
-    w.append(f"#ifndef {guard}\n#define {guard}\n")
+    w = header_opening(f"the {lib.name} type library", guard)
     w.append("#include <gpslib/automation.h>")
     w.append(f"#include <gpslib/{lib.name}_enums.h>")
     for imp in model.imports:

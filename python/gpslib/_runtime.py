@@ -161,21 +161,21 @@ class Runtime:
             return ""
         return ctypes.string_at(bstr, 2 * self.lib.SysStringLen(bstr)).decode("utf-16-le")
 
+    def _guid_named(self, lookup, name):
+        """(status, GUID): the runtime's `lookup` of a name."""
+        guid = GUID()
+        text = self.bstr(name)
+        hr = lookup(text, byref(guid)) & 0xFFFFFFFF
+        self.lib.SysFreeString(text)
+        return hr, guid
+
     def clsid(self, progid):
         """The class id of a ProgID; (status, GUID)."""
-        clsid = GUID()
-        name = self.bstr(progid)
-        hr = self.lib.CLSIDFromProgID(name, byref(clsid)) & 0xFFFFFFFF
-        self.lib.SysFreeString(name)
-        return hr, clsid
+        return self._guid_named(self.lib.CLSIDFromProgID, progid)
 
     def iid(self, name):
         """The interface id of a registered interface name; (status, GUID)."""
-        iid = GUID()
-        text = self.bstr(name)
-        hr = self.lib.IIDFromInterfaceName(text, byref(iid)) & 0xFFFFFFFF
-        self.lib.SysFreeString(text)
-        return hr, iid
+        return self._guid_named(self.lib.IIDFromInterfaceName, name)
 
     @staticmethod
     def query(obj, iid):
