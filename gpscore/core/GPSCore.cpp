@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceEnv.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"

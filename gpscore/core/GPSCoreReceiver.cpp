@@ -1,16 +1,19 @@
 // The receiver's methods as a client calls them: the fix, its settings, the pedometer, polling,
 // traces and Bluetooth receivers. Each method takes the core lock, checks its pointers, writes
 // its log lines and hands the work to the receiver link or the polling thread.
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
+#include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "gps/Bluetooth.h"
 #include "gps/BluetoothDeviceObject.h"
+#include "gps/GPSStatusObject.h"
+#include "gps/GPSTimeObject.h"
 
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
@@ -29,14 +32,29 @@ HRESULT CGPSCore::GPSGetTime(IGPSTimeObject** ppTime) {
     CriticalSectionLock lock(m_csCore);
     if (ppTime == nullptr) return E_POINTER;
     *ppTime = nullptr;
-    return m_receiver.Time(ppTime);
+    // A snapshot of the fix's time, empty while there is no usable fix.
+    ComPtr<IGPSTimeObject> time;
+    HRESULT hr = gpslib::CreateObject(CLSID_GPSTimeObject, IID_IGPSTimeObject, &time);
+    if (FAILED(hr)) return hr;
+    const gpscore::ReceiverState& state = m_receiver.State();
+    auto* impl = gpslib::ImplOf<CGPSTimeObject>(time.Get());
+    if (impl != nullptr && state.m_eReceiverType != GPSTypeNone && state.HasUsableFix())
+        state.CopyTime(*impl);
+    *ppTime = time.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::GPSGetStatus(IGPSStatusObject** ppStatus) {
     CriticalSectionLock lock(m_csCore);
     if (ppStatus == nullptr) return E_POINTER;
     *ppStatus = nullptr;
-    return m_receiver.Status(ppStatus);
+    ComPtr<IGPSStatusObject> status;
+    HRESULT hr = gpslib::CreateObject(CLSID_GPSStatusObject, IID_IGPSStatusObject, &status);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<CGPSStatusObject>(status.Get()))
+        m_receiver.State().FillStatus(*impl);
+    *ppStatus = status.Detach();
+    return S_OK;
 }
 
 HRESULT CGPSCore::GPSForceLocation(ILocationObject* pLocation, SHORT nHeading) {
@@ -131,7 +149,10 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     if (pSettings == nullptr || pbPortOpened == nullptr) return E_POINTER;
     EnsureUtility();
     if (m_context.m_pUtility == nullptr) return E_FAIL;
-    return m_receiver.ApplySettings(pSettings, pbPortOpened);
+    std::optional<bool> opened;
+    if (!m_receiver.ApplySettings(pSettings, &opened)) return E_FAIL;
+    if (opened) *pbPortOpened = *opened ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -173,7 +194,15 @@ HRESULT CGPSCore::GPSForcePoll(VARIANT_BOOL* pbDataRead) {
 
 HRESULT CGPSCore::GPSStartRecording(BSTR bstrTraceFile) {
     CriticalSectionLock lock(m_csCore);
-    return m_receiver.StartRecording(gpslib::View(bstrTraceFile), m_polling.Armed());
+    switch (m_receiver.StartRecording(gpslib::View(bstrTraceFile), m_polling.Armed())) {
+    case gpscore::ReceiverLink::Recording::kAccepted:
+        return S_OK;
+    case gpscore::ReceiverLink::Recording::kBadName:
+        return E_INVALIDARG;
+    case gpscore::ReceiverLink::Recording::kNotOpened:
+        break;
+    }
+    return E_FAIL;
 }
 
 HRESULT CGPSCore::GPSStopRecording() {

@@ -2,7 +2,7 @@
 // recorded trace, or handed in), closing, reversing and recalculating it, following it, its
 // position answers, and the route settings of each mode. Each method takes the core lock, checks
 // its pointers and asks the RouteBuilder or the RouteFollower.
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "core/GPSCore.h"
 
 using gpscore::ReturnText;
