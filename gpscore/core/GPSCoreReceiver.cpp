@@ -20,6 +20,21 @@ using gpslib::os::CriticalSectionLock;
 
 using gpscore::ReturnText;
 
+namespace {
+
+// A new snapshot of the fix for a client, filled by `fill` when it is this module's own class.
+template <class C, class I, class Fill>
+HRESULT NewSnapshot(REFCLSID clsid, REFIID iid, I** out, Fill fill) {
+    gpslib::ComPtr<I> snapshot;
+    HRESULT hr = gpslib::CreateObject(clsid, iid, &snapshot);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<C>(snapshot.Get())) fill(*impl);
+    *out = snapshot.Detach();
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT CGPSCore::GPSGet(IGPSObject** ppGPS) {
     CriticalSectionLock lock(m_csCore);
     if (ppGPS == nullptr) return E_POINTER;
@@ -32,29 +47,22 @@ HRESULT CGPSCore::GPSGetTime(IGPSTimeObject** ppTime) {
     CriticalSectionLock lock(m_csCore);
     if (ppTime == nullptr) return E_POINTER;
     *ppTime = nullptr;
-    // A snapshot of the fix's time, empty while there is no usable fix.
-    ComPtr<IGPSTimeObject> time;
-    HRESULT hr = gpslib::CreateObject(CLSID_GPSTimeObject, IID_IGPSTimeObject, &time);
-    if (FAILED(hr)) return hr;
+    // Empty while there is no usable fix.
     const gpscore::ReceiverState& state = m_receiver.State();
-    auto* impl = gpslib::ImplOf<CGPSTimeObject>(time.Get());
-    if (impl != nullptr && state.m_eReceiverType != GPSTypeNone && state.HasUsableFix())
-        state.CopyTime(*impl);
-    *ppTime = time.Detach();
-    return S_OK;
+    return NewSnapshot<CGPSTimeObject>(
+        CLSID_GPSTimeObject, IID_IGPSTimeObject, ppTime, [&](CGPSTimeObject& time) {
+            if (state.m_eReceiverType != GPSTypeNone && state.HasUsableFix()) state.CopyTime(time);
+        });
 }
 
 HRESULT CGPSCore::GPSGetStatus(IGPSStatusObject** ppStatus) {
     CriticalSectionLock lock(m_csCore);
     if (ppStatus == nullptr) return E_POINTER;
     *ppStatus = nullptr;
-    ComPtr<IGPSStatusObject> status;
-    HRESULT hr = gpslib::CreateObject(CLSID_GPSStatusObject, IID_IGPSStatusObject, &status);
-    if (FAILED(hr)) return hr;
-    if (auto* impl = gpslib::ImplOf<CGPSStatusObject>(status.Get()))
-        m_receiver.State().FillStatus(*impl);
-    *ppStatus = status.Detach();
-    return S_OK;
+    gpscore::ReceiverState& state = m_receiver.State();
+    return NewSnapshot<CGPSStatusObject>(
+        CLSID_GPSStatusObject, IID_IGPSStatusObject, ppStatus,
+        [&](CGPSStatusObject& status) { state.FillStatus(status); });
 }
 
 HRESULT CGPSCore::GPSForceLocation(ILocationObject* pLocation, SHORT nHeading) {

@@ -59,6 +59,8 @@ public:
     bool ApplySettings(IGPSSettingsObject* settings, std::optional<bool>* portOpened);
 
     // Traces: the file name is checked and kept; the file opens only while the service runs.
+    // A name that does not fit is refused (kBadName); a file that cannot be opened ends the
+    // recording (kNotOpened).
     enum class Recording { kAccepted, kBadName, kNotOpened };
     Recording StartRecording(std::u16string_view file, bool running);
     void StopRecording();
