@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,9 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     settings->SetGPSPortName(Bstr(u"/dev/pts/").Get());
     settings->SetGPSPortNumber(static_cast<SHORT>(std::atoi(name + 9)));
     settings->SetHeadingAveragingMode(InstantaneousHeadings);
-    VARIANT_BOOL opened = VARIANT_FALSE;
+    std::optional<bool> opened;
     parts.receiver.ApplySettings(settings.Get(), &opened);
-    if (maps < 1 || opened != VARIANT_TRUE) {
+    if (maps < 1 || opened != true) {
         state.SkipWithError("no map or no receiver");
         return;
     }

@@ -1,6 +1,6 @@
 #include "address/AddressObject.h"
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 
 GPSLIB_CLASS_FACTORY(AddressObject, CAddressObject)
 

@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "address/AddressSearchConfigurationObject.h"
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 
 namespace gpscore {

@@ -1,6 +1,6 @@
 #include "address/AddressSearchConfigurationObject.h"
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 
 GPSLIB_CLASS_FACTORY(AddressSearchConfigurationObject, CAddressSearchConfigurationObject)
 

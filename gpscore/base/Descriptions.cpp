@@ -75,6 +75,16 @@ void TrimAfterEmpty(std::u16string* out) {
     if (!out->empty() && (out->back() == u',' || out->back() == u'.')) out->pop_back();
 }
 
+// The settings of a Utility, none without one. Route settings set 1 is GPSMode's; any other
+// `mode` reads VirtualMode's.
+gpslib::ComPtr<ISystemSettingsObject> SystemSettingsOf(const Utility* utility) {
+    return utility != nullptr ? utility->SystemSettings() : nullptr;
+}
+gpslib::ComPtr<IRouteSettingsObject> RouteSettingsOf(const Utility* utility, int mode) {
+    if (utility == nullptr) return nullptr;
+    return utility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
+}
+
 } // namespace
 
 // Every text comes from the string resources of this wording's Utility, and every setting is
@@ -88,13 +98,9 @@ std::u16string Wording::Format(int id, std::initializer_list<FormatArg> args) co
     return m_pUtility != nullptr ? m_pUtility->FormatString(id, args) : std::u16string();
 }
 
-gpslib::ComPtr<ISystemSettingsObject> Wording::Settings() const {
-    return m_pUtility != nullptr ? m_pUtility->SystemSettings() : nullptr;
-}
-
 RelativeHeadingType Wording::HeadingMode() const {
     RelativeHeadingType mode = AheadLeft;
-    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
+    if (gpslib::ComPtr<ISystemSettingsObject> settings = SystemSettingsOf(m_pUtility.get()))
         settings->GetHeadingMode(&mode);
     return mode;
 }
@@ -166,14 +172,10 @@ std::u16string Wording::FeetDistanceText(std::int32_t n, bool approximate, Units
 }
 
 // The route settings set that `mode` names: 1 the first (GPSMode's), anything else the second.
-gpslib::ComPtr<IRouteSettingsObject> Wording::RouteSettingsFor(int mode) const {
-    if (m_pUtility == nullptr) return nullptr;
-    return m_pUtility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
-}
 
 bool Wording::NumberingOn(int mode) const {
     VARIANT_BOOL on = 0;
-    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
+    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsOf(m_pUtility.get(), mode))
         settings->IsWaypointNumberingOn(&on);
     return on != 0;
 }
@@ -306,7 +308,7 @@ std::u16string Wording::CompassPointText(int d) const {
     else
         return Text(ids::kNoDirection);
     SystemDescriptions length = Full;
-    if (gpslib::ComPtr<ISystemSettingsObject> settings = Settings())
+    if (gpslib::ComPtr<ISystemSettingsObject> settings = SystemSettingsOf(m_pUtility.get()))
         settings->GetDefaultCompassDescriptions(&length);
     // Each point's Short, Full and Both texts follow one another in the table.
     return Text(base + static_cast<int>(length));
@@ -355,7 +357,7 @@ std::u16string Wording::WaypointNumberText(IWaypointObject* step, int mode) cons
     SHORT index = IndexOf(step);
     if (index == -1 || !NumberingOn(mode)) return {};
     SystemDescriptions length = Full;
-    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsFor(mode))
+    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsOf(m_pUtility.get(), mode))
         settings->GetNumberingDescriptions(&length);
     int id = length == Both    ? ids::kWaypointLabelBoth
              : length == Short ? ids::kWaypointLabelShort

@@ -5,16 +5,23 @@
 #ifndef GPSCORE_BASE_DESCRIPTIONS_H_
 #define GPSCORE_BASE_DESCRIPTIONS_H_
 
+#include <gpslib/GPSLib_enums.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "GPSLib_classes.h"
-#include "base/Utility.h"
+#include "base/FormatText.h"
+
+// The places and route steps the `$` codes speak of, read through their own methods.
+struct ILocationObject;
+struct IWaypointObject;
 
 namespace gpscore {
+
+class Utility;
 
 // While an inertial receiver's headings are to be given in four directions only, the ahead/left
 // words merge the diagonal sectors. Each service's receiver state keeps its own switch and
@@ -24,7 +31,7 @@ void CountCoarseReceiver(bool on);
 
 // The facts about one target, computed once and then spoken through templates.
 struct DistanceHeadingRecord {
-    SHORT bearing = -1;         // degrees from the user to the target; -1 none
+    std::int16_t bearing = -1;  // degrees from the user to the target; -1 none
     std::u16string direction;   // the target's direction relative to the user's heading
     std::int32_t distance = -1; // metres (Metric) or feet; -1 none
 };
@@ -81,7 +88,6 @@ public:
 private:
     std::u16string Text(int id) const;
     std::u16string Format(int id, std::initializer_list<FormatArg> args) const;
-    gpslib::ComPtr<ISystemSettingsObject> Settings() const;
     RelativeHeadingType HeadingMode() const;
     Units CurrentUnits() const;
     std::u16string ClockText(int hour) const;
@@ -89,7 +95,6 @@ private:
     std::u16string LeftRightDegreesText(int h, int bearing, int r) const;
     std::u16string MetricDistanceText(std::int32_t n, bool approximate) const;
     std::u16string FeetDistanceText(std::int32_t n, bool approximate, Units units) const;
-    gpslib::ComPtr<IRouteSettingsObject> RouteSettingsFor(int mode) const;
     bool NumberingOn(int mode) const;
     std::u16string Label(IWaypointObject* step, int mode, int depth) const;
     std::u16string Expand(std::u16string_view text, ILocationObject* subject,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "GPSLib_classes.h"
 #include "base/Place.h"
@@ -90,6 +91,28 @@ inline Place PlaceAt(ILocationObject* location) {
 // The user at `here` facing `heading` (-1 none), the distance and direction spoken by `here`
 // itself; the standpoint keeps `here` while it lives.
 Standpoint StandpointAt(ILocationObject* here, std::int16_t heading);
+
+// --- The client's values as plain ones and back, for the objects and the parts that still take
+// them.
+
+// A client's string as text (a null string is empty).
+inline std::u16string Text(BSTR b) {
+    return std::u16string(gpslib::View(b));
+}
+// `text` as a new string for the client; E_OUTOFMEMORY when it cannot be made.
+inline HRESULT ReturnText(std::u16string_view text, BSTR* out) {
+    *out = gpslib::AllocBstr(text);
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+// A client's flag: anything but VARIANT_FALSE is true.
+inline bool Flag(VARIANT_BOOL b) {
+    return b != VARIANT_FALSE;
+}
+// A place that exists and says it holds a position.
+inline bool IsValidPlace(ILocationObject* location) {
+    VARIANT_BOOL valid = 0;
+    return location != nullptr && SUCCEEDED(location->IsValid(&valid)) && valid != 0;
+}
 
 } // namespace gpscore
 

@@ -67,6 +67,11 @@ template <class T> struct Field {
     Value absent;
     std::function<void(const T&, Value&)> get; // Leaves `absent` when the getter fails.
     std::function<void(const T&, const Value&)> set;
+    // Kept by this module's class only: copied only between two objects of it.
+    bool ownClassOnly = false;
+    // Left behind when the settings are copied for a client (the saved virtual walker and
+    // destination); only the file keeps it.
+    bool fileOnly = false;
 };
 
 template <class V> V Saturate(std::int64_t n) {
@@ -160,13 +165,21 @@ Field<SystemTarget> FeetField(int fromVersion, SHORT absent,
 // The saved virtual state and destination: kept by CSystemSettingsObject only.
 template <class X>
 Field<SystemTarget> SavedField(Kind kind, int fromVersion, Value absent, X Saved::*member) {
-    return {kind, fromVersion, std::move(absent),
+    return {kind,
+            fromVersion,
+            std::move(absent),
             [member](const SystemTarget& t, Value& v) {
                 if (t.impl != nullptr) Put(v, t.impl->Saved().*member);
             },
             [member](const SystemTarget& t, const Value& v) {
                 if (t.impl != nullptr) t.impl->Saved().*member = Take<X>(v);
-            }};
+            },
+            true};
+}
+
+Field<SystemTarget> FileOnly(Field<SystemTarget> field) {
+    field.fileOnly = true;
+    return field;
 }
 
 const std::vector<Field<SystemTarget>>& SystemFields() {
@@ -187,16 +200,16 @@ const std::vector<Field<SystemTarget>>& SystemFields() {
         Plain<T>(Kind::kBoolean, 2, Number(1), &I::GetSearchOtherMapDirectories,
                  &I::SetSearchOtherMapDirectories),
         PlainText<T>(3, u"", &I::GetPOIAuthor, &I::SetPOIAuthor),
-        SavedField(Kind::kString, 4, Text(u""), &Saved::virtualName),
-        SavedField(Kind::kString, 4, Text(u""), &Saved::virtualStreetName),
-        SavedField(Kind::kInteger, 4, Number(-1), &Saved::virtualHeading),
-        SavedField(Kind::kReal, 4, Real(0.0), &Saved::virtualLatitude),
-        SavedField(Kind::kReal, 4, Real(0.0), &Saved::virtualLongitude),
-        SavedField(Kind::kString, 4, Text(u""), &Saved::destinationName),
-        SavedField(Kind::kString, 4, Text(u""), &Saved::destinationDescription),
-        SavedField(Kind::kReal, 4, Real(0.0), &Saved::destinationLatitude),
-        SavedField(Kind::kReal, 4, Real(0.0), &Saved::destinationLongitude),
-        SavedField(Kind::kBoolean, 5, Number(0), &Saved::virtualSaved),
+        FileOnly(SavedField(Kind::kString, 4, Text(u""), &Saved::virtualName)),
+        FileOnly(SavedField(Kind::kString, 4, Text(u""), &Saved::virtualStreetName)),
+        FileOnly(SavedField(Kind::kInteger, 4, Number(-1), &Saved::virtualHeading)),
+        FileOnly(SavedField(Kind::kReal, 4, Real(0.0), &Saved::virtualLatitude)),
+        FileOnly(SavedField(Kind::kReal, 4, Real(0.0), &Saved::virtualLongitude)),
+        FileOnly(SavedField(Kind::kString, 4, Text(u""), &Saved::destinationName)),
+        FileOnly(SavedField(Kind::kString, 4, Text(u""), &Saved::destinationDescription)),
+        FileOnly(SavedField(Kind::kReal, 4, Real(0.0), &Saved::destinationLatitude)),
+        FileOnly(SavedField(Kind::kReal, 4, Real(0.0), &Saved::destinationLongitude)),
+        FileOnly(SavedField(Kind::kBoolean, 5, Number(0), &Saved::virtualSaved)),
         Plain<T>(Kind::kBoolean, 6, Number(0), &I::GetVirtualSideOfStreetTracking,
                  &I::SetVirtualSideOfStreetTracking),
         SavedField(Kind::kInteger, 7, Number(0), &Saved::virtualSideOfStreet),
@@ -647,6 +660,22 @@ bool WriteSystemSettings(Env& env, std::u16string_view directory, ISystemSetting
     WriteFields(pieces, SystemFields(),
                 SystemTarget{settings, gpslib::ImplOf<CSystemSettingsObject>(settings)});
     return WriteContent(env, directory, kSystemFileName, pieces);
+}
+
+void CopySystemSettings(ISystemSettingsObject* from, ISystemSettingsObject* to) {
+    if (from == nullptr || to == nullptr) return;
+    const SystemTarget source{from, gpslib::ImplOf<CSystemSettingsObject>(from)};
+    const SystemTarget target{to, gpslib::ImplOf<CSystemSettingsObject>(to)};
+    for (const auto& field : SystemFields()) {
+        if (field.fileOnly) continue;
+        if (field.ownClassOnly && (source.impl == nullptr || target.impl == nullptr)) continue;
+        Value value = field.absent;
+        field.get(source, value);
+        field.set(target, value);
+    }
+    Bstr directory;
+    from->GetSettingsDirectory(directory.Put());
+    to->SetSettingsDirectory(directory.Get());
 }
 
 void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to) {

@@ -77,6 +77,11 @@ bool WriteLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory
 bool WriteRouteSettings(gpslib::os::Env& env, std::u16string_view directory,
                         IRouteSettingsObject* gpsMode, IRouteSettingsObject* virtualMode);
 
+// Every field the system settings file holds but the saved virtual walker and destination, and
+// the settings directory, from one object to another; the saved side of the street and marker
+// only between two objects of this module's class.
+void CopySystemSettings(ISystemSettingsObject* from, ISystemSettingsObject* to);
+
 // Every field the lookaround settings file holds, from one object to another; the category and
 // subcategory names only between two objects of this module's class.
 void CopyLookaroundSettings(ILookaroundSettingsObject* from, ILookaroundSettingsObject* to);

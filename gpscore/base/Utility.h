@@ -9,9 +9,9 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "GPSLib_classes.h"
+#include "base/FormatText.h"
 #include "os/sync.h"
 #include "resources/StringTable.h"
 
@@ -22,24 +22,6 @@ class Env;
 namespace gpscore {
 
 class PluralRules;
-
-// One argument of a resource format: a number or a text.
-using FormatArg = std::variant<std::int64_t, double, std::u16string_view>;
-
-// Formats `format` printf-style (%d %i %u %ld %lu %x %c %f %.Nf %e %g %s %ls %S %%, with flags,
-// width and precision) with `args` in order. A %s takes a text; the numeric conversions take a
-// number (a text given for a number reads as 0, a number given for %s is printed as a number).
-// Missing arguments print nothing. The result holds at most 1999 characters.
-std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count);
-inline std::u16string FormatText(std::u16string_view format,
-                                 std::initializer_list<FormatArg> args) {
-    return FormatText(format, args.begin(), args.size());
-}
-// As above, and with `rules` each plural choice of a translated text ("%d {one:Stunde|other:
-// Stunden}", docs/languages.md) becomes the form for its number: the number printed just before
-// it, or else the next argument. Without `rules` braces are plain text.
-std::u16string FormatText(std::u16string_view format, const FormatArg* args, std::size_t count,
-                          const PluralRules* rules);
 
 // The process-wide log writer: one line per call, appended to <directory>/gpsDebug.txt.
 // Whether the directory exists is checked once for the life of the process (the check is

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceEnv.h"
+#include "base/SettingsFiles.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "orientation/VirtualObject.h"
@@ -338,52 +339,6 @@ HRESULT CGPSCore::SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoade
 // ---------------------------------------------------------------------------------------------
 // System settings and limits.
 
-namespace {
-
-// Copies every interface field of the system settings (not the force-new-map-folder flag), and
-// the saved side of the street and marker; the saved virtual walker and destination stay behind.
-HRESULT CopySystemSettings(ISystemSettingsObject* from, ISystemSettingsObject* to) {
-    RelativeHeadingType heading = AheadLeft;
-    Units units = Imperial;
-    SystemDescriptions descriptions = Full;
-    VARIANT_BOOL detailed = 0, decorators = 0, otherDirs = 0, sideTracking = 0;
-    SHORT arrival = 0, threshold = 0;
-    Bstr maps, settings, author;
-    from->GetHeadingMode(&heading);
-    from->GetUnits(&units);
-    from->GetDefaultCompassDescriptions(&descriptions);
-    from->GetStreetNamesDetailed(&detailed);
-    from->GetIncludeSpellDecorators(&decorators);
-    from->GetSearchOtherMapDirectories(&otherDirs);
-    from->GetVirtualSideOfStreetTracking(&sideTracking);
-    from->GetArrivalDistance(Imperial, &arrival);
-    from->GetArrivedNearThreshold(Imperial, &threshold);
-    from->GetMapPOIDirectory(maps.Put());
-    from->GetSettingsDirectory(settings.Put());
-    from->GetPOIAuthor(author.Put());
-    to->SetHeadingMode(heading);
-    to->SetUnits(units);
-    to->SetDefaultCompassDescriptions(descriptions);
-    to->SetStreetNamesDetailed(detailed);
-    to->SetIncludeSpellDecorators(decorators);
-    to->SetSearchOtherMapDirectories(otherDirs);
-    to->SetVirtualSideOfStreetTracking(sideTracking);
-    to->SetMapPOIDirectory(maps.Get());
-    to->SetSettingsDirectory(settings.Get());
-    to->SetPOIAuthor(author.Get());
-    to->SetArrivalDistance(Imperial, arrival);
-    to->SetArrivedNearThreshold(Imperial, threshold);
-    auto* source = gpslib::ImplOf<CSystemSettingsObject>(from);
-    auto* target = gpslib::ImplOf<CSystemSettingsObject>(to);
-    if (source != nullptr && target != nullptr) {
-        target->Saved().virtualSideOfStreet = source->Saved().virtualSideOfStreet;
-        target->Saved().virtualMarker = source->Saved().virtualMarker;
-    }
-    return S_OK;
-}
-
-} // namespace
-
 HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
     CriticalSectionLock lock(m_csCore);
     if (ppSettings == nullptr) return E_POINTER;
@@ -393,7 +348,7 @@ HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
     HRESULT hr = gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy);
     if (FAILED(hr)) return hr;
     if (ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings())
-        CopySystemSettings(stored.Get(), copy.Get());
+        gpscore::settings::CopySystemSettings(stored.Get(), copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }

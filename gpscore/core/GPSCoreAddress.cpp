@@ -9,7 +9,7 @@
 
 #include "address/AddressObject.h"
 #include "address/AddressSearchConfigurationObject.h"
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "core/GPSCore.h"
 
 using gpscore::AddressList;

@@ -4,7 +4,6 @@
 #include "core/GPSCore.h"
 
 #include "address/AddressObject.h"
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "orientation/DestinationObject.h"
 #include "poi/POIObject.h"

@@ -1,7 +1,6 @@
 // Points of interest as a client asks for them: the searches and their descriptions, the
 // categories, the user's own POIs and the POI the lookaround announced last. Each method takes
 // the core lock, checks its pointers and hands the work to the POI search or the POI watch.
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/GPSCore.h"
 #include "poi/POICategoryObject.h"

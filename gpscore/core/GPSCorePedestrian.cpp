@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/ModePlace.h"
 #include "formats/Geodesy.h"

@@ -2,7 +2,6 @@
 // the annotations. Each method takes the core lock, checks its pointers and hands the work to
 // the personal places.
 #include "address/AddressObject.h"
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/GPSCore.h"
 

@@ -1,21 +1,39 @@
 // The receiver's methods as a client calls them: the fix, its settings, the pedometer, polling,
 // traces and Bluetooth receivers. Each method takes the core lock, checks its pointers, writes
 // its log lines and hands the work to the receiver link or the polling thread.
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
+#include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "gps/Bluetooth.h"
 #include "gps/BluetoothDeviceObject.h"
+#include "gps/GPSStatusObject.h"
+#include "gps/GPSTimeObject.h"
 
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 
 using gpscore::ReturnText;
+
+namespace {
+
+// A new snapshot of the fix for a client, filled by `fill` when it is this module's own class.
+template <class C, class I, class Fill>
+HRESULT NewSnapshot(REFCLSID clsid, REFIID iid, I** out, Fill fill) {
+    gpslib::ComPtr<I> snapshot;
+    HRESULT hr = gpslib::CreateObject(clsid, iid, &snapshot);
+    if (FAILED(hr)) return hr;
+    if (auto* impl = gpslib::ImplOf<C>(snapshot.Get())) fill(*impl);
+    *out = snapshot.Detach();
+    return S_OK;
+}
+
+} // namespace
 
 HRESULT CGPSCore::GPSGet(IGPSObject** ppGPS) {
     CriticalSectionLock lock(m_csCore);
@@ -29,14 +47,22 @@ HRESULT CGPSCore::GPSGetTime(IGPSTimeObject** ppTime) {
     CriticalSectionLock lock(m_csCore);
     if (ppTime == nullptr) return E_POINTER;
     *ppTime = nullptr;
-    return m_receiver.Time(ppTime);
+    // Empty while there is no usable fix.
+    const gpscore::ReceiverState& state = m_receiver.State();
+    return NewSnapshot<CGPSTimeObject>(
+        CLSID_GPSTimeObject, IID_IGPSTimeObject, ppTime, [&](CGPSTimeObject& time) {
+            if (state.m_eReceiverType != GPSTypeNone && state.HasUsableFix()) state.CopyTime(time);
+        });
 }
 
 HRESULT CGPSCore::GPSGetStatus(IGPSStatusObject** ppStatus) {
     CriticalSectionLock lock(m_csCore);
     if (ppStatus == nullptr) return E_POINTER;
     *ppStatus = nullptr;
-    return m_receiver.Status(ppStatus);
+    gpscore::ReceiverState& state = m_receiver.State();
+    return NewSnapshot<CGPSStatusObject>(
+        CLSID_GPSStatusObject, IID_IGPSStatusObject, ppStatus,
+        [&](CGPSStatusObject& status) { state.FillStatus(status); });
 }
 
 HRESULT CGPSCore::GPSForceLocation(ILocationObject* pLocation, SHORT nHeading) {
@@ -131,7 +157,10 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     if (pSettings == nullptr || pbPortOpened == nullptr) return E_POINTER;
     EnsureUtility();
     if (m_context.m_pUtility == nullptr) return E_FAIL;
-    return m_receiver.ApplySettings(pSettings, pbPortOpened);
+    std::optional<bool> opened;
+    if (!m_receiver.ApplySettings(pSettings, &opened)) return E_FAIL;
+    if (opened) *pbPortOpened = *opened ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -173,7 +202,15 @@ HRESULT CGPSCore::GPSForcePoll(VARIANT_BOOL* pbDataRead) {
 
 HRESULT CGPSCore::GPSStartRecording(BSTR bstrTraceFile) {
     CriticalSectionLock lock(m_csCore);
-    return m_receiver.StartRecording(gpslib::View(bstrTraceFile), m_polling.Armed());
+    switch (m_receiver.StartRecording(gpslib::View(bstrTraceFile), m_polling.Armed())) {
+    case gpscore::ReceiverLink::Recording::kAccepted:
+        return S_OK;
+    case gpscore::ReceiverLink::Recording::kBadName:
+        return E_INVALIDARG;
+    case gpscore::ReceiverLink::Recording::kNotOpened:
+        break;
+    }
+    return E_FAIL;
 }
 
 HRESULT CGPSCore::GPSStopRecording() {

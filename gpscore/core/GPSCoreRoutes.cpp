@@ -3,7 +3,6 @@
 // position answers, and the route settings of each mode. Each method takes the core lock, checks
 // its pointers, asks the RouteBuilder or the RouteFollower in plain terms and hands the answers
 // out as objects: the active route as a route object that is a view over the builder's model.
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"

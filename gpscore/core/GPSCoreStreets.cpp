@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "address/AddressObject.h"
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "core/ModePlace.h"
 #include "orientation/IntersectionObject.h"

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
+#include "base/LookaroundSettingsObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
+#include "gps/GPSObject.h"
+#include "gps/ReceiverLink.h"
 #include "orientation/Destination.h"
 #include "orientation/Lookaround.h"
 #include "orientation/VirtualWalker.h"
@@ -32,15 +34,67 @@ void AppendSentence(std::u16string& text, std::u16string_view part) {
     if (text.back() != u'.') text += u'.';
 }
 
-bool Enabled(ILookaroundSettingsObject* settings,
-             HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = 0;
-    return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != 0;
+// The current place and heading of the mode: the walker's in VirtualMode, else the fix's.
+ComPtr<ILocationObject> CurrentLocation(const PollCycle::Parts& parts, SHORT* heading) {
+    ComPtr<ILocationObject> location;
+    *heading = -1;
+    if (parts.context.m_eCurrentMode == VirtualMode) {
+        if (parts.walker.Active()) {
+            location = NewLocation(parts.walker.Where());
+            *heading = parts.walker.Heading();
+        }
+    } else if (IGPSObject* gps = parts.receiver.Record()) {
+        gps->GetLocation(location.Put());
+        gps->GetHeadingDegrees(heading);
+    }
+    return location;
+}
+
+// Both places valid and `from` within `limit` of `to`; *distance is -1 when not both are valid.
+bool IsWithin(ILocationObject* from, ILocationObject* to, LONG limit, LONG* distance) {
+    *distance = -1;
+    if (!IsValidPlace(from) || !IsValidPlace(to)) return false;
+    from->GetDistance(to, distance);
+    return *distance <= limit;
+}
+
+// The distance-and-heading phrase from `from` to `target` in the receiver's directions; the
+// near template when the target is within the arrived-near threshold.
+std::u16string ArrivalPhrase(const PollCycle::Parts& parts, ILocationObject* from, SHORT heading,
+                             ILocationObject* target, int nearTemplate, int farTemplate) {
+    SHORT threshold = 0;
+    if (auto settings = parts.context.SystemSettings())
+        settings->GetArrivedNearThreshold(parts.context.CurrentUnits(), &threshold);
+    // The directions follow this service's receiver (four of them for an inertial one without
+    // satellites).
+    if (auto* place = gpslib::ImplOf<CLocationObject>(from))
+        place->SetCoarseDirections(parts.receiver.State().InertialNoSatellites());
+    DistanceHeadingRecord record;
+    LONG distance = -1;
+    Bstr direction;
+    from->GetBearingDegrees(target, &record.bearing);
+    from->GetRelativeHeading(heading, target, direction.Put());
+    from->GetDistance(target, &distance);
+    record.direction = std::u16string(direction.View());
+    record.distance = distance;
+    const int id = distance <= threshold ? nearTemplate : farTemplate;
+    return Wording(parts.context.m_pUtility)
+        .ExpandDescriptionTemplate(id, target, &record, nullptr, 0, nullptr, u"");
+}
+
+bool ArrivedNearDestinationEvent(const PollCycle::Parts& parts, ILocationObject* from,
+                                 SHORT heading) {
+    ComPtr<ILocationObject> destination = NewLocation(parts.destination.Where());
+    if (!destination || from == nullptr) return false;
+    return parts.events.Raise(EventKind::kArrivedNearDestination,
+                              ArrivalPhrase(parts, from, heading, destination.Get(),
+                                            ids::kDestinationReached, ids::kDestinationAhead),
+                              PlaceOf(destination.Get()));
 }
 
 } // namespace
 
-void PollCycle::Restart(SHORT startDelay) {
+void PollCycle::Restart(std::int16_t startDelay) {
     m_bFirstFix = false;
     m_nStartDelay = startDelay;
 }
@@ -54,7 +108,7 @@ void PollCycle::OnLinkRestarted() {
 
 void PollCycle::OnAnnotation(std::u16string_view text) {
     m_parts.events.Raise(EventKind::kSimulationAnnotation, text,
-                         PlaceOf(m_parts.receiver.Location().Get()));
+                         PlaceOf(FixLocation(m_parts.receiver.Record()).Get()));
 }
 
 void PollCycle::OnEventMade(EventKind kind) {
@@ -86,7 +140,7 @@ bool PollCycle::Run(bool readReceiver) {
         return read;
     }
     SHORT heading = -1;
-    ComPtr<ILocationObject> here = CurrentLocation(&heading);
+    ComPtr<ILocationObject> here = CurrentLocation(m_parts, &heading);
     if (!IsValidPlace(here.Get())) return read;
     if (context.m_eCurrentMode == GPSMode && !link.State().HasUsableFix()) return read;
 
@@ -97,7 +151,7 @@ bool PollCycle::Run(bool readReceiver) {
 
     ComPtr<ILookaroundSettingsObject> settings = context.LookaroundSettings();
     ILookaroundSettingsObject* lookaround = settings.Get();
-    if (!Enabled(lookaround, &ILookaroundSettingsObject::IsLookaroundEnabled)) return read;
+    if (!LookaroundOn(lookaround, &ILookaroundSettingsObject::IsLookaroundEnabled)) return read;
     // A poll from inside a lookaround check (an event sink that polls) does no lookaround work.
     if (m_parts.lookaround.Busy()) return read;
     LookaroundRouteOptions option = LookaroundCustom;
@@ -110,15 +164,16 @@ bool PollCycle::Run(bool readReceiver) {
         m_bSuspended = false;
     }
     if ((option == LookaroundCustom || option == LookaroundRouteAndIntersectionsOnly) &&
-        Enabled(lookaround, &ILookaroundSettingsObject::IsIntersectionsEnabled) && gpsReceiver) {
+        LookaroundOn(lookaround, &ILookaroundSettingsObject::IsIntersectionsEnabled) &&
+        gpsReceiver) {
         if (--m_nIntersectionCountdown <= 0) {
             m_nIntersectionCountdown = 1;
             m_parts.lookaround.CheckIntersection();
         }
     }
     if (option == LookaroundCustom || option == LookaroundRouteAndPOIsOnly) {
-        if (!Enabled(lookaround, &ILookaroundSettingsObject::IsCommercialPOIsEnabled) &&
-            !Enabled(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
+        if (!LookaroundOn(lookaround, &ILookaroundSettingsObject::IsCommercialPOIsEnabled) &&
+            !LookaroundOn(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
             return read;
         if (--m_nPOICountdown <= 0) {
             // A test run, and a receiver that has lost its satellites, look every poll.
@@ -169,25 +224,10 @@ void PollCycle::CheckConnectionAndFix() {
     if (q > GPSQualityNoFix) m_nConnectionCountdown = m_nFixCountdown = 0;
 }
 
-ComPtr<ILocationObject> PollCycle::CurrentLocation(SHORT* heading) const {
-    ComPtr<ILocationObject> location;
-    *heading = -1;
-    if (m_parts.context.m_eCurrentMode == VirtualMode) {
-        if (m_parts.walker.Active()) {
-            location = NewLocation(m_parts.walker.Where());
-            *heading = m_parts.walker.Heading();
-        }
-    } else if (IGPSObject* gps = m_parts.receiver.Record()) {
-        gps->GetLocation(location.Put());
-        gps->GetHeadingDegrees(heading);
-    }
-    return location;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Arrival.
 
-LONG PollCycle::ArrivalDistance(int divisor, bool* fast) const {
+std::int32_t PollCycle::ArrivalDistance(int divisor, bool* fast) const {
     if (fast != nullptr) *fast = false;
     SHORT base = 0;
     if (auto settings = m_parts.context.SystemSettings())
@@ -212,14 +252,6 @@ LONG PollCycle::ArrivalDistance(int divisor, bool* fast) const {
     return std::max<LONG>(scaled, base);
 }
 
-bool PollCycle::IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to,
-                                        LONG* distance) const {
-    *distance = -1;
-    if (!IsValidPlace(from) || !IsValidPlace(to)) return false;
-    from->GetDistance(to, distance);
-    return *distance <= ArrivalDistance(3);
-}
-
 // One announcement per arrival: the latch is re-armed only once the user is three arrival
 // distances away again.
 void PollCycle::CheckDestinationArrival() {
@@ -228,19 +260,19 @@ void PollCycle::CheckDestinationArrival() {
     ComPtr<ILocationObject> destination = NewLocation(target.Where());
     if (!IsValidPlace(destination.Get())) return;
     SHORT heading = -1;
-    ComPtr<ILocationObject> here = CurrentLocation(&heading);
+    ComPtr<ILocationObject> here = CurrentLocation(m_parts, &heading);
     LONG distance = -1;
-    const bool near = IsWithinArrivalDistance(here.Get(), destination.Get(), &distance);
+    const bool near = IsWithin(here.Get(), destination.Get(), ArrivalDistance(3), &distance);
     if (target.ArrivedNear() && distance > 3 * ArrivalDistance(3)) target.SetArrivedNear(false);
-    if (near && !target.ArrivedNear()) ArrivedNearDestinationEvent(here.Get(), heading);
+    if (near && !target.ArrivedNear()) ArrivedNearDestinationEvent(m_parts, here.Get(), heading);
 }
 
 void PollCycle::CheckVirtualArrival() {
     VirtualWalker& walker = m_parts.walker;
     ComPtr<ILocationObject> virtualPlace = NewLocation(walker.Where());
-    ComPtr<ILocationObject> gps = m_parts.receiver.Location();
+    ComPtr<ILocationObject> gps = FixLocation(m_parts.receiver.Record());
     LONG distance = -1;
-    const bool near = IsWithinArrivalDistance(gps.Get(), virtualPlace.Get(), &distance);
+    const bool near = IsWithin(gps.Get(), virtualPlace.Get(), ArrivalDistance(3), &distance);
     if (walker.ArrivedNear() && distance > 3 * ArrivalDistance(3)) walker.SetArrivedNear(false);
     if (near && !walker.ArrivedNear()) ArrivedNearVirtualEvent();
 }
@@ -252,40 +284,8 @@ std::u16string PollCycle::ReceiverName() const {
     return std::u16string(name.View());
 }
 
-std::u16string PollCycle::ArrivalPhrase(ILocationObject* from, SHORT heading,
-                                        ILocationObject* target, int nearTemplate,
-                                        int farTemplate) const {
-    SHORT threshold = 0;
-    if (auto settings = m_parts.context.SystemSettings())
-        settings->GetArrivedNearThreshold(m_parts.context.CurrentUnits(), &threshold);
-    // The directions follow this service's receiver (four of them for an inertial one without
-    // satellites).
-    if (auto* place = gpslib::ImplOf<CLocationObject>(from))
-        place->SetCoarseDirections(m_parts.receiver.State().InertialNoSatellites());
-    DistanceHeadingRecord record;
-    LONG distance = -1;
-    Bstr direction;
-    from->GetBearingDegrees(target, &record.bearing);
-    from->GetRelativeHeading(heading, target, direction.Put());
-    from->GetDistance(target, &distance);
-    record.direction = std::u16string(direction.View());
-    record.distance = distance;
-    const int id = distance <= threshold ? nearTemplate : farTemplate;
-    return Wording(m_parts.context.m_pUtility)
-        .ExpandDescriptionTemplate(id, target, &record, nullptr, 0, nullptr, u"");
-}
-
-bool PollCycle::ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading) {
-    ComPtr<ILocationObject> destination = NewLocation(m_parts.destination.Where());
-    if (!destination || from == nullptr) return false;
-    return m_parts.events.Raise(EventKind::kArrivedNearDestination,
-                                ArrivalPhrase(from, heading, destination.Get(),
-                                              ids::kDestinationReached, ids::kDestinationAhead),
-                                PlaceOf(destination.Get()));
-}
-
 bool PollCycle::ArrivedNearVirtualEvent() {
-    ComPtr<ILocationObject> gps = m_parts.receiver.Location();
+    ComPtr<ILocationObject> gps = FixLocation(m_parts.receiver.Record());
     ComPtr<ILocationObject> virtualPlace = NewLocation(m_parts.walker.Where());
     if (!gps || !virtualPlace) return false;
     // The phrase names no place: the virtual position is where the user left the walker.
@@ -297,7 +297,7 @@ bool PollCycle::ArrivedNearVirtualEvent() {
     SHORT heading = -1;
     m_parts.receiver.Record()->GetHeadingDegrees(&heading);
     return m_parts.events.Raise(EventKind::kArrivedNearVirtual,
-                                ArrivalPhrase(gps.Get(), heading, unnamed.Get(),
+                                ArrivalPhrase(m_parts, gps.Get(), heading, unnamed.Get(),
                                               ids::kVirtualPositionReached,
                                               ids::kVirtualPositionAhead),
                                 PlaceOf(virtualPlace.Get()));
@@ -310,7 +310,7 @@ bool PollCycle::GPSConnectionGainedEvent() {
             ? m_parts.context.String(ids::kReceiverConnected)
             : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionGained, text,
-                                PlaceOf(m_parts.receiver.Location().Get()));
+                                PlaceOf(FixLocation(m_parts.receiver.Record()).Get()));
 }
 
 bool PollCycle::GPSConnectionLostEvent() {
@@ -320,11 +320,11 @@ bool PollCycle::GPSConnectionLostEvent() {
             ? m_parts.context.String(ids::kReceiverNotConnected)
             : m_parts.context.m_pUtility->FormatString(ids::kNamedReceiverNotConnected, {name});
     return m_parts.events.Raise(EventKind::kConnectionLost, text,
-                                PlaceOf(m_parts.receiver.Location().Get()));
+                                PlaceOf(FixLocation(m_parts.receiver.Record()).Get()));
 }
 
 bool PollCycle::GPSGainedFixEvent() {
-    ComPtr<ILocationObject> here = m_parts.receiver.Location();
+    ComPtr<ILocationObject> here = FixLocation(m_parts.receiver.Record());
     Bstr accuracy;
     m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
     std::u16string text;
@@ -350,7 +350,7 @@ bool PollCycle::GPSLostFixEvent() {
     Bstr accuracy;
     m_parts.receiver.Record()->GetEstimatedAccuracyDescription(accuracy.Put());
     return m_parts.events.Raise(EventKind::kLostFix, accuracy.View(),
-                                PlaceOf(m_parts.receiver.Location().Get()));
+                                PlaceOf(FixLocation(m_parts.receiver.Record()).Get()));
 }
 
 } // namespace gpscore

@@ -5,11 +5,14 @@
 #ifndef GPSCORE_EVENTS_POLLCYCLE_H_
 #define GPSCORE_EVENTS_POLLCYCLE_H_
 
-#include <string>
+#include <gpslib/GPSLib_enums.h>
 
-#include "GPSLib_classes.h"
+#include <cstdint>
+#include <string>
+#include <string_view>
+
 #include "base/EventQueue.h"
-#include "gps/ReceiverLink.h"
+#include "gps/LinkListener.h"
 #include "os/sync.h"
 
 namespace gpscore {
@@ -19,13 +22,14 @@ class Destination;
 class Lookaround;
 class PersonalPlaces;
 class POILookaround;
+class ReceiverLink;
 class RouteFollower;
 class VirtualWalker;
 class WhereAmI;
 
 // REQUIRES for every method: the service's core lock held. The cycle itself also takes the poll
 // lock, inside the core lock.
-class PollCycle final : public ReceiverLink::Listener, public EventQueue::Observer {
+class PollCycle final : public LinkListener, public EventQueue::Observer {
 public:
     // The parts the cycle drives; they outlive it.
     struct Parts {
@@ -43,7 +47,7 @@ public:
     explicit PollCycle(const Parts& parts) : m_parts(parts) {}
 
     // Start: no first fix yet, and the delay before the first lookaround events.
-    void Restart(SHORT startDelay);
+    void Restart(std::int16_t startDelay);
     // The receiver's quality is unknown again (its link was reset).
     void ForgetQuality() { m_ePreviousQuality = GPSQualityNoGPS; }
     // Route creation and lookaround change detection suspend event detection while they run.
@@ -54,9 +58,9 @@ public:
 
     // The distance within which the user has arrived somewhere: the system setting divided by
     // `divisor`, widened with the speed in GPSMode; `fast` is set from 41 mph up.
-    LONG ArrivalDistance(int divisor, bool* fast = nullptr) const;
+    std::int32_t ArrivalDistance(int divisor, bool* fast = nullptr) const;
 
-    // ReceiverLink::Listener.
+    // LinkListener.
     void OnLinkRestarted() override;
     void OnAnnotation(std::u16string_view text) override;
     // EventQueue::Observer: the latches an announcement settles.
@@ -64,38 +68,28 @@ public:
 
 private:
     void CheckConnectionAndFix();
-    // The current place and heading of the mode: the walker's in VirtualMode, else the fix's.
-    gpslib::ComPtr<ILocationObject> CurrentLocation(SHORT* heading) const;
-    // Both places valid and `from` within ArrivalDistance(3) of `to`; *distance is -1 when not
-    // both are valid.
-    bool IsWithinArrivalDistance(ILocationObject* from, ILocationObject* to, LONG* distance) const;
     void CheckDestinationArrival();
     void CheckVirtualArrival();
 
     // The events of the cycle; each true when an event was made.
-    bool ArrivedNearDestinationEvent(ILocationObject* from, SHORT heading);
     bool ArrivedNearVirtualEvent();
     bool GPSConnectionGainedEvent();
     bool GPSConnectionLostEvent();
     bool GPSGainedFixEvent();
     bool GPSLostFixEvent();
     std::u16string ReceiverName() const;
-    // The distance-and-heading phrase from `from` to `target` in the receiver's directions; the
-    // near template when the target is within the arrived-near threshold.
-    std::u16string ArrivalPhrase(ILocationObject* from, SHORT heading, ILocationObject* target,
-                                 int nearTemplate, int farTemplate) const;
 
     Parts m_parts;
     gpslib::os::CriticalSection m_csAux; // The poll lock, taken inside the core lock.
     // The connection and fix watch, restarted whenever the link is.
     GPSQuality m_ePreviousQuality = GPSQualityNoGPS;
-    SHORT m_nConnectionCountdown = 4;
-    SHORT m_nFixCountdown = 0;
+    std::int16_t m_nConnectionCountdown = 4;
+    std::int16_t m_nFixCountdown = 0;
     bool m_bFirstFix = false;
     bool m_bSuspended = false;
-    SHORT m_nStartDelay = 0;
-    SHORT m_nIntersectionCountdown = 0;
-    SHORT m_nPOICountdown = 0;
+    std::int16_t m_nStartDelay = 0;
+    std::int16_t m_nIntersectionCountdown = 0;
+    std::int16_t m_nPOICountdown = 0;
 };
 
 } // namespace gpscore

@@ -7,6 +7,12 @@
 
 GPSLIB_CLASS_FACTORY(GPSObject, CGPSObject)
 
+gpslib::ComPtr<ILocationObject> gpscore::FixLocation(IGPSObject* record) {
+    gpslib::ComPtr<ILocationObject> location;
+    if (record != nullptr) record->GetLocation(location.Put());
+    return location;
+}
+
 namespace {
 
 VARIANT_BOOL Flag(bool on) {

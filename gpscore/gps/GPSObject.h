@@ -122,4 +122,11 @@ private:
     Fix Copy();
 };
 
+namespace gpscore {
+
+// The fix's place as a new location object; null without a record.
+gpslib::ComPtr<ILocationObject> FixLocation(IGPSObject* record);
+
+} // namespace gpscore
+
 #endif // GPSCORE_GPS_GPSOBJECT_H_

@@ -3,14 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SettingsFiles.h"
 #include "base/Utility.h"
 #include "gps/Bluetooth.h"
 #include "gps/GPSObject.h"
-#include "gps/GPSStatusObject.h"
-#include "gps/GPSTimeObject.h"
 #include "gps/Gpsd.h"
 #include "gps/SerialDevice.h"
 #include "os/codepage.h"
@@ -49,30 +47,8 @@ ReceiverLink::ReceiverLink(ServiceContext& context) : m_context(context) {
     });
 }
 
-ComPtr<ILocationObject> ReceiverLink::Location() const {
-    ComPtr<ILocationObject> location;
-    if (m_pGPSObject) m_pGPSObject->GetLocation(location.Put());
-    return location;
-}
-
-HRESULT ReceiverLink::Time(IGPSTimeObject** ppTime) {
-    ComPtr<IGPSTimeObject> time;
-    HRESULT hr = gpslib::CreateObject(CLSID_GPSTimeObject, IID_IGPSTimeObject, &time);
-    if (FAILED(hr)) return hr;
-    auto* impl = gpslib::ImplOf<CGPSTimeObject>(time.Get());
-    if (impl != nullptr && m_receiver.m_eReceiverType != GPSTypeNone && m_receiver.HasUsableFix())
-        m_receiver.CopyTime(*impl);
-    *ppTime = time.Detach();
-    return S_OK;
-}
-
-HRESULT ReceiverLink::Status(IGPSStatusObject** ppStatus) {
-    ComPtr<IGPSStatusObject> status;
-    HRESULT hr = gpslib::CreateObject(CLSID_GPSStatusObject, IID_IGPSStatusObject, &status);
-    if (FAILED(hr)) return hr;
-    if (auto* impl = gpslib::ImplOf<CGPSStatusObject>(status.Get())) m_receiver.FillStatus(*impl);
-    *ppStatus = status.Detach();
-    return S_OK;
+void ReceiverLink::ReleaseRecord::operator()(IGPSObject* record) const {
+    record->Release();
 }
 
 void ReceiverLink::PushNmea(std::u16string_view text) {
@@ -90,13 +66,13 @@ void ReceiverLink::PushNmea(std::u16string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Settings.
 
-HRESULT ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pbPortOpened) {
+bool ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, std::optional<bool>* portOpened) {
     ComPtr<IGPSSettingsObject> stored = m_context.m_pUtility->ReceiverSettings();
     if (!stored) {
         gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &stored);
         m_context.m_pUtility->SetReceiverSettings(stored);
     }
-    if (!stored) return E_FAIL;
+    if (!stored) return false;
 
     SHORT seconds = 5;
     pSettings->GetPedestrianHeadingAveragingSeconds(&seconds);
@@ -127,17 +103,21 @@ HRESULT ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, VARIANT_BOOL*
     settings::CopyReceiverSettings(pSettings, stored.Get());
     m_context.WriteReceiverSettingsFile();
 
-    if (!onlyAveragingChanged) *pbPortOpened = Open(0) ? VARIANT_TRUE : VARIANT_FALSE;
+    if (!onlyAveragingChanged) *portOpened = Open(0);
     if (identityChanged) m_receiver.PedometerReset();
-    return S_OK;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The link.
 
-bool ReceiverLink::Open(SHORT startupSentences) {
-    if (!m_pGPSObject) gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &m_pGPSObject);
-    m_receiver.SetRecord(gpslib::ImplOf<CGPSObject>(m_pGPSObject.Get()));
+bool ReceiverLink::Open(std::int16_t startupSentences) {
+    if (!m_pGPSObject) {
+        ComPtr<IGPSObject> record;
+        gpslib::CreateObject(CLSID_GPSObject, IID_IGPSObject, &record);
+        m_pGPSObject.reset(record.Detach());
+    }
+    m_receiver.SetRecord(gpslib::ImplOf<CGPSObject>(m_pGPSObject.get()));
     m_receiver.ResetGPSData();
     ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
     if (ReceiverType(settings.Get()) == GPSTypeNone) {
@@ -156,7 +136,7 @@ bool ReceiverLink::Open(SHORT startupSentences) {
     return opened;
 }
 
-bool ReceiverLink::OpenLink(SHORT startupSentences) {
+bool ReceiverLink::OpenLink(std::int16_t startupSentences) {
     ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
     const GPSType type = ReceiverType(settings.Get());
     gpslib::os::Env& env = m_context.Env();
@@ -224,7 +204,8 @@ bool ReceiverLink::OpenLink(SHORT startupSentences) {
 }
 
 bool ReceiverLink::OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port,
-                            std::u16string_view portName, SHORT portNumber, LONG baudRate) {
+                            std::u16string_view portName, std::int16_t portNumber,
+                            std::int32_t baudRate) {
     if (port) return true;
     const std::string deviceName =
         gpslib::ToUtf8(FormatText(u"%s%d:", {portName, std::int64_t{portNumber}}));
@@ -271,7 +252,7 @@ void ReceiverLink::Release() {
     m_receiver.ResetGPSData();
     Close();
     m_receiver.SetRecord(nullptr);
-    m_pGPSObject.Reset();
+    m_pGPSObject.reset();
 }
 
 bool ReceiverLink::Configured() const {
@@ -344,20 +325,20 @@ bool ReceiverLink::ReadSource(Source source) {
 // ---------------------------------------------------------------------------------------------
 // Traces.
 
-HRESULT ReceiverLink::StartRecording(std::u16string_view file, bool running) {
+ReceiverLink::Recording ReceiverLink::StartRecording(std::u16string_view file, bool running) {
     const std::u16string name = TraceFileName(file);
-    if (!TraceFileNameFits(name)) return E_INVALIDARG;
+    if (!TraceFileNameFits(name)) return Recording::kBadName;
     m_bstrRecordingFile = name;
-    if (!running) return S_OK;
+    if (!running) return Recording::kAccepted;
     StopRecording();
     const std::string path = gpslib::ToUtf8(std::u16string_view(name));
     gpslib::os::Status status = m_context.Env().NewAppendableFile(path, &m_hTraceFile);
     if (!status.ok()) {
         m_context.Log("GPSCore::GPSStartRecording " + status.ToString());
         m_hTraceFile.reset();
-        return E_FAIL;
+        return Recording::kNotOpened;
     }
-    return S_OK;
+    return Recording::kAccepted;
 }
 
 void ReceiverLink::InsertAnnotation(std::u16string_view text) {

@@ -4,15 +4,23 @@
 #ifndef GPSCORE_GPS_RECEIVERLINK_H_
 #define GPSCORE_GPS_RECEIVERLINK_H_
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "GPSLib_classes.h"
+#include "gps/LinkListener.h"
 #include "gps/Nmea.h"
 #include "gps/ReceiverState.h"
 #include "gps/Trace.h"
 #include "os/env.h"
+
+// The fix object the link makes and the facade hands to clients, and the client's settings
+// object applied to the link; the link holds the one and reads the other without speaking the
+// object runtime.
+struct IGPSObject;
+struct IGPSSettingsObject;
 
 namespace gpscore {
 
@@ -21,35 +29,20 @@ struct ServiceContext;
 // REQUIRES for every method: the service's core lock held.
 class ReceiverLink {
 public:
-    // What the link tells the rest of the service.
-    class Listener {
-    public:
-        // The link was opened again: whatever watched the old one starts over.
-        virtual void OnLinkRestarted() = 0;
-        // A played-back trace reached one of its annotations.
-        virtual void OnAnnotation(std::u16string_view text) = 0;
-
-    protected:
-        ~Listener() = default;
-    };
-
     explicit ReceiverLink(ServiceContext& context);
     ReceiverLink(const ReceiverLink&) = delete;
     ReceiverLink& operator=(const ReceiverLink&) = delete;
 
-    void SetListener(Listener* listener) { m_pListener = listener; }
+    void SetListener(LinkListener* listener) { m_pListener = listener; }
     ReceiverState& State() { return m_receiver; }
     const ReceiverState& State() const { return m_receiver; }
-    // The live fix record: made by the first Open, released by Release.
-    IGPSObject* Record() const { return m_pGPSObject.Get(); }
-    gpslib::ComPtr<ILocationObject> Location() const;
-    // New snapshots of the fix's time and status for a client.
-    HRESULT Time(IGPSTimeObject** time);
-    HRESULT Status(IGPSStatusObject** status);
+    // The live fix record: made by the first Open, released by Release. The facade makes the
+    // fix's place, time and status objects from it and from the state (gps/GPSObject.h).
+    IGPSObject* Record() const { return m_pGPSObject.get(); }
 
     // Opens the configured receiver (the record is made first when there is none) and puts the
     // last known position into the record; true when it opened or none is configured.
-    bool Open(SHORT startupSentences);
+    bool Open(std::int16_t startupSentences);
     // Closes the ports and the trace and forgets the link's counts, as Start does first.
     void ResetLink();
     void Close();
@@ -61,26 +54,33 @@ public:
     // Sentences from the client, one byte per character.
     void PushNmea(std::u16string_view text);
     // Applies receiver settings a client sets (GPSSetSettings) and reopens the link when its
-    // identity changed; E_FAIL when the stored settings cannot be made.
-    HRESULT ApplySettings(IGPSSettingsObject* settings, VARIANT_BOOL* portOpened);
+    // identity changed (*portOpened then tells whether it opened; it stays empty otherwise);
+    // false when the stored settings cannot be made.
+    bool ApplySettings(IGPSSettingsObject* settings, std::optional<bool>* portOpened);
 
     // Traces: the file name is checked and kept; the file opens only while the service runs.
-    HRESULT StartRecording(std::u16string_view file, bool running);
+    // A name that does not fit is refused (kBadName); a file that cannot be opened ends the
+    // recording (kNotOpened).
+    enum class Recording { kAccepted, kBadName, kNotOpened };
+    Recording StartRecording(std::u16string_view file, bool running);
     void StopRecording();
     void InsertAnnotation(std::u16string_view text);
 
 private:
     enum class Source { kSerialPort, kPlaybackFile };
-    bool OpenLink(SHORT startupSentences);
+    struct ReleaseRecord {
+        void operator()(IGPSObject* record) const;
+    };
+    bool OpenLink(std::int16_t startupSentences);
     bool OpenPort(std::unique_ptr<gpslib::os::SerialPort>& port, std::u16string_view portName,
-                  SHORT portNumber, LONG baudRate);
+                  std::int16_t portNumber, std::int32_t baudRate);
     bool ReadSource(Source source);
     // Appends to the trace being recorded; a write that fails ends the recording.
     void AppendToTrace(std::string_view bytes);
 
     ServiceContext& m_context;
-    Listener* m_pListener = nullptr;
-    gpslib::ComPtr<IGPSObject> m_pGPSObject;
+    LinkListener* m_pListener = nullptr;
+    std::unique_ptr<IGPSObject, ReleaseRecord> m_pGPSObject;
     ReceiverState m_receiver;
     std::unique_ptr<gpslib::os::SerialPort> m_hSerialPort;
     std::unique_ptr<gpslib::os::SerialPort> m_hTalkingLightsPort;

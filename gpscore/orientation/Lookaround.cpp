@@ -10,6 +10,7 @@
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/WordFold.h"
+#include "gps/GPSObject.h"
 #include "gps/ReceiverLink.h"
 #include "orientation/Crossings.h"
 #include "orientation/MapName.h"
@@ -29,12 +30,6 @@ constexpr int kTurnDegrees = 45;
 constexpr double kFastMph = 5.0;
 // ...and from this speed on only its cross streets are spoken.
 constexpr double kCrossStreetsOnlyMph = 15.0;
-
-bool Enabled(ILookaroundSettingsObject* settings,
-             HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = 0;
-    return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != 0;
-}
 
 } // namespace
 
@@ -132,9 +127,9 @@ void Lookaround::CheckChanges() {
     if (m_bBusy) return;
     ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings();
     ILookaroundSettingsObject* settings = held.Get();
-    const bool streets = Enabled(settings, &ILookaroundSettingsObject::IsStreetChangesEnabled);
-    const bool cities = Enabled(settings, &ILookaroundSettingsObject::IsCityChangesEnabled);
-    const bool maps = Enabled(settings, &ILookaroundSettingsObject::IsMapChangesEnabled);
+    const bool streets = LookaroundOn(settings, &ILookaroundSettingsObject::IsStreetChangesEnabled);
+    const bool cities = LookaroundOn(settings, &ILookaroundSettingsObject::IsCityChangesEnabled);
+    const bool maps = LookaroundOn(settings, &ILookaroundSettingsObject::IsMapChangesEnabled);
     if (!streets && !cities && !maps) return;
     m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Enter");
     SHORT interval = 12;
@@ -167,7 +162,7 @@ void Lookaround::CheckChanges() {
         return;
     }
     m_context.Log("    Get GPS Location");
-    ComPtr<ILocationObject> here = m_receiver.Location();
+    ComPtr<ILocationObject> here = FixLocation(m_receiver.Record());
     VARIANT_BOOL valid = 0;
     if (!here || FAILED(here->IsValid(&valid)) || valid == 0) {
         m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Exit (No GPS Location)");
@@ -214,7 +209,8 @@ void Lookaround::AnnounceStreet(const std::u16string& street, SHORT heading) {
         ExpandStreetChangeTemplate(m_context.String(ids::kStreetChange), u"",
                                    words.Decorate(street), words.CompassPointText(heading));
     m_context.Log("      calling :LookaroundStreetChangeEvent");
-    m_events.Raise(EventKind::kLookaroundStreetChange, text, PlaceOf(m_receiver.Location().Get()));
+    m_events.Raise(EventKind::kLookaroundStreetChange, text,
+                   PlaceOf(FixLocation(m_receiver.Record()).Get()));
 }
 
 void Lookaround::AnnounceCity(const std::u16string& city) {
@@ -226,7 +222,8 @@ void Lookaround::AnnounceCity(const std::u16string& city) {
     const std::u16string text = m_context.m_pUtility->FormatString(
         ids::kCityChange, {Wording(m_context.m_pUtility).Decorate(city)});
     m_context.Log("      calling :LookaroundCityChangeEvent");
-    m_events.Raise(EventKind::kLookaroundCityChange, text, PlaceOf(m_receiver.Location().Get()));
+    m_events.Raise(EventKind::kLookaroundCityChange, text,
+                   PlaceOf(FixLocation(m_receiver.Record()).Get()));
 }
 
 void Lookaround::AnnounceMap(const std::u16string& map) {
@@ -237,7 +234,8 @@ void Lookaround::AnnounceMap(const std::u16string& map) {
     const std::u16string text = m_context.m_pUtility->FormatString(
         ids::kMapChange, {Wording(m_context.m_pUtility).Decorate(map)});
     m_context.Log("      calling :LookaroundMapChangeEvent");
-    m_events.Raise(EventKind::kLookaroundMapChange, text, PlaceOf(m_receiver.Location().Get()));
+    m_events.Raise(EventKind::kLookaroundMapChange, text,
+                   PlaceOf(FixLocation(m_receiver.Record()).Get()));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -276,7 +274,7 @@ void Lookaround::CheckIntersection() {
     }
 
     BusyScope busy(m_bBusy);
-    ComPtr<ILocationObject> here = m_receiver.Location();
+    ComPtr<ILocationObject> here = FixLocation(m_receiver.Record());
     VARIANT_BOOL valid = 0;
     if (!here || FAILED(here->IsValid(&valid)) || valid == 0) return;
     const Place start = PlaceAt(here.Get());

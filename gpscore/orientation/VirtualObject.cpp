@@ -1,6 +1,5 @@
 #include "orientation/VirtualObject.h"
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/Utility.h"

@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "address/AddressSearch.h"
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"

@@ -1,7 +1,8 @@
 #include "poi/POILookaround.h"
 
-#include "base/Answers.h"
 #include "base/EventQueue.h"
+#include "base/LocationObject.h"
+#include "base/LookaroundSettingsObject.h"
 #include "base/ServiceContext.h"
 #include "formats/Geodesy.h"
 #include "poi/POIObject.h"
@@ -20,12 +21,6 @@ constexpr LONG kRadiusFeet = 5280;
 constexpr double kKilometresPerMetre = 0.001;
 constexpr double kMilesPerFoot = 0.000189393939;
 constexpr double kKilometresPerMile = 1.609344;
-
-bool Enabled(ILookaroundSettingsObject* settings,
-             HRESULT (ILookaroundSettingsObject::*query)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = VARIANT_FALSE;
-    return settings != nullptr && SUCCEEDED((settings->*query)(&on)) && on != VARIANT_FALSE;
-}
 
 // The same POI: the same record of the same file.
 bool SamePOI(const POIData& a, const POIData& b) {
@@ -82,9 +77,9 @@ void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
     search.direction = direction;
     search.heading = here.heading;
     search.privateOnly =
-        !Enabled(settings.Get(), &ILookaroundSettingsObject::IsCommercialPOIsEnabled);
+        !LookaroundOn(settings.Get(), &ILookaroundSettingsObject::IsCommercialPOIsEnabled);
     search.includePrivate =
-        Enabled(settings.Get(), &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled);
+        LookaroundOn(settings.Get(), &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled);
 
     const std::optional<POIData> poi = FindDBPOIsLookaround(search);
     if (!poi) return;
@@ -99,10 +94,10 @@ void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
     m_last.Set(poi);
 
     std::u16string text = poi->name;
-    if (Enabled(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeTags) &&
+    if (LookaroundOn(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeTags) &&
         !poi->tags.empty())
         text += u", " + poi->tags;
-    if (Enabled(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeDistanceDirection)) {
+    if (LookaroundOn(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeDistanceDirection)) {
         const std::u16string words = here.DistanceAndHeading(there);
         if (!words.empty()) text += u", " + words;
     }

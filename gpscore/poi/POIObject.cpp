@@ -2,7 +2,6 @@
 
 #include <tuple>
 
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"

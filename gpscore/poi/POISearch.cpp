@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"

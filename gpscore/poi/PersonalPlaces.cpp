@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "base/Answers.h"
+#include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"
 #include "formats/Geodesy.h"

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "base/Answers.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/Utility.h"

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "base/Answers.h"
 #include "base/Descriptions.h"
 #include "base/EventQueue.h"
 #include "base/LocationObject.h"

@@ -44,13 +44,9 @@ RUNTIME_HEADER = re.compile(
     r'GPSLib|GPSMapLib|GPSDatabaseLib)\.h)[>"]', re.M)
 RUNTIME_SPEAKERS = re.compile(r"^gpscore/(core/.*|.*Object\.h|module\.cpp)$")
 STILL_ON_THE_RUNTIME = {
-    "gpscore/base/Answers.h",
-    "gpscore/base/Descriptions.h",
     "gpscore/base/ServiceContext.h",
     "gpscore/base/SettingsFiles.h",
     "gpscore/base/Utility.h",
-    "gpscore/events/PollCycle.h",
-    "gpscore/gps/ReceiverLink.h",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

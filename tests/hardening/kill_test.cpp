@@ -119,7 +119,9 @@ TEST(KilledWriters, ATraceKeepsEverythingRecordedBeforeTheKill) {
             gpscore::ServiceContext context;
             context.m_pEnv = gpslib::os::Env::Default();
             gpscore::ReceiverLink link(context);
-            if (link.StartRecording(gpslib::os::Utf8ToUtf16(trace), true) != S_OK) return;
+            if (link.StartRecording(gpslib::os::Utf8ToUtf16(trace), true) !=
+                gpscore::ReceiverLink::Recording::kAccepted)
+                return;
             for (std::int64_t n = first;; ++n) {
                 if (n % 10 == 9)
                     link.InsertAnnotation(u"note " + gpslib::os::Utf8ToUtf16(std::to_string(n)));

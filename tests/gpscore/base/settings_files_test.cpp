@@ -454,4 +454,20 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
     EXPECT_FALSE(saved.virtualMarker);
 }
 
+// A copy for a client takes every field and the settings directory, but leaves the saved virtual
+// walker and destination behind.
+TEST_F(SettingsFiles, ACopyLeavesTheSavedWalkerAndDestinationBehind) {
+    const Held full = Full(m_env);
+    full.system->SetSettingsDirectory(Bstr(u"/home/s").Get());
+    Held copy;
+    ASSERT_TRUE(SUCCEEDED(
+        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy.system)));
+    gs::CopySystemSettings(full.system.Get(), copy.system.Get());
+    ASSERT_TRUE(copy.Write(File::kSystem, m_env, m_dir16));
+    EXPECT_EQ(FileText(PathOf(File::kSystem)),
+              Show(Prefix(kSystemFull, 11) + u"||-1|0.0000000000000|0.0000000000000|||"
+                                             u"0.0000000000000|0.0000000000000|0|1|2|0|"));
+    EXPECT_EQ(Get(copy, &ISystemSettingsObject::GetSettingsDirectory), "/home/s");
+}
+
 } // namespace
