@@ -1,16 +1,9 @@
 // Builds the route hierarchy of a profile: contracts the search's states one by one, the state
 // whose contraction adds the fewest shortcuts first, adding a shortcut between two neighbours of
 // the state only where no other way between them (a witness) is as cheap. The witness searches
-// are most of the work, and their time goes into reading the arc lists of the states they reach;
-// a state with many neighbours shares its searches with a second thread, whose finds are taken in
-// the order one thread would have found them, so that the hierarchy is the same either way.
+// are most of the work, and their time goes into reading the arc lists of the states they reach.
 #include <algorithm>
-#include <condition_variable>
-#include <functional>
-#include <memory>
-#include <mutex>
 #include <queue>
-#include <thread>
 
 #include "RouteHierarchy.h"
 #include "RouteStates.h"
@@ -24,78 +17,9 @@ namespace {
 constexpr int kEstimateSettled = 10;
 constexpr int kContractSettled = 100;
 
-// A state with at least this many neighbours arriving shares its witness searches with the
-// second thread: below it, handing the work over costs more than it saves.
-constexpr std::size_t kSplitAt = 8;
-
 struct Arc {
     int other, middle;
     double cost;
-};
-using Shortcut = std::pair<int, Arc>; // from a state, an arc over the contracted one
-
-// What a thread's witness searches write: per state, its cost and whether it is a target,
-// stamped by search (one record: one cache line to read); the heap and the targets.
-struct WitnessMarks {
-    struct Mark {
-        double dist = 0.0;
-        unsigned seen = 0, target = 0;
-    };
-    explicit WitnessMarks(std::size_t states) : marks(states) {}
-    Mark& At(int v) { return marks[static_cast<std::size_t>(v)]; }
-    void NewSearch() {
-        if (++stamp != 0) return;
-        std::fill(marks.begin(), marks.end(), Mark{});
-        stamp = 1;
-    }
-    std::vector<Mark> marks;
-    unsigned stamp = 0;
-    std::vector<std::pair<double, int>> heap;
-    std::vector<int> targets;
-};
-
-// A thread that runs one job at a time for the contractor and says when it is done.
-class SecondThread {
-public:
-    SecondThread() : m_thread([this] { Loop(); }) {}
-    ~SecondThread() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-    void Run(std::function<void()> job) {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_job = std::move(job);
-        }
-        m_wake.notify_one();
-    }
-    void Wait() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_job; });
-    }
-
-private:
-    void Loop() {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        while (true) {
-            m_wake.wait(lock, [this] { return m_quit || m_job; });
-            if (m_quit) return;
-            lock.unlock();
-            m_job();
-            lock.lock();
-            m_job = nullptr;
-            m_done.notify_one();
-        }
-    }
-    std::mutex m_mutex;
-    std::condition_variable m_wake, m_done;
-    std::function<void()> m_job;
-    bool m_quit = false;
-    std::thread m_thread;
 };
 
 class Contractor {
@@ -105,10 +29,7 @@ public:
           m_done(static_cast<std::size_t>(states), 0),
           m_neighbours(static_cast<std::size_t>(states), 0),
           m_level(static_cast<std::size_t>(states), 0),
-          m_changed(static_cast<std::size_t>(states), 0), m_marks(static_cast<std::size_t>(states)),
-          m_secondMarks(std::thread::hardware_concurrency() > 1 ? static_cast<std::size_t>(states)
-                                                                : 0) {
-        if (std::thread::hardware_concurrency() > 1) m_second = std::make_unique<SecondThread>();
+          m_changed(static_cast<std::size_t>(states), 0), m_mark(static_cast<std::size_t>(states)) {
     }
 
     // A step from u to v, or a cheaper one than the arc already there.
@@ -138,7 +59,7 @@ public:
         std::vector<int> priority(static_cast<std::size_t>(n));
         for (int x = 0; x < n; ++x)
             queue.push({priority[static_cast<std::size_t>(x)] = Priority(x), x});
-        std::vector<Shortcut> shortcuts;
+        std::vector<std::pair<int, Arc>> shortcuts;
         while (!queue.empty()) {
             auto [p, x] = queue.top();
             queue.pop();
@@ -218,41 +139,22 @@ private:
 
     // The shortcuts contracting x needs: u -> x -> v where no way from u to v avoiding x is as
     // cheap.
-    void Shortcuts(int x, int settleLimit, std::vector<Shortcut>* out) {
-        const std::size_t ins = m_in[static_cast<std::size_t>(x)].size();
-        // Many neighbours: the second half of the searches on the second thread, its finds
-        // after the first half's, as one thread would have found them.
-        if (m_second != nullptr && ins >= kSplitAt) {
-            m_secondFound.clear();
-            m_second->Run(
-                [&] { ShortcutsOf(x, ins / 2, ins, settleLimit, m_secondMarks, &m_secondFound); });
-            ShortcutsOf(x, 0, ins / 2, settleLimit, m_marks, out);
-            m_second->Wait();
-            out->insert(out->end(), m_secondFound.begin(), m_secondFound.end());
-            return;
-        }
-        ShortcutsOf(x, 0, ins, settleLimit, m_marks, out);
-    }
-
-    // The shortcuts over x from its in-neighbours [first, last).
-    void ShortcutsOf(int x, std::size_t first, std::size_t last, int settleLimit, WitnessMarks& w,
-                     std::vector<Shortcut>* out) const {
+    void Shortcuts(int x, int settleLimit, std::vector<std::pair<int, Arc>>* out) {
         const std::size_t ix = static_cast<std::size_t>(x);
-        for (std::size_t i = first; i < last; ++i) {
-            const Arc& in = m_in[ix][i];
+        for (const Arc& in : m_in[ix]) {
             const int u = in.other;
             double limit = 0.0;
-            w.targets.clear();
+            m_targets.clear();
             for (const Arc& a : m_out[ix])
                 if (a.other != u)
-                    limit = std::max(limit, in.cost + a.cost), w.targets.push_back(a.other);
-            if (w.targets.empty()) continue;
-            Witness(u, x, limit, settleLimit, w);
+                    limit = std::max(limit, in.cost + a.cost), m_targets.push_back(a.other);
+            if (m_targets.empty()) continue;
+            Witness(u, x, limit, settleLimit);
             for (const Arc& a : m_out[ix]) {
                 if (a.other == u) continue;
                 const double via = in.cost + a.cost;
-                const WitnessMarks::Mark& m = w.At(a.other);
-                if (m.seen == w.stamp && m.dist <= via) continue;
+                const Mark& m = m_mark[static_cast<std::size_t>(a.other)];
+                if (m.seen == m_stamp && m.dist <= via) continue;
                 out->push_back({u, Arc{a.other, x, via}});
             }
         }
@@ -261,32 +163,36 @@ private:
     // Cheapest costs from u over the states not yet contracted, x left out, up to `limit`. The
     // lists of the states left hold no contracted state (each is dropped as it goes), and each
     // list is cheapest first: the search reads a list only up to its limit.
-    void Witness(int u, int x, double limit, int settleLimit, WitnessMarks& w) const {
-        w.NewSearch();
+    void Witness(int u, int x, double limit, int settleLimit) {
+        if (++m_stamp == 0) {
+            std::fill(m_mark.begin(), m_mark.end(), Mark{});
+            m_stamp = 1;
+        }
         using Entry = std::pair<double, int>;
-        w.heap.clear();
+        m_heap.clear();
         auto reach = [&](int v, double d) {
-            WitnessMarks::Mark& m = w.At(v);
-            if (m.seen == w.stamp && m.dist <= d) return;
-            m.seen = w.stamp, m.dist = d;
-            w.heap.push_back({d, v});
-            std::push_heap(w.heap.begin(), w.heap.end(), std::greater<Entry>());
+            Mark& m = m_mark[static_cast<std::size_t>(v)];
+            if (m.seen == m_stamp && m.dist <= d) return;
+            m.seen = m_stamp;
+            m.dist = d;
+            m_heap.push_back({d, v});
+            std::push_heap(m_heap.begin(), m_heap.end(), std::greater<Entry>());
         };
-        for (int t : w.targets)
-            w.At(t).target = w.stamp;
+        for (int t : m_targets)
+            m_mark[static_cast<std::size_t>(t)].target = m_stamp;
         reach(u, 0.0);
         int settled = 0;
         // Done when every target is settled: a target's cost is then final.
-        std::size_t left = w.targets.size();
-        while (!w.heap.empty() && settled < settleLimit && left > 0) {
-            std::pop_heap(w.heap.begin(), w.heap.end(), std::greater<Entry>());
-            auto [d, v] = w.heap.back();
-            w.heap.pop_back();
-            const WitnessMarks::Mark& m = w.At(v);
+        std::size_t left = m_targets.size();
+        while (!m_heap.empty() && settled < settleLimit && left > 0) {
+            std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<Entry>());
+            auto [d, v] = m_heap.back();
+            m_heap.pop_back();
+            const Mark& m = m_mark[static_cast<std::size_t>(v)];
             if (d > m.dist) continue;
             if (d > limit) break;
             ++settled;
-            if (m.target == w.stamp) --left;
+            if (m.target == m_stamp) --left;
             for (const Arc& a : m_out[static_cast<std::size_t>(v)]) {
                 if (d + a.cost > limit) break;
                 if (a.other != x) reach(a.other, d + a.cost);
@@ -299,10 +205,16 @@ private:
     std::vector<int> m_neighbours; // contracted neighbours
     std::vector<int> m_level;      // one more than the highest contracted neighbour's
     std::vector<char> m_changed;   // a neighbour contracted since the state's estimate
-    WitnessMarks m_marks, m_secondMarks;
-    std::unique_ptr<SecondThread> m_second; // none on one core
-    std::vector<Shortcut> m_secondFound;
-    std::vector<Shortcut> m_estimate;
+    // Per state, stamped by witness search: its cost when reached, whether it is a target.
+    struct Mark {
+        double dist = 0.0;
+        unsigned seen = 0, target = 0;
+    };
+    std::vector<Mark> m_mark;
+    unsigned m_stamp = 0;
+    std::vector<std::pair<double, int>> m_heap;
+    std::vector<int> m_targets; // of the witness search under way
+    std::vector<std::pair<int, Arc>> m_estimate;
 };
 
 } // namespace
