@@ -59,16 +59,13 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     auto& env = *gpslib::os::Env::Default();
     const std::u16string settingsDir = gpslib::ToUtf16(root + "/settings/");
     {
-        ComPtr<ISystemSettingsObject> system;
-        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system);
-        system->SetMapPOIDirectory(Bstr(root + "/maps").Get());
-        system->SetUnits(Metric);
-        gpscore::settings::WriteSystemSettings(env, settingsDir, system.Get());
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                             &lookaround);
-        lookaround->SetStartDelayForLookaroundEvents(0);
-        gpscore::settings::WriteLookaroundSettings(env, settingsDir, lookaround.Get());
+        gpscore::settings::System system;
+        system.mapPOIDirectory = gpslib::ToUtf16(root + "/maps");
+        system.units = Metric;
+        gpscore::settings::WriteSystemSettings(env, settingsDir, system);
+        gpscore::settings::Lookaround lookaround;
+        lookaround.startDelay = 0;
+        gpscore::settings::WriteLookaroundSettings(env, settingsDir, lookaround);
     }
     int master = -1, slave = -1;
     char name[64] = {};

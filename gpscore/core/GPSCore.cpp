@@ -7,6 +7,7 @@
 #include "base/LocationObject.h"
 #include "base/ServiceEnv.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "orientation/VirtualObject.h"
@@ -347,8 +348,11 @@ HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
     ComPtr<ISystemSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings())
-        gpscore::settings::CopySystemSettings(stored.Get(), copy.Get());
+    if (ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings()) {
+        gpscore::settings::System record;
+        gpscore::settings::FromObject(stored.Get(), record);
+        gpscore::settings::ToObject(record, copy.Get());
+    }
     *ppSettings = copy.Detach();
     return S_OK;
 }

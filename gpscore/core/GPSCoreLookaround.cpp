@@ -3,6 +3,7 @@
 // pointers; a change replaces the held object whole and is written to the settings file.
 #include "base/LookaroundSettingsObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "resources/StringIds.h"
@@ -29,8 +30,11 @@ HRESULT CGPSCore::LookaroundGetSettings(ILookaroundSettingsObject** ppSettings) 
     if (FAILED(hr)) return hr;
     // A copy: the held settings change only through LookaroundSetSettings, which also writes
     // the file.
-    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings())
-        gpscore::settings::CopyLookaroundSettings(held.Get(), copy.Get());
+    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings()) {
+        gpscore::settings::Lookaround record;
+        gpscore::settings::FromObject(held.Get(), record);
+        gpscore::settings::ToObject(record, copy.Get());
+    }
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -61,9 +65,11 @@ HRESULT CGPSCore::LookaroundSetSettings(ILookaroundSettingsObject* pSettings) {
     ComPtr<ILookaroundSettingsObject> stored;
     HRESULT hr = NewSettings(&stored);
     if (FAILED(hr)) return hr;
-    gpscore::settings::CopyLookaroundSettings(pSettings, stored.Get());
+    gpscore::settings::Lookaround record;
+    gpscore::settings::FromObject(pSettings, record);
+    gpscore::settings::ToObject(record, stored.Get());
     utility->SetLookaroundSettings(stored);
     gpscore::settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(),
-                                               stored.Get());
+                                               record);
     return S_OK;
 }

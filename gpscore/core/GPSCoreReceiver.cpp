@@ -8,6 +8,7 @@
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "gps/Bluetooth.h"
@@ -138,8 +139,11 @@ HRESULT CGPSCore::GPSGetSettings(IGPSSettingsObject** ppSettings) {
     ComPtr<IGPSSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (m_context.m_pUtility != nullptr)
-        gpscore::settings::CopyReceiverSettings(m_context.ReceiverSettings().Get(), copy.Get());
+    if (ComPtr<IGPSSettingsObject> held = m_context.ReceiverSettings()) {
+        gpscore::settings::Receiver record;
+        gpscore::settings::FromObject(held.Get(), record);
+        gpscore::settings::ToObject(record, copy.Get());
+    }
     *ppSettings = copy.Detach();
     return S_OK;
 }

@@ -5,6 +5,7 @@
 // out as objects: the active route as a route object that is a view over the builder's model.
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "route/RouteConfigurationObject.h"
@@ -93,9 +94,11 @@ HRESULT CGPSCore::RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) 
     if (SUCCEEDED(hr)) hr = gpscore::CopyRouteSettings(pSettings, copy.Get());
     if (FAILED(hr)) return hr;
     utility->SetRouteSettings(SettingsMode(eMode), copy);
-    gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(),
-                                          utility->RouteSettings(GPSMode).Get(),
-                                          utility->RouteSettings(VirtualMode).Get());
+    gpscore::settings::Route gps, virt;
+    if (SUCCEEDED(gpscore::settings::FromObject(utility->RouteSettings(GPSMode).Get(), gps)) &&
+        SUCCEEDED(gpscore::settings::FromObject(utility->RouteSettings(VirtualMode).Get(), virt)))
+        gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(), gps,
+                                              virt);
     return S_OK;
 }
 

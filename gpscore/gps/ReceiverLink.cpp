@@ -6,6 +6,7 @@
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "gps/Bluetooth.h"
 #include "gps/GPSObject.h"
@@ -100,7 +101,9 @@ bool ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, std::optional<bo
             SettingText(stored.Get(), &IGPSSettingsObject::GetSimulatedGPSFile);
     const bool onlyAveragingChanged =
         (seconds != storedSeconds || averaging != storedAveraging) && !identityChanged;
-    settings::CopyReceiverSettings(pSettings, stored.Get());
+    settings::Receiver record;
+    settings::FromObject(pSettings, record);
+    settings::ToObject(record, stored.Get());
     m_context.WriteReceiverSettingsFile();
 
     if (!onlyAveragingChanged) *portOpened = Open(0);

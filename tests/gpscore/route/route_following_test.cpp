@@ -84,12 +84,10 @@ class RouteFollowing : public gpslib::test::ServiceFixture {
 protected:
     void SetUp() override {
         // Route events start with the first poll: no lookaround start delay.
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                             &lookaround);
-        lookaround->SetStartDelayForLookaroundEvents(0);
-        gpscore::settings::WriteLookaroundSettings(
-            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        gpscore::settings::Lookaround lookaround;
+        lookaround.startDelay = 0;
+        gpscore::settings::WriteLookaroundSettings(*gpslib::os::Env::Default(),
+                                                   gpslib::ToUtf16(dir.path() + "/"), lookaround);
         ServiceFixture::SetUp();
         core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
         ComPtr<ISystemSettingsObject> settings;
