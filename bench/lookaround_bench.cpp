@@ -81,14 +81,13 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     }
     SHORT maps = 0;
     parts.context.m_pGPSMap->GetNumberOfMapsLoaded(&maps);
-    ComPtr<IGPSSettingsObject> settings;
-    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &settings);
-    settings->SetGPSReceiverType(GPSTypeSerial);
-    settings->SetGPSPortName(Bstr(u"/dev/pts/").Get());
-    settings->SetGPSPortNumber(static_cast<SHORT>(std::atoi(name + 9)));
-    settings->SetHeadingAveragingMode(InstantaneousHeadings);
+    gpscore::settings::Receiver settings;
+    settings.receiverType = GPSTypeSerial;
+    settings.portName = u"/dev/pts/";
+    settings.portNumber = static_cast<SHORT>(std::atoi(name + 9));
+    settings.headingAveraging = InstantaneousHeadings;
     std::optional<bool> opened;
-    parts.receiver.ApplySettings(settings.Get(), &opened);
+    parts.receiver.ApplySettings(settings, &opened);
     if (maps < 1 || opened != true) {
         state.SkipWithError("no map or no receiver");
         return;

@@ -59,9 +59,3 @@ HRESULT CLookaroundSettingsObject::SetLookaroundReportingInterval(SHORT nPolls) 
 }
 
 GPSLIB_CLASS_FACTORY(LookaroundSettingsObject, CLookaroundSettingsObject)
-
-bool gpscore::LookaroundOn(ILookaroundSettingsObject* settings,
-                           HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = VARIANT_FALSE;
-    return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != VARIANT_FALSE;
-}

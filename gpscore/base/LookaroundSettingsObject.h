@@ -37,12 +37,4 @@ private:
     std::u16string m_subCategoryName;
 };
 
-namespace gpscore {
-
-// Whether one of the settings' switches is on; off without settings or when the object fails.
-bool LookaroundOn(ILookaroundSettingsObject* settings,
-                  HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*));
-
-} // namespace gpscore
-
 #endif // GPSCORE_BASE_LOOKAROUNDSETTINGSOBJECT_H_

@@ -1,14 +1,10 @@
 #include "base/ServiceContext.h"
 
 #include "base/SettingsFiles.h"
-#include "base/SettingsObject.h"
-#include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {
-
-using gpslib::Bstr;
 
 void ServiceContext::Log(std::string_view text) const {
     if (m_pUtility != nullptr) m_pUtility->Log(text);
@@ -18,16 +14,24 @@ std::u16string ServiceContext::String(int id) const {
     return m_pUtility != nullptr ? m_pUtility->GetString(id) : std::u16string();
 }
 
-gpslib::ComPtr<ISystemSettingsObject> ServiceContext::SystemSettings() const {
-    return m_pUtility != nullptr ? m_pUtility->SystemSettings() : nullptr;
+std::optional<settings::System> ServiceContext::SystemSettings() const {
+    if (m_pUtility == nullptr) return std::nullopt;
+    return m_pUtility->SystemSettings();
 }
 
-gpslib::ComPtr<IGPSSettingsObject> ServiceContext::ReceiverSettings() const {
-    return m_pUtility != nullptr ? m_pUtility->ReceiverSettings() : nullptr;
+std::optional<settings::Receiver> ServiceContext::ReceiverSettings() const {
+    if (m_pUtility == nullptr) return std::nullopt;
+    return m_pUtility->ReceiverSettings();
 }
 
-gpslib::ComPtr<ILookaroundSettingsObject> ServiceContext::LookaroundSettings() const {
-    return m_pUtility != nullptr ? m_pUtility->LookaroundSettings() : nullptr;
+std::optional<settings::Lookaround> ServiceContext::LookaroundSettings() const {
+    if (m_pUtility == nullptr) return std::nullopt;
+    return m_pUtility->LookaroundSettings();
+}
+
+std::optional<settings::Route> ServiceContext::RouteSettings(Mode mode) const {
+    if (m_pUtility == nullptr) return std::nullopt;
+    return m_pUtility->RouteSettings(mode);
 }
 
 Units ServiceContext::CurrentUnits() const {
@@ -35,46 +39,20 @@ Units ServiceContext::CurrentUnits() const {
 }
 
 GPSType ServiceContext::ReceiverType() const {
-    GPSType type = GPSTypeNone;
-    if (auto settings = ReceiverSettings()) settings->GetGPSReceiverType(&type);
-    return type;
+    auto settings = ReceiverSettings();
+    return settings ? settings->receiverType : GPSTypeNone;
 }
-
-namespace {
-
-// The record of a held settings object, and a new object holding a record.
-template <class R, class I> R RecordOf(I* object) {
-    R record;
-    settings::FromObject(object, record);
-    return record;
-}
-
-template <class I, class R>
-gpslib::ComPtr<I> ObjectOf(REFCLSID clsid, REFIID iid, const R& record) {
-    gpslib::ComPtr<I> object;
-    gpslib::CreateObject(clsid, iid, &object);
-    settings::ToObject(record, object.Get());
-    return object;
-}
-
-} // namespace
 
 void ServiceContext::WriteSystemSettingsFile() const {
     if (m_pUtility == nullptr) return;
-    auto system = m_pUtility->SystemSettings();
-    if (!system) return;
-    auto record = RecordOf<settings::System>(system.Get());
-    if (auto* impl = gpslib::ImplOf<CSystemSettingsObject>(system.Get()))
-        record.saved = impl->Saved();
-    settings::WriteSystemSettings(*m_pEnv, m_pUtility->SettingsDirectory(), record);
+    settings::WriteSystemSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
+                                  m_pUtility->SystemSettings());
 }
 
 void ServiceContext::WriteReceiverSettingsFile() const {
     if (m_pUtility == nullptr) return;
-    auto receiver = m_pUtility->ReceiverSettings();
-    if (receiver)
-        settings::WriteReceiverSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
-                                        RecordOf<settings::Receiver>(receiver.Get()));
+    settings::WriteReceiverSettings(*m_pEnv, m_pUtility->SettingsDirectory(),
+                                    m_pUtility->ReceiverSettings());
 }
 
 void ServiceContext::ReadSettingsFiles(std::u16string_view directory) const {
@@ -86,42 +64,23 @@ void ServiceContext::ReadSettingsFiles(std::u16string_view directory) const {
     // imperial default).
     const bool firstStart =
         !env.FileExists(settings::SettingsFilePath(directory, settings::kSystemFileName));
-    auto system = RecordOf<settings::System>(utility.SystemSettings().Get());
-    if (auto held = utility.SystemSettings()) {
-        Bstr debug;
-        held->GetDebugDirectory(debug.Put());
-        system.debugDirectory = debug.View();
-        if (auto* impl = gpslib::ImplOf<CSystemSettingsObject>(held.Get()))
-            system.saved = impl->Saved();
-    }
+    settings::System system = utility.SystemSettings();
     settings::ReadSystemSettings(env, directory, system);
     if (firstStart && String(gpslib::ids::kMeasurementSystem) == u"metric") system.units = Metric;
-    auto systemObject = ObjectOf<ISystemSettingsObject>(CLSID_SystemSettingsObject,
-                                                        IID_ISystemSettingsObject, system);
-    if (auto* impl = gpslib::ImplOf<CSystemSettingsObject>(systemObject.Get())) {
-        impl->Saved() = system.saved;
-        impl->SetDebugDirectoryOnly(system.debugDirectory);
-    }
-    utility.SetSystemSettings(systemObject);
-    auto receiver = RecordOf<settings::Receiver>(utility.ReceiverSettings().Get());
+    utility.SetSystemSettings(std::move(system));
+    settings::Receiver receiver = utility.ReceiverSettings();
     settings::ReadReceiverSettings(env, directory, receiver);
-    utility.SetReceiverSettings(
-        ObjectOf<IGPSSettingsObject>(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, receiver));
-    auto lookaround = RecordOf<settings::Lookaround>(utility.LookaroundSettings().Get());
+    utility.SetReceiverSettings(std::move(receiver));
+    settings::Lookaround lookaround = utility.LookaroundSettings();
     settings::ReadLookaroundSettings(env, directory, lookaround,
                                      String(gpslib::ids::kAllCategories),
                                      String(gpslib::ids::kAllSubcategories));
-    utility.SetLookaroundSettings(ObjectOf<ILookaroundSettingsObject>(
-        CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject, lookaround));
-    auto routeGPS = RecordOf<settings::Route>(utility.RouteSettings(GPSMode).Get());
-    auto routeVirtual = RecordOf<settings::Route>(utility.RouteSettings(VirtualMode).Get());
+    utility.SetLookaroundSettings(std::move(lookaround));
+    settings::Route routeGPS = utility.RouteSettings(GPSMode);
+    settings::Route routeVirtual = utility.RouteSettings(VirtualMode);
     settings::ReadRouteSettings(env, directory, routeGPS, routeVirtual);
-    utility.SetRouteSettings(GPSMode,
-                             ObjectOf<IRouteSettingsObject>(CLSID_RouteSettingsObject,
-                                                            IID_IRouteSettingsObject, routeGPS));
-    utility.SetRouteSettings(VirtualMode, ObjectOf<IRouteSettingsObject>(CLSID_RouteSettingsObject,
-                                                                         IID_IRouteSettingsObject,
-                                                                         routeVirtual));
+    utility.SetRouteSettings(GPSMode, routeGPS);
+    utility.SetRouteSettings(VirtualMode, routeVirtual);
 }
 
 } // namespace gpscore

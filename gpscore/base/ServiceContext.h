@@ -8,11 +8,13 @@
 #include <gpslib/GPSMapLib.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "GPSLib_classes.h"
 #include "base/MapQueries.h"
+#include "base/SettingsRecords.h"
 
 namespace gpslib::os {
 class Env;
@@ -43,14 +45,15 @@ struct ServiceContext {
     void Log(std::string_view text) const;
     // Resource text `id`; empty without a Utility.
     std::u16string String(int id) const;
-    // The settings objects (null without a Utility).
-    gpslib::ComPtr<ISystemSettingsObject> SystemSettings() const;
-    gpslib::ComPtr<IGPSSettingsObject> ReceiverSettings() const;
-    gpslib::ComPtr<ILookaroundSettingsObject> LookaroundSettings() const;
+    // Copies of the Utility's settings records (none without a Utility).
+    std::optional<settings::System> SystemSettings() const;
+    std::optional<settings::Receiver> ReceiverSettings() const;
+    std::optional<settings::Lookaround> LookaroundSettings() const;
+    std::optional<settings::Route> RouteSettings(Mode mode) const;
     Units CurrentUnits() const;
     // The receiver type of the receiver settings; GPSTypeNone without them.
     GPSType ReceiverType() const;
-    // Reads every settings file of `directory` into the Utility's settings objects (Start).
+    // Reads every settings file of `directory` into the Utility's settings records (Start).
     void ReadSettingsFiles(std::u16string_view directory) const;
     // Write the system or receiver settings file into the settings directory.
     void WriteSystemSettingsFile() const;

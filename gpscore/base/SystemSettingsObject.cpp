@@ -24,14 +24,6 @@ HRESULT CSystemSettingsObject::SetSettingsDirectory(BSTR bstrSettingsDirectory) 
     return S_OK;
 }
 
-void CSystemSettingsObject::SetSettingsDirectoryOnly(std::u16string_view directory) {
-    m_bstrSettingsDirectory = gpslib::Bstr(directory);
-}
-
-void CSystemSettingsObject::SetDebugDirectoryOnly(std::u16string_view directory) {
-    m_bstrDebugDirectory = gpslib::Bstr(directory);
-}
-
 HRESULT CSystemSettingsObject::GetArrivalDistance(Units eUnits, SHORT* pnArrivalDistance) {
     if (pnArrivalDistance == nullptr) return E_POINTER;
     *pnArrivalDistance =

@@ -18,11 +18,6 @@ public:
     HRESULT GetArrivedNearThreshold(Units eUnits, SHORT* pnThreshold) override;
     HRESULT SetArrivedNearThreshold(Units eUnits, SHORT nThreshold) override;
 
-    // Stores the settings directory and leaves the debug directory as it is: how a start whose
-    // system settings file is missing or unreadable keeps the debug directory it had.
-    void SetSettingsDirectoryOnly(std::u16string_view directory);
-    void SetDebugDirectoryOnly(std::u16string_view directory);
-
     // The virtual walker and the destination as the service saved them, carried along when the
     // object is made from the settings record; never on the interface.
     using SavedState = gpscore::settings::SavedState;

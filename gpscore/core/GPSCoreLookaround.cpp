@@ -1,6 +1,6 @@
-// The lookaround settings as a client reads and changes them: copies of the settings the Utility
-// holds, which the watches read in the poll. Each method takes the core lock and checks its
-// pointers; a change replaces the held object whole and is written to the settings file.
+// The lookaround settings as a client reads and changes them: objects copied from the record the
+// Utility holds, which the watches read in the poll. Each method takes the core lock and checks
+// its pointers; a change replaces the held record whole and is written to the settings file.
 #include "base/LookaroundSettingsObject.h"
 #include "base/SettingsFiles.h"
 #include "base/SettingsObject.h"
@@ -30,11 +30,7 @@ HRESULT CGPSCore::LookaroundGetSettings(ILookaroundSettingsObject** ppSettings) 
     if (FAILED(hr)) return hr;
     // A copy: the held settings change only through LookaroundSetSettings, which also writes
     // the file.
-    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings()) {
-        gpscore::settings::Lookaround record;
-        gpscore::settings::FromObject(held.Get(), record);
-        gpscore::settings::ToObject(record, copy.Get());
-    }
+    if (auto held = m_context.LookaroundSettings()) gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -61,14 +57,11 @@ HRESULT CGPSCore::LookaroundSetSettings(ILookaroundSettingsObject* pSettings) {
     EnsureUtility();
     gpscore::Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return E_FAIL;
-    // A new object replaces the held one whole: other services read the held one meanwhile.
-    ComPtr<ILookaroundSettingsObject> stored;
-    HRESULT hr = NewSettings(&stored);
-    if (FAILED(hr)) return hr;
+    // A new record replaces the held one whole; the names come only from an object of this
+    // module's class.
     gpscore::settings::Lookaround record;
     gpscore::settings::FromObject(pSettings, record);
-    gpscore::settings::ToObject(record, stored.Get());
-    utility->SetLookaroundSettings(stored);
+    utility->SetLookaroundSettings(record);
     gpscore::settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(),
                                                record);
     return S_OK;

@@ -139,11 +139,7 @@ HRESULT CGPSCore::GPSGetSettings(IGPSSettingsObject** ppSettings) {
     ComPtr<IGPSSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (ComPtr<IGPSSettingsObject> held = m_context.ReceiverSettings()) {
-        gpscore::settings::Receiver record;
-        gpscore::settings::FromObject(held.Get(), record);
-        gpscore::settings::ToObject(record, copy.Get());
-    }
+    if (auto held = m_context.ReceiverSettings()) gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -162,7 +158,12 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     EnsureUtility();
     if (m_context.m_pUtility == nullptr) return E_FAIL;
     std::optional<bool> opened;
-    if (!m_receiver.ApplySettings(pSettings, &opened)) return E_FAIL;
+    gpscore::settings::Receiver given;
+    gpscore::settings::FromObject(pSettings, given);
+    const SHORT seconds = given.pedestrianAveragingSeconds;
+    m_receiver.ApplySettings(given, &opened);
+    if (given.pedestrianAveragingSeconds != seconds)
+        pSettings->SetPedestrianHeadingAveragingSeconds(given.pedestrianAveragingSeconds);
     if (opened) *pbPortOpened = *opened ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }

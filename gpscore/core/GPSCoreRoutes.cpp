@@ -68,9 +68,8 @@ HRESULT CGPSCore::RouteGetSettings(Mode eMode, IRouteSettingsObject** ppSettings
     ComPtr<IRouteSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (m_context.m_pUtility != nullptr)
-        gpscore::CopyRouteSettings(m_context.m_pUtility->RouteSettings(SettingsMode(eMode)).Get(),
-                                   copy.Get());
+    if (auto held = m_context.RouteSettings(SettingsMode(eMode)))
+        gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -89,16 +88,13 @@ HRESULT CGPSCore::RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) 
     EnsureUtility();
     gpscore::Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return E_FAIL;
-    ComPtr<IRouteSettingsObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
-    if (SUCCEEDED(hr)) hr = gpscore::CopyRouteSettings(pSettings, copy.Get());
+    gpscore::settings::Route record;
+    const HRESULT hr = gpscore::settings::FromObject(pSettings, record);
     if (FAILED(hr)) return hr;
-    utility->SetRouteSettings(SettingsMode(eMode), copy);
-    gpscore::settings::Route gps, virt;
-    if (SUCCEEDED(gpscore::settings::FromObject(utility->RouteSettings(GPSMode).Get(), gps)) &&
-        SUCCEEDED(gpscore::settings::FromObject(utility->RouteSettings(VirtualMode).Get(), virt)))
-        gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(), gps,
-                                              virt);
+    utility->SetRouteSettings(SettingsMode(eMode), record);
+    gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(),
+                                          utility->RouteSettings(GPSMode),
+                                          utility->RouteSettings(VirtualMode));
     return S_OK;
 }
 

@@ -45,7 +45,6 @@ RUNTIME_HEADER = re.compile(
 RUNTIME_SPEAKERS = re.compile(r"^gpscore/(core/.*|.*Object\.h|module\.cpp)$")
 STILL_ON_THE_RUNTIME = {
     "gpscore/base/ServiceContext.h",
-    "gpscore/base/Utility.h",
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 

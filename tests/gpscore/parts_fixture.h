@@ -63,19 +63,18 @@ public:
         }
         context.ReadSettingsFiles(ToUtf16(settings));
         // The log in the folder's Debug folder, as from a service's second run.
-        ComPtr<ISystemSettingsObject> system = context.SystemSettings();
-        system->SetSettingsDirectory(Bstr(settings).Get());
+        utility.ChangeSystemSettings(
+            [&](gpscore::settings::System& s) { s.SetSettingsDirectory(ToUtf16(settings)); });
+        gpscore::ResetLogChecks();
         if (context.m_pGPSMap)
             context.m_pGPSMap->SetDebugDirectory(Bstr(utility.DebugDirectory()).Get());
         poiSearch.Start();
         receiver.State().m_nPedestrianAveragingSeconds = 5;
         events.SetReportingLevel(UrgencyLow);
-        SHORT startDelay = 0;
-        if (auto lookaroundSettings = utility.LookaroundSettings())
-            lookaroundSettings->GetStartDelayForLookaroundEvents(&startDelay);
-        poll.Restart(startDelay);
+        poll.Restart(utility.LookaroundSettings().startDelay);
         if (context.m_pGPSMap) {
-            system->SetMapPOIDirectory(Bstr(maps).Get());
+            utility.ChangeSystemSettings(
+                [&](gpscore::settings::System& s) { s.mapPOIDirectory = ToUtf16(maps); });
             const std::string loaded = ToUtf8(mapLoader.Load());
             if (loaded != "OK") return "maps not loaded: " + loaded;
         }

@@ -317,10 +317,11 @@ class RouteParts : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(parts.Start(gpslib::test::PrepareSettingsFolder(dir)), "");
-        ComPtr<ISystemSettingsObject> settings = parts.context.SystemSettings();
-        settings->SetUnits(Imperial);
-        settings->SetArrivalDistance(Imperial, 30);
-        settings->SetArrivedNearThreshold(Imperial, 12);
+        parts.context.m_pUtility->ChangeSystemSettings([](gpscore::settings::System& s) {
+            s.units = Imperial;
+            s.SetArrivalDistance(Imperial, 30);
+            s.SetArrivedNearThreshold(Imperial, 12);
+        });
     }
     void PlaceWalker(double x, double y, SHORT heading) {
         parts.walker.Shared()->place = gpscore::PlaceAt(Place(x, y).Get());
