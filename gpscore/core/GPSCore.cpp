@@ -58,7 +58,7 @@ CGPSCore::CGPSCore() {
             gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap,
                                  reinterpret_cast<void**>(&g_pGPSMapEngine));
         }
-        m_context.m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
+        m_context.m_pGPSMap.Share(g_pGPSMapEngine); // This core's own reference.
     }
     if (m_context.m_pGPSMap) m_context.m_pGPSMap->ResetEngine();
     m_receiver.State().SetMapEngine(m_context.Map());
@@ -173,7 +173,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
 
     m_context.m_pAddressDatabase.Reset();
     if (SUCCEEDED(gpslib::CreateObject(CLSID_AddressDatabase, IID_IAddressDatabase,
-                                       &m_context.m_pAddressDatabase))) {
+                                       m_context.m_pAddressDatabase.PutVoid()))) {
         m_context.m_pAddressDatabase->SetDebugDirectory(debugDirectory.Get());
     } else {
         Log("\tGPSCore::Error AddressDatabase failed to be created, make sure GPSDatabase.dll is "
@@ -181,15 +181,15 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
         errorText = u"ADDRESS DATABASE FAILED TO INITIALIZE";
     }
     if (FAILED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase,
-                                    &m_context.m_pHistoryDatabase))) {
+                                    m_context.m_pHistoryDatabase.PutVoid()))) {
         Log("\tGPSCore::Error HistoryDatabase failed to be created, make sure GPSDatabase.dll is "
             "registered.");
         errorText = u"History DATABASE FAILED TO INITIALIZE";
     }
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsA);
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsB);
-    if (SUCCEEDED(
-            gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_context.m_pPOIDatabase))) {
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, m_context.m_pPOIResultsA.PutVoid());
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, m_context.m_pPOIResultsB.PutVoid());
+    if (SUCCEEDED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase,
+                                       m_context.m_pPOIDatabase.PutVoid()))) {
         m_context.m_pPOIDatabase->SetDebugDirectory(debugDirectory.Get());
         m_context.m_pPOIDatabase->SetCachePagesSQL(m_nPOICachePagesSQL);
         m_context.m_pPOIDatabase->SetMemoryAllocatedSQL(m_nPOIMemoryKBSQL);

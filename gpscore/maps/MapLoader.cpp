@@ -1,6 +1,11 @@
 #include "maps/MapLoader.h"
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
 #include <cstdio>
+
+#include "GPSLib_classes.h"
 
 #include "base/ServiceContext.h"
 #include "base/Utility.h"

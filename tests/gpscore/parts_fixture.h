@@ -7,6 +7,9 @@
 // core lock.
 #pragma once
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
 #include <string>
 
 #include "GPSLib_classes.h"
@@ -46,7 +49,8 @@ public:
     // service without a map engine. Answers what failed, or "" once started.
     std::string Start(const std::string& settings, const std::string& maps = "") {
         if (!maps.empty()) {
-            if (FAILED(gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, &context.m_pGPSMap)))
+            if (FAILED(
+                    gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, context.m_pGPSMap.PutVoid())))
                 return "no map engine registered";
             context.m_pGPSMap->ResetEngine();
         }
