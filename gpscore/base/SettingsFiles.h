@@ -15,6 +15,7 @@
 
 #include "base/SettingsRecords.h"
 #include "os/env.h"
+
 namespace gpscore::settings {
 
 inline constexpr std::u16string_view kSystemFileName = u"GPSSystemSettings.inf";
