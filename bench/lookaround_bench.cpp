@@ -59,16 +59,13 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     auto& env = *gpslib::os::Env::Default();
     const std::u16string settingsDir = gpslib::ToUtf16(root + "/settings/");
     {
-        ComPtr<ISystemSettingsObject> system;
-        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system);
-        system->SetMapPOIDirectory(Bstr(root + "/maps").Get());
-        system->SetUnits(Metric);
-        gpscore::settings::WriteSystemSettings(env, settingsDir, system.Get());
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                             &lookaround);
-        lookaround->SetStartDelayForLookaroundEvents(0);
-        gpscore::settings::WriteLookaroundSettings(env, settingsDir, lookaround.Get());
+        gpscore::settings::System system;
+        system.mapPOIDirectory = gpslib::ToUtf16(root + "/maps");
+        system.units = Metric;
+        gpscore::settings::WriteSystemSettings(env, settingsDir, system);
+        gpscore::settings::Lookaround lookaround;
+        lookaround.startDelay = 0;
+        gpscore::settings::WriteLookaroundSettings(env, settingsDir, lookaround);
     }
     int master = -1, slave = -1;
     char name[64] = {};
@@ -84,14 +81,13 @@ void BM_PollWithLookaroundDue(benchmark::State& state) {
     }
     SHORT maps = 0;
     parts.context.m_pGPSMap->GetNumberOfMapsLoaded(&maps);
-    ComPtr<IGPSSettingsObject> settings;
-    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &settings);
-    settings->SetGPSReceiverType(GPSTypeSerial);
-    settings->SetGPSPortName(Bstr(u"/dev/pts/").Get());
-    settings->SetGPSPortNumber(static_cast<SHORT>(std::atoi(name + 9)));
-    settings->SetHeadingAveragingMode(InstantaneousHeadings);
+    gpscore::settings::Receiver settings;
+    settings.receiverType = GPSTypeSerial;
+    settings.portName = u"/dev/pts/";
+    settings.portNumber = static_cast<SHORT>(std::atoi(name + 9));
+    settings.headingAveraging = InstantaneousHeadings;
     std::optional<bool> opened;
-    parts.receiver.ApplySettings(settings.Get(), &opened);
+    parts.receiver.ApplySettings(settings, &opened);
     if (maps < 1 || opened != true) {
         state.SkipWithError("no map or no receiver");
         return;

@@ -5,6 +5,8 @@
 // sentences carry reaches the record and the receiver state (fix quality, heading averaging,
 // pedometer), and every getter a client calls then answers: never a crash, an overflow or a
 // read outside the input. The fix quality stays one of the enumeration's values.
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
 #include <gpslib/registry.h>
 
 #include <cstdint>

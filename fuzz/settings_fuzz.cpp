@@ -108,31 +108,31 @@ std::string Rewrite(MemEnv& env, int which) {
     bool written = false;
     switch (which) {
     case 0: {
-        ComPtr<ISystemSettingsObject> object;
-        gs::ReadSystemSettings(env, kDir, object);
-        written = gs::WriteSystemSettings(env, kDir, object.Get());
+        gs::System record;
+        gs::ReadSystemSettings(env, kDir, record);
+        written = gs::WriteSystemSettings(env, kDir, record);
         break;
     }
     case 1: {
-        ComPtr<IGPSSettingsObject> object;
-        gs::ReadReceiverSettings(env, kDir, object);
-        written = gs::WriteReceiverSettings(env, kDir, object.Get());
+        gs::Receiver record;
+        gs::ReadReceiverSettings(env, kDir, record);
+        written = gs::WriteReceiverSettings(env, kDir, record);
         break;
     }
     case 2: {
-        ComPtr<ILookaroundSettingsObject> object;
-        gs::ReadLookaroundSettings(env, kDir, object, u"All", u"Any");
-        written = gs::WriteLookaroundSettings(env, kDir, object.Get());
+        gs::Lookaround record;
+        gs::ReadLookaroundSettings(env, kDir, record, u"All", u"Any");
+        written = gs::WriteLookaroundSettings(env, kDir, record);
         break;
     }
     default: {
-        ComPtr<IRouteSettingsObject> gps, virt;
+        gs::Route gps, virt;
         gs::ReadRouteSettings(env, kDir, gps, virt);
-        written = gs::WriteRouteSettings(env, kDir, gps.Get(), virt.Get());
+        written = gs::WriteRouteSettings(env, kDir, gps, virt);
         break;
     }
     }
-    if (!written) std::abort(); // Objects exist even for garbage, and memory never fills.
+    if (!written) std::abort();              // Memory never fills.
     if (env.files.size() != 1) std::abort(); // No temporary file left behind.
     return env.files[gs::SettingsFilePath(kDir, kNames[which])];
 }

@@ -1,5 +1,7 @@
 #include "address/AddressSearch.h"
 
+#include <gpslib/GPSDatabaseLib.h>
+
 #include <algorithm>
 #include <tuple>
 #include <unordered_set>

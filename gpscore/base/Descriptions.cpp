@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
+
+#include "GPSLib_classes.h"
 
 #include "base/Utility.h"
 #include "formats/Geodesy.h"
@@ -77,11 +80,12 @@ void TrimAfterEmpty(std::u16string* out) {
 
 // The settings of a Utility, none without one. Route settings set 1 is GPSMode's; any other
 // `mode` reads VirtualMode's.
-gpslib::ComPtr<ISystemSettingsObject> SystemSettingsOf(const Utility* utility) {
-    return utility != nullptr ? utility->SystemSettings() : nullptr;
+std::optional<settings::System> SystemSettingsOf(const Utility* utility) {
+    if (utility == nullptr) return std::nullopt;
+    return utility->SystemSettings();
 }
-gpslib::ComPtr<IRouteSettingsObject> RouteSettingsOf(const Utility* utility, int mode) {
-    if (utility == nullptr) return nullptr;
+std::optional<settings::Route> RouteSettingsOf(const Utility* utility, int mode) {
+    if (utility == nullptr) return std::nullopt;
     return utility->RouteSettings(mode == 1 ? GPSMode : VirtualMode);
 }
 
@@ -100,8 +104,7 @@ std::u16string Wording::Format(int id, std::initializer_list<FormatArg> args) co
 
 RelativeHeadingType Wording::HeadingMode() const {
     RelativeHeadingType mode = AheadLeft;
-    if (gpslib::ComPtr<ISystemSettingsObject> settings = SystemSettingsOf(m_pUtility.get()))
-        settings->GetHeadingMode(&mode);
+    if (auto settings = SystemSettingsOf(m_pUtility.get())) mode = settings->headingMode;
     return mode;
 }
 
@@ -175,8 +178,7 @@ std::u16string Wording::FeetDistanceText(std::int32_t n, bool approximate, Units
 
 bool Wording::NumberingOn(int mode) const {
     VARIANT_BOOL on = 0;
-    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsOf(m_pUtility.get(), mode))
-        settings->IsWaypointNumberingOn(&on);
+    if (auto settings = RouteSettingsOf(m_pUtility.get(), mode)) on = settings->numbering;
     return on != 0;
 }
 
@@ -308,8 +310,7 @@ std::u16string Wording::CompassPointText(int d) const {
     else
         return Text(ids::kNoDirection);
     SystemDescriptions length = Full;
-    if (gpslib::ComPtr<ISystemSettingsObject> settings = SystemSettingsOf(m_pUtility.get()))
-        settings->GetDefaultCompassDescriptions(&length);
+    if (auto settings = SystemSettingsOf(m_pUtility.get())) length = settings->compassDescriptions;
     // Each point's Short, Full and Both texts follow one another in the table.
     return Text(base + static_cast<int>(length));
 }
@@ -357,8 +358,8 @@ std::u16string Wording::WaypointNumberText(IWaypointObject* step, int mode) cons
     SHORT index = IndexOf(step);
     if (index == -1 || !NumberingOn(mode)) return {};
     SystemDescriptions length = Full;
-    if (gpslib::ComPtr<IRouteSettingsObject> settings = RouteSettingsOf(m_pUtility.get(), mode))
-        settings->GetNumberingDescriptions(&length);
+    if (auto settings = RouteSettingsOf(m_pUtility.get(), mode))
+        length = settings->numberingDescriptions;
     int id = length == Both    ? ids::kWaypointLabelBoth
              : length == Short ? ids::kWaypointLabelShort
                                : ids::kWaypointLabelFull;

@@ -90,20 +90,16 @@ Units CurrentUnits() {
 }
 
 RelativeHeadingType HeadingMode() {
-    RelativeHeadingType mode = AheadLeft;
     auto utility = gpscore::Utility::Instance();
-    if (utility != nullptr && utility->SystemSettings())
-        utility->SystemSettings()->GetHeadingMode(&mode);
-    return mode;
+    return utility != nullptr ? utility->SystemSettings().headingMode : AheadLeft;
 }
 
 // The distance up to which a target counts as close by, in the current units.
 std::int32_t ArrivedNearThreshold() {
-    SHORT threshold = 0;
     auto utility = gpscore::Utility::Instance();
-    if (utility != nullptr && utility->SystemSettings())
-        utility->SystemSettings()->GetArrivedNearThreshold(utility->CurrentUnits(), &threshold);
-    return threshold;
+    return utility != nullptr
+               ? utility->SystemSettings().ArrivedNearThreshold(utility->CurrentUnits())
+               : 0;
 }
 
 } // namespace

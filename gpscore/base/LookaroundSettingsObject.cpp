@@ -1,6 +1,6 @@
 #include "base/LookaroundSettingsObject.h"
 
-#include <algorithm>
+#include "base/SettingsRecords.h"
 
 CLookaroundSettingsObject::CLookaroundSettingsObject() {
     gpslib::CreateObject(CLSID_POICategoryObject, IID_IPOICategoryObject, &m_pCategoryToScanFor);
@@ -48,22 +48,14 @@ CLookaroundSettingsObject::SetCommercialSubCategoryToScanFor(IPOISubCategoryObje
     return hr;
 }
 
-// A negative limit is stored as 0: intersections are then announced only below a speed of 1.
 HRESULT CLookaroundSettingsObject::SetIntersectionMaxSpeedForReporting(SHORT nMaxSpeed) {
-    m_nIntersectionMaxSpeedForReporting = nMaxSpeed < 0 ? SHORT{0} : nMaxSpeed;
+    m_nIntersectionMaxSpeedForReporting = gpscore::settings::Lookaround::MaxSpeedRule(nMaxSpeed);
     return S_OK;
 }
 
 HRESULT CLookaroundSettingsObject::SetLookaroundReportingInterval(SHORT nPolls) {
-    m_nLookaroundReportingInterval =
-        std::clamp(nPolls, kMinReportingInterval, kMaxReportingInterval);
+    m_nLookaroundReportingInterval = gpscore::settings::Lookaround::IntervalRule(nPolls);
     return S_OK;
 }
 
 GPSLIB_CLASS_FACTORY(LookaroundSettingsObject, CLookaroundSettingsObject)
-
-bool gpscore::LookaroundOn(ILookaroundSettingsObject* settings,
-                           HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = VARIANT_FALSE;
-    return settings != nullptr && SUCCEEDED((settings->*get)(&on)) && on != VARIANT_FALSE;
-}

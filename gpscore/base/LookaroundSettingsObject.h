@@ -7,6 +7,7 @@
 
 #include "GPSLib_classes.h"
 
+// The setters keep the rules of the settings record (base/SettingsRecords.h).
 // Holds its own category and subcategory objects (new and empty when created). Their setters
 // copy the given object's numbers into the held ones; their getters hand out the held objects
 // themselves. If either could not be created, its two methods answer E_FAIL.
@@ -20,11 +21,6 @@ public:
     HRESULT SetCommercialSubCategoryToScanFor(IPOISubCategoryObject* pSubCategory) override;
     HRESULT SetIntersectionMaxSpeedForReporting(SHORT nMaxSpeed) override;
     HRESULT SetLookaroundReportingInterval(SHORT nPolls) override;
-
-    // The interval is a number of polls; below 5 lookaround would talk constantly, above 300 it
-    // would fall silent for minutes.
-    static constexpr SHORT kMinReportingInterval = 5;
-    static constexpr SHORT kMaxReportingInterval = 300;
 
     // The names of the category and subcategory to scan for, as the lookaround settings file
     // keeps them beside the numbers. Plain storage, not on the interface: the held objects
@@ -40,13 +36,5 @@ private:
     std::u16string m_categoryName;
     std::u16string m_subCategoryName;
 };
-
-namespace gpscore {
-
-// Whether one of the settings' switches is on; off without settings or when the object fails.
-bool LookaroundOn(ILookaroundSettingsObject* settings,
-                  HRESULT (ILookaroundSettingsObject::*get)(VARIANT_BOOL*));
-
-} // namespace gpscore
 
 #endif // GPSCORE_BASE_LOOKAROUNDSETTINGSOBJECT_H_

@@ -1,12 +1,11 @@
 // The four settings files of the service: the system, receiver, lookaround and route settings,
-// each the serialised form of one settings object (two for the route settings), read at start
+// each the serialised form of one settings record (two for the route settings), read at start
 // and rewritten whole when the settings change. The formats and their field tables are in
-// docs/settings-files.md; this is their only reader and writer.
+// docs/settings-files.md; this is their only reader and writer. The same field tables copy the
+// records to and from the settings objects a client sees (base/SettingsObject.h).
 //
 // Every file is UTF-16LE text without a byte-order mark: fields, each followed by "|", the
-// first being the format version. Objects are created by class id, as everything the system
-// hands out is, so these functions need the GPSLib classes to be creatable (the module itself,
-// or a test that registers its classes in-process).
+// first being the format version.
 #ifndef GPSCORE_BASE_SETTINGSFILES_H_
 #define GPSCORE_BASE_SETTINGSFILES_H_
 
@@ -14,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "GPSLib_classes.h"
+#include "base/SettingsRecords.h"
 #include "os/env.h"
 
 namespace gpscore::settings {
@@ -42,52 +41,37 @@ inline constexpr char16_t kSeparatorStandIn = u'\u00A6';
 // file name. The platform layer treats "\\" as a separator too.
 std::string SettingsFilePath(std::u16string_view directory, std::u16string_view fileName);
 
-// --- Reading (at start). Each reads its file from `directory` and replaces the held object(s)
-// with new ones holding the file's fields. A missing, unreadable or oversized file (or one whose
-// content is empty) keeps the held object, creating one with its defaults when there is none.
-// When a new object cannot be created, the held one stays. Nothing is reported.
+// --- Reading (at start). Each reads its file from `directory` into the held record(s). A file
+// that is read replaces the record whole: fields its version lacks take a new record's defaults.
+// A missing, unreadable or oversized file (or one whose content is empty) keeps the held record.
+// Nothing is reported.
 
-// With an empty file the settings directory of the held object becomes `directory` directly and
-// its debug directory stays as it was; otherwise the new object gets `directory` through
-// SetSettingsDirectory, which derives its debug directory.
-void ReadSystemSettings(gpslib::os::Env& env, std::u16string_view directory,
-                        gpslib::ComPtr<ISystemSettingsObject>& current);
-void ReadReceiverSettings(gpslib::os::Env& env, std::u16string_view directory,
-                          gpslib::ComPtr<IGPSSettingsObject>& current);
+// A file that is read gives the record `directory` through SetSettingsDirectory, which derives
+// the debug directory; otherwise only the settings directory becomes `directory` and the debug
+// directory stays as it was.
+void ReadSystemSettings(gpslib::os::Env& env, std::u16string_view directory, System& held);
+void ReadReceiverSettings(gpslib::os::Env& env, std::u16string_view directory, Receiver& held);
 // The two names are the texts the category and subcategory names take when the file lacks them
 // (strings AllCategories and AllSubcategories, looked up by the caller).
-void ReadLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory,
-                            gpslib::ComPtr<ILookaroundSettingsObject>& current,
+void ReadLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory, Lookaround& held,
                             std::u16string_view defaultCategoryName,
                             std::u16string_view defaultSubCategoryName);
 // One file holds both modes' settings.
-void ReadRouteSettings(gpslib::os::Env& env, std::u16string_view directory,
-                       gpslib::ComPtr<IRouteSettingsObject>& gpsMode,
-                       gpslib::ComPtr<IRouteSettingsObject>& virtualMode);
+void ReadRouteSettings(gpslib::os::Env& env, std::u16string_view directory, Route& gpsMode,
+                       Route& virtualMode);
 
-// --- Writing. Each rewrites its file from the object(s) atomically (a temporary file renamed
+// --- Writing. Each rewrites its file from the record(s) atomically (a temporary file renamed
 // over it), so a failure or a crash part-way leaves the previous file whole. Returns whether the
-// file was written; false, with nothing written, for a null object. The caller reports nothing.
+// file was written; false, with nothing written, without a settings directory. The caller
+// reports nothing.
 bool WriteSystemSettings(gpslib::os::Env& env, std::u16string_view directory,
-                         ISystemSettingsObject* settings);
+                         const System& settings);
 bool WriteReceiverSettings(gpslib::os::Env& env, std::u16string_view directory,
-                           IGPSSettingsObject* settings);
+                           const Receiver& settings);
 bool WriteLookaroundSettings(gpslib::os::Env& env, std::u16string_view directory,
-                             ILookaroundSettingsObject* settings);
-bool WriteRouteSettings(gpslib::os::Env& env, std::u16string_view directory,
-                        IRouteSettingsObject* gpsMode, IRouteSettingsObject* virtualMode);
-
-// Every field the system settings file holds but the saved virtual walker and destination, and
-// the settings directory, from one object to another; the saved side of the street and marker
-// only between two objects of this module's class.
-void CopySystemSettings(ISystemSettingsObject* from, ISystemSettingsObject* to);
-
-// Every field the lookaround settings file holds, from one object to another; the category and
-// subcategory names only between two objects of this module's class.
-void CopyLookaroundSettings(ILookaroundSettingsObject* from, ILookaroundSettingsObject* to);
-
-// Every field the receiver settings file holds, from one object to another.
-void CopyReceiverSettings(IGPSSettingsObject* from, IGPSSettingsObject* to);
+                             const Lookaround& settings);
+bool WriteRouteSettings(gpslib::os::Env& env, std::u16string_view directory, const Route& gpsMode,
+                        const Route& virtualMode);
 
 } // namespace gpscore::settings
 

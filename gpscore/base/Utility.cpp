@@ -1,5 +1,8 @@
 #include "base/Utility.h"
 
+#include <gpslib/registry.h>
+#include <gpslib/support.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -11,7 +14,6 @@
 
 #include "base/Plurals.h"
 #include "base/ServiceEnv.h"
-#include "base/SystemSettingsObject.h"
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
@@ -42,10 +44,6 @@ constexpr std::size_t kMaxLogPath = 255;
 // "gpsDebug.old.txt" (replacing the one before) and starts again, so at most twice this much is
 // kept.
 constexpr std::uint64_t kLogRotateBytes = 8u << 20;
-
-std::u16string Text(BSTR b) {
-    return std::u16string(gpslib::View(b));
-}
 
 // Where a plain resource name is looked for: beside the module holding this code, then in the
 // installed data folder.
@@ -153,20 +151,12 @@ void Utility::DestroyInstance() {
 }
 
 Utility::Utility(gpslib::os::Env* env) : m_pEnv(env) {
-    gpslib::os::MutexLock lock(m_csSettings);
-    gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &m_pSystemSettings);
-    if (m_pSystemSettings) {
-        gpslib::Bstr maps(u"\\CompactFlash\\maps");
-        gpslib::Bstr settings(u"\\CompactFlash\\settings");
-        m_pSystemSettings->SetMapPOIDirectory(maps.Get());
-        m_pSystemSettings->SetSettingsDirectory(settings.Get());
+    {
+        gpslib::os::MutexLock lock(m_csSettings);
+        m_system.mapPOIDirectory = u"\\CompactFlash\\maps";
+        m_system.SetSettingsDirectory(u"\\CompactFlash\\settings");
     }
-    gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &m_pReceiverSettings);
-    gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                         &m_pLookaroundSettings);
-    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &m_pRouteSettingsGPS);
-    gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject,
-                         &m_pRouteSettingsVirtual);
+    ResetLogChecks();
     // The instance's own first look for resources, by this plain name; whether it is found is
     // not used (Start and the version queries load "GPSResources_EN.dll" themselves).
     LoadResources("GPSResource_EN.dll");
@@ -174,55 +164,67 @@ Utility::Utility(gpslib::os::Env* env) : m_pEnv(env) {
 
 Utility::~Utility() = default;
 
-gpslib::ComPtr<ISystemSettingsObject> Utility::SystemSettings() const {
+settings::System Utility::SystemSettings() const {
     gpslib::os::MutexLock lock(m_csSettings);
-    return m_pSystemSettings;
+    return m_system;
 }
-gpslib::ComPtr<IGPSSettingsObject> Utility::ReceiverSettings() const {
+settings::Receiver Utility::ReceiverSettings() const {
     gpslib::os::MutexLock lock(m_csSettings);
-    return m_pReceiverSettings;
+    return m_receiver;
 }
-gpslib::ComPtr<ILookaroundSettingsObject> Utility::LookaroundSettings() const {
+settings::Lookaround Utility::LookaroundSettings() const {
     gpslib::os::MutexLock lock(m_csSettings);
-    return m_pLookaroundSettings;
+    return m_lookaround;
 }
-gpslib::ComPtr<IRouteSettingsObject> Utility::RouteSettings(Mode mode) const {
+settings::Route Utility::RouteSettings(Mode mode) const {
     gpslib::os::MutexLock lock(m_csSettings);
-    return mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS;
+    return mode == VirtualMode ? m_routeVirtual : m_routeGPS;
 }
-void Utility::SetSystemSettings(gpslib::ComPtr<ISystemSettingsObject> settings) {
-    gpslib::os::MutexLock lock(m_csSettings);
-    m_pSystemSettings = std::move(settings);
+void Utility::SetSystemSettings(settings::System record) {
+    {
+        gpslib::os::MutexLock lock(m_csSettings);
+        m_system = std::move(record);
+    }
+    ResetLogChecks();
 }
-void Utility::SetReceiverSettings(gpslib::ComPtr<IGPSSettingsObject> settings) {
+void Utility::SetReceiverSettings(settings::Receiver record) {
     gpslib::os::MutexLock lock(m_csSettings);
-    m_pReceiverSettings = std::move(settings);
+    m_receiver = std::move(record);
 }
-void Utility::SetLookaroundSettings(gpslib::ComPtr<ILookaroundSettingsObject> settings) {
+void Utility::SetLookaroundSettings(settings::Lookaround record) {
     gpslib::os::MutexLock lock(m_csSettings);
-    m_pLookaroundSettings = std::move(settings);
+    m_lookaround = std::move(record);
 }
-void Utility::SetRouteSettings(Mode mode, gpslib::ComPtr<IRouteSettingsObject> settings) {
+void Utility::SetRouteSettings(Mode mode, settings::Route record) {
     gpslib::os::MutexLock lock(m_csSettings);
-    (mode == VirtualMode ? m_pRouteSettingsVirtual : m_pRouteSettingsGPS) = std::move(settings);
+    (mode == VirtualMode ? m_routeVirtual : m_routeGPS) = std::move(record);
+}
+void Utility::ChangeSystemSettings(const std::function<void(settings::System&)>& change) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    change(m_system);
+}
+void Utility::ChangeReceiverSettings(const std::function<void(settings::Receiver&)>& change) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    change(m_receiver);
+}
+void Utility::ChangeRouteSettings(Mode mode, const std::function<void(settings::Route&)>& change) {
+    gpslib::os::MutexLock lock(m_csSettings);
+    change(mode == VirtualMode ? m_routeVirtual : m_routeGPS);
 }
 
 std::u16string Utility::SettingsDirectory() const {
-    gpslib::Bstr dir;
-    if (auto settings = SystemSettings()) settings->GetSettingsDirectory(dir.Put());
-    return Text(dir.Get());
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_system.settingsDirectory;
 }
 
 std::u16string Utility::DebugDirectory() const {
-    gpslib::Bstr dir;
-    if (auto settings = SystemSettings()) settings->GetDebugDirectory(dir.Put());
-    return Text(dir.Get());
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_system.debugDirectory;
 }
 
 Units Utility::CurrentUnits() const {
-    Units units = Imperial;
-    if (auto settings = SystemSettings()) settings->GetUnits(&units);
-    return units;
+    gpslib::os::MutexLock lock(m_csSettings);
+    return m_system.units;
 }
 
 bool Utility::ResourcesLoaded() const {
@@ -288,9 +290,8 @@ std::u16string Utility::GetOrdinalSuffix(int n) const {
 }
 
 bool Utility::SpellDecoratorsOn() const {
-    VARIANT_BOOL on = 0;
-    if (auto settings = SystemSettings()) settings->GetIncludeSpellDecorators(&on);
-    return on != 0;
+    gpslib::os::MutexLock lock(m_csSettings);
+    return settings::On(m_system.includeSpellDecorators);
 }
 
 std::u16string Utility::AddSpellDecorators(std::u16string_view text) const {

@@ -1,17 +1,18 @@
-// The process-wide services every part of the core uses: the settings objects, the spoken
+// The process-wide services every part of the core uses: the settings records, the spoken
 // texts of the string resources (looked up by number), and the diagnostic log.
 #ifndef GPSCORE_BASE_UTILITY_H_
 #define GPSCORE_BASE_UTILITY_H_
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 
-#include "GPSLib_classes.h"
 #include "base/FormatText.h"
+#include "base/SettingsRecords.h"
 #include "os/sync.h"
 #include "resources/StringTable.h"
 
@@ -56,17 +57,22 @@ public:
     Utility(const Utility&) = delete;
     Utility& operator=(const Utility&) = delete;
 
-    // The settings objects. Each is replaced whole by the settings readers, and services on
-    // other threads read them, so the slots are read and replaced under the settings lock; a
-    // caller keeps the object it was given for as long as it uses it.
-    gpslib::ComPtr<ISystemSettingsObject> SystemSettings() const;
-    gpslib::ComPtr<IGPSSettingsObject> ReceiverSettings() const;
-    gpslib::ComPtr<ILookaroundSettingsObject> LookaroundSettings() const;
-    gpslib::ComPtr<IRouteSettingsObject> RouteSettings(Mode mode) const;
-    void SetSystemSettings(gpslib::ComPtr<ISystemSettingsObject> settings);
-    void SetReceiverSettings(gpslib::ComPtr<IGPSSettingsObject> settings);
-    void SetLookaroundSettings(gpslib::ComPtr<ILookaroundSettingsObject> settings);
-    void SetRouteSettings(Mode mode, gpslib::ComPtr<IRouteSettingsObject> settings);
+    // The settings records. Services on other threads read and change them, so each is read
+    // as a copy and replaced or changed under the settings lock. The system settings start with
+    // the default map and settings folders; the others with a new record's defaults.
+    settings::System SystemSettings() const;
+    settings::Receiver ReceiverSettings() const;
+    settings::Lookaround LookaroundSettings() const;
+    settings::Route RouteSettings(Mode mode) const;
+    // A new system record may name another debug directory: the log checks it again.
+    void SetSystemSettings(settings::System record);
+    void SetReceiverSettings(settings::Receiver record);
+    void SetLookaroundSettings(settings::Lookaround record);
+    void SetRouteSettings(Mode mode, settings::Route record);
+    // Changes a record in place under the settings lock; `change` calls nothing outside it.
+    void ChangeSystemSettings(const std::function<void(settings::System&)>& change);
+    void ChangeReceiverSettings(const std::function<void(settings::Receiver&)>& change);
+    void ChangeRouteSettings(Mode mode, const std::function<void(settings::Route&)>& change);
     gpslib::os::Env& Env() const { return *m_pEnv; }
     // The settings directory and the debug directory of the system settings.
     std::u16string SettingsDirectory() const;
@@ -110,11 +116,11 @@ private:
 
     gpslib::os::Env* const m_pEnv;
     mutable gpslib::os::Mutex m_csSettings;
-    gpslib::ComPtr<ISystemSettingsObject> m_pSystemSettings GUARDED_BY(m_csSettings);
-    gpslib::ComPtr<IGPSSettingsObject> m_pReceiverSettings GUARDED_BY(m_csSettings);
-    gpslib::ComPtr<ILookaroundSettingsObject> m_pLookaroundSettings GUARDED_BY(m_csSettings);
-    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsGPS GUARDED_BY(m_csSettings);
-    gpslib::ComPtr<IRouteSettingsObject> m_pRouteSettingsVirtual GUARDED_BY(m_csSettings);
+    settings::System m_system GUARDED_BY(m_csSettings);
+    settings::Receiver m_receiver GUARDED_BY(m_csSettings);
+    settings::Lookaround m_lookaround GUARDED_BY(m_csSettings);
+    settings::Route m_routeGPS GUARDED_BY(m_csSettings);
+    settings::Route m_routeVirtual GUARDED_BY(m_csSettings);
     // Loaded by a service under its core lock and read by every service and value object, so
     // a load excludes the readers.
     mutable std::shared_mutex m_csStrings;

@@ -7,6 +7,7 @@
 #include "base/LocationObject.h"
 #include "base/ServiceEnv.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
 #include "orientation/VirtualObject.h"
@@ -57,7 +58,7 @@ CGPSCore::CGPSCore() {
             gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap,
                                  reinterpret_cast<void**>(&g_pGPSMapEngine));
         }
-        m_context.m_pGPSMap = g_pGPSMapEngine; // This core's own reference.
+        m_context.m_pGPSMap.Share(g_pGPSMapEngine); // This core's own reference.
     }
     if (m_context.m_pGPSMap) m_context.m_pGPSMap->ResetEngine();
     m_receiver.State().SetMapEngine(m_context.Map());
@@ -172,7 +173,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
 
     m_context.m_pAddressDatabase.Reset();
     if (SUCCEEDED(gpslib::CreateObject(CLSID_AddressDatabase, IID_IAddressDatabase,
-                                       &m_context.m_pAddressDatabase))) {
+                                       m_context.m_pAddressDatabase.PutVoid()))) {
         m_context.m_pAddressDatabase->SetDebugDirectory(debugDirectory.Get());
     } else {
         Log("\tGPSCore::Error AddressDatabase failed to be created, make sure GPSDatabase.dll is "
@@ -180,15 +181,15 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
         errorText = u"ADDRESS DATABASE FAILED TO INITIALIZE";
     }
     if (FAILED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase,
-                                    &m_context.m_pHistoryDatabase))) {
+                                    m_context.m_pHistoryDatabase.PutVoid()))) {
         Log("\tGPSCore::Error HistoryDatabase failed to be created, make sure GPSDatabase.dll is "
             "registered.");
         errorText = u"History DATABASE FAILED TO INITIALIZE";
     }
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsA);
-    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, &m_context.m_pPOIResultsB);
-    if (SUCCEEDED(
-            gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase, &m_context.m_pPOIDatabase))) {
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, m_context.m_pPOIResultsA.PutVoid());
+    gpslib::CreateObject(CLSID_POIResults, IID_IPOIResults, m_context.m_pPOIResultsB.PutVoid());
+    if (SUCCEEDED(gpslib::CreateObject(CLSID_POIDatabase, IID_IPOIDatabase,
+                                       m_context.m_pPOIDatabase.PutVoid()))) {
         m_context.m_pPOIDatabase->SetDebugDirectory(debugDirectory.Get());
         m_context.m_pPOIDatabase->SetCachePagesSQL(m_nPOICachePagesSQL);
         m_context.m_pPOIDatabase->SetMemoryAllocatedSQL(m_nPOIMemoryKBSQL);
@@ -206,10 +207,7 @@ HRESULT CGPSCore::Start(BSTR bstrSettingsDirectory, BSTR, BSTR* pbstrResult) {
     Log(gpslib::ToUtf8(std::u16string_view(String(ids::kVersion))));
     m_receiver.State().m_nPedestrianAveragingSeconds = 5;
     m_events.SetReportingLevel(UrgencyLow);
-    SHORT startDelay = 0;
-    if (auto lookaround = utility.LookaroundSettings())
-        lookaround->GetStartDelayForLookaroundEvents(&startDelay);
-    m_poll.Restart(startDelay);
+    m_poll.Restart(utility.LookaroundSettings().startDelay);
 
     outcome = m_maps.Load();
     m_context.m_eCurrentMode = GPSMode;
@@ -251,15 +249,16 @@ HRESULT CGPSCore::Stop() {
     m_maps.Unload();
     m_bstrResourceLibrary.clear();
 
-    if (ComPtr<IGPSSettingsObject> receiver = utility.ReceiverSettings();
-        m_context.ReceiverType() != GPSTypeNone) {
+    if (m_context.ReceiverType() != GPSTypeNone) {
         DOUBLE latitude = 0.0, longitude = 0.0;
         if (IGPSObject* gps = GPS()) {
             gps->GetLatitude(&latitude);
             gps->GetLongitude(&longitude);
         }
-        receiver->SetGPSLastLatitude(latitude);
-        receiver->SetGPSLastLongitude(longitude);
+        utility.ChangeReceiverSettings([&](gpscore::settings::Receiver& receiver) {
+            receiver.lastLatitude = latitude;
+            receiver.lastLongitude = longitude;
+        });
         m_context.WriteReceiverSettingsFile();
     }
     m_virtual.Save();
@@ -347,8 +346,7 @@ HRESULT CGPSCore::SystemGetSettings(ISystemSettingsObject** ppSettings) {
     ComPtr<ISystemSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings())
-        gpscore::settings::CopySystemSettings(stored.Get(), copy.Get());
+    if (auto stored = m_context.SystemSettings()) gpscore::settings::ToObject(*stored, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -378,52 +376,29 @@ HRESULT CGPSCore::SystemSetSettings(ISystemSettingsObject* pSettings) {
         SetResourcesInternal(Text(dir.Get()) + u"GPSResources_EN.dll");
         if (m_context.m_pUtility == nullptr) return E_FAIL;
     }
-    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
-    if (!stored) return E_FAIL;
-    Units oldUnits = m_context.CurrentUnits();
+    gpscore::Utility& utility = *m_context.m_pUtility;
+    const Units oldUnits = utility.CurrentUnits();
     m_context.Env().DebugOutput("Calling SetSystemSettings");
 
-    Bstr oldMaps, newMaps;
-    stored->GetMapPOIDirectory(oldMaps.Put());
-    pSettings->GetMapPOIDirectory(newMaps.Put());
-    // Field by field, in this order, through the stored object's setters.
-    RelativeHeadingType heading = AheadLeft;
-    pSettings->GetHeadingMode(&heading);
-    stored->SetHeadingMode(heading);
-    stored->SetMapPOIDirectory(newMaps.Get());
-    Bstr settingsDir;
-    pSettings->GetSettingsDirectory(settingsDir.Put());
-    stored->SetSettingsDirectory(settingsDir.Get());
-    VARIANT_BOOL flag = 0;
-    pSettings->GetStreetNamesDetailed(&flag);
-    stored->SetStreetNamesDetailed(flag);
-    Units units = Imperial;
-    pSettings->GetUnits(&units);
-    stored->SetUnits(units);
-    pSettings->GetIncludeSpellDecorators(&flag);
-    stored->SetIncludeSpellDecorators(flag);
-    SHORT feet = 0;
-    pSettings->GetArrivalDistance(Imperial, &feet);
-    stored->SetArrivalDistance(Imperial, feet);
-    SystemDescriptions descriptions = Full;
-    pSettings->GetDefaultCompassDescriptions(&descriptions);
-    stored->SetDefaultCompassDescriptions(descriptions);
-    pSettings->GetArrivedNearThreshold(Imperial, &feet);
-    stored->SetArrivedNearThreshold(Imperial, feet);
-    pSettings->GetSearchOtherMapDirectories(&flag);
-    stored->SetSearchOtherMapDirectories(flag);
-    Bstr author;
-    pSettings->GetPOIAuthor(author.Put());
-    stored->SetPOIAuthor(author.Get());
-    pSettings->GetVirtualSideOfStreetTracking(&flag);
-    stored->SetVirtualSideOfStreetTracking(flag);
+    // Every field the file keeps but the saved walker and destination, which stay the
+    // service's own; the client's object is read first, since the change holds the lock.
+    gpscore::settings::System given;
+    gpscore::settings::FromObject(pSettings, given);
+    const std::u16string newMaps = given.mapPOIDirectory;
+    const Units units = given.units;
+    std::u16string oldMaps;
+    utility.ChangeSystemSettings([&](gpscore::settings::System& stored) {
+        oldMaps = stored.mapPOIDirectory;
+        given.saved = std::move(stored.saved);
+        stored = std::move(given);
+    });
+    gpscore::ResetLogChecks();
     m_context.WriteSystemSettingsFile();
 
     VARIANT_BOOL checkForNew = 0;
     pSettings->ShouldCheckForNewMaps(&checkForNew);
-    bool reload = WithoutTrailingSeparator(Text(oldMaps.Get())) !=
-                      WithoutTrailingSeparator(Text(newMaps.Get())) ||
-                  checkForNew != 0;
+    bool reload =
+        WithoutTrailingSeparator(oldMaps) != WithoutTrailingSeparator(newMaps) || checkForNew != 0;
     Log("SystemSetSettings: entered");
     if (reload) {
         m_maps.Unload();

@@ -1,8 +1,9 @@
-// The lookaround settings as a client reads and changes them: copies of the settings the Utility
-// holds, which the watches read in the poll. Each method takes the core lock and checks its
-// pointers; a change replaces the held object whole and is written to the settings file.
+// The lookaround settings as a client reads and changes them: objects copied from the record the
+// Utility holds, which the watches read in the poll. Each method takes the core lock and checks
+// its pointers; a change replaces the held record whole and is written to the settings file.
 #include "base/LookaroundSettingsObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "resources/StringIds.h"
@@ -29,8 +30,7 @@ HRESULT CGPSCore::LookaroundGetSettings(ILookaroundSettingsObject** ppSettings) 
     if (FAILED(hr)) return hr;
     // A copy: the held settings change only through LookaroundSetSettings, which also writes
     // the file.
-    if (ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings())
-        gpscore::settings::CopyLookaroundSettings(held.Get(), copy.Get());
+    if (auto held = m_context.LookaroundSettings()) gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -57,13 +57,12 @@ HRESULT CGPSCore::LookaroundSetSettings(ILookaroundSettingsObject* pSettings) {
     EnsureUtility();
     gpscore::Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return E_FAIL;
-    // A new object replaces the held one whole: other services read the held one meanwhile.
-    ComPtr<ILookaroundSettingsObject> stored;
-    HRESULT hr = NewSettings(&stored);
-    if (FAILED(hr)) return hr;
-    gpscore::settings::CopyLookaroundSettings(pSettings, stored.Get());
-    utility->SetLookaroundSettings(stored);
+    // A new record replaces the held one whole; the names come only from an object of this
+    // module's class.
+    gpscore::settings::Lookaround record;
+    gpscore::settings::FromObject(pSettings, record);
+    utility->SetLookaroundSettings(record);
     gpscore::settings::WriteLookaroundSettings(m_context.Env(), utility->SettingsDirectory(),
-                                               stored.Get());
+                                               record);
     return S_OK;
 }

@@ -8,6 +8,7 @@
 #include "base/Descriptions.h"
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "gps/Bluetooth.h"
@@ -138,8 +139,7 @@ HRESULT CGPSCore::GPSGetSettings(IGPSSettingsObject** ppSettings) {
     ComPtr<IGPSSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (m_context.m_pUtility != nullptr)
-        gpscore::settings::CopyReceiverSettings(m_context.ReceiverSettings().Get(), copy.Get());
+    if (auto held = m_context.ReceiverSettings()) gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -158,7 +158,12 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     EnsureUtility();
     if (m_context.m_pUtility == nullptr) return E_FAIL;
     std::optional<bool> opened;
-    if (!m_receiver.ApplySettings(pSettings, &opened)) return E_FAIL;
+    gpscore::settings::Receiver given;
+    gpscore::settings::FromObject(pSettings, given);
+    const SHORT seconds = given.pedestrianAveragingSeconds;
+    m_receiver.ApplySettings(given, &opened);
+    if (given.pedestrianAveragingSeconds != seconds)
+        pSettings->SetPedestrianHeadingAveragingSeconds(given.pedestrianAveragingSeconds);
     if (opened) *pbPortOpened = *opened ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }

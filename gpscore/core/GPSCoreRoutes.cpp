@@ -5,6 +5,7 @@
 // out as objects: the active route as a route object that is a view over the builder's model.
 #include "base/LocationObject.h"
 #include "base/SettingsFiles.h"
+#include "base/SettingsObject.h"
 #include "base/Utility.h"
 #include "core/GPSCore.h"
 #include "route/RouteConfigurationObject.h"
@@ -67,9 +68,8 @@ HRESULT CGPSCore::RouteGetSettings(Mode eMode, IRouteSettingsObject** ppSettings
     ComPtr<IRouteSettingsObject> copy;
     HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
     if (FAILED(hr)) return hr;
-    if (m_context.m_pUtility != nullptr)
-        gpscore::CopyRouteSettings(m_context.m_pUtility->RouteSettings(SettingsMode(eMode)).Get(),
-                                   copy.Get());
+    if (auto held = m_context.RouteSettings(SettingsMode(eMode)))
+        gpscore::settings::ToObject(*held, copy.Get());
     *ppSettings = copy.Detach();
     return S_OK;
 }
@@ -88,14 +88,13 @@ HRESULT CGPSCore::RouteSetSettings(Mode eMode, IRouteSettingsObject* pSettings) 
     EnsureUtility();
     gpscore::Utility* utility = m_context.m_pUtility.get();
     if (utility == nullptr) return E_FAIL;
-    ComPtr<IRouteSettingsObject> copy;
-    HRESULT hr = gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &copy);
-    if (SUCCEEDED(hr)) hr = gpscore::CopyRouteSettings(pSettings, copy.Get());
+    gpscore::settings::Route record;
+    const HRESULT hr = gpscore::settings::FromObject(pSettings, record);
     if (FAILED(hr)) return hr;
-    utility->SetRouteSettings(SettingsMode(eMode), copy);
+    utility->SetRouteSettings(SettingsMode(eMode), record);
     gpscore::settings::WriteRouteSettings(m_context.Env(), utility->SettingsDirectory(),
-                                          utility->RouteSettings(GPSMode).Get(),
-                                          utility->RouteSettings(VirtualMode).Get());
+                                          utility->RouteSettings(GPSMode),
+                                          utility->RouteSettings(VirtualMode));
     return S_OK;
 }
 

@@ -64,7 +64,7 @@ std::u16string ArrivalPhrase(const PollCycle::Parts& parts, ILocationObject* fro
                              ILocationObject* target, int nearTemplate, int farTemplate) {
     SHORT threshold = 0;
     if (auto settings = parts.context.SystemSettings())
-        settings->GetArrivedNearThreshold(parts.context.CurrentUnits(), &threshold);
+        threshold = settings->ArrivedNearThreshold(parts.context.CurrentUnits());
     // The directions follow this service's receiver (four of them for an inertial one without
     // satellites).
     if (auto* place = gpslib::ImplOf<CLocationObject>(from))
@@ -149,13 +149,12 @@ bool PollCycle::Run(bool readReceiver) {
     if (m_parts.events.ReportingLevel() >= UrgencyHigh) return read;
     if (context.m_eCurrentMode == GPSMode) CheckVirtualArrival();
 
-    ComPtr<ILookaroundSettingsObject> settings = context.LookaroundSettings();
-    ILookaroundSettingsObject* lookaround = settings.Get();
-    if (!LookaroundOn(lookaround, &ILookaroundSettingsObject::IsLookaroundEnabled)) return read;
+    const std::optional<settings::Lookaround> lookaround = context.LookaroundSettings();
+    if (!lookaround || !settings::On(lookaround->lookaroundEnabled)) return read;
     // A poll from inside a lookaround check (an event sink that polls) does no lookaround work.
     if (m_parts.lookaround.Busy()) return read;
     LookaroundRouteOptions option = LookaroundCustom;
-    if (m_parts.route.Following()) lookaround->GetRouteOptions(&option);
+    if (m_parts.route.Following()) option = lookaround->routeOptions;
     const bool gpsReceiver = context.m_eCurrentMode == GPSMode && receiver;
     if (option == LookaroundCustom && gpsReceiver) {
         // Nothing else is detected while the change check runs.
@@ -164,16 +163,14 @@ bool PollCycle::Run(bool readReceiver) {
         m_bSuspended = false;
     }
     if ((option == LookaroundCustom || option == LookaroundRouteAndIntersectionsOnly) &&
-        LookaroundOn(lookaround, &ILookaroundSettingsObject::IsIntersectionsEnabled) &&
-        gpsReceiver) {
+        settings::On(lookaround->intersections) && gpsReceiver) {
         if (--m_nIntersectionCountdown <= 0) {
             m_nIntersectionCountdown = 1;
             m_parts.lookaround.CheckIntersection();
         }
     }
     if (option == LookaroundCustom || option == LookaroundRouteAndPOIsOnly) {
-        if (!LookaroundOn(lookaround, &ILookaroundSettingsObject::IsCommercialPOIsEnabled) &&
-            !LookaroundOn(lookaround, &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled))
+        if (!settings::On(lookaround->commercialPOIs) && !settings::On(lookaround->userPrivatePOIs))
             return read;
         if (--m_nPOICountdown <= 0) {
             // A test run, and a receiver that has lost its satellites, look every poll.
@@ -181,7 +178,7 @@ bool PollCycle::Run(bool readReceiver) {
             if (state.m_bTestMode || state.InertialNoSatellites())
                 m_nPOICountdown = 1;
             else
-                lookaround->GetLookaroundReportingInterval(&m_nPOICountdown);
+                m_nPOICountdown = lookaround->reportingInterval;
             m_parts.poiLookaround.Check(StandpointAt(here.Get(), heading), ArrivalDistance(1));
         }
     }
@@ -231,7 +228,7 @@ std::int32_t PollCycle::ArrivalDistance(int divisor, bool* fast) const {
     if (fast != nullptr) *fast = false;
     SHORT base = 0;
     if (auto settings = m_parts.context.SystemSettings())
-        settings->GetArrivalDistance(m_parts.context.CurrentUnits(), &base);
+        base = settings->ArrivalDistance(m_parts.context.CurrentUnits());
     const LONG b = divisor != 0 ? base / divisor : base;
     if (m_parts.context.m_eCurrentMode == VirtualMode) return b;
     const ReceiverState& state = m_parts.receiver.State();
@@ -278,10 +275,8 @@ void PollCycle::CheckVirtualArrival() {
 }
 
 std::u16string PollCycle::ReceiverName() const {
-    Bstr name;
-    if (auto settings = m_parts.context.ReceiverSettings())
-        settings->GetGPSReceiverName(name.Put());
-    return std::u16string(name.View());
+    const auto settings = m_parts.context.ReceiverSettings();
+    return settings ? settings->receiverName : std::u16string();
 }
 
 bool PollCycle::ArrivedNearVirtualEvent() {

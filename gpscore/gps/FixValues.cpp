@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "GPSLib_classes.h"
 #include "base/Utility.h"
 #include "resources/StringIds.h"
 
@@ -67,17 +68,12 @@ std::u16string AccuracyDescription(const FixAccuracy& fix) {
     auto utility = Utility::Instance();
     if (utility == nullptr) return {};
     // Settings that cannot be read count as no receiver selected.
-    GPSType type = GPSTypeNone;
-    gpslib::Bstr name;
-    if (gpslib::ComPtr<IGPSSettingsObject> receiver = utility->ReceiverSettings()) {
-        receiver->GetGPSReceiverType(&type);
-        receiver->GetGPSReceiverName(name.Put());
-    }
-    if (type == GPSTypeNone) return utility->GetString(ids::kNoReceiverSelected);
+    const settings::Receiver receiver = utility->ReceiverSettings();
+    if (receiver.receiverType == GPSTypeNone) return utility->GetString(ids::kNoReceiverSelected);
     if (fix.quality == GPSQualityNoGPS) {
-        return name.View().empty()
-                   ? utility->GetString(ids::kReceiverNotConnected)
-                   : utility->FormatString(ids::kNamedReceiverNotConnected, {name.View()});
+        const std::u16string_view name = receiver.receiverName;
+        return name.empty() ? utility->GetString(ids::kReceiverNotConnected)
+                            : utility->FormatString(ids::kNamedReceiverNotConnected, {name});
     }
     const std::int64_t satellites = fix.satellites;
     if (fix.meters != -1.0 && fix.quality >= GPSQualityPoor) {

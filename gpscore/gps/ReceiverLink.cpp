@@ -26,19 +26,6 @@ constexpr int kReadsPerPoll = 6;
 constexpr std::int64_t kCloseSettleMicros = 1'000'000;
 constexpr std::int64_t kPortRetryMicros = 2'000'000;
 
-GPSType ReceiverType(IGPSSettingsObject* settings) {
-    GPSType type = GPSTypeNone;
-    if (settings != nullptr) settings->GetGPSReceiverType(&type);
-    return type;
-}
-
-std::u16string SettingText(IGPSSettingsObject* settings,
-                           HRESULT (IGPSSettingsObject::*get)(BSTR*)) {
-    Bstr text;
-    if (settings != nullptr) (settings->*get)(text.Put());
-    return Text(text.Get());
-}
-
 } // namespace
 
 ReceiverLink::ReceiverLink(ServiceContext& context) : m_context(context) {
@@ -66,46 +53,29 @@ void ReceiverLink::PushNmea(std::u16string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Settings.
 
-bool ReceiverLink::ApplySettings(IGPSSettingsObject* pSettings, std::optional<bool>* portOpened) {
-    ComPtr<IGPSSettingsObject> stored = m_context.m_pUtility->ReceiverSettings();
-    if (!stored) {
-        gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &stored);
-        m_context.m_pUtility->SetReceiverSettings(stored);
-    }
-    if (!stored) return false;
-
-    SHORT seconds = 5;
-    pSettings->GetPedestrianHeadingAveragingSeconds(&seconds);
-    if (seconds < 1 || seconds > 300) {
-        seconds = 5;
-        pSettings->SetPedestrianHeadingAveragingSeconds(seconds);
-    }
+void ReceiverLink::ApplySettings(settings::Receiver& given, std::optional<bool>* portOpened) {
+    const settings::Receiver stored = m_context.m_pUtility->ReceiverSettings();
+    if (given.pedestrianAveragingSeconds < 1 || given.pedestrianAveragingSeconds > 300)
+        given.pedestrianAveragingSeconds = 5;
+    const SHORT seconds = given.pedestrianAveragingSeconds;
     if (seconds != m_receiver.m_nPedestrianAveragingSeconds) m_receiver.ResetAveragingCounters();
-    HeadingAveraging averaging = AutomaticHeadings;
-    pSettings->GetHeadingAveragingMode(&averaging);
-    const GPSType type = ReceiverType(pSettings);
+    const HeadingAveraging averaging = given.headingAveraging;
+    const GPSType type = given.receiverType;
     m_receiver.m_nPedestrianAveragingSeconds = seconds;
     m_receiver.m_eHeadingAveraging = averaging;
     m_receiver.m_eReceiverType = type;
 
-    SHORT storedSeconds = 5;
-    HeadingAveraging storedAveraging = AutomaticHeadings;
-    stored->GetPedestrianHeadingAveragingSeconds(&storedSeconds);
-    stored->GetHeadingAveragingMode(&storedAveraging);
-    const bool identityChanged =
-        type != ReceiverType(stored.Get()) ||
-        SettingText(pSettings, &IGPSSettingsObject::GetGPSReceiverName) !=
-            SettingText(stored.Get(), &IGPSSettingsObject::GetGPSReceiverName) ||
-        SettingText(pSettings, &IGPSSettingsObject::GetSimulatedGPSFile) !=
-            SettingText(stored.Get(), &IGPSSettingsObject::GetSimulatedGPSFile);
+    const bool identityChanged = type != stored.receiverType ||
+                                 given.receiverName != stored.receiverName ||
+                                 given.simulatedFile != stored.simulatedFile;
     const bool onlyAveragingChanged =
-        (seconds != storedSeconds || averaging != storedAveraging) && !identityChanged;
-    settings::CopyReceiverSettings(pSettings, stored.Get());
+        (seconds != stored.pedestrianAveragingSeconds || averaging != stored.headingAveraging) &&
+        !identityChanged;
+    m_context.m_pUtility->SetReceiverSettings(given);
     m_context.WriteReceiverSettingsFile();
 
     if (!onlyAveragingChanged) *portOpened = Open(0);
     if (identityChanged) m_receiver.PedometerReset();
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -119,15 +89,13 @@ bool ReceiverLink::Open(std::int16_t startupSentences) {
     }
     m_receiver.SetRecord(gpslib::ImplOf<CGPSObject>(m_pGPSObject.get()));
     m_receiver.ResetGPSData();
-    ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
-    if (ReceiverType(settings.Get()) == GPSTypeNone) {
+    const std::optional<settings::Receiver> settings = m_context.ReceiverSettings();
+    if (!settings || settings->receiverType == GPSTypeNone) {
         Close();
         return true;
     }
     const bool opened = OpenLink(startupSentences);
-    DOUBLE latitude = 0.0, longitude = 0.0;
-    settings->GetGPSLastLatitude(&latitude);
-    settings->GetGPSLastLongitude(&longitude);
+    const DOUBLE latitude = settings->lastLatitude, longitude = settings->lastLongitude;
     if (CGPSObject* record = m_receiver.Record()) {
         CriticalSectionLock data(record->DataLock());
         record->SetLatitude(latitude);
@@ -137,20 +105,16 @@ bool ReceiverLink::Open(std::int16_t startupSentences) {
 }
 
 bool ReceiverLink::OpenLink(std::int16_t startupSentences) {
-    ComPtr<IGPSSettingsObject> settings = m_context.ReceiverSettings();
-    const GPSType type = ReceiverType(settings.Get());
+    const settings::Receiver settings = m_context.ReceiverSettings().value_or(settings::Receiver{});
+    const GPSType type = settings.receiverType;
     gpslib::os::Env& env = m_context.Env();
-    SHORT portNumber = 1;
-    LONG baudRate = 4800;
-    settings->GetGPSPortNumber(&portNumber);
-    settings->GetGPSBaudRate(&baudRate);
-    const std::u16string portName =
-        SettingText(settings.Get(), &IGPSSettingsObject::GetGPSPortName);
+    SHORT portNumber = settings.portNumber;
+    const LONG baudRate = settings.baudRate;
+    const std::u16string& portName = settings.portName;
 
     if (type == GPSTypeBlueTooth) {
         // The pairing may have moved the receiver to another port since it was configured.
-        const std::u16string name =
-            SettingText(settings.Get(), &IGPSSettingsObject::GetGPSReceiverName);
+        const std::u16string& name = settings.receiverName;
         gpslib::RegistryStore registry;
         gpslib::LoadRegistry(&registry);
         const BluetoothDevice* found = nullptr;
@@ -165,7 +129,8 @@ bool ReceiverLink::OpenLink(std::int16_t startupSentences) {
         if (found == nullptr || found->active == 0) return false;
         if (found->portNumber != portNumber) {
             portNumber = found->portNumber;
-            settings->SetGPSPortNumber(portNumber);
+            m_context.m_pUtility->ChangeReceiverSettings(
+                [portNumber](settings::Receiver& r) { r.portNumber = portNumber; });
             m_context.WriteReceiverSettingsFile();
         }
     }
@@ -188,8 +153,7 @@ bool ReceiverLink::OpenLink(std::int16_t startupSentences) {
     if (m_pListener != nullptr) m_pListener->OnLinkRestarted();
 
     if (type == GPSTypeSimulated) {
-        const std::string path = gpslib::ToUtf8(std::u16string_view(
-            SettingText(settings.Get(), &IGPSSettingsObject::GetSimulatedGPSFile)));
+        const std::string path = gpslib::ToUtf8(std::u16string_view(settings.simulatedFile));
         if (path.empty() || env.IsDirectory(path)) {
             m_context.Log("GPSCore::OpenLink simulation file is not a file: " + path);
             return false;

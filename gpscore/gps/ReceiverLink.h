@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/SettingsRecords.h"
 #include "gps/LinkListener.h"
 #include "gps/Nmea.h"
 #include "gps/ReceiverState.h"
@@ -20,7 +21,6 @@
 // object applied to the link; the link holds the one and reads the other without speaking the
 // object runtime.
 struct IGPSObject;
-struct IGPSSettingsObject;
 
 namespace gpscore {
 
@@ -54,9 +54,9 @@ public:
     // Sentences from the client, one byte per character.
     void PushNmea(std::u16string_view text);
     // Applies receiver settings a client sets (GPSSetSettings) and reopens the link when its
-    // identity changed (*portOpened then tells whether it opened; it stays empty otherwise);
-    // false when the stored settings cannot be made.
-    bool ApplySettings(IGPSSettingsObject* settings, std::optional<bool>* portOpened);
+    // identity changed (*portOpened then tells whether it opened; it stays empty otherwise).
+    // Averaging seconds outside 1 to 300 become 5 in `settings` too, for the client's object.
+    void ApplySettings(settings::Receiver& settings, std::optional<bool>* portOpened);
 
     // Traces: the file name is checked and kept; the file opens only while the service runs.
     // A name that does not fit is refused (kBadName); a file that cannot be opened ends the

@@ -1,8 +1,14 @@
 #include "maps/MapLoader.h"
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
 #include <cstdio>
 
+#include "GPSLib_classes.h"
+
 #include "base/ServiceContext.h"
+#include "base/Utility.h"
 #include "os/codepage.h"
 #include "os/env.h"
 #include "os/path.h"
@@ -24,20 +30,15 @@ std::string Utf8(std::u16string_view text) {
 
 std::u16string MapLoader::Load() {
     m_context.Log("LoadMapsAndPOIs: enter");
-    ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
+    const auto settings = m_context.SystemSettings();
     const MapQueries map = m_context.Map();
     if (!settings || !map.HasEngine()) return m_context.String(ids::kNoMapsWithoutEngine);
 
-    Bstr mapDirectory, settingsDirectory;
-    VARIANT_BOOL searchOther = VARIANT_FALSE;
-    settings->GetMapPOIDirectory(mapDirectory.Put());
-    settings->GetSettingsDirectory(settingsDirectory.Put());
-    settings->GetSearchOtherMapDirectories(&searchOther);
-
-    std::u16string directory(gpslib::View(mapDirectory.Get()));
+    std::u16string directory = settings->mapPOIDirectory;
     std::u16string foundDirectory;
-    const std::u16string result = map.Initialize(directory, settingsDirectory.View(),
-                                                 searchOther != VARIANT_FALSE, &foundDirectory);
+    const std::u16string result =
+        map.Initialize(directory, settings->settingsDirectory,
+                       settings::On(settings->searchOtherMapDirectories), &foundDirectory);
     if (result != u"OK") {
         m_context.Log("  LoadMapsAndPOIs: m_pGPSMap->Initalize failed:" + Utf8(result));
     } else {
@@ -47,7 +48,8 @@ std::u16string MapLoader::Load() {
             m_context.Log(Utf8(directory));
             m_context.Log("  LoadMapsAndPOIs:Using the following instead");
             m_context.Log(Utf8(foundDirectory));
-            settings->SetMapPOIDirectory(Bstr(foundDirectory).Get());
+            m_context.m_pUtility->ChangeSystemSettings(
+                [&](settings::System& s) { s.mapPOIDirectory = foundDirectory; });
             m_context.WriteSystemSettingsFile();
             directory = foundDirectory;
         } else {

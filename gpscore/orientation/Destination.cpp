@@ -108,29 +108,23 @@ std::optional<std::u16string> Destination::Missing(Mode mode,
 
 void Destination::Save() {
     if (m_context.m_pUtility == nullptr) return;
-    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
-    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
-    if (settings == nullptr) return;
-    auto& saved = settings->Saved();
-    saved.destinationName.clear();
-    saved.destinationDescription.clear();
-    saved.destinationLatitude = saved.destinationLongitude = 0.0;
     const std::optional<Place> target = Where();
-    if (!target) return;
-    // Spelling marks are for the speaking client; the stored name is plain.
-    saved.destinationName = m_context.m_pUtility->ForStorage(target->name);
-    saved.destinationDescription = target->description;
-    saved.destinationLatitude = target->latitude;
-    saved.destinationLongitude = target->longitude;
+    // Spelling marks are for the speaking client; the stored name is plain. Made before the
+    // change, which holds the settings lock.
+    const std::u16string name = target ? m_context.m_pUtility->ForStorage(target->name) : u"";
+    m_context.m_pUtility->ChangeSystemSettings([&](settings::System& system) {
+        auto& saved = system.saved;
+        saved.destinationName = name;
+        saved.destinationDescription = target ? target->description : u"";
+        saved.destinationLatitude = target ? target->latitude : 0.0;
+        saved.destinationLongitude = target ? target->longitude : 0.0;
+    });
 }
 
 void Destination::Restore() {
     Clear();
     if (m_context.m_pUtility == nullptr) return;
-    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
-    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
-    if (settings == nullptr) return;
-    const auto& saved = settings->Saved();
+    const settings::SavedState saved = m_context.m_pUtility->SystemSettings().saved;
     if (saved.destinationLatitude == 0.0 && saved.destinationLongitude == 0.0) return;
     Place place{saved.destinationLatitude, saved.destinationLongitude,
                 m_context.m_pUtility->ForDisplay(saved.destinationName),

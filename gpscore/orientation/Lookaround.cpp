@@ -125,15 +125,13 @@ SHORT Lookaround::MapCheckPolls(SHORT interval) {
 
 void Lookaround::CheckChanges() {
     if (m_bBusy) return;
-    ComPtr<ILookaroundSettingsObject> held = m_context.LookaroundSettings();
-    ILookaroundSettingsObject* settings = held.Get();
-    const bool streets = LookaroundOn(settings, &ILookaroundSettingsObject::IsStreetChangesEnabled);
-    const bool cities = LookaroundOn(settings, &ILookaroundSettingsObject::IsCityChangesEnabled);
-    const bool maps = LookaroundOn(settings, &ILookaroundSettingsObject::IsMapChangesEnabled);
+    const std::optional<settings::Lookaround> settings = m_context.LookaroundSettings();
+    const bool streets = settings && settings::On(settings->streetChanges);
+    const bool cities = settings && settings::On(settings->cityChanges);
+    const bool maps = settings && settings::On(settings->mapChanges);
     if (!streets && !cities && !maps) return;
     m_context.Log(" GPSCore::CheckLookaroundStreetCityMapChange - Enter");
-    SHORT interval = 12;
-    settings->GetLookaroundReportingInterval(&interval);
+    const SHORT interval = settings->reportingInterval;
     bool streetDue = false, cityDue = false, mapDue = false;
     if (streets && --m_nStreetCountdown < 1) {
         m_nStreetCountdown = StreetCheckPolls(interval);
@@ -257,8 +255,7 @@ void Lookaround::CheckIntersection() {
     ReceiverState& state = m_receiver.State();
     const double mph = state.SpeedMph();
     SHORT maxSpeed = 50;
-    if (auto settings = m_context.LookaroundSettings())
-        settings->GetIntersectionMaxSpeedForReporting(&maxSpeed);
+    if (auto settings = m_context.LookaroundSettings()) maxSpeed = settings->intersectionMaxSpeed;
     // A speed no integer holds is too fast.
     if (!std::isfinite(mph) || mph >= 1e9 || static_cast<long long>(mph) > maxSpeed) return;
     SHORT heading = -1;

@@ -114,7 +114,7 @@ void VirtualWalker::SetImpliedHeading(std::int16_t heading) {
 bool VirtualWalker::SideTracking() const {
     VARIANT_BOOL tracking = VARIANT_FALSE;
     if (auto settings = m_context.SystemSettings())
-        settings->GetVirtualSideOfStreetTracking(&tracking);
+        tracking = settings->virtualSideOfStreetTracking;
     return tracking != 0;
 }
 
@@ -564,26 +564,25 @@ std::u16string VirtualWalker::OnStreetMessage() {
 
 void VirtualWalker::Save() {
     if (m_context.m_pUtility == nullptr) return;
-    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
-    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
-    if (settings == nullptr) return;
-    auto& saved = settings->Saved();
     const Snapshot s = Take();
-    saved.virtualSaved = s.valid;
-    saved.virtualName = m_context.m_pUtility->ForStorage(s.name);
-    saved.virtualStreetName = m_context.m_pUtility->ForStorage(s.street);
-    saved.virtualHeading = s.valid ? s.heading : SHORT{-1};
-    saved.virtualLatitude = s.latitude;
-    saved.virtualLongitude = s.longitude;
-    saved.virtualSideOfStreet = s.side;
+    // The names first: the change below holds the settings lock.
+    const std::u16string name = m_context.m_pUtility->ForStorage(s.name);
+    const std::u16string street = m_context.m_pUtility->ForStorage(s.street);
+    m_context.m_pUtility->ChangeSystemSettings([&](settings::System& system) {
+        auto& saved = system.saved;
+        saved.virtualSaved = s.valid;
+        saved.virtualName = name;
+        saved.virtualStreetName = street;
+        saved.virtualHeading = s.valid ? s.heading : SHORT{-1};
+        saved.virtualLatitude = s.latitude;
+        saved.virtualLongitude = s.longitude;
+        saved.virtualSideOfStreet = s.side;
+    });
 }
 
 void VirtualWalker::Restore() {
     if (m_context.m_pUtility == nullptr || !m_state) return;
-    ComPtr<ISystemSettingsObject> stored = m_context.SystemSettings();
-    auto* settings = gpslib::ImplOf<CSystemSettingsObject>(stored.Get());
-    if (settings == nullptr) return;
-    const auto saved = settings->Saved();
+    const settings::SavedState saved = m_context.m_pUtility->SystemSettings().saved;
     if (saved.virtualLatitude == 0.0 && saved.virtualLongitude == 0.0) return;
     if (!std::isfinite(saved.virtualLatitude) || !std::isfinite(saved.virtualLongitude)) return;
     const std::int16_t heading =

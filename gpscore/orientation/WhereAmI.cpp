@@ -49,7 +49,7 @@ std::vector<std::size_t> SpokenOrder(std::size_t n) {
 
 bool WhereAmI::DetailedNames() const {
     VARIANT_BOOL detailed = VARIANT_FALSE;
-    if (auto settings = m_context.SystemSettings()) settings->GetStreetNamesDetailed(&detailed);
+    if (auto settings = m_context.SystemSettings()) detailed = settings->streetNamesDetailed;
     return detailed != 0;
 }
 
@@ -181,7 +181,7 @@ std::u16string WhereAmI::IntersectionDescription(std::u16string_view street, con
     // Far from the user the intersection's own distance and direction come first.
     const Units units = m_context.CurrentUnits();
     SHORT arrival = 0;
-    if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
+    if (auto settings = m_context.SystemSettings()) arrival = settings->ArrivalDistance(units);
     const std::int32_t d = geo::DistanceInUnits(
         {from.latitude, from.longitude}, {records.front().latitude, records.front().longitude},
         units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
@@ -314,7 +314,7 @@ WhereAmIAnswer WhereAmI::Describe(const Place& place, std::int16_t heading, Mode
     }
     const Units units = m_context.CurrentUnits();
     SHORT arrival = 0;
-    if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(units, &arrival);
+    if (auto settings = m_context.SystemSettings()) arrival = settings->ArrivalDistance(units);
     const std::int32_t d =
         geo::DistanceInUnits({place.latitude, place.longitude}, {r.latitude, r.longitude},
                              units == Metric ? geo::kUnitsMetric : geo::kUnitsImperial);
@@ -333,7 +333,7 @@ WhereAmIAnswer WhereAmI::Describe(const Place& place, std::int16_t heading, Mode
     if (mode == VirtualMode && side != SideUnknown) {
         VARIANT_BOOL tracking = VARIANT_FALSE;
         if (auto settings = m_context.SystemSettings())
-            settings->GetVirtualSideOfStreetTracking(&tracking);
+            tracking = settings->virtualSideOfStreetTracking;
         if (tracking != 0)
             text +=
                 u", " + m_context.String(side == LeftSide ? ids::kOnLeftSide : ids::kOnRightSide);

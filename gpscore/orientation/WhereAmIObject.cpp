@@ -16,8 +16,7 @@ HRESULT CWhereAmIObject::GetStreetName(BSTR* pbstrStreetName) {
     if (pbstrStreetName == nullptr) return E_POINTER;
     VARIANT_BOOL detailed = VARIANT_FALSE;
     auto utility = gpscore::Utility::Instance();
-    if (utility != nullptr && utility->SystemSettings())
-        utility->SystemSettings()->GetStreetNamesDetailed(&detailed);
+    if (utility != nullptr) detailed = utility->SystemSettings().streetNamesDetailed;
     *pbstrStreetName = gpslib::AllocBstr(detailed != 0 ? m_bstrStreetNameDetailed.View()
                                                        : m_bstrStreetNameShort.View());
     return *pbstrStreetName == nullptr ? E_OUTOFMEMORY : S_OK;

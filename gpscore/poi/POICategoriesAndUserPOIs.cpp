@@ -70,10 +70,18 @@ IPOIDatabase* StoreOf(const ServiceContext& context, bool personal) {
 
 } // namespace
 
+std::u16string POISearch::MapFolder() const {
+    const auto settings = m_context.SystemSettings();
+    return settings ? settings->mapPOIDirectory : std::u16string();
+}
+
+std::u16string POISearch::Author() const {
+    const auto settings = m_context.SystemSettings();
+    return settings ? settings->poiAuthor : std::u16string();
+}
+
 std::u16string POISearch::UserFile() const {
-    Bstr folder;
-    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
-    return PersonalPlaces::BesideMaps(std::u16string(folder.View()), u"user.pdb");
+    return PersonalPlaces::BesideMaps(MapFolder(), u"user.pdb");
 }
 
 std::int16_t POISearch::UserCount() const {
@@ -92,7 +100,7 @@ std::optional<POIData> POISearch::Create(POICreationType type, const Standpoint&
     poi.isPrivate = !annotation;
     poi.userPOI = true;
     poi.canModifyRMFFields = true;
-    poi.author = Field(m_context.SystemSettings().Get(), &ISystemSettingsObject::GetPOIAuthor);
+    poi.author = Author();
     if (here.Valid()) {
         poi.latitude = here.place->latitude;
         poi.longitude = here.place->longitude;
@@ -131,7 +139,7 @@ bool POISearch::Add(POIData& poi) {
     }
     poi.userPOI = true;
     if (poi.author.empty()) {
-        poi.author = Field(m_context.SystemSettings().Get(), &ISystemSettingsObject::GetPOIAuthor);
+        poi.author = Author();
         if (poi.author.empty()) poi.author = kDefaultAuthor;
     }
     ComPtr<IPOIRecord> record = NewPOIRecord(poi);
@@ -163,9 +171,7 @@ std::optional<POISearch::Owner> POISearch::OwningFile(const std::u16string& pdb)
         if (!m_context.m_pPOIDatabase) return std::nullopt;
         return Owner{false, user};
     }
-    Bstr folder;
-    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
-    const std::u16string dir(folder.View());
+    const std::u16string dir = MapFolder();
     for (const std::u16string& personal :
          {PersonalPlaces::FavoritesFile(dir), PersonalPlaces::AnnotationsFile(dir),
           PersonalPlaces::HistoryFile(dir)}) {
@@ -282,8 +288,7 @@ bool POISearch::ExtractMediaFile(const POIData& poi, std::u16string_view mediaFi
 }
 
 std::u16string POISearch::VacuumUserDatabase() {
-    Bstr folder;
-    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
+    const std::u16string folder = MapFolder();
     struct Store {
         IPOIDatabase* database;
         std::u16string file;
@@ -292,8 +297,7 @@ std::u16string POISearch::VacuumUserDatabase() {
     const Store stores[] = {
         {m_context.m_pPOIDatabase.Get(), UserFile(),
          "POIVaccuumUserDatabase: User Database Failed DbPOICompressDatabase"},
-        {m_context.m_pHistoryDatabase.Get(),
-         PersonalPlaces::FavoritesFile(std::u16string(folder.View())),
+        {m_context.m_pHistoryDatabase.Get(), PersonalPlaces::FavoritesFile(folder),
          "POIVaccuumUserDatabase: FavoritesDatabase Failed DbPOICompressDatabase"},
     };
     std::int64_t saved = 0;

@@ -54,32 +54,25 @@ std::optional<POIData> POILookaround::FindDBPOIsLookaround(const MapPOISearch& s
 
 void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
     if (!here.Valid()) return;
-    ComPtr<ILookaroundSettingsObject> settings = m_context.LookaroundSettings();
+    const std::optional<settings::Lookaround> settings = m_context.LookaroundSettings();
     if (!settings) return;
     MapPOISearch search;
     search.latitude = here.place->latitude;
     search.longitude = here.place->longitude;
     search.maxResults = kLookaroundResults;
     const Units units = m_context.CurrentUnits();
-    Directions direction = DirectionAll;
-    settings->GetPOISearchDirection(&direction);
+    const Directions direction = settings->poiSearchDirection;
     // The radius in one direction is the arrival distance; the engine searches in kilometres.
     if (direction != DirectionAll)
         search.distanceStartingKm = units == Metric
                                         ? searchDistance * kKilometresPerMetre
                                         : searchDistance * kMilesPerFoot * kKilometresPerMile;
-    ComPtr<IPOICategoryObject> category;
-    ComPtr<IPOISubCategoryObject> subCategory;
-    if (SUCCEEDED(settings->GetCommercialCategoryToScanFor(category.Put())) && category)
-        category->GetCategoryNumber(&search.category);
-    if (SUCCEEDED(settings->GetCommercialSubCategoryToScanFor(subCategory.Put())) && subCategory)
-        subCategory->GetSubCategoryNumber(&search.subCategory);
+    search.category = settings->categoryNumber;
+    search.subCategory = settings->subCategoryNumber;
     search.direction = direction;
     search.heading = here.heading;
-    search.privateOnly =
-        !LookaroundOn(settings.Get(), &ILookaroundSettingsObject::IsCommercialPOIsEnabled);
-    search.includePrivate =
-        LookaroundOn(settings.Get(), &ILookaroundSettingsObject::IsUserPrivatePOIsEnabled);
+    search.privateOnly = !settings::On(settings->commercialPOIs);
+    search.includePrivate = settings::On(settings->userPrivatePOIs);
 
     const std::optional<POIData> poi = FindDBPOIsLookaround(search);
     if (!poi) return;
@@ -94,10 +87,8 @@ void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
     m_last.Set(poi);
 
     std::u16string text = poi->name;
-    if (LookaroundOn(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeTags) &&
-        !poi->tags.empty())
-        text += u", " + poi->tags;
-    if (LookaroundOn(settings.Get(), &ILookaroundSettingsObject::GetPOIIncludeDistanceDirection)) {
+    if (settings::On(settings->poiIncludeTags) && !poi->tags.empty()) text += u", " + poi->tags;
+    if (settings::On(settings->poiIncludeDistanceDirection)) {
         const std::u16string words = here.DistanceAndHeading(there);
         if (!words.empty()) text += u", " + words;
     }

@@ -297,13 +297,13 @@ POISearch::LastSearchDescriptions(const Standpoint& here, const POIDescriptionQu
     const bool side = isDynamic;
     const bool tags = what.tags;
 
-    ComPtr<ISystemSettingsObject> settings = m_context.SystemSettings();
+    const auto settings = m_context.SystemSettings();
     RelativeHeadingType headingMode = ClockFace;
     SHORT threshold = 0;
     const Units units = m_context.CurrentUnits();
     if (settings) {
-        settings->GetHeadingMode(&headingMode);
-        settings->GetArrivedNearThreshold(units, &threshold);
+        headingMode = settings->headingMode;
+        threshold = settings->ArrivedNearThreshold(units);
     }
     const bool direction = distance && here.headingValid && headingMode != LeftRightDegreesCompass;
     Wording words(m_context.m_pUtility);

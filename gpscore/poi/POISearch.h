@@ -94,6 +94,9 @@ public:
 
     // --- The user's own POIs
     std::u16string UserFile() const;
+    // The map folder and the POI author of the system settings.
+    std::u16string MapFolder() const;
+    std::u16string Author() const;
     std::int16_t UserCount() const;
     // A new unsaved POI at the position of `here`, with the address found there; none (an
     // empty POI) without a POI database.

@@ -74,15 +74,14 @@ std::u16string PersonalPlaces::AnnotationsFile(const std::u16string& directory) 
 }
 
 std::u16string PersonalPlaces::Folder() const {
-    Bstr folder;
-    if (auto settings = m_context.SystemSettings()) settings->GetMapPOIDirectory(folder.Put());
-    return std::u16string(folder.View());
+    const auto settings = m_context.SystemSettings();
+    return settings ? settings->mapPOIDirectory : std::u16string();
 }
 
 std::u16string PersonalPlaces::Author() const {
-    Bstr author;
-    if (auto settings = m_context.SystemSettings()) settings->GetPOIAuthor(author.Put());
-    return author.Length() > 0 ? std::u16string(author.View()) : std::u16string(kDefaultAuthor);
+    const auto settings = m_context.SystemSettings();
+    return settings && !settings->poiAuthor.empty() ? settings->poiAuthor
+                                                    : std::u16string(kDefaultAuthor);
 }
 
 bool PersonalPlaces::AddLocationTo(const std::u16string& file, const Place& place,
@@ -386,7 +385,7 @@ bool PersonalPlaces::AnnotationNear(double latitude, double longitude, std::u16s
     const Units units = m_context.CurrentUnits();
     SHORT threshold = 0;
     if (auto settings = m_context.SystemSettings())
-        settings->GetArrivedNearThreshold(units, &threshold);
+        threshold = settings->ArrivedNearThreshold(units);
     const Annotation* nearest = nullptr;
     std::int32_t best = std::numeric_limits<std::int32_t>::max();
     for (const Annotation& a : Annotations()) {

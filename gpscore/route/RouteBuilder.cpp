@@ -89,10 +89,8 @@ double RouteBuilder::Speed(Mode mode) const {
 
 WaypointMode RouteBuilder::SettingsWaypointMode(Mode mode) const {
     WaypointMode waypointMode = WaypointModeTurnsOnly;
-    if (m_parts.context.m_pUtility != nullptr)
-        if (auto settings = m_parts.context.m_pUtility->RouteSettings(
-                mode == VirtualMode ? VirtualMode : GPSMode))
-            settings->GetWaypointMode(&waypointMode);
+    if (auto settings = m_parts.context.RouteSettings(mode == VirtualMode ? VirtualMode : GPSMode))
+        waypointMode = settings->waypointMode;
     return waypointMode == WaypointModeSystem ? WaypointModeTurnsOnly : waypointMode;
 }
 
@@ -137,9 +135,7 @@ std::optional<int> RouteBuilder::SetCurrentToNextWaypointNearestLocation(const P
     if (!m_route) return std::nullopt;
     m_parts.follower.ClearApproach();
     WaypointMode mode = WaypointModeTurnsOnly;
-    if (m_parts.context.m_pUtility != nullptr)
-        if (auto settings = m_parts.context.m_pUtility->RouteSettings(GPSMode))
-            settings->GetWaypointMode(&mode);
+    if (auto settings = m_parts.context.RouteSettings(GPSMode)) mode = settings->waypointMode;
     m_route->currentIndex =
         static_cast<std::int16_t>(m_route->NextIndexNearest(mode, PositionOf(location)));
     return m_route->currentIndex;
@@ -279,7 +275,7 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     const std::u16string endName = destination->name;
     const std::u16string endDescription = destination->description;
     VARIANT_BOOL detailed = 0;
-    if (auto settings = context.SystemSettings()) settings->GetStreetNamesDetailed(&detailed);
+    if (auto settings = context.SystemSettings()) detailed = settings->streetNamesDetailed;
     const MapWords words = detailed ? MapWords::kStreetDetailed : MapWords::kNone;
     map.SetRouteInitialHeading(initialHeading);
     map.SetRouteWaypointMode(waypointMode);

@@ -27,11 +27,6 @@ constexpr double kFeetPerMetre = 3.2808399;
 // The numbering settings the waypoint labels of following read: the first set, GPSMode's.
 constexpr int kFollowingLabels = 1;
 
-template <class I> bool Flag(I* object, HRESULT (I::*get)(VARIANT_BOOL*)) {
-    VARIANT_BOOL on = 0;
-    return object != nullptr && SUCCEEDED((object->*get)(&on)) && on != 0;
-}
-
 LONG Whole(double value) {
     return std::isfinite(value) && std::fabs(value) < 2e9 ? static_cast<LONG>(value) : 2000000000;
 }
@@ -56,13 +51,9 @@ geo::Position PositionOf(ILocationObject* location) {
     return {p.latitude, p.longitude};
 }
 
-ComPtr<IRouteSettingsObject> Settings(const ServiceContext& context) {
-    return context.m_pUtility != nullptr ? context.m_pUtility->RouteSettings(GPSMode)
-                                         : ComPtr<IRouteSettingsObject>();
-}
-
 bool ForceSequential(const ServiceContext& context) {
-    return Flag(Settings(context).Get(), &IRouteSettingsObject::IsForceSequentialRouteFollowingOn);
+    const auto settings = context.RouteSettings(GPSMode);
+    return settings && settings::On(settings->forceSequential);
 }
 
 // The distance between two places in feet; -1 when either has no position.
@@ -180,7 +171,7 @@ std::optional<RouteFollower::Seen> RouteFollower::SeenAt(int index) const {
 
 LONG RouteFollower::Threshold(int k, SHORT lanes) const {
     SHORT base = 0;
-    if (auto settings = m_context.SystemSettings()) settings->GetArrivalDistance(Imperial, &base);
+    if (auto settings = m_context.SystemSettings()) base = settings->ArrivalDistance(Imperial);
     const bool close = CloseRange();
     const double s = Speed();
     LONG a = base;
@@ -414,12 +405,9 @@ int RouteFollower::CheckTurns(const Here& here, bool turnBehindPending) {
 }
 
 int RouteFollower::CheckWaypointArrival(const Here& here) {
-    auto settings = Settings(m_context);
-    WaypointMode mode = WaypointModeTurnsOnly;
-    if (settings) settings->GetWaypointMode(&mode);
-    const bool autoIncrement =
-        !settings ||
-        Flag(settings.Get(), &IRouteSettingsObject::IsAutoIncrementWaypointsWhenReachedOn);
+    const auto settings = m_context.RouteSettings(GPSMode);
+    const WaypointMode mode = settings ? settings->waypointMode : WaypointModeTurnsOnly;
+    const bool autoIncrement = !settings || settings::On(settings->autoIncrement);
     const bool close = CloseRange();
     const bool end = m_target->end;
     const bool turning = m_target->record.turningPoint;
@@ -468,7 +456,7 @@ int RouteFollower::CheckWaypointArrival(const Here& here) {
     if (mode != WaypointModeTurnsOnly && !autoIncrement && !m_bApproachAnnounced) {
         SHORT threshold = 0;
         if (auto system = m_context.SystemSettings())
-            system->GetArrivedNearThreshold(m_context.CurrentUnits(), &threshold);
+            threshold = system->ArrivedNearThreshold(m_context.CurrentUnits());
         LONG distance = -1;
         here.location->GetDistance(at.Get(), &distance);
         if (distance >= 0 && distance <= threshold) {

@@ -501,9 +501,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
                                             m_route->reversed, index, distanceToNext, metric)
             : static_cast<double>(straight);
     if (!(along >= 0.0) || (distanceToNext > 0.0 && along < 200.0)) along = straight;
-    SHORT threshold = 0;
-    if (auto settings = utility->SystemSettings())
-        settings->GetArrivedNearThreshold(utility->CurrentUnits(), &threshold);
+    const SHORT threshold = utility->SystemSettings().ArrivedNearThreshold(utility->CurrentUnits());
     const bool near = WholeUnits(along) <= threshold;
 
     const gpscore::Wording words(utility);

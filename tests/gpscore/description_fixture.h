@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "GPSLib_classes.h"
 #include "base/Descriptions.h"
 #include "base/Utility.h"
 
@@ -14,14 +17,20 @@ protected:
         utility = gpscore::Utility::Instance();
         ASSERT_NE(utility, nullptr);
         ASSERT_TRUE(utility->LoadResources(GPSLIB_RESOURCE_MODULE));
-        settings()->SetHeadingMode(AheadLeft);
-        settings()->SetUnits(Imperial);
-        settings()->SetDefaultCompassDescriptions(Full);
-        settings()->SetIncludeSpellDecorators(0);
-        settings()->SetArrivedNearThreshold(Imperial, 12);
+        Change([](System& s) {
+            s.headingMode = AheadLeft;
+            s.units = Imperial;
+            s.compassDescriptions = Full;
+            s.includeSpellDecorators = 0;
+            s.SetArrivedNearThreshold(Imperial, 12);
+        });
     }
 
-    ISystemSettingsObject* settings() { return utility->SystemSettings().Get(); }
+    using System = gpscore::settings::System;
+    // Changes the system settings the descriptions read.
+    void Change(const std::function<void(System&)>& change) {
+        utility->ChangeSystemSettings(change);
+    }
     gpscore::Wording words() const { return gpscore::Wording(utility); }
 
     std::shared_ptr<gpscore::Utility> utility;

@@ -7,6 +7,9 @@
 // core lock.
 #pragma once
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
+
 #include <string>
 
 #include "GPSLib_classes.h"
@@ -46,7 +49,8 @@ public:
     // service without a map engine. Answers what failed, or "" once started.
     std::string Start(const std::string& settings, const std::string& maps = "") {
         if (!maps.empty()) {
-            if (FAILED(gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, &context.m_pGPSMap)))
+            if (FAILED(
+                    gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, context.m_pGPSMap.PutVoid())))
                 return "no map engine registered";
             context.m_pGPSMap->ResetEngine();
         }
@@ -63,19 +67,18 @@ public:
         }
         context.ReadSettingsFiles(ToUtf16(settings));
         // The log in the folder's Debug folder, as from a service's second run.
-        ComPtr<ISystemSettingsObject> system = context.SystemSettings();
-        system->SetSettingsDirectory(Bstr(settings).Get());
+        utility.ChangeSystemSettings(
+            [&](gpscore::settings::System& s) { s.SetSettingsDirectory(ToUtf16(settings)); });
+        gpscore::ResetLogChecks();
         if (context.m_pGPSMap)
             context.m_pGPSMap->SetDebugDirectory(Bstr(utility.DebugDirectory()).Get());
         poiSearch.Start();
         receiver.State().m_nPedestrianAveragingSeconds = 5;
         events.SetReportingLevel(UrgencyLow);
-        SHORT startDelay = 0;
-        if (auto lookaroundSettings = utility.LookaroundSettings())
-            lookaroundSettings->GetStartDelayForLookaroundEvents(&startDelay);
-        poll.Restart(startDelay);
+        poll.Restart(utility.LookaroundSettings().startDelay);
         if (context.m_pGPSMap) {
-            system->SetMapPOIDirectory(Bstr(maps).Get());
+            utility.ChangeSystemSettings(
+                [&](gpscore::settings::System& s) { s.mapPOIDirectory = ToUtf16(maps); });
             const std::string loaded = ToUtf8(mapLoader.Load());
             if (loaded != "OK") return "maps not loaded: " + loaded;
         }

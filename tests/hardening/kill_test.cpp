@@ -8,6 +8,8 @@
 // writer leaves.
 #include <gtest/gtest.h>
 
+#include <gpslib/GPSDatabaseLib.h>
+#include <gpslib/GPSMapLib.h>
 #include <gpslib/registry.h>
 
 #include <filesystem>

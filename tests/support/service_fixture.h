@@ -124,20 +124,15 @@ protected:
         auto& files = *gpslib::os::Env::Default();
         const std::u16string folder = ToUtf16(dir.path() + "/");
         if (!maps.empty()) {
-            ComPtr<ISystemSettingsObject> system;
-            ASSERT_EQ(CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &system),
-                      S_OK);
-            system->SetMapPOIDirectory(Bstr(maps).Get());
-            system->SetUnits(Metric);
-            gpscore::settings::WriteSystemSettings(files, folder, system.Get());
+            gpscore::settings::System system;
+            system.mapPOIDirectory = ToUtf16(maps);
+            system.units = Metric;
+            gpscore::settings::WriteSystemSettings(files, folder, system);
         }
         if (lookaroundDelay < 0) return;
-        ComPtr<ILookaroundSettingsObject> settings;
-        ASSERT_EQ(
-            CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject, &settings),
-            S_OK);
-        settings->SetStartDelayForLookaroundEvents(static_cast<SHORT>(lookaroundDelay));
-        gpscore::settings::WriteLookaroundSettings(files, folder, settings.Get());
+        gpscore::settings::Lookaround settings;
+        settings.startDelay = static_cast<SHORT>(lookaroundDelay);
+        gpscore::settings::WriteLookaroundSettings(files, folder, settings);
     }
 
     // Configures the receiver; true when the link opened.

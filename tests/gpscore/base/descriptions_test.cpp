@@ -38,9 +38,9 @@ TEST_F(Descriptions, CompassPointsEveryDegreeAndLengthAndHeadings) {
     EXPECT_EQ(U8(words().HeadingText(-1, Compass)), "direction unknown");
     EXPECT_EQ(U8(words().HeadingText(-1, Degrees)), "direction unknown");
     EXPECT_EQ(U8(words().HeadingText(359, Degrees)), "359");
-    settings()->SetDefaultCompassDescriptions(Short);
+    Change([&](System& s) { s.compassDescriptions = Short; });
     EXPECT_EQ(U8(words().CompassPointText(225)), "SW");
-    settings()->SetDefaultCompassDescriptions(Both);
+    Change([&](System& s) { s.compassDescriptions = Both; });
     EXPECT_EQ(U8(words().HeadingText(90, Compass)), "east (E)");
 }
 
@@ -91,7 +91,7 @@ TEST_F(Descriptions, SectorStylesEveryAngleWithCoarseAndSideBiased) {
         {ClockFace, false, false, hours},  {ClockFace, true, true, hours},
     };
     for (const auto& style : styles) {
-        settings()->SetHeadingMode(style.mode);
+        Change([&](System& s) { s.headingMode = style.mode; });
         for (int heading : {0, 90, 200, 359}) {
             for (int r = 0; r < 360; ++r) {
                 ASSERT_EQ(U8(words().RelativeDirectionText(heading, (heading + r) % 360,
@@ -105,7 +105,7 @@ TEST_F(Descriptions, SectorStylesEveryAngleWithCoarseAndSideBiased) {
 }
 
 TEST_F(Descriptions, LeftRightDegreesCompassEveryAngle) {
-    settings()->SetHeadingMode(LeftRightDegreesCompass);
+    Change([&](System& s) { s.headingMode = LeftRightDegreesCompass; });
     for (int heading : {0, 135, 350}) {
         for (int r = 0; r < 360; ++r) {
             int bearing = (heading + r) % 360;
@@ -134,7 +134,7 @@ TEST_F(Descriptions, RelativeDirectionEdges) {
         {ClockFace, 800, 10, "direction unknown"},
     };
     for (const auto& c : cases) {
-        settings()->SetHeadingMode(c.mode);
+        Change([&](System& s) { s.headingMode = c.mode; });
         EXPECT_EQ(U8(words().RelativeDirectionText(c.heading, c.bearing, false, false)), c.text)
             << c.mode << " " << c.heading << " " << c.bearing;
     }
@@ -182,7 +182,7 @@ TEST_F(Descriptions, DistanceTextInEveryUnitAtItsBoundaries) {
         {BritishNautical, 12160, true, "about 2 miles"},
     };
     for (const auto& c : cases) {
-        settings()->SetUnits(c.units);
+        Change([&](System& s) { s.units = c.units; });
         EXPECT_EQ(U8(words().DistanceText(c.n, c.approximate)), c.text)
             << c.units << " " << c.n << " approximate " << c.approximate;
     }
@@ -200,7 +200,7 @@ TEST_F(Descriptions, DecorateOnlyUndecoratedNonEmptyTextWhenOn) {
                  {true, u"a << b", u"a << b"},
                  {true, u"Elm>>", u"<<Elm>>>>"}};
     for (const auto& c : cases) {
-        settings()->SetIncludeSpellDecorators(c.on ? VARIANT_TRUE : 0);
+        Change([&](System& s) { s.includeSpellDecorators = c.on ? VARIANT_TRUE : 0; });
         EXPECT_EQ(words().Decorate(c.text), c.result);
     }
 }
@@ -244,8 +244,10 @@ protected:
         Descriptions::TearDown();
     }
     void Numbering(Mode mode, bool on, SystemDescriptions length) {
-        utility->RouteSettings(mode)->EnableWaypointNumbering(on ? VARIANT_TRUE : 0);
-        utility->RouteSettings(mode)->SetNumberingDescriptions(length);
+        utility->ChangeRouteSettings(mode, [&](gpscore::settings::Route& route) {
+            route.numbering = on ? VARIANT_TRUE : 0;
+            route.numberingDescriptions = length;
+        });
     }
     std::string Expand(const char16_t* text, ILocationObject* subject, IWaypointObject* at,
                        const char16_t* extra = u"") {
@@ -271,7 +273,7 @@ TEST_F(Templates, EveryCodeAndClockFaceDropsTheCompass) {
     };
     for (const auto& [text, result] : cases)
         EXPECT_EQ(Expand(text, park.Get(), step.Get(), u"extra"), result) << U8(text);
-    settings()->SetHeadingMode(ClockFace);
+    Change([&](System& s) { s.headingMode = ClockFace; });
     EXPECT_EQ(Expand(u"$d at $c", park.Get()), "40 feet at");
     EXPECT_EQ(Expand(u"$d at $C", park.Get()), "40 feet at east");
 }
@@ -306,7 +308,7 @@ TEST_F(Templates, EmptyValuesTrimOneSpaceThenOneCommaOrStop) {
 }
 
 TEST_F(Templates, DecoratorsOnDecorateNamesOnly) {
-    settings()->SetIncludeSpellDecorators(VARIANT_TRUE);
+    Change([&](System& s) { s.includeSpellDecorators = VARIANT_TRUE; });
     EXPECT_EQ(Expand(u"$P, $d, $D, $S", park.Get(), step.Get(), u"plain"),
               "<<Elm Park>>, <<City park>>, 40 feet, right, plain");
     EXPECT_EQ(Expand(u"$n; $q; $f; $W; $O", park.Get()),

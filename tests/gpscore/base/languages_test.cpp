@@ -57,8 +57,8 @@ TEST_F(Languages, DistancesAndClockFacesInEachLanguage) {
          {"0 metro", "1 metro", "2 metros", "1,50 quilômetro", "cerca de 1000 quilômetros",
           "à 1 hora"}},
     };
-    settings()->SetUnits(Metric);
-    settings()->SetHeadingMode(ClockFace);
+    Change([&](System& s) { s.units = Metric; });
+    Change([&](System& s) { s.headingMode = ClockFace; });
     for (const Case& c : cases) {
         ASSERT_TRUE(utility->LoadResources(Module(c.module))) << c.module;
         EXPECT_EQ(utility->Language(), c.language);

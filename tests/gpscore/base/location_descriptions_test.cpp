@@ -142,7 +142,7 @@ TEST_F(LocationDescriptions, DistanceAndHeadingAndNameChoosesItsTemplate) {
     for (const auto& c : cases)
         EXPECT_EQ(Named(here.Get(), c.heading, c.to, Config(c.parts).Get()), c.text);
     // That style already names the compass point.
-    settings()->SetHeadingMode(LeftRightDegreesCompass);
+    Change([&](System& s) { s.headingMode = LeftRightDegreesCompass; });
     EXPECT_EQ(Named(here.Get(), 0, east.Get(), Config(kCompass).Get()),
               "Bus stop, 1.15 miles, east, 90 degrees right");
     // Without a position of its own, only the name (and details) can be given.
@@ -166,11 +166,11 @@ TEST_F(LocationDescriptions, WithoutConfigurationOrName) {
 }
 
 TEST_F(LocationDescriptions, UnitsAndDecoratorsAreReadOnEachCall) {
-    settings()->SetIncludeSpellDecorators(VARIANT_TRUE);
+    Change([&](System& s) { s.includeSpellDecorators = VARIANT_TRUE; });
     EXPECT_EQ(Named(here.Get(), 0, east.Get(), Config(kDetails).Get()),
               "<<Bus stop>>, <<Route 5>>, 1.15 miles, right");
-    settings()->SetIncludeSpellDecorators(0);
-    settings()->SetUnits(Metric);
+    Change([&](System& s) { s.includeSpellDecorators = 0; });
+    Change([&](System& s) { s.units = Metric; });
     LONG distance = 0;
     ASSERT_EQ(here->GetDistance(east.Get(), &distance), S_OK);
     EXPECT_EQ(distance, 1852);

@@ -1,4 +1,4 @@
-// The four settings files: exact text written from objects, the reading rules (versions,
+// The four settings files: exact text written from the records, the reading rules (versions,
 // defaults, malformed fields, limits), the path rule, files that must be ignored, writes that
 // fail part-way, and the writer's decisions ("|" in texts, texts too long for the read limit,
 // reals the reader could not take back).
@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "base/LookaroundSettingsObject.h"
 #include "base/SettingsFiles.h"
-#include "base/SystemSettingsObject.h"
+#include "base/SettingsObject.h"
 #include "fake_env.h"
 #include "fault_sweep.h"
 #include "os/codepage.h"
@@ -42,12 +41,12 @@ std::string FileName(File file) {
     return gpslib::os::Utf16ToUtf8(names[static_cast<int>(file)]);
 }
 
-// The objects of all four files, as the service holds them.
+// The records of all four files, as the service holds them.
 struct Held {
-    ComPtr<ISystemSettingsObject> system;
-    ComPtr<IGPSSettingsObject> receiver;
-    ComPtr<ILookaroundSettingsObject> lookaround;
-    ComPtr<IRouteSettingsObject> gpsMode, virtualMode;
+    gs::System system;
+    gs::Receiver receiver;
+    gs::Lookaround lookaround;
+    gs::Route gpsMode, virtualMode;
 
     void Read(File file, gpslib::os::Env& env, std::u16string_view dir) {
         switch (file) {
@@ -64,27 +63,17 @@ struct Held {
     bool Write(File file, gpslib::os::Env& env, std::u16string_view dir) const {
         switch (file) {
         case File::kSystem:
-            return gs::WriteSystemSettings(env, dir, system.Get());
+            return gs::WriteSystemSettings(env, dir, system);
         case File::kReceiver:
-            return gs::WriteReceiverSettings(env, dir, receiver.Get());
+            return gs::WriteReceiverSettings(env, dir, receiver);
         case File::kLookaround:
-            return gs::WriteLookaroundSettings(env, dir, lookaround.Get());
+            return gs::WriteLookaroundSettings(env, dir, lookaround);
         case File::kRoute:
             break;
         }
-        return gs::WriteRouteSettings(env, dir, gpsMode.Get(), virtualMode.Get());
+        return gs::WriteRouteSettings(env, dir, gpsMode, virtualMode);
     }
-    bool Has(File file) const {
-        return file == File::kSystem       ? bool(system)
-               : file == File::kReceiver   ? bool(receiver)
-               : file == File::kLookaround ? bool(lookaround)
-                                           : gpsMode && virtualMode;
-    }
-    bool SameObjects(const Held& o) const {
-        return system.Get() == o.system.Get() && receiver.Get() == o.receiver.Get() &&
-               lookaround.Get() == o.lookaround.Get() && gpsMode.Get() == o.gpsMode.Get() &&
-               virtualMode.Get() == o.virtualMode.Get();
-    }
+    bool operator==(const Held&) const = default;
 };
 
 std::string Utf16Le(std::u16string_view text) {
@@ -106,13 +95,6 @@ std::string FileText(const std::string& path) {
 
 std::string Show(std::u16string_view text) {
     return gpslib::os::Utf16ToUtf8(text);
-}
-
-// A text getter of the system object, as UTF-8.
-std::string Get(const Held& held, HRESULT (ISystemSettingsObject::*get)(BSTR*)) {
-    Bstr text;
-    (held.system.Get()->*get)(text.Put());
-    return Show(gpslib::View(text.Get()));
 }
 
 // The text up to field `n` (fields counted from 0, the version), and the text with field `n`
@@ -140,7 +122,7 @@ protected:
         PutFile(PathOf(file), bytes);
         Held held;
         held.Read(file, m_env, m_dir16);
-        EXPECT_TRUE(held.Has(file) && held.Write(file, m_env, m_dir16));
+        EXPECT_TRUE(held.Write(file, m_env, m_dir16));
         return FileText(PathOf(file));
     }
 
@@ -168,7 +150,7 @@ const std::u16string kSystemDefaults =
 const std::u16string kReceiverDefaults =
     u"3||4800|BSP|1|0||0.0000000000000|0.0000000000000|5|1|1.8030000000000|";
 
-// Held objects read from files in which every field differs from its default.
+// Held records read from files in which every field differs from its default.
 Held Full(gpslib::os::Env& env) {
     TempDir dir;
     Held held;
@@ -183,18 +165,16 @@ Held Full(gpslib::os::Env& env) {
 TEST_F(SettingsFiles, EveryFieldRoundTrips) {
     const Held held = Full(m_env);
     for (File file : kFiles) {
-        ASSERT_TRUE(held.Has(file)) << FileName(file);
         ASSERT_TRUE(held.Write(file, m_env, m_dir16));
         const std::u16string& text = *kFullTexts[static_cast<int>(file)];
         EXPECT_EQ(FileText(PathOf(file)), Show(text));
         EXPECT_EQ(ReadWholeFile(PathOf(file)), Utf16Le(text)); // No byte-order mark.
     }
-    // A few fields through the objects, so that a reader and writer wrong the same way show.
-    EXPECT_EQ(Get(held, &ISystemSettingsObject::GetPOIAuthor), "Ann");
-    EXPECT_EQ(Value(held.receiver.Get(), &IGPSSettingsObject::GetGPSPortNumber), 3);
-    constexpr auto kSequential = &IRouteSettingsObject::IsForceSequentialRouteFollowingOn;
-    EXPECT_NE(Value(held.gpsMode.Get(), kSequential), 0);
-    EXPECT_EQ(Value(held.virtualMode.Get(), kSequential), 0);
+    // A few fields of the records, so that a reader and writer wrong the same way show.
+    EXPECT_EQ(held.system.poiAuthor, u"Ann");
+    EXPECT_EQ(held.receiver.portNumber, 3);
+    EXPECT_NE(held.gpsMode.forceSequential, 0);
+    EXPECT_EQ(held.virtualMode.forceSequential, 0);
 }
 
 // A file read and written again shows which fields were taken from it and which took a
@@ -275,26 +255,23 @@ TEST_F(SettingsFiles, MalformedFields) {
     }
 }
 
-// Route booleans missing from a version 1 file read as -1; a new object holds 1.
+// Route booleans missing from a version 1 file read as -1; a new record and object hold 1.
 TEST_F(SettingsFiles, RouteTrueDefaultsDifferOnReading) {
     PutFile(PathOf(File::kRoute), Utf16Le(u"1|0|0|1|0|2|"));
     Held held;
     held.Read(File::kRoute, m_env, m_dir16);
-    ASSERT_TRUE(held.Has(File::kRoute));
-    EXPECT_EQ(
-        Value(held.virtualMode.Get(), &IRouteSettingsObject::IsAutoIncrementWaypointsWhenReachedOn),
-        VARIANT_TRUE);
-    EXPECT_EQ(Value(held.virtualMode.Get(), &IRouteSettingsObject::IsWaypointNumberingOn),
-              VARIANT_TRUE);
+    EXPECT_EQ(held.virtualMode.autoIncrement, VARIANT_TRUE);
+    EXPECT_EQ(held.virtualMode.numbering, VARIANT_TRUE);
+    EXPECT_EQ(gs::Route().numbering, 1);
     ComPtr<IRouteSettingsObject> fresh;
     ASSERT_EQ(gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &fresh),
               S_OK);
     EXPECT_EQ(Value(fresh.Get(), &IRouteSettingsObject::IsWaypointNumberingOn), 1);
 }
 
-// Missing, empty, oversized or unreadable files keep the held objects; the system file then
+// Missing, empty, oversized or unreadable files keep the held records; the system file then
 // only moves the settings directory, keeping the debug directory.
-TEST_F(SettingsFiles, FilesThatAreIgnoredKeepTheHeldObjects) {
+TEST_F(SettingsFiles, FilesThatAreIgnoredKeepTheHeldRecords) {
     std::u16string fits = u"8|50|0|0|1|1|";
     fits += std::u16string(gs::kMaxFileBytes / 2 - 1 - fits.size() - 1, u'm') + u"|";
     ASSERT_EQ(fits.size() * 2, gs::kMaxFileBytes - 2);
@@ -322,31 +299,25 @@ TEST_F(SettingsFiles, FilesThatAreIgnoredKeepTheHeldObjects) {
             else if (!row.missing)
                 PutFile(path, row.bytes);
             Held held = Full(m_env);
-            held.system->SetSettingsDirectory(Bstr(u"\\CompactFlash\\settings").Get());
-            const Held before = held;
+            held.system.SetSettingsDirectory(u"\\CompactFlash\\settings");
+            Held before = held;
             if (row.readFault) m_env.FailNth(FakeEnv::Op::kRead, 1, Status::IOError("fault"));
             held.Read(file, m_env, gpslib::os::Utf8ToUtf16(dir.path()));
             m_env.ClearFaults();
-            EXPECT_EQ(held.SameObjects(before), !row.read);
-            if (file != File::kSystem || row.read) continue;
-            EXPECT_EQ(Get(held, &ISystemSettingsObject::GetSettingsDirectory), dir.path());
-            EXPECT_EQ(Get(held, &ISystemSettingsObject::GetDebugDirectory),
-                      "\\CompactFlash\\settings/Debug");
+            if (file == File::kSystem && !row.read) {
+                EXPECT_EQ(Show(held.system.settingsDirectory), dir.path());
+                EXPECT_EQ(Show(held.system.debugDirectory), "\\CompactFlash\\settings/Debug");
+                before.system.settingsDirectory = held.system.settingsDirectory;
+            }
+            EXPECT_EQ(held == before, !row.read);
         }
     }
-    // With nothing held, objects with their defaults are created.
-    Held none;
-    for (File file : kFiles) {
-        none.Read(file, m_env, m_dir16);
-        EXPECT_TRUE(none.Has(file));
-    }
-    EXPECT_EQ(Get(none, &ISystemSettingsObject::GetSettingsDirectory), m_dir.path());
-    EXPECT_EQ(Get(none, &ISystemSettingsObject::GetDebugDirectory), "");
-    // A file that is read gives the new object the directory through the setter, which derives
+    // A file that is read gives the record the directory through the setter, which derives
     // the debug directory.
+    Held none;
     PutFile(PathOf(File::kSystem), Utf16Le(kSystemFull));
     none.Read(File::kSystem, m_env, m_dir16 + u"/");
-    EXPECT_EQ(Get(none, &ISystemSettingsObject::GetDebugDirectory), m_dir.path() + "/Debug");
+    EXPECT_EQ(Show(none.system.debugDirectory), m_dir.path() + "/Debug");
 }
 
 TEST_F(SettingsFiles, PathRule) {
@@ -396,12 +367,11 @@ TEST_F(SettingsFiles, AFaultAnywhereInAWriteKeepsThePreviousFile) {
     }
 }
 
-TEST_F(SettingsFiles, NothingToWriteFromWritesNothing) {
+// Without a settings directory there are no settings files.
+TEST_F(SettingsFiles, NoDirectoryWritesNothing) {
     const Held changed = Full(m_env);
-    Held none;
     for (File file : kFiles)
-        EXPECT_FALSE(none.Write(file, m_env, m_dir16));
-    EXPECT_FALSE(gs::WriteRouteSettings(m_env, m_dir16, changed.gpsMode.Get(), nullptr));
+        EXPECT_FALSE(changed.Write(file, m_env, u""));
     std::vector<std::string> names;
     ASSERT_TRUE(m_env.GetChildren(m_dir.path(), &names).ok());
     EXPECT_TRUE(names.empty());
@@ -411,11 +381,11 @@ TEST_F(SettingsFiles, NothingToWriteFromWritesNothing) {
 // the reader cannot take back would read as something else: it is written as 0.
 TEST_F(SettingsFiles, BarsInTextsAndRealsTheReaderCannotTakeBack) {
     Held held = Full(m_env);
-    held.system->SetPOIAuthor(Bstr(u"A|B").Get());
-    held.receiver->SetGPSPortName(Bstr(u"|").Get());
-    held.receiver->SetGPSLastLatitude(std::numeric_limits<double>::quiet_NaN());
-    held.receiver->SetGPSLastLongitude(1e20);
-    held.receiver->SetInertialReceiverUserHeight(-999999999999999.0); // Fits: 1e15 does not.
+    held.system.poiAuthor = u"A|B";
+    held.receiver.portName = u"|";
+    held.receiver.lastLatitude = std::numeric_limits<double>::quiet_NaN();
+    held.receiver.lastLongitude = 1e20;
+    held.receiver.inertialUserHeight = -999999999999999.0; // Fits: 1e15 does not.
     ASSERT_TRUE(held.Write(File::kSystem, m_env, m_dir16));
     ASSERT_TRUE(held.Write(File::kReceiver, m_env, m_dir16));
     EXPECT_EQ(FileText(PathOf(File::kSystem)), Show(With(kSystemFull, 10, u"A\u00A6B")));
@@ -431,9 +401,8 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
     std::u16string author;
     for (int i = 0; i < 350; ++i)
         author += u"\U0001F600"; // 700 code units.
-    held.system->SetPOIAuthor(Bstr(author).Get());
-    gpslib::ImplOf<CSystemSettingsObject>(held.system.Get())->Saved().destinationDescription =
-        std::u16string(300, u'd');
+    held.system.poiAuthor = author;
+    held.system.saved.destinationDescription = std::u16string(300, u'd');
     ASSERT_TRUE(held.Write(File::kSystem, m_env, m_dir16));
     const std::size_t size = ReadWholeFile(PathOf(File::kSystem)).size();
     EXPECT_LT(size, gs::kMaxFileBytes);
@@ -441,11 +410,8 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
 
     Held read;
     read.Read(File::kSystem, m_env, m_dir16);
-    ASSERT_NE(read.system.Get(), nullptr);
-    Bstr keep;
-    read.system->GetPOIAuthor(keep.Put());
-    const std::u16string readAuthor(keep.View());
-    const auto& saved = gpslib::ImplOf<CSystemSettingsObject>(read.system.Get())->Saved();
+    const std::u16string& readAuthor = read.system.poiAuthor;
+    const auto& saved = read.system.saved;
     EXPECT_EQ(readAuthor.size() % 2, 0u); // No surrogate pair cut in half.
     EXPECT_EQ(author.compare(0, readAuthor.size(), readAuthor), 0);
     EXPECT_GE(saved.destinationDescription.size(), readAuthor.size());
@@ -454,20 +420,43 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
     EXPECT_FALSE(saved.virtualMarker);
 }
 
-// A copy for a client takes every field and the settings directory, but leaves the saved virtual
-// walker and destination behind.
-TEST_F(SettingsFiles, ACopyLeavesTheSavedWalkerAndDestinationBehind) {
-    const Held full = Full(m_env);
-    full.system->SetSettingsDirectory(Bstr(u"/home/s").Get());
-    Held copy;
+// The object a client gets takes every field and the settings directory, but leaves the saved
+// virtual walker and destination behind; read back, it gives the same record.
+TEST_F(SettingsFiles, TheClientsObjectLeavesTheSavedWalkerAndDestinationBehind) {
+    Held full = Full(m_env);
+    full.system.SetSettingsDirectory(u"/home/s");
+    ComPtr<ISystemSettingsObject> object;
     ASSERT_TRUE(SUCCEEDED(
-        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &copy.system)));
-    gs::CopySystemSettings(full.system.Get(), copy.system.Get());
+        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &object)));
+    gs::ToObject(full.system, object.Get());
+    Held copy;
+    gs::FromObject(object.Get(), copy.system);
     ASSERT_TRUE(copy.Write(File::kSystem, m_env, m_dir16));
     EXPECT_EQ(FileText(PathOf(File::kSystem)),
               Show(Prefix(kSystemFull, 11) + u"||-1|0.0000000000000|0.0000000000000|||"
                                              u"0.0000000000000|0.0000000000000|0|1|2|0|"));
-    EXPECT_EQ(Get(copy, &ISystemSettingsObject::GetSettingsDirectory), "/home/s");
+    EXPECT_EQ(copy.system.settingsDirectory, u"/home/s");
+    EXPECT_EQ(copy.system.debugDirectory, u"/home/s/Debug");
+    // Every other kind comes back whole.
+    ComPtr<IGPSSettingsObject> receiver;
+    ComPtr<ILookaroundSettingsObject> lookaround;
+    ComPtr<IRouteSettingsObject> route;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &receiver),
+              S_OK);
+    ASSERT_EQ(gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                                   &lookaround),
+              S_OK);
+    ASSERT_EQ(gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &route),
+              S_OK);
+    gs::ToObject(full.receiver, receiver.Get());
+    gs::ToObject(full.lookaround, lookaround.Get());
+    gs::ToObject(full.gpsMode, route.Get());
+    gs::FromObject(receiver.Get(), copy.receiver);
+    gs::FromObject(lookaround.Get(), copy.lookaround);
+    EXPECT_EQ(gs::FromObject(route.Get(), copy.gpsMode), S_OK);
+    EXPECT_EQ(copy.receiver, full.receiver);
+    EXPECT_EQ(copy.lookaround, full.lookaround);
+    EXPECT_EQ(copy.gpsMode, full.gpsMode);
 }
 
 } // namespace

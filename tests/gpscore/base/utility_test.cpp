@@ -73,15 +73,18 @@ TEST(SpellDecorators, RemovalScansPairsAndKeepsTheLastCharacter) {
 TEST(SpellDecorators, FollowTheSetting) {
     auto utility = Utility::Instance();
     ASSERT_NE(utility, nullptr);
-    auto settings = utility->SystemSettings();
-    settings->SetIncludeSpellDecorators(0);
+    auto decorate = [&](gpscore::settings::Switch on) {
+        utility->ChangeSystemSettings(
+            [on](gpscore::settings::System& s) { s.includeSpellDecorators = on; });
+    };
+    decorate(0);
     EXPECT_EQ(utility->ForDisplay(u"Elm"), u"Elm");
     EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"<<Elm>>");
-    settings->SetIncludeSpellDecorators(VARIANT_TRUE);
+    decorate(VARIANT_TRUE);
     EXPECT_EQ(utility->ForDisplay(u"Elm"), u"<<Elm>>");
     EXPECT_EQ(utility->ForDisplay(u""), u"");
     EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"Elm");
-    settings->SetIncludeSpellDecorators(0);
+    decorate(0);
 }
 
 TEST(Resources, OrdinalSuffixesAndLookups) {
@@ -184,8 +187,9 @@ TEST(LogWrite, ANewSettingsDirectoryClearsTheCheck) {
                       "checked: missing", true, true);
     std::filesystem::create_directory(dir.File("Debug"));
     auto utility = Utility::Instance();
-    gpslib::Bstr settingsDir(std::string_view(dir.path()));
-    utility->SystemSettings()->SetSettingsDirectory(settingsDir.Get());
+    gpscore::settings::System system = utility->SystemSettings();
+    system.SetSettingsDirectory(gpslib::ToUtf16(dir.path()));
+    utility->SetSystemSettings(system);
     utility->Log("after the new directory");
     EXPECT_EQ(ReadLines(dir.File("Debug/gpsDebug.txt")).size(), 1u);
 }

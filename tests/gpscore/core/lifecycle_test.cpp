@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -329,6 +330,76 @@ TEST_F(Lifecycle, TheDestinationIsSharedSetFourWaysAndCleared) {
 
     ASSERT_EQ(core->DestinationClear(), S_OK);
     EXPECT_EQ(WhereIs(core.Get(), GPSMode), none);
+    core->Stop();
+}
+
+// One kind of settings: the object a Get hands out is a copy (changing it changes nothing held),
+// and a Set takes a copy (the values the object had then, not its later changes).
+template <class I, class V>
+void ExpectCopiedBothWays(const std::function<HRESULT(I**)>& get,
+                          const std::function<HRESULT(I*)>& set, HRESULT (I::*read)(V*),
+                          HRESULT (I::*write)(V), V first, V second) {
+    auto held = [&] {
+        ComPtr<I> object;
+        V value{};
+        EXPECT_EQ(get(object.Put()), S_OK);
+        if (object) (object.Get()->*read)(&value);
+        return value;
+    };
+    const V before = held();
+    ComPtr<I> mine;
+    ASSERT_EQ(get(mine.Put()), S_OK);
+    (mine.Get()->*write)(first);
+    EXPECT_EQ(held(), before) << "a Get hands out a copy";
+    ASSERT_EQ(set(mine.Get()), S_OK);
+    (mine.Get()->*write)(second);
+    EXPECT_EQ(held(), first) << "a Set takes a copy";
+}
+
+TEST_F(Lifecycle, EveryKindOfSettingsIsCopiedInAndOut) {
+    ComPtr<IGPSCore> core = NewCore();
+    Start(core.Get(), settings);
+    IGPSCore* c = core.Get();
+    {
+        SCOPED_TRACE("system");
+        ExpectCopiedBothWays<ISystemSettingsObject, RelativeHeadingType>(
+            [c](ISystemSettingsObject** o) { return c->SystemGetSettings(o); },
+            [c](ISystemSettingsObject* o) { return c->SystemSetSettings(o); },
+            &ISystemSettingsObject::GetHeadingMode, &ISystemSettingsObject::SetHeadingMode,
+            ClockFace, LeftRightDegreesCompass);
+    }
+    {
+        SCOPED_TRACE("receiver");
+        VARIANT_BOOL opened = VARIANT_FALSE;
+        ExpectCopiedBothWays<IGPSSettingsObject, SHORT>(
+            [c](IGPSSettingsObject** o) { return c->GPSGetSettings(o); },
+            [c, &opened](IGPSSettingsObject* o) { return c->GPSSetSettings(o, &opened); },
+            &IGPSSettingsObject::GetPedestrianHeadingAveragingSeconds,
+            &IGPSSettingsObject::SetPedestrianHeadingAveragingSeconds, SHORT{7}, SHORT{9});
+    }
+    {
+        SCOPED_TRACE("lookaround");
+        ExpectCopiedBothWays<ILookaroundSettingsObject, SHORT>(
+            [c](ILookaroundSettingsObject** o) { return c->LookaroundGetSettings(o); },
+            [c](ILookaroundSettingsObject* o) { return c->LookaroundSetSettings(o); },
+            &ILookaroundSettingsObject::GetStartDelayForLookaroundEvents,
+            &ILookaroundSettingsObject::SetStartDelayForLookaroundEvents, SHORT{3}, SHORT{4});
+    }
+    for (Mode mode : {GPSMode, VirtualMode}) {
+        SCOPED_TRACE(mode == GPSMode ? "route, GPS mode" : "route, virtual mode");
+        const WaypointMode first = mode == GPSMode ? WaypointModeAll : WaypointModeSystem;
+        ExpectCopiedBothWays<IRouteSettingsObject, WaypointMode>(
+            [c, mode](IRouteSettingsObject** o) { return c->RouteGetSettings(mode, o); },
+            [c, mode](IRouteSettingsObject* o) { return c->RouteSetSettings(mode, o); },
+            &IRouteSettingsObject::GetWaypointMode, &IRouteSettingsObject::SetWaypointMode, first,
+            WaypointModeTurnsOnly);
+    }
+    // Each mode keeps its own route settings.
+    ComPtr<IRouteSettingsObject> gps;
+    ASSERT_EQ(core->RouteGetSettings(GPSMode, gps.Put()), S_OK);
+    WaypointMode mode = WaypointModeTurnsOnly;
+    gps->GetWaypointMode(&mode);
+    EXPECT_EQ(mode, WaypointModeAll);
     core->Stop();
 }
 

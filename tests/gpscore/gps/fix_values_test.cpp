@@ -66,10 +66,10 @@ protected:
     }
     // A serial receiver with this name; none for null.
     void UseReceiver(const char* name) {
-        IGPSSettingsObject* receiver = utility->ReceiverSettings().Get();
-        ASSERT_NE(receiver, nullptr);
-        receiver->SetGPSReceiverType(name != nullptr ? GPSTypeSerial : GPSTypeNone);
-        receiver->SetGPSReceiverName(Bstr(std::string_view(name ? name : "")).Get());
+        utility->ChangeReceiverSettings([name](gpscore::settings::Receiver& receiver) {
+            receiver.receiverType = name != nullptr ? GPSTypeSerial : GPSTypeNone;
+            receiver.receiverName = gpslib::ToUtf16(name ? name : "");
+        });
     }
 };
 
@@ -99,7 +99,7 @@ TEST_F(AccuracyWords, EveryBranch) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         UseReceiver(c.receiver);
-        settings()->SetUnits(c.units);
+        Change([&](System& s) { s.units = c.units; });
         const gpscore::FixAccuracy fix{c.quality, c.meters, c.differential, c.satellites};
         EXPECT_EQ(gpslib::ToUtf8(gpscore::AccuracyDescription(fix)), c.expected);
     }
@@ -109,7 +109,7 @@ TEST_F(AccuracyWords, EveryBranch) {
 // differential fix quality); a new live record has no connection yet.
 TEST_F(AccuracyWords, ValueObjectsAnswerThroughTheSameRules) {
     UseReceiver("Trail");
-    settings()->SetUnits(Metric);
+    Change([&](System& s) { s.units = Metric; });
     auto status = Make<IGPSStatusObject>(CLSID_GPSStatusObject, IID_IGPSStatusObject);
     auto* impl = gpslib::ImplOf<CGPSStatusObject>(status.Get());
     ASSERT_NE(impl, nullptr);

@@ -438,11 +438,10 @@ TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
     held->GetRouteOptions(&option);
     EXPECT_EQ(option, LookaroundRouteOnly);
     // And the file holds what the next Start reads.
-    ComPtr<ILookaroundSettingsObject> fromFile;
+    gpscore::settings::Lookaround fromFile;
     gpscore::settings::ReadLookaroundSettings(
         *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
-    ASSERT_TRUE(fromFile);
-    EXPECT_EQ(Value(fromFile.Get(), &L::GetLookaroundReportingInterval), 300);
+    EXPECT_EQ(fromFile.reportingInterval, 300);
     // The defaults name the category to scan for in the user's language.
     ComPtr<ILookaroundSettingsObject> defaults;
     ASSERT_EQ(core->LookaroundGetDefaultSettings(defaults.Put()), S_OK);

@@ -84,12 +84,10 @@ class RouteFollowing : public gpslib::test::ServiceFixture {
 protected:
     void SetUp() override {
         // Route events start with the first poll: no lookaround start delay.
-        ComPtr<ILookaroundSettingsObject> lookaround;
-        gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
-                             &lookaround);
-        lookaround->SetStartDelayForLookaroundEvents(0);
-        gpscore::settings::WriteLookaroundSettings(
-            *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), lookaround.Get());
+        gpscore::settings::Lookaround lookaround;
+        lookaround.startDelay = 0;
+        gpscore::settings::WriteLookaroundSettings(*gpslib::os::Env::Default(),
+                                                   gpslib::ToUtf16(dir.path() + "/"), lookaround);
         ServiceFixture::SetUp();
         core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
         ComPtr<ISystemSettingsObject> settings;
@@ -319,10 +317,11 @@ class RouteParts : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(parts.Start(gpslib::test::PrepareSettingsFolder(dir)), "");
-        ComPtr<ISystemSettingsObject> settings = parts.context.SystemSettings();
-        settings->SetUnits(Imperial);
-        settings->SetArrivalDistance(Imperial, 30);
-        settings->SetArrivedNearThreshold(Imperial, 12);
+        parts.context.m_pUtility->ChangeSystemSettings([](gpscore::settings::System& s) {
+            s.units = Imperial;
+            s.SetArrivalDistance(Imperial, 30);
+            s.SetArrivedNearThreshold(Imperial, 12);
+        });
     }
     void PlaceWalker(double x, double y, SHORT heading) {
         parts.walker.Shared()->place = gpscore::PlaceAt(Place(x, y).Get());

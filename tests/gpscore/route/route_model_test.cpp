@@ -82,7 +82,7 @@ TEST_F(RouteModel, TotalDistanceSumsStoredDistancesOrMeasuresTheWaypoints) {
         {"measured, metres", {}, Metric, 333, "Total route distance: 0.33 kilometres."},
     };
     for (const Case& c : cases) {
-        settings()->SetUnits(c.units);
+        Change([&](System& s) { s.units = c.units; });
         auto route = NorthRoute(4, c.stored);
         LONG total = -1;
         Bstr text;
@@ -94,7 +94,7 @@ TEST_F(RouteModel, TotalDistanceSumsStoredDistancesOrMeasuresTheWaypoints) {
 }
 
 TEST_F(RouteModel, WaypointAheadAndPercentCompleteAlongTheRoute) {
-    settings()->SetUnits(Metric);
+    Change([&](System& s) { s.units = Metric; });
     struct Case {
         const char* what;
         double latitude;
@@ -128,7 +128,7 @@ TEST_F(RouteModel, WaypointAheadAndPercentCompleteAlongTheRoute) {
 }
 
 TEST_F(RouteModel, KnownDistanceToTheNextWaypointReplacesTheStraightOne) {
-    settings()->SetUnits(Metric);
+    Change([&](System& s) { s.units = Metric; });
     auto route = NorthRoute(4, {0, 111, 111, 111});
     // 20 m to W3 (as the routing knows it) plus 111: 131 left, 60 % done.
     SHORT percent = -1;
@@ -169,7 +169,7 @@ TEST_F(RouteModel, NextWaypointForEachModeAndSettingItCurrent) {
 }
 
 TEST_F(RouteModel, ArrivalTimeAtTheSpeedGivenOrATypicalPace) {
-    settings()->SetUnits(Imperial);
+    Change([&](System& s) { s.units = Imperial; });
     struct Case {
         RouteType type;
         double speed;
@@ -246,8 +246,8 @@ TEST(RouteTexts, EmptyPiecesTakeTheirPunctuationWithThem) {
 }
 
 TEST_F(RouteModel, WaypointDescriptionAlongTheRoute) {
-    settings()->SetUnits(Metric);
-    settings()->SetArrivedNearThreshold(Metric, 10);
+    Change([&](System& s) { s.units = Metric; });
+    Change([&](System& s) { s.SetArrivedNearThreshold(Metric, 10); });
     auto route = NorthRoute(4, {0, 111, 111, 111}, {3});
     ComPtr<IWaypointObject> w3;
     route->GetWaypoint(3, w3.Put());
