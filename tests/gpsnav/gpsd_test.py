@@ -95,6 +95,7 @@ class Gpsd(unittest.TestCase):
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
         self.addCleanup(process.kill)
         self.output = b""
+        self.rounds = 0
         return process
 
     def lines_until(self, process, text, timeout=60):
@@ -109,33 +110,38 @@ class Gpsd(unittest.TestCase):
             self.output += chunk
         return self.output.decode()
 
-    def wait_until_said(self, process, text, rounds=12):
+    def wait_until_said(self, process, text, since, rounds=12):
         """Lets the walk go on in rounds of ten scripted seconds (two real ones at --speed 5)
-        until `text` is said: a loaded machine may take a few rounds to start gpsd and for the
-        retry to find it."""
+        until `text` is said after byte `since` of the output: a loaded machine may take a few
+        rounds to start gpsd and for the retry to find it. Each round's marker is new, so that a
+        round always waits, and a text said before `since` (a start that said "No connection"
+        before the first sentence came) never answers for a later step. Returns where the text
+        was said."""
         for i in range(rounds):
-            process.stdin.write(b"wait 10\necho round %d\n" % i)
+            self.rounds += 1
+            process.stdin.write(b"wait 10\necho round %d\n" % self.rounds)
             process.stdin.flush()
-            out = self.lines_until(process, "round %d" % i)
-            if text in out:
-                return out
-        self.fail("%r not said in %d rounds; got %r" % (text, rounds, out))
+            self.lines_until(process, "round %d\n" % self.rounds)
+            at = self.output.find(text.encode(), since)
+            if at >= 0:
+                return at + len(text)
+        self.fail("%r not said in %d rounds; got %r" % (text, rounds, self.output[since:].decode()))
 
     def test_connects_gets_a_fix_and_reconnects_when_gpsd_comes_back(self):
         gpsd = FakeGpsd(self.port, self.capture, self.tmp)
         self.addCleanup(gpsd.stop)
         process = self.gpsnav()
         self.lines_until(process, "Receiver: gpsd://127.0.0.1:%d" % self.port)
-        self.wait_until_said(process, "GPS receiver connected.")
-        self.wait_until_said(process, "GPS position found.")
+        self.wait_until_said(process, "GPS receiver connected.", 0)
+        self.wait_until_said(process, "GPS position found.", 0)
 
+        stopped = len(self.output)
         gpsd.stop()
-        self.wait_until_said(process, "No connection to the GPS receiver.")
+        lost = self.wait_until_said(process, "No connection to the GPS receiver.", stopped)
 
-        self.output = b""
         gpsd = FakeGpsd(self.port, self.capture, self.tmp)
         self.addCleanup(gpsd.stop)
-        self.wait_until_said(process, "GPS receiver connected.")
+        self.wait_until_said(process, "GPS receiver connected.", lost)
         process.stdin.write(b"quit\n")
         process.stdin.close()
         self.assertEqual(process.wait(timeout=30), 0)
