@@ -160,12 +160,9 @@ TEST_F(DbAddressSearch, HouseNumbersWithParts) {
     VARIANT_BOOL found = 0;
     ASSERT_EQ(db->AddressDbGetRecord(1, record.Put(), &found), S_OK);
     ASSERT_TRUE(record);
-    Bstr number;
-    double lat = 0;
-    record->GetHouseNumber(number.Put());
-    record->GetLatitude(&lat);
-    EXPECT_EQ(number.Utf8(), "14 к2");
-    EXPECT_NEAR(lat, 45.00245, 0.000001);
+    EXPECT_EQ(gpslib::test::Text(record.Get(), &IAddressRecord::GetHouseNumber), "14 к2");
+    EXPECT_NEAR(gpslib::test::Value(record.Get(), &IAddressRecord::GetLatitude), 45.00245,
+                0.000001);
 }
 
 TEST_F(DbAddressSearch, PostalCodesAndUnknownMaps) {
