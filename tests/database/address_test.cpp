@@ -10,6 +10,8 @@ namespace gpsdb::test {
 namespace {
 
 using gpslib::test::Strings;
+using gpslib::test::Text;
+using gpslib::test::Value;
 
 class DbAddressSearch : public ::testing::Test {
 protected:
@@ -109,21 +111,14 @@ TEST_F(DbAddressSearch, CityStreetNumber) {
         ASSERT_EQ(db->AddressDbGetRecord(0, record.Put(), &found), S_OK);
         EXPECT_EQ(found != 0, a.houseNumber != nullptr);
         if (a.houseNumber == nullptr) continue;
-        Bstr number, street, map, city, postal;
-        record->GetHouseNumber(number.Put());
-        record->GetStreet(street.Put());
-        record->GetMap(map.Put());
-        record->GetCity(city.Put());
-        record->GetPostalCode(postal.Put());
-        LONG key = -1;
-        record->GetStreetKey(&key);
-        double lat = 0;
-        record->GetLatitude(&lat);
-        EXPECT_EQ(number.Utf8() + "|" + street.Utf8() + "|" + map.Utf8() + "|" + city.Utf8() + "|" +
-                      postal.Utf8(),
+        using R = IAddressRecord;
+        IAddressRecord* r = record.Get();
+        EXPECT_EQ(Text(r, &R::GetHouseNumber) + "|" + Text(r, &R::GetStreet) + "|" +
+                      Text(r, &R::GetMap) + "|" + Text(r, &R::GetCity) + "|" +
+                      Text(r, &R::GetPostalCode),
                   std::string(a.houseNumber) + "|Main Street|Sampleton|Sampleton|12345");
-        EXPECT_EQ(key, 2); // the street's key in the map file
-        EXPECT_NEAR(lat, 45.0, 0.01);
+        EXPECT_EQ(Value(r, &R::GetStreetKey), 2); // the street's key in the map file
+        EXPECT_NEAR(Value(r, &R::GetLatitude), 45.0, 0.01);
     }
 }
 
@@ -160,12 +155,8 @@ TEST_F(DbAddressSearch, HouseNumbersWithParts) {
     VARIANT_BOOL found = 0;
     ASSERT_EQ(db->AddressDbGetRecord(1, record.Put(), &found), S_OK);
     ASSERT_TRUE(record);
-    Bstr number;
-    double lat = 0;
-    record->GetHouseNumber(number.Put());
-    record->GetLatitude(&lat);
-    EXPECT_EQ(number.Utf8(), "14 к2");
-    EXPECT_NEAR(lat, 45.00245, 0.000001);
+    EXPECT_EQ(Text(record.Get(), &IAddressRecord::GetHouseNumber), "14 к2");
+    EXPECT_NEAR(Value(record.Get(), &IAddressRecord::GetLatitude), 45.00245, 0.000001);
 }
 
 TEST_F(DbAddressSearch, PostalCodesAndUnknownMaps) {

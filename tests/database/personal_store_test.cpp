@@ -5,9 +5,13 @@
 
 #include "db_fixture.h"
 #include "formats/Sqlite.h"
+#include "value.h"
 
 namespace gpsdb::test {
 namespace {
+
+using gpslib::test::Text;
+using gpslib::test::Value;
 
 class DbPersonalStore : public ::testing::Test {
 protected:
@@ -30,11 +34,7 @@ protected:
         EXPECT_EQ(found != 0, static_cast<bool>(r));
         return r;
     }
-    static std::string Description(IPOIRecord* r) {
-        Bstr b;
-        r->GetDescription(b.Put());
-        return b.Utf8();
-    }
+    static std::string Description(IPOIRecord* r) { return Text(r, &IPOIRecord::GetDescription); }
 
     gpslib::test::TempDir dir;
     ComPtr<IPOIDatabase> db;
@@ -74,14 +74,9 @@ TEST_F(DbPersonalStore, UserPoisThroughAddUpdateTagMediaDeleteAndCompaction) {
     // Every field comes back; the media file keeps the source's name and its bytes.
     auto bench = Get("Bench", 1);
     ASSERT_TRUE(bench);
-    Bstr mediaName, pdb;
-    bench->GetMediaFile(mediaName.Put());
-    bench->GetPDBFile(pdb.Put());
-    VARIANT_BOOL isPrivate = 0;
-    bench->IsPrivate(&isPrivate);
-    EXPECT_EQ(mediaName.Utf8(), "note.wav");
-    EXPECT_EQ(pdb.Utf8(), user);
-    EXPECT_EQ(isPrivate, VARIANT_TRUE);
+    EXPECT_EQ(Text(bench.Get(), &IPOIRecord::GetMediaFile), "note.wav");
+    EXPECT_EQ(Text(bench.Get(), &IPOIRecord::GetPDBFile), user);
+    EXPECT_EQ(Value(bench.Get(), &IPOIRecord::IsPrivate), VARIANT_TRUE);
     EXPECT_EQ(Description(bench.Get()), "by the river");
     VARIANT_BOOL ok = 0;
     ASSERT_EQ(db->DbPOIExtractMediaFile(Bstr(user).Get(), 1, Bstr("NOTE.WAV").Get(),

@@ -122,9 +122,9 @@ TEST(Crossings, TheOnesARouteGoesOver) {
 // The Paris extract tags hundreds of crossings: each one on a road is found where the extract
 // puts it, with its signals and tactile paving as the node tags them.
 TEST(Crossings, TheParisExtractsCrossingsAsItTagsThem) {
-    const CompiledExtract paris(std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf", "Paris");
-    if (!paris.present) GTEST_SKIP() << "no Paris extract";
-    ASSERT_TRUE(paris.loaded);
+    const CompiledExtract* paris = Paris();
+    if (paris == nullptr) GTEST_SKIP() << "no Paris extract";
+    ASSERT_TRUE(paris->loaded);
 
     // From the extract: the crossing nodes that lie on a road drivers may use.
     struct Reader : osmium::handler::Handler {
@@ -155,12 +155,12 @@ TEST(Crossings, TheParisExtractsCrossingsAsItTagsThem) {
                 onRoad.insert(r.ref());
         }
     } reader;
-    gpslib::testing::ReadNodesAndWays(paris.osm, reader);
+    gpslib::testing::ReadNodesAndWays(paris->osm, reader);
 
     int audible = 0, checked = 0;
     for (const auto& [id, node] : reader.crossings) {
         if (!reader.onRoad.count(id)) continue;
-        const auto near = paris.engine.CrossingsNear(node.at, 0.5, Naming{});
+        const auto near = paris->engine.CrossingsNear(node.at, 0.5, Naming{});
         ASSERT_EQ(near.size(), 1u) << "node " << id;
         const auto& facts = near.front().facts;
         if (node.sound == "yes") {

@@ -8,11 +8,14 @@
 #include <limits>
 
 #include "map_fixture.h"
+#include "value.h"
 
 namespace gpsmap::test {
 namespace {
 
 namespace fs = std::filesystem;
+using gpslib::test::Text;
+using gpslib::test::Value;
 
 struct Shape {
     std::string name;
@@ -55,13 +58,10 @@ Answer StreetsIn(IGPSMapDrawing* drawing, double south, double west, double nort
     EXPECT_EQ(gpslib::ReadObjectList(&streets, IID_IStreetShapeRecord, 100000, &items), S_OK);
     for (IUnknown* item : items) {
         auto* r = static_cast<IStreetShapeRecord*>(item);
-        Shape s;
-        gpslib::Bstr name;
-        VARIANT_BOOL walkable = 0, drivable = 0;
-        LONG first = 0;
-        r->GetName(name.Put()), r->IsWalkable(&walkable), r->IsDrivable(&drivable);
-        r->GetFirstPoint(&first), r->GetPointCount(&s.points);
-        s.name = name.Utf8(), s.walkable = walkable != 0, s.drivable = drivable != 0;
+        using R = IStreetShapeRecord;
+        const Shape s{Text(r, &R::GetName), Value(r, &R::IsWalkable) != 0,
+                      Value(r, &R::IsDrivable) != 0, Value(r, &R::GetPointCount)};
+        const LONG first = Value(r, &R::GetFirstPoint);
         EXPECT_TRUE(first >= 0 && s.points >= 2 && 2 * (first + s.points) - 1 <= last) << s.name;
         a.shapes.push_back(s);
         item->Release();

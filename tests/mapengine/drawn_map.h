@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 
 #include "Compiler.h"
 #include "Engine.h"
+#include "MapData.h"
 #include "temp_dir.h"
 
 namespace gpsmap::test {
@@ -108,26 +110,32 @@ public:
     bool compiled = false;
 };
 
-// A shared extract compiled by the test into a folder of its own and loaded; `present` is false
-// (and nothing compiled) when the extract is not there, and the test is then skipped.
+// The shared Paris extract, compiled once by the first test that asks into a folder of its own
+// and loaded in an engine and as map data; nullptr when the extract is not there (the test is
+// then skipped).
 struct CompiledExtract {
-    CompiledExtract(std::string path, const std::string& name) : osm(std::move(path)) {
-        present = std::ifstream(osm).good();
-        if (!present) return;
-        build::Options o;
-        o.input = osm;
-        o.outputDirectory = dir.path();
-        o.name = name;
-        std::string error;
-        loaded = build::Compile(o, nullptr, nullptr, &error);
-        EXPECT_TRUE(loaded) << error;
-        loaded = loaded && engine.Initialize(dir.path(), "", false) == "OK";
-    }
-
-    std::string osm;
+    std::string osm = std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf";
     gpslib::test::TempDir dir;
     Engine engine;
-    bool present = false, loaded = false;
+    MapData map;
+    bool loaded = false;
 };
+inline const CompiledExtract* Paris() {
+    static const std::unique_ptr<CompiledExtract> paris = [] {
+        auto c = std::make_unique<CompiledExtract>();
+        if (!std::ifstream(c->osm).good()) return std::unique_ptr<CompiledExtract>();
+        build::Options o;
+        o.input = c->osm;
+        o.outputDirectory = c->dir.path();
+        o.name = "Paris";
+        std::string error;
+        c->loaded = build::Compile(o, nullptr, nullptr, &error) &&
+                    c->engine.Initialize(c->dir.path(), "", false) == "OK" &&
+                    c->map.Open(c->dir.File("Paris.rmf"), &error);
+        EXPECT_TRUE(c->loaded) << error;
+        return c;
+    }();
+    return paris.get();
+}
 
 } // namespace gpsmap::test

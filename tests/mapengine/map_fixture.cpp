@@ -8,17 +8,18 @@
 
 #include "GPSMapLib_classes.h"
 #include "classes_offered.h"
+#include "value.h"
 
 namespace gpsmap::test {
+
+using gpslib::test::Text;
+using gpslib::test::Value;
+
 namespace {
 
 // The engine's classes offered by class id for the whole run.
 [[maybe_unused]] const ::testing::Environment* const kOffered =
     gpslib::test::OfferForTheRun(kGPSMapLibModule);
-
-std::string Text(const gpslib::Bstr& b) {
-    return b.Utf8();
-}
 
 } // namespace
 
@@ -37,7 +38,7 @@ std::string StreetAt(IGPSMap* map, double lat, double lon, int heading, const ch
     gpslib::Bstr k{std::string_view(keywords)}, name, result;
     map->GetStreetAtLocation(lat, lon, static_cast<SHORT>(heading), k.Get(), name.Put(),
                              result.Put());
-    return Text(result) + ":" + Text(name);
+    return result.Utf8() + ":" + name.Utf8();
 }
 
 std::vector<CrossStreet> ReadCrossStreets(VARIANT* list) {
@@ -46,21 +47,11 @@ std::vector<CrossStreet> ReadCrossStreets(VARIANT* list) {
     std::vector<CrossStreet> out;
     for (IUnknown* item : items) {
         auto* r = static_cast<ICrossStreetRecord*>(item);
-        CrossStreet c;
-        gpslib::Bstr name;
-        r->GetStreetName(name.Put());
-        c.name = name.Utf8();
-        SHORT s = 0;
-        r->GetBearing(&s), c.bearing = s;
-        r->GetKind(&s), c.kind = s;
-        VARIANT_BOOL b = 0;
-        r->IsSkipped(&b), c.skipped = b != 0;
-        r->MustCrossStreet(&b), c.mustCross = b != 0;
-        SideOfStreet side = SideUnknown;
-        r->GetSideOfStreet(&side), c.side = side;
-        r->GetLatitude(&c.lat);
-        r->GetLongitude(&c.lon);
-        out.push_back(c);
+        using R = ICrossStreetRecord;
+        out.push_back({Text(r, &R::GetStreetName), Value(r, &R::GetBearing), Value(r, &R::GetKind),
+                       Value(r, &R::GetSideOfStreet), Value(r, &R::IsSkipped) != 0,
+                       Value(r, &R::MustCrossStreet) != 0, Value(r, &R::GetLatitude),
+                       Value(r, &R::GetLongitude)});
         item->Release();
     }
     return out;
@@ -87,35 +78,30 @@ std::vector<Detail> Details(IGPSMap* map, double lat, double lon, int heading,
     std::vector<Detail> out;
     for (IUnknown* item : items) {
         auto* r = static_cast<ILocationDetailRecord*>(item);
+        using R = ILocationDetailRecord;
         Detail d;
-        auto text = [](auto getter) {
-            gpslib::Bstr b;
-            getter(b.Put());
-            return b.Utf8();
-        };
-        d.street = text([&](BSTR* b) { r->GetStreetNameShort(b); });
-        d.detailed = text([&](BSTR* b) { r->GetStreetNameDetailed(b); });
-        d.classification = text([&](BSTR* b) { r->GetRoadClassification(b); });
-        d.houseNumber = text([&](BSTR* b) { r->GetHouseNumber(b); });
-        d.city = text([&](BSTR* b) { r->GetCity(b); });
-        d.postcode = text([&](BSTR* b) { r->GetZipPostalcode(b); });
-        d.state = text([&](BSTR* b) { r->GetStateProvince(b); });
-        d.country = text([&](BSTR* b) { r->GetCountry(b); });
-        d.map = text([&](BSTR* b) { r->GetMap(b); });
-        d.rightFromText = text([&](BSTR* b) { r->GetAddressRightFromAlphaNum(b); });
-        d.rightToText = text([&](BSTR* b) { r->GetAddressRightToAlphaNum(b); });
-        d.leftFromText = text([&](BSTR* b) { r->GetAddressLeftFromAlphaNum(b); });
-        d.leftToText = text([&](BSTR* b) { r->GetAddressLeftToAlphaNum(b); });
-        LONG n = 0;
-        r->GetHouseNumberRight(&n), d.houseRight = n;
-        r->GetHouseNumberLeft(&n), d.houseLeft = n;
-        r->GetAddressRightFrom(&n), d.rightFrom = n;
-        r->GetAddressRightTo(&n), d.rightTo = n;
-        r->GetAddressLeftFrom(&n), d.leftFrom = n;
-        r->GetAddressLeftTo(&n), d.leftTo = n;
-        r->GetLatitude(&d.lat);
-        r->GetLongitude(&d.lon);
-        r->GetSpeedLimitMetric(&d.speedKmh);
+        d.street = Text(r, &R::GetStreetNameShort);
+        d.detailed = Text(r, &R::GetStreetNameDetailed);
+        d.classification = Text(r, &R::GetRoadClassification);
+        d.houseNumber = Text(r, &R::GetHouseNumber);
+        d.city = Text(r, &R::GetCity);
+        d.postcode = Text(r, &R::GetZipPostalcode);
+        d.state = Text(r, &R::GetStateProvince);
+        d.country = Text(r, &R::GetCountry);
+        d.map = Text(r, &R::GetMap);
+        d.rightFromText = Text(r, &R::GetAddressRightFromAlphaNum);
+        d.rightToText = Text(r, &R::GetAddressRightToAlphaNum);
+        d.leftFromText = Text(r, &R::GetAddressLeftFromAlphaNum);
+        d.leftToText = Text(r, &R::GetAddressLeftToAlphaNum);
+        d.houseRight = Value(r, &R::GetHouseNumberRight);
+        d.houseLeft = Value(r, &R::GetHouseNumberLeft);
+        d.rightFrom = Value(r, &R::GetAddressRightFrom);
+        d.rightTo = Value(r, &R::GetAddressRightTo);
+        d.leftFrom = Value(r, &R::GetAddressLeftFrom);
+        d.leftTo = Value(r, &R::GetAddressLeftTo);
+        d.lat = Value(r, &R::GetLatitude);
+        d.lon = Value(r, &R::GetLongitude);
+        d.speedKmh = Value(r, &R::GetSpeedLimitMetric);
         out.push_back(d);
         item->Release();
     }

@@ -143,9 +143,11 @@ protected:
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(rmf, folder / (std::string(GetParam().map) + ".rmf"),
                                    std::filesystem::copy_options::overwrite_existing);
-        std::string answer;
+        std::string answer, error;
         map = NewEngine(folder.string(), &answer);
         ASSERT_EQ(answer, "OK");
+        ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error))
+            << error;
     }
     void TearDown() override {
         map.Reset();
@@ -162,25 +164,16 @@ protected:
                      .first;
         return it->second;
     }
-    // The street network's bounds, from the map file.
-    void Bounds(double* minLat, double* minLon, double* maxLat, double* maxLon) {
-        MapData data;
-        std::string error;
-        ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error))
-            << error;
-        auto value = [&](const char* key) {
-            return std::atof(std::string(data.Meta(key)).c_str());
-        };
-        *minLat = value("min_lat"), *minLon = value("min_lon");
-        *maxLat = value("max_lat"), *maxLon = value("max_lon");
-    }
     std::filesystem::path folder;
     gpslib::ComPtr<IGPSMap> map;
+    MapData data; // the same map file, read directly
 };
 
 TEST_P(RealData, EveryQueryAnswersOverAGridOfPositions) {
-    double minLat = 0, minLon = 0, maxLat = 0, maxLon = 0;
-    Bounds(&minLat, &minLon, &maxLat, &maxLon);
+    // Over the street network's bounds, from the map file.
+    auto bound = [&](const char* key) { return std::atof(std::string(data.Meta(key)).c_str()); };
+    const double minLat = bound("min_lat"), minLon = bound("min_lon");
+    const double maxLat = bound("max_lat"), maxLon = bound("max_lon");
     const Truth& truth = TheTruth();
     std::mt19937 random(7);
     int onStreet = 0, intersections = 0, misplaced = 0;
@@ -282,10 +275,6 @@ TEST_P(RealData, HouseNumbersComeBackOnTheirSide) {
 // The bounds of docs/maps.md: no two nodes of a junction more than 40 m apart; a roundabout's
 // nodes within 30 m of its ring of at most 400 m (64 m from its middle).
 TEST_P(RealData, NoJunctionIsWiderThanAJunction) {
-    MapData data;
-    std::string error;
-    ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error))
-        << error;
     struct Junction {
         int kind = 0;
         geo::Point at;
@@ -469,9 +458,6 @@ TEST_P(RealData, NamesAreWrittenOutInTheirRegionsLanguage) {
           {"St. Martins-Ring", "Sankt Martins-Ring"}}},
         {"Baltimore", "en", {}},
     };
-    MapData data;
-    std::string error;
-    ASSERT_TRUE(data.Open((folder / (std::string(GetParam().map) + ".rmf")).string(), &error));
     for (const Expected& e : expected) {
         if (e.map != GetParam().map) continue;
         EXPECT_EQ(data.Meta("language"), e.language);

@@ -3,7 +3,12 @@
 #include <cstdio>
 #include <sstream>
 
+#include "value.h"
+
 namespace gpsmap::test {
+
+using gpslib::test::Text;
+using gpslib::test::Value;
 
 std::vector<Point> ReadRoutePoints(VARIANT* list) {
     std::vector<Point> out;
@@ -14,29 +19,15 @@ std::vector<Point> ReadRoutePoints(VARIANT* list) {
         item->QueryInterface(IID_IRoutePoint, r.PutVoid());
         item->Release();
         if (!r) continue;
-        Point p;
-        gpslib::Bstr name, description, street, cross;
-        VARIANT_BOOL turning = VARIANT_FALSE;
-        SHORT lanes = 0, forward = 0, reverse = 0, feature = 0, speed = 0;
-        r->GetLatitude(&p.lat);
-        r->GetLongitude(&p.lon);
-        r->GetName(name.Put());
-        r->GetDescription(description.Put());
-        r->IsTurningPoint(&turning);
-        r->GetStreetNameForward(street.Put());
-        r->GetNumberOfLanes(&lanes);
-        r->GetStreetOrientationForward(&forward);
-        r->GetStreetOrientationReverse(&reverse);
-        r->GetDistanceFromLastPoint(&p.distance);
-        r->GetFeatureIndex(&feature);
-        r->GetCrossStreet(cross.Put());
-        r->GetStreetSpeed(&speed);
-        p.name = name.Utf8(), p.description = description.Utf8();
-        p.street = street.Utf8(), p.cross = cross.Utf8();
-        p.turning = turning != 0;
-        p.lanes = lanes, p.forward = forward, p.reverse = reverse, p.feature = feature;
-        p.speed = speed;
-        out.push_back(p);
+        using R = IRoutePoint;
+        IRoutePoint* q = r.Get();
+        out.push_back({Value(q, &R::GetLatitude), Value(q, &R::GetLongitude),
+                       Value(q, &R::GetDistanceFromLastPoint), Text(q, &R::GetName),
+                       Text(q, &R::GetDescription), Text(q, &R::GetStreetNameForward),
+                       Text(q, &R::GetCrossStreet), Value(q, &R::IsTurningPoint) != 0,
+                       Value(q, &R::GetNumberOfLanes), Value(q, &R::GetStreetOrientationForward),
+                       Value(q, &R::GetStreetOrientationReverse), Value(q, &R::GetFeatureIndex),
+                       Value(q, &R::GetStreetSpeed)});
     }
     return out;
 }

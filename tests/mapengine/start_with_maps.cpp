@@ -43,9 +43,7 @@ protected:
     std::string MapFolder() {
         ComPtr<ISystemSettingsObject> s;
         EXPECT_EQ(core->SystemGetSettings(s.Put()), S_OK);
-        Bstr folder;
-        s->GetMapPOIDirectory(folder.Put());
-        return folder.Utf8();
+        return gpslib::test::Text(s.Get(), &ISystemSettingsObject::GetMapPOIDirectory);
     }
     gpslib::test::TempDir dir;
     std::string settings;

@@ -109,14 +109,11 @@ TEST(WalkerNames, EachWayIsSpokenAsWhatItIs) {
 // under its name: at every junction of named streets within 200 m of the square, no name is said
 // twice for one direction.
 TEST(WalkerNames, PlaceDeLaRepubliqueSaysEachStreetOnce) {
-    const CompiledExtract paris(std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf", "Paris");
-    if (!paris.present) GTEST_SKIP() << "no Paris extract";
-    ASSERT_TRUE(paris.loaded);
+    const CompiledExtract* paris = Paris();
+    if (paris == nullptr) GTEST_SKIP() << "no Paris extract";
+    ASSERT_TRUE(paris->loaded);
     // The extract's names are French (its addresses say so; it holds no whole boundary).
-    MapData data;
-    std::string error;
-    ASSERT_TRUE(data.Open(paris.dir.File("Paris.rmf"), &error)) << error;
-    EXPECT_EQ(data.Language(), NameLanguage::kFrench);
+    EXPECT_EQ(paris->map.Language(), NameLanguage::kFrench);
 
     // Nodes where two named highways meet, from the extract.
     struct Reader : osmium::handler::Handler {
@@ -132,14 +129,14 @@ TEST(WalkerNames, PlaceDeLaRepubliqueSaysEachStreetOnce) {
         std::map<osmium::object_id_type, std::set<std::string>> names;
         std::map<osmium::object_id_type, geo::Point> at;
     } reader;
-    gpslib::testing::ReadNodesAndWays(paris.osm, reader);
+    gpslib::testing::ReadNodesAndWays(paris->osm, reader);
     const geo::Point square{48.8674, 2.3637};
     int asked = 0, voltaire = 0;
     for (const auto& [id, names] : reader.names) {
         const geo::Point p = reader.at[id];
         if (names.size() < 2 || geo::Distance(p, square) > 200.0) continue;
         ++asked;
-        auto branches = paris.engine.CrossStreets(p, *names.begin(), -1, Naming{}, true);
+        auto branches = paris->engine.CrossStreets(p, *names.begin(), -1, Naming{}, true);
         for (std::size_t i = 0; i < branches.size(); ++i) {
             voltaire += branches[i].name == "Boulevard Voltaire" ? 1 : 0;
             for (std::size_t j = i + 1; j < branches.size(); ++j)

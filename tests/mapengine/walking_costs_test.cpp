@@ -136,12 +136,10 @@ TEST(WalkingCosts, AMajorRoadIsCrossedAtSignalsWhenTheyAreNear) {
 // signalled crossing, the walk crosses that road at signals: at that crossing or another, never
 // at one without (or under it).
 TEST(WalkingCosts, ParisWalksCrossMajorRoadsAtSignals) {
-    const CompiledExtract paris(std::string(GPSLIB_OSM_DATA_DIR) + "/paris-west.osm.pbf", "Paris");
-    if (!paris.present) GTEST_SKIP() << "no Paris extract";
-    ASSERT_TRUE(paris.loaded);
-    MapData map;
-    std::string error;
-    ASSERT_TRUE(map.Open(paris.dir.File("Paris.rmf"), &error)) << error;
+    const CompiledExtract* paris = Paris();
+    if (paris == nullptr) GTEST_SKIP() << "no Paris extract";
+    ASSERT_TRUE(paris->loaded);
+    const MapData& map = paris->map;
     auto major = [&](const format::CrossingRecord& c) {
         const std::string cls(map.Way(c.road).cls);
         return cls.rfind("primary", 0) == 0 || cls.rfind("secondary", 0) == 0 ||

@@ -86,6 +86,13 @@ class StringTableCompilerErrors(unittest.TestCase):
 
 
 ENGLISH = table('1 Language "en"', '2 Units "%d feet"', '3 Way "$d, $D"', '4 Near " near "')
+GERMAN = ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"', '4 Near " bei "']
+
+
+def german(**changes):
+    """The German entries with entry n replaced by changes["eN"] (None: left out)."""
+    entries = [changes.get("e%d" % n, e) for n, e in enumerate(GERMAN, 1)]
+    return [e for e in entries if e is not None]
 
 
 class TranslatedTables(unittest.TestCase):
@@ -93,24 +100,18 @@ class TranslatedTables(unittest.TestCase):
     error that names the entry; a faithful one, plurals and reordered codes included, compiles."""
     CASES = [
         # (name, translated entries, line of the error or None, words in the message)
-        ("faithful", ['1 Language "de"', '2 Units "%d {one:Fuß|other:Fuß}"', '3 Way "$D, $d"',
-                      '4 Near " bei "'], None, ""),
-        ("missing id", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"'], 1,
-         "string 4 Near of the English table is missing"),
-        ("extra id", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"', '4 Near " bei "',
-                      '5 More "x"'], 7, "string 5 is not in the English table"),
-        ("other name", ['1 Language "de"', '2 Feet "%d Fuß"', '3 Way "$d, $D"', '4 Near " bei "'],
-         4, "string 2 Units: named Feet"),
-        ("lost placeholder", ['1 Language "de"', '2 Units "Fuß"', '3 Way "$d, $D"',
-                              '4 Near " bei "'], 4, "placeholders (none) differ from the English %d"),
-        ("other placeholder", ['1 Language "de"', '2 Units "%s Fuß"', '3 Way "$d, $D"',
-                               '4 Near " bei "'], 4, "placeholders %s differ"),
-        ("lost code", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d"', '4 Near " bei "'], 5,
+        ("faithful", german(e2='2 Units "%d {one:Fuß|other:Fuß}"', e3='3 Way "$D, $d"'), None,
+         ""),
+        ("missing id", german(e4=None), 1, "string 4 Near of the English table is missing"),
+        ("extra id", GERMAN + ['5 More "x"'], 7, "string 5 is not in the English table"),
+        ("other name", german(e2='2 Feet "%d Fuß"'), 4, "string 2 Units: named Feet"),
+        ("lost placeholder", german(e2='2 Units "Fuß"'), 4,
+         "placeholders (none) differ from the English %d"),
+        ("other placeholder", german(e2='2 Units "%s Fuß"'), 4, "placeholders %s differ"),
+        ("lost code", german(e3='3 Way "$d"'), 5,
          "template codes $d differ from the English $D $d"),
-        ("lost edge space", ['1 Language "de"', '2 Units "%d Fuß"', '3 Way "$d, $D"',
-                             '4 Near " bei"'], 6, "leading or trailing spaces"),
-        ("bad language tag", ['1 Language "Deutsch"', '2 Units "%d Fuß"', '3 Way "$d, $D"',
-                              '4 Near " bei "'], 3, "not a language tag"),
+        ("lost edge space", german(e4='4 Near " bei"'), 6, "leading or trailing spaces"),
+        ("bad language tag", german(e1='1 Language "Deutsch"'), 3, "not a language tag"),
     ]
 
     def test_translations_against_the_english_table(self):
