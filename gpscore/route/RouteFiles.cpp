@@ -4,6 +4,8 @@
 // them and back.
 #include <cmath>
 #include <cstdio>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "base/LocationObject.h"
@@ -58,61 +60,83 @@ std::string PathOf(std::u16string_view name) {
     return gpslib::os::NativePath(Utf16ToUtf8(name));
 }
 
+// A text as the files keep it: in its stored form, UTF-8.
+std::string Stored(const Utility* utility, const std::u16string& text) {
+    return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
+}
+
+// `to` made from `from`: texts as the file keeps them and back, numbers and enumerations cast
+// to the receiving field's type.
+template <class To, class From> void Assign(To& to, const From& from, const Utility* utility) {
+    if constexpr (std::is_same_v<From, std::u16string>)
+        to = Stored(utility, from);
+    else if constexpr (std::is_same_v<From, std::string>)
+        to = Utf8ToUtf16(from);
+    else
+        to = static_cast<To>(from);
+}
+
+// Copies each pair of fields (ours, the file's) from the side that is const to the other, so
+// that one list of pairs serves saving and loading.
+template <class Pairs> void CopyFields(const Pairs& pairs, const Utility* utility = nullptr) {
+    auto copy = [utility](auto& ours, auto& file) {
+        if constexpr (std::is_const_v<std::remove_reference_t<decltype(ours)>>)
+            Assign(file, ours, utility);
+        else
+            Assign(ours, file, utility);
+    };
+    std::apply([&](const auto&... pair) { (copy(std::get<0>(pair), std::get<1>(pair)), ...); },
+               pairs);
+}
+
+// The route's configuration and the route file's, field by field.
+template <class Ours, class File> auto ConfigurationFields(Ours& c, File& f) {
+    auto& p = c.preferences;
+    return std::make_tuple(
+        std::tie(c.type, f.routeType), std::tie(c.waypointMode, f.waypointMode),
+        std::tie(c.initialHeading, f.initialHeading), std::tie(p.freeway, f.freewayPreference),
+        std::tie(p.vehicleTurn, f.vehicleTurnPreference),
+        std::tie(p.pedestrianTurn, f.pedestrianTurnPreference),
+        std::tie(p.roundabout, f.roundaboutPreference), std::tie(p.toll, f.tollRoadPreference),
+        std::tie(p.vehicleMode, f.vehicleMode));
+}
+
+// A waypoint and the route file's, field by field (the kind of point aside: the file numbers
+// it).
+template <class Ours, class File> auto WaypointFields(Ours& r, File& w) {
+    return std::make_tuple(
+        std::tie(r.name, w.name), std::tie(r.latitude, w.latitude),
+        std::tie(r.longitude, w.longitude), std::tie(r.turningPoint, w.turningPoint),
+        std::tie(r.description, w.description), std::tie(r.streetNameForward, w.streetName),
+        std::tie(r.numberOfLanes, w.lanes),
+        std::tie(r.streetOrientationForward, w.orientationForward),
+        std::tie(r.streetOrientationReverse, w.orientationReverse),
+        std::tie(r.streetSpeed, w.speed), std::tie(r.distanceFromLastWaypoint, w.distance),
+        std::tie(r.featureIndex, w.featureIndex), std::tie(r.crossStreet, w.crossStreet),
+        std::tie(r.sideOfStreet, w.sideOfStreet));
+}
+
 // The route's configuration as the route file stores it, and back.
 gpslib::routefile::Configuration ToFile(const RouteConfiguration& c) {
     gpslib::routefile::Configuration f;
-    const RoutePreferences& p = c.preferences;
-    f.routeType = c.type;
-    f.waypointMode = c.waypointMode;
-    f.initialHeading = c.initialHeading;
-    f.freewayPreference = p.freeway;
-    f.vehicleTurnPreference = p.vehicleTurn;
-    f.pedestrianTurnPreference = p.pedestrianTurn;
-    f.roundaboutPreference = p.roundabout;
-    f.tollRoadPreference = p.toll;
-    f.vehicleMode = p.vehicleMode;
+    CopyFields(ConfigurationFields(c, f));
     return f;
 }
 
 RouteConfiguration FromFile(const gpslib::routefile::Configuration& f) {
     RouteConfiguration c;
-    RoutePreferences& p = c.preferences;
-    c.type = static_cast<RouteType>(f.routeType);
-    c.waypointMode = static_cast<WaypointMode>(f.waypointMode);
-    c.initialHeading = static_cast<SHORT>(f.initialHeading);
-    p.freeway = static_cast<RouteFreewayPreference>(f.freewayPreference);
-    p.vehicleTurn = static_cast<RouteTurnPreferenceVehicle>(f.vehicleTurnPreference);
-    p.pedestrianTurn = static_cast<RouteTurnPreferencePedestrian>(f.pedestrianTurnPreference);
-    p.roundabout = static_cast<RouteRoundaboutPreference>(f.roundaboutPreference);
-    p.toll = static_cast<RouteTollRoadPreference>(f.tollRoadPreference);
-    p.vehicleMode = static_cast<RouteVehicleMode>(f.vehicleMode);
+    CopyFields(ConfigurationFields(c, f));
     return c;
 }
 
 gpslib::routefile::Route ToFile(const RouteModel& route, const Utility* utility) {
-    auto stored = [utility](const std::u16string& text) {
-        return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
-    };
     gpslib::routefile::Route file;
     file.configuration = ToFile(route.configuration);
     file.waypoints.reserve(route.waypoints.size());
     for (const WaypointRecord& r : route.waypoints) {
         gpslib::routefile::Waypoint w;
-        w.name = stored(r.name);
-        w.latitude = r.latitude;
-        w.longitude = r.longitude;
-        w.turningPoint = r.turningPoint;
-        w.description = stored(r.description);
-        w.streetName = stored(r.streetNameForward);
-        w.lanes = r.numberOfLanes;
+        CopyFields(WaypointFields(r, w), utility);
         w.pointType = r.userPoint ? 1 : 0;
-        w.orientationForward = r.streetOrientationForward;
-        w.orientationReverse = r.streetOrientationReverse;
-        w.speed = r.streetSpeed;
-        w.distance = r.distanceFromLastWaypoint;
-        w.featureIndex = r.featureIndex;
-        w.crossStreet = stored(r.crossStreet);
-        w.sideOfStreet = static_cast<int>(r.sideOfStreet);
         file.waypoints.push_back(std::move(w));
     }
     return file;
@@ -123,21 +147,8 @@ std::vector<WaypointRecord> FromFile(const gpslib::routefile::Route& file) {
     records.reserve(file.waypoints.size());
     for (const gpslib::routefile::Waypoint& w : file.waypoints) {
         WaypointRecord r;
-        r.name = Utf8ToUtf16(w.name);
-        r.latitude = w.latitude;
-        r.longitude = w.longitude;
-        r.turningPoint = w.turningPoint;
-        r.description = Utf8ToUtf16(w.description);
-        r.streetNameForward = Utf8ToUtf16(w.streetName);
-        r.numberOfLanes = static_cast<SHORT>(w.lanes);
+        CopyFields(WaypointFields(r, w));
         r.userPoint = w.pointType == 1;
-        r.streetOrientationForward = static_cast<SHORT>(w.orientationForward);
-        r.streetOrientationReverse = static_cast<SHORT>(w.orientationReverse);
-        r.streetSpeed = static_cast<SHORT>(w.speed);
-        r.distanceFromLastWaypoint = w.distance;
-        r.featureIndex = static_cast<SHORT>(w.featureIndex);
-        r.crossStreet = Utf8ToUtf16(w.crossStreet);
-        r.sideOfStreet = static_cast<SideOfStreet>(w.sideOfStreet);
         // The file keeps no heading after the turn: a routed (or recorded) turn leads along the
         // street taken; a turn placed by hand has none, as when it was made.
         r.turnCompleteHeading =
@@ -285,9 +296,6 @@ bool RouteBuilder::SaveGpx(const std::string& path) {
     ServiceContext& context = m_parts.context;
     if (!m_route) return false;
     const Utility* utility = context.m_pUtility.get();
-    auto stored = [utility](const std::u16string& text) {
-        return Utf16ToUtf8(utility != nullptr ? utility->ForStorage(text) : text);
-    };
     gpslib::gpx::Document doc;
     doc.creator = "gpslib";
     gpslib::gpx::Route gpx;
@@ -298,14 +306,14 @@ bool RouteBuilder::SaveGpx(const std::string& path) {
         gpslib::gpx::Point p;
         p.latitude = r.latitude;
         p.longitude = r.longitude;
-        p.name = stored(r.name.empty() ? r.streetNameForward : r.name);
+        p.name = Stored(utility, r.name.empty() ? r.streetNameForward : r.name);
         std::u16string turn;
         if (context.m_pUtility != nullptr) {
             ComPtr<IWaypointObject> w;
             if (NewWaypointObject(r, static_cast<SHORT>(i + 1), false, false, w.Put()) == S_OK)
                 turn = WaypointTurnDescription(context.m_pUtility, w.Get(), -1, u"");
         }
-        p.description = stored(turn.empty() ? r.streetNameForward : turn);
+        p.description = Stored(utility, turn.empty() ? r.streetNameForward : turn);
         gpx.points.push_back(std::move(p));
     }
     doc.routes.push_back(std::move(gpx));

@@ -1,40 +1,45 @@
 #include "route/WaypointRecord.h"
 
+#include <tuple>
+#include <utility>
+
 namespace gpscore {
+
+namespace {
+
+// The fields a waypoint shares with a point of an engine route, as pairs of members (the
+// record's, the point's), named once for the copies both ways.
+template <class Each> void SharedFields(Each each) {
+    using W = WaypointRecord;
+    using P = RoutePoint;
+    static constexpr auto kFields =
+        std::tuple{std::pair{&W::latitude, &P::latitude},
+                   std::pair{&W::longitude, &P::longitude},
+                   std::pair{&W::name, &P::name},
+                   std::pair{&W::description, &P::description},
+                   std::pair{&W::turningPoint, &P::turningPoint},
+                   std::pair{&W::streetNameForward, &P::streetNameForward},
+                   std::pair{&W::numberOfLanes, &P::numberOfLanes},
+                   std::pair{&W::streetOrientationForward, &P::streetOrientationForward},
+                   std::pair{&W::streetOrientationReverse, &P::streetOrientationReverse},
+                   std::pair{&W::distanceFromLastWaypoint, &P::distanceFromLastPoint},
+                   std::pair{&W::featureIndex, &P::featureIndex},
+                   std::pair{&W::crossStreet, &P::crossStreet},
+                   std::pair{&W::streetSpeed, &P::streetSpeed}};
+    std::apply([&](auto... field) { (each(field.first, field.second), ...); }, kFields);
+}
+
+} // namespace
 
 WaypointRecord WaypointFromRoutePoint(const RoutePoint& p) {
     WaypointRecord r;
-    r.latitude = p.latitude;
-    r.longitude = p.longitude;
-    r.name = p.name;
-    r.description = p.description;
-    r.turningPoint = p.turningPoint;
-    r.streetNameForward = p.streetNameForward;
-    r.numberOfLanes = p.numberOfLanes;
-    r.streetOrientationForward = p.streetOrientationForward;
-    r.streetOrientationReverse = p.streetOrientationReverse;
-    r.distanceFromLastWaypoint = p.distanceFromLastPoint;
-    r.featureIndex = p.featureIndex;
-    r.crossStreet = p.crossStreet;
-    r.streetSpeed = p.streetSpeed;
+    SharedFields([&](auto record, auto point) { r.*record = p.*point; });
     return r;
 }
 
 RoutePoint RoutePointFromWaypoint(const WaypointRecord& r) {
     RoutePoint p;
-    p.latitude = r.latitude;
-    p.longitude = r.longitude;
-    p.name = r.name;
-    p.description = r.description;
-    p.turningPoint = r.turningPoint;
-    p.streetNameForward = r.streetNameForward;
-    p.numberOfLanes = r.numberOfLanes;
-    p.streetOrientationForward = r.streetOrientationForward;
-    p.streetOrientationReverse = r.streetOrientationReverse;
-    p.distanceFromLastPoint = r.distanceFromLastWaypoint;
-    p.featureIndex = r.featureIndex;
-    p.crossStreet = r.crossStreet;
-    p.streetSpeed = r.streetSpeed;
+    SharedFields([&](auto record, auto point) { p.*point = r.*record; });
     return p;
 }
 
