@@ -130,51 +130,66 @@ TEST_F(SampleTownRoutes, RecalculatingStartsFromWhereTheTravellerIs) {
     EXPECT_EQ(created, VARIANT_FALSE);
 }
 
-TEST_F(SampleTownRoutes, AWalkAlongTheCreatedRoute) {
-    ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
-    Bstr announcement;
-    VARIANT_BOOL requested = 0;
-    ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
-    ComPtr<IAutomaticEventObject> before;
-    core->GetLastAutomaticEvent(before.Put());
-    // North along First Avenue in 10 m steps, then east along North Street.
-    for (double y = 0.0; y <= 3.0; y += 0.09)
-        core->GPSForceLocation(Place(0, y).Get(), 0);
-    for (double x = 0.0; x <= 6.0; x += 0.127)
-        core->GPSForceLocation(Place(x, 3).Get(), 90);
-    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
-                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
-                                             EventArrivedNearDestination};
-    EXPECT_EQ(Since(before.Get()), expected) << ::testing::PrintToString(texts);
-}
+// Walks along the walking route up First Avenue to North Street and on to its end (6, 3), in
+// 10 m steps along the streets of the grid, with the events heard at each stop.
+struct Leg {
+    double x0, y0, x1, y1;
+};
+struct Stop {
+    std::vector<Leg> legs;         // walked from the stop before
+    std::vector<EventType> events; // heard since following began
+};
+struct WalkCase {
+    const char* name;
+    std::vector<Stop> stops;
+};
 
-TEST_F(SampleTownRoutes, TurningIntoTheWrongStreetIsTold) {
-    // The route goes up First Avenue to North Street; the traveller turns east a street early,
-    // into Main Street, walks 150 m, and comes back.
+class SampleTownWalks : public SampleTownRoutes, public ::testing::WithParamInterface<WalkCase> {
+protected:
+    // From (x0, y0) towards (x1, y1) along one street: north or south by 0.09 (10 m), east or
+    // west by 0.127.
+    void Walk(const Leg& leg) {
+        const bool northSouth = leg.x0 == leg.x1;
+        const double from = northSouth ? leg.y0 : leg.x0, to = northSouth ? leg.y1 : leg.x1;
+        const bool back = to < from;
+        const double step = northSouth ? 0.09 : 0.127;
+        const SHORT heading = northSouth ? (back ? 180 : 0) : (back ? 270 : 90);
+        for (double at = from; back ? at >= to : at <= to; at = back ? at - step : at + step)
+            core->GPSForceLocation((northSouth ? Place(leg.x0, at) : Place(at, leg.y0)).Get(),
+                                   heading);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, SampleTownWalks,
+    ::testing::Values(
+        // North along First Avenue, then east along North Street.
+        WalkCase{"AlongTheRoute",
+                 {{{{0, 0, 0, 3}, {0, 3, 6, 3}},
+                   {EventRouteStartFollowing, EventRouteApproachingTurn, EventRouteArrivedNearTurn,
+                    EventRouteContinueStraight, EventArrivedNearDestination}}}},
+        // East a street early, into Main Street, 150 m, and back onto the route.
+        WalkCase{"IntoTheWrongStreetAndBack",
+                 {{{{0, 0, 0, 2}, {0, 2, 1.9, 2}},
+                   {EventRouteStartFollowing, EventRouteWrongDirection, EventRouteOffRoute}},
+                  {{{1.9, 2, 0, 2}, {0, 2, 0, 3}, {0, 3, 6, 3}},
+                   {EventRouteStartFollowing, EventRouteWrongDirection, EventRouteOffRoute,
+                    EventRouteApproachingTurn, EventRouteArrivedNearTurn,
+                    EventRouteContinueStraight, EventArrivedNearDestination}}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(SampleTownWalks, EachStopHearsItsEvents) {
     ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
     Bstr announcement;
     VARIANT_BOOL requested = 0;
     ASSERT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
     ComPtr<IAutomaticEventObject> before;
     core->GetLastAutomaticEvent(before.Put());
-    for (double y = 0.0; y <= 2.0; y += 0.09)
-        core->GPSForceLocation(Place(0, y).Get(), 0);
-    for (double x = 0.0; x <= 1.9; x += 0.127)
-        core->GPSForceLocation(Place(x, 2).Get(), 90);
-    const std::vector<EventType> away = {EventRouteStartFollowing, EventRouteWrongDirection,
-                                         EventRouteOffRoute};
-    EXPECT_EQ(Since(before.Get()), away) << ::testing::PrintToString(texts);
-    for (double x = 1.9; x >= 0.0; x -= 0.127)
-        core->GPSForceLocation(Place(x, 2).Get(), 270);
-    for (double y = 2.0; y <= 3.0; y += 0.09)
-        core->GPSForceLocation(Place(0, y).Get(), 0);
-    for (double x = 0.0; x <= 6.0; x += 0.127)
-        core->GPSForceLocation(Place(x, 3).Get(), 90);
-    const std::vector<EventType> back = {EventRouteStartFollowing,   EventRouteWrongDirection,
-                                         EventRouteOffRoute,         EventRouteApproachingTurn,
-                                         EventRouteArrivedNearTurn,  EventRouteContinueStraight,
-                                         EventArrivedNearDestination};
-    EXPECT_EQ(Since(before.Get()), back) << ::testing::PrintToString(texts);
+    for (const Stop& stop : GetParam().stops) {
+        for (const Leg& leg : stop.legs)
+            Walk(leg);
+        EXPECT_EQ(Since(before.Get()), stop.events) << ::testing::PrintToString(texts);
+    }
 }
 
 TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
@@ -254,17 +269,9 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
     if (!std::filesystem::exists(extracts + "/" + map + ".rmf")) GTEST_SKIP();
     RegisterModules();
     gpslib::test::TempDir dir;
-    const std::string settings = dir.path() + "/";
-    std::filesystem::create_directory(settings + "Debug");
-    std::filesystem::create_directory(settings + "maps");
-    for (const char* extension : {".rmf", ".pdb", ".cpd"})
-        std::filesystem::copy_file(extracts + "/" + map + extension,
-                                   settings + "maps/" + map + extension);
-    {
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
-    }
-    setenv("GPSLIB_MAP_PATH", (settings + "maps").c_str(), 1);
+    const std::string settings = gpslib::test::PrepareSettingsFolder(dir);
+    setenv("GPSLIB_MAP_PATH",
+           gpslib::test::MapFolder(dir.File("maps"), extracts, {map}, true).c_str(), 1);
     ComPtr<IGPSCore> core;
     ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
     // Started twice: the second run logs into the settings folder the first one wrote.
@@ -287,17 +294,12 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
         SCOPED_TRACE(type);
         core->DestinationSetByLocation(place(c.toLat, c.toLon).Get());
         core->GPSForceLocation(place(c.fromLat, c.fromLon).Get(), -1);
-        ComPtr<IRouteConfigurationObject> configuration;
-        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                             &configuration);
-        configuration->SetRouteType(type);
-        VARIANT_BOOL created = 0;
-        ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
-        ASSERT_EQ(created, VARIANT_TRUE);
+        ASSERT_TRUE(CreateRoute(core.Get(), type));
         ComPtr<IRouteObject> route;
         ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
         Bstr announcement;
-        core->RouteFollow(announcement.Put(), &created);
+        VARIANT_BOOL requested = 0;
+        core->RouteFollow(announcement.Put(), &requested);
         // The log so far is not counted.
         const auto logBefore = std::filesystem::file_size(settings + "Debug/gpsDebug.txt");
         SHORT count = 0;

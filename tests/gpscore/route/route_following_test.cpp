@@ -159,6 +159,12 @@ const std::vector<Point> kCorner = {
     {100, 100, "Home", "East Street", false, 90, 270},
 };
 
+// What a walk to the end of kCorner hears: the start, the turn approached, reached and passed,
+// the destination.
+const std::vector<EventType> kAlongTheCorner = {
+    EventRouteStartFollowing, EventRouteApproachingTurn, EventRouteArrivedNearTurn,
+    EventRouteContinueStraight, EventArrivedNearDestination};
+
 TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
     ASSERT_TRUE(Follow(kCorner));
     EXPECT_EQ(start, "Following the route from Waypoint 1, Start. Head for the next turn.");
@@ -167,11 +173,8 @@ TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
     Walk(0, 100, 100, 100);
     // Approach within 150 ft (45.7 m) of the turn, arrival within 75 ft (22.9 m), straight on
     // once past it heading east, the destination within 37 ft (11.3 m).
-    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
-                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
-                                             EventArrivedNearDestination};
-    EXPECT_EQ(Types(), expected) << Texts();
-    ASSERT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(Types(), kAlongTheCorner) << Texts();
+    ASSERT_EQ(seen.size(), kAlongTheCorner.size());
     EXPECT_EQ(seen[1].poll, 1 + 11); // at 55 m: 45 m (148 ft) left
     EXPECT_EQ(seen[2].poll, 1 + 16); // at 80 m: 20 m left
     EXPECT_EQ(seen[2].text, "Waypoint 2, Corner. Turn right onto East Street.");
@@ -180,7 +183,7 @@ TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
     EXPECT_EQ(seen[4].text, "You have arrived at your destination.");
     // Following is over: nothing more is said, and the route stays until it is closed.
     Walk(100, 100, 100, 130);
-    EXPECT_EQ(seen.size(), expected.size());
+    EXPECT_EQ(seen.size(), kAlongTheCorner.size());
     VARIANT_BOOL active = 0;
     core->RouteActive(&active);
     EXPECT_EQ(active, VARIANT_TRUE);
@@ -305,10 +308,7 @@ TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
     // The fix is back further on: following resumes where the traveller is.
     Walk(0, 60, 0, 100);
     Walk(0, 100, 100, 100);
-    const std::vector<EventType> expected = {EventRouteStartFollowing, EventRouteApproachingTurn,
-                                             EventRouteArrivedNearTurn, EventRouteContinueStraight,
-                                             EventArrivedNearDestination};
-    EXPECT_EQ(Types(), expected) << Texts();
+    EXPECT_EQ(Types(), kAlongTheCorner) << Texts();
 }
 
 // The route follower and the route builder themselves: a walk shows the distances only at a few

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "registered_modules.h"
+#include "settings_folder.h"
 #include "temp_dir.h"
 #include "value.h"
 
@@ -75,6 +76,18 @@ inline std::vector<std::string> Grid(IRouteObject* route) {
     });
 }
 
+// Asks `core` for a route of `type` from where the traveller is to the destination; whether
+// one was made.
+inline bool CreateRoute(IGPSCore* core, RouteType type) {
+    ComPtr<IRouteConfigurationObject> configuration;
+    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
+                         &configuration);
+    configuration->SetRouteType(type);
+    VARIANT_BOOL created = 0;
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    return created == VARIANT_TRUE;
+}
+
 // The three modules registered in a store of the run's own, once.
 inline void RegisterModules() {
     ASSERT_TRUE(gpslib::test::RegisterModules({GPSCORE_MODULE, GPSMAP_MODULE, GPSDB_MODULE}));
@@ -84,16 +97,10 @@ class SampleTownRoutes : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterModules(); }
     void SetUp() override {
-        const std::string settings = dir.path() + "/";
-        std::filesystem::create_directory(settings + "Debug");
-        std::ifstream in(GPSLIB_RESOURCE_MODULE, std::ios::binary);
-        std::ofstream(settings + "GPSResources_EN.dll", std::ios::binary) << in.rdbuf();
+        const std::string settings = gpslib::test::PrepareSettingsFolder(dir);
         // A copy of the town: the history of places is written beside the maps.
-        const std::string maps = dir.path() + "/maps";
-        std::filesystem::create_directory(maps);
-        for (const char* file : {"Sampleton.rmf", "Sampleton.pdb", "Sampleton.cpd"})
-            std::filesystem::copy_file(std::string(GPSLIB_SAMPLE_MAP_DIR) + "/" + file,
-                                       maps + "/" + file);
+        const std::string maps =
+            gpslib::test::MapFolder(dir.File("maps"), GPSLIB_SAMPLE_MAP_DIR, {"Sampleton"}, true);
         setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         Bstr result;
@@ -121,13 +128,7 @@ protected:
     bool Create(RouteType type, double x0, double y0, double x1, double y1, SHORT heading = -1) {
         core->DestinationSetByLocation(Place(x1, y1, "Home").Get());
         core->GPSForceLocation(Place(x0, y0).Get(), heading);
-        ComPtr<IRouteConfigurationObject> configuration;
-        gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                             &configuration);
-        configuration->SetRouteType(type);
-        VARIANT_BOOL created = 0;
-        EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
-        return created == VARIANT_TRUE;
+        return CreateRoute(core.Get(), type);
     }
     ComPtr<IRouteObject> Route() {
         ComPtr<IRouteObject> route;
