@@ -12,6 +12,7 @@
 #include "formats/Sqlite.h"
 #include "map_fixture.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace gpsmap::test {
 namespace {
@@ -99,11 +100,8 @@ TEST(MapCompiler, OptionsAndTheSameOutputForTheSameInput) {
     std::string answer;
     auto map = NewEngine(a.path(), &answer);
     ASSERT_EQ(answer, "OK");
-    SHORT count = 0;
-    map->GetLoadedStateMaps(&count);
-    EXPECT_EQ(count, 1);
-    map->GetLoadedRegionalMaps(&count);
-    EXPECT_EQ(count, 0);
+    EXPECT_EQ(gpslib::test::Value(map.Get(), &IGPSMap::GetLoadedStateMaps), 1);
+    EXPECT_EQ(gpslib::test::Value(map.Get(), &IGPSMap::GetLoadedRegionalMaps), 0);
     EXPECT_EQ(build::MapNameFor("/x/new york city.osm.pbf"), "New_York_City");
     EXPECT_EQ(build::MapNameFor("liechtenstein.osm.pbf"), "Liechtenstein");
 }

@@ -13,6 +13,7 @@
 #include "MapData.h"
 #include "map_fixture.h"
 #include "temp_dir.h"
+#include "value.h"
 
 namespace gpsmap::test {
 namespace {
@@ -321,9 +322,7 @@ TEST(SeveralMaps, EachPositionIsAnsweredByItsMap) {
     std::string answer;
     auto map = NewEngine(dir.path(), &answer);
     ASSERT_EQ(answer, "OK");
-    SHORT count = 0;
-    map->GetNumberOfMapsLoaded(&count);
-    EXPECT_EQ(count, 2);
+    EXPECT_EQ(gpslib::test::Value(map.Get(), &IGPSMap::GetNumberOfMapsLoaded), 2);
     struct Case {
         double lat, lon;
         const char* map;
