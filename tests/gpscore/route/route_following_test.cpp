@@ -80,6 +80,13 @@ ComPtr<IRouteObject> Route(const std::vector<Point>& points) {
     return route;
 }
 
+// North 100 m along North Street, a right turn at the corner, 100 m east along East Street.
+const std::vector<Point> kCorner = {
+    {0, 0, "Start", "North Street", false, 0, 180},
+    {0, 100, "Corner", "East Street", true, 90, 180},
+    {100, 100, "Home", "East Street", false, 90, 270},
+};
+
 class RouteFollowing : public gpslib::test::ServiceFixture {
 protected:
     void SetUp() override {
@@ -106,6 +113,14 @@ protected:
         EXPECT_EQ(core->RouteFollow(announcement.Put(), &requested), S_OK);
         start = announcement.Utf8();
         return requested == VARIANT_TRUE;
+    }
+    // Follows kCorner from its start, facing north, and walks `y` metres up North Street;
+    // whether following was requested.
+    bool SetOutAlongTheCorner(double y) {
+        const bool requested = Follow(kCorner);
+        At(0, 0, 0);
+        Walk(0, 0, 0, y);
+        return requested;
     }
     // One poll with the traveller at (x, y) facing `heading`.
     void At(double x, double y, SHORT heading) {
@@ -152,13 +167,6 @@ protected:
     std::string start;
 };
 
-// North 100 m along North Street, a right turn at the corner, 100 m east along East Street.
-const std::vector<Point> kCorner = {
-    {0, 0, "Start", "North Street", false, 0, 180},
-    {0, 100, "Corner", "East Street", true, 90, 180},
-    {100, 100, "Home", "East Street", false, 90, 270},
-};
-
 // What a walk to the end of kCorner hears: the start, the turn approached, reached and passed,
 // the destination.
 const std::vector<EventType> kAlongTheCorner = {
@@ -166,10 +174,8 @@ const std::vector<EventType> kAlongTheCorner = {
     EventRouteContinueStraight, EventArrivedNearDestination};
 
 TEST_F(RouteFollowing, AWalkAlongTheRouteHearsEachStepOnce) {
-    ASSERT_TRUE(Follow(kCorner));
+    ASSERT_TRUE(SetOutAlongTheCorner(100));
     EXPECT_EQ(start, "Following the route from Waypoint 1, Start. Head for the next turn.");
-    At(0, 0, 0);
-    Walk(0, 0, 0, 100);
     Walk(0, 100, 100, 100);
     // Approach within 150 ft (45.7 m) of the turn, arrival within 75 ft (22.9 m), straight on
     // once past it heading east, the destination within 37 ft (11.3 m).
@@ -209,9 +215,7 @@ TEST_F(RouteFollowing, TurnsCloseTogetherAreEachAnnounced) {
 }
 
 TEST_F(RouteFollowing, AWaypointDeletedOnTheWayLeavesTheRestToFollow) {
-    ASSERT_TRUE(Follow(kCorner));
-    At(0, 0, 0);
-    Walk(0, 0, 0, 30);
+    ASSERT_TRUE(SetOutAlongTheCorner(30));
     // The client deletes the corner from the active route: straight on to the end now.
     ComPtr<IRouteObject> route;
     ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
@@ -225,9 +229,7 @@ TEST_F(RouteFollowing, AWaypointDeletedOnTheWayLeavesTheRestToFollow) {
 }
 
 TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
-    ASSERT_TRUE(Follow(kCorner));
-    At(0, 0, 0);
-    Walk(0, 0, 0, 20);
+    ASSERT_TRUE(SetOutAlongTheCorner(20));
     // The client adds a straight-through point halfway up, before the corner: it is the next
     // turn now, a slight one.
     ComPtr<IRouteObject> route;
@@ -247,9 +249,7 @@ TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
 }
 
 TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
-    Follow(kCorner);
-    At(0, 0, 0);
-    Walk(0, 0, 0, 100);
+    SetOutAlongTheCorner(100);
     Walk(0, 100, 30, 100);
     Walk(30, 100, 30, 170); // north, away from the route, for 70 m
     Walk(30, 170, 30, 100); // and back
@@ -290,9 +290,7 @@ TEST_F(RouteFollowing, PassingAWaypointBySkipsIt) {
 }
 
 TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
-    Follow(kCorner);
-    At(0, 0, 0);
-    Walk(0, 0, 0, 40);
+    SetOutAlongTheCorner(40);
     // The receiver reports no fix: polls go by without a word about the route.
     core->GPSExternalNmeaDataUpdate(
         Bstr(gpslib::test::Sentence("GPRMC,123519,V,4500.000,N,01000.000,E,,,230394,,") +
