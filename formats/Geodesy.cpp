@@ -15,10 +15,7 @@ constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kRadiansPerNm = 0.0002908882086657216;
 constexpr double kPoleThreshold = 1e-12;
-constexpr double kFeetPerNm = 6076.11549;
 constexpr double kSamePointScale = 1e10;
-constexpr double kStoredMetresPerFoot = 0.304799999536704;
-constexpr double kStoredFeetPerMetre = 3.2808399;
 
 double DistanceNmDegrees(const Position& from, const Position& to) {
     return DistanceNauticalMiles(from.latitude * kDegToRad, from.longitude * kDegToRad,
@@ -60,13 +57,13 @@ std::int32_t DistanceInUnits(const Position& from, const Position& to, int units
 }
 
 std::int32_t MetresInUnits(double metres, int units) {
-    const double value = units == kUnitsMetric ? metres : metres * kStoredFeetPerMetre;
+    const double value = units == kUnitsMetric ? metres : metres * kFeetPerMetre;
     if (!(value > 0)) return 0;
     return value >= 2e9 ? std::int32_t{2000000000} : static_cast<std::int32_t>(value);
 }
 
 double UnitsInMetres(double value, int units) {
-    return units == kUnitsMetric ? value : value / kStoredFeetPerMetre;
+    return units == kUnitsMetric ? value : value / kFeetPerMetre;
 }
 
 bool IsSamePoint(const Position& from, const Position& to) {
@@ -102,7 +99,7 @@ std::int16_t StoredFeetToUnits(std::int16_t feet, int units) {
 std::int16_t UnitsToStoredFeet(std::int16_t value, int units) {
     if (units == kUnitsImperial) return value;
     // Large metre values overflow 16 bits; they wrap as the stored field always has.
-    const double feet = std::trunc(value * kStoredFeetPerMetre + 0.5);
+    const double feet = std::trunc(value * kFeetPerMetre + 0.5);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::int64_t>(feet)));
 }
 

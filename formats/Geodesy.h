@@ -19,6 +19,13 @@ constexpr double kMetresPerNm = 1852.0;
 constexpr double kEarthRadius = kEarthRadiusNm * kMetresPerNm; // metres
 constexpr double kMetresPerDegree = kEarthRadius * kPi / 180.0;
 
+// The unit factors of the service's spoken and stored distances, kept to the digits its answers
+// have always been computed with (a foot here is a hair short of 0.3048 m).
+constexpr double kFeetPerMetre = 3.2808399;
+constexpr double kStoredMetresPerFoot = 0.304799999536704;
+constexpr double kKilometresPerMile = 1.609344;
+constexpr double kFeetPerNm = 6076.11549;
+
 // ---- The service's distances and directions ---------------------------------------------------
 
 // Signed decimal degrees, north and east positive; 0.0/0.0 means no position.

@@ -5,17 +5,15 @@
 
 #include "GPSLib_classes.h"
 #include "base/Utility.h"
+#include "formats/Geodesy.h"
 #include "resources/StringIds.h"
 
 namespace gpscore {
 
 namespace {
 
-constexpr double kKilometresPerMile = 1.609344;
 constexpr double kKnotsPerMph = 0.868976240408186;
 constexpr double kBritishKnotsPerMph = 0.8684210526279225;
-constexpr double kMetresPerFoot = 0.304799999536704;
-constexpr double kFeetPerMetre = 3.2808399;
 
 // The whole part of `value` in the interface's 16 bits. A value beyond 32 bits (or not a
 // number) has no whole part to keep and gives 0.
@@ -35,7 +33,7 @@ double SpeedInUnits(double speedMph, Units units) {
     if (!(speedMph > 0.0)) return 0.0;
     switch (units) {
     case Metric:
-        return speedMph * kKilometresPerMile;
+        return speedMph * geo::kKilometresPerMile;
     case Nautical:
         return speedMph * kKnotsPerMph;
     case BritishNautical:
@@ -56,12 +54,12 @@ double SpeedTenths(double speedMph, Units units) {
 LONG AltitudeInUnits(LONG altitudeFeet, Units units) {
     if (altitudeFeet == -1 || altitudeFeet == 0 || units != Metric) return altitudeFeet;
     // Plus a half, then truncated toward zero: the rule the spoken altitude has always followed.
-    return static_cast<LONG>(std::trunc(altitudeFeet * kMetresPerFoot + 0.5));
+    return static_cast<LONG>(std::trunc(altitudeFeet * geo::kStoredMetresPerFoot + 0.5));
 }
 
 SHORT AccuracyInUnits(double accuracyMeters, Units units) {
     if (accuracyMeters == -1.0) return -1;
-    return Low16(units == Metric ? accuracyMeters : accuracyMeters * kFeetPerMetre);
+    return Low16(units == Metric ? accuracyMeters : accuracyMeters * geo::kFeetPerMetre);
 }
 
 std::u16string AccuracyDescription(const FixAccuracy& fix) {

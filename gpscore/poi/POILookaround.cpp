@@ -20,7 +20,6 @@ constexpr LONG kRadiusMetres = 1000;
 constexpr LONG kRadiusFeet = 5280;
 constexpr double kKilometresPerMetre = 0.001;
 constexpr double kMilesPerFoot = 0.000189393939;
-constexpr double kKilometresPerMile = 1.609344;
 
 // The same POI: the same record of the same file.
 bool SamePOI(const POIData& a, const POIData& b) {
@@ -66,7 +65,7 @@ void POILookaround::Check(const Standpoint& here, std::int32_t searchDistance) {
     if (direction != DirectionAll)
         search.distanceStartingKm = units == Metric
                                         ? searchDistance * kKilometresPerMetre
-                                        : searchDistance * kMilesPerFoot * kKilometresPerMile;
+                                        : searchDistance * kMilesPerFoot * geo::kKilometresPerMile;
     search.category = settings->categoryNumber;
     search.subCategory = settings->subCategoryNumber;
     search.direction = direction;

@@ -22,8 +22,6 @@ using gpslib::ComPtr;
 
 namespace {
 
-constexpr double kKilometresPerMile = 1.609344;
-constexpr double kFeetPerMetre = 3.2808399;
 constexpr std::int32_t kNearestResults = 5;
 constexpr std::int32_t kCandidatesPerRing = 500;
 
@@ -101,7 +99,7 @@ std::int32_t POISearch::FindDBPOIsInternal(const Place& location, POIQuery& quer
     ring.includePrivate = query.includeUserPrivate;
     ring.distanceStartingKm = query.distanceStarting;
     if (query.distanceStarting != -1.0 && m_context.CurrentUnits() == Imperial)
-        ring.distanceStartingKm = query.distanceStarting * kKilometresPerMile;
+        ring.distanceStartingKm = query.distanceStarting * geo::kKilometresPerMile;
     // A text search takes its candidates a few hundred at a time: the database keeps only the
     // matches, at most the results asked for, so a ring cut at that many candidates would make
     // a search over a whole map take a ring per handful of POIs.
@@ -283,7 +281,7 @@ std::optional<POIData> POISearch::Get(std::int32_t index, const Standpoint& here
 
 std::u16string POISearch::LastSearchDistanceDescription() const {
     double units = m_dSearchDistance * 1000.0;
-    if (m_context.CurrentUnits() != Metric) units *= kFeetPerMetre;
+    if (m_context.CurrentUnits() != Metric) units *= geo::kFeetPerMetre;
     const std::int32_t whole = units >= 2e9 ? 2000000000 : static_cast<std::int32_t>(units);
     return Wording(m_context.m_pUtility).DistanceText(whole, false);
 }

@@ -23,7 +23,6 @@ using gpslib::ComPtr;
 
 namespace {
 
-constexpr double kFeetPerMetre = 3.2808399;
 // The numbering settings the waypoint labels of following read: the first set, GPSMode's.
 constexpr int kFollowingLabels = 1;
 
@@ -61,7 +60,7 @@ LONG Feet(const ServiceContext& context, ILocationObject* from, ILocationObject*
     if (!IsValidPlace(from) || !IsValidPlace(to)) return -1;
     LONG distance = -1;
     from->GetDistance(to, &distance);
-    return context.CurrentUnits() == Metric ? Whole(distance * kFeetPerMetre) : distance;
+    return context.CurrentUnits() == Metric ? Whole(distance * geo::kFeetPerMetre) : distance;
 }
 
 } // namespace

@@ -8,9 +8,8 @@ namespace gpscore {
 
 namespace {
 
-constexpr double kFeetPerNm = 6076.11549;
+// The route files' own foot (RouteGeometry.h), not the stored one.
 constexpr double kMetresPerFoot = 0.3048;
-constexpr double kFeetPerMetre = 3.2808399;
 
 double NauticalMiles(const WaypointRecord& a, const WaypointRecord& b) {
     return geo::DistanceNauticalMiles(geo::Radians(a.latitude), geo::Radians(a.longitude),
@@ -50,15 +49,15 @@ double TotalDistance(const Waypoints& waypoints, int first, int last, double ext
         double metres = extra;
         for (int i = lo + 1; i <= hi; ++i)
             metres += waypoints[i - 1].distanceFromLastWaypoint;
-        return metric ? metres : metres * kFeetPerMetre;
+        return metric ? metres : metres * geo::kFeetPerMetre;
     }
     // No stored distances: straight from waypoint to waypoint.
-    if (hi <= lo) return metric ? extra : extra * kFeetPerMetre;
+    if (hi <= lo) return metric ? extra : extra * geo::kFeetPerMetre;
     double nm = 0.0;
     for (int i = lo + 1; i <= hi; ++i)
         nm += NauticalMiles(waypoints[i - 2], waypoints[i - 1]);
-    const double feet = nm * kFeetPerNm;
-    return metric ? (feet + 1.0) * kMetresPerFoot + extra : feet + extra * kFeetPerMetre;
+    const double feet = nm * geo::kFeetPerNm;
+    return metric ? (feet + 1.0) * kMetresPerFoot + extra : feet + extra * geo::kFeetPerMetre;
 }
 
 int NearestIndex(const Waypoints& waypoints, geo::Position position) {
@@ -109,7 +108,7 @@ double DistanceAlongRouteTo(const Waypoints& waypoints, geo::Position position, 
     if (next == -1) return -1.0;
     if (StepsAhead(target, next, reversed) < 0) {
         const double metres = Metres(position, waypoints[target - 1]);
-        return metric ? metres : metres * kFeetPerMetre;
+        return metric ? metres : metres * geo::kFeetPerMetre;
     }
     const double toNext =
         distanceToNextMetres >= 0.0 ? distanceToNextMetres : Metres(position, waypoints[next - 1]);

@@ -358,7 +358,7 @@ HRESULT CRouteObject::DistanceToBeginningOfRouteDescription(ILocationObject* pLo
             m_route->waypoints[m_route->reversed ? m_route->waypoints.size() - 1 : 0];
         const double metres = gpscore::geo::Distance({here.latitude, here.longitude},
                                                      {begin.latitude, begin.longitude});
-        distance = MetricUnits() ? metres : metres * 3.2808399;
+        distance = MetricUnits() ? metres : metres * gpscore::geo::kFeetPerMetre;
     }
     return Answer(DistanceSentence(ids::kDistanceToBeginning, distance), pbstrDescription);
 }
