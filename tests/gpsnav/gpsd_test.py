@@ -48,15 +48,26 @@ class FakeGpsd:
         self.process = subprocess.Popen(
             ["gpsfake", "-q", "-n", "-c", "0.05", "-P", str(port), wire],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        # Ready when a watcher gets sentences: gpsd listens before gpsfake has added the
+        # capture's device, and a watcher that comes before the device may get nothing from it.
         deadline = time.time() + 60
         while time.time() < deadline:
             try:
-                socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
-                return
+                with socket.create_connection(("127.0.0.1", port), timeout=0.5) as probe:
+                    probe.sendall(b'?WATCH={"enable":true,"nmea":true}\n')
+                    got, give_up = b"", min(deadline, time.time() + 3)
+                    while b"\n$" not in got and time.time() < give_up:
+                        if select.select([probe], [], [], 1.0)[0]:
+                            chunk = probe.recv(4096)
+                            if not chunk:
+                                break
+                            got += chunk
+                    if b"\n$" in got:
+                        return
             except OSError:
                 time.sleep(0.1)
         self.stop()
-        raise RuntimeError("gpsd did not start on port %d" % port)
+        raise RuntimeError("gpsd sent no sentence on port %d" % port)
 
     def stop(self):
         try:
