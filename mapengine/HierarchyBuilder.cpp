@@ -300,9 +300,10 @@ std::vector<unsigned char> Sides(const MapData& map, const RouteStates& states, 
         return v;
     };
     const std::vector<double> byLat = sorted(lat), byLon = sorted(lon);
-    const double metresPerLonDegree = std::cos(byLat[nodes / 2] * M_PI / 180.0);
+    // A degree of longitude is this many degrees of latitude long at the middle of the map.
+    const double lonDegree = std::cos(byLat[nodes / 2] * M_PI / 180.0);
     const bool acrossLon =
-        (byLon.back() - byLon.front()) * metresPerLonDegree > byLat.back() - byLat.front();
+        (byLon.back() - byLon.front()) * lonDegree > byLat.back() - byLat.front();
     const std::vector<double>& at = acrossLon ? lon : lat;
     const std::vector<double>& order = acrossLon ? byLon : byLat;
     // An edge crosses a cut between its ends' positions: +1 where it starts, -1 where it ends.
