@@ -301,7 +301,7 @@ std::vector<unsigned char> Sides(const MapData& map, const RouteStates& states, 
     };
     const std::vector<double> byLat = sorted(lat), byLon = sorted(lon);
     // A degree of longitude is this many degrees of latitude long at the middle of the map.
-    const double lonDegree = std::cos(byLat[nodes / 2] * M_PI / 180.0);
+    const double lonDegree = std::cos(geo::Radians(byLat[nodes / 2]));
     const bool acrossLon =
         (byLon.back() - byLon.front()) * lonDegree > byLat.back() - byLat.front();
     const std::vector<double>& at = acrossLon ? lon : lat;

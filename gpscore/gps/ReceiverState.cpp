@@ -18,6 +18,8 @@ namespace {
 
 using gpslib::os::CriticalSectionLock;
 
+// The track-point headings measure their steps in feet at this rounder figure, not the
+// geodesy's 6076.11549: their thresholds were set with it.
 constexpr double kFeetPerNauticalMile = 6076.1;
 constexpr double kFastKnots = 5.0;
 constexpr double kBriskWalkKnots = 3.0;
@@ -48,13 +50,9 @@ SHORT CourseDegrees(double course) {
     return static_cast<SHORT>(static_cast<std::int32_t>(course));
 }
 
-double Radians(double degrees) {
-    return degrees * M_PI / 180.0;
-}
-
 double DistanceFeet(const geo::Position& a, const geo::Position& b) {
-    return geo::DistanceNauticalMiles(Radians(a.latitude), Radians(a.longitude),
-                                      Radians(b.latitude), Radians(b.longitude)) *
+    return geo::DistanceNauticalMiles(geo::Radians(a.latitude), geo::Radians(a.longitude),
+                                      geo::Radians(b.latitude), geo::Radians(b.longitude)) *
            kFeetPerNauticalMile;
 }
 
