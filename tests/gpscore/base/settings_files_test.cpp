@@ -114,13 +114,6 @@ void PutFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// A new settings object of the class `clsid`, as the service makes one for a client.
-template <class I> ComPtr<I> NewObject(REFCLSID clsid, REFIID iid) {
-    ComPtr<I> object;
-    EXPECT_EQ(gpslib::CreateObject(clsid, iid, &object), S_OK);
-    return object;
-}
-
 class SettingsFiles : public ::testing::Test {
 protected:
     std::string PathOf(File file) const { return m_dir.File(FileName(file)); }
@@ -270,9 +263,9 @@ TEST_F(SettingsFiles, RouteTrueDefaultsDifferOnReading) {
     EXPECT_EQ(held.virtualMode.autoIncrement, VARIANT_TRUE);
     EXPECT_EQ(held.virtualMode.numbering, VARIANT_TRUE);
     EXPECT_EQ(gs::Route().numbering, 1);
-    auto fresh =
-        NewObject<IRouteSettingsObject>(CLSID_RouteSettingsObject, IID_IRouteSettingsObject);
-    ASSERT_TRUE(fresh);
+    ComPtr<IRouteSettingsObject> fresh;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &fresh),
+              S_OK);
     EXPECT_EQ(Value(fresh.Get(), &IRouteSettingsObject::IsWaypointNumberingOn), 1);
 }
 
@@ -432,9 +425,9 @@ TEST_F(SettingsFiles, LongTextsAreShortenedToKeepTheFileReadable) {
 TEST_F(SettingsFiles, TheClientsObjectLeavesTheSavedWalkerAndDestinationBehind) {
     Held full = Full(m_env);
     full.system.SetSettingsDirectory(u"/home/s");
-    auto object =
-        NewObject<ISystemSettingsObject>(CLSID_SystemSettingsObject, IID_ISystemSettingsObject);
-    ASSERT_TRUE(object);
+    ComPtr<ISystemSettingsObject> object;
+    ASSERT_TRUE(SUCCEEDED(
+        gpslib::CreateObject(CLSID_SystemSettingsObject, IID_ISystemSettingsObject, &object)));
     gs::ToObject(full.system, object.Get());
     Held copy;
     gs::FromObject(object.Get(), copy.system);
@@ -445,12 +438,16 @@ TEST_F(SettingsFiles, TheClientsObjectLeavesTheSavedWalkerAndDestinationBehind) 
     EXPECT_EQ(copy.system.settingsDirectory, u"/home/s");
     EXPECT_EQ(copy.system.debugDirectory, u"/home/s/Debug");
     // Every other kind comes back whole.
-    auto receiver = NewObject<IGPSSettingsObject>(CLSID_GPSSettingsObject, IID_IGPSSettingsObject);
-    auto lookaround = NewObject<ILookaroundSettingsObject>(CLSID_LookaroundSettingsObject,
-                                                           IID_ILookaroundSettingsObject);
-    auto route =
-        NewObject<IRouteSettingsObject>(CLSID_RouteSettingsObject, IID_IRouteSettingsObject);
-    ASSERT_TRUE(receiver && lookaround && route);
+    ComPtr<IGPSSettingsObject> receiver;
+    ComPtr<ILookaroundSettingsObject> lookaround;
+    ComPtr<IRouteSettingsObject> route;
+    ASSERT_EQ(gpslib::CreateObject(CLSID_GPSSettingsObject, IID_IGPSSettingsObject, &receiver),
+              S_OK);
+    ASSERT_EQ(gpslib::CreateObject(CLSID_LookaroundSettingsObject, IID_ILookaroundSettingsObject,
+                                   &lookaround),
+              S_OK);
+    ASSERT_EQ(gpslib::CreateObject(CLSID_RouteSettingsObject, IID_IRouteSettingsObject, &route),
+              S_OK);
     gs::ToObject(full.receiver, receiver.Get());
     gs::ToObject(full.lookaround, lookaround.Get());
     gs::ToObject(full.gpsMode, route.Get());
