@@ -6,10 +6,28 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string_view>
 
 #include "GPSLib_classes.h"
 #include "base/Descriptions.h"
 #include "base/Utility.h"
+
+namespace gpslib::test {
+
+// A place for the descriptions to name: a location object with a position, a name and a
+// description.
+inline ComPtr<ILocationObject> Place(double latitude, double longitude, std::string_view name = "",
+                                     std::string_view description = "") {
+    ComPtr<ILocationObject> place;
+    EXPECT_EQ(CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
+    place->SetName(Bstr(name).Get());
+    place->SetDescription(Bstr(description).Get());
+    return place;
+}
+
+} // namespace gpslib::test
 
 class DescriptionFixture : public ::testing::Test {
 protected:

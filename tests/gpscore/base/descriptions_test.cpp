@@ -15,6 +15,7 @@ namespace {
 using gpscore::Utility;
 using gpslib::Bstr;
 using gpslib::ComPtr;
+using gpslib::test::Place;
 
 std::string U8(const std::u16string& text) {
     return std::string(text.begin(), text.end()); // the module's texts are ASCII
@@ -207,14 +208,6 @@ TEST_F(Descriptions, DecorateOnlyUndecoratedNonEmptyTextWhenOn) {
 
 // ---- Templates
 
-ComPtr<ILocationObject> Place(const char16_t* name, const char16_t* description) {
-    ComPtr<ILocationObject> place;
-    EXPECT_EQ(gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place), S_OK);
-    place->SetName(Bstr(std::u16string_view(name)).Get());
-    place->SetDescription(Bstr(std::u16string_view(description)).Get());
-    return place;
-}
-
 ComPtr<IWaypointObject> Step(SHORT index, const char16_t* name, const char16_t* street,
                              bool userPoint, const char16_t* description) {
     ComPtr<IWaypointObject> step;
@@ -258,8 +251,8 @@ protected:
     }
 
     gpscore::DistanceHeadingRecord record;
-    ComPtr<ILocationObject> park = Place(u"Elm Park", u"City park");
-    ComPtr<ILocationObject> unnamed = Place(u"Elm Park", u"");
+    ComPtr<ILocationObject> park = Place(0, 0, "Elm Park", "City park");
+    ComPtr<ILocationObject> unnamed = Place(0, 0, "Elm Park");
     ComPtr<IWaypointObject> step = Step(3, u"Main St", u"Oak Ave", true, u"Bench");
     ComPtr<IWaypointObject> other = Step(-1, u"Cafe", u"", false, u"Corner");
 };
@@ -313,7 +306,7 @@ TEST_F(Templates, DecoratorsOnDecorateNamesOnly) {
               "<<Elm Park>>, <<City park>>, 40 feet, right, plain");
     EXPECT_EQ(Expand(u"$n; $q; $f; $W; $O", park.Get()),
               "<<Main St>>; <<Oak Ave>>; <<Bench>>; Waypoint 3, <<Main St>>; Cafe");
-    EXPECT_EQ(Expand(u"$N, $F.", Place(u"<<Elm>> Park", u"").Get()), "<<Elm>> Park.");
+    EXPECT_EQ(Expand(u"$N, $F.", Place(0, 0, "<<Elm>> Park").Get()), "<<Elm>> Park.");
 }
 
 TEST_F(Templates, WaypointNumberFollowsTheSettingsSetOfTheMode) {

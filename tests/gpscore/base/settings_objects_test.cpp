@@ -104,10 +104,7 @@ class FakeBluetoothDevice final : public IBluetoothDeviceObject {
 public:
     explicit FakeBluetoothDevice(int failingCall) : m_failingCall(failingCall) {}
 
-    HRESULT QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
+    HRESULT QueryInterface(REFIID, void** ppv) override { return *ppv = nullptr, E_NOINTERFACE; }
     ULONG AddRef() override { return 2; } // Lives on the test's stack.
     ULONG Release() override { return 1; }
     HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
@@ -119,21 +116,16 @@ public:
     HRESULT GetName(BSTR* out) override { return Text(0, "My GPS", out); }
     HRESULT GetPortName(BSTR* out) override { return Text(1, "COM", out); }
     HRESULT GetPortNumber(SHORT* out) override {
-        *out = 5;
-        return m_failingCall == 2 ? kFailure : S_OK;
+        return *out = 5, m_failingCall == 2 ? kFailure : S_OK;
     }
-    HRESULT IsActive(VARIANT_BOOL* out) override {
-        *out = 1;
-        return S_OK;
-    }
+    HRESULT IsActive(VARIANT_BOOL* out) override { return *out = 1, S_OK; }
 
     static constexpr HRESULT kFailure = E_OUTOFMEMORY;
 
 private:
     HRESULT Text(int call, const char* text, BSTR* out) {
         if (m_failingCall == call) return kFailure;
-        *out = gpslib::AllocBstr(std::string_view(text));
-        return S_OK;
+        return *out = gpslib::AllocBstr(std::string_view(text)), S_OK;
     }
     int m_failingCall;
 };

@@ -77,12 +77,11 @@ TEST(SpellDecorators, FollowTheSetting) {
         utility->ChangeSystemSettings(
             [on](gpscore::settings::System& s) { s.includeSpellDecorators = on; });
     };
+    // Adding the marks for each setting and text is checked through the descriptions' Decorate.
     decorate(0);
-    EXPECT_EQ(utility->ForDisplay(u"Elm"), u"Elm");
     EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"<<Elm>>");
     decorate(VARIANT_TRUE);
     EXPECT_EQ(utility->ForDisplay(u"Elm"), u"<<Elm>>");
-    EXPECT_EQ(utility->ForDisplay(u""), u"");
     EXPECT_EQ(utility->ForStorage(u"<<Elm>>"), u"Elm");
     decorate(0);
 }
@@ -100,6 +99,11 @@ TEST(Resources, OrdinalSuffixesAndLookups) {
     EXPECT_TRUE(utility->GetString(20001).empty()) << "a failed load leaves no resources";
 }
 
+// One line written to the log in `debug` (a folder given in UTF-8), as the service writes it.
+void Log(const std::string& debug, std::string_view text, bool dated = false, bool timed = false) {
+    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(debug), text, dated, timed);
+}
+
 std::vector<std::string> ReadLines(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> lines;
@@ -110,21 +114,17 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     gpslib::test::TempDir dir;
-    std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
-    std::string log = dir.File("Debug/gpsDebug.txt");
+    const std::string debug = dir.File("Debug"), log = dir.File("Debug/gpsDebug.txt");
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(*gpslib::os::Env::Default(), u"", "before any check", true,
-                      true); // Nothing, and no check made.
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "missing folder", true,
-                      true); // Checked: it does not exist.
-    std::filesystem::create_directory(dir.File("Debug"));
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "still off", true,
-                      true); // The answer is kept.
+    Log("", "before any check", true, true);  // Nothing, and no check made.
+    Log(debug, "missing folder", true, true); // Checked: it does not exist.
+    std::filesystem::create_directory(debug);
+    Log(debug, "still off", true, true); // The answer is kept.
     EXPECT_FALSE(std::filesystem::exists(log));
     gpscore::ResetLogChecks(); // A new settings directory does this.
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "dated", true, true);
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "timed", true, false);
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "bare", false, false);
+    Log(debug, "dated", true, true);
+    Log(debug, "timed", true, false);
+    Log(debug, "bare");
     std::vector<std::string> lines = ReadLines(log);
     ASSERT_EQ(lines.size(), 3u);
     std::string rest;
@@ -136,7 +136,7 @@ TEST(LogWrite, ChecksTheDirectoryOnceUntilReset) {
     std::string deep = dir.File(std::string(250, 'd'));
     std::filesystem::create_directory(deep);
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(deep), "lost", true, true);
+    Log(deep, "lost", true, true);
     EXPECT_FALSE(std::filesystem::exists(deep + "/gpsDebug.txt"));
 }
 
@@ -154,8 +154,7 @@ TEST(LogWrite, ACheckMadeForOneDirectoryNeverSilencesAnother) {
           {&real, "the same directory keeps its answer"},
           {&missing, "lost: missing again"},
           {&real, "and back"}})
-        gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(*directory), text, false,
-                          false);
+        Log(*directory, text);
     EXPECT_EQ(ReadLines(real + "/gpsDebug.txt"),
               (std::vector<std::string>{"another directory is checked again",
                                         "the same directory keeps its answer", "and back"}));
@@ -172,10 +171,9 @@ TEST(LogWrite, AFullLogIsMovedAsideAndStartsAgain) {
     std::ofstream(log).close();
     std::filesystem::resize_file(log, (8u << 20) - 1);
     gpscore::ResetLogChecks();
-    const std::u16string debug = gpslib::ToUtf16(dir.File("Debug"));
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "one more", false, false);
+    Log(dir.File("Debug"), "one more");
     EXPECT_EQ(std::filesystem::file_size(log), (8u << 20) + 8); // Below the limit: appended.
-    gpscore::LogWrite(*gpslib::os::Env::Default(), debug, "fresh", false, false);
+    Log(dir.File("Debug"), "fresh");
     EXPECT_EQ(ReadLines(log), std::vector<std::string>{"fresh"});
     EXPECT_EQ(std::filesystem::file_size(old), (8u << 20) + 8); // The full one, replacing the last.
 }
@@ -183,8 +181,7 @@ TEST(LogWrite, AFullLogIsMovedAsideAndStartsAgain) {
 TEST(LogWrite, ANewSettingsDirectoryClearsTheCheck) {
     gpslib::test::TempDir dir;
     gpscore::ResetLogChecks();
-    gpscore::LogWrite(*gpslib::os::Env::Default(), gpslib::ToUtf16(dir.File("Debug")),
-                      "checked: missing", true, true);
+    Log(dir.File("Debug"), "checked: missing", true, true);
     std::filesystem::create_directory(dir.File("Debug"));
     auto utility = Utility::Instance();
     gpscore::settings::System system = utility->SystemSettings();

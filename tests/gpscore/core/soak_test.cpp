@@ -230,11 +230,9 @@ protected:
     }
 
     long HistoryCount() {
-        VARIANT names;
-        VariantInit(&names);
+        Variant names;
         SHORT count = 0;
         core->HistoryGetList(GPSMode, &names, &count);
-        VariantClear(&names);
         return count;
     }
 
@@ -258,10 +256,6 @@ ComPtr<ILocationObject> Somewhere(std::mt19937& rng) {
 Mode AnyMode(std::mt19937& rng) {
     return rng() % 2 ? GPSMode : VirtualMode;
 }
-void Clear(VARIANT* v) {
-    VariantClear(v);
-    VariantInit(v);
-}
 
 // Sets the destination and creates a route there, and follows it when `follow`; true when the
 // service took the route to follow.
@@ -281,6 +275,7 @@ bool FollowRouteTo(IGPSCore* core, ILocationObject* destination, RouteType type,
 
 // What the client threads do, each row with its weight. Answers are not checked: the other
 // threads change the service under them; what counts is that nothing races, crashes or leaks.
+// A list is filled again in the same variant: the service clears what it held first.
 struct WeightedAction {
     const char* name;
     int weight;
@@ -381,13 +376,10 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
          [](IGPSCore* core, std::mt19937& rng) {
              VARIANT_BOOL added = VARIANT_FALSE;
              if (rng() % 4 == 0) core->FavoritesAddLocation(Somewhere(rng).Get(), &added);
-             VARIANT names;
-             VariantInit(&names);
+             Variant names;
              SHORT count = 0;
              core->FavoritesGetList(AnyMode(rng), &names, &count);
-             Clear(&names);
              core->HistoryGetList(AnyMode(rng), &names, &count);
-             Clear(&names);
              ComPtr<IPOIObject> favorite;
              core->FavoritesGetItem(static_cast<SHORT>(rng() % 4), favorite.Put());
          }},
@@ -407,16 +399,12 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
                                   IID_IAddressSearchConfigurationObject, &config);
              static const char* const kNames[] = {"Main", "Oak Avenue", "Sampleton", "", "E"};
              config->SetSearchName(Bstr(std::string_view(kNames[rng() % 5])).Get());
-             VARIANT list;
-             VariantInit(&list);
+             Variant list;
              SHORT found = 0;
              core->AddressFindMapsForCitySearch(Bstr("Sampleton").Get(), &list, &found);
-             Clear(&list);
              core->AddressFindCity(Bstr("Sampleton").Get(), config.Get(), &list, &found);
-             Clear(&list);
              config->SetLastSearchIndex(0);
              core->AddressFindStreet(config.Get(), &list, &found);
-             Clear(&list);
              ComPtr<IAddressObject> address;
              VARIANT_BOOL ok = VARIANT_FALSE;
              core->AddressGet(config.Get(), address.Put(), &ok);
@@ -425,10 +413,8 @@ std::vector<WeightedAction> ClientActions(const std::function<void()>& restart,
          [](IGPSCore* core, std::mt19937&) {
              ComPtr<IAutomaticEventObject> last;
              core->GetLastAutomaticEvent(last.Put());
-             VARIANT events;
-             VariantInit(&events);
+             Variant events;
              core->GetLastTenAutomaticEvents(&events);
-             Clear(&events);
              ComPtr<IGPSStatusObject> status;
              core->GPSGetStatus(status.Put());
              ComPtr<ILocationObject> here;

@@ -5,13 +5,13 @@
 
 #include <atomic>
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "GPSLib_classes.h"
 #include "base/Utility.h"
 #include "service_fixture.h"
+#include "settings_folder.h"
 #include "temp_dir.h"
 
 namespace {
@@ -30,9 +30,9 @@ struct Service {
 
     void Start() {
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
-        std::filesystem::copy_file(GPSLIB_RESOURCE_MODULE, dir.File("GPSResources_EN.dll"));
         Bstr result;
-        ASSERT_EQ(core->Start(Bstr(dir.path() + "/").Get(), nullptr, result.Put()), S_OK);
+        const std::string settings = gpslib::test::PrepareSettingsFolder(dir);
+        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
         // Receiver sentences count at once, without the start-up ones a real receiver sends.
         ASSERT_EQ(core->SystemSetTestMode(VARIANT_TRUE), S_OK);
     }
