@@ -21,33 +21,33 @@ std::string Bytes(std::size_t n, unsigned seed) {
 
 class PersonalPlaces : public POIService {
 protected:
-    ComPtr<IPOIObject> NewUserPOI(const char* name, double lat, double lon,
-                                  const std::string& media = "") {
-        ComPtr<IPOIObject> poi;
-        EXPECT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
-        poi->SetName(Bstr(std::string_view(name)).Get());
-        poi->SetLatitude(lat);
-        poi->SetLongitude(lon);
-        poi->SetIsPrivate(VARIANT_TRUE);
-        poi->SetMediaFile(Bstr(media).Get());
-        return poi;
+    bool Near() {
+        VARIANT_BOOL near = 7;
+        EXPECT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
+        EXPECT_NE(near, 7) << "no answer";
+        return near != 0;
     }
-    LONG Add(IPOIObject* poi) {
-        IPOIObject* p = poi;
-        EXPECT_EQ(core->POIAdd(&p), S_OK);
-        LONG key = 0;
-        poi->GetKey(&key);
-        return key;
-    }
+    // Counts read into -1, so that a getter that writes nothing cannot pass for none.
     SHORT UserCount() {
         SHORT n = -1;
         EXPECT_EQ(core->POIsGetNumberOfUser(&n), S_OK);
         return n;
     }
-    SHORT FavoriteCount(IGPSCore* service = nullptr) {
+    SHORT FavoriteCount() {
         SHORT n = -1;
-        EXPECT_EQ((service ? service : core.Get())->FavoritesGetCount(&n), S_OK);
+        EXPECT_EQ(core->FavoritesGetCount(&n), S_OK);
         return n;
+    }
+    // The media file of the POI, extracted (as `name` when one is given) into the test's folder.
+    std::string Media(IPOIObject* poi, const char* name = nullptr) {
+        const std::string out = dir.File("out.wav");
+        std::filesystem::remove(out);
+        VARIANT_BOOL extracted = 0;
+        EXPECT_EQ(core->POIGetMediaFile(poi, name ? Bstr(name).Get() : nullptr, Bstr(out).Get(),
+                                        &extracted),
+                  S_OK);
+        EXPECT_NE(extracted, 0);
+        return ReadWholeFile(out);
     }
     bool AddFavorite(IGPSCore* service, const std::string& name, double lat) {
         VARIANT_BOOL added = VARIANT_FALSE;
@@ -82,9 +82,7 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     poi->SetName(Bstr("My Door").Get());
     poi->SetTags(Bstr("ramp").Get());
     poi->SetMediaFile(Bstr(recording).Get());
-    IPOIObject* p = poi.Get();
-    ASSERT_EQ(core->POIAdd(&p), S_OK);
-    EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetKey), 1);
+    EXPECT_EQ(Add(poi.Get()), 1);
     EXPECT_EQ(UserCount(), 1);
     EXPECT_EQ(Text(poi.Get(), &IPOIObject::GetMediaFile), "note.wav");
     for (const char* tag : {"ramp", "RAMP", "bell"})
@@ -98,24 +96,14 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     search->SetCategoryNumber(18);
     search->SetSubCategoryNumber(1);
     ComPtr<IPOIObject> found;
-    LONG count = 0;
-    ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), found.Put(), &count), S_OK);
-    ASSERT_EQ(count, 1);
+    ASSERT_EQ(Find(search.Get(), &found), 1);
     EXPECT_EQ(Name(found.Get()), "My Door");
     EXPECT_NE(Value(found.Get(), &IPOIObject::HasMediaFile), 0);
-    const std::string copy = dir.File("copy.wav");
-    VARIANT_BOOL extracted = 0;
-    ASSERT_EQ(
-        core->POIGetMediaFile(found.Get(), Bstr("note.wav").Get(), Bstr(copy).Get(), &extracted),
-        S_OK);
-    EXPECT_NE(extracted, 0);
-    EXPECT_TRUE(ReadWholeFile(copy) == voice) << "the media file comes back byte for byte";
+    EXPECT_TRUE(Media(found.Get(), "note.wav") == voice) << "the media file comes back whole";
 
     // Updated, then read back by position.
     found->SetName(Bstr("My Front Door").Get());
-    VARIANT_BOOL updated = 0;
-    ASSERT_EQ(core->POIUpdate(found.Get(), &updated), S_OK);
-    EXPECT_NE(updated, 0);
+    EXPECT_TRUE(Done(&IGPSCore::POIUpdate, found.Get()));
     ComPtr<IPOIObject> first;
     ASSERT_EQ(core->POIGetUser(0, first.Put()), S_OK);
     EXPECT_EQ(Name(first.Get()), "My Front Door");
@@ -124,24 +112,16 @@ TEST_F(PersonalPlaces, AUserPOIFromCreationToVacuum) {
     EXPECT_EQ(Name(next.Get()), "");
 
     // A commercial POI is not the user's to change.
-    LONG n = 0;
-    ASSERT_EQ(core->POIsFindNearest(GPSMode, found.Put(), &n), S_OK);
-    ASSERT_GT(n, 0);
-    ASSERT_EQ(core->POIUpdate(found.Get(), &updated), S_OK);
-    EXPECT_EQ(updated, 0);
-    VARIANT_BOOL deleted = 1;
-    ASSERT_EQ(core->POIDelete(found.Get(), &deleted), S_OK);
-    EXPECT_EQ(deleted, 0);
+    ASSERT_GT(Find(nullptr, &found), 0);
+    EXPECT_FALSE(Done(&IGPSCore::POIUpdate, found.Get()));
+    EXPECT_FALSE(Done(&IGPSCore::POIDelete, found.Get()));
 
-    ASSERT_EQ(core->POIDelete(first.Get(), &deleted), S_OK);
-    EXPECT_NE(deleted, 0);
-    ASSERT_EQ(core->POIDelete(first.Get(), &deleted), S_OK);
-    EXPECT_EQ(deleted, 0) << "a key that no longer exists";
+    EXPECT_TRUE(Done(&IGPSCore::POIDelete, first.Get()));
+    EXPECT_FALSE(Done(&IGPSCore::POIDelete, first.Get())) << "a key that no longer exists";
     EXPECT_EQ(UserCount(), 0);
 
-    Bstr result;
-    ASSERT_EQ(core->POIVaccuumUserDatabase(result.Put()), S_OK);
-    EXPECT_EQ(result.Utf8().rfind("Personal databases compacted, ", 0), 0u) << result.Utf8();
+    const std::string result = Got(core.Get(), &IGPSCore::POIVaccuumUserDatabase);
+    EXPECT_EQ(result.rfind("Personal databases compacted, ", 0), 0u) << result;
 }
 
 TEST_F(PersonalPlaces, KeysNamesAndTheNextFreeKey) {
@@ -149,13 +129,9 @@ TEST_F(PersonalPlaces, KeysNamesAndTheNextFreeKey) {
     EXPECT_EQ(Add(NewUserPOI("B", 45.001, 10.002).Get()), 2);
     ComPtr<IPOIObject> c = NewUserPOI("C", 45.001, 10.003);
     EXPECT_EQ(Add(c.Get()), 3);
-    LONG next = 0;
-    ASSERT_EQ(core->POIGetUserNextFreeKey(&next), S_OK);
-    EXPECT_EQ(next, 4);
-    VARIANT_BOOL deleted = 0;
-    ASSERT_EQ(core->POIDelete(c.Get(), &deleted), S_OK);
-    ASSERT_EQ(core->POIGetUserNextFreeKey(&next), S_OK);
-    EXPECT_EQ(next, 3) << "the highest key is free again";
+    EXPECT_EQ(Got(core.Get(), &IGPSCore::POIGetUserNextFreeKey), 4);
+    EXPECT_TRUE(Done(&IGPSCore::POIDelete, c.Get()));
+    EXPECT_EQ(Got(core.Get(), &IGPSCore::POIGetUserNextFreeKey), 3) << "the highest is free again";
     // A key chosen by the client is kept; one in use is refused.
     ComPtr<IPOIObject> chosen = NewUserPOI("Chosen", 45.001, 10.004);
     chosen->SetKey(10);
@@ -207,21 +183,14 @@ TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
         if (!c.added) continue;
         EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetCategoryNumber), 18);
         if (c.media.empty()) continue;
-        const std::string out = dir.File("out.wav");
-        VARIANT_BOOL extracted = 0;
-        ASSERT_EQ(core->POIGetMediaFile(poi.Get(), nullptr, Bstr(out).Get(), &extracted), S_OK);
-        EXPECT_NE(extracted, 0);
-        EXPECT_EQ(ReadWholeFile(out).size(), c.mediaBytes);
+        EXPECT_EQ(Media(poi.Get()).size(), c.mediaBytes);
     }
     // Keys that do not exist.
     for (LONG key : {0L, -1L, 999L}) {
         ComPtr<IPOIObject> ghost = NewUserPOI("ghost", 45.001, 10.001);
         ghost->SetKey(key);
-        VARIANT_BOOL done = 1;
-        ASSERT_EQ(core->POIUpdate(ghost.Get(), &done), S_OK);
-        EXPECT_EQ(done, 0) << key;
-        ASSERT_EQ(core->POIDelete(ghost.Get(), &done), S_OK);
-        EXPECT_EQ(done, 0) << key;
+        EXPECT_FALSE(Done(&IGPSCore::POIUpdate, ghost.Get())) << key;
+        EXPECT_FALSE(Done(&IGPSCore::POIDelete, ghost.Get())) << key;
         ComPtr<IPOIObject> none;
         ASSERT_EQ(core->POIGetUser(key == 0 ? 100 : key, none.Put()), S_OK);
         EXPECT_EQ(Name(none.Get()), "");
@@ -232,18 +201,16 @@ TEST_F(PersonalPlaces, BadPOIsAndMediaFilesAreRefusedOrKeptWhole) {
 // An annotation is near within the arrived-near threshold, from the live position and for the
 // places Where Am I describes (the corner of Main Street and Oak Avenue here).
 TEST_F(PersonalPlaces, AnAnnotationIsNearWithinTheThreshold) {
-    auto s = Settings();
-    s->SetUnits(Metric);
-    s->SetArrivedNearThreshold(Metric, 10);
-    Apply(s.Get());
+    Apply([](ISystemSettingsObject* s) {
+        s->SetUnits(Metric);
+        s->SetArrivedNearThreshold(Metric, 10);
+    });
     constexpr double kCornerLat = 45.0020, kCornerLon = 10.0030;
     StandAt(kCornerLat, kCornerLon, 0);
     ComPtr<IPOIObject> note;
     ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeAnnotation, note.Put()), S_OK);
     note->SetName(Bstr("Push button on the pole").Get());
-    VARIANT_BOOL added = 0;
-    ASSERT_EQ(core->AnnotationsAdd(note.Get(), &added), S_OK);
-    ASSERT_NE(added, 0);
+    ASSERT_TRUE(Done(&IGPSCore::AnnotationsAdd, note.Get()));
     struct Case {
         double metresNorth;
         bool near;
@@ -251,9 +218,7 @@ TEST_F(PersonalPlaces, AnAnnotationIsNearWithinTheThreshold) {
     const Case cases[] = {{0, true}, {5, true}, {9, true}, {12, false}, {200, false}};
     for (const Case& c : cases) {
         StandAt(kCornerLat + c.metresNorth / 111120.0, kCornerLon, 0);
-        VARIANT_BOOL near = 0;
-        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
-        EXPECT_EQ(near != 0, c.near) << c.metresNorth;
+        EXPECT_EQ(Near(), c.near) << c.metresNorth;
     }
     Variant list;
     ASSERT_EQ(core->AnnotationsGetList(GPSMode, &list), S_OK);
@@ -272,23 +237,19 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
     std::ofstream(recording, std::ios::binary) << voice;
     ComPtr<IPOIObject> door = NewUserPOI("Friend's Door", 45.0019, 10.0030, recording);
     ASSERT_GT(Add(door.Get()), 0);
-    VARIANT_BOOL added = 0;
-    ASSERT_EQ(core->FavoritesAddPOI(door.Get(), &added), S_OK);
-    EXPECT_NE(added, 0);
+    EXPECT_TRUE(Done(&IGPSCore::FavoritesAddPOI, door.Get()));
     // An address the search has not placed: refused.
     ComPtr<IAddressObject> address;
     ASSERT_EQ(CreateObject(CLSID_AddressObject, IID_IAddressObject, &address), S_OK);
     address->SetStreet(Bstr("Main Street").Get());
-    ASSERT_EQ(core->FavoritesAddAddress(address.Get(), &added), S_OK);
-    EXPECT_EQ(added, 0);
+    EXPECT_FALSE(Done(&IGPSCore::FavoritesAddAddress, address.Get()));
 
     // Annotations: one at the corner, with a recording.
     ComPtr<IPOIObject> note;
     ASSERT_EQ(core->POICreate(GPSMode, POICreationTypeAnnotation, note.Put()), S_OK);
     note->SetName(Bstr("Steps down").Get());
     note->SetMediaFile(Bstr(recording).Get());
-    ASSERT_EQ(core->AnnotationsAdd(note.Get(), &added), S_OK);
-    EXPECT_NE(added, 0);
+    EXPECT_TRUE(Done(&IGPSCore::AnnotationsAdd, note.Get()));
 
     // Twenty-six places visited: the first drops out.
     for (int i = 0; i < 26; ++i) {
@@ -305,9 +266,7 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
         EXPECT_EQ(count, 25);
         ComPtr<ILocationObject> oldest;
         ASSERT_EQ(core->HistoryGetItem(0, oldest.Put()), S_OK);
-        Bstr name;
-        oldest->GetName(name.Put());
-        EXPECT_EQ(name.Utf8(), "Place 1");
+        EXPECT_EQ(Got(oldest.Get(), &ILocationObject::GetName), "Place 1");
 
         StandAt(45.0020, 10.0012, 90);
         EXPECT_EQ(FavoriteCount(), 2);
@@ -319,26 +278,17 @@ TEST_F(PersonalPlaces, FavoritesHistoryAndAnnotationsSurviveStopAndStart) {
                                                             "Friend's Door, 465 feet, ahead"}));
         ComPtr<IPOIObject> favorite;
         ASSERT_EQ(core->FavoritesGetItem(1, favorite.Put()), S_OK);
-        const std::string copy = dir.File("favorite.wav");
-        VARIANT_BOOL extracted = 0;
-        ASSERT_EQ(core->POIGetMediaFile(favorite.Get(), nullptr, Bstr(copy).Get(), &extracted),
-                  S_OK);
-        EXPECT_NE(extracted, 0);
-        EXPECT_TRUE(ReadWholeFile(copy) == voice);
+        EXPECT_TRUE(Media(favorite.Get()) == voice);
 
-        ASSERT_EQ(core->AnnotationsGetCount(&count), S_OK);
-        EXPECT_EQ(count, 1);
+        EXPECT_EQ(Got(core.Get(), &IGPSCore::AnnotationsGetCount), 1);
         ComPtr<IPOIObject> annotation;
         Bstr description;
         ASSERT_EQ(core->AnnotationsGetItem(GPSMode, 0, annotation.Put(), description.Put()), S_OK);
         EXPECT_EQ(Name(annotation.Get()), "Steps down");
         EXPECT_EQ(Value(annotation.Get(), &IPOIObject::GetCategoryNumber), 16);
-        VARIANT_BOOL near = 0;
-        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
-        EXPECT_NE(near, 0);
+        EXPECT_TRUE(Near());
         StandAt(45.0030, 10.0012, 90);
-        ASSERT_EQ(core->AnnotationsIsNear(GPSMode, &near), S_OK);
-        EXPECT_EQ(near, 0);
+        EXPECT_FALSE(Near());
         // The restart gives back the destination (Place 25) without adding it to the history
         // again: the oldest place stays.
         if (run == 0) Restart();

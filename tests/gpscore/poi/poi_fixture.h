@@ -38,6 +38,18 @@ inline ComPtr<ILocationObject> Place(double latitude, double longitude, const ch
     return place;
 }
 
+// What a getter answers, its call checked to succeed; a text getter's answer in UTF-8.
+template <class O, class T> T Got(O* object, HRESULT (STDMETHODCALLTYPE O::*get)(T*)) {
+    T value{};
+    EXPECT_EQ((object->*get)(&value), S_OK);
+    return value;
+}
+template <class O> std::string Got(O* object, HRESULT (STDMETHODCALLTYPE O::*get)(BSTR*)) {
+    Bstr text;
+    EXPECT_EQ((object->*get)(text.Put()), S_OK);
+    return text.Utf8();
+}
+
 inline std::string Name(IPOIObject* poi) {
     return Text(poi, &IPOIObject::GetName);
 }
@@ -139,19 +151,70 @@ protected:
         EXPECT_EQ(core->SystemGetSettings(s.Put()), S_OK);
         return s;
     }
-    void Apply(ISystemSettingsObject* s) { ASSERT_EQ(core->SystemSetSettings(s), S_OK); }
+    // Changes the system settings with `change(settings)`.
+    template <class Change> void Apply(Change change) {
+        auto s = Settings();
+        change(s.Get());
+        ASSERT_EQ(core->SystemSetSettings(s.Get()), S_OK);
+    }
+    void SetUnits(Units units) {
+        Apply([&](ISystemSettingsObject* s) { s->SetUnits(units); });
+    }
 
     // The user stands at the position facing `heading`.
     void StandAt(double latitude, double longitude, SHORT heading) {
         ASSERT_EQ(core->GPSForceLocation(Place(latitude, longitude).Get(), heading), S_OK);
     }
 
-    ComPtr<IPOISearchConfigurationObject> NewSearch() {
+    // A new search configuration; for the POIs named `name` when one is given.
+    ComPtr<IPOISearchConfigurationObject> NewSearch(const char* name = nullptr) {
         ComPtr<IPOISearchConfigurationObject> search;
         EXPECT_EQ(CreateObject(CLSID_POISearchConfigurationObject,
                                IID_IPOISearchConfigurationObject, &search),
                   S_OK);
+        ComPtr<IPOIObject> what;
+        if (name != nullptr && search->GetPOISearchObject(what.Put()) == S_OK)
+            what->SetName(Bstr(std::string_view(name)).Get());
         return search;
+    }
+    // A new POI of the user's own at the position (private unless said otherwise).
+    ComPtr<IPOIObject> NewUserPOI(const char* name, double lat, double lon,
+                                  const std::string& media = "", bool isPrivate = true) {
+        ComPtr<IPOIObject> poi;
+        EXPECT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
+        poi->SetName(Bstr(std::string_view(name)).Get());
+        poi->SetLatitude(lat);
+        poi->SetLongitude(lon);
+        poi->SetIsPrivate(isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
+        poi->SetMediaFile(Bstr(media).Get());
+        return poi;
+    }
+    // Adds the POI to the user's; the key it was given.
+    LONG Add(IPOIObject* poi) {
+        IPOIObject* p = poi;
+        EXPECT_EQ(core->POIAdd(&p), S_OK);
+        return Value(poi, &IPOIObject::GetKey);
+    }
+    // Runs the search from the user's position, or from `from` (the nearest POIs for no search);
+    // the number found, the POI answered in `first`.
+    LONG Find(IPOISearchConfigurationObject* search, ComPtr<IPOIObject>* first = nullptr,
+              ILocationObject* from = nullptr) {
+        ComPtr<IPOIObject> poi;
+        LONG found = -1;
+        EXPECT_EQ(from     ? core->POIsFindByLocation(from, search, poi.Put(), &found)
+                  : search ? core->POIsFind(GPSMode, search, poi.Put(), &found)
+                           : core->POIsFindNearest(GPSMode, poi.Put(), &found),
+                  S_OK);
+        if (first != nullptr) *first = poi;
+        return found;
+    }
+    // Whether a call answering in a flag did it (the flag read into 7, which no answer is).
+    template <class A>
+    bool Done(HRESULT (STDMETHODCALLTYPE IGPSCore::*call)(A*, VARIANT_BOOL*), A* argument) {
+        VARIANT_BOOL done = 7;
+        EXPECT_EQ((core.Get()->*call)(argument, &done), S_OK);
+        EXPECT_NE(done, 7) << "no answer";
+        return done != 0;
     }
     ComPtr<IPOIObject> Found(LONG index) {
         ComPtr<IPOIObject> poi;

@@ -24,10 +24,10 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
     core->Stop();
     WriteLookaroundSettings(settings + "GPSLookaroundSettings.inf", DirectionAhead, kInterval);
     Start();
-    auto s = Settings();
-    s->SetUnits(Metric);
-    s->SetArrivalDistance(Metric, static_cast<SHORT>(kRadius));
-    Apply(s.Get());
+    Apply([](ISystemSettingsObject* s) {
+        s->SetUnits(Metric);
+        s->SetArrivalDistance(Metric, static_cast<SHORT>(kRadius));
+    });
     ASSERT_EQ(core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE), S_OK);
     ASSERT_EQ(core->EngageUIAutoLookaroundEvents(VARIANT_TRUE), S_OK);
 

@@ -20,9 +20,7 @@ using Names = std::vector<std::string>;
 TEST_F(POIService, TheNearestFiveInOrderThenTheSearchGoesOn) {
     StandAt(kLat, kLon, 90);
     ComPtr<IPOIObject> poi;
-    LONG found = 0;
-    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
-    EXPECT_EQ(found, 5);
+    EXPECT_EQ(Find(nullptr, &poi), 5);
     EXPECT_EQ(Name(poi.Get()), "Corner Cafe");
     EXPECT_EQ(FoundNames(),
               (Names{"Corner Cafe", "FreshMart", "Town Pharmacy", "Luigi's", "Daily Bread"}));
@@ -32,12 +30,10 @@ TEST_F(POIService, TheNearestFiveInOrderThenTheSearchGoesOn) {
     auto search = NewSearch();
     search->SetMaxSearchResults(5);
     search->SetNewSearch(VARIANT_TRUE);
-    ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
-    EXPECT_EQ(found, 5);
+    EXPECT_EQ(Find(search.Get()), 5);
     search->SetNewSearch(VARIANT_FALSE);
-    ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
     // The next ring (to twice the distance reached) holds three more.
-    EXPECT_EQ(found, 8);
+    EXPECT_EQ(Find(search.Get(), &poi), 8);
     EXPECT_EQ(Value(poi.Get(), &IPOIObject::GetFoundIndex), 5);
     EXPECT_EQ(Name(poi.Get()), "Sample Bank");
     const Names all = FoundNames();
@@ -96,12 +92,10 @@ TEST_F(POIService, EachDirectionFromAKnownHeading) {
         search->SetMaxSearchResults(3);
         search->SetSearchDirection(c.direction);
         search->SetCurrentHeadingDegrees(c.heading);
-        ComPtr<IPOIObject> poi;
-        LONG found = 0;
-        ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
+        LONG found = Find(search.Get());
         search->SetNewSearch(VARIANT_FALSE);
         for (int more = 0; found < 3 && more < 8; ++more)
-            ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
+            found = Find(search.Get());
         Names names = FoundNames();
         names.resize(3);
         EXPECT_EQ(names, expected);
@@ -134,17 +128,12 @@ TEST_F(POIService, TextSearchByPrefixAndWholeWord) {
     StandAt(kLat, kLon, 90);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        auto search = NewSearch();
-        ComPtr<IPOIObject> what;
-        search->GetPOISearchObject(what.Put());
-        what->SetName(Bstr(std::string_view(c.text)).Get());
+        auto search = NewSearch(c.text);
         search->SetStartsWithSearch(c.match == StartsWith ? VARIANT_TRUE : VARIANT_FALSE);
         search->SetWholeWord(c.match == WholeWord ? VARIANT_TRUE : VARIANT_FALSE);
         search->SetMaxSearchResults(25);
         search->SetMaxSearchTime(5);
-        ComPtr<IPOIObject> poi;
-        LONG found = 0;
-        ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
+        LONG found = Find(search.Get());
         if (c.text[0] == '\0') continue; // an empty text is the nearest POIs, not a text search
         // The search goes on until the whole town is covered (about 1.5 km).
         search->SetNewSearch(VARIANT_FALSE);
@@ -152,7 +141,7 @@ TEST_F(POIService, TextSearchByPrefixAndWholeWord) {
         for (int more = 0; more < 8; ++more) {
             names = FoundNames();
             if (names.size() >= c.expected.size() && found > 0) break;
-            ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
+            found = Find(search.Get());
         }
         names = FoundNames();
         const Names wanted = NearestTownPOIs([&](const TownPOI& p) {
@@ -187,47 +176,26 @@ TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.where) + " " + c.text + " " + std::to_string(c.units));
-        auto s = Settings();
-        s->SetUnits(c.units);
-        Apply(s.Get());
-        auto search = NewSearch();
-        ComPtr<IPOIObject> what;
-        search->GetPOISearchObject(what.Put());
-        what->SetName(Bstr(std::string_view(c.text)).Get());
+        SetUnits(c.units);
+        auto search = NewSearch(c.text);
         search->SetMaxSearchResults(5);
         search->SetMaxSearchTime(c.seconds);
         search->SetDistanceStarting(-1.0);
-        ComPtr<IPOIObject> poi;
-        LONG found = -1;
-        ASSERT_EQ(
-            core->POIsFindByLocation(Place(c.lat, c.lon).Get(), search.Get(), poi.Put(), &found),
-            S_OK);
-        EXPECT_EQ(found, c.found);
-        VARIANT_BOOL exceeded = 0;
-        ASSERT_EQ(core->POIGetLastSearchExceededMaxDistance(&exceeded), S_OK);
-        EXPECT_EQ(exceeded != 0, c.exceeded);
-        Bstr distance;
-        ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
-        EXPECT_EQ(distance.Utf8(), c.distance);
+        EXPECT_EQ(Find(search.Get(), nullptr, Place(c.lat, c.lon).Get()), c.found);
+        EXPECT_EQ(Got(core.Get(), &IGPSCore::POIGetLastSearchExceededMaxDistance) != 0, c.exceeded);
+        EXPECT_EQ(Got(core.Get(), &IGPSCore::POIGetLastSearchDistanceDescription), c.distance);
         // The configuration comes back as it was given.
         EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetMaxSearchResults), 5);
         EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetDistanceStarting), -1.0);
     }
     // Miles in, kilometres to the engine, miles back: the first ring ends at two miles.
-    auto s = Settings();
-    s->SetUnits(Imperial);
-    Apply(s.Get());
+    SetUnits(Imperial);
     auto search = NewSearch();
     search->SetDistanceStarting(2.0);
     search->SetMaxSearchTime(0);
-    ComPtr<IPOIObject> poi;
-    LONG found = 0;
-    ASSERT_EQ(core->POIsFindByLocation(Place(45.03, 10.0).Get(), search.Get(), poi.Put(), &found),
-              S_OK);
+    Find(search.Get(), nullptr, Place(45.03, 10.0).Get());
     EXPECT_EQ(Value(search.Get(), &IPOISearchConfigurationObject::GetDistanceStarting), 2.0);
-    Bstr distance;
-    ASSERT_EQ(core->POIGetLastSearchDistanceDescription(distance.Put()), S_OK);
-    EXPECT_EQ(distance.Utf8(), "2.00 miles");
+    EXPECT_EQ(Got(core.Get(), &IGPSCore::POIGetLastSearchDistanceDescription), "2.00 miles");
     // The user-POI category turns the search into private or public only.
     const std::pair<SHORT, std::pair<bool, bool>> users[] = {
         {1, {true, false}}, {2, {false, true}}, {0, {true, true}}};
@@ -236,13 +204,12 @@ TEST_F(POIService, TheEndsOfASearchAndTheRadiusReached) {
         mine->SetCategoryNumber(18);
         mine->SetSubCategoryNumber(sub);
         mine->SetMaxSearchTime(0);
-        ASSERT_EQ(core->POIsFindByLocation(Place(kLat, kLon).Get(), mine.Get(), poi.Put(), &found),
-                  S_OK);
-        VARIANT_BOOL privateOnly = 0, publicOnly = 0;
-        mine->GetUserPrivateOnly(&privateOnly);
-        mine->GetUserPublicOnly(&publicOnly);
-        EXPECT_EQ(privateOnly != 0, flags.first) << sub;
-        EXPECT_EQ(publicOnly != 0, flags.second) << sub;
+        Find(mine.Get(), nullptr, Place(kLat, kLon).Get());
+        using S = IPOISearchConfigurationObject;
+        EXPECT_EQ(std::pair(Got(mine.Get(), &S::GetUserPrivateOnly) != 0,
+                            Got(mine.Get(), &S::GetUserPublicOnly) != 0),
+                  flags)
+            << sub;
     }
 }
 
@@ -282,18 +249,16 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
          {"Corner Cafe, 70 feet, north-west, 138 degrees left",
           "FreshMart, 120 feet, south-west, 148 degrees right"}},
     };
-    ComPtr<IPOIObject> poi;
-    LONG found = 0;
-    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    Find(nullptr);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.units) + " " + c.parts);
         auto flag = [&](const char* part) {
             return c.parts == part ? VARIANT_TRUE : VARIANT_FALSE;
         };
-        auto s = Settings();
-        s->SetUnits(c.units);
-        s->SetHeadingMode(c.style);
-        Apply(s.Get());
+        Apply([&](ISystemSettingsObject* s) {
+            s->SetUnits(c.units);
+            s->SetHeadingMode(c.style);
+        });
         ComPtr<IPOIDescriptionConfigurationObject> config;
         ASSERT_EQ(CreateObject(CLSID_POIDescriptionConfigurationObject,
                                IID_IPOIDescriptionConfigurationObject, &config),
@@ -316,43 +281,34 @@ TEST_F(POIService, DescriptionsInEachUnitSystemAndStyle) {
 // with its decorated name is stored without the decorators.
 TEST_F(POIService, SpelledNamesAreShownDecoratedAndStoredPlain) {
     StandAt(kLat, kLon, 90);
-    auto s = Settings();
-    s->SetIncludeSpellDecorators(VARIANT_TRUE);
-    Apply(s.Get());
+    auto spell = [&](VARIANT_BOOL on) {
+        Apply([&](ISystemSettingsObject* s) { s->SetIncludeSpellDecorators(on); });
+    };
+    spell(VARIANT_TRUE);
     ComPtr<IPOIObject> poi;
-    LONG found = 0;
-    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    Find(nullptr, &poi);
     EXPECT_EQ(Name(poi.Get()), "<<Corner Cafe>>");
 
-    ComPtr<IPOIObject> mine;
-    ASSERT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &mine), S_OK);
-    mine->SetName(Bstr("Back Gate").Get());
-    mine->SetLatitude(kLat);
-    mine->SetLongitude(kLon);
-    IPOIObject* p = mine.Get();
-    ASSERT_EQ(core->POIAdd(&p), S_OK);
+    ASSERT_GT(Add(NewUserPOI("Back Gate", kLat, kLon, "", false).Get()), 0);
     ComPtr<IPOIObject> shown;
     ASSERT_EQ(core->POIGetUser(0, shown.Put()), S_OK);
     EXPECT_EQ(Name(shown.Get()), "<<Back Gate>>");
     VARIANT_BOOL updated = 0;
     ASSERT_EQ(core->POIUpdate(shown.Get(), &updated), S_OK);
     EXPECT_NE(updated, 0);
-    s->SetIncludeSpellDecorators(VARIANT_FALSE);
-    Apply(s.Get());
+    spell(VARIANT_FALSE);
     ASSERT_EQ(core->POIGetUser(0, shown.Put()), S_OK);
     EXPECT_EQ(Name(shown.Get()), "Back Gate");
     // A found POI kept as a favorite is kept with its plain names (the public user POI is the
     // nearest now).
-    s->SetIncludeSpellDecorators(VARIANT_TRUE);
-    Apply(s.Get());
-    ASSERT_EQ(core->POIsFindNearest(GPSMode, poi.Put(), &found), S_OK);
+    spell(VARIANT_TRUE);
+    Find(nullptr, &poi);
     ASSERT_EQ(Name(poi.Get()), "<<Back Gate>>");
     poi->SetStreet(Bstr("<<Main Street>>").Get());
     VARIANT_BOOL added = 0;
     ASSERT_EQ(core->FavoritesAddPOI(poi.Get(), &added), S_OK);
     EXPECT_NE(added, 0);
-    s->SetIncludeSpellDecorators(VARIANT_FALSE);
-    Apply(s.Get());
+    spell(VARIANT_FALSE);
     ASSERT_EQ(core->FavoritesGetItem(0, shown.Put()), S_OK);
     EXPECT_EQ(Name(shown.Get()), "Back Gate");
     EXPECT_EQ(Text(shown.Get(), &IPOIObject::GetStreet), "Main Street");
@@ -374,16 +330,10 @@ TEST_F(POIService, TheSideOfTheStreetOfPOIsAlongAStreet) {
         {"No Number", "", "Main Street", 45.00187, 10.0018},
     };
     for (const Added& a : added) {
-        ComPtr<IPOIObject> poi;
-        ASSERT_EQ(CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
-        poi->SetName(Bstr(std::string_view(a.name)).Get());
+        ComPtr<IPOIObject> poi = NewUserPOI(a.name, a.lat, a.lon, "", false);
         poi->SetAddressNumber(Bstr(std::string_view(a.number)).Get());
         poi->SetStreet(Bstr(std::string_view(a.street)).Get());
-        poi->SetLatitude(a.lat);
-        poi->SetLongitude(a.lon);
-        poi->SetIsPrivate(VARIANT_FALSE);
-        IPOIObject* p = poi.Get();
-        ASSERT_EQ(core->POIAdd(&p), S_OK);
+        ASSERT_GT(Add(poi.Get()), 0);
     }
     struct Case {
         const char* name;
@@ -399,20 +349,13 @@ TEST_F(POIService, TheSideOfTheStreetOfPOIsAlongAStreet) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " heading " + std::to_string(c.heading));
         StandAt(45.0020, 10.0012, c.heading);
-        auto search = NewSearch();
-        ComPtr<IPOIObject> what;
-        search->GetPOISearchObject(what.Put());
-        what->SetName(Bstr(std::string_view(c.name)).Get());
+        auto search = NewSearch(c.name);
         search->SetWholeWord(VARIANT_TRUE);
         search->SetIncludeUserPrivateAsWell(VARIANT_TRUE);
         ComPtr<IPOIObject> poi;
-        LONG found = 0;
-        ASSERT_EQ(core->POIsFind(GPSMode, search.Get(), poi.Put(), &found), S_OK);
-        ASSERT_GE(found, 1);
+        ASSERT_GE(Find(search.Get(), &poi), 1);
         EXPECT_EQ(Name(poi.Get()), c.name);
-        SideOfStreet side = SideUnknown;
-        poi->GetSideOfStreet(&side);
-        EXPECT_EQ(side, c.side);
+        EXPECT_EQ(Got(poi.Get(), &IPOIObject::GetSideOfStreet), c.side);
     }
 }
 
