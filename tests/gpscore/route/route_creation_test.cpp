@@ -38,15 +38,13 @@ TEST_F(SampleTownRoutes, WalkingAndDrivingRoutesWithEveryWaypointField) {
                   "First Avenue",
                   "6.00,3.00 Home | North Street | 90/270 | -1 | 471 | "}));
     EXPECT_EQ(Value(route.Get(), &IRouteObject::GetCurrentWaypointIndex), 1);
-    VARIANT_BOOL optimized = 0;
-    core->RouteIsOptimized(&optimized);
-    EXPECT_EQ(optimized, VARIANT_TRUE);
+    EXPECT_EQ(Value(core.Get(), &IGPSCore::RouteIsOptimized), VARIANT_TRUE);
     EXPECT_EQ(Value(route.Get(), &IRouteObject::TotalRouteDistance), 2640); // 804.7 m
     ComPtr<IRouteConfigurationObject> configuration;
     route->GetRouteConfiguration(configuration.Put());
-    SHORT heading = -1;
+    SHORT heading = -1; // the traveller's heading, the configuration giving none
     configuration->GetInitialHeading(&heading);
-    EXPECT_EQ(heading, 0); // the traveller's heading, the configuration giving none
+    EXPECT_EQ(heading, 0);
 
     // Driving goes by the faster Main Street and replaces the walking route.
     ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3));
@@ -100,12 +98,9 @@ TEST_F(SampleTownRoutes, RequestsThatMakeNoRouteLeaveTheOldOne) {
     EXPECT_TRUE(Create(RouteTypePedestrian, 6, 3, 6, 3));
     EXPECT_EQ(Value(Route().Get(), &IRouteObject::GetWaypointCount), 2);
     core->DestinationClear();
-    ComPtr<IRouteConfigurationObject> configuration;
-    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                         &configuration);
-    configuration->SetRouteType(RouteTypePedestrian);
     VARIANT_BOOL created = VARIANT_TRUE;
-    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, Configured(RouteTypePedestrian).Get(), &created),
+              S_OK);
     EXPECT_EQ(created, VARIANT_FALSE);
     EXPECT_NE(Log().find("exiting destination invalid"), std::string::npos);
     EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, nullptr, &created), E_POINTER);
@@ -210,10 +205,7 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
         fix(x, 3, 90);
     const std::string file = dir.path() + "/walk.trc";
     std::ofstream(file) << trace;
-    ComPtr<IRouteConfigurationObject> configuration;
-    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                         &configuration);
-    configuration->SetRouteType(RouteTypeCreateFromSimulation);
+    auto configuration = Configured(RouteTypeCreateFromSimulation);
     configuration->SetSimulationFileToUse(Bstr(file).Get());
     VARIANT_BOOL created = 0;
     ASSERT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
@@ -235,8 +227,7 @@ TEST_F(SampleTownRoutes, ARouteFromARecordedWalk) {
     ASSERT_EQ(core->RouteRecalculate(GPSMode, &created), S_OK);
     EXPECT_EQ(created, VARIANT_TRUE);
     const std::string log = Log();
-    EXPECT_EQ(log.rfind("FindWalkingRoute") > log.rfind("RouteCreateFromSimulation Route Set"),
-              true);
+    EXPECT_GT(log.rfind("FindWalkingRoute"), log.rfind("RouteCreateFromSimulation Route Set"));
     EXPECT_EQ(log.find("FindDrivingRoute"), std::string::npos);
     // A file that is not there makes nothing.
     configuration->SetSimulationFileToUse(Bstr(dir.path() + "/none.trc").Get());
@@ -302,19 +293,15 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
         core->RouteFollow(announcement.Put(), &requested);
         // The log so far is not counted.
         const auto logBefore = std::filesystem::file_size(settings + "Debug/gpsDebug.txt");
-        SHORT count = 0;
-        route->GetWaypointCount(&count);
+        const SHORT count = Value(route.Get(), &IRouteObject::GetWaypointCount);
         double lastLat = 0, lastLon = 0;
         int turns = 0;
         for (SHORT i = 1; i <= count; ++i) {
             ComPtr<IWaypointObject> w;
             route->GetWaypoint(i, w.Put());
-            VARIANT_BOOL turning = 0;
-            w->IsTurningPoint(&turning);
-            turns += turning != 0;
-            double lat = 0, lon = 0;
-            w->GetLatitude(&lat);
-            w->GetLongitude(&lon);
+            turns += Value(w.Get(), &IWaypointObject::IsTurningPoint) != 0;
+            const double lat = Value(w.Get(), &IWaypointObject::GetLatitude);
+            const double lon = Value(w.Get(), &IWaypointObject::GetLongitude);
             const double metres =
                 i == 1 ? 0.0 : std::hypot((lat - lastLat) * 111195.0, (lon - lastLon) * 75700.0);
             const int steps = std::max(1, static_cast<int>(metres / 10.0));
@@ -331,11 +318,8 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
             lastLat = lat;
             lastLon = lon;
         }
-        std::ifstream in(settings + "Debug/gpsDebug.txt");
-        in.seekg(static_cast<std::streamoff>(logBefore));
-        std::stringstream text;
-        text << in.rdbuf();
-        const std::string log = text.str();
+        const std::string log =
+            gpslib::test::ReadWholeFile(settings + "Debug/gpsDebug.txt").substr(logBefore);
         auto times = [&](const std::string& word) {
             int n = 0;
             for (std::size_t at = log.find(word); at != std::string::npos;

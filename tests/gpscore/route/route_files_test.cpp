@@ -20,6 +20,8 @@ namespace {
 using gpslib::Bstr;
 using gpslib::ComPtr;
 using namespace gpslib::test::routes;
+using gpslib::test::Text;
+using gpslib::test::Value;
 
 std::vector<std::string> Lines(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,13 +30,6 @@ std::vector<std::string> Lines(const std::string& path) {
     while (std::getline(in, line))
         lines.push_back(line);
     return lines;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 void Write(const std::string& path, const std::string& text) {
@@ -149,13 +144,9 @@ TEST_F(RouteFiles, ASavedRouteLoadsFieldByField) {
     EXPECT_EQ(Grid(route.Get()), grid);
     EXPECT_EQ(Details(route.Get()), details);
     EXPECT_EQ(Configuration(route.Get()), configuration);
-    SHORT current = -1;
-    route->GetCurrentWaypointIndex(&current);
-    EXPECT_EQ(current, 1);
+    EXPECT_EQ(Value(route.Get(), &IRouteObject::GetCurrentWaypointIndex), 1);
     // The engine finds the loaded driving route on its network again.
-    VARIANT_BOOL optimized = 0;
-    core->RouteIsOptimized(&optimized);
-    EXPECT_EQ(optimized, VARIANT_TRUE);
+    EXPECT_EQ(Value(core.Get(), &IGPSCore::RouteIsOptimized), VARIANT_TRUE);
 
     // Saving without a name writes to the file the route came from.
     std::filesystem::remove(path);
@@ -228,7 +219,7 @@ TEST_F(RouteFiles, AFileThatDoesNotLoadLeavesTheRouteAsItWas) {
     ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
     const std::string good = File("good.xml");
     ASSERT_TRUE(Save(good));
-    const std::string text = ReadAll(good);
+    const std::string text = gpslib::test::ReadWholeFile(good);
     const std::vector<std::string> grid = Grid(Route().Get());
 
     std::string huge = "<ROUTE>";
@@ -286,16 +277,14 @@ TEST_F(RouteFiles, MissingElementsTakeTheirDefaultsAndUnknownOnesAreSkipped) {
     EXPECT_EQ(Details(Route().Get()), (std::vector<std::string>{"|0|0|0|-1|0", "|1|0|0|-1|0"}));
     // RouteTypeManual, all waypoints, no heading, the default preferences.
     EXPECT_EQ(Configuration(Route().Get()), "3/0/-1/0/2/0/0/0/0");
-    VARIANT_BOOL optimized = 0;
-    core->RouteIsOptimized(&optimized);
-    EXPECT_EQ(optimized, VARIANT_TRUE);
+    EXPECT_EQ(Value(core.Get(), &IGPSCore::RouteIsOptimized), VARIANT_TRUE);
 }
 
 TEST_F(RouteFiles, AGpxRouteRoundTrip) {
     ASSERT_TRUE(Create(RouteTypePedestrian, 0, 0, 6, 3, 0));
     const std::string path = File("walk.gpx");
     ASSERT_TRUE(Save(path));
-    const std::string gpx = ReadAll(path);
+    const std::string gpx = gpslib::test::ReadWholeFile(path);
     EXPECT_NE(gpx.find("<rte>"), std::string::npos) << gpx;
     EXPECT_NE(gpx.find("<name>North Street and First Avenue</name>"), std::string::npos) << gpx;
     EXPECT_NE(gpx.find("<desc>Turn right onto North Street.</desc>"), std::string::npos) << gpx;
@@ -319,7 +308,7 @@ TEST_F(RouteFiles, AGpxRouteRoundTrip) {
     EXPECT_FALSE(Load(File("track.gpx")));
     Write(File("bad.gpx"), "<gpx><rte><rtept lat=\"95\" lon=\"0\"/></rte></gpx>");
     EXPECT_FALSE(Load(File("bad.gpx")));
-    EXPECT_EQ(gpslib::test::Value(Route().Get(), &IRouteObject::GetWaypointCount), 3);
+    EXPECT_EQ(Value(Route().Get(), &IRouteObject::GetWaypointCount), 3);
 }
 
 TEST_F(RouteFiles, DirectionsLineByLine) {
@@ -341,7 +330,7 @@ TEST_F(RouteFiles, DirectionsLineByLine) {
               S_OK);
     ASSERT_EQ(saved, VARIANT_TRUE);
     EXPECT_EQ(name.Utf8(), File("trip_turns.txt"));
-    EXPECT_EQ(ReadAll(File("trip_turns.txt")),
+    EXPECT_EQ(gpslib::test::ReadWholeFile(File("trip_turns.txt")),
               "Driving route.\r\n"
               "Fastest route.\r\n"
               "Prefers right turns.\r\n"
@@ -487,12 +476,8 @@ TEST_F(RouteFiles, TheVirtualWalkerAtAnAddress) {
     core->VirtualGet(walker.Put());
     ComPtr<ILocationObject> at;
     walker->GetLocation(at.Put());
-    Bstr name;
-    at->GetName(name.Put());
-    EXPECT_EQ(name.Utf8(), "14 Main Street, Sampleton");
-    Bstr street;
-    walker->GetCurrentStreetName(street.Put());
-    EXPECT_EQ(street.Utf8(), "Main Street");
+    EXPECT_EQ(Text(at.Get(), &ILocationObject::GetName), "14 Main Street, Sampleton");
+    EXPECT_EQ(Text(walker.Get(), &IVirtualObject::GetCurrentStreetName), "Main Street");
 
     // The same address as a favourite.
     VARIANT_BOOL added = 0;
@@ -510,20 +495,12 @@ TEST_F(RouteFiles, TheVirtualWalkerAtAnAddress) {
     EXPECT_EQ(gpslib::ToUtf8(descriptions[0]), "14 Main Street, Sampleton, Close by");
     ComPtr<IPOIObject> favorite;
     ASSERT_EQ(core->FavoritesGetItem(0, favorite.Put()), S_OK);
-    Bstr number;
-    favorite->GetAddressNumber(number.Put());
-    EXPECT_EQ(number.Utf8(), "14");
+    EXPECT_EQ(Text(favorite.Get(), &IPOIObject::GetAddressNumber), "14");
 }
 
 TEST_F(RouteFiles, ARouteRecordedFromTheWalkerIsSavedWithTheWalkersLastPlace) {
-    ComPtr<IRouteConfigurationObject> configuration;
-    gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
-                         &configuration);
-    configuration->SetRouteType(RouteTypeFromVirtualExploration);
     core->VirtualSet(Place(0, 0).Get(), 0);
-    VARIANT_BOOL created = 0;
-    ASSERT_EQ(core->RouteCreateAutomatic(VirtualMode, configuration.Get(), &created), S_OK);
-    ASSERT_EQ(created, VARIANT_TRUE);
+    ASSERT_TRUE(CreateRoute(core.Get(), RouteTypeFromVirtualExploration, VirtualMode));
     Bstr message;
     core->VirtualForward(message.Put());
     core->VirtualTurnRight(message.Put());

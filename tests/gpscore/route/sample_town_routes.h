@@ -76,15 +76,20 @@ inline std::vector<std::string> Grid(IRouteObject* route) {
     });
 }
 
-// Asks `core` for a route of `type` from where the traveller is to the destination; whether
-// one was made.
-inline bool CreateRoute(IGPSCore* core, RouteType type) {
+// A new route configuration for routes of `type`.
+inline ComPtr<IRouteConfigurationObject> Configured(RouteType type) {
     ComPtr<IRouteConfigurationObject> configuration;
     gpslib::CreateObject(CLSID_RouteConfigurationObject, IID_IRouteConfigurationObject,
                          &configuration);
     configuration->SetRouteType(type);
+    return configuration;
+}
+
+// Asks `core` for a route of `type` (in `mode`) from where the traveller is to the destination;
+// whether one was made.
+inline bool CreateRoute(IGPSCore* core, RouteType type, Mode mode = GPSMode) {
     VARIANT_BOOL created = 0;
-    EXPECT_EQ(core->RouteCreateAutomatic(GPSMode, configuration.Get(), &created), S_OK);
+    EXPECT_EQ(core->RouteCreateAutomatic(mode, Configured(type).Get(), &created), S_OK);
     return created == VARIANT_TRUE;
 }
 
@@ -157,12 +162,7 @@ protected:
         }
         return types;
     }
-    std::string Log() {
-        std::ifstream in(dir.path() + "/Debug/gpsDebug.txt");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Log() { return gpslib::test::ReadWholeFile(dir.path() + "/Debug/gpsDebug.txt"); }
 
     gpslib::test::TempDir dir;
     ComPtr<IGPSCore> core;
