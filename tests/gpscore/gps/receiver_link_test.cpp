@@ -346,18 +346,14 @@ TEST_F(ReceiverLink, BluetoothReceiverIsFoundByItsPairingRecord) {
         std::ofstream(dir.File("registry.reg")) << reg;
         ::setenv("GPSLIB_REGISTRY", dir.File("registry.reg").c_str(), 1);
 
-        VARIANT devices;
-        VariantInit(&devices);
+        gpslib::Variant devices;
         ASSERT_EQ(core->GPSFindAvailableBluetoothDevices(&devices), S_OK);
         std::vector<IUnknown*> list;
         ASSERT_EQ(gpslib::ReadObjectList(&devices, IID_IBluetoothDeviceObject, 100, &list), S_OK);
-        VariantClear(&devices);
         ASSERT_EQ(list.size(), 1u);
         auto device =
             ComPtr<IBluetoothDeviceObject>::Adopt(static_cast<IBluetoothDeviceObject*>(list[0]));
-        Bstr name;
-        device->GetName(name.Put());
-        EXPECT_EQ(name.View(), u"My GPS");
+        EXPECT_EQ(gpslib::test::Text(device.Get(), &IBluetoothDeviceObject::GetName), "My GPS");
 
         ComPtr<IGPSSettingsObject> settings;
         core->GPSGetDefaultSettings(settings.Put());

@@ -313,23 +313,15 @@ TEST_F(RouteFiles, AGpxRouteRoundTrip) {
 
 TEST_F(RouteFiles, DirectionsLineByLine) {
     ASSERT_TRUE(Create(RouteTypeVehicle, 0, 0, 6, 3, 0));
-    // The name goes in and comes back through the same string.
-    struct Name {
-        BSTR text;
-        ~Name() { SysFreeString(text); }
-        BSTR* Put(const std::string& value) {
-            SysFreeString(text);
-            text = gpslib::AllocBstr(std::string_view(value));
-            return &text;
-        }
-        std::string Utf8() const { return gpslib::ToUtf8(text); }
-    } name{nullptr};
-    VARIANT_BOOL saved = 0;
-    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
-                                        name.Put(File("trip.xml")), &saved),
-              S_OK);
-    ASSERT_EQ(saved, VARIANT_TRUE);
-    EXPECT_EQ(name.Utf8(), File("trip_turns.txt"));
+    // The name goes in and comes back through the same string: "saved|name".
+    auto directions = [&](WaypointMode mode, VARIANT_BOOL numbered, const std::string& path) {
+        BSTR name = gpslib::AllocBstr(std::string_view(path));
+        VARIANT_BOOL saved = 7;
+        EXPECT_EQ(core->RouteSaveDirections(mode, numbered, &name, &saved), S_OK);
+        return std::to_string(saved) + "|" + Bstr::Adopt(name).Utf8();
+    };
+    EXPECT_EQ(directions(WaypointModeTurnsOnly, VARIANT_TRUE, File("trip.xml")),
+              "-1|" + File("trip_turns.txt"));
     EXPECT_EQ(gpslib::test::ReadWholeFile(File("trip_turns.txt")),
               "Driving route.\r\n"
               "Fastest route.\r\n"
@@ -344,35 +336,23 @@ TEST_F(RouteFiles, DirectionsLineByLine) {
               "Waypoint 4, Home. You have arrived at your destination.\r\n\r\n");
 
     // All waypoints, without numbers.
-    ASSERT_EQ(
-        core->RouteSaveDirections(WaypointModeAll, VARIANT_FALSE, name.Put(File("trip")), &saved),
-        S_OK);
-    ASSERT_EQ(saved, VARIANT_TRUE);
-    EXPECT_EQ(name.Utf8(), File("trip_all_waypoints.txt"));
+    EXPECT_EQ(directions(WaypointModeAll, VARIANT_FALSE, File("trip")),
+              "-1|" + File("trip_all_waypoints.txt"));
     const std::vector<std::string> lines = Lines(File("trip_all_waypoints.txt"));
     ASSERT_GE(lines.size(), 10u);
     EXPECT_EQ(lines[9], "First Avenue.\r");
 
     // A folder that does not exist.
-    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
-                                        name.Put(File("no/such/folder/trip.xml")), &saved),
-              S_OK);
-    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_EQ(directions(WaypointModeTurnsOnly, VARIANT_TRUE, File("no/such/folder/trip.xml"))[0],
+              '0');
     EXPECT_NE(Log().find(" ERROR:RouteSaveDirectionsInternal, unable to create File"),
               std::string::npos);
     EXPECT_NE(Log().find(" GetLastError = 2"), std::string::npos);
-
     // No name at all: nothing is written, the name stays empty.
-    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE, name.Put(""), &saved),
-              S_OK);
-    EXPECT_EQ(saved, VARIANT_FALSE);
-    EXPECT_EQ(name.Utf8(), "");
+    EXPECT_EQ(directions(WaypointModeTurnsOnly, VARIANT_TRUE, ""), "0|");
 
     core->RouteClose();
-    ASSERT_EQ(core->RouteSaveDirections(WaypointModeTurnsOnly, VARIANT_TRUE,
-                                        name.Put(File("trip.xml")), &saved),
-              S_OK);
-    EXPECT_EQ(saved, VARIANT_FALSE);
+    EXPECT_EQ(directions(WaypointModeTurnsOnly, VARIANT_TRUE, File("trip.xml"))[0], '0');
     EXPECT_FALSE(Save(File("none.xml")));
 }
 
