@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/LocationObject.h"
-#include "base/SettingsFiles.h"
 #include "parts_fixture.h"
 #include "route/RouteGeometry.h"
 #include "route/RouteObject.h"
@@ -91,11 +90,7 @@ const std::vector<Point> kCorner = {
 class RouteFollowing : public gpslib::test::ServiceFixture {
 protected:
     void SetUp() override {
-        // Route events start with the first poll: no lookaround start delay.
-        gpscore::settings::Lookaround lookaround;
-        lookaround.startDelay = 0;
-        gpscore::settings::WriteLookaroundSettings(*gpslib::os::Env::Default(),
-                                                   gpslib::ToUtf16(dir.path() + "/"), lookaround);
+        WriteSettings("", 0); // route events start with the first poll: no lookaround delay
         ServiceFixture::SetUp();
         core->EnableHistoryOfAutomaticEvents(VARIANT_TRUE);
         ComPtr<ISystemSettingsObject> settings;
@@ -298,9 +293,8 @@ TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
     GPSQuality quality = GPSQualityGood; // not GPSQualityNoGPS, which is 0
     gps->GetFixQuality(&quality);
     EXPECT_LE(quality, GPSQualityNoFix);
-    VARIANT_BOOL read = 0;
     for (int i = 0; i < 10; ++i)
-        core->GPSForcePoll(&read);
+        Poll();
     EXPECT_EQ(Types(), std::vector<EventType>{EventRouteStartFollowing}) << Texts();
     // The fix is back further on: following resumes where the traveller is.
     Walk(0, 60, 0, 100);
@@ -441,9 +435,8 @@ TEST_F(RouteFollowing, WithoutARouteOrAFix) {
     Follow(kCorner);
     ComPtr<IRouteObject> route;
     EXPECT_EQ(core->RouteGet(route.Put()), S_OK);
-    VARIANT_BOOL read = 0;
     for (int i = 0; i < 3; ++i)
-        core->GPSForcePoll(&read);
+        Poll();
     EXPECT_EQ(Types(), std::vector<EventType>{}) << Texts();
 }
 

@@ -56,10 +56,6 @@ SHORT IndexOf(IWaypointObject* w) {
     return index;
 }
 
-std::string Utf8(const Bstr& b) {
-    return b.Utf8();
-}
-
 class RouteModel : public DescriptionFixture {};
 
 TEST_F(RouteModel, TotalDistanceSumsStoredDistancesOrMeasuresTheWaypoints) {
@@ -89,7 +85,7 @@ TEST_F(RouteModel, TotalDistanceSumsStoredDistancesOrMeasuresTheWaypoints) {
         EXPECT_EQ(route->TotalRouteDistance(&total), S_OK);
         EXPECT_EQ(route->TotalRouteDistanceDescription(text.Put()), S_OK);
         EXPECT_EQ(total, c.total) << c.what;
-        EXPECT_EQ(Utf8(text), c.text) << c.what;
+        EXPECT_EQ(text.Utf8(), c.text) << c.what;
     }
 }
 
@@ -136,11 +132,11 @@ TEST_F(RouteModel, KnownDistanceToTheNextWaypointReplacesTheStraightOne) {
     EXPECT_EQ(percent, 60);
     Bstr text;
     route->DistanceToEndOfRouteDescription(Place(45.00125).Get(), text.Put());
-    EXPECT_EQ(Utf8(text), "194 metres to the end of the route.");
+    EXPECT_EQ(text.Utf8(), "194 metres to the end of the route.");
     route->DistanceToEndOfRouteDescription(Place(0.0, 0.0).Get(), text.Put());
-    EXPECT_EQ(Utf8(text), "Position unknown.");
+    EXPECT_EQ(text.Utf8(), "Position unknown.");
     route->DistanceToBeginningOfRouteDescription(Place(45.002).Get(), text.Put());
-    EXPECT_EQ(Utf8(text), "0.22 kilometres to the beginning of the route.");
+    EXPECT_EQ(text.Utf8(), "0.22 kilometres to the beginning of the route.");
 }
 
 TEST_F(RouteModel, NextWaypointForEachModeAndSettingItCurrent) {
@@ -189,14 +185,14 @@ TEST_F(RouteModel, ArrivalTimeAtTheSpeedGivenOrATypicalPace) {
         route->GetRouteEnd(end.Put());
         Bstr eta;
         EXPECT_EQ(route->GetETA(Place(45.0).Get(), end.Get(), c.speed, eta.Put()), S_OK);
-        EXPECT_EQ(Utf8(eta), c.expected) << c.type << " at " << c.speed;
+        EXPECT_EQ(eta.Utf8(), c.expected) << c.type << " at " << c.speed;
     }
     auto route = NorthRoute(4);
     ComPtr<IWaypointObject> end;
     route->GetRouteEnd(end.Put());
     Bstr eta;
     route->GetETA(Place(0.0, 0.0).Get(), end.Get(), 3.0, eta.Put());
-    EXPECT_EQ(Utf8(eta), "Position unknown.");
+    EXPECT_EQ(eta.Utf8(), "Position unknown.");
     EXPECT_EQ(gpscore::TravelTimeText(*utility, 5280.0 * 95, false, 30.0, true),
               u"about 3 hours 10 minutes");
 }
@@ -223,7 +219,7 @@ TEST_F(RouteModel, TurningInfoFromTheStreetArrivedOnOrTheHeadingGiven) {
         w->SetStreetOrientationReverse(c.reverse);
         Bstr text;
         EXPECT_EQ(w->GetTurningInfo(c.heading, text.Put()), S_OK);
-        EXPECT_EQ(Utf8(text), c.expected) << c.turnComplete << " from " << c.heading;
+        EXPECT_EQ(text.Utf8(), c.expected) << c.turnComplete << " from " << c.heading;
     }
 }
 
@@ -264,12 +260,12 @@ TEST_F(RouteModel, WaypointDescriptionAlongTheRoute) {
     // From W1: 111 m to W2, then 111 stored.
     EXPECT_EQ(route->GetWaypointDescription(Place(45.0).Get(), w3.Get(), config.Get(), text.Put()),
               S_OK);
-    EXPECT_EQ(Utf8(text), "Waypoint 3, W3, 0.22 kilometres, ahead, Turn right");
+    EXPECT_EQ(text.Utf8(), "Waypoint 3, W3, 0.22 kilometres, ahead, Turn right");
     // Standing on it: close by, no direction.
     route->GetWaypointDescription(Place(45.002).Get(), w3.Get(), config.Get(), text.Put());
-    EXPECT_EQ(Utf8(text), "Waypoint 3, W3, Close by, Turn right");
+    EXPECT_EQ(text.Utf8(), "Waypoint 3, W3, Close by, Turn right");
     route->GetWaypointDescription(Place(0.0, 0.0).Get(), w3.Get(), config.Get(), text.Put());
-    EXPECT_EQ(Utf8(text), "The waypoint or your position is not known.");
+    EXPECT_EQ(text.Utf8(), "The waypoint or your position is not known.");
 }
 
 TEST(RouteGeometry, EmptyAndSinglePointRoutes) {
