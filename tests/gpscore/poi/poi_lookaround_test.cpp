@@ -80,9 +80,8 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
             Bstr description;
             event->GetDescription(description.Put());
             EXPECT_EQ(description.Utf8().rfind(name, 0), 0u) << description.Utf8();
-            DOUBLE plat = 0, plon = 0;
-            poi->GetLatitude(&plat);
-            poi->GetLongitude(&plon);
+            const double plat = Value(poi.Get(), &IPOIObject::GetLatitude);
+            const double plon = Value(poi.Get(), &IPOIObject::GetLongitude);
             EXPECT_LE(Metres(lat, lon, plat, plon), kRadius + 0.5) << name;
             const double b = Bearing(lat, lon, plat, plon);
             EXPECT_TRUE(b >= 44.5 && b <= 135.5) << name << " at " << b;

@@ -110,9 +110,8 @@ TEST_F(RealPOIs, TheNearestOfACategoryAroundVaduzAreTheExtracts) {
         ASSERT_GE(found, static_cast<LONG>(kCount));
         for (std::size_t i = 0; i < kCount; ++i) {
             ComPtr<IPOIObject> got = Found(static_cast<LONG>(i));
-            DOUBLE lat = 0, lon = 0;
-            got->GetLatitude(&lat);
-            got->GetLongitude(&lon);
+            const double lat = Value(got.Get(), &IPOIObject::GetLatitude);
+            const double lon = Value(got.Get(), &IPOIObject::GetLongitude);
             EXPECT_EQ(Name(got.Get()), truth[i].name) << i;
             EXPECT_NEAR(Metres(kVaduzLat, kVaduzLon, lat, lon),
                         Metres(kVaduzLat, kVaduzLon, truth[i].lat, truth[i].lon), 0.5)

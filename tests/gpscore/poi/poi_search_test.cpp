@@ -366,11 +366,8 @@ TEST_F(POIService, CategoriesInDisplayOrder) {
         std::vector<std::pair<int, std::string>> out;
         for (IUnknown* item : items) {
             auto* category = static_cast<IPOICategoryObject*>(item);
-            SHORT n = 0;
-            Bstr name;
-            category->GetCategoryNumber(&n);
-            category->GetCategoryName(name.Put());
-            out.emplace_back(n, name.Utf8());
+            out.emplace_back(Value(category, &IPOICategoryObject::GetCategoryNumber),
+                             Text(category, &IPOICategoryObject::GetCategoryName));
             item->Release();
         }
         return out;
@@ -406,12 +403,12 @@ TEST_F(POIService, CategoriesInDisplayOrder) {
         ASSERT_EQ(ReadObjectList(&list, IID_IPOISubCategoryObject, 600, &items), S_OK);
         std::vector<std::string> names;
         for (std::size_t i = 0; i < items.size(); ++i) {
-            Bstr name;
-            static_cast<IPOISubCategoryObject*>(items[i])->GetSubCategoryName(name.Put());
+            const std::string name = Text(static_cast<IPOISubCategoryObject*>(items[i]),
+                                          &IPOISubCategoryObject::GetSubCategoryName);
             if (i == 0)
-                EXPECT_EQ(name.Utf8(), "All subcategories");
+                EXPECT_EQ(name, "All subcategories");
             else if (names.size() < s.names.size())
-                names.push_back(name.Utf8());
+                names.push_back(name);
             items[i]->Release();
         }
         EXPECT_EQ(names, s.names);
