@@ -11,6 +11,7 @@
 #include "gps/GPSObject.h"
 #include "gps/GPSStatusObject.h"
 #include "gps/GPSTimeObject.h"
+#include "value.h"
 
 namespace {
 
@@ -148,10 +149,8 @@ TEST(GPSObject, LocationIsReadWhole) {
     for (int i = 0; i < kMoves; ++i) {
         ComPtr<ILocationObject> copy;
         ASSERT_EQ(record->GetLocation(copy.Put()), S_OK);
-        double latitude = 0, longitude = 0;
-        copy->GetLatitude(&latitude);
-        copy->GetLongitude(&longitude);
-        mixed += latitude != longitude;
+        mixed += gpslib::test::Value(copy.Get(), &ILocationObject::GetLatitude) !=
+                 gpslib::test::Value(copy.Get(), &ILocationObject::GetLongitude);
     }
     writer.join();
     EXPECT_EQ(mixed, 0);

@@ -102,9 +102,7 @@ TEST_F(POIService, ThePOIWatchOnAWalkAlongMainStreet) {
     EXPECT_EQ(last.Get(), again.Get());
     StandAt(lat, lastLon, 90);
     EXPECT_TRUE(poiEvents().empty());
-    LONG key = 0;
-    last->GetKey(&key);
-    last->SetKey(key + 1);
+    last->SetKey(Value(last.Get(), &IPOIObject::GetKey) + 1);
     EXPECT_EQ(poiEvents().size(), 1u);
 }
 

@@ -115,9 +115,8 @@ protected:
         core->VirtualGet(walker.Put());
         ComPtr<ILocationObject> at;
         walker->GetLocation(at.Put());
-        DOUBLE lat = 0, lon = 0;
-        at->GetLatitude(&lat);
-        at->GetLongitude(&lon);
+        const double lat = Value(at.Get(), &ILocationObject::GetLatitude);
+        const double lon = Value(at.Get(), &ILocationObject::GetLongitude);
         SHORT heading = -1;
         walker->GetHeadingDegrees(&heading);
         char text[64];

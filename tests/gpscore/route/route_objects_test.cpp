@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "registered_module.h"
+#include "value.h"
 
 using gpslib::Bstr;
 using gpslib::ComPtr;
@@ -38,8 +39,7 @@ SHORT CurrentIndex(IRouteObject* route) {
 
 // Names of the route's waypoints in index order.
 std::string Names(IRouteObject* route) {
-    SHORT count = 0;
-    route->GetWaypointCount(&count);
+    const SHORT count = gpslib::test::Value(route, &IRouteObject::GetWaypointCount);
     std::string names;
     for (SHORT i = 1; i <= count; ++i) {
         ComPtr<IWaypointObject> w;
