@@ -6,12 +6,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <vector>
 
