@@ -405,11 +405,7 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(core->VirtualSet(At(1.0, 2.0).Get(), 90), S_OK);
-        ComPtr<ILocationObject> place;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        place->SetLatitude(c.latitude);
-        place->SetLongitude(c.longitude);
-        EXPECT_EQ(core->VirtualSet(place.Get(), c.heading), c.status);
+        EXPECT_EQ(core->VirtualSet(Location(c.latitude, c.longitude).Get(), c.heading), c.status);
         EXPECT_EQ(Now().heading, c.storedHeading);
         if (c.status != S_OK) {
             EXPECT_NEAR(Now().y, 2.0, 1e-6) << "the walker stays";
