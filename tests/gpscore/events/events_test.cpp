@@ -5,6 +5,7 @@
 // thread beside client threads, are the soak's: tests/gpscore/core/soak_test.cpp.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -78,10 +79,21 @@ protected:
         core->DestinationSetByLocation(place.Get());
     }
     int Count(EventType type) {
-        int n = 0;
-        for (EventType t : sink->Types())
-            n += t == type;
-        return n;
+        const std::vector<EventType> types = sink->Types();
+        return static_cast<int>(std::count(types.begin(), types.end(), type));
+    }
+    // Each event heard, as (type, poll).
+    std::vector<std::pair<EventType, int>> Heard() {
+        std::vector<std::pair<EventType, int>> heard;
+        for (const auto& s : sink->Seen_())
+            heard.emplace_back(s.type, s.poll);
+        return heard;
+    }
+    // A new service for the next case, its arrival distance 30 ft.
+    void Restart() {
+        TearDown();
+        SetUp();
+        SetArrivalDistanceFeet(30);
     }
 
     PtyReceiver receiver;
@@ -114,16 +126,12 @@ TEST_F(Events, ConnectionAndFixStateMachine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
+        Restart();
         for (char step : c.script) {
             if (step != '-') Feed(Rmc(step == 'F'));
             Tick();
         }
-        std::vector<std::pair<EventType, int>> seen;
-        for (const auto& s : sink->Seen_())
-            seen.emplace_back(s.type, s.poll);
-        EXPECT_EQ(seen, c.events);
+        EXPECT_EQ(Heard(), c.events);
     }
 }
 
@@ -199,7 +207,6 @@ TEST_F(Events, HistoryKeepsTheLastTenNewestFirst) {
 }
 
 TEST_F(Events, ArrivalDistanceGrowsWithSpeed) {
-    SetArrivalDistanceFeet(30);
     // Walking (3 mph) the test uses 30 ft; at 30 mph 120 ft; at 60 mph 240 ft.
     struct Case {
         double mph;
@@ -208,9 +215,7 @@ TEST_F(Events, ArrivalDistanceGrowsWithSpeed) {
     for (const Case& c : {Case{3, 30}, Case{30, 120}, Case{60, 240}}) {
         for (double factor : {0.9, 1.1}) {
             SCOPED_TRACE(std::to_string(c.mph) + " mph at " + std::to_string(factor));
-            TearDown();
-            SetUp();
-            SetArrivalDistanceFeet(30);
+            Restart();
             SetDestinationNorth(c.feet * factor * 0.3048);
             Feed(Rmc(true, c.mph / 1.15077945));
             Tick();
@@ -237,9 +242,7 @@ TEST_F(Events, VirtualModeArrivesWithinAThirdAndSkipsTheVirtualCheck) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
-        SetArrivalDistanceFeet(30);
+        Restart();
         ASSERT_EQ(core->VirtualSet(NorthOfTheFix(c.walkerNorth).Get(), -1), S_OK);
         if (c.destinationNorth >= 0) SetDestinationNorth(c.destinationNorth);
         core->SystemSetCurrentMode(c.mode);
@@ -262,12 +265,10 @@ TEST_F(Events, OneArrivalUntilTheUserHasLeft) {
         Tick();
     }
     EXPECT_EQ(Count(EventArrivedNearDestination), 2);
-    const auto seen = sink->Seen_();
-    for (const auto& s : seen) {
+    for (const auto& s : sink->Seen_())
         if (s.type == EventArrivedNearDestination) {
-            EXPECT_NE(s.text.find(u"Home"), std::u16string::npos);
+            EXPECT_NE(s.text.find(u"Home"), s.text.npos);
         }
-    }
 }
 
 TEST_F(Events, StartDelayAndDisengagedEvents) {
@@ -297,12 +298,9 @@ TEST_F(Events, StartDelayAndDisengagedEvents) {
         Feed(Rmc(true));
         Tick();
     }
-    std::vector<std::pair<EventType, int>> seen;
-    for (const auto& s : sink->Seen_())
-        seen.emplace_back(s.type, s.poll);
-    EXPECT_EQ(seen, (std::vector<std::pair<EventType, int>>{{EventGPSConnectionGained, 1},
-                                                            {EventGPSGainedFix, 1},
-                                                            {EventArrivedNearDestination, 6}}));
+    EXPECT_EQ(Heard(), (std::vector<std::pair<EventType, int>>{{EventGPSConnectionGained, 1},
+                                                               {EventGPSGainedFix, 1},
+                                                               {EventArrivedNearDestination, 6}}));
 }
 
 } // namespace

@@ -418,31 +418,16 @@ TEST_F(LookaroundWalk, TheWalkersInterfaceTellsTheCrossingsOfACorner) {
 // ---------------------------------------------------------------------------------------------
 // The settings methods.
 
-// (The ranges themselves: the settings objects' test.)
-TEST_F(LookaroundWalk, SettingsAreCopiedKeptInRangeAndWritten) {
+// What a Set holds is in the file the next Start reads; the defaults name the category to scan
+// for in the user's language. (Copies in and out: the lifecycle test; the ranges: the settings
+// objects' test.)
+TEST_F(LookaroundWalk, SettingsAreWrittenAndTheDefaultsNameACategory) {
     Start(MapFolder("towns"));
-    ComPtr<ILookaroundSettingsObject> mine;
-    ASSERT_EQ(core->LookaroundGetDefaultSettings(mine.Put()), S_OK);
-    mine->SetLookaroundReportingInterval(1000);
-    mine->SetIntersectionMaxSpeedForReporting(-1);
-    mine->SetRouteOptions(LookaroundRouteOnly);
-    ASSERT_EQ(core->LookaroundSetSettings(mine.Get()), S_OK);
-    // The client's object is copied: changing it afterwards changes nothing held.
-    mine->SetRouteOptions(LookaroundCustom);
-    ComPtr<ILookaroundSettingsObject> held;
-    ASSERT_EQ(core->LookaroundGetSettings(held.Put()), S_OK);
-    using L = ILookaroundSettingsObject;
-    EXPECT_EQ(Value(held.Get(), &L::GetLookaroundReportingInterval), 300);
-    EXPECT_EQ(Value(held.Get(), &L::GetIntersectionMaxSpeedForReporting), 0);
-    LookaroundRouteOptions option = LookaroundCustom; // LookaroundRouteOnly is 0
-    held->GetRouteOptions(&option);
-    EXPECT_EQ(option, LookaroundRouteOnly);
-    // And the file holds what the next Start reads.
+    Settings([](ILookaroundSettingsObject* s) { s->SetLookaroundReportingInterval(40); });
     gpscore::settings::Lookaround fromFile;
     gpscore::settings::ReadLookaroundSettings(
         *gpslib::os::Env::Default(), gpslib::ToUtf16(dir.path() + "/"), fromFile, u"", u"");
-    EXPECT_EQ(fromFile.reportingInterval, 300);
-    // The defaults name the category to scan for in the user's language.
+    EXPECT_EQ(fromFile.reportingInterval, 40);
     ComPtr<ILookaroundSettingsObject> defaults;
     ASSERT_EQ(core->LookaroundGetDefaultSettings(defaults.Put()), S_OK);
     auto* impl = gpslib::ImplOf<CLookaroundSettingsObject>(defaults.Get());

@@ -19,12 +19,15 @@
 
 namespace gpslib::test {
 
-inline ComPtr<ILocationObject> At(double x, double y) {
+inline ComPtr<ILocationObject> Location(double latitude, double longitude) {
     ComPtr<ILocationObject> place;
     gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-    place->SetLatitude(45.0 + y / 1000.0);
-    place->SetLongitude(10.0 + x / 1000.0);
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
     return place;
+}
+inline ComPtr<ILocationObject> At(double x, double y) {
+    return Location(45.0 + y / 1000.0, 10.0 + x / 1000.0);
 }
 
 inline std::string Utf8(BSTR text) {

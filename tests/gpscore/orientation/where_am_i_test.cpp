@@ -105,10 +105,8 @@ TEST_F(WhereAmI, KnownPlacesInBothModes) {
         EXPECT_EQ(a.description, c.description);
         EXPECT_EQ(a.street, c.street);
         EXPECT_EQ(a.house, c.house);
-        EXPECT_EQ(a.city, "Sampleton");
-        EXPECT_EQ(a.postcode, "12345");
-        EXPECT_EQ(a.map, "Sampleton");
-        EXPECT_EQ(a.mapName, "Sampleton");
+        EXPECT_EQ(a.city + "|" + a.postcode + "|" + a.map + "|" + a.mapName,
+                  "Sampleton|12345|Sampleton|Sampleton");
         EXPECT_EQ(a.speed, c.mph);
     }
 }
@@ -120,10 +118,10 @@ TEST_F(WhereAmI, SpeedLimitAndDistancesFollowTheUnits) {
         const char* farDescription;
     } cases[] = {
         {Metric, 50, 48, "Service road, 44 metres, left"},
-        {Imperial, 31, 30, "Service road, 145 feet, left"},
         {Nautical, 31, 30, "Service road, 145 feet, left"},
         {BritishNautical, 31, 30, "Service road, 145 feet, left"},
     };
+    // (Imperial, the default: the known places above.)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.units);
         UseUnits(c.units);
@@ -165,15 +163,10 @@ TEST_F(WhereAmI, CurrentMapCityAndPostalCode) {
     ComPtr<IWhereAmIObject> w;
     ASSERT_EQ(core->AddressGetCurrentMapCityPostal(GPSMode, w.Put()), S_OK);
     const Answer a = Read(w.Get());
-    EXPECT_EQ(a.city, "Sampleton");
-    EXPECT_EQ(a.postcode, "12345");
-    EXPECT_EQ(a.map, "Sampleton");
+    EXPECT_EQ(a.city + "|" + a.postcode + "|" + a.map, "Sampleton|12345|Sampleton");
     EXPECT_EQ(a.street, "") << "only the areas and the map";
-    Bstr state, country;
-    w->GetStateProvince(state.Put());
-    w->GetCountry(country.Put());
-    EXPECT_EQ(Utf8(state.Get()), "Example State");
-    EXPECT_EQ(Utf8(country.Get()), "Exampleland");
+    EXPECT_EQ(Text(w.Get(), &IWhereAmIObject::GetStateProvince), "Example State");
+    EXPECT_EQ(Text(w.Get(), &IWhereAmIObject::GetCountry), "Exampleland");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -299,15 +292,15 @@ TEST_F(WhereAmI, EveryBranchOfAnIntersectionIsTold) {
     }
 }
 
-TEST_F(WhereAmI, DirectionsInEveryDescriptionStyle) {
+// The style reaches the intersection's texts (each style's words: the descriptions test; the
+// default style: the intersections above).
+TEST_F(WhereAmI, DirectionsInTheChosenDescriptionStyle) {
     struct Case {
         RelativeHeadingType style;
         const char* shortText;
     } cases[] = {
         {ClockFace,
          "The intersection is 515 feet, 12 o'clock. Oak Avenue, 9 o'clock and 3 o'clock"},
-        {AheadLeft, "The intersection is 515 feet, ahead. Oak Avenue, left and right"},
-        {Combo, "The intersection is 515 feet, ahead. Oak Avenue, left and right"},
         {LeftRightDegreesCompass,
          "The intersection is 515 feet, east, 1 degrees left. Oak Avenue, north, 90 degrees left "
          "and south, 90 degrees right"},
@@ -543,10 +536,7 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ComPtr<ILocationObject> place;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        place->SetLatitude(c.latitude);
-        place->SetLongitude(c.longitude);
+        ComPtr<ILocationObject> place = Location(c.latitude, c.longitude);
         PlaceReceiver(1.0, 2.0, 90); // A good answer first.
         ASSERT_EQ(core->WhereAmI(GPSMode, w.Put()), S_OK);
         ASSERT_EQ(core->GPSForceLocation(place.Get(), c.heading), S_OK);
@@ -567,10 +557,7 @@ TEST_F(WhereAmI, BadInputGetsAClearAnswer) {
 
     // Coordinates no place has: asked about directly, never passed on to the maps.
     for (double latitude : {std::nan(""), 95.0, -1e300}) {
-        ComPtr<ILocationObject> place;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-        place->SetLatitude(latitude);
-        place->SetLongitude(10.001);
+        ComPtr<ILocationObject> place = Location(latitude, 10.001);
         ASSERT_EQ(core->WhereAmIAtLocation(place.Get(), 90, w.Put()), S_OK);
         EXPECT_EQ(Read(w.Get()).description, "Position unknown.");
         ASSERT_EQ(core->GetNearestIntersectionLocation(place.Get(), at.Put()), S_OK);
