@@ -513,9 +513,10 @@ HRESULT IIDFromInterfaceName(LPCOLESTR lpszName, IID* lpiid) {
     if (FAILED(gpslib::LoadRegistry(&store))) return E_NOINTERFACE;
     const std::string root = "HKEY_CLASSES_ROOT\\Interface";
     for (const std::string& key : store.SubKeys(root)) {
+        std::string path = root + "\\";
+        path += key;
         std::string name;
-        if (store.GetString(root + "\\" + key, "", &name) && name == wanted &&
-            gpslib::ParseGuid(key, lpiid))
+        if (store.GetString(path, "", &name) && name == wanted && gpslib::ParseGuid(key, lpiid))
             return S_OK;
     }
     *lpiid = GUID_NULL;

@@ -15,10 +15,6 @@ namespace {
 using gpslib::Bstr;
 using gpslib::ComPtr;
 
-constexpr VARIANT_BOOL Flag(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 std::string Text(BSTR text) {
     return gpslib::ToUtf8(text);
 }
@@ -73,9 +69,9 @@ HRESULT NewRecordObject(const PoiRecord& p, const std::string& file, IPOIRecord*
     r->SetPDBFile(Bstr(file).Get());
     r->SetCategoryNumber(static_cast<SHORT>(p.category));
     r->SetSubCategoryNumber(static_cast<SHORT>(p.subcategory));
-    r->SetIsUserPOI(Flag(p.userPoi));
-    r->SetIsPrivate(Flag(p.isPrivate));
-    r->SetCanModifyRMFFields(Flag(p.modifyRmfFields));
+    r->SetIsUserPOI(gpslib::VariantBool(p.userPoi));
+    r->SetIsPrivate(gpslib::VariantBool(p.isPrivate));
+    r->SetCanModifyRMFFields(gpslib::VariantBool(p.modifyRmfFields));
     r->SetLatitudeOffset(p.latitudeOffset);
     r->SetLongitudeOffset(p.longitudeOffset);
     r->SetLatitude(p.latitude);
@@ -184,7 +180,7 @@ HRESULT CPOIDatabase::SetActiveDatabase(BSTR bstrDatabaseFile, VARIANT_BOOL* pbA
     if (pbActive == nullptr) return E_POINTER;
     PoiFile* file = Text(bstrDatabaseFile).empty() ? nullptr : FileFor(bstrDatabaseFile);
     if (file != nullptr) m_active = file;
-    *pbActive = Flag(file != nullptr);
+    *pbActive = gpslib::VariantBool(file != nullptr);
     return S_OK;
 }
 
@@ -220,7 +216,7 @@ HRESULT CPOIDatabase::GetPOIFileInfo(BSTR bstrPOIFile, VARIANT* pvarCategoryNumb
         categories.clear();
         if (!path.empty()) m_log.Write("POIDatabase: not a POI file: " + path);
     }
-    *pbIsPOIFile = Flag(ok);
+    *pbIsPOIFile = gpslib::VariantBool(ok);
     return gpslib::ReturnLongList(pvarCategoryNumbers,
                                   std::vector<LONG>(categories.begin(), categories.end()));
 }
@@ -334,7 +330,7 @@ HRESULT CPOIDatabase::DbPOIFind(IPOIResults* pCandidates, IPOISearchConfiguratio
         ++matched;
     }
     *pnSearchCursor = matched > 0 ? last : count;
-    *pbFound = Flag(matched > 0);
+    *pbFound = gpslib::VariantBool(matched > 0);
     *ppResults = results.Detach();
     return S_OK;
 }
@@ -355,7 +351,7 @@ HRESULT CPOIDatabase::DbPOIGet(BSTR bstrName, LONG nKey, IPOIRecord** ppRecord,
 
 HRESULT CPOIDatabase::DbPOIIsAccepted(BSTR bstrName, LONG nKey, VARIANT_BOOL* pbAccepted) {
     if (pbAccepted == nullptr) return E_POINTER;
-    *pbAccepted = Flag(Holding(Text(bstrName), nKey, nullptr) != nullptr);
+    *pbAccepted = gpslib::VariantBool(Holding(Text(bstrName), nKey, nullptr) != nullptr);
     return S_OK;
 }
 
@@ -367,7 +363,7 @@ HRESULT CPOIDatabase::DbPOICompressDatabase(BSTR bstrDatabaseFile, VARIANT_BOOL*
     bool ok = file != nullptr && file->Compact();
     if (file != nullptr && !ok)
         m_log.Write("POIDatabase: cannot compact " + file->path() + ": " + file->LastError());
-    *pbCompressed = Flag(ok);
+    *pbCompressed = gpslib::VariantBool(ok);
     return S_OK;
 }
 
@@ -405,7 +401,7 @@ HRESULT CPOIDatabase::DbPOIAdd(BSTR bstrDatabaseFile, IPOIRecord* pRecord, BSTR 
     if (!added && blocking == 0)
         m_log.Write("POIDatabase: cannot add to " + file->path() + ": " + file->LastError());
     *pnKey = static_cast<LONG>(added ? key : blocking);
-    *pbAdded = Flag(added);
+    *pbAdded = gpslib::VariantBool(added);
     return S_OK;
 }
 
@@ -417,14 +413,14 @@ HRESULT CPOIDatabase::DbPOIUpdate(BSTR bstrDatabaseFile, IPOIRecord* pRecord,
     RecordToWrite w;
     if (file == nullptr || pRecord == nullptr || !ReadRecord(pRecord, bstrMediaSourceFile, &w))
         return S_OK;
-    *pbUpdated = Flag(file->Update(w.record, w.Media()));
+    *pbUpdated = gpslib::VariantBool(file->Update(w.record, w.Media()));
     return S_OK;
 }
 
 HRESULT CPOIDatabase::DbPOIDelete(BSTR bstrDatabaseFile, LONG nKey, VARIANT_BOOL* pbDeleted) {
     if (pbDeleted == nullptr) return E_POINTER;
     PoiFile* file = FileFor(bstrDatabaseFile);
-    *pbDeleted = Flag(file != nullptr && file->Delete(nKey));
+    *pbDeleted = gpslib::VariantBool(file != nullptr && file->Delete(nKey));
     return S_OK;
 }
 
@@ -435,7 +431,7 @@ HRESULT CPOIDatabase::DbPOIGetByPosition(BSTR bstrDatabaseFile, LONG nPosition, 
     auto entry = file == nullptr ? std::nullopt : file->AtPosition(nPosition);
     *pbstrName = gpslib::AllocBstr(entry ? entry->first : std::string());
     *pnKey = entry ? static_cast<LONG>(entry->second) : 0;
-    *pbFound = Flag(entry.has_value());
+    *pbFound = gpslib::VariantBool(entry.has_value());
     return S_OK;
 }
 
@@ -469,7 +465,8 @@ HRESULT CPOIDatabase::DbPOIAddTag(BSTR bstrDatabaseFile, SHORT nSubCategory, BST
     if (pbAdded == nullptr) return E_POINTER;
     PoiFile* file = FileFor(bstrDatabaseFile);
     const std::string tag = Text(bstrTag);
-    *pbAdded = Flag(file != nullptr && !tag.empty() && file->AddTag(nSubCategory, tag));
+    *pbAdded =
+        gpslib::VariantBool(file != nullptr && !tag.empty() && file->AddTag(nSubCategory, tag));
     return S_OK;
 }
 
@@ -497,7 +494,7 @@ HRESULT CPOIDatabase::DbPOIExtractMediaFile(BSTR bstrDatabaseFile, LONG nKey,
     if (!media) return S_OK;
     bool ok = ReplaceFile(target, *media);
     if (!ok) m_log.Write("POIDatabase: cannot write " + target);
-    *pbExtracted = Flag(ok);
+    *pbExtracted = gpslib::VariantBool(ok);
     return S_OK;
 }
 

@@ -50,7 +50,7 @@ HRESULT FindPOIs(PoiSearch* search, ILocationObject* location,
         gpslib::Bstr name(hit.name);
         candidates->Add(name.Get(), static_cast<LONG>(hit.key));
     }
-    *found = any ? VARIANT_TRUE : VARIANT_FALSE;
+    *found = gpslib::VariantBool(any);
     return S_OK;
 }
 

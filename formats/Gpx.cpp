@@ -327,15 +327,15 @@ std::optional<std::int64_t> ParseTime(std::string_view text) {
             const int h = Digits(text, at + 1, 2), m = Digits(text, at + 4, 2);
             if (h < 0 || h > 23 || m < 0 || m > 59 || at + 3 >= text.size() || text[at + 3] != ':')
                 return std::nullopt;
-            offsetMinutes = (text[at] == '+' ? 1 : -1) * (h * 60 + m);
+            offsetMinutes = (text[at] == '+' ? 1 : -1) * (std::int64_t{h} * 60 + m);
             at += 6;
         }
     }
     if (at != text.size()) return std::nullopt;
     const std::int64_t days =
         os::DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-    const std::int64_t seconds =
-        days * 86400 + hour * 3600 + minute * 60 + second - offsetMinutes * 60;
+    const std::int64_t seconds = days * 86400 + std::int64_t{hour} * 3600 +
+                                 std::int64_t{minute} * 60 + second - offsetMinutes * 60;
     return seconds * 1000000 + micros;
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kKnotsPerMetrePerSecond = 3600.0 / 1852.0;
 // A trace longer than this many fixes (a week at one a second) is cut: the track is not a walk.
-constexpr std::size_t kMaxFixes = 7 * 24 * 3600;
+constexpr std::size_t kMaxFixes = std::size_t{7} * 24 * 3600;
 
 geo::Point At(const gpx::Point& p) {
     return {p.latitude, p.longitude};

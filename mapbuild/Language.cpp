@@ -118,7 +118,7 @@ std::string DecideLanguage(const Map& map, const LanguageHints& hints) {
         if (!language.empty()) return std::string(language);
     }
     for (const auto* counts : {&hints.nameLanguages, &hints.streetWordLanguages}) {
-        const std::string language = MostCounted(*counts);
+        std::string language = MostCounted(*counts);
         if (!language.empty()) return language;
     }
     return "en";

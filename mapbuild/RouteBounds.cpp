@@ -111,7 +111,7 @@ void MeasureProfile(const Map& map, bool walking, std::vector<format::LandmarkRe
     const Arcs forward = ProfileArcs(map, walking, false);
     if (forward.head.empty()) return;
     const Arcs backward = walking ? Arcs{} : ProfileArcs(map, walking, true);
-    std::vector<std::uint32_t> from, to, nearest;
+    std::vector<std::uint32_t> nearest;
     Measure(forward, InLargestComponent(forward), &nearest);
     std::vector<std::vector<std::uint32_t>> fromColumns, toColumns;
     for (int k = 0; k < kLandmarks; ++k) {
@@ -120,6 +120,7 @@ void MeasureProfile(const Map& map, bool walking, std::vector<format::LandmarkRe
         for (std::uint32_t v = 0; v < nearest.size(); ++v)
             if (nearest[v] != kNone && nearest[v] > bestCost) best = v, bestCost = nearest[v];
         if (best == kNone) break;
+        std::vector<std::uint32_t> from, to;
         Measure(forward, best, &from);
         if (!walking) Measure(backward, best, &to);
         landmarks->push_back({static_cast<std::int32_t>(best), walking ? 0 : 1});

@@ -165,7 +165,7 @@ HRESULT CGPSMap::SetResourceLibrary(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded
         m_strings = std::move(table);
     else
         Log("SetResourceLibrary: " + error);
-    *pbLoaded = loaded ? VARIANT_TRUE : VARIANT_FALSE;
+    *pbLoaded = gpslib::VariantBool(loaded);
     return S_OK;
 }
 

@@ -3,7 +3,6 @@
 
 #include "GPSMap.h"
 
-using gpslib::ComPtr;
 using gpsmap::Keywords;
 using Crossing = gpsmap::Engine::PedestrianCrossing;
 

@@ -5,7 +5,6 @@
 
 #include "GPSMap.h"
 
-using gpslib::ComPtr;
 using gpsmap::Box;
 
 namespace {
@@ -84,8 +83,8 @@ HRESULT CGPSMap::GetStreetsInBox(DOUBLE dSouth, DOUBLE dWest, DOUBLE dNorth, DOU
             gpslib::Bstr name(s.name), cls(s.cls);
             r->SetName(name.Get());
             r->SetClassification(cls.Get());
-            r->SetWalkable(s.foot ? VARIANT_TRUE : VARIANT_FALSE);
-            r->SetDrivable(s.car ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetWalkable(gpslib::VariantBool(s.foot));
+            r->SetDrivable(gpslib::VariantBool(s.car));
             r->SetFirstPoint(static_cast<LONG>(points.size() / 2));
             r->SetPointCount(static_cast<LONG>(s.points.size()));
             for (const gpsmap::Point& p : s.points)
@@ -93,6 +92,6 @@ HRESULT CGPSMap::GetStreetsInBox(DOUBLE dSouth, DOUBLE dWest, DOUBLE dNorth, DOU
         });
     if (SUCCEEDED(hr)) hr = gpslib::ReturnDoubleList(pvarPoints, points);
     if (FAILED(hr)) return hr;
-    *pbComplete = complete ? VARIANT_TRUE : VARIANT_FALSE;
+    *pbComplete = gpslib::VariantBool(complete);
     return m_engine.MapCount() > 0 ? S_OK : S_FALSE;
 }

@@ -189,7 +189,7 @@ HRESULT CGPSMap::LoadRoute(bool walking, VARIANT* list, const gpsmap::RoutePrefe
         m_heldRoute = std::move(held);
         m_heldCrossings = std::move(crossings);
     }
-    *optimized = ok ? VARIANT_TRUE : VARIANT_FALSE;
+    *optimized = gpslib::VariantBool(ok);
     return S_OK;
 }
 
@@ -207,7 +207,7 @@ HRESULT CGPSMap::ReturnRoutePoints(const std::vector<gpsmap::RoutePointData>& po
         r->SetLongitude(p.at.lon);
         r->SetName(gpslib::Bstr(p.name).Get());
         r->SetDescription(gpslib::Bstr(p.description).Get());
-        r->SetTurningPoint(p.turning ? VARIANT_TRUE : VARIANT_FALSE);
+        r->SetTurningPoint(gpslib::VariantBool(p.turning));
         r->SetStreetNameForward(gpslib::Bstr(p.streetForward).Get());
         r->SetNumberOfLanes(ClampShort(p.lanes));
         r->SetStreetOrientationForward(ClampShort(p.orientationForward));

@@ -236,8 +236,8 @@ HRESULT CGPSMap::ReturnBranches(const std::vector<Branch>& branches, VARIANT* li
             r->SetLongitude(b.at.lon);
             r->SetBearing(static_cast<SHORT>(b.bearing));
             r->SetKind(static_cast<SHORT>(b.kind));
-            r->SetSkipped(b.skipped ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetSkipped(gpslib::VariantBool(b.skipped));
             r->SetSideOfStreet(static_cast<SideOfStreet>(b.side));
-            r->SetMustCrossStreet(b.mustCross ? VARIANT_TRUE : VARIANT_FALSE);
+            r->SetMustCrossStreet(gpslib::VariantBool(b.mustCross));
         });
 }

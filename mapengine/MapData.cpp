@@ -191,9 +191,9 @@ void MapData::UseRouteBounds(std::span<const format::LandmarkRecord> landmarks) 
             ordered = false;
     }
     const std::size_t n = m_nodes.size();
-    if (!ordered || landmarks.empty() || Meta(format::kMetaRouteBounds) != prices ||
-        m_landmarkCosts.size() / (walk + 2 * drive) != n ||
-        m_landmarkCosts.size() % (walk + 2 * drive) != 0) {
+    const std::size_t perNode = walk + 2 * drive; // each driving landmark has costs both ways
+    if (!ordered || perNode == 0 || Meta(format::kMetaRouteBounds) != prices ||
+        m_landmarkCosts.size() / perNode != n || m_landmarkCosts.size() % perNode != 0) {
         m_landmarkCosts = {};
         return;
     }

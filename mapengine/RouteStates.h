@@ -90,7 +90,7 @@ public:
         int way = EdgeRef(edge).way;
         double c = m_p->perMetre[layer][static_cast<std::size_t>(way)];
         if (c < 0 || !m_car[layer]) return c;
-        int oneway = m_p->oneway[static_cast<std::size_t>(way)];
+        const signed char oneway = m_p->oneway[static_cast<std::size_t>(way)];
         if ((oneway == 1 && dir == 1) || (oneway == -1 && dir == 0)) return -1.0;
         return c;
     }

@@ -48,7 +48,9 @@ void RemoveAbandonedTemporaries(Env& env, std::string_view path) {
     for (const std::string& name : names) {
         const pid_t pid = WriterOf(name, prefix);
         if (pid == 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        (void)env.RemoveFile(dir + "/" + name);
+        std::string path = dir + "/";
+        path += name;
+        (void)env.RemoveFile(path);
     }
 }
 

@@ -8,7 +8,6 @@
 namespace gpsnav {
 
 using gpslib::Bstr;
-using gpslib::ComPtr;
 
 namespace {
 
@@ -61,7 +60,7 @@ Answer Session::Address(const std::vector<std::string>& args) {
         return Fact("Choose the city first: address city NAME.", Answer::Status::kFailed);
     if (step == "street") {
         if (m_addressCity < 0) return Fact(kPickCity, Answer::Status::kFailed);
-        m_addressSearch->SetLastSearchIndex(m_addressCity);
+        m_addressSearch->SetLastSearchIndex(static_cast<LONG>(m_addressCity));
         m_addressSearch->SetSearchName(Bstr(text).Get());
         m_addressSearch->SetStreetAddressNumber(Bstr(std::string_view("")).Get());
         m_addressStreet = -1;
@@ -81,7 +80,7 @@ Answer Session::Address(const std::vector<std::string>& args) {
     }
     if (step == "number") {
         if (m_addressStreet < 0) return Fact(kPickStreet, Answer::Status::kFailed);
-        m_addressSearch->SetLastSearchIndex(m_addressStreet);
+        m_addressSearch->SetLastSearchIndex(static_cast<LONG>(m_addressStreet));
         m_addressSearch->SetStreetAddressNumber(Bstr(text).Get());
         hr = m_core->AddressFindStreetAddress(m_addressSearch.Get(), &list, &count);
         if (FAILED(hr)) return Failure("address", hr);
@@ -108,7 +107,7 @@ Answer Session::AddressPick(ListKind kind, std::size_t index) {
         m_addressStreet = at;
         return Texts({said});
     }
-    m_addressSearch->SetLastSearchIndex(at);
+    m_addressSearch->SetLastSearchIndex(static_cast<LONG>(at));
     VARIANT_BOOL ok = VARIANT_FALSE;
     m_address.Reset();
     HRESULT hr = m_core->AddressGet(m_addressSearch.Get(), m_address.Put(), &ok);

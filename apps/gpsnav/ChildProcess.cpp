@@ -13,6 +13,7 @@ namespace gpsnav {
 bool RunProgram(std::vector<std::string> args, bool quiet) {
     if (args.empty()) return false;
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);

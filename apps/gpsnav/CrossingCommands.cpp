@@ -123,7 +123,7 @@ Answer Session::CrossingsSetting(const std::string& value) {
     ComPtr<IGPSPedestrian> walker = Walker();
     if (!on) return Usage("settings");
     if (!walker) return Fact("This service does not tell crossings.", Answer::Status::kFailed);
-    HRESULT hr = walker->SetAnnounceCrossings(*on ? VARIANT_TRUE : VARIANT_FALSE);
+    HRESULT hr = walker->SetAnnounceCrossings(gpslib::VariantBool(*on));
     if (FAILED(hr)) return Failure("settings crossings", hr);
     RememberChoice(m_options.settingsDir, "crossings", *on ? "on" : "off");
     return Fact(std::string("crossings") + (*on ? " on." : " off."));

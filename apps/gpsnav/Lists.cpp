@@ -183,7 +183,7 @@ Answer Session::DestTo(ListKind kind, long id) {
     ComPtr<ILocationObject> location;
     switch (kind) {
     case ListKind::kPois:
-        hr = m_core->POIGet(id, poi.Put());
+        hr = m_core->POIGet(static_cast<LONG>(id), poi.Put());
         break;
     case ListKind::kFavorites:
         hr = m_core->FavoritesGetItem(static_cast<SHORT>(id), poi.Put());
@@ -198,7 +198,7 @@ Answer Session::DestTo(ListKind kind, long id) {
         break;
     }
     case ListKind::kPlaces:
-        hr = m_core->POIGetUser(id, poi.Put());
+        hr = m_core->POIGetUser(static_cast<LONG>(id), poi.Put());
         break;
     default:
         break;

@@ -182,7 +182,7 @@ Answer Session::ChangePlace(ListKind kind, const std::string& which, const std::
     ComPtr<IPOIObject> place;
     HRESULT hr = kind == ListKind::kFavorites
                      ? m_core->FavoritesGetItem(static_cast<SHORT>(*id), place.Put())
-                     : m_core->POIGetUser(*id, place.Put());
+                     : m_core->POIGetUser(static_cast<LONG>(*id), place.Put());
     if (FAILED(hr) || !place) return Failure(command, FAILED(hr) ? hr : E_FAIL);
     Bstr old;
     place->GetName(old.Put());

@@ -196,7 +196,7 @@ Answer Session::Find(const std::vector<std::string>& args) {
     pattern->SetName(Bstr(Join(words)).Get());
     config->SetPOISearchObject(pattern.Get());
     config->SetStartsWithSearch(whole ? VARIANT_FALSE : VARIANT_TRUE);
-    config->SetWholeWord(whole ? VARIANT_TRUE : VARIANT_FALSE);
+    config->SetWholeWord(gpslib::VariantBool(whole));
     ComPtr<IPOIObject> poi;
     LONG found = 0;
     return PoiResults("find", found,

@@ -88,8 +88,8 @@ Answer Session::RouteDirections(const std::vector<std::string>& args) {
         // In and out: the service answers the name it wrote to.
         BSTR name = Bstr(Absolute(file)).Detach();
         VARIANT_BOOL saved = VARIANT_FALSE;
-        HRESULT hr = m_core->RouteSaveDirections(mode, numbered ? VARIANT_TRUE : VARIANT_FALSE,
-                                                 &name, &saved);
+        HRESULT hr =
+            m_core->RouteSaveDirections(mode, gpslib::VariantBool(numbered), &name, &saved);
         const Bstr written = Bstr::Adopt(name);
         if (FAILED(hr)) return Failure("route", hr);
         if (!saved)

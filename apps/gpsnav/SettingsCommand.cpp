@@ -7,7 +7,6 @@
 
 namespace gpsnav {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
@@ -74,7 +73,7 @@ Answer Session::Settings(const std::vector<std::string>& args) {
             auto sw = [](VARIANT_BOOL b) { return b ? "on" : "off"; };
             text += std::string(", lookaround ") + sw(on) + ", intersections " + sw(i) + ", pois " +
                     sw(p) + ", streets " + sw(s) + ", cities " + sw(c) + ", maps " + sw(m) +
-                    ", crossings " + sw(CrossingsOn() ? VARIANT_TRUE : VARIANT_FALSE);
+                    ", crossings " + sw(gpslib::VariantBool(CrossingsOn()));
         }
         return Texts({text + "."});
     }
@@ -109,7 +108,7 @@ Answer Session::Settings(const std::vector<std::string>& args) {
     ComPtr<ILookaroundSettingsObject> look;
     hr = m_core->LookaroundGetSettings(look.Put());
     if (FAILED(hr) || !look) return Failure("settings " + what, hr);
-    const VARIANT_BOOL b = *on ? VARIANT_TRUE : VARIANT_FALSE;
+    const VARIANT_BOOL b = gpslib::VariantBool(*on);
     if (what == "lookaround")
         look->EnableLookaround(b);
     else if (what == "intersections")

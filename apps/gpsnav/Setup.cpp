@@ -274,7 +274,7 @@ std::string Session::TraceOf(const std::string& file, const std::string& name,
     }
     if (!EndsWith(file, ".gpx")) return file;
     // A GPX track is turned into a trace by gpxtrace, when it is installed.
-    const std::string trace = m_options.settingsDir + name;
+    std::string trace = m_options.settingsDir + name;
     const std::string tool =
         std::filesystem::path(ModuleDir()).parent_path().string() + "/gpxtrace/gpxtrace";
     std::string command;

@@ -96,7 +96,7 @@ std::vector<long> FirstOfEachLabel(const std::vector<std::u16string>& labels,
 }
 
 std::u16string NumberToPlace(const std::u16string& houseNumber, const std::u16string& indicator) {
-    const std::u16string number = Trim(houseNumber);
+    std::u16string number = Trim(houseNumber);
     if (number == u"-1") return {};
     // A range is "<from><indicator><to>", both numbers; "14 к2" is one building even when the
     // indicator is a blank.
@@ -135,8 +135,7 @@ AddressList AddressSearch::FindMaps(bool postal, std::u16string_view search) {
     if (db == nullptr) return {};
     gpslib::Variant names, ids;
     SHORT n = 0;
-    HRESULT hr =
-        db->DbAddressGetDatabaseList(postal ? VARIANT_TRUE : VARIANT_FALSE, &names, &ids, &n);
+    HRESULT hr = db->DbAddressGetDatabaseList(gpslib::VariantBool(postal), &names, &ids, &n);
     if (FAILED(hr)) return Failed(hr);
     std::vector<std::u16string> nameList, idList;
     gpslib::ReadStringList(&names, &nameList);
@@ -160,8 +159,8 @@ bool AddressSearch::StillOpen(bool postal, const std::u16string& id) const {
     gpslib::Variant names, ids;
     SHORT n = 0;
     std::vector<std::u16string> open;
-    if (FAILED(m_context.m_pAddressDatabase->DbAddressGetDatabaseList(
-            postal ? VARIANT_TRUE : VARIANT_FALSE, &names, &ids, &n)) ||
+    if (FAILED(m_context.m_pAddressDatabase->DbAddressGetDatabaseList(gpslib::VariantBool(postal),
+                                                                      &names, &ids, &n)) ||
         FAILED(gpslib::ReadStringList(&ids, &open)))
         return false;
     return std::find(open.begin(), open.end(), id) != open.end();
@@ -185,8 +184,8 @@ AddressList AddressSearch::FindPlaces(bool postal, std::u16string_view mapName,
     IAddressDatabase* db = m_context.m_pAddressDatabase.Get();
     return WithConfiguration(
         query, [&](IAddressSearchConfigurationObject* config, VARIANT* list, SHORT* count) {
-            return db->AddressDbFindCityOrPostal(mapId.Get(), postal ? VARIANT_TRUE : VARIANT_FALSE,
-                                                 config, list, count);
+            return db->AddressDbFindCityOrPostal(mapId.Get(), gpslib::VariantBool(postal), config,
+                                                 list, count);
         });
 }
 

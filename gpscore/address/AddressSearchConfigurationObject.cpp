@@ -33,7 +33,7 @@ void WriteAddressQuery(const AddressQuery& query, IAddressSearchConfigurationObj
         config->SetSearchName(gpslib::Bstr(query.searchName).Get());
     if (changed(&AddressQuery::lastSearchIndex)) config->SetLastSearchIndex(query.lastSearchIndex);
     if (changed(&AddressQuery::startsWith))
-        config->SetStartsWith(query.startsWith ? VARIANT_TRUE : VARIANT_FALSE);
+        config->SetStartsWith(gpslib::VariantBool(query.startsWith));
     if (changed(&AddressQuery::houseNumber))
         config->SetStreetAddressNumber(gpslib::Bstr(query.houseNumber).Get());
     if (changed(&AddressQuery::resultsType)) config->SetResultsType(query.resultsType);

@@ -192,7 +192,7 @@ ComPtr<IRoutePoint> NewPoint(const RoutePoint& r) {
     p->SetLongitude(r.longitude);
     p->SetName(Bstr(r.name).Get());
     p->SetDescription(Bstr(r.description).Get());
-    p->SetTurningPoint(r.turningPoint ? VARIANT_TRUE : VARIANT_FALSE);
+    p->SetTurningPoint(gpslib::VariantBool(r.turningPoint));
     p->SetStreetNameForward(Bstr(r.streetNameForward).Get());
     p->SetNumberOfLanes(r.numberOfLanes);
     p->SetStreetOrientationForward(r.streetOrientationForward);
@@ -216,7 +216,7 @@ std::u16string MapQueries::Initialize(std::u16string_view mapFolder,
     if (m_pGPSMap == nullptr) return {};
     Bstr answer;
     m_pGPSMap->Initalize(Bstr(mapFolder).Get(), Bstr(settingsFolder).Get(),
-                         searchOtherFolders ? VARIANT_TRUE : VARIANT_FALSE, answer.Put());
+                         gpslib::VariantBool(searchOtherFolders), answer.Put());
     Bstr folder;
     m_pGPSMap->GetMapDirectory(folder.Put());
     *found = TextOf(folder);
@@ -232,7 +232,7 @@ void MapQueries::AddPOIFile(std::u16string_view file, const std::vector<std::int
     if (m_pGPSMap == nullptr) return;
     gpslib::Variant list;
     if (FAILED(gpslib::ReturnLongList(&list, categories))) return;
-    m_pGPSMap->AddPOIFile(Bstr(file).Get(), &list, isPOIFile ? VARIANT_TRUE : VARIANT_FALSE);
+    m_pGPSMap->AddPOIFile(Bstr(file).Get(), &list, gpslib::VariantBool(isPOIFile));
 }
 
 void MapQueries::ClearPOIFiles() const {
@@ -417,7 +417,7 @@ std::int32_t MapQueries::AddressCrossStreets(const Address& a, bool matchPostalO
     if (m_pGPSMap == nullptr) return E_FAIL;
     return m_pGPSMap->FindCrossStreets(Bstr(a.map).Get(), a.streetKey, Bstr(a.street).Get(),
                                        Bstr(a.city).Get(), Bstr(a.postalCode).Get(),
-                                       matchPostalOnly ? VARIANT_TRUE : VARIANT_FALSE, list, count);
+                                       gpslib::VariantBool(matchPostalOnly), list, count);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -440,9 +440,9 @@ std::optional<bool> MapQueries::FindPOIs(const MapPOISearch& search,
     config->SetSubCategoryNumber(search.subCategory);
     config->SetSearchDirection(search.direction);
     config->SetCurrentHeadingDegrees(search.heading);
-    config->SetUserPrivateOnly(search.privateOnly ? VARIANT_TRUE : VARIANT_FALSE);
-    config->SetUserPublicOnly(search.publicOnly ? VARIANT_TRUE : VARIANT_FALSE);
-    config->SetIncludeUserPrivateAsWell(search.includePrivate ? VARIANT_TRUE : VARIANT_FALSE);
+    config->SetUserPrivateOnly(gpslib::VariantBool(search.privateOnly));
+    config->SetUserPublicOnly(gpslib::VariantBool(search.publicOnly));
+    config->SetIncludeUserPrivateAsWell(gpslib::VariantBool(search.includePrivate));
     config->SetMaxSearchResults(search.maxResults);
     config->SetDistanceStarting(search.distanceStartingKm);
     VARIANT_BOOL found = VARIANT_FALSE;

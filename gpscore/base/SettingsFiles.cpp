@@ -79,11 +79,11 @@ template <class X> X Take(const Value& v) {
         return Saturate<X>(v.number);
 }
 
-template <class F> F Begin(Kind kind, int fromVersion, Value absent) {
+template <class F> F Begin(Kind kind, int fromVersion, const Value& absent) {
     F field;
     field.kind = kind;
     field.fromVersion = fromVersion;
-    field.absent = std::move(absent);
+    field.absent = absent;
     return field;
 }
 
@@ -97,11 +97,11 @@ template <class F, class M> void OnRecord(F& field, M F::Record::*member, M (*ru
 
 // A field over a plain getter/setter pair of the interface.
 template <class F, class M, class V>
-F Plain(Kind kind, int fromVersion, Value absent, M F::Record::*member,
+F Plain(Kind kind, int fromVersion, const Value& absent, M F::Record::*member,
         HRESULT (F::Object::*get)(V*), HRESULT (F::Object::*set)(V), M (*rule)(M) = nullptr) {
     using I = typename F::Object;
     using C = typename F::Impl;
-    F field = Begin<F>(kind, fromVersion, std::move(absent));
+    F field = Begin<F>(kind, fromVersion, absent);
     OnRecord(field, member, rule);
     field.fromObject = [get](I* o, C*, Value& v) {
         V x{};
@@ -164,9 +164,9 @@ SystemField FeetField(int fromVersion, std::int16_t absent,
 
 // The saved virtual state and destination: kept by the record and CSystemSettingsObject only.
 template <class X>
-SystemField SavedField(Kind kind, int fromVersion, Value absent, X SavedState::*member,
+SystemField SavedField(Kind kind, int fromVersion, const Value& absent, X SavedState::*member,
                        bool fileOnly) {
-    SystemField field = Begin<SystemField>(kind, fromVersion, std::move(absent));
+    SystemField field = Begin<SystemField>(kind, fromVersion, absent);
     field.fromRecord = [member](const System& r, Value& v) { Put(v, r.saved.*member); };
     field.toRecord = [member](System& r, const Value& v) { r.saved.*member = Take<X>(v); };
     field.fromObject = [member](ISystemSettingsObject*, CSystemSettingsObject* impl, Value& v) {
@@ -181,8 +181,8 @@ SystemField SavedField(Kind kind, int fromVersion, Value absent, X SavedState::*
     return field;
 }
 
-template <class X> SystemField FileOnly(Kind kind, Value absent, X SavedState::*member) {
-    return SavedField(kind, 4, std::move(absent), member, true);
+template <class X> SystemField FileOnly(Kind kind, const Value& absent, X SavedState::*member) {
+    return SavedField(kind, 4, absent, member, true);
 }
 
 const std::vector<SystemField>& SystemFields() {

@@ -26,7 +26,8 @@ void System::SetArrivalDistance(Units in, std::int16_t distance) {
 }
 
 void System::SetArrivedNearThreshold(Units in, std::int16_t threshold) {
-    const std::int16_t feet = geo::UnitsToStoredFeet(threshold < 0 ? 0 : threshold, in);
+    const std::int16_t feet =
+        geo::UnitsToStoredFeet(threshold < 0 ? std::int16_t{0} : threshold, in);
     arrivedNearFeet = feet < arrivalDistanceFeet ? feet : arrivalDistanceFeet;
 }
 

@@ -120,7 +120,9 @@ struct Lookaround {
     LookaroundRouteOptions routeOptions = LookaroundRouteAndIntersectionsOnly;
 
     // A negative limit is stored as 0: intersections are then announced only below a speed of 1.
-    static std::int16_t MaxSpeedRule(std::int16_t speed) { return speed < 0 ? 0 : speed; }
+    static std::int16_t MaxSpeedRule(std::int16_t speed) {
+        return speed < 0 ? std::int16_t{0} : speed;
+    }
     static std::int16_t IntervalRule(std::int16_t polls) {
         return polls < kMinReportingInterval   ? kMinReportingInterval
                : polls > kMaxReportingInterval ? kMaxReportingInterval

@@ -197,7 +197,7 @@ void Utility::SetLookaroundSettings(settings::Lookaround record) {
 }
 void Utility::SetRouteSettings(Mode mode, settings::Route record) {
     gpslib::os::MutexLock lock(m_csSettings);
-    (mode == VirtualMode ? m_routeVirtual : m_routeGPS) = std::move(record);
+    (mode == VirtualMode ? m_routeVirtual : m_routeGPS) = record;
 }
 void Utility::ChangeSystemSettings(const std::function<void(settings::System&)>& change) {
     gpslib::os::MutexLock lock(m_csSettings);

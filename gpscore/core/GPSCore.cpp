@@ -331,7 +331,7 @@ HRESULT CGPSCore::LoadedRegionalMaps(SHORT* pnMaps) {
 HRESULT CGPSCore::SystemSetResources(BSTR bstrLibraryPath, VARIANT_BOOL* pbLoaded) {
     CriticalSectionLock lock(m_csCore);
     if (pbLoaded == nullptr) return E_POINTER;
-    *pbLoaded = SetResourcesInternal(Text(bstrLibraryPath)) ? VARIANT_TRUE : VARIANT_FALSE;
+    *pbLoaded = gpslib::VariantBool(SetResourcesInternal(Text(bstrLibraryPath)));
     return S_OK;
 }
 

@@ -16,7 +16,6 @@ using gpscore::AddressList;
 using gpscore::AddressOutcome;
 using gpscore::AddressQuery;
 using gpscore::ReadAddressQuery;
-using gpscore::Text;
 using gpscore::WriteAddressQuery;
 using gpslib::os::CriticalSectionLock;
 

@@ -145,7 +145,7 @@ HRESULT CGPSCore::POIGetLastSearchDistanceDescription(BSTR* pbstrDistance) {
 HRESULT CGPSCore::POIGetLastSearchExceededMaxDistance(VARIANT_BOOL* pbExceeded) {
     CriticalSectionLock lock(m_csCore);
     if (pbExceeded == nullptr) return E_POINTER;
-    *pbExceeded = m_poiSearch.LastSearchExceededMaxDistance() ? 0xFFFF : 0;
+    *pbExceeded = gpslib::VariantBool(m_poiSearch.LastSearchExceededMaxDistance());
     return S_OK;
 }
 
@@ -251,14 +251,14 @@ HRESULT CGPSCore::POIAdd(IPOIObject** ppPOI) {
 HRESULT CGPSCore::POIUpdate(IPOIObject* pPOI, VARIANT_BOOL* pbUpdated) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbUpdated == nullptr) return E_POINTER;
-    *pbUpdated = m_poiSearch.Update(gpscore::ReadPOIObject(pPOI)) ? 0xFFFF : 0;
+    *pbUpdated = gpslib::VariantBool(m_poiSearch.Update(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
 HRESULT CGPSCore::POIDelete(IPOIObject* pPOI, VARIANT_BOOL* pbDeleted) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbDeleted == nullptr) return E_POINTER;
-    *pbDeleted = m_poiSearch.Delete(gpscore::ReadPOIObject(pPOI)) ? 0xFFFF : 0;
+    *pbDeleted = gpslib::VariantBool(m_poiSearch.Delete(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
@@ -313,11 +313,9 @@ HRESULT CGPSCore::POIGetMediaFile(IPOIObject* pPOI, BSTR bstrMediaFileName, BSTR
                                   VARIANT_BOOL* pbExtracted) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbExtracted == nullptr) return E_POINTER;
-    *pbExtracted =
-        m_poiSearch.ExtractMediaFile(gpscore::ReadPOIObject(pPOI), gpslib::View(bstrMediaFileName),
-                                     gpslib::View(bstrNewFilePath))
-            ? 0xFFFF
-            : 0;
+    *pbExtracted = gpslib::VariantBool(m_poiSearch.ExtractMediaFile(gpscore::ReadPOIObject(pPOI),
+                                                                    gpslib::View(bstrMediaFileName),
+                                                                    gpslib::View(bstrNewFilePath)));
     return S_OK;
 }
 

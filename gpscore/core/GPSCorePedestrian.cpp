@@ -111,7 +111,7 @@ HRESULT CGPSCore::SetAnnounceCrossings(VARIANT_BOOL bAnnounce) {
 HRESULT CGPSCore::GetAnnounceCrossings(VARIANT_BOOL* pbAnnounce) {
     CriticalSectionLock lock(m_csCore);
     if (pbAnnounce == nullptr) return E_POINTER;
-    *pbAnnounce = m_crossings.Announce() ? VARIANT_TRUE : VARIANT_FALSE;
+    *pbAnnounce = gpslib::VariantBool(m_crossings.Announce());
     return S_OK;
 }
 

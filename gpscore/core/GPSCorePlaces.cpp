@@ -11,10 +11,6 @@ using gpslib::os::CriticalSectionLock;
 
 namespace {
 
-constexpr VARIANT_BOOL Answer(bool yes) {
-    return yes ? static_cast<VARIANT_BOOL>(0xFFFF) : static_cast<VARIANT_BOOL>(0);
-}
-
 // A list of descriptions as the client gets it, with its count.
 HRESULT ReturnDescriptions(const std::vector<std::u16string>& texts, VARIANT* list, SHORT* count) {
     if (count != nullptr) *count = static_cast<SHORT>(texts.size());
@@ -63,21 +59,21 @@ HRESULT CGPSCore::FavoritesAddLocation(ILocationObject* pLocation, VARIANT_BOOL*
     CriticalSectionLock lock(m_csCore);
     if (pLocation == nullptr || pbAdded == nullptr) return E_POINTER;
     const std::optional<gpscore::Place> place = gpscore::PlaceOf(pLocation);
-    *pbAdded = Answer(place && m_places.FavoritesAddLocation(*place));
+    *pbAdded = gpslib::VariantBool(place && m_places.FavoritesAddLocation(*place));
     return S_OK;
 }
 
 HRESULT CGPSCore::FavoritesAddAddress(IAddressObject* pAddress, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pAddress == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.FavoritesAddAddress(gpscore::ReadAddress(pAddress)));
+    *pbAdded = gpslib::VariantBool(m_places.FavoritesAddAddress(gpscore::ReadAddress(pAddress)));
     return S_OK;
 }
 
 HRESULT CGPSCore::FavoritesAddPOI(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.FavoritesAddPOI(gpscore::ReadPOIObject(pPOI)));
+    *pbAdded = gpslib::VariantBool(m_places.FavoritesAddPOI(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
@@ -115,7 +111,7 @@ HRESULT CGPSCore::AnnotationsGetItem(Mode eMode, SHORT nIndex, IPOIObject** ppPO
 HRESULT CGPSCore::AnnotationsAdd(IPOIObject* pPOI, VARIANT_BOOL* pbAdded) {
     CriticalSectionLock lock(m_csCore);
     if (pPOI == nullptr || pbAdded == nullptr) return E_POINTER;
-    *pbAdded = Answer(m_places.AnnotationsAdd(gpscore::ReadPOIObject(pPOI)));
+    *pbAdded = gpslib::VariantBool(m_places.AnnotationsAdd(gpscore::ReadPOIObject(pPOI)));
     return S_OK;
 }
 
@@ -129,6 +125,6 @@ HRESULT CGPSCore::AnnotationsGetCount(SHORT* pnCount) {
 HRESULT CGPSCore::AnnotationsIsNear(Mode eMode, VARIANT_BOOL* pbNear) {
     CriticalSectionLock lock(m_csCore);
     if (pbNear == nullptr) return E_POINTER;
-    *pbNear = Answer(m_places.AnnotationsIsNear(Places().At(eMode)));
+    *pbNear = gpslib::VariantBool(m_places.AnnotationsIsNear(Places().At(eMode)));
     return S_OK;
 }

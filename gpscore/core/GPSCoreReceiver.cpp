@@ -164,7 +164,7 @@ HRESULT CGPSCore::GPSSetSettings(IGPSSettingsObject* pSettings, VARIANT_BOOL* pb
     m_receiver.ApplySettings(given, &opened);
     if (given.pedestrianAveragingSeconds != seconds)
         pSettings->SetPedestrianHeadingAveragingSeconds(given.pedestrianAveragingSeconds);
-    if (opened) *pbPortOpened = *opened ? VARIANT_TRUE : VARIANT_FALSE;
+    if (opened) *pbPortOpened = gpslib::VariantBool(*opened);
     return S_OK;
 }
 

@@ -18,10 +18,6 @@ using gpslib::os::CriticalSectionLock;
 
 namespace {
 
-VARIANT_BOOL Flag(bool on) {
-    return on ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 Mode SettingsMode(Mode mode) {
     return mode == VirtualMode ? VirtualMode : GPSMode;
 }
@@ -133,21 +129,21 @@ HRESULT CGPSCore::RouteClose() {
 HRESULT CGPSCore::RouteActive(VARIANT_BOOL* pbActive) {
     CriticalSectionLock lock(m_csCore);
     if (pbActive == nullptr) return E_POINTER;
-    *pbActive = Flag(m_routeBuilder.Route() != nullptr);
+    *pbActive = gpslib::VariantBool(m_routeBuilder.Route() != nullptr);
     return S_OK;
 }
 
 HRESULT CGPSCore::RouteIsOptimized(VARIANT_BOOL* pbOptimized) {
     CriticalSectionLock lock(m_csCore);
     if (pbOptimized == nullptr) return E_POINTER;
-    *pbOptimized = Flag(m_routeBuilder.Optimized());
+    *pbOptimized = gpslib::VariantBool(m_routeBuilder.Optimized());
     return S_OK;
 }
 
 HRESULT CGPSCore::RouteReverse(VARIANT_BOOL* pbReversed) {
     CriticalSectionLock lock(m_csCore);
     if (pbReversed == nullptr) return E_POINTER;
-    *pbReversed = Flag(m_routeBuilder.Reverse());
+    *pbReversed = gpslib::VariantBool(m_routeBuilder.Reverse());
     return S_OK;
 }
 
@@ -161,21 +157,21 @@ HRESULT CGPSCore::RouteCreateAutomatic(Mode eMode, IRouteConfigurationObject* pC
     EnsureUtility();
     gpscore::RouteConfiguration configuration;
     gpscore::ReadRouteConfiguration(pConfig, &configuration);
-    *pbCreated = Flag(m_routeBuilder.CreateAutomatic(eMode, configuration));
+    *pbCreated = gpslib::VariantBool(m_routeBuilder.CreateAutomatic(eMode, configuration));
     return S_OK;
 }
 
 HRESULT CGPSCore::RouteRecalculate(Mode eMode, VARIANT_BOOL* pbCreated) {
     CriticalSectionLock lock(m_csCore);
     if (pbCreated == nullptr) return E_POINTER;
-    *pbCreated = Flag(m_routeBuilder.Recalculate(eMode));
+    *pbCreated = gpslib::VariantBool(m_routeBuilder.Recalculate(eMode));
     return S_OK;
 }
 
 HRESULT CGPSCore::RouteRecalculateOriginal(VARIANT_BOOL* pbCreated) {
     CriticalSectionLock lock(m_csCore);
     if (pbCreated == nullptr) return E_POINTER;
-    *pbCreated = Flag(m_routeBuilder.RecalculateOriginal());
+    *pbCreated = gpslib::VariantBool(m_routeBuilder.RecalculateOriginal());
     return S_OK;
 }
 
@@ -199,7 +195,7 @@ HRESULT CGPSCore::RouteFollow(BSTR* pbstrAnnouncement, VARIANT_BOOL* pbRequested
     if (pbstrAnnouncement == nullptr || pbRequested == nullptr) return E_POINTER;
     EnsureUtility();
     std::u16string announcement;
-    *pbRequested = Flag(m_routeFollower.Request(&announcement));
+    *pbRequested = gpslib::VariantBool(m_routeFollower.Request(&announcement));
     return ReturnText(announcement, pbstrAnnouncement);
 }
 
@@ -254,7 +250,7 @@ HRESULT CGPSCore::RouteSave(BSTR bstrFileName, VARIANT_BOOL* pbSaved) {
     if (pbSaved == nullptr) return E_POINTER;
     EnsureUtility();
     Log("GPSCore::RouteSave entered");
-    *pbSaved = Flag(m_routeBuilder.Save(gpslib::View(bstrFileName)));
+    *pbSaved = gpslib::VariantBool(m_routeBuilder.Save(gpslib::View(bstrFileName)));
     Log("GPSCore::RouteSave exited");
     return S_OK;
 }
@@ -264,7 +260,7 @@ HRESULT CGPSCore::RouteLoad(BSTR bstrFileName, VARIANT_BOOL* pbLoaded) {
     if (pbLoaded == nullptr) return E_POINTER;
     EnsureUtility();
     Log("GPSCore::RouteLoad entered");
-    *pbLoaded = Flag(m_routeBuilder.Load(gpslib::View(bstrFileName)));
+    *pbLoaded = gpslib::VariantBool(m_routeBuilder.Load(gpslib::View(bstrFileName)));
     Log("GPSCore::RouteLoad exited");
     return S_OK;
 }
@@ -286,7 +282,7 @@ HRESULT CGPSCore::RouteSaveDirections(WaypointMode eWaypointMode,
         SysFreeString(*pbstrFileName);
         *pbstrFileName = used;
     }
-    *pbSaved = Flag(saved);
+    *pbSaved = gpslib::VariantBool(saved);
     return S_OK;
 }
 

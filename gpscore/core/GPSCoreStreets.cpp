@@ -16,7 +16,6 @@
 using gpscore::IsMode;
 using gpscore::NewAreasObject;
 using gpscore::NewIntersectionObject;
-using gpscore::NewLocation;
 using gpscore::NewWhereAmIObject;
 using gpscore::PlaceAt;
 using gpscore::PlaceOfMode;

@@ -41,7 +41,7 @@ public:
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr std::uint64_t kRetryMicros = 2'000'000;
     // NMEA kept for the link at most; older sentences are dropped first.
-    static constexpr std::size_t kMaxWaiting = 64 * 1024;
+    static constexpr std::size_t kMaxWaiting = std::size_t{64} * 1024;
 
     // Connects to gpsd and asks for NMEA. Fails (IOError, NotFound) when gpsd does not answer:
     // a receiver that is not there is not opened, as with a serial port.

@@ -15,7 +15,6 @@
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::CriticalSectionLock;
 

@@ -18,7 +18,6 @@
 namespace gpscore {
 
 using gpslib::Bstr;
-using gpslib::ComPtr;
 
 namespace {
 
@@ -36,7 +35,7 @@ std::u16string MapLoader::Load() {
 
     std::u16string directory = settings->mapPOIDirectory;
     std::u16string foundDirectory;
-    const std::u16string result =
+    std::u16string result =
         map.Initialize(directory, settings->settingsDirectory,
                        settings::On(settings->searchOtherMapDirectories), &foundDirectory);
     if (result != u"OK") {

@@ -14,8 +14,6 @@
 
 namespace gpscore {
 
-using gpslib::ComPtr;
-
 namespace {
 
 std::u16string Lower(std::u16string text) {

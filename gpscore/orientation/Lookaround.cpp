@@ -19,7 +19,6 @@
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {

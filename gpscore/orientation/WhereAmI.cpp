@@ -269,7 +269,7 @@ IntersectionAnswer WhereAmI::Intersection(const Place& place, std::int16_t headi
     if (heading < -1 || heading > 359) heading = -1;
     if (ahead && heading == -1)
         return NoIntersection(u"", m_context.String(ids::kNoIntersectionAhead));
-    return NearestIntersection(at, heading, ahead ? heading : -1);
+    return NearestIntersection(at, heading, ahead ? heading : std::int16_t{-1});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,7 +10,6 @@
 namespace gpscore {
 
 using gpslib::Bstr;
-using gpslib::ComPtr;
 
 namespace {
 

@@ -198,9 +198,9 @@ void WriteShared(I* to, const POIData& data, Set TextAccessors::*set) {
     to->SetKey(data.key);
     to->SetCategoryNumber(data.category);
     to->SetSubCategoryNumber(data.subCategory);
-    to->SetIsUserPOI(data.userPOI ? VARIANT_TRUE : VARIANT_FALSE);
-    to->SetIsPrivate(data.isPrivate ? VARIANT_TRUE : VARIANT_FALSE);
-    to->SetCanModifyRMFFields(data.canModifyRMFFields ? VARIANT_TRUE : VARIANT_FALSE);
+    to->SetIsUserPOI(gpslib::VariantBool(data.userPOI));
+    to->SetIsPrivate(gpslib::VariantBool(data.isPrivate));
+    to->SetCanModifyRMFFields(gpslib::VariantBool(data.canModifyRMFFields));
     to->SetLatitudeOffset(data.latitudeOffset);
     to->SetLongitudeOffset(data.longitudeOffset);
     to->SetLatitude(data.latitude);

@@ -159,10 +159,6 @@ bool Flag(IPOISearchConfigurationObject* config,
     return on != VARIANT_FALSE;
 }
 
-constexpr VARIANT_BOOL Answer(bool yes) {
-    return yes ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 } // namespace
 
 POIQuery ReadPOIQuery(IPOISearchConfigurationObject* config) {
@@ -195,11 +191,11 @@ void WritePOIQueryBack(IPOISearchConfigurationObject* config, const POIQuery& qu
     if (config == nullptr) return;
     const POIQuery before = ReadPOIQuery(config);
     if (query.userPrivateOnly != before.userPrivateOnly)
-        config->SetUserPrivateOnly(Answer(query.userPrivateOnly));
+        config->SetUserPrivateOnly(gpslib::VariantBool(query.userPrivateOnly));
     if (query.userPublicOnly != before.userPublicOnly)
-        config->SetUserPublicOnly(Answer(query.userPublicOnly));
+        config->SetUserPublicOnly(gpslib::VariantBool(query.userPublicOnly));
     if (query.startsWith != before.startsWith)
-        config->SetStartsWithSearch(Answer(query.startsWith));
+        config->SetStartsWithSearch(gpslib::VariantBool(query.startsWith));
 }
 
 gpslib::ComPtr<IPOISearchConfigurationObject> NewPOISearchConfiguration(const POIQuery& query) {
@@ -219,12 +215,12 @@ gpslib::ComPtr<IPOISearchConfigurationObject> NewPOISearchConfiguration(const PO
     config->SetDistanceStarting(query.distanceStarting);
     config->SetSearchDirection(query.direction);
     config->SetCurrentHeadingDegrees(query.heading);
-    config->SetNewSearch(Answer(query.newSearch));
-    config->SetUserPrivateOnly(Answer(query.userPrivateOnly));
-    config->SetUserPublicOnly(Answer(query.userPublicOnly));
-    config->SetIncludeUserPrivateAsWell(Answer(query.includeUserPrivate));
-    config->SetStartsWithSearch(Answer(query.startsWith));
-    config->SetWholeWord(Answer(query.wholeWord));
+    config->SetNewSearch(gpslib::VariantBool(query.newSearch));
+    config->SetUserPrivateOnly(gpslib::VariantBool(query.userPrivateOnly));
+    config->SetUserPublicOnly(gpslib::VariantBool(query.userPublicOnly));
+    config->SetIncludeUserPrivateAsWell(gpslib::VariantBool(query.includeUserPrivate));
+    config->SetStartsWithSearch(gpslib::VariantBool(query.startsWith));
+    config->SetWholeWord(gpslib::VariantBool(query.wholeWord));
     return config;
 }
 

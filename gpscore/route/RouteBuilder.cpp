@@ -22,7 +22,6 @@
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 
 namespace {
@@ -243,7 +242,7 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
         std::vector<WaypointRecord> records;
         records.push_back(std::move(first));
         const int heading = m_parts.walker.Heading();
-        records.back().streetOrientationForward = heading;
+        records.back().streetOrientationForward = static_cast<std::int16_t>(heading);
         records.back().streetOrientationReverse = static_cast<SHORT>((heading + 180) % 360);
         Install(std::move(records), configuration, type, waypointMode, heading);
         m_bRecording = true;
@@ -277,7 +276,7 @@ bool RouteBuilder::CreateInternal(WaypointMode waypointMode,
     VARIANT_BOOL detailed = 0;
     if (auto settings = context.SystemSettings()) detailed = settings->streetNamesDetailed;
     const MapWords words = detailed ? MapWords::kStreetDetailed : MapWords::kNone;
-    map.SetRouteInitialHeading(initialHeading);
+    map.SetRouteInitialHeading(static_cast<short>(initialHeading));
     map.SetRouteWaypointMode(waypointMode);
     const RoutePreferences& preferences = configuration.preferences;
     // A walk recorded from a trace is recalculated as a walk.
@@ -370,9 +369,8 @@ bool RouteBuilder::IsUnnamed(const std::u16string& name) const {
 std::u16string RouteBuilder::ComposedName(int index) const {
     const auto& waypoints = m_route->waypoints;
     const WaypointRecord& w = waypoints[index - 1];
-    const std::u16string base = w.streetNameForward.empty()
-                                    ? m_parts.context.String(ids::kUnnamedRoad)
-                                    : w.streetNameForward;
+    std::u16string base = w.streetNameForward.empty() ? m_parts.context.String(ids::kUnnamedRoad)
+                                                      : w.streetNameForward;
     std::u16string near;
     if (!IsUnnamed(w.crossStreet)) near = w.crossStreet;
     for (int d = 1; near.empty() && d < 3; ++d)
@@ -508,7 +506,7 @@ void RouteBuilder::RecordVirtualMove(const std::optional<Place>& location, int h
     WaypointRecord r;
     r.latitude = p.latitude;
     r.longitude = p.longitude;
-    r.streetOrientationForward = heading;
+    r.streetOrientationForward = static_cast<std::int16_t>(heading);
     r.streetOrientationReverse =
         heading == -1 ? SHORT{-1} : static_cast<SHORT>((heading + 180) % 360);
     if (count > 0) {
@@ -517,8 +515,8 @@ void RouteBuilder::RecordVirtualMove(const std::optional<Place>& location, int h
             geo::Distance({last.latitude, last.longitude}, {p.latitude, p.longitude});
     }
     if (const MapQueries map = m_parts.context.Map(); map.HasEngine()) {
-        r.streetNameForward =
-            map.StreetAt(p.latitude, p.longitude, heading, MapWords::kStreetExpanded);
+        r.streetNameForward = map.StreetAt(p.latitude, p.longitude, static_cast<short>(heading),
+                                           MapWords::kStreetExpanded);
         r.name = r.streetNameForward;
     }
     route.Append(std::move(r));

@@ -28,7 +28,6 @@
 
 namespace gpscore {
 
-using gpslib::Bstr;
 using gpslib::ComPtr;
 using gpslib::os::Utf16ToUtf8;
 using gpslib::os::Utf8ToUtf16;
@@ -484,7 +483,11 @@ bool RouteBuilder::SaveDirections(WaypointMode waypointMode, bool numbers,
                                         ? context.m_pUtility->FormatString(ids::kWaypointLabelFull,
                                                                            {std::int64_t{index}})
                                         : std::u16string();
-            label = label.empty() ? number : number + u", " + label;
+            if (!label.empty()) {
+                number += u", ";
+                number += label;
+            }
+            label = std::move(number);
         }
         std::u16string text = ExploredDescription(*route, index, true, mode, &label);
         if (index == end) {

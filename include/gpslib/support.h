@@ -27,6 +27,10 @@ GPSLIB_API BSTR AllocBstr(std::u16string_view text); // Null only when out of me
 inline std::u16string_view View(BSTR text) {
     return {text == nullptr ? u"" : text, SysStringLen(text)};
 }
+// The automation's true (-1) or false (0).
+constexpr VARIANT_BOOL VariantBool(bool value) {
+    return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 // ---------------------------------------------------------------------------------------------
 // An owned reference to an object; releases it on destruction.
