@@ -104,4 +104,14 @@ bool IsWordChar(char32_t c) {
     return c != 0xFFFD && c != kDroppedMark;
 }
 
+std::u16string FoldText(std::u16string_view text) {
+    std::u16string folded;
+    folded.reserve(text.size());
+    for (char16_t c : text) {
+        const char32_t f = FoldCodePoint(c);
+        if (f != kDroppedMark) folded.push_back(static_cast<char16_t>(f));
+    }
+    return folded;
+}
+
 } // namespace gpslib::formats

@@ -6,6 +6,9 @@
 #ifndef FORMATS_WORDFOLD_H_
 #define FORMATS_WORDFOLD_H_
 
+#include <string>
+#include <string_view>
+
 namespace gpslib::formats {
 
 // What FoldCodePoint answers for a combining accent that folding removes.
@@ -21,6 +24,10 @@ char32_t FoldCodePoint(char32_t c);
 // beyond ASCII except the common punctuation, sign and space blocks. Anything else separates
 // words.
 bool IsWordChar(char32_t folded);
+
+// UTF-16 text folded unit by unit as FoldCodePoint folds, the removed accents left out: names
+// compared this way match whatever their case and accents. Surrogates are kept as they are.
+std::u16string FoldText(std::u16string_view text);
 
 } // namespace gpslib::formats
 

@@ -9,20 +9,17 @@
 #include "address/AddressSearchConfigurationObject.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
+#include "formats/WordFold.h"
 
 namespace gpscore {
 
 using gpslib::Bstr;
 using gpslib::ComPtr;
+using gpslib::formats::FoldText;
 
 namespace {
 
 // Map names are file names: compared ignoring the case of ASCII and Latin-1 letters.
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text)
-        if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 32;
-    return text;
-}
 
 std::u16string Trim(std::u16string text) {
     const auto blank = [](char16_t c) { return c == u' ' || c == u'\t'; };
@@ -79,7 +76,7 @@ std::u16string AddressPlace::SpokenName(const std::u16string& locationName) cons
                             : !address.empty()    ? address
                                                   : name;
     if (city.empty() || spoken.empty()) return spoken.empty() ? city : spoken;
-    const std::u16string lowered = Lower(spoken), lowCity = Lower(city);
+    const std::u16string lowered = FoldText(spoken), lowCity = FoldText(city);
     const bool saysCity =
         lowered.size() >= lowCity.size() &&
         lowered.compare(lowered.size() - lowCity.size(), lowCity.size(), lowCity) == 0;
@@ -147,10 +144,10 @@ AddressList AddressSearch::FindMaps(bool postal, std::u16string_view search) {
 
     std::unordered_set<std::u16string> wanted;
     for (const std::u16string& name : map.MapsMatching(search))
-        wanted.insert(Lower(name));
+        wanted.insert(FoldText(name));
     AddressList answer;
     for (const MapEntry& entry : table)
-        if (wanted.count(Lower(entry.name)) != 0 && answer.entries.size() < 32767)
+        if (wanted.count(FoldText(entry.name)) != 0 && answer.entries.size() < 32767)
             answer.entries.push_back(entry.name);
     return answer;
 }
@@ -169,11 +166,11 @@ bool AddressSearch::StillOpen(bool postal, const std::u16string& id) const {
 AddressList AddressSearch::FindPlaces(bool postal, std::u16string_view mapName,
                                       AddressQuery& query) {
     m_matchIndex.clear();
-    const std::u16string wanted = Lower(std::u16string(mapName));
+    const std::u16string wanted = FoldText(std::u16string(mapName));
     const std::u16string* id = nullptr;
     if (!wanted.empty())
         for (const MapEntry& entry : Maps(postal))
-            if (Lower(entry.name) == wanted) {
+            if (FoldText(entry.name) == wanted) {
                 id = &entry.id;
                 break;
             }

@@ -1,13 +1,13 @@
 #include "orientation/Destination.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "address/AddressSearch.h"
 #include "base/LocationObject.h"
 #include "base/ServiceContext.h"
 #include "base/SystemSettingsObject.h"
 #include "base/Utility.h"
+#include "formats/WordFold.h"
 #include "poi/POIBuilder.h"
 #include "poi/PersonalPlaces.h"
 #include "resources/StringIds.h"
@@ -16,16 +16,10 @@ namespace gpscore {
 
 namespace {
 
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c < 0x80) c = static_cast<char16_t>(std::tolower(static_cast<int>(c)));
-    }
-    return text;
-}
-
-// Whether `name` holds `part`, ignoring letter case; an empty name holds nothing.
+// Whether `name` holds `part`, ignoring case and accents; an empty name holds nothing.
 bool Contains(const std::u16string& name, const std::u16string& part) {
-    return !name.empty() && Lower(name).find(Lower(part)) != std::u16string::npos;
+    return !name.empty() && gpslib::formats::FoldText(name).find(gpslib::formats::FoldText(part)) !=
+                                std::u16string::npos;
 }
 
 // A place of the destination's own, which no one else changes.

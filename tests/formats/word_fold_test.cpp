@@ -52,6 +52,23 @@ TEST(WordFold, LettersLoseCaseAndAccentsButStayOneLetter) {
     }
 }
 
+// Names compared as folded UTF-16 (a destination's name, a city said with the address).
+TEST(WordFold, TextFoldsUnitByUnit) {
+    const struct {
+        std::u16string in, out;
+    } rows[] = {
+        {u"S\u00E3o Paulo", u"sao paulo"},
+        {u"Se\u0301te", u"sete"}, // the combining accent is left out
+        {u"\u041C\u043E\u0441\u043A\u0432\u0430",
+         u"\u043C\u043E\u0441\u043A\u0432\u0430"}, // Москва
+        {u"\u00C6RO", u"\u00E6ro"},
+        {u"a\U0001F600b", u"a\U0001F600b"}, // a surrogate pair is kept whole
+        {u"", u""},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(fold::FoldText(r.in), r.out);
+}
+
 TEST(WordFold, WhatBelongsToAWord) {
     const struct {
         char32_t c;
