@@ -11,9 +11,7 @@ import json
 import os
 import re
 import shutil
-import tempfile
 import unittest
-import xml.etree.ElementTree as ET
 
 import gpsnav_test
 
@@ -22,18 +20,16 @@ ENTRY = re.compile(r"^\d+\. ")  # An entry of a numbered list.
 LIBRARY = 'dest 45.0031,10.0055 "Town Library"'
 
 
-class Town(unittest.TestCase):
+class Town(gpsnav_test.Fresh):
     """A runner with its own settings, registry and copy of the sample town."""
 
     def setUp(self):
-        tmp = tempfile.TemporaryDirectory()
-        self.addCleanup(tmp.cleanup)
-        self.tmp = tmp.name
-        self.maps = os.path.join(tmp.name, "maps")
+        super().setUp()
+        self.maps = os.path.join(self.tmp, "maps")
         os.mkdir(self.maps)
         for f in glob.glob(os.path.join(ARGS.build, "data", "sample", "Sampleton.*")):
             shutil.copy(f, self.maps)
-        self.runner = gpsnav_test.Runner(tmp.name, self.maps)
+        self.runner = gpsnav_test.Runner(self.tmp, self.maps)
 
     def path(self, name):
         return os.path.join(self.tmp, name)
@@ -97,31 +93,19 @@ class Crossings(Town):
         self.assertEqual(still, corner_told)
 
 
-def route_of(path):
-    """What a route file says of its route: the whole file; for GPX the points and their names
-    (a GPX route's descriptions are the turns, worked out again when it is loaded)."""
-    with open(path, "rb") as f:
-        text = f.read()
-    if not path.endswith(".gpx"):
-        return text
-    root = ET.fromstring(text)
-    ns = {"g": "http://www.topografix.com/GPX/1/1"}
-    return [(p.get("lat"), p.get("lon"), p.findtext("g:name", namespaces=ns))
-            for p in root.iter("{%s}rtept" % ns["g"])]
-
-
 class Routes(Town):
     def test_a_saved_route_loads_back_the_same(self):
-        for name in ("trip.xml", "trip.gpx"):
-            with self.subTest(name):
-                path = self.path(name)
-                saved = self.answers(LIBRARY, "route walk", "route save " + path)
-                self.assertEqual(saved[-1], ["Route saved to %s." % path])
-                first = route_of(path)
-                loaded = self.answers("route load " + path, "route save " + path)
-                self.assertEqual(loaded[0], ["Route loaded, 4 waypoints. Total route distance: "
-                                             "0.46 kilometres."])
-                self.assertEqual(route_of(path), first)
+        # One format proves the path; the service's own tests read both formats field by field.
+        path = self.path("trip.xml")
+        saved = self.answers(LIBRARY, "route walk", "route save " + path)
+        self.assertEqual(saved[-1], ["Route saved to %s." % path])
+        with open(path, "rb") as f:
+            first = f.read()
+        loaded = self.answers("route load " + path, "route save " + path)
+        self.assertEqual(loaded[0], ["Route loaded, 4 waypoints. Total route distance: "
+                                     "0.46 kilometres."])
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), first)
 
     def test_directions_listed_and_written(self):
         texts = self.answers(LIBRARY, "route walk", "route directions",
@@ -146,21 +130,14 @@ class Routes(Town):
     def test_files_that_are_no_route_leave_the_route(self):
         good = self.path("good.xml")
         self.answers(LIBRARY, "route walk", "route save " + good)
-        with open(good, "rb") as f:
-            whole = f.read()
-        with open(self.path("half.xml"), "wb") as f:
-            f.write(whole[:len(whole) // 2])
         with open(self.path("huge.xml"), "wb") as f:
             f.truncate(65 << 20)
         with open(self.path("nofix.trc"), "w") as f:
             f.write("$GPGSA,A,1,,,,,,,,,,,,,,,*1E\r\n")
-        track = os.path.join(ARGS.source, "data", "demo", "sampleton-walk.gpx")
         cases = [
             ("route load " + self.path("none.xml"), "No such file: "),
             ("route load " + self.tmp, "No such file: "),
-            ("route load " + self.path("half.xml"), self.path("half.xml") + " is not a route"),
             ("route load " + self.path("huge.xml"), self.path("huge.xml") + " is not a route"),
-            ("route load " + track, track + " is not a route"),
             ("route from " + self.path("nofix.trc"), self.path("nofix.trc") + " holds no "
              "position to make a route from. The route is unchanged."),
             ("route from " + self.path("huge.xml"), self.path("huge.xml") + " is too large"),
@@ -250,11 +227,12 @@ class Places(Town):
 
 class Filters(Town):
     def test_whole_words_and_beginnings(self):
-        texts = self.answers("find bank", "find bank whole", "find ban whole", "find ban")
+        # The word reaches the service as its match mode (the modes themselves:
+        # tests/database/text_test.cpp).
+        texts = self.answers("find ban whole", "find ban")
         firsts = [sorted(t.split(". ", 1)[1].split(",")[0] for t in answer if ENTRY.match(t))
                   for answer in texts]
-        self.assertEqual(firsts, [["Sample Bank", "Sample Bank ATM"]] * 2 +
-                         [[], ["Sample Bank", "Sample Bank ATM"]])
+        self.assertEqual(firsts, [[], ["Sample Bank", "Sample Bank ATM"]])
 
 
 if __name__ == "__main__":

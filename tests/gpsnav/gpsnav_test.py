@@ -65,12 +65,17 @@ def start_lines(receiver="none"):
     return ["gpslib 3.3", "Service started.", "1 map loaded.", "Receiver: " + receiver]
 
 
-class Scripted(unittest.TestCase):
+class Fresh(unittest.TestCase):
+    """Each test with a runner in a temporary folder of its own."""
+
     def setUp(self):
         tmp = tempfile.TemporaryDirectory()
         self.addCleanup(tmp.cleanup)
+        self.tmp = tmp.name
         self.runner = Runner(tmp.name)
 
+
+class Scripted(Fresh):
     def test_answers_are_plain_lines_of_the_service_text(self):
         script = "\n".join([
             "help where", "wher", "status", "settings units metric", "mode", "mode virtual",
@@ -117,7 +122,7 @@ class Scripted(unittest.TestCase):
             self.assertEqual("two" in out.splitlines(), two, (options, script, out))
 
     def test_script_file_option(self):
-        path = os.path.join(self.runner.tmp, "commands.txt")
+        path = os.path.join(self.tmp, "commands.txt")
         with open(path, "wb") as f:
             f.write(b"echo from the file\r\n")
         code, out, _ = self.runner.run("echo from stdin\n", "--receiver", "none",
@@ -205,13 +210,11 @@ class Scripted(unittest.TestCase):
                         "the service was stopped and saved its settings")
 
 
-class Terminal(unittest.TestCase):
+class Terminal(Fresh):
     """gpsnav on a pseudo-terminal, as a user at a terminal meets it."""
 
     def setUp(self):
-        tmp = tempfile.TemporaryDirectory()
-        self.addCleanup(tmp.cleanup)
-        self.runner = Runner(tmp.name)
+        super().setUp()
         self.output = b""
         self.seen = 0
 
@@ -399,65 +402,61 @@ class Demo(unittest.TestCase):
                 self.assertEqual(actual, stored)
 
 
-class Languages(unittest.TestCase):
+class Languages(Fresh):
     DEST = "dest 45.0031,10.0055 Library\n"
 
     def test_the_language_is_chosen_remembered_and_refused_when_unknown(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            runner = Runner(tmp)
-            where = ("--receiver", "none", "--at", "45.002,10.001")
-            # A first start in German measures in metres.
-            code, out, _ = runner.run(self.DEST, *where, "--language", "de")
-            self.assertEqual(code, 0)
-            self.assertIn("Library, 0,37 Kilometer, rechts", out.splitlines())
-            # Remembered, whatever the environment says.
-            runner.env["LANG"] = "fr_FR.UTF-8"
-            self.assertIn("Library, 0,37 Kilometer, rechts", runner.run(self.DEST, *where)[1])
-            code, out, err = runner.run("", "--language", "xx")
-            self.assertEqual((code, out), (2, ""))
-            self.assertIn("no language 'xx'; the languages are en, de, fr, es, it, pt-BR", err)
-        with tempfile.TemporaryDirectory() as tmp:
-            runner = Runner(tmp)
-            runner.env["LANG"] = "fr_FR.UTF-8"
-            out = runner.run(self.DEST, *where)[1]
-            self.assertIn("Library, 0,37 kilomètre, à droite", out.splitlines())
+        runner = self.runner
+        where = ("--receiver", "none", "--at", "45.002,10.001")
+        # A first start in German measures in metres.
+        code, out, _ = runner.run(self.DEST, *where, "--language", "de")
+        self.assertEqual(code, 0)
+        self.assertIn("Library, 0,37 Kilometer, rechts", out.splitlines())
+        # Remembered, whatever the environment says.
+        runner.env["LANG"] = "fr_FR.UTF-8"
+        self.assertIn("Library, 0,37 Kilometer, rechts", runner.run(self.DEST, *where)[1])
+        code, out, err = runner.run("", "--language", "xx")
+        self.assertEqual((code, out), (2, ""))
+        self.assertIn("no language 'xx'; the languages are en, de, fr, es, it, pt-BR", err)
+        # A first start takes the environment's language.
+        os.mkdir(os.path.join(self.tmp, "fresh"))
+        fresh = Runner(os.path.join(self.tmp, "fresh"))
+        fresh.env["LANG"] = "fr_FR.UTF-8"
+        out = fresh.run(self.DEST, *where)[1]
+        self.assertIn("Library, 0,37 kilomètre, à droite", out.splitlines())
 
 
-class Speech(unittest.TestCase):
+class Speech(Fresh):
     def test_a_hung_speech_engine_never_holds_up_the_answers(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            fake = os.path.join(tmp, "bin")
-            os.mkdir(fake)
-            with open(os.path.join(fake, "espeak-ng"), "w") as f:
-                f.write("#!/bin/sh\nexec sleep 600\n")
-            os.chmod(os.path.join(fake, "espeak-ng"), 0o755)
-            runner = Runner(tmp)
-            runner.env["PATH"] = fake + ":" + runner.env["PATH"]
-            script = "".join("echo line %d\n" % i for i in range(40))
-            started = time.time()
-            code, out, _ = runner.run(script, "--receiver", "none", "--speak=espeak-ng")
-            self.assertEqual(code, 0)
-            self.assertEqual(out.splitlines()[-40:], ["line %d" % i for i in range(40)])
-            # The answers come at once; only the exit waits a little for the speech.
-            self.assertLess(time.time() - started, 30)
+        fake = os.path.join(self.tmp, "bin")
+        os.mkdir(fake)
+        with open(os.path.join(fake, "espeak-ng"), "w") as f:
+            f.write("#!/bin/sh\nexec sleep 600\n")
+        os.chmod(os.path.join(fake, "espeak-ng"), 0o755)
+        self.runner.env["PATH"] = fake + ":" + self.runner.env["PATH"]
+        script = "".join("echo line %d\n" % i for i in range(40))
+        started = time.time()
+        code, out, _ = self.runner.run(script, "--receiver", "none", "--speak=espeak-ng")
+        self.assertEqual(code, 0)
+        self.assertEqual(out.splitlines()[-40:], ["line %d" % i for i in range(40)])
+        # The answers come at once; only the exit waits a little for the speech.
+        self.assertLess(time.time() - started, 30)
 
     def test_espeak_writes_a_wave_that_is_not_silent(self):
         if shutil.which("espeak-ng") is None:
             self.skipTest("espeak-ng is not installed")
-        with tempfile.TemporaryDirectory() as tmp:
-            runner = Runner(tmp)
-            wav = os.path.join(tmp, "said.wav")
-            code, out, err = runner.run("echo Main Street and Oak Avenue\n", "--receiver",
-                                        "none", "--speak=espeak-ng", "--speak-wave", wav)
-            self.assertEqual(code, 0, err)
-            self.assertIn("Speech: espeak-ng.", out.splitlines())
-            with wave.open(wav) as w:
-                frames = w.readframes(w.getnframes())
-                width = w.getsampwidth()
-            self.assertEqual(width, 2)
-            samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
-            self.assertGreater(len(samples), 1000)
-            self.assertGreater(max(abs(s) for s in samples), 1000)
+        wav = os.path.join(self.tmp, "said.wav")
+        code, out, err = self.runner.run("echo Main Street and Oak Avenue\n", "--receiver",
+                                         "none", "--speak=espeak-ng", "--speak-wave", wav)
+        self.assertEqual(code, 0, err)
+        self.assertIn("Speech: espeak-ng.", out.splitlines())
+        with wave.open(wav) as w:
+            frames = w.readframes(w.getnframes())
+            width = w.getsampwidth()
+        self.assertEqual(width, 2)
+        samples = struct.unpack("<%dh" % (len(frames) // 2), frames)
+        self.assertGreater(len(samples), 1000)
+        self.assertGreater(max(abs(s) for s in samples), 1000)
 
 
 def parse_arguments():
