@@ -49,23 +49,17 @@ int NormalHeading(SHORT heading) {
     return heading < 0 ? -1 : heading % 360;
 }
 
-HRESULT ReturnText(const std::string& text, BSTR* out) {
-    *out = gpslib::AllocBstr(std::string_view(text));
-    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
-}
-
 } // namespace gpsmap
 
 namespace {
-
-using gpsmap::ReturnText;
 
 // The installed maps folders: first the one of the installation this module belongs to, found
 // from the module's own folder (an installation moved to another prefix, or staged under
 // DESTDIR), then the configured prefix's, then the usual prefixes'.
 std::vector<std::string> InstalledMapFolders() {
     std::vector<std::string> folders;
-    const std::string module = gpslib::ModulePathOf(reinterpret_cast<const void*>(&ReturnText));
+    const std::string module =
+        gpslib::ModulePathOf(reinterpret_cast<const void*>(&gpsmap::NormalHeading));
     if (!module.empty())
         folders.push_back(gpslib::os::DirName(module) + "/" GPSLIB_DATA_DIR_FROM_MODULE "/maps");
     for (const char* prefix : {GPSLIB_DATA_DIR, "/usr/local/share/gpslib", "/usr/share/gpslib"}) {
@@ -85,7 +79,7 @@ CGPSMap::CGPSMap() {
 HRESULT CGPSMap::GetMapDirectory(BSTR* pbstrMapDirectory) {
     if (pbstrMapDirectory == nullptr) return E_POINTER;
     std::lock_guard<std::mutex> lock(m_lock);
-    return ReturnText(m_engine.MapDirectory(), pbstrMapDirectory);
+    return gpslib::ReturnString(pbstrMapDirectory, m_engine.MapDirectory());
 }
 
 HRESULT CGPSMap::Initalize(BSTR bstrMapDirectory, BSTR bstrSettingsDirectory,
@@ -100,7 +94,7 @@ HRESULT CGPSMap::Initalize(BSTR bstrMapDirectory, BSTR bstrSettingsDirectory,
     LoadMapPOIFiles();
     Log("Initalize: " + answer);
     ClearRouteState();
-    return ReturnText(answer, pbstrResult);
+    return gpslib::ReturnString(pbstrResult, answer);
 }
 
 HRESULT CGPSMap::UnloadMaps() {

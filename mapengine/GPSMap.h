@@ -37,7 +37,6 @@ struct Keywords {
 bool ValidPosition(double lat, double lon);
 // A client's heading in whole degrees below 360; -1 (none) for a negative one.
 int NormalHeading(SHORT heading);
-HRESULT ReturnText(const std::string& text, BSTR* out);
 
 // The records as the client's list of `iid` objects.
 template <class T>

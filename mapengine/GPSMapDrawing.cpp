@@ -38,7 +38,7 @@ HRESULT CGPSMap::GetMapBounds(SHORT nMap, DOUBLE* pdSouth, DOUBLE* pdWest, DOUBL
     if (nMap < 0 || static_cast<std::size_t>(nMap) >= maps.size()) return E_INVALIDARG;
     const auto& map = maps[static_cast<std::size_t>(nMap)];
     ReturnBox(map.box, pdSouth, pdWest, pdNorth, pdEast);
-    return gpsmap::ReturnText(map.name, pbstrMapName);
+    return gpslib::ReturnString(pbstrMapName, map.name);
 }
 
 HRESULT CGPSMap::GetLoadedMapsBounds(DOUBLE* pdSouth, DOUBLE* pdWest, DOUBLE* pdNorth,

@@ -11,7 +11,6 @@ using gpsmap::Keywords;
 using gpsmap::Naming;
 using gpsmap::NormalHeading;
 using gpsmap::Point;
-using gpsmap::ReturnText;
 using gpsmap::ValidPosition;
 
 namespace {
@@ -65,8 +64,8 @@ HRESULT CGPSMap::GetStreetAtLocation(DOUBLE dLatitude, DOUBLE dLongitude, SHORT 
     *pbstrResult = nullptr;
     auto lock = Lock();
     if (m_engine.MapCount() == 0) {
-        ReturnText("", pbstrStreetName);
-        ReturnText("NO MAP", pbstrResult);
+        gpslib::ReturnString(pbstrStreetName, "");
+        gpslib::ReturnString(pbstrResult, "NO MAP");
         return E_FAIL;
     }
     Keywords k(bstrKeywords);
@@ -80,8 +79,8 @@ HRESULT CGPSMap::GetStreetAtLocation(DOUBLE dLatitude, DOUBLE dLongitude, SHORT 
             result = "OK";
         }
     }
-    HRESULT hr = ReturnText(name, pbstrStreetName);
-    return FAILED(hr) ? hr : ReturnText(result, pbstrResult);
+    HRESULT hr = gpslib::ReturnString(pbstrStreetName, name);
+    return FAILED(hr) ? hr : gpslib::ReturnString(pbstrResult, result);
 }
 
 HRESULT CGPSMap::FindNextCrossStreets(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrCurrentStreet,
@@ -190,7 +189,7 @@ HRESULT CGPSMap::DescribePosition(DOUBLE dLatitude, DOUBLE dLongitude, BSTR* pbs
     std::string text;
     if (ValidPosition(dLatitude, dLongitude))
         text = m_engine.DescribePosition({dLatitude, dLongitude}, NamingFor(false, false));
-    return ReturnText(text, pbstrDescription);
+    return gpslib::ReturnString(pbstrDescription, text);
 }
 
 HRESULT CGPSMap::MoveToNextIntersection(DOUBLE dLatitude, DOUBLE dLongitude, BSTR bstrStreet,

@@ -79,11 +79,6 @@ std::u16string Text(int id) {
     return utility != nullptr ? utility->GetString(id) : std::u16string();
 }
 
-HRESULT Answer(BSTR* out, std::u16string_view text) {
-    *out = gpslib::AllocBstr(text);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 Units CurrentUnits() {
     auto utility = gpscore::Utility::Instance();
     return utility != nullptr ? utility->CurrentUnits() : Imperial;
@@ -239,10 +234,11 @@ HRESULT CLocationObject::GetBearing(HeadingType eHeadingType, ILocationObject* p
     if (pbstrBearing == nullptr) return E_POINTER;
     Target target = ReadTarget(pTo);
     gpscore::geo::Position from{m_dLatitude, m_dLongitude};
-    if (!HasPosition() || !target.valid) return Answer(pbstrBearing, Text(ids::kPositionUnknown));
+    if (!HasPosition() || !target.valid)
+        return gpslib::ReturnString(pbstrBearing, Text(ids::kPositionUnknown));
     if (gpscore::geo::IsSamePoint(from, target.position))
-        return Answer(pbstrBearing, Text(ids::kNoDirection));
-    return Answer(
+        return gpslib::ReturnString(pbstrBearing, Text(ids::kNoDirection));
+    return gpslib::ReturnString(
         pbstrBearing,
         Words().HeadingText(gpscore::geo::BearingDegrees(from, target.position), eHeadingType));
 }
@@ -254,31 +250,33 @@ HRESULT CLocationObject::GetRelativeHeading(SHORT nHeading, ILocationObject* pTo
     Target target = ReadTarget(pTo);
     gpscore::geo::Position from{m_dLatitude, m_dLongitude};
     if (!HasPosition() || !target.valid)
-        return Answer(pbstrRelativeHeading, Text(ids::kPositionUnknown));
+        return gpslib::ReturnString(pbstrRelativeHeading, Text(ids::kPositionUnknown));
     if (gpscore::geo::IsSamePoint(from, target.position))
-        return Answer(pbstrRelativeHeading, Text(ids::kNoDirection));
+        return gpslib::ReturnString(pbstrRelativeHeading, Text(ids::kNoDirection));
     int bearing = gpscore::geo::BearingDegrees(from, target.position);
-    if (nHeading == -1) return Answer(pbstrRelativeHeading, Words().HeadingText(bearing, Compass));
+    if (nHeading == -1)
+        return gpslib::ReturnString(pbstrRelativeHeading, Words().HeadingText(bearing, Compass));
     // A bearing of -1 (points too close to measure) is no direction, as for the same point.
-    if (bearing == -1) return Answer(pbstrRelativeHeading, Text(ids::kNoDirection));
-    return Answer(pbstrRelativeHeading,
-                  Words().RelativeDirectionText(static_cast<double>(nHeading), bearing, false,
-                                                CoarseDirections()));
+    if (bearing == -1) return gpslib::ReturnString(pbstrRelativeHeading, Text(ids::kNoDirection));
+    return gpslib::ReturnString(pbstrRelativeHeading,
+                                Words().RelativeDirectionText(static_cast<double>(nHeading),
+                                                              bearing, false, CoarseDirections()));
 }
 
 HRESULT CLocationObject::GetDistanceDescription(ILocationObject* pTo, BSTR* pbstrDistance) {
     if (pbstrDistance == nullptr) return E_POINTER;
     Target target = ReadTarget(pTo);
-    if (!HasPosition() || !target.valid) return Answer(pbstrDistance, Text(ids::kPositionUnknown));
+    if (!HasPosition() || !target.valid)
+        return gpslib::ReturnString(pbstrDistance, Text(ids::kPositionUnknown));
     LONG distance = -1;
     GetDistance(pTo, &distance);
-    return Answer(pbstrDistance, Words().DistanceText(distance, false));
+    return gpslib::ReturnString(pbstrDistance, Words().DistanceText(distance, false));
 }
 
 HRESULT CLocationObject::GetDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,
                                                BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
-    return Answer(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, {}));
+    return gpslib::ReturnString(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, {}));
 }
 
 // A missing configuration includes nothing beyond the name.
@@ -297,7 +295,7 @@ HRESULT CLocationObject::GetDistanceAndHeadingAndName(SHORT nHeading, ILocationO
         parts.compass = compass != 0;
         parts.directionFirst = first != 0;
     }
-    return Answer(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, parts));
+    return gpslib::ReturnString(pbstrDescription, DescribeDistanceAndHeading(nHeading, pTo, parts));
 }
 
 std::u16string CLocationObject::DescribeDistanceAndHeading(SHORT nHeading, ILocationObject* pTo,

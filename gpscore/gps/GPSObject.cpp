@@ -19,11 +19,6 @@ VARIANT_BOOL Flag(bool on) {
     return on ? 1 : 0;
 }
 
-HRESULT Answer(BSTR* out, std::u16string_view text) {
-    *out = gpslib::AllocBstr(text);
-    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
-}
-
 } // namespace
 
 CGPSObject::Fix CGPSObject::Copy() {
@@ -41,7 +36,8 @@ HRESULT CGPSObject::GetAltitude(LONG* plAltitude) {
 
 HRESULT CGPSObject::GetHeading(HeadingType eHeadingType, BSTR* pbstrHeading) {
     if (pbstrHeading == nullptr) return E_POINTER;
-    return Answer(pbstrHeading, gpscore::Wording(gpscore::Utility::Instance())
+    return gpslib::ReturnString(pbstrHeading,
+                                gpscore::Wording(gpscore::Utility::Instance())
                                     .HeadingText(Copy().headingDegrees, eHeadingType));
 }
 
@@ -72,10 +68,10 @@ HRESULT CGPSObject::GetEstimatedAccuracy(SHORT* pnAccuracy) {
 HRESULT CGPSObject::GetEstimatedAccuracyDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
     const Fix fix = Copy();
-    return Answer(pbstrDescription,
-                  gpscore::AccuracyDescription(gpscore::FixAccuracy{
-                      fix.fixQuality, fix.estimatedAccuracyMeters,
-                      fix.ggaQuality == gpscore::kGgaDifferential, fix.satellites}));
+    return gpslib::ReturnString(pbstrDescription,
+                                gpscore::AccuracyDescription(gpscore::FixAccuracy{
+                                    fix.fixQuality, fix.estimatedAccuracyMeters,
+                                    fix.ggaQuality == gpscore::kGgaDifferential, fix.satellites}));
 }
 
 HRESULT CGPSObject::HasGPSFix(VARIANT_BOOL* pbHasFix) {

@@ -12,8 +12,8 @@ HRESULT CGPSStatusObject::GetEstimatedAccuracyDescription(BSTR* pbstrDescription
     if (pbstrDescription == nullptr) return E_POINTER;
     const gpscore::FixAccuracy fix{m_eFixQuality, m_dEstimatedAccuracyMeters, m_bDifferential != 0,
                                    m_nSatellites};
-    *pbstrDescription = gpslib::AllocBstr(std::u16string_view(gpscore::AccuracyDescription(fix)));
-    return *pbstrDescription == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrDescription,
+                                std::u16string_view(gpscore::AccuracyDescription(fix)));
 }
 
 GPSLIB_CLASS_FACTORY(GPSStatusObject, CGPSStatusObject)

@@ -45,8 +45,7 @@ HRESULT CTalkingLightObject::InternalGetRawData(BSTR* pbstrRawData) {
     for (char c : std::to_string(m_nAmplitude))
         raw += static_cast<char16_t>(c);
     raw += u"</am></TL>";
-    *pbstrRawData = gpslib::AllocBstr(std::u16string_view(raw));
-    return *pbstrRawData == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrRawData, std::u16string_view(raw));
 }
 
 // A text that does not start with "<TL>" exactly (letter case included) changes nothing.

@@ -8,8 +8,8 @@
 
 HRESULT CWhereAmIObject::GetMapNameOnly(BSTR* pbstrMapName) {
     if (pbstrMapName == nullptr) return E_POINTER;
-    *pbstrMapName = gpslib::AllocBstr(std::u16string_view(gpscore::PlainMapName(m_bstrMap.View())));
-    return *pbstrMapName == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrMapName,
+                                std::u16string_view(gpscore::PlainMapName(m_bstrMap.View())));
 }
 
 HRESULT CWhereAmIObject::GetStreetName(BSTR* pbstrStreetName) {
@@ -17,9 +17,8 @@ HRESULT CWhereAmIObject::GetStreetName(BSTR* pbstrStreetName) {
     VARIANT_BOOL detailed = VARIANT_FALSE;
     auto utility = gpscore::Utility::Instance();
     if (utility != nullptr) detailed = utility->SystemSettings().streetNamesDetailed;
-    *pbstrStreetName = gpslib::AllocBstr(detailed != 0 ? m_bstrStreetNameDetailed.View()
-                                                       : m_bstrStreetNameShort.View());
-    return *pbstrStreetName == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrStreetName, detailed != 0 ? m_bstrStreetNameDetailed.View()
+                                                               : m_bstrStreetNameShort.View());
 }
 
 HRESULT CWhereAmIObject::GetRoadSpeedLimit(SHORT* pnSpeedLimit) {

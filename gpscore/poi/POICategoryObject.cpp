@@ -10,6 +10,6 @@ HRESULT CPOICategoryObject::GetCategoryName(BSTR* pbstrCategoryName) {
     const int id =
         m_nNameStringId != 0 ? m_nNameStringId : gpscore::CategoryNameId(m_nCategoryNumber);
     auto utility = gpscore::Utility::Instance();
-    *pbstrCategoryName = gpslib::AllocBstr(utility ? utility->GetString(id) : std::u16string());
-    return *pbstrCategoryName == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrCategoryName,
+                                utility ? utility->GetString(id) : std::u16string());
 }

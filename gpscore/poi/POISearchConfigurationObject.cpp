@@ -134,8 +134,7 @@ HRESULT CPOISearchConfigurationObject::GetMainSearchString(BSTR* pbstrMainSearch
     POIFields field = POI_FIELD_NAME;
     HRESULT hr = FindMainSearchField(&text, &field);
     if (FAILED(hr)) return hr;
-    *pbstrMainSearchString = gpslib::AllocBstr(text.View());
-    return *pbstrMainSearchString == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrMainSearchString, text.View());
 }
 
 HRESULT CPOISearchConfigurationObject::GetMainSearchField(POIFields* peMainSearchField) {

@@ -11,6 +11,6 @@ HRESULT CPOISubCategoryObject::GetSubCategoryName(BSTR* pbstrSubCategoryName) {
                        ? m_nNameStringId
                        : gpscore::SubCategoryNameId(m_nMainCategoryNumber, m_nSubCategoryNumber);
     auto utility = gpscore::Utility::Instance();
-    *pbstrSubCategoryName = gpslib::AllocBstr(utility ? utility->GetString(id) : std::u16string());
-    return *pbstrSubCategoryName == nullptr ? E_OUTOFMEMORY : S_OK;
+    return gpslib::ReturnString(pbstrSubCategoryName,
+                                utility ? utility->GetString(id) : std::u16string());
 }

@@ -48,11 +48,6 @@ std::u16string DistanceSentence(int id, double distance) {
     return utility->FormatString(id, {std::u16string_view(words)});
 }
 
-HRESULT Answer(std::u16string_view text, BSTR* out) {
-    *out = gpslib::AllocBstr(text);
-    return *out != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
 template <class I> bool Flag(I* object, HRESULT (I::*get)(VARIANT_BOOL*)) {
     VARIANT_BOOL on = 0;
     return SUCCEEDED((object->*get)(&on)) && on != 0;
@@ -305,12 +300,13 @@ HRESULT ExploreStep(const gpscore::RouteModel& route, Mode mode, WaypointMode wa
     *ppWaypoint = nullptr;
     *pbstrDescription = nullptr;
     const int index = route.ExploreIndex(waypointMode, from, forward);
-    if (index == -1) return Answer(u"", pbstrDescription) == S_OK ? S_FALSE : E_OUTOFMEMORY;
+    if (index == -1)
+        return gpslib::ReturnString(pbstrDescription, u"") == S_OK ? S_FALSE : E_OUTOFMEMORY;
     HRESULT hr = gpscore::NewRouteWaypoint(route, index, ppWaypoint);
     if (hr != S_OK) return hr;
-    return Answer(
-        gpscore::ExploredDescription(route, index, forward, mode == GPSMode ? 1 : 2, nullptr),
-        pbstrDescription);
+    return gpslib::ReturnString(
+        pbstrDescription,
+        gpscore::ExploredDescription(route, index, forward, mode == GPSMode ? 1 : 2, nullptr));
 }
 
 } // namespace
@@ -334,7 +330,7 @@ std::u16string gpscore::TotalDistanceDescription(const RouteModel& route) {
 
 HRESULT CRouteObject::TotalRouteDistanceDescription(BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr) return E_POINTER;
-    return Answer(gpscore::TotalDistanceDescription(*m_route), pbstrDescription);
+    return gpslib::ReturnString(pbstrDescription, gpscore::TotalDistanceDescription(*m_route));
 }
 
 HRESULT CRouteObject::SetCurrentWaypointToNearest(ILocationObject* pLocation,
@@ -360,7 +356,8 @@ HRESULT CRouteObject::DistanceToBeginningOfRouteDescription(ILocationObject* pLo
                                                      {begin.latitude, begin.longitude});
         distance = MetricUnits() ? metres : metres * gpscore::geo::kFeetPerMetre;
     }
-    return Answer(DistanceSentence(ids::kDistanceToBeginning, distance), pbstrDescription);
+    return gpslib::ReturnString(pbstrDescription,
+                                DistanceSentence(ids::kDistanceToBeginning, distance));
 }
 
 HRESULT CRouteObject::SetCurrentToNextWaypointNearestLocation(WaypointMode eWaypointMode,
@@ -379,7 +376,7 @@ HRESULT CRouteObject::DistanceToEndOfRouteDescription(ILocationObject* pLocation
     if (pbstrDescription == nullptr || pLocation == nullptr) return E_POINTER;
     const double remaining = gpscore::RemainingDistance(m_route->waypoints, PositionOf(pLocation),
                                                         m_route->reversed, -1.0, MetricUnits());
-    return Answer(DistanceSentence(ids::kDistanceToEnd, remaining), pbstrDescription);
+    return gpslib::ReturnString(pbstrDescription, DistanceSentence(ids::kDistanceToEnd, remaining));
 }
 
 HRESULT CRouteObject::PercentComplete(ILocationObject* pLocation, SHORT* pnPercent) {
@@ -405,7 +402,7 @@ HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject
                                      DOUBLE dDistanceToNext, DOUBLE dSpeed, BSTR* pbstrETA) {
     if (pbstrETA == nullptr || pLocation == nullptr || pWaypoint == nullptr) return E_POINTER;
     auto utility = gpscore::Utility::Instance();
-    if (utility == nullptr) return Answer(u"", pbstrETA);
+    if (utility == nullptr) return gpslib::ReturnString(pbstrETA, u"");
     const bool metric = utility->CurrentUnits() == Metric;
     const gpscore::geo::Position here = PositionOf(pLocation);
     SHORT index = -1;
@@ -423,10 +420,12 @@ HRESULT CRouteObject::GetETAAccurate(ILocationObject* pLocation, IWaypointObject
         if (valid != 0 && gpscore::geo::IsValid(here))
             distance = gpscore::geo::DistanceInUnits(here, there, metric ? 0 : 1);
     }
-    if (!(distance >= 0.0)) return Answer(utility->GetString(ids::kPositionUnknown), pbstrETA);
+    if (!(distance >= 0.0))
+        return gpslib::ReturnString(pbstrETA, utility->GetString(ids::kPositionUnknown));
     const RouteType type = m_route->Type();
     const bool vehicle = type == RouteTypeVehicle || type == RouteTypeVehicleFromSimulation;
-    return Answer(gpscore::TravelTimeText(*utility, distance, metric, dSpeed, vehicle), pbstrETA);
+    return gpslib::ReturnString(
+        pbstrETA, gpscore::TravelTimeText(*utility, distance, metric, dSpeed, vehicle));
 }
 
 HRESULT CRouteObject::GetNearestWaypoint(ILocationObject* pLocation, IWaypointObject** ppWaypoint) {
@@ -456,13 +455,13 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
                                              BSTR* pbstrDescription) {
     if (pbstrDescription == nullptr || pConfiguration == nullptr) return E_POINTER;
     auto utility = gpscore::Utility::Instance();
-    if (utility == nullptr) return Answer(u"", pbstrDescription);
+    if (utility == nullptr) return gpslib::ReturnString(pbstrDescription, u"");
     VARIANT_BOOL valid = 0;
     const bool locationValid =
         pLocation != nullptr && SUCCEEDED(pLocation->IsValid(&valid)) && valid;
     valid = 0;
     if (!locationValid || pWaypoint == nullptr || FAILED(pWaypoint->IsValid(&valid)) || !valid)
-        return Answer(utility->GetString(ids::kWaypointNotKnown), pbstrDescription);
+        return gpslib::ReturnString(pbstrDescription, utility->GetString(ids::kWaypointNotKnown));
 
     using C = IWaypointConfigurationObject;
     Mode mode = GPSMode;
@@ -527,7 +526,7 @@ HRESULT CRouteObject::GetWaypointDescription(ILocationObject* pLocation, IWaypoi
         pieces.user = std::u16string(note.View());
     }
     pieces.label = words.WaypointLabel(pWaypoint, mode);
-    return Answer(
-        gpscore::ExpandWaypointDescription(utility->GetString(ids::kWaypointDescription), pieces),
-        pbstrDescription);
+    return gpslib::ReturnString(
+        pbstrDescription,
+        gpscore::ExpandWaypointDescription(utility->GetString(ids::kWaypointDescription), pieces));
 }

@@ -14,8 +14,7 @@ HRESULT CWaypointObject::GetTurningInfo(SHORT nCurrentHeading, BSTR* pbstrTurnin
     const std::u16string text = gpscore::TurningInfoText(
         gpscore::Utility::Instance(), m_bTurningPoint != 0, m_nTurnCompleteHeadingDegrees,
         m_nStreetOrientationReverse, nCurrentHeading);
-    *pbstrTurningInfo = gpslib::AllocBstr(text);
-    return *pbstrTurningInfo != nullptr ? S_OK : E_OUTOFMEMORY;
+    return gpslib::ReturnString(pbstrTurningInfo, text);
 }
 
 namespace gpscore {

@@ -27,6 +27,16 @@ GPSLIB_API BSTR AllocBstr(std::u16string_view text); // Null only when out of me
 inline std::u16string_view View(BSTR text) {
     return {text == nullptr ? u"" : text, SysStringLen(text)};
 }
+// A string answered through an out parameter; E_OUTOFMEMORY when it could not be made.
+inline HRESULT ReturnString(BSTR* out, std::u16string_view text) {
+    *out = AllocBstr(text);
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+inline HRESULT ReturnString(BSTR* out, std::string_view utf8) {
+    *out = AllocBstr(utf8);
+    return *out == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
 // The automation's true (-1) or false (0).
 constexpr VARIANT_BOOL VariantBool(bool value) {
     return value ? VARIANT_TRUE : VARIANT_FALSE;
