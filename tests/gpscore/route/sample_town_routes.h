@@ -107,11 +107,17 @@ protected:
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         Bstr result;
         ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
-        SHORT loaded = 0;
+        // Every component started; the settings name the folder the engine found the town in.
+        EXPECT_EQ(result.Utf8(), "OK");
+        SHORT loaded = 0, regional = 0;
         core->GetNumberOfMapsLoaded(&loaded);
         ASSERT_EQ(loaded, 1) << result.Utf8();
+        core->LoadedRegionalMaps(&regional);
+        EXPECT_EQ(regional, 1);
         ComPtr<ISystemSettingsObject> system;
         core->SystemGetSettings(system.Put());
+        EXPECT_EQ(gpslib::test::Text(system.Get(), &ISystemSettingsObject::GetMapPOIDirectory),
+                  maps);
         system->SetUnits(Imperial);
         system->SetArrivalDistance(Imperial, 30);
         core->SystemSetSettings(system.Get());
