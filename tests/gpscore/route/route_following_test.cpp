@@ -254,6 +254,25 @@ TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack)
     EXPECT_EQ(Types(), expected) << Texts();
 }
 
+// Turning 100 m early into a side street, for 150 m: the wrong way first, then off the route;
+// back on it, the walk is guided on to the end.
+TEST_F(RouteFollowing, IntoTheWrongStreetAndBack) {
+    ASSERT_TRUE(Follow({{0, 0, "Start", "North Street", false, 0, 180},
+                        {0, 300, "Corner", "East Street", true, 90, 180},
+                        {300, 300, "Home", "East Street", false, 90, 270}}));
+    At(0, 0, 0);
+    Walk(0, 0, 0, 200);
+    Walk(0, 200, 150, 200);
+    Walk(150, 200, 0, 200);
+    Walk(0, 200, 0, 300);
+    Walk(0, 300, 300, 300);
+    const std::vector<EventType> expected = {EventRouteStartFollowing,   EventRouteWrongDirection,
+                                             EventRouteOffRoute,         EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn,  EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
 TEST_F(RouteFollowing, SettingOutTheWrongWayIsToldOnce) {
     Follow(kCorner);
     At(0, 0, 180);
