@@ -195,7 +195,15 @@ struct Crossing {
     double fromLat, fromLon, toLat, toLon;
 };
 
-class RealRoutes : public ::testing::TestWithParam<Crossing> {};
+class RealRoutes : public SampleTownRoutes, public ::testing::WithParamInterface<Crossing> {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(std::string(GPSLIB_OSM_MAP_DIR) + "/" + GetParam().map +
+                                     ".rmf"))
+            GTEST_SKIP();
+        StartOn(GPSLIB_OSM_MAP_DIR, GetParam().map, [](auto*) {});
+    }
+};
 
 INSTANTIATE_TEST_SUITE_P(Extracts, RealRoutes,
                          ::testing::Values(Crossing{"Liechtenstein", 47.0667, 9.5028, 47.2380,
@@ -206,36 +214,10 @@ INSTANTIATE_TEST_SUITE_P(Extracts, RealRoutes,
 
 TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
     const Crossing& c = GetParam();
-    const std::string map = c.map;
-    const std::string extracts = GPSLIB_OSM_MAP_DIR;
-    if (!std::filesystem::exists(extracts + "/" + map + ".rmf")) GTEST_SKIP();
-    RegisterModules();
-    gpslib::test::TempDir dir;
-    const std::string settings = gpslib::test::PrepareSettingsFolder(dir);
-    setenv("GPSLIB_MAP_PATH",
-           gpslib::test::MapFolder(dir.File("maps"), extracts, {map}, true).c_str(), 1);
-    ComPtr<IGPSCore> core;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
-    // Started twice: the second run logs into the settings folder the first one wrote.
-    for (int run = 0; run < 2; ++run) {
-        if (run > 0) core->Stop();
-        Bstr result;
-        ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
-    }
-    VARIANT_BOOL read = 0;
-    for (int i = 0; i < 20; ++i)
-        core->GPSForcePoll(&read);
-    auto place = [](double lat, double lon) {
-        ComPtr<ILocationObject> p;
-        gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &p);
-        p->SetLatitude(lat);
-        p->SetLongitude(lon);
-        return p;
-    };
     for (RouteType type : {RouteTypePedestrian, RouteTypeVehicle}) {
         SCOPED_TRACE(type);
-        core->DestinationSetByLocation(place(c.toLat, c.toLon).Get());
-        core->GPSForceLocation(place(c.fromLat, c.fromLon).Get(), -1);
+        core->DestinationSetByLocation(Location(c.toLat, c.toLon).Get());
+        core->GPSForceLocation(Location(c.fromLat, c.fromLon).Get(), -1);
         ASSERT_TRUE(CreateRoute(core.Get(), type));
         ComPtr<IRouteObject> route;
         ASSERT_EQ(core->RouteGet(route.Put()), S_OK);
@@ -243,7 +225,7 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
         VARIANT_BOOL requested = 0;
         core->RouteFollow(announcement.Put(), &requested);
         // The log so far is not counted.
-        const auto logBefore = std::filesystem::file_size(settings + "Debug/gpsDebug.txt");
+        const std::size_t logBefore = Log().size();
         const SHORT count = Value(route.Get(), &IRouteObject::GetWaypointCount);
         double lastLat = 0, lastLon = 0;
         int turns = 0;
@@ -262,15 +244,15 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
                             360.0) %
                 360);
             for (int s = 1; s <= steps; ++s)
-                core->GPSForceLocation(place(i == 1 ? lat : lastLat + (lat - lastLat) * s / steps,
-                                             i == 1 ? lon : lastLon + (lon - lastLon) * s / steps)
-                                           .Get(),
-                                       i == 1 ? SHORT{-1} : heading);
+                core->GPSForceLocation(
+                    Location(i == 1 ? lat : lastLat + (lat - lastLat) * s / steps,
+                             i == 1 ? lon : lastLon + (lon - lastLon) * s / steps)
+                        .Get(),
+                    i == 1 ? SHORT{-1} : heading);
             lastLat = lat;
             lastLon = lon;
         }
-        const std::string log =
-            gpslib::test::ReadWholeFile(settings + "Debug/gpsDebug.txt").substr(logBefore);
+        const std::string log = Log().substr(logBefore);
         auto times = [&](const std::string& word) {
             int n = 0;
             for (std::size_t at = log.find(word); at != std::string::npos;
@@ -286,8 +268,6 @@ TEST_P(RealRoutes, FollowedWithoutFalseWarnings) {
         // Every turn is announced, however close the turns follow each other.
         EXPECT_EQ(times("**AddEvent**  RouteArrivedNearTurnEvent"), turns);
     }
-    core->Stop();
-    unsetenv("GPSLIB_MAP_PATH");
 }
 
 } // namespace
