@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "Engine.h"
 #include "map_fixture.h"
+#include "value.h"
 
 namespace gpsmap::test {
 namespace {
@@ -266,6 +269,47 @@ TEST_F(SampleTown, AddressPositions) {
     EXPECT_EQ(d.houseNumber, "14 к2");
     EXPECT_EQ(d.houseRight, 14);
     EXPECT_EQ(d.rightToText, "18/2");
+}
+
+// The folder asked for, or else the first folder of the map path that holds maps; each map's POI
+// file is loaded with it. The folder the maps came from is the engine's answer.
+TEST(MapFolders, TheFolderAskedForOrTheMapPath) {
+    const std::string sample = GPSLIB_SAMPLE_MAP_DIR, extracts = GPSLIB_OSM_MAP_DIR;
+    gpslib::test::TempDir empty;
+    setenv("GPSLIB_MAP_PATH", ("/nonexistent:" + sample).c_str(), 1);
+    struct Case {
+        std::string folder;
+        bool searchOthers;
+        SHORT maps, poiFiles;
+        std::string found;
+    } const cases[] = {
+        {empty.path(), true, 1, 1, sample},
+        {empty.path(), false, 0, 0, ""},
+        {sample, false, 1, 1, sample},
+        {extracts, false, 4, 4, extracts},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        if (c.folder == extracts && !std::filesystem::exists(extracts + "/Monaco.rmf")) continue;
+        gpslib::ComPtr<IGPSMap> map;
+        ASSERT_EQ(gpslib::CreateObject(CLSID_GPSMap, IID_IGPSMap, &map), S_OK);
+        gpslib::Bstr answer, found;
+        ASSERT_EQ(map->Initalize(gpslib::Bstr(c.folder).Get(), gpslib::Bstr("").Get(),
+                                 c.searchOthers ? VARIANT_TRUE : VARIANT_FALSE, answer.Put()),
+                  S_OK);
+        EXPECT_EQ(answer.Utf8(), c.maps > 0 ? "OK" : "NO MAPS FOUND: " + c.folder);
+        EXPECT_EQ(gpslib::test::Value(map.Get(), &IGPSMap::GetNumberOfMapsLoaded), c.maps);
+        EXPECT_EQ(gpslib::test::Value(map.Get(), &IGPSMap::GetNumberOfCommercialPOIFilesLoaded),
+                  c.poiFiles);
+        ASSERT_EQ(map->GetMapDirectory(found.Put()), S_OK);
+        EXPECT_EQ(found.Utf8(), c.found);
+    }
+    unsetenv("GPSLIB_MAP_PATH");
+    // The sample town's POI file brings its categories.
+    gpslib::Variant categories;
+    SHORT count = 0;
+    ASSERT_EQ(NewEngine(sample)->GetLoadedPOICategories(&categories, &count), S_OK);
+    EXPECT_GE(count, 10);
 }
 
 // The cross streets of a street named by the address database, along it from its west end.

@@ -31,6 +31,7 @@ struct Script {
     std::string initializeAnswer = "OK";
     std::string foundDirectory; // empty: the folder asked for
     std::string initializedWith;
+    bool searchOthers = false;
     std::vector<std::string> offered;
     int unloads = 0;
     SHORT maps = 2;
@@ -47,9 +48,10 @@ public:
     HRESULT SetDebugDirectory(BSTR) override { return S_OK; }
     HRESULT ClearPOIFiles() override { return S_OK; }
     HRESULT GetNumberOfMapsLoaded(SHORT* count) override { return *count = g_script.maps, S_OK; }
-    HRESULT Initalize(BSTR dir, BSTR, VARIANT_BOOL, BSTR* result) override {
+    HRESULT Initalize(BSTR dir, BSTR, VARIANT_BOOL searchOthers, BSTR* result) override {
         m_dir = gpslib::ToUtf8(dir);
         g_script.initializedWith = m_dir;
+        g_script.searchOthers = searchOthers != 0;
         *result = gpslib::AllocBstr(std::string_view(g_script.initializeAnswer));
         return S_OK;
     }
@@ -227,6 +229,14 @@ TEST_F(MapLoading, LoadingAndUnloadingOnRequest) {
     Start();
     EXPECT_EQ(core->SystemMapsPOIsLoad(&count), S_OK);
     EXPECT_EQ(count, 2);
+    // The engine searches the other map folders as the settings say (a new folder loads again).
+    EXPECT_TRUE(g_script.searchOthers);
+    ComPtr<ISystemSettingsObject> s;
+    ASSERT_EQ(core->SystemGetSettings(s.Put()), S_OK);
+    s->SetSearchOtherMapDirectories(VARIANT_FALSE);
+    s->SetMapPOIDirectory(Bstr(maps).Get());
+    ASSERT_EQ(core->SystemSetSettings(s.Get()), S_OK);
+    EXPECT_FALSE(g_script.searchOthers);
     int before = g_script.unloads;
     EXPECT_EQ(core->SystemMapsPOIsUnLoad(), S_OK);
     EXPECT_EQ(g_script.unloads, before + 1);

@@ -24,6 +24,17 @@ struct Step {
     bool mustCross;
 };
 
+// The town library on Elm Street as a point of interest; without a position when `placed` is
+// false.
+ComPtr<IPOIObject> Library(bool placed = true) {
+    ComPtr<IPOIObject> poi;
+    EXPECT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
+    if (placed) poi->SetLocation(At(6.2, 1.1).Get());
+    poi->SetName(Bstr("Town Library").Get());
+    poi->SetStreet(Bstr("Elm Street").Get());
+    return poi;
+}
+
 class Walker : public StreetsFixture {
 protected:
     struct State {
@@ -232,12 +243,7 @@ TEST_F(Walker, OnStreetMessageLooksToBothSides) {
 }
 
 TEST_F(Walker, PlacementsAtAPointOfInterestAndAMapsStart) {
-    ComPtr<IPOIObject> poi;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
-    poi->SetLocation(At(6.2, 1.1).Get());
-    poi->SetName(Bstr("Town Library").Get());
-    poi->SetStreet(Bstr("Elm Street").Get());
-    ASSERT_EQ(core->VirtualSetByPOI(poi.Get()), S_OK);
+    ASSERT_EQ(core->VirtualSetByPOI(Library().Get()), S_OK);
     ComPtr<IVirtualObject> walker;
     ASSERT_EQ(core->VirtualGet(walker.Put()), S_OK);
     EXPECT_EQ(Text(walker.Get(), &IVirtualObject::GetName), "Town Library");
@@ -274,14 +280,10 @@ TEST_F(Walker, PlacementsAtAPointOfInterestAndAMapsStart) {
 }
 
 TEST_F(Walker, EveryPlacementGoesToTheHistoryOfPlaces) {
-    ComPtr<IPOIObject> poi;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
-    poi->SetLocation(At(6.2, 1.1).Get());
-    poi->SetName(Bstr("Town Library").Get());
     ComPtr<ILocationObject> named = At(1.0, 2.0);
     named->SetName(Bstr("Corner shop").Get());
     ASSERT_EQ(core->VirtualSet(named.Get(), 90), S_OK);
-    ASSERT_EQ(core->VirtualSetByPOI(poi.Get()), S_OK);
+    ASSERT_EQ(core->VirtualSetByPOI(Library().Get()), S_OK);
     ASSERT_EQ(core->VirtualSetToMap(Bstr("Monaco").Get()), S_OK);
     Run(Do::Forward); // Steps are no placements.
     core->Stop();     // The stores are closed with the service.
@@ -373,9 +375,8 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
     // (Null pointers: the classes test.)
     Bstr message;
     ComPtr<IVirtualObject> walker;
-    ComPtr<IPOIObject> nowhere;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &nowhere), S_OK);
-    EXPECT_EQ(core->VirtualSetByPOI(nowhere.Get()), E_INVALIDARG) << "a POI without a position";
+    EXPECT_EQ(core->VirtualSetByPOI(Library(false).Get()), E_INVALIDARG)
+        << "a POI without a position";
 
     // Before any placement.
     EXPECT_EQ(Run(Do::Back), "There is no earlier position to go back to.");
@@ -431,10 +432,7 @@ TEST_F(Walker, BadInputGetsAClearAnswer) {
         EXPECT_EQ((core.Get()->*method)(message.Put()), E_FAIL);
         EXPECT_EQ(message.Get(), nullptr);
     }
-    ComPtr<IPOIObject> poi;
-    ASSERT_EQ(gpslib::CreateObject(CLSID_POIObject, IID_IPOIObject, &poi), S_OK);
-    poi->SetLocation(At(1, 2).Get());
-    EXPECT_EQ(core->VirtualSetByPOI(poi.Get()), E_FAIL);
+    EXPECT_EQ(core->VirtualSetByPOI(Library().Get()), E_FAIL);
 }
 
 } // namespace

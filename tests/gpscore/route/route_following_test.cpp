@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/LocationObject.h"
@@ -145,6 +146,11 @@ protected:
         for (int i = 1; i <= n; ++i)
             At(x0 + (x1 - x0) * i / n, y0 + (y1 - y0) * i / n, heading);
     }
+    // Walks from point to point of `path`, in steps of 5 m.
+    void Walk(const std::vector<std::pair<double, double>>& path) {
+        for (std::size_t i = 1; i < path.size(); ++i)
+            Walk(path[i - 1].first, path[i - 1].second, path[i].first, path[i].second);
+    }
     std::vector<EventType> Types() const {
         std::vector<EventType> types;
         for (const Seen& s : seen)
@@ -196,9 +202,7 @@ TEST_F(RouteFollowing, TurnsCloseTogetherAreEachAnnounced) {
                         {20, 100, "Jog end", "Upper Street", true, 0, 270},
                         {20, 200, "Home", "Upper Street", false, 0, 180}}));
     At(0, 0, 0);
-    Walk(0, 0, 0, 100);
-    Walk(0, 100, 20, 100);
-    Walk(20, 100, 20, 200);
+    Walk({{0, 0}, {0, 100}, {20, 100}, {20, 200}});
     const std::vector<EventType> expected = {
         EventRouteStartFollowing,  EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
         EventRouteArrivedNearTurn, EventRouteContinueStraight, EventArrivedNearDestination};
@@ -233,8 +237,7 @@ TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
     user->CreateUserWaypoint(Place(0, 50).Get(), WaypointTurnTypeStraightThrough, 0);
     ComPtr<IWaypointObject> inserted;
     ASSERT_EQ(route->InsertUserWaypointBefore(user.Get(), 2, inserted.Put()), S_OK);
-    Walk(0, 20, 0, 100);
-    Walk(0, 100, 100, 100);
+    Walk({{0, 20}, {0, 100}, {100, 100}});
     const std::vector<EventType> expected = {
         EventRouteStartFollowing,   EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
         EventRouteContinueStraight, EventRouteApproachingTurn,  EventRouteArrivedNearTurn,
@@ -244,13 +247,26 @@ TEST_F(RouteFollowing, AWaypointInsertedOnTheWayBecomesTheTarget) {
 
 TEST_F(RouteFollowing, LeavingTheRouteIsToldOnceAndTheWalkGoesOnAfterComingBack) {
     SetOutAlongTheCorner(100);
-    Walk(0, 100, 30, 100);
-    Walk(30, 100, 30, 170); // north, away from the route, for 70 m
-    Walk(30, 170, 30, 100); // and back
-    Walk(30, 100, 100, 100);
+    // North, away from the route, for 70 m, and back.
+    Walk({{0, 100}, {30, 100}, {30, 170}, {30, 100}, {100, 100}});
     const std::vector<EventType> expected = {
         EventRouteStartFollowing,   EventRouteApproachingTurn, EventRouteArrivedNearTurn,
         EventRouteContinueStraight, EventRouteOffRoute,        EventArrivedNearDestination};
+    EXPECT_EQ(Types(), expected) << Texts();
+}
+
+// Turning 100 m early into a side street, for 150 m: the wrong way first, then off the route;
+// back on it, the walk is guided on to the end.
+TEST_F(RouteFollowing, IntoTheWrongStreetAndBack) {
+    ASSERT_TRUE(Follow({{0, 0, "Start", "North Street", false, 0, 180},
+                        {0, 300, "Corner", "East Street", true, 90, 180},
+                        {300, 300, "Home", "East Street", false, 90, 270}}));
+    At(0, 0, 0);
+    Walk({{0, 0}, {0, 200}, {150, 200}, {0, 200}, {0, 300}, {300, 300}});
+    const std::vector<EventType> expected = {EventRouteStartFollowing,   EventRouteWrongDirection,
+                                             EventRouteOffRoute,         EventRouteApproachingTurn,
+                                             EventRouteArrivedNearTurn,  EventRouteContinueStraight,
+                                             EventArrivedNearDestination};
     EXPECT_EQ(Types(), expected) << Texts();
 }
 
@@ -297,8 +313,7 @@ TEST_F(RouteFollowing, ALostFixPausesTheChecksUntilItReturns) {
         Poll();
     EXPECT_EQ(Types(), std::vector<EventType>{EventRouteStartFollowing}) << Texts();
     // The fix is back further on: following resumes where the traveller is.
-    Walk(0, 60, 0, 100);
-    Walk(0, 100, 100, 100);
+    Walk({{0, 60}, {0, 100}, {100, 100}});
     EXPECT_EQ(Types(), kAlongTheCorner) << Texts();
 }
 

@@ -31,11 +31,15 @@ inline double Lon(double x) {
     return 10.0 + x / 1000.0;
 }
 
-inline ComPtr<ILocationObject> Place(double x, double y, const char* name = "") {
+inline ComPtr<ILocationObject> Location(double latitude, double longitude) {
     ComPtr<ILocationObject> place;
     gpslib::CreateObject(CLSID_LocationObject, IID_ILocationObject, &place);
-    place->SetLatitude(Lat(y));
-    place->SetLongitude(Lon(x));
+    place->SetLatitude(latitude);
+    place->SetLongitude(longitude);
+    return place;
+}
+inline ComPtr<ILocationObject> Place(double x, double y, const char* name = "") {
+    ComPtr<ILocationObject> place = Location(Lat(y), Lon(x));
     place->SetName(Bstr(std::string_view(name)).Get());
     return place;
 }
@@ -99,23 +103,35 @@ class SampleTownRoutes : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { RegisterModules(); }
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(StartOn(GPSLIB_SAMPLE_MAP_DIR, "Sampleton", [](auto* system) {
+            system->SetUnits(Imperial);
+            system->SetArrivalDistance(Imperial, 30);
+        }));
+        SHORT regional = 0;
+        core->LoadedRegionalMaps(&regional);
+        EXPECT_EQ(regional, 1);
+    }
+    // Starts the service on a copy of map `name` of folder `from` (the history of places is
+    // written beside it), found on the map path; the system settings changed by `change` (which
+    // also names the log's folder); the polls of the start delay passed.
+    template <class F> void StartOn(const std::string& from, const std::string& name, F change) {
         const std::string settings = gpslib::test::PrepareSettingsFolder(dir);
-        // A copy of the town: the history of places is written beside the maps.
-        const std::string maps =
-            gpslib::test::MapFolder(dir.File("maps"), GPSLIB_SAMPLE_MAP_DIR, {"Sampleton"}, true);
+        const std::string maps = gpslib::test::MapFolder(dir.File("maps"), from, {name}, true);
         setenv("GPSLIB_MAP_PATH", maps.c_str(), 1);
         ASSERT_EQ(gpslib::CreateObject(CLSID_GPSCore, IID_IGPSCore, &core), S_OK);
         Bstr result;
         ASSERT_EQ(core->Start(Bstr(settings).Get(), nullptr, result.Put()), S_OK);
+        // Every component started; the settings name the folder the engine found the map in.
+        EXPECT_EQ(result.Utf8(), "OK");
         SHORT loaded = 0;
         core->GetNumberOfMapsLoaded(&loaded);
         ASSERT_EQ(loaded, 1) << result.Utf8();
         ComPtr<ISystemSettingsObject> system;
         core->SystemGetSettings(system.Put());
-        system->SetUnits(Imperial);
-        system->SetArrivalDistance(Imperial, 30);
+        EXPECT_EQ(gpslib::test::Text(system.Get(), &ISystemSettingsObject::GetMapPOIDirectory),
+                  maps);
+        change(system.Get());
         core->SystemSetSettings(system.Get());
-        // The polls of the start delay pass before the walks begin.
         VARIANT_BOOL read = 0;
         for (int i = 0; i < 20; ++i)
             core->GPSForcePoll(&read);
