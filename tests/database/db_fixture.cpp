@@ -78,9 +78,11 @@ std::vector<std::string> Names(IPOIResults* list) {
     return out;
 }
 
-std::string CompiledMapFile(const std::string& name) {
-    std::string path = std::string(GPSLIB_OSM_MAP_DIR) + "/" + name;
-    return std::ifstream(path).good() ? path : std::string();
+std::string CompiledMapCopy(const std::string& name, const gpslib::test::TempDir& dir) {
+    const std::string bytes = ReadWholeFile(std::string(GPSLIB_OSM_MAP_DIR) + "/" + name);
+    if (bytes.empty()) return {};
+    WriteFile(dir.File(name), bytes);
+    return dir.File(name);
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

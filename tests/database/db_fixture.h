@@ -56,8 +56,9 @@ long Add(IPOIDatabase* db, const std::string& file, const Poi& poi, const std::s
 ComPtr<IPOIResults> AllCandidates(IPOIDatabase* db, const std::string& file);
 std::vector<std::string> Names(IPOIResults* list);
 
-// A compiled map file of the build ("Andorra.pdb"), or "" when the extract was not there.
-std::string CompiledMapFile(const std::string& name);
+// A copy in `dir` of a compiled map file of the build ("Andorra.pdb"), or "" when the extract
+// was not there. A copy, because opening a store one by one may write to it.
+std::string CompiledMapCopy(const std::string& name, const gpslib::test::TempDir& dir);
 
 using gpslib::test::ReadWholeFile;
 void WriteFile(const std::string& path, const std::string& content);
