@@ -104,7 +104,8 @@ build::Map Synthetic() {
     box(1, 2, "Gridland", kLat0 - 0.01, kLon0 - 0.01, kLat0 + span + 0.01, kLon0 + span + 0.01);
     box(4, 8, "Gridton", kLat0, kLon0, kLat0 + span, kLon0 + span);
     for (int q = 0; q < 4; ++q) {
-        double lat = kLat0 + (q / 2) * span / 2, lon = kLon0 + (q % 2) * span / 2;
+        const int row = q / 2, column = q % 2; // the quarter's place in the square
+        double lat = kLat0 + row * span / 2, lon = kLon0 + column * span / 2;
         box(6, 10, "Quarter " + std::to_string(q + 1), lat, lon, lat + span / 2, lon + span / 2);
         map.places.push_back({q + 1,
                               "village",

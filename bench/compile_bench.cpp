@@ -108,7 +108,8 @@ const gpsmap::build::Map& Pois(int copies) {
     if (extract.pois.empty()) gpsmap::build::ReadExtract(kExtract, "", nullptr, &extract, &error);
     for (int c = 0; c < copies; ++c)
         for (gpsmap::build::PoiRec p : extract.pois) {
-            p.at.lat -= 0.3 * (c / 10);
+            const int row = c / 10; // copies laid out ten to a row
+            p.at.lat -= 0.3 * row;
             p.at.lon += 0.3 * (c % 10);
             map.pois.push_back(p);
         }

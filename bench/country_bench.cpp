@@ -80,7 +80,8 @@ const Country& TheCountry() {
 
 // A point of the first tile moved into tile `t`.
 gpsmap::Point InTile(const Country& c, gpsmap::Point p, int t) {
-    return {p.lat + (t / c.columns) * c.north, p.lon + (t % c.columns) * c.east};
+    const int row = t / c.columns, column = t % c.columns;
+    return {p.lat + row * c.north, p.lon + column * c.east};
 }
 
 // The country's map opened once, or null (the benchmark then skips).

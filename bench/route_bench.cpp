@@ -144,6 +144,7 @@ void BM_PollWhileFollowingARoute(benchmark::State& state) {
     VARIANT_BOOL requested = 0;
     core->RouteFollow(announcement.Put(), &requested);
     std::vector<ComPtr<ILocationObject>> places;
+    places.reserve(walk.size());
     for (const auto& [lat, lon] : walk)
         places.push_back(Place(lat, lon));
     std::size_t i = 0;

@@ -54,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     nm::ProcessNmeaBuffer(bytes.data(), bytes.size(), a1, whole);
 
     const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
-    const std::vector<char> head(bytes.begin(), bytes.begin() + split);
-    const std::vector<char> tail(bytes.begin() + split, bytes.end());
+    const auto middle = bytes.begin() + static_cast<std::ptrdiff_t>(split);
+    const std::vector<char> head(bytes.begin(), middle);
+    const std::vector<char> tail(middle, bytes.end());
     Recorder parts(kBuffer);
     nm::Assembly a2;
     nm::ProcessNmeaBuffer(head.data(), head.size(), a2, parts);

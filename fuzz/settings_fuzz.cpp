@@ -21,7 +21,6 @@
 namespace {
 
 namespace gs = gpscore::settings;
-using gpslib::ComPtr;
 using gpslib::os::Status;
 
 // Files kept in memory: just what the settings readers and writers use.
