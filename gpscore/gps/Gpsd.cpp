@@ -69,7 +69,7 @@ gpslib::os::Status GpsdPort::Connect() {
     m_overlong = false;
     gpslib::os::Status status =
         m_env.NewConnection(m_address.host, m_address.port, kConnectTimeoutMs, &m_connection);
-    if (status.ok()) status = m_connection->Write(kGpsdWatch);
+    if (status.ok()) status = Watch();
     if (!status.ok()) {
         m_connection.reset();
         m_nextAttempt = m_env.NowMicros() + kRetryMicros;
@@ -77,8 +77,16 @@ gpslib::os::Status GpsdPort::Connect() {
     return status;
 }
 
+// gpsd may not stream to a watcher that came before the receiver did; asking again is
+// harmless (it answers with its device list and the watch in force).
+gpslib::os::Status GpsdPort::Watch() {
+    m_lastHeard = m_env.NowMicros();
+    return m_connection->Write(kGpsdWatch);
+}
+
 void GpsdPort::TakeLine() {
     if (!m_overlong && !m_line.empty() && (m_line.front() == '$' || m_line.front() == '!')) {
+        m_lastHeard = m_env.NowMicros();
         // The link's sentence cutter wants the line end the receiver sends.
         if (m_line.back() != '\r') m_line.push_back('\r');
         m_line.push_back('\n');
@@ -93,19 +101,26 @@ void GpsdPort::TakeLine() {
     m_overlong = false;
 }
 
+// gpsd stopped or dropped us: try again shortly; the partial line is lost.
+void GpsdPort::Drop() {
+    m_connection.reset();
+    m_line.clear();
+    m_overlong = false;
+    m_nextAttempt = m_env.NowMicros() + kRetryMicros / 2;
+}
+
 void GpsdPort::Receive() {
     if (!m_connection) {
         if (m_env.NowMicros() < m_nextAttempt || !Connect().ok()) return;
+    } else if (m_env.NowMicros() - m_lastHeard >= kQuietMicros && !Watch().ok()) {
+        Drop();
+        return;
     }
     std::string chunk;
     for (int i = 0; i < kMaxReadsPerCall; ++i) {
         gpslib::os::Status status = m_connection->Read(kReadChunk, &chunk);
         if (!status.ok()) {
-            // gpsd stopped or dropped us: try again shortly; the partial line is lost.
-            m_connection.reset();
-            m_line.clear();
-            m_overlong = false;
-            m_nextAttempt = m_env.NowMicros() + kRetryMicros / 2;
+            Drop();
             return;
         }
         if (chunk.empty()) return;

@@ -3,7 +3,8 @@
 // "gpsd://HOST:PORT:" (a registry alias may also point a port at such a name). The port opens a
 // TCP connection to gpsd, asks it for the receiver's raw NMEA and hands on the sentences exactly
 // as a serial port hands on what the receiver sends; when gpsd goes away (restarted, stopped)
-// it connects again on its own while the link reads.
+// it connects again on its own while the link reads, and it asks again for the NMEA when none
+// has come for a while (a receiver plugged in after the port connected is then heard too).
 #ifndef GPSCORE_GPS_GPSD_H_
 #define GPSCORE_GPS_GPSD_H_
 
@@ -40,6 +41,8 @@ public:
     // How long a connection attempt may take, and how often a lost gpsd is tried again.
     static constexpr int kConnectTimeoutMs = 1000;
     static constexpr std::uint64_t kRetryMicros = 2'000'000;
+    // A connection this long without a sentence sends its watch request again.
+    static constexpr std::uint64_t kQuietMicros = 5'000'000;
     // NMEA kept for the link at most; older sentences are dropped first.
     static constexpr std::size_t kMaxWaiting = std::size_t{64} * 1024;
 
@@ -58,6 +61,8 @@ private:
     GpsdPort(gpslib::os::Env& env, GpsdAddress address)
         : m_env(env), m_address(std::move(address)) {}
     gpslib::os::Status Connect();
+    gpslib::os::Status Watch();
+    void Drop();
     void Receive();
     void TakeLine();
 
@@ -65,9 +70,10 @@ private:
     GpsdAddress m_address;
     std::unique_ptr<gpslib::os::Connection> m_connection;
     std::uint64_t m_nextAttempt = 0;
-    std::string m_line;      // The line being received.
-    bool m_overlong = false; // The line being received is too long to be NMEA: skipped.
-    std::string m_waiting;   // Whole NMEA lines not yet read by the link.
+    std::uint64_t m_lastHeard = 0; // when the last sentence came or the watch was last asked for
+    std::string m_line;            // The line being received.
+    bool m_overlong = false;       // The line being received is too long to be NMEA: skipped.
+    std::string m_waiting;         // Whole NMEA lines not yet read by the link.
 };
 
 } // namespace gpscore

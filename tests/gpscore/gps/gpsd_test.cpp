@@ -113,6 +113,26 @@ TEST_F(GpsdPortTest, ConnectsAgainWhenGpsdComesBackAndDropsTheBrokenLine) {
     EXPECT_EQ(ReadAll(*port), "$GPRMC,2*00\r\n");
 }
 
+TEST_F(GpsdPortTest, AsksAgainAfterAQuietSpellUntilSentencesCome) {
+    auto port = Connect();
+    ASSERT_TRUE(port);
+    // A gpsd with no receiver yet answers the watch and then says nothing.
+    ASSERT_TRUE(server.Send("{\"class\":\"DEVICES\",\"devices\":[]}\r\n"));
+    env.AdvanceMicros(GpsdPort::kQuietMicros - 1);
+    EXPECT_EQ(ReadAll(*port), "");
+    EXPECT_EQ(server.Receive(50), "") << "asked again too soon";
+    env.AdvanceMicros(1);
+    EXPECT_EQ(ReadAll(*port), "");
+    EXPECT_EQ(server.Receive(), kGpsdWatch);
+    // Sentences keep the port from asking: a quiet spell counts from the last one.
+    ASSERT_TRUE(server.Send("$GPRMC,3*00\r\n"));
+    env.AdvanceMicros(GpsdPort::kQuietMicros - 1);
+    EXPECT_EQ(ReadAll(*port), "$GPRMC,3*00\r\n");
+    env.AdvanceMicros(GpsdPort::kQuietMicros - 1);
+    EXPECT_EQ(ReadAll(*port), "");
+    EXPECT_EQ(server.Receive(50), "");
+}
+
 TEST_F(GpsdPortTest, AServerThatIsNotThereIsNotOpened) {
     const GpsdAddress address = Address();
     server.StopListening();
