@@ -143,6 +143,8 @@ TEST(RouteFileFormat, FilesThatAreRefusedWhole) {
         {"a negative distance", "<ROUTE><WP><Dst>-1</Dst></WP></ROUTE>", "<Dst>"},
         {"a side of 3", "<ROUTE><WP><Ss>3</Ss></WP></ROUTE>", "<Ss>"},
         {"numbers with trailing text", "<ROUTE><WP><Fwd>90deg</Fwd></WP></ROUTE>", "<Fwd>"},
+        {"a route padded past the size limit",
+         "<ROUTE>" + std::string(rf::kMaxFileBytes, ' ') + "</ROUTE>", "larger than 64 MiB"},
     };
     for (const Case& c : cases) {
         rf::Route route;
